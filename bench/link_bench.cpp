@@ -1,0 +1,86 @@
+// Measures exchanges against the simulator emulating a 9600-baud line and compares the elapsed
+// time with the time the bytes need on the wire (10 bit times per byte, both directions).
+// Goal: a ratio of at most 1.2.
+#include "link/clock.h"
+#include "link/exchange.h"
+#include "link/link_settings.h"
+#include "link/qt_serial_line.h"
+#include "link/register_commands.h"
+#include "sim/simulator.h"
+
+#include <QCoreApplication>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+namespace {
+
+constexpr uint32_t kBaud = 9600;
+
+struct Result {
+    double elapsedMs;
+    double wireMs;
+    size_t exchanges;
+};
+
+Result Measure(pmv::Exchange& exchange, pmv::sim::Simulator& simulator, const std::function<void()>& run)
+{
+    simulator.ClearTranscript();
+    const auto start = std::chrono::steady_clock::now();
+    run();
+    const double elapsed = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    size_t bytes = 0;
+    const auto requests = simulator.Transcript();
+    for (const auto& r : requests) {
+        const std::string fields = r.text.substr(r.text.find(';') + 1);
+        bytes += exchange.BuildFrame(fields).size() + r.answer.size();
+    }
+    return {elapsed, bytes * 10.0 * 1000.0 / kBaud, requests.size()};
+}
+
+void Report(const char* name, const Result& r)
+{
+    std::printf("%-34s %4zu exchanges  %9.1f ms  wire %9.1f ms  ratio %.3f\n", name, r.exchanges, r.elapsedMs,
+                r.wireMs, r.elapsedMs / r.wireMs);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    pmv::sim::SimOptions options;
+    options.baud = kBaud;
+    pmv::sim::Simulator simulator(options);
+    std::string error;
+    if (!simulator.Start(&error)) {
+        std::fprintf(stderr, "simulator: %s\n", error.c_str());
+        return 1;
+    }
+    pmv::QtSerialLine line;
+    if (!line.Open(simulator.DevicePath()) || !line.Configure(kBaud)) {
+        std::fprintf(stderr, "cannot open %s\n", simulator.DevicePath().c_str());
+        return 1;
+    }
+    pmv::SystemClock clock;
+    pmv::Exchange exchange(line, clock);
+    exchange.values().ByteTimeout = pmv::ByteTimeoutForBaud(kBaud);
+    exchange.values().UseLogFile = false;
+
+    uint32_t value = 0;
+    Report("one byte register read", Measure(exchange, simulator, [&] {
+               for (int i = 0; i < 10; ++i)
+                   pmv::ReadByteRegister(exchange, 2, 315, value);
+           }));
+    Report("60 exchanges (reads and writes)", Measure(exchange, simulator, [&] {
+               for (uint32_t i = 0; i < 15; ++i) {
+                   pmv::WriteByteRegister(exchange, 2, 317, i);
+                   pmv::ReadByteRegister(exchange, 2, 317, value);
+                   pmv::WriteLongRegister(exchange, 2, 29, pmv::FloatBits(50.0f + static_cast<float>(i)));
+                   pmv::ReadLongRegister(exchange, 2, 29, value);
+               }
+           }));
+    return 0;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+
+namespace pmv {
+
+struct TimeStamp {
+    uint32_t hour = 0, minute = 0, second = 0, millisecond = 0;
+};
+
+// Wall-clock stamps for the logs; monotonic milliseconds for measuring waits, so that a wait
+// across a change of the hour (or of the system time) is still the true elapsed time.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual TimeStamp LocalTime() const = 0;
+    virtual int64_t MonotonicMs() const = 0;
+};
+
+class SystemClock final : public Clock {
+public:
+    TimeStamp LocalTime() const override;
+    int64_t MonotonicMs() const override;
+};
+
+}  // namespace pmv

@@ -1,0 +1,127 @@
+#include "exchange.h"
+
+#include "crc16.h"
+#include "error_codes.h"
+
+#include <array>
+#include <cstdio>
+#include <string_view>
+
+namespace pmv {
+namespace {
+
+constexpr size_t kCommandStart = 5;  // after the four 0xFF bytes and ':'
+
+struct StatusCode {
+    std::string_view text;
+    uint32_t code;
+};
+
+// Tested in this order against the whole answer.
+constexpr std::array<StatusCode, 9> kStatusCodes{{
+    {"$0000", kOk},
+    {"$0001", kDeviceError},
+    {"$0002", kAnswerFormat},
+    {"$0003", kParameterNotFound},
+    {"$0005", kDeviceError},
+    {"$0006", kOperandTooLarge},
+    {"$000B", kCannotParse},
+    {"$000C", kModuleAddressTooLarge},
+    {"$000D", kChecksumMismatch},
+}};
+
+}  // namespace
+
+size_t AppendChecksum(std::string& frame)
+{
+    const std::string_view command =
+        frame.size() > kCommandStart ? std::string_view(frame).substr(kCommandStart) : std::string_view();
+    const std::string digits = std::to_string(Crc16(command)) + "\r";
+    frame += digits;
+    return digits.size();
+}
+
+std::string Exchange::BuildFrame(const std::string& fields) const
+{
+    std::string frame(4, '\xFF');
+    frame += ':';
+    frame += std::to_string(values_.DeviceAddress);
+    frame += ';';
+    frame += fields;
+    AppendChecksum(frame);
+    return frame;
+}
+
+uint32_t Exchange::AnswerStatus(const std::string& answer)
+{
+    if (answer.find('$') == std::string::npos)
+        return kOk;
+    for (const StatusCode& s : kStatusCodes)
+        if (answer.find(s.text) != std::string::npos)
+            return s.code;
+    return kDeviceError;
+}
+
+uint32_t Exchange::RunExchange(const std::string& fields, const AnswerCheck& check)
+{
+    send_ = BuildFrame(fields);
+    const uint32_t byteWriteTimeout = values_.ByteTimeout * static_cast<uint32_t>(send_.size() + 1);
+    for (uint32_t attempt = 0; attempt < values_.RetryCount; ++attempt) {
+        receive_.clear();
+        state_.lastError = kOk;
+        line_.Purge();
+        line_.Write(send_.data(), send_.size(), byteWriteTimeout);
+        state_.lastError = ReceiveAnswer();
+        LogExchange();
+        if (state_.lastError != kOk)
+            continue;
+        state_.lastError = check(receive_);
+        if (state_.lastError == kOk)
+            return kOk;
+    }
+    return state_.lastError;
+}
+
+uint32_t Exchange::ReceiveAnswer()
+{
+    state_.sendTime = clock_.LocalTime();
+    const int64_t sent = clock_.MonotonicMs();
+    const uint32_t readTimeout = values_.ByteTimeout * static_cast<uint32_t>(kReadChunk + 1);
+    const uint32_t limit = values_.AnswerTimeout < kMinAnswerTimeoutMs ? kMinAnswerTimeoutMs : values_.AnswerTimeout;
+    std::array<char, kReadChunk> chunk{};
+    for (;;) {
+        const size_t got = line_.Read(chunk.data(), chunk.size(), readTimeout);
+        if (got > 0) {
+            receive_.append(chunk.data(), got);
+            const bool lineEnds = std::string_view(chunk.data(), got).find('\r') != std::string_view::npos;
+            if (receive_.size() > kMaxAnswerBytes || lineEnds) {
+                state_.answerTime = clock_.LocalTime();
+                state_.waitMs = static_cast<uint32_t>(clock_.MonotonicMs() - sent);
+                return receive_.size() > kMaxAnswerBytes ? kAnswerTooLong : kAnswerLine;
+            }
+        }
+        state_.answerTime = clock_.LocalTime();
+        state_.waitMs = static_cast<uint32_t>(clock_.MonotonicMs() - sent);
+        if (state_.waitMs > limit)
+            return kAnswerTimedOut;
+    }
+}
+
+uint32_t Exchange::LogExchange() const
+{
+    if (!values_.UseLogFile)
+        return kOk;
+    std::FILE* log = std::fopen(values_.LogFileName.c_str(), "a");
+    if (!log)
+        return kFileNotOpened;
+    const TimeStamp& s = state_.sendTime;
+    const TimeStamp& a = state_.answerTime;
+    std::fprintf(log, "________________________________________\n");
+    std::fprintf(log, "Send cmd at %02u:%02u:%02u :%s\n", s.hour, s.minute, s.second, send_.c_str());
+    std::fprintf(log, "Answ at %02u:%02u:%02u :%s\n", a.hour, a.minute, a.second, receive_.c_str());
+    std::fprintf(log, "Wait for answ %u ms\n", state_.waitMs);
+    std::fclose(log);
+    return kOk;
+}
+
+}  // namespace pmv

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "clock.h"
+#include "serial_line.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace pmv {
+
+// The link values in force for the run (taken from the link settings at start-up).
+struct LinkValues {
+    uint32_t DeviceAddress = 1;
+    uint32_t RetryCount = 2;      // tries of one exchange, and passes of a write with read-back
+    uint32_t AnswerTimeout = 1000;  // ms; waits shorter than 1000 ms are raised to 1000 ms
+    uint32_t ByteTimeout = 20;    // ms per byte of a port read or write
+    bool UseLogFile = true;
+    std::string LogFileName = "COM.txt";  // relative to the working directory
+};
+
+// The state of the last attempt, kept for the exchange log and the measurement log.
+struct ExchangeState {
+    TimeStamp sendTime;
+    TimeStamp answerTime;
+    uint32_t waitMs = 0;
+    uint32_t lastError = 0;
+};
+
+inline constexpr size_t kMaxAnswerBytes = 256;
+inline constexpr size_t kReadChunk = 32;
+inline constexpr uint32_t kMinAnswerTimeoutMs = 1000;
+
+// Results of ReceiveAnswer.
+enum ReceiveResult : uint32_t { kAnswerLine = 0, kAnswerTooLong = 1, kAnswerTimedOut = 2 };
+
+// Checks an answer line (the receive buffer as text) and returns an error code; 0 accepts it.
+using AnswerCheck = std::function<uint32_t(const std::string& answer)>;
+
+// Request frames and their answers on one serial line: one exchange at a time, with retries.
+class Exchange {
+public:
+    Exchange(SerialLine& line, const Clock& clock) : line_(line), clock_(clock) {}
+
+    LinkValues& values() { return values_; }
+    const LinkValues& values() const { return values_; }
+    const ExchangeState& state() const { return state_; }
+
+    // The frame as written: four 0xFF bytes, ':', the command text, its checksum in decimal, CR.
+    // `fields` is the text after "<address>;", e.g. "37;00000B;".
+    std::string BuildFrame(const std::string& fields) const;
+
+    // Sends the request up to RetryCount times until an answer passes `check`; returns the
+    // last attempt's error code. Stale input is discarded before each attempt, so that a late
+    // answer to an earlier attempt is never taken for the answer to this one.
+    uint32_t RunExchange(const std::string& fields, const AnswerCheck& check);
+
+    // The last answer received (the receive buffer as text).
+    const std::string& answer() const { return receive_; }
+
+    // Maps a status answer ("$" and four hexadecimal digits) to an error code.
+    static uint32_t AnswerStatus(const std::string& answer);
+
+private:
+    uint32_t ReceiveAnswer();
+    uint32_t LogExchange() const;
+
+    SerialLine& line_;
+    const Clock& clock_;
+    LinkValues values_;
+    ExchangeState state_;
+    std::string send_;
+    std::string receive_;
+};
+
+// Appends the decimal CRC-16 of the command text (the frame from offset 5 on) and a carriage
+// return to a frame; returns the number of characters appended.
+size_t AppendChecksum(std::string& frame);
+
+}  // namespace pmv

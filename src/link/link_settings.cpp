@@ -1,0 +1,163 @@
+#include "link_settings.h"
+
+#include "exchange.h"
+#include "messages.h"
+#include "model/ini_file.h"
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <limits>
+
+namespace pmv {
+namespace {
+
+struct LinkKey {
+    const char* section;
+    const char* key;
+    int32_t LinkSettings::*number;  // one of the two is set
+    std::string LinkSettings::*text;
+};
+
+constexpr const char* kCaption = "Проверьте параметры установления связи с прибором";
+
+// The keys in the order a new dev.dat holds them. EnableNetAdrr is written there and never read.
+const std::array<LinkKey, 10> kNewFileKeys{{
+    {"COM_SETTINGS", "Number", &LinkSettings::Number, nullptr},
+    {"COM_SETTINGS", "Settings", nullptr, &LinkSettings::Settings},
+    {"DEVICE", "EnableNetAdrr", nullptr, nullptr},
+    {"DEVICE", "NetAdrr", &LinkSettings::NetAdrr, nullptr},
+    {"SETTINGS", "NOfReadings", &LinkSettings::NOfReadings, nullptr},
+    {"SETTINGS", "TimeOut", &LinkSettings::TimeOut, nullptr},
+    {"LOG", "UseLogFile", &LinkSettings::UseLogFile, nullptr},
+    {"LOG", "LogFileName", nullptr, &LinkSettings::LogFileName},
+    {"IZM", "UseIzmFile", &LinkSettings::UseIzmFile, nullptr},
+    {"IZM", "IzmFileName", nullptr, &LinkSettings::IzmFileName},
+}};
+
+// The order in which the keys are read and written back.
+constexpr std::array<int, 9> kReadOrder{4, 0, 1, 3, 5, 6, 8, 7, 9};
+
+constexpr int32_t kPortCount = 8;
+
+std::string ValueText(const LinkSettings& s, const LinkKey& k)
+{
+    if (k.number)
+        return std::to_string(s.*k.number);
+    if (k.text)
+        return s.*k.text;
+    return "1";  // EnableNetAdrr
+}
+
+}  // namespace
+
+std::string LinkSettingsPath()
+{
+    return (std::filesystem::current_path() / "dev.dat").string();
+}
+
+uint32_t BaudRateFromSettings(const std::string& text)
+{
+    uint32_t baud = 4800;
+    for (const char* rate : {"9600", "19200", "38400", "57600"})
+        if (text.find(rate) != std::string::npos)
+            baud = static_cast<uint32_t>(std::stoul(rate));
+    return baud;
+}
+
+uint32_t ByteTimeoutForBaud(uint32_t baud)
+{
+    struct Rate {
+        uint32_t baud, byteTimeout;
+    };
+    constexpr std::array<Rate, 5> kRates{{{4800, 12}, {9600, 9}, {19200, 5}, {38400, 3}, {57600, 2}}};
+    for (const Rate& r : kRates)
+        if (r.baud == baud)
+            return r.byteTimeout;
+    return 20;
+}
+
+uint32_t ClampReadings(int32_t nOfReadings)
+{
+    const auto n = static_cast<uint32_t>(nOfReadings);
+    return n < 2 ? 2 : (n > 5 ? 5 : n);
+}
+
+void ApplyLinkValues(const LinkSettings& settings, LinkValues& values)
+{
+    values.DeviceAddress = static_cast<uint32_t>(settings.NetAdrr);
+    values.RetryCount = ClampReadings(settings.NOfReadings);
+    values.AnswerTimeout = settings.AnswerTimeout;
+    values.UseLogFile = settings.UseLogFile == 1;
+    values.LogFileName = settings.LogFileName;
+}
+
+std::optional<std::string> LoadLinkSettings(const std::string& path, LinkSettings& settings, Messages& messages)
+{
+    const LinkSettings defaults;
+    std::optional<std::string> failure;
+    IniFile file = IniFile::Load(path);
+    if (!file.exists()) {
+        for (const LinkKey& k : kNewFileKeys)
+            file.set(k.section, k.key, ValueText(defaults, k));
+        failure = file.save(path);
+    }
+
+    const std::string before = file.bytes();
+    for (int index : kReadOrder) {
+        const LinkKey& k = kNewFileKeys[static_cast<size_t>(index)];
+        const std::optional<std::string> value = file.get(k.section, k.key);
+        if (k.number)
+            settings.*k.number = value ? ParseIniInt(*value).value_or(defaults.*k.number) : defaults.*k.number;
+        else
+            settings.*k.text = value.value_or(defaults.*k.text);
+        file.set(k.section, k.key, ValueText(settings, k));
+    }
+    // Nothing needs writing when every key was already there as it would be written.
+    if (!failure && file.bytes() != before)
+        failure = file.save(path);
+
+    settings.PortDevices.clear();
+    for (int32_t n = 1; n <= kPortCount; ++n)
+        if (auto device = file.get("PORTS", "COM" + std::to_string(n)); device && !device->empty())
+            settings.PortDevices[n] = *device;
+
+    settings.BaudRate = BaudRateFromSettings(settings.Settings);
+    // A negative time-out would wait for weeks; it counts as none (the 1 s minimum applies).
+    const int64_t timeoutMs = std::max<int64_t>(settings.TimeOut, 0) * 1000;
+    settings.AnswerTimeout = static_cast<uint32_t>(std::min<int64_t>(timeoutMs, std::numeric_limits<uint32_t>::max()));
+
+    if (settings.Number < 1 || settings.Number > kPortCount)
+        messages.ShowMessage("Слишком большой номер COM порта.", kCaption, MessageIcon::Warning);
+    if (settings.AnswerTimeout > 4000)
+        messages.ShowMessage("Задан большой тайм аут. Работать будет можно, но неудобно.", kCaption,
+                             MessageIcon::Information);
+    return failure;
+}
+
+std::string PortDevice(int32_t number, const std::map<int32_t, std::string>& explicitDevices,
+                       const std::vector<std::string>& foundPorts)
+{
+    if (number < 1 || number > kPortCount)
+        return {};
+    if (auto it = explicitDevices.find(number); it != explicitDevices.end())
+        return it->second;
+    const auto index = static_cast<size_t>(number - 1);
+    return index < foundPorts.size() ? foundPorts[index] : std::string();
+}
+
+std::vector<std::string> OrderSerialPorts(std::vector<std::string> devices)
+{
+    auto rank = [](const std::string& d) {
+        const std::string name = std::filesystem::path(d).filename().string();
+        const int kind = name.starts_with("ttyUSB") ? 0 : name.starts_with("ttyACM") ? 1 : 2;
+        const size_t digits = name.find_last_not_of("0123456789") + 1;
+        const long number = digits < name.size() ? std::stol(name.substr(digits)) : -1;
+        return std::tuple(kind, name.substr(0, digits), number, name);
+    };
+    std::sort(devices.begin(), devices.end(),
+              [&](const std::string& a, const std::string& b) { return rank(a) < rank(b); });
+    return devices;
+}
+
+}  // namespace pmv

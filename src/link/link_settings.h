@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pmv {
+
+class Messages;
+struct LinkValues;
+
+// The contents of dev.dat: on which port the instrument hangs, how fast the line runs, which
+// address the instrument answers to, how often and how long an exchange is tried, and the logs.
+struct LinkSettings {
+    int32_t Number = 1;
+    std::string Settings = "9600,N,8,2";
+    int32_t NetAdrr = 1;
+    int32_t NOfReadings = 2;
+    int32_t TimeOut = 1;  // seconds
+    int32_t UseLogFile = 1;
+    std::string LogFileName = "COM.txt";
+    int32_t UseIzmFile = 1;
+    std::string IzmFileName = "IZM.txt";
+
+    uint32_t BaudRate = 9600;       // taken from Settings
+    uint32_t AnswerTimeout = 1000;  // ms
+
+    // [PORTS] COMn=device: explicit devices for port numbers.
+    std::map<int32_t, std::string> PortDevices;
+};
+
+// dev.dat in the current working directory.
+std::string LinkSettingsPath();
+
+// Reads the link settings file, creating it with defaults when missing and writing back every
+// key so that a hand-edited file missing one gets it; then warns about a port number outside
+// 1..8 and about a long answer time-out. Returns the message of a failed write, if any (the
+// settings are loaded all the same).
+std::optional<std::string> LoadLinkSettings(const std::string& path, LinkSettings& settings, Messages& messages);
+
+// Only the baud rate is taken from the line description: 4800 unless it contains "9600",
+// "19200", "38400" or "57600"; the last of these that matches wins.
+uint32_t BaudRateFromSettings(const std::string& text);
+
+// Per-byte time-out of port reads and writes at a baud rate; 20 ms for an unknown rate.
+uint32_t ByteTimeoutForBaud(uint32_t baud);
+
+// Tries per exchange and passes of a write with read-back: 2..5, compared as unsigned.
+uint32_t ClampReadings(int32_t nOfReadings);
+
+// Puts the link values in force for the run: address, retries, answer time-out, exchange log.
+void ApplyLinkValues(const LinkSettings& settings, LinkValues& values);
+
+// The device a port number names: the [PORTS] entry, else the number-th serial port found on
+// the machine (USB and ACM adapters first). Empty when there is none.
+std::string PortDevice(int32_t number, const std::map<int32_t, std::string>& explicitDevices,
+                       const std::vector<std::string>& foundPorts);
+
+// Orders device names as port numbers take them: ttyUSB, then ttyACM, then the rest, each by number.
+std::vector<std::string> OrderSerialPorts(std::vector<std::string> devices);
+
+}  // namespace pmv

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "error_codes.h"
+
+#include <string>
+
+namespace pmv {
+
+// Message boxes and the keyboard state they depend on. The window shows real boxes (raising and
+// repainting itself first), pmvctl prints to the terminal, tests record the texts.
+class Messages {
+public:
+    virtual ~Messages() = default;
+
+    // A box with a single OK button.
+    virtual void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) = 0;
+
+    // A box with Yes and No; true for Yes.
+    virtual bool AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon) = 0;
+
+    // Forgets Esc and Enter presses made since the last query of each key.
+    virtual void DiscardPendingKeys() = 0;
+};
+
+}  // namespace pmv

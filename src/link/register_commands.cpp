@@ -1,0 +1,196 @@
+#include "register_commands.h"
+
+#include "error_codes.h"
+
+#include <bit>
+#include <cmath>
+#include <cstdio>
+
+namespace pmv {
+namespace {
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// Reads `count` bytes as pairs of hexadecimal digits (either case) starting at `pos`.
+bool ReadHexBytes(const std::string& text, size_t pos, size_t count, uint8_t* out)
+{
+    if (text.size() < pos || text.size() - pos < 2 * count)
+        return false;
+    for (size_t i = 0; i < count; ++i) {
+        const int high = HexDigit(text[pos + 2 * i]);
+        const int low = HexDigit(text[pos + 2 * i + 1]);
+        if (high < 0 || low < 0)
+            return false;
+        out[i] = static_cast<uint8_t>(high * 16 + low);
+    }
+    return true;
+}
+
+// Finds the data field of a data answer "!" address ";" data ";" checksum. The answering
+// address and the checksum are not compared with anything.
+uint32_t LocateDataField(const std::string& answer, size_t& dataStart)
+{
+    const size_t bang = answer.find('!');
+    if (bang == std::string::npos || answer.find(';') == std::string::npos)
+        return kCannotParse;
+    const size_t addressEnd = answer.find(';', bang + 1);
+    if (addressEnd == std::string::npos)
+        return kCannotParse;
+    if (bang > kMaxBangOffset)
+        return kTooManyChars;
+    dataStart = addressEnd + 1;
+    return kOk;
+}
+
+bool ValidBank(uint32_t bank)
+{
+    return bank == 1 || bank == 2;
+}
+
+std::string ReadCommand(uint32_t bank, uint32_t memoryType, uint32_t reg)
+{
+    return "37;" + RegisterAddressText(bank, memoryType, reg) + ";";
+}
+
+}  // namespace
+
+uint32_t FloatBits(float value)
+{
+    return std::bit_cast<uint32_t>(value);
+}
+
+float BitsToFloat(uint32_t bits)
+{
+    return std::bit_cast<float>(bits);
+}
+
+std::string RegisterAddressText(uint32_t bank, uint32_t memoryType, uint32_t reg)
+{
+    reg &= kRegisterMask;
+    const unsigned middle = (((memoryType - 1) & 3u) << 6) | (bank == 1 ? 0x20u : 0u) | (reg >> 8);
+    char text[8];
+    std::snprintf(text, sizeof text, "%02X%02X%02X", 0u, middle, reg & 0xFFu);
+    return text;
+}
+
+uint32_t ParseByteAnswer(const std::string& answer, uint32_t& value)
+{
+    size_t data = 0;
+    if (const uint32_t code = LocateDataField(answer, data))
+        return code;
+    uint8_t byte = 0;
+    if (answer.find(';', data) == std::string::npos || !ReadHexBytes(answer, data, 1, &byte))
+        return kCannotParse;
+    value = byte;
+    return kOk;
+}
+
+uint32_t ParseLongAnswer(const std::string& answer, uint32_t& value)
+{
+    size_t data = 0;
+    if (const uint32_t code = LocateDataField(answer, data))
+        return code;
+    uint8_t b[4];
+    if (!ReadHexBytes(answer, data, 4, b))
+        return kCannotParse;
+    value = (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
+    return kOk;
+}
+
+uint32_t ParseBlockAnswer(const std::string& answer, size_t count, std::vector<uint8_t>& bytes)
+{
+    size_t data = 0;
+    if (const uint32_t code = LocateDataField(answer, data))
+        return code;
+    std::vector<uint8_t> parsed(count);
+    if (!ReadHexBytes(answer, data, count, parsed.data()))
+        return kCannotParse;
+    bytes = std::move(parsed);
+    return kOk;
+}
+
+uint32_t ReadByteRegister(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t& value)
+{
+    if (!ValidBank(bank))
+        return kAddressTooLarge;
+    return exchange.RunExchange(ReadCommand(bank, kByteMemory, reg),
+                                [&value](const std::string& a) { return ParseByteAnswer(a, value); });
+}
+
+uint32_t WriteByteRegister(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t value)
+{
+    if (!ValidBank(bank))
+        return kAddressTooLarge;
+    char fields[32];
+    std::snprintf(fields, sizeof fields, "38;%s;%02X;", RegisterAddressText(bank, kByteMemory, reg).c_str(),
+                  value > 255 ? 255u : value);
+    return exchange.RunExchange(fields, &Exchange::AnswerStatus);
+}
+
+uint32_t ReadLongRegister(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t& value)
+{
+    if (!ValidBank(bank))
+        return kAddressTooLarge;
+    return exchange.RunExchange(ReadCommand(bank, kLongMemory, reg),
+                                [&value](const std::string& a) { return ParseLongAnswer(a, value); });
+}
+
+uint32_t WriteLongRegister(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t value)
+{
+    if (!ValidBank(bank))
+        return kAddressTooLarge;
+    char fields[40];
+    std::snprintf(fields, sizeof fields, "38;%s;%02X%02X%02X%02X;", RegisterAddressText(bank, kLongMemory, reg).c_str(),
+                  value >> 24, (value >> 16) & 0xFFu, (value >> 8) & 0xFFu, value & 0xFFu);
+    return exchange.RunExchange(fields, &Exchange::AnswerStatus);
+}
+
+uint32_t WriteByteRegisterChecked(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t value)
+{
+    for (uint32_t pass = 0; pass < exchange.values().RetryCount; ++pass) {
+        if (const uint32_t code = WriteByteRegister(exchange, bank, reg, value))
+            return code;
+        uint32_t readBack = 0;
+        if (const uint32_t code = ReadByteRegister(exchange, bank, reg, readBack))
+            return code;
+        if (readBack == value)
+            return kOk;
+    }
+    return kReadBackMismatch;
+}
+
+uint32_t WriteFloatRegisterChecked(Exchange& exchange, uint32_t bank, uint32_t reg, float value)
+{
+    for (uint32_t pass = 0; pass < exchange.values().RetryCount; ++pass) {
+        if (const uint32_t code = WriteLongRegister(exchange, bank, reg, FloatBits(value)))
+            return code;
+        uint32_t readBack = 0;
+        if (const uint32_t code = ReadLongRegister(exchange, bank, reg, readBack))
+            return code;
+        if (std::fabs(BitsToFloat(readBack) - value) <= 0.01)
+            return kOk;
+    }
+    return kReadBackMismatch;
+}
+
+uint32_t ReadValueBlock(Exchange& exchange, uint32_t block, size_t count, std::vector<uint8_t>& bytes,
+                        bool statusTest)
+{
+    return exchange.RunExchange(ReadCommand(1, kBlockMemory, block), [&](const std::string& a) {
+        if (statusTest)
+            if (const uint32_t code = Exchange::AnswerStatus(a))
+                return code;
+        return ParseBlockAnswer(a, count, bytes);
+    });
+}
+
+}  // namespace pmv

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace pmv {
+
+// One serial device: 8 data bits, no parity, 1 stop bit, no flow control, opened exclusively.
+class SerialLine {
+public:
+    virtual ~SerialLine() = default;
+
+    virtual bool Open(const std::string& device) = 0;
+    virtual bool IsOpen() const = 0;
+    virtual void Close() = 0;
+
+    // Line speed; the rest of the line configuration is fixed.
+    virtual bool Configure(uint32_t baud) = 0;
+
+    // Discards everything pending in both directions.
+    virtual void Purge() = 0;
+
+    // Raises DTR and drops RTS. Lines without modem signals (a pseudo-terminal) refuse this,
+    // which is no error.
+    virtual void RaiseDtrDropRts() = 0;
+
+    // Waits up to timeoutMs for input and returns as soon as any bytes have arrived (at most
+    // max); 0 when nothing came. A closed line returns 0 after the time-out.
+    virtual size_t Read(char* buffer, size_t max, uint32_t timeoutMs) = 0;
+
+    // Writes all bytes, waiting up to timeoutMs; returns the number written.
+    virtual size_t Write(const char* data, size_t size, uint32_t timeoutMs) = 0;
+};
+
+}  // namespace pmv

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pmv {
+
+// An INI document that follows the Windows private-profile rules, so that files move freely
+// between this program and Windows programs. Text is UTF-8 in memory and Windows-1251 on disk.
+//
+// Reading: section and key names match without regard to ASCII case; the first matching
+// section and in it the first matching key win; keys before the first section are not
+// readable; blanks and tabs around names and values are dropped, then one outer pair of
+// matching quotes is removed from a value; lines starting with ';' are comments; a section
+// name ends at its first ']'; CRLF, LF and CR line ends all read; a value is cut to its first
+// 1023 bytes (as stored on disk).
+//
+// Writing: the value of the first matching key is replaced on its own line (the key's casing
+// kept), or "key=value" is appended after the last key line of the section, or "[Section]" and
+// the key are appended at the end of the file; every other line stays byte for byte. New lines
+// end with CRLF. A new file is exactly "[Section]\r\nkey=value\r\n".
+class IniFile {
+public:
+    IniFile() = default;
+
+    // Reads the file at path. A missing or unreadable file gives an empty document;
+    // exists() tells which.
+    static IniFile Load(const std::string& path);
+
+    bool exists() const { return exists_; }
+
+    // The value of section/key, or nothing when the section or key is missing.
+    std::optional<std::string> get(const std::string& section, const std::string& key) const;
+    std::string getString(const std::string& section, const std::string& key,
+                          const std::string& fallback) const;
+
+    // Changes the document in memory only; save() puts it on disk.
+    void set(const std::string& section, const std::string& key, const std::string& value);
+
+    // Replaces the file atomically (temporary file in the same folder, flush, rename, the old
+    // file's permissions kept). A missing folder or a read-only file fails; nothing is created.
+    // On failure returns the message "Unable to write to <path>".
+    std::optional<std::string> save(const std::string& path) const;
+
+    // The document as it would be written to disk (Windows-1251 bytes).
+    std::string bytes() const;
+
+private:
+    std::vector<std::string> lines_;  // raw Windows-1251 lines without their line ends
+    std::vector<std::string> ends_;   // the line end that followed each line ("" for the last)
+    bool exists_ = false;
+};
+
+// Integer text as the instrument's files write it: optional sign, then decimal digits, or
+// hexadecimal digits after "0x", "0X" or "$". The whole text must be the number and fit in
+// 32 bits (hexadecimal up to FFFFFFFF, taken as the bit pattern). Otherwise nothing.
+std::optional<int32_t> ParseIniInt(const std::string& text);
+
+// One read or one write of a single key, as the platform's private-profile calls do it:
+// the file is read anew each time, and a write replaces the file atomically.
+std::string ReadIniString(const std::string& path, const std::string& section,
+                          const std::string& key, const std::string& fallback);
+std::optional<std::string> WriteIniString(const std::string& path, const std::string& section,
+                                          const std::string& key, const std::string& value);
+
+}  // namespace pmv

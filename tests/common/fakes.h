@@ -1,0 +1,79 @@
+#pragma once
+
+#include "link/clock.h"
+#include "link/messages.h"
+#include "link/progress.h"
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace pmv::test {
+
+// Records every box; answers questions from a script (No once the script runs out).
+class RecordingMessages : public Messages {
+public:
+    struct Box {
+        std::string text, caption;
+        MessageIcon icon;
+        bool question;
+    };
+
+    void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override
+    {
+        boxes.push_back({text, caption, icon, false});
+    }
+    bool AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon) override
+    {
+        boxes.push_back({text, caption, icon, true});
+        if (answers.empty())
+            return false;
+        const bool yes = answers.front();
+        answers.pop_front();
+        return yes;
+    }
+    void DiscardPendingKeys() override { ++discards; }
+
+    std::vector<Box> boxes;
+    std::deque<bool> answers;
+    int discards = 0;
+};
+
+// Records the panel; Esc counts as pressed at the chosen query (1-based; 0 = never).
+class ScriptedProgress : public Progress {
+public:
+    void SetProgressLines(const ProgressLines& l) override { lines = l; }
+    void ShowProgressPanel() override { shown = true; }
+    void HideProgressPanel() override { shown = false; }
+    void SetProgressStep(const std::string& text) override { steps.push_back(text); }
+    bool EscapePressed() override { return ++queries == escapeAtQuery; }
+
+    ProgressLines lines;
+    bool shown = false;
+    std::vector<std::string> steps;
+    int queries = 0;
+    int escapeAtQuery = 0;
+};
+
+// Local time starts at a chosen stamp and runs with the real monotonic clock.
+class SettableClock : public Clock {
+public:
+    explicit SettableClock(TimeStamp start) : start_(start), origin_(real_.MonotonicMs()) {}
+    TimeStamp LocalTime() const override
+    {
+        const int64_t ms = static_cast<int64_t>(((start_.hour * 60 + start_.minute) * 60 + start_.second) * 1000 +
+                                                start_.millisecond) +
+                           (real_.MonotonicMs() - origin_);
+        const int64_t day = ms % (24 * 3600 * 1000);
+        return {static_cast<uint32_t>(day / 3600000), static_cast<uint32_t>(day / 60000 % 60),
+                static_cast<uint32_t>(day / 1000 % 60), static_cast<uint32_t>(day % 1000)};
+    }
+    int64_t MonotonicMs() const override { return real_.MonotonicMs(); }
+
+private:
+    SystemClock real_;
+    TimeStamp start_;
+    int64_t origin_;
+};
+
+}  // namespace pmv::test

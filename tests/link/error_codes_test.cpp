@@ -1,0 +1,59 @@
+#include "fakes.h"
+
+#include "link/error_codes.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace pmv {
+namespace {
+
+TEST(ErrorCodes, EveryMessageEndsWithItsOwnCode)
+{
+    for (uint32_t code = 1; code <= 23; ++code) {
+        const ErrorMessage* m = FindErrorMessage(code);
+        ASSERT_NE(m, nullptr) << code;
+        const std::string suffix = "(ERR " + std::to_string(code) + ")";
+        EXPECT_TRUE(std::string(m->text).ends_with(suffix)) << m->text;
+    }
+    EXPECT_STREQ(FindErrorMessage(1)->text, "Слишком много символов  (ERR 1)");
+    EXPECT_STREQ(FindErrorMessage(6)->text, "Ответ поврежден- не сошлась контрольная сумма (ERR 6)");
+    EXPECT_EQ(FindErrorMessage(0), nullptr);
+    EXPECT_EQ(FindErrorMessage(24), nullptr);
+}
+
+TEST(ErrorCodes, ShowErrorMessageDiscardsKeysAndShowsOnlyKnownCodes)
+{
+    test::RecordingMessages messages;
+    EXPECT_EQ(ShowErrorMessage(messages, 0), 0u);
+    EXPECT_EQ(ShowErrorMessage(messages, 24), 0u);
+    EXPECT_TRUE(messages.boxes.empty());
+
+    ShowErrorMessage(messages, 20);
+    ShowErrorMessage(messages, 17);
+    ShowErrorMessage(messages, 2);
+    ASSERT_EQ(messages.boxes.size(), 3u);
+    EXPECT_EQ(messages.boxes[0].text, "Ход процесса остановлен пользователем (ERR 20)");
+    EXPECT_EQ(messages.boxes[0].caption, "Информация пользователю");
+    EXPECT_EQ(messages.boxes[0].icon, MessageIcon::Warning);
+    EXPECT_EQ(messages.boxes[1].caption, "Замечание по настройкам");
+    EXPECT_EQ(messages.boxes[1].icon, MessageIcon::Warning);
+    EXPECT_EQ(messages.boxes[2].text, "Прибор не ответил (ERR 2)");
+    EXPECT_EQ(messages.boxes[2].caption, "Ошибка");
+    EXPECT_EQ(messages.boxes[2].icon, MessageIcon::Error);
+    EXPECT_EQ(messages.discards, 5);
+}
+
+TEST(ErrorCodes, ChannelStatusTexts)
+{
+    EXPECT_EQ(ChannelStatusText(0), "Нормальное измерение");
+    EXPECT_EQ(ChannelStatusText(9), "Обрыв");
+    EXPECT_EQ(ChannelStatusText(12), "Канал выключен");
+    EXPECT_EQ(ChannelStatusText(15), "Ошибка в градуировках");
+    for (uint32_t status : {1u, 2u, 3u, 5u, 6u, 10u, 11u, 16u, 255u})
+        EXPECT_EQ(ChannelStatusText(status), "Какая то ошибка") << status;
+}
+
+}  // namespace
+}  // namespace pmv

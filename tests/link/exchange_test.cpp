@@ -1,0 +1,204 @@
+#include "fakes.h"
+#include "sim_line.h"
+#include "temp_dir.h"
+
+#include "link/crc16.h"
+#include "link/error_codes.h"
+#include "link/register_commands.h"
+
+#include <chrono>
+#include <thread>
+
+namespace pmv {
+namespace {
+
+using Fault = sim::Fault;
+using ExchangeTest = test::SimLine;
+
+int64_t ElapsedMs(std::chrono::steady_clock::time_point since)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since).count();
+}
+
+TEST(Crc16, PublishedCheckValueAndFrameLayout)
+{
+    EXPECT_EQ(Crc16("123456789"), 0x4B37);
+    std::string frame = std::string(4, '\xFF') + ":1;37;00000B;";
+    const size_t appended = AppendChecksum(frame);
+    const std::string digits = std::to_string(Crc16("1;37;00000B;"));
+    EXPECT_EQ(appended, digits.size() + 1);
+    EXPECT_EQ(frame, std::string(4, '\xFF') + ":1;37;00000B;" + digits + "\r");
+}
+
+TEST_F(ExchangeTest, RequestReachesTheInstrumentWithAValidChecksum)
+{
+    exchange.values().DeviceAddress = 1;
+    simulator->SetRegister(2, 3, 13, 0x3F800000);
+    uint32_t value = 0;
+    ASSERT_EQ(ReadLongRegister(exchange, 2, 13, value), 0u);
+    EXPECT_EQ(value, 0x3F800000u);
+    const auto requests = simulator->Transcript();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].text, "1;37;00800D;");
+    EXPECT_TRUE(requests[0].checksumOk);
+}
+
+TEST_F(ExchangeTest, OtherAddressGetsNoAnswerAfterTheMinimumTimeoutPerAttempt)
+{
+    exchange.values().DeviceAddress = 7;
+    exchange.values().AnswerTimeout = 0;
+    exchange.values().RetryCount = 2;
+    const auto start = std::chrono::steady_clock::now();
+    uint32_t value = 0;
+    EXPECT_EQ(ReadByteRegister(exchange, 2, 11, value), static_cast<uint32_t>(kNoAnswer));
+    const int64_t elapsed = ElapsedMs(start);
+    EXPECT_EQ(simulator->Transcript().size(), 2u);
+    // Each attempt waits just over 1000 ms: the time-out is tested after each read of up to 33 bytes' time.
+    EXPECT_GT(elapsed, 2000);
+    EXPECT_LT(elapsed, 2 * (1000 + 2 * 33 * 9) + 500);
+    EXPECT_GT(exchange.state().waitMs, 1000u);
+}
+
+TEST_F(ExchangeTest, StatusAnswersMapToErrorCodesAndAreRetried)
+{
+    struct Case {
+        uint16_t status;
+        uint32_t code;
+    };
+    const Case cases[] = {{0x0001, 7}, {0x0002, 19}, {0x0003, 22}, {0x0005, 7}, {0x0006, 4},
+                          {0x000B, 3}, {0x000C, 12}, {0x000D, 6},  {0x0042, 7}};
+    exchange.values().RetryCount = 3;
+    for (const Case& c : cases) {
+        simulator->ClearTranscript();
+        Fault fault{Fault::Kind::Status};
+        fault.count = -1;
+        fault.status = c.status;
+        simulator->InjectFault(fault);
+        EXPECT_EQ(WriteByteRegister(exchange, 2, 4, 1), c.code) << c.status;
+        EXPECT_EQ(simulator->Transcript().size(), 3u);
+        simulator->ClearFaults();
+    }
+    EXPECT_EQ(Exchange::AnswerStatus("no dollar at all\r"), 0u);
+    EXPECT_EQ(Exchange::AnswerStatus("$0000\r"), 0u);
+}
+
+TEST_F(ExchangeTest, FailedAttemptsAreRetriedAndEveryAttemptIsLogged)
+{
+    test::TempDir dir;
+    exchange.values().UseLogFile = true;
+    exchange.values().LogFileName = dir.file("COM.txt");
+    exchange.values().RetryCount = 3;
+    Fault fault{Fault::Kind::Status};
+    fault.count = 2;
+    fault.status = 0x0006;
+    simulator->InjectFault(fault);
+    EXPECT_EQ(WriteByteRegister(exchange, 2, 4, 1), 0u);
+
+    const std::string log = test::ReadFileBytes(dir.file("COM.txt"));
+    const std::string frame = exchange.BuildFrame("38;000004;01;");
+    const std::string entryEnd = "Wait for answ ";
+    size_t entries = 0;
+    for (size_t at = log.find("________________________________________\nSend cmd at "); at != std::string::npos;
+         at = log.find("________________________________________\nSend cmd at ", at + 1))
+        ++entries;
+    EXPECT_EQ(entries, 3u) << log;
+    EXPECT_NE(log.find(" :" + frame + "\n"), std::string::npos);
+    EXPECT_NE(log.find(":$0006\r\n"), std::string::npos);
+    EXPECT_NE(log.find(":$0000\r\nWait for answ "), std::string::npos);
+    EXPECT_EQ(simulator->Register(2, 1, 4), 1u);
+}
+
+TEST_F(ExchangeTest, LogStampsComeFromTheLocalClockAcrossTheHour)
+{
+    test::TempDir dir;
+    test::SettableClock late({12, 59, 59, 950});
+    Exchange stamped(line, late);
+    stamped.values() = exchange.values();
+    stamped.values().UseLogFile = true;
+    stamped.values().LogFileName = dir.file("COM.txt");
+    Fault delay{Fault::Kind::Delay};
+    delay.delayMs = 150;
+    simulator->InjectFault(delay);
+    ASSERT_EQ(WriteByteRegister(stamped, 2, 4, 1), 0u);
+    const std::string log = test::ReadFileBytes(dir.file("COM.txt"));
+    EXPECT_NE(log.find("Send cmd at 12:59:59 :"), std::string::npos) << log;
+    EXPECT_NE(log.find("Answ at 13:00:00 :$0000\r\n"), std::string::npos) << log;
+    EXPECT_GE(stamped.state().waitMs, 150u);
+    EXPECT_LT(stamped.state().waitMs, 1000u);
+}
+
+TEST_F(ExchangeTest, OverlongAnswersAndFarStartMarksGiveError1)
+{
+    uint32_t value = 0;
+    Fault overlong{Fault::Kind::Overlong};
+    overlong.count = -1;
+    simulator->InjectFault(overlong);
+    EXPECT_EQ(ReadByteRegister(exchange, 2, 11, value), static_cast<uint32_t>(kTooManyChars));
+    simulator->ClearFaults();
+
+    Fault far{Fault::Kind::BangBeyond64};
+    far.count = -1;
+    simulator->InjectFault(far);
+    EXPECT_EQ(ReadByteRegister(exchange, 2, 11, value), static_cast<uint32_t>(kTooManyChars));
+    simulator->ClearFaults();
+
+    Fault garbage{Fault::Kind::GarbageBefore};
+    simulator->InjectFault(garbage);
+    simulator->SetRegister(2, 1, 11, 0x5A);
+    EXPECT_EQ(ReadByteRegister(exchange, 2, 11, value), 0u);
+    EXPECT_EQ(value, 0x5Au);
+}
+
+TEST_F(ExchangeTest, AnswerLengthLimitIs256Bytes)
+{
+    uint32_t value = 0;
+    Fault fault{Fault::Kind::RawAnswer};
+    fault.raw = "!1;C3;0;" + std::string(247, ' ') + "\r";  // 256 bytes with the carriage return
+    ASSERT_EQ(fault.raw.size(), 256u);
+    simulator->InjectFault(fault);
+    EXPECT_EQ(ReadByteRegister(exchange, 2, 11, value), 0u);
+    EXPECT_EQ(value, 0xC3u);
+
+    fault.raw = "!1;C3;0;" + std::string(248, ' ') + "\r";
+    fault.count = -1;
+    simulator->InjectFault(fault);
+    EXPECT_EQ(ReadByteRegister(exchange, 2, 11, value), static_cast<uint32_t>(kTooManyChars));
+}
+
+TEST_F(ExchangeTest, AnswerTricklingInAtLineSpeedIsAssembled)
+{
+    simulator->SetBaud(9600);
+    simulator->SetRegister(2, 3, 15, 0x42C80000);
+    uint32_t value = 0;
+    ASSERT_EQ(ReadLongRegister(exchange, 2, 15, value), 0u);
+    EXPECT_EQ(BitsToFloat(value), 100.0f);
+}
+
+TEST_F(ExchangeTest, LateAnswerIsNeverTakenForTheNextRequest)
+{
+    exchange.values().RetryCount = 1;
+    simulator->SetRegister(2, 1, 11, 0x11);
+    simulator->SetRegister(2, 1, 12, 0x22);
+    Fault delay{Fault::Kind::Delay};
+    delay.delayMs = 1400;
+    simulator->InjectFault(delay);
+    uint32_t value = 0;
+    EXPECT_EQ(ReadByteRegister(exchange, 2, 11, value), static_cast<uint32_t>(kNoAnswer));
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));  // the late answer is waiting now
+    EXPECT_EQ(ReadByteRegister(exchange, 2, 12, value), 0u);
+    EXPECT_EQ(value, 0x22u);
+}
+
+TEST_F(ExchangeTest, ClosedPortAnswersNothing)
+{
+    line.Close();
+    exchange.values().RetryCount = 2;
+    const auto start = std::chrono::steady_clock::now();
+    uint32_t value = 0;
+    EXPECT_EQ(ReadByteRegister(exchange, 2, 11, value), static_cast<uint32_t>(kNoAnswer));
+    EXPECT_GT(ElapsedMs(start), 2000);
+    EXPECT_TRUE(simulator->Transcript().empty());
+}
+
+}  // namespace
+}  // namespace pmv
