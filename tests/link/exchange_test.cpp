@@ -180,11 +180,11 @@ TEST_F(ExchangeTest, LateAnswerIsNeverTakenForTheNextRequest)
     simulator->SetRegister(2, 1, 11, 0x11);
     simulator->SetRegister(2, 1, 12, 0x22);
     Fault delay{Fault::Kind::Delay};
-    delay.delayMs = 1400;
+    delay.delayMs = 1600;
     simulator->InjectFault(delay);
     uint32_t value = 0;
     EXPECT_EQ(ReadByteRegister(exchange, 2, 11, value), static_cast<uint32_t>(kNoAnswer));
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));  // the late answer is waiting now
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));  // the late answer is waiting now
     EXPECT_EQ(ReadByteRegister(exchange, 2, 12, value), 0u);
     EXPECT_EQ(value, 0x22u);
 }

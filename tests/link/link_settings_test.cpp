@@ -59,7 +59,8 @@ TEST(LinkSettings, HandEditedFileKeepsItsLinesAndGetsMissingKeys)
     EXPECT_EQ(ClampReadings(loaded->settings.NOfReadings), 2u);
 
     const std::string text = test::ReadFileBytes(path);
-    EXPECT_EQ(text.rfind("; line of the technician\r\n[com_settings]\r\nnumber=3\r\n", 0), 0u) << text;
+    EXPECT_EQ(text.rfind("; line of the technician\r\n[com_settings]\r\nnumber", 0), 0u) << text;
+    EXPECT_NE(text.find("=3\r\nSettings=19200\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("NetAdrr=16\r\n"), std::string::npos);
     EXPECT_NE(text.find("NOfReadings=1\r\n"), std::string::npos) << "the file keeps the value read";
     EXPECT_NE(text.find("TimeOut=1\r\n"), std::string::npos);

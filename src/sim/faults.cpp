@@ -1,0 +1,69 @@
+#include "faults.h"
+
+#include "answers.h"
+
+namespace pmv::sim {
+namespace {
+
+bool Applies(const Fault& f, const Request& r)
+{
+    return f.reg < 0 || (f.bank == r.bank && f.memType == r.memType && f.reg == r.reg);
+}
+
+}  // namespace
+
+void FaultList::Add(const Fault& fault)
+{
+    if (fault.count != 0)
+        faults_.push_back(fault);
+}
+
+std::optional<Fault> FaultList::TakeDeliveryFault(const Request& request)
+{
+    return Take(request, false);
+}
+
+bool FaultList::TakeWrongReadBack(const Request& request)
+{
+    return Take(request, true).has_value();
+}
+
+std::optional<Fault> FaultList::Take(const Request& request, bool wrongReadBack)
+{
+    for (auto it = faults_.begin(); it != faults_.end(); ++it) {
+        if ((it->kind == Fault::Kind::WrongReadBack) != wrongReadBack || !Applies(*it, request))
+            continue;
+        Fault taken = *it;
+        if (it->count > 0 && --it->count == 0)
+            faults_.erase(it);
+        return taken;
+    }
+    return std::nullopt;
+}
+
+Delivery Deliver(const std::optional<Fault>& fault, const std::string& answer)
+{
+    if (!fault)
+        return {answer, 0};
+    switch (fault->kind) {
+    case Fault::Kind::NoAnswer:
+        return {};
+    case Fault::Kind::Delay:
+        return {answer, fault->delayMs};
+    case Fault::Kind::GarbageBefore:
+        return {(fault->raw.empty() ? std::string("\xFE\x7F~#&noise&#~") : fault->raw) + answer, 0};
+    case Fault::Kind::Overlong:
+        return {std::string(300, '?'), 0};
+    case Fault::Kind::Status:
+        return {StatusAnswer(fault->status), 0};
+    case Fault::Kind::BangBeyond64:
+        return {std::string(70, '.') + answer, 0};
+    case Fault::Kind::RawAnswer:
+        return {fault->raw, 0};
+    case Fault::Kind::WrongReadBack:
+        break;
+    }
+    return {answer, 0};
+}
+
+}  // namespace pmv::sim

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+
+#include "request.h"
+
+namespace pmv::sim {
+
+struct Fault {
+    enum class Kind {
+        NoAnswer,       // nothing comes back
+        Delay,          // the answer comes delayMs late
+        GarbageBefore,  // raw (or some line noise when empty), no CR, then the answer
+        Overlong,       // 300 bytes without CR instead of the answer
+        Status,         // "$XXXX" with the given status instead of the answer; the request is refused
+        BangBeyond64,   // 70 bytes without CR before the answer, so its "!" stands beyond byte 64
+        WrongReadBack,  // reads return the stored byte XOR 1, or the stored float + 1.0
+        RawAnswer,      // exactly raw instead of the answer
+    };
+    Kind kind = Kind::NoAnswer;
+    int count = 1;          // requests it applies to; negative: until cleared
+    uint32_t delayMs = 0;   // Delay
+    uint16_t status = 0;    // Status
+    std::string raw{};      // RawAnswer, GarbageBefore
+    int bank = 0, memType = 0, reg = -1;  // reg -1: any request; else only that register
+};
+
+// What goes back on the line for one request.
+struct Delivery {
+    std::string bytes;     // empty: silence
+    uint32_t delayMs = 0;  // on top of the turnaround
+};
+
+// The injected faults, oldest first. A request takes at most one fault that shapes the answer
+// (the oldest that applies); WrongReadBack alters values instead and is taken apart from them.
+// Each fault counts off the requests it was applied to and leaves the list at zero.
+class FaultList {
+public:
+    void Add(const Fault& fault);
+    void Clear() { faults_.clear(); }
+
+    std::optional<Fault> TakeDeliveryFault(const Request& request);
+    bool TakeWrongReadBack(const Request& request);
+
+private:
+    std::optional<Fault> Take(const Request& request, bool wrongReadBack);
+
+    std::deque<Fault> faults_;
+};
+
+// The answer as the fault puts it on the line.
+Delivery Deliver(const std::optional<Fault>& fault, const std::string& answer);
+
+}  // namespace pmv::sim

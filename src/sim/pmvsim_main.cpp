@@ -1,0 +1,129 @@
+// pmvsim: a PMV 77xx instrument on a pseudo-terminal, for tests, demonstrations and training.
+
+#include <csignal>
+#include <cstdio>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "simulator.h"
+
+namespace {
+
+constexpr int kUsageError = 64;
+
+constexpr const char* kUsage =
+    "usage: pmvsim [--address N] [--baud N] [--turnaround MS] [--link PATH] [--lenient] [--quiet]\n";
+
+constexpr const char* kHelp =
+    "Serves one PMV 77xx instrument on a pseudo-terminal until SIGINT or SIGTERM.\n"
+    "  --address N      device address answered to (default 1)\n"
+    "  --baud N         emulate the timing of a line at N baud (default 0: no timing)\n"
+    "  --turnaround MS  delay between a request and its answer (default 0)\n"
+    "  --link PATH      place a symbolic link to the pty here\n"
+    "  --lenient        accept requests without checksum, as typed by hand\n"
+    "  --quiet          do not print the requests\n";
+
+std::optional<uint32_t> ParseNumber(const char* text, unsigned long max)
+{
+    if (text == nullptr || *text < '0' || *text > '9')
+        return std::nullopt;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long v = std::strtoul(text, &end, 10);
+    if (errno != 0 || *end != '\0' || v > max)
+        return std::nullopt;
+    return static_cast<uint32_t>(v);
+}
+
+int UsageError(const std::string& problem)
+{
+    std::fprintf(stderr, "pmvsim: %s\n%s", problem.c_str(), kUsage);
+    return kUsageError;
+}
+
+// Control characters and bytes above 0x7E as escapes, so that each request stays on one line.
+std::string Printable(const std::string& bytes)
+{
+    std::string out;
+    for (const char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\r') {
+            out += "\\r";
+        } else if (u < 0x20 || u > 0x7E || c == '\\') {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", u);
+            out += hex;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    pmv::sim::SimOptions options;
+    bool quiet = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
+        std::optional<uint32_t> number;
+        if (arg == "--help" || arg == "-h") {
+            std::printf("%s%s", kUsage, kHelp);
+            return 0;
+        } else if (arg == "--lenient") {
+            options.lenient = true;
+        } else if (arg == "--quiet") {
+            quiet = true;
+        } else if (arg == "--link" && next != nullptr && *next != '\0') {
+            options.linkPath = next;
+            ++i;
+        } else if (arg == "--address" && (number = ParseNumber(next, UINT32_MAX))) {
+            options.address = *number;
+            ++i;
+        } else if (arg == "--baud" && (number = ParseNumber(next, 4'000'000))) {
+            options.baud = *number;
+            ++i;
+        } else if (arg == "--turnaround" && (number = ParseNumber(next, 60'000))) {
+            options.turnaroundMs = *number;
+            ++i;
+        } else {
+            return UsageError("bad argument: " + arg);
+        }
+    }
+    if (!quiet) {
+        options.onRequest = [](const pmv::sim::Request& r) {
+            std::printf("%s -> %s\n", Printable(r.text).c_str(), r.answered ? Printable(r.answer).c_str() : "(no answer)");
+            std::fflush(stdout);
+        };
+    }
+
+    // Blocked before the serving thread starts, so that only sigwait() below takes them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    const uint32_t address = options.address;
+    pmv::sim::Simulator simulator(std::move(options));
+    std::string error;
+    if (!simulator.Start(&error)) {
+        std::fprintf(stderr, "pmvsim: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("pmvsim: instrument at address %u on %s\n", address, simulator.PtyPath().c_str());
+    if (simulator.DevicePath() != simulator.PtyPath())
+        std::printf("pmvsim: link %s\n", simulator.DevicePath().c_str());
+    std::fflush(stdout);
+
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    simulator.Stop();
+    return 0;
+}

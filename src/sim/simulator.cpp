@@ -1,0 +1,230 @@
+#include "simulator.h"
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include "line_timing.h"
+#include "request_framer.h"
+#include "request_parser.h"
+
+namespace pmv::sim {
+
+Simulator::Simulator(SimOptions options) : options_(std::move(options)) {}
+
+Simulator::~Simulator()
+{
+    Stop();
+}
+
+bool Simulator::Start(std::string* error)
+{
+    const std::lock_guard life(lifecycle_);
+    if (thread_.joinable()) {
+        if (error)
+            *error = "already running";
+        return false;
+    }
+    if (!pty_.Open(options_.linkPath, error))
+        return false;
+    if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) {
+        if (error)
+            *error = "pipe failed";
+        pty_.Close();
+        return false;
+    }
+    {
+        const std::lock_guard lock(mutex_);
+        ptyPath_ = pty_.SlavePath();
+    }
+    thread_ = std::thread(&Simulator::Serve, this);
+    return true;
+}
+
+void Simulator::Stop()
+{
+    const std::lock_guard life(lifecycle_);
+    if (!thread_.joinable())
+        return;
+    while (write(wake_[1], "x", 1) < 0 && errno == EINTR) {
+    }
+    thread_.join();
+    close(wake_[0]);
+    close(wake_[1]);
+    wake_[0] = wake_[1] = -1;
+    pty_.Close();
+    const std::lock_guard lock(mutex_);
+    ptyPath_.clear();
+}
+
+std::string Simulator::DevicePath() const
+{
+    const std::lock_guard lock(mutex_);
+    return options_.linkPath.empty() ? ptyPath_ : options_.linkPath;
+}
+
+std::string Simulator::PtyPath() const
+{
+    const std::lock_guard lock(mutex_);
+    return ptyPath_;
+}
+
+void Simulator::Serve()
+{
+    RequestFramer framer(options_.lenient);
+    const LineWriter writer(pty_.Master(), pty_.Slave(), wake_[0]);
+    char buffer[512];
+    for (;;) {
+        pollfd fds[2] = {{pty_.Master(), POLLIN, 0}, {wake_[0], POLLIN, 0}};
+        if (poll(fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        if (fds[1].revents != 0)
+            return;
+        const ssize_t n = read(pty_.Master(), buffer, sizeof buffer);
+        if (n < 0 && (errno == EAGAIN || errno == EINTR))
+            continue;
+        if (n <= 0)
+            return;
+        for (const Frame& frame : framer.Feed({buffer, static_cast<size_t>(n)}, Clock::now())) {
+            if (!Handle(frame, writer))
+                return;
+        }
+    }
+}
+
+bool Simulator::Handle(const Frame& frame, const LineWriter& writer)
+{
+    Request request;
+    Delivery delivery;
+    uint32_t baud = 0;
+    uint32_t turnaroundMs = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        ParsedRequest parsed = ParseRequest(frame.line, options_.address, options_.lenient);
+        if (parsed.verdict != Verdict::ForeignAddress) {
+            const auto fault = faults_.TakeDeliveryFault(parsed.request);
+            const bool refused = fault && fault->kind == Fault::Kind::Status;
+            delivery = Deliver(fault, refused ? std::string() : instrument_.Respond(parsed, faults_));
+        }
+        request = std::move(parsed.request);
+        request.answered = !delivery.bytes.empty();
+        request.answer = delivery.bytes;
+        if (transcript_.size() == kTranscriptLimit)
+            transcript_.pop_front();
+        transcript_.push_back(request);
+        baud = options_.baud;
+        turnaroundMs = options_.turnaroundMs;
+    }
+    bool running = true;
+    if (!delivery.bytes.empty()) {
+        const auto requestEnd = std::max(frame.end, frame.start + WireTime(frame.wireBytes, baud));
+        const auto start = requestEnd + std::chrono::milliseconds(turnaroundMs) + std::chrono::milliseconds(delivery.delayMs);
+        running = writer.Send(delivery.bytes, start, baud);
+    }
+    if (options_.onRequest)
+        options_.onRequest(request);
+    return running;
+}
+
+uint32_t Simulator::Register(int bank, int memType, int reg) const
+{
+    const std::lock_guard lock(mutex_);
+    return instrument_.Memory().Get(bank, memType, reg);
+}
+
+void Simulator::SetRegister(int bank, int memType, int reg, uint32_t value)
+{
+    const std::lock_guard lock(mutex_);
+    instrument_.Memory().Set(bank, memType, reg, value);
+}
+
+float Simulator::FloatRegister(int bank, int reg) const
+{
+    return std::bit_cast<float>(Register(bank, 3, reg));
+}
+
+void Simulator::SetFloatRegister(int bank, int reg, float value)
+{
+    SetRegister(bank, 3, reg, std::bit_cast<uint32_t>(value));
+}
+
+void Simulator::SetLiveBlock(const LiveBlock& block)
+{
+    const std::lock_guard lock(mutex_);
+    instrument_.Blocks().FixLive(block);
+}
+
+void Simulator::ReleaseLiveBlock()
+{
+    const std::lock_guard lock(mutex_);
+    instrument_.Blocks().ReleaseLive();
+}
+
+void Simulator::SetMeasurementBlock(int channel, const MeasurementBlock& block)
+{
+    const std::lock_guard lock(mutex_);
+    if (channel == 0 || channel == 1)
+        instrument_.Blocks().SetMeasurement(channel, block);
+}
+
+void Simulator::InjectFault(const Fault& fault)
+{
+    const std::lock_guard lock(mutex_);
+    faults_.Add(fault);
+}
+
+void Simulator::ClearFaults()
+{
+    const std::lock_guard lock(mutex_);
+    faults_.Clear();
+}
+
+std::vector<Request> Simulator::Transcript() const
+{
+    const std::lock_guard lock(mutex_);
+    return {transcript_.begin(), transcript_.end()};
+}
+
+void Simulator::ClearTranscript()
+{
+    const std::lock_guard lock(mutex_);
+    transcript_.clear();
+}
+
+int Simulator::RestartCount() const
+{
+    const std::lock_guard lock(mutex_);
+    return instrument_.Restarts();
+}
+
+int Simulator::FactoryResetCount() const
+{
+    const std::lock_guard lock(mutex_);
+    return instrument_.FactoryResets();
+}
+
+void Simulator::ResetToFactory()
+{
+    const std::lock_guard lock(mutex_);
+    instrument_.Memory().LoadFactoryParameters();
+}
+
+void Simulator::SetBaud(uint32_t baud)
+{
+    const std::lock_guard lock(mutex_);
+    options_.baud = baud;
+}
+
+void Simulator::SetTurnaround(uint32_t ms)
+{
+    const std::lock_guard lock(mutex_);
+    options_.turnaroundMs = ms;
+}
+
+}  // namespace pmv::sim

@@ -1,0 +1,106 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "blocks.h"
+#include "faults.h"
+#include "instrument.h"
+#include "pseudo_terminal.h"
+#include "request.h"
+
+namespace pmv::sim {
+
+class LineWriter;
+struct Frame;
+
+struct SimOptions {
+    uint32_t address = 1;        // device address answered to; requests for others stay unanswered
+    uint32_t baud = 0;           // 0: no line timing; else every byte costs 10 bit times, both ways
+    uint32_t turnaroundMs = 0;   // from the end of a request to the start of its answer
+    std::string linkPath{};      // if not empty: a symbolic link to the pty slave, placed here
+    bool lenient = false;        // a request may end right after its last ';' (typing by hand);
+                                 // LF then also ends a request
+    std::function<void(const Request&)> onRequest{};  // on the serving thread, after each request
+};
+
+// A PMV 77xx instrument on a pseudo-terminal, served by one thread. All methods are thread-safe.
+//
+// Answers: a read gets "!address;data;checksum" CR, a write "$0000" CR. Refusals: "$000D" wrong or
+// missing checksum, "$000B" text not parsable (fields, digits, lengths), "$0002" unknown command
+// number, "$0003" no such register (memory type 2, a block other than 0..2 of bank 1, a write to
+// a block, a non-zero first address byte, a plain register number above 8191). Requests naming another device address get no answer.
+//
+// Faults (InjectFault) disturb the answer on the line; the request itself is still carried out,
+// except under a Status fault, which stands for the instrument refusing it.
+//
+// Line timing (baud > 0): the request is taken to have come over the line from the arrival of
+// its first byte, so its answer starts no earlier than that arrival + its length in byte times
+// + the turnaround (+ a Delay fault); the answer's bytes are then handed over one by one as
+// they would arrive on the line.
+class Simulator {
+public:
+    explicit Simulator(SimOptions options = {});
+    ~Simulator();  // stops serving, closes the pty, removes its link
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+    bool Start(std::string* error = nullptr);
+    void Stop();
+    std::string DevicePath() const;  // the link if one was asked for, else the slave
+    std::string PtyPath() const;     // the slave, /dev/pts/N; empty while stopped
+
+    // Register cells: banks 1 and 2, memory types 1 (byte) and 3 (4 bytes), numbers 0..8191.
+    // Other coordinates read 0 and ignore writes. Bank 1 byte register 6 holds the last value
+    // written there, whereas a read over the line gives the firmware version.
+    uint32_t Register(int bank, int memType, int reg) const;
+    void SetRegister(int bank, int memType, int reg, uint32_t value);
+    float FloatRegister(int bank, int reg) const;
+    void SetFloatRegister(int bank, int reg, float value);
+
+    // Live values block: fixed contents until released; by default every read gives new values.
+    void SetLiveBlock(const LiveBlock& block);
+    void ReleaseLiveBlock();
+    // Measurement block of channel 0 or 1.
+    void SetMeasurementBlock(int channel, const MeasurementBlock& block);
+
+    void InjectFault(const Fault& fault);
+    void ClearFaults();
+
+    // Every complete request line received, oldest first; the oldest entries give way beyond
+    // kTranscriptLimit.
+    static constexpr size_t kTranscriptLimit = 100000;
+    std::vector<Request> Transcript() const;
+    void ClearTranscript();
+
+    int RestartCount() const;
+    int FactoryResetCount() const;
+    // Loads the factory parameters like the factory-reset command, without counting a command.
+    void ResetToFactory();
+
+    void SetBaud(uint32_t baud);
+    void SetTurnaround(uint32_t ms);
+
+private:
+    void Serve();
+    bool Handle(const Frame& frame, const LineWriter& writer);
+
+    mutable std::mutex mutex_;  // guards everything below but the thread and the descriptors
+    SimOptions options_;
+    Instrument instrument_;
+    FaultList faults_;
+    std::deque<Request> transcript_;
+    std::string ptyPath_;
+
+    std::mutex lifecycle_;  // Start and Stop
+    PseudoTerminal pty_;
+    int wake_[2] = {-1, -1};
+    std::thread thread_;
+};
+
+}  // namespace pmv::sim

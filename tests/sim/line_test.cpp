@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "sim_line.h"
+
+namespace pmv::sim::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Timed {
+    std::string answer;
+    double firstByteMs = 0;  // since the request was written
+    double lastByteMs = 0;
+};
+
+// Sends a request and notes when the first and the last byte of the answer arrive.
+Timed TimedExchange(const std::string& path, const std::string& text)
+{
+    Line line(path);
+    Timed t;
+    const auto start = Clock::now();
+    line.Send(text);
+    while (t.answer.find('\r') == std::string::npos) {
+        const std::string got = line.ReadSome(1000);
+        if (got.empty())
+            break;
+        if (t.answer.empty())
+            t.firstByteMs = MsSince(start);
+        t.answer += got;
+        t.lastByteMs = MsSince(start);
+    }
+    return t;
+}
+
+constexpr double kByteMs9600 = 10.0 / 9600 * 1000;
+
+TEST(SimLineTiming, AnswerTakesTheWireTimeAndTricklesIn)
+{
+    Simulator sim({.baud = 9600});
+    ASSERT_TRUE(sim.Start());
+    const std::string request = "1;37;00013B;";
+    const size_t requestBytes = 4 + 1 + request.size() + 5 + 1;
+    const Timed t = TimedExchange(sim.DevicePath(), request);
+    ASSERT_EQ(t.answer, "!1;11;27729\r");
+    // The first answer byte is complete one byte time after the request's end; the rest follow
+    // one byte time apart.
+    EXPECT_GE(t.firstByteMs, (requestBytes + 1) * kByteMs9600 * 0.95);
+    EXPECT_GE(t.lastByteMs - t.firstByteMs, (t.answer.size() - 1) * kByteMs9600 * 0.9);
+    EXPECT_LT(t.lastByteMs, (requestBytes + t.answer.size()) * kByteMs9600 + 400);
+
+    sim.SetTurnaround(60);
+    EXPECT_GE(TimedExchange(sim.DevicePath(), request).lastByteMs, (requestBytes + t.answer.size()) * kByteMs9600 * 0.95 + 60);
+    sim.SetTurnaround(0);
+    sim.SetBaud(2400);
+    EXPECT_GE(TimedExchange(sim.DevicePath(), request).lastByteMs, (requestBytes + t.answer.size()) * 4 * kByteMs9600 * 0.95);
+}
+
+TEST(SimLifecycle, LinkIsPlacedReplacedAndRemoved)
+{
+    const std::string link = "/tmp/pmvsim_test_link_" + std::to_string(getpid());
+    ASSERT_EQ(symlink("/nonexistent", link.c_str()), 0);
+    {
+        Simulator sim({.linkPath = link});
+        std::string error;
+        ASSERT_TRUE(sim.Start(&error)) << error;
+        EXPECT_EQ(sim.DevicePath(), link);
+        char target[256] = {};
+        ASSERT_GT(readlink(link.c_str(), target, sizeof target - 1), 0);
+        EXPECT_EQ(std::string(target), sim.PtyPath());
+        Line line(link);
+        EXPECT_EQ(line.Exchange("1;37;00013B;"), "!1;11;27729\r");
+    }
+    struct stat st{};
+    EXPECT_NE(lstat(link.c_str(), &st), 0);
+
+    // Anything but a symbolic link is left alone.
+    const int fd = open(link.c_str(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    Simulator sim({.linkPath = link});
+    std::string error;
+    EXPECT_FALSE(sim.Start(&error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    unlink(link.c_str());
+}
+
+TEST(SimLifecycle, ServesClientsThatComeAndGoAndRestarts)
+{
+    Simulator sim;
+    ASSERT_TRUE(sim.Start());
+    EXPECT_FALSE(sim.Start());
+    for (int i = 0; i < 20; ++i) {
+        Line line(sim.DevicePath());
+        line.Write(":1;37;");  // left unfinished by a client that goes away
+        ASSERT_EQ(Line(sim.DevicePath()).Exchange("1;37;00013B;"), "!1;11;27729\r") << i;
+    }
+    sim.Stop();
+    EXPECT_EQ(sim.PtyPath(), "");
+    ASSERT_TRUE(sim.Start());
+    EXPECT_EQ(Line(sim.DevicePath()).Exchange("1;37;00013B;"), "!1;11;27729\r");
+}
+
+TEST(SimLifecycle, StopsWhileAnAnswerIsHeldBack)
+{
+    Simulator sim;
+    ASSERT_TRUE(sim.Start());
+    Fault delay;
+    delay.kind = Fault::Kind::Delay;
+    delay.delayMs = 60000;
+    sim.InjectFault(delay);
+    Line line(sim.DevicePath());
+    line.Send("1;37;00013B;");
+    line.ReadFor(50);
+    const auto start = Clock::now();
+    sim.Stop();
+    EXPECT_LT(MsSince(start), 1000.0);
+}
+
+}  // namespace
+}  // namespace pmv::sim::test
