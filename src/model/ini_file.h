@@ -48,9 +48,15 @@ public:
     std::string bytes() const;
 
 private:
+    // The line of the first section named name (Windows-1251), or lines_.size() when none.
+    std::size_t findSection(const std::string& name) const;
+    // Inserts a line ending with CRLF before line at.
+    void insertLine(std::size_t at, const std::string& text);
+
     std::vector<std::string> lines_;  // raw Windows-1251 lines without their line ends
     std::vector<std::string> ends_;   // the line end that followed each line ("" for the last)
     bool exists_ = false;
+    bool unreadable_ = false;         // the file exists but could not be read; save() refuses
 };
 
 // Integer text as the instrument's files write it: optional sign, then decimal digits, or

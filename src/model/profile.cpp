@@ -1,0 +1,216 @@
+#include "model/profile.h"
+
+#include "model/ini_file.h"
+#include "model/profile_fields.h"
+
+#include <locale.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <initializer_list>
+#include <string_view>
+#include <system_error>
+
+namespace pmv {
+
+namespace {
+
+template <class... F>
+struct Overloaded : F... {
+    using F::operator()...;
+};
+
+// A float value as the "%f" scan reads it: only its first 16 characters, leading white space
+// skipped, a point as the decimal separator whatever the locale, the rest after the number
+// ignored. Infinities and NaN, which no setting can hold, count as not a number.
+std::optional<float> ParseProfileFloat(const std::string& text)
+{
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", nullptr);
+    const std::string head = text.substr(0, 16);
+    char* end = nullptr;
+    const float value = strtof_l(head.c_str(), &end, cLocale);
+    if (end == head.c_str() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+// "%8.4f" with a point whatever the locale.
+std::string FormatProfileFloat(float value)
+{
+    char buffer[64];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value), std::chars_format::fixed, 4);
+    std::string text(buffer, result.ptr);
+    if (text.size() < 8)
+        text.insert(0, 8 - text.size(), ' ');
+    return text;
+}
+
+template <class Record, std::size_t N>
+const ProfileField<Record>* FindField(const std::array<ProfileField<Record>, N>& table, std::string_view key)
+{
+    const auto it = std::find_if(table.begin(), table.end(), [&](const auto& f) { return key == f.key; });
+    return it == table.end() ? nullptr : &*it;
+}
+
+template <class Record>
+void ReadField(const IniFile& file, const ProfileField<Record>& f, Record& record, unsigned number)
+{
+    const std::optional<std::string> text = file.get(ExpandNumber(f.section, number), f.key);
+    const std::string missing = ExpandNumber(f.missing, number);
+    std::visit(Overloaded{
+                   [](std::monostate) {},
+                   [&](int32_t Record::*m) {
+                       const int32_t fallback = ParseIniInt(missing).value_or(0);
+                       record.*m = text ? ParseIniInt(*text).value_or(fallback) : fallback;
+                   },
+                   [&](float Record::*m) {
+                       if (!text)
+                           record.*m = ParseProfileFloat(missing).value_or(0.0f);
+                       else if (const std::optional<float> value = ParseProfileFloat(*text))
+                           record.*m = *value;
+                   },
+                   [&](std::string Record::*m) { record.*m = text.value_or(missing); },
+               },
+               f.member);
+}
+
+template <class Record, std::size_t N>
+void ReadKeys(const IniFile& file, const std::array<ProfileField<Record>, N>& table,
+              std::initializer_list<std::string_view> keys, Record& record, unsigned number = 0)
+{
+    for (std::string_view key : keys) {
+        if (const ProfileField<Record>* f = FindField(table, key))
+            ReadField(file, *f, record, number);
+    }
+}
+
+template <class Record, std::size_t N>
+void ReadAll(const IniFile& file, const std::array<ProfileField<Record>, N>& table, Record& record,
+             unsigned number = 0)
+{
+    for (const ProfileField<Record>& f : table)
+        ReadField(file, f, record, number);
+}
+
+template <class Record, std::size_t N, std::size_t M>
+void WriteKeys(IniFile& file, const std::array<ProfileField<Record>, N>& table,
+               const std::array<const char*, M>& order, const Record& record, unsigned number = 0)
+{
+    for (const char* key : order) {
+        const ProfileField<Record>* f = FindField(table, key);
+        if (f == nullptr)
+            continue;
+        const std::string text = std::visit(Overloaded{
+                                                [](std::monostate) { return std::string(); },
+                                                [&](int32_t Record::*m) { return std::to_string(record.*m); },
+                                                [&](float Record::*m) { return FormatProfileFloat(record.*m); },
+                                                [&](std::string Record::*m) { return record.*m; },
+                                            },
+                                            f->member);
+        file.set(ExpandNumber(f->section, number), f->key, text);
+    }
+}
+
+}  // namespace
+
+LoadProfileResult LoadProfile(const std::string& path, SettingsModel& model)
+{
+    LoadProfileResult result;
+    IniFile file = IniFile::Load(path);
+    if (!file.exists()) {
+        // The whole new file is written in one atomic save, so a failure leaves neither a file
+        // nor a part of one, and the model has not been touched.
+        file = ComposeProfile(NewProfileEntries());
+        if ((result.error = file.save(path)))
+            return result;
+    }
+
+    for (unsigned number = 1; number <= 2; ++number)
+        ReadAll(file, kChannelFields, model.channel[number - 1], number);
+    ReadAll(file, kRelayFields, model.rele);
+    ReadKeys(file, kCalibrationFields,
+             {"kalib_usr", "kalib_del", "usr_ref", "del_ref", "usr_ku", "del_ku", "usr_ki", "del_ki"}, model.grad);
+
+    for (std::size_t i = 0; i < kDefinitionFields.size(); ++i) {
+        const DefinitionField& f = kDefinitionFields[i];
+        model.definition[i] = file.getString(kDefinitionSection, f.key, f.missing);
+    }
+    result.description = model.definition;
+
+    ReadKeys(file, kGeneralFields, {"err_ver", "proc_ver", "gen_select", "use_max"}, model.general);
+
+    // The two write-backs are saved one by one: a failure of the first leaves the rest of the
+    // load undone, as with the platform's single-key writes. A write-back that would leave the
+    // file as it is saves nothing, so a read-only profile that already holds both keys loads.
+    const auto writeBack = [&](const char* section, const char* key, const std::string& value) {
+        const std::string before = file.bytes();
+        file.set(section, key, value);
+        return file.bytes() == before ? std::nullopt : file.save(path);
+    };
+    ReadKeys(file, kCalibrationFields, {"wr_grad_immid"}, model.grad);
+    if ((result.error = writeBack("Grad", "wr_grad_immid", "1")))
+        return result;
+    ReadKeys(file, kGeneralFields, {"otk_type"}, model.general);
+    if ((result.error = writeBack("GEN", "otk_type", std::to_string(model.general.otk_type))))
+        return result;
+
+    ReadKeys(file, kCalibrationFields,
+             {"rref_max", "rref_min", "uref_max", "uref_min", "ki05_max", "ki05_min", "ki020_max", "ki020_min",
+              "ku_max", "ku_min", "ku10_max", "ku10_min"},
+             model.grad);
+    for (unsigned type = 0; type < kSensorTypes.size(); ++type) {
+        const std::string section = ExpandNumber(kSensorBoundsSection, type);
+        for (const SensorBoundsField& f : kSensorBoundsFields) {
+            const std::optional<std::string> text = file.get(section, f.key);
+            const std::optional<float> value = ParseProfileFloat(text.value_or(kSensorTypes[type].*f.literal));
+            if (value)
+                model.datBound[type].*f.member = *value;
+        }
+    }
+    return result;
+}
+
+std::optional<std::string> SaveProfile(const std::string& path, SettingsModel& model,
+                                       const std::vector<std::string>& descriptionLines)
+{
+    // A read-only profile is made writable first, as the platform's attribute clearing does;
+    // when that fails the write below reports it.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0)
+        ::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR);
+
+    for (std::size_t i = 0; i < model.definition.size(); ++i)
+        model.definition[i] = i < descriptionLines.size() ? descriptionLines[i] : std::string();
+
+    // All keys go into one document that is saved once. The file is replaced atomically, so a
+    // failure leaves the old file whole rather than with some of its keys rewritten; the model
+    // is not changed by the writes either way.
+    IniFile file = IniFile::Load(path);
+    for (unsigned number = 1; number <= 2; ++number)
+        WriteKeys(file, kChannelFields, kChannelSaveOrder, model.channel[number - 1], number);
+    WriteKeys(file, kRelayFields, kRelaySaveOrder, model.rele);
+    WriteKeys(file, kCalibrationFields, kCalibrationSaveOrder, model.grad);
+    for (std::size_t i = 0; i < kDefinitionFields.size(); ++i)
+        file.set(kDefinitionSection, kDefinitionFields[i].key, model.definition[i]);
+    WriteKeys(file, kGeneralFields, kGeneralSaveOrder, model.general);
+    return file.save(path);
+}
+
+std::string CurrentDirectory()
+{
+    std::error_code error;
+    const std::filesystem::path directory = std::filesystem::current_path(error);
+    return error ? std::string(".") : directory.string();
+}
+
+std::string RecentProfilePath()
+{
+    return CurrentDirectory() + "/recent.prf";
+}
+
+}  // namespace pmv

@@ -1,0 +1,192 @@
+#include "model/cp1251.h"
+#include "model/ini_file.h"
+
+#include "working_dir.h"
+
+#include <sys/stat.h>
+
+#include <climits>
+
+using namespace pmv;
+
+TEST(Cp1251, ConvertsCyrillicBothWaysAndMarksForeignCharacters)
+{
+    EXPECT_EQ(Utf8ToCp1251("Ёё№€ АЯая Kanal"), "\xA8\xB8\xB9\x88 \xC0\xDF\xE0\xFF Kanal");
+    EXPECT_EQ(Cp1251ToUtf8("\xA8\xB8\xB9\x88 \xC0\xDF\xE0\xFF Kanal"), "Ёё№€ АЯая Kanal");
+    EXPECT_EQ(Utf8ToCp1251("a中😀b"), "a??b");
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all += static_cast<char>(b);
+    EXPECT_EQ(Utf8ToCp1251(Cp1251ToUtf8(all)), all);
+}
+
+class IniFiles : public TempDirTest {
+protected:
+    // The bytes after writing one key into a file that held before.
+    std::string after(const std::string& before, const char* section, const char* key, const char* value)
+    {
+        WriteBytes(path("f.ini"), before);
+        EXPECT_EQ(WriteIniString(path("f.ini"), section, key, value), std::nullopt);
+        return ReadBytes(path("f.ini"));
+    }
+};
+
+TEST_F(IniFiles, ReadFollowsThePrivateProfileRules)
+{
+    struct Case {
+        const char* what;
+        std::string file;
+        const char* section;
+        const char* key;
+        std::optional<std::string> value;
+    };
+    const Case cases[] = {
+        {"names ignore ASCII case", "[Sec]\r\nKey=v\r\n", "SEC", "kEY", "v"},
+        {"Cyrillic names match exactly only", "[\xCA\xE0\xED\xE0\xEB]\r\nk=1\r\n", "КАНАЛ", "k", std::nullopt},
+        {"first matching section", "[A]\nk=1\n[a]\nk=2\nj=3\n", "A", "k", "1"},
+        {"a later section of the same name is not read", "[A]\nk=1\n[a]\nj=3\n", "A", "j", std::nullopt},
+        {"first matching key", "[A]\nk=1\nK=2\n", "A", "k", "1"},
+        {"keys before the first section", "k=0\n[A]\nj=1\n", "A", "k", std::nullopt},
+        {"blanks and tabs dropped", "[ A\t]\n \tk \t=\t v  x \t\n", "A", "k", "v  x"},
+        {"double quotes removed", "[A]\nk= \"v \" \n", "A", "k", "v "},
+        {"single quotes removed", "[A]\nk='v'\n", "A", "k", "v"},
+        {"only one outer pair", "[A]\nk=\"\"v\"\"\n", "A", "k", "\"v\""},
+        {"unmatched quotes stay", "[A]\nk=\"v'\n", "A", "k", "\"v'"},
+        {"a lone quote stays", "[A]\nk=\"\n", "A", "k", "\""},
+        {"empty value is present", "[A]\nk=\n", "A", "k", ""},
+        {"comment line", "[A]\n ;k=1\nk=2\n", "A", "k", "2"},
+        {"no inline comments", "[A]\nk=v ;x\n", "A", "k", "v ;x"},
+        {"section name ends at the first ]", "[A]x]\nk=1\n", "A", "k", "1"},
+        {"line without = is no key", "[A]\nk\n", "A", "k", std::nullopt},
+        {"LF file", "[A]\nx=0\nk=1\n", "A", "k", "1"},
+        {"CR file", "[A]\rx=0\rk=1\r", "A", "k", "1"},
+        {"mixed line ends", "[B]\r\n\r[A]\n\r\nk=1", "A", "k", "1"},
+        {"Windows-1251 value", "[A]\r\nk=\xCA\xE0\xED\xE0\xEB 1\r\n", "A", "k", "Канал 1"},
+        {"value cut to 1023 bytes", "[A]\nk=" + std::string(1030, 'x') + "\n", "A", "k", std::string(1023, 'x')},
+    };
+    for (const Case& c : cases) {
+        WriteBytes(path("f.ini"), c.file);
+        EXPECT_EQ(IniFile::Load(path("f.ini")).get(c.section, c.key), c.value) << c.what;
+    }
+}
+
+TEST_F(IniFiles, WriteReplacesTheValueInPlaceKeepingEveryOtherByte)
+{
+    EXPECT_EQ(after("; head\r\n[Sec]\r\n  KeY = old \r\nkey=2\nx\n\n[B]\rk=1", "sec", "key", "new"),
+              "; head\r\n[Sec]\r\n  KeY =new\r\nkey=2\nx\n\n[B]\rk=1");
+    EXPECT_EQ(after("[A]\nk=1\n[A]\nk=2\n", "A", "k", "3"), "[A]\nk=3\n[A]\nk=2\n");
+}
+
+TEST_F(IniFiles, WriteAppendsAfterTheLastKeyOfTheSection)
+{
+    EXPECT_EQ(after("[A]\r\nk=1\r\n; c\r\n\r\n[B]\r\nj=2\r\n", "a", "n", "v"),
+              "[A]\r\nk=1\r\nn=v\r\n; c\r\n\r\n[B]\r\nj=2\r\n");
+    EXPECT_EQ(after("[A]\r\n\r\n[B]\r\n", "A", "n", "v"), "[A]\r\nn=v\r\n\r\n[B]\r\n");
+}
+
+TEST_F(IniFiles, WriteAppendsANewSectionAtTheEndWithoutABlankLine)
+{
+    EXPECT_EQ(after("k=0\r\n[A]\r\nk=1\r\n", "B", "k", "2"), "k=0\r\n[A]\r\nk=1\r\n[B]\r\nk=2\r\n");
+    EXPECT_EQ(after("", "B", "k", "2"), "[B]\r\nk=2\r\n");
+}
+
+TEST_F(IniFiles, WriteEndsAnUnterminatedLastLineBeforeAppending)
+{
+    EXPECT_EQ(after("[A]\r\nk=1", "B", "j", "2"), "[A]\r\nk=1\r\n[B]\r\nj=2\r\n");
+    EXPECT_EQ(after("[A]\r\nk=1", "A", "j", "2"), "[A]\r\nk=1\r\nj=2\r\n");
+    EXPECT_EQ(after("[A]\r\nk=1", "A", "k", "2"), "[A]\r\nk=2");
+}
+
+TEST_F(IniFiles, WriteKeepsACrOnlyFileReadable)
+{
+    const std::string bytes = after("[A]\rk=1\r[B]\rj=2\r", "A", "n", "3");
+    EXPECT_EQ(bytes, "[A]\rk=1\rn=3\r\n[B]\rj=2\r");
+    const IniFile file = IniFile::Load(path("f.ini"));
+    EXPECT_EQ(file.get("A", "k"), "1");
+    EXPECT_EQ(file.get("A", "n"), "3");
+    EXPECT_EQ(file.get("B", "j"), "2");
+}
+
+TEST_F(IniFiles, WriteCreatesANewFileExactly)
+{
+    EXPECT_EQ(WriteIniString(path("new.ini"), "Section", "key", "value"), std::nullopt);
+    EXPECT_EQ(ReadBytes(path("new.ini")), "[Section]\r\nkey=value\r\n");
+}
+
+TEST_F(IniFiles, StoresWindows1251AndReadsBackWhatItWrote)
+{
+    IniFile file;
+    file.set("Канал", "Имя", "Канал 1, \"т\"");
+    file.set("A", "k", "x = ; y");
+    file.set("A", "empty", "");
+    file.set("канал", "k", "2");
+    ASSERT_EQ(file.save(path("f.ini")), std::nullopt);
+    EXPECT_EQ(ReadBytes(path("f.ini")),
+              "[\xCA\xE0\xED\xE0\xEB]\r\n\xC8\xEC\xFF=\xCA\xE0\xED\xE0\xEB 1, \"\xF2\"\r\n"
+              "[A]\r\nk=x = ; y\r\nempty=\r\n[\xEA\xE0\xED\xE0\xEB]\r\nk=2\r\n");
+    const IniFile back = IniFile::Load(path("f.ini"));
+    EXPECT_TRUE(back.exists());
+    EXPECT_EQ(back.get("Канал", "Имя"), "Канал 1, \"т\"");
+    EXPECT_EQ(back.get("a", "K"), "x = ; y");
+    EXPECT_EQ(back.get("A", "empty"), "");
+    EXPECT_EQ(back.get("канал", "k"), "2");
+    EXPECT_EQ(back.bytes(), file.bytes());
+}
+
+TEST_F(IniFiles, ReadsAHandMadeCrlfFileWithCyrillicText)
+{
+    WriteBytes(path("dev.dat"), "; \xCD\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8\r\n[PORTS]\r\nCOM1 = /dev/ttyUSB0\r\n"
+                                "\r\n[\xD1\xE2\xFF\xE7\xFC]\r\n\xC8\xEC\xFF = \"\xCF\xF0\xE8\xE1\xEE\xF0 \xB9 5\"\r\n");
+    const IniFile file = IniFile::Load(path("dev.dat"));
+    EXPECT_EQ(file.get("ports", "com1"), "/dev/ttyUSB0");
+    EXPECT_EQ(file.get("Связь", "Имя"), "Прибор № 5");
+    EXPECT_EQ(ReadIniString(path("dev.dat"), "Связь", "Нет", "умолчание"), "умолчание");
+}
+
+TEST_F(IniFiles, SaveReplacesTheFileAtomicallyKeepingItsPermissions)
+{
+    WriteBytes(path("f.ini"), "[A]\r\nk=1\r\n");
+    ASSERT_EQ(::chmod(path("f.ini").c_str(), 0640), 0);
+    std::filesystem::create_symlink("f.ini", path("link.ini"));
+    ASSERT_EQ(WriteIniString(path("link.ini"), "A", "k", "2"), std::nullopt);
+
+    EXPECT_TRUE(std::filesystem::is_symlink(path("link.ini")));
+    EXPECT_EQ(ReadBytes(path("f.ini")), "[A]\r\nk=2\r\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(path("f.ini").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 2) << "no temporary file left";
+}
+
+TEST_F(IniFiles, SaveFailsOnAMissingFolderOrAReadOnlyFile)
+{
+    const std::string missing = path("none/f.ini");
+    EXPECT_EQ(WriteIniString(missing, "A", "k", "1"), "Unable to write to " + missing);
+    EXPECT_FALSE(std::filesystem::exists(path("none")));
+
+    WriteBytes(path("ro.ini"), "[A]\nk=1\n");
+    ASSERT_EQ(::chmod(path("ro.ini").c_str(), 0444), 0);
+    EXPECT_EQ(WriteIniString(path("ro.ini"), "A", "k", "2"), "Unable to write to " + path("ro.ini"));
+    EXPECT_EQ(ReadBytes(path("ro.ini")), "[A]\nk=1\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);
+
+    std::filesystem::create_directory(path("dir.ini"));
+    EXPECT_EQ(WriteIniString(path("dir.ini"), "A", "k", "2"), "Unable to write to " + path("dir.ini"));
+    EXPECT_FALSE(IniFile::Load(path("dir.ini")).exists());
+}
+
+TEST(ParseIniInt, AcceptsDecimalAndHexadecimalFormsOnly)
+{
+    const std::pair<const char*, std::optional<int32_t>> cases[] = {
+        {"0", 0}, {"17", 17}, {"-5", -5}, {"+5", 5}, {"007", 7},
+        {"2147483647", INT32_MAX}, {"-2147483648", INT32_MIN},
+        {"2147483648", std::nullopt}, {"-2147483649", std::nullopt}, {"99999999999999999999", std::nullopt},
+        {"0x1F", 31}, {"0X1f", 31}, {"$1F", 31}, {"-$1F", -31}, {"$FFFFFFFF", -1}, {"0x80000000", INT32_MIN},
+        {"0x00000000FF", 255}, {"0x100000000", std::nullopt},
+        {"", std::nullopt}, {"-", std::nullopt}, {"$", std::nullopt}, {"0x", std::nullopt},
+        {" 5", std::nullopt}, {"5 ", std::nullopt}, {"12a", std::nullopt}, {"1.0", std::nullopt},
+        {"1e3", std::nullopt}, {"x1F", std::nullopt}, {"0x1G", std::nullopt}, {"--5", std::nullopt},
+    };
+    for (const auto& [text, value] : cases)
+        EXPECT_EQ(ParseIniInt(text), value) << '"' << text << '"';
+}
