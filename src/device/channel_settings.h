@@ -1,0 +1,16 @@
+#pragma once
+
+#include "device.h"
+
+namespace pmv {
+
+// The settings of one measuring channel (ch 0 for CH1, 1 for CH2) between the instrument and
+// the model: sensor type, range, root extraction, adjustment, shift, setpoints with hystereses
+// and types, averaging, observations, exclusion, decimals, change steps and the polynomial.
+// An unselected channel is skipped with 0; ch above 1 gives 4.
+uint32_t ReadChannelSettings(Device& device, uint32_t ch);
+// Every register is written with read-back. A setpoint is switched off (type 0) before its
+// value and hysteresis change and gets its type last.
+uint32_t WriteChannelSettings(Device& device, uint32_t ch);
+
+}  // namespace pmv

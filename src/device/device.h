@@ -1,0 +1,43 @@
+#pragma once
+
+#include "link/exchange.h"
+#include "link/progress.h"
+#include "model/settings_model.h"
+#include "register_map.h"
+
+#include <cstdint>
+#include <string>
+
+namespace pmv {
+
+// What a device operation works with: the exchange on the line, the progress panel with its
+// Esc key, and the settings model that reads fill and writes send.
+struct Device {
+    Exchange& exchange;
+    Progress& progress;
+    SettingsModel& model;
+    // The step text shown last; it outlives the operation that set it.
+    std::string currentStep;
+
+    void Step(const std::string& text)
+    {
+        currentStep = text;
+        progress.SetProgressStep(text);
+    }
+    // Esc since the last test: hides the panel and gives 20, else 0.
+    uint32_t AbortCheck();
+    // Hides the panel and passes the result through.
+    uint32_t Fail(uint32_t code);
+};
+
+inline constexpr const char* kProcessTitle = "Ход процесса";
+
+// Typed register access on the register map. Byte values are stored as 0..255; a byte field
+// above 255 (or negative) is sent as 255.
+uint32_t ReadByte(Exchange& exchange, regs::Register reg, int32_t& field);
+uint32_t ReadFloat(Exchange& exchange, regs::Register reg, float& field);
+uint32_t WriteByte(Exchange& exchange, regs::Register reg, int32_t value);
+uint32_t WriteByteChecked(Exchange& exchange, regs::Register reg, int32_t value);
+uint32_t WriteFloatChecked(Exchange& exchange, regs::Register reg, float value);
+
+}  // namespace pmv

@@ -1,0 +1,183 @@
+#include "device_settings.h"
+
+#include "channel_settings.h"
+#include "link/error_codes.h"
+#include "link/register_commands.h"
+#include "relay_regulator.h"
+
+#include <cstdio>
+#include <span>
+#include <utility>
+
+namespace pmv {
+namespace {
+
+constexpr uint32_t kChannelCount = 2;
+constexpr int32_t kYearBase = 2000;
+
+void ShowProcessLines(Device& device)
+{
+    device.progress.SetProgressLines({kProcessTitle, "", "", "", "", kEscapeHint});
+}
+
+// Reads the general group after the serial number and date: firmware, device type, error display.
+uint32_t ReadGeneralGroup(Device& device)
+{
+    struct Step {
+        const char* text;
+        regs::Register reg;
+        int32_t& field;
+    };
+    SettingsModel& m = device.model;
+    const Step steps[] = {
+        {"Версия ПО прибора", regs::kFirmwareVersion, m.fw_version},
+        {"Тип прибора", regs::kProcVer, m.general.proc_ver},
+        {"Вид отображения ошибки", regs::kErrVer, m.general.err_ver},
+    };
+    for (const Step& s : steps) {
+        device.Step(s.text);
+        if (const uint32_t code = ReadByte(device.exchange, s.reg, s.field))
+            return code;
+    }
+    return kOk;
+}
+
+}  // namespace
+
+std::string FirmwareVersionText(int32_t fwVersion)
+{
+    const auto v = static_cast<uint32_t>(fwVersion);
+    char text[32];
+    std::snprintf(text, sizeof text, "%u.%u.%u", (v >> 6) & 3u, (v >> 4) & 3u, v & 15u);
+    return text;
+}
+
+uint32_t EncodeProductionYear(int32_t year)
+{
+    return year >= kYearBase && year <= kYearBase + 255 ? static_cast<uint32_t>(year - kYearBase) : 255u;
+}
+
+uint32_t ReadDeviceSettings(Device& device)
+{
+    ShowProcessLines(device);
+    for (uint32_t ch = 0; ch < kChannelCount; ++ch) {
+        device.progress.SetProgressLines({kProcessTitle, "Идет чтение настроек канала " + std::to_string(ch + 1),
+                                          device.currentStep, "", "", kEscapeHint});
+        device.progress.ShowProgressPanel();
+        if (const uint32_t code = ReadChannelSettings(device, ch))
+            return device.Fail(code);
+    }
+    if (const uint32_t code = ReadRelayLogic(device))
+        return device.Fail(code);
+    if (const uint32_t code = ReadRegulatorParameters(device))
+        return device.Fail(code);
+    if (device.model.general.gen_select == 1) {
+        if (const uint32_t code = ReadSerialAndDate(device))
+            return device.Fail(code);
+        ShowProcessLines(device);
+        device.progress.ShowProgressPanel();
+        if (const uint32_t code = ReadGeneralGroup(device))
+            return device.Fail(code);
+    }
+    return device.Fail(kOk);
+}
+
+uint32_t WriteDeviceSettings(Device& device)
+{
+    ShowProcessLines(device);
+    device.progress.ShowProgressPanel();
+    for (uint32_t ch = 0; ch < kChannelCount; ++ch)
+        if (const uint32_t code = WriteChannelSettings(device, ch))
+            return device.Fail(code);
+    if (const uint32_t code = WriteRelayLogic(device))
+        return device.Fail(code);
+    if (const uint32_t code = WriteRegulatorParameters(device))
+        return device.Fail(code);
+    ShowProcessLines(device);
+
+    struct Step {
+        const char* text;
+        regs::Register reg;
+        int32_t value;
+    };
+    const GeneralSettings& g = device.model.general;
+    const Step general[] = {
+        {"Записываем тип прибора", regs::kProcVer, g.proc_ver},
+        {"Записываем вид отображения ошибки", regs::kErrVer, g.err_ver},
+    };
+    // The marker and the restart end every full write, whatever the selection.
+    const Step closing[] = {
+        {"Тип прибора", regs::kDeviceMarker, static_cast<int32_t>(regs::kDeviceMarkerValue)},
+        {"Отдается команда на перезагрузку прибора", regs::kRestart, 1},
+    };
+    auto run = [&](std::span<const Step> steps) -> uint32_t {
+        for (const Step& s : steps) {
+            device.Step(s.text);
+            if (const uint32_t code = WriteByte(device.exchange, s.reg, s.value))
+                return code;
+        }
+        return kOk;
+    };
+    if (g.gen_select == 1) {
+        device.progress.ShowProgressPanel();
+        if (const uint32_t code = run(general))
+            return device.Fail(code);
+    }
+    return device.Fail(run(closing));
+}
+
+uint32_t ReadSerialAndDate(Device& device)
+{
+    ShowProcessLines(device);
+    device.progress.ShowProgressPanel();
+    SettingsModel& m = device.model;
+    device.Step("Читаем номер прибора");
+    for (auto [reg, field] : {std::pair{regs::kSerialLo, &m.serial_lo}, std::pair{regs::kSerialHi, &m.serial_hi},
+                              std::pair{regs::kOtkType, &m.general.otk_type}})
+        if (const uint32_t code = ReadByte(device.exchange, reg, *field))
+            return device.Fail(code);
+    device.Step("Читаем дату изготовления");
+    return device.Fail(ReadProductionDate(device));
+}
+
+uint32_t WriteSerialAndDate(Device& device, int32_t day)
+{
+    ShowProcessLines(device);
+    device.progress.ShowProgressPanel();
+    SettingsModel& m = device.model;
+    device.Step("Записываем номер прибора");
+    for (auto [reg, value] : {std::pair{regs::kSerialLo, m.serial_lo}, std::pair{regs::kSerialHi, m.serial_hi},
+                              std::pair{regs::kOtkType, m.general.otk_type}})
+        if (const uint32_t code = WriteByte(device.exchange, reg, value))
+            return device.Fail(code);
+    device.Step("Записываем дату изготовления");
+    m.made_day = day;
+    return device.Fail(WriteProductionDate(device));
+}
+
+uint32_t ReadProductionDate(Device& device)
+{
+    SettingsModel& m = device.model;
+    if (const uint32_t code = ReadByte(device.exchange, regs::kMadeDay, m.made_day))
+        return code;
+    if (const uint32_t code = ReadByte(device.exchange, regs::kMadeMonth, m.made_month))
+        return code;
+    int32_t year = 0;
+    if (const uint32_t code = ReadByte(device.exchange, regs::kMadeYear, year))
+        return code;
+    m.made_year = year + kYearBase;
+    return kOk;
+}
+
+uint32_t WriteProductionDate(Device& device)
+{
+    const SettingsModel& m = device.model;
+    if (const uint32_t code = WriteByte(device.exchange, regs::kMadeDay, m.made_day))
+        return code;
+    if (const uint32_t code = WriteByte(device.exchange, regs::kMadeMonth, m.made_month))
+        return code;
+    return WriteByteRegister(device.exchange, regs::kMadeYear.bank, regs::kMadeYear.number,
+                             EncodeProductionYear(m.made_year));
+}
+
+}  // namespace pmv

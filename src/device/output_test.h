@@ -1,0 +1,50 @@
+#pragma once
+
+#include "link/exchange.h"
+
+#include <array>
+#include <cstdint>
+
+namespace pmv {
+
+// The output test: the instrument's 36 outputs switched through the test registers of bank 1,
+// one at a time or all together, or walked through by the window's 1800 ms test timer.
+class OutputTest {
+public:
+    static constexpr uint32_t kOutputCount = 36;
+    static constexpr uint32_t kTimerIntervalMs = 1800;
+
+    explicit OutputTest(Exchange& exchange) : exchange_(exchange) {}
+
+    // Switches output n on and the output selected before it off.
+    uint32_t SelectTestOutput(uint32_t n);
+    // Writes the five mask bytes to registers 5..9.
+    uint32_t WriteTestOutputs();
+
+    uint32_t ToggleTestMode();
+    uint32_t AllOn();
+    uint32_t AllOff();
+    uint32_t PreviousOutput();
+    uint32_t NextOutput();
+    // Stops a running walk (all outputs off), or starts one at output 0; the window then arms
+    // its test timer with kTimerIntervalMs.
+    uint32_t RunStop();
+    // One tick of the test timer: while running, selects the running output and advances; a
+    // failure stops the walk and is returned for the window to show once.
+    uint32_t Tick();
+
+    const std::array<uint8_t, 5>& test_outputs() const { return outputs_; }
+    bool running() const { return running_; }
+    bool testMode() const { return testMode_; }
+    uint32_t runningIndex() const { return index_; }
+
+private:
+    Exchange& exchange_;
+    std::array<uint8_t, 5> outputs_{};
+    uint32_t index_ = 0;
+    uint32_t previous_ = 0;
+    bool running_ = false;
+    bool testMode_ = false;
+};
+
+}  // namespace pmv

@@ -1,0 +1,23 @@
+#include "service_commands.h"
+
+#include "device.h"
+#include "link/error_codes.h"
+#include "link/messages.h"
+
+namespace pmv {
+
+uint32_t Restart(Exchange& exchange)
+{
+    return WriteByte(exchange, regs::kRestart, 1);
+}
+
+uint32_t FactoryReset(Exchange& exchange, Messages& messages)
+{
+    if (!messages.AskYesNo("Вы хотите стереть все настройки прибора включая калибровки и записать заводские "
+                           "значения по умолчанию?",
+                           "Предупреждение", MessageIcon::Warning))
+        return kOk;
+    return WriteByte(exchange, regs::kFactoryReset, 1);
+}
+
+}  // namespace pmv

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "fakes.h"
+#include "sim_line.h"
+
+#include "device/device.h"
+
+#include <string>
+#include <vector>
+
+namespace pmv::test {
+
+// A device operation's world: the simulated instrument, the model and a scripted panel.
+class DeviceTest : public SimLine {
+protected:
+    void SetUp() override
+    {
+        SimLine::SetUp();
+        for (ChannelSettings& c : model.channel)
+            c.select = 1;
+        model.rele.select = 1;
+        model.general.gen_select = 1;
+    }
+
+    void SelectGroups(bool ch1, bool ch2, bool relay, bool general)
+    {
+        model.channel[0].select = ch1;
+        model.channel[1].select = ch2;
+        model.rele.select = relay;
+        model.general.gen_select = general;
+    }
+
+    // The requests the instrument received, as "R b.t.reg" for reads and "W b.t.reg=value" for writes.
+    std::vector<std::string> Requests() const
+    {
+        std::vector<std::string> out;
+        for (const sim::Request& r : simulator->Transcript()) {
+            std::string s = (r.value ? "W " : "R ") + std::to_string(r.bank) + "." + std::to_string(r.memType) + "." +
+                            std::to_string(r.reg);
+            if (r.value)
+                s += "=" + std::to_string(*r.value);
+            out.push_back(s);
+        }
+        return out;
+    }
+
+    SettingsModel model;
+    ScriptedProgress progress;
+    Device device{exchange, progress, model, {}};
+};
+
+}  // namespace pmv::test

@@ -1,0 +1,144 @@
+#include "device_fixture.h"
+
+#include "device/device_settings.h"
+#include "link/error_codes.h"
+
+#include <algorithm>
+
+namespace pmv {
+namespace {
+
+using DeviceSettingsTest = test::DeviceTest;
+
+std::vector<std::string> Prefix(const char* kind, const std::vector<std::string>& requests)
+{
+    std::vector<std::string> out;
+    for (const std::string& r : requests)
+        if (r.rfind(kind, 0) == 0)
+            out.push_back(r);
+    return out;
+}
+
+TEST_F(DeviceSettingsTest, ReadWithNoGroupReadsOnlyTheRegulator)
+{
+    SelectGroups(false, false, false, false);
+    ASSERT_EQ(ReadDeviceSettings(device), 0u);
+    EXPECT_EQ(Requests(), (std::vector<std::string>{"R 2.1.337", "R 2.1.338", "R 2.1.339", "R 2.1.340"}));
+    EXPECT_FALSE(progress.shown);
+}
+
+TEST_F(DeviceSettingsTest, ReadOfTheGeneralGroupAlone)
+{
+    SelectGroups(false, false, false, true);
+    simulator->SetRegister(2, 1, 11, 210);
+    simulator->SetRegister(2, 1, 12, 4);
+    simulator->SetRegister(2, 1, 19, 9);
+    simulator->SetRegister(2, 1, 3, 3);
+    ASSERT_EQ(ReadDeviceSettings(device), 0u);
+    EXPECT_EQ(Requests(), (std::vector<std::string>{"R 2.1.337", "R 2.1.338", "R 2.1.339", "R 2.1.340", "R 2.1.11",
+                                                    "R 2.1.12", "R 2.1.14", "R 2.1.17", "R 2.1.18", "R 2.1.19",
+                                                    "R 1.1.6", "R 2.1.3", "R 2.1.4"}));
+    EXPECT_EQ(model.serial_hi * 256 + model.serial_lo, 1234);
+    EXPECT_EQ(model.made_year, 2009);
+    EXPECT_EQ(model.general.proc_ver, 3);
+    EXPECT_EQ(FirmwareVersionText(model.fw_version), "1.1.2");
+    EXPECT_EQ(progress.steps, (std::vector<std::string>{"Читаем номер прибора", "Читаем дату изготовления",
+                                                        "Версия ПО прибора", "Тип прибора", "Вид отображения ошибки"}));
+}
+
+TEST_F(DeviceSettingsTest, FullReadOfAllGroups)
+{
+    simulator->SetRegister(2, 1, 8, 0x40);
+    simulator->SetRegister(2, 1, 338, 200);
+    ASSERT_EQ(ReadDeviceSettings(device), 0u);
+    const auto requests = Requests();
+    EXPECT_EQ(requests.size(), 22u + 22u + 6u + 4u + 6u + 3u);
+    EXPECT_EQ(requests[0], "R 2.1.315");
+    EXPECT_EQ(requests[22], "R 2.1.316");
+    EXPECT_EQ(std::vector<std::string>(requests.begin() + 44, requests.begin() + 54),
+              (std::vector<std::string>{"R 2.1.325", "R 2.1.326", "R 2.1.6", "R 2.1.7", "R 2.1.8", "R 2.1.9",
+                                        "R 2.1.337", "R 2.1.338", "R 2.1.339", "R 2.1.340"}));
+    EXPECT_EQ(model.rele.rel1_msk0, 0x40);
+    EXPECT_EQ(model.channel[1].reg_int, 200);
+    EXPECT_EQ(model.channel[1].dat, 17);
+    EXPECT_FALSE(progress.shown);
+}
+
+TEST_F(DeviceSettingsTest, FullWriteEndsWithMarkerAndRestartWhateverTheSelection)
+{
+    SelectGroups(false, false, false, false);
+    model.channel[1].reg_int = 200;
+    ASSERT_EQ(WriteDeviceSettings(device), 0u);
+    EXPECT_EQ(Requests(), (std::vector<std::string>{"W 2.1.337=0", "W 2.1.338=200", "W 2.1.339=0", "W 2.1.340=0",
+                                                    "W 2.1.0=47", "W 1.1.0=1"}));
+    EXPECT_EQ(simulator->RestartCount(), 1);
+    EXPECT_FALSE(progress.shown);
+}
+
+TEST_F(DeviceSettingsTest, FullWriteOfAllGroups)
+{
+    model.general.proc_ver = 2;
+    model.general.err_ver = 1;
+    model.rele.rel1_msk1 = 0x04;
+    ASSERT_EQ(WriteDeviceSettings(device), 0u);
+    const auto writes = Prefix("W", Requests());
+    ASSERT_EQ(writes.size(), 24u + 24u + 6u + 4u + 2u + 2u);
+    EXPECT_EQ(writes[0], "W 2.1.315=0");
+    EXPECT_EQ(writes[24], "W 2.1.316=0");
+    EXPECT_EQ(std::vector<std::string>(writes.end() - 4, writes.end()),
+              (std::vector<std::string>{"W 2.1.3=2", "W 2.1.4=1", "W 2.1.0=47", "W 1.1.0=1"}));
+    EXPECT_EQ(simulator->Register(2, 1, 9), 0x04u);
+    EXPECT_EQ(progress.steps.back(), "Отдается команда на перезагрузку прибора");
+}
+
+TEST_F(DeviceSettingsTest, FailedWriteNeverRestarts)
+{
+    sim::Fault refuse{sim::Fault::Kind::Status};
+    refuse.count = -1;
+    refuse.status = 0x0006;
+    refuse.bank = 2;
+    refuse.memType = 1;
+    refuse.reg = 339;
+    simulator->InjectFault(refuse);
+    SelectGroups(false, false, true, true);
+    EXPECT_EQ(WriteDeviceSettings(device), static_cast<uint32_t>(kOperandTooLarge));
+    EXPECT_EQ(simulator->RestartCount(), 0);
+    EXPECT_FALSE(progress.shown);
+}
+
+TEST_F(DeviceSettingsTest, SerialNumberAndProductionDate)
+{
+    model.serial_lo = 1234 % 256;
+    model.serial_hi = 1234 / 256;
+    model.general.otk_type = 47;
+    model.made_month = 11;
+    model.made_year = 2009;
+    ASSERT_EQ(WriteSerialAndDate(device, 28), 0u);
+    EXPECT_EQ(Requests(), (std::vector<std::string>{"W 2.1.11=210", "W 2.1.12=4", "W 2.1.14=47", "W 2.1.17=28",
+                                                    "W 2.1.18=11", "W 2.1.19=9"}));
+    EXPECT_EQ(model.made_day, 28);
+
+    SettingsModel fresh;
+    Device reader{exchange, progress, fresh, {}};
+    ASSERT_EQ(ReadSerialAndDate(reader), 0u);
+    EXPECT_EQ(fresh.made_year, 2009);
+    EXPECT_EQ(fresh.made_day, 28);
+    EXPECT_EQ(fresh.serial_lo + 256 * fresh.serial_hi, 1234);
+
+    EXPECT_EQ(EncodeProductionYear(1999), 255u);
+    EXPECT_EQ(EncodeProductionYear(2255), 255u);
+    EXPECT_EQ(EncodeProductionYear(2256), 255u);
+    EXPECT_EQ(FirmwareVersionText(0x95), "2.1.5");
+
+    sim::Fault refuse{sim::Fault::Kind::Status};
+    refuse.count = -1;
+    refuse.status = 0x0001;
+    refuse.bank = 2;
+    refuse.memType = 1;
+    refuse.reg = 18;
+    simulator->InjectFault(refuse);
+    EXPECT_EQ(WriteSerialAndDate(device, 1), static_cast<uint32_t>(kDeviceError));
+}
+
+}  // namespace
+}  // namespace pmv
