@@ -25,9 +25,9 @@ uint32_t OutputTest::WriteTestOutputs()
     return kOk;
 }
 
-uint32_t OutputTest::ToggleTestMode()
+uint32_t OutputTest::SetTestMode(bool on)
 {
-    testMode_ = !testMode_;
+    testMode_ = on;
     if (testMode_)
         index_ = 0;
     else

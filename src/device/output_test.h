@@ -21,7 +21,10 @@ public:
     // Writes the five mask bytes to registers 5..9.
     uint32_t WriteTestOutputs();
 
-    uint32_t ToggleTestMode();
+    // Switching the mode on starts at output 0, switching it off clears the masks; either way a
+    // running walk stops and the instrument gets the new mode.
+    uint32_t SetTestMode(bool on);
+    uint32_t ToggleTestMode() { return SetTestMode(!testMode_); }
     uint32_t AllOn();
     uint32_t AllOff();
     uint32_t PreviousOutput();

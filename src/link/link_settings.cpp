@@ -74,7 +74,7 @@ uint32_t ByteTimeoutForBaud(uint32_t baud)
     for (const Rate& r : kRates)
         if (r.baud == baud)
             return r.byteTimeout;
-    return 20;
+    return kUnknownBaudByteTimeout;
 }
 
 uint32_t ClampReadings(int32_t nOfReadings)

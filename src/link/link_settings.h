@@ -45,6 +45,7 @@ std::optional<std::string> LoadLinkSettings(const std::string& path, LinkSetting
 uint32_t BaudRateFromSettings(const std::string& text);
 
 // Per-byte time-out of port reads and writes at a baud rate; 20 ms for an unknown rate.
+inline constexpr uint32_t kUnknownBaudByteTimeout = 20;
 uint32_t ByteTimeoutForBaud(uint32_t baud);
 
 // Tries per exchange and passes of a write with read-back: 2..5, compared as unsigned.

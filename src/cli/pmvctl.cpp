@@ -1,0 +1,335 @@
+#include "pmvctl.h"
+
+#include "arguments.h"
+#include "session.h"
+
+#include "device/calibration_coefficients.h"
+#include "device/device_settings.h"
+#include "device/output_test.h"
+#include "device/service_commands.h"
+#include "link/error_codes.h"
+#include "link/link_settings.h"
+#include "link/register_commands.h"
+#include "model/profile.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <thread>
+
+namespace pmv::cli {
+namespace {
+
+constexpr const char* kUsage =
+    "Использование: pmvctl [--port DEVICE] [--address N] [--baud N] COMMAND ...\n"
+    "Команды: read, get, set, serial, restart, factory-reset, calib, test; справка: pmvctl COMMAND --help\n";
+
+struct Command {
+    const char* name;
+    const char* usage;  // the arguments after the command name
+    const char* help;
+    std::set<std::string> valueOptions;
+    std::set<std::string> flagOptions;
+    size_t minWords, maxWords;
+    std::function<int(Session&, const Arguments&)> run;
+};
+
+int Usage(Console& console, const std::string& problem)
+{
+    if (!problem.empty())
+        std::fprintf(console.err, "pmvctl: %s\n", problem.c_str());
+    std::fputs(kUsage, console.err);
+    return kUsageStatus;
+}
+
+void ApplyGroups(SettingsModel& model, const GroupSelection& g)
+{
+    model.channel[0].select = g.ch1;
+    model.channel[1].select = g.ch2;
+    model.rele.select = g.relay;
+    model.general.gen_select = g.general;
+}
+
+int WriteFailure(Session& s, const std::string& message)
+{
+    std::fprintf(s.console.err, "%s\n", message.c_str());
+    return Session::kFileFailure;
+}
+
+int RunRead(Session& s, const Arguments& a)
+{
+    const std::string& path = a.words[0];
+    std::string error;
+    const auto description = LoadProfileUnchanged(path, s.model, error);
+    if (!description)
+        return WriteFailure(s, error);
+    ApplyGroups(s.model, *ParseGroups(a.options.count("--groups") ? a.options.at("--groups") : "ch1,ch2,relay,general"));
+    s.progress.DiscardEscape();
+    if (const uint32_t code = ReadDeviceSettings(s.device))
+        return s.Finish(code);
+    if (const auto failure = SaveProfile(path, s.model, *description))
+        return WriteFailure(s, *failure);
+    return 0;
+}
+
+struct Width {
+    const char* word;
+    uint32_t memoryType;
+};
+constexpr Width kWidths[] = {{"byte", kByteMemory}, {"long", kLongMemory}, {"block", kBlockMemory}};
+
+std::optional<uint32_t> ParseWidth(const std::string& word)
+{
+    for (const Width& w : kWidths)
+        if (word == w.word)
+            return w.memoryType;
+    return std::nullopt;
+}
+
+void PrintLong(std::FILE* out, uint32_t value)
+{
+    std::fprintf(out, "0x%08X %u f:%g\n", value, value, static_cast<double>(BitsToFloat(value)));
+}
+
+int RunGet(Session& s, const Arguments& a)
+{
+    const auto bank = ParseNumber(a.words[0], 1, 2);
+    const auto width = ParseWidth(a.words[1]);
+    const auto number = ParseNumber(a.words[2], 0, 8191);
+    if (!bank || !width || !number)
+        return Usage(s.console, "неверный регистр");
+    uint32_t value = 0;
+    if (*width == kByteMemory) {
+        const uint32_t code = ReadByteRegister(s.exchange, static_cast<uint32_t>(*bank), static_cast<uint32_t>(*number), value);
+        if (code)
+            return s.Finish(code);
+        std::fprintf(s.console.out, "%u 0x%02X\n", value, value);
+    } else if (*width == kLongMemory) {
+        const uint32_t code = ReadLongRegister(s.exchange, static_cast<uint32_t>(*bank), static_cast<uint32_t>(*number), value);
+        if (code)
+            return s.Finish(code);
+        PrintLong(s.console.out, value);
+    } else {
+        const auto count = a.words.size() > 3 ? ParseNumber(a.words[3], 1, 100) : std::nullopt;
+        if (*bank != 1 || !count)
+            return Usage(s.console, "блоки читаются из банка 1, число байт 1..100");
+        std::vector<uint8_t> bytes;
+        if (const uint32_t code = ReadValueBlock(s.exchange, static_cast<uint32_t>(*number), static_cast<size_t>(*count), bytes, false))
+            return s.Finish(code);
+        for (size_t i = 0; i < bytes.size(); ++i)
+            std::fprintf(s.console.out, "%s%02X", i ? " " : "", bytes[i]);
+        std::fprintf(s.console.out, "\n");
+    }
+    return 0;
+}
+
+int RunSet(Session& s, const Arguments& a)
+{
+    const auto bank = ParseNumber(a.words[0], 1, 2);
+    const auto width = ParseWidth(a.words[1]);
+    const auto number = ParseNumber(a.words[2], 0, 8191);
+    if (!bank || !width || *width == kBlockMemory || !number)
+        return Usage(s.console, "неверный регистр");
+    const std::string& text = a.words[3];
+    std::optional<int64_t> value;
+    if (*width == kLongMemory && text.starts_with("f:")) {
+        char* end = nullptr;
+        const float f = std::strtof(text.c_str() + 2, &end);
+        if (end != text.c_str() + 2 && *end == '\0')
+            value = FloatBits(f);
+    } else {
+        value = ParseNumber(text, 0, *width == kByteMemory ? 255 : 0xFFFFFFFFll);
+    }
+    if (!value)
+        return Usage(s.console, "неверное значение " + text);
+    const auto b = static_cast<uint32_t>(*bank), n = static_cast<uint32_t>(*number), v = static_cast<uint32_t>(*value);
+    return s.Finish(*width == kByteMemory ? WriteByteRegister(s.exchange, b, n, v) : WriteLongRegister(s.exchange, b, n, v));
+}
+
+int RunSerial(Session& s, const Arguments& a)
+{
+    SettingsModel& m = s.model;
+    if (a.options.count("--set")) {
+        if (a.words.size() != 2)
+            return Usage(s.console, "--set НОМЕР ТИП ДД.ММ.ГГГГ");
+        const auto serial = ParseNumber(a.options.at("--set"), 0, 65535);
+        const auto type = ParseNumber(a.words[0], 0, 255);
+        int day = 0, month = 0, year = 0;
+        char tail = 0;
+        const bool date = std::sscanf(a.words[1].c_str(), "%2d.%2d.%4d%c", &day, &month, &year, &tail) == 3 &&
+                          day >= 1 && day <= 31 && month >= 1 && month <= 12;
+        if (!serial || !type || !date)
+            return s.Finish(kBadNumber);
+        m.serial_lo = static_cast<int32_t>(*serial % 256);
+        m.serial_hi = static_cast<int32_t>(*serial / 256);
+        m.general.otk_type = static_cast<int32_t>(*type);
+        m.made_month = month;
+        m.made_year = year;
+        return s.Finish(WriteSerialAndDate(s.device, day));
+    }
+    if (!a.words.empty())
+        return Usage(s.console, "лишние параметры");
+    if (const uint32_t code = ReadSerialAndDate(s.device))
+        return s.Finish(code);
+    std::fprintf(s.console.out, "Заводской номер: %d\nТип: %03d\nДата изготовления: %02d.%02d.%04d\n",
+                 m.serial_hi * 256 + m.serial_lo, m.general.otk_type, m.made_day, m.made_month, m.made_year);
+    return 0;
+}
+
+std::optional<uint32_t> ChannelIndex(const std::string& word)
+{
+    const auto ch = ParseNumber(word, 1, 2);
+    return ch ? std::optional<uint32_t>(static_cast<uint32_t>(*ch - 1)) : std::nullopt;
+}
+
+int RunCalib(Session& s, const Arguments& a)
+{
+    const auto ch = ChannelIndex(a.words[1]);
+    if (!ch)
+        return Usage(s.console, "канал 1 или 2");
+    const ChannelSettings& c = s.model.channel[*ch];
+    if (a.words[0] == "read" && a.words.size() == 2) {
+        s.progress.DiscardEscape();
+        if (const uint32_t code = ReadCalibrationCoefficients(s.device, *ch))
+            return s.Finish(code);
+        std::fprintf(s.console.out, "UREF %.4f\nRREF %.4f\nKu 100 mV %.4f\nKu 10 V %.4f\nKi 0-5 mA %.4f\nKi 0-20 mA %.4f\n",
+                     c.uref, c.rref, c.ku, c.ku10, c.ki05, c.ki020);
+        return 0;
+    }
+    if (a.words[0] == "write" && a.words.size() == 3) {
+        std::string error;
+        if (!LoadProfileUnchanged(a.words[2], s.model, error))
+            return WriteFailure(s, error);
+        s.progress.DiscardEscape();
+        const uint32_t code = WriteCalibrationCoefficients(s.device, *ch);
+        s.Finish(code);
+        // The instrument takes new coefficients at its restart, which follows even a failed write.
+        const uint32_t restart = Restart(s.exchange);
+        s.Finish(restart);
+        return static_cast<int>(code ? code : restart);
+    }
+    return Usage(s.console, "calib read КАНАЛ | calib write КАНАЛ ПРОФИЛЬ");
+}
+
+int RunTest(Session& s, const Arguments& a)
+{
+    OutputTest test(s.exchange);
+    const std::string& what = a.words[0];
+    if (what == "mode" && a.words.size() == 2 && (a.words[1] == "on" || a.words[1] == "off"))
+        return s.Finish(test.SetTestMode(a.words[1] == "on"));
+    if (what == "all-on" && a.words.size() == 1)
+        return s.Finish(test.AllOn());
+    if (what == "all-off" && a.words.size() == 1)
+        return s.Finish(test.AllOff());
+    if (what == "select" && a.words.size() == 2) {
+        const auto n = ParseNumber(a.words[1], 0, OutputTest::kOutputCount - 1);
+        if (!n)
+            return Usage(s.console, "выход 0..35");
+        return s.Finish(test.SelectTestOutput(static_cast<uint32_t>(*n)));
+    }
+    if (what == "run" && a.words.size() == 1) {
+        const auto ticks = a.options.count("--count") ? ParseNumber(a.options.at("--count"), 1, 100000) : std::optional<int64_t>(-1);
+        if (!ticks)
+            return Usage(s.console, "--count 1..100000");
+        s.progress.DiscardEscape();
+        test.RunStop();
+        for (int64_t i = 0; *ticks < 0 || i < *ticks; ++i) {
+            std::fprintf(s.console.err, "Выход %u\n", test.runningIndex());
+            if (const uint32_t code = test.Tick())
+                return s.Finish(code);
+            if (s.progress.EscapePressed())
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(*ticks < 0 ? OutputTest::kTimerIntervalMs : 0));
+        }
+        return s.Finish(test.RunStop());
+    }
+    return Usage(s.console, "test mode on|off | all-on | all-off | select N | run [--count N]");
+}
+
+const std::vector<Command>& Commands()
+{
+    static const std::vector<Command> kCommands{
+        {"read", "[--groups ch1,ch2,relay,general] PROFILE",
+         "Читает группы настроек из прибора и сохраняет их в профиль (остальные ключи профиля сохраняются).",
+         {"--groups"}, {}, 1, 1, RunRead},
+        {"get", "BANK byte|long|block NUMBER [COUNT]", "Читает регистр прибора.", {}, {}, 3, 4, RunGet},
+        {"set", "BANK byte|long NUMBER VALUE", "Записывает регистр прибора; VALUE: число, 0x.., $.. или f:12.5.",
+         {}, {}, 4, 4, RunSet},
+        {"serial", "[--set SERIAL TYPE DD.MM.YYYY]", "Читает или записывает заводской номер, тип и дату изготовления.",
+         {"--set"}, {}, 0, 2, RunSerial},
+        {"restart", "", "Перезапускает прибор.", {}, {}, 0, 0,
+         [](Session& s, const Arguments&) { return s.Finish(Restart(s.exchange)); }},
+        {"factory-reset", "[--yes|--no]", "Стирает все настройки прибора и загружает заводские значения.", {},
+         {"--yes", "--no"}, 0, 0, [](Session& s, const Arguments&) { return s.Finish(FactoryReset(s.exchange, s.messages)); }},
+        {"calib", "read CH | write CH PROFILE", "Читает или записывает градуировочные коэффициенты канала.", {}, {}, 2, 3,
+         RunCalib},
+        {"test", "mode on|off | all-on | all-off | select N | run [--count N]", "Проверка выходов прибора.",
+         {"--count"}, {}, 1, 2, RunTest},
+    };
+    return kCommands;
+}
+
+}  // namespace
+
+int RunPmvctl(const std::vector<std::string>& args, Console& console)
+{
+    LinkOverrides overrides;
+    size_t at = 0;
+    for (; at < args.size() && args[at].starts_with("--"); at += 2) {
+        const std::string& option = args[at];
+        if (option == "--help") {
+            std::fputs(kUsage, console.out);
+            return 0;
+        }
+        if (at + 1 >= args.size())
+            return Usage(console, "нет значения у " + option);
+        const std::string& value = args[at + 1];
+        if (option == "--port") {
+            overrides.port = value;
+        } else if (option == "--address") {
+            const auto address = ParseNumber(value, 0, 255);
+            if (!address)
+                return Usage(console, "неверный адрес " + value);
+            overrides.address = static_cast<int32_t>(*address);
+        } else if (option == "--baud") {
+            const auto baud = ParseNumber(value, 0, 1000000);
+            if (!baud || ByteTimeoutForBaud(static_cast<uint32_t>(*baud)) == kUnknownBaudByteTimeout)
+                return Usage(console, "скорость 4800, 9600, 19200, 38400 или 57600");
+            overrides.baud = static_cast<uint32_t>(*baud);
+        } else {
+            return Usage(console, "неизвестный параметр " + option);
+        }
+    }
+    if (at >= args.size())
+        return Usage(console, "не задана команда");
+    const auto& commands = Commands();
+    const auto command = std::find_if(commands.begin(), commands.end(), [&](const Command& c) { return args[at] == c.name; });
+    if (command == commands.end())
+        return Usage(console, "неизвестная команда " + args[at]);
+
+    const std::vector<std::string> rest(args.begin() + static_cast<long>(at) + 1, args.end());
+    if (std::find(rest.begin(), rest.end(), "--help") != rest.end()) {
+        std::fprintf(console.out, "pmvctl %s %s\n%s\n", command->name, command->usage, command->help);
+        return 0;
+    }
+    const Arguments parsed = ParseArguments(rest, command->valueOptions, command->flagOptions);
+    if (!parsed.error.empty())
+        return Usage(console, parsed.error);
+    if (parsed.words.size() < command->minWords || parsed.words.size() > command->maxWords)
+        return Usage(console, std::string("pmvctl ") + command->name + " " + command->usage);
+    if (parsed.options.count("--groups") && !ParseGroups(parsed.options.at("--groups")))
+        return Usage(console, "группы: ch1, ch2, relay, general");
+
+    std::optional<bool> answer;
+    if (parsed.Has("--yes"))
+        answer = true;
+    else if (parsed.Has("--no"))
+        answer = false;
+    Session session(console, answer);
+    if (const uint32_t code = session.Open(overrides))
+        return session.Finish(code);
+    return command->run(session, parsed);
+}
+
+}  // namespace pmv::cli

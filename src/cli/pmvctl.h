@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdio>
+#include <istream>
+#include <string>
+#include <vector>
+
+namespace pmv::cli {
+
+// Where pmvctl talks to: its standard streams and whether they are terminals.
+struct Console {
+    std::FILE* out = stdout;
+    std::FILE* err = stderr;
+    std::istream* in = nullptr;
+    bool errIsTerminal = false;
+    bool inIsTerminal = false;
+};
+
+inline constexpr int kUsageStatus = 64;
+
+// Runs one pmvctl command line (without the program name). Returns the exit status: 0, an
+// error code 1..23, or 64 for bad arguments.
+int RunPmvctl(const std::vector<std::string>& args, Console& console);
+
+}  // namespace pmv::cli

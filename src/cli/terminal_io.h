@@ -1,0 +1,59 @@
+#pragma once
+
+#include "link/messages.h"
+#include "link/progress.h"
+
+#include <cstdio>
+#include <istream>
+#include <optional>
+#include <string>
+
+namespace pmv::cli {
+
+// Boxes become lines on stderr; questions are asked on the terminal ("д"/"н"), or answered by
+// --yes/--no; without a terminal and without either flag the answer is No.
+class TerminalMessages : public Messages {
+public:
+    TerminalMessages(std::FILE* err, std::istream& in, bool interactive, std::optional<bool> answer)
+        : err_(err), in_(in), interactive_(interactive), answer_(answer)
+    {
+    }
+
+    void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
+    bool AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon) override;
+    void DiscardPendingKeys() override {}
+
+private:
+    std::FILE* err_;
+    std::istream& in_;
+    bool interactive_;
+    std::optional<bool> answer_;
+};
+
+// The progress panel as one updating line on a terminal, plain lines otherwise. Ctrl-C counts
+// as Esc: the running operation stops between two register operations with code 20.
+class TerminalProgress : public Progress {
+public:
+    TerminalProgress(std::FILE* err, bool terminal) : err_(err), terminal_(terminal) {}
+    ~TerminalProgress() override;
+
+    void SetProgressLines(const ProgressLines& lines) override;
+    void ShowProgressPanel() override { shown_ = true; }
+    void HideProgressPanel() override;
+    void SetProgressStep(const std::string& text) override;
+    bool EscapePressed() override;
+
+    // Installs the Ctrl-C handler; a second Ctrl-C before the first was noticed ends the program.
+    static void CatchInterrupt();
+
+private:
+    void Print(const std::string& step);
+
+    std::FILE* err_;
+    bool terminal_;
+    bool shown_ = false;
+    bool lineOpen_ = false;
+    std::string title_;
+};
+
+}  // namespace pmv::cli

@@ -1,0 +1,165 @@
+#include "temp_dir.h"
+
+#include "cli/pmvctl.h"
+#include "sim/simulator.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+
+namespace pmv {
+namespace {
+
+// pmvctl run in-process in a fresh working directory against the simulated instrument.
+class PmvctlTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        previous_ = std::filesystem::current_path();
+        std::filesystem::current_path(dir_.path());
+        ASSERT_TRUE(simulator_.Start());
+    }
+    void TearDown() override { std::filesystem::current_path(previous_); }
+
+    int Run(std::vector<std::string> args, const std::string& input = "")
+    {
+        args.insert(args.begin(), {"--port", simulator_.DevicePath()});
+        return RunRaw(args, input);
+    }
+
+    int RunRaw(const std::vector<std::string>& args, const std::string& input = "")
+    {
+        std::FILE* out = std::tmpfile();
+        std::FILE* err = std::tmpfile();
+        std::istringstream in(input);
+        cli::Console console{out, err, &in, false, !input.empty()};
+        const int status = cli::RunPmvctl(args, console);
+        out_ = Slurp(out);
+        err_ = Slurp(err);
+        return status;
+    }
+
+    static std::string Slurp(std::FILE* f)
+    {
+        std::rewind(f);
+        std::string text;
+        char buffer[4096];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;)
+            text.append(buffer, n);
+        std::fclose(f);
+        return text;
+    }
+
+    bool Sent(int bank, int memType, int reg) const
+    {
+        for (const auto& r : simulator_.Transcript())
+            if (r.bank == bank && r.memType == memType && r.reg == reg)
+                return true;
+        return false;
+    }
+
+    test::TempDir dir_;
+    std::filesystem::path previous_;
+    sim::Simulator simulator_;
+    std::string out_, err_;
+};
+
+TEST_F(PmvctlTest, ReadWritesTheInstrumentsValuesIntoANewProfile)
+{
+    simulator_.SetRegister(2, 1, 315, 3);
+    simulator_.SetFloatRegister(2, 15, 250.0f);
+    simulator_.SetRegister(2, 1, 338, 120);
+    ASSERT_EQ(Run({"read", "x.prf"}), 0) << err_;
+    const std::string profile = test::ReadFileBytes(dir_.file("x.prf"));
+    EXPECT_NE(profile.find("[CH1]\r\ndat=3\r\ndiap_max=250.0000\r\n"), std::string::npos) << profile;
+    EXPECT_NE(profile.find("reg_int=120\r\n"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(dir_.file("dev.dat")));
+    EXPECT_NE(err_.find("Чтение типа датчика"), std::string::npos);
+}
+
+TEST_F(PmvctlTest, ReadOfSelectedGroupsKeepsTheProfilesOtherKeys)
+{
+    test::WriteFileBytes(dir_.file("p.prf"), "[CH1]\r\ndat=5\r\n[Custom]\r\nkeep=1\r\n");
+    const std::string before = test::ReadFileBytes(dir_.file("p.prf"));
+    simulator_.SetRegister(2, 1, 316, 9);
+    ASSERT_EQ(Run({"read", "--groups", "ch2", "p.prf"}), 0) << err_;
+    const std::string profile = test::ReadFileBytes(dir_.file("p.prf"));
+    EXPECT_EQ(profile.rfind("[CH1]\r\ndat=5\r\n", 0), 0u) << profile;
+    EXPECT_NE(profile.find("[Custom]\r\nkeep=1\r\n"), std::string::npos);
+    EXPECT_NE(profile.find("[CH2]\r\ndat=9\r\n"), std::string::npos);
+    EXPECT_FALSE(Sent(2, 1, 315));
+    EXPECT_FALSE(Sent(2, 1, 325)) << "relay group not selected";
+    EXPECT_TRUE(Sent(2, 1, 337)) << "the regulator is always read";
+}
+
+TEST_F(PmvctlTest, FailedReadLeavesTheProfileAsItWas)
+{
+    test::WriteFileBytes(dir_.file("p.prf"), "[CH1]\r\ndat=5\r\n");
+    sim::Fault refuse{sim::Fault::Kind::Status};
+    refuse.count = -1;
+    refuse.status = 0x0006;
+    simulator_.InjectFault(refuse);
+    EXPECT_EQ(Run({"read", "p.prf"}), 3);
+    EXPECT_NE(err_.find("Прибор не смог разобрать команду (ERR 3)"), std::string::npos) << err_;
+    EXPECT_EQ(test::ReadFileBytes(dir_.file("p.prf")), "[CH1]\r\ndat=5\r\n");
+}
+
+TEST_F(PmvctlTest, ExitStatusesAndUsage)
+{
+    EXPECT_EQ(RunRaw({}), cli::kUsageStatus);
+    EXPECT_EQ(RunRaw({"bogus"}), cli::kUsageStatus);
+    EXPECT_EQ(std::count(err_.begin(), err_.end(), '\n'), 3) << "the problem and two lines of usage";
+    EXPECT_EQ(Run({"read", "--groups", "ch3", "x.prf"}), cli::kUsageStatus);
+    EXPECT_EQ(Run({"get", "3", "byte", "1"}), cli::kUsageStatus);
+    EXPECT_EQ(RunRaw({"--baud", "1200", "restart"}), cli::kUsageStatus);
+    EXPECT_EQ(Run({"read", "--help"}), 0);
+    EXPECT_NE(out_.find("pmvctl read"), std::string::npos);
+    EXPECT_TRUE(simulator_.Transcript().empty());
+
+    EXPECT_EQ(RunRaw({"--port", dir_.file("no-such-device"), "restart"}), 2);
+    EXPECT_NE(err_.find("Невозможно открыть последовательный порт"), std::string::npos);
+
+    sim::Fault refuse{sim::Fault::Kind::Status};
+    refuse.count = -1;
+    refuse.status = 0x0006;
+    simulator_.InjectFault(refuse);
+    EXPECT_EQ(Run({"set", "2", "byte", "4", "1"}), 4);
+    EXPECT_NE(err_.find("Слишком большой операнд (ERR 4)"), std::string::npos);
+}
+
+TEST_F(PmvctlTest, RawRegistersSerialAndServiceCommands)
+{
+    ASSERT_EQ(Run({"set", "2", "long", "29", "f:12.5"}), 0) << err_;
+    EXPECT_FLOAT_EQ(simulator_.FloatRegister(2, 29), 12.5f);
+    ASSERT_EQ(Run({"get", "2", "long", "29"}), 0);
+    EXPECT_EQ(out_, "0x41480000 1095237632 f:12.5\n");
+    ASSERT_EQ(Run({"set", "2", "byte", "0x13B", "$10"}), 0);
+    EXPECT_EQ(simulator_.Register(2, 1, 315), 16u);
+    ASSERT_EQ(Run({"get", "1", "block", "0", "13"}), 0);
+    EXPECT_EQ(out_.size(), 13u * 3);
+
+    ASSERT_EQ(Run({"serial", "--set", "1234", "47", "28.11.2009"}), 0) << err_;
+    EXPECT_EQ(simulator_.Register(2, 1, 11), 210u);
+    EXPECT_EQ(simulator_.Register(2, 1, 12), 4u);
+    EXPECT_EQ(simulator_.Register(2, 1, 19), 9u);
+    ASSERT_EQ(Run({"serial"}), 0);
+    EXPECT_EQ(out_, "Заводской номер: 1234\nТип: 047\nДата изготовления: 28.11.2009\n");
+    EXPECT_EQ(Run({"serial", "--set", "70000", "47", "28.11.2009"}), 23);
+
+    EXPECT_EQ(Run({"factory-reset"}), 0);
+    EXPECT_EQ(simulator_.FactoryResetCount(), 0) << "no terminal and no --yes: the answer is No";
+    EXPECT_EQ(Run({"factory-reset"}, "д\n"), 0);
+    EXPECT_EQ(simulator_.FactoryResetCount(), 1);
+    EXPECT_EQ(Run({"factory-reset", "--yes"}), 0);
+    EXPECT_EQ(simulator_.FactoryResetCount(), 2);
+
+    ASSERT_EQ(Run({"test", "run", "--count", "3"}), 0) << err_;
+    EXPECT_EQ(simulator_.Register(1, 1, 5), 0u) << "the walk ends with all outputs off";
+    ASSERT_EQ(Run({"test", "select", "9"}), 0);
+    EXPECT_EQ(simulator_.Register(1, 1, 6), 2u);
+}
+
+}  // namespace
+}  // namespace pmv
