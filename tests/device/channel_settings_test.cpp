@@ -63,13 +63,7 @@ TEST_F(ChannelTest, ReadFailureKeepsTheFailedAndLaterFields)
     model.channel[0].flag = 77;
     model.channel[0].ns = 66;
     simulator->SetRegister(2, 1, 315, 5);
-    Fault refuse{Fault::Kind::Status};
-    refuse.count = -1;
-    refuse.status = 0x0003;
-    refuse.bank = 2;
-    refuse.memType = 1;
-    refuse.reg = 323;
-    simulator->InjectFault(refuse);
+    Refuse(2, 1, 323, 0x0003);
     EXPECT_EQ(ReadChannelSettings(device, 0), static_cast<uint32_t>(kCannotParse));
     EXPECT_EQ(model.channel[0].dat, 5);
     EXPECT_FLOAT_EQ(model.channel[0].diap_max, 100.0f);

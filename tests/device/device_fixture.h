@@ -30,6 +30,18 @@ protected:
         model.general.gen_select = general;
     }
 
+    // Every request for the register is refused with the status answer from now on.
+    void Refuse(int bank, int memType, int reg, uint16_t status)
+    {
+        sim::Fault refuse{sim::Fault::Kind::Status};
+        refuse.count = -1;
+        refuse.status = status;
+        refuse.bank = bank;
+        refuse.memType = memType;
+        refuse.reg = reg;
+        simulator->InjectFault(refuse);
+    }
+
     // The requests the instrument received, as "R b.t.reg" for reads and "W b.t.reg=value" for writes.
     std::vector<std::string> Requests() const
     {

@@ -93,13 +93,7 @@ TEST_F(DeviceSettingsTest, FullWriteOfAllGroups)
 
 TEST_F(DeviceSettingsTest, FailedWriteNeverRestarts)
 {
-    sim::Fault refuse{sim::Fault::Kind::Status};
-    refuse.count = -1;
-    refuse.status = 0x0006;
-    refuse.bank = 2;
-    refuse.memType = 1;
-    refuse.reg = 339;
-    simulator->InjectFault(refuse);
+    Refuse(2, 1, 339, 0x0006);
     SelectGroups(false, false, true, true);
     EXPECT_EQ(WriteDeviceSettings(device), static_cast<uint32_t>(kOperandTooLarge));
     EXPECT_EQ(simulator->RestartCount(), 0);
@@ -130,13 +124,7 @@ TEST_F(DeviceSettingsTest, SerialNumberAndProductionDate)
     EXPECT_EQ(EncodeProductionYear(2256), 255u);
     EXPECT_EQ(FirmwareVersionText(0x95), "2.1.5");
 
-    sim::Fault refuse{sim::Fault::Kind::Status};
-    refuse.count = -1;
-    refuse.status = 0x0001;
-    refuse.bank = 2;
-    refuse.memType = 1;
-    refuse.reg = 18;
-    simulator->InjectFault(refuse);
+    Refuse(2, 1, 18, 0x0001);
     EXPECT_EQ(WriteSerialAndDate(device, 1), static_cast<uint32_t>(kDeviceError));
 }
 

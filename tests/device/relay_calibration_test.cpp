@@ -36,13 +36,7 @@ TEST_F(RelayTest, RelayGroupOnlyWhenSelectedRegulatorAlways)
 TEST_F(RelayTest, GroupFailureLeavesLaterFieldsAndThePanel)
 {
     model.channel[1].pulse_int = 9;
-    sim::Fault refuse{sim::Fault::Kind::Status};
-    refuse.count = -1;
-    refuse.status = 0x0003;
-    refuse.bank = 2;
-    refuse.memType = 1;
-    refuse.reg = 340;
-    simulator->InjectFault(refuse);
+    Refuse(2, 1, 340, 0x0003);
     simulator->SetRegister(2, 1, 339, 7);
     EXPECT_EQ(ReadRegulatorParameters(device), static_cast<uint32_t>(kCannotParse));
     EXPECT_EQ(model.channel[0].pulse_int, 7);
