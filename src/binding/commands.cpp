@@ -1,0 +1,84 @@
+#include "binding/commands.h"
+
+#include "binding/binding.h"
+#include "binding/entry_checks.h"
+#include "binding/write_checks.h"
+#include "device/device_settings.h"
+#include "link/error_codes.h"
+
+namespace pmv {
+namespace {
+
+// Forgets an earlier Esc, so that it cannot stop this command, and shows the group selection.
+void BeginCommand(CommandContext& c, bool selectAll)
+{
+    c.device.progress.DiscardEscape();
+    if (selectAll)
+        SelectAllGroups(c.device.model, c.controls);
+    else
+        ShowGroupSelection(c.device.model, c.controls);
+    c.host.ShowControls(c.controls);
+}
+
+void ShowResult(CommandContext& c, uint32_t code)
+{
+    if (code != kOk)
+        ShowErrorMessage(c.messages, code);
+}
+
+uint32_t ReadGroups(CommandContext& c)
+{
+    GatherSettings(c.controls, c.device.model, c.messages);
+    c.host.LockCommands();
+    const uint32_t code = ReadDeviceSettings(c.device);
+    ShowResult(c, code);
+    c.host.UnlockCommands();
+    ShowSettings(c.device.model, c.portNumber, c.controls);
+    c.host.ShowControls(c.controls);
+    return code;
+}
+
+uint32_t WriteGroups(CommandContext& c)
+{
+    uint32_t code = CheckEntries(c.controls, c.messages);
+    if (code == kOk) {
+        GatherSettings(c.controls, c.device.model, c.messages);
+        c.host.LockCommands();
+        code = CheckRelaySettings(c.device.model, c.messages);
+        if (code == kOk)
+            code = CheckSelectedChannels(c.device.model, c.messages, {.remarks = true, .errors = true});
+        if (code == kOk)
+            code = WriteDeviceSettings(c.device);
+    }
+    ShowResult(c, code);
+    c.host.UnlockCommands();
+    return code;
+}
+
+}  // namespace
+
+uint32_t ReadAll(CommandContext& context)
+{
+    BeginCommand(context, true);
+    return ReadGroups(context);
+}
+
+uint32_t ReadSelected(CommandContext& context)
+{
+    BeginCommand(context, false);
+    return ReadGroups(context);
+}
+
+uint32_t WriteAll(CommandContext& context)
+{
+    BeginCommand(context, true);
+    return WriteGroups(context);
+}
+
+uint32_t WriteSelected(CommandContext& context)
+{
+    BeginCommand(context, false);
+    return WriteGroups(context);
+}
+
+}  // namespace pmv

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "binding/control_values.h"
+#include "device/device.h"
+
+#include <cstdint>
+
+namespace pmv {
+
+class Messages;
+
+// What the window does around an operation. pmvctl and tests implement it too; for them every
+// call may do nothing.
+class CommandHost {
+public:
+    virtual ~CommandHost() = default;
+
+    // Disable / enable everything that could start a second exchange or change the model while
+    // an operation runs: Button1 to Button4 and the group boxes CheckBox1, CheckBox2, CheckBox3,
+    // CheckBox10 (the window also holds off its File menu, port selector, page and sensor
+    // changes). Every command reaches UnlockCommands on every path, also where it locked nothing.
+    virtual void LockCommands() = 0;
+    virtual void UnlockCommands() = 0;
+
+    // Puts the control values on the controls without running their change handlers, and
+    // repaints at once. Called after the group selection is shown and after a read is shown.
+    virtual void ShowControls(const ControlValues& values) = 0;
+};
+
+// What a command works with.
+struct CommandContext {
+    Device& device;           // the exchange, the progress panel with Esc, the settings model
+    Messages& messages;       // entry errors, the checks' questions, the message of the result
+    CommandHost& host;
+    ControlValues& controls;  // what the controls show; the caller fills it before the command
+    int32_t portNumber;       // the port in force, shown by ShowSettings
+};
+
+// The four exchange commands of the window. Each forgets an earlier Esc, shows the group
+// selection, and shows the message of a non-zero result itself; the result is returned for
+// the caller's exit status.
+//
+// Read: GatherSettings, lock, ReadDeviceSettings, unlock, then ShowSettings (also after an
+// error, so the groups read so far are shown) and ShowControls.
+uint32_t ReadAll(CommandContext& context);       // "Прочитать все": selects all four groups first
+uint32_t ReadSelected(CommandContext& context);  // "Прочитать выбранное": the groups as selected
+
+// Write: CheckEntries (17 leaves the model untouched), GatherSettings, lock, CheckRelaySettings,
+// CheckSelectedChannels with remarks and errors, WriteDeviceSettings, unlock. A refused check
+// sends nothing. The controls are not refreshed: a value pulled into range by a check is in the
+// model and in the instrument, while its control still shows what was typed.
+uint32_t WriteAll(CommandContext& context);       // "Записать все": selects all four groups first
+uint32_t WriteSelected(CommandContext& context);  // "Записать выбранное"
+
+}  // namespace pmv

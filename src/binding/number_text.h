@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace pmv {
+
+// A float as every number field and profile shows it: "%8.4f", with a point as the decimal
+// separator whatever the user's locale (5 gives "  5.0000").
+std::string FormatNumber(float value);
+
+// A number field read back with "%f": leading blanks are skipped and the scan stops at the
+// first character that does not fit ("1.5x" gives 1.5); 0 when nothing scans.
+float ParseNumberText(const std::string& text);
+
+// The character check of a number field: without its outer blanks, the text is not empty
+// and holds only the characters "0123456789+-.". The form is not checked ("1-2.3.4" passes).
+bool IsNumberText(const std::string& text);
+
+// The check of the serial number field: without its outer blanks, the text is not empty,
+// holds decimal digits only, and its number does not exceed kMaxSerialNumber.
+bool IsSerialNumberText(const std::string& text);
+
+inline constexpr uint32_t kMaxSerialNumber = 65535;
+
+// The serial number field scanned as an unsigned decimal number ("%u": leading blanks, an
+// optional sign, the digits up to the first other character); 0 when nothing scans. Numbers
+// above kMaxSerialNumber, and negative ones (which "%u" wraps to large numbers), give
+// kMaxSerialNumber + 1.
+uint32_t ScanSerialNumber(const std::string& text);
+
+}  // namespace pmv

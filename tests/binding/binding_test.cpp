@@ -1,0 +1,359 @@
+#include "fakes.h"
+#include "temp_dir.h"
+
+#include "binding/binding.h"
+#include "binding/number_text.h"
+#include "model/profile.h"
+
+#include <gtest/gtest.h>
+
+#include <locale.h>
+
+namespace pmv {
+namespace {
+
+using test::RecordingMessages;
+
+// A model as a new profile file leaves it: every field and the sensor range table filled.
+SettingsModel NewProfileModel()
+{
+    test::TempDir dir;
+    SettingsModel model;
+    LoadProfile(dir.file("new.prf"), model);
+    return model;
+}
+
+TEST(NumberText, FormatAndScanAsPrintfAndScanfInTheCLocale)
+{
+    EXPECT_EQ(FormatNumber(5), "  5.0000");
+    EXPECT_EQ(FormatNumber(-12.5f), "-12.5000");
+    EXPECT_EQ(FormatNumber(0.02f), "  0.0200");
+    EXPECT_EQ(FormatNumber(123456.5f), "123456.5000");
+
+    EXPECT_EQ(ParseNumberText("  1.5x"), 1.5f);
+    EXPECT_EQ(ParseNumberText("1-2.3.4"), 1.0f);
+    EXPECT_EQ(ParseNumberText(" -0.25 "), -0.25f);
+    EXPECT_EQ(ParseNumberText("+.5"), 0.5f);
+    EXPECT_EQ(ParseNumberText("1,5"), 1.0f);
+    EXPECT_EQ(ParseNumberText("x1"), 0.0f);
+    EXPECT_EQ(ParseNumberText(""), 0.0f);
+    EXPECT_EQ(ParseNumberText(FormatNumber(12.34f)), 12.34f);
+}
+
+TEST(NumberText, PointAsSeparatorUnderACommaLocale)
+{
+    const locale_t russian = newlocale(LC_ALL_MASK, "ru_RU.UTF-8", locale_t{});
+    if (!russian)
+        GTEST_SKIP() << "no ru_RU.UTF-8 locale on this machine";
+    const locale_t previous = uselocale(russian);
+    const std::string shown = FormatNumber(1.5f);
+    const float scanned = ParseNumberText("2.75");
+    uselocale(previous);
+    freelocale(russian);
+    EXPECT_EQ(shown, "  1.5000");
+    EXPECT_EQ(scanned, 2.75f);
+}
+
+TEST(NumberText, CharacterChecksAndSerialScan)
+{
+    for (const char* ok : {"1", " -12.5 ", "1-2.3.4", "+.", "\t7\t"})
+        EXPECT_TRUE(IsNumberText(ok)) << ok;
+    for (const char* bad : {"", "   ", "12,5", "1e5", "1 2", "nan"})
+        EXPECT_FALSE(IsNumberText(bad)) << bad;
+    EXPECT_TRUE(IsNumberText(std::string(38, '9')));
+    EXPECT_FALSE(IsNumberText(std::string(50, '9'))) << "beyond the float range";
+
+    for (const char* ok : {"0", " 65535 ", "000123"})
+        EXPECT_TRUE(IsSerialNumberText(ok)) << ok;
+    for (const char* bad : {"", " ", "65536", "70000", "99999999999999999999", "-1", "+1", "12a"})
+        EXPECT_FALSE(IsSerialNumberText(bad)) << bad;
+
+    EXPECT_EQ(ScanSerialNumber(""), 0u);
+    EXPECT_EQ(ScanSerialNumber("abc"), 0u);
+    EXPECT_EQ(ScanSerialNumber(" 12abc"), 12u);
+    EXPECT_EQ(ScanSerialNumber("+65535"), 65535u);
+    EXPECT_EQ(ScanSerialNumber("65536"), 65536u);
+    EXPECT_EQ(ScanSerialNumber("4294967296"), 65536u);  // no wrap to 0
+    EXPECT_EQ(ScanSerialNumber("-1"), 65536u);
+    EXPECT_EQ(ScanSerialNumber("-0"), 0u);
+}
+
+// Two models that differ in every field the window shows and takes, and in nothing else.
+struct TwoModels : ::testing::Test {
+    void SetUp() override
+    {
+        a = NewProfileModel();
+        a.general.use_max = 0;  // unified inputs keep the typed range
+        for (ChannelSettings& c : a.channel)
+            c.ver_rel_proc = 1;
+        b = a;
+        struct Values {
+            int32_t dat;
+            float diap_max, diap_min, shift, adj, th1, his1, th2, his2, spd_th, spd_his, k0, k1, k2, k3;
+            int32_t th_type1, th_type2, ns, point, search, flag, use;
+        };
+        const Values va[2] = {
+            {17, 100, 0, 0, 1, 50, 0.02f, 60, 0.02f, 0.1f, 0.01f, 0, 0, 0, 0, 0, 2, 1, 1, 2, 0, 1},
+            {19, 20, 4, -1.5f, 1.25f, 10, 0.5f, 12, 0.75f, 1, 0.001f, 1, 2, 3, 4, 2, 0, 3, 0, 3, 1, 1},
+        };
+        const Values vb[2] = {
+            {18, 37.5f, -2.25f, 0.125f, 0.9f, -5, 1.5f, 35.25f, 2, 10, 0.1f, -1, 0.5f, 0.0625f, 7, 2, 1, 10, 3, 10, 1, 0},
+            {23, 8, 1, 2, 1.5f, 7.5f, 0.25f, 6.5f, 0.125f, 0.01f, 1, 9, 8, 7, 6, 1, 2, 7, 2, 1, 0, 0},
+        };
+        for (size_t ch = 0; ch < 2; ++ch)
+            for (auto [model, v] : {std::pair{&a, va[ch]}, std::pair{&b, vb[ch]}}) {
+                ChannelSettings& c = model->channel[ch];
+                c.dat = v.dat;
+                c.diap_max = v.diap_max, c.diap_min = v.diap_min, c.shift = v.shift, c.adj = v.adj;
+                c.th1 = v.th1, c.his1 = v.his1, c.th2 = v.th2, c.his2 = v.his2;
+                c.spd_th = v.spd_th, c.spd_his = v.spd_his;
+                c.koef0 = v.k0, c.koef1 = v.k1, c.koef2 = v.k2, c.koef3 = v.k3;
+                c.th_type1 = v.th_type1, c.th_type2 = v.th_type2, c.ns = v.ns, c.point = v.point;
+                c.search = v.search, c.flag = v.flag, c.use = v.use;
+            }
+        a.channel[0].reg_int = 30, b.channel[0].reg_int = 240;
+        a.channel[0].pulse_int = 5, b.channel[0].pulse_int = 60;
+        a.general.proc_ver = 0, b.general.proc_ver = 3;
+        a.general.err_ver = 1, b.general.err_ver = 0;
+        a.general.otk_type = 47, b.general.otk_type = 255;
+        a.general.gen_select = 1, b.general.gen_select = 0;
+        a.serial_hi = 1, a.serial_lo = 2, b.serial_hi = 255, b.serial_lo = 255;
+        a.rele = {1, 0, 1, 1, 0, 6, 0};
+        b.rele = {1, 0, 1, 0x7F, 7, 0x2A, 5};
+    }
+
+    SettingsModel a, b;
+    RecordingMessages messages;
+};
+
+TEST_F(TwoModels, GatheringTheShownValuesOfOneModelIntoTheOtherGivesTheFirst)
+{
+    ControlValues shownA, shownB;
+    SettingsModel original = b;
+    ShowSettings(a, 1, shownA);
+    ShowSettings(b, 1, shownB);
+    EXPECT_EQ(b, original) << "typed ranges of unified inputs stay";
+    EXPECT_NE(shownA, shownB);
+
+    GatherSettings(shownB, a, messages);
+    EXPECT_EQ(a, b);
+    EXPECT_TRUE(messages.boxes.empty());
+
+    ControlValues again;
+    ShowSettings(a, 1, again);
+    EXPECT_EQ(again, shownB);
+}
+
+TEST_F(TwoModels, ShownTextsPositionsAndHeadings)
+{
+    ControlValues v;
+    ShowSettings(b, 3, v);
+    EXPECT_EQ(v.Label2, "3");
+    EXPECT_EQ(v.ComboBox17, 2);
+    EXPECT_EQ(v.Edit53, "65535");
+    EXPECT_EQ(v.Edit6, "  1.5000");  // his1 and th2 sit crosswise in the window
+    EXPECT_EQ(v.Edit7, " 35.2500");
+    EXPECT_EQ(v.ComboBox21, " 10.0000");
+    EXPECT_EQ(v.ComboBox4, 9);  // ns 10
+    EXPECT_EQ(v.ComboBox12, 0);  // search 1
+    EXPECT_EQ(v.ComboBox15, 230);
+    EXPECT_EQ(v.ComboBox16, 55);
+    EXPECT_EQ(v.ComboBox27, 255);
+    EXPECT_FALSE(v.Panel71White);
+    EXPECT_TRUE(v.Panel77White);
+
+    EXPECT_EQ(v.ComboBox2, 2);
+    EXPECT_EQ(v.SetpointTypeCells[0][0], "Повышен");
+    EXPECT_EQ(v.SetpointTypeCells[1][0], "Понижен");
+    EXPECT_EQ(v.SetpointValueCells[0][0], " -5.0000");
+    EXPECT_EQ(v.SetpointValueCells[1][1], "  6.5000");
+    a.channel[1].th_type1 = 0;
+    ShowSettings(a, 1, v);
+    EXPECT_EQ(v.SetpointTypeCells[1][0], "Нет");
+}
+
+TEST_F(TwoModels, TakingStepsSerialNumberAndRelayLogic)
+{
+    ControlValues v;
+    a.channel[0].ver_rel_proc = 0;
+    a.channel[1].ver_rel_proc = 2;
+    ShowSettings(a, 1, v);
+    EXPECT_EQ(v.ComboBox13, 0);
+    EXPECT_EQ(v.ComboBox14, -1) << "channel 2's list has two items";
+    v.ComboBox21 = "-0.5";
+    v.ComboBox24 = " -3x";
+    v.Edit3 = "1.5x";
+    v.Edit4 = "abc";
+    GatherSettings(v, a, messages);
+    EXPECT_EQ(a.channel[0].spd_th, 0.5f);
+    EXPECT_EQ(a.channel[1].spd_his, 3.0f);
+    EXPECT_EQ(a.channel[0].shift, 1.5f);
+    EXPECT_EQ(a.channel[0].adj, 0.0f);
+    EXPECT_EQ(a.channel[0].ver_rel_proc, 1);
+    EXPECT_EQ(a.channel[1].ver_rel_proc, 1);
+
+    struct Serial {
+        const char* text;
+        int32_t hi, lo;
+        bool error;
+    };
+    for (const Serial& s : {Serial{"", 0, 0, false}, Serial{"258", 1, 2, false}, Serial{"65535", 255, 255, false},
+                            Serial{"12abc", 0, 12, false}, Serial{"70000", 0, 0, true}, Serial{"-1", 0, 0, true}}) {
+        messages.boxes.clear();
+        a.serial_hi = a.serial_lo = 7;
+        v.Edit53 = s.text;
+        GatherSettings(v, a, messages);
+        EXPECT_EQ(a.serial_hi, s.hi) << s.text;
+        EXPECT_EQ(a.serial_lo, s.lo) << s.text;
+        ASSERT_EQ(messages.boxes.size(), s.error ? 1u : 0u) << s.text;
+        if (s.error) {
+            EXPECT_EQ(messages.boxes[0].text, "Неправильно задано число (ERR 23)");
+        }
+    }
+}
+
+TEST(RangeRule, UnifiedInputsWithUseMaxAndSensorsWithTheirOwnRange)
+{
+    SettingsModel m = NewProfileModel();
+    ControlValues v;
+    m.channel[0].dat = 18;
+    m.channel[0].diap_max = 37;
+    m.channel[0].diap_min = 3;
+    m.channel[1].dat = 9;
+    m.channel[1].diap_max = 1;
+    m.channel[1].diap_min = 2;
+    m.general.use_max = 0;
+    ShowSettings(m, 1, v);
+    EXPECT_EQ(v.Edit1, " 37.0000");
+    EXPECT_EQ(v.Edit2, "  3.0000");
+    EXPECT_EQ(m.channel[1].diap_max, 1300.0f);
+    EXPECT_EQ(m.channel[1].diap_min, -50.0f);
+    EXPECT_EQ(v.Edit13, "1300.0000");
+
+    m.general.use_max = 1;
+    const float tops[kSensorCount] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 20, 20, 100, 75, 0, 10, 0};
+    for (int32_t dat = 17; dat <= 23; ++dat) {
+        m.channel[0].dat = dat;
+        m.channel[0].diap_max = 37;
+        m.channel[0].diap_min = 3;
+        ShowSettings(m, 1, v);
+        const SensorBounds own = m.datBound[static_cast<size_t>(dat)];
+        const bool unified = dat != 22;
+        EXPECT_EQ(m.channel[0].diap_max, unified ? tops[dat] : own.max) << dat;
+        EXPECT_EQ(m.channel[0].diap_min, unified ? 0.0f : own.min) << dat;
+        EXPECT_EQ(v.Edit1, FormatNumber(m.channel[0].diap_max));
+    }
+}
+
+TEST(ListValues, OutsideTheListShowNothingAndAreKept)
+{
+    SettingsModel m = NewProfileModel();
+    RecordingMessages messages;
+    ControlValues v;
+    m.channel[0].dat = 30;
+    m.channel[0].diap_max = 77;
+    m.channel[0].th_type1 = 5;
+    m.channel[0].th_type2 = 3;  // SetpointTypeIndex keeps 3, which names no item
+    m.channel[1].ns = 0;
+    m.channel[1].point = 7;
+    m.general.proc_ver = 9;
+    m.channel[0].reg_int = 300;
+    ShowSettings(m, 0, v);
+    EXPECT_EQ(m.channel[0].diap_max, 77.0f) << "an unknown sensor takes no range";
+    EXPECT_EQ(v.ComboBox1, -1);
+    EXPECT_EQ(v.ComboBox2, -1);
+    EXPECT_EQ(v.ComboBox3, -1);
+    EXPECT_EQ(v.SetpointTypeCells[0][0], "");
+    EXPECT_EQ(v.SetpointTypeCells[0][1], "");
+    EXPECT_EQ(v.ComboBox10, -1);
+    EXPECT_EQ(v.ComboBox11, -1);
+    EXPECT_EQ(v.ComboBox19, -1);
+    EXPECT_EQ(v.ComboBox15, -1);
+    EXPECT_EQ(v.ComboBox17, -1);
+    EXPECT_EQ(v.Label2, "0");
+
+    GatherSettings(v, m, messages);
+    EXPECT_EQ(m.channel[0].dat, 30);
+    EXPECT_EQ(m.channel[0].th_type1, 5);
+    EXPECT_EQ(m.channel[0].th_type2, 3);
+    EXPECT_EQ(m.channel[1].ns, 0);
+    EXPECT_EQ(m.channel[1].point, 7);
+    EXPECT_EQ(m.general.proc_ver, 9);
+    EXPECT_EQ(m.channel[0].reg_int, 300);
+
+    // A listed value with nothing selected takes the list's formula.
+    ControlValues none;
+    ShowSettings(m, 1, none);
+    none.ComboBox7 = none.ComboBox8 = none.ComboBox4 = none.ComboBox6 = none.ComboBox5 = -1;
+    none.ComboBox15 = none.ComboBox16 = none.ComboBox20 = none.ComboBox27 = -1;
+    m.channel[0].reg_int = 30;
+    GatherSettings(none, m, messages);
+    EXPECT_EQ(m.channel[1].dat, -1);
+    EXPECT_EQ(m.channel[1].th_type1, 0);
+    EXPECT_EQ(m.channel[0].ns, 0);
+    EXPECT_EQ(m.channel[0].search, 0);
+    EXPECT_EQ(m.channel[0].point, -1);
+    EXPECT_EQ(m.channel[0].reg_int, 9);
+    EXPECT_EQ(m.channel[0].pulse_int, 4);
+    EXPECT_EQ(m.general.err_ver, -1);
+    EXPECT_EQ(m.general.otk_type, -1);
+}
+
+TEST(Identity, DateAndFirmwareTexts)
+{
+    EXPECT_EQ(ProductionDateText(5, 3, 2008), "5 Марта 2008");
+    EXPECT_EQ(ProductionDateText(1, 1, 2010), "1 Января 2010");
+    EXPECT_EQ(ProductionDateText(7, 13, 2010), "7 2010");
+
+    SettingsModel m = NewProfileModel();
+    ControlValues v;
+    m.made_day = 31, m.made_month = 12, m.made_year = 2020;
+    m.fw_version = 0x95;
+    ShowSettings(m, 1, v);
+    EXPECT_EQ(v.Panel79, "31 Декабря 2020");
+    EXPECT_EQ(v.ComboBox25, 11);
+    EXPECT_EQ(v.ComboBox26, 10);
+    EXPECT_EQ(v.bcCalendar1.day, 31);
+    EXPECT_EQ(v.bcCalendar1.month, 12);
+    EXPECT_EQ(v.bcCalendar1.year, 2020);
+    EXPECT_EQ(v.Panel78, "2.1.5");
+
+    m.made_month = 0, m.made_year = 1999;
+    ShowSettings(m, 1, v);
+    EXPECT_EQ(v.ComboBox25, 0);
+    EXPECT_EQ(v.ComboBox26, 0);
+}
+
+TEST(RelayGrid, CellsAndMaskBits)
+{
+    ControlValues v;
+    RelaySettings r{1, 0, 1, 0x55, 0x55, 0x55, 0x55};
+    v.StringGrid1[0][2] = " +";  // column 3, row 1
+    v.StringGrid1[1][7] = " *";  // column 8, row 2
+    ReadRelayGrid(v, r);
+    EXPECT_EQ(r.rel0_msk0, 4);
+    EXPECT_EQ(r.rel1_msk0, 16);
+    EXPECT_EQ(r.rel0_msk1, 0);
+    EXPECT_EQ(r.rel1_msk1, 0);
+    ShowRelayGrid(r, v);
+    for (size_t row = 0; row < 2; ++row)
+        for (size_t col = 0; col < 10; ++col) {
+            const bool marked = (row == 0 && col == 2) || (row == 1 && col == 7);
+            EXPECT_EQ(v.StringGrid1[row][col], marked ? " *" : "") << row << "," << col;
+        }
+
+    // Channel 2's columns set the _msk1 words; the regulator's bits 3..6 of the _msk0 words.
+    r = {1, 0, 1, 0x78, 0x04, 0, 0x03};
+    ShowRelayGrid(r, v);
+    const std::array<std::string, 10> relay1 = {"", "", "", "", "", " *", " *", " *", " *", " *"};
+    const std::array<std::string, 10> relay2 = {"", "", "", " *", " *", "", "", "", "", ""};
+    EXPECT_EQ(v.StringGrid1[0], relay1);
+    EXPECT_EQ(v.StringGrid1[1], relay2);
+
+    EXPECT_EQ(ToggledRelayCell(""), " +");
+    EXPECT_EQ(ToggledRelayCell(" +"), "");
+    EXPECT_EQ(ToggledRelayCell(" *"), "");
+}
+
+}  // namespace
+}  // namespace pmv

@@ -1,0 +1,203 @@
+#include "fakes.h"
+#include "sim_line.h"
+#include "temp_dir.h"
+
+#include "binding/binding.h"
+#include "binding/commands.h"
+#include "device/device_settings.h"
+#include "device/register_map.h"
+#include "link/error_codes.h"
+#include "model/factory_profiles.h"
+#include "model/profile.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace pmv {
+namespace {
+
+using test::RecordingMessages;
+
+class RecordingHost : public CommandHost {
+public:
+    void LockCommands() override { calls.push_back("lock"); }
+    void UnlockCommands() override { calls.push_back("unlock"); }
+    void ShowControls(const ControlValues& values) override
+    {
+        calls.push_back("show");
+        shown = values;
+    }
+    std::vector<std::string> calls;
+    ControlValues shown;
+};
+
+// The window's world around the simulated instrument, with the factory profiles in the
+// working directory.
+class Commands : public test::SimLine {
+protected:
+    void SetUp() override
+    {
+        SimLine::SetUp();
+        previous_ = std::filesystem::current_path();
+        std::filesystem::current_path(dir_.path());
+        ASSERT_EQ(CreateDefaultProfiles(), std::nullopt);
+    }
+    void TearDown() override { std::filesystem::current_path(previous_); }
+
+    // What the window does on opening a profile: load it, show it.
+    void Open(const std::string& file, SettingsModel& into, ControlValues& values)
+    {
+        ASSERT_EQ(LoadProfile(file, into).error, std::nullopt);
+        ShowSettings(into, 1, values);
+    }
+    void Open(const std::string& file) { Open(file, model, controls); }
+
+    std::vector<std::string> Requests() const
+    {
+        std::vector<std::string> texts;
+        for (const sim::Request& r : simulator->Transcript())
+            texts.push_back(r.text);
+        return texts;
+    }
+    std::vector<std::string> BoxTexts() const
+    {
+        std::vector<std::string> texts;
+        for (const auto& box : messages.boxes)
+            texts.push_back(box.text);
+        return texts;
+    }
+
+    SettingsModel model;
+    ControlValues controls;
+    test::ScriptedProgress progress;
+    Device device{exchange, progress, model, {}};
+    RecordingMessages messages;
+    RecordingHost host;
+    CommandContext context{device, messages, host, controls, 1};
+
+private:
+    test::TempDir dir_;
+    std::filesystem::path previous_;
+};
+
+constexpr const char* kStopped17 = "Прекратили запись чтобы поправить настройки (ERR 17)";
+
+TEST_F(Commands, WriteAllOfFactoryProfile1AndReadItBack)
+{
+    Open("PMV7700.prf");
+    model.channel[1].select = 0;
+    model.rele.select = 0;
+    ASSERT_EQ(WriteAll(context), 0u);
+    EXPECT_TRUE(messages.boxes.empty());
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"show", "lock", "unlock"}));
+    EXPECT_TRUE(host.shown.CheckBox2 && host.shown.CheckBox3 && host.shown.Panel77White);
+    const std::vector<std::string> sent = Requests();
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_EQ(sent[sent.size() - 2], "1;38;000000;2F;") << "the marker 47";
+    EXPECT_EQ(sent.back(), "1;38;002000;01;") << "the restart";
+
+    // The same as the device operation on the profile as the window takes it: every group
+    // selected, the relay masks in force.
+    SettingsModel expected;
+    ControlValues ignored;
+    Open("PMV7700.prf", expected, ignored);
+    for (ChannelSettings& c : expected.channel)
+        c.select = 1, c.ver_rel_proc = 1;
+    expected.rele.select = expected.general.gen_select = 1;
+    simulator->ClearTranscript();
+    Device bare{exchange, progress, expected, {}};
+    ASSERT_EQ(WriteDeviceSettings(bare), 0u);
+    EXPECT_EQ(Requests(), sent);
+
+    // Read back into a window that shows another profile: the same controls come back.
+    SettingsModel other;
+    ControlValues readBack;
+    Open("PMV7706.prf", other, readBack);
+    Device otherDevice{exchange, progress, other, {}};
+    RecordingHost otherHost;
+    CommandContext read{otherDevice, messages, otherHost, readBack, 1};
+    ASSERT_EQ(ReadAll(read), 0u);
+    EXPECT_TRUE(messages.boxes.empty());
+    EXPECT_EQ(otherHost.calls, (std::vector<std::string>{"show", "lock", "unlock", "show"}));
+    EXPECT_EQ(otherHost.shown, readBack);
+    ControlValues written;
+    ShowSettings(model, 1, written);
+    // The identity of the instrument is read, not written.
+    written.Panel78 = readBack.Panel78, written.Panel79 = readBack.Panel79, written.Edit53 = readBack.Edit53;
+    written.ComboBox25 = readBack.ComboBox25, written.ComboBox26 = readBack.ComboBox26;
+    written.ComboBox27 = readBack.ComboBox27, written.bcCalendar1 = readBack.bcCalendar1;
+    EXPECT_EQ(readBack, written);
+}
+
+TEST_F(Commands, ARefusedRelayQuestionSendsNothingAndYesGoesOn)
+{
+    Open("PMV7700.prf");
+    controls.StringGrid1[0][3] = " +";  // relay 1 on channel 2's setpoint 1 of a one-channel device
+    const std::string question =
+        "В одноканальном приборе реле 1 назначено на второй канал. Записать так как есть?";
+    messages.answers = {false};
+    EXPECT_EQ(WriteAll(context), 17u);
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{question, kStopped17}));
+    EXPECT_TRUE(simulator->Transcript().empty());
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"show", "lock", "unlock"}));
+
+    messages = {};
+    messages.answers = {true};
+    EXPECT_EQ(WriteAll(context), 0u);
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{question}));
+    EXPECT_EQ(simulator->Register(2, 1, static_cast<int>(regs::kRel0Msk1.number)), 1u);
+}
+
+TEST_F(Commands, AnEntryErrorInAnUnselectedChannelStopsWriteSelected)
+{
+    Open("PMV7700.prf");
+    model.channel[0].select = model.rele.select = model.general.gen_select = 0;
+    ShowSettings(model, 1, controls);
+    controls.Edit2 = "1,5";
+    const SettingsModel before = model;
+    EXPECT_EQ(WriteSelected(context), 17u);
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Ошибка задания минимума диапазона.", kStopped17}));
+    EXPECT_EQ(messages.boxes[0].caption, "Ошибка задания параметров канала 1.");
+    EXPECT_EQ(model, before);
+    EXPECT_TRUE(simulator->Transcript().empty());
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"show", "unlock"}));
+    EXPECT_FALSE(host.shown.Panel1White);
+    EXPECT_TRUE(host.shown.Panel2White);
+}
+
+TEST_F(Commands, ASetpointPulledIntoRangeIsWrittenWhileItsFieldKeepsTheTypedText)
+{
+    Open("PMV7700.prf");
+    controls.Edit5 = "12000";
+    messages.answers = {true};
+    EXPECT_EQ(WriteAll(context), 0u);
+    ASSERT_EQ(messages.boxes.size(), 1u);
+    EXPECT_EQ(model.channel[0].th1, 9999.0f);
+    EXPECT_EQ(simulator->FloatRegister(2, static_cast<int>(regs::Th1(0).number)), 9999.0f);
+    EXPECT_EQ(controls.Edit5, "12000");
+}
+
+TEST_F(Commands, AReadErrorStillShowsTheGroupsReadBeforeIt)
+{
+    Open("PMV7700.prf");
+    simulator->SetRegister(2, 1, static_cast<int>(regs::Dat(0).number), 9);
+    sim::Fault refuse{sim::Fault::Kind::Status};
+    refuse.count = -1;
+    refuse.status = 0x0003;
+    refuse.bank = 2, refuse.memType = 1, refuse.reg = static_cast<int>(regs::Dat(1).number);
+    simulator->InjectFault(refuse);
+    const int channel2Type = controls.ComboBox7;
+
+    const uint32_t code = ReadSelected(context);
+    ASSERT_NE(code, 0u);
+    ASSERT_NE(FindErrorMessage(code), nullptr);
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{FindErrorMessage(code)->text}));
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"show", "lock", "unlock", "show"}));
+    EXPECT_EQ(controls.ComboBox1, 9);
+    EXPECT_EQ(controls.Edit1, "1300.0000") << "the range of the sensor read";
+    EXPECT_EQ(controls.ComboBox7, channel2Type);
+}
+
+}  // namespace
+}  // namespace pmv
