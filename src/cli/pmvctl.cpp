@@ -1,6 +1,8 @@
 #include "pmvctl.h"
 
 #include "arguments.h"
+#include "binding/binding.h"
+#include "binding/commands.h"
 #include "session.h"
 
 #include "device/calibration_coefficients.h"
@@ -15,6 +17,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <thread>
 
@@ -23,7 +26,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Использование: pmvctl [--port DEVICE] [--address N] [--baud N] COMMAND ...\n"
-    "Команды: read, get, set, serial, restart, factory-reset, calib, test; справка: pmvctl COMMAND --help\n";
+    "Команды: read, write, get, set, serial, restart, factory-reset, calib, test; справка: pmvctl COMMAND --help\n";
 
 struct Command {
     const char* name;
@@ -57,17 +60,43 @@ int WriteFailure(Session& s, const std::string& message)
     return Session::kFileFailure;
 }
 
-int RunRead(Session& s, const Arguments& a)
+// The window's part around a command: nothing to lock or repaint on a terminal.
+class NoWindow : public CommandHost {
+public:
+    void LockCommands() override {}
+    void UnlockCommands() override {}
+    void ShowControls(const ControlValues&) override {}
+};
+
+// Runs a read or write command of the window on PROFILE as the window does after opening it:
+// the profile is loaded (its file unchanged) and shown, then the command runs on all groups, or
+// on the groups of --groups as if only their boxes were ticked.
+int RunWindowCommand(Session& s, const Arguments& a, bool write)
 {
     const std::string& path = a.words[0];
+    // Writing the defaults of a new profile because of a mistyped name would wipe an instrument.
+    if (write && !std::filesystem::exists(path))
+        return WriteFailure(s, "Нет файла профиля " + path);
     std::string error;
     const auto description = LoadProfileUnchanged(path, s.model, error);
     if (!description)
         return WriteFailure(s, error);
-    ApplyGroups(s.model, *ParseGroups(a.options.count("--groups") ? a.options.at("--groups") : "ch1,ch2,relay,general"));
-    s.progress.DiscardEscape();
-    if (const uint32_t code = ReadDeviceSettings(s.device))
-        return s.Finish(code);
+    const int32_t port = s.port.settings().Number;
+    ControlValues controls;
+    ShowSettings(s.model, port, controls);
+    NoWindow host;
+    CommandContext context{s.device, s.messages, host, controls, port};
+    const bool selected = a.options.count("--groups") != 0;
+    if (selected)
+        ApplyGroups(s.model, *ParseGroups(a.options.at("--groups")));
+    uint32_t code = 0;
+    if (write)
+        code = selected ? WriteSelected(context) : WriteAll(context);
+    else
+        code = selected ? ReadSelected(context) : ReadAll(context);
+    if (code != kOk || write)
+        return static_cast<int>(code);
+    GatherSettings(controls, s.model, s.messages);
     if (const auto failure = SaveProfile(path, s.model, *description))
         return WriteFailure(s, *failure);
     return 0;
@@ -252,7 +281,11 @@ const std::vector<Command>& Commands()
     static const std::vector<Command> kCommands{
         {"read", "[--groups ch1,ch2,relay,general] PROFILE",
          "Читает группы настроек из прибора и сохраняет их в профиль (остальные ключи профиля сохраняются).",
-         {"--groups"}, {}, 1, 1, RunRead},
+         {"--groups"}, {}, 1, 1, [](Session& s, const Arguments& a) { return RunWindowCommand(s, a, false); }},
+        {"write", "[--groups ch1,ch2,relay,general] [--yes|--no] PROFILE",
+         "Записывает профиль в прибор, как окно после открытия профиля и \"Записать все\" (\"Записать выбранное\" "
+         "с --groups); вопросы проверок задаются на терминале, --yes или --no отвечает на все.",
+         {"--groups"}, {"--yes", "--no"}, 1, 1, [](Session& s, const Arguments& a) { return RunWindowCommand(s, a, true); }},
         {"get", "BANK byte|long|block NUMBER [COUNT]", "Читает регистр прибора.", {}, {}, 3, 4, RunGet},
         {"set", "BANK byte|long NUMBER VALUE", "Записывает регистр прибора; VALUE: число, 0x.., $.. или f:12.5.",
          {}, {}, 4, 4, RunSet},

@@ -1,6 +1,8 @@
 #include "temp_dir.h"
 
 #include "cli/pmvctl.h"
+#include "model/factory_profiles.h"
+#include "model/profile.h"
 #include "sim/simulator.h"
 
 #include <gtest/gtest.h>
@@ -69,11 +71,12 @@ protected:
 TEST_F(PmvctlTest, ReadWritesTheInstrumentsValuesIntoANewProfile)
 {
     simulator_.SetRegister(2, 1, 315, 3);
-    simulator_.SetFloatRegister(2, 15, 250.0f);
+    simulator_.SetFloatRegister(2, 29, 55.5f);
     simulator_.SetRegister(2, 1, 338, 120);
     ASSERT_EQ(Run({"read", "x.prf"}), 0) << err_;
     const std::string profile = test::ReadFileBytes(dir_.file("x.prf"));
-    EXPECT_NE(profile.find("[CH1]\r\ndat=3\r\ndiap_max=250.0000\r\n"), std::string::npos) << profile;
+    EXPECT_EQ(profile.rfind("[CH1]\r\ndat=3\r\n", 0), 0u) << profile;
+    EXPECT_NE(profile.find("th1= 55.5000\r\n"), std::string::npos) << profile;
     EXPECT_NE(profile.find("reg_int=120\r\n"), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(dir_.file("dev.dat")));
     EXPECT_NE(err_.find("Чтение типа датчика"), std::string::npos);
@@ -104,6 +107,54 @@ TEST_F(PmvctlTest, FailedReadLeavesTheProfileAsItWas)
     EXPECT_EQ(Run({"read", "p.prf"}), 3);
     EXPECT_NE(err_.find("Прибор не смог разобрать команду (ERR 3)"), std::string::npos) << err_;
     EXPECT_EQ(test::ReadFileBytes(dir_.file("p.prf")), "[CH1]\r\ndat=5\r\n");
+}
+
+TEST_F(PmvctlTest, WriteOfAProfileAndReadBackGiveTheSameValues)
+{
+    test::WriteFileBytes(dir_.file("w.prf"), "[CH1]\r\ndat=17\r\nth1=42.25\r\nth_type1=2\r\n[CH2]\r\nns=4\r\n"
+                                              "[RELE]\r\nrel0_msk0=1\r\n[GEN]\r\nproc_ver=1\r\n");
+    ASSERT_EQ(Run({"write", "--yes", "w.prf"}), 0) << err_;
+    EXPECT_FLOAT_EQ(simulator_.FloatRegister(2, 29), 42.25f);
+    EXPECT_EQ(simulator_.Register(2, 1, 327), 2u);
+    EXPECT_EQ(simulator_.Register(2, 1, 318), 4u);
+    EXPECT_EQ(simulator_.RestartCount(), 1);
+
+    ASSERT_EQ(Run({"read", "r.prf"}), 0) << err_;
+    const std::string back = test::ReadFileBytes(dir_.file("r.prf"));
+    EXPECT_NE(back.find("th1= 42.2500\r\n"), std::string::npos) << back;
+    EXPECT_NE(back.find("th_type1=2\r\n"), std::string::npos);
+    EXPECT_NE(back.find("rel0_msk0=1\r\n"), std::string::npos);
+}
+
+TEST_F(PmvctlTest, FactoryProfileWrittenAndReadBack)
+{
+    ASSERT_FALSE(CreateDefaultProfiles());
+    SettingsModel written;
+    ASSERT_FALSE(LoadProfile(dir_.file("PMV7706.prf"), written).error);
+    ASSERT_EQ(Run({"write", "PMV7706.prf", "--yes"}), 0) << err_;
+    ASSERT_EQ(Run({"read", "back.prf"}), 0) << err_;
+    SettingsModel back;
+    ASSERT_FALSE(LoadProfile(dir_.file("back.prf"), back).error);
+    for (int ch = 0; ch < 2; ++ch) {
+        EXPECT_EQ(back.channel[ch].dat, written.channel[ch].dat);
+        EXPECT_FLOAT_EQ(back.channel[ch].th1, written.channel[ch].th1);
+        EXPECT_EQ(back.channel[ch].th_type2, written.channel[ch].th_type2);
+        EXPECT_EQ(back.channel[ch].reg_int, written.channel[ch].reg_int);
+    }
+    EXPECT_EQ(back.rele, written.rele);
+    EXPECT_EQ(back.general.proc_ver, written.general.proc_ver);
+
+    EXPECT_EQ(Run({"write", "missing.prf", "--yes"}), 14);
+    EXPECT_NE(err_.find("missing.prf"), std::string::npos);
+}
+
+TEST_F(PmvctlTest, WriteRefusedByACheckSendsNothing)
+{
+    // A relay acting on channel 2 of a one-channel instrument: the check asks, No stops the write.
+    test::WriteFileBytes(dir_.file("w.prf"), "[RELE]\r\nrel0_msk1=1\r\n[GEN]\r\nproc_ver=0\r\n");
+    EXPECT_EQ(Run({"write", "w.prf"}), 17);
+    EXPECT_TRUE(simulator_.Transcript().empty());
+    EXPECT_NE(err_.find("Ответ: нет"), std::string::npos) << err_;
 }
 
 TEST_F(PmvctlTest, ExitStatusesAndUsage)
