@@ -1,0 +1,68 @@
+#include "window_messages.h"
+
+#include "key_watch.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QMessageBox>
+#include <QTranslator>
+
+namespace pmv {
+namespace {
+
+QMessageBox::Icon BoxIcon(MessageIcon icon)
+{
+    switch (icon) {
+    case MessageIcon::Error:
+        return QMessageBox::Critical;
+    case MessageIcon::Warning:
+        return QMessageBox::Warning;
+    case MessageIcon::Information:
+        break;
+    }
+    return QMessageBox::Information;
+}
+
+}  // namespace
+
+void WindowMessages::RaiseWindow()
+{
+    window_.show();
+    window_.raise();
+    window_.activateWindow();
+    window_.repaint();
+}
+
+void WindowMessages::ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon)
+{
+    RaiseWindow();
+    QMessageBox box(BoxIcon(icon), QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok,
+                    &window_);
+    box.exec();
+}
+
+bool WindowMessages::AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon)
+{
+    RaiseWindow();
+    QMessageBox box(BoxIcon(icon), QString::fromStdString(caption), QString::fromStdString(text),
+                    QMessageBox::Yes | QMessageBox::No, &window_);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void WindowMessages::DiscardPendingKeys()
+{
+    (void)keys_.TakeEscape();
+    (void)keys_.TakeEnter();
+}
+
+bool InstallRussianTranslation(QApplication& app)
+{
+    auto* translator = new QTranslator(&app);
+    if (!translator->load("qtbase_ru", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QApplication::installTranslator(translator);
+}
+
+}  // namespace pmv

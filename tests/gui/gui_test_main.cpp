@@ -1,0 +1,26 @@
+#include "gui/window_messages.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace {
+
+// The offscreen platform cannot raise windows; its remarks about that are not worth reading.
+void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (!message.startsWith("This plugin does not support"))
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qInstallMessageHandler(QuietHandler);
+    QApplication app(argc, argv);
+    pmv::InstallRussianTranslation(app);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,125 @@
+#pragma once
+
+#include "gui/main_window.h"
+#include "sim/simulator.h"
+#include "temp_dir.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <memory>
+#include <vector>
+
+namespace pmv::test {
+
+// Answers the window's modal boxes as a user would, by clicking their buttons, and keeps what
+// they said. Questions get the scripted answers (No once the script runs out); file dialogs
+// get the scripted paths (cancelled once the script runs out).
+class BoxAnswerer {
+public:
+    struct Box {
+        QString text, caption;
+        QMessageBox::Icon icon;
+        QStringList buttons;
+    };
+
+    BoxAnswerer()
+    {
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Answer(); });
+        timer_.start(5);
+    }
+
+    std::vector<Box> boxes;
+    std::deque<QMessageBox::StandardButton> answers;
+    bool yesToAll = false;
+    std::deque<QString> files;
+    int fileDialogs = 0;
+
+private:
+    void Answer()
+    {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal); box && box->isVisible()) {
+            Box seen{box->text(), box->windowTitle(), box->icon(), {}};
+            for (QAbstractButton* b : box->buttons())
+                seen.buttons << b->text();
+            boxes.push_back(seen);
+            QMessageBox::StandardButton answer = box->button(QMessageBox::Ok) ? QMessageBox::Ok : QMessageBox::No;
+            if (answer == QMessageBox::No && yesToAll)
+                answer = QMessageBox::Yes;
+            else if (answer == QMessageBox::No && !answers.empty()) {
+                answer = answers.front();
+                answers.pop_front();
+            }
+            box->button(answer)->click();
+        } else if (auto* dialog = qobject_cast<QFileDialog*>(modal); dialog && dialog->isVisible()) {
+            ++fileDialogs;
+            if (files.empty()) {
+                dialog->reject();
+                return;
+            }
+            dialog->selectFile(files.front());
+            files.pop_front();
+            static_cast<QDialog*>(dialog)->accept();
+        }
+    }
+
+    QTimer timer_;
+};
+
+// The window in a fresh working directory, on a simulated instrument.
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        previous_ = QDir::currentPath();
+        QDir::setCurrent(QString::fromStdString(dir.path().string()));
+        ASSERT_TRUE(simulator.Start());
+    }
+
+    void TearDown() override
+    {
+        window.reset();
+        QDir::setCurrent(previous_);
+    }
+
+    // Starts the window and lets the second load of the recent profile pass.
+    void Open(WindowOptions options)
+    {
+        window = std::make_unique<TForm1>(options);
+        window->show();
+        QTest::qWait(260);
+    }
+    void Open() { Open({simulator.DevicePath()}); }
+
+    template <class T>
+    T* Get(const char* name) const
+    {
+        T* w = window->findChild<T*>(QString::fromUtf8(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    void Click(const char* button) { Get<QPushButton>(button)->click(); }
+    QString Text(const char* edit) const;
+    void SetText(const char* edit, const char* text) const;
+
+    std::string File(const char* name) const { return dir.file(name); }
+
+    TempDir dir;
+    sim::Simulator simulator;
+    BoxAnswerer boxer;
+    std::unique_ptr<TForm1> window;
+
+private:
+    QString previous_;
+};
+
+}  // namespace pmv::test
