@@ -499,10 +499,15 @@ void TForm1::TabbedNotebook1Change()
 
 void TForm1::SensorTypeChange()
 {
-    if (busy_)
-        return;
-    GatherSettings();
-    ShowSettings();
+    // The range rule of the new sensor type takes effect at once, as on a page change.
+    TabbedNotebook1Change();
+}
+
+void TForm1::ShowOperationError(uint32_t code)
+{
+    ShowErrorMessage(messages_, code);
+    UnlockCommands();
+    RepaintNow();
 }
 
 void TForm1::ComboBox17Change(int position)
@@ -531,13 +536,10 @@ void TForm1::Button44Click()
     Operation operation(*this);
     GatherSettings();
     const uint32_t code = ReadSerialAndDate(device_);
-    if (code == kOk) {
+    if (code == kOk)
         ShowSettings();
-        return;
-    }
-    ShowErrorMessage(messages_, code);
-    UnlockCommands();
-    RepaintNow();
+    else
+        ShowOperationError(code);
 }
 
 void TForm1::Button45Click()
@@ -546,12 +548,8 @@ void TForm1::Button45Click()
         return;
     Operation operation(*this);
     GatherSettings();
-    const uint32_t code = WriteSerialAndDate(device_, controls_.bcCalendar1.day);
-    if (code == kOk)
-        return;
-    ShowErrorMessage(messages_, code);
-    UnlockCommands();
-    RepaintNow();
+    if (const uint32_t code = WriteSerialAndDate(device_, controls_.bcCalendar1.day))
+        ShowOperationError(code);
 }
 
 void TForm1::Button46Click()
@@ -611,20 +609,14 @@ void TForm1::Button42Click()
         for (size_t i = 0; i < flags.size(); ++i)
             *flags[i] = kept[i];
     };
-    const auto fail = [&](uint32_t code) {
-        ShowErrorMessage(messages_, code);
-        UnlockCommands();
-        RepaintNow();
-    };
-
     if (const uint32_t code = ReadDeviceSettings(device_); code != kOk) {
         restoreFlags();
-        fail(code);
+        ShowOperationError(code);
         return;
     }
     restoreFlags();
     if (const uint32_t code = ReadProductionDate(device_); code != kOk) {
-        fail(code);
+        ShowOperationError(code);
         return;
     }
     RepaintNow();

@@ -76,6 +76,8 @@ private:
     ControlValues TakeControls() const;
     void PutControls(const ControlValues& values);
     void RepaintNow();
+    // The message of a failed operation, then the window unlocked and redrawn.
+    void ShowOperationError(uint32_t code);
 
     // CommandHost.
     void LockCommands() override;
