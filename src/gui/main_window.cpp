@@ -6,6 +6,7 @@
 #include "link/link_settings.h"
 #include "model/factory_profiles.h"
 #include "model/profile.h"
+#include "live_values_page.h"
 #include "window_layout.h"
 
 #include <QAction>
@@ -139,6 +140,7 @@ TForm1::TForm1(const WindowOptions& options)
         port_.SetDeviceOverride(portOverride_);
     timer2_.setObjectName("Timer2");
     timer2_.setSingleShot(true);
+    timer3_.setObjectName("Timer3");
     ConnectHandlers();
     FormCreate();
 }
@@ -190,6 +192,7 @@ void TForm1::ConnectHandlers()
             &TForm1::bcCalendar1Change);
     connect(Control<QTableWidget>("StringGrid1"), &QTableWidget::cellClicked, this, &TForm1::StringGrid1Click);
     connect(&timer2_, &QTimer::timeout, this, &TForm1::Timer2Timer);
+    connect(&timer3_, &QTimer::timeout, this, &TForm1::Timer3Timer);
 }
 
 // ---- Start-up and close ----
@@ -216,6 +219,7 @@ void TForm1::FormCreate()
     ShowSettings();
     RepaintNow();
     timer2_.start(200);
+    timer3_.start(LivePoll::kFirstIntervalMs);
 }
 
 void TForm1::Timer2Timer()
@@ -232,6 +236,20 @@ void TForm1::Timer2Timer()
     ShowSettings();
     ShowGroupSelection();
     RepaintNow();
+}
+
+void TForm1::Timer3Timer()
+{
+    timer3_.setInterval(LivePoll::kIntervalMs);
+    // The poll may run between two exchanges of an operation, never inside one.
+    if (Control<QTabWidget>("TabbedNotebook1")->currentIndex() != layout::kLiveValuesPage || exchange_.InExchange())
+        return;
+    const LinkSettings& link = port_.settings();
+    const LivePoll::Outcome outcome =
+        poll_.Tick(exchange_, live_, link.UseIzmFile == 1 ? link.IzmFileName : std::string());
+    live::ShowView(*this, ShowCurrentValues(live_));
+    live::ShowOutcome(*this, outcome);
+    timer3_.setInterval(outcome.nextIntervalMs);
 }
 
 void TForm1::FormClose()

@@ -3,6 +3,7 @@
 #include "binding/commands.h"
 #include "binding/control_values.h"
 #include "device/device.h"
+#include "device/live_values.h"
 #include "key_watch.h"
 #include "link/clock.h"
 #include "link/exchange.h"
@@ -61,6 +62,8 @@ private:
     void FormCreate();
     void FormClose();
     void Timer2Timer();
+    // The live-values poll: twice a second while the page of current values is shown.
+    void Timer3Timer();
     void SetTodayAsProductionDate();
     void SetCaption(const QString& fileName);
     void ShowPortDevices();
@@ -118,6 +121,9 @@ private:
     ControlValues controls_;
     std::string portOverride_;
     QTimer timer2_;
+    QTimer timer3_;
+    LivePoll poll_;
+    LiveValues live_;
     bool calendarUpdating_ = false;  // `CalendarUpdating`
     bool busy_ = false;
 };

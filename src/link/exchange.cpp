@@ -64,6 +64,11 @@ uint32_t Exchange::AnswerStatus(const std::string& answer)
 
 uint32_t Exchange::RunExchange(const std::string& fields, const AnswerCheck& check)
 {
+    struct Busy {
+        bool& flag;
+        explicit Busy(bool& f) : flag(f) { flag = true; }
+        ~Busy() { flag = false; }
+    } busy(inExchange_);
     send_ = BuildFrame(fields);
     const uint32_t byteWriteTimeout = values_.ByteTimeout * static_cast<uint32_t>(send_.size() + 1);
     for (uint32_t attempt = 0; attempt < values_.RetryCount; ++attempt) {

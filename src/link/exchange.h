@@ -55,6 +55,10 @@ public:
     // answer to an earlier attempt is never taken for the answer to this one.
     uint32_t RunExchange(const std::string& fields, const AnswerCheck& check);
 
+    // True while a request waits for its answer: a timer that fires between two exchanges of an
+    // operation may poll, one that fires inside an exchange may not.
+    bool InExchange() const { return inExchange_; }
+
     // The last answer received (the receive buffer as text).
     const std::string& answer() const { return receive_; }
 
@@ -71,6 +75,7 @@ private:
     ExchangeState state_;
     std::string send_;
     std::string receive_;
+    bool inExchange_ = false;
 };
 
 // Appends the decimal CRC-16 of the command text (the frame from offset 5 on) and a carriage

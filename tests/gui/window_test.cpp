@@ -451,5 +451,30 @@ TEST_F(WindowTest, PortNumbersNameTheDevicesOfDevDat)
     EXPECT_TRUE(boxer.boxes.empty());
 }
 
+// ---- Live values ----
+
+TEST_F(WindowTest, LiveValuesArePolledOnlyWhileTheirPageIsShown)
+{
+    sim::LiveValues live;
+    live.value[0] = 23.25f;
+    live.status[1] = 12;
+    simulator.SetLiveBlock(sim::EncodeLiveBlock(live));
+    Open();
+    QTest::qWait(1200);
+    const auto polls = [this] {
+        int n = 0;
+        for (const auto& r : simulator.Transcript())
+            n += r.memType == 4;
+        return n;
+    };
+    EXPECT_EQ(polls(), 0) << "page 0 is shown";
+
+    Get<QTabWidget>("TabbedNotebook1")->setCurrentIndex(3);
+    QTRY_COMPARE_WITH_TIMEOUT(Get<QLabel>("ValuePanel1")->text(), QString(" 23.2500"), 3000);
+    EXPECT_EQ(Get<QLabel>("StatusPanel2")->text(), QString::fromUtf8("Канал выключен"));
+    EXPECT_EQ(Get<QLabel>("PollPanel")->text(), QString::fromUtf8("Получен ответ"));
+    EXPECT_GE(polls(), 1);
+}
+
 }  // namespace
 }  // namespace pmv::test
