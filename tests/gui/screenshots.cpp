@@ -26,7 +26,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: gui_screenshots DIR\n");
         return 2;
     }
-    const QDir target(QString::fromLocal8Bit(argv[1]));
+    // Taken before the working directory moves to a scratch folder below.
+    const QDir target(QDir(QString::fromLocal8Bit(argv[1])).absolutePath());
     pmv::InstallRussianTranslation(app);
 
     QTemporaryDir work;
@@ -54,7 +55,8 @@ int main(int argc, char** argv)
     const char* names[] = {"channels", "relays", "general", "live-values", "configuration"};
     for (int page = 0; page < notebook->count(); ++page) {
         notebook->setCurrentIndex(page);
-        QTest::qWait(100);
+        // The page of current values shows something after its first poll.
+        QTest::qWait(page == 3 ? 1500 : 100);
         if (!window.grab().save(target.filePath(QStringLiteral("pmvconf-page%1-%2.png").arg(page).arg(names[page]))))
             return 1;
     }
