@@ -50,14 +50,6 @@ bool IsDigit(char c)
 
 }  // namespace
 
-std::string FormatNumber(float value)
-{
-    char text[64];
-    const ClassicNumbers classic;
-    std::snprintf(text, sizeof text, "%8.4f", static_cast<double>(value));
-    return text;
-}
-
 float ParseNumberText(const std::string& text)
 {
     float value = 0;

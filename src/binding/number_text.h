@@ -1,13 +1,11 @@
 #pragma once
 
+#include "model/number_format.h"
+
 #include <cstdint>
 #include <string>
 
 namespace pmv {
-
-// A float as every number field and profile shows it: "%8.4f", with a point as the decimal
-// separator whatever the user's locale (5 gives "  5.0000").
-std::string FormatNumber(float value);
 
 // A number field read back with "%f": leading blanks are skipped and the scan stops at the
 // first character that does not fit ("1.5x" gives 1.5); 0 when nothing scans.

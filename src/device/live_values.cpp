@@ -2,10 +2,10 @@
 
 #include "link/error_codes.h"
 #include "link/register_commands.h"
+#include "model/number_format.h"
 #include "register_map.h"
 
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -26,15 +26,6 @@ float ChannelValue(const std::vector<uint8_t>& b, size_t at, uint8_t& status)
         return kFloatErrorValue;
     }
     return BitsToFloat(bits);
-}
-
-// "%8.4f" with a point whatever the locale.
-std::string Fixed(float value)
-{
-    std::array<char, 64> text{};
-    const auto result = std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed, 4);
-    std::string s(text.data(), result.ptr);
-    return s.size() < 8 ? std::string(8 - s.size(), ' ') + s : s;
 }
 
 }  // namespace
@@ -73,7 +64,7 @@ uint32_t LogMeasurement(const std::string& fileName, const TimeStamp& t, const L
     if (!log)
         return kFileNotOpened;
     std::fprintf(log, "%02u:%02u:%02u \t %02x \t %s \t %02x \t %s \t %02x\n", t.hour, t.minute, t.second, v.relays,
-                 Fixed(v.value[0]).c_str(), v.status[0], Fixed(v.value[1]).c_str(), v.status[1]);
+                 FormatNumber(v.value[0]).c_str(), v.status[0], FormatNumber(v.value[1]).c_str(), v.status[1]);
     std::fclose(log);
     return kOk;
 }

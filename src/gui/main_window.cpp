@@ -461,29 +461,40 @@ void TForm1::GroupClick(int32_t& flag, bool ticked)
     ShowGroupSelection();
 }
 
+std::optional<QString> TForm1::AskProfilePath(QFileDialog::AcceptMode mode)
+{
+    const bool open = mode == QFileDialog::AcceptOpen;
+    QFileDialog dialog(this);
+    dialog.setObjectName(open ? "OpenDialog1" : "SaveDialog1");
+    // No overwrite prompt: it would ask about the chosen name, not the one with ".prf" appended.
+    dialog.setOptions(open ? QFileDialog::DontUseNativeDialog
+                           : QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
+    dialog.setAcceptMode(mode);
+    if (open)
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(QString::fromUtf8(kProfileFilter));
+    dialog.setDirectory(QDir::currentPath());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    const QString path = dialog.selectedFiles().front();
+    // As with the platform's file dialogs, the chosen folder becomes the working directory.
+    QDir::setCurrent(QFileInfo(path).absolutePath());
+    return path;
+}
+
 void TForm1::N2Click()
 {
     if (busy_)
         return;
-    QFileDialog dialog(this);
-    dialog.setObjectName("OpenDialog1");
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(QString::fromUtf8(kProfileFilter));
-    dialog.setDirectory(QDir::currentPath());
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const std::optional<QString> path = AskProfilePath(QFileDialog::AcceptOpen);
+    if (!path)
         return;
-    const QString path = dialog.selectedFiles().front();
-    // As with the platform's file dialogs, the chosen folder becomes the working directory.
-    QDir::setCurrent(QFileInfo(path).absolutePath());
-
     GatherSettings();
-    const LoadProfileResult profile = LoadProfile(path.toStdString(), model_);
+    const LoadProfileResult profile = LoadProfile(path->toStdString(), model_);
     if (profile.description)
         ShowDescription(*profile.description);
     ShowFileError(profile.error);
-    SetCaption(path);
+    SetCaption(*path);
     ShowSettings();
 }
 
@@ -491,20 +502,12 @@ void TForm1::N3Click()
 {
     if (busy_)
         return;
-    QFileDialog dialog(this);
-    dialog.setObjectName("SaveDialog1");
-    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilter(QString::fromUtf8(kProfileFilter));
-    dialog.setDirectory(QDir::currentPath());
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const std::optional<QString> path = AskProfilePath(QFileDialog::AcceptSave);
+    if (!path)
         return;
-    const QString path = dialog.selectedFiles().front();
-    QDir::setCurrent(QFileInfo(path).absolutePath());
-
     GatherSettings();
     // The suffix is appended whatever the chosen name ends in: "a.prf" is saved as "a.prf.prf".
-    ShowFileError(SaveProfile(path.toStdString() + ".prf", model_, DescriptionLines()));
+    ShowFileError(SaveProfile(path->toStdString() + ".prf", model_, DescriptionLines()));
 }
 
 void TForm1::TabbedNotebook1Change()

@@ -13,6 +13,7 @@
 #include "progress_panel.h"
 #include "window_messages.h"
 
+#include <QFileDialog>
 #include <QMainWindow>
 #include <QTimer>
 
@@ -95,6 +96,8 @@ private:
     // Handlers.
     void RunExchangeCommand(uint32_t (*command)(CommandContext&));
     void GroupClick(int32_t& flag, bool ticked);
+    // The open or save dialog of profiles; nothing when the user cancels.
+    std::optional<QString> AskProfilePath(QFileDialog::AcceptMode mode);
     void N2Click();
     void N3Click();
     void TabbedNotebook1Change();

@@ -1,5 +1,7 @@
 #include "model/profile.h"
 
+#include "model/number_format.h"
+
 #include "model/ini_file.h"
 #include "model/profile_fields.h"
 
@@ -8,7 +10,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <initializer_list>
@@ -36,18 +37,6 @@ std::optional<float> ParseProfileFloat(const std::string& text)
     if (end == head.c_str() || !std::isfinite(value))
         return std::nullopt;
     return value;
-}
-
-// "%8.4f" with a point whatever the locale.
-std::string FormatProfileFloat(float value)
-{
-    char buffer[64];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value), std::chars_format::fixed, 4);
-    std::string text(buffer, result.ptr);
-    if (text.size() < 8)
-        text.insert(0, 8 - text.size(), ' ');
-    return text;
 }
 
 template <class Record, std::size_t N>
@@ -108,7 +97,7 @@ void WriteKeys(IniFile& file, const std::array<ProfileField<Record>, N>& table,
         const std::string text = std::visit(Overloaded{
                                                 [](std::monostate) { return std::string(); },
                                                 [&](int32_t Record::*m) { return std::to_string(record.*m); },
-                                                [&](float Record::*m) { return FormatProfileFloat(record.*m); },
+                                                [&](float Record::*m) { return FormatNumber(record.*m); },
                                                 [&](std::string Record::*m) { return record.*m; },
                                             },
                                             f->member);
