@@ -296,11 +296,22 @@ void ShowGroupSelection(const SettingsModel& model, ControlValues& values)
     values.Panel77White = model.rele.select == 1;
 }
 
+void SetGroupBoxes(SettingsModel& model, ControlValues& values, const GroupTicks& ticks)
+{
+    values.CheckBox1 = ticks.ch1;
+    values.CheckBox2 = ticks.ch2;
+    values.CheckBox3 = ticks.relay;
+    values.CheckBox10 = ticks.general;
+    model.channel[0].select = ticks.ch1 ? 1 : 0;
+    model.channel[1].select = ticks.ch2 ? 1 : 0;
+    model.rele.select = ticks.relay ? 1 : 0;
+    model.general.gen_select = ticks.general ? 1 : 0;
+    ShowGroupSelection(model, values);
+}
+
 void SelectAllGroups(SettingsModel& model, ControlValues& values)
 {
-    model.channel[0].select = model.channel[1].select = model.rele.select = model.general.gen_select = 1;
-    values.CheckBox1 = values.CheckBox2 = values.CheckBox3 = values.CheckBox10 = true;
-    ShowGroupSelection(model, values);
+    SetGroupBoxes(model, values, {true, true, true, true});
 }
 
 void ShowSettings(SettingsModel& model, int32_t portNumber, ControlValues& values)
@@ -315,11 +326,13 @@ void ShowSettings(SettingsModel& model, int32_t portNumber, ControlValues& value
     values.ComboBox17 = ListPosition(portNumber, Offset(1, kPortListSize));
     values.Edit53 = std::to_string(int64_t{model.serial_hi} * 256 + model.serial_lo);
 
-    values.CheckBox1 = model.channel[0].select == 1;
-    values.CheckBox2 = model.channel[1].select == 1;
-    values.CheckBox10 = model.general.gen_select == 1;
-    values.CheckBox3 = model.rele.select == 1;
-    ShowGroupSelection(model, values);
+    // A box takes its flag back as 1 or 0, as its click does: a flag of 2 from a profile must
+    // not select a group whose box shows unticked.
+    SetGroupBoxes(model, values,
+                  {.ch1 = model.channel[0].select == 1,
+                   .ch2 = model.channel[1].select == 1,
+                   .relay = model.rele.select == 1,
+                   .general = model.general.gen_select == 1});
 
     for (ChannelSettings& channel : model.channel)
         ApplyRangeRule(model, channel);

@@ -11,8 +11,9 @@ namespace pmv {
 class Messages;
 
 // The model into the control values: production date (text, month and year lists, calendar),
-// firmware version, port number, serial number, group boxes and panels, the range rule, both
-// channels with their grid headings, the lists of the whole instrument, the relay grid.
+// firmware version, port number, serial number, group boxes (their flags become 1 or 0) and
+// panels, the range rule, both channels with their grid headings, the lists of the whole
+// instrument, the relay grid.
 //
 // The range rule changes the model: with use_max 1 a unified input gets 0 to its signal's
 // nominal top; every other sensor type 0..24 gets its datBound entry. A model value that names
@@ -44,6 +45,13 @@ std::string ToggledRelayCell(const std::string& cell);
 
 // The four group panels: white when their flag is 1.
 void ShowGroupSelection(const SettingsModel& model, ControlValues& values);
+
+// The four group boxes ticked or not as if the user had clicked each into that state: each
+// flag becomes 1 or 0 and the panels follow.
+struct GroupTicks {
+    bool ch1 = true, ch2 = true, relay = true, general = true;
+};
+void SetGroupBoxes(SettingsModel& model, ControlValues& values, const GroupTicks& ticks);
 
 // "Прочитать все" and "Записать все" select every group: the four flags become 1, their boxes
 // are ticked and their panels white.

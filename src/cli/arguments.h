@@ -1,5 +1,7 @@
 #pragma once
 
+#include "binding/binding.h"
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -27,9 +29,7 @@ Arguments ParseArguments(const std::vector<std::string>& args, const std::set<st
 std::optional<int64_t> ParseNumber(const std::string& text, int64_t min, int64_t max);
 
 // Groups named in --groups: ch1, ch2, relay, general.
-struct GroupSelection {
-    bool ch1 = true, ch2 = true, relay = true, general = true;
-};
+using GroupSelection = GroupTicks;
 std::optional<GroupSelection> ParseGroups(const std::string& list);
 
 }  // namespace pmv::cli

@@ -46,14 +46,6 @@ int Usage(Console& console, const std::string& problem)
     return kUsageStatus;
 }
 
-void ApplyGroups(SettingsModel& model, const GroupSelection& g)
-{
-    model.channel[0].select = g.ch1;
-    model.channel[1].select = g.ch2;
-    model.rele.select = g.relay;
-    model.general.gen_select = g.general;
-}
-
 int WriteFailure(Session& s, const std::string& message)
 {
     std::fprintf(s.console.err, "%s\n", message.c_str());
@@ -87,8 +79,9 @@ int RunWindowCommand(Session& s, const Arguments& a, bool write)
     NoWindow host;
     CommandContext context{s.device, s.messages, host, controls, port};
     const bool selected = a.options.count("--groups") != 0;
+    // The boxes themselves are set, so that the gather at the start of the command keeps them.
     if (selected)
-        ApplyGroups(s.model, *ParseGroups(a.options.at("--groups")));
+        SetGroupBoxes(s.model, controls, *ParseGroups(a.options.at("--groups")));
     uint32_t code = 0;
     if (write)
         code = selected ? WriteSelected(context) : WriteAll(context);

@@ -15,6 +15,8 @@ public:
     // True when the key was pressed since the previous query; each query resets it.
     bool TakeEscape();
     bool TakeEnter();
+    // An Esc that did not come from the keyboard: closing the window stops an operation so.
+    void PressEscape() { escape_ = true; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

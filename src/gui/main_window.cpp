@@ -200,14 +200,14 @@ void TForm1::ConnectHandlers()
 void TForm1::FormCreate()
 {
     // The progress panel is built hidden with its six lines empty.
-    ShowFileError(LoadLinkSettings(LinkSettingsPath(), port_.settings(), messages_));
+    ShowFileErrorOnce(LoadLinkSettings(LinkSettingsPath(), port_.settings(), messages_));
     layout::FillWindowLists(*centralWidget());
 
     const LoadProfileResult recent = LoadProfile(RecentProfilePath(), model_);
     if (recent.description)
         ShowDescription(*recent.description);
-    ShowFileError(recent.error);
-    ShowFileError(CreateDefaultProfiles());
+    ShowFileErrorOnce(recent.error);
+    ShowFileErrorOnce(CreateDefaultProfiles());
     ShowSettings();
 
     SetCaption({});
@@ -232,7 +232,7 @@ void TForm1::Timer2Timer()
     const LoadProfileResult recent = LoadProfile(RecentProfilePath(), model_);
     if (recent.description)
         ShowDescription(*recent.description);
-    ShowFileError(recent.error);
+    ShowFileErrorOnce(recent.error);
     ShowSettings();
     ShowGroupSelection();
     RepaintNow();
@@ -254,15 +254,18 @@ void TForm1::Timer3Timer()
 
 void TForm1::FormClose()
 {
-    ShowFileError(port_.SaveLinkSettingsAtExit(LinkSettingsPath()));
+    ShowFileErrorOnce(port_.SaveLinkSettingsAtExit(LinkSettingsPath()));
     GatherSettings();
-    ShowFileError(SaveProfile(RecentProfilePath(), model_, DescriptionLines()));
+    ShowFileErrorOnce(SaveProfile(RecentProfilePath(), model_, DescriptionLines()));
 }
 
 void TForm1::closeEvent(QCloseEvent* event)
 {
-    // An operation between two of its exchanges still needs the port and the model.
+    // An operation between two of its exchanges still needs the port and the model: the close
+    // stops it like Esc, and the window closes once it has ended.
     if (busy_) {
+        closeRequested_ = true;
+        keys_.PressEscape();
         event->ignore();
         return;
     }
@@ -307,6 +310,12 @@ void TForm1::ShowFileError(const std::optional<std::string>& error)
 {
     if (error)
         messages_.ShowMessage(*error, "Ошибка", MessageIcon::Error);
+}
+
+void TForm1::ShowFileErrorOnce(const std::optional<std::string>& error)
+{
+    if (error && shownFileErrors_.insert(*error).second)
+        ShowFileError(error);
 }
 
 void TForm1::ShowDescription(const std::array<std::string, 4>& lines)
@@ -439,6 +448,8 @@ void TForm1::SetBusy(bool busy)
         Control<QWidget>(name)->setEnabled(!busy);
     for (const char* name : {"N2", "N3"})
         findChild<QAction*>(name)->setEnabled(!busy);
+    if (!busy && std::exchange(closeRequested_, false))
+        QTimer::singleShot(0, this, &QWidget::close);
 }
 
 // ---- Handlers ----
@@ -490,10 +501,17 @@ void TForm1::N2Click()
     if (!path)
         return;
     GatherSettings();
-    const LoadProfileResult profile = LoadProfile(path->toStdString(), model_);
+    // The profile loads into a copy: a load that fails half way (a write-back refused) leaves
+    // the model, the caption and the controls as they were.
+    SettingsModel loaded = model_;
+    const LoadProfileResult profile = LoadProfile(path->toStdString(), loaded);
+    if (profile.error) {
+        ShowFileError(profile.error);
+        return;
+    }
+    model_ = loaded;
     if (profile.description)
         ShowDescription(*profile.description);
-    ShowFileError(profile.error);
     SetCaption(*path);
     ShowSettings();
 }
@@ -555,7 +573,6 @@ void TForm1::Button44Click()
     if (busy_)
         return;
     Operation operation(*this);
-    GatherSettings();
     const uint32_t code = ReadSerialAndDate(device_);
     if (code == kOk)
         ShowSettings();

@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include <optional>
+#include <set>
 #include <string>
 
 class QCloseEvent;
@@ -70,6 +71,9 @@ private:
     void ShowPortDevices();
     // A failed profile or settings file write, shown by the window and then gone past.
     void ShowFileError(const std::optional<std::string>& error);
+    // The same for the files the window writes on its own (dev.dat, recent.prf, the factory
+    // profiles): each message once per run, not again from the second load and the close.
+    void ShowFileErrorOnce(const std::optional<std::string>& error);
     void ShowDescription(const std::array<std::string, 4>& lines);
     std::vector<std::string> DescriptionLines() const;
 
@@ -129,6 +133,8 @@ private:
     LiveValues live_;
     bool calendarUpdating_ = false;  // `CalendarUpdating`
     bool busy_ = false;
+    bool closeRequested_ = false;  // a close came during an operation: it follows the operation
+    std::set<std::string> shownFileErrors_;
 };
 
 }  // namespace pmv

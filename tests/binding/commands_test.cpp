@@ -166,6 +166,25 @@ TEST_F(Commands, AnEntryErrorInAnUnselectedChannelStopsWriteSelected)
     EXPECT_TRUE(host.shown.Panel2White);
 }
 
+TEST_F(Commands, AGroupFlagOtherThan1FromAProfileIsAnUntickedBox)
+{
+    Open("PMV7700.prf");
+    model.channel[0].select = 2;
+    model.channel[1].select = -1;
+    model.rele.select = model.general.gen_select = 0;
+    ShowSettings(model, 1, controls);
+    EXPECT_FALSE(controls.CheckBox1);
+    EXPECT_EQ(model.channel[0].select, 0);
+    EXPECT_EQ(model.channel[1].select, 0);
+
+    model.rele.select = 1;
+    ShowSettings(model, 1, controls);
+    EXPECT_EQ(WriteSelected(context), 0u);
+    for (const sim::Request& r : simulator->Transcript())
+        EXPECT_NE(r.reg, static_cast<int>(regs::Dat(0).number)) << "channel 1 written although unticked";
+    EXPECT_FALSE(simulator->Transcript().empty());
+}
+
 TEST_F(Commands, ASetpointPulledIntoRangeIsWrittenWhileItsFieldKeepsTheTypedText)
 {
     Open("PMV7700.prf");

@@ -97,6 +97,38 @@ TEST_F(PmvctlTest, ReadOfSelectedGroupsKeepsTheProfilesOtherKeys)
     EXPECT_TRUE(Sent(2, 1, 337)) << "the regulator is always read";
 }
 
+TEST_F(PmvctlTest, GroupsActAsTheOnlyTickedBoxes)
+{
+    const auto generalRequests = [this] {
+        int n = 0;
+        for (const auto& r : simulator_.Transcript())
+            n += r.bank == 2 && r.memType == 1 && (r.reg == 3 || r.reg == 4);
+        return n;
+    };
+    // Every group selected in the profile, channel 2 on the command line.
+    test::WriteFileBytes(dir_.file("all.prf"),
+                         "[CH1]\r\nselect=1\r\n[CH2]\r\nselect=1\r\n[RELE]\r\nselect=1\r\n[GEN]\r\ngen_select=1\r\n");
+    ASSERT_EQ(Run({"read", "--groups", "ch2", "all.prf"}), 0) << err_;
+    EXPECT_EQ(simulator_.Transcript().size(), 26u);
+    EXPECT_EQ(generalRequests(), 0);
+    const std::string saved = test::ReadFileBytes(dir_.file("all.prf"));
+    EXPECT_NE(saved.find("gen_select=0\r\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("[CH1]\r\nselect=0\r\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("[CH2]\r\nselect=1\r\n"), std::string::npos) << saved;
+
+    simulator_.ClearTranscript();
+    ASSERT_EQ(Run({"write", "--yes", "--groups", "ch1", "all.prf"}), 0) << err_;
+    EXPECT_EQ(generalRequests(), 0) << "device type and error display written";
+    EXPECT_TRUE(Sent(2, 1, 315));
+
+    // Nothing selected in the profile, the general group on the command line.
+    test::WriteFileBytes(dir_.file("none.prf"), "[GEN]\r\ngen_select=0\r\n");
+    simulator_.ClearTranscript();
+    ASSERT_EQ(Run({"read", "--groups", "general", "none.prf"}), 0) << err_;
+    EXPECT_EQ(generalRequests(), 2);
+    EXPECT_FALSE(Sent(2, 1, 315));
+}
+
 TEST_F(PmvctlTest, FailedReadLeavesTheProfileAsItWas)
 {
     test::WriteFileBytes(dir_.file("p.prf"), "[CH1]\r\ndat=5\r\n");

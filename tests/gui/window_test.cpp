@@ -15,6 +15,7 @@
 #include <QTableWidget>
 #include <QTextEdit>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace pmv::test {
@@ -190,6 +191,12 @@ TEST_F(WindowTest, UnwritableRecentProfileIsReportedAndTheWindowStillWorks)
     const size_t shown = boxer.boxes.size();
     Click("Button44");
     EXPECT_EQ(boxer.boxes.size(), shown);
+
+    // The second load and the close meet the same file: its message came once.
+    window->close();
+    const QString message = QString::fromStdString("Unable to write to " + File("recent.prf"));
+    EXPECT_EQ(std::count_if(boxer.boxes.begin(), boxer.boxes.end(), [&](const auto& b) { return b.text == message; }),
+              1);
 }
 
 // ---- Reading and writing through the simulated instrument ----
@@ -324,7 +331,6 @@ TEST_F(WindowTest, NothingChangesTheModelWhileAReadRuns)
         Click("Button3");
         Click("Button44");
         window->findChild<QAction*>("N2")->trigger();
-        window->close();
     });
     meddler.start(0);
     Click("Button1");
@@ -339,6 +345,38 @@ TEST_F(WindowTest, NothingChangesTheModelWhileAReadRuns)
     EXPECT_FLOAT_EQ(window->model().channel[0].th1, 321.0f);
     EXPECT_EQ(Text("Edit5"), Number(321.0f));
     EXPECT_FALSE(window->busy());
+}
+
+TEST_F(WindowTest, ClosingDuringAReadStopsItAndThenCloses)
+{
+    Open();
+    Click("Button1");
+    const size_t fullRead = simulator.Transcript().size();
+    simulator.ClearTranscript();
+    SetText("Edit5", "42.5");
+    QTimer::singleShot(0, window.get(), [&] { window->close(); });
+    Click("Button1");
+    QTest::qWait(50);
+
+    EXPECT_LT(simulator.Transcript().size(), fullRead);
+    ASSERT_EQ(boxer.boxes.size(), 1u);
+    EXPECT_EQ(boxer.boxes[0].text, QString::fromUtf8("Ход процесса остановлен пользователем (ERR 20)"));
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(std::filesystem::exists(File("recent.prf")));
+}
+
+TEST_F(WindowTest, SerialNumberReadReplacesUnwrittenEditsWithoutTakingThem)
+{
+    Open();
+    const QString shownTh1 = Text("Edit5");
+    simulator.SetRegister(2, 1, regs::kSerialLo.number, 7);
+    simulator.SetRegister(2, 1, regs::kSerialHi.number, 0);
+    SetText("Edit53", "70000");  // above 65535: taking it would show ERR 23
+    SetText("Edit5", "5");
+    Click("Button44");
+    EXPECT_TRUE(boxer.boxes.empty());
+    EXPECT_EQ(Text("Edit53"), "7");
+    EXPECT_EQ(Text("Edit5"), shownTh1);
 }
 
 TEST_F(WindowTest, SerialNumberAndDateButtons)
@@ -420,6 +458,23 @@ TEST_F(WindowTest, ProfilesOpenAndSaveWithTheCaptionAndTheWorkingDirectory)
     EXPECT_TRUE(std::filesystem::exists((sub + "/recent.prf").toStdString()));
     EXPECT_TRUE(std::filesystem::exists((sub + "/dev.dat").toStdString()));
     EXPECT_TRUE(boxer.boxes.empty());
+}
+
+TEST_F(WindowTest, AProfileThatFailsToLoadChangesNothing)
+{
+    Open();
+    // No otk_type: the load writes it back, which a read-only profile refuses.
+    WriteFileBytes(File("ro.prf"), "[CH1]\r\nth1=77\r\n");
+    std::filesystem::permissions(File("ro.prf"), std::filesystem::perms::owner_read);
+    const QString th1 = Text("Edit5");
+    const float modelTh1 = window->model().channel[0].th1;
+    boxer.files = {QString::fromStdString(File("ro.prf"))};
+    window->findChild<QAction*>("N2")->trigger();
+    ASSERT_EQ(boxer.boxes.size(), 1u);
+    EXPECT_EQ(boxer.boxes[0].text.toStdString(), "Unable to write to " + File("ro.prf"));
+    EXPECT_EQ(window->windowTitle(), kCaption);
+    EXPECT_EQ(Text("Edit5"), th1);
+    EXPECT_EQ(window->model().channel[0].th1, modelTh1);
 }
 
 TEST_F(WindowTest, CloseWritesRecentProfileAndPortNumber)
