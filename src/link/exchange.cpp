@@ -2,6 +2,7 @@
 
 #include "crc16.h"
 #include "error_codes.h"
+#include "log_file.h"
 
 #include <array>
 #include <cstdio>
@@ -116,7 +117,7 @@ uint32_t Exchange::LogExchange() const
 {
     if (!values_.UseLogFile)
         return kOk;
-    std::FILE* log = std::fopen(values_.LogFileName.c_str(), "a");
+    std::FILE* log = OpenLogForAppend(values_.LogFileName);
     if (!log)
         return kFileNotOpened;
     const TimeStamp& s = state_.sendTime;

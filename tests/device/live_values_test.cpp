@@ -4,6 +4,9 @@
 #include "binding/live_view.h"
 #include "device/live_values.h"
 #include "link/error_codes.h"
+#include "link/log_file.h"
+
+#include <filesystem>
 
 #include <limits>
 
@@ -99,6 +102,34 @@ TEST_F(LiveValuesTest, PollReportsItsOutcomeAndLogsEverySecondTick)
     EXPECT_STREQ(LivePoll::OutcomeOf(1, 0).text, "В ответе много мусора, ответ не разобран");
     EXPECT_STREQ(LivePoll::OutcomeOf(2, 0).text, "Не дождались ответа");
     EXPECT_STREQ(LivePoll::OutcomeOf(3, 0).text, "Ошибка в разборе ответа");
+}
+
+TEST_F(LiveValuesTest, BothLogsAreSetAsideAtTheirSizeLimit)
+{
+    test::TempDir dir;
+    const std::string exchangeLog = dir.file("COM.txt"), measurementLog = dir.file("IZM.txt");
+    for (const std::string& log : {exchangeLog, measurementLog}) {
+        test::WriteFileBytes(log + ".1", "older\n");
+        test::WriteFileBytes(log, "");
+        std::filesystem::resize_file(log, kLogRotateBytes);  // sparse: costs no disk
+    }
+    exchange.values().UseLogFile = true;
+    exchange.values().LogFileName = exchangeLog;
+    simulator->SetLiveBlock(Block(21.5f, 0, 48.0f, 0));
+    LiveValues live;
+    ASSERT_EQ(ReadCurrentValues(exchange, live), 0u);
+    ASSERT_EQ(LogMeasurement(measurementLog, exchange.state().sendTime, live), 0u);
+
+    for (const std::string& log : {exchangeLog, measurementLog}) {
+        EXPECT_EQ(std::filesystem::file_size(log + ".1"), kLogRotateBytes) << log;
+        EXPECT_LT(std::filesystem::file_size(log), 1000u) << log;
+    }
+    EXPECT_EQ(test::ReadFileBytes(exchangeLog).rfind("________________________________________\nSend cmd at ", 0), 0u);
+
+    // Below the limit the log simply grows.
+    ASSERT_EQ(LogMeasurement(measurementLog, exchange.state().sendTime, live), 0u);
+    const std::string measurements = test::ReadFileBytes(measurementLog);
+    EXPECT_EQ(std::count(measurements.begin(), measurements.end(), '\n'), 2);
 }
 
 }  // namespace
