@@ -1,6 +1,7 @@
 #include "pmvctl.h"
 
 #include "arguments.h"
+#include "monitor_command.h"
 #include "binding/binding.h"
 #include "binding/commands.h"
 #include "session.h"
@@ -26,7 +27,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Использование: pmvctl [--port DEVICE] [--address N] [--baud N] COMMAND ...\n"
-    "Команды: read, write, get, set, serial, restart, factory-reset, calib, test; справка: pmvctl COMMAND --help\n";
+    "Команды: read, write, get, set, serial, restart, factory-reset, calib, test, monitor; справка: pmvctl COMMAND --help\n";
 
 struct Command {
     const char* name;
@@ -292,6 +293,7 @@ const std::vector<Command>& Commands()
          RunCalib},
         {"test", "mode on|off | all-on | all-off | select N | run [--count N]", "Проверка выходов прибора.",
          {"--count"}, {}, 1, 2, RunTest},
+        {"monitor", kMonitorUsage, kMonitorHelp, {"--interval", "--count"}, {"--csv"}, 0, 0, RunMonitor},
     };
     return kCommands;
 }

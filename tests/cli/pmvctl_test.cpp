@@ -244,5 +244,39 @@ TEST_F(PmvctlTest, RawRegistersSerialAndServiceCommands)
     EXPECT_EQ(simulator_.Register(1, 1, 6), 2u);
 }
 
+TEST_F(PmvctlTest, MonitorPrintsEveryPollGoesOnAfterAFailureAndLogsMeasurements)
+{
+    sim::LiveValues live;
+    live.value[0] = 21.5f;
+    live.value[1] = 12345.0f;  // shown clamped, as on the page
+    live.status[1] = 9;
+    live.relays = 0x02;
+    live.signals[0] = 0x05;
+    simulator_.SetLiveBlock(sim::EncodeLiveBlock(live));
+    sim::Fault refuse{sim::Fault::Kind::Status};
+    refuse.count = 2;  // both tries of the first poll
+    refuse.status = 0x0006;
+    simulator_.InjectFault(refuse);
+
+    ASSERT_EQ(Run({"monitor", "--count", "3", "--interval", "100"}), 0) << err_;
+    std::vector<std::string> lines;
+    std::istringstream text(out_);
+    for (std::string line; std::getline(text, line);)
+        lines.push_back(line);
+    ASSERT_EQ(lines.size(), 3u) << out_;
+    EXPECT_NE(lines[0].find("(ERR 4)"), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[1].substr(12), "  К1  21.5000 Нормальное измерение  К2 10000.0000 Обрыв  Реле 0 1  Сигналы 101 000");
+    EXPECT_EQ(lines[1][2], ':');
+    // dev.dat's default keeps the measurement log: every second poll, as on the page.
+    const std::string log = test::ReadFileBytes(dir_.file("IZM.txt"));
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+
+    ASSERT_EQ(Run({"monitor", "--count", "2", "--interval", "100", "--csv"}), 0) << err_;
+    EXPECT_EQ(std::count(out_.begin(), out_.end(), '\n'), 3);
+    EXPECT_NE(out_.find(";21.5;Нормальное измерение;10000;Обрыв;0;1;1;0;1;0;0;0\r\n"), std::string::npos) << out_;
+
+    EXPECT_EQ(Run({"monitor", "--interval", "5"}), cli::kUsageStatus);
+}
+
 }  // namespace
 }  // namespace pmv
