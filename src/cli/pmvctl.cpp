@@ -4,6 +4,7 @@
 #include "monitor_command.h"
 #include "binding/binding.h"
 #include "binding/commands.h"
+#include "binding/settings_diff.h"
 #include "session.h"
 
 #include "device/calibration_coefficients.h"
@@ -27,7 +28,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Использование: pmvctl [--port DEVICE] [--address N] [--baud N] COMMAND ...\n"
-    "Команды: read, write, get, set, serial, restart, factory-reset, calib, test, monitor; справка: pmvctl COMMAND --help\n";
+    "Команды: read, write, diff, get, set, serial, restart, factory-reset, calib, test, monitor; справка: pmvctl COMMAND --help\n";
 
 struct Command {
     const char* name;
@@ -61,6 +62,26 @@ public:
     void ShowControls(const ControlValues&) override {}
 };
 
+// Prints the differences; 0 when there are none.
+bool PrintDifferences(Session& s, const std::vector<FieldDifference>& differences)
+{
+    std::fputs(DifferenceLines(differences).c_str(), s.console.out);
+    return !differences.empty();
+}
+
+// Reads the written groups back after the instrument's restart and compares them with what was
+// written: 15 when they differ.
+uint32_t VerifyWrite(Session& s)
+{
+    SettingsModel instrument;
+    if (const uint32_t code = ReadForComparison(s.device, s.model, instrument))
+        return code;
+    if (PrintDifferences(s, CompareSettings(s.model, instrument)))
+        return kReadBackMismatch;
+    std::fprintf(s.console.err, "Проверка после записи: прибор хранит записанное.\n");
+    return kOk;
+}
+
 // Runs a read or write command of the window on PROFILE as the window does after opening it:
 // the profile is loaded (its file unchanged) and shown, then the command runs on all groups, or
 // on the groups of --groups as if only their boxes were ticked.
@@ -88,11 +109,37 @@ int RunWindowCommand(Session& s, const Arguments& a, bool write)
         code = selected ? WriteSelected(context) : WriteAll(context);
     else
         code = selected ? ReadSelected(context) : ReadAll(context);
+    if (code == kOk && write && a.Has("--verify"))
+        return s.Finish(VerifyWrite(s));
     if (code != kOk || write)
         return static_cast<int>(code);
     GatherSettings(controls, s.model, s.messages);
     if (const auto failure = SaveProfile(path, s.model, *description))
         return WriteFailure(s, *failure);
+    return 0;
+}
+
+// The profile as the window would write it (loaded, shown, the --groups boxes ticked,
+// gathered) against the instrument's groups read into a separate model: 0 equal, 1 different.
+int RunDiff(Session& s, const Arguments& a)
+{
+    const std::string& path = a.words[0];
+    if (!std::filesystem::exists(path))
+        return WriteFailure(s, "Нет файла профиля " + path);
+    std::string error;
+    if (!LoadProfileUnchanged(path, s.model, error))
+        return WriteFailure(s, error);
+    ControlValues controls;
+    ShowSettings(s.model, s.port.settings().Number, controls);
+    SetGroupBoxes(s.model, controls,
+                  a.options.count("--groups") ? *ParseGroups(a.options.at("--groups")) : GroupSelection{});
+    GatherSettings(controls, s.model, s.messages);
+    SettingsModel instrument;
+    if (const uint32_t code = ReadForComparison(s.device, s.model, instrument))
+        return s.Finish(code);
+    if (PrintDifferences(s, CompareSettings(s.model, instrument)))
+        return kDiffersStatus;
+    std::fprintf(s.console.err, "Настройки прибора совпадают с профилем.\n");
     return 0;
 }
 
@@ -276,10 +323,14 @@ const std::vector<Command>& Commands()
         {"read", "[--groups ch1,ch2,relay,general] PROFILE",
          "Читает группы настроек из прибора и сохраняет их в профиль (остальные ключи профиля сохраняются).",
          {"--groups"}, {}, 1, 1, [](Session& s, const Arguments& a) { return RunWindowCommand(s, a, false); }},
-        {"write", "[--groups ch1,ch2,relay,general] [--yes|--no] PROFILE",
+        {"write", "[--groups ch1,ch2,relay,general] [--yes|--no] [--verify] PROFILE",
          "Записывает профиль в прибор, как окно после открытия профиля и \"Записать все\" (\"Записать выбранное\" "
-         "с --groups); вопросы проверок задаются на терминале, --yes или --no отвечает на все.",
-         {"--groups"}, {"--yes", "--no"}, 1, 1, [](Session& s, const Arguments& a) { return RunWindowCommand(s, a, true); }},
+         "с --groups); вопросы проверок задаются на терминале, --yes или --no отвечает на все. --verify: после "
+         "перезапуска прибора читает записанные группы и сверяет их (код 15 при отличии).",
+         {"--groups"}, {"--yes", "--no", "--verify"}, 1, 1, [](Session& s, const Arguments& a) { return RunWindowCommand(s, a, true); }},
+        {"diff", "[--groups ch1,ch2,relay,general] PROFILE",
+         "Читает группы настроек из прибора и перечисляет отличия от профиля; код 0: совпадают, 1: отличаются.",
+         {"--groups"}, {}, 1, 1, RunDiff},
         {"get", "BANK byte|long|block NUMBER [COUNT]", "Читает регистр прибора.", {}, {}, 3, 4, RunGet},
         {"set", "BANK byte|long NUMBER VALUE", "Записывает регистр прибора; VALUE: число, 0x.., $.. или f:12.5.",
          {}, {}, 4, 4, RunSet},

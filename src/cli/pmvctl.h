@@ -17,6 +17,8 @@ struct Console {
 };
 
 inline constexpr int kUsageStatus = 64;
+// pmvctl diff: the instrument holds other values than the profile.
+inline constexpr int kDiffersStatus = 1;
 
 // Runs one pmvctl command line (without the program name). Returns the exit status: 0, an
 // error code 1..23, or 64 for bad arguments.

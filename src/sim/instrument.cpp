@@ -54,6 +54,8 @@ std::string Instrument::Write(const Request& r)
     if (r.bank == 1 && r.memType == 1 && *r.value == 1) {
         if (r.reg == 0) {
             ++restarts_;
+            for (const RestartChange& c : restartChanges_)
+                memory_.Set(c.cell.bank, c.cell.memType, c.cell.reg, c.value);
         } else if (r.reg == 1) {
             ++factoryResets_;
             memory_.LoadFactoryParameters();

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "blocks.h"
 #include "faults.h"
@@ -30,6 +31,9 @@ public:
     BlockSource& Blocks() { return blocks_; }
     int Restarts() const { return restarts_; }
     int FactoryResets() const { return factoryResets_; }
+    // A cell the instrument sets to `value` at its next restarts, as one that does not keep
+    // what was written into it.
+    void ChangeOnRestart(const Request& cell, uint32_t value) { restartChanges_.push_back({cell, value}); }
 
 private:
     std::string Read(const Request& r, FaultList& faults);
@@ -39,6 +43,11 @@ private:
     BlockSource blocks_;
     int restarts_ = 0;
     int factoryResets_ = 0;
+    struct RestartChange {
+        Request cell;
+        uint32_t value;
+    };
+    std::vector<RestartChange> restartChanges_;
 };
 
 }  // namespace pmv::sim

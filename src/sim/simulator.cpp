@@ -197,6 +197,14 @@ void Simulator::ClearTranscript()
     transcript_.clear();
 }
 
+void Simulator::ChangeOnRestart(int bank, int memType, int reg, uint32_t value)
+{
+    const std::lock_guard lock(mutex_);
+    Request cell;
+    cell.bank = bank, cell.memType = memType, cell.reg = reg;
+    instrument_.ChangeOnRestart(cell, value);
+}
+
 int Simulator::RestartCount() const
 {
     const std::lock_guard lock(mutex_);

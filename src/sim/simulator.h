@@ -79,6 +79,8 @@ public:
     void ClearTranscript();
 
     int RestartCount() const;
+    // From now on every restart sets the cell to `value`: an instrument that loses a setting.
+    void ChangeOnRestart(int bank, int memType, int reg, uint32_t value);
     int FactoryResetCount() const;
     // Loads the factory parameters like the factory-reset command, without counting a command.
     void ResetToFactory();

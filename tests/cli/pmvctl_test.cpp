@@ -278,5 +278,48 @@ TEST_F(PmvctlTest, MonitorPrintsEveryPollGoesOnAfterAFailureAndLogsMeasurements)
     EXPECT_EQ(Run({"monitor", "--interval", "5"}), cli::kUsageStatus);
 }
 
+TEST_F(PmvctlTest, DiffListsWhatTheInstrumentHoldsOtherwise)
+{
+    ASSERT_FALSE(CreateDefaultProfiles());
+    ASSERT_EQ(Run({"write", "--yes", "PMV7706.prf"}), 0) << err_;
+    ASSERT_EQ(Run({"diff", "PMV7706.prf"}), 0) << out_ << err_;
+    EXPECT_TRUE(out_.empty());
+
+    simulator_.SetFloatRegister(2, 29, 45.0f);                                   // setpoint 1 of channel 1
+    simulator_.SetFloatRegister(2, 33, 46.0f);                                   // setpoint 1 of channel 2
+    simulator_.SetFloatRegister(2, 37, simulator_.FloatRegister(2, 37) + 0.005f);  // within tolerance
+    simulator_.SetRegister(2, 1, 3, 0);                                          // device type
+    simulator_.ClearTranscript();
+    ASSERT_EQ(Run({"diff", "PMV7706.prf"}), cli::kDiffersStatus) << err_;
+    EXPECT_EQ(out_.find("Канал 1 · Уставка I: в профиле "), 0u) << out_;
+    EXPECT_NE(out_.find(", в приборе 45.0000\n"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("Общие · Тип прибора: в профиле 2, в приборе 0\n"), std::string::npos) << out_;
+    EXPECT_EQ(std::count(out_.begin(), out_.end(), '\n'), 3) << out_;
+    for (const auto& r : simulator_.Transcript())
+        EXPECT_FALSE(r.value) << "a comparison writes nothing";
+
+    // Only the named groups are compared.
+    ASSERT_EQ(Run({"diff", "--groups", "ch2,relay", "PMV7706.prf"}), cli::kDiffersStatus) << err_;
+    EXPECT_EQ(out_.find("Канал 2 · Уставка I: "), 0u) << out_;
+    EXPECT_EQ(Run({"diff", "--groups", "relay", "PMV7706.prf"}), 0) << out_;
+
+    EXPECT_EQ(Run({"diff", "missing.prf"}), 14);
+    simulator_.InjectFault(sim::Fault{sim::Fault::Kind::Status, -1, 0, 0x0006});
+    EXPECT_EQ(Run({"diff", "PMV7706.prf"}), 3) << "the read's code";
+}
+
+TEST_F(PmvctlTest, VerifyCatchesAnInstrumentThatLosesAValueAtItsRestart)
+{
+    ASSERT_FALSE(CreateDefaultProfiles());
+    ASSERT_EQ(Run({"write", "--yes", "--verify", "PMV7706.prf"}), 0) << out_ << err_;
+    EXPECT_NE(err_.find("Проверка после записи"), std::string::npos) << err_;
+
+    simulator_.ChangeOnRestart(2, 1, 318, 7);  // averaging of channel 2
+    EXPECT_EQ(Run({"write", "--yes", "--verify", "PMV7706.prf"}), 15) << err_;
+    EXPECT_NE(out_.find("Канал 2 · Усреднение: в профиле "), std::string::npos) << out_;
+    EXPECT_NE(out_.find(", в приборе 7\n"), std::string::npos) << out_;
+    EXPECT_NE(err_.find("(ERR 15)"), std::string::npos) << err_;
+}
+
 }  // namespace
 }  // namespace pmv
