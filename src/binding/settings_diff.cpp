@@ -81,42 +81,73 @@ std::string Trimmed(const std::string& text)
     return text.substr(std::min(text.find_first_not_of(' '), text.size()));
 }
 
-void CompareInts(const ModelField* begin, const ModelField* end, const SettingsModel& e, const SettingsModel& a,
-                 std::vector<FieldDifference>& out)
+struct FieldValue {
+    std::string label;
+    std::variant<int32_t, float> value;
+
+    std::string Text() const
+    {
+        if (const auto* i = std::get_if<int32_t>(&value))
+            return std::to_string(*i);
+        return Trimmed(FormatNumber(std::get<float>(value)));
+    }
+};
+
+void AddInts(const ModelField* begin, const ModelField* end, const SettingsModel& m, std::vector<FieldValue>& out)
 {
     for (const ModelField* f = begin; f != end; ++f)
-        if (AsStored(f->value(e)) != f->value(a))
-            out.push_back({f->label, std::to_string(f->value(e)), std::to_string(f->value(a))});
+        out.push_back({f->label, f->value(m)});
+}
+
+// The fields of the groups selected in `selection`, with their values in `m`, in the window's order.
+std::vector<FieldValue> SelectedFields(const SettingsModel& selection, const SettingsModel& m)
+{
+    std::vector<FieldValue> out;
+    for (size_t ch = 0; ch < 2; ++ch) {
+        if (selection.channel[ch].select != 1)
+            continue;
+        const std::string prefix = "Канал " + std::to_string(ch + 1) + " · ";
+        for (const ChannelField& f : kChannelFields) {
+            if (const auto* i = std::get_if<IntField>(&f.field))
+                out.push_back({prefix + f.label, m.channel[ch].**i});
+            else
+                out.push_back({prefix + f.label, m.channel[ch].*std::get<FloatField>(f.field)});
+        }
+    }
+    if (selection.rele.select == 1)
+        AddInts(std::begin(kRelayFields), std::end(kRelayFields), m, out);
+    AddInts(std::begin(kRegulatorFields), std::end(kRegulatorFields), m, out);
+    if (selection.general.gen_select == 1)
+        AddInts(std::begin(kGeneralFields), std::end(kGeneralFields), m, out);
+    return out;
+}
+
+bool Equal(const FieldValue& expected, const FieldValue& actual)
+{
+    if (const auto* i = std::get_if<int32_t>(&expected.value))
+        return AsStored(*i) == std::get<int32_t>(actual.value);
+    return std::fabs(std::get<float>(expected.value) - std::get<float>(actual.value)) <= kFloatTolerance;
 }
 
 }  // namespace
 
 std::vector<FieldDifference> CompareSettings(const SettingsModel& expected, const SettingsModel& actual)
 {
+    const std::vector<FieldValue> e = SelectedFields(expected, expected);
+    const std::vector<FieldValue> a = SelectedFields(expected, actual);
     std::vector<FieldDifference> out;
-    for (size_t ch = 0; ch < 2; ++ch) {
-        if (expected.channel[ch].select != 1)
-            continue;
-        const ChannelSettings& e = expected.channel[ch];
-        const ChannelSettings& a = actual.channel[ch];
-        const std::string prefix = "Канал " + std::to_string(ch + 1) + " · ";
-        for (const ChannelField& f : kChannelFields) {
-            if (const auto* i = std::get_if<IntField>(&f.field)) {
-                if (AsStored(e.**i) != a.**i)
-                    out.push_back({prefix + f.label, std::to_string(e.**i), std::to_string(a.**i)});
-            } else {
-                const FloatField field = std::get<FloatField>(f.field);
-                if (!(std::fabs(e.*field - a.*field) <= kFloatTolerance))
-                    out.push_back({prefix + f.label, Trimmed(FormatNumber(e.*field)), Trimmed(FormatNumber(a.*field))});
-            }
-        }
-    }
-    if (expected.rele.select == 1)
-        CompareInts(std::begin(kRelayFields), std::end(kRelayFields), expected, actual, out);
-    CompareInts(std::begin(kRegulatorFields), std::end(kRegulatorFields), expected, actual, out);
-    if (expected.general.gen_select == 1)
-        CompareInts(std::begin(kGeneralFields), std::end(kGeneralFields), expected, actual, out);
+    for (size_t i = 0; i < e.size(); ++i)
+        if (!Equal(e[i], a[i]))
+            out.push_back({e[i].label, e[i].Text(), a[i].Text()});
     return out;
+}
+
+std::string SettingsValueLines(const SettingsModel& model)
+{
+    std::string lines;
+    for (const FieldValue& f : SelectedFields(model, model))
+        lines += f.label + "=" + f.Text() + "\n";
+    return lines;
 }
 
 uint32_t ReadForComparison(Device& device, const SettingsModel& selection, SettingsModel& instrument)

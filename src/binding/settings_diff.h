@@ -25,6 +25,9 @@ inline constexpr float kFloatTolerance = 0.01f;
 // instrument.
 std::vector<FieldDifference> CompareSettings(const SettingsModel& expected, const SettingsModel& actual);
 
+// "label=value" lines of the groups selected in the model, in the same order: what a write sends.
+std::string SettingsValueLines(const SettingsModel& model);
+
 // Reads the groups selected in `selection` from the instrument into `instrument`, which starts
 // as a copy of `selection`; the caller's model is not touched. Returns the read's code.
 uint32_t ReadForComparison(Device& device, const SettingsModel& selection, SettingsModel& instrument);

@@ -1,9 +1,11 @@
 #include "pmvctl.h"
 
 #include "arguments.h"
+#include "history_command.h"
 #include "monitor_command.h"
 #include "binding/binding.h"
 #include "binding/commands.h"
+#include "binding/history_records.h"
 #include "binding/settings_diff.h"
 #include "session.h"
 
@@ -28,7 +30,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Использование: pmvctl [--port DEVICE] [--address N] [--baud N] COMMAND ...\n"
-    "Команды: read, write, diff, get, set, serial, restart, factory-reset, calib, test, monitor; справка: pmvctl COMMAND --help\n";
+    "Команды: read, write, diff, get, set, serial, restart, factory-reset, calib, test, monitor, history; справка: pmvctl COMMAND --help\n";
 
 struct Command {
     const char* name;
@@ -38,6 +40,7 @@ struct Command {
     std::set<std::string> flagOptions;
     size_t minWords, maxWords;
     std::function<int(Session&, const Arguments&)> run;
+    bool needsLine = true;  // false: runs without opening the port
 };
 
 int Usage(Console& console, const std::string& problem)
@@ -69,17 +72,42 @@ bool PrintDifferences(Session& s, const std::vector<FieldDifference>& difference
     return !differences.empty();
 }
 
+// Codes with which a write ends before it reaches the instrument, or that say it cannot be
+// reached or must not be kept busy: no identity is read for the history then.
+bool IdentityReadable(uint32_t code)
+{
+    return code != kStoppedToRevise && code != kStoppedToCorrect && code != kStoppedByUser && code != kNoAnswer;
+}
+
+// A history row for a write, naming the instrument as it identifies itself on the line.
+void RecordWrite(Session& s, const std::string& profile, uint32_t code)
+{
+    SettingsModel identity;
+    if (IdentityReadable(code))
+        ReadIdentity(s.device, identity);
+    s.Record(MakeHistoryRecord(identity, s.model,
+                               {kOperationWrite, code, profile, SettingsValueLines(s.model)}));
+}
+
 // Reads the written groups back after the instrument's restart and compares them with what was
 // written: 15 when they differ.
-uint32_t VerifyWrite(Session& s)
+uint32_t VerifyWrite(Session& s, const std::string& profile)
 {
     SettingsModel instrument;
-    if (const uint32_t code = ReadForComparison(s.device, s.model, instrument))
-        return code;
-    if (PrintDifferences(s, CompareSettings(s.model, instrument)))
-        return kReadBackMismatch;
-    std::fprintf(s.console.err, "Проверка после записи: прибор хранит записанное.\n");
-    return kOk;
+    uint32_t code = ReadForComparison(s.device, s.model, instrument);
+    std::vector<FieldDifference> differences;
+    if (code == kOk) {
+        differences = CompareSettings(s.model, instrument);
+        PrintDifferences(s, differences);
+        code = differences.empty() ? kOk : kReadBackMismatch;
+    }
+    SettingsModel identity;
+    if (IdentityReadable(code))
+        ReadIdentity(s.device, identity);
+    s.Record(MakeHistoryRecord(identity, s.model, {kOperationVerify, code, profile, DifferenceLines(differences)}));
+    if (code == kOk)
+        std::fprintf(s.console.err, "Проверка после записи: прибор хранит записанное.\n");
+    return code;
 }
 
 // Runs a read or write command of the window on PROFILE as the window does after opening it:
@@ -109,9 +137,13 @@ int RunWindowCommand(Session& s, const Arguments& a, bool write)
         code = selected ? WriteSelected(context) : WriteAll(context);
     else
         code = selected ? ReadSelected(context) : ReadAll(context);
-    if (code == kOk && write && a.Has("--verify"))
-        return s.Finish(VerifyWrite(s));
-    if (code != kOk || write)
+    if (write) {
+        RecordWrite(s, path, code);
+        if (code == kOk && a.Has("--verify"))
+            return s.Finish(VerifyWrite(s, path));
+        return static_cast<int>(code);
+    }
+    if (code != kOk)
         return static_cast<int>(code);
     GatherSettings(controls, s.model, s.messages);
     if (const auto failure = SaveProfile(path, s.model, *description))
@@ -236,7 +268,9 @@ int RunSerial(Session& s, const Arguments& a)
         m.general.otk_type = static_cast<int32_t>(*type);
         m.made_month = month;
         m.made_year = year;
-        return s.Finish(WriteSerialAndDate(s.device, day));
+        const uint32_t code = WriteSerialAndDate(s.device, day);
+        s.Record(MakeHistoryRecord(m, m, {kOperationSerial, code, {}, a.words[1]}));
+        return s.Finish(code);
     }
     if (!a.words.empty())
         return Usage(s.console, "лишние параметры");
@@ -344,6 +378,7 @@ const std::vector<Command>& Commands()
          RunCalib},
         {"test", "mode on|off | all-on | all-off | select N | run [--count N]", "Проверка выходов прибора.",
          {"--count"}, {}, 1, 2, RunTest},
+        {"history", kHistoryUsage, kHistoryHelp, {"--from", "--to"}, {"--csv"}, 0, 1, RunHistory, false},
         {"monitor", kMonitorUsage, kMonitorHelp, {"--interval", "--count"}, {"--csv"}, 0, 0, RunMonitor},
     };
     return kCommands;
@@ -406,8 +441,9 @@ int RunPmvctl(const std::vector<std::string>& args, Console& console)
     else if (parsed.Has("--no"))
         answer = false;
     Session session(console, answer);
-    if (const uint32_t code = session.Open(overrides))
-        return session.Finish(code);
+    if (command->needsLine)
+        if (const uint32_t code = session.Open(overrides))
+            return session.Finish(code);
     return command->run(session, parsed);
 }
 

@@ -8,10 +8,33 @@
 #include <filesystem>
 
 namespace pmv::cli {
+namespace {
+
+std::string HistoryPathHere()
+{
+    std::error_code error;
+    const std::filesystem::path here = std::filesystem::current_path(error);
+    return (error ? std::filesystem::path() : here / kHistoryFileName).string();
+}
+
+}  // namespace
 
 Session::Session(Console& c, std::optional<bool> answer)
-    : console(c), messages(c.err, *c.in, c.inIsTerminal, answer), progress(c.err, c.errIsTerminal)
+    : console(c),
+      messages(c.err, *c.in, c.inIsTerminal, answer),
+      progress(c.err, c.errIsTerminal),
+      history(HistoryPathHere())
 {
+}
+
+void Session::Record(const HistoryRecord& record)
+{
+    const std::optional<std::string> failure = history.Record(record);
+    if (const auto notice = history.TakeNotice())
+        std::fprintf(console.err, "%s\n", notice->c_str());
+    if (failure && !historyFailed_)
+        std::fprintf(console.err, "%s\n", failure->c_str());
+    historyFailed_ |= failure.has_value();
 }
 
 uint32_t Session::Open(const LinkOverrides& overrides)

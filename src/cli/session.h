@@ -4,6 +4,7 @@
 #include "terminal_io.h"
 
 #include "device/device.h"
+#include "history/history.h"
 #include "link/clock.h"
 #include "link/error_codes.h"
 #include "link/exchange.h"
@@ -45,6 +46,15 @@ public:
     LinkPort port{line, exchange, messages, FoundSerialPorts};
     SettingsModel model;
     Device device{exchange, progress, model, {}};
+    // history.sqlite in the folder pmvctl started in.
+    History history;
+
+    // Adds a row to the history; a history that cannot be written is said once on stderr and
+    // never changes the command's result.
+    void Record(const HistoryRecord& record);
+
+private:
+    bool historyFailed_ = false;
 };
 
 // Loads a profile into the model without changing its file (the load's write-backs go to a

@@ -319,6 +319,23 @@ TEST_F(PmvctlTest, VerifyCatchesAnInstrumentThatLosesAValueAtItsRestart)
     EXPECT_NE(out_.find("Канал 2 · Усреднение: в профиле "), std::string::npos) << out_;
     EXPECT_NE(out_.find(", в приборе 7\n"), std::string::npos) << out_;
     EXPECT_NE(err_.find("(ERR 15)"), std::string::npos) << err_;
+
+    // Every write and its verification are in the history, naming the instrument read from the line.
+    simulator_.SetRegister(2, 1, 11, 0x39);
+    simulator_.SetRegister(2, 1, 12, 0x30);  // serial number 12345
+    simulator_.SetRegister(2, 1, 14, 7);
+    ASSERT_EQ(RunRaw({"history", "--csv"}), 0) << err_;
+    size_t rows = 0;
+    for (size_t at = 0; (at = out_.find("\r\n", at)) != std::string::npos; at += 2)
+        ++rows;
+    EXPECT_EQ(rows, 5u) << "the heading, two writes and their verifications";
+    EXPECT_NE(out_.find(";проверка;PMV7706.prf;"), std::string::npos) << out_;
+    EXPECT_NE(out_.find(";ch1,ch2,relay,general;15;"), std::string::npos) << out_;
+    ASSERT_EQ(Run({"serial", "--set", "12345", "7", "01.02.2026"}), 0) << err_;
+    ASSERT_EQ(RunRaw({"history", "007-12345"}), 0) << err_;
+    EXPECT_EQ(std::count(out_.begin(), out_.end(), '\n'), 1) << out_;
+    EXPECT_NE(out_.find("номер и дата"), std::string::npos) << out_;
+    EXPECT_EQ(RunRaw({"history", "--from", "01.02.2026"}), cli::kUsageStatus);
 }
 
 }  // namespace
