@@ -28,6 +28,7 @@ public:
     RegisterMemory& Memory() { return memory_; }
     const RegisterMemory& Memory() const { return memory_; }
     BlockSource& Blocks() { return blocks_; }
+    const BlockSource& Blocks() const { return blocks_; }
     int Restarts() const { return restarts_; }
     int FactoryResets() const { return factoryResets_; }
 
