@@ -1,6 +1,7 @@
 #include "pmvctl.h"
 
 #include "arguments.h"
+#include "calibrate.h"
 #include "binding/binding.h"
 #include "binding/commands.h"
 #include "session.h"
@@ -26,7 +27,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Использование: pmvctl [--port DEVICE] [--address N] [--baud N] COMMAND ...\n"
-    "Команды: read, write, get, set, serial, restart, factory-reset, calib, test; справка: pmvctl COMMAND --help\n";
+    "Команды: read, write, get, set, serial, restart, factory-reset, calib, calibrate, test; справка: pmvctl COMMAND --help\n";
 
 struct Command {
     const char* name;
@@ -297,6 +298,7 @@ const std::vector<Command>& Commands()
          {"--yes", "--no"}, 0, 0, [](Session& s, const Arguments&) { return s.Finish(FactoryReset(s.exchange, s.messages)); }},
         {"calib", "read CH | write CH PROFILE", "Читает или записывает градуировочные коэффициенты канала.", {}, {}, 2, 3,
          RunCalib},
+        {"calibrate", kCalibrateUsage, kCalibrateHelp, {}, {"--yes", "--no"}, 3, 3, RunCalibrate},
         {"test", "mode on|off | all-on | all-off | select N | run [--count N]", "Проверка выходов прибора.",
          {"--count"}, {}, 1, 2, RunTest},
     };
