@@ -1,6 +1,7 @@
 #include "pmvctl.h"
 
 #include "arguments.h"
+#include "calibrate.h"
 #include "history_command.h"
 #include "monitor_command.h"
 #include "binding/binding.h"
@@ -30,7 +31,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Использование: pmvctl [--port DEVICE] [--address N] [--baud N] COMMAND ...\n"
-    "Команды: read, write, diff, get, set, serial, restart, factory-reset, calib, test, monitor, history; справка: pmvctl COMMAND --help\n";
+    "Команды: read, write, diff, get, set, serial, restart, factory-reset, calib, calibrate, test, monitor, history; справка: pmvctl COMMAND --help\n";
 
 struct Command {
     const char* name;
@@ -376,6 +377,7 @@ const std::vector<Command>& Commands()
          {"--yes", "--no"}, 0, 0, [](Session& s, const Arguments&) { return s.Finish(FactoryReset(s.exchange, s.messages)); }},
         {"calib", "read CH | write CH PROFILE", "Читает или записывает градуировочные коэффициенты канала.", {}, {}, 2, 3,
          RunCalib},
+        {"calibrate", kCalibrateUsage, kCalibrateHelp, {}, {"--yes", "--no"}, 3, 3, RunCalibrate},
         {"test", "mode on|off | all-on | all-off | select N | run [--count N]", "Проверка выходов прибора.",
          {"--count"}, {}, 1, 2, RunTest},
         {"history", kHistoryUsage, kHistoryHelp, {"--from", "--to"}, {"--csv"}, 0, 1, RunHistory, false},

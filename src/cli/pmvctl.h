@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/clock.h"
+
 #include <cstdio>
 #include <istream>
 #include <string>
@@ -14,6 +16,8 @@ struct Console {
     std::istream* in = nullptr;
     bool errIsTerminal = false;
     bool inIsTerminal = false;
+    // Where the waits of a calibration pass; the system clock when null (tests pass time at once).
+    Clock* waitClock = nullptr;
 };
 
 inline constexpr int kUsageStatus = 64;

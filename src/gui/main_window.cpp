@@ -130,6 +130,9 @@ TForm1::TForm1(const WindowOptions& options)
     file->setObjectName("N1");
     file->addAction(QString::fromUtf8("Прочитать из файла настройки прибора"))->setObjectName("N2");
     file->addAction(QString::fromUtf8("Сохранить настройки прибора в файл"))->setObjectName("N3");
+    service_ = new ServiceMenu({*this, device_, messages_, [this] { GatherSettings(); }, [this] { ShowSettings(); },
+                                [this] { return busy_; }, [this](bool busy) { SetBusy(busy); }},
+                               options.service);
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     adjustSize();

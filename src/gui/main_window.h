@@ -11,6 +11,7 @@
 #include "link/qt_serial_line.h"
 #include "model/settings_model.h"
 #include "progress_panel.h"
+#include "service_menu.h"
 #include "window_messages.h"
 
 #include <QFileDialog>
@@ -32,6 +33,8 @@ inline constexpr const char* kProfileFilter = "Данные настройки �
 struct WindowOptions {
     // A serial device used instead of the one the port number names; never written to dev.dat.
     std::string portDevice;
+    // The service menu: shown from the start, or after Ctrl+Alt+S.
+    ServiceOptions service{};
 };
 
 // `TForm1`, the one working window: the instrument's settings on five pages, the group
@@ -131,6 +134,7 @@ private:
     QTimer timer3_;
     LivePoll poll_;
     LiveValues live_;
+    ServiceMenu* service_ = nullptr;
     bool calendarUpdating_ = false;  // `CalendarUpdating`
     bool busy_ = false;
     bool closeRequested_ = false;  // a close came during an operation: it follows the operation

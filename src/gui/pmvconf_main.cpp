@@ -3,6 +3,7 @@
 #include "link/link_settings.h"
 #include "main_window.h"
 #include "model/ini_file.h"
+#include "simulated_bench.h"
 #include "sim/simulator.h"
 #include "window_messages.h"
 
@@ -16,10 +17,11 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: pmvconf [--port DEVICE | --simulate]\n"
+    "usage: pmvconf [--port DEVICE | --simulate] [--service]\n"
     "  (no option)      the instrument on the port numbered in dev.dat of the working directory\n"
     "  --port DEVICE    the instrument on DEVICE, for this run only (not written to dev.dat)\n"
-    "  --simulate       a simulated instrument inside the program, on a pseudo-terminal\n";
+    "  --simulate       a simulated instrument inside the program, on a pseudo-terminal\n"
+    "  --service        show the service menu (else Ctrl+Alt+S shows it)\n";
 
 // The simulated instrument answers the device address of dev.dat (1 when there is none yet).
 uint32_t ConfiguredAddress()
@@ -48,10 +50,13 @@ int main(int argc, char** argv)
     const QCommandLineOption simulate("simulate", "Work with a simulated instrument inside the program.");
     parser.addOption(port);
     parser.addOption(simulate);
+    const QCommandLineOption service("service", "Show the service menu.");
+    parser.addOption(service);
     parser.process(app);
 
     pmv::WindowOptions options;
     options.portDevice = parser.value(port).toStdString();
+    options.service.visible = parser.isSet(service);
 
     std::unique_ptr<pmv::sim::Simulator> simulator;
     if (parser.isSet(simulate)) {
@@ -65,6 +70,7 @@ int main(int argc, char** argv)
             return 1;
         }
         options.portDevice = simulator->DevicePath();
+        options.service.referenceConnected = pmv::SimulatedBench(*simulator);
         std::fprintf(stderr, "pmvconf: simulated instrument on %s\n", options.portDevice.c_str());
     }
 

@@ -30,7 +30,7 @@ std::string Instrument::Read(const Request& r, FaultList& faults)
 {
     if (r.memType == 4) {
         if (r.bank == 1 && (r.reg == 0 || r.reg == 1))
-            return DataAnswer(r.address, HexBytes(blocks_.Measurement(r.reg)));
+            return DataAnswer(r.address, HexBytes(blocks_.NextMeasurement(static_cast<int>(r.reg))));
         if (r.bank == 1 && r.reg == 2)
             return DataAnswer(r.address, HexBytes(blocks_.NextLive(memory_)));
         return StatusAnswer(status::kNoSuchRegister);

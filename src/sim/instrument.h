@@ -29,6 +29,7 @@ public:
     RegisterMemory& Memory() { return memory_; }
     const RegisterMemory& Memory() const { return memory_; }
     BlockSource& Blocks() { return blocks_; }
+    const BlockSource& Blocks() const { return blocks_; }
     int Restarts() const { return restarts_; }
     int FactoryResets() const { return factoryResets_; }
     // A cell the instrument sets to `value` at its next restarts, as one that does not keep

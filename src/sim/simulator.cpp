@@ -173,6 +173,39 @@ void Simulator::SetMeasurementBlock(int channel, const MeasurementBlock& block)
         instrument_.Blocks().SetMeasurement(channel, block);
 }
 
+void Simulator::ReleaseMeasurementBlock(int channel)
+{
+    const std::lock_guard lock(mutex_);
+    if (channel == 0 || channel == 1)
+        instrument_.Blocks().ReleaseMeasurement(channel);
+}
+
+void Simulator::ConnectSource(int channel, const Source& source)
+{
+    const std::lock_guard lock(mutex_);
+    if (channel == 0 || channel == 1)
+        instrument_.Blocks().Inputs().Connect(channel, source);
+}
+
+Source Simulator::ConnectedSource(int channel) const
+{
+    const std::lock_guard lock(mutex_);
+    return channel == 0 || channel == 1 ? instrument_.Blocks().Inputs().Connected(channel) : Source{};
+}
+
+void Simulator::SetTrueCoefficients(int channel, const TrueCoefficients& coefficients)
+{
+    const std::lock_guard lock(mutex_);
+    if (channel == 0 || channel == 1)
+        instrument_.Blocks().Inputs().SetTrue(channel, coefficients);
+}
+
+TrueCoefficients Simulator::TrueCoefficientsOf(int channel) const
+{
+    const std::lock_guard lock(mutex_);
+    return channel == 0 || channel == 1 ? instrument_.Blocks().Inputs().True(channel) : TrueCoefficients{};
+}
+
 void Simulator::InjectFault(const Fault& fault)
 {
     const std::lock_guard lock(mutex_);

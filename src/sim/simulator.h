@@ -66,8 +66,17 @@ public:
     // Live values block: fixed contents until released; by default every read gives new values.
     void SetLiveBlock(const LiveBlock& block);
     void ReleaseLiveBlock();
-    // Measurement block of channel 0 or 1.
+    // Measurement block of channel 0 or 1: fixed contents until released; by default what the
+    // input stage measures from the connected source.
     void SetMeasurementBlock(int channel, const MeasurementBlock& block);
+    void ReleaseMeasurementBlock(int channel);
+
+    // The input stage of channel 0 or 1: the reference source on its input and the instrument's
+    // true coefficients.
+    void ConnectSource(int channel, const Source& source);
+    Source ConnectedSource(int channel) const;
+    void SetTrueCoefficients(int channel, const TrueCoefficients& coefficients);
+    TrueCoefficients TrueCoefficientsOf(int channel) const;
 
     void InjectFault(const Fault& fault);
     void ClearFaults();

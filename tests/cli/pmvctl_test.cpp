@@ -1,3 +1,4 @@
+#include "fakes.h"
 #include "temp_dir.h"
 
 #include "cli/pmvctl.h"
@@ -36,7 +37,7 @@ protected:
         std::FILE* out = std::tmpfile();
         std::FILE* err = std::tmpfile();
         std::istringstream in(input);
-        cli::Console console{out, err, &in, false, !input.empty()};
+        cli::Console console{out, err, &in, false, !input.empty(), &waits_};
         const int status = cli::RunPmvctl(args, console);
         out_ = Slurp(out);
         err_ = Slurp(err);
@@ -66,6 +67,7 @@ protected:
     std::filesystem::path previous_;
     sim::Simulator simulator_;
     std::string out_, err_;
+    test::TestClock waits_;
 };
 
 TEST_F(PmvctlTest, ReadWritesTheInstrumentsValuesIntoANewProfile)
@@ -336,6 +338,42 @@ TEST_F(PmvctlTest, VerifyCatchesAnInstrumentThatLosesAValueAtItsRestart)
     EXPECT_EQ(std::count(out_.begin(), out_.end(), '\n'), 1) << out_;
     EXPECT_NE(out_.find("номер и дата"), std::string::npos) << out_;
     EXPECT_EQ(RunRaw({"history", "--from", "01.02.2026"}), cli::kUsageStatus);
+}
+
+TEST_F(PmvctlTest, CalibrateFindsTheTrueCoefficientAndKeepsItInTheProfile)
+{
+    test::WriteFileBytes(dir_.file("c.prf"), "[Grad]\r\ndel_ku=2\r\nusr_ku=4\r\n");
+    simulator_.ConnectSource(1, {sim::Source::Kind::Volts, 10.0});
+    ASSERT_EQ(Run({"calibrate", "2", "ku10", "--yes", "c.prf"}), 0) << err_;
+    const double truth = simulator_.TrueCoefficientsOf(1).ku10;
+    EXPECT_NEAR(simulator_.FloatRegister(2, 24), truth, truth * 1e-3);
+    EXPECT_EQ(simulator_.RestartCount(), 1);
+    EXPECT_EQ(waits_.waitedMs, (2 + 4) * 1000);
+    SettingsModel saved;
+    ASSERT_FALSE(LoadProfile(dir_.file("c.prf"), saved).error);
+    EXPECT_NEAR(saved.channel[1].ku10, truth, truth * 1e-3);
+    EXPECT_NE(err_.find("Подключите ко входу напряжение  10.0000  V"), std::string::npos) << err_;
+    EXPECT_NE(err_.find("До окончания осталось 2 сек"), std::string::npos) << "the dwell on stderr";
+
+    // --no: the reference counts as connected, the result goes to the profile only.
+    simulator_.ClearTranscript();
+    simulator_.ConnectSource(0, {sim::Source::Kind::Millivolts, 100.0});
+    ASSERT_EQ(Run({"calibrate", "1", "ku100", "--no", "c.prf"}), 0) << err_;
+    for (const auto& r : simulator_.Transcript())
+        EXPECT_FALSE(r.value) << r.text;
+    ASSERT_FALSE(LoadProfile(dir_.file("c.prf"), saved).error);
+    const double ku = simulator_.TrueCoefficientsOf(0).ku;
+    EXPECT_NEAR(saved.channel[0].ku, ku, ku * 1e-3);
+
+    // Nothing connected: the result is refused, the profile stays as it was.
+    const std::string before = test::ReadFileBytes(dir_.file("c.prf"));
+    ASSERT_EQ(Run({"calibrate", "1", "ki5", "--yes", "c.prf"}), 0) << err_;
+    EXPECT_NE(err_.find("и выходит за границы допустимого"), std::string::npos);
+    EXPECT_EQ(test::ReadFileBytes(dir_.file("c.prf")), before);
+
+    EXPECT_EQ(Run({"calibrate", "3", "ku10", "c.prf"}), cli::kUsageStatus);
+    EXPECT_EQ(Run({"calibrate", "1", "ku", "c.prf"}), cli::kUsageStatus);
+    EXPECT_EQ(Run({"calibrate", "1", "ref", "missing.prf"}), 14);
 }
 
 }  // namespace
