@@ -239,8 +239,15 @@ std::string IniFile::getString(const std::string& section, const std::string& ke
     return get(section, key).value_or(fallback);
 }
 
-void IniFile::set(const std::string& section, const std::string& key, const std::string& value)
+bool IniFile::hasSection(const std::string& section) const
 {
+    return findSection(Utf8ToCp1251(section)) != lines_.size();
+}
+
+bool IniFile::set(const std::string& section, const std::string& key, const std::string& value)
+{
+    if (value.find_first_of("\r\n") != std::string::npos)
+        return false;
     const std::string sectionName = Utf8ToCp1251(section);
     const std::string name = Utf8ToCp1251(key);
     const std::string bytes = Utf8ToCp1251(value);
@@ -249,7 +256,7 @@ void IniFile::set(const std::string& section, const std::string& key, const std:
     if (header == lines_.size()) {
         insertLine(lines_.size(), "[" + sectionName + "]");
         insertLine(lines_.size(), name + "=" + bytes);
-        return;
+        return true;
     }
     std::size_t lastKey = header;
     for (std::size_t i = header + 1; i < lines_.size(); ++i) {
@@ -260,11 +267,12 @@ void IniFile::set(const std::string& section, const std::string& key, const std:
             continue;
         if (SameName(line.name, name)) {
             lines_[i] = lines_[i].substr(0, line.valueAt) + bytes;
-            return;
+            return true;
         }
         lastKey = i;
     }
     insertLine(lastKey + 1, name + "=" + bytes);
+    return true;
 }
 
 void IniFile::insertLine(std::size_t at, const std::string& text)
@@ -341,7 +349,8 @@ std::optional<std::string> WriteIniString(const std::string& path, const std::st
                                           const std::string& key, const std::string& value)
 {
     IniFile file = IniFile::Load(path);
-    file.set(section, key, value);
+    if (!file.set(section, key, value))
+        return "Unable to write to " + path;
     return file.save(path);
 }
 
