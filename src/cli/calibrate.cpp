@@ -4,7 +4,6 @@
 #include "link/error_codes.h"
 #include "model/profile.h"
 
-#include <filesystem>
 #include <optional>
 
 namespace pmv::cli {
@@ -81,12 +80,8 @@ int RunCalibrate(Session& s, const Arguments& a)
         return kUsageStatus;
     }
     const std::string& path = a.words[2];
-    if (!std::filesystem::exists(path)) {
-        std::fprintf(s.console.err, "Нет файла профиля %s\n", path.c_str());
-        return Session::kFileFailure;
-    }
     std::string error;
-    const auto description = LoadProfileUnchanged(path, s.model, error);
+    const auto description = LoadProfileUnchanged(path, s.model, true, error);
     if (!description) {
         std::fprintf(s.console.err, "%s\n", error.c_str());
         return Session::kFileFailure;

@@ -13,7 +13,9 @@
 #include "device/calibration_coefficients.h"
 #include "device/device_settings.h"
 #include "device/output_test.h"
+#include "device/register_map.h"
 #include "device/service_commands.h"
+#include "link/messages.h"
 #include "link/error_codes.h"
 #include "link/link_settings.h"
 #include "link/register_commands.h"
@@ -21,8 +23,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <thread>
 
@@ -117,11 +119,8 @@ uint32_t VerifyWrite(Session& s, const std::string& profile)
 int RunWindowCommand(Session& s, const Arguments& a, bool write)
 {
     const std::string& path = a.words[0];
-    // Writing the defaults of a new profile because of a mistyped name would wipe an instrument.
-    if (write && !std::filesystem::exists(path))
-        return WriteFailure(s, "Нет файла профиля " + path);
     std::string error;
-    const auto description = LoadProfileUnchanged(path, s.model, error);
+    const auto description = LoadProfileUnchanged(path, s.model, write, error);
     if (!description)
         return WriteFailure(s, error);
     const int32_t port = s.port.settings().Number;
@@ -157,10 +156,8 @@ int RunWindowCommand(Session& s, const Arguments& a, bool write)
 int RunDiff(Session& s, const Arguments& a)
 {
     const std::string& path = a.words[0];
-    if (!std::filesystem::exists(path))
-        return WriteFailure(s, "Нет файла профиля " + path);
     std::string error;
-    if (!LoadProfileUnchanged(path, s.model, error))
+    if (!LoadProfileUnchanged(path, s.model, true, error))
         return WriteFailure(s, error);
     ControlValues controls;
     ShowSettings(s.model, s.port.settings().Number, controls);
@@ -227,6 +224,69 @@ int RunGet(Session& s, const Arguments& a)
     return 0;
 }
 
+// A write answered with any text without "$" counts as done on the line, so the register is
+// read back as the checked writes do. The command registers keep no value to read back.
+uint32_t WriteAndReadBack(Exchange& exchange, uint32_t memoryType, uint32_t bank, uint32_t reg, uint32_t value,
+                          bool isFloat)
+{
+    const auto is = [&](regs::Register r) { return r.bank == bank && r.memoryType == memoryType && r.number == reg; };
+    if (is(regs::kRestart) || is(regs::kFactoryReset))
+        return WriteByteRegister(exchange, bank, reg, value);
+    if (memoryType == kByteMemory)
+        return WriteByteRegisterChecked(exchange, bank, reg, value);
+    if (isFloat)
+        return WriteFloatRegisterChecked(exchange, bank, reg, BitsToFloat(value));
+    for (uint32_t pass = 0; pass < exchange.values().RetryCount; ++pass) {
+        if (const uint32_t code = WriteLongRegister(exchange, bank, reg, value))
+            return code;
+        uint32_t readBack = 0;
+        if (const uint32_t code = ReadLongRegister(exchange, bank, reg, readBack))
+            return code;
+        if (readBack == value)
+            return kOk;
+    }
+    return kReadBackMismatch;
+}
+
+// Passes the questions on, notes a No and runs `onYes` once a question is answered Yes.
+class DeclineWatch : public Messages {
+public:
+    DeclineWatch(Messages& inner, std::function<void()> onYes) : inner_(inner), onYes_(std::move(onYes)) {}
+    void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override
+    {
+        inner_.ShowMessage(text, caption, icon);
+    }
+    bool AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon) override
+    {
+        const bool yes = inner_.AskYesNo(text, caption, icon);
+        declined = declined || !yes;
+        if (yes)
+            onYes_();
+        return yes;
+    }
+    void DiscardPendingKeys() override { inner_.DiscardPendingKeys(); }
+
+    bool declined = false;
+
+private:
+    Messages& inner_;
+    std::function<void()> onYes_;
+};
+
+int RunFactoryReset(Session& s, const Arguments&)
+{
+    // The reset erases the serial number too: the history names the instrument as it was.
+    SettingsModel identity;
+    DeclineWatch watch(s.messages, [&] { ReadIdentity(s.device, identity); });
+    const uint32_t code = FactoryReset(s.exchange, watch);
+    if (code == kOk && watch.declined) {
+        std::fprintf(s.console.err, "Сброс не выполнен: нет подтверждения\n");
+        return kNotConfirmedStatus;
+    }
+    s.Record(MakeHistoryRecord(identity, identity, {kOperationFactoryReset, code, {}, {}}));
+    return s.Finish(code);
+}
+
 int RunSet(Session& s, const Arguments& a)
 {
     const auto bank = ParseNumber(a.words[0], 1, 2);
@@ -239,7 +299,8 @@ int RunSet(Session& s, const Arguments& a)
     if (*width == kLongMemory && text.starts_with("f:")) {
         char* end = nullptr;
         const float f = std::strtof(text.c_str() + 2, &end);
-        if (end != text.c_str() + 2 && *end == '\0')
+        // No setting holds NaN or infinity; strtof gives infinity for a number beyond float too.
+        if (end != text.c_str() + 2 && *end == '\0' && std::isfinite(f))
             value = FloatBits(f);
     } else {
         value = ParseNumber(text, 0, *width == kByteMemory ? 255 : 0xFFFFFFFFll);
@@ -247,7 +308,7 @@ int RunSet(Session& s, const Arguments& a)
     if (!value)
         return Usage(s.console, "неверное значение " + text);
     const auto b = static_cast<uint32_t>(*bank), n = static_cast<uint32_t>(*number), v = static_cast<uint32_t>(*value);
-    return s.Finish(*width == kByteMemory ? WriteByteRegister(s.exchange, b, n, v) : WriteLongRegister(s.exchange, b, n, v));
+    return s.Finish(WriteAndReadBack(s.exchange, *width, b, n, v, text.starts_with("f:")));
 }
 
 int RunSerial(Session& s, const Arguments& a)
@@ -304,7 +365,7 @@ int RunCalib(Session& s, const Arguments& a)
     }
     if (a.words[0] == "write" && a.words.size() == 3) {
         std::string error;
-        if (!LoadProfileUnchanged(a.words[2], s.model, error))
+        if (!LoadProfileUnchanged(a.words[2], s.model, true, error))
             return WriteFailure(s, error);
         s.progress.DiscardEscape();
         const uint32_t code = WriteCalibrationCoefficients(s.device, *ch);
@@ -373,8 +434,10 @@ const std::vector<Command>& Commands()
          {"--set"}, {}, 0, 2, RunSerial},
         {"restart", "", "Перезапускает прибор.", {}, {}, 0, 0,
          [](Session& s, const Arguments&) { return s.Finish(Restart(s.exchange)); }},
-        {"factory-reset", "[--yes|--no]", "Стирает все настройки прибора и загружает заводские значения.", {},
-         {"--yes", "--no"}, 0, 0, [](Session& s, const Arguments&) { return s.Finish(FactoryReset(s.exchange, s.messages)); }},
+        {"factory-reset", "[--yes|--no]",
+         "Стирает все настройки прибора и загружает заводские значения. Без подтверждения (ответ \"нет\", --no "
+         "или нет терминала) ничего не делает и завершается с кодом 65.",
+         {}, {"--yes", "--no"}, 0, 0, RunFactoryReset},
         {"calib", "read CH | write CH PROFILE", "Читает или записывает градуировочные коэффициенты канала.", {}, {}, 2, 3,
          RunCalib},
         {"calibrate", kCalibrateUsage, kCalibrateHelp, {}, {"--yes", "--no"}, 3, 3, RunCalibrate},
@@ -436,6 +499,8 @@ int RunPmvctl(const std::vector<std::string>& args, Console& console)
         return Usage(console, std::string("pmvctl ") + command->name + " " + command->usage);
     if (parsed.options.count("--groups") && !ParseGroups(parsed.options.at("--groups")))
         return Usage(console, "группы: ch1, ch2, relay, general");
+    if (parsed.Has("--yes") && parsed.Has("--no"))
+        return Usage(console, "--yes и --no вместе");
 
     std::optional<bool> answer;
     if (parsed.Has("--yes"))

@@ -57,9 +57,11 @@ private:
     bool historyFailed_ = false;
 };
 
-// Loads a profile into the model without changing its file (the load's write-backs go to a
-// copy); a missing profile gives the values of a new one. The description lines come back.
+// Loads a profile into the model without writing to its file; a missing profile gives the values
+// of a new one, unless the profile is to go into the instrument (toInstrument), which must exist
+// and hold at least one of a profile's sections. The description lines come back; an error names
+// the user's file.
 std::optional<std::vector<std::string>> LoadProfileUnchanged(const std::string& path, SettingsModel& model,
-                                                              std::string& error);
+                                                              bool toInstrument, std::string& error);
 
 }  // namespace pmv::cli

@@ -76,29 +76,44 @@ void Simulator::Serve()
 {
     RequestFramer framer(options_.lenient);
     const LineWriter writer(pty_.Master(), pty_.Slave(), wake_[0]);
+    std::vector<HeldAnswer> held;
     char buffer[512];
     for (;;) {
+        while (!held.empty() && held.front().start <= Clock::now()) {
+            const HeldAnswer due = std::move(held.front());
+            held.erase(held.begin());
+            if (!writer.Send(due.bytes, due.start, due.baud))
+                return;
+        }
+        int timeout = -1;
+        if (!held.empty()) {
+            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(held.front().start - Clock::now());
+            timeout = static_cast<int>(std::max<int64_t>(wait.count(), 0));
+        }
         pollfd fds[2] = {{pty_.Master(), POLLIN, 0}, {wake_[0], POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0) {
+        const int ready = poll(fds, 2, timeout);
+        if (ready < 0) {
             if (errno == EINTR)
                 continue;
             return;
         }
         if (fds[1].revents != 0)
             return;
+        if (ready == 0)
+            continue;
         const ssize_t n = read(pty_.Master(), buffer, sizeof buffer);
         if (n < 0 && (errno == EAGAIN || errno == EINTR))
             continue;
         if (n <= 0)
             return;
         for (const Frame& frame : framer.Feed({buffer, static_cast<size_t>(n)}, Clock::now())) {
-            if (!Handle(frame, writer))
+            if (!Handle(frame, writer, held))
                 return;
         }
     }
 }
 
-bool Simulator::Handle(const Frame& frame, const LineWriter& writer)
+bool Simulator::Handle(const Frame& frame, const LineWriter& writer, std::vector<HeldAnswer>& held)
 {
     Request request;
     Delivery delivery;
@@ -125,7 +140,14 @@ bool Simulator::Handle(const Frame& frame, const LineWriter& writer)
     if (!delivery.bytes.empty()) {
         const auto requestEnd = std::max(frame.end, frame.start + WireTime(frame.wireBytes, baud));
         const auto start = requestEnd + std::chrono::milliseconds(turnaroundMs) + std::chrono::milliseconds(delivery.delayMs);
-        running = writer.Send(delivery.bytes, start, baud);
+        if (delivery.apart) {
+            const HeldAnswer answer{start, std::move(delivery.bytes), baud};
+            held.insert(std::upper_bound(held.begin(), held.end(), answer,
+                                         [](const HeldAnswer& a, const HeldAnswer& b) { return a.start < b.start; }),
+                        answer);
+        } else {
+            running = writer.Send(delivery.bytes, start, baud);
+        }
     }
     if (options_.onRequest)
         options_.onRequest(request);

@@ -13,11 +13,11 @@
 #include "instrument.h"
 #include "pseudo_terminal.h"
 #include "request.h"
+#include "request_framer.h"
 
 namespace pmv::sim {
 
 class LineWriter;
-struct Frame;
 
 struct SimOptions {
     uint32_t address = 1;        // device address answered to; requests for others stay unanswered
@@ -41,7 +41,7 @@ struct SimOptions {
 //
 // Line timing (baud > 0): the request is taken to have come over the line from the arrival of
 // its first byte, so its answer starts no earlier than that arrival + its length in byte times
-// + the turnaround (+ a Delay fault); the answer's bytes are then handed over one by one as
+// + the turnaround (+ a Delay or DelayApart fault); the answer's bytes are then handed over one by one as
 // they would arrive on the line.
 class Simulator {
 public:
@@ -98,8 +98,15 @@ public:
     void SetTurnaround(uint32_t ms);
 
 private:
+    // An answer of a DelayApart fault, due at start.
+    struct HeldAnswer {
+        Clock::time_point start;
+        std::string bytes;
+        uint32_t baud;
+    };
+
     void Serve();
-    bool Handle(const Frame& frame, const LineWriter& writer);
+    bool Handle(const Frame& frame, const LineWriter& writer, std::vector<HeldAnswer>& held);
 
     mutable std::mutex mutex_;  // guards everything below but the thread and the descriptors
     SimOptions options_;

@@ -233,8 +233,11 @@ TEST_F(PmvctlTest, RawRegistersSerialAndServiceCommands)
     EXPECT_EQ(out_, "Заводской номер: 1234\nТип: 047\nДата изготовления: 28.11.2009\n");
     EXPECT_EQ(Run({"serial", "--set", "70000", "47", "28.11.2009"}), 23);
 
-    EXPECT_EQ(Run({"factory-reset"}), 0);
+    EXPECT_EQ(Run({"factory-reset"}), cli::kNotConfirmedStatus);
     EXPECT_EQ(simulator_.FactoryResetCount(), 0) << "no terminal and no --yes: the answer is No";
+    EXPECT_EQ(Run({"factory-reset", "--no"}), cli::kNotConfirmedStatus);
+    EXPECT_EQ(Run({"factory-reset"}, "н\n"), cli::kNotConfirmedStatus);
+    EXPECT_EQ(simulator_.FactoryResetCount(), 0);
     EXPECT_EQ(Run({"factory-reset"}, "д\n"), 0);
     EXPECT_EQ(simulator_.FactoryResetCount(), 1);
     EXPECT_EQ(Run({"factory-reset", "--yes"}), 0);
@@ -374,6 +377,93 @@ TEST_F(PmvctlTest, CalibrateFindsTheTrueCoefficientAndKeepsItInTheProfile)
     EXPECT_EQ(Run({"calibrate", "3", "ku10", "c.prf"}), cli::kUsageStatus);
     EXPECT_EQ(Run({"calibrate", "1", "ku", "c.prf"}), cli::kUsageStatus);
     EXPECT_EQ(Run({"calibrate", "1", "ref", "missing.prf"}), 14);
+}
+
+// Nothing goes into the instrument from a file that is not there or holds no profile.
+TEST_F(PmvctlTest, MissingOrForeignFilesAreNeverWrittenIntoTheInstrument)
+{
+    test::WriteFileBytes(dir_.file("empty.prf"), "");
+    test::WriteFileBytes(dir_.file("junk.prf"), std::string("\x7F" "ELF\x02\x01\x01\0\0\r\n[\xFF\xFE]\n=", 18));
+    test::WriteFileBytes(dir_.file("paper.pdf"), "%PDF-1.4\n1 0 obj\n<< /Type /Catalog >>\nendobj\n");
+    for (const char* name : {"mistyped.prf", "empty.prf", "junk.prf", "paper.pdf"}) {
+        EXPECT_EQ(Run({"write", "--yes", name}), 14) << name;
+        EXPECT_NE(err_.find(name), std::string::npos) << err_;
+        EXPECT_EQ(Run({"calib", "write", "1", name}), 14) << name;
+        EXPECT_NE(err_.find(name), std::string::npos) << err_;
+    }
+    EXPECT_TRUE(simulator_.Transcript().empty());
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("mistyped.prf")));
+}
+
+TEST_F(PmvctlTest, OddProfilePathsGive14)
+{
+    std::filesystem::create_symlink("loop-b.prf", dir_.file("loop-a.prf"));
+    std::filesystem::create_symlink("loop-a.prf", dir_.file("loop-b.prf"));
+    const std::string tooLong(300, 'n');
+    for (const std::string& path : {std::string("loop-a.prf"), tooLong + ".prf", std::string("no-folder/x.prf")}) {
+        EXPECT_EQ(Run({"read", path}), 14) << path;
+        EXPECT_NE(err_.find(path), std::string::npos) << err_;
+        EXPECT_EQ(Run({"write", "--yes", path}), 14) << path;
+        EXPECT_EQ(Run({"calib", "write", "2", path}), 14) << path;
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_.file("loop-a.prf")));
+}
+
+// The profile is read where it is, not through a copy: a read-only file works, nothing is left
+// in the temporary folder, and a message names the user's file.
+TEST_F(PmvctlTest, ProfilesAreReadInPlaceAndWriteBacksStayInMemory)
+{
+    const auto temporaries = [] {
+        size_t n = 0;
+        for (const auto& e : std::filesystem::directory_iterator(std::filesystem::temp_directory_path()))
+            n += e.path().filename().string().starts_with("pmvctl-");
+        return n;
+    };
+    const size_t before = temporaries();
+    const std::string text = "[CH1]\r\nth1=42.25\r\n";
+    test::WriteFileBytes(dir_.file("ro.prf"), text);
+    std::filesystem::permissions(dir_.file("ro.prf"), std::filesystem::perms::owner_read);
+    ASSERT_EQ(Run({"write", "--yes", "ro.prf"}), 0) << err_;
+    EXPECT_FLOAT_EQ(simulator_.FloatRegister(2, 29), 42.25f);
+    EXPECT_EQ(Run({"calib", "write", "1", "ro.prf"}), 0) << err_;
+    EXPECT_EQ(test::ReadFileBytes(dir_.file("ro.prf")), text) << "no write-back reached the file";
+    EXPECT_EQ(temporaries(), before);
+
+    EXPECT_EQ(Run({"read", "no-folder/p.prf"}), 14);
+    EXPECT_NE(err_.find("Unable to write to no-folder/p.prf"), std::string::npos) << err_;
+}
+
+TEST_F(PmvctlTest, SetReadsTheRegisterBack)
+{
+    sim::Fault wrong{sim::Fault::Kind::WrongReadBack};
+    wrong.count = -1;
+    simulator_.InjectFault(wrong);
+    EXPECT_EQ(Run({"set", "2", "byte", "4", "7"}), 15);
+    EXPECT_EQ(Run({"set", "2", "long", "29", "f:3.5"}), 15);
+    EXPECT_EQ(Run({"set", "2", "long", "30", "0x12345678"}), 15);
+    simulator_.ClearFaults();
+
+    sim::Fault hello{sim::Fault::Kind::RawAnswer};
+    hello.count = -1;
+    hello.raw = "hello\r";
+    simulator_.InjectFault(hello);
+    EXPECT_NE(Run({"set", "2", "byte", "4", "7"}), 0);
+    EXPECT_NE(Run({"set", "2", "long", "30", "5"}), 0);
+    simulator_.ClearFaults();
+    EXPECT_EQ(Run({"set", "2", "long", "30", "0x12345678"}), 0) << err_;
+    EXPECT_EQ(simulator_.Register(2, 3, 30), 0x12345678u);
+}
+
+TEST_F(PmvctlTest, ValuesAndOptionsThatMakeNoSenseAreRefused)
+{
+    for (const char* value : {"f:nan", "f:inf", "f:-inf", "f:1e50"})
+        EXPECT_EQ(Run({"set", "2", "long", "29", value}), cli::kUsageStatus) << value;
+    test::WriteFileBytes(dir_.file("p.prf"), "[CH1]\r\nth1=1\r\n");
+    EXPECT_EQ(Run({"read", "--groups", "", "p.prf"}), cli::kUsageStatus);
+    EXPECT_EQ(Run({"write", "--groups", ",", "p.prf"}), cli::kUsageStatus);
+    EXPECT_EQ(Run({"write", "--yes", "--no", "p.prf"}), cli::kUsageStatus);
+    EXPECT_EQ(Run({"factory-reset", "--no", "--yes"}), cli::kUsageStatus);
+    EXPECT_TRUE(simulator_.Transcript().empty());
 }
 
 }  // namespace
