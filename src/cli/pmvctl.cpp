@@ -1,6 +1,7 @@
 #include "pmvctl.h"
 
 #include "arguments.h"
+#include "report_commands.h"
 #include "binding/binding.h"
 #include "binding/commands.h"
 #include "session.h"
@@ -26,7 +27,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Использование: pmvctl [--port DEVICE] [--address N] [--baud N] COMMAND ...\n"
-    "Команды: read, write, get, set, serial, restart, factory-reset, calib, test; справка: pmvctl COMMAND --help\n";
+    "Команды: read, write, get, set, serial, restart, factory-reset, calib, test, passport, report; справка: pmvctl COMMAND --help\n";
 
 struct Command {
     const char* name;
@@ -36,6 +37,7 @@ struct Command {
     std::set<std::string> flagOptions;
     size_t minWords, maxWords;
     std::function<int(Session&, const Arguments&)> run;
+    bool (*needsLine)(const Arguments&) = nullptr;  // nullptr: always
 };
 
 int Usage(Console& console, const std::string& problem)
@@ -299,6 +301,13 @@ const std::vector<Command>& Commands()
          RunCalib},
         {"test", "mode on|off | all-on | all-off | select N | run [--count N]", "Проверка выходов прибора.",
          {"--count"}, {}, 1, 2, RunTest},
+        {"passport", "[--pdf FILE] [--text]",
+         "Читает настройки из прибора и выводит страничку в паспорт: текстом (по умолчанию) и/или в PDF.",
+         {"--pdf"}, {"--text"}, 0, 0, RunPassport},
+        {"report", "[--read] [--pdf FILE] [--text] PROFILE",
+         "Отчет по настройкам профиля; с --read сначала читает настройки и коэффициенты из прибора и при успехе "
+         "сохраняет их в профиль.",
+         {"--pdf"}, {"--read", "--text"}, 1, 1, RunReport, ReportNeedsLine},
     };
     return kCommands;
 }
@@ -360,8 +369,9 @@ int RunPmvctl(const std::vector<std::string>& args, Console& console)
     else if (parsed.Has("--no"))
         answer = false;
     Session session(console, answer);
-    if (const uint32_t code = session.Open(overrides))
-        return session.Finish(code);
+    if (!command->needsLine || command->needsLine(parsed))
+        if (const uint32_t code = session.Open(overrides))
+            return session.Finish(code);
     return command->run(session, parsed);
 }
 
