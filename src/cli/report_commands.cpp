@@ -7,8 +7,6 @@
 #include "reports/page_drawing.h"
 #include "reports/passport_page.h"
 
-#include <QDate>
-
 #include <algorithm>
 #include <filesystem>
 
@@ -22,12 +20,6 @@ public:
     void UnlockCommands() override {}
     void ShowControls(const ControlValues&) override {}
 };
-
-PrintDate Today()
-{
-    const QDate today = QDate::currentDate();
-    return {today.day(), today.month(), today.year()};
-}
 
 // The page as lines on stdout (also when no option asks for anything) and as a PDF file.
 int PutOut(Session& s, const Arguments& a, const Page& page, const std::vector<std::string>& text)

@@ -1,6 +1,7 @@
 #include "reports/page.h"
 
 #include <algorithm>
+#include <ctime>
 
 namespace pmv {
 
@@ -14,6 +15,14 @@ const PageTextBox* Page::TextBox(std::string_view name) const
 {
     const auto found = std::find_if(boxes.begin(), boxes.end(), [&](const PageTextBox& b) { return b.name == name; });
     return found == boxes.end() ? nullptr : &*found;
+}
+
+PrintDate Today()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return {local.tm_mday, local.tm_mon + 1, local.tm_year + 1900};
 }
 
 std::string DateText(int day, int month, int year)

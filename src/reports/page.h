@@ -67,6 +67,9 @@ struct PrintDate {
     int day = 0, month = 0, year = 0;
 };
 
+// Today's local date of the computer.
+PrintDate Today();
+
 // Day, month and year as numbers without leading zeros: "5.3.2024".
 std::string DateText(int day, int month, int year);
 
