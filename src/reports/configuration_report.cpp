@@ -10,7 +10,7 @@ namespace {
 constexpr PageFont kHeadingFont{FontFace::TimesNewRoman, 21, true};
 constexpr PageFont kMakerFont{FontFace::TimesNewRoman, 19, true};
 constexpr PageFont kLabelFont{FontFace::Arial, 10, false};
-constexpr PageFont kBoxFont{FontFace::Arial, 8, false};
+constexpr PageFont kBoxFont{FontFace::Arial, 9, false};
 
 struct Box {
     const char* name;
@@ -18,6 +18,16 @@ struct Box {
     int headingX, headingY;
     PageRect rect;
 };
+
+// Headings keep to their column: the left one ends at the vertical rule, the right one at the
+// right edge of the boxes.
+constexpr int kRuleX = 415;
+constexpr int kRightEdge = 852;
+
+constexpr int HeadingRoom(int x)
+{
+    return (x < kRuleX ? kRuleX : kRightEdge) - 6 - x;
+}
 
 // In the order of the report's text.
 constexpr std::array<Box, 7> kBoxes{{
@@ -132,7 +142,10 @@ Page BuildConfigurationReport(const SettingsModel& model, const PrintDate& date)
     Page page;
     page.orientation = PageOrientation::Portrait;
     page.emblems = {{44, 96, 113, 85}};
-    page.rules = {{415, 248, 415, 248 + 664}, {36, 636, 852, 636}, {36, 816, 852, 816}, {36, 1032, 852, 1032}};
+    page.rules = {{kRuleX, 248, kRuleX, 248 + 664},
+                  {36, 636, kRightEdge, 636},
+                  {36, 816, kRightEdge, 816},
+                  {36, 1032, kRightEdge, 1032}};
     page.labels = {
         {"maker", 184, 136, kMakerFont, "НПП Велтон"},
         {"device", 372, 176, kHeadingFont, "ПМВ 7701МП"},
@@ -143,7 +156,8 @@ Page BuildConfigurationReport(const SettingsModel& model, const PrintDate& date)
     for (size_t i = 0; i < kBoxes.size(); ++i) {
         const Box& box = kBoxes[i];
         if (box.heading)
-            page.labels.push_back({std::string(box.name) + "Heading", box.headingX, box.headingY, kHeadingFont, box.heading});
+            page.labels.push_back({std::string(box.name) + "Heading", box.headingX, box.headingY, kHeadingFont,
+                                   box.heading, HeadingRoom(box.headingX)});
         page.boxes.push_back({box.name, box.rect, kBoxFont, lines[i]});
     }
     return page;

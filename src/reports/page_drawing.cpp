@@ -6,6 +6,7 @@
 #include <QSaveFile>
 #include <QTextLayout>
 
+#include <algorithm>
 #include <cmath>
 #include <deque>
 
@@ -136,6 +137,30 @@ void PaintEmblem(QPainter& painter, const PageRect& r, double dotsPerInch)
     painter.restore();
 }
 
+// A layout that reaches beyond the sheet is drawn smaller, so that its right and bottom margins
+// equal its left and top ones; 1 for a layout that fits.
+double FitScale(const Page& page)
+{
+    QRectF extent;
+    const auto take = [&](double x, double y, double width, double height) {
+        extent |= QRectF(x, y, std::max(width, 1.0), std::max(height, 1.0));
+    };
+    for (const PageRect& r : page.frames)
+        take(r.x, r.y, r.width, r.height);
+    for (const PageRect& r : page.emblems)
+        take(r.x, r.y, r.width, r.height);
+    for (const PageTextBox& b : page.boxes)
+        take(b.rect.x, b.rect.y, b.rect.width, b.rect.height);
+    for (const PageLine& l : page.rules)
+        take(std::min(l.x1, l.x2), std::min(l.y1, l.y2), std::abs(l.x2 - l.x1), std::abs(l.y2 - l.y1));
+    for (const PageLabel& l : page.labels)
+        take(l.x, l.y, l.maxWidth, 0);
+    const QSizeF sheet = PageLayoutOf(page).fullRect(QPageLayout::Millimeter).size() / 25.4 * kUnitsPerInch;
+    const double needX = extent.right() + std::max(extent.left(), 0.0);
+    const double needY = extent.bottom() + std::max(extent.top(), 0.0);
+    return std::min({1.0, sheet.width() / needX, sheet.height() / needY});
+}
+
 }  // namespace
 
 QPageLayout PageLayoutOf(const Page& page)
@@ -151,7 +176,8 @@ void PaintPage(const Page& page, QPainter& painter)
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.scale(dotsPerInch / kUnitsPerInch, dotsPerInch / kUnitsPerInch);
+    const double scale = dotsPerInch / kUnitsPerInch * FitScale(page);
+    painter.scale(scale, scale);
     painter.setPen(QPen(Qt::black, 1));
     painter.setBrush(Qt::NoBrush);
     for (const PageRect& r : page.frames)
@@ -191,7 +217,7 @@ std::optional<std::string> WritePagePdf(const Page& page, const std::string& pat
 
 QImage RenderPageImage(const Page& page, double dotsPerInch)
 {
-    const QSizeF inches = PageLayoutOf(page).fullRect(QPageLayout::Inch).size();
+    const QSizeF inches = PageLayoutOf(page).fullRect(QPageLayout::Millimeter).size() / 25.4;
     QImage image(static_cast<int>(std::lround(inches.width() * dotsPerInch)),
                  static_cast<int>(std::lround(inches.height() * dotsPerInch)), QImage::Format_RGB32);
     const int dotsPerMeter = static_cast<int>(std::lround(dotsPerInch / 0.0254));
