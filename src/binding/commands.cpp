@@ -3,8 +3,12 @@
 #include "binding/binding.h"
 #include "binding/entry_checks.h"
 #include "binding/write_checks.h"
+#include "device/calibration_coefficients.h"
 #include "device/device_settings.h"
 #include "link/error_codes.h"
+
+#include <array>
+#include <utility>
 
 namespace pmv {
 namespace {
@@ -79,6 +83,53 @@ uint32_t WriteSelected(CommandContext& context)
 {
     BeginCommand(context, false);
     return WriteGroups(context);
+}
+
+uint32_t ReadForPassport(CommandContext& c)
+{
+    c.device.progress.DiscardEscape();
+    c.host.LockCommands();
+    SettingsModel& m = c.device.model;
+    const std::array<int32_t*, 4> flags{&m.channel[0].select, &m.channel[1].select, &m.rele.select,
+                                        &m.general.gen_select};
+    std::array<int32_t, 4> kept{};
+    for (size_t i = 0; i < flags.size(); ++i)
+        kept[i] = std::exchange(*flags[i], 1);
+    uint32_t code = ReadDeviceSettings(c.device);
+    for (size_t i = 0; i < flags.size(); ++i)
+        *flags[i] = kept[i];
+    if (code == kOk)
+        code = ReadProductionDate(c.device);
+    if (code != kOk) {
+        ShowResult(c, code);
+        c.host.UnlockCommands();
+        return code;
+    }
+    c.host.UnlockCommands();
+    ShowSettings(m, c.portNumber, c.controls);
+    c.host.ShowControls(c.controls);
+    return kOk;
+}
+
+uint32_t ReadForReport(CommandContext& c)
+{
+    BeginCommand(c, true);
+    GatherSettings(c.controls, c.device.model, c.messages);
+    c.host.LockCommands();
+    uint32_t first = ReadDeviceSettings(c.device);
+    ShowResult(c, first);
+    bool stopped = first == kStoppedByUser;
+    for (uint32_t ch = 0; ch < 2 && !stopped; ++ch) {
+        const uint32_t code = ReadCalibrationCoefficients(c.device, ch);
+        ShowResult(c, code);
+        if (first == kOk)
+            first = code;
+        stopped = code == kStoppedByUser;
+    }
+    c.host.UnlockCommands();
+    ShowSettings(c.device.model, c.portNumber, c.controls);
+    c.host.ShowControls(c.controls);
+    return first;
 }
 
 }  // namespace pmv

@@ -52,4 +52,18 @@ uint32_t ReadSelected(CommandContext& context);  // "Прочитать выбр
 uint32_t WriteAll(CommandContext& context);       // "Записать все": selects all four groups first
 uint32_t WriteSelected(CommandContext& context);  // "Записать выбранное"
 
+// The reading part of "Генерируем страничку в паспорт": forgets an earlier Esc, locks, reads
+// every group (the four group flags set for the read and put back after it, the boxes
+// untouched) and the production date, unlocks, then ShowSettings and ShowControls. Nothing is
+// gathered first: unwritten edits give way to the values read. A failure shows its message,
+// unlocks and is returned: the page is then not made.
+uint32_t ReadForPassport(CommandContext& context);
+
+// The reading part of "Считываем из прибора настройки и генерируем отчет": selects all four
+// groups as "Прочитать все" does, GatherSettings, lock, ReadDeviceSettings and the calibration
+// coefficients of both channels, unlock, ShowSettings and ShowControls. Each failure shows its
+// message and the next read goes on, except after Esc (code 20), which ends the reading. Returns
+// the first failure, 0 when every read succeeded; the report is made either way.
+uint32_t ReadForReport(CommandContext& context);
+
 }  // namespace pmv

@@ -4,6 +4,7 @@
 #include "calibrate.h"
 #include "history_command.h"
 #include "monitor_command.h"
+#include "report_commands.h"
 #include "binding/binding.h"
 #include "binding/commands.h"
 #include "binding/history_records.h"
@@ -33,7 +34,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Использование: pmvctl [--port DEVICE] [--address N] [--baud N] COMMAND ...\n"
-    "Команды: read, write, diff, get, set, serial, restart, factory-reset, calib, calibrate, test, monitor, history; справка: pmvctl COMMAND --help\n";
+    "Команды: read, write, diff, get, set, serial, restart, factory-reset, calib, calibrate, test, passport, report, monitor, history; справка: pmvctl COMMAND --help\n";
 
 struct Command {
     const char* name;
@@ -43,8 +44,13 @@ struct Command {
     std::set<std::string> flagOptions;
     size_t minWords, maxWords;
     std::function<int(Session&, const Arguments&)> run;
-    bool needsLine = true;  // false: runs without opening the port
+    bool (*needsLine)(const Arguments&) = nullptr;  // nullptr: always
 };
+
+bool NeverNeedsLine(const Arguments&)
+{
+    return false;
+}
 
 int Usage(Console& console, const std::string& problem)
 {
@@ -443,7 +449,14 @@ const std::vector<Command>& Commands()
         {"calibrate", kCalibrateUsage, kCalibrateHelp, {}, {"--yes", "--no"}, 3, 3, RunCalibrate},
         {"test", "mode on|off | all-on | all-off | select N | run [--count N]", "Проверка выходов прибора.",
          {"--count"}, {}, 1, 2, RunTest},
-        {"history", kHistoryUsage, kHistoryHelp, {"--from", "--to"}, {"--csv"}, 0, 1, RunHistory, false},
+        {"passport", "[--pdf FILE] [--text]",
+         "Читает настройки из прибора и выводит страничку в паспорт: текстом (по умолчанию) и/или в PDF.",
+         {"--pdf"}, {"--text"}, 0, 0, RunPassport},
+        {"report", "[--read] [--pdf FILE] [--text] PROFILE",
+         "Отчет по настройкам профиля; с --read сначала читает настройки и коэффициенты из прибора и при успехе "
+         "сохраняет их в профиль.",
+         {"--pdf"}, {"--read", "--text"}, 1, 1, RunReport, ReportNeedsLine},
+        {"history", kHistoryUsage, kHistoryHelp, {"--from", "--to"}, {"--csv"}, 0, 1, RunHistory, NeverNeedsLine},
         {"monitor", kMonitorUsage, kMonitorHelp, {"--interval", "--count"}, {"--csv"}, 0, 0, RunMonitor},
     };
     return kCommands;
@@ -508,7 +521,7 @@ int RunPmvctl(const std::vector<std::string>& args, Console& console)
     else if (parsed.Has("--no"))
         answer = false;
     Session session(console, answer);
-    if (command->needsLine)
+    if (!command->needsLine || command->needsLine(parsed))
         if (const uint32_t code = session.Open(overrides))
             return session.Finish(code);
     return command->run(session, parsed);

@@ -7,6 +7,9 @@
 #include "model/factory_profiles.h"
 #include "model/profile.h"
 #include "live_values_page.h"
+#include "report_preview.h"
+#include "reports/configuration_report.h"
+#include "reports/passport_page.h"
 #include "window_layout.h"
 
 #include <QAction>
@@ -29,7 +32,6 @@
 #include <QTextEdit>
 
 #include <array>
-#include <utility>
 
 namespace pmv {
 namespace {
@@ -130,6 +132,7 @@ TForm1::TForm1(const WindowOptions& options)
     file->setObjectName("N1");
     file->addAction(QString::fromUtf8("Прочитать из файла настройки прибора"))->setObjectName("N2");
     file->addAction(QString::fromUtf8("Сохранить настройки прибора в файл"))->setObjectName("N3");
+    AddReportsMenu(*menuBar());
     service_ = new ServiceMenu({*this, device_, messages_, [this] { GatherSettings(); }, [this] { ShowSettings(); },
                                 [this] { return busy_; }, [this](bool busy) { SetBusy(busy); }},
                                options.service);
@@ -182,6 +185,9 @@ void TForm1::ConnectHandlers()
 
     connect(findChild<QAction*>("N2"), &QAction::triggered, this, [this] { N2Click(); });
     connect(findChild<QAction*>("N3"), &QAction::triggered, this, [this] { N3Click(); });
+    connect(findChild<QAction*>("ReportAction"), &QAction::triggered, this, [this] { Button40Click(); });
+    connect(findChild<QAction*>("ReadReportAction"), &QAction::triggered, this, [this] { Button41Click(); });
+    connect(findChild<QAction*>("PassportAction"), &QAction::triggered, this, [this] { Button42Click(); });
     connect(Control<QTabWidget>("TabbedNotebook1"), &QTabWidget::currentChanged, this,
             [this] { TabbedNotebook1Change(); });
 
@@ -453,6 +459,7 @@ void TForm1::SetBusy(bool busy)
         findChild<QAction*>(name)->setEnabled(!busy);
     if (!busy && std::exchange(closeRequested_, false))
         QTimer::singleShot(0, this, &QWidget::close);
+    findChild<QMenu*>("ReportsMenu")->setEnabled(!busy);
 }
 
 // ---- Handlers ----
@@ -631,39 +638,40 @@ void TForm1::bcCalendar1Change()
     ShowSettings();
 }
 
+void TForm1::Button40Click()
+{
+    if (busy_)
+        return;
+    ShowReportPreview(BuildConfigurationReport(model_, Today()), *this);
+}
+
+void TForm1::Button41Click()
+{
+    if (busy_)
+        return;
+    {
+        Operation operation(*this);
+        controls_ = TakeControls();
+        CommandContext context{device_, messages_, *this, controls_, port_.settings().Number};
+        ReadForReport(context);
+    }
+    ShowReportPreview(BuildConfigurationReport(model_, Today()), *this);
+}
+
 void TForm1::Button42Click()
 {
     if (busy_)
         return;
-    Operation operation(*this);
-    progress_.DiscardEscape();
-    RepaintNow();
-    LockCommands();
-
-    // The passport needs every group; the user's selection comes back afterwards.
-    const std::array<int32_t*, 4> flags{&model_.channel[0].select, &model_.channel[1].select, &model_.rele.select,
-                                        &model_.general.gen_select};
-    std::array<int32_t, 4> kept{};
-    for (size_t i = 0; i < flags.size(); ++i)
-        kept[i] = std::exchange(*flags[i], 1);
-    const auto restoreFlags = [&] {
-        for (size_t i = 0; i < flags.size(); ++i)
-            *flags[i] = kept[i];
-    };
-    if (const uint32_t code = ReadDeviceSettings(device_); code != kOk) {
-        restoreFlags();
-        ShowOperationError(code);
-        return;
+    {
+        Operation operation(*this);
+        RepaintNow();
+        CommandContext context{device_, messages_, *this, controls_, port_.settings().Number};
+        const uint32_t code = ReadForPassport(context);
+        RepaintNow();
+        if (code != kOk)
+            return;
     }
-    restoreFlags();
-    if (const uint32_t code = ReadProductionDate(device_); code != kOk) {
-        ShowOperationError(code);
-        return;
-    }
-    RepaintNow();
-    UnlockCommands();
-    ShowSettings();
-    RepaintNow();
+    ShowReportPreview(BuildPassportPage(model_, Today()), *this);
 }
 
 }  // namespace pmv

@@ -117,6 +117,8 @@ private:
     void ComboBox25Change(int position);
     void ComboBox26Change(int position);
     void bcCalendar1Change();
+    void Button40Click();
+    void Button41Click();
     void Button42Click();
 
     KeyWatch keys_;

@@ -8,6 +8,7 @@
 #include "device/register_map.h"
 #include "link/error_codes.h"
 #include "model/factory_profiles.h"
+#include "model/number_format.h"
 #include "model/profile.h"
 
 #include <filesystem>
@@ -216,6 +217,85 @@ TEST_F(Commands, AReadErrorStillShowsTheGroupsReadBeforeIt)
     EXPECT_EQ(controls.ComboBox1, 9);
     EXPECT_EQ(controls.Edit1, "1300.0000") << "the range of the sensor read";
     EXPECT_EQ(controls.ComboBox7, channel2Type);
+}
+
+// ---- The reading parts of the passport page and the configuration report ----
+
+sim::Fault Refusal(regs::Register reg, int count = -1)
+{
+    sim::Fault refuse{sim::Fault::Kind::Status};
+    refuse.count = count;
+    refuse.status = 0x0003;
+    refuse.bank = static_cast<int>(reg.bank);
+    refuse.memType = static_cast<int>(reg.memoryType);
+    refuse.reg = static_cast<int>(reg.number);
+    return refuse;
+}
+
+TEST_F(Commands, PassportReadsEveryGroupAndPutsTheSelectionBack)
+{
+    Open("PMV7700.prf");
+    model.channel[0].select = 0;
+    model.channel[1].select = 1;
+    model.rele.select = 0;
+    model.general.gen_select = 0;
+    controls.Edit5 = "1";  // not gathered: the value read replaces it
+    simulator->SetFloatRegister(2, static_cast<int>(regs::Th1(0).number), 77.5f);
+    simulator->SetRegister(2, 1, static_cast<int>(regs::kMadeMonth.number), 11);
+
+    ASSERT_EQ(ReadForPassport(context), 0u);
+    EXPECT_TRUE(messages.boxes.empty());
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"lock", "unlock", "show"}));
+    EXPECT_EQ(model.channel[0].select, 0);
+    EXPECT_EQ(model.channel[1].select, 1);
+    EXPECT_EQ(model.rele.select, 0);
+    EXPECT_EQ(model.general.gen_select, 0);
+    EXPECT_EQ(controls.Edit5, FormatNumber(77.5f));
+    EXPECT_EQ(model.made_month, 11);
+    EXPECT_EQ(model.general.proc_ver, 1) << "the general group was read although not selected";
+}
+
+TEST_F(Commands, PassportStopsAtAFailedReadWithTheSelectionBack)
+{
+    Open("PMV7700.prf");
+    model.channel[1].select = 0;
+    simulator->InjectFault(Refusal(regs::Dat(1)));
+    const uint32_t code = ReadForPassport(context);
+    ASSERT_NE(code, 0u);
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{FindErrorMessage(code)->text}));
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"lock", "unlock"})) << "nothing shown";
+    EXPECT_EQ(model.channel[1].select, 0);
+    EXPECT_EQ(model.channel[0].select, 1);
+
+    simulator->ClearFaults();
+    messages.boxes.clear();
+    simulator->InjectFault(Refusal(regs::kMadeDay));
+    EXPECT_EQ(ReadForPassport(context), code) << "the production date is read after the settings";
+    EXPECT_EQ(messages.boxes.size(), 1u);
+}
+
+TEST_F(Commands, ReportReadGoesOnPastFailuresButNotPastEsc)
+{
+    Open("PMV7700.prf");
+    simulator->SetFloatRegister(2, static_cast<int>(regs::Uref(1).number), 12.5f);
+    simulator->InjectFault(Refusal(regs::Uref(0)));
+    const uint32_t code = ReadForReport(context);
+    ASSERT_NE(code, 0u);
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{FindErrorMessage(code)->text}));
+    EXPECT_FLOAT_EQ(model.channel[1].uref, 12.5f) << "channel 2 read after channel 1 failed";
+    EXPECT_TRUE(controls.CheckBox1 && controls.CheckBox2 && controls.CheckBox3 && controls.CheckBox10);
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"show", "lock", "unlock", "show"}));
+
+    // Esc during the settings: the message of code 20, and no calibration read afterwards.
+    simulator->ClearFaults();
+    simulator->ClearTranscript();
+    messages.boxes.clear();
+    progress.queries = 0;
+    progress.escapeAtQuery = 3;  // the first query is the command's own DiscardEscape
+    ASSERT_EQ(ReadForReport(context), 20u);
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{FindErrorMessage(20)->text}));
+    for (const sim::Request& r : simulator->Transcript())
+        EXPECT_FALSE(r.memType == 3 && r.reg == static_cast<int>(regs::Uref(0).number)) << r.text;
 }
 
 }  // namespace

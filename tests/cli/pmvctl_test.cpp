@@ -466,5 +466,98 @@ TEST_F(PmvctlTest, ValuesAndOptionsThatMakeNoSenseAreRefused)
     EXPECT_TRUE(simulator_.Transcript().empty());
 }
 
+// ---- passport and report ----
+
+std::vector<std::string> SplitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+TEST_F(PmvctlTest, PassportTextOfTheSimulatedInstrument)
+{
+    // The accuracy figure comes from the window's profile.
+    test::WriteFileBytes(dir_.file("recent.prf"), "[Dat_bound17]\r\npogr=0.1\r\n");
+    simulator_.SetRegister(2, 1, 3, 0);    // one channel
+    simulator_.SetRegister(2, 1, 325, 1);  // relay masks in force
+    simulator_.SetRegister(2, 1, 6, 0x20);  // rel0_msk0: valve direction only
+    simulator_.SetRegister(2, 1, 18, 11);
+    ASSERT_EQ(Run({"passport"}), 0) << err_;
+    const std::vector<std::string> lines = SplitLines(out_);
+    ASSERT_GE(lines.size(), 20u) << out_;
+    EXPECT_TRUE(lines[0].starts_with("Дата печати ")) << lines[0];
+    EXPECT_EQ(lines[1], "Прибор ПМВ7700/01Н номер 047-1234 дата изг. 15.11.2024");
+    EXPECT_EQ(lines[2], "Конфигурация прибора:");
+    EXPECT_EQ(lines[3], "Тип прибора : ПМВ 7700/01 Н");
+    const auto has = [&](const char* line) { return std::find(lines.begin(), lines.end(), line) != lines.end(); };
+    EXPECT_TRUE(has("Пределы допустимой основной погрешности :   0.1000 %"));
+    EXPECT_TRUE(has("Реле 1 выбирает направление привода задвижки"));
+    EXPECT_TRUE(has("при срабатывании - задвижка открывается"));
+    EXPECT_EQ(test::ReadFileBytes(dir_.file("recent.prf")), "[Dat_bound17]\r\npogr=0.1\r\n") << "read, not changed";
+
+    const std::string text = out_;
+    ASSERT_EQ(Run({"passport", "--text"}), 0);
+    EXPECT_EQ(SplitLines(out_).size(), lines.size());
+
+    sim::Fault refuse{sim::Fault::Kind::Status};
+    refuse.count = -1;
+    refuse.status = 0x0006;
+    refuse.bank = 2, refuse.memType = 1, refuse.reg = 17;  // the production day
+    simulator_.InjectFault(refuse);
+    EXPECT_EQ(Run({"passport"}), 3);
+    EXPECT_EQ(out_, "") << "a failed read makes no page";
+    EXPECT_NE(err_.find("(ERR 3)"), std::string::npos) << err_;
+}
+
+TEST_F(PmvctlTest, ReportOfAProfileNeedsNoInstrument)
+{
+    test::WriteFileBytes(dir_.file("r.prf"), "[CH1]\r\nver_rel_proc=1\r\nuse=1\r\n[CH2]\r\nver_rel_proc=0\r\n"
+                                              "[RELE]\r\nrel0_msk0=4\r\n[GEN]\r\nproc_ver=3\r\n[ERR]\r\nerr_ver=0\r\n");
+    const std::string before = test::ReadFileBytes(dir_.file("r.prf"));
+    ASSERT_EQ(RunRaw({"--port", "/nonexistent", "report", "r.prf"}), 0) << err_;
+    EXPECT_EQ(test::ReadFileBytes(dir_.file("r.prf")), before);
+    const std::vector<std::string> lines = SplitLines(out_);
+    ASSERT_GE(lines.size(), 5u);
+    EXPECT_EQ(lines[0], "Прибор номер  047-0");
+    EXPECT_TRUE(lines[1].starts_with("Дата "));
+    EXPECT_EQ(lines[2], "Канал 1");
+    EXPECT_EQ(lines[3], "Канал выключен из работы");
+    // The profile's relay logic as it stands: channel 2's 0 is not turned into 1 by a gather.
+    const auto at = [&](const char* line) { return std::find(lines.begin(), lines.end(), line) - lines.begin(); };
+    EXPECT_EQ(at("Управление реле в канале 1") + 3, at("Управление реле в канале 2"));
+    EXPECT_EQ(lines[static_cast<size_t>(at("Управление реле в канале 1")) + 2], "Реле 1 сработает от обрывом канала 1");
+    EXPECT_EQ(at("Градуировка канала 1"), at("Управление реле в канале 2") + 1);
+    EXPECT_EQ(lines.back(), "Упрощенная индикация ошибки") << "no channel count for a PID instrument";
+
+    EXPECT_EQ(RunRaw({"report", "missing.prf"}), 14);
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("missing.prf")));
+    EXPECT_EQ(RunRaw({"report"}), 64);
+}
+
+TEST_F(PmvctlTest, ReportAfterAReadSavesTheProfileOnlyWhenEveryReadSucceeded)
+{
+    test::WriteFileBytes(dir_.file("r.prf"), "[CH1]\r\ndat=5\r\n");
+    const std::string before = test::ReadFileBytes(dir_.file("r.prf"));
+    simulator_.SetFloatRegister(2, 18, 30.5f);  // uref of channel 2
+    sim::Fault refuse{sim::Fault::Kind::Status};
+    refuse.count = -1;
+    refuse.status = 0x0006;
+    refuse.bank = 2, refuse.memType = 3, refuse.reg = 17;  // uref of channel 1
+    simulator_.InjectFault(refuse);
+    EXPECT_EQ(Run({"report", "--read", "r.prf"}), 3);
+    EXPECT_NE(out_.find("UREF :  30.5000"), std::string::npos) << "the report is made all the same: " << out_;
+    EXPECT_NE(err_.find("(ERR 3)"), std::string::npos);
+    EXPECT_EQ(test::ReadFileBytes(dir_.file("r.prf")), before);
+
+    simulator_.ClearFaults();
+    ASSERT_EQ(Run({"report", "--read", "r.prf"}), 0) << err_;
+    const std::string profile = test::ReadFileBytes(dir_.file("r.prf"));
+    EXPECT_NE(profile.find("[CH1]\r\ndat=17\r\n"), std::string::npos) << profile;
+    EXPECT_NE(profile.find("uref= 30.5000\r\n"), std::string::npos) << profile;
+}
+
 }  // namespace
 }  // namespace pmv

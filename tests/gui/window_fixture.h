@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gui/main_window.h"
+#include "gui/report_preview.h"
 #include "sim/simulator.h"
 #include "temp_dir.h"
 
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -72,6 +74,36 @@ private:
         }
     }
 
+    QTimer timer_;
+};
+
+// Waits for the report preview to be shown modally, lets the test act on it, then closes it.
+class PreviewCatcher {
+public:
+    explicit PreviewCatcher(std::function<void(ReportPreview&)> act = {}) : act_(std::move(act))
+    {
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Catch(); });
+        timer_.start(5);
+    }
+
+    int shown = 0;
+
+private:
+    void Catch()
+    {
+        auto* preview = qobject_cast<ReportPreview*>(QApplication::activeModalWidget());
+        if (!preview || !preview->isVisible() || acting_)
+            return;
+        ++shown;
+        acting_ = true;
+        if (act_)
+            act_(*preview);
+        acting_ = false;
+        preview->reject();
+    }
+
+    std::function<void(ReportPreview&)> act_;
+    bool acting_ = false;
     QTimer timer_;
 };
 

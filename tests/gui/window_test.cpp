@@ -419,7 +419,9 @@ TEST_F(WindowTest, PassportButtonReadsEveryGroupAndKeepsTheSelection)
     simulator.SetRegister(2, 1, regs::kMadeMonth.number, 12);
     SetText("Edit17", "1");  // not written: the reading replaces it
 
+    PreviewCatcher preview;
     Click("Button42");
+    EXPECT_EQ(preview.shown, 1);
     EXPECT_TRUE(boxer.boxes.empty());
     EXPECT_EQ(Text("Edit17"), Number(55.5f));
     EXPECT_TRUE(Get<QLabel>("Panel79")->text().contains(QString::fromUtf8("Декабря")));

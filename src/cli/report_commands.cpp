@@ -1,0 +1,104 @@
+#include "report_commands.h"
+
+#include "binding/binding.h"
+#include "binding/commands.h"
+#include "model/profile.h"
+#include "reports/configuration_report.h"
+#include "reports/page_drawing.h"
+#include "reports/passport_page.h"
+
+#include <algorithm>
+
+namespace pmv::cli {
+namespace {
+
+// Nothing to lock or repaint on a terminal.
+class TerminalHost : public CommandHost {
+public:
+    void LockCommands() override {}
+    void UnlockCommands() override {}
+    void ShowControls(const ControlValues&) override {}
+};
+
+// The page as lines on stdout (also when no option asks for anything) and as a PDF file.
+int PutOut(Session& s, const Arguments& a, const Page& page, const std::vector<std::string>& text)
+{
+    const bool pdf = a.options.count("--pdf") != 0;
+    if (a.Has("--text") || !pdf)
+        for (const std::string& line : text)
+            std::fprintf(s.console.out, "%s\n", line.c_str());
+    if (pdf)
+        if (const auto failure = WritePagePdf(page, a.options.at("--pdf"))) {
+            std::fprintf(s.console.err, "%s\n", failure->c_str());
+            return Session::kFileFailure;
+        }
+    return 0;
+}
+
+int FileFailure(Session& s, const std::string& message)
+{
+    std::fprintf(s.console.err, "%s\n", message.c_str());
+    return Session::kFileFailure;
+}
+
+}  // namespace
+
+int RunPassport(Session& s, const Arguments& a)
+{
+    // The accuracy figures and whatever the reads do not fill come from the window's profile.
+    std::string error;
+    if (!LoadProfileUnchanged(RecentProfilePath(), s.model, false, error))
+        return FileFailure(s, error);
+    const int32_t port = s.port.settings().Number;
+    ControlValues controls;
+    TerminalHost host;
+    CommandContext context{s.device, s.messages, host, controls, port};
+    if (const uint32_t code = ReadForPassport(context))
+        return static_cast<int>(code);
+    s.progress.HideProgressPanel();
+    const Page page = BuildPassportPage(s.model, Today());
+    return PutOut(s, a, page, PassportText(page));
+}
+
+int RunReport(Session& s, const Arguments& a)
+{
+    const std::string& path = a.words[0];
+    const bool read = a.Has("--read");
+    // A report of a mistyped name would show the defaults of a new profile as if they were its own.
+    std::string error;
+    const auto description = LoadProfileUnchanged(path, s.model, !read, error);
+    if (!description)
+        return FileFailure(s, error);
+    if (!read) {
+        const Page page = BuildConfigurationReport(s.model, Today());
+        return PutOut(s, a, page, ConfigurationReportText(page));
+    }
+    const int32_t port = s.port.settings().Number;
+    ControlValues controls;
+    ShowSettings(s.model, port, controls);
+    TerminalHost host;
+    CommandContext context{s.device, s.messages, host, controls, port};
+    const uint32_t code = ReadForReport(context);
+    s.progress.HideProgressPanel();
+    // The report shows the model as the window would, before the profile's gather changes it.
+    const Page page = BuildConfigurationReport(s.model, Today());
+    const int status = PutOut(s, a, page, ConfigurationReportText(page));
+    if (code != 0)
+        return static_cast<int>(code);
+    GatherSettings(controls, s.model, s.messages);
+    if (const auto failure = SaveProfile(path, s.model, *description))
+        return FileFailure(s, *failure);
+    return status;
+}
+
+bool ReportNeedsLine(const Arguments& a)
+{
+    return a.Has("--read");
+}
+
+bool NeedsPageDrawing(const std::vector<std::string>& args)
+{
+    return std::find(args.begin(), args.end(), "--pdf") != args.end();
+}
+
+}  // namespace pmv::cli

@@ -1,0 +1,48 @@
+#include "reports/report_values.h"
+
+#include "binding/control_values.h"
+#include "model/number_format.h"
+
+#include <cstdio>
+
+namespace pmv {
+
+std::string Value(float value)
+{
+    return FormatNumber(value);
+}
+
+std::string Value(int32_t value)
+{
+    return std::to_string(value);
+}
+
+std::string SensorName(int32_t dat)
+{
+    if (dat < 0 || dat >= kSensorCount)
+        return Value(dat);
+    return kSensorTypes[static_cast<size_t>(dat)].name;
+}
+
+std::string SetpointTypeName(int32_t type)
+{
+    if (type < 0 || type >= kSetpointTypeListSize)
+        return Value(type);
+    return kSetpointTypeItems[static_cast<size_t>(type)];
+}
+
+std::optional<float> AccuracyFigure(const SettingsModel& model, int32_t dat)
+{
+    if (dat < 0 || dat >= kSensorCount)
+        return std::nullopt;
+    return model.datBound[static_cast<size_t>(dat)].pogr;
+}
+
+std::string InstrumentNumber(const SettingsModel& model)
+{
+    char type[16];
+    std::snprintf(type, sizeof type, "%03u", static_cast<unsigned>(model.general.otk_type));
+    return std::string(type) + "-" + Value(256 * model.serial_hi + model.serial_lo);
+}
+
+}  // namespace pmv

@@ -1,0 +1,128 @@
+#include "temp_dir.h"
+
+#include "reports/configuration_report.h"
+#include "reports/page_drawing.h"
+#include "reports/passport_page.h"
+
+#include <QImage>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace pmv {
+namespace {
+
+constexpr double kUnitsPerInch = 96;
+
+// The output of a poppler tool on a file; empty when it cannot run.
+std::string Poppler(const char* tool, const std::string& path)
+{
+    QProcess process;
+    QStringList arguments{QString::fromStdString(path)};
+    if (std::string(tool) == "pdftotext")
+        arguments << "-";
+    process.start(tool, arguments);
+    if (!process.waitForFinished(20000) || process.exitCode() != 0)
+        return {};
+    return process.readAllStandardOutput().toStdString();
+}
+
+// Whether any pixel of the report-unit rectangle is not white.
+bool Inked(const QImage& image, int x, int y, int width, int height)
+{
+    for (int py = y; py < y + height; ++py)
+        for (int px = x; px < x + width; ++px)
+            if (image.pixelColor(px, py) != Qt::white)
+                return true;
+    return false;
+}
+
+SettingsModel TwoChannelInstrument()
+{
+    SettingsModel m;
+    m.general.proc_ver = 1;
+    m.general.otk_type = 47;
+    m.serial_hi = 4;
+    m.serial_lo = 210;
+    m.made_day = 15;
+    m.made_month = 3;
+    m.made_year = 2024;
+    m.rele.rel0_msk0 = 0x01;
+    return m;
+}
+
+TEST(PageDrawing, PdfOfThePassportHoldsItsTitleAndRelayLines)
+{
+    test::TempDir dir;
+    const std::string path = dir.file("passport.pdf");
+    ASSERT_EQ(WritePagePdf(BuildPassportPage(TwoChannelInstrument(), {1, 2, 2025}), path), std::nullopt);
+
+    const std::string text = Poppler("pdftotext", path);
+    ASSERT_FALSE(text.empty()) << "pdftotext (poppler-utils) is needed";
+    EXPECT_NE(text.find("Прибор ПМВ7703Н номер 047-1234 дата изг. 15.3.2024"), std::string::npos) << text;
+    EXPECT_NE(text.find("Реле 1 сработает от уставки 1 канала 1"), std::string::npos) << text;
+    EXPECT_NE(text.find("Дата печати 1.2.2025"), std::string::npos);
+    EXPECT_NE(Poppler("pdfinfo", path).find("842 x 595 pts (A4)"), std::string::npos);
+}
+
+TEST(PageDrawing, PdfOfTheReportIsAPortraitSheet)
+{
+    test::TempDir dir;
+    const std::string path = dir.file("report.pdf");
+    ASSERT_EQ(WritePagePdf(BuildConfigurationReport(TwoChannelInstrument(), {1, 2, 2025}), path), std::nullopt);
+    EXPECT_NE(Poppler("pdfinfo", path).find("595 x 842 pts (A4)"), std::string::npos);
+    EXPECT_NE(Poppler("pdftotext", path).find("Градуировка канала 2"), std::string::npos);
+}
+
+TEST(PageDrawing, UnwritablePdfIsReportedAndLeavesNoFile)
+{
+    test::TempDir dir;
+    const std::string path = dir.file("missing/report.pdf");
+    EXPECT_EQ(WritePagePdf(BuildConfigurationReport({}, {1, 2, 2025}), path), "Unable to write to " + path);
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST(PageDrawing, TextBoxShrinksItsLinesToFitAndNeverSpillsOver)
+{
+    Page page;
+    page.orientation = PageOrientation::Portrait;
+    PageTextBox box{"memo", {100, 100, 300, 200}, {FontFace::Arial, 11, false}, {}};
+    for (int i = 0; i < 15; ++i)
+        box.lines.push_back("Строка " + std::to_string(i) + " довольно длинного текста, который переносится по словам");
+    page.boxes.push_back(box);
+    QImage image = RenderPageImage(page, kUnitsPerInch);
+    ASSERT_EQ(image.size(), QSize(794, 1123));
+    EXPECT_TRUE(Inked(image, 100, 100, 300, 20));
+    // Smaller type brings the wrapped lines down to the bottom of the box.
+    EXPECT_TRUE(Inked(image, 100, 260, 300, 40));
+    EXPECT_FALSE(Inked(image, 0, 300, 794, 823));
+    EXPECT_FALSE(Inked(image, 400, 0, 394, 1123));
+
+    // Far too many lines even for the smallest type: the rest is cut at the bottom edge.
+    page.boxes[0].lines.resize(400, std::string(60, '_'));
+    image = RenderPageImage(page, kUnitsPerInch);
+    EXPECT_TRUE(Inked(image, 100, 280, 300, 20));
+    EXPECT_FALSE(Inked(image, 0, 300, 794, 823));
+    EXPECT_FALSE(Inked(image, 400, 0, 394, 1123));
+}
+
+TEST(PageDrawing, PassportTitleStaysInsideItsFrame)
+{
+    SettingsModel m = TwoChannelInstrument();
+    m.general.otk_type = 255;
+    m.serial_hi = 255;
+    m.serial_lo = 255;
+    m.made_day = 28;
+    m.made_month = 12;
+    const QImage image = RenderPageImage(BuildPassportPage(m, {28, 12, 2025}), kUnitsPerInch);
+    ASSERT_EQ(image.size(), QSize(1123, 794));
+    EXPECT_TRUE(Inked(image, 52, 40, 100, 20));
+    // Between the left frame (right edge at 514) and the divider (525).
+    EXPECT_FALSE(Inked(image, 516, 10, 8, 700));
+    EXPECT_FALSE(Inked(image, 1044, 0, 79, 794));
+}
+
+}  // namespace
+}  // namespace pmv
