@@ -3,11 +3,16 @@
 
 #include <QCoreApplication>
 
+#include <cstring>
 #include <iostream>
 #include <unistd.h>
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("pmvctl %s\n", PMV_VERSION);
+        return 0;
+    }
     QCoreApplication app(argc, argv);
     pmv::cli::TerminalProgress::CatchInterrupt();
     pmv::cli::Console console;

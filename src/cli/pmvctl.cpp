@@ -3,6 +3,7 @@
 #include "arguments.h"
 #include "binding/binding.h"
 #include "binding/commands.h"
+#include "connection_commands.h"
 #include "session.h"
 
 #include "device/calibration_coefficients.h"
@@ -26,7 +27,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Использование: pmvctl [--port DEVICE] [--address N] [--baud N] COMMAND ...\n"
-    "Команды: read, write, get, set, serial, restart, factory-reset, calib, test; справка: pmvctl COMMAND --help\n";
+    "Команды: read, write, get, set, serial, restart, factory-reset, calib, test, doctor, scan; справка: pmvctl COMMAND --help\n";
 
 struct Command {
     const char* name;
@@ -36,6 +37,7 @@ struct Command {
     std::set<std::string> flagOptions;
     size_t minWords, maxWords;
     std::function<int(Session&, const Arguments&)> run;
+    bool runsWithoutPort = false;  // the command explains a port that does not open itself
 };
 
 int Usage(Console& console, const std::string& problem)
@@ -292,6 +294,12 @@ const std::vector<Command>& Commands()
          RunCalib},
         {"test", "mode on|off | all-on | all-off | select N | run [--count N]", "Проверка выходов прибора.",
          {"--count"}, {}, 1, 2, RunTest},
+        {"doctor", "", "Проверка связи: устройство, права, другие программы, brltty, ModemManager, таймер задержки, "
+         "ответ прибора; для каждой найденной причины команда, которая её устраняет.", {}, {}, 0, 0, RunDoctor, true},
+        {"scan", "[--bauds LIST] [--addresses A-B] [--all] [--save]",
+         "Поиск прибора по адресам и скоростям (с глобальным --baud только на этой скорости); --save сохраняет "
+         "адрес и скорость в dev.dat. Код 0, если прибор найден, 2, если нет.",
+         {"--bauds", "--addresses"}, {"--all", "--save"}, 0, 0, RunScan},
     };
     return kCommands;
 }
@@ -353,7 +361,7 @@ int RunPmvctl(const std::vector<std::string>& args, Console& console)
     else if (parsed.Has("--no"))
         answer = false;
     Session session(console, answer);
-    if (const uint32_t code = session.Open(overrides))
+    if (const uint32_t code = session.Open(overrides); code && !command->runsWithoutPort)
         return session.Finish(code);
     return command->run(session, parsed);
 }

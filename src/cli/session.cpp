@@ -14,8 +14,9 @@ Session::Session(Console& c, std::optional<bool> answer)
 {
 }
 
-uint32_t Session::Open(const LinkOverrides& overrides)
+uint32_t Session::Open(const LinkOverrides& given)
 {
+    overrides = given;
     if (const auto failure = LoadLinkSettings(LinkSettingsPath(), port.settings(), messages))
         std::fprintf(console.err, "%s\n", failure->c_str());
     LinkSettings& settings = port.settings();
