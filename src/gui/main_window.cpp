@@ -1,5 +1,8 @@
 #include "main_window.h"
 
+#include "connection_menu.h"
+#include "status_bar.h"
+
 #include "binding/binding.h"
 #include "device/device_settings.h"
 #include "link/error_codes.h"
@@ -130,6 +133,8 @@ TForm1::TForm1(const WindowOptions& options)
     file->setObjectName("N1");
     file->addAction(QString::fromUtf8("Прочитать из файла настройки прибора"))->setObjectName("N2");
     file->addAction(QString::fromUtf8("Сохранить настройки прибора в файл"))->setObjectName("N3");
+    connectionMenu_ = InstallConnectionMenu(*this, port_, exchange_, line_, clock_, [this](bool busy) { SetBusy(busy); });
+    linkStatus_ = new LinkStatusBar(*statusBar(), port_, line_, exchange_);
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     adjustSize();
@@ -448,6 +453,8 @@ void TForm1::SetBusy(bool busy)
         Control<QWidget>(name)->setEnabled(!busy);
     for (const char* name : {"N2", "N3"})
         findChild<QAction*>(name)->setEnabled(!busy);
+    connectionMenu_->setEnabled(!busy);
+    busy ? linkStatus_->OperationStarted() : linkStatus_->OperationFinished();
     if (!busy && std::exchange(closeRequested_, false))
         QTimer::singleShot(0, this, &QWidget::close);
 }
