@@ -7,6 +7,7 @@
 #include "device/device_settings.h"
 #include "link/error_codes.h"
 #include "link/link_settings.h"
+#include "link/port_names.h"
 #include "model/factory_profiles.h"
 #include "model/profile.h"
 #include "live_values_page.h"
@@ -562,6 +563,9 @@ void TForm1::ComboBox17Change(int position)
         return;
     GatherSettings();
     port_.ReopenPort(position);
+    if (portOverride_.empty())
+        ShowFileError(BindPortToAdapter(LinkSettingsPath(), port_.settings().Number, port_.DeviceName(),
+                                        port_.settings().PortDevices));
     ShowSettings();
     ShowPortDevices();
 }
