@@ -4,12 +4,17 @@
 
 #include <QGuiApplication>
 
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <unistd.h>
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("pmvctl %s\n", PMV_VERSION);
+        return 0;
+    }
     const std::vector<std::string> args(argv + 1, argv + argc);
     // Pages are drawn with fonts, which need a GUI application; no display is needed for that.
     std::unique_ptr<QCoreApplication> app;

@@ -9,6 +9,7 @@
 #include "binding/commands.h"
 #include "binding/history_records.h"
 #include "binding/settings_diff.h"
+#include "connection_commands.h"
 #include "session.h"
 
 #include "device/calibration_coefficients.h"
@@ -34,7 +35,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Использование: pmvctl [--port DEVICE] [--address N] [--baud N] COMMAND ...\n"
-    "Команды: read, write, diff, get, set, serial, restart, factory-reset, calib, calibrate, test, passport, report, monitor, history; справка: pmvctl COMMAND --help\n";
+    "Команды: read, write, diff, get, set, serial, restart, factory-reset, calib, calibrate, test, passport, report, monitor, history, doctor, scan; справка: pmvctl COMMAND --help\n";
 
 struct Command {
     const char* name;
@@ -45,6 +46,7 @@ struct Command {
     size_t minWords, maxWords;
     std::function<int(Session&, const Arguments&)> run;
     bool (*needsLine)(const Arguments&) = nullptr;  // nullptr: always
+    bool runsWithoutPort = false;  // the command explains a port that does not open itself
 };
 
 bool NeverNeedsLine(const Arguments&)
@@ -458,6 +460,12 @@ const std::vector<Command>& Commands()
          {"--pdf"}, {"--read", "--text"}, 1, 1, RunReport, ReportNeedsLine},
         {"history", kHistoryUsage, kHistoryHelp, {"--from", "--to"}, {"--csv"}, 0, 1, RunHistory, NeverNeedsLine},
         {"monitor", kMonitorUsage, kMonitorHelp, {"--interval", "--count"}, {"--csv"}, 0, 0, RunMonitor},
+        {"doctor", "", "Проверка связи: устройство, права, другие программы, brltty, ModemManager, таймер задержки, "
+         "ответ прибора; для каждой найденной причины команда, которая её устраняет.", {}, {}, 0, 0, RunDoctor, nullptr, true},
+        {"scan", "[--bauds LIST] [--addresses A-B] [--all] [--save]",
+         "Поиск прибора по адресам и скоростям (с глобальным --baud только на этой скорости); --save сохраняет "
+         "адрес и скорость в dev.dat. Код 0, если прибор найден, 2, если нет.",
+         {"--bauds", "--addresses"}, {"--all", "--save"}, 0, 0, RunScan},
     };
     return kCommands;
 }
@@ -524,6 +532,8 @@ int RunPmvctl(const std::vector<std::string>& args, Console& console)
     if (!command->needsLine || command->needsLine(parsed))
         if (const uint32_t code = session.Open(overrides))
             return session.Finish(code);
+    if (const uint32_t code = session.Open(overrides); code && !command->runsWithoutPort)
+        return session.Finish(code);
     return command->run(session, parsed);
 }
 

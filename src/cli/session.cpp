@@ -36,8 +36,9 @@ void Session::Record(const HistoryRecord& record)
     historyFailed_ |= failure.has_value();
 }
 
-uint32_t Session::Open(const LinkOverrides& overrides)
+uint32_t Session::Open(const LinkOverrides& given)
 {
+    overrides = given;
     if (const auto failure = LoadLinkSettings(LinkSettingsPath(), port.settings(), messages))
         std::fprintf(console.err, "%s\n", failure->c_str());
     LinkSettings& settings = port.settings();

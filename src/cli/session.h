@@ -38,6 +38,7 @@ public:
     int Finish(uint32_t code);
 
     Console& console;
+    LinkOverrides overrides;
     TerminalMessages messages;
     TerminalProgress progress;
     SystemClock clock;

@@ -1,9 +1,13 @@
 #include "main_window.h"
 
+#include "connection_menu.h"
+#include "status_bar.h"
+
 #include "binding/binding.h"
 #include "device/device_settings.h"
 #include "link/error_codes.h"
 #include "link/link_settings.h"
+#include "link/port_names.h"
 #include "model/factory_profiles.h"
 #include "model/profile.h"
 #include "live_values_page.h"
@@ -136,6 +140,8 @@ TForm1::TForm1(const WindowOptions& options)
     service_ = new ServiceMenu({*this, device_, messages_, [this] { GatherSettings(); }, [this] { ShowSettings(); },
                                 [this] { return busy_; }, [this](bool busy) { SetBusy(busy); }},
                                options.service);
+    connectionMenu_ = InstallConnectionMenu(*this, port_, exchange_, line_, clock_, [this](bool busy) { SetBusy(busy); });
+    linkStatus_ = new LinkStatusBar(*statusBar(), port_, line_, exchange_);
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     adjustSize();
@@ -457,6 +463,8 @@ void TForm1::SetBusy(bool busy)
         Control<QWidget>(name)->setEnabled(!busy);
     for (const char* name : {"N2", "N3"})
         findChild<QAction*>(name)->setEnabled(!busy);
+    connectionMenu_->setEnabled(!busy);
+    busy ? linkStatus_->OperationStarted() : linkStatus_->OperationFinished();
     if (!busy && std::exchange(closeRequested_, false))
         QTimer::singleShot(0, this, &QWidget::close);
     findChild<QMenu*>("ReportsMenu")->setEnabled(!busy);
@@ -565,6 +573,9 @@ void TForm1::ComboBox17Change(int position)
         return;
     GatherSettings();
     port_.ReopenPort(position);
+    if (portOverride_.empty())
+        ShowFileError(BindPortToAdapter(LinkSettingsPath(), port_.settings().Number, port_.DeviceName(),
+                                        port_.settings().PortDevices));
     ShowSettings();
     ShowPortDevices();
 }

@@ -23,8 +23,11 @@
 #include <string>
 
 class QCloseEvent;
+class QMenu;
 
 namespace pmv {
+
+class LinkStatusBar;
 
 inline constexpr const char* kCaptionPrefix = "Настройка ПМВ 77xx пользовательская верс.";
 inline constexpr const char* kProgramVersion = "1.0.24.0 ";
@@ -139,6 +142,8 @@ private:
     ServiceMenu* service_ = nullptr;
     bool calendarUpdating_ = false;  // `CalendarUpdating`
     bool busy_ = false;
+    QMenu* connectionMenu_ = nullptr;
+    LinkStatusBar* linkStatus_ = nullptr;
     bool closeRequested_ = false;  // a close came during an operation: it follows the operation
     std::set<std::string> shownFileErrors_;
 };

@@ -6,19 +6,23 @@
 #include "simulated_bench.h"
 #include "sim/simulator.h"
 #include "window_messages.h"
+#include "work_folder.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: pmvconf [--port DEVICE | --simulate] [--service]\n"
+    "usage: pmvconf [--port DEVICE | --simulate] [--workdir DIR | --desktop] [--service] [--version]\n"
     "  (no option)      the instrument on the port numbered in dev.dat of the working directory\n"
+    "  --workdir DIR    keep dev.dat, recent.prf, the profiles and the logs in DIR (created when missing)\n"
+    "  --desktop        keep them in $XDG_DATA_HOME/pmvconf (the desktop entry starts the program so)\n"
     "  --port DEVICE    the instrument on DEVICE, for this run only (not written to dev.dat)\n"
     "  --simulate       a simulated instrument inside the program, on a pseudo-terminal\n"
     "  --service        show the service menu (else Ctrl+Alt+S shows it)\n";
@@ -39,6 +43,9 @@ int main(int argc, char** argv)
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(kUsage, stdout);
             return 0;
+        } else if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("pmvconf %s\n", PMV_VERSION);
+            return 0;
         }
 
     QApplication app(argc, argv);
@@ -48,11 +55,21 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     const QCommandLineOption port("port", "Serial device of the instrument for this run (not saved).", "DEVICE");
     const QCommandLineOption simulate("simulate", "Work with a simulated instrument inside the program.");
+    const QCommandLineOption workdir("workdir", "Folder of dev.dat, recent.prf, the profiles and the logs.", "DIR");
+    const QCommandLineOption desktop("desktop", "Work in $XDG_DATA_HOME/pmvconf.");
     parser.addOption(port);
     parser.addOption(simulate);
     const QCommandLineOption service("service", "Show the service menu.");
     parser.addOption(service);
+    parser.addOption(workdir);
+    parser.addOption(desktop);
     parser.process(app);
+
+    const pmv::WorkFolderChoice choice{parser.value(workdir).toStdString(), parser.isSet(desktop)};
+    if (const auto failure = pmv::EnterWorkFolder(pmv::WorkFolderFor(choice, std::getenv("XDG_DATA_HOME"), std::getenv("HOME")))) {
+        std::fprintf(stderr, "pmvconf: %s\n", failure->c_str());
+        return 1;
+    }
 
     pmv::WindowOptions options;
     options.portDevice = parser.value(port).toStdString();

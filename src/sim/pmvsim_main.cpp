@@ -16,13 +16,15 @@ namespace {
 constexpr int kUsageError = 64;
 
 constexpr const char* kUsage =
-    "usage: pmvsim [--address N] [--baud N] [--turnaround MS] [--link PATH] [--lenient] [--quiet]\n"
-    "              [--source CH:KIND:VALUE]... [--true CH:NAME:VALUE]...\n";
+    "usage: pmvsim [--address N | --any-address] [--baud N [--only-at-baud]] [--turnaround MS] [--link PATH]\n"
+    "              [--lenient] [--quiet] [--source CH:KIND:VALUE]... [--true CH:NAME:VALUE]... [--version]\n";
 
 constexpr const char* kHelp =
     "Serves one PMV 77xx instrument on a pseudo-terminal until SIGINT or SIGTERM.\n"
     "  --address N      device address answered to (default 1)\n"
+    "  --any-address    answer every device address\n"
     "  --baud N         emulate the timing of a line at N baud (default 0: no timing)\n"
+    "  --only-at-baud   answer only while the line is set to the speed of --baud\n"
     "  --turnaround MS  delay between a request and its answer (default 0)\n"
     "  --link PATH      place a symbolic link to the pty here\n"
     "  --lenient        accept requests without checksum, as typed by hand\n"
@@ -86,6 +88,13 @@ int main(int argc, char** argv)
         if (arg == "--help" || arg == "-h") {
             std::printf("%s%s", kUsage, kHelp);
             return 0;
+        } else if (arg == "--version") {
+            std::printf("pmvsim %s\n", PMV_VERSION);
+            return 0;
+        } else if (arg == "--any-address") {
+            options.anyAddress = true;
+        } else if (arg == "--only-at-baud") {
+            options.onlyAtBaud = true;
         } else if (arg == "--lenient") {
             options.lenient = true;
         } else if (arg == "--quiet") {
@@ -130,6 +139,9 @@ int main(int argc, char** argv)
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
+    if (options.onlyAtBaud && options.baud == 0)
+        return UsageError("--only-at-baud needs --baud");
+    const bool anyAddress = options.anyAddress;
     const uint32_t address = options.address;
     pmv::sim::Simulator simulator(std::move(options));
     for (int ch = 0; ch < 2; ++ch) {
@@ -141,7 +153,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "pmvsim: %s\n", error.c_str());
         return 1;
     }
-    std::printf("pmvsim: instrument at address %u on %s\n", address, simulator.PtyPath().c_str());
+    if (anyAddress)
+        std::printf("pmvsim: instrument at every address on %s\n", simulator.PtyPath().c_str());
+    else
+        std::printf("pmvsim: instrument at address %u on %s\n", address, simulator.PtyPath().c_str());
     if (simulator.DevicePath() != simulator.PtyPath())
         std::printf("pmvsim: link %s\n", simulator.DevicePath().c_str());
     std::fflush(stdout);

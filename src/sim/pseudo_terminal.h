@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace pmv::sim {
@@ -23,6 +24,8 @@ public:
     int Master() const { return master_; }  // non-blocking
     int Slave() const { return slave_; }
     const std::string& SlavePath() const { return slavePath_; }
+    // The speed the client has set the line to; 0 for a speed without a number here.
+    uint32_t LineBaud() const;
 
 private:
     int master_ = -1;

@@ -122,7 +122,10 @@ bool Simulator::Handle(const Frame& frame, const LineWriter& writer, std::vector
     {
         const std::lock_guard lock(mutex_);
         ParsedRequest parsed = ParseRequest(frame.line, options_.address, options_.lenient);
-        if (parsed.verdict != Verdict::ForeignAddress) {
+        if (options_.anyAddress && parsed.verdict == Verdict::ForeignAddress)
+            parsed = ParseRequest(frame.line, parsed.request.address, options_.lenient);
+        const bool heard = !options_.onlyAtBaud || pty_.LineBaud() == options_.baud;
+        if (heard && parsed.verdict != Verdict::ForeignAddress) {
             const auto fault = faults_.TakeDeliveryFault(parsed.request);
             const bool refused = fault && fault->kind == Fault::Kind::Status;
             delivery = Deliver(fault, refused ? std::string() : instrument_.Respond(parsed, faults_));

@@ -1,0 +1,25 @@
+#include "arguments.h"
+#include "connection_commands.h"
+#include "session.h"
+
+#include "device/connection_check.h"
+
+namespace pmv::cli {
+
+int RunDoctor(Session& s, const Arguments&)
+{
+    const std::string device = s.port.DeviceName();
+    std::vector<Finding> findings = CheckSystem(SystemView::Current(), device);
+    if (s.line.IsOpen())
+        findings.push_back(CheckInstrument(s.exchange, s.port.settings().BaudRate));
+    else
+        findings.push_back(PortNotOpen(device));
+    for (const Finding& f : findings) {
+        std::fprintf(s.console.out, "%s %s\n", f.state == FindingState::Ok ? "[ок]  " : "[!!]  ", f.text.c_str());
+        if (!f.fix.empty())
+            std::fprintf(s.console.out, "      исправить: %s\n", f.fix.c_str());
+    }
+    return AllClear(findings) ? 0 : kNothingFoundStatus;
+}
+
+}  // namespace pmv::cli

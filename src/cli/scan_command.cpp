@@ -1,0 +1,103 @@
+#include "arguments.h"
+#include "connection_commands.h"
+#include "session.h"
+
+#include "device/instrument_search.h"
+#include "link/link_settings.h"
+
+#include <sstream>
+
+namespace pmv::cli {
+namespace {
+
+std::optional<std::vector<uint32_t>> ParseBauds(const std::string& list)
+{
+    std::vector<uint32_t> bauds;
+    std::stringstream split(list);
+    std::string word;
+    while (std::getline(split, word, ',')) {
+        const auto baud = ParseNumber(word, 1, 1000000);
+        if (!baud || ByteTimeoutForBaud(static_cast<uint32_t>(*baud)) == kUnknownBaudByteTimeout)
+            return std::nullopt;
+        bauds.push_back(static_cast<uint32_t>(*baud));
+    }
+    if (bauds.empty())
+        return std::nullopt;
+    return bauds;
+}
+
+bool ParseAddresses(const std::string& range, SearchOptions& options)
+{
+    const size_t dash = range.find('-');
+    const auto first = ParseNumber(range.substr(0, dash), 0, 255);
+    const auto last = dash == std::string::npos ? first : ParseNumber(range.substr(dash + 1), 0, 255);
+    if (!first || !last || *first > *last)
+        return false;
+    options.firstAddress = static_cast<uint32_t>(*first);
+    options.lastAddress = static_cast<uint32_t>(*last);
+    return true;
+}
+
+}  // namespace
+
+int RunScan(Session& s, const Arguments& a)
+{
+    SearchOptions options;
+    options.all = a.Has("--all");
+    if (s.overrides.baud)
+        options.bauds = {*s.overrides.baud};
+    else if (a.options.count("--bauds")) {
+        const auto bauds = ParseBauds(a.options.at("--bauds"));
+        if (!bauds) {
+            std::fprintf(s.console.err, "pmvctl: скорости через запятую: 4800, 9600, 19200, 38400, 57600\n");
+            return kUsageStatus;
+        }
+        options.bauds = *bauds;
+    } else {
+        options.bauds = SearchBauds(s.port.settings().BaudRate);
+    }
+    if (a.options.count("--addresses") && !ParseAddresses(a.options.at("--addresses"), options)) {
+        std::fprintf(s.console.err, "pmvctl: адреса A-B, от 0 до 255\n");
+        return kUsageStatus;
+    }
+
+    s.progress.SetProgressLines({"Поиск прибора"});
+    s.progress.ShowProgressPanel();
+    InstrumentSearch search(s.line, s.clock);
+    const SearchResult result = search.Run(options, [&](const SearchStep& step) {
+        // Into a file or a pipe a line for every probe would only bury the result.
+        if (!s.console.errIsTerminal && step.address != options.firstAddress)
+            return !s.progress.EscapePressed();
+        char text[128];
+        std::snprintf(text, sizeof text, "скорость %u, адрес %u (%u из %u), %.0f адр/с", step.baud, step.address,
+                      step.probed, step.total, step.addressesPerSecond);
+        s.progress.SetProgressStep(text);
+        return !s.progress.EscapePressed();
+    });
+    s.progress.HideProgressPanel();
+
+    for (const FoundInstrument& f : result.found)
+        std::fprintf(s.console.out, "Прибор найден: адрес %u, скорость %u, версия программы %u\n", f.address, f.baud,
+                     f.firmware);
+    if (result.found.empty()) {
+        if (result.stopped)
+            return s.Finish(kStoppedByUser);
+        std::fprintf(s.console.out, "Прибор не найден\n");
+        return kNothingFoundStatus;
+    }
+    const FoundInstrument& first = result.found.front();
+    const bool save = a.Has("--save") ||
+                      s.messages.AskYesNo("Сохранить адрес " + std::to_string(first.address) + " и скорость " +
+                                              std::to_string(first.baud) + " в dev.dat?",
+                                          "Поиск прибора", MessageIcon::Warning);
+    if (save) {
+        if (const auto failure = SaveFoundInstrument(LinkSettingsPath(), first, s.port.settings())) {
+            std::fprintf(s.console.err, "%s\n", failure->c_str());
+            return Session::kFileFailure;
+        }
+        std::fprintf(s.console.out, "Адрес и скорость сохранены в dev.dat\n");
+    }
+    return 0;
+}
+
+}  // namespace pmv::cli

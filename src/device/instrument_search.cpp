@@ -1,0 +1,148 @@
+#include "instrument_search.h"
+
+#include "register_map.h"
+
+#include "link/clock.h"
+#include "link/exchange.h"
+#include "link/link_settings.h"
+#include "link/register_commands.h"
+#include "link/serial_line.h"
+#include "model/ini_file.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace pmv {
+namespace {
+
+// The longest answer to the probe: "!255;FF;65535" CR.
+constexpr size_t kLongestProbeAnswer = 14;
+// The instrument needs a moment before it answers, and a USB adapter holds received bytes up
+// to its latency timer; at the default 16 ms that timer eats this allowance, which is why the
+// connection check asks for 1 ms. Longer would slow the silent addresses down.
+constexpr uint32_t kProbeAllowanceMs = 15;
+
+double WireMs(size_t bytes, uint32_t baud)
+{
+    return static_cast<double>(bytes) * 10.0 * 1000.0 / static_cast<double>(baud);
+}
+
+// The address an answer names after its "!"; the probe's own address must come back, so that
+// an answer from another instrument on the line is not taken for this one.
+bool NamesAddress(const std::string& answer, uint32_t address)
+{
+    const size_t bang = answer.find('!');
+    if (bang == std::string::npos)
+        return false;
+    const size_t end = answer.find(';', bang);
+    return end != std::string::npos && answer.substr(bang + 1, end - bang - 1) == std::to_string(address);
+}
+
+}  // namespace
+
+std::vector<uint32_t> SearchBauds(uint32_t configured)
+{
+    std::vector<uint32_t> bauds{configured};
+    for (const uint32_t baud : kSearchBauds)
+        if (baud != configured)
+            bauds.push_back(baud);
+    return bauds;
+}
+
+uint32_t InstrumentSearch::ProbeTimeoutMs(uint32_t baud, size_t requestBytes)
+{
+    return static_cast<uint32_t>(WireMs(requestBytes + kLongestProbeAnswer, baud)) + 1 + kProbeAllowanceMs;
+}
+
+std::string InstrumentSearch::ProbeFrame(uint32_t address)
+{
+    std::string frame = "\xFF\xFF\xFF\xFF:" + std::to_string(address) + ";37;" +
+                        RegisterAddressText(regs::kFirmwareVersion.bank, regs::kFirmwareVersion.memoryType, regs::kFirmwareVersion.number) +
+                        ";";
+    AppendChecksum(frame);
+    return frame;
+}
+
+bool InstrumentSearch::Probe(uint32_t address, uint32_t baud, uint32_t& firmware, double& wireMs)
+{
+    const std::string frame = ProbeFrame(address);
+    const uint32_t timeoutMs = ProbeTimeoutMs(baud, frame.size());
+    // A late answer to the previous probe must not be taken for this one.
+    line_.Purge();
+    const int64_t start = clock_.MonotonicMs();
+    line_.Write(frame.data(), frame.size(), timeoutMs);
+    std::string answer;
+    char chunk[kReadChunk];
+    for (;;) {
+        const int64_t left = start + timeoutMs - clock_.MonotonicMs();
+        if (left <= 0 || answer.size() > kMaxAnswerBytes)
+            break;
+        const size_t got = line_.Read(chunk, sizeof chunk, static_cast<uint32_t>(left));
+        answer.append(chunk, got);
+        if (answer.find('\r') != std::string::npos)
+            break;
+    }
+    wireMs += WireMs(frame.size(), baud);
+    if (answer.find('\r') == std::string::npos)
+        return false;
+    wireMs += WireMs(answer.size(), baud);
+    return NamesAddress(answer, address) && ParseByteAnswer(answer, firmware) == 0;
+}
+
+SearchResult InstrumentSearch::Run(const SearchOptions& options, const std::function<bool(const SearchStep&)>& onStep)
+{
+    SearchResult result;
+    const int64_t start = clock_.MonotonicMs();
+    SearchStep step;
+    const uint32_t perBaud = options.lastAddress >= options.firstAddress ? options.lastAddress - options.firstAddress + 1 : 0;
+    step.total = perBaud * static_cast<uint32_t>(options.bauds.size());
+    for (const uint32_t baud : options.bauds) {
+        line_.Configure(baud);
+        for (uint32_t address = options.firstAddress; address <= options.lastAddress; ++address) {
+            step.baud = baud;
+            step.address = address;
+            step.probed = ++result.probes;
+            const int64_t elapsed = clock_.MonotonicMs() - start;
+            step.addressesPerSecond = elapsed > 0 ? (step.probed - 1) * 1000.0 / static_cast<double>(elapsed) : 0;
+            if (onStep && !onStep(step)) {
+                result.stopped = true;
+                --result.probes;
+                result.elapsedMs = clock_.MonotonicMs() - start;
+                return result;
+            }
+            uint32_t firmware = 0;
+            if (Probe(address, baud, firmware, result.wireMs)) {
+                result.found.push_back({address, baud, firmware});
+                if (!options.all) {
+                    result.elapsedMs = clock_.MonotonicMs() - start;
+                    return result;
+                }
+            }
+        }
+    }
+    result.elapsedMs = clock_.MonotonicMs() - start;
+    return result;
+}
+
+std::string SettingsWithBaud(const std::string& settings, uint32_t baud)
+{
+    for (const char* rate : {"57600", "38400", "19200", "9600", "4800"}) {
+        const size_t at = settings.find(rate);
+        if (at != std::string::npos)
+            return settings.substr(0, at) + std::to_string(baud) + settings.substr(at + std::strlen(rate));
+    }
+    return std::to_string(baud) + ",N,8,1";
+}
+
+std::optional<std::string> SaveFoundInstrument(const std::string& devDatPath, const FoundInstrument& found,
+                                               LinkSettings& settings)
+{
+    settings.NetAdrr = static_cast<int32_t>(found.address);
+    settings.Settings = SettingsWithBaud(settings.Settings, found.baud);
+    settings.BaudRate = found.baud;
+    if (auto failure = WriteIniString(devDatPath, "DEVICE", "NetAdrr", std::to_string(found.address)))
+        return failure;
+    return WriteIniString(devDatPath, "COM_SETTINGS", "Settings", settings.Settings);
+}
+
+}  // namespace pmv

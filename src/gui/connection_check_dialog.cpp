@@ -1,0 +1,57 @@
+#include "connection_check_dialog.h"
+
+#include "device/connection_check.h"
+#include "link/exchange.h"
+#include "link/link_port.h"
+#include "link/serial_line.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+namespace pmv {
+
+ConnectionCheckDialog::ConnectionCheckDialog(QWidget* parent, LinkPort& port, Exchange& exchange, const SerialLine& line)
+    : QDialog(parent)
+{
+    setObjectName("ConnectionCheckDialog");
+    setWindowTitle(QString::fromUtf8("Проверка связи"));
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const std::string device = port.DeviceName();
+    std::vector<Finding> findings = CheckSystem(SystemView::Current(), device);
+    findings.push_back(line.IsOpen() ? CheckInstrument(exchange, port.settings().BaudRate) : PortNotOpen(device));
+    QApplication::restoreOverrideCursor();
+
+    QString html;
+    for (const Finding& f : findings) {
+        const bool ok = f.state == FindingState::Ok;
+        html += QStringLiteral("<p><b style=\"color:%1\">%2</b> %3")
+                    .arg(ok ? "#1a7f37" : "#c62828", ok ? QString::fromUtf8("✔") : QString::fromUtf8("✘"),
+                         QString::fromStdString(f.text).toHtmlEscaped());
+        if (!f.fix.empty())
+            html += QString::fromUtf8("<br>Исправить: <code>%1</code>").arg(QString::fromStdString(f.fix).toHtmlEscaped());
+        html += "</p>";
+    }
+    auto* text = new QTextBrowser;
+    text->setObjectName("Findings");
+    text->setHtml(html);
+    text->setMinimumSize(560, 320);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    if (findings.back().state == FindingState::Problem && line.IsOpen()) {
+        QPushButton* search = buttons->addButton(QString::fromUtf8("Поиск прибора…"), QDialogButtonBox::ActionRole);
+        search->setObjectName("SearchButton");
+        connect(search, &QPushButton::clicked, this, [this] {
+            searchWanted_ = true;
+            accept();
+        });
+    }
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(text);
+    layout->addWidget(buttons);
+}
+
+}  // namespace pmv

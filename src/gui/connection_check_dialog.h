@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QDialog>
+
+namespace pmv {
+
+class Exchange;
+class LinkPort;
+class SerialLine;
+
+// "Связь → Проверка связи…": the findings of the connection check, each with its fix; when
+// the instrument does not answer, a button leads to the search.
+class ConnectionCheckDialog : public QDialog {
+public:
+    ConnectionCheckDialog(QWidget* parent, LinkPort& port, Exchange& exchange, const SerialLine& line);
+
+    // True when the user asked for the search from here.
+    bool SearchWanted() const { return searchWanted_; }
+
+private:
+    bool searchWanted_ = false;
+};
+
+}  // namespace pmv

@@ -1,0 +1,38 @@
+#include "connection_menu.h"
+
+#include "connection_check_dialog.h"
+#include "instrument_search_dialog.h"
+
+#include <QMainWindow>
+#include <QMenuBar>
+
+namespace pmv {
+
+QMenu* InstallConnectionMenu(QMainWindow& window, LinkPort& port, Exchange& exchange, SerialLine& line,
+                             const Clock& clock, std::function<void(bool)> setBusy)
+{
+    QMenu* menu = window.menuBar()->addMenu(QString::fromUtf8("Связь"));
+    menu->setObjectName("ConnectionMenu");
+    auto search = [&window, &port, &exchange, &line, &clock, setBusy] {
+        setBusy(true);
+        InstrumentSearchDialog dialog(&window, port, exchange, line, clock);
+        dialog.exec();
+        setBusy(false);
+    };
+    QAction* check = menu->addAction(QString::fromUtf8("Проверка связи…"));
+    check->setObjectName("ConnectionCheckAction");
+    QObject::connect(check, &QAction::triggered, &window, [&window, &port, &exchange, &line, setBusy, search] {
+        setBusy(true);
+        ConnectionCheckDialog dialog(&window, port, exchange, line);
+        dialog.exec();
+        setBusy(false);
+        if (dialog.SearchWanted())
+            search();
+    });
+    QAction* find = menu->addAction(QString::fromUtf8("Поиск прибора…"));
+    find->setObjectName("InstrumentSearchAction");
+    QObject::connect(find, &QAction::triggered, &window, search);
+    return menu;
+}
+
+}  // namespace pmv

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <functional>
+
+class QMainWindow;
+class QMenu;
+
+namespace pmv {
+
+class Clock;
+class Exchange;
+class LinkPort;
+class SerialLine;
+
+// The "Связь" menu: "Проверка связи…" and "Поиск прибора…". `setBusy` holds the window's
+// commands off while a dialog talks to the line.
+QMenu* InstallConnectionMenu(QMainWindow& window, LinkPort& port, Exchange& exchange, SerialLine& line,
+                             const Clock& clock, std::function<void(bool)> setBusy);
+
+}  // namespace pmv

@@ -1,0 +1,111 @@
+#include "instrument_search_dialog.h"
+
+#include "device/instrument_search.h"
+#include "link/exchange.h"
+#include "link/link_port.h"
+#include "link/link_settings.h"
+#include "link/serial_line.h"
+
+#include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace pmv {
+
+InstrumentSearchDialog::InstrumentSearchDialog(QWidget* parent, LinkPort& port, Exchange& exchange, SerialLine& line,
+                                               const Clock& clock)
+    : QDialog(parent), port_(port), exchange_(exchange), line_(line), clock_(clock), status_(new QLabel),
+      bar_(new QProgressBar), start_(new QPushButton(QString::fromUtf8("Начать")))
+{
+    setObjectName("InstrumentSearchDialog");
+    setWindowTitle(QString::fromUtf8("Поиск прибора"));
+    status_->setObjectName("SearchStatus");
+    status_->setMinimumWidth(420);
+    status_->setText(line_.IsOpen() ? QString::fromUtf8("Адреса 1..255 на всех скоростях, сначала на заданной. "
+                                                         "Esc останавливает поиск.")
+                                    : QString::fromUtf8("Порт не открыт: поиск невозможен."));
+    start_->setObjectName("StartButton");
+    start_->setEnabled(line_.IsOpen());
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+    buttons->addButton(start_, QDialogButtonBox::ActionRole);
+    connect(start_, &QPushButton::clicked, this, &InstrumentSearchDialog::Search);
+    connect(buttons, &QDialogButtonBox::rejected, this, &InstrumentSearchDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(status_);
+    layout->addWidget(bar_);
+    layout->addWidget(buttons);
+}
+
+void InstrumentSearchDialog::keyPressEvent(QKeyEvent* event)
+{
+    if (running_ && event->key() == Qt::Key_Escape) {
+        stop_ = true;
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void InstrumentSearchDialog::reject()
+{
+    // Closing during the search stops it first; the dialog closes when the search has returned.
+    if (running_) {
+        stop_ = closeRequested_ = true;
+        return;
+    }
+    QDialog::reject();
+}
+
+void InstrumentSearchDialog::Search()
+{
+    LinkSettings& settings = port_.settings();
+    SearchOptions options;
+    options.bauds = SearchBauds(settings.BaudRate);
+    running_ = true;
+    stop_ = closeRequested_ = false;
+    start_->setEnabled(false);
+    InstrumentSearch search(line_, clock_);
+    const SearchResult result = search.Run(options, [&](const SearchStep& step) {
+        bar_->setMaximum(static_cast<int>(step.total));
+        bar_->setValue(static_cast<int>(step.probed));
+        status_->setText(QString::fromUtf8("Скорость %1, адрес %2 — %3 адр/с")
+                             .arg(step.baud)
+                             .arg(step.address)
+                             .arg(step.addressesPerSecond, 0, 'f', 0));
+        QCoreApplication::processEvents();
+        return !stop_;
+    });
+    running_ = false;
+    start_->setEnabled(true);
+    // Back to the speed in force unless the user keeps the one found.
+    line_.Configure(settings.BaudRate);
+    if (result.found.empty()) {
+        status_->setText(result.stopped ? QString::fromUtf8("Поиск остановлен.") : QString::fromUtf8("Прибор не найден."));
+        if (closeRequested_)
+            QDialog::reject();
+        return;
+    }
+    const FoundInstrument& f = result.found.front();
+    status_->setText(QString::fromUtf8("Прибор найден: адрес %1, скорость %2, версия программы %3.")
+                         .arg(f.address)
+                         .arg(f.baud)
+                         .arg(f.firmware));
+    const auto answer = QMessageBox::question(
+        this, windowTitle(),
+        QString::fromUtf8("Прибор найден: адрес %1, скорость %2. Сохранить их в dev.dat?").arg(f.address).arg(f.baud));
+    if (answer != QMessageBox::Yes)
+        return;
+    if (const auto failure = SaveFoundInstrument(LinkSettingsPath(), f, settings)) {
+        QMessageBox::critical(this, QString::fromUtf8("Ошибка"), QString::fromStdString(*failure));
+        return;
+    }
+    exchange_.values().DeviceAddress = f.address;
+    exchange_.values().ByteTimeout = ByteTimeoutForBaud(f.baud);
+    line_.Configure(f.baud);
+}
+
+}  // namespace pmv

@@ -1,0 +1,59 @@
+#include "status_bar.h"
+
+#include "link/error_codes.h"
+#include "link/exchange.h"
+#include "link/link_port.h"
+#include "link/serial_line.h"
+
+namespace pmv {
+
+LinkStatusBar::LinkStatusBar(QStatusBar& bar, const LinkPort& port, const SerialLine& line, const Exchange& exchange)
+    : QObject(&bar), port_(port), line_(line), exchange_(exchange), link_(new QLabel), outcome_(new QLabel)
+{
+    link_->setObjectName("StatusLink");
+    outcome_->setObjectName("StatusOutcome");
+    bar.addWidget(link_, 1);
+    bar.addPermanentWidget(outcome_);
+    // Adapters come and go and the port may be reopened from the selector: a second is enough.
+    refresh_.setInterval(1000);
+    connect(&refresh_, &QTimer::timeout, this, &LinkStatusBar::ShowLink);
+    refresh_.start();
+    ShowLink();
+}
+
+void LinkStatusBar::ShowLink()
+{
+    const std::string device = port_.DeviceName();
+    const LinkSettings& s = port_.settings();
+    link_->setText(QString::fromUtf8("%1 · %2 бод · адрес %3 · %4")
+                       .arg(device.empty() ? QString::fromUtf8("нет устройства") : QString::fromStdString(device))
+                       .arg(s.BaudRate)
+                       .arg(exchange_.values().DeviceAddress)
+                       .arg(line_.IsOpen() ? QString::fromUtf8("порт открыт") : QString::fromUtf8("порт не открыт")));
+}
+
+void LinkStatusBar::OperationStarted()
+{
+    operation_.start();
+    outcome_->setText(QString::fromUtf8("Идёт обмен…"));
+}
+
+void LinkStatusBar::OperationFinished()
+{
+    if (!operation_.isValid())
+        return;
+    const QString duration = DurationText(operation_.elapsed());
+    const uint32_t code = exchange_.state().lastError;
+    outcome_->setText(code == kOk ? QString::fromUtf8("Выполнено за %1").arg(duration)
+                                  : QString::fromUtf8("Ошибка (ERR %1) за %2").arg(code).arg(duration));
+    operation_.invalidate();
+    ShowLink();
+}
+
+QString LinkStatusBar::DurationText(qint64 ms)
+{
+    // Russian decimal comma: "2,5 с".
+    return QString::number(static_cast<double>(ms) / 1000.0, 'f', 1).replace('.', ',') + QString::fromUtf8(" с");
+}
+
+}  // namespace pmv

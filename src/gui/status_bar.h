@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTimer>
+
+namespace pmv {
+
+class Exchange;
+class LinkPort;
+class SerialLine;
+
+// The window's status bar: the device, speed and address in use, whether the port is open,
+// and the outcome and duration of the last operation.
+class LinkStatusBar : public QObject {
+public:
+    LinkStatusBar(QStatusBar& bar, const LinkPort& port, const SerialLine& line, const Exchange& exchange);
+
+    void ShowLink();
+    void OperationStarted();
+    void OperationFinished();
+
+    static QString DurationText(qint64 ms);
+
+private:
+    const LinkPort& port_;
+    const SerialLine& line_;
+    const Exchange& exchange_;
+    QLabel* link_;
+    QLabel* outcome_;
+    QElapsedTimer operation_;
+    QTimer refresh_;
+};
+
+}  // namespace pmv

@@ -1,0 +1,60 @@
+#include "port_names.h"
+
+#include "model/ini_file.h"
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace pmv {
+namespace {
+
+fs::path InRoot(const std::string& root, const fs::path& path)
+{
+    return fs::path(root) / path.relative_path();
+}
+
+}  // namespace
+
+std::string ResolveDevice(const std::string& root, const std::string& path)
+{
+    fs::path current = fs::path(path).lexically_normal();
+    // A bound on the links followed, so that a loop of links cannot hang the lookup.
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code error;
+        const fs::path inRoot = InRoot(root, current);
+        if (!fs::is_symlink(inRoot, error))
+            return current.string();
+        const fs::path target = fs::read_symlink(inRoot, error);
+        if (error)
+            return current.string();
+        current = (target.is_absolute() ? target : current.parent_path() / target).lexically_normal();
+    }
+    return current.string();
+}
+
+std::string ByIdName(const std::string& root, const std::string& device)
+{
+    const std::string wanted = ResolveDevice(root, device);
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(InRoot(root, "/dev/serial/by-id"), error)) {
+        const std::string name = "/dev/serial/by-id/" + entry.path().filename().string();
+        if (ResolveDevice(root, name) == wanted)
+            return name;
+    }
+    return {};
+}
+
+std::optional<std::string> BindPortToAdapter(const std::string& devDatPath, int32_t number, const std::string& device,
+                                             std::map<int32_t, std::string>& portDevices, const std::string& root)
+{
+    if (number < 1 || number > 8 || portDevices.count(number) || device.empty())
+        return std::nullopt;
+    const std::string byId = ByIdName(root, device);
+    if (byId.empty())
+        return std::nullopt;
+    portDevices[number] = byId;
+    return WriteIniString(devDatPath, "PORTS", "COM" + std::to_string(number), byId);
+}
+
+}  // namespace pmv
