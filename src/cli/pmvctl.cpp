@@ -4,6 +4,7 @@
 #include "calibrate.h"
 #include "history_command.h"
 #include "monitor_command.h"
+#include "produce_command.h"
 #include "report_commands.h"
 #include "binding/binding.h"
 #include "binding/commands.h"
@@ -35,7 +36,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Использование: pmvctl [--port DEVICE] [--address N] [--baud N] COMMAND ...\n"
-    "Команды: read, write, diff, get, set, serial, restart, factory-reset, calib, calibrate, test, passport, report, monitor, history, doctor, scan; справка: pmvctl COMMAND --help\n";
+    "Команды: read, write, diff, get, set, serial, restart, factory-reset, calib, calibrate, test, passport, report, monitor, produce, history, doctor, scan; справка: pmvctl COMMAND --help\n";
 
 struct Command {
     const char* name;
@@ -67,14 +68,6 @@ int WriteFailure(Session& s, const std::string& message)
     std::fprintf(s.console.err, "%s\n", message.c_str());
     return Session::kFileFailure;
 }
-
-// The window's part around a command: nothing to lock or repaint on a terminal.
-class NoWindow : public CommandHost {
-public:
-    void LockCommands() override {}
-    void UnlockCommands() override {}
-    void ShowControls(const ControlValues&) override {}
-};
 
 // Prints the differences; 0 when there are none.
 bool PrintDifferences(Session& s, const std::vector<FieldDifference>& differences)
@@ -458,6 +451,8 @@ const std::vector<Command>& Commands()
          "Отчет по настройкам профиля; с --read сначала читает настройки и коэффициенты из прибора и при успехе "
          "сохраняет их в профиль.",
          {"--pdf"}, {"--read", "--text"}, 1, 1, RunReport, ReportNeedsLine},
+        {"produce", kProduceUsage, kProduceHelp, {"--profile", "--serial", "--date", "--passport-dir"},
+         {"--yes", "--no"}, 0, 0, RunProduce},
         {"history", kHistoryUsage, kHistoryHelp, {"--from", "--to"}, {"--csv"}, 0, 1, RunHistory, NeverNeedsLine},
         {"monitor", kMonitorUsage, kMonitorHelp, {"--interval", "--count"}, {"--csv"}, 0, 0, RunMonitor},
         {"doctor", "", "Проверка связи: устройство, права, другие программы, brltty, ModemManager, таймер задержки, "

@@ -12,14 +12,6 @@
 namespace pmv::cli {
 namespace {
 
-// Nothing to lock or repaint on a terminal.
-class TerminalHost : public CommandHost {
-public:
-    void LockCommands() override {}
-    void UnlockCommands() override {}
-    void ShowControls(const ControlValues&) override {}
-};
-
 // The page as lines on stdout (also when no option asks for anything) and as a PDF file.
 int PutOut(Session& s, const Arguments& a, const Page& page, const std::vector<std::string>& text)
 {
@@ -51,7 +43,7 @@ int RunPassport(Session& s, const Arguments& a)
         return FileFailure(s, error);
     const int32_t port = s.port.settings().Number;
     ControlValues controls;
-    TerminalHost host;
+    NoWindow host;
     CommandContext context{s.device, s.messages, host, controls, port};
     if (const uint32_t code = ReadForPassport(context))
         return static_cast<int>(code);
@@ -76,7 +68,7 @@ int RunReport(Session& s, const Arguments& a)
     const int32_t port = s.port.settings().Number;
     ControlValues controls;
     ShowSettings(s.model, port, controls);
-    TerminalHost host;
+    NoWindow host;
     CommandContext context{s.device, s.messages, host, controls, port};
     const uint32_t code = ReadForReport(context);
     s.progress.HideProgressPanel();
@@ -98,7 +90,8 @@ bool ReportNeedsLine(const Arguments& a)
 
 bool NeedsPageDrawing(const std::vector<std::string>& args)
 {
-    return std::find(args.begin(), args.end(), "--pdf") != args.end();
+    return std::find(args.begin(), args.end(), "--pdf") != args.end() ||
+           std::find(args.begin(), args.end(), "produce") != args.end();
 }
 
 }  // namespace pmv::cli

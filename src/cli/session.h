@@ -3,6 +3,7 @@
 #include "pmvctl.h"
 #include "terminal_io.h"
 
+#include "binding/commands.h"
 #include "device/device.h"
 #include "history/history.h"
 #include "link/clock.h"
@@ -21,6 +22,14 @@ struct LinkOverrides {
     std::string port;
     std::optional<int32_t> address;
     std::optional<uint32_t> baud;
+};
+
+// The window's part around a command: nothing to lock or repaint on a terminal.
+class NoWindow : public CommandHost {
+public:
+    void LockCommands() override {}
+    void UnlockCommands() override {}
+    void ShowControls(const ControlValues&) override {}
 };
 
 // One run's link to the instrument: dev.dat from the current directory (created when

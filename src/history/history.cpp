@@ -192,8 +192,9 @@ std::optional<int32_t> History::LastSerial(int32_t typeCode)
     if (Open())
         return std::nullopt;
     QSqlQuery query(QSqlDatabase::database(Q(connection_), false));
-    query.prepare(QStringLiteral("SELECT MAX(serial) FROM records WHERE type_code = ?"));
+    query.prepare(QStringLiteral("SELECT MAX(serial) FROM records WHERE type_code = ? AND operation = ? AND result = 0"));
     query.addBindValue(typeCode);
+    query.addBindValue(QString::fromUtf8(kOperationSerial));
     if (!query.exec() || !query.next() || query.value(0).isNull())
         return std::nullopt;
     return query.value(0).toInt();

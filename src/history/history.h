@@ -53,7 +53,7 @@ public:
     // nullopt, or the message of a failure.
     std::optional<std::string> Record(HistoryRecord record);
     std::optional<std::string> Query(const HistoryFilter& filter, std::vector<HistoryRecord>& rows);
-    // The highest serial number recorded for the type code, when there is one.
+    // The highest serial number successfully written into an instrument of the type code.
     std::optional<int32_t> LastSerial(int32_t typeCode);
 
     // A message about the file set aside at opening, once.

@@ -28,12 +28,13 @@ TEST(History, RecordsAreListedFilteredAndExported)
     test::TempDir dir;
     History history(dir.file(kHistoryFileName));
     ASSERT_EQ(history.LastSerial(12), std::nullopt);
-    ASSERT_EQ(history.Record(Row(12, 100, kOperationWrite)), std::nullopt);
-    ASSERT_EQ(history.Record(Row(12, 101, kOperationWrite, 2)), std::nullopt);
+    ASSERT_EQ(history.Record(Row(12, 100, kOperationSerial)), std::nullopt);
+    ASSERT_EQ(history.Record(Row(12, 101, kOperationSerial, 2)), std::nullopt);  // failed: not produced
+    ASSERT_EQ(history.Record(Row(12, 102, kOperationWrite)), std::nullopt);     // no number written
     HistoryRecord dated = Row(7, 100, kOperationSerial);
     dated.time = "2025-01-31T10:00:00";
     ASSERT_EQ(history.Record(dated), std::nullopt);
-    EXPECT_EQ(history.LastSerial(12), 101);
+    EXPECT_EQ(history.LastSerial(12), 100);
     EXPECT_EQ(history.LastSerial(7), 100);
 
     std::vector<HistoryRecord> rows;
@@ -53,7 +54,7 @@ TEST(History, RecordsAreListedFilteredAndExported)
     // A second program on the same file sees every committed row.
     History other(dir.file(kHistoryFileName));
     ASSERT_EQ(other.Query({}, rows), std::nullopt);
-    EXPECT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows.size(), 4u);
 }
 
 TEST(History, ACorruptFileIsSetAsideAndAnUnwritableOneIsAMessage)

@@ -1,0 +1,77 @@
+#include "produce_command.h"
+
+#include "link/error_codes.h"
+#include "production/production.h"
+#include "reports/page.h"
+
+#include <cstdio>
+
+namespace pmv::cli {
+namespace {
+
+// Each step as a line on stderr: "1/4 Запись настроек ... выполнено".
+class TerminalSteps : public ProductionObserver {
+public:
+    explicit TerminalSteps(std::FILE* err) : err_(err) {}
+
+    void StepStarted(ProductionStep step) override
+    {
+        std::fprintf(err_, "%zu/%zu %s ...\n", static_cast<size_t>(step) + 1, kProductionSteps, StepName(step));
+    }
+    void StepEnded(ProductionStep step, uint32_t code, const std::string& note) override
+    {
+        std::fprintf(err_, "%zu/%zu %s: %s\n", static_cast<size_t>(step) + 1, kProductionSteps, StepName(step),
+                     code == kOk ? "выполнено" : "ошибка");
+        if (!note.empty())
+            std::fprintf(err_, "%s%s", note.c_str(), note.back() == '\n' ? "" : "\n");
+    }
+
+private:
+    std::FILE* err_;
+};
+
+bool ParseDate(const std::string& text, ProductionOrder& order)
+{
+    char tail = 0;
+    return std::sscanf(text.c_str(), "%2d.%2d.%4d%c", &order.day, &order.month, &order.year, &tail) == 3 &&
+           order.day >= 1 && order.day <= 31 && order.month >= 1 && order.month <= 12 && order.year >= 2000 &&
+           order.year <= 2255;
+}
+
+}  // namespace
+
+int RunProduce(Session& s, const Arguments& a)
+{
+    if (!a.options.count("--profile") || !a.options.count("--serial")) {
+        std::fprintf(s.console.err, "pmvctl: pmvctl produce %s\n", kProduceUsage);
+        return kUsageStatus;
+    }
+    ProductionOrder order;
+    order.profilePath = a.options.at("--profile");
+    order.passportDir = a.options.count("--passport-dir") ? a.options.at("--passport-dir") : ".";
+    const std::string& serial = a.options.at("--serial");
+    const size_t dash = serial.find('-');
+    const auto type = ParseNumber(serial.substr(0, dash), 0, 255);
+    const auto number = dash == std::string::npos ? std::optional<int64_t>(0) : ParseNumber(serial.substr(dash + 1), 0, 65535);
+    const PrintDate today = Today();
+    order.day = today.day, order.month = today.month, order.year = today.year;
+    if (!type || !number || (a.options.count("--date") && !ParseDate(a.options.at("--date"), order))) {
+        std::fprintf(s.console.err, "pmvctl: --serial ТИП[-НОМЕР] (0..255, 0..65535), --date ДД.ММ.ГГГГ\n");
+        return kUsageStatus;
+    }
+    order.typeCode = static_cast<int32_t>(*type);
+    order.serial = dash == std::string::npos ? NextSerial(s.history, order.typeCode) : static_cast<int32_t>(*number);
+    std::fprintf(s.console.err, "Прибор %03d-%05d\n", order.typeCode, order.serial);
+
+    ControlValues controls;
+    NoWindow host;
+    CommandContext context{s.device, s.messages, host, controls, s.port.settings().Number};
+    TerminalSteps steps(s.console.err);
+    const ProductionResult result =
+        ProduceInstrument(context, order, steps, [&](const HistoryRecord& r) { s.Record(r); });
+    if (result.code == kOk)
+        std::fprintf(s.console.out, "%s\n", result.passportPath.c_str());
+    return s.Finish(result.code);
+}
+
+}  // namespace pmv::cli

@@ -1,0 +1,166 @@
+#include "fakes.h"
+#include "sim_line.h"
+#include "temp_dir.h"
+
+#include "device/register_map.h"
+#include "link/error_codes.h"
+#include "model/factory_profiles.h"
+#include "production/production.h"
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+namespace pmv {
+namespace {
+
+class StepLog : public ProductionObserver {
+public:
+    void StepStarted(ProductionStep step) override
+    {
+        started.push_back(step);
+        if (onStart)
+            onStart(step);
+    }
+    std::function<void(ProductionStep)> onStart;
+    void StepEnded(ProductionStep, uint32_t code, const std::string& note) override
+    {
+        codes.push_back(code);
+        notes.push_back(note);
+    }
+    std::vector<ProductionStep> started;
+    std::vector<uint32_t> codes;
+    std::vector<std::string> notes;
+};
+
+class NoWindow : public CommandHost {
+public:
+    void LockCommands() override {}
+    void UnlockCommands() override {}
+    void ShowControls(const ControlValues&) override {}
+};
+
+// One instrument on the simulated line, the factory profiles in the working directory.
+class ProductionTest : public test::SimLine {
+protected:
+    void SetUp() override
+    {
+        SimLine::SetUp();
+        previous_ = std::filesystem::current_path();
+        std::filesystem::current_path(dir.path());
+        ASSERT_EQ(CreateDefaultProfiles(), std::nullopt);
+        order.profilePath = dir.file("PMV7706.prf");
+        order.typeCode = 12;
+        order.serial = 345;
+        order.day = 5, order.month = 3, order.year = 2026;
+        order.passportDir = dir.path().string();
+    }
+    void TearDown() override { std::filesystem::current_path(previous_); }
+
+    ProductionResult Produce()
+    {
+        return ProduceInstrument(context, order, steps, [&](const HistoryRecord& r) { ASSERT_FALSE(history->Record(r)); });
+    }
+    std::vector<HistoryRecord> Rows()
+    {
+        std::vector<HistoryRecord> rows;
+        EXPECT_EQ(history->Query({}, rows), std::nullopt);
+        return rows;
+    }
+
+    test::TempDir dir;
+    std::unique_ptr<History> history = std::make_unique<History>(dir.file(kHistoryFileName));
+    SettingsModel model;
+    test::ScriptedProgress progress;
+    test::RecordingMessages messages;
+    Device device{exchange, progress, model, {}};
+    ControlValues controls;
+    NoWindow host;
+    CommandContext context{device, messages, host, controls, 1};
+    ProductionOrder order;
+    StepLog steps;
+
+private:
+    std::filesystem::path previous_;
+};
+
+TEST_F(ProductionTest, OneInstrumentWrittenVerifiedNumberedAndItsPassportSaved)
+{
+    const ProductionResult result = Produce();
+    ASSERT_EQ(result.code, 0u) << (steps.notes.empty() ? "" : steps.notes.back());
+    EXPECT_EQ(steps.started.size(), kProductionSteps);
+    EXPECT_EQ(simulator->Register(2, 1, regs::kProcVer.number), 2u) << "the profile's device type";
+    EXPECT_EQ(simulator->Register(2, 1, regs::kSerialLo.number), 345u % 256);
+    EXPECT_EQ(simulator->Register(2, 1, regs::kSerialHi.number), 345u / 256);
+    EXPECT_EQ(simulator->Register(2, 1, regs::kOtkType.number), 12u);
+    EXPECT_EQ(simulator->Register(2, 1, regs::kMadeMonth.number), 3u);
+    EXPECT_EQ(result.passportPath, dir.file("012-00345.pdf"));
+    EXPECT_EQ(test::ReadFileBytes(result.passportPath).rfind("%PDF", 0), 0u);
+
+    const std::vector<HistoryRecord> rows = Rows();
+    ASSERT_EQ(rows.size(), kProductionSteps);
+    for (const HistoryRecord& r : rows) {
+        EXPECT_EQ(r.serial, 345);
+        EXPECT_EQ(r.typeCode, 12);
+        EXPECT_EQ(r.result, 0u);
+        EXPECT_EQ(r.profile, "PMV7706.prf");
+        EXPECT_EQ(r.profileSha256.size(), 64u);
+    }
+    EXPECT_EQ(rows[0].operation, kOperationWrite);
+    EXPECT_NE(rows[0].details.find("Общие · Тип прибора=2\n"), std::string::npos);
+    EXPECT_EQ(rows[3].details, result.passportPath);
+    EXPECT_EQ(NextSerial(*history, 12), 346);
+    EXPECT_EQ(NextSerial(*history, 13), 1);
+}
+
+TEST_F(ProductionTest, AFailureStopsAtItsStepAndIsRecordedAsFailed)
+{
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+        ProductionStep failing;
+        uint32_t code;
+    };
+    const std::vector<Case> cases{
+        {"no profile", [&] { order.profilePath = dir.file("missing.prf"); }, ProductionStep::Write, kFileNotOpened},
+        {"serial number refused",
+         [&] {
+             // Refused from the step on: the verification before it reads the same register.
+             steps.onStart = [&](ProductionStep step) {
+                 sim::Fault refuse{sim::Fault::Kind::Status};
+                 refuse.count = -1;
+                 refuse.status = 0x0006;
+                 refuse.bank = 2, refuse.memType = 1, refuse.reg = static_cast<int>(regs::kSerialLo.number);
+                 if (step == ProductionStep::SerialAndDate)
+                     simulator->InjectFault(refuse);
+             };
+         },
+         ProductionStep::SerialAndDate, kOperandTooLarge},
+        {"passport folder missing", [&] { order.passportDir = dir.file("nowhere"); }, ProductionStep::Passport,
+         kFileNotOpened},
+        // Last: the simulator keeps losing the setting from now on.
+        {"a setting lost at the restart", [&] { simulator->ChangeOnRestart(2, 1, regs::Ns(0).number, 9); },
+         ProductionStep::Verify, kReadBackMismatch},
+    };
+    const ProductionOrder planned = order;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempDir fresh;
+        history = std::make_unique<History>(fresh.file(kHistoryFileName));
+        steps = {};
+        order = planned;
+        simulator->ClearFaults();
+        c.arrange();
+        const ProductionResult result = Produce();
+        EXPECT_EQ(result.code, c.code);
+        ASSERT_EQ(result.failedStep, c.failing);
+        const std::vector<HistoryRecord> rows = Rows();
+        ASSERT_EQ(rows.size(), static_cast<size_t>(c.failing) + 1) << "stops at the failing step";
+        EXPECT_EQ(rows.back().result, c.code);
+        for (size_t i = 0; i + 1 < rows.size(); ++i)
+            EXPECT_EQ(rows[i].result, 0u);
+    }
+}
+
+}  // namespace
+}  // namespace pmv
