@@ -131,14 +131,22 @@ bool Equal(const FieldValue& expected, const FieldValue& actual)
 
 }  // namespace
 
-std::vector<FieldDifference> CompareSettings(const SettingsModel& expected, const SettingsModel& actual)
+std::vector<FieldComparison> CompareFields(const SettingsModel& expected, const SettingsModel& actual)
 {
     const std::vector<FieldValue> e = SelectedFields(expected, expected);
     const std::vector<FieldValue> a = SelectedFields(expected, actual);
-    std::vector<FieldDifference> out;
+    std::vector<FieldComparison> out;
     for (size_t i = 0; i < e.size(); ++i)
-        if (!Equal(e[i], a[i]))
-            out.push_back({e[i].label, e[i].Text(), a[i].Text()});
+        out.push_back({{e[i].label, e[i].Text(), a[i].Text()}, !Equal(e[i], a[i])});
+    return out;
+}
+
+std::vector<FieldDifference> CompareSettings(const SettingsModel& expected, const SettingsModel& actual)
+{
+    std::vector<FieldDifference> out;
+    for (const FieldComparison& f : CompareFields(expected, actual))
+        if (f.differs)
+            out.push_back(f.values);
     return out;
 }
 

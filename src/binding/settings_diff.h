@@ -25,6 +25,13 @@ inline constexpr float kFloatTolerance = 0.01f;
 // instrument.
 std::vector<FieldDifference> CompareSettings(const SettingsModel& expected, const SettingsModel& actual);
 
+// Every compared setting, equal or not, for a table that marks the differing rows.
+struct FieldComparison {
+    FieldDifference values;
+    bool differs = false;
+};
+std::vector<FieldComparison> CompareFields(const SettingsModel& expected, const SettingsModel& actual);
+
 // "label=value" lines of the groups selected in the model, in the same order: what a write sends.
 std::string SettingsValueLines(const SettingsModel& model);
 

@@ -71,6 +71,9 @@ int RunProduce(Session& s, const Arguments& a)
         ProduceInstrument(context, order, steps, [&](const HistoryRecord& r) { s.Record(r); });
     if (result.code == kOk)
         std::fprintf(s.console.out, "%s\n", result.passportPath.c_str());
+    // A write that reached the instrument has printed its message already.
+    if (result.failedStep == ProductionStep::Write && result.code != kFileNotOpened)
+        return static_cast<int>(result.code);
     return s.Finish(result.code);
 }
 

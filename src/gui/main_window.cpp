@@ -10,6 +10,7 @@
 #include "link/port_names.h"
 #include "model/factory_profiles.h"
 #include "model/profile.h"
+#include "instrument_records.h"
 #include "live_values_page.h"
 #include "report_preview.h"
 #include "reports/configuration_report.h"
@@ -136,6 +137,11 @@ TForm1::TForm1(const WindowOptions& options)
     file->setObjectName("N1");
     file->addAction(QString::fromUtf8("Прочитать из файла настройки прибора"))->setObjectName("N2");
     file->addAction(QString::fromUtf8("Сохранить настройки прибора в файл"))->setObjectName("N3");
+    records_ = new InstrumentRecords({*this, device_, messages_, *this, [this] { GatherSettings(); },
+                                      [this] { return port_.settings().Number; }, [this] { return busy_; },
+                                      [this](bool busy) { SetBusy(busy); }},
+                                     *file);
+    records_->setParent(this);
     AddReportsMenu(*menuBar());
     service_ = new ServiceMenu({*this, device_, messages_, [this] { GatherSettings(); }, [this] { ShowSettings(); },
                                 [this] { return busy_; }, [this](bool busy) { SetBusy(busy); }},
@@ -479,7 +485,9 @@ void TForm1::RunExchangeCommand(uint32_t (*command)(CommandContext&))
     Operation operation(*this);
     controls_ = TakeControls();
     CommandContext context{device_, messages_, *this, controls_, port_.settings().Number};
-    command(context);
+    const uint32_t code = command(context);
+    if (command == &WriteAll || command == &WriteSelected)
+        records_->AfterWrite(code);
 }
 
 void TForm1::GroupClick(int32_t& flag, bool ticked)
@@ -607,7 +615,9 @@ void TForm1::Button45Click()
         return;
     Operation operation(*this);
     GatherSettings();
-    if (const uint32_t code = WriteSerialAndDate(device_, controls_.bcCalendar1.day))
+    const uint32_t code = WriteSerialAndDate(device_, controls_.bcCalendar1.day);
+    records_->AfterSerialWrite(code);
+    if (code != kOk)
         ShowOperationError(code);
 }
 

@@ -27,6 +27,8 @@ class QMenu;
 
 namespace pmv {
 
+class InstrumentRecords;
+
 class LinkStatusBar;
 
 inline constexpr const char* kCaptionPrefix = "Настройка ПМВ 77xx пользовательская верс.";
@@ -140,6 +142,7 @@ private:
     LivePoll poll_;
     LiveValues live_;
     ServiceMenu* service_ = nullptr;
+    InstrumentRecords* records_ = nullptr;
     bool calendarUpdating_ = false;  // `CalendarUpdating`
     bool busy_ = false;
     QMenu* connectionMenu_ = nullptr;

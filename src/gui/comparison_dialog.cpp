@@ -1,0 +1,55 @@
+#include "comparison_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace pmv {
+
+ComparisonDialog::ComparisonDialog(QWidget* parent, const std::vector<FieldComparison>& fields) : QDialog(parent)
+{
+    setObjectName("ComparisonDialog");
+    setWindowTitle(QString::fromUtf8("Сравнение с прибором"));
+    const auto differing = std::count_if(fields.begin(), fields.end(), [](const FieldComparison& f) { return f.differs; });
+    auto* summary = new QLabel(differing == 0 ? QString::fromUtf8("Настройки окна и прибора совпадают.")
+                                              : QString::fromUtf8("Отличаются настройки: %1").arg(differing));
+    summary->setObjectName("ComparisonSummary");
+
+    auto* table = new QTableWidget(static_cast<int>(fields.size()), 3);
+    table->setObjectName("ComparisonTable");
+    table->setHorizontalHeaderLabels({QString::fromUtf8("Настройка"), QString::fromUtf8("В окне"),
+                                      QString::fromUtf8("В приборе")});
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->verticalHeader()->hide();
+    for (int row = 0; row < table->rowCount(); ++row) {
+        const FieldComparison& f = fields[static_cast<size_t>(row)];
+        const QString texts[] = {QString::fromStdString(f.values.label), QString::fromStdString(f.values.expected),
+                                 QString::fromStdString(f.values.actual)};
+        for (int column = 0; column < 3; ++column) {
+            auto* item = new QTableWidgetItem(texts[column]);
+            if (f.differs) {
+                item->setBackground(QColor(255, 210, 210));
+                QFont bold = item->font();
+                bold.setBold(true);
+                item->setFont(bold);
+            }
+            table->setItem(row, column, item);
+        }
+    }
+    table->resizeColumnsToContents();
+    table->horizontalHeader()->setStretchLastSection(true);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(summary);
+    layout->addWidget(table);
+    layout->addWidget(buttons);
+    resize(620, 480);
+}
+
+}  // namespace pmv

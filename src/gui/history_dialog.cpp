@@ -1,0 +1,123 @@
+#include "history_dialog.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace pmv {
+namespace {
+
+const char* const kColumns[] = {"Время", "Оператор", "Номер", "Операция", "Результат", "Профиль", "Группы", "ПО"};
+
+}  // namespace
+
+HistoryDialog::HistoryDialog(QWidget* parent, History& history) : QDialog(parent), history_(history)
+{
+    setObjectName("HistoryDialog");
+    setWindowTitle(QString::fromUtf8("Журнал приборов"));
+    serial_ = new QLineEdit;
+    serial_->setObjectName("HistorySerial");
+    serial_->setPlaceholderText(QString::fromUtf8("все"));
+    byDate_ = new QCheckBox(QString::fromUtf8("с"));
+    from_ = new QDateEdit(QDate::currentDate().addMonths(-1));
+    to_ = new QDateEdit(QDate::currentDate());
+    for (QDateEdit* date : {from_, to_})
+        date->setCalendarPopup(true);
+    auto* filter = new QHBoxLayout;
+    filter->addWidget(new QLabel(QString::fromUtf8("Номер прибора")));
+    filter->addWidget(serial_);
+    filter->addWidget(byDate_);
+    filter->addWidget(from_);
+    filter->addWidget(new QLabel(QString::fromUtf8("по")));
+    filter->addWidget(to_);
+
+    table_ = new QTableWidget(0, static_cast<int>(std::size(kColumns)));
+    table_->setObjectName("HistoryTable");
+    QStringList headings;
+    for (const char* c : kColumns)
+        headings << QString::fromUtf8(c);
+    table_->setHorizontalHeaderLabels(headings);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->verticalHeader()->hide();
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+    QPushButton* exportButton = buttons->addButton(QString::fromUtf8("Экспорт CSV…"), QDialogButtonBox::ActionRole);
+    exportButton->setObjectName("HistoryExport");
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(exportButton, &QPushButton::clicked, this, &HistoryDialog::Export);
+    connect(serial_, &QLineEdit::textChanged, this, &HistoryDialog::Fill);
+    connect(byDate_, &QCheckBox::toggled, this, &HistoryDialog::Fill);
+    connect(from_, &QDateEdit::dateChanged, this, &HistoryDialog::Fill);
+    connect(to_, &QDateEdit::dateChanged, this, &HistoryDialog::Fill);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(filter);
+    layout->addWidget(table_);
+    layout->addWidget(buttons);
+    resize(900, 500);
+    Fill();
+}
+
+void HistoryDialog::Fill()
+{
+    HistoryFilter filter;
+    // "12-345" names type code and number, "345" the number of any type.
+    const QStringList parts = serial_->text().trimmed().split('-');
+    bool ok = false;
+    if (const int number = parts.back().toInt(&ok); ok && number >= 0)
+        filter.serial = number;
+    if (parts.size() == 2)
+        if (const int type = parts.front().toInt(&ok); ok)
+            filter.typeCode = type;
+    if (byDate_->isChecked()) {
+        filter.fromDate = from_->date().toString(Qt::ISODate).toStdString();
+        filter.toDate = to_->date().toString(Qt::ISODate).toStdString();
+    }
+    rows_.clear();
+    if (const auto failure = history_.Query(filter, rows_))
+        setWindowTitle(QString::fromStdString(*failure));
+    table_->setRowCount(static_cast<int>(rows_.size()));
+    for (int row = 0; row < table_->rowCount(); ++row) {
+        const HistoryRecord& r = rows_[static_cast<size_t>(row)];
+        const QString texts[] = {QString::fromStdString(r.time), QString::fromStdString(r.operatorName),
+                                 QStringLiteral("%1-%2").arg(r.typeCode, 3, 10, QChar('0')).arg(r.serial, 5, 10, QChar('0')),
+                                 QString::fromStdString(r.operation),
+                                 r.result == 0 ? QString::fromUtf8("выполнено") : QStringLiteral("ERR %1").arg(r.result),
+                                 QString::fromStdString(r.profile), QString::fromStdString(r.groups),
+                                 QString::fromStdString(r.firmware)};
+        for (int column = 0; column < table_->columnCount(); ++column) {
+            auto* item = new QTableWidgetItem(texts[column]);
+            item->setToolTip(QString::fromStdString(r.details));
+            table_->setItem(row, column, item);
+        }
+    }
+    table_->resizeColumnsToContents();
+}
+
+void HistoryDialog::Export()
+{
+    QString path = QFileDialog::getSaveFileName(this, QString::fromUtf8("Экспорт журнала"), QString(),
+                                                QString::fromUtf8("Таблица CSV (*.csv)"), nullptr,
+                                                QFileDialog::DontUseNativeDialog);
+    if (path.isEmpty())
+        return;
+    if (!path.endsWith(".csv", Qt::CaseInsensitive))
+        path += ".csv";
+    QSaveFile file(path);
+    const std::string csv = HistoryCsv(rows_);
+    if (!file.open(QIODevice::WriteOnly) || file.write(csv.data(), static_cast<qint64>(csv.size())) < 0 ||
+        !file.commit())
+        QMessageBox::critical(this, QString::fromUtf8("Ошибка"), QString::fromUtf8("Unable to write to ") + path);
+}
+
+}  // namespace pmv

@@ -1,0 +1,130 @@
+#include "instrument_records.h"
+
+#include "binding/history_records.h"
+#include "binding/settings_diff.h"
+#include "comparison_dialog.h"
+#include "history_dialog.h"
+#include "link/error_codes.h"
+#include "link/messages.h"
+#include "production_dialog.h"
+
+#include <QAction>
+#include <QDir>
+#include <QMenu>
+#include <QSettings>
+
+namespace pmv {
+namespace {
+
+constexpr const char* kVerifyKey = "verifyAfterWrite";
+
+QSettings ProgramSettings()
+{
+    return QSettings(QStringLiteral("pmv77xx"), QStringLiteral("pmvconf"));
+}
+
+// Codes that leave the instrument untouched, unreachable or stopped by the user: no identity read.
+bool IdentityReadable(uint32_t code)
+{
+    return code != kStoppedToRevise && code != kStoppedToCorrect && code != kStoppedByUser && code != kNoAnswer;
+}
+
+}  // namespace
+
+InstrumentRecords::InstrumentRecords(Window window, QMenu& file)
+    : w_(std::move(window)), history_((QDir::current().absoluteFilePath(QString::fromUtf8(kHistoryFileName))).toStdString())
+{
+    file.addSeparator();
+    const auto add = [&](const char* text, const char* name, void (InstrumentRecords::*handler)()) {
+        QAction* action = file.addAction(QString::fromUtf8(text));
+        action->setObjectName(QString::fromUtf8(name));
+        connect(action, &QAction::triggered, this, [this, handler] {
+            if (!w_.busy())
+                (this->*handler)();
+        });
+        return action;
+    };
+    add("Сравнить с прибором…", "CompareAction", &InstrumentRecords::Compare);
+    add("Выпуск прибора…", "ProduceAction", &InstrumentRecords::Produce);
+    add("Журнал приборов…", "HistoryAction", &InstrumentRecords::ShowHistory);
+    verify_ = file.addAction(QString::fromUtf8("Проверять после записи"));
+    verify_->setObjectName("VerifyAfterWriteAction");
+    verify_->setCheckable(true);
+    verify_->setChecked(ProgramSettings().value(kVerifyKey, false).toBool());
+    connect(verify_, &QAction::toggled, this, [](bool on) { ProgramSettings().setValue(kVerifyKey, on); });
+}
+
+bool InstrumentRecords::verifyAfterWrite() const
+{
+    return verify_->isChecked();
+}
+
+void InstrumentRecords::Record(const HistoryRecord& record)
+{
+    const std::optional<std::string> failure = history_.Record(record);
+    if (const auto notice = history_.TakeNotice())
+        w_.messages.ShowMessage(*notice, "Журнал приборов", MessageIcon::Warning);
+    if (failure && !failureShown_)
+        w_.messages.ShowMessage(*failure, "Журнал приборов", MessageIcon::Warning);
+    failureShown_ |= failure.has_value();
+}
+
+void InstrumentRecords::AfterWrite(uint32_t code)
+{
+    SettingsModel identity;
+    if (IdentityReadable(code))
+        ReadIdentity(w_.device, identity);
+    Record(MakeHistoryRecord(identity, w_.device.model,
+                             {kOperationWrite, code, {}, SettingsValueLines(w_.device.model)}));
+    if (code != kOk || !verifyAfterWrite())
+        return;
+    SettingsModel instrument;
+    uint32_t verified = ReadForComparison(w_.device, w_.device.model, instrument);
+    std::vector<FieldDifference> differences;
+    if (verified == kOk) {
+        differences = CompareSettings(w_.device.model, instrument);
+        verified = differences.empty() ? kOk : kReadBackMismatch;
+    }
+    Record(MakeHistoryRecord(identity, w_.device.model, {kOperationVerify, verified, {}, DifferenceLines(differences)}));
+    if (!differences.empty())
+        w_.messages.ShowMessage("Прибор хранит не то, что записано:\n" + DifferenceLines(differences),
+                                "Проверка после записи", MessageIcon::Error);
+    else if (verified != kOk)
+        ShowErrorMessage(w_.messages, verified);
+}
+
+void InstrumentRecords::AfterSerialWrite(uint32_t code)
+{
+    const SettingsModel& m = w_.device.model;
+    Record(MakeHistoryRecord(m, m, {kOperationSerial, code, {}, {}}));
+}
+
+void InstrumentRecords::Compare()
+{
+    w_.gather();
+    w_.setBusy(true);
+    w_.device.progress.DiscardEscape();
+    SettingsModel instrument;
+    const uint32_t code = ReadForComparison(w_.device, w_.device.model, instrument);
+    w_.setBusy(false);
+    if (code != kOk) {
+        ShowErrorMessage(w_.messages, code);
+        return;
+    }
+    ComparisonDialog dialog(&w_.widget, CompareFields(w_.device.model, instrument));
+    dialog.exec();
+}
+
+void InstrumentRecords::Produce()
+{
+    ProductionDialog dialog(&w_.widget, {w_.device, w_.messages, w_.host, w_.portNumber, w_.setBusy}, *this);
+    dialog.exec();
+}
+
+void InstrumentRecords::ShowHistory()
+{
+    HistoryDialog dialog(&w_.widget, history_);
+    dialog.exec();
+}
+
+}  // namespace pmv

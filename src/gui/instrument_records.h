@@ -1,0 +1,60 @@
+#pragma once
+
+#include "binding/commands.h"
+#include "history/history.h"
+
+#include <QObject>
+
+#include <functional>
+#include <string>
+
+class QAction;
+class QMenu;
+class QWidget;
+
+namespace pmv {
+
+class Messages;
+
+// What the window does for the production line: the history of every instrument (opened in the
+// folder the program started in, so that later folder changes of the file dialogs never split
+// it), verification after writing, and the File menu items "Сравнить с прибором…", "Выпуск
+// прибора…", "Журнал приборов…" and "Проверять после записи" (kept in the program's own
+// settings, not in dev.dat).
+class InstrumentRecords final : public QObject {
+public:
+    struct Window {
+        QWidget& widget;
+        Device& device;  // the window's exchange, progress panel and model
+        Messages& messages;
+        CommandHost& host;
+        std::function<void()> gather;       // the controls into the model
+        std::function<int32_t()> portNumber;
+        std::function<bool()> busy;
+        std::function<void(bool)> setBusy;
+    };
+
+    InstrumentRecords(Window window, QMenu& fileMenu);
+
+    // After "Записать все" / "Записать выбранное": the history row, then the verification when
+    // it is switched on and the write succeeded.
+    void AfterWrite(uint32_t code);
+    // After the serial number and date were written from the window.
+    void AfterSerialWrite(uint32_t code);
+
+    void Record(const HistoryRecord& record);
+    History& history() { return history_; }
+    bool verifyAfterWrite() const;
+
+private:
+    void Compare();
+    void Produce();
+    void ShowHistory();
+
+    Window w_;
+    History history_;
+    QAction* verify_ = nullptr;
+    bool failureShown_ = false;
+};
+
+}  // namespace pmv

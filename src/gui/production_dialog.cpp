@@ -1,0 +1,166 @@
+#include "production_dialog.h"
+
+#include "instrument_records.h"
+#include "link/error_codes.h"
+#include "link/messages.h"
+
+#include <QApplication>
+#include <QDateEdit>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace pmv {
+namespace {
+
+// The steps' observer: each state on its label at once, the window redrawn between steps.
+class StepLabels final : public ProductionObserver {
+public:
+    explicit StepLabels(std::function<void(ProductionStep, const QString&)> show) : show_(std::move(show)) {}
+    void StepStarted(ProductionStep step) override { show_(step, QString::fromUtf8("выполняется…")); }
+    void StepEnded(ProductionStep step, uint32_t code, const std::string&) override
+    {
+        show_(step, code == kOk ? QString::fromUtf8("выполнено") : QString::fromUtf8("ошибка (ERR %1)").arg(code));
+    }
+
+private:
+    std::function<void(ProductionStep, const QString&)> show_;
+};
+
+QWidget* WithBrowse(QLineEdit* edit, QWidget* parent, std::function<QString()> choose)
+{
+    auto* row = new QWidget(parent);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* browse = new QPushButton(QString::fromUtf8("Обзор…"), row);
+    layout->addWidget(edit);
+    layout->addWidget(browse);
+    QObject::connect(browse, &QPushButton::clicked, row, [edit, choose] {
+        if (const QString chosen = choose(); !chosen.isEmpty())
+            edit->setText(chosen);
+    });
+    return row;
+}
+
+}  // namespace
+
+ProductionDialog::ProductionDialog(QWidget* parent, Line line, InstrumentRecords& records)
+    : QDialog(parent), line_(std::move(line)), records_(records)
+{
+    setObjectName("ProductionDialog");
+    setWindowTitle(QString::fromUtf8("Выпуск прибора"));
+    profile_ = new QLineEdit;
+    profile_->setObjectName("ProductionProfile");
+    type_ = new QSpinBox;
+    type_->setObjectName("ProductionType");
+    type_->setRange(0, 255);
+    serial_ = new QSpinBox;
+    serial_->setObjectName("ProductionSerial");
+    serial_->setRange(0, 65535);
+    serial_->setValue(NextSerial(records_.history(), 0));
+    connect(type_, &QSpinBox::valueChanged, this, [this](int type) { serial_->setValue(NextSerial(records_.history(), type)); });
+    date_ = new QDateEdit(QDate::currentDate());
+    date_->setObjectName("ProductionDate");
+    date_->setCalendarPopup(true);
+    date_->setDateRange(QDate(2000, 1, 1), QDate(2255, 12, 31));
+    folder_ = new QLineEdit(QDir::currentPath());
+    folder_->setObjectName("ProductionFolder");
+
+    auto* form = new QFormLayout;
+    form->addRow(QString::fromUtf8("Профиль"), WithBrowse(profile_, this, [this] {
+                     return QFileDialog::getOpenFileName(this, QString::fromUtf8("Профиль"), QDir::currentPath(),
+                                                         QString::fromUtf8("Данные настройки прибора (*.prf)"),
+                                                         nullptr, QFileDialog::DontUseNativeDialog);
+                 }));
+    auto* number = new QHBoxLayout;
+    number->addWidget(type_);
+    number->addWidget(new QLabel("-"));
+    number->addWidget(serial_);
+    form->addRow(QString::fromUtf8("Номер прибора"), number);
+    form->addRow(QString::fromUtf8("Дата выпуска"), date_);
+    form->addRow(QString::fromUtf8("Папка паспортов"), WithBrowse(folder_, this, [this] {
+                     return QFileDialog::getExistingDirectory(this, QString::fromUtf8("Папка паспортов"),
+                                                              folder_->text(), QFileDialog::DontUseNativeDialog);
+                 }));
+    for (size_t i = 0; i < kProductionSteps; ++i) {
+        states_[i] = new QLabel(QString::fromUtf8("ожидает"));
+        states_[i]->setObjectName(QStringLiteral("ProductionStep%1").arg(i + 1));
+        form->addRow(QString::fromUtf8(kProductionStepNames[i]), states_[i]);
+    }
+    count_ = new QLabel(QString::fromUtf8("Выпущено за сеанс: 0"));
+    count_->setObjectName("ProductionCount");
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+    start_ = buttons->addButton(QString::fromUtf8("Выпустить"), QDialogButtonBox::ActionRole);
+    start_->setObjectName("ProductionStart");
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(start_, &QPushButton::clicked, this, [this] {
+        if (!ProduceOne())
+            return;
+        const QString made = QStringLiteral("%1-%2").arg(type_->value(), 3, 10, QChar('0')).arg(serial_->value(), 5, 10, QChar('0'));
+        serial_->setValue(NextSerial(records_.history(), type_->value()));
+        if (line_.messages.AskYesNo("Прибор " + made.toStdString() + " выпущен. Подключите следующий прибор и "
+                                                                      "нажмите \"Да\", чтобы выпустить его.",
+                                    "Выпуск прибора", MessageIcon::Information))
+            start_->click();
+    });
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(count_);
+    layout->addWidget(buttons);
+}
+
+void ProductionDialog::ShowStep(ProductionStep step, const QString& state)
+{
+    states_[static_cast<size_t>(step)]->setText(state);
+    repaint();
+}
+
+bool ProductionDialog::ProduceOne()
+{
+    if (profile_->text().isEmpty()) {
+        line_.messages.ShowMessage("Не выбран профиль", "Выпуск прибора", MessageIcon::Error);
+        return false;
+    }
+    for (size_t i = 0; i < kProductionSteps; ++i)
+        ShowStep(static_cast<ProductionStep>(i), QString::fromUtf8("ожидает"));
+    ProductionOrder order;
+    order.profilePath = profile_->text().toStdString();
+    order.typeCode = type_->value();
+    order.serial = serial_->value();
+    order.day = date_->date().day();
+    order.month = date_->date().month();
+    order.year = date_->date().year();
+    order.passportDir = folder_->text().toStdString();
+
+    // The instrument's settings go through a model of their own: the window keeps its values.
+    SettingsModel model;
+    Device device{line_.device.exchange, line_.device.progress, model, {}};
+    ControlValues controls;
+    CommandContext context{device, line_.messages, line_.host, controls, line_.portNumber()};
+    StepLabels labels([this](ProductionStep step, const QString& state) { ShowStep(step, state); });
+    start_->setEnabled(false);
+    line_.setBusy(true);
+    const ProductionResult result =
+        ProduceInstrument(context, order, labels, [this](const HistoryRecord& r) { records_.Record(r); });
+    line_.setBusy(false);
+    start_->setEnabled(true);
+    if (result.code != kOk) {
+        // A write that reached the instrument has shown its message already.
+        if (result.failedStep != ProductionStep::Write || result.code == kFileNotOpened)
+            ShowErrorMessage(line_.messages, result.code);
+        return false;
+    }
+    count_->setText(QString::fromUtf8("Выпущено за сеанс: %1").arg(++produced_));
+    return true;
+}
+
+}  // namespace pmv

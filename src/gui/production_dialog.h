@@ -1,0 +1,56 @@
+#pragma once
+
+#include "binding/commands.h"
+#include "production/production.h"
+
+#include <QDialog>
+
+#include <array>
+#include <functional>
+
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+
+namespace pmv {
+
+class InstrumentRecords;
+class Messages;
+
+// "Выпуск прибора": one instrument after another, each written, verified, numbered and given its
+// passport in one step, every step shown with its state and kept in the history.
+class ProductionDialog final : public QDialog {
+public:
+    struct Line {
+        Device& device;  // the window's exchange and progress panel; the model stays the window's
+        Messages& messages;
+        CommandHost& host;
+        std::function<int32_t()> portNumber;
+        std::function<void(bool)> setBusy;
+    };
+
+    ProductionDialog(QWidget* parent, Line line, InstrumentRecords& records);
+
+    // Makes the instrument described by the fields; false when a step failed.
+    bool ProduceOne();
+    int producedCount() const { return produced_; }
+
+private:
+    void ShowStep(ProductionStep step, const QString& state);
+
+    Line line_;
+    InstrumentRecords& records_;
+    QLineEdit* profile_;
+    QSpinBox* type_;
+    QSpinBox* serial_;
+    QDateEdit* date_;
+    QLineEdit* folder_;
+    std::array<QLabel*, kProductionSteps> states_{};
+    QLabel* count_;
+    QPushButton* start_;
+    int produced_ = 0;
+};
+
+}  // namespace pmv
