@@ -2,7 +2,7 @@
 
 #include "binding/number_text.h"
 #include "device/device_settings.h"
-#include "link/error_codes.h"
+#include "messages/error_codes.h"
 
 #include <algorithm>
 #include <cmath>

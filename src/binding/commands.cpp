@@ -4,7 +4,7 @@
 #include "binding/entry_checks.h"
 #include "binding/write_checks.h"
 #include "device/device_settings.h"
-#include "link/error_codes.h"
+#include "messages/error_codes.h"
 
 namespace pmv {
 namespace {

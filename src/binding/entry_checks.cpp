@@ -1,8 +1,8 @@
 #include "binding/entry_checks.h"
 
 #include "binding/number_text.h"
-#include "link/error_codes.h"
-#include "link/messages.h"
+#include "messages/error_codes.h"
+#include "messages/messages.h"
 
 #include <array>
 #include <string>

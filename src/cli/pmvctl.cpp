@@ -9,9 +9,9 @@
 #include "device/device_settings.h"
 #include "device/output_test.h"
 #include "device/service_commands.h"
-#include "link/error_codes.h"
 #include "link/link_settings.h"
 #include "link/register_commands.h"
+#include "messages/error_codes.h"
 #include "model/profile.h"
 
 #include <algorithm>

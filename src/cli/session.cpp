@@ -1,7 +1,7 @@
 #include "session.h"
 
-#include "link/error_codes.h"
 #include "link/link_settings.h"
+#include "messages/error_codes.h"
 #include "model/profile.h"
 
 #include <cstdlib>

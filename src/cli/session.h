@@ -5,10 +5,10 @@
 
 #include "device/device.h"
 #include "link/clock.h"
-#include "link/error_codes.h"
 #include "link/exchange.h"
 #include "link/link_port.h"
 #include "link/qt_serial_line.h"
+#include "messages/error_codes.h"
 
 #include <optional>
 #include <string>

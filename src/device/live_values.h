@@ -43,9 +43,7 @@ public:
 
     struct Outcome {
         uint32_t code;
-        const char* text;  // for the outcome panel
-        bool yellow;       // the panel's colour: yellow, or the window's button face
-        uint32_t nextIntervalMs;
+        uint32_t nextIntervalMs;  // a failed poll waits its answer time-out longer
     };
 
     // One tick while the page of current values is shown: reads, clamps, and every second tick

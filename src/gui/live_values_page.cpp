@@ -65,10 +65,10 @@ void ShowView(QWidget& root, const LiveView& view)
         Lamp(root, "EncoderLamp" + QString::number(i + 1), view.encoder[i]);
 }
 
-void ShowOutcome(QWidget& root, const LivePoll::Outcome& outcome)
+void ShowOutcome(QWidget& root, const PollOutcomeView& outcome)
 {
     const QString text = QString::fromUtf8(outcome.text);
-    Paint(root, "PollPanel", outcome.yellow ? PanelColour::Yellow : PanelColour::ButtonFace, &text);
+    Paint(root, "PollPanel", outcome.colour, &text);
 }
 
 }  // namespace pmv::live

@@ -10,6 +10,6 @@ namespace pmv::live {
 // Puts the current values on the page "Текущие значения" of the window `root`.
 void ShowView(QWidget& root, const LiveView& view);
 // The outcome panel of the last poll.
-void ShowOutcome(QWidget& root, const LivePoll::Outcome& outcome);
+void ShowOutcome(QWidget& root, const PollOutcomeView& outcome);
 
 }  // namespace pmv::live

@@ -2,8 +2,8 @@
 
 #include "binding/binding.h"
 #include "device/device_settings.h"
-#include "link/error_codes.h"
 #include "link/link_settings.h"
+#include "messages/error_codes.h"
 #include "model/factory_profiles.h"
 #include "model/profile.h"
 #include "live_values_page.h"
@@ -248,7 +248,7 @@ void TForm1::Timer3Timer()
     const LivePoll::Outcome outcome =
         poll_.Tick(exchange_, live_, link.UseIzmFile == 1 ? link.IzmFileName : std::string());
     live::ShowView(*this, ShowCurrentValues(live_));
-    live::ShowOutcome(*this, outcome);
+    live::ShowOutcome(*this, ShowPollOutcome(outcome.code));
     timer3_.setInterval(outcome.nextIntervalMs);
 }
 

@@ -1,10 +1,13 @@
 // pmvconf: the configuration program's window.
 
+#include "ini/ini_file.h"
 #include "link/link_settings.h"
 #include "main_window.h"
-#include "model/ini_file.h"
-#include "sim/simulator.h"
 #include "window_messages.h"
+
+#ifdef PMV_SIMULATOR
+#include "sim/simulator.h"
+#endif
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -15,6 +18,7 @@
 
 namespace {
 
+#ifdef PMV_SIMULATOR
 constexpr const char* kUsage =
     "usage: pmvconf [--port DEVICE | --simulate]\n"
     "  (no option)      the instrument on the port numbered in dev.dat of the working directory\n"
@@ -27,6 +31,12 @@ uint32_t ConfiguredAddress()
     const std::string text = pmv::ReadIniString(pmv::LinkSettingsPath(), "DEVICE", "NetAdrr", "1");
     return static_cast<uint32_t>(pmv::ParseIniInt(text).value_or(1));
 }
+#else
+constexpr const char* kUsage =
+    "usage: pmvconf [--port DEVICE]\n"
+    "  (no option)      the instrument on the port numbered in dev.dat of the working directory\n"
+    "  --port DEVICE    the instrument on DEVICE, for this run only (not written to dev.dat)\n";
+#endif
 
 }  // namespace
 
@@ -45,14 +55,17 @@ int main(int argc, char** argv)
 
     QCommandLineParser parser;
     const QCommandLineOption port("port", "Serial device of the instrument for this run (not saved).", "DEVICE");
-    const QCommandLineOption simulate("simulate", "Work with a simulated instrument inside the program.");
     parser.addOption(port);
+#ifdef PMV_SIMULATOR
+    const QCommandLineOption simulate("simulate", "Work with a simulated instrument inside the program.");
     parser.addOption(simulate);
+#endif
     parser.process(app);
 
     pmv::WindowOptions options;
     options.portDevice = parser.value(port).toStdString();
 
+#ifdef PMV_SIMULATOR
     std::unique_ptr<pmv::sim::Simulator> simulator;
     if (parser.isSet(simulate)) {
         pmv::sim::SimOptions sim;
@@ -67,6 +80,7 @@ int main(int argc, char** argv)
         options.portDevice = simulator->DevicePath();
         std::fprintf(stderr, "pmvconf: simulated instrument on %s\n", options.portDevice.c_str());
     }
+#endif
 
     pmv::TForm1 window(options);
     window.show();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/progress.h"
+#include "messages/progress.h"
 
 #include <array>
 

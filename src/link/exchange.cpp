@@ -1,7 +1,7 @@
 #include "exchange.h"
 
 #include "crc16.h"
-#include "error_codes.h"
+#include "messages/error_codes.h"
 
 #include <array>
 #include <cstdio>

@@ -3,7 +3,7 @@
 #include "binding/binding.h"
 #include "binding/entry_checks.h"
 #include "binding/write_checks.h"
-#include "link/error_codes.h"
+#include "messages/error_codes.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "binding/commands.h"
 #include "device/device_settings.h"
 #include "device/register_map.h"
-#include "link/error_codes.h"
+#include "messages/error_codes.h"
 #include "model/factory_profiles.h"
 #include "model/profile.h"
 
