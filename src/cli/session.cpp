@@ -9,14 +9,19 @@
 
 namespace pmv::cli {
 
+TerminalSeams::TerminalSeams(Console& c, std::optional<bool> answer)
+    : terminalMessages(c.err, *c.in, c.inIsTerminal, answer), terminalProgress(c.err, c.errIsTerminal)
+{
+}
+
 Session::Session(Console& c, std::optional<bool> answer)
-    : console(c), messages(c.err, *c.in, c.inIsTerminal, answer), progress(c.err, c.errIsTerminal)
+    : TerminalSeams(c, answer), pmv::Session(terminalMessages, terminalProgress), console(c)
 {
 }
 
 uint32_t Session::Open(const LinkOverrides& overrides)
 {
-    if (const auto failure = LoadLinkSettings(LinkSettingsPath(), port.settings(), messages))
+    if (const auto failure = LoadLinkSettings())
         std::fprintf(console.err, "%s\n", failure->c_str());
     LinkSettings& settings = port.settings();
     if (overrides.address)
@@ -25,8 +30,7 @@ uint32_t Session::Open(const LinkOverrides& overrides)
         settings.BaudRate = *overrides.baud;
     if (!overrides.port.empty())
         port.SetDeviceOverride(overrides.port);
-    ApplyLinkValues(settings, exchange.values());
-    port.OpenPort();
+    OpenPort();
     // Without a port every exchange would end with "no answer" after its time-outs; say so at once.
     return line.IsOpen() ? kOk : kNoAnswer;
 }

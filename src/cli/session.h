@@ -3,15 +3,13 @@
 #include "pmvctl.h"
 #include "terminal_io.h"
 
-#include "device/device.h"
-#include "link/clock.h"
-#include "link/exchange.h"
-#include "link/link_port.h"
-#include "link/qt_serial_line.h"
+#include "binding/session.h"
 #include "messages/error_codes.h"
+#include "model/settings_model.h"
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace pmv::cli {
 
@@ -22,9 +20,16 @@ struct LinkOverrides {
     std::optional<uint32_t> baud;
 };
 
-// One run's link to the instrument: dev.dat from the current directory (created when
-// missing), the overrides, the open port, and the model the device operations fill.
-class Session {
+// The terminal's message and progress objects, built before the session that uses them.
+struct TerminalSeams {
+    TerminalSeams(Console& console, std::optional<bool> answer);
+    TerminalMessages terminalMessages;
+    TerminalProgress terminalProgress;
+};
+
+// One pmvctl run: the program's session on the terminal, with dev.dat from the current
+// directory (created when missing) and the overrides of the command line.
+class Session : private TerminalSeams, public pmv::Session {
 public:
     Session(Console& console, std::optional<bool> answer);
 
@@ -37,14 +42,6 @@ public:
     int Finish(uint32_t code);
 
     Console& console;
-    TerminalMessages messages;
-    TerminalProgress progress;
-    SystemClock clock;
-    QtSerialLine line;
-    Exchange exchange{line, clock};
-    LinkPort port{line, exchange, messages, FoundSerialPorts};
-    SettingsModel model;
-    Device device{exchange, progress, model, {}};
 };
 
 // Loads a profile into the model without changing its file (the load's write-backs go to a

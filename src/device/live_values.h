@@ -38,7 +38,6 @@ uint32_t LogMeasurement(const std::string& fileName, const TimeStamp& sendTime, 
 // the log, and how it reports.
 class LivePoll {
 public:
-    static constexpr uint32_t kFirstIntervalMs = 1000;
     static constexpr uint32_t kIntervalMs = 500;
 
     struct Outcome {

@@ -82,7 +82,7 @@ int main(int argc, char** argv)
     }
 #endif
 
-    pmv::TForm1 window(options);
+    pmv::MainWindow window(options);
     window.show();
     return QApplication::exec();
 }

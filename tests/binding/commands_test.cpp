@@ -91,7 +91,7 @@ TEST_F(Commands, WriteAllOfFactoryProfile1AndReadItBack)
     ASSERT_EQ(WriteAll(context), 0u);
     EXPECT_TRUE(messages.boxes.empty());
     EXPECT_EQ(host.calls, (std::vector<std::string>{"show", "lock", "unlock"}));
-    EXPECT_TRUE(host.shown.CheckBox2 && host.shown.CheckBox3 && host.shown.Panel77White);
+    EXPECT_TRUE(host.shown.top.groupBoxes.channel2 && host.shown.top.groupBoxes.relays && host.shown.top.groupPanels.relays);
     const std::vector<std::string> sent = Requests();
     ASSERT_GE(sent.size(), 2u);
     EXPECT_EQ(sent[sent.size() - 2], "1;38;000000;2F;") << "the marker 47";
@@ -124,16 +124,16 @@ TEST_F(Commands, WriteAllOfFactoryProfile1AndReadItBack)
     ControlValues written;
     ShowSettings(model, 1, written);
     // The identity of the instrument is read, not written.
-    written.Panel78 = readBack.Panel78, written.Panel79 = readBack.Panel79, written.Edit53 = readBack.Edit53;
-    written.ComboBox25 = readBack.ComboBox25, written.ComboBox26 = readBack.ComboBox26;
-    written.ComboBox27 = readBack.ComboBox27, written.bcCalendar1 = readBack.bcCalendar1;
+    written.general.firmwareVersion = readBack.general.firmwareVersion, written.general.productionDate = readBack.general.productionDate, written.general.serialNumber = readBack.general.serialNumber;
+    written.general.productionMonth = readBack.general.productionMonth, written.general.productionYear = readBack.general.productionYear;
+    written.general.typeCode = readBack.general.typeCode, written.general.calendar = readBack.general.calendar;
     EXPECT_EQ(readBack, written);
 }
 
 TEST_F(Commands, ARefusedRelayQuestionSendsNothingAndYesGoesOn)
 {
     Open("PMV7700.prf");
-    controls.StringGrid1[0][3] = " +";  // relay 1 on channel 2's setpoint 1 of a one-channel device
+    controls.relays.grid[0][3] = " +";  // relay 1 on channel 2's setpoint 1 of a one-channel device
     const std::string question =
         "В одноканальном приборе реле 1 назначено на второй канал. Записать так как есть?";
     messages.answers = {false};
@@ -154,7 +154,7 @@ TEST_F(Commands, AnEntryErrorInAnUnselectedChannelStopsWriteSelected)
     Open("PMV7700.prf");
     model.channel[0].select = model.rele.select = model.general.gen_select = 0;
     ShowSettings(model, 1, controls);
-    controls.Edit2 = "1,5";
+    controls.channels[0].rangeMin = "1,5";
     const SettingsModel before = model;
     EXPECT_EQ(WriteSelected(context), 17u);
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Ошибка задания минимума диапазона.", kStopped17}));
@@ -162,8 +162,8 @@ TEST_F(Commands, AnEntryErrorInAnUnselectedChannelStopsWriteSelected)
     EXPECT_EQ(model, before);
     EXPECT_TRUE(simulator->Transcript().empty());
     EXPECT_EQ(host.calls, (std::vector<std::string>{"show", "unlock"}));
-    EXPECT_FALSE(host.shown.Panel1White);
-    EXPECT_TRUE(host.shown.Panel2White);
+    EXPECT_FALSE(host.shown.top.groupPanels.channel1);
+    EXPECT_TRUE(host.shown.top.groupPanels.channel2);
 }
 
 TEST_F(Commands, AGroupFlagOtherThan1FromAProfileIsAnUntickedBox)
@@ -173,7 +173,7 @@ TEST_F(Commands, AGroupFlagOtherThan1FromAProfileIsAnUntickedBox)
     model.channel[1].select = -1;
     model.rele.select = model.general.gen_select = 0;
     ShowSettings(model, 1, controls);
-    EXPECT_FALSE(controls.CheckBox1);
+    EXPECT_FALSE(controls.top.groupBoxes.channel1);
     EXPECT_EQ(model.channel[0].select, 0);
     EXPECT_EQ(model.channel[1].select, 0);
 
@@ -188,13 +188,13 @@ TEST_F(Commands, AGroupFlagOtherThan1FromAProfileIsAnUntickedBox)
 TEST_F(Commands, ASetpointPulledIntoRangeIsWrittenWhileItsFieldKeepsTheTypedText)
 {
     Open("PMV7700.prf");
-    controls.Edit5 = "12000";
+    controls.channels[0].setpoint1 = "12000";
     messages.answers = {true};
     EXPECT_EQ(WriteAll(context), 0u);
     ASSERT_EQ(messages.boxes.size(), 1u);
     EXPECT_EQ(model.channel[0].th1, 9999.0f);
     EXPECT_EQ(simulator->FloatRegister(2, static_cast<int>(regs::Th1(0).number)), 9999.0f);
-    EXPECT_EQ(controls.Edit5, "12000");
+    EXPECT_EQ(controls.channels[0].setpoint1, "12000");
 }
 
 TEST_F(Commands, AReadErrorStillShowsTheGroupsReadBeforeIt)
@@ -206,16 +206,16 @@ TEST_F(Commands, AReadErrorStillShowsTheGroupsReadBeforeIt)
     refuse.status = 0x0003;
     refuse.bank = 2, refuse.memType = 1, refuse.reg = static_cast<int>(regs::Dat(1).number);
     simulator->InjectFault(refuse);
-    const int channel2Type = controls.ComboBox7;
+    const int channel2Type = controls.channels[1].sensorType;
 
     const uint32_t code = ReadSelected(context);
     ASSERT_NE(code, 0u);
     ASSERT_NE(FindErrorMessage(code), nullptr);
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{FindErrorMessage(code)->text}));
     EXPECT_EQ(host.calls, (std::vector<std::string>{"show", "lock", "unlock", "show"}));
-    EXPECT_EQ(controls.ComboBox1, 9);
-    EXPECT_EQ(controls.Edit1, "1300.0000") << "the range of the sensor read";
-    EXPECT_EQ(controls.ComboBox7, channel2Type);
+    EXPECT_EQ(controls.channels[0].sensorType, 9);
+    EXPECT_EQ(controls.channels[0].rangeMax, "1300.0000") << "the range of the sensor read";
+    EXPECT_EQ(controls.channels[1].sensorType, channel2Type);
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ int main(int argc, char** argv)
     if (!simulator.Start())
         return 1;
 
-    pmv::TForm1 window({simulator.DevicePath()});
+    pmv::MainWindow window({simulator.DevicePath()});
     window.show();
     QTest::qWait(400);
 
