@@ -26,7 +26,7 @@ W* Labelled(const char* label, W* field)
 {
     if (label) {
         QLabel* above = Label(label, field->parentWidget(), 0, 0);
-        above->move(field->x(), field->y() - Scaled(kLabelHeight));
+        above->move(field->x(), field->y() - kLabelHeight);
         above->setVisible(!field->isHidden());
     }
     return field;
@@ -59,7 +59,7 @@ ChannelPanel::ChannelPanel(QWidget* parent, int channel) : QFrame(parent)
 {
     setFrameStyle(QFrame::Panel | QFrame::Raised);
     setAutoFillBackground(true);
-    setGeometry(Scaled(QRect(4 + channel * 342, 4, 338, kPanelHeight)));
+    setGeometry(QRect(4 + channel * 342, 4, 338, kPanelHeight));
     Heading(channel == 0 ? "Канал 1" : "Канал 2", this, 6, 4);
 
     const QStringList setpointTypes = Texts({kSetpointTypeItems[0], kSetpointTypeItems[1], kSetpointTypeItems[2]});
@@ -102,6 +102,6 @@ ChannelPanel::ChannelPanel(QWidget* parent, int channel) : QFrame(parent)
         Label(regulatorLabels[i], this, kColumn[3], kRow[0] + 23 * i)->hide();
 }
 
-ChannelsPage::ChannelsPage() : channels{new ChannelPanel(this, 0), new ChannelPanel(this, 1)} {}
+ChannelsPage::ChannelsPage(QWidget* parent) : QWidget(parent), channels{new ChannelPanel(this, 0), new ChannelPanel(this, 1)} {}
 
 }  // namespace pmv

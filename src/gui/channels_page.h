@@ -41,7 +41,7 @@ public:
 // Page "Настройки каналов": the two channel panels side by side.
 class ChannelsPage final : public QWidget {
 public:
-    ChannelsPage();
+    explicit ChannelsPage(QWidget* parent);
 
     std::array<ChannelPanel*, 2> channels;
 };

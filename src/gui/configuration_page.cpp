@@ -8,7 +8,7 @@ namespace pmv {
 
 using namespace widgets;
 
-ConfigurationPage::ConfigurationPage()
+ConfigurationPage::ConfigurationPage(QWidget* parent) : QWidget(parent)
 {
     makePassportPage = Button("Генерируем страничку в паспорт", this, 10, 10, 260);
     makePassportPage->setObjectName("Button42");

@@ -9,7 +9,7 @@ namespace pmv {
 // Page "Конфигурация": the passport page of the instrument.
 class ConfigurationPage final : public QWidget {
 public:
-    ConfigurationPage();
+    explicit ConfigurationPage(QWidget* parent);
 
     QPushButton* makePassportPage;
 };

@@ -14,12 +14,12 @@ namespace pmv {
 
 using namespace widgets;
 
-GeneralPage::GeneralPage()
+GeneralPage::GeneralPage(QWidget* parent) : QWidget(parent)
 {
-    panel = FramedPanel(this, {4, 4, 682, kPanelHeight});
+    panel = FramedPanel(this, {4, 4, kWidePanelWidth, kPanelHeight});
     auto* split = new QFrame(panel);
     split->setFrameStyle(QFrame::VLine | QFrame::Sunken);
-    split->setGeometry(Scaled(QRect(340, 6, 4, kPanelHeight - 12)));
+    split->setGeometry(QRect(340, 6, 4, kPanelHeight - 12));
 
     Label("Версия внутреннего ПО прибора", panel, 10, 10);
     firmwareVersion = TextPanel(panel, 10, 26, 100);
@@ -56,7 +56,7 @@ GeneralPage::GeneralPage()
     calendar = new QCalendarWidget(panel);
     calendar->setToolTip(Text(
         "Здесь показывается дата производства прибора.  Перед записью здесь можно выбрать дату выпуска прибора."));
-    calendar->setGeometry(Scaled(QRect(354, 206, 260, 80)));
+    calendar->setGeometry(QRect(354, 206, 260, 80));
     calendar->hide();
 }
 

@@ -15,7 +15,7 @@ namespace pmv {
 // number and production date, with the buttons that read and write them.
 class GeneralPage final : public QWidget {
 public:
-    GeneralPage();
+    explicit GeneralPage(QWidget* parent);
 
     QFrame* panel;  // white while the general group is selected
     QLabel* firmwareVersion;

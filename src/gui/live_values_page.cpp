@@ -27,7 +27,8 @@ void Show(QLabel* panel, const std::string& text, PanelColour colour)
 
 }  // namespace
 
-LiveValuesPage::LiveValuesPage(Exchange& exchange, const LinkSettings& link) : exchange_(exchange), link_(link)
+LiveValuesPage::LiveValuesPage(QWidget* parent, Exchange& exchange, const LinkSettings& link)
+    : QWidget(parent), exchange_(exchange), link_(link)
 {
     for (int ch = 0; ch < 2; ++ch) {
         const QString n = QString::number(ch + 1);
@@ -37,7 +38,7 @@ LiveValuesPage::LiveValuesPage(Exchange& exchange, const LinkSettings& link) : e
         c.value = TextPanel(frame, 10, 38, 170, 30);
         c.value->setObjectName("ValuePanel" + n);
         QFont big = c.value->font();
-        big.setPixelSize(Scaled(19));
+        big.setPixelSize(19);
         big.setBold(true);
         c.value->setFont(big);
         c.status = TextPanel(frame, 10, 74, 318);

@@ -19,7 +19,7 @@ struct LinkSettings;
 // page is shown. A poll may come between two exchanges of an operation, never inside one.
 class LiveValuesPage final : public QWidget {
 public:
-    LiveValuesPage(Exchange& exchange, const LinkSettings& link);
+    LiveValuesPage(QWidget* parent, Exchange& exchange, const LinkSettings& link);
 
     void ShowView(const LiveView& view);
     void ShowOutcome(const PollOutcomeView& outcome);

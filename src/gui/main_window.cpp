@@ -32,18 +32,19 @@ MainWindow::MainWindow(const WindowOptions& options)
     setObjectName("Form1");
     setFont(widgets::WindowFont());
     auto* client = new QWidget;
-    client->setFixedSize(widgets::Scaled(703), widgets::Scaled(461));
+    client->setFixedSize(703, 461);
     setCentralWidget(client);
 
     top_ = new TopBar(client);
     pages_ = new QTabWidget(client);
     pages_->setObjectName("TabbedNotebook1");
-    pages_->setGeometry(widgets::Scaled(QRect(4, 108, 695, 349)));
-    channels_ = new ChannelsPage;
-    relays_ = new RelaysPage;
-    general_ = new GeneralPage;
-    live_ = new LiveValuesPage(session_.exchange, session_.port.settings());
-    configuration_ = new ConfigurationPage;
+    pages_->setGeometry(QRect(4, 108, 695, 349));
+    // Each page is born inside the notebook, so that it is laid out in the window's font.
+    channels_ = new ChannelsPage(pages_);
+    relays_ = new RelaysPage(pages_);
+    general_ = new GeneralPage(pages_);
+    live_ = new LiveValuesPage(pages_, session_.exchange, session_.port.settings());
+    configuration_ = new ConfigurationPage(pages_);
     const std::pair<QWidget*, const char*> pages[] = {{channels_, "Настройки каналов"}, {relays_, "Настройки реле"},
                                                       {general_, "Общие"}, {live_, "Текущие значения"},
                                                       {configuration_, "Конфигурация"}};
@@ -76,20 +77,20 @@ void MainWindow::BuildMenu()
 {
     QMenu* file = menuBar()->addMenu(QString::fromUtf8("Файл"));
     file->setObjectName("N1");
-    QAction* open = file->addAction(QString::fromUtf8("Прочитать из файла настройки прибора"), QKeySequence::Open,
+    QAction* open = file->addAction(QString::fromUtf8("Прочитать из файла настройки прибора"), QKeySequence(Qt::CTRL | Qt::Key_O),
                                     this, [this] { OpenProfile(); });
     open->setObjectName("N2");
-    QAction* save = file->addAction(QString::fromUtf8("Сохранить настройки прибора в файл"), QKeySequence::Save,
+    QAction* save = file->addAction(QString::fromUtf8("Сохранить настройки прибора в файл"), QKeySequence(Qt::CTRL | Qt::Key_S),
                                     this, [this] { SaveProfile(); });
     save->setObjectName("N3");
     file->addSeparator();
-    QAction* exit = file->addAction(QString::fromUtf8("Выход"), QKeySequence::Quit, this, &QWidget::close);
+    QAction* exit = file->addAction(QString::fromUtf8("Выход"), QKeySequence(Qt::CTRL | Qt::Key_Q), this, &QWidget::close);
     exit->setObjectName("Exit");
     state_.Add(Command::FileMenu, {open, save});
     state_.Add(Command::Exit, {exit});
 
     QMenu* help = menuBar()->addMenu(QString::fromUtf8("Справка"));
-    QAction* guide = help->addAction(QString::fromUtf8("Руководство пользователя"), QKeySequence::HelpContents,
+    QAction* guide = help->addAction(QString::fromUtf8("Руководство пользователя"), QKeySequence(Qt::Key_F1),
                                      this, [this] { ShowUserGuide(*this); });
     guide->setObjectName("UserGuideAction");
     QAction* about = help->addAction(QString::fromUtf8("О программе"), this,

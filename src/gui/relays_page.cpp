@@ -12,11 +12,11 @@ namespace pmv {
 
 using namespace widgets;
 
-RelaysPage::RelaysPage()
+RelaysPage::RelaysPage(QWidget* parent) : QWidget(parent)
 {
-    panel = FramedPanel(this, {4, 4, 682, kPanelHeight});
+    panel = FramedPanel(this, {4, 4, kWidePanelWidth, kPanelHeight});
     Heading("Назначение реле на воздействие", panel, 10, 6);
-    constexpr int gridX = 9;
+    constexpr int gridX = 8;
     CaptionPanel("Канал 1", panel, gridX + 1 + kCellWidth, 26, 3 * kCellWidth);
     CaptionPanel("Канал 2", panel, gridX + 1 + 4 * kCellWidth, 26, 3 * kCellWidth);
     CaptionPanel("Регулятор", panel, gridX + 1 + 7 * kCellWidth, 26, 4 * kCellWidth);

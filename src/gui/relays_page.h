@@ -13,7 +13,7 @@ namespace pmv {
 // Page "Настройки реле": which events switch each relay, and the regulator's parameters.
 class RelaysPage final : public QWidget {
 public:
-    RelaysPage();
+    explicit RelaysPage(QWidget* parent);
 
     // A click on an assignment cell marks or clears it; headings take no clicks.
     void ToggleCell(int row, int column);

@@ -17,7 +17,7 @@ using namespace widgets;
 
 TopBar::TopBar(QWidget* parent) : QWidget(parent)
 {
-    setGeometry(Scaled(QRect(0, 0, 703, 106)));
+    setGeometry(QRect(0, 0, 703, 106));
     Label("Номер порта", this, 8, 6)->setObjectName("Label1");
     port = List(this, 8, 22, 44, "Задаем номер порта компьютора");
     Fill(*port, Numbers(1, kPortListSize));
@@ -59,7 +59,7 @@ TopBar::TopBar(QWidget* parent) : QWidget(parent)
     description->setObjectName("RichEdit1");
     description->setAcceptRichText(false);
     description->setToolTip(Text(descriptionHint));
-    description->setGeometry(Scaled(QRect(428, 22, 267, 80)));
+    description->setGeometry(QRect(428, 22, 267, 80));
 }
 
 void TopBar::ShowDescription(const std::array<std::string, 4>& lines)

@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QTableWidget>
 
 #include <algorithm>
@@ -21,33 +20,17 @@ W* Placed(W* w, int x, int y, int width, int height, const char* hint)
 {
     if (hint)
         w->setToolTip(Text(hint));
-    w->setGeometry(Scaled(QRect(x, y, width, height)));
+    w->setGeometry(x, y, width, height);
     return w;
 }
 
 }  // namespace
 
-double Scale()
-{
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? std::max(1.0, screen->logicalDotsPerInchY() / 96.0) : 1.0;
-}
-
-int Scaled(int v)
-{
-    return qRound(v * Scale());
-}
-
-QRect Scaled(const QRect& r)
-{
-    return {Scaled(r.x()), Scaled(r.y()), Scaled(r.width()), Scaled(r.height())};
-}
-
 QFont WindowFont()
 {
     QFont font(QStringLiteral("Liberation Sans"));
     font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(Scaled(11));
+    font.setPixelSize(11);
     return font;
 }
 
@@ -60,7 +43,7 @@ QLabel* Label(const char* text, QWidget* parent, int x, int y)
 {
     auto* label = new QLabel(Text(text), parent);
     label->adjustSize();
-    label->move(Scaled(x), Scaled(y));
+    label->move(x, y);
     return label;
 }
 
@@ -117,7 +100,7 @@ QLabel* Heading(const char* text, QWidget* parent, int x, int y)
     bold.setBold(true);
     label->setFont(bold);
     label->adjustSize();
-    label->move(Scaled(x), Scaled(y));
+    label->move(x, y);
     return label;
 }
 
@@ -134,14 +117,14 @@ QFrame* FramedPanel(QWidget* parent, const QRect& geometry)
     auto* panel = new QFrame(parent);
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     panel->setAutoFillBackground(true);
-    panel->setGeometry(Scaled(geometry));
+    panel->setGeometry(geometry);
     return panel;
 }
 
 QGroupBox* Frame(const char* title, QWidget* parent, const QRect& geometry)
 {
     auto* frame = new QGroupBox(Text(title), parent);
-    frame->setGeometry(Scaled(geometry));
+    frame->setGeometry(geometry);
     return frame;
 }
 
@@ -153,16 +136,16 @@ QTableWidget* Grid(QWidget* parent, int x, int y, int visibleRows, int fixedColu
     grid->horizontalHeader()->setMinimumSectionSize(1);
     grid->verticalHeader()->setMinimumSectionSize(1);
     for (int c = 0; c < kGridColumns; ++c)
-        grid->setColumnWidth(c, Scaled(kCellWidth));
+        grid->setColumnWidth(c, kCellWidth);
     for (int r = 0; r < kGridRows; ++r)
-        grid->setRowHeight(r, Scaled(kCellHeight));
+        grid->setRowHeight(r, kCellHeight);
     grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid->setSelectionMode(QAbstractItemView::NoSelection);
     grid->setFocusPolicy(Qt::NoFocus);
     grid->setFrameStyle(QFrame::Box | QFrame::Plain);
-    grid->setGeometry(Scaled(x), Scaled(y), kGridColumns * Scaled(kCellWidth) + 2, visibleRows * Scaled(kCellHeight) + 2);
+    grid->setGeometry(x, y, kGridColumns * kCellWidth + 4, visibleRows * kCellHeight + 2);
     grid->setProperty("fixedColumns", fixedColumns);
     grid->setProperty("fixedRows", fixedRows);
     const QBrush face = grid->palette().button();

@@ -27,18 +27,17 @@ inline constexpr int kGridRows = 3;
 inline constexpr int kCellWidth = 60;
 inline constexpr int kCellHeight = 24;
 
-// The framed panels fill their page.
-inline constexpr int kPanelHeight = 310;
+// The framed panels fill their page. Sizes and places of framed widgets are multiples of 4, so
+// that their borders fall on whole pixels when the window is scaled by 1.25 or 1.5 (a system
+// font of 120 or 144 dots per inch) and none of them is lost.
+inline constexpr int kPanelHeight = 312;
+inline constexpr int kWidePanelWidth = 684;
 
 QString Text(const char* utf8);
 
-// Positions and sizes are given as on the form at 96 dots per inch and scaled with the
-// system's font resolution (QT_FONT_DPI), together with the window's font, so that a larger
-// system font is never clipped.
-double Scale();
-int Scaled(int v);
-QRect Scaled(const QRect& r);
-// The window's font: 11 pixels at 96 dots per inch.
+// The window's font, 11 pixels high. Positions and sizes are in the same device-independent
+// pixels; a larger system font (QT_FONT_DPI) scales the whole window by its ratio to 96 dots
+// per inch.
 QFont WindowFont();
 
 QLabel* Label(const char* text, QWidget* parent, int x, int y);

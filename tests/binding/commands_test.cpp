@@ -4,6 +4,7 @@
 
 #include "binding/binding.h"
 #include "binding/commands.h"
+#include "binding/window_commands.h"
 #include "device/device_settings.h"
 #include "device/register_map.h"
 #include "messages/error_codes.h"
@@ -28,6 +29,7 @@ public:
         calls.push_back("show");
         shown = values;
     }
+    void RepaintNow() override { calls.push_back("repaint"); }
     std::vector<std::string> calls;
     ControlValues shown;
 };
@@ -216,6 +218,90 @@ TEST_F(Commands, AReadErrorStillShowsTheGroupsReadBeforeIt)
     EXPECT_EQ(controls.channels[0].sensorType, 9);
     EXPECT_EQ(controls.channels[0].rangeMax, "1300.0000") << "the range of the sensor read";
     EXPECT_EQ(controls.channels[1].sensorType, channel2Type);
+}
+
+// ---- The window's other commands ----
+
+TEST_F(Commands, PassportReadThatFailsKeepsTheSelectionAndUnlocks)
+{
+    Open("PMV7700.prf");
+    SetGroupBoxes(model, controls, {.ch1 = true, .ch2 = false, .relay = false, .general = true});
+    sim::Fault refuse{sim::Fault::Kind::Status};
+    refuse.count = -1;
+    refuse.status = 0x0001;
+    simulator->InjectFault(refuse);
+
+    const uint32_t code = ReadForPassport(context);
+    ASSERT_NE(FindErrorMessage(code), nullptr);
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{FindErrorMessage(code)->text}));
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"repaint", "lock", "unlock", "repaint"}));
+    EXPECT_EQ(model.channel[0].select, 1);
+    EXPECT_EQ(model.channel[1].select, 0);
+    EXPECT_EQ(model.rele.select, 0);
+    EXPECT_EQ(model.general.gen_select, 1);
+
+    simulator->ClearFaults();
+    host.calls.clear();
+    EXPECT_EQ(ReadForPassport(context), 0u);
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"repaint", "lock", "repaint", "unlock", "show"}));
+    EXPECT_EQ(model.channel[1].select, 0) << "the selection comes back after the full read";
+    EXPECT_FALSE(host.shown.top.groupBoxes.channel2);
+}
+
+TEST_F(Commands, GroupBoxClickSetsItsFlagAndPanelOnly)
+{
+    Open("PMV7700.prf");
+    SelectAllGroups(model, controls);
+    controls.channels[0].setpoint1 = "77";
+    SelectGroup(context, &GroupFlags::relays, false);
+    EXPECT_EQ(model.rele.select, 0);
+    EXPECT_EQ(model.channel[0].select, 1);
+    EXPECT_EQ(model.general.gen_select, 1);
+    EXPECT_FALSE(host.shown.top.groupPanels.relays);
+    EXPECT_TRUE(host.shown.top.groupPanels.channel2);
+    EXPECT_EQ(host.shown.channels[0].setpoint1, "77") << "an unwritten edit stays as typed";
+    EXPECT_TRUE(simulator->Transcript().empty());
+}
+
+TEST_F(Commands, SerialNumberWriteTakesTheTypedNumberAndTheCalendarDay)
+{
+    Open("PMV7700.prf");
+    controls.general.serialNumber = "4660";
+    controls.general.typeCode = 47;
+    ChooseProductionMonth(context, 2);
+    ChooseProductionYear(context, 1);
+    ChooseProductionDay(context, 15);
+    EXPECT_EQ(controls.general.productionDate, "15 Марта 2008");
+    ASSERT_EQ(WriteSerialNumber(context), 0u);
+    EXPECT_TRUE(messages.boxes.empty());
+    EXPECT_EQ(simulator->Register(2, 1, regs::kSerialHi.number), 0x12u);
+    EXPECT_EQ(simulator->Register(2, 1, regs::kSerialLo.number), 0x34u);
+    EXPECT_EQ(simulator->Register(2, 1, regs::kMadeDay.number), 15u);
+    EXPECT_EQ(simulator->Register(2, 1, regs::kMadeMonth.number), 3u);
+    EXPECT_EQ(simulator->Register(2, 1, regs::kMadeYear.number), 8u);
+
+    // A number above 65535 is refused with ERR 23 and written as 0.
+    controls.general.serialNumber = "70000";
+    ASSERT_EQ(WriteSerialNumber(context), 0u);
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Неправильно задано число (ERR 23)"}));
+    EXPECT_EQ(simulator->Register(2, 1, regs::kSerialLo.number), 0u);
+}
+
+TEST_F(Commands, ProfileSavedUnderTheChosenNameWithPrfAppendedOpensAgain)
+{
+    Open("PMV7700.prf");
+    controls.channels[1].setpoint2 = "12.5";
+    SaveProfileAs(context, "mine.prf", {"first line"});
+    EXPECT_TRUE(messages.boxes.empty());
+    ASSERT_TRUE(std::filesystem::exists("mine.prf.prf"));
+    EXPECT_FALSE(std::filesystem::exists("mine.prf"));
+
+    controls.channels[1].setpoint2 = "1";
+    const auto description = OpenProfile(context, "mine.prf.prf");
+    ASSERT_TRUE(description.has_value());
+    EXPECT_EQ((*description)[0], "first line");
+    EXPECT_FLOAT_EQ(model.channel[1].th2, 12.5f);
+    EXPECT_EQ(host.shown.channels[1].setpoint2, " 12.5000");
 }
 
 }  // namespace
