@@ -15,26 +15,26 @@ namespace pmv {
 
 // One channel panel of the page "Настройки каналов".
 struct ChannelControls {
-    std::string rangeMax;        // diap_max
-    std::string rangeMin;        // diap_min
-    std::string shift;           // shift: offset of the measured value
-    std::string rangeAdjust;     // adj: fine adjustment of the range
-    std::string setpoint1;       // th1
-    std::string hysteresis1;     // his1
-    std::string setpoint2;       // th2
-    std::string hysteresis2;     // his2
-    std::string setpointStep;    // spd_th: the text of the editable step list
-    std::string hysteresisStep;  // spd_his: likewise
+    std::string rangeMax;                   // diap_max
+    std::string rangeMin;                   // diap_min
+    std::string shift;                      // shift: offset of the measured value
+    std::string rangeAdjust;                // adj: fine adjustment of the range
+    std::string setpoint1;                  // th1
+    std::string hysteresis1;                // his1
+    std::string setpoint2;                  // th2
+    std::string hysteresis2;                // his2
+    std::string setpointStep;               // spd_th: the text of the editable step list
+    std::string hysteresisStep;             // spd_his: likewise
     std::array<std::string, 4> polynomial;  // koef0 to koef3 (hidden)
-    int sensorType = -1;     // dat: 25 sensor types
-    int setpoint1Type = -1;  // th_type1: "Нет", "Понижение", "Повышение"
-    int setpoint2Type = -1;  // th_type2: the same
-    int averaging = -1;      // ns: "1" to "10"
-    int decimals = -1;       // point: "0" to "3"
-    int observations = -1;   // search: "1" to "10"
-    int relayLogic = -1;     // ver_rel_proc (hidden): 3 items for channel 1, 2 for channel 2
-    bool squareRoot = false;  // flag
-    bool exclude = false;     // use (hidden)
+    int sensorType = -1;                    // dat: 25 sensor types
+    int setpoint1Type = -1;                 // th_type1: "Нет", "Понижение", "Повышение"
+    int setpoint2Type = -1;                 // th_type2: the same
+    int averaging = -1;                     // ns: "1" to "10"
+    int decimals = -1;                      // point: "0" to "3"
+    int observations = -1;                  // search: "1" to "10"
+    int relayLogic = -1;                    // ver_rel_proc (hidden): 3 items for channel 1, 2 for channel 2
+    bool squareRoot = false;                // flag
+    bool exclude = false;                   // use (hidden)
     // Setpoint s heads the relay grids: its type (row 0 of the assignment grid) and its value
     // (row 1 of the heading grid), in column SetpointGridColumn(channel, s).
     std::array<std::string, 2> setpointTypeHeading;
@@ -127,6 +127,6 @@ inline constexpr int kLastListedYear = 2017;
 
 // Items of the setpoint type lists.
 inline constexpr std::array<const char*, kSetpointTypeListSize> kSetpointTypeItems = {"Нет", "Понижение",
-                                                                                    "Повышение"};
+                                                                                      "Повышение"};
 
 }  // namespace pmv

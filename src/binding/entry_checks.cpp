@@ -22,7 +22,10 @@ struct EntryCheck {
 };
 
 #define FIELD(name) [](const ChannelControls& c) -> const std::string& { return c.name; }
-#define BOTH(text) {text, text}
+#define BOTH(text) \
+    {              \
+        text, text \
+    }
 
 const std::array<EntryCheck, 14> kChannelChecks = {{
     {FIELD(rangeMin), BOTH("Ошибка задания минимума диапазона.")},

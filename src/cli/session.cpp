@@ -43,7 +43,7 @@ int Session::Finish(uint32_t code)
 }
 
 std::optional<std::vector<std::string>> LoadProfileUnchanged(const std::string& path, SettingsModel& model,
-                                                              std::string& error)
+                                                             std::string& error)
 {
     namespace fs = std::filesystem;
     std::string folder = (fs::temp_directory_path() / "pmvctl-XXXXXX").string();

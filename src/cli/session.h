@@ -47,6 +47,6 @@ public:
 // Loads a profile into the model without changing its file (the load's write-backs go to a
 // copy); a missing profile gives the values of a new one. The description lines come back.
 std::optional<std::vector<std::string>> LoadProfileUnchanged(const std::string& path, SettingsModel& model,
-                                                              std::string& error);
+                                                             std::string& error);
 
 }  // namespace pmv::cli

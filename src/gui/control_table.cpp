@@ -18,7 +18,9 @@
 namespace pmv {
 namespace {
 
-enum class Pass { Name, Put, Take };
+enum class Pass { Name,
+                  Put,
+                  Take };
 
 QString Q(const std::string& s)
 {

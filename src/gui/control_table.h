@@ -20,7 +20,7 @@ struct BoundWidgets {
 };
 
 // Gives every bound widget the form's name as its objectName, so that tests and tools find
-// "Edit53" as before.
+// each widget by the name it always had.
 void NameBoundWidgets(const BoundWidgets& widgets);
 
 // The values into the widgets. No change handler runs: lists and boxes report only the user's

@@ -45,9 +45,7 @@ MainWindow::MainWindow(const WindowOptions& options)
     general_ = new GeneralPage(pages_);
     live_ = new LiveValuesPage(pages_, session_.exchange, session_.port.settings());
     configuration_ = new ConfigurationPage(pages_);
-    const std::pair<QWidget*, const char*> pages[] = {{channels_, "Настройки каналов"}, {relays_, "Настройки реле"},
-                                                      {general_, "Общие"}, {live_, "Текущие значения"},
-                                                      {configuration_, "Конфигурация"}};
+    const std::pair<QWidget*, const char*> pages[] = {{channels_, "Настройки каналов"}, {relays_, "Настройки реле"}, {general_, "Общие"}, {live_, "Текущие значения"}, {configuration_, "Конфигурация"}};
     for (const auto& [page, title] : pages) {
         page->setObjectName(QString::fromUtf8(title));
         pages_->addTab(page, QString::fromUtf8(title));

@@ -34,10 +34,12 @@ void MainWindow::ConnectPages()
     button(general_->readSerial, Command::SerialButtons, [](CommandContext& c) { ReadSerialNumber(c); });
     button(general_->writeSerial, Command::SerialButtons, [](CommandContext& c) { WriteSerialNumber(c); });
     button(configuration_->makePassportPage, Command::PassportButton, [](CommandContext& c) { ReadForPassport(c); });
-    button(general_->today, Command::SerialButtons, [](CommandContext& c) {
-        const QDate today = QDate::currentDate();
-        SetProductionDate(c, {today.day(), today.month(), today.year()});
-    }, false);
+    button(
+        general_->today, Command::SerialButtons, [](CommandContext& c) {
+            const QDate today = QDate::currentDate();
+            SetProductionDate(c, {today.day(), today.month(), today.year()});
+        },
+        false);
 
     const std::pair<QCheckBox*, bool GroupFlags::*> groups[] = {{top_->channel1Box, &GroupFlags::channel1},
                                                                 {top_->channel2Box, &GroupFlags::channel2},

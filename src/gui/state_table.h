@@ -10,7 +10,8 @@ class QWidget;
 namespace pmv {
 
 // What the window is doing: nothing, or an operation that handles events between its exchanges.
-enum class Activity { Idle, Running };
+enum class Activity { Idle,
+                      Running };
 
 // What the state table allows or holds off: commands and the controls that start them.
 enum class Command {
@@ -18,12 +19,12 @@ enum class Command {
     GroupBoxes,       // the four group check boxes
     FileMenu,         // opening and saving a profile
     PortSelector,
-    SerialButtons,    // reading, writing and dating the serial number
+    SerialButtons,  // reading, writing and dating the serial number
     PassportButton,
-    ModelSync,        // page and sensor type changes, the production date's lists and calendar
-    RecentReload,     // the second load of recent.prf after start
-    Exit,             // during an operation: stops it like Esc, then closes
-    Help,             // the user guide and the about box
+    ModelSync,     // page and sensor type changes, the production date's lists and calendar
+    RecentReload,  // the second load of recent.prf after start
+    Exit,          // during an operation: stops it like Esc, then closes
+    Help,          // the user guide and the about box
 };
 
 // The one table of what is enabled while idle and while an operation runs. One thread: an
