@@ -105,5 +105,20 @@ int main(int argc, char** argv)
     uint32_t code = 0;
     Report("full read, all groups", Measure(exchange, simulator, [&] { code |= pmv::ReadDeviceSettings(device); }));
     Report("full write, all groups", Measure(exchange, simulator, [&] { code |= pmv::WriteDeviceSettings(device); }));
+
+    // What a fault costs a full read beyond its time-out: the silent guard time before the
+    // retry, and before the next request while an answer is still owed.
+    const double clean = Measure(exchange, simulator, [&] { code |= pmv::ReadDeviceSettings(device); }).elapsedMs;
+    const auto faulted = [&](pmv::sim::Fault::Kind kind, uint32_t delayMs) {
+        pmv::sim::Fault fault{kind};
+        fault.delayMs = delayMs;
+        fault.bank = 2;
+        fault.memType = 1;
+        fault.reg = 315;
+        simulator.InjectFault(fault);
+        return Measure(exchange, simulator, [&] { code |= pmv::ReadDeviceSettings(device); }).elapsedMs - clean;
+    };
+    std::printf("full read, one answer lost:       +%.0f ms\n", faulted(pmv::sim::Fault::Kind::NoAnswer, 0));
+    std::printf("full read, one answer 1.5 s late: +%.0f ms\n", faulted(pmv::sim::Fault::Kind::Delay, 1500));
     return code == 0 ? 0 : 1;
 }

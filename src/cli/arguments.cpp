@@ -67,6 +67,8 @@ std::optional<GroupSelection> ParseGroups(const std::string& list)
             return std::nullopt;
         groups.*name->flag = true;
     }
+    if (!groups.ch1 && !groups.ch2 && !groups.relay && !groups.general)
+        return std::nullopt;
     return groups;
 }
 

@@ -1,23 +1,30 @@
 #include "pmvctl.h"
 
 #include "arguments.h"
+#include "calibrate.h"
+#include "history_command.h"
+#include "monitor_command.h"
 #include "binding/binding.h"
 #include "binding/commands.h"
+#include "binding/history_records.h"
+#include "binding/settings_diff.h"
 #include "session.h"
 
 #include "device/calibration_coefficients.h"
 #include "device/device_settings.h"
 #include "device/output_test.h"
+#include "device/register_map.h"
 #include "device/service_commands.h"
 #include "link/link_settings.h"
 #include "link/register_commands.h"
 #include "messages/error_codes.h"
+#include "messages/messages.h"
 #include "model/profile.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <thread>
 
@@ -26,7 +33,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Использование: pmvctl [--port DEVICE] [--address N] [--baud N] COMMAND ...\n"
-    "Команды: read, write, get, set, serial, restart, factory-reset, calib, test; справка: pmvctl COMMAND --help\n";
+    "Команды: read, write, diff, get, set, serial, restart, factory-reset, calib, calibrate, test, monitor, history; справка: pmvctl COMMAND --help\n";
 
 struct Command {
     const char* name;
@@ -36,6 +43,7 @@ struct Command {
     std::set<std::string> flagOptions;
     size_t minWords, maxWords;
     std::function<int(Session&, const Arguments&)> run;
+    bool needsLine = true;  // false: runs without opening the port
 };
 
 int Usage(Console& console, const std::string& problem)
@@ -60,17 +68,59 @@ public:
     void ShowControls(const ControlValues&) override {}
 };
 
+// Prints the differences; 0 when there are none.
+bool PrintDifferences(Session& s, const std::vector<FieldDifference>& differences)
+{
+    std::fputs(DifferenceLines(differences).c_str(), s.console.out);
+    return !differences.empty();
+}
+
+// Codes with which a write ends before it reaches the instrument, or that say it cannot be
+// reached or must not be kept busy: no identity is read for the history then.
+bool IdentityReadable(uint32_t code)
+{
+    return code != kStoppedToRevise && code != kStoppedToCorrect && code != kStoppedByUser && code != kNoAnswer;
+}
+
+// A history row for a write, naming the instrument as it identifies itself on the line.
+void RecordWrite(Session& s, const std::string& profile, uint32_t code)
+{
+    SettingsModel identity;
+    if (IdentityReadable(code))
+        ReadIdentity(s.device, identity);
+    s.Record(MakeHistoryRecord(identity, s.model,
+                               {kOperationWrite, code, profile, SettingsValueLines(s.model)}));
+}
+
+// Reads the written groups back after the instrument's restart and compares them with what was
+// written: 15 when they differ.
+uint32_t VerifyWrite(Session& s, const std::string& profile)
+{
+    SettingsModel instrument;
+    uint32_t code = ReadForComparison(s.device, s.model, instrument);
+    std::vector<FieldDifference> differences;
+    if (code == kOk) {
+        differences = CompareSettings(s.model, instrument);
+        PrintDifferences(s, differences);
+        code = differences.empty() ? kOk : kReadBackMismatch;
+    }
+    SettingsModel identity;
+    if (IdentityReadable(code))
+        ReadIdentity(s.device, identity);
+    s.Record(MakeHistoryRecord(identity, s.model, {kOperationVerify, code, profile, DifferenceLines(differences)}));
+    if (code == kOk)
+        std::fprintf(s.console.err, "Проверка после записи: прибор хранит записанное.\n");
+    return code;
+}
+
 // Runs a read or write command of the window on PROFILE as the window does after opening it:
 // the profile is loaded (its file unchanged) and shown, then the command runs on all groups, or
 // on the groups of --groups as if only their boxes were ticked.
 int RunWindowCommand(Session& s, const Arguments& a, bool write)
 {
     const std::string& path = a.words[0];
-    // Writing the defaults of a new profile because of a mistyped name would wipe an instrument.
-    if (write && !std::filesystem::exists(path))
-        return WriteFailure(s, "Нет файла профиля " + path);
     std::string error;
-    const auto description = LoadProfileUnchanged(path, s.model, error);
+    const auto description = LoadProfileUnchanged(path, s.model, write, error);
     if (!description)
         return WriteFailure(s, error);
     const int32_t port = s.port.settings().Number;
@@ -87,11 +137,39 @@ int RunWindowCommand(Session& s, const Arguments& a, bool write)
         code = selected ? WriteSelected(context) : WriteAll(context);
     else
         code = selected ? ReadSelected(context) : ReadAll(context);
-    if (code != kOk || write)
+    if (write) {
+        RecordWrite(s, path, code);
+        if (code == kOk && a.Has("--verify"))
+            return s.Finish(VerifyWrite(s, path));
+        return static_cast<int>(code);
+    }
+    if (code != kOk)
         return static_cast<int>(code);
     GatherSettings(controls, s.model, s.messages);
     if (const auto failure = SaveProfile(path, s.model, *description))
         return WriteFailure(s, *failure);
+    return 0;
+}
+
+// The profile as the window would write it (loaded, shown, the --groups boxes ticked,
+// gathered) against the instrument's groups read into a separate model: 0 equal, 1 different.
+int RunDiff(Session& s, const Arguments& a)
+{
+    const std::string& path = a.words[0];
+    std::string error;
+    if (!LoadProfileUnchanged(path, s.model, true, error))
+        return WriteFailure(s, error);
+    ControlValues controls;
+    ShowSettings(s.model, s.port.settings().Number, controls);
+    SetGroupBoxes(s.model, controls,
+                  a.options.count("--groups") ? *ParseGroups(a.options.at("--groups")) : GroupSelection{});
+    GatherSettings(controls, s.model, s.messages);
+    SettingsModel instrument;
+    if (const uint32_t code = ReadForComparison(s.device, s.model, instrument))
+        return s.Finish(code);
+    if (PrintDifferences(s, CompareSettings(s.model, instrument)))
+        return kDiffersStatus;
+    std::fprintf(s.console.err, "Настройки прибора совпадают с профилем.\n");
     return 0;
 }
 
@@ -146,6 +224,69 @@ int RunGet(Session& s, const Arguments& a)
     return 0;
 }
 
+// A write answered with any text without "$" counts as done on the line, so the register is
+// read back as the checked writes do. The command registers keep no value to read back.
+uint32_t WriteAndReadBack(Exchange& exchange, uint32_t memoryType, uint32_t bank, uint32_t reg, uint32_t value,
+                          bool isFloat)
+{
+    const auto is = [&](regs::Register r) { return r.bank == bank && r.memoryType == memoryType && r.number == reg; };
+    if (is(regs::kRestart) || is(regs::kFactoryReset))
+        return WriteByteRegister(exchange, bank, reg, value);
+    if (memoryType == kByteMemory)
+        return WriteByteRegisterChecked(exchange, bank, reg, value);
+    if (isFloat)
+        return WriteFloatRegisterChecked(exchange, bank, reg, BitsToFloat(value));
+    for (uint32_t pass = 0; pass < exchange.values().RetryCount; ++pass) {
+        if (const uint32_t code = WriteLongRegister(exchange, bank, reg, value))
+            return code;
+        uint32_t readBack = 0;
+        if (const uint32_t code = ReadLongRegister(exchange, bank, reg, readBack))
+            return code;
+        if (readBack == value)
+            return kOk;
+    }
+    return kReadBackMismatch;
+}
+
+// Passes the questions on, notes a No and runs `onYes` once a question is answered Yes.
+class DeclineWatch : public Messages {
+public:
+    DeclineWatch(Messages& inner, std::function<void()> onYes) : inner_(inner), onYes_(std::move(onYes)) {}
+    void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override
+    {
+        inner_.ShowMessage(text, caption, icon);
+    }
+    bool AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon) override
+    {
+        const bool yes = inner_.AskYesNo(text, caption, icon);
+        declined = declined || !yes;
+        if (yes)
+            onYes_();
+        return yes;
+    }
+    void DiscardPendingKeys() override { inner_.DiscardPendingKeys(); }
+
+    bool declined = false;
+
+private:
+    Messages& inner_;
+    std::function<void()> onYes_;
+};
+
+int RunFactoryReset(Session& s, const Arguments&)
+{
+    // The reset erases the serial number too: the history names the instrument as it was.
+    SettingsModel identity;
+    DeclineWatch watch(s.messages, [&] { ReadIdentity(s.device, identity); });
+    const uint32_t code = FactoryReset(s.exchange, watch);
+    if (code == kOk && watch.declined) {
+        std::fprintf(s.console.err, "Сброс не выполнен: нет подтверждения\n");
+        return kNotConfirmedStatus;
+    }
+    s.Record(MakeHistoryRecord(identity, identity, {kOperationFactoryReset, code, {}, {}}));
+    return s.Finish(code);
+}
+
 int RunSet(Session& s, const Arguments& a)
 {
     const auto bank = ParseNumber(a.words[0], 1, 2);
@@ -158,7 +299,8 @@ int RunSet(Session& s, const Arguments& a)
     if (*width == kLongMemory && text.starts_with("f:")) {
         char* end = nullptr;
         const float f = std::strtof(text.c_str() + 2, &end);
-        if (end != text.c_str() + 2 && *end == '\0')
+        // No setting holds NaN or infinity; strtof gives infinity for a number beyond float too.
+        if (end != text.c_str() + 2 && *end == '\0' && std::isfinite(f))
             value = FloatBits(f);
     } else {
         value = ParseNumber(text, 0, *width == kByteMemory ? 255 : 0xFFFFFFFFll);
@@ -166,7 +308,7 @@ int RunSet(Session& s, const Arguments& a)
     if (!value)
         return Usage(s.console, "неверное значение " + text);
     const auto b = static_cast<uint32_t>(*bank), n = static_cast<uint32_t>(*number), v = static_cast<uint32_t>(*value);
-    return s.Finish(*width == kByteMemory ? WriteByteRegister(s.exchange, b, n, v) : WriteLongRegister(s.exchange, b, n, v));
+    return s.Finish(WriteAndReadBack(s.exchange, *width, b, n, v, text.starts_with("f:")));
 }
 
 int RunSerial(Session& s, const Arguments& a)
@@ -188,7 +330,9 @@ int RunSerial(Session& s, const Arguments& a)
         m.general.otk_type = static_cast<int32_t>(*type);
         m.made_month = month;
         m.made_year = year;
-        return s.Finish(WriteSerialAndDate(s.device, day));
+        const uint32_t code = WriteSerialAndDate(s.device, day);
+        s.Record(MakeHistoryRecord(m, m, {kOperationSerial, code, {}, a.words[1]}));
+        return s.Finish(code);
     }
     if (!a.words.empty())
         return Usage(s.console, "лишние параметры");
@@ -221,7 +365,7 @@ int RunCalib(Session& s, const Arguments& a)
     }
     if (a.words[0] == "write" && a.words.size() == 3) {
         std::string error;
-        if (!LoadProfileUnchanged(a.words[2], s.model, error))
+        if (!LoadProfileUnchanged(a.words[2], s.model, true, error))
             return WriteFailure(s, error);
         s.progress.DiscardEscape();
         const uint32_t code = WriteCalibrationCoefficients(s.device, *ch);
@@ -275,10 +419,14 @@ const std::vector<Command>& Commands()
         {"read", "[--groups ch1,ch2,relay,general] PROFILE",
          "Читает группы настроек из прибора и сохраняет их в профиль (остальные ключи профиля сохраняются).",
          {"--groups"}, {}, 1, 1, [](Session& s, const Arguments& a) { return RunWindowCommand(s, a, false); }},
-        {"write", "[--groups ch1,ch2,relay,general] [--yes|--no] PROFILE",
+        {"write", "[--groups ch1,ch2,relay,general] [--yes|--no] [--verify] PROFILE",
          "Записывает профиль в прибор, как окно после открытия профиля и \"Записать все\" (\"Записать выбранное\" "
-         "с --groups); вопросы проверок задаются на терминале, --yes или --no отвечает на все.",
-         {"--groups"}, {"--yes", "--no"}, 1, 1, [](Session& s, const Arguments& a) { return RunWindowCommand(s, a, true); }},
+         "с --groups); вопросы проверок задаются на терминале, --yes или --no отвечает на все. --verify: после "
+         "перезапуска прибора читает записанные группы и сверяет их (код 15 при отличии).",
+         {"--groups"}, {"--yes", "--no", "--verify"}, 1, 1, [](Session& s, const Arguments& a) { return RunWindowCommand(s, a, true); }},
+        {"diff", "[--groups ch1,ch2,relay,general] PROFILE",
+         "Читает группы настроек из прибора и перечисляет отличия от профиля; код 0: совпадают, 1: отличаются.",
+         {"--groups"}, {}, 1, 1, RunDiff},
         {"get", "BANK byte|long|block NUMBER [COUNT]", "Читает регистр прибора.", {}, {}, 3, 4, RunGet},
         {"set", "BANK byte|long NUMBER VALUE", "Записывает регистр прибора; VALUE: число, 0x.., $.. или f:12.5.",
          {}, {}, 4, 4, RunSet},
@@ -286,12 +434,17 @@ const std::vector<Command>& Commands()
          {"--set"}, {}, 0, 2, RunSerial},
         {"restart", "", "Перезапускает прибор.", {}, {}, 0, 0,
          [](Session& s, const Arguments&) { return s.Finish(Restart(s.exchange)); }},
-        {"factory-reset", "[--yes|--no]", "Стирает все настройки прибора и загружает заводские значения.", {},
-         {"--yes", "--no"}, 0, 0, [](Session& s, const Arguments&) { return s.Finish(FactoryReset(s.exchange, s.messages)); }},
+        {"factory-reset", "[--yes|--no]",
+         "Стирает все настройки прибора и загружает заводские значения. Без подтверждения (ответ \"нет\", --no "
+         "или нет терминала) ничего не делает и завершается с кодом 65.",
+         {}, {"--yes", "--no"}, 0, 0, RunFactoryReset},
         {"calib", "read CH | write CH PROFILE", "Читает или записывает градуировочные коэффициенты канала.", {}, {}, 2, 3,
          RunCalib},
+        {"calibrate", kCalibrateUsage, kCalibrateHelp, {}, {"--yes", "--no"}, 3, 3, RunCalibrate},
         {"test", "mode on|off | all-on | all-off | select N | run [--count N]", "Проверка выходов прибора.",
          {"--count"}, {}, 1, 2, RunTest},
+        {"history", kHistoryUsage, kHistoryHelp, {"--from", "--to"}, {"--csv"}, 0, 1, RunHistory, false},
+        {"monitor", kMonitorUsage, kMonitorHelp, {"--interval", "--count"}, {"--csv"}, 0, 0, RunMonitor},
     };
     return kCommands;
 }
@@ -346,6 +499,8 @@ int RunPmvctl(const std::vector<std::string>& args, Console& console)
         return Usage(console, std::string("pmvctl ") + command->name + " " + command->usage);
     if (parsed.options.count("--groups") && !ParseGroups(parsed.options.at("--groups")))
         return Usage(console, "группы: ch1, ch2, relay, general");
+    if (parsed.Has("--yes") && parsed.Has("--no"))
+        return Usage(console, "--yes и --no вместе");
 
     std::optional<bool> answer;
     if (parsed.Has("--yes"))
@@ -353,8 +508,9 @@ int RunPmvctl(const std::vector<std::string>& args, Console& console)
     else if (parsed.Has("--no"))
         answer = false;
     Session session(console, answer);
-    if (const uint32_t code = session.Open(overrides))
-        return session.Finish(code);
+    if (command->needsLine)
+        if (const uint32_t code = session.Open(overrides))
+            return session.Finish(code);
     return command->run(session, parsed);
 }
 

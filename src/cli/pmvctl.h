@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/clock.h"
+
 #include <cstdio>
 #include <istream>
 #include <string>
@@ -14,12 +16,18 @@ struct Console {
     std::istream* in = nullptr;
     bool errIsTerminal = false;
     bool inIsTerminal = false;
+    // Where the waits of a calibration pass; the system clock when null (tests pass time at once).
+    Clock* waitClock = nullptr;
 };
 
 inline constexpr int kUsageStatus = 64;
+// pmvctl diff: the instrument holds other values than the profile.
+inline constexpr int kDiffersStatus = 1;
+// factory-reset did nothing: its question was answered No, or there was no one to answer it.
+inline constexpr int kNotConfirmedStatus = 65;
 
 // Runs one pmvctl command line (without the program name). Returns the exit status: 0, an
-// error code 1..23, or 64 for bad arguments.
+// error code 1..23, 64 for bad arguments or 65 for an unconfirmed factory reset.
 int RunPmvctl(const std::vector<std::string>& args, Console& console);
 
 }  // namespace pmv::cli

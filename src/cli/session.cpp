@@ -4,10 +4,19 @@
 #include "messages/error_codes.h"
 #include "model/profile.h"
 
-#include <cstdlib>
 #include <filesystem>
 
 namespace pmv::cli {
+namespace {
+
+std::string HistoryPathHere()
+{
+    std::error_code error;
+    const std::filesystem::path here = std::filesystem::current_path(error);
+    return (error ? std::filesystem::path() : here / kHistoryFileName).string();
+}
+
+}  // namespace
 
 TerminalSeams::TerminalSeams(Console& c, std::optional<bool> answer)
     : terminalMessages(c.err, *c.in, c.inIsTerminal, answer), terminalProgress(c.err, c.errIsTerminal)
@@ -15,8 +24,21 @@ TerminalSeams::TerminalSeams(Console& c, std::optional<bool> answer)
 }
 
 Session::Session(Console& c, std::optional<bool> answer)
-    : TerminalSeams(c, answer), pmv::Session(terminalMessages, terminalProgress), console(c)
+    : TerminalSeams(c, answer),
+      pmv::Session(terminalMessages, terminalProgress),
+      console(c),
+      history(HistoryPathHere())
 {
+}
+
+void Session::Record(const HistoryRecord& record)
+{
+    const std::optional<std::string> failure = history.Record(record);
+    if (const auto notice = history.TakeNotice())
+        std::fprintf(console.err, "%s\n", notice->c_str());
+    if (failure && !historyFailed_)
+        std::fprintf(console.err, "%s\n", failure->c_str());
+    historyFailed_ |= failure.has_value();
 }
 
 uint32_t Session::Open(const LinkOverrides& overrides)
@@ -43,29 +65,25 @@ int Session::Finish(uint32_t code)
 }
 
 std::optional<std::vector<std::string>> LoadProfileUnchanged(const std::string& path, SettingsModel& model,
-                                                             std::string& error)
+                                                             bool toInstrument, std::string& error)
 {
-    namespace fs = std::filesystem;
-    std::string folder = (fs::temp_directory_path() / "pmvctl-XXXXXX").string();
-    if (!mkdtemp(folder.data())) {
-        error = "Unable to write to " + folder;
+    SettingsModel loaded = model;
+    const ReadProfileResult read = ReadProfile(path, loaded);
+    if (read.error) {
+        error = *read.error;
         return std::nullopt;
     }
-    const fs::path copy = fs::path(folder) / "profile.prf";
-    std::error_code ignored;
-    if (fs::exists(path) && !fs::copy_file(path, copy, ignored)) {
-        fs::remove_all(folder, ignored);
-        error = "Не удается прочитать файл " + path;
+    // Defaults taken for a mistyped name or a file that is no profile would wipe an instrument.
+    if (toInstrument && !read.exists) {
+        error = "Нет файла профиля " + path;
         return std::nullopt;
     }
-    const LoadProfileResult loaded = LoadProfile(copy.string(), model);
-    fs::remove_all(folder, ignored);
-    if (loaded.error) {
-        error = *loaded.error;
+    if (toInstrument && !read.holdsProfile) {
+        error = "Файл " + path + " не является профилем: в нем нет ни одного раздела настроек";
         return std::nullopt;
     }
-    const auto& lines = *loaded.description;
-    return std::vector<std::string>(lines.begin(), lines.end());
+    model = loaded;
+    return std::vector<std::string>(read.description.begin(), read.description.end());
 }
 
 }  // namespace pmv::cli

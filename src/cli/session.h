@@ -4,6 +4,7 @@
 #include "terminal_io.h"
 
 #include "binding/session.h"
+#include "history/history.h"
 #include "messages/error_codes.h"
 #include "model/settings_model.h"
 
@@ -42,11 +43,22 @@ public:
     int Finish(uint32_t code);
 
     Console& console;
+    // history.sqlite in the folder pmvctl started in.
+    History history;
+
+    // Adds a row to the history; a history that cannot be written is said once on stderr and
+    // never changes the command's result.
+    void Record(const HistoryRecord& record);
+
+private:
+    bool historyFailed_ = false;
 };
 
-// Loads a profile into the model without changing its file (the load's write-backs go to a
-// copy); a missing profile gives the values of a new one. The description lines come back.
+// Loads a profile into the model without writing to its file; a missing profile gives the values
+// of a new one, unless the profile is to go into the instrument (toInstrument), which must exist
+// and hold at least one of a profile's sections. The description lines come back; an error names
+// the user's file.
 std::optional<std::vector<std::string>> LoadProfileUnchanged(const std::string& path, SettingsModel& model,
-                                                             std::string& error);
+                                                             bool toInstrument, std::string& error);
 
 }  // namespace pmv::cli

@@ -1,5 +1,6 @@
 #include "live_values.h"
 
+#include "link/log_file.h"
 #include "link/register_commands.h"
 #include "messages/error_codes.h"
 #include "model/number_format.h"
@@ -60,7 +61,7 @@ void ClampCurrentValues(LiveValues& values)
 
 uint32_t LogMeasurement(const std::string& fileName, const TimeStamp& t, const LiveValues& v)
 {
-    std::FILE* log = std::fopen(fileName.c_str(), "a");
+    std::FILE* log = OpenLogForAppend(fileName);
     if (!log)
         return kFileNotOpened;
     std::fprintf(log, "%02u:%02u:%02u \t %02x \t %s \t %02x \t %s \t %02x\n", t.hour, t.minute, t.second, v.relays,

@@ -54,6 +54,14 @@ MainWindow::MainWindow(const WindowOptions& options)
     progress_.Build(*client);
 
     BuildMenu();
+    service_ = new ServiceMenu({*this, session_.device, messages_,
+                                [this] {
+                                    TakeControls(Bound(), controls_);
+                                    GatherSettings(controls_, session_.model, messages_);
+                                },
+                                [this] { ShowModel(); }, [this] { return busy(); },
+                                [this](bool running) { SetActivity(running ? Activity::Running : Activity::Idle); }},
+                               options.service);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen())

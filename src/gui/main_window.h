@@ -5,6 +5,7 @@
 #include "binding/session.h"
 #include "key_watch.h"
 #include "progress_panel.h"
+#include "service_menu.h"
 #include "state_table.h"
 #include "window_messages.h"
 
@@ -35,6 +36,8 @@ inline constexpr const char* kProgramVersion = "1.0.24.0 ";
 struct WindowOptions {
     // A serial device used instead of the one the port number names; never written to dev.dat.
     std::string portDevice;
+    // The service menu: shown from the start, or after Ctrl+Alt+S.
+    ServiceOptions service{};
 };
 
 // The one working window: the menu, the top bar, the five pages, start-up and close. The
@@ -70,6 +73,9 @@ private:
     // message once per run, not again from the second load and the close.
     void ShowFileErrorOnce(const std::optional<std::string>& error);
 
+    // Running: the state table holds everything off that would change the model; back to idle,
+    // a close that came meanwhile follows.
+    void SetActivity(Activity activity);
     // Runs a command of the binding on what the controls show, when the state table allows it;
     // an operation holds the window off until it ends.
     void Run(Command what, const std::function<void(CommandContext&)>& command, bool operation = false);
@@ -94,6 +100,7 @@ private:
     GeneralPage* general_;
     LiveValuesPage* live_;
     ConfigurationPage* configuration_;
+    ServiceMenu* service_ = nullptr;
     ControlValues controls_;
     WindowState state_;
     QTimer reload_;

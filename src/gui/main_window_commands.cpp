@@ -90,10 +90,15 @@ void MainWindow::Run(Command what, const std::function<void(CommandContext&)>& c
         command(context);
         return;
     }
-    state_.Set(Activity::Running);
+    SetActivity(Activity::Running);
     command(context);
-    state_.Set(Activity::Idle);
-    if (std::exchange(closeRequested_, false))
+    SetActivity(Activity::Idle);
+}
+
+void MainWindow::SetActivity(Activity activity)
+{
+    state_.Set(activity);
+    if (activity == Activity::Idle && std::exchange(closeRequested_, false))
         QTimer::singleShot(0, this, &QWidget::close);
 }
 

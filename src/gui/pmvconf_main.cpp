@@ -7,6 +7,7 @@
 
 #ifdef PMV_SIMULATOR
 #include "sim/simulator.h"
+#include "simulated_bench.h"
 #endif
 
 #include <QApplication>
@@ -20,10 +21,11 @@ namespace {
 
 #ifdef PMV_SIMULATOR
 constexpr const char* kUsage =
-    "usage: pmvconf [--port DEVICE | --simulate]\n"
+    "usage: pmvconf [--port DEVICE | --simulate] [--service]\n"
     "  (no option)      the instrument on the port numbered in dev.dat of the working directory\n"
     "  --port DEVICE    the instrument on DEVICE, for this run only (not written to dev.dat)\n"
-    "  --simulate       a simulated instrument inside the program, on a pseudo-terminal\n";
+    "  --simulate       a simulated instrument inside the program, on a pseudo-terminal\n"
+    "  --service        show the service menu (else Ctrl+Alt+S shows it)\n";
 
 // The simulated instrument answers the device address of dev.dat (1 when there is none yet).
 uint32_t ConfiguredAddress()
@@ -33,9 +35,10 @@ uint32_t ConfiguredAddress()
 }
 #else
 constexpr const char* kUsage =
-    "usage: pmvconf [--port DEVICE]\n"
+    "usage: pmvconf [--port DEVICE] [--service]\n"
     "  (no option)      the instrument on the port numbered in dev.dat of the working directory\n"
-    "  --port DEVICE    the instrument on DEVICE, for this run only (not written to dev.dat)\n";
+    "  --port DEVICE    the instrument on DEVICE, for this run only (not written to dev.dat)\n"
+    "  --service        show the service menu (else Ctrl+Alt+S shows it)\n";
 #endif
 
 }  // namespace
@@ -60,10 +63,13 @@ int main(int argc, char** argv)
     const QCommandLineOption simulate("simulate", "Work with a simulated instrument inside the program.");
     parser.addOption(simulate);
 #endif
+    const QCommandLineOption service("service", "Show the service menu.");
+    parser.addOption(service);
     parser.process(app);
 
     pmv::WindowOptions options;
     options.portDevice = parser.value(port).toStdString();
+    options.service.visible = parser.isSet(service);
 
 #ifdef PMV_SIMULATOR
     std::unique_ptr<pmv::sim::Simulator> simulator;
@@ -78,6 +84,7 @@ int main(int argc, char** argv)
             return 1;
         }
         options.portDevice = simulator->DevicePath();
+        options.service.referenceConnected = pmv::SimulatedBench(*simulator);
         std::fprintf(stderr, "pmvconf: simulated instrument on %s\n", options.portDevice.c_str());
     }
 #endif

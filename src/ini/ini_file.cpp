@@ -2,7 +2,9 @@
 
 #include "ini/cp1251.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -118,18 +120,51 @@ std::string FolderOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The file a write lands in: a symbolic link is followed, so the link stays a link.
+// The file a write lands in: a symbolic link is followed, so the link stays a link, also when
+// the file it points to does not exist yet.
 std::string WriteTarget(const std::string& path)
 {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-        return path;
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (resolved == nullptr)
-        return path;
-    std::string target = resolved;
-    std::free(resolved);
+    std::string target = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return target;
+        std::string next(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
+        const ssize_t n = ::readlink(target.c_str(), next.data(), next.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= next.size())
+            return target;
+        next.resize(static_cast<std::size_t>(n));
+        target = next.front() == '/' || target.find('/') == std::string::npos ? next : FolderOf(target) + "/" + next;
+    }
     return target;
+}
+
+// The temporary file of a save is target + ".tmp" + the saving process's id + "_" + a number.
+// A process killed during its save leaves it behind; those of processes that are gone go now.
+void RemoveStaleTemporaries(const std::string& target)
+{
+    const std::size_t slash = target.rfind('/');
+    const std::string prefix = (slash == std::string::npos ? target : target.substr(slash + 1)) + ".tmp";
+    DIR* folder = ::opendir(FolderOf(target).c_str());
+    if (folder == nullptr)
+        return;
+    while (const dirent* entry = ::readdir(folder)) {
+        const std::string_view name = entry->d_name;
+        if (!name.starts_with(prefix))
+            continue;
+        const std::string_view rest = name.substr(prefix.size());
+        const std::size_t underscore = rest.find('_');
+        const auto digits = [](std::string_view t) {
+            return !t.empty() && t.size() < 10 && t.find_first_not_of("0123456789") == std::string_view::npos;
+        };
+        if (underscore == std::string_view::npos || !digits(rest.substr(0, underscore)) ||
+            !digits(rest.substr(underscore + 1)))
+            continue;
+        const auto pid = static_cast<pid_t>(std::stol(std::string(rest.substr(0, underscore))));
+        if (pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH)
+            ::unlinkat(::dirfd(folder), entry->d_name, 0);
+    }
+    ::closedir(folder);
 }
 
 // Writes data to a fresh file beside target and renames it over target, so that a crash or a
@@ -144,6 +179,9 @@ bool ReplaceAtomically(const std::string& target, const std::string& data)
 
     struct stat old {};
     const bool replacing = ::stat(target.c_str(), &old) == 0;
+    // A link loop or a name that cannot be looked up is no missing file to create.
+    if (!replacing && errno != ENOENT)
+        return false;
     if (replacing) {
         // A read-only file stays untouched, as the read-only attribute keeps it on Windows;
         // the mode bits are tested too because root passes every access() test.
@@ -151,6 +189,7 @@ bool ReplaceAtomically(const std::string& target, const std::string& data)
             return false;
     }
 
+    RemoveStaleTemporaries(target);
     std::string temp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
@@ -239,8 +278,15 @@ std::string IniFile::getString(const std::string& section, const std::string& ke
     return get(section, key).value_or(fallback);
 }
 
-void IniFile::set(const std::string& section, const std::string& key, const std::string& value)
+bool IniFile::hasSection(const std::string& section) const
 {
+    return findSection(Utf8ToCp1251(section)) != lines_.size();
+}
+
+bool IniFile::set(const std::string& section, const std::string& key, const std::string& value)
+{
+    if (value.find_first_of("\r\n") != std::string::npos)
+        return false;
     const std::string sectionName = Utf8ToCp1251(section);
     const std::string name = Utf8ToCp1251(key);
     const std::string bytes = Utf8ToCp1251(value);
@@ -249,7 +295,7 @@ void IniFile::set(const std::string& section, const std::string& key, const std:
     if (header == lines_.size()) {
         insertLine(lines_.size(), "[" + sectionName + "]");
         insertLine(lines_.size(), name + "=" + bytes);
-        return;
+        return true;
     }
     std::size_t lastKey = header;
     for (std::size_t i = header + 1; i < lines_.size(); ++i) {
@@ -260,11 +306,12 @@ void IniFile::set(const std::string& section, const std::string& key, const std:
             continue;
         if (SameName(line.name, name)) {
             lines_[i] = lines_[i].substr(0, line.valueAt) + bytes;
-            return;
+            return true;
         }
         lastKey = i;
     }
     insertLine(lastKey + 1, name + "=" + bytes);
+    return true;
 }
 
 void IniFile::insertLine(std::size_t at, const std::string& text)
@@ -341,7 +388,8 @@ std::optional<std::string> WriteIniString(const std::string& path, const std::st
                                           const std::string& key, const std::string& value)
 {
     IniFile file = IniFile::Load(path);
-    file.set(section, key, value);
+    if (!file.set(section, key, value))
+        return "Unable to write to " + path;
     return file.save(path);
 }
 

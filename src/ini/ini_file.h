@@ -30,14 +30,19 @@ public:
     static IniFile Load(const std::string& path);
 
     bool exists() const { return exists_; }
+    // False when the file exists but could not be read.
+    bool readable() const { return !unreadable_; }
+
+    bool hasSection(const std::string& section) const;
 
     // The value of section/key, or nothing when the section or key is missing.
     std::optional<std::string> get(const std::string& section, const std::string& key) const;
     std::string getString(const std::string& section, const std::string& key,
                           const std::string& fallback) const;
 
-    // Changes the document in memory only; save() puts it on disk.
-    void set(const std::string& section, const std::string& key, const std::string& value);
+    // Changes the document in memory only; save() puts it on disk. A value holding CR or LF
+    // is refused (false, nothing changed): read back, its second line would be a key of its own.
+    bool set(const std::string& section, const std::string& key, const std::string& value);
 
     // Replaces the file atomically (temporary file in the same folder, flush, rename, the old
     // file's permissions kept). A missing folder or a read-only file fails; nothing is created.

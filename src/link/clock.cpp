@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <ctime>
+#include <thread>
 
 namespace pmv {
 
@@ -15,6 +16,11 @@ TimeStamp SystemClock::LocalTime() const
     const auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
     return {static_cast<uint32_t>(local.tm_hour), static_cast<uint32_t>(local.tm_min),
             static_cast<uint32_t>(local.tm_sec), static_cast<uint32_t>(ms)};
+}
+
+void Clock::Wait(uint32_t ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 int64_t SystemClock::MonotonicMs() const

@@ -15,6 +15,9 @@ public:
     virtual ~Clock() = default;
     virtual TimeStamp LocalTime() const = 0;
     virtual int64_t MonotonicMs() const = 0;
+    // Blocks for the given time; the window keeps handling its events meanwhile, tests let
+    // the time pass at once.
+    virtual void Wait(uint32_t ms);
 };
 
 class SystemClock final : public Clock {

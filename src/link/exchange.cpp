@@ -1,8 +1,10 @@
 #include "exchange.h"
 
 #include "crc16.h"
+#include "log_file.h"
 #include "messages/error_codes.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <string_view>
@@ -71,12 +73,22 @@ uint32_t Exchange::RunExchange(const std::string& fields, const AnswerCheck& che
     } busy(inExchange_);
     send_ = BuildFrame(fields);
     const uint32_t byteWriteTimeout = values_.ByteTimeout * static_cast<uint32_t>(send_.size() + 1);
+    if (owed_ > 0) {
+        AwaitSilence();
+        // Whatever has not come by now was lost; it must not stop the next request's drain.
+        owed_ = 0;
+    }
     for (uint32_t attempt = 0; attempt < values_.RetryCount; ++attempt) {
+        if (owed_ > 0)
+            AwaitSilence();
         receive_.clear();
         state_.lastError = kOk;
         line_.Purge();
         line_.Write(send_.data(), send_.size(), byteWriteTimeout);
+        ++owed_;
         state_.lastError = ReceiveAnswer();
+        if (state_.lastError == kAnswerLine)
+            --owed_;
         LogExchange();
         if (state_.lastError != kOk)
             continue;
@@ -87,12 +99,17 @@ uint32_t Exchange::RunExchange(const std::string& fields, const AnswerCheck& che
     return state_.lastError;
 }
 
+uint32_t Exchange::EffectiveTimeout() const
+{
+    return values_.AnswerTimeout < kMinAnswerTimeoutMs ? kMinAnswerTimeoutMs : values_.AnswerTimeout;
+}
+
 uint32_t Exchange::ReceiveAnswer()
 {
     state_.sendTime = clock_.LocalTime();
     const int64_t sent = clock_.MonotonicMs();
     const uint32_t readTimeout = values_.ByteTimeout * static_cast<uint32_t>(kReadChunk + 1);
-    const uint32_t limit = values_.AnswerTimeout < kMinAnswerTimeoutMs ? kMinAnswerTimeoutMs : values_.AnswerTimeout;
+    const uint32_t limit = EffectiveTimeout();
     std::array<char, kReadChunk> chunk{};
     for (;;) {
         const size_t got = line_.Read(chunk.data(), chunk.size(), readTimeout);
@@ -112,11 +129,27 @@ uint32_t Exchange::ReceiveAnswer()
     }
 }
 
+void Exchange::AwaitSilence()
+{
+    const uint32_t readTimeout = values_.ByteTimeout * static_cast<uint32_t>(kReadChunk + 1);
+    const uint32_t guard = EffectiveTimeout();
+    std::array<char, kReadChunk> chunk{};
+    int64_t quietSince = clock_.MonotonicMs();
+    while (clock_.MonotonicMs() - quietSince <= guard) {
+        const size_t got = line_.Read(chunk.data(), chunk.size(), readTimeout);
+        if (got == 0)
+            continue;
+        quietSince = clock_.MonotonicMs();
+        const auto lines = static_cast<uint32_t>(std::count(chunk.data(), chunk.data() + got, '\r'));
+        owed_ -= std::min(owed_, lines);
+    }
+}
+
 uint32_t Exchange::LogExchange() const
 {
     if (!values_.UseLogFile)
         return kOk;
-    std::FILE* log = std::fopen(values_.LogFileName.c_str(), "a");
+    std::FILE* log = OpenLogForAppend(values_.LogFileName);
     if (!log)
         return kFileNotOpened;
     const TimeStamp& s = state_.sendTime;

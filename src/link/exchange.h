@@ -51,8 +51,15 @@ public:
     std::string BuildFrame(const std::string& fields) const;
 
     // Sends the request up to RetryCount times until an answer passes `check`; returns the
-    // last attempt's error code. Stale input is discarded before each attempt, so that a late
-    // answer to an earlier attempt is never taken for the answer to this one.
+    // last attempt's error code.
+    //
+    // The instrument works through its requests one after the other, so after an attempt that
+    // got no answer line it may still owe an answer for it, even after a retry was answered; and
+    // a late answer carries the right address and checksum, so only its timing tells it apart.
+    // Therefore, while an answer is owed, nothing is sent until the line has been silent for the
+    // guard time (the effective answer time-out), dropping what arrives: before a retry, and
+    // before the next request once more if an answer is still owed. An answer that comes later
+    // than the guard time after the last byte on the line is beyond this protection.
     uint32_t RunExchange(const std::string& fields, const AnswerCheck& check);
 
     // True while a request waits for its answer: a timer that fires between two exchanges of an
@@ -67,6 +74,10 @@ public:
 
 private:
     uint32_t ReceiveAnswer();
+    // Reads and drops input until the line has been silent for the guard time; each line end
+    // that arrives settles one owed answer.
+    void AwaitSilence();
+    uint32_t EffectiveTimeout() const;
     uint32_t LogExchange() const;
 
     SerialLine& line_;
@@ -76,6 +87,7 @@ private:
     std::string send_;
     std::string receive_;
     bool inExchange_ = false;
+    uint32_t owed_ = 0;
 };
 
 // Appends the decimal CRC-16 of the command text (the frame from offset 5 on) and a carriage

@@ -53,7 +53,9 @@ std::string ValueText(const LinkSettings& s, const LinkKey& k)
 
 std::string LinkSettingsPath()
 {
-    return (std::filesystem::current_path() / "dev.dat").string();
+    std::error_code error;
+    const std::filesystem::path directory = std::filesystem::current_path(error);
+    return error ? std::string("dev.dat") : (directory / "dev.dat").string();
 }
 
 uint32_t BaudRateFromSettings(const std::string& text)

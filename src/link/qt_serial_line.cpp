@@ -1,6 +1,9 @@
 #include "qt_serial_line.h"
 
+#include "port_lock.h"
+
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 namespace pmv {
@@ -10,8 +13,17 @@ bool QtSerialLine::Open(const std::string& device)
     Close();
     port_.setPortName(QString::fromStdString(device));
     // QSerialPort opens the device exclusively (TIOCEXCL and a lock file).
-    if (!port_.open(QIODevice::ReadWrite))
-        return false;
+    if (!port_.open(QIODevice::ReadWrite)) {
+        if (port_.error() != QSerialPort::PermissionError)
+            return false;
+        const auto recovered = RecoverStalePortLock(device);
+        if (!recovered)
+            return false;
+        std::fprintf(stderr, "Снята брошенная блокировка порта %s: %s\n", device.c_str(), recovered->c_str());
+        port_.clearError();
+        if (!port_.open(QIODevice::ReadWrite))
+            return false;
+    }
     port_.setDataBits(QSerialPort::Data8);
     port_.setParity(QSerialPort::NoParity);
     port_.setStopBits(QSerialPort::OneStop);

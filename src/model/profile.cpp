@@ -105,17 +105,16 @@ void WriteKeys(IniFile& file, const std::array<ProfileField<Record>, N>& table,
     }
 }
 
-}  // namespace
-
-LoadProfileResult LoadProfile(const std::string& path, SettingsModel& model)
+// Fills the model from file. With save, the new file and the write-backs go to path;
+// without, they change only the document in memory, so that later reads see them all the same.
+LoadProfileResult FillModel(IniFile& file, const std::string& path, SettingsModel& model, bool save)
 {
     LoadProfileResult result;
-    IniFile file = IniFile::Load(path);
     if (!file.exists()) {
         // The whole new file is written in one atomic save, so a failure leaves neither a file
         // nor a part of one, and the model has not been touched.
         file = ComposeProfile(NewProfileEntries());
-        if ((result.error = file.save(path)))
+        if (save && (result.error = file.save(path)))
             return result;
     }
 
@@ -139,7 +138,7 @@ LoadProfileResult LoadProfile(const std::string& path, SettingsModel& model)
     const auto writeBack = [&](const char* section, const char* key, const std::string& value) {
         const std::string before = file.bytes();
         file.set(section, key, value);
-        return file.bytes() == before ? std::nullopt : file.save(path);
+        return !save || file.bytes() == before ? std::nullopt : file.save(path);
     };
     ReadKeys(file, kCalibrationFields, {"wr_grad_immid"}, model.grad);
     if ((result.error = writeBack("Grad", "wr_grad_immid", "1")))
@@ -164,6 +163,44 @@ LoadProfileResult LoadProfile(const std::string& path, SettingsModel& model)
     return result;
 }
 
+// Whether the document holds any section a profile is made of.
+bool HoldsProfileSection(const IniFile& file)
+{
+    const auto any = [&](const auto& table, unsigned number) {
+        return std::any_of(table.begin(), table.end(),
+                           [&](const auto& f) { return file.hasSection(ExpandNumber(f.section, number)); });
+    };
+    if (any(kChannelFields, 1) || any(kChannelFields, 2) || any(kRelayFields, 0) || any(kCalibrationFields, 0) ||
+        any(kGeneralFields, 0) || file.hasSection(kDefinitionSection))
+        return true;
+    for (unsigned type = 0; type < kSensorTypes.size(); ++type)
+        if (file.hasSection(ExpandNumber(kSensorBoundsSection, type)))
+            return true;
+    return false;
+}
+
+}  // namespace
+
+LoadProfileResult LoadProfile(const std::string& path, SettingsModel& model)
+{
+    IniFile file = IniFile::Load(path);
+    return FillModel(file, path, model, true);
+}
+
+ReadProfileResult ReadProfile(const std::string& path, SettingsModel& model)
+{
+    ReadProfileResult result;
+    IniFile file = IniFile::Load(path);
+    if (file.exists() && !file.readable()) {
+        result.error = "Не удается прочитать файл " + path;
+        return result;
+    }
+    result.exists = file.exists();
+    result.holdsProfile = HoldsProfileSection(file);
+    result.description = *FillModel(file, path, model, false).description;
+    return result;
+}
+
 std::optional<std::string> SaveProfile(const std::string& path, SettingsModel& model,
                                        const std::vector<std::string>& descriptionLines)
 {
@@ -174,7 +211,10 @@ std::optional<std::string> SaveProfile(const std::string& path, SettingsModel& m
         ::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR);
 
     for (std::size_t i = 0; i < model.definition.size(); ++i)
-        model.definition[i] = i < descriptionLines.size() ? descriptionLines[i] : std::string();
+        // A line ends at its first line break, which the file could not hold inside a value.
+        model.definition[i] = i < descriptionLines.size()
+                                  ? descriptionLines[i].substr(0, descriptionLines[i].find_first_of("\r\n"))
+                                  : std::string();
 
     // All keys go into one document that is saved once. The file is replaced atomically, so a
     // failure leaves the old file whole rather than with some of its keys rewritten; the model

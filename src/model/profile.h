@@ -24,6 +24,18 @@ struct LoadProfileResult {
 // what was read before it.
 LoadProfileResult LoadProfile(const std::string& path, SettingsModel& model);
 
+struct ReadProfileResult {
+    std::array<std::string, 4> description;
+    bool exists = false;        // the file is there
+    bool holdsProfile = false;  // it holds at least one of a profile's sections
+    // "Не удается прочитать файл <path>" when the file is there but cannot be read.
+    std::optional<std::string> error;
+};
+
+// Fills the model as LoadProfile does, but writes nothing: a missing file gives a new profile's
+// values, and the write-backs change only what is read after them.
+ReadProfileResult ReadProfile(const std::string& path, SettingsModel& model);
+
 // Takes the first four of the description lines into model.definition (missing lines are
 // empty), then writes the model into the profile at path, creating it when it does not exist
 // and making a read-only file writable first. Keys the save does not write stay in the file.

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "input_stage.h"
 #include "register_memory.h"
 
 namespace pmv::sim {
@@ -31,8 +32,6 @@ MeasurementBlock EncodeMeasurementBlock(float u1, float u2, float u3, uint8_t st
 // The contents of the blocks as the instrument answers them.
 class BlockSource {
 public:
-    BlockSource();
-
     // Without fixed contents every read gives new values: CH1 swings slowly around 21.5, CH2
     // around 48.0; a channel whose `use` register is non-zero reports status 12, and a setpoint
     // whose type is set raises its signal (and the relay of that setpoint) when the value is
@@ -41,13 +40,19 @@ public:
     void FixLive(const LiveBlock& block) { fixedLive_ = block; }
     void ReleaseLive() { fixedLive_.reset(); }
 
-    const MeasurementBlock& Measurement(int channel) const { return measurement_[channel]; }
-    void SetMeasurement(int channel, const MeasurementBlock& block) { measurement_[channel] = block; }
+    // The channel's measurement block: fixed contents until released, else what the input
+    // stage measures with its status 0.
+    MeasurementBlock NextMeasurement(int channel);
+    void SetMeasurement(int channel, const MeasurementBlock& block) { fixedMeasurement_[static_cast<size_t>(channel)] = block; }
+    void ReleaseMeasurement(int channel) { fixedMeasurement_[static_cast<size_t>(channel)].reset(); }
+    InputStage& Inputs() { return inputs_; }
+    const InputStage& Inputs() const { return inputs_; }
 
 private:
     std::optional<LiveBlock> fixedLive_;
     uint32_t liveReads_ = 0;
-    std::array<MeasurementBlock, 2> measurement_;
+    std::array<std::optional<MeasurementBlock>, 2> fixedMeasurement_{};
+    InputStage inputs_;
 };
 
 }  // namespace pmv::sim

@@ -50,6 +50,8 @@ Delivery Deliver(const std::optional<Fault>& fault, const std::string& answer)
         return {};
     case Fault::Kind::Delay:
         return {answer, fault->delayMs};
+    case Fault::Kind::DelayApart:
+        return {answer, fault->delayMs, true};
     case Fault::Kind::GarbageBefore:
         return {(fault->raw.empty() ? std::string("\xFE\x7F~#&noise&#~") : fault->raw) + answer, 0};
     case Fault::Kind::Overlong:

@@ -12,7 +12,9 @@ namespace pmv::sim {
 struct Fault {
     enum class Kind {
         NoAnswer,       // nothing comes back
-        Delay,          // the answer comes delayMs late
+        Delay,          // the answer comes delayMs late, and the instrument is busy meanwhile:
+                        // requests that arrive in that time are served after it, in turn
+        DelayApart,     // the answer comes delayMs late, while later requests are served at once
         GarbageBefore,  // raw (or some line noise when empty), no CR, then the answer
         Overlong,       // 300 bytes without CR instead of the answer
         Status,         // "$XXXX" with the given status instead of the answer; the request is refused
@@ -22,7 +24,7 @@ struct Fault {
     };
     Kind kind = Kind::NoAnswer;
     int count = 1;          // requests it applies to; negative: until cleared
-    uint32_t delayMs = 0;   // Delay
+    uint32_t delayMs = 0;   // Delay, DelayApart
     uint16_t status = 0;    // Status
     std::string raw{};      // RawAnswer, GarbageBefore
     int bank = 0, memType = 0, reg = -1;  // reg -1: any request; else only that register
@@ -32,6 +34,7 @@ struct Fault {
 struct Delivery {
     std::string bytes;     // empty: silence
     uint32_t delayMs = 0;  // on top of the turnaround
+    bool apart = false;    // held back without holding up later requests
 };
 
 // The injected faults, oldest first. A request takes at most one fault that shapes the answer

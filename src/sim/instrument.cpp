@@ -30,7 +30,7 @@ std::string Instrument::Read(const Request& r, FaultList& faults)
 {
     if (r.memType == 4) {
         if (r.bank == 1 && (r.reg == 0 || r.reg == 1))
-            return DataAnswer(r.address, HexBytes(blocks_.Measurement(r.reg)));
+            return DataAnswer(r.address, HexBytes(blocks_.NextMeasurement(static_cast<int>(r.reg))));
         if (r.bank == 1 && r.reg == 2)
             return DataAnswer(r.address, HexBytes(blocks_.NextLive(memory_)));
         return StatusAnswer(status::kNoSuchRegister);
@@ -54,6 +54,8 @@ std::string Instrument::Write(const Request& r)
     if (r.bank == 1 && r.memType == 1 && *r.value == 1) {
         if (r.reg == 0) {
             ++restarts_;
+            for (const RestartChange& c : restartChanges_)
+                memory_.Set(c.cell.bank, c.cell.memType, c.cell.reg, c.value);
         } else if (r.reg == 1) {
             ++factoryResets_;
             memory_.LoadFactoryParameters();

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "blocks.h"
 #include "faults.h"
@@ -28,8 +29,12 @@ public:
     RegisterMemory& Memory() { return memory_; }
     const RegisterMemory& Memory() const { return memory_; }
     BlockSource& Blocks() { return blocks_; }
+    const BlockSource& Blocks() const { return blocks_; }
     int Restarts() const { return restarts_; }
     int FactoryResets() const { return factoryResets_; }
+    // A cell the instrument sets to `value` at its next restarts, as one that does not keep
+    // what was written into it.
+    void ChangeOnRestart(const Request& cell, uint32_t value) { restartChanges_.push_back({cell, value}); }
 
 private:
     std::string Read(const Request& r, FaultList& faults);
@@ -39,6 +44,11 @@ private:
     BlockSource blocks_;
     int restarts_ = 0;
     int factoryResets_ = 0;
+    struct RestartChange {
+        Request cell;
+        uint32_t value;
+    };
+    std::vector<RestartChange> restartChanges_;
 };
 
 }  // namespace pmv::sim

@@ -1,5 +1,6 @@
 // pmvsim: a PMV 77xx instrument on a pseudo-terminal, for tests, demonstrations and training.
 
+#include <array>
 #include <csignal>
 #include <cstdio>
 #include <cerrno>
@@ -15,7 +16,8 @@ namespace {
 constexpr int kUsageError = 64;
 
 constexpr const char* kUsage =
-    "usage: pmvsim [--address N] [--baud N] [--turnaround MS] [--link PATH] [--lenient] [--quiet]\n";
+    "usage: pmvsim [--address N] [--baud N] [--turnaround MS] [--link PATH] [--lenient] [--quiet]\n"
+    "              [--source CH:KIND:VALUE]... [--true CH:NAME:VALUE]...\n";
 
 constexpr const char* kHelp =
     "Serves one PMV 77xx instrument on a pseudo-terminal until SIGINT or SIGTERM.\n"
@@ -24,7 +26,13 @@ constexpr const char* kHelp =
     "  --turnaround MS  delay between a request and its answer (default 0)\n"
     "  --link PATH      place a symbolic link to the pty here\n"
     "  --lenient        accept requests without checksum, as typed by hand\n"
-    "  --quiet          do not print the requests\n";
+    "  --quiet          do not print the requests\n"
+    "  --source CH:KIND:VALUE\n"
+    "                   reference on the input of channel CH (1 or 2): V (0-10 V input), mV,\n"
+    "                   mA20, mA5 or ohm; e.g. 1:V:10, 2:ohm:40\n"
+    "  --true CH:NAME:VALUE\n"
+    "                   the instrument's true coefficient NAME (uref, rref, ku, ku10, ki05, ki020)\n"
+    "                   of channel CH, which a calibration should find; e.g. 1:ku10:9.51\n";
 
 std::optional<uint32_t> ParseNumber(const char* text, unsigned long max)
 {
@@ -69,6 +77,8 @@ int main(int argc, char** argv)
 {
     pmv::sim::SimOptions options;
     bool quiet = false;
+    std::array<pmv::sim::Source, 2> sources{};
+    std::array<pmv::sim::TrueCoefficients, 2> coefficients{};
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -92,6 +102,16 @@ int main(int argc, char** argv)
         } else if (arg == "--turnaround" && (number = ParseNumber(next, 60'000))) {
             options.turnaroundMs = *number;
             ++i;
+        } else if (arg == "--source" && next != nullptr) {
+            const auto source = pmv::sim::ParseSourceOption(next);
+            if (!source)
+                return UsageError(std::string("bad source: ") + next);
+            sources[static_cast<size_t>(source->first)] = source->second;
+            ++i;
+        } else if (arg == "--true" && next != nullptr) {
+            if (!pmv::sim::ApplyTrueOption(next, coefficients))
+                return UsageError(std::string("bad coefficient: ") + next);
+            ++i;
         } else {
             return UsageError("bad argument: " + arg);
         }
@@ -112,6 +132,10 @@ int main(int argc, char** argv)
 
     const uint32_t address = options.address;
     pmv::sim::Simulator simulator(std::move(options));
+    for (int ch = 0; ch < 2; ++ch) {
+        simulator.ConnectSource(ch, sources[static_cast<size_t>(ch)]);
+        simulator.SetTrueCoefficients(ch, coefficients[static_cast<size_t>(ch)]);
+    }
     std::string error;
     if (!simulator.Start(&error)) {
         std::fprintf(stderr, "pmvsim: %s\n", error.c_str());

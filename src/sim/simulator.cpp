@@ -76,29 +76,44 @@ void Simulator::Serve()
 {
     RequestFramer framer(options_.lenient);
     const LineWriter writer(pty_.Master(), pty_.Slave(), wake_[0]);
+    std::vector<HeldAnswer> held;
     char buffer[512];
     for (;;) {
+        while (!held.empty() && held.front().start <= Clock::now()) {
+            const HeldAnswer due = std::move(held.front());
+            held.erase(held.begin());
+            if (!writer.Send(due.bytes, due.start, due.baud))
+                return;
+        }
+        int timeout = -1;
+        if (!held.empty()) {
+            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(held.front().start - Clock::now());
+            timeout = static_cast<int>(std::max<int64_t>(wait.count(), 0));
+        }
         pollfd fds[2] = {{pty_.Master(), POLLIN, 0}, {wake_[0], POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0) {
+        const int ready = poll(fds, 2, timeout);
+        if (ready < 0) {
             if (errno == EINTR)
                 continue;
             return;
         }
         if (fds[1].revents != 0)
             return;
+        if (ready == 0)
+            continue;
         const ssize_t n = read(pty_.Master(), buffer, sizeof buffer);
         if (n < 0 && (errno == EAGAIN || errno == EINTR))
             continue;
         if (n <= 0)
             return;
         for (const Frame& frame : framer.Feed({buffer, static_cast<size_t>(n)}, Clock::now())) {
-            if (!Handle(frame, writer))
+            if (!Handle(frame, writer, held))
                 return;
         }
     }
 }
 
-bool Simulator::Handle(const Frame& frame, const LineWriter& writer)
+bool Simulator::Handle(const Frame& frame, const LineWriter& writer, std::vector<HeldAnswer>& held)
 {
     Request request;
     Delivery delivery;
@@ -125,7 +140,14 @@ bool Simulator::Handle(const Frame& frame, const LineWriter& writer)
     if (!delivery.bytes.empty()) {
         const auto requestEnd = std::max(frame.end, frame.start + WireTime(frame.wireBytes, baud));
         const auto start = requestEnd + std::chrono::milliseconds(turnaroundMs) + std::chrono::milliseconds(delivery.delayMs);
-        running = writer.Send(delivery.bytes, start, baud);
+        if (delivery.apart) {
+            const HeldAnswer answer{start, std::move(delivery.bytes), baud};
+            held.insert(std::upper_bound(held.begin(), held.end(), answer,
+                                         [](const HeldAnswer& a, const HeldAnswer& b) { return a.start < b.start; }),
+                        answer);
+        } else {
+            running = writer.Send(delivery.bytes, start, baud);
+        }
     }
     if (options_.onRequest)
         options_.onRequest(request);
@@ -173,6 +195,39 @@ void Simulator::SetMeasurementBlock(int channel, const MeasurementBlock& block)
         instrument_.Blocks().SetMeasurement(channel, block);
 }
 
+void Simulator::ReleaseMeasurementBlock(int channel)
+{
+    const std::lock_guard lock(mutex_);
+    if (channel == 0 || channel == 1)
+        instrument_.Blocks().ReleaseMeasurement(channel);
+}
+
+void Simulator::ConnectSource(int channel, const Source& source)
+{
+    const std::lock_guard lock(mutex_);
+    if (channel == 0 || channel == 1)
+        instrument_.Blocks().Inputs().Connect(channel, source);
+}
+
+Source Simulator::ConnectedSource(int channel) const
+{
+    const std::lock_guard lock(mutex_);
+    return channel == 0 || channel == 1 ? instrument_.Blocks().Inputs().Connected(channel) : Source{};
+}
+
+void Simulator::SetTrueCoefficients(int channel, const TrueCoefficients& coefficients)
+{
+    const std::lock_guard lock(mutex_);
+    if (channel == 0 || channel == 1)
+        instrument_.Blocks().Inputs().SetTrue(channel, coefficients);
+}
+
+TrueCoefficients Simulator::TrueCoefficientsOf(int channel) const
+{
+    const std::lock_guard lock(mutex_);
+    return channel == 0 || channel == 1 ? instrument_.Blocks().Inputs().True(channel) : TrueCoefficients{};
+}
+
 void Simulator::InjectFault(const Fault& fault)
 {
     const std::lock_guard lock(mutex_);
@@ -195,6 +250,14 @@ void Simulator::ClearTranscript()
 {
     const std::lock_guard lock(mutex_);
     transcript_.clear();
+}
+
+void Simulator::ChangeOnRestart(int bank, int memType, int reg, uint32_t value)
+{
+    const std::lock_guard lock(mutex_);
+    Request cell;
+    cell.bank = bank, cell.memType = memType, cell.reg = reg;
+    instrument_.ChangeOnRestart(cell, value);
 }
 
 int Simulator::RestartCount() const

@@ -13,11 +13,11 @@
 #include "instrument.h"
 #include "pseudo_terminal.h"
 #include "request.h"
+#include "request_framer.h"
 
 namespace pmv::sim {
 
 class LineWriter;
-struct Frame;
 
 struct SimOptions {
     uint32_t address = 1;        // device address answered to; requests for others stay unanswered
@@ -41,7 +41,7 @@ struct SimOptions {
 //
 // Line timing (baud > 0): the request is taken to have come over the line from the arrival of
 // its first byte, so its answer starts no earlier than that arrival + its length in byte times
-// + the turnaround (+ a Delay fault); the answer's bytes are then handed over one by one as
+// + the turnaround (+ a Delay or DelayApart fault); the answer's bytes are then handed over one by one as
 // they would arrive on the line.
 class Simulator {
 public:
@@ -66,8 +66,17 @@ public:
     // Live values block: fixed contents until released; by default every read gives new values.
     void SetLiveBlock(const LiveBlock& block);
     void ReleaseLiveBlock();
-    // Measurement block of channel 0 or 1.
+    // Measurement block of channel 0 or 1: fixed contents until released; by default what the
+    // input stage measures from the connected source.
     void SetMeasurementBlock(int channel, const MeasurementBlock& block);
+    void ReleaseMeasurementBlock(int channel);
+
+    // The input stage of channel 0 or 1: the reference source on its input and the instrument's
+    // true coefficients.
+    void ConnectSource(int channel, const Source& source);
+    Source ConnectedSource(int channel) const;
+    void SetTrueCoefficients(int channel, const TrueCoefficients& coefficients);
+    TrueCoefficients TrueCoefficientsOf(int channel) const;
 
     void InjectFault(const Fault& fault);
     void ClearFaults();
@@ -79,6 +88,8 @@ public:
     void ClearTranscript();
 
     int RestartCount() const;
+    // From now on every restart sets the cell to `value`: an instrument that loses a setting.
+    void ChangeOnRestart(int bank, int memType, int reg, uint32_t value);
     int FactoryResetCount() const;
     // Loads the factory parameters like the factory-reset command, without counting a command.
     void ResetToFactory();
@@ -87,8 +98,15 @@ public:
     void SetTurnaround(uint32_t ms);
 
 private:
+    // An answer of a DelayApart fault, due at start.
+    struct HeldAnswer {
+        Clock::time_point start;
+        std::string bytes;
+        uint32_t baud;
+    };
+
     void Serve();
-    bool Handle(const Frame& frame, const LineWriter& writer);
+    bool Handle(const Frame& frame, const LineWriter& writer, std::vector<HeldAnswer>& held);
 
     mutable std::mutex mutex_;  // guards everything below but the thread and the descriptors
     SimOptions options_;

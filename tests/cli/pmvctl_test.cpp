@@ -1,3 +1,4 @@
+#include "fakes.h"
 #include "temp_dir.h"
 
 #include "cli/pmvctl.h"
@@ -36,7 +37,7 @@ protected:
         std::FILE* out = std::tmpfile();
         std::FILE* err = std::tmpfile();
         std::istringstream in(input);
-        cli::Console console{out, err, &in, false, !input.empty()};
+        cli::Console console{out, err, &in, false, !input.empty(), &waits_};
         const int status = cli::RunPmvctl(args, console);
         out_ = Slurp(out);
         err_ = Slurp(err);
@@ -66,6 +67,7 @@ protected:
     std::filesystem::path previous_;
     sim::Simulator simulator_;
     std::string out_, err_;
+    test::TestClock waits_;
 };
 
 TEST_F(PmvctlTest, ReadWritesTheInstrumentsValuesIntoANewProfile)
@@ -231,8 +233,11 @@ TEST_F(PmvctlTest, RawRegistersSerialAndServiceCommands)
     EXPECT_EQ(out_, "Заводской номер: 1234\nТип: 047\nДата изготовления: 28.11.2009\n");
     EXPECT_EQ(Run({"serial", "--set", "70000", "47", "28.11.2009"}), 23);
 
-    EXPECT_EQ(Run({"factory-reset"}), 0);
+    EXPECT_EQ(Run({"factory-reset"}), cli::kNotConfirmedStatus);
     EXPECT_EQ(simulator_.FactoryResetCount(), 0) << "no terminal and no --yes: the answer is No";
+    EXPECT_EQ(Run({"factory-reset", "--no"}), cli::kNotConfirmedStatus);
+    EXPECT_EQ(Run({"factory-reset"}, "н\n"), cli::kNotConfirmedStatus);
+    EXPECT_EQ(simulator_.FactoryResetCount(), 0);
     EXPECT_EQ(Run({"factory-reset"}, "д\n"), 0);
     EXPECT_EQ(simulator_.FactoryResetCount(), 1);
     EXPECT_EQ(Run({"factory-reset", "--yes"}), 0);
@@ -242,6 +247,223 @@ TEST_F(PmvctlTest, RawRegistersSerialAndServiceCommands)
     EXPECT_EQ(simulator_.Register(1, 1, 5), 0u) << "the walk ends with all outputs off";
     ASSERT_EQ(Run({"test", "select", "9"}), 0);
     EXPECT_EQ(simulator_.Register(1, 1, 6), 2u);
+}
+
+TEST_F(PmvctlTest, MonitorPrintsEveryPollGoesOnAfterAFailureAndLogsMeasurements)
+{
+    sim::LiveValues live;
+    live.value[0] = 21.5f;
+    live.value[1] = 12345.0f;  // shown clamped, as on the page
+    live.status[1] = 9;
+    live.relays = 0x02;
+    live.signals[0] = 0x05;
+    simulator_.SetLiveBlock(sim::EncodeLiveBlock(live));
+    sim::Fault refuse{sim::Fault::Kind::Status};
+    refuse.count = 2;  // both tries of the first poll
+    refuse.status = 0x0006;
+    simulator_.InjectFault(refuse);
+
+    ASSERT_EQ(Run({"monitor", "--count", "3", "--interval", "100"}), 0) << err_;
+    std::vector<std::string> lines;
+    std::istringstream text(out_);
+    for (std::string line; std::getline(text, line);)
+        lines.push_back(line);
+    ASSERT_EQ(lines.size(), 3u) << out_;
+    EXPECT_NE(lines[0].find("(ERR 4)"), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[1].substr(12), "  К1  21.5000 Нормальное измерение  К2 10000.0000 Обрыв  Реле 0 1  Сигналы 101 000");
+    EXPECT_EQ(lines[1][2], ':');
+    // dev.dat's default keeps the measurement log: every second poll, as on the page.
+    const std::string log = test::ReadFileBytes(dir_.file("IZM.txt"));
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+
+    ASSERT_EQ(Run({"monitor", "--count", "2", "--interval", "100", "--csv"}), 0) << err_;
+    EXPECT_EQ(std::count(out_.begin(), out_.end(), '\n'), 3);
+    EXPECT_NE(out_.find(";21.5;Нормальное измерение;10000;Обрыв;0;1;1;0;1;0;0;0\r\n"), std::string::npos) << out_;
+
+    EXPECT_EQ(Run({"monitor", "--interval", "5"}), cli::kUsageStatus);
+}
+
+TEST_F(PmvctlTest, DiffListsWhatTheInstrumentHoldsOtherwise)
+{
+    ASSERT_FALSE(CreateDefaultProfiles());
+    ASSERT_EQ(Run({"write", "--yes", "PMV7706.prf"}), 0) << err_;
+    ASSERT_EQ(Run({"diff", "PMV7706.prf"}), 0) << out_ << err_;
+    EXPECT_TRUE(out_.empty());
+
+    simulator_.SetFloatRegister(2, 29, 45.0f);                                   // setpoint 1 of channel 1
+    simulator_.SetFloatRegister(2, 33, 46.0f);                                   // setpoint 1 of channel 2
+    simulator_.SetFloatRegister(2, 37, simulator_.FloatRegister(2, 37) + 0.005f);  // within tolerance
+    simulator_.SetRegister(2, 1, 3, 0);                                          // device type
+    simulator_.ClearTranscript();
+    ASSERT_EQ(Run({"diff", "PMV7706.prf"}), cli::kDiffersStatus) << err_;
+    EXPECT_EQ(out_.find("Канал 1 · Уставка I: в профиле "), 0u) << out_;
+    EXPECT_NE(out_.find(", в приборе 45.0000\n"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("Общие · Тип прибора: в профиле 2, в приборе 0\n"), std::string::npos) << out_;
+    EXPECT_EQ(std::count(out_.begin(), out_.end(), '\n'), 3) << out_;
+    for (const auto& r : simulator_.Transcript())
+        EXPECT_FALSE(r.value) << "a comparison writes nothing";
+
+    // Only the named groups are compared.
+    ASSERT_EQ(Run({"diff", "--groups", "ch2,relay", "PMV7706.prf"}), cli::kDiffersStatus) << err_;
+    EXPECT_EQ(out_.find("Канал 2 · Уставка I: "), 0u) << out_;
+    EXPECT_EQ(Run({"diff", "--groups", "relay", "PMV7706.prf"}), 0) << out_;
+
+    EXPECT_EQ(Run({"diff", "missing.prf"}), 14);
+    simulator_.InjectFault(sim::Fault{sim::Fault::Kind::Status, -1, 0, 0x0006});
+    EXPECT_EQ(Run({"diff", "PMV7706.prf"}), 3) << "the read's code";
+}
+
+TEST_F(PmvctlTest, VerifyCatchesAnInstrumentThatLosesAValueAtItsRestart)
+{
+    ASSERT_FALSE(CreateDefaultProfiles());
+    ASSERT_EQ(Run({"write", "--yes", "--verify", "PMV7706.prf"}), 0) << out_ << err_;
+    EXPECT_NE(err_.find("Проверка после записи"), std::string::npos) << err_;
+
+    simulator_.ChangeOnRestart(2, 1, 318, 7);  // averaging of channel 2
+    EXPECT_EQ(Run({"write", "--yes", "--verify", "PMV7706.prf"}), 15) << err_;
+    EXPECT_NE(out_.find("Канал 2 · Усреднение: в профиле "), std::string::npos) << out_;
+    EXPECT_NE(out_.find(", в приборе 7\n"), std::string::npos) << out_;
+    EXPECT_NE(err_.find("(ERR 15)"), std::string::npos) << err_;
+
+    // Every write and its verification are in the history, naming the instrument read from the line.
+    simulator_.SetRegister(2, 1, 11, 0x39);
+    simulator_.SetRegister(2, 1, 12, 0x30);  // serial number 12345
+    simulator_.SetRegister(2, 1, 14, 7);
+    ASSERT_EQ(RunRaw({"history", "--csv"}), 0) << err_;
+    size_t rows = 0;
+    for (size_t at = 0; (at = out_.find("\r\n", at)) != std::string::npos; at += 2)
+        ++rows;
+    EXPECT_EQ(rows, 5u) << "the heading, two writes and their verifications";
+    EXPECT_NE(out_.find(";проверка;PMV7706.prf;"), std::string::npos) << out_;
+    EXPECT_NE(out_.find(";ch1,ch2,relay,general;15;"), std::string::npos) << out_;
+    ASSERT_EQ(Run({"serial", "--set", "12345", "7", "01.02.2026"}), 0) << err_;
+    ASSERT_EQ(RunRaw({"history", "007-12345"}), 0) << err_;
+    EXPECT_EQ(std::count(out_.begin(), out_.end(), '\n'), 1) << out_;
+    EXPECT_NE(out_.find("номер и дата"), std::string::npos) << out_;
+    EXPECT_EQ(RunRaw({"history", "--from", "01.02.2026"}), cli::kUsageStatus);
+}
+
+TEST_F(PmvctlTest, CalibrateFindsTheTrueCoefficientAndKeepsItInTheProfile)
+{
+    test::WriteFileBytes(dir_.file("c.prf"), "[Grad]\r\ndel_ku=2\r\nusr_ku=4\r\n");
+    simulator_.ConnectSource(1, {sim::Source::Kind::Volts, 10.0});
+    ASSERT_EQ(Run({"calibrate", "2", "ku10", "--yes", "c.prf"}), 0) << err_;
+    const double truth = simulator_.TrueCoefficientsOf(1).ku10;
+    EXPECT_NEAR(simulator_.FloatRegister(2, 24), truth, truth * 1e-3);
+    EXPECT_EQ(simulator_.RestartCount(), 1);
+    EXPECT_EQ(waits_.waitedMs, (2 + 4) * 1000);
+    SettingsModel saved;
+    ASSERT_FALSE(LoadProfile(dir_.file("c.prf"), saved).error);
+    EXPECT_NEAR(saved.channel[1].ku10, truth, truth * 1e-3);
+    EXPECT_NE(err_.find("Подключите ко входу напряжение  10.0000  V"), std::string::npos) << err_;
+    EXPECT_NE(err_.find("До окончания осталось 2 сек"), std::string::npos) << "the dwell on stderr";
+
+    // --no: the reference counts as connected, the result goes to the profile only.
+    simulator_.ClearTranscript();
+    simulator_.ConnectSource(0, {sim::Source::Kind::Millivolts, 100.0});
+    ASSERT_EQ(Run({"calibrate", "1", "ku100", "--no", "c.prf"}), 0) << err_;
+    for (const auto& r : simulator_.Transcript())
+        EXPECT_FALSE(r.value) << r.text;
+    ASSERT_FALSE(LoadProfile(dir_.file("c.prf"), saved).error);
+    const double ku = simulator_.TrueCoefficientsOf(0).ku;
+    EXPECT_NEAR(saved.channel[0].ku, ku, ku * 1e-3);
+
+    // Nothing connected: the result is refused, the profile stays as it was.
+    const std::string before = test::ReadFileBytes(dir_.file("c.prf"));
+    ASSERT_EQ(Run({"calibrate", "1", "ki5", "--yes", "c.prf"}), 0) << err_;
+    EXPECT_NE(err_.find("и выходит за границы допустимого"), std::string::npos);
+    EXPECT_EQ(test::ReadFileBytes(dir_.file("c.prf")), before);
+
+    EXPECT_EQ(Run({"calibrate", "3", "ku10", "c.prf"}), cli::kUsageStatus);
+    EXPECT_EQ(Run({"calibrate", "1", "ku", "c.prf"}), cli::kUsageStatus);
+    EXPECT_EQ(Run({"calibrate", "1", "ref", "missing.prf"}), 14);
+}
+
+// Nothing goes into the instrument from a file that is not there or holds no profile.
+TEST_F(PmvctlTest, MissingOrForeignFilesAreNeverWrittenIntoTheInstrument)
+{
+    test::WriteFileBytes(dir_.file("empty.prf"), "");
+    test::WriteFileBytes(dir_.file("junk.prf"), std::string("\x7F" "ELF\x02\x01\x01\0\0\r\n[\xFF\xFE]\n=", 18));
+    test::WriteFileBytes(dir_.file("paper.pdf"), "%PDF-1.4\n1 0 obj\n<< /Type /Catalog >>\nendobj\n");
+    for (const char* name : {"mistyped.prf", "empty.prf", "junk.prf", "paper.pdf"}) {
+        EXPECT_EQ(Run({"write", "--yes", name}), 14) << name;
+        EXPECT_NE(err_.find(name), std::string::npos) << err_;
+        EXPECT_EQ(Run({"calib", "write", "1", name}), 14) << name;
+        EXPECT_NE(err_.find(name), std::string::npos) << err_;
+    }
+    EXPECT_TRUE(simulator_.Transcript().empty());
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("mistyped.prf")));
+}
+
+TEST_F(PmvctlTest, OddProfilePathsGive14)
+{
+    std::filesystem::create_symlink("loop-b.prf", dir_.file("loop-a.prf"));
+    std::filesystem::create_symlink("loop-a.prf", dir_.file("loop-b.prf"));
+    const std::string tooLong(300, 'n');
+    for (const std::string& path : {std::string("loop-a.prf"), tooLong + ".prf", std::string("no-folder/x.prf")}) {
+        EXPECT_EQ(Run({"read", path}), 14) << path;
+        EXPECT_NE(err_.find(path), std::string::npos) << err_;
+        EXPECT_EQ(Run({"write", "--yes", path}), 14) << path;
+        EXPECT_EQ(Run({"calib", "write", "2", path}), 14) << path;
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_.file("loop-a.prf")));
+}
+
+// The profile is read where it is, not through a copy: a read-only file works, nothing is left
+// in the temporary folder, and a message names the user's file.
+TEST_F(PmvctlTest, ProfilesAreReadInPlaceAndWriteBacksStayInMemory)
+{
+    const auto temporaries = [] {
+        size_t n = 0;
+        for (const auto& e : std::filesystem::directory_iterator(std::filesystem::temp_directory_path()))
+            n += e.path().filename().string().starts_with("pmvctl-");
+        return n;
+    };
+    const size_t before = temporaries();
+    const std::string text = "[CH1]\r\nth1=42.25\r\n";
+    test::WriteFileBytes(dir_.file("ro.prf"), text);
+    std::filesystem::permissions(dir_.file("ro.prf"), std::filesystem::perms::owner_read);
+    ASSERT_EQ(Run({"write", "--yes", "ro.prf"}), 0) << err_;
+    EXPECT_FLOAT_EQ(simulator_.FloatRegister(2, 29), 42.25f);
+    EXPECT_EQ(Run({"calib", "write", "1", "ro.prf"}), 0) << err_;
+    EXPECT_EQ(test::ReadFileBytes(dir_.file("ro.prf")), text) << "no write-back reached the file";
+    EXPECT_EQ(temporaries(), before);
+
+    EXPECT_EQ(Run({"read", "no-folder/p.prf"}), 14);
+    EXPECT_NE(err_.find("Unable to write to no-folder/p.prf"), std::string::npos) << err_;
+}
+
+TEST_F(PmvctlTest, SetReadsTheRegisterBack)
+{
+    sim::Fault wrong{sim::Fault::Kind::WrongReadBack};
+    wrong.count = -1;
+    simulator_.InjectFault(wrong);
+    EXPECT_EQ(Run({"set", "2", "byte", "4", "7"}), 15);
+    EXPECT_EQ(Run({"set", "2", "long", "29", "f:3.5"}), 15);
+    EXPECT_EQ(Run({"set", "2", "long", "30", "0x12345678"}), 15);
+    simulator_.ClearFaults();
+
+    sim::Fault hello{sim::Fault::Kind::RawAnswer};
+    hello.count = -1;
+    hello.raw = "hello\r";
+    simulator_.InjectFault(hello);
+    EXPECT_NE(Run({"set", "2", "byte", "4", "7"}), 0);
+    EXPECT_NE(Run({"set", "2", "long", "30", "5"}), 0);
+    simulator_.ClearFaults();
+    EXPECT_EQ(Run({"set", "2", "long", "30", "0x12345678"}), 0) << err_;
+    EXPECT_EQ(simulator_.Register(2, 3, 30), 0x12345678u);
+}
+
+TEST_F(PmvctlTest, ValuesAndOptionsThatMakeNoSenseAreRefused)
+{
+    for (const char* value : {"f:nan", "f:inf", "f:-inf", "f:1e50"})
+        EXPECT_EQ(Run({"set", "2", "long", "29", value}), cli::kUsageStatus) << value;
+    test::WriteFileBytes(dir_.file("p.prf"), "[CH1]\r\nth1=1\r\n");
+    EXPECT_EQ(Run({"read", "--groups", "", "p.prf"}), cli::kUsageStatus);
+    EXPECT_EQ(Run({"write", "--groups", ",", "p.prf"}), cli::kUsageStatus);
+    EXPECT_EQ(Run({"write", "--yes", "--no", "p.prf"}), cli::kUsageStatus);
+    EXPECT_EQ(Run({"factory-reset", "--no", "--yes"}), cli::kUsageStatus);
+    EXPECT_TRUE(simulator_.Transcript().empty());
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "messages/progress.h"
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,28 @@ private:
     SystemClock real_;
     TimeStamp start_;
     int64_t origin_;
+};
+
+// Waits cost no time: they are added up, and a hook may act at each (the 1-based count), so a
+// test can press Esc or break the line in the middle of a procedure.
+class TestClock : public Clock {
+public:
+    TimeStamp LocalTime() const override { return real_.LocalTime(); }
+    int64_t MonotonicMs() const override { return real_.MonotonicMs(); }
+    void Wait(uint32_t ms) override
+    {
+        waitedMs += ms;
+        ++waits;
+        if (onWait)
+            onWait(waits);
+    }
+
+    int64_t waitedMs = 0;
+    int waits = 0;
+    std::function<void(int)> onWait;
+
+private:
+    SystemClock real_;
 };
 
 }  // namespace pmv::test

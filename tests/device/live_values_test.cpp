@@ -3,7 +3,10 @@
 
 #include "binding/live_view.h"
 #include "device/live_values.h"
+#include "link/log_file.h"
 #include "messages/error_codes.h"
+
+#include <filesystem>
 
 #include <limits>
 
@@ -109,6 +112,34 @@ TEST(LiveView, ChannelStatusTexts)
     EXPECT_EQ(ChannelStatusText(15), "Ошибка в градуировках");
     for (uint32_t status : {1u, 2u, 3u, 5u, 6u, 10u, 11u, 16u, 255u})
         EXPECT_EQ(ChannelStatusText(status), "Какая то ошибка") << status;
+}
+
+TEST_F(LiveValuesTest, BothLogsAreSetAsideAtTheirSizeLimit)
+{
+    test::TempDir dir;
+    const std::string exchangeLog = dir.file("COM.txt"), measurementLog = dir.file("IZM.txt");
+    for (const std::string& log : {exchangeLog, measurementLog}) {
+        test::WriteFileBytes(log + ".1", "older\n");
+        test::WriteFileBytes(log, "");
+        std::filesystem::resize_file(log, kLogRotateBytes);  // sparse: costs no disk
+    }
+    exchange.values().UseLogFile = true;
+    exchange.values().LogFileName = exchangeLog;
+    simulator->SetLiveBlock(Block(21.5f, 0, 48.0f, 0));
+    LiveValues live;
+    ASSERT_EQ(ReadCurrentValues(exchange, live), 0u);
+    ASSERT_EQ(LogMeasurement(measurementLog, exchange.state().sendTime, live), 0u);
+
+    for (const std::string& log : {exchangeLog, measurementLog}) {
+        EXPECT_EQ(std::filesystem::file_size(log + ".1"), kLogRotateBytes) << log;
+        EXPECT_LT(std::filesystem::file_size(log), 1000u) << log;
+    }
+    EXPECT_EQ(test::ReadFileBytes(exchangeLog).rfind("________________________________________\nSend cmd at ", 0), 0u);
+
+    // Below the limit the log simply grows.
+    ASSERT_EQ(LogMeasurement(measurementLog, exchange.state().sendTime, live), 0u);
+    const std::string measurements = test::ReadFileBytes(measurementLog);
+    EXPECT_EQ(std::count(measurements.begin(), measurements.end(), '\n'), 2);
 }
 
 }  // namespace

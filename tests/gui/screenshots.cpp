@@ -1,15 +1,21 @@
 // Pictures of the window's five pages for docs/: the window reads the simulated instrument,
 // two relay cells are marked by a click, then each page is grabbed, and once the progress
-// panel during the read.
+// panel during the read. Then a window with its service menu: the menu open, and a
+// calibration's dwell on the simulated bench.
 //
 //   xvfb-run -a gui_screenshots DIR
 
 #include "gui/main_window.h"
+#include "gui/simulated_bench.h"
 #include "gui/window_messages.h"
 #include "sim/simulator.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -19,25 +25,10 @@
 
 #include <cstdio>
 
-int main(int argc, char** argv)
+namespace {
+
+bool ShootPages(pmv::sim::Simulator& simulator, const QDir& target)
 {
-    QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: gui_screenshots DIR\n");
-        return 2;
-    }
-    // Taken before the working directory moves to a scratch folder below.
-    const QDir target(QDir(QString::fromLocal8Bit(argv[1])).absolutePath());
-    pmv::InstallRussianTranslation(app);
-
-    QTemporaryDir work;
-    QDir::setCurrent(work.path());
-    pmv::sim::SimOptions options;
-    options.baud = 9600;
-    pmv::sim::Simulator simulator(options);
-    if (!simulator.Start())
-        return 1;
-
     pmv::MainWindow window({simulator.DevicePath()});
     window.show();
     QTest::qWait(400);
@@ -58,7 +49,80 @@ int main(int argc, char** argv)
         // The page of current values shows something after its first poll.
         QTest::qWait(page == 3 ? 1500 : 100);
         if (!window.grab().save(target.filePath(QStringLiteral("pmvconf-page%1-%2.png").arg(page).arg(names[page]))))
-            return 1;
+            return false;
     }
-    return 0;
+    return true;
+}
+
+// The menu drawn over the window, as the screen shows it.
+QPixmap WithPopup(QWidget& window, QMenu& menu, QMenu* sub)
+{
+    QPixmap shot = window.grab();
+    QPainter painter(&shot);
+    for (QMenu* m : {&menu, sub})
+        if (m && m->isVisible())
+            painter.drawPixmap(m->pos() - window.mapToGlobal(QPoint(0, 0)), m->grab());
+    return shot;
+}
+
+bool ShootService(pmv::sim::Simulator& simulator, const QDir& target)
+{
+    pmv::WindowOptions options{simulator.DevicePath()};
+    options.service = {true, nullptr, pmv::SimulatedBench(simulator)};
+    pmv::MainWindow window(options);
+    window.show();
+    QTest::qWait(400);
+
+    auto* menu = window.findChild<QMenu*>("ServiceMenu");
+    window.menuBar()->setActiveAction(menu->menuAction());
+    QTest::qWait(200);
+    QMenu* channel = menu->actions().first()->menu();
+    menu->setActiveAction(menu->actions().first());
+    channel->popup(menu->pos() + QPoint(menu->width() - 4, 0));
+    QTest::qWait(200);
+    bool saved = WithPopup(window, *menu, channel).save(target.filePath("pmvconf-service-menu.png"));
+    channel->hide();
+    menu->hide();
+
+    window.model().grad.del_ku = 10;
+    QTimer::singleShot(300, &window, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            box->button(QMessageBox::Yes)->click();
+    });
+    QTimer::singleShot(3800, &window, [&] {
+        saved = window.grab().save(target.filePath("pmvconf-calibration-dwell.png")) && saved;
+        QTest::keyClick(&window, Qt::Key_Escape);
+    });
+    QTimer::singleShot(6000, &window, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            box->button(QMessageBox::Ok)->click();
+    });
+    window.findChild<QAction*>("Button7")->trigger();
+    return saved;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: gui_screenshots DIR\n");
+        return 2;
+    }
+    // Taken before the working directory moves to a scratch folder below.
+    const QDir target(QDir(QString::fromLocal8Bit(argv[1])).absolutePath());
+    pmv::InstallRussianTranslation(app);
+
+    QTemporaryDir work;
+    QDir::setCurrent(work.path());
+    pmv::sim::SimOptions options;
+    options.baud = 9600;
+    pmv::sim::Simulator simulator(options);
+    if (!simulator.Start())
+        return 1;
+
+    if (!ShootPages(simulator, target))
+        return 1;
+    return ShootService(simulator, target) ? 0 : 1;
 }

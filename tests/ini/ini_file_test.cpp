@@ -4,8 +4,12 @@
 #include "working_dir.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <climits>
+#include <vector>
 
 using namespace pmv;
 
@@ -173,6 +177,62 @@ TEST_F(IniFiles, SaveFailsOnAMissingFolderOrAReadOnlyFile)
     std::filesystem::create_directory(path("dir.ini"));
     EXPECT_EQ(WriteIniString(path("dir.ini"), "A", "k", "2"), "Unable to write to " + path("dir.ini"));
     EXPECT_FALSE(IniFile::Load(path("dir.ini")).exists());
+}
+
+TEST_F(IniFiles, ValuesWithLineBreaksAreRefused)
+{
+    IniFile file;
+    EXPECT_TRUE(file.set("A", "k", "1"));
+    for (const char* value : {"2\r\ninjected=1", "2\ninjected=1", "2\r[B]"})
+        EXPECT_FALSE(file.set("A", "k", value)) << value;
+    EXPECT_EQ(file.bytes(), "[A]\r\nk=1\r\n");
+    EXPECT_EQ(WriteIniString(path("f.ini"), "A", "k", "x\ny=2"), "Unable to write to " + path("f.ini"));
+    EXPECT_FALSE(std::filesystem::exists(path("f.ini")));
+}
+
+TEST_F(IniFiles, SaveWritesThroughADanglingLinkAndKeepsItALink)
+{
+    std::filesystem::create_directory(path("real"));
+    std::filesystem::create_symlink("real/f.ini", path("rel.ini"));
+    std::filesystem::create_symlink(path("real/g.ini"), path("abs.ini"));
+    std::filesystem::create_symlink("rel.ini", path("chain.ini"));
+    ASSERT_EQ(WriteIniString(path("chain.ini"), "A", "k", "1"), std::nullopt);
+    ASSERT_EQ(WriteIniString(path("abs.ini"), "A", "k", "2"), std::nullopt);
+    EXPECT_TRUE(std::filesystem::is_symlink(path("chain.ini")));
+    EXPECT_TRUE(std::filesystem::is_symlink(path("rel.ini")));
+    EXPECT_TRUE(std::filesystem::is_symlink(path("abs.ini")));
+    EXPECT_EQ(ReadBytes(path("real/f.ini")), "[A]\r\nk=1\r\n");
+    EXPECT_EQ(ReadBytes(path("real/g.ini")), "[A]\r\nk=2\r\n");
+
+    std::filesystem::create_symlink("loop2.ini", path("loop1.ini"));
+    std::filesystem::create_symlink("loop1.ini", path("loop2.ini"));
+    EXPECT_EQ(WriteIniString(path("loop1.ini"), "A", "k", "1"), "Unable to write to " + path("loop1.ini"));
+    EXPECT_TRUE(std::filesystem::is_symlink(path("loop1.ini")));
+}
+
+// A save killed before its rename leaves NAME.tmpPID_N; the next save of NAME removes those of
+// processes that are gone, and only those.
+TEST_F(IniFiles, SaveRemovesTheTemporariesOfKilledSaves)
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    const std::string gone = std::to_string(child);
+    WriteBytes(path("f.ini.tmp" + gone + "_0"), "[A]\r\nk=ha");
+    WriteBytes(path("f.ini.tmp" + gone + "_3"), "");
+    WriteBytes(path("f.ini.tmp1_0"), "");              // a process that is alive
+    WriteBytes(path("f.ini.tmp" + gone + "_x"), "");   // not a name a save gives
+    WriteBytes(path("g.ini.tmp" + gone + "_0"), "");   // another file's
+    ASSERT_EQ(WriteIniString(path("f.ini"), "A", "k", "1"), std::nullopt);
+    std::vector<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(dir_))
+        left.push_back(e.path().filename().string());
+    std::vector<std::string> kept{"f.ini", "f.ini.tmp" + gone + "_x", "f.ini.tmp1_0", "g.ini.tmp" + gone + "_0"};
+    std::sort(left.begin(), left.end());
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(left, kept);
 }
 
 TEST(ParseIniInt, AcceptsDecimalAndHexadecimalFormsOnly)

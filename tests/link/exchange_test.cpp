@@ -53,9 +53,10 @@ TEST_F(ExchangeTest, OtherAddressGetsNoAnswerAfterTheMinimumTimeoutPerAttempt)
     EXPECT_EQ(ReadByteRegister(exchange, 2, 11, value), static_cast<uint32_t>(kNoAnswer));
     const int64_t elapsed = ElapsedMs(start);
     EXPECT_EQ(simulator->Transcript().size(), 2u);
-    // Each attempt waits just over 1000 ms: the time-out is tested after each read of up to 33 bytes' time.
-    EXPECT_GT(elapsed, 2000);
-    EXPECT_LT(elapsed, 2 * (1000 + 2 * 33 * 9) + 500);
+    // Each attempt waits just over 1000 ms: the time-out is tested after each read of up to 33 bytes'
+    // time; before the retry the line must stay silent as long.
+    EXPECT_GT(elapsed, 3000);
+    EXPECT_LT(elapsed, 3 * (1000 + 2 * 33 * 9) + 500);
     EXPECT_GT(exchange.state().waitMs, 1000u);
 }
 

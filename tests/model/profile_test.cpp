@@ -263,3 +263,42 @@ TEST_F(Profiles, AReadOnlyProfileLoadsUntilAWriteBackIsNeededAndIsSavedOver)
     EXPECT_EQ(back.grad.wr_grad_immid, 0);
     EXPECT_EQ(back.definition[0], "");
 }
+
+namespace {
+
+// Reading a profile in place gives the model a load gives, and leaves the file as it was.
+TEST_F(Profiles, ReadingInPlaceGivesTheLoadedModelAndWritesNothing)
+{
+    struct Case {
+        const char* bytes;  // nullptr: no file
+        bool holdsProfile;
+    };
+    const Case cases[] = {{nullptr, false},
+                          {"", false},
+                          {"%PDF-1.4\n1 0 obj\n", false},
+                          {"[GEN]\r\notk_type=7\r\n", true},
+                          {"[CH2]\r\nth1=12.5\r\n[Grad]\r\nwr_grad_immid=0\r\n", true}};
+    for (const Case& c : cases) {
+        const std::string read = path("read.prf"), loaded = path("loaded.prf");
+        std::filesystem::remove(read);
+        std::filesystem::remove(loaded);
+        if (c.bytes) {
+            WriteBytes(read, c.bytes);
+            WriteBytes(loaded, c.bytes);
+        }
+        SettingsModel inPlace, viaLoad;
+        const ReadProfileResult result = ReadProfile(read, inPlace);
+        ASSERT_FALSE(LoadProfile(loaded, viaLoad).error);
+        EXPECT_TRUE(inPlace == viaLoad) << (c.bytes ? c.bytes : "no file");
+        EXPECT_EQ(result.description, *LoadProfile(loaded, viaLoad).description);
+        EXPECT_EQ(result.exists, c.bytes != nullptr);
+        EXPECT_EQ(result.holdsProfile, c.holdsProfile) << (c.bytes ? c.bytes : "no file");
+        EXPECT_FALSE(result.error);
+        if (c.bytes)
+            EXPECT_EQ(ReadBytes(read), c.bytes);
+        else
+            EXPECT_FALSE(std::filesystem::exists(read));
+    }
+}
+
+}  // namespace

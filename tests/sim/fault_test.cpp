@@ -85,6 +85,24 @@ TEST_F(SimTest, DelayFaultHoldsTheAnswerBack)
     EXPECT_GE(MsSince(start), 150.0);
 }
 
+// A slow request keeps the instrument busy: a request sent meanwhile is answered after it. A
+// late answer apart from the instrument's work lets the next request overtake it.
+TEST_F(SimTest, LateAnswersInTurnOrApart)
+{
+    sim.SetRegister(2, 1, 316, 0x21);
+    const std::string otherAnswer = DataAnswer("1;21;");
+    for (const auto kind : {Fault::Kind::Delay, Fault::Kind::DelayApart}) {
+        Fault late = Make(kind);
+        late.delayMs = 300;
+        sim.InjectFault(late);
+        line->Send("1;37;00013B;");
+        line->Send("1;37;00013C;");
+        const std::string both = line->ReadFor(600);
+        const std::string expected = kind == Fault::Kind::Delay ? kDatAnswer + otherAnswer : otherAnswer + kDatAnswer;
+        EXPECT_EQ(both, expected);
+    }
+}
+
 TEST_F(SimTest, WrongReadBackAltersReadsOfItsRegister)
 {
     Fault wrong = Make(Fault::Kind::WrongReadBack, -1);

@@ -1,0 +1,50 @@
+#include "binding/history_records.h"
+
+#include "device/device_settings.h"
+#include "messages/error_codes.h"
+
+#include <filesystem>
+
+namespace pmv {
+
+uint32_t ReadIdentity(Device& device, SettingsModel& identity)
+{
+    Device reader{device.exchange, device.progress, identity, {}};
+    if (const uint32_t code = ReadSerialAndDate(reader))
+        return code;
+    return ReadByte(device.exchange, regs::kFirmwareVersion, identity.fw_version);
+}
+
+std::string SelectedGroupsText(const SettingsModel& m)
+{
+    std::string text;
+    const std::pair<bool, const char*> groups[] = {{m.channel[0].select == 1, "ch1"},
+                                                   {m.channel[1].select == 1, "ch2"},
+                                                   {m.rele.select == 1, "relay"},
+                                                   {m.general.gen_select == 1, "general"}};
+    for (const auto& [selected, name] : groups)
+        if (selected)
+            text += (text.empty() ? "" : ",") + std::string(name);
+    return text;
+}
+
+HistoryRecord MakeHistoryRecord(const SettingsModel& identity, const SettingsModel& settings,
+                                const OperationFacts& facts)
+{
+    HistoryRecord r;
+    r.serial = identity.serial_hi * 256 + identity.serial_lo;
+    r.typeCode = identity.general.otk_type;
+    r.firmware = identity.fw_version ? FirmwareVersionText(identity.fw_version) : "";
+    r.deviceType = settings.general.proc_ver;
+    r.operation = facts.operation;
+    r.result = facts.result;
+    if (!facts.profilePath.empty()) {
+        r.profile = std::filesystem::path(facts.profilePath).filename().string();
+        r.profileSha256 = FileSha256(facts.profilePath);
+    }
+    r.groups = SelectedGroupsText(settings);
+    r.details = facts.details;
+    return r;
+}
+
+}  // namespace pmv

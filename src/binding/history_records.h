@@ -1,0 +1,32 @@
+#pragma once
+
+#include "device/device.h"
+#include "history/history.h"
+#include "model/settings_model.h"
+
+#include <cstdint>
+#include <string>
+
+namespace pmv {
+
+// Reads what identifies the instrument on the line (serial number, type code, production date,
+// firmware version) into a model of its own, so that a history row names the instrument that
+// received a write and not the profile's numbers.
+uint32_t ReadIdentity(Device& device, SettingsModel& identity);
+
+// "ch1,ch2,relay,general": the groups selected in the model.
+std::string SelectedGroupsText(const SettingsModel& model);
+
+// What the program did, for one history row.
+struct OperationFacts {
+    const char* operation;
+    uint32_t result = 0;
+    std::string profilePath;  // empty when no profile took part
+    std::string details;
+};
+
+// A row of the history: identity from `identity`, device type and groups from `settings`.
+HistoryRecord MakeHistoryRecord(const SettingsModel& identity, const SettingsModel& settings,
+                                const OperationFacts& facts);
+
+}  // namespace pmv

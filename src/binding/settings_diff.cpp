@@ -1,0 +1,168 @@
+#include "binding/settings_diff.h"
+
+#include "device/device_settings.h"
+#include "model/number_format.h"
+
+#include <cmath>
+#include <functional>
+#include <variant>
+
+namespace pmv {
+namespace {
+
+using IntField = int32_t ChannelSettings::*;
+using FloatField = float ChannelSettings::*;
+
+struct ChannelField {
+    const char* label;
+    std::variant<IntField, FloatField> field;
+};
+
+// The channel settings a channel read and write move, in the window's order.
+const ChannelField kChannelFields[] = {
+    {"Тип датчика", &ChannelSettings::dat},
+    {"Корнеизвлечение", &ChannelSettings::flag},
+    {"Минимум", &ChannelSettings::diap_min},
+    {"Максимум", &ChannelSettings::diap_max},
+    {"Смещение", &ChannelSettings::shift},
+    {"Подстройка диапазона", &ChannelSettings::adj},
+    {"Уставка I Тип", &ChannelSettings::th_type1},
+    {"Уставка I", &ChannelSettings::th1},
+    {"Гистерезис I", &ChannelSettings::his1},
+    {"Уставка II Тип", &ChannelSettings::th_type2},
+    {"Уставка II", &ChannelSettings::th2},
+    {"Гистерезис II", &ChannelSettings::his2},
+    {"Шаг изменения уставки", &ChannelSettings::spd_th},
+    {"Шаг изменения гистерезиса", &ChannelSettings::spd_his},
+    {"Усреднение", &ChannelSettings::ns},
+    {"Знаков", &ChannelSettings::point},
+    {"Наблюдения", &ChannelSettings::search},
+    {"Исключить", &ChannelSettings::use},
+    {"Полином K0", &ChannelSettings::koef0},
+    {"Полином K1", &ChannelSettings::koef1},
+    {"Полином K2", &ChannelSettings::koef2},
+    {"Полином K3", &ChannelSettings::koef3},
+};
+
+struct ModelField {
+    const char* label;
+    std::function<int32_t(const SettingsModel&)> value;
+};
+
+const ModelField kRelayFields[] = {
+    {"Реле · Вид обработки логики реле 1", [](const SettingsModel& m) { return m.channel[0].ver_rel_proc; }},
+    {"Реле · Вид обработки логики реле 2", [](const SettingsModel& m) { return m.channel[1].ver_rel_proc; }},
+    {"Реле 1 · Канал 1 и регулятор", [](const SettingsModel& m) { return m.rele.rel0_msk0; }},
+    {"Реле 1 · Канал 2", [](const SettingsModel& m) { return m.rele.rel0_msk1; }},
+    {"Реле 2 · Канал 1 и регулятор", [](const SettingsModel& m) { return m.rele.rel1_msk0; }},
+    {"Реле 2 · Канал 2", [](const SettingsModel& m) { return m.rele.rel1_msk1; }},
+};
+
+const ModelField kRegulatorFields[] = {
+    {"Регулятор · Интервал принятия решения", [](const SettingsModel& m) { return m.channel[0].reg_int; }},
+    {"Регулятор · Максимальная длительность импульса", [](const SettingsModel& m) { return m.channel[0].pulse_int; }},
+    {"Регулятор · Интервал принятия решения канала 2", [](const SettingsModel& m) { return m.channel[1].reg_int; }},
+    {"Регулятор · Длительность импульса канала 2", [](const SettingsModel& m) { return m.channel[1].pulse_int; }},
+};
+
+const ModelField kGeneralFields[] = {
+    {"Общие · Тип прибора", [](const SettingsModel& m) { return m.general.proc_ver; }},
+    {"Общие · Отображение ошибки", [](const SettingsModel& m) { return m.general.err_ver; }},
+};
+
+// A byte register holds 0..255, and the writes send anything else as 255.
+int32_t AsStored(int32_t value)
+{
+    return value < 0 || value > 255 ? 255 : value;
+}
+
+std::string Trimmed(const std::string& text)
+{
+    return text.substr(std::min(text.find_first_not_of(' '), text.size()));
+}
+
+struct FieldValue {
+    std::string label;
+    std::variant<int32_t, float> value;
+
+    std::string Text() const
+    {
+        if (const auto* i = std::get_if<int32_t>(&value))
+            return std::to_string(*i);
+        return Trimmed(FormatNumber(std::get<float>(value)));
+    }
+};
+
+void AddInts(const ModelField* begin, const ModelField* end, const SettingsModel& m, std::vector<FieldValue>& out)
+{
+    for (const ModelField* f = begin; f != end; ++f)
+        out.push_back({f->label, f->value(m)});
+}
+
+// The fields of the groups selected in `selection`, with their values in `m`, in the window's order.
+std::vector<FieldValue> SelectedFields(const SettingsModel& selection, const SettingsModel& m)
+{
+    std::vector<FieldValue> out;
+    for (size_t ch = 0; ch < 2; ++ch) {
+        if (selection.channel[ch].select != 1)
+            continue;
+        const std::string prefix = "Канал " + std::to_string(ch + 1) + " · ";
+        for (const ChannelField& f : kChannelFields) {
+            if (const auto* i = std::get_if<IntField>(&f.field))
+                out.push_back({prefix + f.label, m.channel[ch].**i});
+            else
+                out.push_back({prefix + f.label, m.channel[ch].*std::get<FloatField>(f.field)});
+        }
+    }
+    if (selection.rele.select == 1)
+        AddInts(std::begin(kRelayFields), std::end(kRelayFields), m, out);
+    AddInts(std::begin(kRegulatorFields), std::end(kRegulatorFields), m, out);
+    if (selection.general.gen_select == 1)
+        AddInts(std::begin(kGeneralFields), std::end(kGeneralFields), m, out);
+    return out;
+}
+
+bool Equal(const FieldValue& expected, const FieldValue& actual)
+{
+    if (const auto* i = std::get_if<int32_t>(&expected.value))
+        return AsStored(*i) == std::get<int32_t>(actual.value);
+    return std::fabs(std::get<float>(expected.value) - std::get<float>(actual.value)) <= kFloatTolerance;
+}
+
+}  // namespace
+
+std::vector<FieldDifference> CompareSettings(const SettingsModel& expected, const SettingsModel& actual)
+{
+    const std::vector<FieldValue> e = SelectedFields(expected, expected);
+    const std::vector<FieldValue> a = SelectedFields(expected, actual);
+    std::vector<FieldDifference> out;
+    for (size_t i = 0; i < e.size(); ++i)
+        if (!Equal(e[i], a[i]))
+            out.push_back({e[i].label, e[i].Text(), a[i].Text()});
+    return out;
+}
+
+std::string SettingsValueLines(const SettingsModel& model)
+{
+    std::string lines;
+    for (const FieldValue& f : SelectedFields(model, model))
+        lines += f.label + "=" + f.Text() + "\n";
+    return lines;
+}
+
+uint32_t ReadForComparison(Device& device, const SettingsModel& selection, SettingsModel& instrument)
+{
+    instrument = selection;
+    Device reader{device.exchange, device.progress, instrument, {}};
+    return ReadDeviceSettings(reader);
+}
+
+std::string DifferenceLines(const std::vector<FieldDifference>& differences)
+{
+    std::string lines;
+    for (const FieldDifference& d : differences)
+        lines += d.label + ": в профиле " + d.expected + ", в приборе " + d.actual + "\n";
+    return lines;
+}
+
+}  // namespace pmv

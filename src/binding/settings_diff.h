@@ -1,0 +1,38 @@
+#pragma once
+
+#include "device/device.h"
+#include "model/settings_model.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pmv {
+
+// One setting whose value in the instrument is not the one expected.
+struct FieldDifference {
+    std::string label;     // as the window names it: "Канал 1 · Уставка I"
+    std::string expected;  // the profile's (or the written) value
+    std::string actual;    // the instrument's value
+};
+
+// Floats differ when they are further apart than a checked write accepts.
+inline constexpr float kFloatTolerance = 0.01f;
+
+// The settings of the groups selected in `expected` (a flag of 1; the regulator parameters
+// always, as reads and writes always take them) that differ in `actual`, in the window's order.
+// Identity (serial number, date, firmware) is not compared: a profile does not describe one
+// instrument.
+std::vector<FieldDifference> CompareSettings(const SettingsModel& expected, const SettingsModel& actual);
+
+// "label=value" lines of the groups selected in the model, in the same order: what a write sends.
+std::string SettingsValueLines(const SettingsModel& model);
+
+// Reads the groups selected in `selection` from the instrument into `instrument`, which starts
+// as a copy of `selection`; the caller's model is not touched. Returns the read's code.
+uint32_t ReadForComparison(Device& device, const SettingsModel& selection, SettingsModel& instrument);
+
+// "Канал 1 · Уставка I: в профиле 50.0000, в приборе 45.0000", one line a difference.
+std::string DifferenceLines(const std::vector<FieldDifference>& differences);
+
+}  // namespace pmv

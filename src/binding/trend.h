@@ -1,0 +1,53 @@
+#pragma once
+
+#include "device/live_values.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pmv {
+
+// One good poll of the current values, stamped with the wall clock (ms since the epoch).
+struct TrendSample {
+    int64_t timeMs = 0;
+    LiveValues values;
+};
+
+// The polls of the last hour, oldest first, in a ring of fixed size: at the page's two polls a
+// second an hour fits, and a longer run overwrites its oldest samples instead of growing.
+class TrendBuffer {
+public:
+    static constexpr int64_t kSpanMs = 60 * 60 * 1000;
+    static constexpr size_t kCapacity = 2 * 60 * 60 + 60;
+
+    // Samples must come in time order; one older than the newest clears the buffer (the clock
+    // was set back), so that a window never mixes two time lines.
+    void Add(const TrendSample& sample);
+    void Clear();
+
+    size_t size() const { return count_; }
+    // The samples of the last `lengthMs` before `nowMs` that are also within the hour.
+    std::vector<TrendSample> Window(int64_t nowMs, int64_t lengthMs) const;
+    std::vector<TrendSample> All() const { return Window(newestMs(), kSpanMs); }
+
+private:
+    const TrendSample& at(size_t i) const { return ring_[(first_ + i) % ring_.size()]; }
+    int64_t newestMs() const { return count_ ? at(count_ - 1).timeMs : 0; }
+
+    std::vector<TrendSample> ring_ = std::vector<TrendSample>(kCapacity);
+    size_t first_ = 0;
+    size_t count_ = 0;
+};
+
+// The samples as a spreadsheet reads them: UTF-8, ';' between fields, local ISO time with
+// milliseconds, a decimal point, a heading line; signals and relays as 0 or 1.
+std::string TrendCsv(const std::vector<TrendSample>& samples);
+// Its heading line and one sample's line, each with its CRLF.
+std::string TrendCsvHeading();
+std::string TrendCsvLine(const TrendSample& sample);
+
+// Local ISO time with milliseconds: "2026-12-07T22:15:03.500".
+std::string IsoLocalTime(int64_t timeMs);
+
+}  // namespace pmv

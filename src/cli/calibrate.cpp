@@ -1,0 +1,107 @@
+#include "calibrate.h"
+
+#include "device/calibration_procedures.h"
+#include "messages/error_codes.h"
+#include "model/profile.h"
+
+#include <optional>
+
+namespace pmv::cli {
+namespace {
+
+constexpr const char* kResultCaption = "Результат градуировки";
+
+// The panel's countdown and latest measurement become the terminal's step line, which the
+// terminal progress prints.
+class CalibrationProgress : public Progress {
+public:
+    explicit CalibrationProgress(Progress& inner) : inner_(inner) {}
+
+    void SetProgressLines(const ProgressLines& lines) override
+    {
+        inner_.SetProgressLines(lines);
+        inner_.SetProgressStep(lines[4].empty() ? lines[2] : lines[2] + "  " + lines[4]);
+    }
+    void ShowProgressPanel() override { inner_.ShowProgressPanel(); }
+    void HideProgressPanel() override { inner_.HideProgressPanel(); }
+    void SetProgressStep(const std::string& text) override { inner_.SetProgressStep(text); }
+    bool EscapePressed() override { return inner_.EscapePressed(); }
+
+private:
+    Progress& inner_;
+};
+
+// With --no the reference is taken as connected: only the question about writing the result
+// gets the No.
+class CalibrationAnswers : public Messages {
+public:
+    CalibrationAnswers(Messages& inner, bool connectedAnyway) : inner_(inner), connectedAnyway_(connectedAnyway) {}
+
+    void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override
+    {
+        inner_.ShowMessage(text, caption, icon);
+    }
+    bool AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon) override
+    {
+        if (connectedAnyway_ && caption != kResultCaption) {
+            inner_.ShowMessage(text + " - подключено", caption, icon);
+            return true;
+        }
+        return inner_.AskYesNo(text, caption, icon);
+    }
+    void DiscardPendingKeys() override { inner_.DiscardPendingKeys(); }
+
+private:
+    Messages& inner_;
+    bool connectedAnyway_;
+};
+
+std::optional<CalibrationVariant> VariantOf(const std::string& word)
+{
+    if (word == "ku10")
+        return CalibrationVariant::Ku10;
+    if (word == "ku100")
+        return CalibrationVariant::Ku100;
+    if (word == "ki20")
+        return CalibrationVariant::Ki20;
+    if (word == "ki5")
+        return CalibrationVariant::Ki5;
+    return std::nullopt;
+}
+
+}  // namespace
+
+int RunCalibrate(Session& s, const Arguments& a)
+{
+    const auto ch = ParseNumber(a.words[0], 1, 2);
+    const auto variant = VariantOf(a.words[1]);
+    if (!ch || (!variant && a.words[1] != "ref")) {
+        std::fprintf(s.console.err, "pmvctl: pmvctl calibrate %s\n", kCalibrateUsage);
+        return kUsageStatus;
+    }
+    const std::string& path = a.words[2];
+    std::string error;
+    const auto description = LoadProfileUnchanged(path, s.model, true, error);
+    if (!description) {
+        std::fprintf(s.console.err, "%s\n", error.c_str());
+        return Session::kFileFailure;
+    }
+    const SettingsModel before = s.model;
+
+    CalibrationProgress progress(s.progress);
+    Device device{s.exchange, progress, s.model, {}};
+    CalibrationAnswers answers(s.messages, a.Has("--no"));
+    Calibration calibration{device, answers, s.console.waitClock ? *s.console.waitClock : s.clock};
+    progress.DiscardEscape();
+    const auto index = static_cast<uint32_t>(*ch - 1);
+    const uint32_t code = variant ? CalibrateCoefficient(calibration, *variant, index) : CalibrateReference(calibration, index);
+    s.Finish(code);
+    if (s.model != before)
+        if (const auto failure = SaveProfile(path, s.model, *description)) {
+            std::fprintf(s.console.err, "%s\n", failure->c_str());
+            return code ? static_cast<int>(code) : Session::kFileFailure;
+        }
+    return static_cast<int>(code);
+}
+
+}  // namespace pmv::cli

@@ -1,0 +1,57 @@
+#include "history_command.h"
+
+#include <regex>
+
+namespace pmv::cli {
+namespace {
+
+bool IsDate(const std::string& text)
+{
+    static const std::regex kDate(R"(\d{4}-\d{2}-\d{2})");
+    return std::regex_match(text, kDate);
+}
+
+}  // namespace
+
+int RunHistory(Session& s, const Arguments& a)
+{
+    HistoryFilter filter;
+    if (!a.words.empty()) {
+        const std::string& word = a.words[0];
+        const size_t dash = word.find('-');
+        const auto serial = ParseNumber(dash == std::string::npos ? word : word.substr(dash + 1), 0, 65535);
+        const auto type = dash == std::string::npos ? std::optional<int64_t>(0) : ParseNumber(word.substr(0, dash), 0, 255);
+        if (!serial || !type) {
+            std::fprintf(s.console.err, "pmvctl: номер прибора 0..65535 или ТИП-НОМЕР\n");
+            return kUsageStatus;
+        }
+        filter.serial = static_cast<int32_t>(*serial);
+        if (dash != std::string::npos)
+            filter.typeCode = static_cast<int32_t>(*type);
+    }
+    for (auto [option, date] : {std::pair{"--from", &filter.fromDate}, std::pair{"--to", &filter.toDate}}) {
+        if (!a.options.count(option))
+            continue;
+        *date = a.options.at(option);
+        if (!IsDate(*date)) {
+            std::fprintf(s.console.err, "pmvctl: дата %s в виде ГГГГ-ММ-ДД\n", option);
+            return kUsageStatus;
+        }
+    }
+    std::vector<HistoryRecord> rows;
+    if (const auto failure = s.history.Query(filter, rows)) {
+        std::fprintf(s.console.err, "%s\n", failure->c_str());
+        return Session::kFileFailure;
+    }
+    if (a.Has("--csv")) {
+        std::fputs(HistoryCsv(rows).c_str(), s.console.out);
+        return 0;
+    }
+    for (const HistoryRecord& r : rows)
+        std::fprintf(s.console.out, "%s  %-10s %03d-%05d  %-20s %s  %s  %s  код %u\n", r.time.c_str(),
+                     r.operatorName.c_str(), r.typeCode, r.serial, r.operation.c_str(), r.groups.c_str(),
+                     r.profile.c_str(), r.firmware.c_str(), r.result);
+    return 0;
+}
+
+}  // namespace pmv::cli

@@ -1,0 +1,93 @@
+#include "monitor_command.h"
+
+#include "binding/live_view.h"
+#include "binding/trend.h"
+#include "messages/error_codes.h"
+
+#include <chrono>
+#include <thread>
+
+namespace pmv::cli {
+namespace {
+
+constexpr int64_t kDefaultIntervalMs = LivePoll::kIntervalMs;
+constexpr auto kSleepSlice = std::chrono::milliseconds(20);
+
+int64_t WallMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+std::string Marks(const std::array<bool, 3>& lamps)
+{
+    std::string marks;
+    for (bool on : lamps)
+        marks += on ? '1' : '0';
+    return marks;
+}
+
+// "22:15:03.250  К1  21.5000 Нормальное измерение  К2  48.0000 Обрыв  Реле 0 1  Сигналы 101 000"
+std::string TextLine(int64_t timeMs, const LiveView& view)
+{
+    std::string line = IsoLocalTime(timeMs).substr(11);
+    for (size_t ch = 0; ch < 2; ++ch)
+        line += "  К" + std::to_string(ch + 1) + ' ' + view.channel[ch].valueText + ' ' + view.channel[ch].statusText;
+    line += std::string("  Реле ") + (view.relays[0] ? '1' : '0') + ' ' + (view.relays[1] ? '1' : '0');
+    line += "  Сигналы " + Marks(view.channel[0].lamps) + ' ' + Marks(view.channel[1].lamps);
+    return line;
+}
+
+// Waits until `deadline`, or less when Ctrl-C comes; true when it came.
+bool WaitOrStop(Session& s, std::chrono::steady_clock::time_point deadline)
+{
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (s.progress.EscapePressed())
+            return true;
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+            kSleepSlice, deadline - std::chrono::steady_clock::now()));
+    }
+    return s.progress.EscapePressed();
+}
+
+}  // namespace
+
+int RunMonitor(Session& s, const Arguments& a)
+{
+    const auto interval = a.options.count("--interval") ? ParseNumber(a.options.at("--interval"), 100, 3'600'000)
+                                                        : std::optional<int64_t>(kDefaultIntervalMs);
+    const auto count = a.options.count("--count") ? ParseNumber(a.options.at("--count"), 1, 100'000'000)
+                                                  : std::optional<int64_t>(-1);
+    if (!interval || !count) {
+        std::fprintf(s.console.err, "pmvctl: --interval 100..3600000, --count 1..100000000\n");
+        return kUsageStatus;
+    }
+    const bool csv = a.Has("--csv");
+    const LinkSettings& link = s.port.settings();
+    const std::string log = link.UseIzmFile == 1 ? link.IzmFileName : std::string();
+
+    s.progress.DiscardEscape();
+    if (csv)
+        std::fputs(TrendCsvHeading().c_str(), s.console.out);
+    LivePoll poll;
+    LiveValues values;
+    for (int64_t n = 0; *count < 0 || n < *count; ++n) {
+        const auto next = std::chrono::steady_clock::now() + std::chrono::milliseconds(*interval);
+        const LivePoll::Outcome outcome = poll.Tick(s.exchange, values, log);
+        const int64_t now = WallMs();
+        if (outcome.code != kOk) {
+            std::fprintf(csv ? s.console.err : s.console.out, "%s  %s (ERR %u)\n", IsoLocalTime(now).substr(11).c_str(),
+                         ShowPollOutcome(outcome.code).text, outcome.code);
+        } else if (csv) {
+            std::fputs(TrendCsvLine({now, values}).c_str(), s.console.out);
+        } else {
+            std::fprintf(s.console.out, "%s\n", TextLine(now, ShowCurrentValues(values)).c_str());
+        }
+        std::fflush(s.console.out);
+        if (n + 1 != *count && WaitOrStop(s, next))
+            break;
+    }
+    return 0;
+}
+
+}  // namespace pmv::cli

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "arguments.h"
+#include "session.h"
+
+namespace pmv::cli {
+
+// `pmvctl monitor [--interval MS] [--count N] [--csv]`: polls the current values as the page of
+// current values does and prints one line per poll; Ctrl-C ends it with status 0.
+int RunMonitor(Session& session, const Arguments& arguments);
+
+inline constexpr const char* kMonitorUsage = "[--interval MS] [--count N] [--csv]";
+inline constexpr const char* kMonitorHelp =
+    "Опрашивает текущие значения прибора и печатает строку на каждый опрос (--csv: таблица для "
+    "электронных таблиц); журнал измерений пишется, как в окне. Ctrl-C завершает опрос.";
+
+}  // namespace pmv::cli

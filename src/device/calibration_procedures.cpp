@@ -1,0 +1,298 @@
+#include "calibration_procedures.h"
+
+#include "calibration_coefficients.h"
+#include "messages/error_codes.h"
+#include "messages/messages.h"
+#include "link/register_commands.h"
+#include "model/number_format.h"
+#include "register_map.h"
+#include "service_commands.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+namespace pmv {
+namespace {
+
+constexpr uint32_t kChannelCount = 2;
+constexpr uint32_t kSecondMs = 1000;
+constexpr float kMeasurementLimit = 65536.0f;
+
+constexpr const char* kBoundsCaption = "Ошибка калибровки";
+constexpr const char* kResultCaption = "Результат градуировки";
+
+struct Variant {
+    const char* promptCaption;
+    const char* prompt;
+    const char* unit;
+    float ChannelSettings::*reference;
+    Reference connected;
+    const char* dwellTitle;
+    const char* seriesTitle;
+    int32_t CalibrationSettings::*dwell;
+    int32_t CalibrationSettings::*count;
+    float MeasurementRecord::*measured;
+    float ChannelSettings::*result;
+    float CalibrationSettings::*lower;
+    float CalibrationSettings::*upper;
+    uint32_t group;
+    const char* boundsName;
+    const char* resultName;
+};
+
+using C = ChannelSettings;
+using G = CalibrationSettings;
+using M = MeasurementRecord;
+
+// In the order of CalibrationVariant.
+const Variant kVariants[] = {
+    {"Градуировка параметра Ku 0-10 V", "Подключите ко входу напряжение ", "  V", &C::set_ku10, Reference::Volts,
+     "Идет градуировка по Ku 0-10 V.", "Идет градуировка по Ku 0-10 V.", &G::del_ku, &G::usr_ku, &M::u1, &C::ku10,
+     &G::ku10_min, &G::ku10_max, 3, "Ku 0-10 V =", "В результате получили Ku 0-10 V="},
+    {"Градуировка параметра Ku 0-100 mV", "Подключите ко входу напряжение ", "  mV", &C::set_ku,
+     Reference::Millivolts, "Идет градуировка по Ku 0-100 mV.", "Идет градуировка по Ku 0-100 mV.", &G::del_ku,
+     &G::usr_ku, &M::u1, &C::ku, &G::ku_min, &G::ku_max, 2, "Ku 0-100 mV=", "В результате получили Ku 0-100 mV="},
+    {"Градуировка параметра Ki 0-20 мА", "Подключите ко входу ток ", "  mA", &C::set_ki020, Reference::Milliamps20,
+     "Идет градуировка по Ki 0-20.", "Идет градуировка по Ki 0-20 mA.", &G::del_ki, &G::usr_ki, &M::u3, &C::ki020,
+     &G::ki020_min, &G::ki020_max, 5, "Ki 0-20 =", "В результате получили Ki 0-20="},
+    {"Градуировка параметра Ki 0-5 мА", "Подключите ко входу ток ", "  mA", &C::set_ki05, Reference::Milliamps5,
+     "Идет градуировка по Ki 0-5.", "Идет градуировка по Ki 0-5 mA.", &G::del_ki, &G::usr_ki, &M::u3, &C::ki05,
+     &G::ki05_min, &G::ki05_max, 4, "Ki 0-5 =", "В результате получили Ki 0-5="},
+};
+
+constexpr const char* kReferenceTitle = "Идет градуировка по UREF RREF.";
+
+// "%11.7f" with a point whatever the locale.
+std::string Fixed7(float value)
+{
+    char buffer[64];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value), std::chars_format::fixed, 7).ptr;
+    std::string text(buffer, end);
+    if (text.size() < 11)
+        text.insert(0, 11 - text.size(), ' ');
+    return text;
+}
+
+float MeasuredValue(const std::vector<uint8_t>& b, size_t at)
+{
+    const uint32_t bits = (uint32_t{b[at]} << 24) | (uint32_t{b[at + 1]} << 16) | (uint32_t{b[at + 2]} << 8) | b[at + 3];
+    const bool nan = (bits & 0x7F800000u) == 0x7F800000u && (bits & 0x007FFFFFu) != 0;
+    // A signalling NaN (quiet bit clear) would fault where it is used.
+    const float value = nan && (bits & 0x00400000u) == 0 ? 0.0f : BitsToFloat(bits);
+    if (value > kMeasurementLimit)
+        return kMeasurementLimit;
+    if (!(value >= -kMeasurementLimit))
+        return -kMeasurementLimit;
+    return value;
+}
+
+void Show(Calibration& c, const ProgressLines& lines)
+{
+    c.device.progress.SetProgressLines(lines);
+}
+
+uint32_t Hide(Calibration& c, uint32_t code)
+{
+    return EndOperation(c.device.progress, code);
+}
+
+// Asks for the reference and tells who listens when the operator says it is connected.
+bool AskForReference(Calibration& c, const std::string& caption, const std::string& text, uint32_t ch,
+                     Reference reference, float value)
+{
+    if (!c.messages.AskYesNo(text, caption, MessageIcon::Information))
+        return false;
+    if (c.referenceConnected)
+        c.referenceConnected(ch, reference, value);
+    return true;
+}
+
+// `count` measurements, one a second, each handed to `add`.
+template <typename Add>
+uint32_t Series(Calibration& c, const std::string& title, const std::string& subtitle, int32_t count, uint32_t ch,
+                bool ku10Form, Add add)
+{
+    MeasurementRecord& record = c.records[ch];
+    Show(c, {title, subtitle, "Измерение 1", "", "", kEscapeHint});
+    c.device.progress.ShowProgressPanel();
+    for (int32_t i = 1; i <= count; ++i) {
+        if (const uint32_t code = ReadMeasurementBlock(c.device.exchange, ch, record))
+            return Hide(c, code);
+        add(record);
+        Show(c, {title, subtitle, "Измерение " + std::to_string(i) + " из " + std::to_string(count), "",
+                 MeasurementLine(record, ku10Form), kEscapeHint});
+        c.clock.Wait(kSecondMs);
+        if (CheckEscape(c.device.progress))
+            return Hide(c, kStoppedByUser);
+    }
+    return kOk;
+}
+
+// The end of a procedure whose results passed their bounds: into the model, and on the
+// operator's word into the instrument followed by a restart. A failed write or restart is
+// returned for the calling command to show.
+uint32_t StoreResult(Calibration& c, const std::string& question, uint32_t group, uint32_t ch,
+                     std::initializer_list<std::pair<float ChannelSettings::*, float>> results)
+{
+    ChannelSettings& channel = c.device.model.channel[ch];
+    const bool offer = c.device.model.grad.wr_grad_immid == 1;
+    const bool write = offer && c.messages.AskYesNo(question, kResultCaption, MessageIcon::Error);
+    for (const auto& [field, value] : results)
+        channel.*field = value;
+    if (!write)
+        return kOk;
+    if (const uint32_t code = WriteCalibrationGroup(c.device, group, ch))
+        return code;
+    return Restart(c.device.exchange);
+}
+
+bool Within(float value, float lower, float upper)
+{
+    return std::isfinite(value) && value >= lower && value <= upper;
+}
+
+}  // namespace
+
+uint32_t ReadMeasurementBlock(Exchange& exchange, uint32_t ch, MeasurementRecord& record)
+{
+    if (ch >= kChannelCount)
+        return kOperandTooLarge;
+    std::vector<uint8_t> b;
+    if (const uint32_t code = ReadValueBlock(exchange, regs::MeasurementBlock(ch), regs::kMeasurementBlockSize, b, true))
+        return code;
+    record = {MeasuredValue(b, 0), MeasuredValue(b, 4), MeasuredValue(b, 8), b[12]};
+    return kOk;
+}
+
+std::string MeasurementLine(const MeasurementRecord& r, bool ku10Series)
+{
+    char status[8];
+    std::snprintf(status, sizeof status, "%04X", r.status);
+    return (ku10Series ? "" : "U1=") + Fixed7(r.u1) + "   U2=" + Fixed7(r.u2) + "   U3=" + Fixed7(r.u3) +
+           (ku10Series ? "   ERR " : "   ERR=") + status;
+}
+
+uint32_t Dwell(Calibration& c, const std::string& title, const std::string& text, int32_t seconds, uint32_t ch)
+{
+    if (ch >= kChannelCount)
+        return kOperandTooLarge;
+    // A dwell of no seconds would count down past 1 for ever.
+    int32_t left = seconds < 1 ? 1 : seconds;
+    auto lines = [&](const std::string& measurement) -> ProgressLines {
+        return {title, text, "До окончания осталось " + std::to_string(left) + " сек", "", measurement, kEscapeHint};
+    };
+    Show(c, lines(""));
+    c.device.progress.ShowProgressPanel();
+    for (;;) {
+        Show(c, lines(MeasurementLine(c.records[ch])));
+        c.clock.Wait(kSecondMs);
+        if (CheckEscape(c.device.progress))
+            return Hide(c, kStoppedByUser);
+        if (const uint32_t code = ReadMeasurementBlock(c.device.exchange, ch, c.records[ch]))
+            return Hide(c, code);
+        if (left-- == 1)
+            return Hide(c, kOk);
+    }
+}
+
+uint32_t CalibrateCoefficient(Calibration& c, CalibrationVariant which, uint32_t ch)
+{
+    if (ch >= kChannelCount)
+        return kOperandTooLarge;
+    const Variant& v = kVariants[static_cast<size_t>(which)];
+    if (const uint32_t code = c.gather())
+        return Hide(c, code);
+    const ChannelSettings& channel = c.device.model.channel[ch];
+    const CalibrationSettings& grad = c.device.model.grad;
+    const float reference = channel.*v.reference;
+    if (!AskForReference(c, v.promptCaption, v.prompt + FormatNumber(reference) + v.unit, ch, v.connected, reference))
+        return kOk;
+    if (const uint32_t code = Dwell(c, v.dwellTitle, "Выполняется выдержка времени.", grad.*v.dwell, ch))
+        return code;
+
+    const int32_t count = grad.*v.count;
+    float sum = 0;
+    if (const uint32_t code = Series(c, v.seriesTitle, "Идет накопление результатов измерения.", count, ch,
+                                     which == CalibrationVariant::Ku10,
+                                     [&](const MeasurementRecord& r) { sum += r.*v.measured; }))
+        return code;
+    Hide(c, kOk);
+    // No measurements, or an average of 0, give no finite result; the bounds refuse it.
+    const float average = sum / static_cast<float>(count);
+    const float result = reference / average;
+    if (!Within(result, grad.*v.lower, grad.*v.upper)) {
+        c.messages.ShowMessage(v.boundsName + FormatNumber(result) + "  и выходит за границы допустимого",
+                               kBoundsCaption, MessageIcon::Warning);
+        return kOk;
+    }
+    return StoreResult(c, v.resultName + FormatNumber(result) + ".  Записать в прибор сразу?", v.group, ch,
+                       {{v.result, result}});
+}
+
+uint32_t CalibrateReference(Calibration& c, uint32_t ch)
+{
+    if (ch >= kChannelCount)
+        return kOperandTooLarge;
+    c.device.progress.DiscardEscape();
+    if (const uint32_t code = c.gather())
+        return Hide(c, code);
+    const ChannelSettings& channel = c.device.model.channel[ch];
+    const CalibrationSettings& grad = c.device.model.grad;
+    const float ra = channel.set_ra;
+    const float rb = channel.set_rb;
+    const int32_t n = grad.usr_ref;
+
+    struct Averages {
+        float u1, u2;
+    };
+    // One resistor: prompt, dwell and series; false when declined (code 0), stopped or failed.
+    auto measure = [&](float r, const char* dwellText, const char* seriesText, Averages& out, uint32_t& code) {
+        code = kOk;
+        if (!AskForReference(c, "Градуировка параметров Uref и Rref",
+                             "Подключите ко входу резистор сопротивлением " + FormatNumber(r) + "  Ом", ch,
+                             Reference::Ohms, r))
+            return false;
+        if ((code = Dwell(c, kReferenceTitle, dwellText, grad.del_ref, ch)))
+            return false;
+        float sum1 = 0, sum2 = 0;
+        code = Series(c, kReferenceTitle, seriesText, n, ch, false, [&](const MeasurementRecord& m) {
+            sum1 += m.u1;
+            sum2 += m.u2;
+        });
+        if (code)
+            return false;
+        Hide(c, kOk);
+        out = {sum1 / static_cast<float>(n), sum2 / static_cast<float>(n)};
+        return true;
+    };
+
+    Averages a{}, b{};
+    uint32_t code = kOk;
+    if (!measure(ra, "Выполняется выдержка времени перед измерением с первым резистором.",
+                 "Идет накопление результатов измерения с первым резистором.", a, code))
+        return code;
+    if (!measure(rb, "Выполняется выдержка времени перед измерением со вторым резистором.",
+                 "Идет накопление результатов измерения со вторым резистором.", b, code))
+        return code;
+
+    const float rref = ra * rb * (b.u2 - a.u2) / (rb * (a.u2 - 2 * a.u1) - ra * (b.u2 - b.u1));
+    const float uref = ((a.u2 - 2 * a.u1) * rref + a.u2 * ra) / ra;
+    if (!Within(rref, grad.rref_min, grad.rref_max)) {
+        c.messages.ShowMessage("Rref=" + FormatNumber(rref) + " и выходит за границы допустимого", kBoundsCaption,
+                               MessageIcon::Warning);
+        return kOk;
+    }
+    if (!Within(uref, grad.uref_min, grad.uref_max)) {
+        c.messages.ShowMessage("Uref=" + FormatNumber(uref) + " и выходит за границы допустимого", kBoundsCaption,
+                               MessageIcon::Warning);
+        return kOk;
+    }
+    return StoreResult(c,
+                       "В результате получили Uref=" + FormatNumber(uref) + "   Rref=" + FormatNumber(rref) +
+                           ".   Записать в прибор сразу?",
+                       1, ch, {{&ChannelSettings::uref, uref}, {&ChannelSettings::rref, rref}});
+}
+
+}  // namespace pmv

@@ -1,0 +1,120 @@
+#include "calibration_settings_dialog.h"
+
+#include "binding/calibration_fields.h"
+#include "messages/error_codes.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+namespace pmv {
+namespace {
+
+QString Text(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+std::string Name(const char* key, const char* suffix)
+{
+    return (QString::fromLatin1(key) + QString::fromLatin1(suffix)).toStdString();
+}
+
+}  // namespace
+
+CalibrationSettingsDialog::CalibrationSettingsDialog(QWidget* parent, SettingsModel& model, Messages& messages)
+    : QDialog(parent), model_(model), messages_(messages)
+{
+    setObjectName("CalibrationSettings");
+    setWindowTitle(Text("Параметры градуировки"));
+    const FieldTexts texts = ShowCalibrationFields(model_);
+    auto edit = [&](const std::string& name) {
+        auto* e = new QLineEdit(QString::fromStdString(texts.at(name)));
+        e->setObjectName(QString::fromStdString(name));
+        e->setMaximumWidth(90);
+        edits_[name] = e;
+        return e;
+    };
+    auto grid = [](QGroupBox* box, const QStringList& heads) {
+        auto* g = new QGridLayout(box);
+        for (int c = 0; c < heads.size(); ++c)
+            g->addWidget(new QLabel(heads[c]), 0, c + 1);
+        return g;
+    };
+
+    auto* references = new QGroupBox(Text("Образцовые сигналы"));
+    QGridLayout* r = grid(references, {Text("Канал 1"), Text("Канал 2")});
+    const std::pair<const char*, const char*> referenceRows[] = {
+        {"set_ra", "Первый резистор, Ом"}, {"set_rb", "Второй резистор, Ом"},
+        {"set_ku", "Ku 0-100 mV, mV"},      {"set_ku10", "Ku 0-10 V, V"},
+        {"set_ki05", "Ki 0-5 мА, мА"},      {"set_ki020", "Ki 0-20 мА, мА"},
+    };
+    int row = 1;
+    for (const auto& [key, label] : referenceRows) {
+        r->addWidget(new QLabel(Text(label)), row, 0);
+        r->addWidget(edit(Name(key, "1")), row, 1);
+        r->addWidget(edit(Name(key, "2")), row, 2);
+        ++row;
+    }
+
+    auto* procedure = new QGroupBox(Text("Выдержка и накопление"));
+    QGridLayout* p = grid(procedure, {Text("Выдержка, с"), Text("Измерений")});
+    const std::array<const char*[3], 3> procedureRows{{{"UREF/RREF", "del_ref", "usr_ref"},
+                                                      {"Ku", "del_ku", "usr_ku"},
+                                                      {"Ki", "del_ki", "usr_ki"}}};
+    row = 1;
+    for (const auto& columns : procedureRows) {
+        p->addWidget(new QLabel(Text(columns[0])), row, 0);
+        p->addWidget(edit(columns[1]), row, 1);
+        p->addWidget(edit(columns[2]), row, 2);
+        ++row;
+    }
+    writeAtOnce_ = new QCheckBox(Text("Предлагать запись результата в прибор сразу"));
+    writeAtOnce_->setObjectName("wr_grad_immid");
+    writeAtOnce_->setChecked(texts.at("wr_grad_immid") == "1");
+    p->addWidget(writeAtOnce_, row, 0, 1, 3);
+
+    auto* bounds = new QGroupBox(Text("Допустимые значения результата"));
+    QGridLayout* b = grid(bounds, {Text("Минимум"), Text("Максимум")});
+    const std::pair<const char*, const char*> boundRows[] = {
+        {"UREF", "uref"}, {"RREF", "rref"},           {"Ku 0-100 mV", "ku"},
+        {"Ku 0-10 V", "ku10"}, {"Ki 0-5 мА", "ki05"}, {"Ki 0-20 мА", "ki020"},
+    };
+    row = 1;
+    for (const auto& [label, key] : boundRows) {
+        b->addWidget(new QLabel(Text(label)), row, 0);
+        b->addWidget(edit(Name(key, "_min")), row, 1);
+        b->addWidget(edit(Name(key, "_max")), row, 2);
+        ++row;
+    }
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* columns = new QHBoxLayout;
+    columns->addWidget(references);
+    auto* right = new QVBoxLayout;
+    right->addWidget(procedure);
+    right->addWidget(bounds);
+    columns->addLayout(right);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(columns);
+    layout->addWidget(buttons);
+}
+
+void CalibrationSettingsDialog::accept()
+{
+    FieldTexts texts;
+    for (const auto& [name, e] : edits_)
+        texts[name] = e->text().toStdString();
+    texts["wr_grad_immid"] = std::string(1, writeAtOnce_->isChecked() ? '1' : '0');
+    if (GatherCalibrationFields(texts, model_, messages_) == kOk)
+        QDialog::accept();
+}
+
+}  // namespace pmv

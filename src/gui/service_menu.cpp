@@ -1,0 +1,208 @@
+#include "service_menu.h"
+
+#include "calibration_settings_dialog.h"
+#include "device/calibration_coefficients.h"
+#include "device/service_commands.h"
+#include "messages/error_codes.h"
+#include "messages/messages.h"
+#include "register_dialog.h"
+
+#include <QAction>
+#include <QEventLoop>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QShortcut>
+
+namespace pmv {
+namespace {
+
+QString Text(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+// A wait that keeps the window drawn and Esc noticed.
+class WindowClock final : public Clock {
+public:
+    TimeStamp LocalTime() const override { return system_.LocalTime(); }
+    int64_t MonotonicMs() const override { return system_.MonotonicMs(); }
+    void Wait(uint32_t ms) override
+    {
+        QEventLoop loop;
+        QTimer::singleShot(static_cast<int>(ms), &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+
+private:
+    SystemClock system_;
+};
+
+constexpr int kFirstTick = 1000;
+
+}  // namespace
+
+ServiceMenu::ServiceMenu(ServiceHost host, const ServiceOptions& options)
+    : QObject(&host.window),
+      host_(std::move(host)),
+      ownClock_(options.waitClock ? nullptr : std::make_unique<WindowClock>()),
+      calibration_{host_.device, host_.messages, options.waitClock ? *options.waitClock : *ownClock_},
+      outputTest_(host_.device.exchange)
+{
+    calibration_.gather = [this] {
+        host_.gather();
+        return uint32_t{kOk};
+    };
+    calibration_.referenceConnected = options.referenceConnected;
+    Build();
+    menu_->menuAction()->setVisible(options.visible);
+    auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S), &host_.window);
+    connect(shortcut, &QShortcut::activated, this, [this] { menu_->menuAction()->setVisible(true); });
+
+    timer4_.setObjectName("Timer4");
+    timer4_.setInterval(kFirstTick);
+    connect(&timer4_, &QTimer::timeout, this, &ServiceMenu::Timer4Timer);
+    timer4_.start();
+}
+
+ServiceMenu::~ServiceMenu() = default;
+
+void ServiceMenu::Build()
+{
+    menu_ = host_.window.menuBar()->addMenu(Text("Сервис"));
+    menu_->setObjectName("ServiceMenu");
+    static const char* const kChannel1[7] = {"Button6", "Button7", "Button8", "Button9", "Button10", "Button11", "Button12"};
+    static const char* const kChannel2[7] = {"Button13", "Button14", "Button15", "Button16", "Button17", "Button18", "Button19"};
+    AddCalibrationMenu(0, kChannel1);
+    AddCalibrationMenu(1, kChannel2);
+    auto add = [this](QMenu* menu, const char* name, const char* caption, std::function<void()> run) {
+        QAction* a = menu->addAction(Text(caption));
+        a->setObjectName(name);
+        connect(a, &QAction::triggered, this, std::move(run));
+        return a;
+    };
+    add(menu_, "CalibrationSettings", "Параметры градуировки...", [this] {
+        CalibrationSettingsDialog(&host_.window, host_.device.model, host_.messages).exec();
+    });
+    menu_->addSeparator();
+    AddOutputTestMenu();
+    add(menu_, "Button21", "Доступ к регистрам...", [this] {
+        if (host_.busy())
+            return;
+        host_.setBusy(true);
+        RegisterDialog(&host_.window, host_.device.exchange, host_.messages).exec();
+        host_.setBusy(false);
+    });
+    add(menu_, "Button31", "Измерения канала 1", [this] { Run([this] { return ShowMeasurement(0); }); });
+    add(menu_, "Button32", "Измерения канала 2", [this] { Run([this] { return ShowMeasurement(1); }); });
+    add(menu_, "Button38", "Записать управляющий байт", [this] { Run([this] { return WriteControlByte(false); }); });
+    add(menu_, "Button39", "Переключить управляющий байт", [this] { Run([this] { return WriteControlByte(true); }); });
+    add(menu_, "Button43", "Записать вид отображения ошибки", [this] { Run([this] { return WriteErrorDisplay(); }); });
+    menu_->addSeparator();
+    add(menu_, "Button29", "Перезапуск прибора", [this] { Run([this] { return Restart(host_.device.exchange); }); });
+    add(menu_, "Button30", "Сброс к заводским настройкам...",
+        [this] { Run([this] { return FactoryReset(host_.device.exchange, host_.messages); }); });
+}
+
+void ServiceMenu::AddCalibrationMenu(uint32_t ch, const char* const names[7])
+{
+    QMenu* sub = menu_->addMenu(Text(ch == 0 ? "Градуировка канала 1" : "Градуировка канала 2"));
+    auto add = [&](const char* name, const char* caption, std::function<uint32_t()> command) {
+        QAction* a = sub->addAction(Text(caption));
+        a->setObjectName(name);
+        connect(a, &QAction::triggered, this, [this, command = std::move(command)] { Run(command); });
+    };
+    add(names[0], "UREF и RREF", [this, ch] { return Calibrate(ch, std::nullopt); });
+    add(names[1], "Ku 0-10 V", [this, ch] { return Calibrate(ch, CalibrationVariant::Ku10); });
+    add(names[2], "Ku 0-100 mV", [this, ch] { return Calibrate(ch, CalibrationVariant::Ku100); });
+    add(names[3], "Ki 0-20 мА", [this, ch] { return Calibrate(ch, CalibrationVariant::Ki20); });
+    add(names[4], "Ki 0-5 мА", [this, ch] { return Calibrate(ch, CalibrationVariant::Ki5); });
+    sub->addSeparator();
+    add(names[5], "Прочитать коэффициенты", [this, ch] {
+        const uint32_t code = ReadCalibrationCoefficients(host_.device, ch);
+        host_.show();
+        return code;
+    });
+    add(names[6], "Записать коэффициенты", [this, ch] { return WriteCoefficients(ch); });
+}
+
+void ServiceMenu::AddOutputTestMenu()
+{
+    QMenu* sub = menu_->addMenu(Text("Проверка выходов"));
+    const std::tuple<const char*, const char*, uint32_t (OutputTest::*)()> items[] = {
+        {"Button20", "Режим проверки вкл./выкл.", &OutputTest::ToggleTestMode},
+        {"Button33", "Включить все выходы", &OutputTest::AllOn},
+        {"Button34", "Выключить все выходы", &OutputTest::AllOff},
+        {"Button35", "Предыдущий выход", &OutputTest::PreviousOutput},
+        {"Button36", "Следующий выход", &OutputTest::NextOutput},
+        {"Button37", "Перебор выходов: пуск/стоп", &OutputTest::RunStop},
+    };
+    for (const auto& [name, caption, command] : items) {
+        QAction* a = sub->addAction(Text(caption));
+        a->setObjectName(name);
+        connect(a, &QAction::triggered, this, [this, c = command] {
+            Run([this, c] { return (outputTest_.*c)(); });
+            if (outputTest_.running())
+                timer4_.start(static_cast<int>(OutputTest::kTimerIntervalMs));
+        });
+    }
+}
+
+void ServiceMenu::Run(const std::function<uint32_t()>& command)
+{
+    if (host_.busy())
+        return;
+    host_.device.progress.DiscardEscape();
+    host_.setBusy(true);
+    const uint32_t code = command();
+    host_.setBusy(false);
+    ShowErrorMessage(host_.messages, code);
+}
+
+uint32_t ServiceMenu::Calibrate(uint32_t ch, std::optional<CalibrationVariant> variant)
+{
+    return variant ? CalibrateCoefficient(calibration_, *variant, ch) : CalibrateReference(calibration_, ch);
+}
+
+uint32_t ServiceMenu::WriteCoefficients(uint32_t ch)
+{
+    host_.gather();
+    const uint32_t code = WriteCalibrationCoefficients(host_.device, ch);
+    ShowErrorMessage(host_.messages, code);
+    // The instrument takes its coefficients at a restart, which follows a failed write too.
+    return Restart(host_.device.exchange);
+}
+
+uint32_t ServiceMenu::ShowMeasurement(uint32_t ch)
+{
+    MeasurementRecord& record = calibration_.records[ch];
+    if (const uint32_t code = ReadMeasurementBlock(host_.device.exchange, ch, record))
+        return code;
+    host_.messages.ShowMessage(MeasurementLine(record), ch == 0 ? "Измерения канала 1" : "Измерения канала 2",
+                               MessageIcon::Information);
+    return kOk;
+}
+
+uint32_t ServiceMenu::WriteControlByte(bool toggle)
+{
+    if (toggle)
+        controlByte_ ^= 1;
+    return WriteByte(host_.device.exchange, regs::kControl, controlByte_);
+}
+
+uint32_t ServiceMenu::WriteErrorDisplay()
+{
+    host_.gather();
+    return WriteByte(host_.device.exchange, regs::kErrVer, host_.device.model.general.err_ver);
+}
+
+void ServiceMenu::Timer4Timer()
+{
+    timer4_.setInterval(static_cast<int>(OutputTest::kTimerIntervalMs));
+    // Never inside an exchange, nor while a command waits between two of its exchanges.
+    if (!outputTest_.running() || host_.busy() || host_.device.exchange.InExchange())
+        return;
+    ShowErrorMessage(host_.messages, outputTest_.Tick());
+}
+
+}  // namespace pmv

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "device/calibration_procedures.h"
+#include "device/output_test.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+class QMainWindow;
+class QMenu;
+
+namespace pmv {
+
+class Messages;
+
+// What the service menu needs from the window it belongs to.
+struct ServiceHost {
+    QMainWindow& window;
+    Device& device;
+    Messages& messages;
+    std::function<void()> gather;  // the controls into the model
+    std::function<void()> show;    // the model into the controls
+    std::function<bool()> busy;
+    std::function<void(bool)> setBusy;
+};
+
+struct ServiceOptions {
+    bool visible = false;  // else Ctrl+Alt+S shows it
+    // Where the calibrations wait their seconds; a clock that keeps the window working when null.
+    Clock* waitClock = nullptr;
+    std::function<void(uint32_t ch, Reference reference, float value)> referenceConnected;
+};
+
+// "Сервис": the window's commands that no control of its pages reaches - the calibrations, the
+// calibration coefficients, the output test with its timer `Timer4`, single registers, restart,
+// factory reset, the measurement blocks, the control byte and the error display alone. Each
+// action is named after the handler it stands for (`Button6`, ...).
+class ServiceMenu final : public QObject {
+public:
+    ServiceMenu(ServiceHost host, const ServiceOptions& options);
+    ~ServiceMenu() override;
+
+    QMenu* menu() const { return menu_; }
+    OutputTest& outputTest() { return outputTest_; }
+
+private:
+    void Build();
+    void AddCalibrationMenu(uint32_t ch, const char* const names[7]);
+    void AddOutputTestMenu();
+    // Runs an exchange command unless one runs already; a non-zero result is shown.
+    void Run(const std::function<uint32_t()>& command);
+
+    uint32_t Calibrate(uint32_t ch, std::optional<CalibrationVariant> variant);
+    uint32_t WriteCoefficients(uint32_t ch);
+    uint32_t ShowMeasurement(uint32_t ch);
+    uint32_t WriteControlByte(bool toggle);
+    uint32_t WriteErrorDisplay();
+    void Timer4Timer();
+
+    ServiceHost host_;
+    std::unique_ptr<Clock> ownClock_;
+    Calibration calibration_;
+    OutputTest outputTest_;
+    QTimer timer4_;
+    QMenu* menu_ = nullptr;
+    int32_t controlByte_ = 0;
+};
+
+}  // namespace pmv

@@ -1,0 +1,92 @@
+#include "window_fixture.h"
+
+#include "fakes.h"
+#include "gui/simulated_bench.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QLineEdit>
+#include <QMenu>
+
+namespace pmv::test {
+namespace {
+
+class ServiceMenuTest : public WindowTest {
+protected:
+    void OpenWithService(bool visible)
+    {
+        WindowOptions options{simulator.DevicePath()};
+        options.service = {visible, &waits, SimulatedBench(simulator)};
+        Open(options);
+    }
+    void Trigger(const char* action) { window->findChild<QAction*>(action)->trigger(); }
+
+    TestClock waits;
+};
+
+TEST_F(ServiceMenuTest, HiddenUntilAskedForThenCalibratesAChannelOnTheBench)
+{
+    OpenWithService(false);
+    QMenu* menu = window->findChild<QMenu*>("ServiceMenu");
+    ASSERT_NE(menu, nullptr);
+    EXPECT_FALSE(menu->menuAction()->isVisible());
+    QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_TRUE(menu->menuAction()->isVisible());
+
+    window->model().grad.del_ku = 2;
+    window->model().grad.usr_ku = 4;
+    boxer.yesToAll = true;
+    Trigger("Button15");  // channel 2, Ku 0-100 mV
+    const double truth = simulator.TrueCoefficientsOf(1).ku;
+    EXPECT_NEAR(window->model().channel[1].ku, truth, truth * 1e-3);
+    EXPECT_NEAR(simulator.FloatRegister(2, 22), truth, truth * 1e-3);
+    EXPECT_EQ(simulator.RestartCount(), 1);
+    EXPECT_EQ(waits.waitedMs, (2 + 4) * 1000);
+    ASSERT_EQ(boxer.boxes.size(), 2u);
+    EXPECT_EQ(boxer.boxes[0].caption, QString::fromUtf8("Градуировка параметра Ku 0-100 mV"));
+    EXPECT_EQ(boxer.boxes[0].text, QString::fromUtf8("Подключите ко входу напряжение 100.0000  mV"));
+    EXPECT_FALSE(window->busy());
+}
+
+TEST_F(ServiceMenuTest, FactoryResetOnNoSendsNothingAndTheOutputWalkTicks)
+{
+    OpenWithService(true);
+    simulator.ClearTranscript();
+    Trigger("Button30");
+    ASSERT_EQ(boxer.boxes.size(), 1u);
+    EXPECT_EQ(boxer.boxes[0].text, QString::fromUtf8("Вы хотите стереть все настройки прибора включая калибровки и "
+                                                     "записать заводские значения по умолчанию?"));
+    EXPECT_TRUE(simulator.Transcript().empty());
+
+    Trigger("Button37");  // run
+    QTest::qWait(2 * 1800 + 300);  // the run arms the timer with 1800 ms
+    EXPECT_EQ(simulator.Register(1, 1, 5), 2u) << "outputs 0 and 1 in turn, one tick each";
+    std::vector<std::string> writes;
+    for (const auto& r : simulator.Transcript())
+        writes.push_back(std::to_string(r.reg) + "=" + std::to_string(r.value.value_or(999)));
+    EXPECT_EQ(writes, (std::vector<std::string>{"5=1", "5=1", "5=2", "5=2"}));
+    Trigger("Button37");  // stop: all off
+    EXPECT_EQ(simulator.Register(1, 1, 5), 0u);
+}
+
+TEST_F(ServiceMenuTest, CalibrationSettingsAreCheckedBeforeTheyReachTheModel)
+{
+    OpenWithService(true);
+    QTimer::singleShot(50, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->findChild<QLineEdit*>("usr_ku")->setText("0");
+        dialog->findChild<QLineEdit*>("set_ku102")->setText("9.5");
+        dialog->accept();  // refused: the count
+        dialog->findChild<QLineEdit*>("usr_ku")->setText("12");
+        dialog->accept();
+    });
+    Trigger("CalibrationSettings");
+    EXPECT_EQ(window->model().grad.usr_ku, 12);
+    EXPECT_FLOAT_EQ(window->model().channel[1].set_ku10, 9.5f);
+    ASSERT_EQ(boxer.boxes.size(), 1u);
+    EXPECT_EQ(boxer.boxes[0].text, QString::fromUtf8("Ошибка задания числа измерений Ku. Допустимо от 1 до 255."));
+}
+
+}  // namespace
+}  // namespace pmv::test
