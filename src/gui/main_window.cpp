@@ -53,7 +53,7 @@ MainWindow::MainWindow(const WindowOptions& options)
     NameBoundWidgets(Bound());
     progress_.Build(*client);
 
-    BuildMenu();
+    BuildFileMenu();
     service_ = new ServiceMenu({*this, session_.device, messages_,
                                 [this] {
                                     TakeControls(Bound(), controls_);
@@ -62,6 +62,7 @@ MainWindow::MainWindow(const WindowOptions& options)
                                 [this] { ShowModel(); }, [this] { return busy(); },
                                 [this](bool running) { SetActivity(running ? Activity::Running : Activity::Idle); }},
                                options.service);
+    BuildHelpMenu();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -79,7 +80,7 @@ MainWindow::MainWindow(const WindowOptions& options)
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::BuildMenu()
+void MainWindow::BuildFileMenu()
 {
     QMenu* file = menuBar()->addMenu(QString::fromUtf8("Файл"));
     file->setObjectName("N1");
@@ -94,7 +95,10 @@ void MainWindow::BuildMenu()
     exit->setObjectName("Exit");
     state_.Add(Command::FileMenu, {open, save});
     state_.Add(Command::Exit, {exit});
+}
 
+void MainWindow::BuildHelpMenu()
+{
     QMenu* help = menuBar()->addMenu(QString::fromUtf8("Справка"));
     QAction* guide = help->addAction(QString::fromUtf8("Руководство пользователя"), QKeySequence(Qt::Key_F1),
                                      this, [this] { ShowUserGuide(*this); });

@@ -59,7 +59,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void BuildMenu();
+    // Файл, then the service menu, then Справка last.
+    void BuildFileMenu();
+    void BuildHelpMenu();
     void ConnectPages();
     void HoldWhileRunning();
     BoundWidgets Bound() const;
