@@ -43,6 +43,8 @@ void ShowUserGuide(QWidget& parent)
         guide->setObjectName("UserGuide");
         guide->setWindowTitle(QString::fromUtf8("Руководство пользователя"));
         auto* text = new QTextBrowser(guide);
+        // The guide's pictures travel with it, under the same relative names.
+        text->setSearchPaths({QStringLiteral(":/")});
         text->setMarkdown(UserGuideMarkdown());
         auto* layout = new QVBoxLayout(guide);
         layout->addWidget(text);

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QDialog>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QTabWidget>
@@ -76,6 +77,7 @@ TEST_F(WindowTest, F1OpensTheUserGuideBesideTheWindow)
     EXPECT_TRUE(text.contains(QStringLiteral("dev.dat")));
     EXPECT_TRUE(text.contains(QStringLiteral("pmvctl")));
     EXPECT_FALSE(text.contains(QString::fromUtf8("Разработчикам"))) << "the developers' part stays out";
+    EXPECT_TRUE(QFile::exists(QStringLiteral(":/docs/pmvconf-service-menu.png"))) << "a picture of the guide";
     guide->trigger();
     EXPECT_EQ(window->findChildren<QDialog*>("UserGuide").size(), 1);
 }
