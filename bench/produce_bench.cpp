@@ -6,7 +6,7 @@
 #include "link/clock.h"
 #include "link/exchange.h"
 #include "link/link_settings.h"
-#include "link/messages.h"
+#include "messages/messages.h"
 #include "link/qt_serial_line.h"
 #include "model/factory_profiles.h"
 #include "production/production.h"

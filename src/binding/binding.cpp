@@ -2,7 +2,7 @@
 
 #include "binding/number_text.h"
 #include "device/device_settings.h"
-#include "link/error_codes.h"
+#include "messages/error_codes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,7 +11,6 @@
 namespace pmv {
 namespace {
 
-using CV = ControlValues;
 using CS = ChannelSettings;
 
 constexpr std::array<const char*, 12> kGenitiveMonths = {
@@ -76,93 +75,98 @@ int32_t ListValue(int position, int32_t current, ListRule rule)
     return current;
 }
 
-// The channel panels: controls of channel 1 and channel 2 and the field they carry.
-struct NumberControl {
-    std::array<std::string CV::*, 2> control;
-    float CS::*field;
-    bool magnitude;  // taken as its absolute value
-};
-
-constexpr std::array<NumberControl, 14> kChannelNumbers = {{
-    {{&CV::Edit1, &CV::Edit13}, &CS::diap_max, false},
-    {{&CV::Edit2, &CV::Edit14}, &CS::diap_min, false},
-    {{&CV::Edit3, &CV::Edit15}, &CS::shift, false},
-    {{&CV::Edit4, &CV::Edit16}, &CS::adj, false},
-    {{&CV::Edit5, &CV::Edit17}, &CS::th1, false},
-    {{&CV::Edit6, &CV::Edit18}, &CS::his1, false},
-    {{&CV::Edit7, &CV::Edit19}, &CS::th2, false},
-    {{&CV::Edit8, &CV::Edit20}, &CS::his2, false},
-    {{&CV::ComboBox21, &CV::ComboBox23}, &CS::spd_th, true},
-    {{&CV::ComboBox22, &CV::ComboBox24}, &CS::spd_his, true},
-    {{&CV::Edit9, &CV::Edit21}, &CS::koef0, false},
-    {{&CV::Edit10, &CV::Edit22}, &CS::koef1, false},
-    {{&CV::Edit11, &CV::Edit23}, &CS::koef2, false},
-    {{&CV::Edit12, &CV::Edit24}, &CS::koef3, false},
-}};
-
-struct ChannelList {
-    std::array<int CV::*, 2> control;
-    int32_t CS::*field;
-    std::array<ListRule, 2> rule;
-};
-
 constexpr ListRule Offset(int32_t offset, int size)
 {
     return {ListMapping::Offset, offset, size};
 }
 constexpr ListRule kSetpointType = {ListMapping::SetpointType, 0, kSetpointTypeListSize};
 
-constexpr std::array<ChannelList, 7> kChannelLists = {{
-    {{&CV::ComboBox1, &CV::ComboBox7}, &CS::dat, {Offset(0, kSensorListSize), Offset(0, kSensorListSize)}},
-    {{&CV::ComboBox2, &CV::ComboBox8}, &CS::th_type1, {kSetpointType, kSetpointType}},
-    {{&CV::ComboBox3, &CV::ComboBox9}, &CS::th_type2, {kSetpointType, kSetpointType}},
-    {{&CV::ComboBox4, &CV::ComboBox10}, &CS::ns, {Offset(1, kAveragingListSize), Offset(1, kAveragingListSize)}},
-    {{&CV::ComboBox5, &CV::ComboBox11}, &CS::point, {Offset(0, kDecimalsListSize), Offset(0, kDecimalsListSize)}},
-    {{&CV::ComboBox6, &CV::ComboBox12},
-     &CS::search,
-     {Offset(1, kObservationsListSize), Offset(1, kObservationsListSize)}},
-    {{&CV::ComboBox13, &CV::ComboBox14},
-     &CS::ver_rel_proc,
-     {Offset(0, kRelayLogic1ListSize), Offset(0, kRelayLogic2ListSize)}},
+using CC = ChannelControls;
+
+// A number field of a channel panel and the model field it carries.
+struct NumberControl {
+    std::string CC::*control;
+    float CS::*field;
+    bool magnitude;  // taken as its absolute value
+};
+
+// In the order GatherSettings takes them.
+constexpr std::array<NumberControl, 10> kChannelNumbers = {{
+    {&CC::rangeMax, &CS::diap_max, false},
+    {&CC::rangeMin, &CS::diap_min, false},
+    {&CC::shift, &CS::shift, false},
+    {&CC::rangeAdjust, &CS::adj, false},
+    {&CC::setpoint1, &CS::th1, false},
+    {&CC::hysteresis1, &CS::his1, false},
+    {&CC::setpoint2, &CS::th2, false},
+    {&CC::hysteresis2, &CS::his2, false},
+    {&CC::setpointStep, &CS::spd_th, true},
+    {&CC::hysteresisStep, &CS::spd_his, true},
+}};
+constexpr std::array<float CS::*, 4> kPolynomial = {&CS::koef0, &CS::koef1, &CS::koef2, &CS::koef3};
+
+struct ChannelList {
+    int CC::*control;
+    int32_t CS::*field;
+    ListRule rule;
+};
+
+// The relay logic list has a length of its own per channel; it is positioned apart.
+constexpr std::array<ChannelList, 6> kChannelLists = {{
+    {&CC::sensorType, &CS::dat, Offset(0, kSensorListSize)},
+    {&CC::setpoint1Type, &CS::th_type1, kSetpointType},
+    {&CC::setpoint2Type, &CS::th_type2, kSetpointType},
+    {&CC::averaging, &CS::ns, Offset(1, kAveragingListSize)},
+    {&CC::decimals, &CS::point, Offset(0, kDecimalsListSize)},
+    {&CC::observations, &CS::search, Offset(1, kObservationsListSize)},
 }};
 
+ListRule RelayLogicRule(size_t ch)
+{
+    return Offset(0, kRelayLogicListSize[ch]);
+}
+
 struct ChannelTick {
-    std::array<bool CV::*, 2> control;
+    bool CC::*control;
     int32_t CS::*field;
 };
 
 constexpr std::array<ChannelTick, 2> kChannelTicks = {{
-    {{&CV::CheckBox4, &CV::CheckBox6}, &CS::flag},
-    {{&CV::CheckBox5, &CV::CheckBox7}, &CS::use},
+    {&CC::squareRoot, &CS::flag},
+    {&CC::exclude, &CS::use},
 }};
 
-// Setpoint s of channel ch heads the grids: its value, and its type list for the type heading.
+// Setpoint s heads the grids with its value and, from its type list, its type.
 constexpr std::array<float CS::*, 2> kSetpointValues = {&CS::th1, &CS::th2};
-constexpr std::array<std::array<int CV::*, 2>, 2> kSetpointTypeLists = {{
-    {&CV::ComboBox2, &CV::ComboBox3},
-    {&CV::ComboBox8, &CV::ComboBox9},
-}};
+constexpr std::array<int CC::*, 2> kSetpointTypeLists = {&CC::setpoint1Type, &CC::setpoint2Type};
 constexpr size_t kSetpointHeadingChars = 7;
 
-// Lists of the whole instrument.
+// Lists of the whole instrument: a list of the relay page or of the general page.
 struct GeneralList {
-    int CV::*control;
+    int RelayControls::*relayControl;
+    int GeneralControls::*generalControl;
     int32_t& (*field)(SettingsModel&);
     ListRule rule;
 };
 
 constexpr std::array<GeneralList, 5> kGeneralLists = {{
-    {&CV::ComboBox15, [](SettingsModel& m) -> int32_t& { return m.channel[0].reg_int; },
+    {&RelayControls::decisionInterval, nullptr, [](SettingsModel& m) -> int32_t& { return m.channel[0].reg_int; },
      Offset(10, kDecisionIntervalListSize)},
-    {&CV::ComboBox16, [](SettingsModel& m) -> int32_t& { return m.channel[0].pulse_int; },
+    {&RelayControls::pulseLength, nullptr, [](SettingsModel& m) -> int32_t& { return m.channel[0].pulse_int; },
      Offset(5, kPulseLengthListSize)},
-    {&CV::ComboBox19, [](SettingsModel& m) -> int32_t& { return m.general.proc_ver; },
+    {nullptr, &GeneralControls::deviceType, [](SettingsModel& m) -> int32_t& { return m.general.proc_ver; },
      Offset(0, kDeviceTypeListSize)},
-    {&CV::ComboBox20, [](SettingsModel& m) -> int32_t& { return m.general.err_ver; },
+    {nullptr, &GeneralControls::errorDisplay, [](SettingsModel& m) -> int32_t& { return m.general.err_ver; },
      Offset(0, kErrorDisplayListSize)},
-    {&CV::ComboBox27, [](SettingsModel& m) -> int32_t& { return m.general.otk_type; },
+    {nullptr, &GeneralControls::typeCode, [](SettingsModel& m) -> int32_t& { return m.general.otk_type; },
      {ListMapping::LowByte, 0, kTypeCodeListSize}},
 }};
+
+template <class Values>
+auto& Position(Values& values, const GeneralList& c)
+{
+    return c.relayControl ? values.relays.*c.relayControl : values.general.*c.generalControl;
+}
 
 // The relay grid: columns 1 to 10 and the bit of the mask word each sets.
 struct RelayColumn {
@@ -219,32 +223,37 @@ void ApplyRangeRule(const SettingsModel& model, ChannelSettings& channel)
     }
 }
 
-void ShowChannel(const ChannelSettings& channel, size_t ch, ControlValues& values)
+void ShowChannel(const ChannelSettings& channel, size_t ch, ChannelControls& controls)
 {
     for (const NumberControl& c : kChannelNumbers)
-        values.*c.control[ch] = FormatNumber(channel.*c.field);
+        controls.*c.control = FormatNumber(channel.*c.field);
+    for (size_t i = 0; i < kPolynomial.size(); ++i)
+        controls.polynomial[i] = FormatNumber(channel.*kPolynomial[i]);
     for (const ChannelList& c : kChannelLists)
-        values.*c.control[ch] = ListPosition(channel.*c.field, c.rule[ch]);
+        controls.*c.control = ListPosition(channel.*c.field, c.rule);
+    controls.relayLogic = ListPosition(channel.ver_rel_proc, RelayLogicRule(ch));
     for (const ChannelTick& c : kChannelTicks)
-        values.*c.control[ch] = channel.*c.field != 0;
+        controls.*c.control = channel.*c.field != 0;
     for (size_t s = 0; s < 2; ++s) {
-        values.SetpointValueCells[ch][s] = FormatNumber(channel.*kSetpointValues[s]);
-        values.SetpointTypeCells[ch][s] = SetpointTypeHeading(values.*kSetpointTypeLists[ch][s]);
+        controls.setpointValueHeading[s] = FormatNumber(channel.*kSetpointValues[s]);
+        controls.setpointTypeHeading[s] = SetpointTypeHeading(controls.*kSetpointTypeLists[s]);
     }
 }
 
-void GatherChannel(const ControlValues& values, size_t ch, ChannelSettings& channel)
+void GatherChannel(const ChannelControls& controls, ChannelSettings& channel)
 {
     for (const ChannelList& c : kChannelLists)
-        channel.*c.field = ListValue(values.*c.control[ch], channel.*c.field, c.rule[ch]);
+        channel.*c.field = ListValue(controls.*c.control, channel.*c.field, c.rule);
     // The window offers no choice of relay logic: the masks of the relay grid always apply.
     channel.ver_rel_proc = 1;
     for (const ChannelTick& c : kChannelTicks)
-        channel.*c.field = values.*c.control[ch] ? 1 : 0;
+        channel.*c.field = controls.*c.control ? 1 : 0;
     for (const NumberControl& c : kChannelNumbers) {
-        const float value = ParseNumberText(values.*c.control[ch]);
+        const float value = ParseNumberText(controls.*c.control);
         channel.*c.field = c.magnitude ? std::fabs(value) : value;
     }
+    for (size_t i = 0; i < kPolynomial.size(); ++i)
+        channel.*kPolynomial[i] = ParseNumberText(controls.polynomial[i]);
 }
 
 }  // namespace
@@ -266,7 +275,7 @@ void ShowRelayGrid(const RelaySettings& relays, ControlValues& values)
         for (size_t col = 0; col < kRelayColumns.size(); ++col) {
             const RelayColumn c = kRelayColumns[col];
             const bool set = (relays.*kMaskWords[relay][static_cast<size_t>(c.word)] >> c.bit) & 1;
-            values.StringGrid1[relay][col] = set ? kShownMark : "";
+            values.relays.grid[relay][col] = set ? kShownMark : "";
         }
 }
 
@@ -276,7 +285,7 @@ void ReadRelayGrid(const ControlValues& values, RelaySettings& relays)
         for (int32_t RelaySettings::*word : kMaskWords[relay])
             relays.*word = 0;
         for (size_t col = 0; col < kRelayColumns.size(); ++col)
-            if (!values.StringGrid1[relay][col].empty()) {
+            if (!values.relays.grid[relay][col].empty()) {
                 const RelayColumn c = kRelayColumns[col];
                 relays.*kMaskWords[relay][static_cast<size_t>(c.word)] |= int32_t{1} << c.bit;
             }
@@ -290,18 +299,15 @@ std::string ToggledRelayCell(const std::string& cell)
 
 void ShowGroupSelection(const SettingsModel& model, ControlValues& values)
 {
-    values.Panel1White = model.channel[0].select == 1;
-    values.Panel2White = model.channel[1].select == 1;
-    values.Panel71White = model.general.gen_select == 1;
-    values.Panel77White = model.rele.select == 1;
+    values.top.groupPanels = {.channel1 = model.channel[0].select == 1,
+                              .channel2 = model.channel[1].select == 1,
+                              .relays = model.rele.select == 1,
+                              .general = model.general.gen_select == 1};
 }
 
 void SetGroupBoxes(SettingsModel& model, ControlValues& values, const GroupTicks& ticks)
 {
-    values.CheckBox1 = ticks.ch1;
-    values.CheckBox2 = ticks.ch2;
-    values.CheckBox3 = ticks.relay;
-    values.CheckBox10 = ticks.general;
+    values.top.groupBoxes = {.channel1 = ticks.ch1, .channel2 = ticks.ch2, .relays = ticks.relay, .general = ticks.general};
     model.channel[0].select = ticks.ch1 ? 1 : 0;
     model.channel[1].select = ticks.ch2 ? 1 : 0;
     model.rele.select = ticks.relay ? 1 : 0;
@@ -316,15 +322,16 @@ void SelectAllGroups(SettingsModel& model, ControlValues& values)
 
 void ShowSettings(SettingsModel& model, int32_t portNumber, ControlValues& values)
 {
-    values.Panel79 = ProductionDateText(model.made_day, model.made_month, model.made_year);
-    values.ComboBox25 = model.made_month >= 1 && model.made_month <= kMonthListSize ? model.made_month - 1 : 0;
-    values.ComboBox26 = std::clamp(model.made_year, kFirstListedYear, kLastListedYear) - kFirstListedYear;
-    values.bcCalendar1 = {model.made_day, model.made_month, model.made_year};
+    GeneralControls& general = values.general;
+    general.productionDate = ProductionDateText(model.made_day, model.made_month, model.made_year);
+    general.productionMonth = model.made_month >= 1 && model.made_month <= kMonthListSize ? model.made_month - 1 : 0;
+    general.productionYear = std::clamp(model.made_year, kFirstListedYear, kLastListedYear) - kFirstListedYear;
+    general.calendar = {model.made_day, model.made_month, model.made_year};
 
-    values.Panel78 = FirmwareVersionText(model.fw_version);
-    values.Label2 = std::to_string(portNumber);
-    values.ComboBox17 = ListPosition(portNumber, Offset(1, kPortListSize));
-    values.Edit53 = std::to_string(int64_t{model.serial_hi} * 256 + model.serial_lo);
+    general.firmwareVersion = FirmwareVersionText(model.fw_version);
+    values.top.portNumber = std::to_string(portNumber);
+    values.top.port = ListPosition(portNumber, Offset(1, kPortListSize));
+    general.serialNumber = std::to_string(int64_t{model.serial_hi} * 256 + model.serial_lo);
 
     // A box takes its flag back as 1 or 0, as its click does: a flag of 2 from a profile must
     // not select a group whose box shows unticked.
@@ -337,25 +344,25 @@ void ShowSettings(SettingsModel& model, int32_t portNumber, ControlValues& value
     for (ChannelSettings& channel : model.channel)
         ApplyRangeRule(model, channel);
     for (size_t ch = 0; ch < 2; ++ch)
-        ShowChannel(model.channel[ch], ch, values);
+        ShowChannel(model.channel[ch], ch, values.channels[ch]);
 
     for (const GeneralList& c : kGeneralLists)
-        values.*c.control = ListPosition(c.field(model), c.rule);
+        Position(values, c) = ListPosition(c.field(model), c.rule);
     ShowRelayGrid(model.rele, values);
 }
 
 void GatherSettings(const ControlValues& values, SettingsModel& model, Messages& messages)
 {
     for (size_t ch = 0; ch < 2; ++ch)
-        GatherChannel(values, ch, model.channel[ch]);
-    model.general.gen_select = values.CheckBox10 ? 1 : 0;
+        GatherChannel(values.channels[ch], model.channel[ch]);
+    model.general.gen_select = values.top.groupBoxes.general ? 1 : 0;
     for (const GeneralList& c : kGeneralLists) {
         int32_t& field = c.field(model);
-        field = ListValue(values.*c.control, field, c.rule);
+        field = ListValue(Position(values, c), field, c.rule);
     }
     ReadRelayGrid(values, model.rele);
 
-    const uint32_t serial = ScanSerialNumber(values.Edit53);
+    const uint32_t serial = ScanSerialNumber(values.general.serialNumber);
     if (serial > kMaxSerialNumber)
         ShowErrorMessage(messages, kBadNumber);
     model.serial_hi = static_cast<int32_t>((serial >> 8) & 0xFF);

@@ -1,8 +1,8 @@
 #include "binding/calibration_fields.h"
 
 #include "binding/number_text.h"
-#include "link/error_codes.h"
-#include "link/messages.h"
+#include "messages/error_codes.h"
+#include "messages/messages.h"
 
 #include <charconv>
 #include <optional>

@@ -5,7 +5,7 @@
 #include "binding/write_checks.h"
 #include "device/calibration_coefficients.h"
 #include "device/device_settings.h"
-#include "link/error_codes.h"
+#include "messages/error_codes.h"
 
 #include <array>
 #include <utility>
@@ -83,32 +83,6 @@ uint32_t WriteSelected(CommandContext& context)
 {
     BeginCommand(context, false);
     return WriteGroups(context);
-}
-
-uint32_t ReadForPassport(CommandContext& c)
-{
-    c.device.progress.DiscardEscape();
-    c.host.LockCommands();
-    SettingsModel& m = c.device.model;
-    const std::array<int32_t*, 4> flags{&m.channel[0].select, &m.channel[1].select, &m.rele.select,
-                                        &m.general.gen_select};
-    std::array<int32_t, 4> kept{};
-    for (size_t i = 0; i < flags.size(); ++i)
-        kept[i] = std::exchange(*flags[i], 1);
-    uint32_t code = ReadDeviceSettings(c.device);
-    for (size_t i = 0; i < flags.size(); ++i)
-        *flags[i] = kept[i];
-    if (code == kOk)
-        code = ReadProductionDate(c.device);
-    if (code != kOk) {
-        ShowResult(c, code);
-        c.host.UnlockCommands();
-        return code;
-    }
-    c.host.UnlockCommands();
-    ShowSettings(m, c.portNumber, c.controls);
-    c.host.ShowControls(c.controls);
-    return kOk;
 }
 
 uint32_t ReadForReport(CommandContext& c)

@@ -16,15 +16,18 @@ public:
     virtual ~CommandHost() = default;
 
     // Disable / enable everything that could start a second exchange or change the model while
-    // an operation runs: Button1 to Button4 and the group boxes CheckBox1, CheckBox2, CheckBox3,
-    // CheckBox10 (the window also holds off its File menu, port selector, page and sensor
-    // changes). Every command reaches UnlockCommands on every path, also where it locked nothing.
+    // an operation runs: the four exchange buttons and the four group boxes (the window also
+    // holds off its File menu, port selector, page and sensor changes). Every command reaches
+    // UnlockCommands on every path, also where it locked nothing.
     virtual void LockCommands() = 0;
     virtual void UnlockCommands() = 0;
 
     // Puts the control values on the controls without running their change handlers, and
     // repaints at once. Called after the group selection is shown and after a read is shown.
     virtual void ShowControls(const ControlValues& values) = 0;
+
+    // Draws the window at once, without waiting for the event loop.
+    virtual void RepaintNow() {}
 };
 
 // What a command works with.
@@ -51,13 +54,6 @@ uint32_t ReadSelected(CommandContext& context);  // "Прочитать выбр
 // model and in the instrument, while its control still shows what was typed.
 uint32_t WriteAll(CommandContext& context);       // "Записать все": selects all four groups first
 uint32_t WriteSelected(CommandContext& context);  // "Записать выбранное"
-
-// The reading part of "Генерируем страничку в паспорт": forgets an earlier Esc, locks, reads
-// every group (the four group flags set for the read and put back after it, the boxes
-// untouched) and the production date, unlocks, then ShowSettings and ShowControls. Nothing is
-// gathered first: unwritten edits give way to the values read. A failure shows its message,
-// unlocks and is returned: the page is then not made.
-uint32_t ReadForPassport(CommandContext& context);
 
 // The reading part of "Считываем из прибора настройки и генерируем отчет": selects all four
 // groups as "Прочитать все" does, GatherSettings, lock, ReadDeviceSettings and the calibration

@@ -1,8 +1,8 @@
 #include "binding/entry_checks.h"
 
 #include "binding/number_text.h"
-#include "link/error_codes.h"
-#include "link/messages.h"
+#include "messages/error_codes.h"
+#include "messages/messages.h"
 
 #include <array>
 #include <string>
@@ -10,60 +10,69 @@
 namespace pmv {
 namespace {
 
-using CV = ControlValues;
+constexpr const char* kGeneral = "Ошибка задания общеприборных параметров.";
+constexpr std::array<const char*, 2> kChannelCaption = {"Ошибка задания параметров канала 1.",
+                                                        "Ошибка задания параметров канала 2."};
 
+// The number fields of a channel in the order they are checked, each with its message for
+// channel 1 and channel 2.
 struct EntryCheck {
-    std::string CV::*field;
-    bool (*passes)(const std::string&);
-    const char* text;
-    const char* caption;
+    const std::string& (*field)(const ChannelControls&);
+    std::array<const char*, 2> text;
 };
 
-constexpr const char* kChannel1 = "Ошибка задания параметров канала 1.";
-constexpr const char* kChannel2 = "Ошибка задания параметров канала 2.";
-constexpr const char* kGeneral = "Ошибка задания общеприборных параметров.";
+#define FIELD(name) [](const ChannelControls& c) -> const std::string& { return c.name; }
+#define BOTH(text) \
+    {              \
+        text, text \
+    }
 
-constexpr std::array<EntryCheck, 29> kEntryChecks = {{
-    {&CV::Edit2, IsNumberText, "Ошибка задания минимума диапазона.", kChannel1},
-    {&CV::Edit53, IsSerialNumberText, "Ошибка задания заводского номера прибора.", kGeneral},
-    {&CV::Edit1, IsNumberText, "Ошибка задания максимума диапазона.", kChannel1},
-    {&CV::Edit3, IsNumberText, "Ошибка задания смещения диапазона.", kChannel1},
-    {&CV::Edit4, IsNumberText, "Ошибка задания подстройки диапазона.", kChannel1},
-    {&CV::Edit5, IsNumberText, "Ошибка задания уставки 1.", kChannel1},
-    {&CV::Edit7, IsNumberText, "Ошибка задания уставки 2.", kChannel1},
-    {&CV::Edit6, IsNumberText, "Ошибка задания гистерезиса уставки 1.", kChannel1},
-    {&CV::Edit8, IsNumberText, "Ошибка задания гистерезиса уставки 2.", kChannel1},
-    {&CV::ComboBox21, IsNumberText, "Ошибка задания скорости изменения уставки.", kChannel1},
-    {&CV::ComboBox22, IsNumberText, "Ошибка задания скорости изменения гистерезиса.", kChannel1},
-    {&CV::Edit9, IsNumberText, "Ошибка задания коэффициента 1 полинома.", kChannel1},
-    {&CV::Edit10, IsNumberText, "Ошибка задания коэффициента 2 полинома.", kChannel1},
-    {&CV::Edit11, IsNumberText, "Ошибка задания коэффициента 3 полинома.", kChannel1},
-    {&CV::Edit12, IsNumberText, "Ошибка задания коэффициента 4 полинома.", kChannel1},
-    {&CV::Edit14, IsNumberText, "Ошибка задания минимума диапазона.", kChannel2},
-    {&CV::Edit13, IsNumberText, "Ошибка задания максимума диапазона.", kChannel2},
-    {&CV::Edit15, IsNumberText, "Ошибка задания смещения диапазона.", kChannel2},
-    {&CV::Edit16, IsNumberText, "Ошибка задания подстройки диапазона.", kChannel2},
-    {&CV::Edit17, IsNumberText, "Ошибка задания уставки 1.", kChannel2},
-    {&CV::Edit19, IsNumberText, "Ошибка задания уставки 2.", kChannel2},
-    {&CV::Edit18, IsNumberText, "Ошибка задания гистерезиса уставки 1.", kChannel2},
-    {&CV::Edit20, IsNumberText, "Ошибка задания гистерезиса уставки 2.", kChannel2},
-    {&CV::ComboBox23, IsNumberText, "Ошибка задания скорости изменения уставки.", kChannel2},
-    {&CV::ComboBox24, IsNumberText, "Ошибка задания скорости изменения гистерезиса уставки.", kChannel2},
-    {&CV::Edit21, IsNumberText, "Ошибка задания коэффициента 1 полинома.", kChannel2},
-    {&CV::Edit22, IsNumberText, "Ошибка задания коэффициента 2 полинома.", kChannel2},
-    {&CV::Edit23, IsNumberText, "Ошибка задания коэффициента 3 полинома.", kChannel2},
-    {&CV::Edit24, IsNumberText, "Ошибка задания коэффициента 4 полинома.", kChannel2},
+const std::array<EntryCheck, 14> kChannelChecks = {{
+    {FIELD(rangeMin), BOTH("Ошибка задания минимума диапазона.")},
+    {FIELD(rangeMax), BOTH("Ошибка задания максимума диапазона.")},
+    {FIELD(shift), BOTH("Ошибка задания смещения диапазона.")},
+    {FIELD(rangeAdjust), BOTH("Ошибка задания подстройки диапазона.")},
+    {FIELD(setpoint1), BOTH("Ошибка задания уставки 1.")},
+    {FIELD(setpoint2), BOTH("Ошибка задания уставки 2.")},
+    {FIELD(hysteresis1), BOTH("Ошибка задания гистерезиса уставки 1.")},
+    {FIELD(hysteresis2), BOTH("Ошибка задания гистерезиса уставки 2.")},
+    {FIELD(setpointStep), BOTH("Ошибка задания скорости изменения уставки.")},
+    {FIELD(hysteresisStep),
+     {"Ошибка задания скорости изменения гистерезиса.", "Ошибка задания скорости изменения гистерезиса уставки."}},
+    {FIELD(polynomial[0]), BOTH("Ошибка задания коэффициента 1 полинома.")},
+    {FIELD(polynomial[1]), BOTH("Ошибка задания коэффициента 2 полинома.")},
+    {FIELD(polynomial[2]), BOTH("Ошибка задания коэффициента 3 полинома.")},
+    {FIELD(polynomial[3]), BOTH("Ошибка задания коэффициента 4 полинома.")},
 }};
+
+#undef BOTH
+#undef FIELD
+
+bool Fails(const EntryCheck& check, const ControlValues& values, size_t ch, Messages& messages)
+{
+    if (IsNumberText(check.field(values.channels[ch])))
+        return false;
+    messages.ShowMessage(check.text[ch], kChannelCaption[ch], MessageIcon::Error);
+    return true;
+}
 
 }  // namespace
 
 uint32_t CheckEntries(const ControlValues& values, Messages& messages)
 {
-    for (const EntryCheck& check : kEntryChecks)
-        if (!check.passes(values.*check.field)) {
-            messages.ShowMessage(check.text, check.caption, MessageIcon::Error);
+    // Channel 1's minimum comes before the serial number, as the window has always checked them.
+    if (Fails(kChannelChecks[0], values, 0, messages))
+        return kStoppedToCorrect;
+    if (!IsSerialNumberText(values.general.serialNumber)) {
+        messages.ShowMessage("Ошибка задания заводского номера прибора.", kGeneral, MessageIcon::Error);
+        return kStoppedToCorrect;
+    }
+    for (size_t i = 1; i < kChannelChecks.size(); ++i)
+        if (Fails(kChannelChecks[i], values, 0, messages))
             return kStoppedToCorrect;
-        }
+    for (const EntryCheck& check : kChannelChecks)
+        if (Fails(check, values, 1, messages))
+            return kStoppedToCorrect;
     return kOk;
 }
 

@@ -1,7 +1,7 @@
 #include "binding/history_records.h"
 
 #include "device/device_settings.h"
-#include "link/error_codes.h"
+#include "messages/error_codes.h"
 
 #include <filesystem>
 

@@ -1,10 +1,25 @@
 #include "binding/live_view.h"
 
 #include "binding/number_text.h"
-#include "link/error_codes.h"
+#include "messages/error_codes.h"
+
+#include <array>
 
 namespace pmv {
 namespace {
+
+constexpr const char* kSomeError = "Какая то ошибка";
+
+constexpr std::array<const char*, 16> kChannelStatusTexts{
+    "Нормальное измерение", kSomeError, kSomeError, kSomeError,
+    "Ошибка в плавающей арифметике", kSomeError, kSomeError, "Не отвечает канальный АЦП",
+    "Выход за диапазон", "Обрыв", kSomeError, kSomeError,
+    "Канал выключен", "Данные еще не готовы", "Ошибка компенсатора холодного спая",
+    "Ошибка в градуировках",
+};
+
+constexpr std::array<const char*, 4> kPollOutcomeTexts{"Получен ответ", "В ответе много мусора, ответ не разобран",
+                                                       "Не дождались ответа", "Ошибка в разборе ответа"};
 
 constexpr uint8_t kNormalMeasurement = 0;
 constexpr uint8_t kChannelOff = 12;
@@ -15,6 +30,19 @@ bool Bit(uint8_t byte, unsigned bit)
 }
 
 }  // namespace
+
+std::string ChannelStatusText(uint32_t status)
+{
+    // The instrument reports no meaning for statuses above 15; they read as an unnamed error.
+    return status < kChannelStatusTexts.size() ? kChannelStatusTexts[status] : kSomeError;
+}
+
+PollOutcomeView ShowPollOutcome(uint32_t code)
+{
+    if (code == kOk)
+        return {kPollOutcomeTexts[0], PanelColour::ButtonFace};
+    return {code < kPollOutcomeTexts.size() ? kPollOutcomeTexts[code] : "Какая-то ошибка в ответе", PanelColour::Yellow};
+}
 
 LiveView ShowCurrentValues(LiveValues& values)
 {

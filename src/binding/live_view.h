@@ -3,6 +3,7 @@
 #include "device/live_values.h"
 
 #include <array>
+#include <cstdint>
 #include <string>
 
 namespace pmv {
@@ -24,6 +25,16 @@ struct LiveView {
     std::array<bool, 5> keys{};     // "1", "Гистерезис", "2", "0", "Диапазон"
     std::array<bool, 2> encoder{};
 };
+
+// The text of a channel status byte as the instrument reports it in the live values.
+std::string ChannelStatusText(uint32_t status);
+
+// The outcome panel of the last poll: its text, and yellow after a failed poll.
+struct PollOutcomeView {
+    const char* text;
+    PanelColour colour;
+};
+PollOutcomeView ShowPollOutcome(uint32_t code);
 
 // `ShowCurrentValues` without widgets: clamps the values (the log then shows the clamped ones)
 // and gives every text and colour of the page. Normal measurement: value panel white; channel

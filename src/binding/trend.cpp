@@ -1,6 +1,7 @@
 #include "binding/trend.h"
 
-#include "link/error_codes.h"
+#include "binding/live_view.h"
+#include "messages/error_codes.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,7 +1,7 @@
 #include "binding/write_checks.h"
 
-#include "link/error_codes.h"
-#include "link/messages.h"
+#include "messages/error_codes.h"
+#include "messages/messages.h"
 
 #include <array>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "arguments.h"
 
-#include "model/ini_file.h"
+#include "ini/ini_file.h"
 
 #include <algorithm>
 #include <iterator>

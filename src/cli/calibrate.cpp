@@ -1,7 +1,7 @@
 #include "calibrate.h"
 
 #include "device/calibration_procedures.h"
-#include "link/error_codes.h"
+#include "messages/error_codes.h"
 #include "model/profile.h"
 
 #include <optional>

@@ -2,7 +2,7 @@
 
 #include "binding/live_view.h"
 #include "binding/trend.h"
-#include "link/error_codes.h"
+#include "messages/error_codes.h"
 
 #include <chrono>
 #include <thread>
@@ -77,7 +77,7 @@ int RunMonitor(Session& s, const Arguments& a)
         const int64_t now = WallMs();
         if (outcome.code != kOk) {
             std::fprintf(csv ? s.console.err : s.console.out, "%s  %s (ERR %u)\n", IsoLocalTime(now).substr(11).c_str(),
-                         outcome.text, outcome.code);
+                         ShowPollOutcome(outcome.code).text, outcome.code);
         } else if (csv) {
             std::fputs(TrendCsvLine({now, values}).c_str(), s.console.out);
         } else {

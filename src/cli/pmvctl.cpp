@@ -18,10 +18,10 @@
 #include "device/output_test.h"
 #include "device/register_map.h"
 #include "device/service_commands.h"
-#include "link/messages.h"
-#include "link/error_codes.h"
 #include "link/link_settings.h"
 #include "link/register_commands.h"
+#include "messages/error_codes.h"
+#include "messages/messages.h"
 #include "model/profile.h"
 
 #include <algorithm>

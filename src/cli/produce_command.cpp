@@ -1,6 +1,6 @@
 #include "produce_command.h"
 
-#include "link/error_codes.h"
+#include "messages/error_codes.h"
 #include "production/production.h"
 #include "reports/page.h"
 

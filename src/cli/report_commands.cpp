@@ -2,6 +2,7 @@
 
 #include "binding/binding.h"
 #include "binding/commands.h"
+#include "binding/window_commands.h"
 #include "model/profile.h"
 #include "reports/configuration_report.h"
 #include "reports/page_drawing.h"

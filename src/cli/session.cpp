@@ -1,7 +1,7 @@
 #include "session.h"
 
-#include "link/error_codes.h"
 #include "link/link_settings.h"
+#include "messages/error_codes.h"
 #include "model/profile.h"
 
 #include <filesystem>
@@ -18,10 +18,15 @@ std::string HistoryPathHere()
 
 }  // namespace
 
+TerminalSeams::TerminalSeams(Console& c, std::optional<bool> answer)
+    : terminalMessages(c.err, *c.in, c.inIsTerminal, answer), terminalProgress(c.err, c.errIsTerminal)
+{
+}
+
 Session::Session(Console& c, std::optional<bool> answer)
-    : console(c),
-      messages(c.err, *c.in, c.inIsTerminal, answer),
-      progress(c.err, c.errIsTerminal),
+    : TerminalSeams(c, answer),
+      pmv::Session(terminalMessages, terminalProgress),
+      console(c),
       history(HistoryPathHere())
 {
 }
@@ -39,7 +44,7 @@ void Session::Record(const HistoryRecord& record)
 uint32_t Session::Open(const LinkOverrides& given)
 {
     overrides = given;
-    if (const auto failure = LoadLinkSettings(LinkSettingsPath(), port.settings(), messages))
+    if (const auto failure = LoadLinkSettings())
         std::fprintf(console.err, "%s\n", failure->c_str());
     LinkSettings& settings = port.settings();
     if (overrides.address)
@@ -48,8 +53,7 @@ uint32_t Session::Open(const LinkOverrides& given)
         settings.BaudRate = *overrides.baud;
     if (!overrides.port.empty())
         port.SetDeviceOverride(overrides.port);
-    ApplyLinkValues(settings, exchange.values());
-    port.OpenPort();
+    OpenPort();
     // Without a port every exchange would end with "no answer" after its time-outs; say so at once.
     return line.IsOpen() ? kOk : kNoAnswer;
 }
@@ -62,7 +66,7 @@ int Session::Finish(uint32_t code)
 }
 
 std::optional<std::vector<std::string>> LoadProfileUnchanged(const std::string& path, SettingsModel& model,
-                                                              bool toInstrument, std::string& error)
+                                                             bool toInstrument, std::string& error)
 {
     SettingsModel loaded = model;
     const ReadProfileResult read = ReadProfile(path, loaded);

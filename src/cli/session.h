@@ -4,16 +4,14 @@
 #include "terminal_io.h"
 
 #include "binding/commands.h"
-#include "device/device.h"
+#include "binding/session.h"
 #include "history/history.h"
-#include "link/clock.h"
-#include "link/error_codes.h"
-#include "link/exchange.h"
-#include "link/link_port.h"
-#include "link/qt_serial_line.h"
+#include "messages/error_codes.h"
+#include "model/settings_model.h"
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace pmv::cli {
 
@@ -30,11 +28,19 @@ public:
     void LockCommands() override {}
     void UnlockCommands() override {}
     void ShowControls(const ControlValues&) override {}
+    void RepaintNow() override {}
 };
 
-// One run's link to the instrument: dev.dat from the current directory (created when
-// missing), the overrides, the open port, and the model the device operations fill.
-class Session {
+// The terminal's message and progress objects, built before the session that uses them.
+struct TerminalSeams {
+    TerminalSeams(Console& console, std::optional<bool> answer);
+    TerminalMessages terminalMessages;
+    TerminalProgress terminalProgress;
+};
+
+// One pmvctl run: the program's session on the terminal, with dev.dat from the current
+// directory (created when missing) and the overrides of the command line.
+class Session : private TerminalSeams, public pmv::Session {
 public:
     Session(Console& console, std::optional<bool> answer);
 
@@ -47,15 +53,7 @@ public:
     int Finish(uint32_t code);
 
     Console& console;
-    LinkOverrides overrides;
-    TerminalMessages messages;
-    TerminalProgress progress;
-    SystemClock clock;
-    QtSerialLine line;
-    Exchange exchange{line, clock};
-    LinkPort port{line, exchange, messages, FoundSerialPorts};
-    SettingsModel model;
-    Device device{exchange, progress, model, {}};
+    LinkOverrides overrides;  // as given to Open
     // history.sqlite in the folder pmvctl started in.
     History history;
 
@@ -72,6 +70,6 @@ private:
 // and hold at least one of a profile's sections. The description lines come back; an error names
 // the user's file.
 std::optional<std::vector<std::string>> LoadProfileUnchanged(const std::string& path, SettingsModel& model,
-                                                              bool toInstrument, std::string& error);
+                                                             bool toInstrument, std::string& error);
 
 }  // namespace pmv::cli

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/messages.h"
-#include "link/progress.h"
+#include "messages/messages.h"
+#include "messages/progress.h"
 
 #include <cstdio>
 #include <istream>

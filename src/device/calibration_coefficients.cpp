@@ -1,6 +1,6 @@
 #include "calibration_coefficients.h"
 
-#include "link/error_codes.h"
+#include "messages/error_codes.h"
 
 #include <array>
 #include <span>

@@ -1,8 +1,8 @@
 #include "calibration_procedures.h"
 
 #include "calibration_coefficients.h"
-#include "link/error_codes.h"
-#include "link/messages.h"
+#include "messages/error_codes.h"
+#include "messages/messages.h"
 #include "link/register_commands.h"
 #include "model/number_format.h"
 #include "register_map.h"

@@ -1,6 +1,6 @@
 #include "channel_settings.h"
 
-#include "link/error_codes.h"
+#include "messages/error_codes.h"
 
 #include <array>
 #include <string>

@@ -2,7 +2,7 @@
 
 #include "register_map.h"
 
-#include "link/error_codes.h"
+#include "messages/error_codes.h"
 #include "link/exchange.h"
 #include "link/port_names.h"
 #include "link/register_commands.h"

@@ -1,7 +1,7 @@
 #include "device.h"
 
-#include "link/error_codes.h"
 #include "link/register_commands.h"
+#include "messages/error_codes.h"
 
 namespace pmv {
 

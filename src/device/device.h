@@ -1,7 +1,7 @@
 #pragma once
 
 #include "link/exchange.h"
-#include "link/progress.h"
+#include "messages/progress.h"
 #include "model/settings_model.h"
 #include "register_map.h"
 

@@ -1,8 +1,8 @@
 #include "device_settings.h"
 
 #include "channel_settings.h"
-#include "link/error_codes.h"
 #include "link/register_commands.h"
+#include "messages/error_codes.h"
 #include "relay_regulator.h"
 
 #include <cstdio>

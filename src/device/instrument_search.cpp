@@ -7,7 +7,7 @@
 #include "link/link_settings.h"
 #include "link/register_commands.h"
 #include "link/serial_line.h"
-#include "model/ini_file.h"
+#include "ini/ini_file.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,8 +1,8 @@
 #include "live_values.h"
 
-#include "link/error_codes.h"
 #include "link/log_file.h"
 #include "link/register_commands.h"
+#include "messages/error_codes.h"
 #include "model/number_format.h"
 #include "register_map.h"
 
@@ -72,12 +72,7 @@ uint32_t LogMeasurement(const std::string& fileName, const TimeStamp& t, const L
 
 LivePoll::Outcome LivePoll::OutcomeOf(uint32_t code, uint32_t answerTimeoutMs)
 {
-    static constexpr std::array<const char*, 4> kTexts{"Получен ответ", "В ответе много мусора, ответ не разобран",
-                                                       "Не дождались ответа", "Ошибка в разборе ответа"};
-    if (code == kOk)
-        return {code, kTexts[0], false, kIntervalMs};
-    const char* text = code < kTexts.size() ? kTexts[code] : "Какая-то ошибка в ответе";
-    return {code, text, true, answerTimeoutMs + kIntervalMs};
+    return {code, code == kOk ? kIntervalMs : answerTimeoutMs + kIntervalMs};
 }
 
 LivePoll::Outcome LivePoll::Tick(Exchange& exchange, LiveValues& values, const std::string& logFileName)

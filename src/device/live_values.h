@@ -38,14 +38,11 @@ uint32_t LogMeasurement(const std::string& fileName, const TimeStamp& sendTime, 
 // the log, and how it reports.
 class LivePoll {
 public:
-    static constexpr uint32_t kFirstIntervalMs = 1000;
     static constexpr uint32_t kIntervalMs = 500;
 
     struct Outcome {
         uint32_t code;
-        const char* text;  // for the outcome panel
-        bool yellow;       // the panel's colour: yellow, or the window's button face
-        uint32_t nextIntervalMs;
+        uint32_t nextIntervalMs;  // a failed poll waits its answer time-out longer
     };
 
     // One tick while the page of current values is shown: reads, clamps, and every second tick

@@ -1,7 +1,7 @@
 #include "output_test.h"
 
 #include "device.h"
-#include "link/error_codes.h"
+#include "messages/error_codes.h"
 
 namespace pmv {
 

@@ -1,6 +1,6 @@
 #include "relay_regulator.h"
 
-#include "link/error_codes.h"
+#include "messages/error_codes.h"
 
 #include <array>
 #include <span>

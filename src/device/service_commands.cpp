@@ -1,8 +1,8 @@
 #include "service_commands.h"
 
 #include "device.h"
-#include "link/error_codes.h"
-#include "link/messages.h"
+#include "messages/error_codes.h"
+#include "messages/messages.h"
 
 namespace pmv {
 

@@ -1,7 +1,7 @@
 #include "calibration_settings_dialog.h"
 
 #include "binding/calibration_fields.h"
-#include "link/error_codes.h"
+#include "messages/error_codes.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

@@ -4,8 +4,8 @@
 #include "binding/settings_diff.h"
 #include "comparison_dialog.h"
 #include "history_dialog.h"
-#include "link/error_codes.h"
-#include "link/messages.h"
+#include "messages/error_codes.h"
+#include "messages/messages.h"
 #include "production_dialog.h"
 
 #include <QAction>

@@ -1,74 +1,144 @@
 #include "live_values_page.h"
 
-#include <QApplication>
+#include "link/exchange.h"
+#include "link/link_settings.h"
+#include "widgets.h"
+
+#include <QGroupBox>
 #include <QLabel>
-#include <QPalette>
+#include <QPushButton>
 
-#include <array>
+namespace pmv {
 
-namespace pmv::live {
+using namespace widgets;
+
 namespace {
 
-QColor Colour(PanelColour colour)
+void Light(QLabel* lamp, bool on)
 {
-    switch (colour) {
-    case PanelColour::White:
-        return Qt::white;
-    case PanelColour::Yellow:
-        return Qt::yellow;
-    case PanelColour::ButtonFace:
-        break;
-    }
-    return QApplication::palette().color(QPalette::Button);
+    Paint(*lamp, on ? PanelColour::Yellow : PanelColour::ButtonFace);
 }
 
-void Paint(QWidget& root, const QString& name, PanelColour colour, const QString* text = nullptr)
+void Show(QLabel* panel, const std::string& text, PanelColour colour)
 {
-    auto* label = root.findChild<QLabel*>(name);
-    if (!label)
-        return;
-    label->setAutoFillBackground(true);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::Window, Colour(colour));
-    label->setPalette(palette);
-    if (text)
-        label->setText(*text);
-}
-
-void Lamp(QWidget& root, const QString& name, bool on)
-{
-    Paint(root, name, on ? PanelColour::Yellow : PanelColour::ButtonFace);
+    Paint(*panel, colour);
+    panel->setText(QString::fromStdString(text));
 }
 
 }  // namespace
 
-void ShowView(QWidget& root, const LiveView& view)
+LiveValuesPage::LiveValuesPage(QWidget* parent, Exchange& exchange, const LinkSettings& link)
+    : QWidget(parent), exchange_(exchange), link_(link)
 {
-    static const std::array<const char*, 3> kSignalLamps{"Setpoint1Lamp", "Setpoint2Lamp", "BreakLamp"};
-    static const std::array<const char*, 5> kKeyLamps{"KeyLamp1", "KeyLampHysteresis", "KeyLamp2", "KeyLamp0",
-                                                      "KeyLampRange"};
+    for (int ch = 0; ch < 2; ++ch) {
+        const QString n = QString::number(ch + 1);
+        QGroupBox* frame = Frame(ch == 0 ? "Канал 1" : "Канал 2", this, {4 + ch * 342, 4, 338, 150});
+        Label("Измеренное значение", frame, 10, 22);
+        ChannelLamps& c = channels_[ch];
+        c.value = TextPanel(frame, 10, 38, 170, 30);
+        c.value->setObjectName("ValuePanel" + n);
+        QFont big = c.value->font();
+        big.setPixelSize(19);
+        big.setBold(true);
+        c.value->setFont(big);
+        c.status = TextPanel(frame, 10, 74, 318);
+        c.status->setObjectName("StatusPanel" + n);
+        const char* names[] = {"Setpoint1Lamp", "Setpoint2Lamp", "BreakLamp"};
+        const char* texts[] = {"Уставка 1", "Уставка 2", "Обрыв"};
+        for (int i = 0; i < 3; ++i) {
+            c.lamps[i] = Lamp(Text(texts[i]), frame, 10 + 102 * i, 108, 96);
+            c.lamps[i]->setObjectName(Text(names[i]) + n);
+        }
+    }
+
+    QGroupBox* relays = Frame("Реле", this, {4, 160, 186, 56});
+    for (int i = 0; i < 2; ++i) {
+        relays_[i] = Lamp(Text(i == 0 ? "Реле 1" : "Реле 2"), relays, 10 + 86 * i, 24, 80);
+        relays_[i]->setObjectName(QStringLiteral("RelayLamp%1").arg(i + 1));
+    }
+
+    QGroupBox* keys = Frame("Кнопки", this, {196, 160, 330, 56});
+    struct KeyLamp {
+        const char* name;
+        const char* text;
+        int x, w;
+    };
+    const KeyLamp keyLamps[] = {{"KeyLamp1", "1", 10, 40},
+                                {"KeyLampHysteresis", "Гистерезис", 54, 84},
+                                {"KeyLamp2", "2", 142, 40},
+                                {"KeyLamp0", "0", 186, 40},
+                                {"KeyLampRange", "Диапазон", 230, 90}};
+    for (size_t i = 0; i < keys_.size(); ++i) {
+        keys_[i] = Lamp(Text(keyLamps[i].text), keys, keyLamps[i].x, 24, keyLamps[i].w);
+        keys_[i]->setObjectName(keyLamps[i].name);
+    }
+
+    QGroupBox* encoder = Frame("Угловой кодировщик", this, {532, 160, 154, 56});
+    for (int i = 0; i < 2; ++i) {
+        encoder_[i] = Lamp({}, encoder, 20 + 64 * i, 24, 50);
+        encoder_[i]->setObjectName(QStringLiteral("EncoderLamp%1").arg(i + 1));
+    }
+
+    outcome_ = TextPanel(this, 4, 226, 338);
+    outcome_->setObjectName("PollPanel");
+    Paint(*outcome_, PanelColour::ButtonFace);
+
+    QGroupBox* leds = Frame("Единичные светодиоды", this, {346, 222, 340, 56});
+    for (int i = 0; i < 4; ++i)
+        Lamp(QString::number(i + 1), leds, 10 + 46 * i, 24, 40)->setObjectName(QStringLiteral("LedLamp%1").arg(i + 1));
+    leds->hide();
+    QPushButton* start = Button("Начать чтение", this, 4, 256, 120);
+    start->setObjectName("Button5");
+    start->hide();
+
+    timer_.setObjectName("Timer3");
+    connect(&timer_, &QTimer::timeout, this, &LiveValuesPage::Poll);
+}
+
+void LiveValuesPage::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    timer_.start(LivePoll::kIntervalMs);
+}
+
+void LiveValuesPage::hideEvent(QHideEvent* event)
+{
+    timer_.stop();
+    QWidget::hideEvent(event);
+}
+
+void LiveValuesPage::Poll()
+{
+    if (exchange_.InExchange())
+        return;
+    const LivePoll::Outcome outcome =
+        poll_.Tick(exchange_, values_, link_.UseIzmFile == 1 ? link_.IzmFileName : std::string());
+    ShowView(ShowCurrentValues(values_));
+    ShowOutcome(ShowPollOutcome(outcome.code));
+    timer_.setInterval(static_cast<int>(outcome.nextIntervalMs));
+}
+
+void LiveValuesPage::ShowView(const LiveView& view)
+{
     for (size_t ch = 0; ch < view.channel.size(); ++ch) {
         const LiveChannelView& c = view.channel[ch];
-        const QString n = QString::number(ch + 1);
-        const QString value = QString::fromStdString(c.valueText);
-        const QString status = QString::fromStdString(c.statusText);
-        Paint(root, "ValuePanel" + n, c.valueColour, &value);
-        Paint(root, "StatusPanel" + n, c.statusColour, &status);
-        for (size_t i = 0; i < kSignalLamps.size(); ++i)
-            Lamp(root, QString::fromUtf8(kSignalLamps[i]) + n, c.lamps[i]);
+        Show(channels_[ch].value, c.valueText, c.valueColour);
+        Show(channels_[ch].status, c.statusText, c.statusColour);
+        for (size_t i = 0; i < c.lamps.size(); ++i)
+            Light(channels_[ch].lamps[i], c.lamps[i]);
     }
     for (size_t i = 0; i < view.relays.size(); ++i)
-        Lamp(root, "RelayLamp" + QString::number(i + 1), view.relays[i]);
-    for (size_t i = 0; i < kKeyLamps.size(); ++i)
-        Lamp(root, QString::fromUtf8(kKeyLamps[i]), view.keys[i]);
+        Light(relays_[i], view.relays[i]);
+    for (size_t i = 0; i < view.keys.size(); ++i)
+        Light(keys_[i], view.keys[i]);
     for (size_t i = 0; i < view.encoder.size(); ++i)
-        Lamp(root, "EncoderLamp" + QString::number(i + 1), view.encoder[i]);
+        Light(encoder_[i], view.encoder[i]);
 }
 
-void ShowOutcome(QWidget& root, const LivePoll::Outcome& outcome)
+void LiveValuesPage::ShowOutcome(const PollOutcomeView& outcome)
 {
-    const QString text = QString::fromUtf8(outcome.text);
-    Paint(root, "PollPanel", outcome.yellow ? PanelColour::Yellow : PanelColour::ButtonFace, &text);
+    outcome_->setText(QString::fromUtf8(outcome.text));
+    Paint(*outcome_, outcome.colour);
 }
 
-}  // namespace pmv::live
+}  // namespace pmv

@@ -3,13 +3,50 @@
 #include "binding/live_view.h"
 #include "device/live_values.h"
 
-class QWidget;
+#include <QTimer>
+#include <QWidget>
 
-namespace pmv::live {
+#include <array>
 
-// Puts the current values on the page "Текущие значения" of the window `root`.
-void ShowView(QWidget& root, const LiveView& view);
-// The outcome panel of the last poll.
-void ShowOutcome(QWidget& root, const LivePoll::Outcome& outcome);
+class QLabel;
 
-}  // namespace pmv::live
+namespace pmv {
+
+class Exchange;
+struct LinkSettings;
+
+// Page "Текущие значения": the instrument's current values, polled twice a second while the
+// page is shown. A poll may come between two exchanges of an operation, never inside one.
+class LiveValuesPage final : public QWidget {
+public:
+    LiveValuesPage(QWidget* parent, Exchange& exchange, const LinkSettings& link);
+
+    void ShowView(const LiveView& view);
+    void ShowOutcome(const PollOutcomeView& outcome);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void Poll();
+
+    struct ChannelLamps {
+        QLabel* value;
+        QLabel* status;
+        std::array<QLabel*, 3> lamps;  // "Уставка 1", "Уставка 2", "Обрыв"
+    };
+
+    Exchange& exchange_;
+    const LinkSettings& link_;
+    QTimer timer_;
+    LivePoll poll_;
+    LiveValues values_;
+    std::array<ChannelLamps, 2> channels_{};
+    std::array<QLabel*, 2> relays_{};
+    std::array<QLabel*, 5> keys_{};
+    std::array<QLabel*, 2> encoder_{};
+    QLabel* outcome_ = nullptr;
+};
+
+}  // namespace pmv

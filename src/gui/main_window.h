@@ -2,38 +2,38 @@
 
 #include "binding/commands.h"
 #include "binding/control_values.h"
-#include "device/device.h"
-#include "device/live_values.h"
+#include "binding/session.h"
 #include "key_watch.h"
-#include "link/clock.h"
-#include "link/exchange.h"
-#include "link/link_port.h"
-#include "link/qt_serial_line.h"
-#include "model/settings_model.h"
 #include "progress_panel.h"
 #include "service_menu.h"
+#include "state_table.h"
 #include "window_messages.h"
 
-#include <QFileDialog>
 #include <QMainWindow>
 #include <QTimer>
 
+#include <functional>
 #include <optional>
 #include <set>
 #include <string>
 
 class QCloseEvent;
-class QMenu;
+class QTabWidget;
 
 namespace pmv {
 
+class ChannelsPage;
+class ConfigurationPage;
 class InstrumentRecords;
-
 class LinkStatusBar;
+class GeneralPage;
+class LiveValuesPage;
+class RelaysPage;
+class TopBar;
+struct BoundWidgets;
 
 inline constexpr const char* kCaptionPrefix = "Настройка ПМВ 77xx пользовательская верс.";
 inline constexpr const char* kProgramVersion = "1.0.24.0 ";
-inline constexpr const char* kProfileFilter = "Данные настройки прибора (*.prf);;Все файлы (*.*)";
 
 struct WindowOptions {
     // A serial device used instead of the one the port number names; never written to dev.dat.
@@ -42,111 +42,79 @@ struct WindowOptions {
     ServiceOptions service{};
 };
 
-// `TForm1`, the one working window: the instrument's settings on five pages, the group
-// selection, the four exchange commands, the File menu, and the start-up and close of the
-// program. It owns the program's single objects: the link with its port, the exchange, the
-// settings model, the progress panel and the message boxes.
-class TForm1 final : public QMainWindow, private CommandHost {
+// The one working window: the menu, the top bar, the five pages, start-up and close. The
+// session holds the program's objects; the pages show them; the binding runs every command.
+class MainWindow final : public QMainWindow, private CommandHost {
     Q_OBJECT
 
 public:
-    explicit TForm1(const WindowOptions& options = {});
-    ~TForm1() override;
+    explicit MainWindow(const WindowOptions& options = {});
+    ~MainWindow() override;
 
-    SettingsModel& model() { return model_; }
-    LinkPort& port() { return port_; }
-    Exchange& exchange() { return exchange_; }
-    // True while an exchange command runs; the window then starts nothing that changes the model.
-    bool busy() const { return busy_; }
+    SettingsModel& model() { return session_.model; }
+    LinkPort& port() { return session_.port; }
+    Exchange& exchange() { return session_.exchange; }
+    // True while an operation runs; the window then starts nothing that changes the model.
+    bool busy() const { return state_.activity() == Activity::Running; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    template <class T>
-    T* Control(const char* name) const;
+    // Файл, then the service menu, then Справка last.
+    void BuildFileMenu();
+    // "Отчёты": the configuration report with or without a read, and the passport page.
+    void BuildReportsMenu();
+    void BuildHelpMenu();
+    // The reading part of "Генерируем страничку в паспорт", then the page's preview.
+    void MakePassportPage();
+    void ConnectPages();
+    void HoldWhileRunning();
+    BoundWidgets Bound() const;
 
-    void ConnectHandlers();
-
-    // Start-up and close.
-    void FormCreate();
-    void FormClose();
-    void Timer2Timer();
-    // The live-values poll: twice a second while the page of current values is shown.
-    void Timer3Timer();
-    void SetTodayAsProductionDate();
+    void Start();
+    void ReloadRecentProfile();
+    void SaveAtClose();
+    void ShowModel();
     void SetCaption(const QString& fileName);
-    void ShowPortDevices();
-    // A failed profile or settings file write, shown by the window and then gone past.
-    void ShowFileError(const std::optional<std::string>& error);
-    // The same for the files the window writes on its own (dev.dat, recent.prf, the factory
-    // profiles): each message once per run, not again from the second load and the close.
+    // The files the window writes on its own (dev.dat, recent.prf, the factory profiles): each
+    // message once per run, not again from the second load and the close.
     void ShowFileErrorOnce(const std::optional<std::string>& error);
-    void ShowDescription(const std::array<std::string, 4>& lines);
-    std::vector<std::string> DescriptionLines() const;
 
-    // The binding between the controls and the model.
-    void ShowSettings();
-    void GatherSettings();
-    void ShowGroupSelection();
-    ControlValues TakeControls() const;
-    void PutControls(const ControlValues& values);
-    void RepaintNow();
-    // The message of a failed operation, then the window unlocked and redrawn.
-    void ShowOperationError(uint32_t code);
+    // Running: the state table holds everything off that would change the model; back to idle,
+    // a close that came meanwhile follows.
+    void SetActivity(Activity activity);
+    // Runs a command of the binding on what the controls show, when the state table allows it;
+    // an operation holds the window off until it ends.
+    void Run(Command what, const std::function<void(CommandContext&)>& command, bool operation = false);
+    void OpenProfile();
+    void SaveProfile();
 
-    // CommandHost.
-    void LockCommands() override;
-    void UnlockCommands() override;
+    // CommandHost: the state table holds the exchange controls off for the whole operation.
+    void LockCommands() override {}
+    void UnlockCommands() override {}
     void ShowControls(const ControlValues& values) override;
-
-    // Holds off everything that would change the model or start an exchange while an
-    // operation lets the window handle events between its steps.
-    class Operation;
-    void SetBusy(bool busy);
-
-    // Handlers.
-    void RunExchangeCommand(uint32_t (*command)(CommandContext&));
-    void GroupClick(int32_t& flag, bool ticked);
-    // The open or save dialog of profiles; nothing when the user cancels.
-    std::optional<QString> AskProfilePath(QFileDialog::AcceptMode mode);
-    void N2Click();
-    void N3Click();
-    void TabbedNotebook1Change();
-    void SensorTypeChange();
-    void ComboBox17Change(int position);
-    void StringGrid1Click(int row, int column);
-    void Button44Click();
-    void Button45Click();
-    void Button46Click();
-    void ComboBox25Change(int position);
-    void ComboBox26Change(int position);
-    void bcCalendar1Change();
-    void Button40Click();
-    void Button41Click();
-    void Button42Click();
+    void RepaintNow() override;
 
     KeyWatch keys_;
     WindowMessages messages_;
     ProgressPanel progress_;
-    SystemClock clock_;
-    QtSerialLine line_;
-    Exchange exchange_;
-    LinkPort port_;
-    SettingsModel model_;
-    Device device_;
-    ControlValues controls_;
+    Session session_;
     std::string portOverride_;
-    QTimer timer2_;
-    QTimer timer3_;
-    LivePoll poll_;
-    LiveValues live_;
+    TopBar* top_;
+    QTabWidget* pages_;
+    ChannelsPage* channels_;
+    RelaysPage* relays_;
+    GeneralPage* general_;
+    LiveValuesPage* live_;
+    ConfigurationPage* configuration_;
     ServiceMenu* service_ = nullptr;
     InstrumentRecords* records_ = nullptr;
-    bool calendarUpdating_ = false;  // `CalendarUpdating`
-    bool busy_ = false;
     QMenu* connectionMenu_ = nullptr;
     LinkStatusBar* linkStatus_ = nullptr;
+    ControlValues controls_;
+    WindowState state_;
+    QTimer reload_;
     bool closeRequested_ = false;  // a close came during an operation: it follows the operation
     std::set<std::string> shownFileErrors_;
 };

@@ -1,12 +1,15 @@
 // pmvconf: the configuration program's window.
 
+#include "ini/ini_file.h"
 #include "link/link_settings.h"
 #include "main_window.h"
-#include "model/ini_file.h"
-#include "simulated_bench.h"
-#include "sim/simulator.h"
 #include "window_messages.h"
 #include "work_folder.h"
+
+#ifdef PMV_SIMULATOR
+#include "sim/simulator.h"
+#include "simulated_bench.h"
+#endif
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -24,15 +27,19 @@ constexpr const char* kUsage =
     "  --workdir DIR    keep dev.dat, recent.prf, the profiles and the logs in DIR (created when missing)\n"
     "  --desktop        keep them in $XDG_DATA_HOME/pmvconf (the desktop entry starts the program so)\n"
     "  --port DEVICE    the instrument on DEVICE, for this run only (not written to dev.dat)\n"
+#ifdef PMV_SIMULATOR
     "  --simulate       a simulated instrument inside the program, on a pseudo-terminal\n"
+#endif
     "  --service        show the service menu (else Ctrl+Alt+S shows it)\n";
 
+#ifdef PMV_SIMULATOR
 // The simulated instrument answers the device address of dev.dat (1 when there is none yet).
 uint32_t ConfiguredAddress()
 {
     const std::string text = pmv::ReadIniString(pmv::LinkSettingsPath(), "DEVICE", "NetAdrr", "1");
     return static_cast<uint32_t>(pmv::ParseIniInt(text).value_or(1));
 }
+#endif
 
 }  // namespace
 
@@ -54,15 +61,17 @@ int main(int argc, char** argv)
 
     QCommandLineParser parser;
     const QCommandLineOption port("port", "Serial device of the instrument for this run (not saved).", "DEVICE");
-    const QCommandLineOption simulate("simulate", "Work with a simulated instrument inside the program.");
     const QCommandLineOption workdir("workdir", "Folder of dev.dat, recent.prf, the profiles and the logs.", "DIR");
     const QCommandLineOption desktop("desktop", "Work in $XDG_DATA_HOME/pmvconf.");
-    parser.addOption(port);
-    parser.addOption(simulate);
     const QCommandLineOption service("service", "Show the service menu.");
-    parser.addOption(service);
+    parser.addOption(port);
     parser.addOption(workdir);
     parser.addOption(desktop);
+    parser.addOption(service);
+#ifdef PMV_SIMULATOR
+    const QCommandLineOption simulate("simulate", "Work with a simulated instrument inside the program.");
+    parser.addOption(simulate);
+#endif
     parser.process(app);
 
     const pmv::WorkFolderChoice choice{parser.value(workdir).toStdString(), parser.isSet(desktop)};
@@ -75,6 +84,7 @@ int main(int argc, char** argv)
     options.portDevice = parser.value(port).toStdString();
     options.service.visible = parser.isSet(service);
 
+#ifdef PMV_SIMULATOR
     std::unique_ptr<pmv::sim::Simulator> simulator;
     if (parser.isSet(simulate)) {
         pmv::sim::SimOptions sim;
@@ -90,8 +100,9 @@ int main(int argc, char** argv)
         options.service.referenceConnected = pmv::SimulatedBench(*simulator);
         std::fprintf(stderr, "pmvconf: simulated instrument on %s\n", options.portDevice.c_str());
     }
+#endif
 
-    pmv::TForm1 window(options);
+    pmv::MainWindow window(options);
     window.show();
     return QApplication::exec();
 }

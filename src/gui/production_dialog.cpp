@@ -1,8 +1,8 @@
 #include "production_dialog.h"
 
 #include "instrument_records.h"
-#include "link/error_codes.h"
-#include "link/messages.h"
+#include "messages/error_codes.h"
+#include "messages/messages.h"
 
 #include <QApplication>
 #include <QDateEdit>

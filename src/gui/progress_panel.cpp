@@ -35,7 +35,7 @@ void ProgressPanel::Build(QWidget& clientArea)
         QPalette black = line->palette();
         black.setColor(QPalette::WindowText, Qt::black);
         line->setPalette(black);
-        line->setGeometry(kLineX, kLineY[i], kPanelGeometry.width() - kLineX - 8, 24);
+        line->setGeometry(QRect(kLineX, kLineY[i], kPanelGeometry.width() - kLineX - 8, 24));
         lines_[i] = line;
     }
     panel_->hide();

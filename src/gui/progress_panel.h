@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/progress.h"
+#include "messages/progress.h"
 
 #include <array>
 
@@ -12,7 +12,7 @@ namespace pmv {
 
 class KeyWatch;
 
-// `Panel76`: the progress of a long operation, laid over the pages of the main window, with
+// The progress of a long operation, laid over the pages of the main window, with
 // six bold lines; Esc, pressed anywhere in the application, stops the operation at its next
 // test.
 class ProgressPanel final : public Progress {

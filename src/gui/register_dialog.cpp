@@ -1,8 +1,8 @@
 #include "register_dialog.h"
 
-#include "link/error_codes.h"
+#include "messages/error_codes.h"
 #include "link/exchange.h"
-#include "link/messages.h"
+#include "messages/messages.h"
 #include "link/register_commands.h"
 
 #include <QComboBox>

@@ -3,8 +3,8 @@
 #include "calibration_settings_dialog.h"
 #include "device/calibration_coefficients.h"
 #include "device/service_commands.h"
-#include "link/error_codes.h"
-#include "link/messages.h"
+#include "messages/error_codes.h"
+#include "messages/messages.h"
 #include "register_dialog.h"
 
 #include <QAction>

@@ -1,6 +1,6 @@
 #include "status_bar.h"
 
-#include "link/error_codes.h"
+#include "messages/error_codes.h"
 #include "link/exchange.h"
 #include "link/link_port.h"
 #include "link/serial_line.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/messages.h"
+#include "messages/messages.h"
 
 class QApplication;
 class QWidget;

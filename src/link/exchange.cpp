@@ -1,8 +1,8 @@
 #include "exchange.h"
 
 #include "crc16.h"
-#include "error_codes.h"
 #include "log_file.h"
+#include "messages/error_codes.h"
 
 #include <algorithm>
 #include <array>

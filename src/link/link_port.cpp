@@ -1,8 +1,8 @@
 #include "link_port.h"
 
 #include "exchange.h"
-#include "messages.h"
-#include "model/ini_file.h"
+#include "ini/ini_file.h"
+#include "messages/messages.h"
 #include "serial_line.h"
 
 namespace pmv {

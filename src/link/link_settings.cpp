@@ -1,8 +1,8 @@
 #include "link_settings.h"
 
 #include "exchange.h"
-#include "messages.h"
-#include "model/ini_file.h"
+#include "ini/ini_file.h"
+#include "messages/messages.h"
 
 #include <algorithm>
 #include <array>

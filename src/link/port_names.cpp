@@ -1,6 +1,6 @@
 #include "port_names.h"
 
-#include "model/ini_file.h"
+#include "ini/ini_file.h"
 
 #include <filesystem>
 

@@ -1,6 +1,6 @@
 #include "register_commands.h"
 
-#include "error_codes.h"
+#include "messages/error_codes.h"
 
 #include <bit>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "model/factory_profiles.h"
 
-#include "model/ini_file.h"
+#include "ini/ini_file.h"
 #include "model/profile.h"
 #include "model/profile_fields.h"
 

@@ -2,7 +2,7 @@
 
 #include "model/number_format.h"
 
-#include "model/ini_file.h"
+#include "ini/ini_file.h"
 #include "model/profile_fields.h"
 
 #include <locale.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/ini_file.h"
+#include "ini/ini_file.h"
 #include "model/settings_model.h"
 
 #include <array>

@@ -2,8 +2,9 @@
 
 #include "binding/binding.h"
 #include "binding/history_records.h"
+#include "binding/window_commands.h"
 #include "device/device_settings.h"
-#include "link/error_codes.h"
+#include "messages/error_codes.h"
 #include "model/profile.h"
 #include "reports/page_drawing.h"
 #include "reports/passport_page.h"

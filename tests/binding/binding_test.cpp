@@ -148,28 +148,28 @@ TEST_F(TwoModels, ShownTextsPositionsAndHeadings)
 {
     ControlValues v;
     ShowSettings(b, 3, v);
-    EXPECT_EQ(v.Label2, "3");
-    EXPECT_EQ(v.ComboBox17, 2);
-    EXPECT_EQ(v.Edit53, "65535");
-    EXPECT_EQ(v.Edit6, "  1.5000");  // his1 and th2 sit crosswise in the window
-    EXPECT_EQ(v.Edit7, " 35.2500");
-    EXPECT_EQ(v.ComboBox21, " 10.0000");
-    EXPECT_EQ(v.ComboBox4, 9);  // ns 10
-    EXPECT_EQ(v.ComboBox12, 0);  // search 1
-    EXPECT_EQ(v.ComboBox15, 230);
-    EXPECT_EQ(v.ComboBox16, 55);
-    EXPECT_EQ(v.ComboBox27, 255);
-    EXPECT_FALSE(v.Panel71White);
-    EXPECT_TRUE(v.Panel77White);
+    EXPECT_EQ(v.top.portNumber, "3");
+    EXPECT_EQ(v.top.port, 2);
+    EXPECT_EQ(v.general.serialNumber, "65535");
+    EXPECT_EQ(v.channels[0].hysteresis1, "  1.5000");
+    EXPECT_EQ(v.channels[0].setpoint2, " 35.2500");
+    EXPECT_EQ(v.channels[0].setpointStep, " 10.0000");
+    EXPECT_EQ(v.channels[0].averaging, 9);  // ns 10
+    EXPECT_EQ(v.channels[1].observations, 0);  // search 1
+    EXPECT_EQ(v.relays.decisionInterval, 230);
+    EXPECT_EQ(v.relays.pulseLength, 55);
+    EXPECT_EQ(v.general.typeCode, 255);
+    EXPECT_FALSE(v.top.groupPanels.general);
+    EXPECT_TRUE(v.top.groupPanels.relays);
 
-    EXPECT_EQ(v.ComboBox2, 2);
-    EXPECT_EQ(v.SetpointTypeCells[0][0], "Повышен");
-    EXPECT_EQ(v.SetpointTypeCells[1][0], "Понижен");
-    EXPECT_EQ(v.SetpointValueCells[0][0], " -5.0000");
-    EXPECT_EQ(v.SetpointValueCells[1][1], "  6.5000");
+    EXPECT_EQ(v.channels[0].setpoint1Type, 2);
+    EXPECT_EQ(v.channels[0].setpointTypeHeading[0], "Повышен");
+    EXPECT_EQ(v.channels[1].setpointTypeHeading[0], "Понижен");
+    EXPECT_EQ(v.channels[0].setpointValueHeading[0], " -5.0000");
+    EXPECT_EQ(v.channels[1].setpointValueHeading[1], "  6.5000");
     a.channel[1].th_type1 = 0;
     ShowSettings(a, 1, v);
-    EXPECT_EQ(v.SetpointTypeCells[1][0], "Нет");
+    EXPECT_EQ(v.channels[1].setpointTypeHeading[0], "Нет");
 }
 
 TEST_F(TwoModels, TakingStepsSerialNumberAndRelayLogic)
@@ -178,12 +178,12 @@ TEST_F(TwoModels, TakingStepsSerialNumberAndRelayLogic)
     a.channel[0].ver_rel_proc = 0;
     a.channel[1].ver_rel_proc = 2;
     ShowSettings(a, 1, v);
-    EXPECT_EQ(v.ComboBox13, 0);
-    EXPECT_EQ(v.ComboBox14, -1) << "channel 2's list has two items";
-    v.ComboBox21 = "-0.5";
-    v.ComboBox24 = " -3x";
-    v.Edit3 = "1.5x";
-    v.Edit4 = "abc";
+    EXPECT_EQ(v.channels[0].relayLogic, 0);
+    EXPECT_EQ(v.channels[1].relayLogic, -1) << "channel 2's list has two items";
+    v.channels[0].setpointStep = "-0.5";
+    v.channels[1].hysteresisStep = " -3x";
+    v.channels[0].shift = "1.5x";
+    v.channels[0].rangeAdjust = "abc";
     GatherSettings(v, a, messages);
     EXPECT_EQ(a.channel[0].spd_th, 0.5f);
     EXPECT_EQ(a.channel[1].spd_his, 3.0f);
@@ -201,7 +201,7 @@ TEST_F(TwoModels, TakingStepsSerialNumberAndRelayLogic)
                             Serial{"12abc", 0, 12, false}, Serial{"70000", 0, 0, true}, Serial{"-1", 0, 0, true}}) {
         messages.boxes.clear();
         a.serial_hi = a.serial_lo = 7;
-        v.Edit53 = s.text;
+        v.general.serialNumber = s.text;
         GatherSettings(v, a, messages);
         EXPECT_EQ(a.serial_hi, s.hi) << s.text;
         EXPECT_EQ(a.serial_lo, s.lo) << s.text;
@@ -224,11 +224,11 @@ TEST(RangeRule, UnifiedInputsWithUseMaxAndSensorsWithTheirOwnRange)
     m.channel[1].diap_min = 2;
     m.general.use_max = 0;
     ShowSettings(m, 1, v);
-    EXPECT_EQ(v.Edit1, " 37.0000");
-    EXPECT_EQ(v.Edit2, "  3.0000");
+    EXPECT_EQ(v.channels[0].rangeMax, " 37.0000");
+    EXPECT_EQ(v.channels[0].rangeMin, "  3.0000");
     EXPECT_EQ(m.channel[1].diap_max, 1300.0f);
     EXPECT_EQ(m.channel[1].diap_min, -50.0f);
-    EXPECT_EQ(v.Edit13, "1300.0000");
+    EXPECT_EQ(v.channels[1].rangeMax, "1300.0000");
 
     m.general.use_max = 1;
     const float tops[kSensorCount] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 20, 20, 100, 75, 0, 10, 0};
@@ -241,7 +241,7 @@ TEST(RangeRule, UnifiedInputsWithUseMaxAndSensorsWithTheirOwnRange)
         const bool unified = dat != 22;
         EXPECT_EQ(m.channel[0].diap_max, unified ? tops[dat] : own.max) << dat;
         EXPECT_EQ(m.channel[0].diap_min, unified ? 0.0f : own.min) << dat;
-        EXPECT_EQ(v.Edit1, FormatNumber(m.channel[0].diap_max));
+        EXPECT_EQ(v.channels[0].rangeMax, FormatNumber(m.channel[0].diap_max));
     }
 }
 
@@ -260,17 +260,17 @@ TEST(ListValues, OutsideTheListShowNothingAndAreKept)
     m.channel[0].reg_int = 300;
     ShowSettings(m, 0, v);
     EXPECT_EQ(m.channel[0].diap_max, 77.0f) << "an unknown sensor takes no range";
-    EXPECT_EQ(v.ComboBox1, -1);
-    EXPECT_EQ(v.ComboBox2, -1);
-    EXPECT_EQ(v.ComboBox3, -1);
-    EXPECT_EQ(v.SetpointTypeCells[0][0], "");
-    EXPECT_EQ(v.SetpointTypeCells[0][1], "");
-    EXPECT_EQ(v.ComboBox10, -1);
-    EXPECT_EQ(v.ComboBox11, -1);
-    EXPECT_EQ(v.ComboBox19, -1);
-    EXPECT_EQ(v.ComboBox15, -1);
-    EXPECT_EQ(v.ComboBox17, -1);
-    EXPECT_EQ(v.Label2, "0");
+    EXPECT_EQ(v.channels[0].sensorType, -1);
+    EXPECT_EQ(v.channels[0].setpoint1Type, -1);
+    EXPECT_EQ(v.channels[0].setpoint2Type, -1);
+    EXPECT_EQ(v.channels[0].setpointTypeHeading[0], "");
+    EXPECT_EQ(v.channels[0].setpointTypeHeading[1], "");
+    EXPECT_EQ(v.channels[1].averaging, -1);
+    EXPECT_EQ(v.channels[1].decimals, -1);
+    EXPECT_EQ(v.general.deviceType, -1);
+    EXPECT_EQ(v.relays.decisionInterval, -1);
+    EXPECT_EQ(v.top.port, -1);
+    EXPECT_EQ(v.top.portNumber, "0");
 
     GatherSettings(v, m, messages);
     EXPECT_EQ(m.channel[0].dat, 30);
@@ -284,8 +284,8 @@ TEST(ListValues, OutsideTheListShowNothingAndAreKept)
     // A listed value with nothing selected takes the list's formula.
     ControlValues none;
     ShowSettings(m, 1, none);
-    none.ComboBox7 = none.ComboBox8 = none.ComboBox4 = none.ComboBox6 = none.ComboBox5 = -1;
-    none.ComboBox15 = none.ComboBox16 = none.ComboBox20 = none.ComboBox27 = -1;
+    none.channels[1].sensorType = none.channels[1].setpoint1Type = none.channels[0].averaging = none.channels[0].observations = none.channels[0].decimals = -1;
+    none.relays.decisionInterval = none.relays.pulseLength = none.general.errorDisplay = none.general.typeCode = -1;
     m.channel[0].reg_int = 30;
     GatherSettings(none, m, messages);
     EXPECT_EQ(m.channel[1].dat, -1);
@@ -310,26 +310,26 @@ TEST(Identity, DateAndFirmwareTexts)
     m.made_day = 31, m.made_month = 12, m.made_year = 2020;
     m.fw_version = 0x95;
     ShowSettings(m, 1, v);
-    EXPECT_EQ(v.Panel79, "31 Декабря 2020");
-    EXPECT_EQ(v.ComboBox25, 11);
-    EXPECT_EQ(v.ComboBox26, 10);
-    EXPECT_EQ(v.bcCalendar1.day, 31);
-    EXPECT_EQ(v.bcCalendar1.month, 12);
-    EXPECT_EQ(v.bcCalendar1.year, 2020);
-    EXPECT_EQ(v.Panel78, "2.1.5");
+    EXPECT_EQ(v.general.productionDate, "31 Декабря 2020");
+    EXPECT_EQ(v.general.productionMonth, 11);
+    EXPECT_EQ(v.general.productionYear, 10);
+    EXPECT_EQ(v.general.calendar.day, 31);
+    EXPECT_EQ(v.general.calendar.month, 12);
+    EXPECT_EQ(v.general.calendar.year, 2020);
+    EXPECT_EQ(v.general.firmwareVersion, "2.1.5");
 
     m.made_month = 0, m.made_year = 1999;
     ShowSettings(m, 1, v);
-    EXPECT_EQ(v.ComboBox25, 0);
-    EXPECT_EQ(v.ComboBox26, 0);
+    EXPECT_EQ(v.general.productionMonth, 0);
+    EXPECT_EQ(v.general.productionYear, 0);
 }
 
 TEST(RelayGrid, CellsAndMaskBits)
 {
     ControlValues v;
     RelaySettings r{1, 0, 1, 0x55, 0x55, 0x55, 0x55};
-    v.StringGrid1[0][2] = " +";  // column 3, row 1
-    v.StringGrid1[1][7] = " *";  // column 8, row 2
+    v.relays.grid[0][2] = " +";  // column 3, row 1
+    v.relays.grid[1][7] = " *";  // column 8, row 2
     ReadRelayGrid(v, r);
     EXPECT_EQ(r.rel0_msk0, 4);
     EXPECT_EQ(r.rel1_msk0, 16);
@@ -339,7 +339,7 @@ TEST(RelayGrid, CellsAndMaskBits)
     for (size_t row = 0; row < 2; ++row)
         for (size_t col = 0; col < 10; ++col) {
             const bool marked = (row == 0 && col == 2) || (row == 1 && col == 7);
-            EXPECT_EQ(v.StringGrid1[row][col], marked ? " *" : "") << row << "," << col;
+            EXPECT_EQ(v.relays.grid[row][col], marked ? " *" : "") << row << "," << col;
         }
 
     // Channel 2's columns set the _msk1 words; the regulator's bits 3..6 of the _msk0 words.
@@ -347,8 +347,8 @@ TEST(RelayGrid, CellsAndMaskBits)
     ShowRelayGrid(r, v);
     const std::array<std::string, 10> relay1 = {"", "", "", "", "", " *", " *", " *", " *", " *"};
     const std::array<std::string, 10> relay2 = {"", "", "", " *", " *", "", "", "", "", ""};
-    EXPECT_EQ(v.StringGrid1[0], relay1);
-    EXPECT_EQ(v.StringGrid1[1], relay2);
+    EXPECT_EQ(v.relays.grid[0], relay1);
+    EXPECT_EQ(v.relays.grid[1], relay2);
 
     EXPECT_EQ(ToggledRelayCell(""), " +");
     EXPECT_EQ(ToggledRelayCell(" +"), "");

@@ -3,7 +3,7 @@
 #include "binding/binding.h"
 #include "binding/entry_checks.h"
 #include "binding/write_checks.h"
-#include "link/error_codes.h"
+#include "messages/error_codes.h"
 
 #include <gtest/gtest.h>
 
@@ -39,34 +39,31 @@ TEST(CheckEntries, FirstFailingFieldInTheFixedOrder)
 {
     RecordingMessages messages;
     ControlValues v = ValidEntries();
-    v.Edit5 = " -12.5 ";
+    v.channels[0].setpoint1 = " -12.5 ";
     EXPECT_EQ(CheckEntries(v, messages), 0u);
     EXPECT_TRUE(messages.boxes.empty());
 
     struct Case {
-        std::vector<std::pair<std::string ControlValues::*, const char*>> typed;
+        void (*type)(ControlValues&);
         const char* text;
         const char* caption;
     };
     const Case cases[] = {
-        {{{&ControlValues::Edit5, "12,5"}}, "Ошибка задания уставки 1.", kCh1},
-        {{{&ControlValues::Edit53, "70000"}, {&ControlValues::Edit1, "x"}},
-         "Ошибка задания заводского номера прибора.", "Ошибка задания общеприборных параметров."},
-        {{{&ControlValues::Edit2, ""}, {&ControlValues::Edit53, ""}}, "Ошибка задания минимума диапазона.", kCh1},
-        {{{&ControlValues::Edit7, "a"}, {&ControlValues::Edit6, "a"}}, "Ошибка задания уставки 2.", kCh1},
-        {{{&ControlValues::ComboBox22, "1e3"}}, "Ошибка задания скорости изменения гистерезиса.", kCh1},
-        {{{&ControlValues::Edit12, "?"}, {&ControlValues::Edit14, "?"}}, "Ошибка задания коэффициента 4 полинома.",
-         kCh1},
-        {{{&ControlValues::Edit13, " "}, {&ControlValues::Edit15, "?"}}, "Ошибка задания максимума диапазона.", kCh2},
-        {{{&ControlValues::Edit18, "-"}}, "", kCh2},  // only the characters are checked
-        {{{&ControlValues::ComboBox24, "0,1"}}, "Ошибка задания скорости изменения гистерезиса уставки.", kCh2},
-        {{{&ControlValues::Edit21, "k"}}, "Ошибка задания коэффициента 1 полинома.", kCh2},
+        {[](ControlValues& v) { v.channels[0].setpoint1 = "12,5"; }, "Ошибка задания уставки 1.", kCh1},
+        {[](ControlValues& v) { v.general.serialNumber = "70000"; v.channels[0].rangeMax = "x"; }, "Ошибка задания заводского номера прибора.", "Ошибка задания общеприборных параметров."},
+        {[](ControlValues& v) { v.channels[0].rangeMin = ""; v.general.serialNumber = ""; }, "Ошибка задания минимума диапазона.", kCh1},
+        {[](ControlValues& v) { v.channels[0].setpoint2 = "a"; v.channels[0].hysteresis1 = "a"; }, "Ошибка задания уставки 2.", kCh1},
+        {[](ControlValues& v) { v.channels[0].hysteresisStep = "1e3"; }, "Ошибка задания скорости изменения гистерезиса.", kCh1},
+        {[](ControlValues& v) { v.channels[0].polynomial[3] = "?"; v.channels[1].rangeMin = "?"; }, "Ошибка задания коэффициента 4 полинома.", kCh1},
+        {[](ControlValues& v) { v.channels[1].rangeMax = " "; v.channels[1].shift = "?"; }, "Ошибка задания максимума диапазона.", kCh2},
+        {[](ControlValues& v) { v.channels[1].hysteresis1 = "-"; }, "", kCh2},  // only the characters are checked
+        {[](ControlValues& v) { v.channels[1].hysteresisStep = "0,1"; }, "Ошибка задания скорости изменения гистерезиса уставки.", kCh2},
+        {[](ControlValues& v) { v.channels[1].polynomial[0] = "k"; }, "Ошибка задания коэффициента 1 полинома.", kCh2},
     };
     for (const Case& c : cases) {
         messages.boxes.clear();
         v = ValidEntries();
-        for (auto [field, text] : c.typed)
-            v.*field = text;
+        c.type(v);
         const bool fails = *c.text != '\0';
         EXPECT_EQ(CheckEntries(v, messages), fails ? 17u : 0u) << c.text;
         ASSERT_EQ(messages.boxes.size(), fails ? 1u : 0u) << c.text;
@@ -100,32 +97,17 @@ TEST(CheckRelaySettings, QuestionsByDeviceTypeWithYesAndNo)
     const RelayCase cases[] = {
         {0, Masks(7, 0, 7, 0), {}},
         {0, Masks(0, 1, 0, 0), {one + "1 назначено на второй канал." + asIs}},
-        {0, Masks(0x08, 0, 0x40, 4),
-         {one + "2 назначено на второй канал." + asIs, one + "1 назначено на управление задвижкой." + asIs,
-          one + "2 назначено на управление задвижкой." + asIs}},
+        {0, Masks(0x08, 0, 0x40, 4), {one + "2 назначено на второй канал." + asIs, one + "1 назначено на управление задвижкой." + asIs, one + "2 назначено на управление задвижкой." + asIs}},
         {1, Masks(1, 5, 5, 1), {}},
-        {1, Masks(0, 0, 2 | 64, 0),
-         {two + "2 назначено на вторую уставку первого канала." + asIs,
-          "В двухканальном  приборе реле 2 назначено на управление задвижкой." + asIs}},
-        {1, Masks(2 | 0x10, 2, 0, 2),
-         {two + "1 назначено на вторую уставку первого канала." + asIs,
-          two + "1 назначено на вторую уставку второго канала." + asIs,
-          two + "2 назначено на вторую уставку второго канала." + asIs,
-          "В двухканальном  приборе реле 1 назначено на управление задвижкой." + asIs}},
+        {1, Masks(0, 0, 2 | 64, 0), {two + "2 назначено на вторую уставку первого канала." + asIs, "В двухканальном  приборе реле 2 назначено на управление задвижкой." + asIs}},
+        {1, Masks(2 | 0x10, 2, 0, 2), {two + "1 назначено на вторую уставку первого канала." + asIs, two + "1 назначено на вторую уставку второго канала." + asIs, two + "2 назначено на вторую уставку второго канала." + asIs, "В двухканальном  приборе реле 1 назначено на управление задвижкой." + asIs}},
         {2, Masks(16, 0, 32, 0), {}},
         {2, Masks(8, 0, 0, 0), {"Для реле 2 неправильно выбран источник срабатывания." + asIs}},
-        {2, Masks(8 | 1, 0, 64, 4),
-         {valve + "1 назначено еще и на уставки или обрыв." + asIs,
-          valve + "2 назначено еще и на уставки или обрыв." + asIs,
-          "Для реле 1 неправильно выбран источник срабатывания." + asIs}},
-        {2, Masks(8 | 16, 1, 8, 0),
-         {valve + "1 назначено еще и на уставки или обрыв." + asIs,
-          "Для реле 1 неправильно выбран источник срабатывания." + asIs}},
+        {2, Masks(8 | 1, 0, 64, 4), {valve + "1 назначено еще и на уставки или обрыв." + asIs, valve + "2 назначено еще и на уставки или обрыв." + asIs, "Для реле 1 неправильно выбран источник срабатывания." + asIs}},
+        {2, Masks(8 | 16, 1, 8, 0), {valve + "1 назначено еще и на уставки или обрыв." + asIs, "Для реле 1 неправильно выбран источник срабатывания." + asIs}},
         {3, Masks(0x78, 2 | 4, 0x78, 2 | 4 | 32), {}},
         {3, Masks(4, 0, 0, 0), {pid + "1 назначено на неиспользуемые флаги." + asIs}},
-        {3, Masks(0, 1, 1, 1),
-         {pid + "1 назначено на неиспользуемые флаги." + asIs, pid + "2 назначено на неиспользуемые флаги." + asIs,
-          pid + "2 назначено на неиспользуемые флаги." + asIs}},
+        {3, Masks(0, 1, 1, 1), {pid + "1 назначено на неиспользуемые флаги." + asIs, pid + "2 назначено на неиспользуемые флаги." + asIs, pid + "2 назначено на неиспользуемые флаги." + asIs}},
         {4, Masks(-1, -1, -1, -1), {}},
         {-1, Masks(-1, -1, -1, -1), {}},
     };

@@ -4,9 +4,10 @@
 
 #include "binding/binding.h"
 #include "binding/commands.h"
+#include "binding/window_commands.h"
 #include "device/device_settings.h"
 #include "device/register_map.h"
-#include "link/error_codes.h"
+#include "messages/error_codes.h"
 #include "model/factory_profiles.h"
 #include "model/number_format.h"
 #include "model/profile.h"
@@ -29,6 +30,7 @@ public:
         calls.push_back("show");
         shown = values;
     }
+    void RepaintNow() override { calls.push_back("repaint"); }
     std::vector<std::string> calls;
     ControlValues shown;
 };
@@ -92,7 +94,7 @@ TEST_F(Commands, WriteAllOfFactoryProfile1AndReadItBack)
     ASSERT_EQ(WriteAll(context), 0u);
     EXPECT_TRUE(messages.boxes.empty());
     EXPECT_EQ(host.calls, (std::vector<std::string>{"show", "lock", "unlock"}));
-    EXPECT_TRUE(host.shown.CheckBox2 && host.shown.CheckBox3 && host.shown.Panel77White);
+    EXPECT_TRUE(host.shown.top.groupBoxes.channel2 && host.shown.top.groupBoxes.relays && host.shown.top.groupPanels.relays);
     const std::vector<std::string> sent = Requests();
     ASSERT_GE(sent.size(), 2u);
     EXPECT_EQ(sent[sent.size() - 2], "1;38;000000;2F;") << "the marker 47";
@@ -125,16 +127,16 @@ TEST_F(Commands, WriteAllOfFactoryProfile1AndReadItBack)
     ControlValues written;
     ShowSettings(model, 1, written);
     // The identity of the instrument is read, not written.
-    written.Panel78 = readBack.Panel78, written.Panel79 = readBack.Panel79, written.Edit53 = readBack.Edit53;
-    written.ComboBox25 = readBack.ComboBox25, written.ComboBox26 = readBack.ComboBox26;
-    written.ComboBox27 = readBack.ComboBox27, written.bcCalendar1 = readBack.bcCalendar1;
+    written.general.firmwareVersion = readBack.general.firmwareVersion, written.general.productionDate = readBack.general.productionDate, written.general.serialNumber = readBack.general.serialNumber;
+    written.general.productionMonth = readBack.general.productionMonth, written.general.productionYear = readBack.general.productionYear;
+    written.general.typeCode = readBack.general.typeCode, written.general.calendar = readBack.general.calendar;
     EXPECT_EQ(readBack, written);
 }
 
 TEST_F(Commands, ARefusedRelayQuestionSendsNothingAndYesGoesOn)
 {
     Open("PMV7700.prf");
-    controls.StringGrid1[0][3] = " +";  // relay 1 on channel 2's setpoint 1 of a one-channel device
+    controls.relays.grid[0][3] = " +";  // relay 1 on channel 2's setpoint 1 of a one-channel device
     const std::string question =
         "В одноканальном приборе реле 1 назначено на второй канал. Записать так как есть?";
     messages.answers = {false};
@@ -155,7 +157,7 @@ TEST_F(Commands, AnEntryErrorInAnUnselectedChannelStopsWriteSelected)
     Open("PMV7700.prf");
     model.channel[0].select = model.rele.select = model.general.gen_select = 0;
     ShowSettings(model, 1, controls);
-    controls.Edit2 = "1,5";
+    controls.channels[0].rangeMin = "1,5";
     const SettingsModel before = model;
     EXPECT_EQ(WriteSelected(context), 17u);
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Ошибка задания минимума диапазона.", kStopped17}));
@@ -163,8 +165,8 @@ TEST_F(Commands, AnEntryErrorInAnUnselectedChannelStopsWriteSelected)
     EXPECT_EQ(model, before);
     EXPECT_TRUE(simulator->Transcript().empty());
     EXPECT_EQ(host.calls, (std::vector<std::string>{"show", "unlock"}));
-    EXPECT_FALSE(host.shown.Panel1White);
-    EXPECT_TRUE(host.shown.Panel2White);
+    EXPECT_FALSE(host.shown.top.groupPanels.channel1);
+    EXPECT_TRUE(host.shown.top.groupPanels.channel2);
 }
 
 TEST_F(Commands, AGroupFlagOtherThan1FromAProfileIsAnUntickedBox)
@@ -174,7 +176,7 @@ TEST_F(Commands, AGroupFlagOtherThan1FromAProfileIsAnUntickedBox)
     model.channel[1].select = -1;
     model.rele.select = model.general.gen_select = 0;
     ShowSettings(model, 1, controls);
-    EXPECT_FALSE(controls.CheckBox1);
+    EXPECT_FALSE(controls.top.groupBoxes.channel1);
     EXPECT_EQ(model.channel[0].select, 0);
     EXPECT_EQ(model.channel[1].select, 0);
 
@@ -189,13 +191,13 @@ TEST_F(Commands, AGroupFlagOtherThan1FromAProfileIsAnUntickedBox)
 TEST_F(Commands, ASetpointPulledIntoRangeIsWrittenWhileItsFieldKeepsTheTypedText)
 {
     Open("PMV7700.prf");
-    controls.Edit5 = "12000";
+    controls.channels[0].setpoint1 = "12000";
     messages.answers = {true};
     EXPECT_EQ(WriteAll(context), 0u);
     ASSERT_EQ(messages.boxes.size(), 1u);
     EXPECT_EQ(model.channel[0].th1, 9999.0f);
     EXPECT_EQ(simulator->FloatRegister(2, static_cast<int>(regs::Th1(0).number)), 9999.0f);
-    EXPECT_EQ(controls.Edit5, "12000");
+    EXPECT_EQ(controls.channels[0].setpoint1, "12000");
 }
 
 TEST_F(Commands, AReadErrorStillShowsTheGroupsReadBeforeIt)
@@ -207,16 +209,100 @@ TEST_F(Commands, AReadErrorStillShowsTheGroupsReadBeforeIt)
     refuse.status = 0x0003;
     refuse.bank = 2, refuse.memType = 1, refuse.reg = static_cast<int>(regs::Dat(1).number);
     simulator->InjectFault(refuse);
-    const int channel2Type = controls.ComboBox7;
+    const int channel2Type = controls.channels[1].sensorType;
 
     const uint32_t code = ReadSelected(context);
     ASSERT_NE(code, 0u);
     ASSERT_NE(FindErrorMessage(code), nullptr);
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{FindErrorMessage(code)->text}));
     EXPECT_EQ(host.calls, (std::vector<std::string>{"show", "lock", "unlock", "show"}));
-    EXPECT_EQ(controls.ComboBox1, 9);
-    EXPECT_EQ(controls.Edit1, "1300.0000") << "the range of the sensor read";
-    EXPECT_EQ(controls.ComboBox7, channel2Type);
+    EXPECT_EQ(controls.channels[0].sensorType, 9);
+    EXPECT_EQ(controls.channels[0].rangeMax, "1300.0000") << "the range of the sensor read";
+    EXPECT_EQ(controls.channels[1].sensorType, channel2Type);
+}
+
+// ---- The window's other commands ----
+
+TEST_F(Commands, PassportReadThatFailsKeepsTheSelectionAndUnlocks)
+{
+    Open("PMV7700.prf");
+    SetGroupBoxes(model, controls, {.ch1 = true, .ch2 = false, .relay = false, .general = true});
+    sim::Fault refuse{sim::Fault::Kind::Status};
+    refuse.count = -1;
+    refuse.status = 0x0001;
+    simulator->InjectFault(refuse);
+
+    const uint32_t code = ReadForPassport(context);
+    ASSERT_NE(FindErrorMessage(code), nullptr);
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{FindErrorMessage(code)->text}));
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"repaint", "lock", "unlock", "repaint"}));
+    EXPECT_EQ(model.channel[0].select, 1);
+    EXPECT_EQ(model.channel[1].select, 0);
+    EXPECT_EQ(model.rele.select, 0);
+    EXPECT_EQ(model.general.gen_select, 1);
+
+    simulator->ClearFaults();
+    host.calls.clear();
+    EXPECT_EQ(ReadForPassport(context), 0u);
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"repaint", "lock", "repaint", "unlock", "show"}));
+    EXPECT_EQ(model.channel[1].select, 0) << "the selection comes back after the full read";
+    EXPECT_FALSE(host.shown.top.groupBoxes.channel2);
+}
+
+TEST_F(Commands, GroupBoxClickSetsItsFlagAndPanelOnly)
+{
+    Open("PMV7700.prf");
+    SelectAllGroups(model, controls);
+    controls.channels[0].setpoint1 = "77";
+    SelectGroup(context, &GroupFlags::relays, false);
+    EXPECT_EQ(model.rele.select, 0);
+    EXPECT_EQ(model.channel[0].select, 1);
+    EXPECT_EQ(model.general.gen_select, 1);
+    EXPECT_FALSE(host.shown.top.groupPanels.relays);
+    EXPECT_TRUE(host.shown.top.groupPanels.channel2);
+    EXPECT_EQ(host.shown.channels[0].setpoint1, "77") << "an unwritten edit stays as typed";
+    EXPECT_TRUE(simulator->Transcript().empty());
+}
+
+TEST_F(Commands, SerialNumberWriteTakesTheTypedNumberAndTheCalendarDay)
+{
+    Open("PMV7700.prf");
+    controls.general.serialNumber = "4660";
+    controls.general.typeCode = 47;
+    ChooseProductionMonth(context, 2);
+    ChooseProductionYear(context, 1);
+    ChooseProductionDay(context, 15);
+    EXPECT_EQ(controls.general.productionDate, "15 Марта 2008");
+    ASSERT_EQ(WriteSerialNumber(context), 0u);
+    EXPECT_TRUE(messages.boxes.empty());
+    EXPECT_EQ(simulator->Register(2, 1, regs::kSerialHi.number), 0x12u);
+    EXPECT_EQ(simulator->Register(2, 1, regs::kSerialLo.number), 0x34u);
+    EXPECT_EQ(simulator->Register(2, 1, regs::kMadeDay.number), 15u);
+    EXPECT_EQ(simulator->Register(2, 1, regs::kMadeMonth.number), 3u);
+    EXPECT_EQ(simulator->Register(2, 1, regs::kMadeYear.number), 8u);
+
+    // A number above 65535 is refused with ERR 23 and written as 0.
+    controls.general.serialNumber = "70000";
+    ASSERT_EQ(WriteSerialNumber(context), 0u);
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Неправильно задано число (ERR 23)"}));
+    EXPECT_EQ(simulator->Register(2, 1, regs::kSerialLo.number), 0u);
+}
+
+TEST_F(Commands, ProfileSavedUnderTheChosenNameWithPrfAppendedOpensAgain)
+{
+    Open("PMV7700.prf");
+    controls.channels[1].setpoint2 = "12.5";
+    SaveProfileAs(context, "mine.prf", {"first line"});
+    EXPECT_TRUE(messages.boxes.empty());
+    ASSERT_TRUE(std::filesystem::exists("mine.prf.prf"));
+    EXPECT_FALSE(std::filesystem::exists("mine.prf"));
+
+    controls.channels[1].setpoint2 = "1";
+    const auto description = OpenProfile(context, "mine.prf.prf");
+    ASSERT_TRUE(description.has_value());
+    EXPECT_EQ((*description)[0], "first line");
+    EXPECT_FLOAT_EQ(model.channel[1].th2, 12.5f);
+    EXPECT_EQ(host.shown.channels[1].setpoint2, " 12.5000");
 }
 
 // ---- The reading parts of the passport page and the configuration report ----
@@ -239,18 +325,18 @@ TEST_F(Commands, PassportReadsEveryGroupAndPutsTheSelectionBack)
     model.channel[1].select = 1;
     model.rele.select = 0;
     model.general.gen_select = 0;
-    controls.Edit5 = "1";  // not gathered: the value read replaces it
+    controls.channels[0].setpoint1 = "1";  // not gathered: the value read replaces it
     simulator->SetFloatRegister(2, static_cast<int>(regs::Th1(0).number), 77.5f);
     simulator->SetRegister(2, 1, static_cast<int>(regs::kMadeMonth.number), 11);
 
     ASSERT_EQ(ReadForPassport(context), 0u);
     EXPECT_TRUE(messages.boxes.empty());
-    EXPECT_EQ(host.calls, (std::vector<std::string>{"lock", "unlock", "show"}));
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"repaint", "lock", "repaint", "unlock", "show"}));
     EXPECT_EQ(model.channel[0].select, 0);
     EXPECT_EQ(model.channel[1].select, 1);
     EXPECT_EQ(model.rele.select, 0);
     EXPECT_EQ(model.general.gen_select, 0);
-    EXPECT_EQ(controls.Edit5, FormatNumber(77.5f));
+    EXPECT_EQ(controls.channels[0].setpoint1, FormatNumber(77.5f));
     EXPECT_EQ(model.made_month, 11);
     EXPECT_EQ(model.general.proc_ver, 1) << "the general group was read although not selected";
 }
@@ -263,7 +349,7 @@ TEST_F(Commands, PassportStopsAtAFailedReadWithTheSelectionBack)
     const uint32_t code = ReadForPassport(context);
     ASSERT_NE(code, 0u);
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{FindErrorMessage(code)->text}));
-    EXPECT_EQ(host.calls, (std::vector<std::string>{"lock", "unlock"})) << "nothing shown";
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"repaint", "lock", "unlock", "repaint"})) << "nothing shown";
     EXPECT_EQ(model.channel[1].select, 0);
     EXPECT_EQ(model.channel[0].select, 1);
 
@@ -283,7 +369,7 @@ TEST_F(Commands, ReportReadGoesOnPastFailuresButNotPastEsc)
     ASSERT_NE(code, 0u);
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{FindErrorMessage(code)->text}));
     EXPECT_FLOAT_EQ(model.channel[1].uref, 12.5f) << "channel 2 read after channel 1 failed";
-    EXPECT_TRUE(controls.CheckBox1 && controls.CheckBox2 && controls.CheckBox3 && controls.CheckBox10);
+    EXPECT_EQ(controls.top.groupBoxes, (GroupFlags{true, true, true, true}));
     EXPECT_EQ(host.calls, (std::vector<std::string>{"show", "lock", "unlock", "show"}));
 
     // Esc during the settings: the message of code 20, and no calibration read afterwards.

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "link/clock.h"
-#include "link/messages.h"
-#include "link/progress.h"
+#include "messages/messages.h"
+#include "messages/progress.h"
 
 #include <deque>
 #include <functional>

@@ -1,7 +1,7 @@
 #include "device_fixture.h"
 
 #include "device/calibration_procedures.h"
-#include "link/error_codes.h"
+#include "messages/error_codes.h"
 #include "sim/blocks.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "device_fixture.h"
 
 #include "device/channel_settings.h"
-#include "link/error_codes.h"
 #include "link/register_commands.h"
+#include "messages/error_codes.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #include "device_fixture.h"
 
 #include "device/device_settings.h"
-#include "link/error_codes.h"
+#include "messages/error_codes.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 
 #include "device/instrument_search.h"
 #include "link/link_settings.h"
-#include "model/ini_file.h"
+#include "ini/ini_file.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 
 #include "binding/live_view.h"
 #include "device/live_values.h"
-#include "link/error_codes.h"
 #include "link/log_file.h"
+#include "messages/error_codes.h"
 
 #include <filesystem>
 
@@ -79,8 +79,8 @@ TEST_F(LiveValuesTest, PollReportsItsOutcomeAndLogsEverySecondTick)
     for (int i = 0; i < 4; ++i) {
         const LivePoll::Outcome outcome = poll.Tick(exchange, live, dir.file("IZM.txt"));
         EXPECT_EQ(outcome.code, 0u);
-        EXPECT_STREQ(outcome.text, "Получен ответ");
-        EXPECT_FALSE(outcome.yellow);
+        EXPECT_STREQ(ShowPollOutcome(outcome.code).text, "Получен ответ");
+        EXPECT_EQ(ShowPollOutcome(outcome.code).colour, PanelColour::ButtonFace);
         EXPECT_EQ(outcome.nextIntervalMs, 500u);
     }
     const std::string log = test::ReadFileBytes(dir.file("IZM.txt"));
@@ -94,14 +94,24 @@ TEST_F(LiveValuesTest, PollReportsItsOutcomeAndLogsEverySecondTick)
     simulator->InjectFault(refuse);
     const LivePoll::Outcome failed = poll.Tick(exchange, live, "");
     EXPECT_EQ(failed.code, static_cast<uint32_t>(kDeviceError));
-    EXPECT_STREQ(failed.text, "Какая-то ошибка в ответе");
-    EXPECT_TRUE(failed.yellow);
+    EXPECT_STREQ(ShowPollOutcome(failed.code).text, "Какая-то ошибка в ответе");
+    EXPECT_EQ(ShowPollOutcome(failed.code).colour, PanelColour::Yellow);
     EXPECT_EQ(failed.nextIntervalMs, 1500u);
     EXPECT_FLOAT_EQ(live.value[0], 21.5f) << "a failed poll keeps the last values";
 
-    EXPECT_STREQ(LivePoll::OutcomeOf(1, 0).text, "В ответе много мусора, ответ не разобран");
-    EXPECT_STREQ(LivePoll::OutcomeOf(2, 0).text, "Не дождались ответа");
-    EXPECT_STREQ(LivePoll::OutcomeOf(3, 0).text, "Ошибка в разборе ответа");
+    EXPECT_STREQ(ShowPollOutcome(1).text, "В ответе много мусора, ответ не разобран");
+    EXPECT_STREQ(ShowPollOutcome(2).text, "Не дождались ответа");
+    EXPECT_STREQ(ShowPollOutcome(3).text, "Ошибка в разборе ответа");
+}
+
+TEST(LiveView, ChannelStatusTexts)
+{
+    EXPECT_EQ(ChannelStatusText(0), "Нормальное измерение");
+    EXPECT_EQ(ChannelStatusText(9), "Обрыв");
+    EXPECT_EQ(ChannelStatusText(12), "Канал выключен");
+    EXPECT_EQ(ChannelStatusText(15), "Ошибка в градуировках");
+    for (uint32_t status : {1u, 2u, 3u, 5u, 6u, 10u, 11u, 16u, 255u})
+        EXPECT_EQ(ChannelStatusText(status), "Какая то ошибка") << status;
 }
 
 TEST_F(LiveValuesTest, BothLogsAreSetAsideAtTheirSizeLimit)

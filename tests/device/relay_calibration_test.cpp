@@ -4,7 +4,7 @@
 #include "device/output_test.h"
 #include "device/relay_regulator.h"
 #include "device/service_commands.h"
-#include "link/error_codes.h"
+#include "messages/error_codes.h"
 
 namespace pmv {
 namespace {

@@ -1,7 +1,7 @@
 // The INI reader on arbitrary file bytes: load, the exact bytes back, reads, a write, a save and
 // a reload that must show the value written.
-#include "model/cp1251.h"
-#include "model/ini_file.h"
+#include "ini/cp1251.h"
+#include "ini/ini_file.h"
 
 #include <unistd.h>
 

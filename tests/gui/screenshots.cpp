@@ -29,7 +29,7 @@ namespace {
 
 bool ShootPages(pmv::sim::Simulator& simulator, const QDir& target)
 {
-    pmv::TForm1 window({simulator.DevicePath()});
+    pmv::MainWindow window({simulator.DevicePath()});
     window.show();
     QTest::qWait(400);
 
@@ -69,7 +69,7 @@ bool ShootService(pmv::sim::Simulator& simulator, const QDir& target)
 {
     pmv::WindowOptions options{simulator.DevicePath()};
     options.service = {true, nullptr, pmv::SimulatedBench(simulator)};
-    pmv::TForm1 window(options);
+    pmv::MainWindow window(options);
     window.show();
     QTest::qWait(400);
 

@@ -126,7 +126,7 @@ protected:
     // Starts the window and lets the second load of the recent profile pass.
     void Open(WindowOptions options)
     {
-        window = std::make_unique<TForm1>(options);
+        window = std::make_unique<MainWindow>(options);
         window->show();
         QTest::qWait(260);
     }
@@ -148,7 +148,7 @@ protected:
     TempDir dir;
     sim::Simulator simulator;
     BoxAnswerer boxer;
-    std::unique_ptr<TForm1> window;
+    std::unique_ptr<MainWindow> window;
 
 private:
     QString previous_;

@@ -3,7 +3,7 @@
 #include "binding/binding.h"
 #include "binding/number_text.h"
 #include "device/register_map.h"
-#include "model/ini_file.h"
+#include "ini/ini_file.h"
 
 #include <QAction>
 #include <QCheckBox>

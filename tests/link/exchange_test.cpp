@@ -3,8 +3,8 @@
 #include "temp_dir.h"
 
 #include "link/crc16.h"
-#include "link/error_codes.h"
 #include "link/register_commands.h"
+#include "messages/error_codes.h"
 
 #include <chrono>
 #include <thread>

@@ -3,7 +3,7 @@
 
 #include "link/link_settings.h"
 #include "link/port_names.h"
-#include "model/ini_file.h"
+#include "ini/ini_file.h"
 
 #include <gtest/gtest.h>
 

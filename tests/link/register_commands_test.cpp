@@ -1,9 +1,9 @@
 #include "fakes.h"
 #include "sim_line.h"
 
-#include "link/error_codes.h"
-#include "link/progress.h"
 #include "link/register_commands.h"
+#include "messages/error_codes.h"
+#include "messages/progress.h"
 
 #include <cstdio>
 

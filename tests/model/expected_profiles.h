@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/cp1251.h"
+#include "ini/cp1251.h"
 
 #include "working_dir.h"
 

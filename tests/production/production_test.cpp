@@ -3,7 +3,7 @@
 #include "temp_dir.h"
 
 #include "device/register_map.h"
-#include "link/error_codes.h"
+#include "messages/error_codes.h"
 #include "model/factory_profiles.h"
 #include "production/production.h"
 

@@ -36,16 +36,6 @@ constexpr std::array<ErrorMessage, 23> kErrorMessages{{
     {"Неправильно задано число (ERR 23)", kErr, MessageIcon::Error},
 }};
 
-constexpr const char* kSomeError = "Какая то ошибка";
-
-constexpr std::array<const char*, 16> kChannelStatusTexts{
-    "Нормальное измерение", kSomeError, kSomeError, kSomeError,
-    "Ошибка в плавающей арифметике", kSomeError, kSomeError, "Не отвечает канальный АЦП",
-    "Выход за диапазон", "Обрыв", kSomeError, kSomeError,
-    "Канал выключен", "Данные еще не готовы", "Ошибка компенсатора холодного спая",
-    "Ошибка в градуировках",
-};
-
 }  // namespace
 
 const ErrorMessage* FindErrorMessage(uint32_t code)
@@ -61,12 +51,6 @@ uint32_t ShowErrorMessage(Messages& messages, uint32_t code)
     if (const ErrorMessage* m = FindErrorMessage(code))
         messages.ShowMessage(m->text, m->caption, m->icon);
     return 0;
-}
-
-std::string ChannelStatusText(uint32_t status)
-{
-    // The instrument reports no meaning for statuses above 15; they read as an unnamed error.
-    return status < kChannelStatusTexts.size() ? kChannelStatusTexts[status] : kSomeError;
 }
 
 }  // namespace pmv

@@ -1,6 +1,6 @@
 #include "fakes.h"
 
-#include "link/error_codes.h"
+#include "messages/error_codes.h"
 
 #include <gtest/gtest.h>
 
@@ -43,16 +43,6 @@ TEST(ErrorCodes, ShowErrorMessageDiscardsKeysAndShowsOnlyKnownCodes)
     EXPECT_EQ(messages.boxes[2].caption, "Ошибка");
     EXPECT_EQ(messages.boxes[2].icon, MessageIcon::Error);
     EXPECT_EQ(messages.discards, 5);
-}
-
-TEST(ErrorCodes, ChannelStatusTexts)
-{
-    EXPECT_EQ(ChannelStatusText(0), "Нормальное измерение");
-    EXPECT_EQ(ChannelStatusText(9), "Обрыв");
-    EXPECT_EQ(ChannelStatusText(12), "Канал выключен");
-    EXPECT_EQ(ChannelStatusText(15), "Ошибка в градуировках");
-    for (uint32_t status : {1u, 2u, 3u, 5u, 6u, 10u, 11u, 16u, 255u})
-        EXPECT_EQ(ChannelStatusText(status), "Какая то ошибка") << status;
 }
 
 }  // namespace

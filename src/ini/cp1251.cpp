@@ -1,4 +1,4 @@
-#include "model/cp1251.h"
+#include "ini/cp1251.h"
 
 #include <QString>
 #include <QStringDecoder>

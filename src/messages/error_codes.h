@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 namespace pmv {
 
@@ -44,8 +43,5 @@ const ErrorMessage* FindErrorMessage(uint32_t code);
 // stopped an operation does not stop the next one and a held Enter does not close the box at
 // once. Codes 0 and above 23 show nothing. Returns 0.
 uint32_t ShowErrorMessage(Messages& messages, uint32_t code);
-
-// Text of a channel status byte as the instrument reports it in the live values.
-std::string ChannelStatusText(uint32_t status);
 
 }  // namespace pmv

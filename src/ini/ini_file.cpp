@@ -1,6 +1,6 @@
-#include "model/ini_file.h"
+#include "ini/ini_file.h"
 
-#include "model/cp1251.h"
+#include "ini/cp1251.h"
 
 #include <dirent.h>
 #include <fcntl.h>

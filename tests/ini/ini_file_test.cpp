@@ -1,5 +1,5 @@
-#include "model/cp1251.h"
-#include "model/ini_file.h"
+#include "ini/cp1251.h"
+#include "ini/ini_file.h"
 
 #include "working_dir.h"
 

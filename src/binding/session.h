@@ -1,0 +1,43 @@
+#pragma once
+
+#include "device/device.h"
+#include "link/clock.h"
+#include "link/exchange.h"
+#include "link/link_port.h"
+#include "link/qt_serial_line.h"
+#include "model/settings_model.h"
+
+#include <optional>
+#include <string>
+
+namespace pmv {
+
+class Messages;
+class Progress;
+
+// The program's single objects, wired once for the window and for pmvctl alike: the serial
+// line with the port of dev.dat, the exchange, the settings model and the device operations on
+// them, with the messages and progress of the program that owns the session.
+class Session {
+public:
+    Session(Messages& messages, Progress& progress);
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // dev.dat of the working directory into the link settings (written with defaults when
+    // missing); a file that cannot be written comes back.
+    std::optional<std::string> LoadLinkSettings();
+    // Opens the port and puts the link values in force (device address, tries, time-out).
+    void OpenPort();
+
+    Messages& messages;
+    Progress& progress;
+    SystemClock clock;
+    QtSerialLine line;
+    Exchange exchange{line, clock};
+    LinkPort port;
+    SettingsModel model;
+    Device device{exchange, progress, model, {}};
+};
+
+}  // namespace pmv

@@ -1,0 +1,159 @@
+#include "binding/window_commands.h"
+
+#include "binding/binding.h"
+#include "device/device_settings.h"
+#include "link/link_port.h"
+#include "messages/error_codes.h"
+#include "messages/messages.h"
+#include "model/profile.h"
+
+#include <utility>
+
+namespace pmv {
+namespace {
+
+void Gather(CommandContext& c)
+{
+    GatherSettings(c.controls, c.device.model, c.messages);
+}
+
+void Show(CommandContext& c)
+{
+    ShowSettings(c.device.model, c.portNumber, c.controls);
+    c.host.ShowControls(c.controls);
+}
+
+// A failed operation: its message, then the window unlocked and redrawn.
+uint32_t Failed(CommandContext& c, uint32_t code)
+{
+    ShowErrorMessage(c.messages, code);
+    c.host.UnlockCommands();
+    c.host.RepaintNow();
+    return code;
+}
+
+}  // namespace
+
+void SelectGroup(CommandContext& context, bool GroupFlags::*group, bool ticked)
+{
+    GroupFlags boxes = context.controls.top.groupBoxes;
+    boxes.*group = ticked;
+    SetGroupBoxes(context.device.model, context.controls,
+                  {.ch1 = boxes.channel1, .ch2 = boxes.channel2, .relay = boxes.relays, .general = boxes.general});
+    context.host.ShowControls(context.controls);
+}
+
+void SyncControls(CommandContext& context)
+{
+    Gather(context);
+    Show(context);
+}
+
+uint32_t ReadSerialNumber(CommandContext& context)
+{
+    if (const uint32_t code = ReadSerialAndDate(context.device))
+        return Failed(context, code);
+    Show(context);
+    return kOk;
+}
+
+uint32_t WriteSerialNumber(CommandContext& context)
+{
+    Gather(context);
+    if (const uint32_t code = WriteSerialAndDate(context.device, context.controls.general.calendar.day))
+        return Failed(context, code);
+    return kOk;
+}
+
+void SetProductionDate(CommandContext& context, const CalendarDate& date)
+{
+    Gather(context);
+    SettingsModel& m = context.device.model;
+    m.made_day = date.day;
+    m.made_month = date.month;
+    m.made_year = date.year;
+    Show(context);
+}
+
+void ChooseProductionMonth(CommandContext& context, int position)
+{
+    Gather(context);
+    context.device.model.made_month = position + 1;
+    Show(context);
+}
+
+void ChooseProductionYear(CommandContext& context, int position)
+{
+    Gather(context);
+    context.device.model.made_year = position + kFirstListedYear;
+    Show(context);
+}
+
+void ChooseProductionDay(CommandContext& context, int day)
+{
+    Gather(context);
+    context.device.model.made_day = day;
+    Show(context);
+}
+
+uint32_t ReadForPassport(CommandContext& context)
+{
+    context.device.progress.DiscardEscape();
+    context.host.RepaintNow();
+    context.host.LockCommands();
+
+    // The passport needs every group; the user's selection comes back afterwards.
+    SettingsModel& m = context.device.model;
+    const std::array<int32_t*, 4> flags{&m.channel[0].select, &m.channel[1].select, &m.rele.select,
+                                        &m.general.gen_select};
+    std::array<int32_t, 4> kept{};
+    for (size_t i = 0; i < flags.size(); ++i)
+        kept[i] = std::exchange(*flags[i], 1);
+    const uint32_t code = ReadDeviceSettings(context.device);
+    for (size_t i = 0; i < flags.size(); ++i)
+        *flags[i] = kept[i];
+    if (code != kOk)
+        return Failed(context, code);
+    if (const uint32_t dateCode = ReadProductionDate(context.device); dateCode != kOk)
+        return Failed(context, dateCode);
+    context.host.RepaintNow();
+    context.host.UnlockCommands();
+    Show(context);
+    return kOk;
+}
+
+void ChangePort(CommandContext& context, LinkPort& port, int position)
+{
+    Gather(context);
+    port.ReopenPort(position);
+    context.portNumber = port.settings().Number;
+    Show(context);
+}
+
+std::optional<std::array<std::string, 4>> OpenProfile(CommandContext& context, const std::string& path)
+{
+    Gather(context);
+    SettingsModel loaded = context.device.model;
+    const LoadProfileResult profile = LoadProfile(path, loaded);
+    if (profile.error) {
+        ShowFileError(context.messages, *profile.error);
+        return std::nullopt;
+    }
+    context.device.model = loaded;
+    Show(context);
+    return profile.description.value_or(std::array<std::string, 4>{});
+}
+
+void SaveProfileAs(CommandContext& context, const std::string& chosenPath, const std::vector<std::string>& description)
+{
+    Gather(context);
+    if (const auto error = SaveProfile(chosenPath + ".prf", context.device.model, description))
+        ShowFileError(context.messages, *error);
+}
+
+void ShowFileError(Messages& messages, const std::string& error)
+{
+    messages.ShowMessage(error, "Ошибка", MessageIcon::Error);
+}
+
+}  // namespace pmv

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "binding/commands.h"
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pmv {
+
+class LinkPort;
+
+// The window's commands besides the four exchanges, on the same CommandContext: the controls'
+// values come in, the model changes, and the host shows the result.
+
+// A click on a group box: the group's flag becomes 1 when ticked, else 0, and the group panels
+// follow. Nothing is read or written.
+void SelectGroup(CommandContext& context, bool GroupFlags::*group, bool ticked);
+
+// A page change and a sensor type change: the controls into the model and back, so that the
+// range rule of a new sensor type takes effect at once.
+void SyncControls(CommandContext& context);
+
+// "Прочитать" on the page "Общие": the serial number, the type code and the production date
+// from the instrument, shown on success. The controls are not gathered first: unwritten edits
+// are replaced by what is shown.
+uint32_t ReadSerialNumber(CommandContext& context);
+// "Записать": gathers the controls (a serial number above 65535 shows error 23 and writes 0),
+// then writes the serial number, type code and production date. The window is not refreshed.
+uint32_t WriteSerialNumber(CommandContext& context);
+
+// "Текущее", the hidden month and year lists and the calendar: a part of the production date.
+void SetProductionDate(CommandContext& context, const CalendarDate& date);
+void ChooseProductionMonth(CommandContext& context, int position);
+void ChooseProductionYear(CommandContext& context, int position);
+void ChooseProductionDay(CommandContext& context, int day);
+
+// "Генерируем страничку в паспорт": every group and the production date read from the
+// instrument, the user's group selection kept, then shown. No gather first: edits that were
+// not written are replaced by the values read.
+uint32_t ReadForPassport(CommandContext& context);
+
+// The port selector: list position 0 is port 1; the old port closes, the new one opens.
+void ChangePort(CommandContext& context, LinkPort& port, int position);
+
+// "Прочитать из файла настройки прибора": the controls into the model, then the profile. The
+// profile loads into a copy, so a load that fails half way (a write-back refused) leaves the
+// model as it was and shows its message. The description lines come back on success.
+std::optional<std::array<std::string, 4>> OpenProfile(CommandContext& context, const std::string& path);
+
+// "Сохранить настройки прибора в файл": the controls into the model, then the profile under the
+// chosen name with ".prf" appended whatever it ends in ("a.prf" is saved as "a.prf.prf").
+void SaveProfileAs(CommandContext& context, const std::string& chosenPath, const std::vector<std::string>& description);
+
+// The message of a file that could not be written or read.
+void ShowFileError(Messages& messages, const std::string& error);
+
+}  // namespace pmv

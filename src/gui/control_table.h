@@ -1,0 +1,34 @@
+#pragma once
+
+#include "binding/control_values.h"
+
+#include <array>
+
+namespace pmv {
+
+class ChannelPanel;
+class GeneralPage;
+class RelaysPage;
+class TopBar;
+
+// The widgets that show the control values.
+struct BoundWidgets {
+    TopBar& top;
+    std::array<ChannelPanel*, 2> channels;
+    RelaysPage& relays;
+    GeneralPage& general;
+};
+
+// Gives every bound widget the form's name as its objectName, so that tests and tools find
+// each widget by the name it always had.
+void NameBoundWidgets(const BoundWidgets& widgets);
+
+// The values into the widgets. No change handler runs: lists and boxes report only the user's
+// changes, and the calendar's signals are held while it moves.
+void PutControls(const ControlValues& values, const BoundWidgets& widgets);
+
+// What the user can change, from the widgets into the values; texts that are only shown keep
+// their values.
+void TakeControls(const BoundWidgets& widgets, ControlValues& values);
+
+}  // namespace pmv

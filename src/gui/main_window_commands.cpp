@@ -1,0 +1,132 @@
+#include "main_window.h"
+
+#include "binding/window_commands.h"
+#include "channels_page.h"
+#include "configuration_page.h"
+#include "instrument_records.h"
+#include "status_bar.h"
+#include "control_table.h"
+#include "general_page.h"
+#include "profile_dialog.h"
+#include "relays_page.h"
+#include "top_bar.h"
+
+#include <QCalendarWidget>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDate>
+#include <QPushButton>
+#include <QTabWidget>
+
+#include <utility>
+
+// What each control of the window runs, and what the state table holds off while an operation runs.
+
+namespace pmv {
+
+void MainWindow::ConnectPages()
+{
+    const auto button = [this](QPushButton* b, Command what, auto command, bool operation = true) {
+        connect(b, &QPushButton::clicked, this, [=, this] { Run(what, command, operation); });
+    };
+    button(top_->readAll, Command::ExchangeButtons, [](CommandContext& c) { ReadAll(c); });
+    button(top_->readSelected, Command::ExchangeButtons, [](CommandContext& c) { ReadSelected(c); });
+    button(top_->writeAll, Command::ExchangeButtons, [this](CommandContext& c) { records_->AfterWrite(WriteAll(c)); });
+    button(top_->writeSelected, Command::ExchangeButtons,
+           [this](CommandContext& c) { records_->AfterWrite(WriteSelected(c)); });
+    button(general_->readSerial, Command::SerialButtons, [](CommandContext& c) { ReadSerialNumber(c); });
+    button(general_->writeSerial, Command::SerialButtons,
+           [this](CommandContext& c) { records_->AfterSerialWrite(WriteSerialNumber(c)); });
+    connect(configuration_->makePassportPage, &QPushButton::clicked, this, [this] { MakePassportPage(); });
+    button(
+        general_->today, Command::SerialButtons, [](CommandContext& c) {
+            const QDate today = QDate::currentDate();
+            SetProductionDate(c, {today.day(), today.month(), today.year()});
+        },
+        false);
+
+    const std::pair<QCheckBox*, bool GroupFlags::*> groups[] = {{top_->channel1Box, &GroupFlags::channel1},
+                                                                {top_->channel2Box, &GroupFlags::channel2},
+                                                                {top_->relaysBox, &GroupFlags::relays},
+                                                                {top_->generalBox, &GroupFlags::general}};
+    for (const auto& [box, group] : groups)
+        connect(box, &QCheckBox::clicked, this, [this, group](bool ticked) {
+            Run(Command::GroupBoxes, [&](CommandContext& c) { SelectGroup(c, group, ticked); });
+        });
+
+    const auto sync = [this] { Run(Command::ModelSync, SyncControls); };
+    connect(pages_, &QTabWidget::currentChanged, this, sync);
+    // `activated` comes from the user only: a list moved by ShowSettings runs no handler.
+    for (ChannelPanel* panel : channels_->channels)
+        connect(panel->sensorType, &QComboBox::activated, this, sync);
+    connect(top_->port, &QComboBox::activated, this, [this](int position) {
+        Run(Command::PortSelector, [&](CommandContext& c) { ChangePort(c, session_.port, position); });
+        top_->ShowPortDevices(session_.port, portOverride_);
+    });
+    connect(general_->productionMonth, &QComboBox::activated, this, [this](int position) {
+        Run(Command::ModelSync, [&](CommandContext& c) { ChooseProductionMonth(c, position); });
+    });
+    connect(general_->productionYear, &QComboBox::activated, this, [this](int position) {
+        Run(Command::ModelSync, [&](CommandContext& c) { ChooseProductionYear(c, position); });
+    });
+    connect(general_->calendar, &QCalendarWidget::selectionChanged, this, [this] {
+        const int day = general_->calendar->selectedDate().day();
+        Run(Command::ModelSync, [&](CommandContext& c) { ChooseProductionDay(c, day); });
+    });
+}
+
+void MainWindow::HoldWhileRunning()
+{
+    state_.Add(Command::ExchangeButtons, {top_->readAll, top_->readSelected, top_->writeAll, top_->writeSelected});
+    state_.Add(Command::GroupBoxes, {top_->channel1Box, top_->channel2Box, top_->relaysBox, top_->generalBox});
+    state_.Add(Command::PortSelector, {top_->port});
+    state_.Add(Command::SerialButtons, {general_->readSerial, general_->writeSerial, general_->today});
+    state_.Add(Command::PassportButton, {configuration_->makePassportPage});
+}
+
+void MainWindow::Run(Command what, const std::function<void(CommandContext&)>& command, bool operation)
+{
+    if (!state_.Allows(what))
+        return;
+    TakeControls(Bound(), controls_);
+    CommandContext context{session_.device, messages_, *this, controls_, session_.port.settings().Number};
+    if (!operation) {
+        command(context);
+        return;
+    }
+    SetActivity(Activity::Running);
+    command(context);
+    SetActivity(Activity::Idle);
+}
+
+void MainWindow::SetActivity(Activity activity)
+{
+    state_.Set(activity);
+    if (linkStatus_)
+        activity == Activity::Running ? linkStatus_->OperationStarted() : linkStatus_->OperationFinished();
+    if (activity == Activity::Idle && std::exchange(closeRequested_, false))
+        QTimer::singleShot(0, this, &QWidget::close);
+}
+
+void MainWindow::OpenProfile()
+{
+    const std::optional<QString> path = AskProfilePath(*this, true);
+    if (!path)
+        return;
+    Run(Command::FileMenu, [&](CommandContext& c) {
+        if (const auto description = pmv::OpenProfile(c, path->toStdString())) {
+            top_->ShowDescription(*description);
+            SetCaption(*path);
+        }
+    });
+}
+
+void MainWindow::SaveProfile()
+{
+    const std::optional<QString> path = AskProfilePath(*this, false);
+    if (!path)
+        return;
+    Run(Command::FileMenu, [&](CommandContext& c) { SaveProfileAs(c, path->toStdString(), top_->DescriptionLines()); });
+}
+
+}  // namespace pmv

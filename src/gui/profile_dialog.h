@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+class QWidget;
+
+namespace pmv {
+
+inline constexpr const char* kProfileFilter = "Данные настройки прибора (*.prf);;Все файлы (*.*)";
+
+// The open or save dialog of profiles, starting in the working directory; nothing when the user
+// cancels. As with the platform's file dialogs, the chosen folder becomes the working directory.
+std::optional<QString> AskProfilePath(QWidget& parent, bool open);
+
+}  // namespace pmv

@@ -1,0 +1,62 @@
+#include "state_table.h"
+
+#include <QAction>
+#include <QWidget>
+
+#include <array>
+
+namespace pmv {
+namespace {
+
+struct Rule {
+    Command what;
+    bool idle;
+    bool running;
+};
+
+constexpr std::array<Rule, 10> kTable = {{
+    {Command::ExchangeButtons, true, false},
+    {Command::GroupBoxes, true, false},
+    {Command::FileMenu, true, false},
+    {Command::PortSelector, true, false},
+    {Command::SerialButtons, true, false},
+    {Command::PassportButton, true, false},
+    {Command::ModelSync, true, false},
+    {Command::RecentReload, true, false},
+    {Command::Exit, true, true},
+    {Command::Help, true, true},
+}};
+
+}  // namespace
+
+bool Allowed(Command what, Activity activity)
+{
+    for (const Rule& rule : kTable)
+        if (rule.what == what)
+            return activity == Activity::Idle ? rule.idle : rule.running;
+    return false;
+}
+
+void WindowState::Add(Command what, std::initializer_list<QWidget*> widgets)
+{
+    rows_.push_back({what, widgets, {}});
+}
+
+void WindowState::Add(Command what, QList<QAction*> actions)
+{
+    rows_.push_back({what, {}, std::move(actions)});
+}
+
+void WindowState::Set(Activity activity)
+{
+    activity_ = activity;
+    for (const Row& row : rows_) {
+        const bool enabled = Allows(row.what);
+        for (QWidget* w : row.widgets)
+            w->setEnabled(enabled);
+        for (QAction* a : row.actions)
+            a->setEnabled(enabled);
+    }
+}
+
+}  // namespace pmv

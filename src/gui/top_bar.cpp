@@ -1,0 +1,98 @@
+#include "top_bar.h"
+
+#include "binding/control_values.h"
+#include "link/link_port.h"
+#include "link/qt_serial_line.h"
+#include "widgets.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTextEdit>
+
+namespace pmv {
+
+using namespace widgets;
+
+TopBar::TopBar(QWidget* parent) : QWidget(parent)
+{
+    setGeometry(QRect(0, 0, 703, 106));
+    Label("Номер порта", this, 8, 6)->setObjectName("Label1");
+    port = List(this, 8, 22, 44, "Задаем номер порта компьютора");
+    Fill(*port, Numbers(1, kPortListSize));
+    portNumber = Label(this, 58, 22, 20);
+    portDevice = Label(this, 8, 48, 156);
+    portDevice->setObjectName("PortDeviceLabel");
+
+    Label("Используемые каналы", this, 170, 6)->setObjectName("Label3");
+    channel1Box = Check("1", this, 170, 24, 36,
+                        "При нажатии кнопок прочитать/ записать выбранное будут прочитаны или записаны параметры "
+                        "первого канала");
+    channel2Box = Check("2", this, 208, 24, 36,
+                        "При нажатии на кнопки прочитать/ записать выбранное будут прочитаны или записаны параметры "
+                        "второго канала");
+    relaysBox = Check("Реле", this, 246, 24, 54,
+                      "При нажатии на кнопки прочитать/ записать выбранное будут прочитаны или записаны настройки "
+                      "логики реле");
+    generalBox = Check("Общие", this, 302, 24, 64,
+                       "При нажатии на кнопки прочитать / записать будут прочитаны или записаны заводские настройки : "
+                       "вид прибора, вид отображения ошибки. Прочитаются : версия ПО и заводской номер. ");
+
+    readAll = Button("Прочитать все", this, 170, 48, 124,
+                     "Прочитать параметры обоих каналов, реле, часть общеприборных настроек.");
+    readAll->setObjectName("Button1");
+    readSelected = Button("Прочитать выбранное", this, 296, 48, 124, "Прочитать отмеченные группы параметров.");
+    readSelected->setObjectName("Button2");
+    writeAll = Button("Записать все", this, 170, 77, 124,
+                      "Записать параметры обоих каналов, реле, часть общеприборных  настроек.");
+    writeAll->setObjectName("Button3");
+    writeSelected = Button("Записать выбранное", this, 296, 77, 124, "Записать отмеченные группы параметров.");
+    writeSelected->setObjectName("Button4");
+
+    const char* descriptionHint =
+        "Текстовое описание файла настроек прибора.  Перед записью нового файла сюда можно внести свои комментарии.";
+    QLabel* heading = Label("Описание настроек", this, 428, 6);
+    heading->setObjectName("Label5");
+    heading->setToolTip(Text(descriptionHint));
+    description = new QTextEdit(this);
+    description->setObjectName("RichEdit1");
+    description->setAcceptRichText(false);
+    description->setToolTip(Text(descriptionHint));
+    description->setGeometry(QRect(428, 22, 267, 80));
+}
+
+void TopBar::ShowDescription(const std::array<std::string, 4>& lines)
+{
+    QStringList text;
+    for (const std::string& line : lines)
+        text << QString::fromStdString(line);
+    description->setPlainText(text.join('\n'));
+}
+
+std::vector<std::string> TopBar::DescriptionLines() const
+{
+    std::vector<std::string> lines;
+    for (const QString& line : description->toPlainText().split('\n'))
+        lines.push_back(line.toStdString());
+    return lines;
+}
+
+void TopBar::ShowPortDevices(const LinkPort& link, const std::string& override)
+{
+    const QString none = Text("нет устройства");
+    const std::vector<std::string> found = FoundSerialPorts();
+    QStringList mapping;
+    for (int32_t n = 1; n <= kPortListSize; ++n) {
+        const std::string device = override.empty() ? PortDevice(n, link.settings().PortDevices, found) : override;
+        const QString line = QStringLiteral("%1: %2").arg(n).arg(device.empty() ? none : QString::fromStdString(device));
+        port->setItemData(n - 1, line, Qt::ToolTipRole);
+        mapping << line;
+    }
+    const std::string current = link.DeviceName();
+    const QString text = current.empty() ? none : QString::fromStdString(current);
+    portDevice->setText(portDevice->fontMetrics().elidedText(text, Qt::ElideLeft, portDevice->width()));
+    portDevice->setToolTip(Text("Устройства портов:\n") + mapping.join('\n'));
+}
+
+}  // namespace pmv

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QWidget>
+
+#include <array>
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTextEdit;
+
+namespace pmv {
+
+class LinkPort;
+
+// Above the pages: the port selector with the device it means, the four group boxes, the four
+// exchange buttons and the description of the profile.
+class TopBar final : public QWidget {
+public:
+    explicit TopBar(QWidget* parent);
+
+    void ShowDescription(const std::array<std::string, 4>& lines);
+    std::vector<std::string> DescriptionLines() const;
+    // The device of every port number in the selector's hints, the one in use beside it.
+    // `override` is the device given on the command line, used for every number.
+    void ShowPortDevices(const LinkPort& port, const std::string& override);
+
+    QComboBox* port;
+    QLabel* portNumber;
+    QLabel* portDevice;
+    QCheckBox* channel1Box;
+    QCheckBox* channel2Box;
+    QCheckBox* relaysBox;
+    QCheckBox* generalBox;
+    QPushButton* readAll;
+    QPushButton* readSelected;
+    QPushButton* writeAll;
+    QPushButton* writeSelected;
+    QTextEdit* description;
+};
+
+}  // namespace pmv
