@@ -11,6 +11,9 @@
 #include "sim/simulator.h"
 
 #include <QApplication>
+#include <QAction>
+#include <QDialog>
+#include <QLineEdit>
 #include <QDir>
 #include <QMenu>
 #include <QMenuBar>
@@ -101,6 +104,34 @@ bool ShootService(pmv::sim::Simulator& simulator, const QDir& target)
     return saved;
 }
 
+// The production dialog after one instrument went through all its steps.
+bool ShootProduction(pmv::sim::Simulator& simulator, const QDir& target)
+{
+    pmv::MainWindow window({simulator.DevicePath()});
+    window.show();
+    QTest::qWait(300);
+    bool saved = false;
+    // The offer of the next instrument is declined.
+    QTimer decline;
+    QObject::connect(&decline, &QTimer::timeout, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); box && box->isVisible())
+            box->button(box->button(QMessageBox::No) ? QMessageBox::No : QMessageBox::Ok)->click();
+    });
+    QTimer::singleShot(300, &window, [&] {
+        auto* dialog = window.findChild<QDialog*>("ProductionDialog");
+        if (!dialog)
+            return;
+        dialog->findChild<QLineEdit*>("ProductionProfile")->setText("PMV7706.prf");
+        decline.start(20);
+        dialog->findChild<QPushButton*>("ProductionStart")->click();
+        decline.stop();
+        saved = dialog->grab().save(target.filePath("pmvconf-production.png"));
+        dialog->reject();
+    });
+    window.findChild<QAction*>("ProduceAction")->trigger();
+    return saved;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -124,5 +155,6 @@ int main(int argc, char** argv)
 
     if (!ShootPages(simulator, target))
         return 1;
-    return ShootService(simulator, target) ? 0 : 1;
+    const bool service = ShootService(simulator, target);
+    return ShootProduction(simulator, target) && service ? 0 : 1;
 }
