@@ -2,6 +2,7 @@
 
 #include "link/exchange.h"
 #include "link/link_settings.h"
+#include "messages/error_codes.h"
 #include "widgets.h"
 
 #include <QGroupBox>
@@ -115,6 +116,8 @@ void LiveValuesPage::Poll()
         poll_.Tick(exchange_, values_, link_.UseIzmFile == 1 ? link_.IzmFileName : std::string());
     ShowView(ShowCurrentValues(values_));
     ShowOutcome(ShowPollOutcome(outcome.code));
+    if (outcome.code == kOk && onGoodPoll)
+        onGoodPoll(values_);
     timer_.setInterval(static_cast<int>(outcome.nextIntervalMs));
 }
 

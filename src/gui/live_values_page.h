@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 
 class QLabel;
 
@@ -23,6 +24,9 @@ public:
 
     void ShowView(const LiveView& view);
     void ShowOutcome(const PollOutcomeView& outcome);
+
+    // Called with the clamped values of every good poll (the trend takes them from here).
+    std::function<void(const LiveValues&)> onGoodPoll;
 
 protected:
     void showEvent(QShowEvent* event) override;

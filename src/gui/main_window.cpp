@@ -20,12 +20,14 @@
 #include "reports/passport_page.h"
 #include "status_bar.h"
 #include "top_bar.h"
+#include "trend_chart.h"
 #include "widgets.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDate>
+#include <QDateTime>
 #include <QLayout>
 #include <QMenuBar>
 #include <QScreen>
@@ -40,13 +42,13 @@ MainWindow::MainWindow(const WindowOptions& options)
     setObjectName("Form1");
     setFont(widgets::WindowFont());
     auto* client = new QWidget;
-    client->setFixedSize(703, 461);
+    client->setFixedSize(703, 461 + kTrendHeight);
     setCentralWidget(client);
 
     top_ = new TopBar(client);
     pages_ = new QTabWidget(client);
     pages_->setObjectName("TabbedNotebook1");
-    pages_->setGeometry(QRect(4, 108, 695, 349));
+    pages_->setGeometry(QRect(4, 108, 695, 349 + kTrendHeight));
     // Each page is born inside the notebook, so that it is laid out in the window's font.
     channels_ = new ChannelsPage(pages_);
     relays_ = new RelaysPage(pages_);
@@ -75,6 +77,8 @@ MainWindow::MainWindow(const WindowOptions& options)
     connectionMenu_ = InstallConnectionMenu(*this, session_.port, session_.exchange, session_.line, session_.clock, setBusy);
     state_.Add(Command::FileMenu, connectionMenu_->actions());
     BuildHelpMenu();
+    trend_ = new TrendChart(*live_, session_.model, messages_);
+    live_->onGoodPoll = [this](const LiveValues& values) { trend_->Add(values, QDateTime::currentMSecsSinceEpoch()); };
     linkStatus_ = new LinkStatusBar(*statusBar(), session_.port, session_.line, session_.exchange);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     adjustSize();

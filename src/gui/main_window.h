@@ -26,6 +26,7 @@ class ChannelsPage;
 class ConfigurationPage;
 class InstrumentRecords;
 class LinkStatusBar;
+class TrendChart;
 class GeneralPage;
 class LiveValuesPage;
 class RelaysPage;
@@ -112,6 +113,7 @@ private:
     InstrumentRecords* records_ = nullptr;
     QMenu* connectionMenu_ = nullptr;
     LinkStatusBar* linkStatus_ = nullptr;
+    TrendChart* trend_ = nullptr;
     ControlValues controls_;
     WindowState state_;
     QTimer reload_;

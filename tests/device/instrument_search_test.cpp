@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 namespace pmv {
 namespace {
 
@@ -104,6 +107,9 @@ TEST_F(InstrumentSearchTest, ALateAnswerIsNotTakenForTheNextAddress)
     Connect(options);
     const SearchResult result = Search({9600}, 8, 9, true);
     EXPECT_TRUE(result.found.empty());
+    // The simulator's thread may still be taking in the second probe on a slow (sanitized) run.
+    for (int wait = 0; wait < 100 && simulator->Transcript().size() < 2; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_EQ(simulator->Transcript().size(), 2u);
     EXPECT_TRUE(simulator->Transcript()[0].answered);
 }

@@ -3,6 +3,7 @@
 #include "binding/binding.h"
 #include "binding/number_text.h"
 #include "device/register_map.h"
+#include "gui/trend_chart.h"
 #include "ini/ini_file.h"
 
 #include <QAction>
@@ -57,7 +58,8 @@ TEST_F(WindowTest, FirstStartInAnEmptyDirectory)
     EXPECT_TRUE(boxer.boxes.empty());
 
     EXPECT_EQ(window->windowTitle(), kCaption);
-    EXPECT_EQ(window->centralWidget()->size(), QSize(703, 461));
+    // The original client area, taller by the trend on the page of current values.
+    EXPECT_EQ(window->centralWidget()->size(), QSize(703, 461 + kTrendHeight));
     EXPECT_EQ(window->minimumSize(), window->maximumSize());
     EXPECT_EQ(Get<QTabWidget>("TabbedNotebook1")->currentIndex(), 0);
     EXPECT_TRUE(Get<QFrame>("Panel76")->isHidden());
