@@ -15,6 +15,14 @@ uint32_t ReadIdentity(Device& device, SettingsModel& identity)
     return ReadByte(device.exchange, regs::kFirmwareVersion, identity.fw_version);
 }
 
+SettingsModel IdentityAfter(Device& device, uint32_t code)
+{
+    SettingsModel identity;
+    if (code != kStoppedToRevise && code != kStoppedToCorrect && code != kStoppedByUser && code != kNoAnswer)
+        ReadIdentity(device, identity);
+    return identity;
+}
+
 std::string SelectedGroupsText(const SettingsModel& m)
 {
     std::string text;

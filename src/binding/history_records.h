@@ -14,6 +14,10 @@ namespace pmv {
 // received a write and not the profile's numbers.
 uint32_t ReadIdentity(Device& device, SettingsModel& identity);
 
+// The identity after an operation that ended with `code`: read from the line, or left empty when
+// the operation never reached the instrument, found it silent or was stopped by the user.
+SettingsModel IdentityAfter(Device& device, uint32_t code);
+
 // "ch1,ch2,relay,general": the groups selected in the model.
 std::string SelectedGroupsText(const SettingsModel& model);
 

@@ -76,26 +76,19 @@ bool PrintDifferences(Session& s, const std::vector<FieldDifference>& difference
     return !differences.empty();
 }
 
-// Codes with which a write ends before it reaches the instrument, or that say it cannot be
-// reached or must not be kept busy: no identity is read for the history then.
-bool IdentityReadable(uint32_t code)
+// A history row for a write, naming the instrument as it identifies itself on the line; the
+// identity comes back for the verification's row.
+SettingsModel RecordWrite(Session& s, const std::string& profile, uint32_t code)
 {
-    return code != kStoppedToRevise && code != kStoppedToCorrect && code != kStoppedByUser && code != kNoAnswer;
-}
-
-// A history row for a write, naming the instrument as it identifies itself on the line.
-void RecordWrite(Session& s, const std::string& profile, uint32_t code)
-{
-    SettingsModel identity;
-    if (IdentityReadable(code))
-        ReadIdentity(s.device, identity);
+    SettingsModel identity = IdentityAfter(s.device, code);
     s.Record(MakeHistoryRecord(identity, s.model,
                                {kOperationWrite, code, profile, SettingsValueLines(s.model)}));
+    return identity;
 }
 
 // Reads the written groups back after the instrument's restart and compares them with what was
 // written: 15 when they differ.
-uint32_t VerifyWrite(Session& s, const std::string& profile)
+uint32_t VerifyWrite(Session& s, const std::string& profile, const SettingsModel& identity)
 {
     SettingsModel instrument;
     uint32_t code = ReadForComparison(s.device, s.model, instrument);
@@ -105,9 +98,6 @@ uint32_t VerifyWrite(Session& s, const std::string& profile)
         PrintDifferences(s, differences);
         code = differences.empty() ? kOk : kReadBackMismatch;
     }
-    SettingsModel identity;
-    if (IdentityReadable(code))
-        ReadIdentity(s.device, identity);
     s.Record(MakeHistoryRecord(identity, s.model, {kOperationVerify, code, profile, DifferenceLines(differences)}));
     if (code == kOk)
         std::fprintf(s.console.err, "Проверка после записи: прибор хранит записанное.\n");
@@ -139,9 +129,9 @@ int RunWindowCommand(Session& s, const Arguments& a, bool write)
     else
         code = selected ? ReadSelected(context) : ReadAll(context);
     if (write) {
-        RecordWrite(s, path, code);
+        const SettingsModel identity = RecordWrite(s, path, code);
         if (code == kOk && a.Has("--verify"))
-            return s.Finish(VerifyWrite(s, path));
+            return s.Finish(VerifyWrite(s, path, identity));
         return static_cast<int>(code);
     }
     if (code != kOk)

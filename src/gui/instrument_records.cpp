@@ -23,12 +23,6 @@ QSettings ProgramSettings()
     return QSettings(QStringLiteral("pmv77xx"), QStringLiteral("pmvconf"));
 }
 
-// Codes that leave the instrument untouched, unreachable or stopped by the user: no identity read.
-bool IdentityReadable(uint32_t code)
-{
-    return code != kStoppedToRevise && code != kStoppedToCorrect && code != kStoppedByUser && code != kNoAnswer;
-}
-
 }  // namespace
 
 InstrumentRecords::InstrumentRecords(Window window, QMenu& file)
@@ -71,9 +65,7 @@ void InstrumentRecords::Record(const HistoryRecord& record)
 
 void InstrumentRecords::AfterWrite(uint32_t code)
 {
-    SettingsModel identity;
-    if (IdentityReadable(code))
-        ReadIdentity(w_.device, identity);
+    const SettingsModel identity = IdentityAfter(w_.device, code);
     Record(MakeHistoryRecord(identity, w_.device.model,
                              {kOperationWrite, code, {}, SettingsValueLines(w_.device.model)}));
     if (code != kOk || !verifyAfterWrite())
