@@ -1,20 +1,27 @@
 #include "binding/session.h"
 
+#include "device/connection_check.h"
 #include "link/link_settings.h"
 
 namespace pmv {
 
-Session::Session(Messages& m, Progress& p) : messages(m), progress(p), port(line, exchange, m, FoundSerialPorts) {}
+Session::Session(Messages& m, Progress& p) : messages(m), progress(p), port(line, exchange, m, FoundSerialPorts)
+{
+    port.SetOpenExplainer([](const std::string& device, const std::string& systemError) {
+        return ExplainOpenFailure(SystemView::Current(), device, systemError);
+    });
+}
 
 std::optional<std::string> Session::LoadLinkSettings()
 {
     return pmv::LoadLinkSettings(LinkSettingsPath(), port.settings(), messages);
 }
 
-void Session::OpenPort()
+std::optional<std::string> Session::OpenPort(bool quiet)
 {
-    port.OpenPort();
+    std::optional<std::string> failure = port.OpenPort(quiet);
     ApplyLinkValues(port.settings(), exchange.values());
+    return failure;
 }
 
 }  // namespace pmv

@@ -27,8 +27,9 @@ public:
     // dev.dat of the working directory into the link settings (written with defaults when
     // missing); a file that cannot be written comes back.
     std::optional<std::string> LoadLinkSettings();
-    // Opens the port and puts the link values in force (device address, tries, time-out).
-    void OpenPort();
+    // Opens the port and puts the link values in force (device address, tries, time-out);
+    // a failed write of dev.dat comes back.
+    std::optional<std::string> OpenPort(bool quiet = false);
 
     Messages& messages;
     Progress& progress;

@@ -122,12 +122,13 @@ uint32_t ReadForPassport(CommandContext& context)
     return kOk;
 }
 
-void ChangePort(CommandContext& context, LinkPort& port, int position)
+std::optional<std::string> ChangePort(CommandContext& context, LinkPort& port, int position)
 {
     Gather(context);
-    port.ReopenPort(position);
+    std::optional<std::string> failure = port.ReopenPort(position);
     context.portNumber = port.settings().Number;
     Show(context);
+    return failure;
 }
 
 std::optional<std::array<std::string, 4>> OpenProfile(CommandContext& context, const std::string& path)

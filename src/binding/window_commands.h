@@ -41,8 +41,9 @@ void ChooseProductionDay(CommandContext& context, int day);
 // not written are replaced by the values read.
 uint32_t ReadForPassport(CommandContext& context);
 
-// The port selector: list position 0 is port 1; the old port closes, the new one opens.
-void ChangePort(CommandContext& context, LinkPort& port, int position);
+// The port selector: list position 0 is port 1; the old port closes, the new one opens. A
+// failed write of the port's binding to its adapter comes back.
+std::optional<std::string> ChangePort(CommandContext& context, LinkPort& port, int position);
 
 // "Прочитать из файла настройки прибора": the controls into the model, then the profile. The
 // profile loads into a copy, so a load that fails half way (a write-back refused) leaves the

@@ -41,6 +41,11 @@ public:
     {
         inner_.ShowMessage(text, caption, icon);
     }
+    void ShowDetailedMessage(const std::string& text, const std::string& detail, const std::string& caption,
+                             MessageIcon icon) override
+    {
+        inner_.ShowDetailedMessage(text, detail, caption, icon);
+    }
     bool AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon) override
     {
         if (connectedAnyway_ && caption != kResultCaption) {

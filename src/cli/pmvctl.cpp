@@ -247,6 +247,11 @@ public:
     {
         inner_.ShowMessage(text, caption, icon);
     }
+    void ShowDetailedMessage(const std::string& text, const std::string& detail, const std::string& caption,
+                             MessageIcon icon) override
+    {
+        inner_.ShowDetailedMessage(text, detail, caption, icon);
+    }
     bool AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon) override
     {
         const bool yes = inner_.AskYesNo(text, caption, icon);

@@ -53,7 +53,10 @@ uint32_t Session::Open(const LinkOverrides& given)
         settings.BaudRate = *overrides.baud;
     if (!overrides.port.empty())
         port.SetDeviceOverride(overrides.port);
-    OpenPort();
+    if (const auto failure = OpenPort())
+        std::fprintf(console.err, "%s\n", failure->c_str());
+    if (!port.LatencyNote().empty())
+        std::fprintf(console.err, "%s\n", port.LatencyNote().c_str());
     // Without a port every exchange would end with "no answer" after its time-outs; say so at once.
     return line.IsOpen() ? kOk : kNoAnswer;
 }

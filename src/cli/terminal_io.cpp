@@ -35,6 +35,14 @@ void TerminalMessages::ShowMessage(const std::string& text, const std::string& c
     std::fprintf(err_, "%s (%s): %s\n", caption.c_str(), IconWord(icon), text.c_str());
 }
 
+void TerminalMessages::ShowDetailedMessage(const std::string& text, const std::string& detail,
+                                           const std::string& caption, MessageIcon icon)
+{
+    ShowMessage(text, caption, icon);
+    if (!detail.empty())
+        std::fprintf(err_, "  %s\n", detail.c_str());
+}
+
 bool TerminalMessages::AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon)
 {
     std::fprintf(err_, "%s (%s): %s\n", caption.c_str(), IconWord(icon), text.c_str());

@@ -298,6 +298,16 @@ Finding PortNotOpen(const std::string& device)
                    "pmvctl doctor");
 }
 
+std::string ExplainOpenFailure(const SystemView& view, const std::string& device, const std::string& systemError)
+{
+    for (const Finding& f : CheckSystem(view, device)) {
+        const bool aboutThePort = f.topic == "device" || f.topic == "access" || f.topic == "holder";
+        if (aboutThePort && f.state == FindingState::Problem)
+            return f.text + (f.fix.empty() ? "" : " Команда: " + f.fix);
+    }
+    return "Порт " + device + " не открыт: " + systemError;
+}
+
 bool AllClear(const std::vector<Finding>& findings)
 {
     return std::none_of(findings.begin(), findings.end(), [](const Finding& f) { return f.state == FindingState::Problem; });

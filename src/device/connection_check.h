@@ -48,6 +48,10 @@ Finding CheckInstrument(Exchange& exchange, uint32_t baud);
 // In place of the instrument check when the port did not open.
 Finding PortNotOpen(const std::string& device);
 
+// Why `device` did not open, for the message of the failed open: the first problem the checks
+// of the device, its access and its holders find, else the system's reason with the device.
+std::string ExplainOpenFailure(const SystemView& view, const std::string& device, const std::string& systemError);
+
 bool AllClear(const std::vector<Finding>& findings);
 
 }  // namespace pmv

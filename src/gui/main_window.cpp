@@ -15,6 +15,7 @@
 #include "model/factory_profiles.h"
 #include "model/profile.h"
 #include "relays_page.h"
+#include "port_watch.h"
 #include "report_preview.h"
 #include "reports/configuration_report.h"
 #include "reports/passport_page.h"
@@ -176,8 +177,13 @@ void MainWindow::Start()
     ShowFileErrorOnce(CreateDefaultProfiles());
     ShowModel();
     SetCaption({});
-    session_.OpenPort();
-    top_->ShowPortDevices(session_.port, portOverride_);
+    ShowFileErrorOnce(session_.OpenPort());
+    portWatch_ = new PortWatch(this, session_, [this] { return busy(); },
+                               [this](const std::vector<SerialPortInfo>&, const std::optional<std::string>& fileError) {
+                                   ShowFileErrorOnce(fileError);
+                                   ShowPorts();
+                               });
+    ShowPorts();
     pages_->setCurrentIndex(0);
     const QDate today = QDate::currentDate();
     session_.model.made_day = today.day();
@@ -186,6 +192,12 @@ void MainWindow::Start()
     ShowModel();
     RepaintNow();
     reload_.start(200);
+}
+
+void MainWindow::ShowPorts()
+{
+    top_->ShowPortDevices(session_.port, portOverride_, portWatch_->found());
+    linkStatus_->ShowLink();
 }
 
 void MainWindow::ReloadRecentProfile()

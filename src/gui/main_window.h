@@ -26,6 +26,7 @@ class ChannelsPage;
 class ConfigurationPage;
 class InstrumentRecords;
 class LinkStatusBar;
+class PortWatch;
 class TrendChart;
 class GeneralPage;
 class LiveValuesPage;
@@ -81,6 +82,8 @@ private:
     // The files the window writes on its own (dev.dat, recent.prf, the factory profiles): each
     // message once per run, not again from the second load and the close.
     void ShowFileErrorOnce(const std::optional<std::string>& error);
+    // The devices of the port numbers and the state of the port, as the adapters are now.
+    void ShowPorts();
 
     // Running: the state table holds everything off that would change the model; back to idle,
     // a close that came meanwhile follows.
@@ -113,6 +116,7 @@ private:
     InstrumentRecords* records_ = nullptr;
     QMenu* connectionMenu_ = nullptr;
     LinkStatusBar* linkStatus_ = nullptr;
+    PortWatch* portWatch_ = nullptr;
     TrendChart* trend_ = nullptr;
     ControlValues controls_;
     WindowState state_;

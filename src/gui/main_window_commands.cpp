@@ -60,8 +60,10 @@ void MainWindow::ConnectPages()
     for (ChannelPanel* panel : channels_->channels)
         connect(panel->sensorType, &QComboBox::activated, this, sync);
     connect(top_->port, &QComboBox::activated, this, [this](int position) {
-        Run(Command::PortSelector, [&](CommandContext& c) { ChangePort(c, session_.port, position); });
-        top_->ShowPortDevices(session_.port, portOverride_);
+        std::optional<std::string> failure;
+        Run(Command::PortSelector, [&](CommandContext& c) { failure = ChangePort(c, session_.port, position); });
+        ShowFileErrorOnce(failure);
+        ShowPorts();
     });
     connect(general_->productionMonth, &QComboBox::activated, this, [this](int position) {
         Run(Command::ModelSync, [&](CommandContext& c) { ChooseProductionMonth(c, position); });

@@ -8,11 +8,17 @@
 namespace pmv {
 
 LinkStatusBar::LinkStatusBar(QStatusBar& bar, const LinkPort& port, const SerialLine& line, const Exchange& exchange)
-    : QObject(&bar), port_(port), line_(line), exchange_(exchange), link_(new QLabel), outcome_(new QLabel)
+    : QObject(&bar), port_(port), line_(line), exchange_(exchange), link_(new QLabel), problem_(new QLabel),
+      outcome_(new QLabel)
 {
     link_->setObjectName("StatusLink");
+    problem_->setObjectName("StatusProblem");
     outcome_->setObjectName("StatusOutcome");
-    bar.addWidget(link_, 1);
+    problem_->setStyleSheet("color: #b00000");
+    // A long reason is cut at the window's edge rather than widening the window; its hint has it all.
+    problem_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    bar.addWidget(link_);
+    bar.addWidget(problem_, 1);
     bar.addPermanentWidget(outcome_);
     // Adapters come and go and the port may be reopened from the selector: a second is enough.
     refresh_.setInterval(1000);
@@ -30,6 +36,9 @@ void LinkStatusBar::ShowLink()
                        .arg(s.BaudRate)
                        .arg(exchange_.values().DeviceAddress)
                        .arg(line_.IsOpen() ? QString::fromUtf8("порт открыт") : QString::fromUtf8("порт не открыт")));
+    const QString problem = QString::fromStdString(line_.IsOpen() ? port_.LatencyNote() : port_.OpenProblem());
+    problem_->setText(problem);
+    problem_->setToolTip(problem);
 }
 
 void LinkStatusBar::OperationStarted()
@@ -44,8 +53,12 @@ void LinkStatusBar::OperationFinished()
         return;
     const QString duration = DurationText(operation_.elapsed());
     const uint32_t code = exchange_.state().lastError;
-    outcome_->setText(code == kOk ? QString::fromUtf8("Выполнено за %1").arg(duration)
-                                  : QString::fromUtf8("Ошибка (ERR %1) за %2").arg(code).arg(duration));
+    if (code == kOk)
+        outcome_->setText(QString::fromUtf8("Выполнено за %1").arg(duration));
+    else if (!line_.IsOpen())
+        outcome_->setText(QString::fromUtf8("Порт не открыт: обмен невозможен (ERR %1)").arg(code));
+    else
+        outcome_->setText(QString::fromUtf8("Ошибка (ERR %1) за %2").arg(code).arg(duration));
     operation_.invalidate();
     ShowLink();
 }

@@ -11,8 +11,8 @@ class Exchange;
 class LinkPort;
 class SerialLine;
 
-// The window's status bar: the device, speed and address in use, whether the port is open,
-// and the outcome and duration of the last operation.
+// The window's status bar: the device, speed and address in use, whether the port is open
+// (and if not, why), and the outcome and duration of the last operation.
 class LinkStatusBar : public QObject {
 public:
     LinkStatusBar(QStatusBar& bar, const LinkPort& port, const SerialLine& line, const Exchange& exchange);
@@ -28,6 +28,7 @@ private:
     const SerialLine& line_;
     const Exchange& exchange_;
     QLabel* link_;
+    QLabel* problem_;
     QLabel* outcome_;
     QElapsedTimer operation_;
     QTimer refresh_;

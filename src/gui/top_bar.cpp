@@ -8,10 +8,35 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QAbstractItemView>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTextEdit>
 
+#include <algorithm>
+
 namespace pmv {
+namespace {
+
+constexpr int kPortLabelRole = Qt::UserRole + 1;
+
+// The selector's list shows each number with the device it means; the closed selector keeps
+// the bare number.
+class PortItemDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QString label = index.data(kPortLabelRole).toString();
+        if (!label.isEmpty())
+            option->text += QStringLiteral("   ") + label;
+    }
+};
+
+}  // namespace
 
 using namespace widgets;
 
@@ -21,6 +46,7 @@ TopBar::TopBar(QWidget* parent) : QWidget(parent)
     Label("Номер порта", this, 8, 6)->setObjectName("Label1");
     port = List(this, 8, 22, 44, "Задаем номер порта компьютора");
     Fill(*port, Numbers(1, kPortListSize));
+    port->setItemDelegate(new PortItemDelegate(port));
     portNumber = Label(this, 58, 22, 20);
     portDevice = Label(this, 8, 48, 156);
     portDevice->setObjectName("PortDeviceLabel");
@@ -78,17 +104,23 @@ std::vector<std::string> TopBar::DescriptionLines() const
     return lines;
 }
 
-void TopBar::ShowPortDevices(const LinkPort& link, const std::string& override)
+void TopBar::ShowPortDevices(const LinkPort& link, const std::string& override, const std::vector<SerialPortInfo>& found)
 {
     const QString none = Text("нет устройства");
-    const std::vector<std::string> found = FoundSerialPorts();
+    std::vector<std::string> devices;
+    for (const SerialPortInfo& info : found)
+        devices.push_back(info.device);
     QStringList mapping;
+    int widest = 0;
     for (int32_t n = 1; n <= kPortListSize; ++n) {
-        const std::string device = override.empty() ? PortDevice(n, link.settings().PortDevices, found) : override;
-        const QString line = QStringLiteral("%1: %2").arg(n).arg(device.empty() ? none : QString::fromStdString(device));
-        port->setItemData(n - 1, line, Qt::ToolTipRole);
-        mapping << line;
+        const std::string device = override.empty() ? PortDevice(n, link.settings().PortDevices, devices) : override;
+        const QString label = device.empty() ? none : QString::fromStdString(PortLabel(device, found));
+        port->setItemData(n - 1, label, kPortLabelRole);
+        port->setItemData(n - 1, QStringLiteral("%1: %2").arg(n).arg(label), Qt::ToolTipRole);
+        mapping << QStringLiteral("%1: %2").arg(n).arg(label);
+        widest = std::max(widest, port->fontMetrics().horizontalAdvance(QStringLiteral("8   ") + label));
     }
+    port->view()->setMinimumWidth(widest + 24);
     const std::string current = link.DeviceName();
     const QString text = current.empty() ? none : QString::fromStdString(current);
     portDevice->setText(portDevice->fontMetrics().elidedText(text, Qt::ElideLeft, portDevice->width()));

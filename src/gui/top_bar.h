@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/port_names.h"
+
 #include <QWidget>
 
 #include <array>
@@ -24,9 +26,10 @@ public:
 
     void ShowDescription(const std::array<std::string, 4>& lines);
     std::vector<std::string> DescriptionLines() const;
-    // The device of every port number in the selector's hints, the one in use beside it.
+    // The device of every port number beside it in the selector's list and in its hints (with
+    // the adapter's description and serial number from `found`), the one in use below it.
     // `override` is the device given on the command line, used for every number.
-    void ShowPortDevices(const LinkPort& port, const std::string& override);
+    void ShowPortDevices(const LinkPort& port, const std::string& override, const std::vector<SerialPortInfo>& found);
 
     QComboBox* port;
     QLabel* portNumber;

@@ -41,6 +41,16 @@ void WindowMessages::ShowMessage(const std::string& text, const std::string& cap
     box.exec();
 }
 
+void WindowMessages::ShowDetailedMessage(const std::string& text, const std::string& detail, const std::string& caption,
+                                         MessageIcon icon)
+{
+    RaiseWindow();
+    QMessageBox box(BoxIcon(icon), QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok,
+                    &window_);
+    box.setInformativeText(QString::fromStdString(detail));
+    box.exec();
+}
+
 bool WindowMessages::AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon)
 {
     RaiseWindow();

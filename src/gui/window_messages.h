@@ -16,6 +16,8 @@ public:
     WindowMessages(QWidget& window, KeyWatch& keys) : window_(window), keys_(keys) {}
 
     void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
+    void ShowDetailedMessage(const std::string& text, const std::string& detail, const std::string& caption,
+                             MessageIcon icon) override;
     bool AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon) override;
     void DiscardPendingKeys() override;
 

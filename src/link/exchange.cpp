@@ -72,6 +72,12 @@ uint32_t Exchange::RunExchange(const std::string& fields, const AnswerCheck& che
         ~Busy() { flag = false; }
     } busy(inExchange_);
     send_ = BuildFrame(fields);
+    // A port that did not open carries nothing: "no answer" at once, not after every time-out.
+    if (!line_.IsOpen()) {
+        receive_.clear();
+        state_.lastError = kNoAnswer;
+        return kNoAnswer;
+    }
     const uint32_t byteWriteTimeout = values_.ByteTimeout * static_cast<uint32_t>(send_.size() + 1);
     if (owed_ > 0) {
         AwaitSilence();

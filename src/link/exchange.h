@@ -51,7 +51,8 @@ public:
     std::string BuildFrame(const std::string& fields) const;
 
     // Sends the request up to RetryCount times until an answer passes `check`; returns the
-    // last attempt's error code.
+    // last attempt's error code. On a line that is not open it returns "no answer" at once and
+    // logs nothing.
     //
     // The instrument works through its requests one after the other, so after an attempt that
     // got no answer line it may still owe an answer for it, even after a retry was answered; and

@@ -3,6 +3,7 @@
 #include "exchange.h"
 #include "ini/ini_file.h"
 #include "messages/messages.h"
+#include "port_names.h"
 #include "serial_line.h"
 
 namespace pmv {
@@ -19,20 +20,32 @@ std::string LinkPort::DeviceName() const
     return PortDevice(settings_.Number, settings_.PortDevices, lister_ ? lister_() : std::vector<std::string>{});
 }
 
-void LinkPort::OpenPort()
+std::optional<std::string> LinkPort::OpenPort(bool quiet)
 {
     exchange_.values().ByteTimeout = ByteTimeoutForBaud(settings_.BaudRate);
+    openProblem_.clear();
+    latencyNote_.clear();
     const bool numbered = settings_.Number >= 1 && settings_.Number <= 8;
     if (!numbered && override_.empty())
-        return;
+        return std::nullopt;
     const std::string device = DeviceName();
     if (device.empty() || !line_.Open(device)) {
-        messages_.ShowMessage("Невозможно открыть последовательный порт", "Ошибка", MessageIcon::Error);
-        return;
+        openProblem_ = device.empty() ? "Номеру порта " + std::to_string(settings_.Number) + " не соответствует ни одно устройство"
+                       : explainer_   ? explainer_(device, line_.OpenError())
+                                      : device + ": " + line_.OpenError();
+        if (!quiet)
+            messages_.ShowDetailedMessage("Невозможно открыть последовательный порт", openProblem_, "Ошибка",
+                                          MessageIcon::Error);
+        return std::nullopt;
     }
     line_.Configure(settings_.BaudRate);
     line_.Purge();
     line_.RaiseDtrDropRts();
+    if (line_.LatencyRequest() == LowLatency::Refused)
+        latencyNote_ = "Драйвер " + device + " не снизил задержку: каждый ответ прибора приходит позже на таймер задержки адаптера";
+    if (!override_.empty())
+        return std::nullopt;
+    return BindPortToAdapter(LinkSettingsPath(), settings_.Number, device, settings_.PortDevices);
 }
 
 void LinkPort::ClosePort()
@@ -40,11 +53,11 @@ void LinkPort::ClosePort()
     line_.Close();
 }
 
-void LinkPort::ReopenPort(int32_t listPosition)
+std::optional<std::string> LinkPort::ReopenPort(int32_t listPosition)
 {
     settings_.Number = listPosition + 1;
     ClosePort();
-    OpenPort();
+    return OpenPort();
 }
 
 std::optional<std::string> LinkPort::SaveLinkSettingsAtExit(const std::string& path)

@@ -17,6 +17,8 @@ class SerialLine;
 class LinkPort {
 public:
     using PortLister = std::function<std::vector<std::string>()>;
+    // Why `device` did not open, in the user's words, given the system's reason.
+    using OpenExplainer = std::function<std::string(const std::string& device, const std::string& systemError)>;
 
     LinkPort(SerialLine& line, Exchange& exchange, Messages& messages, PortLister lister);
 
@@ -30,12 +32,22 @@ public:
     // The device the current port number means (or the override); empty when there is none.
     std::string DeviceName() const;
 
+    void SetOpenExplainer(OpenExplainer explainer) { explainer_ = std::move(explainer); }
+
     // Opens and configures the port. A port number outside 1..8 opens nothing; a failed open
-    // is shown to the user and every exchange then ends with "no answer".
-    void OpenPort();
+    // is shown to the user with its device and reason (unless `quiet`: a port reopened because
+    // its adapter came back) and every exchange then ends with "no answer". A port number
+    // opened on a USB adapter is bound to it (BindPortToAdapter); a failed write of that
+    // binding comes back.
+    std::optional<std::string> OpenPort(bool quiet = false);
     void ClosePort();
     // The port selector: list position 0 is port 1.
-    void ReopenPort(int32_t listPosition);
+    std::optional<std::string> ReopenPort(int32_t listPosition);
+
+    // After a failed open: the device and why; empty when the port opened or none was tried.
+    const std::string& OpenProblem() const { return openProblem_; }
+    // After an open whose driver refused low latency: what that costs; else empty.
+    const std::string& LatencyNote() const { return latencyNote_; }
     // Writes the port number back to dev.dat and closes the port; returns a write failure.
     std::optional<std::string> SaveLinkSettingsAtExit(const std::string& path);
 
@@ -44,8 +56,11 @@ private:
     Exchange& exchange_;
     Messages& messages_;
     PortLister lister_;
+    OpenExplainer explainer_;
     LinkSettings settings_;
     std::string override_;
+    std::string openProblem_;
+    std::string latencyNote_;
 };
 
 }  // namespace pmv

@@ -2,6 +2,7 @@
 
 #include "ini/ini_file.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -43,6 +44,26 @@ std::string ByIdName(const std::string& root, const std::string& device)
             return name;
     }
     return {};
+}
+
+std::string PortLabel(const std::string& device, const std::vector<SerialPortInfo>& found, const std::string& root)
+{
+    const std::string byId = device.starts_with("/dev/serial/by-id/") ? device : ByIdName(root, device);
+    std::string label = byId.empty() ? device : byId;
+    const std::string resolved = ResolveDevice(root, device);
+    const auto info = std::find_if(found.begin(), found.end(), [&](const SerialPortInfo& i) { return i.device == resolved; });
+    if (info == found.end())
+        return label;
+    std::vector<std::string> parts;
+    if (!info->description.empty())
+        parts.push_back(info->description);
+    if (!info->serialNumber.empty())
+        parts.push_back("№ " + info->serialNumber);
+    if (resolved != label)
+        parts.push_back(resolved);
+    for (size_t i = 0; i < parts.size(); ++i)
+        label += (i == 0 ? " (" : ", ") + parts[i];
+    return parts.empty() ? label : label + ")";
 }
 
 std::optional<std::string> BindPortToAdapter(const std::string& devDatPath, int32_t number, const std::string& device,

@@ -1,34 +1,67 @@
 #include "qt_serial_line.h"
 
+#include "link_settings.h"
 #include "port_lock.h"
 
+#include <QSerialPortInfo>
+
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
 
 namespace pmv {
+namespace {
+
+LowLatency RequestLowLatency(int fd)
+{
+    serial_struct serial{};
+    // A pseudo-terminal or a driver without serial settings has no latency to lower.
+    if (ioctl(fd, TIOCGSERIAL, &serial) != 0)
+        return LowLatency::NotApplicable;
+    if (serial.flags & ASYNC_LOW_LATENCY)
+        return LowLatency::Set;
+    serial.flags |= ASYNC_LOW_LATENCY;
+    return ioctl(fd, TIOCSSERIAL, &serial) == 0 ? LowLatency::Set : LowLatency::Refused;
+}
+
+}  // namespace
 
 bool QtSerialLine::Open(const std::string& device)
 {
     Close();
-    port_.setPortName(QString::fromStdString(device));
-    // QSerialPort opens the device exclusively (TIOCEXCL and a lock file).
-    if (!port_.open(QIODevice::ReadWrite)) {
-        if (port_.error() != QSerialPort::PermissionError)
-            return false;
-        const auto recovered = RecoverStalePortLock(device);
-        if (!recovered)
-            return false;
-        std::fprintf(stderr, "Снята брошенная блокировка порта %s: %s\n", device.c_str(), recovered->c_str());
+    latency_ = LowLatency::NotApplicable;
+    if (!OpenPort(device)) {
+        openError_ = port_.errorString().toStdString();
         port_.clearError();
-        if (!port_.open(QIODevice::ReadWrite))
-            return false;
+        return false;
     }
+    openError_.clear();
     port_.setDataBits(QSerialPort::Data8);
     port_.setParity(QSerialPort::NoParity);
     port_.setStopBits(QSerialPort::OneStop);
     port_.setFlowControl(QSerialPort::NoFlowControl);
+    latency_ = RequestLowLatency(static_cast<int>(port_.handle()));
     return true;
+}
+
+bool QtSerialLine::OpenPort(const std::string& device)
+{
+    port_.setPortName(QString::fromStdString(device));
+    // QSerialPort opens the device exclusively (TIOCEXCL and a lock file).
+    if (port_.open(QIODevice::ReadWrite))
+        return true;
+    if (port_.error() != QSerialPort::PermissionError)
+        return false;
+    const auto recovered = RecoverStalePortLock(device);
+    if (!recovered)
+        return false;
+    std::fprintf(stderr, "Снята брошенная блокировка порта %s: %s\n", device.c_str(), recovered->c_str());
+    port_.clearError();
+    return port_.open(QIODevice::ReadWrite);
 }
 
 bool QtSerialLine::IsOpen() const
@@ -92,20 +125,26 @@ size_t QtSerialLine::Write(const char* data, size_t size, uint32_t timeoutMs)
     return static_cast<size_t>(put);
 }
 
-}  // namespace pmv
-
-#include "link_settings.h"
-
-#include <QSerialPortInfo>
-
-namespace pmv {
+std::vector<SerialPortInfo> FoundSerialPortInfos()
+{
+    std::vector<std::string> devices;
+    std::vector<SerialPortInfo> infos;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        devices.push_back(info.systemLocation().toStdString());
+        infos.push_back({devices.back(), info.description().toStdString(), info.serialNumber().toStdString()});
+    }
+    std::vector<SerialPortInfo> ordered;
+    for (const std::string& device : OrderSerialPorts(std::move(devices)))
+        ordered.push_back(*std::find_if(infos.begin(), infos.end(), [&](const SerialPortInfo& i) { return i.device == device; }));
+    return ordered;
+}
 
 std::vector<std::string> FoundSerialPorts()
 {
     std::vector<std::string> devices;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
-        devices.push_back(info.systemLocation().toStdString());
-    return OrderSerialPorts(std::move(devices));
+    for (const SerialPortInfo& info : FoundSerialPortInfos())
+        devices.push_back(info.device);
+    return devices;
 }
 
 }  // namespace pmv

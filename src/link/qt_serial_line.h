@@ -1,5 +1,6 @@
 #pragma once
 
+#include "port_names.h"
 #include "serial_line.h"
 
 #include <QSerialPort>
@@ -13,6 +14,8 @@ class QtSerialLine final : public SerialLine {
 public:
     bool Open(const std::string& device) override;
     bool IsOpen() const override;
+    std::string OpenError() const override { return openError_; }
+    LowLatency LatencyRequest() const override { return latency_; }
     void Close() override;
     bool Configure(uint32_t baud) override;
     void Purge() override;
@@ -21,7 +24,11 @@ public:
     size_t Write(const char* data, size_t size, uint32_t timeoutMs) override;
 
 private:
+    bool OpenPort(const std::string& device);
+
     QSerialPort port_;
+    std::string openError_;
+    LowLatency latency_ = LowLatency::NotApplicable;
 };
 
 }  // namespace pmv
@@ -29,6 +36,7 @@ private:
 namespace pmv {
 
 // Serial devices present on this machine, in the order port numbers take them.
+std::vector<SerialPortInfo> FoundSerialPortInfos();
 std::vector<std::string> FoundSerialPorts();
 
 }  // namespace pmv

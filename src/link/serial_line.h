@@ -6,13 +6,21 @@
 
 namespace pmv {
 
+// What became of the request for low latency made at the last open. USB adapters hold short
+// answers back for their latency timer (16 ms by default) unless the driver is asked not to.
+enum class LowLatency { Set, NotApplicable, Refused };
+
 // One serial device: 8 data bits, no parity, 1 stop bit, no flow control, opened exclusively.
 class SerialLine {
 public:
     virtual ~SerialLine() = default;
 
+    // Opens the device and asks its driver for low latency.
     virtual bool Open(const std::string& device) = 0;
     virtual bool IsOpen() const = 0;
+    // The system's reason for the last failed open; empty after a successful one.
+    virtual std::string OpenError() const = 0;
+    virtual LowLatency LatencyRequest() const = 0;
     virtual void Close() = 0;
 
     // Line speed; the rest of the line configuration is fixed.

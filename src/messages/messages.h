@@ -15,6 +15,14 @@ public:
     // A box with a single OK button.
     virtual void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) = 0;
 
+    // A box with a single OK button and a second, explaining text under the first (the window
+    // shows it as the box's informative text); by default both as one text.
+    virtual void ShowDetailedMessage(const std::string& text, const std::string& detail, const std::string& caption,
+                                     MessageIcon icon)
+    {
+        ShowMessage(detail.empty() ? text : text + "\n" + detail, caption, icon);
+    }
+
     // A box with Yes and No; true for Yes.
     virtual bool AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon) = 0;
 

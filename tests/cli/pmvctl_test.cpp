@@ -205,6 +205,7 @@ TEST_F(PmvctlTest, ExitStatusesAndUsage)
 
     EXPECT_EQ(RunRaw({"--port", dir_.file("no-such-device"), "restart"}), 2);
     EXPECT_NE(err_.find("Невозможно открыть последовательный порт"), std::string::npos);
+    EXPECT_NE(err_.find("Устройства " + dir_.file("no-such-device") + " нет"), std::string::npos) << err_;
 
     sim::Fault refuse{sim::Fault::Kind::Status};
     refuse.count = -1;

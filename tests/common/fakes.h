@@ -18,11 +18,17 @@ public:
         std::string text, caption;
         MessageIcon icon;
         bool question;
+        std::string detail{};
     };
 
     void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override
     {
         boxes.push_back({text, caption, icon, false});
+    }
+    void ShowDetailedMessage(const std::string& text, const std::string& detail, const std::string& caption,
+                             MessageIcon icon) override
+    {
+        boxes.push_back({text, caption, icon, false, detail});
     }
     bool AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon) override
     {

@@ -143,6 +143,28 @@ TEST_F(ConnectionCheckTest, AnotherProcessHoldingThePortIsNamed)
     EXPECT_EQ(problem.fix, "kill 4242");
 }
 
+TEST_F(ConnectionCheckTest, AFailedOpenIsExplainedByTheFirstProblemOfThePort)
+{
+    const std::string system = "Permission denied";
+    // Brltty beside a CH340 is a problem of the machine, not the reason this open failed.
+    UsbDevice("1-1", "1a86", "7523");
+    Write("/usr/bin/brltty", "");
+    EXPECT_EQ(ExplainOpenFailure(view_, "/dev/ttyUSB0", system), "Порт /dev/ttyUSB0 не открыт: " + system);
+
+    Process(4242, "minicom", {"/dev/ttyUSB0"});
+    std::string why = ExplainOpenFailure(view_, "/dev/ttyUSB0", system);
+    EXPECT_NE(why.find("minicom (PID 4242)"), std::string::npos) << why;
+    EXPECT_NE(why.find("kill 4242"), std::string::npos) << why;
+
+    view_.processGroups = {54321};
+    Write("/etc/group", "dialout:x:" + std::to_string(deviceGid_) + ":\n");
+    why = ExplainOpenFailure(view_, "/dev/ttyUSB0", system);
+    EXPECT_NE(why.find("sudo usermod -aG dialout ivan"), std::string::npos) << why;
+
+    why = ExplainOpenFailure(view_, "/dev/ttyUSB3", "No such file or directory");
+    EXPECT_NE(why.find("Устройства /dev/ttyUSB3 нет"), std::string::npos) << why;
+}
+
 TEST_F(ConnectionCheckTest, TheFarEndOfAPseudoTerminalIsNoCompetitor)
 {
     Write("/dev/pts/3", "");

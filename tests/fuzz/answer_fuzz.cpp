@@ -25,6 +25,8 @@ public:
     FakeLine(std::string bytes, size_t piece) : bytes_(std::move(bytes)), piece_(piece) {}
     bool Open(const std::string&) override { return true; }
     bool IsOpen() const override { return true; }
+    std::string OpenError() const override { return {}; }
+    pmv::LowLatency LatencyRequest() const override { return pmv::LowLatency::NotApplicable; }
     void Close() override {}
     bool Configure(uint32_t) override { return true; }
     void Purge() override {}

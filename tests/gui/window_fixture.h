@@ -31,6 +31,7 @@ public:
         QString text, caption;
         QMessageBox::Icon icon;
         QStringList buttons;
+        QString detail{};
     };
 
     BoxAnswerer()
@@ -53,6 +54,7 @@ private:
             Box seen{box->text(), box->windowTitle(), box->icon(), {}};
             for (QAbstractButton* b : box->buttons())
                 seen.buttons << b->text();
+            seen.detail = box->informativeText();
             boxes.push_back(seen);
             QMessageBox::StandardButton answer = box->button(QMessageBox::Ok) ? QMessageBox::Ok : QMessageBox::No;
             if (answer == QMessageBox::No && yesToAll)

@@ -69,5 +69,19 @@ TEST_F(PortNamesTest, ANumberAlreadyMappedOrWithoutAByIdNameStaysAsItIs)
     EXPECT_EQ(ByIdName(Root(), "/dev/ttyS0"), "");
 }
 
+TEST_F(PortNamesTest, TheSelectorNamesAnAdapterByItsStableNameDescriptionAndSerialNumber)
+{
+    Plug("usb-FTDI_FT232R_A10K3V-if00-port0", "ttyUSB1");
+    const std::vector<SerialPortInfo> found{{"/dev/ttyUSB1", "FT232R USB UART", "A10K3V"}, {"/dev/ttyS0", "", ""}};
+    const std::string label = "/dev/serial/by-id/usb-FTDI_FT232R_A10K3V-if00-port0 (FT232R USB UART, № A10K3V, /dev/ttyUSB1)";
+    EXPECT_EQ(PortLabel("/dev/ttyUSB1", found, Root()), label);
+    // A number bound in dev.dat names the by-id link itself.
+    EXPECT_EQ(PortLabel("/dev/serial/by-id/usb-FTDI_FT232R_A10K3V-if00-port0", found, Root()), label);
+    EXPECT_EQ(PortLabel("/dev/ttyS0", found, Root()), "/dev/ttyS0");
+    // Unplugged: the binding is still shown, without what only the adapter could tell.
+    EXPECT_EQ(PortLabel("/dev/serial/by-id/usb-FTDI_FT232R_A10K3V-if00-port0", {}, Root()),
+              "/dev/serial/by-id/usb-FTDI_FT232R_A10K3V-if00-port0");
+}
+
 }  // namespace
 }  // namespace pmv

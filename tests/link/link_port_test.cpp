@@ -1,0 +1,83 @@
+#include "fakes.h"
+#include "temp_dir.h"
+
+#include "link/exchange.h"
+#include "link/link_port.h"
+#include "link/qt_serial_line.h"
+#include "sim/simulator.h"
+
+#include <gtest/gtest.h>
+
+namespace pmv {
+namespace {
+
+// The port of the program on devices that are missing, taken or there.
+class LinkPortTest : public ::testing::Test {
+protected:
+    LinkPort MakePort(std::vector<std::string> found = {})
+    {
+        return LinkPort(line, exchange, messages, [found] { return found; });
+    }
+
+    test::TempDir dir;
+    SystemClock clock;
+    QtSerialLine line;
+    Exchange exchange{line, clock};
+    test::RecordingMessages messages;
+};
+
+TEST_F(LinkPortTest, AFailedOpenNamesTheDeviceAndItsReasonBesideTheMessage)
+{
+    LinkPort port = MakePort();
+    const std::string missing = dir.file("ttyUSB7");
+    port.SetDeviceOverride(missing);
+    EXPECT_FALSE(port.OpenPort());
+    ASSERT_EQ(messages.boxes.size(), 1u);
+    EXPECT_EQ(messages.boxes[0].text, "Невозможно открыть последовательный порт");
+    EXPECT_EQ(messages.boxes[0].caption, "Ошибка");
+    EXPECT_NE(messages.boxes[0].detail.find(missing + ": "), std::string::npos) << messages.boxes[0].detail;
+    EXPECT_GT(messages.boxes[0].detail.size(), missing.size() + 2) << "the system's reason follows the device";
+    EXPECT_EQ(port.OpenProblem(), messages.boxes[0].detail);
+
+    // The reason comes from the explainer where there is one; a quiet open shows no box.
+    port.SetOpenExplainer([](const std::string& device, const std::string&) { return "нет устройства " + device; });
+    port.OpenPort(true);
+    EXPECT_EQ(messages.boxes.size(), 1u);
+    EXPECT_EQ(port.OpenProblem(), "нет устройства " + missing);
+
+    // A number that means no device at all.
+    LinkPort numbered = MakePort();
+    numbered.settings().Number = 3;
+    numbered.OpenPort();
+    ASSERT_EQ(messages.boxes.size(), 2u);
+    EXPECT_EQ(messages.boxes[1].detail, "Номеру порта 3 не соответствует ни одно устройство");
+}
+
+TEST_F(LinkPortTest, APortTakenByAnotherLineOpensOnceItIsFree)
+{
+    sim::Simulator simulator;
+    ASSERT_TRUE(simulator.Start());
+    QtSerialLine other;
+    ASSERT_TRUE(other.Open(simulator.DevicePath()));
+
+    LinkPort port = MakePort();
+    port.SetDeviceOverride(simulator.DevicePath());
+    port.OpenPort();
+    EXPECT_FALSE(line.IsOpen());
+    ASSERT_EQ(messages.boxes.size(), 1u);
+    EXPECT_NE(port.OpenProblem().find(simulator.DevicePath()), std::string::npos);
+    EXPECT_FALSE(line.OpenError().empty());
+
+    other.Close();
+    port.OpenPort();
+    EXPECT_TRUE(line.IsOpen());
+    EXPECT_EQ(messages.boxes.size(), 1u);
+    EXPECT_TRUE(port.OpenProblem().empty());
+    EXPECT_TRUE(line.OpenError().empty());
+    // A pseudo-terminal has no latency timer to lower, which is nothing to report.
+    EXPECT_EQ(line.LatencyRequest(), LowLatency::NotApplicable);
+    EXPECT_TRUE(port.LatencyNote().empty());
+}
+
+}  // namespace
+}  // namespace pmv
