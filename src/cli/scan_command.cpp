@@ -2,6 +2,7 @@
 #include "connection_commands.h"
 #include "session.h"
 
+#include "device/device_settings.h"
 #include "device/instrument_search.h"
 #include "link/link_settings.h"
 
@@ -77,8 +78,8 @@ int RunScan(Session& s, const Arguments& a)
     s.progress.HideProgressPanel();
 
     for (const FoundInstrument& f : result.found)
-        std::fprintf(s.console.out, "Прибор найден: адрес %u, скорость %u, версия программы %u\n", f.address, f.baud,
-                     f.firmware);
+        std::fprintf(s.console.out, "Прибор найден: адрес %u, скорость %u, версия программы %s\n", f.address, f.baud,
+                     FirmwareVersionText(static_cast<int32_t>(f.firmware)).c_str());
     if (result.found.empty()) {
         if (result.stopped)
             return s.Finish(kStoppedByUser);

@@ -1,5 +1,6 @@
 #include "connection_check.h"
 
+#include "device_settings.h"
 #include "register_map.h"
 
 #include "messages/error_codes.h"
@@ -282,7 +283,8 @@ Finding CheckInstrument(Exchange& exchange, uint32_t baud)
     uint32_t version = 0;
     const uint32_t code = ReadByteRegister(exchange, regs::kFirmwareVersion.bank, regs::kFirmwareVersion.number, version);
     if (code == kOk)
-        return Ok("instrument", "Прибор отвечает " + where + ", версия программы " + std::to_string(version) + ".");
+        return Ok("instrument", "Прибор отвечает " + where + ", версия программы " +
+                                      FirmwareVersionText(static_cast<int32_t>(version)) + ".");
     const ErrorMessage* message = FindErrorMessage(code);
     return Problem("instrument",
                    "Прибор не ответил " + where + " (" + (message ? message->text : std::to_string(code)) +

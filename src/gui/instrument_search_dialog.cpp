@@ -1,5 +1,6 @@
 #include "instrument_search_dialog.h"
 
+#include "device/device_settings.h"
 #include "device/instrument_search.h"
 #include "link/exchange.h"
 #include "link/link_port.h"
@@ -93,7 +94,7 @@ void InstrumentSearchDialog::Search()
     status_->setText(QString::fromUtf8("Прибор найден: адрес %1, скорость %2, версия программы %3.")
                          .arg(f.address)
                          .arg(f.baud)
-                         .arg(f.firmware));
+                         .arg(QString::fromStdString(FirmwareVersionText(static_cast<int32_t>(f.firmware)))));
     const auto answer = QMessageBox::question(
         this, windowTitle(),
         QString::fromUtf8("Прибор найден: адрес %1, скорость %2. Сохранить их в dev.dat?").arg(f.address).arg(f.baud));

@@ -227,7 +227,8 @@ TEST_F(InstrumentCheckTest, TheInstrumentAnswersWithItsFirmwareVersion)
     exchange.values().DeviceAddress = 1;
     const Finding answered = CheckInstrument(exchange, 9600);
     EXPECT_EQ(answered.state, FindingState::Ok);
-    EXPECT_NE(answered.text.find("по адресу 1 на скорости 9600"), std::string::npos) << answered.text;
+    EXPECT_NE(answered.text.find("по адресу 1 на скорости 9600, версия программы 1.1.2."), std::string::npos)
+        << answered.text;
 
     exchange.values().DeviceAddress = 5;
     const Finding silent = CheckInstrument(exchange, 9600);
