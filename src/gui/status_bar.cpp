@@ -54,12 +54,13 @@ void LinkStatusBar::OperationFinished()
     const QString duration = DurationText(operation_.elapsed());
     const uint32_t code = exchange_.state().lastError;
     if (code == kOk)
-        outcome_->setText(QString::fromUtf8("Выполнено за %1").arg(duration));
+        outcome_->setText(QString::fromUtf8("%1 за %2").arg(done_.isEmpty() ? QString::fromUtf8("Выполнено") : done_, duration));
     else if (!line_.IsOpen())
         outcome_->setText(QString::fromUtf8("Порт не открыт: обмен невозможен (ERR %1)").arg(code));
     else
         outcome_->setText(QString::fromUtf8("Ошибка (ERR %1) за %2").arg(code).arg(duration));
     operation_.invalidate();
+    done_.clear();
     ShowLink();
 }
 

@@ -18,6 +18,9 @@ public:
     LinkStatusBar(QStatusBar& bar, const LinkPort& port, const SerialLine& line, const Exchange& exchange);
 
     void ShowLink();
+    // The word for the outcome of the operation that starts next ("Прочитано"); "Выполнено"
+    // when none is given.
+    void NameOperation(const QString& done) { done_ = done; }
     void OperationStarted();
     void OperationFinished();
 
@@ -31,6 +34,7 @@ private:
     QLabel* problem_;
     QLabel* outcome_;
     QElapsedTimer operation_;
+    QString done_;
     QTimer refresh_;
 };
 

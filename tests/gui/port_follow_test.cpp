@@ -54,6 +54,7 @@ TEST_F(WindowTest, ThePortFollowsItsAdapterOutAndBackIn)
     Click("Button1");
     EXPECT_TRUE(boxer.boxes.empty()) << boxer.boxes.front().text.toStdString();
     EXPECT_FALSE(adapter->Transcript().empty());
+    EXPECT_TRUE(StatusText(*window, "StatusOutcome").startsWith("Прочитано за ")) << StatusText(*window, "StatusOutcome").toStdString();
 }
 
 }  // namespace
