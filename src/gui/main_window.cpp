@@ -7,8 +7,6 @@
 #include "control_table.h"
 #include "general_page.h"
 #include "connection_menu.h"
-#include "help_dialogs.h"
-#include "instrument_records.h"
 #include "link/link_settings.h"
 #include "live_values_page.h"
 #include "messages/error_codes.h"
@@ -16,21 +14,17 @@
 #include "model/profile.h"
 #include "relays_page.h"
 #include "port_watch.h"
-#include "report_preview.h"
-#include "reports/configuration_report.h"
-#include "reports/passport_page.h"
 #include "status_bar.h"
 #include "top_bar.h"
 #include "trend_chart.h"
 #include "widgets.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDate>
 #include <QDateTime>
 #include <QLayout>
-#include <QMenuBar>
+#include <QMenu>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -97,70 +91,6 @@ MainWindow::MainWindow(const WindowOptions& options)
 }
 
 MainWindow::~MainWindow() = default;
-
-void MainWindow::BuildFileMenu()
-{
-    QMenu* file = menuBar()->addMenu(QString::fromUtf8("Файл"));
-    file->setObjectName("N1");
-    QAction* open = file->addAction(QString::fromUtf8("Прочитать из файла настройки прибора"), QKeySequence(Qt::CTRL | Qt::Key_O),
-                                    this, [this] { OpenProfile(); });
-    open->setObjectName("N2");
-    QAction* save = file->addAction(QString::fromUtf8("Сохранить настройки прибора в файл"), QKeySequence(Qt::CTRL | Qt::Key_S),
-                                    this, [this] { SaveProfile(); });
-    save->setObjectName("N3");
-    records_ = new InstrumentRecords({*this, session_.device, messages_, *this,
-                                      [this] {
-                                          TakeControls(Bound(), controls_);
-                                          GatherSettings(controls_, session_.model, messages_);
-                                      },
-                                      [this] { return session_.port.settings().Number; }, [this] { return busy(); },
-                                      [this](bool running) { SetActivity(running ? Activity::Running : Activity::Idle); }},
-                                     *file);
-    records_->setParent(this);
-    file->addSeparator();
-    QAction* exit = file->addAction(QString::fromUtf8("Выход"), QKeySequence(Qt::CTRL | Qt::Key_Q), this, &QWidget::close);
-    exit->setObjectName("Exit");
-    state_.Add(Command::FileMenu, {open, save});
-    state_.Add(Command::Exit, {exit});
-}
-
-void MainWindow::BuildReportsMenu()
-{
-    QMenu* reports = AddReportsMenu(*menuBar());
-    const auto action = [reports](const char* name) { return reports->findChild<QAction*>(QString::fromUtf8(name)); };
-    connect(action("ReportAction"), &QAction::triggered, this, [this] {
-        if (state_.Allows(Command::PassportButton))
-            ShowReportPreview(BuildConfigurationReport(session_.model, Today()), *this);
-    });
-    connect(action("ReadReportAction"), &QAction::triggered, this, [this] {
-        if (!state_.Allows(Command::PassportButton))
-            return;
-        Run(Command::PassportButton, [](CommandContext& c) { ReadForReport(c); }, true);
-        ShowReportPreview(BuildConfigurationReport(session_.model, Today()), *this);
-    });
-    connect(action("PassportAction"), &QAction::triggered, this, [this] { MakePassportPage(); });
-    state_.Add(Command::PassportButton, reports->actions());
-}
-
-void MainWindow::MakePassportPage()
-{
-    bool read = false;
-    Run(Command::PassportButton, [&](CommandContext& c) { read = ReadForPassport(c) == kOk; }, true);
-    if (read)
-        ShowReportPreview(BuildPassportPage(session_.model, Today()), *this);
-}
-
-void MainWindow::BuildHelpMenu()
-{
-    QMenu* help = menuBar()->addMenu(QString::fromUtf8("Справка"));
-    QAction* guide = help->addAction(QString::fromUtf8("Руководство пользователя"), QKeySequence(Qt::Key_F1),
-                                     this, [this] { ShowUserGuide(*this); });
-    guide->setObjectName("UserGuideAction");
-    QAction* about = help->addAction(QString::fromUtf8("О программе"), this,
-                                     [this] { ShowAbout(*this, session_.port.DeviceName()); });
-    about->setObjectName("AboutAction");
-    state_.Add(Command::Help, {guide, about});
-}
 
 BoundWidgets MainWindow::Bound() const
 {
