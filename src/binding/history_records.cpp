@@ -3,6 +3,7 @@
 #include "device/device_settings.h"
 #include "messages/error_codes.h"
 
+#include <cstdio>
 #include <filesystem>
 
 namespace pmv {
@@ -33,6 +34,16 @@ std::string SelectedGroupsText(const SettingsModel& m)
     for (const auto& [selected, name] : groups)
         if (selected)
             text += (text.empty() ? "" : ",") + std::string(name);
+    return text;
+}
+
+std::string CoefficientsText(const SettingsModel& model, uint32_t ch)
+{
+    const ChannelSettings& c = model.channel[ch];
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "канал %u: UREF %.4f, RREF %.4f, Ku 100 mV %.4f, Ku 10 V %.4f, Ki 0-5 mA %.4f, Ki 0-20 mA %.4f", ch + 1,
+                  c.uref, c.rref, c.ku, c.ku10, c.ki05, c.ki020);
     return text;
 }
 

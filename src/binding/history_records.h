@@ -21,6 +21,10 @@ SettingsModel IdentityAfter(Device& device, uint32_t code);
 // "ch1,ch2,relay,general": the groups selected in the model.
 std::string SelectedGroupsText(const SettingsModel& model);
 
+// "канал 1: UREF 1.0000, RREF …, Ku 100 mV …, Ku 10 V …, Ki 0-5 mA …, Ki 0-20 mA …": the
+// calibration coefficients of a channel as written, for the row of a calibration.
+std::string CoefficientsText(const SettingsModel& model, uint32_t ch);
+
 // What the program did, for one history row.
 struct OperationFacts {
     const char* operation;

@@ -1,5 +1,6 @@
 #include "calibrate.h"
 
+#include "binding/history_records.h"
 #include "device/calibration_procedures.h"
 #include "messages/error_codes.h"
 #include "model/profile.h"
@@ -101,11 +102,16 @@ int RunCalibrate(Session& s, const Arguments& a)
     const auto index = static_cast<uint32_t>(*ch - 1);
     const uint32_t code = variant ? CalibrateCoefficient(calibration, *variant, index) : CalibrateReference(calibration, index);
     s.Finish(code);
+    std::optional<std::string> failure;
     if (s.model != before)
-        if (const auto failure = SaveProfile(path, s.model, *description)) {
-            std::fprintf(s.console.err, "%s\n", failure->c_str());
-            return code ? static_cast<int>(code) : Session::kFileFailure;
-        }
+        failure = SaveProfile(path, s.model, *description);
+    if (calibration.written)
+        s.Record(MakeHistoryRecord(IdentityAfter(s.device, code), s.model,
+                                   {kOperationCalibration, code, path, CoefficientsText(s.model, index)}));
+    if (failure) {
+        std::fprintf(s.console.err, "%s\n", failure->c_str());
+        return code ? static_cast<int>(code) : Session::kFileFailure;
+    }
     return static_cast<int>(code);
 }
 

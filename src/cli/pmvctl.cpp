@@ -8,6 +8,7 @@
 #include "report_commands.h"
 #include "binding/binding.h"
 #include "binding/commands.h"
+#include "binding/confirmation_watch.h"
 #include "binding/history_records.h"
 #include "binding/settings_diff.h"
 #include "connection_commands.h"
@@ -239,41 +240,11 @@ uint32_t WriteAndReadBack(Exchange& exchange, uint32_t memoryType, uint32_t bank
     return kReadBackMismatch;
 }
 
-// Passes the questions on, notes a No and runs `onYes` once a question is answered Yes.
-class DeclineWatch : public Messages {
-public:
-    DeclineWatch(Messages& inner, std::function<void()> onYes) : inner_(inner), onYes_(std::move(onYes)) {}
-    void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override
-    {
-        inner_.ShowMessage(text, caption, icon);
-    }
-    void ShowDetailedMessage(const std::string& text, const std::string& detail, const std::string& caption,
-                             MessageIcon icon) override
-    {
-        inner_.ShowDetailedMessage(text, detail, caption, icon);
-    }
-    bool AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon) override
-    {
-        const bool yes = inner_.AskYesNo(text, caption, icon);
-        declined = declined || !yes;
-        if (yes)
-            onYes_();
-        return yes;
-    }
-    void DiscardPendingKeys() override { inner_.DiscardPendingKeys(); }
-
-    bool declined = false;
-
-private:
-    Messages& inner_;
-    std::function<void()> onYes_;
-};
-
 int RunFactoryReset(Session& s, const Arguments&)
 {
     // The reset erases the serial number too: the history names the instrument as it was.
     SettingsModel identity;
-    DeclineWatch watch(s.messages, [&] { ReadIdentity(s.device, identity); });
+    ConfirmationWatch watch(s.messages, [&] { ReadIdentity(s.device, identity); });
     const uint32_t code = FactoryReset(s.exchange, watch);
     if (code == kOk && watch.declined) {
         std::fprintf(s.console.err, "Сброс не выполнен: нет подтверждения\n");
@@ -369,7 +340,10 @@ int RunCalib(Session& s, const Arguments& a)
         // The instrument takes new coefficients at its restart, which follows even a failed write.
         const uint32_t restart = Restart(s.exchange);
         s.Finish(restart);
-        return static_cast<int>(code ? code : restart);
+        const uint32_t result = code ? code : restart;
+        s.Record(MakeHistoryRecord(IdentityAfter(s.device, result), s.model,
+                                   {kOperationCalibration, result, a.words[2], CoefficientsText(s.model, *ch)}));
+        return static_cast<int>(result);
     }
     return Usage(s.console, "calib read КАНАЛ | calib write КАНАЛ ПРОФИЛЬ");
 }

@@ -143,6 +143,7 @@ uint32_t StoreResult(Calibration& c, const std::string& question, uint32_t group
         channel.*field = value;
     if (!write)
         return kOk;
+    c.written = true;
     if (const uint32_t code = WriteCalibrationGroup(c.device, group, ch))
         return code;
     return Restart(c.device.exchange);

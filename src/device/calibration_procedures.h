@@ -46,6 +46,8 @@ struct Calibration {
     // Told after each Yes to "Подключите ко входу ...", with the value asked for.
     std::function<void(uint32_t ch, Reference reference, float value)> referenceConnected = {};
     std::array<MeasurementRecord, 2> records{};
+    // Set when the operator had the result written into the instrument (the write may have failed).
+    bool written = false;
 };
 
 // The dwell before a measurement series: one block read per second for `seconds` seconds

@@ -8,6 +8,7 @@
 #include "general_page.h"
 #include "connection_menu.h"
 #include "link/link_settings.h"
+#include "instrument_records.h"
 #include "live_values_page.h"
 #include "messages/error_codes.h"
 #include "model/factory_profiles.h"
@@ -66,7 +67,8 @@ MainWindow::MainWindow(const WindowOptions& options)
                                     GatherSettings(controls_, session_.model, messages_);
                                 },
                                 [this] { ShowModel(); }, [this] { return busy(); },
-                                [this](bool running) { SetActivity(running ? Activity::Running : Activity::Idle); }},
+                                [this](bool running) { SetActivity(running ? Activity::Running : Activity::Idle); },
+                                [this](const HistoryRecord& record) { records_->Record(record); }},
                                options.service);
     const auto setBusy = [this](bool running) { SetActivity(running ? Activity::Running : Activity::Idle); };
     connectionMenu_ = InstallConnectionMenu(*this, session_.port, session_.exchange, session_.line, session_.clock, setBusy);

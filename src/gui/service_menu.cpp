@@ -1,5 +1,7 @@
 #include "service_menu.h"
 
+#include "binding/confirmation_watch.h"
+#include "binding/history_records.h"
 #include "calibration_settings_dialog.h"
 #include "device/calibration_coefficients.h"
 #include "device/service_commands.h"
@@ -101,7 +103,7 @@ void ServiceMenu::Build()
     menu_->addSeparator();
     add(menu_, "Button29", "Перезапуск прибора", [this] { Run([this] { return Restart(host_.device.exchange); }); });
     add(menu_, "Button30", "Сброс к заводским настройкам...",
-        [this] { Run([this] { return FactoryReset(host_.device.exchange, host_.messages); }); });
+        [this] { Run([this] { return ResetToFactorySettings(); }); });
 }
 
 void ServiceMenu::AddCalibrationMenu(uint32_t ch, const char* const names[7])
@@ -161,7 +163,12 @@ void ServiceMenu::Run(const std::function<uint32_t()>& command)
 
 uint32_t ServiceMenu::Calibrate(uint32_t ch, std::optional<CalibrationVariant> variant)
 {
-    return variant ? CalibrateCoefficient(calibration_, *variant, ch) : CalibrateReference(calibration_, ch);
+    calibration_.written = false;
+    const uint32_t code =
+        variant ? CalibrateCoefficient(calibration_, *variant, ch) : CalibrateReference(calibration_, ch);
+    if (calibration_.written)
+        RecordCoefficients(ch, code);
+    return code;
 }
 
 uint32_t ServiceMenu::WriteCoefficients(uint32_t ch)
@@ -170,7 +177,27 @@ uint32_t ServiceMenu::WriteCoefficients(uint32_t ch)
     const uint32_t code = WriteCalibrationCoefficients(host_.device, ch);
     ShowErrorMessage(host_.messages, code);
     // The instrument takes its coefficients at a restart, which follows a failed write too.
-    return Restart(host_.device.exchange);
+    const uint32_t restart = Restart(host_.device.exchange);
+    RecordCoefficients(ch, code ? code : restart);
+    return restart;
+}
+
+void ServiceMenu::RecordCoefficients(uint32_t ch, uint32_t code)
+{
+    const SettingsModel& model = host_.device.model;
+    host_.record(MakeHistoryRecord(IdentityAfter(host_.device, code), model,
+                                   {kOperationCalibration, code, {}, CoefficientsText(model, ch)}));
+}
+
+uint32_t ServiceMenu::ResetToFactorySettings()
+{
+    // The reset erases the serial number too: the history names the instrument as it was.
+    SettingsModel identity;
+    ConfirmationWatch watch(host_.messages, [&] { ReadIdentity(host_.device, identity); });
+    const uint32_t code = FactoryReset(host_.device.exchange, watch);
+    if (!watch.declined)
+        host_.record(MakeHistoryRecord(identity, identity, {kOperationFactoryReset, code, {}, {}}));
+    return code;
 }
 
 uint32_t ServiceMenu::ShowMeasurement(uint32_t ch)

@@ -15,6 +15,7 @@ class QMenu;
 namespace pmv {
 
 class Messages;
+struct HistoryRecord;
 
 // What the service menu needs from the window it belongs to.
 struct ServiceHost {
@@ -25,6 +26,7 @@ struct ServiceHost {
     std::function<void()> show;    // the model into the controls
     std::function<bool()> busy;
     std::function<void(bool)> setBusy;
+    std::function<void(const HistoryRecord&)> record;  // a row of the instruments' history
 };
 
 struct ServiceOptions {
@@ -54,6 +56,9 @@ private:
     void Run(const std::function<uint32_t()>& command);
 
     uint32_t Calibrate(uint32_t ch, std::optional<CalibrationVariant> variant);
+    uint32_t ResetToFactorySettings();
+    // The history row of coefficients written into the instrument.
+    void RecordCoefficients(uint32_t ch, uint32_t code);
     uint32_t WriteCoefficients(uint32_t ch);
     uint32_t ShowMeasurement(uint32_t ch);
     uint32_t WriteControlByte(bool toggle);

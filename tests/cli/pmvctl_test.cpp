@@ -375,6 +375,20 @@ TEST_F(PmvctlTest, CalibrateFindsTheTrueCoefficientAndKeepsItInTheProfile)
     EXPECT_NE(err_.find("и выходит за границы допустимого"), std::string::npos);
     EXPECT_EQ(test::ReadFileBytes(dir_.file("c.prf")), before);
 
+    // Only coefficients that reached the instrument are in the history: the first calibration
+    // and a write of the coefficients.
+    ASSERT_EQ(Run({"calib", "write", "1", "c.prf"}), 0) << err_;
+    ASSERT_EQ(RunRaw({"history", "--csv"}), 0) << err_;
+    const auto rows = [&](const std::string& what) {
+        size_t n = 0;
+        for (size_t at = 0; (at = out_.find(what, at)) != std::string::npos; ++at)
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(rows(";градуировка;c.prf;"), 2u) << out_;
+    EXPECT_EQ(rows("канал 2: UREF"), 1u) << out_;
+    EXPECT_EQ(rows("канал 1: UREF"), 1u) << out_;
+
     EXPECT_EQ(Run({"calibrate", "3", "ku10", "c.prf"}), cli::kUsageStatus);
     EXPECT_EQ(Run({"calibrate", "1", "ku", "c.prf"}), cli::kUsageStatus);
     EXPECT_EQ(Run({"calibrate", "1", "ref", "missing.prf"}), 14);

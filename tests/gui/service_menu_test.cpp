@@ -2,6 +2,7 @@
 
 #include "fakes.h"
 #include "gui/simulated_bench.h"
+#include "history/history.h"
 
 #include <QAction>
 #include <QDialog>
@@ -20,6 +21,13 @@ protected:
         Open(options);
     }
     void Trigger(const char* action) { window->findChild<QAction*>(action)->trigger(); }
+    std::vector<HistoryRecord> HistoryRows() const
+    {
+        History history(File("history.sqlite"));
+        std::vector<HistoryRecord> rows;
+        EXPECT_EQ(history.Query({}, rows), std::nullopt);
+        return rows;
+    }
 
     TestClock waits;
 };
@@ -46,6 +54,10 @@ TEST_F(ServiceMenuTest, HiddenUntilAskedForThenCalibratesAChannelOnTheBench)
     EXPECT_EQ(boxer.boxes[0].caption, QString::fromUtf8("Градуировка параметра Ku 0-100 mV"));
     EXPECT_EQ(boxer.boxes[0].text, QString::fromUtf8("Подключите ко входу напряжение 100.0000  mV"));
     EXPECT_FALSE(window->busy());
+    const std::vector<HistoryRecord> rows = HistoryRows();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].operation, kOperationCalibration);
+    EXPECT_TRUE(rows[0].details.starts_with("канал 2: UREF")) << rows[0].details;
 }
 
 TEST_F(ServiceMenuTest, FactoryResetOnNoSendsNothingAndTheOutputWalkTicks)
@@ -57,6 +69,19 @@ TEST_F(ServiceMenuTest, FactoryResetOnNoSendsNothingAndTheOutputWalkTicks)
     EXPECT_EQ(boxer.boxes[0].text, QString::fromUtf8("Вы хотите стереть все настройки прибора включая калибровки и "
                                                      "записать заводские значения по умолчанию?"));
     EXPECT_TRUE(simulator.Transcript().empty());
+    EXPECT_TRUE(HistoryRows().empty());
+
+    // On Yes the history names the instrument as it was before the reset erased its number.
+    simulator.SetRegister(2, 1, 11, 0x39);
+    simulator.SetRegister(2, 1, 12, 0x30);  // serial number 12345
+    boxer.answers.push_back(QMessageBox::Yes);
+    Trigger("Button30");
+    const std::vector<HistoryRecord> rows = HistoryRows();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].operation, kOperationFactoryReset);
+    EXPECT_EQ(rows[0].serial, 12345);
+    EXPECT_EQ(rows[0].result, 0u);
+    simulator.ClearTranscript();
 
     Trigger("Button37");  // run
     QTest::qWait(2 * 1800 + 300);  // the run arms the timer with 1800 ms
