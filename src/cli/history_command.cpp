@@ -1,9 +1,18 @@
 #include "history_command.h"
 
+#include <algorithm>
 #include <regex>
 
 namespace pmv::cli {
 namespace {
+
+// Pads to a width in characters, not bytes: the operations are Cyrillic.
+std::string Padded(const std::string& text, size_t width)
+{
+    const auto characters = static_cast<size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+    return characters >= width ? text : text + std::string(width - characters, ' ');
+}
 
 bool IsDate(const std::string& text)
 {
@@ -48,9 +57,9 @@ int RunHistory(Session& s, const Arguments& a)
         return 0;
     }
     for (const HistoryRecord& r : rows)
-        std::fprintf(s.console.out, "%s  %-10s %03d-%05d  %-20s %s  %s  %s  код %u\n", r.time.c_str(),
-                     r.operatorName.c_str(), r.typeCode, r.serial, r.operation.c_str(), r.groups.c_str(),
-                     r.profile.c_str(), r.firmware.c_str(), r.result);
+        std::fprintf(s.console.out, "%s  %s %03d-%05d  %s %s  %s  %s  код %u\n", r.time.c_str(),
+                     Padded(r.operatorName, 10).c_str(), r.typeCode, r.serial, Padded(r.operation, 20).c_str(),
+                     r.groups.c_str(), r.profile.c_str(), r.firmware.c_str(), r.result);
     return 0;
 }
 
