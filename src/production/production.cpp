@@ -91,7 +91,10 @@ ProductionResult ProduceInstrument(CommandContext& c, const ProductionOrder& ord
             return kFileNotOpened;
         }
         ShowSettings(model, c.portNumber, c.controls);
-        return WriteAll(c);
+        if (const uint32_t code = WriteAll(c))
+            return code;
+        // The profile's firmware version is not this instrument's; every row names the real one.
+        return ReadByte(c.device.exchange, regs::kFirmwareVersion, model.fw_version);
     });
     if (!written)
         return run.result;

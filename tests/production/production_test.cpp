@@ -105,6 +105,7 @@ TEST_F(ProductionTest, OneInstrumentWrittenVerifiedNumberedAndItsPassportSaved)
         EXPECT_EQ(r.result, 0u);
         EXPECT_EQ(r.profile, "PMV7706.prf");
         EXPECT_EQ(r.profileSha256.size(), 64u);
+        EXPECT_EQ(r.firmware, "1.1.2") << r.operation;
     }
     EXPECT_EQ(rows[0].operation, kOperationWrite);
     EXPECT_NE(rows[0].details.find("Общие · Тип прибора=2\n"), std::string::npos);
