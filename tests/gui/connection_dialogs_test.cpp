@@ -10,6 +10,7 @@
 #include <QTextBrowser>
 #include <QTabWidget>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -119,9 +120,15 @@ TEST_F(ConnectionDialogsTest, SearchFindsAnotherAddressAndSpeedAndYesKeepsThemFo
     // Configured 57600, so the silent pass over every address is the shortest one.
     OpenOn({.address = 37, .onlyAtBaud = true, .baud = 9600},
            "[COM_SETTINGS]\r\nNumber=1\r\nSettings=57600,N,8,2\r\n[DEVICE]\r\nNetAdrr=1\r\n");
+    // The page of current values polls while shown; during the search the line is the search's.
+    auto* pages = Get<QTabWidget>("TabbedNotebook1");
+    pages->setCurrentWidget(Get<QWidget>("Текущие значения"));
+    instrument->ClearTranscript();
     boxer.answers = {QMessageBox::Yes};
     DialogScript script({{"InstrumentSearchDialog", [&](QDialog& dialog) {
                               Start(dialog);
+                              for (const sim::Request& r : instrument->Transcript())
+                                  ASSERT_TRUE(r.text.ends_with(";37;002006;")) << "not a probe: " << r.text;
                               EXPECT_EQ(Status(dialog), "Прибор найден: адрес 37, скорость 9600, версия программы 82.");
                           }}});
     Trigger("InstrumentSearchAction");
@@ -133,6 +140,14 @@ TEST_F(ConnectionDialogsTest, SearchFindsAnotherAddressAndSpeedAndYesKeepsThemFo
     EXPECT_EQ(window->exchange().values().ByteTimeout, ByteTimeoutForBaud(9600));
     EXPECT_EQ(window->port().settings().BaudRate, 9600u);
 
+    // Released, the page polls the instrument where it was found.
+    instrument->ClearTranscript();
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        const std::vector<sim::Request> heard = instrument->Transcript();
+        return std::any_of(heard.begin(), heard.end(), [](const sim::Request& r) { return r.answered; });
+    }, 2000));
+
+    pages->setCurrentIndex(0);
     instrument->SetFloatRegister(2, regs::Th1(0).number, 123.5f);
     Click("Button1");
     EXPECT_EQ(boxer.boxes.size(), 1u) << boxer.boxes.back().text.toStdString();
