@@ -2,6 +2,7 @@
 
 #include "connection_check_dialog.h"
 #include "instrument_search_dialog.h"
+#include "live_values_page.h"
 
 #include <QMainWindow>
 #include <QMenuBar>
@@ -15,8 +16,14 @@ QMenu* InstallConnectionMenu(QMainWindow& window, LinkPort& port, Exchange& exch
     menu->setObjectName("ConnectionMenu");
     auto search = [&window, &port, &exchange, &line, &clock, setBusy] {
         setBusy(true);
+        // The search moves the line through speeds and addresses a poll knows nothing of.
+        LiveValuesPage* live = window.findChild<LiveValuesPage*>();
+        if (live)
+            live->HoldPolls(true);
         InstrumentSearchDialog dialog(&window, port, exchange, line, clock);
         dialog.exec();
+        if (live)
+            live->HoldPolls(false);
         setBusy(false);
     };
     QAction* check = menu->addAction(QString::fromUtf8("Проверка связи…"));

@@ -110,7 +110,7 @@ void LiveValuesPage::hideEvent(QHideEvent* event)
 
 void LiveValuesPage::Poll()
 {
-    if (exchange_.InExchange())
+    if (held_ || exchange_.InExchange())
         return;
     const LivePoll::Outcome outcome =
         poll_.Tick(exchange_, values_, link_.UseIzmFile == 1 ? link_.IzmFileName : std::string());

@@ -19,11 +19,17 @@ struct LinkSettings;
 // Page "Текущие значения": the instrument's current values, polled twice a second while the
 // page is shown. A poll may come between two exchanges of an operation, never inside one.
 class LiveValuesPage final : public QWidget {
+    Q_OBJECT
+
 public:
     LiveValuesPage(QWidget* parent, Exchange& exchange, const LinkSettings& link);
 
     void ShowView(const LiveView& view);
     void ShowOutcome(const PollOutcomeView& outcome);
+
+    // A held page skips its polls: the instrument search owns the line meanwhile, at speeds and
+    // addresses that are not in force, and a poll would cost it a whole answer time-out.
+    void HoldPolls(bool held) { held_ = held; }
 
     // Called with the clamped values of every good poll (the trend takes them from here).
     std::function<void(const LiveValues&)> onGoodPoll;
@@ -51,6 +57,7 @@ private:
     std::array<QLabel*, 5> keys_{};
     std::array<QLabel*, 2> encoder_{};
     QLabel* outcome_ = nullptr;
+    bool held_ = false;
 };
 
 }  // namespace pmv

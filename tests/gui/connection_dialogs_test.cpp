@@ -1,0 +1,187 @@
+#include "window_fixture.h"
+
+#include "device/register_map.h"
+#include "ini/ini_file.h"
+#include "link/exchange.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTabWidget>
+#include <QTextBrowser>
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+
+namespace pmv::test {
+namespace {
+
+// Acts on the modal dialogs of the "Связь" menu as they come up, each by its objectName in the
+// order given, and closes every one the act left open.
+class DialogScript {
+public:
+    using Act = std::function<void(QDialog&)>;
+
+    explicit DialogScript(std::vector<std::pair<QString, Act>> acts) : acts_(acts.begin(), acts.end())
+    {
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Step(); });
+        timer_.start(5);
+    }
+
+    QStringList seen;
+
+private:
+    void Step()
+    {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (acting_ || acts_.empty() || !dialog || !dialog->isVisible() || dialog->objectName() != acts_.front().first)
+            return;
+        const Act act = acts_.front().second;
+        acts_.pop_front();
+        seen << dialog->objectName();
+        acting_ = true;
+        act(*dialog);
+        acting_ = false;
+        if (dialog->isVisible())
+            dialog->reject();
+    }
+
+    std::deque<std::pair<QString, Act>> acts_;
+    bool acting_ = false;
+    QTimer timer_;
+};
+
+// The window on an instrument of its own choosing, with dev.dat written before the start.
+class ConnectionDialogsTest : public WindowTest {
+protected:
+    void OpenOn(const sim::SimOptions& options, const std::string& devDat = {})
+    {
+        instrument = std::make_unique<sim::Simulator>(options);
+        ASSERT_TRUE(instrument->Start());
+        if (!devDat.empty())
+            std::ofstream(File("dev.dat")) << devDat;
+        Open({instrument->DevicePath()});
+    }
+
+    void Trigger(const char* action) { window->findChild<QAction*>(action)->trigger(); }
+
+    static QString Findings(QDialog& dialog) { return dialog.findChild<QTextBrowser*>("Findings")->toPlainText(); }
+    static std::string Status(QDialog& dialog) { return dialog.findChild<QLabel*>("SearchStatus")->text().toStdString(); }
+    static void Start(QDialog& dialog) { dialog.findChild<QPushButton*>("StartButton")->click(); }
+
+    std::string DevDat() const
+    {
+        std::ostringstream text;
+        text << std::ifstream(File("dev.dat")).rdbuf();
+        return text.str();
+    }
+
+    std::unique_ptr<sim::Simulator> instrument;
+};
+
+TEST_F(ConnectionDialogsTest, CheckReadsTheFirmwareAndOffersNoSearchWhileTheInstrumentAnswers)
+{
+    OpenOn({});
+    DialogScript script({{"ConnectionCheckDialog", [&](QDialog& dialog) {
+                              EXPECT_TRUE(window->busy()) << "the window's commands wait while the dialog talks";
+                              EXPECT_TRUE(Findings(dialog).contains(QString::fromUtf8(
+                                  "✔ Прибор отвечает по адресу 1 на скорости 9600, версия программы ")))
+                                  << Findings(dialog).toStdString();
+                              EXPECT_EQ(dialog.findChild<QPushButton*>("SearchButton"), nullptr);
+                          }}});
+    Trigger("ConnectionCheckAction");
+    EXPECT_EQ(script.seen, QStringList{"ConnectionCheckDialog"});
+    EXPECT_FALSE(window->busy());
+}
+
+TEST_F(ConnectionDialogsTest, AnInstrumentAtAnotherAddressIsAProblemWhoseButtonOpensTheSearch)
+{
+    OpenOn({.address = 37});
+    DialogScript script({{"ConnectionCheckDialog",
+                          [&](QDialog& dialog) {
+                              EXPECT_TRUE(Findings(dialog).contains(QString::fromUtf8("✘ Прибор не ответил по адресу 1 на скорости 9600")))
+                                  << Findings(dialog).toStdString();
+                              dialog.findChild<QPushButton*>("SearchButton")->click();
+                          }},
+                         {"InstrumentSearchDialog", [&](QDialog& dialog) {
+                              EXPECT_TRUE(window->busy());
+                              EXPECT_TRUE(dialog.findChild<QPushButton*>("StartButton")->isEnabled());
+                          }}});
+    Trigger("ConnectionCheckAction");
+    EXPECT_EQ(script.seen, (QStringList{"ConnectionCheckDialog", "InstrumentSearchDialog"}));
+    EXPECT_FALSE(window->busy());
+}
+
+TEST_F(ConnectionDialogsTest, SearchFindsAnotherAddressAndSpeedAndYesKeepsThemForTheNextRead)
+{
+    // Configured 57600, so the silent pass over every address is the shortest one.
+    OpenOn({.address = 37, .onlyAtBaud = true, .baud = 9600},
+           "[COM_SETTINGS]\r\nNumber=1\r\nSettings=57600,N,8,2\r\n[DEVICE]\r\nNetAdrr=1\r\n");
+    // The page of current values polls while shown; during the search the line is the search's.
+    auto* pages = Get<QTabWidget>("TabbedNotebook1");
+    pages->setCurrentWidget(Get<QWidget>("Текущие значения"));
+    instrument->ClearTranscript();
+    boxer.answers = {QMessageBox::Yes};
+    DialogScript script({{"InstrumentSearchDialog", [&](QDialog& dialog) {
+                              Start(dialog);
+                              for (const sim::Request& r : instrument->Transcript())
+                                  ASSERT_TRUE(r.text.ends_with(";37;002006;")) << "not a probe: " << r.text;
+                              EXPECT_TRUE(Status(dialog).starts_with("Прибор найден: адрес 37, скорость 9600, версия программы "))
+                                  << Status(dialog);
+                          }}});
+    Trigger("InstrumentSearchAction");
+    ASSERT_EQ(boxer.boxes.size(), 1u);
+    EXPECT_EQ(boxer.boxes[0].text.toStdString(), "Прибор найден: адрес 37, скорость 9600. Сохранить их в dev.dat?");
+    EXPECT_EQ(ReadIniString(File("dev.dat"), "DEVICE", "NetAdrr", ""), "37");
+    EXPECT_EQ(ReadIniString(File("dev.dat"), "COM_SETTINGS", "Settings", ""), "9600,N,8,2");
+    EXPECT_EQ(window->exchange().values().DeviceAddress, 37u);
+    EXPECT_EQ(window->exchange().values().ByteTimeout, ByteTimeoutForBaud(9600));
+    EXPECT_EQ(window->port().settings().BaudRate, 9600u);
+
+    // Released, the page polls the instrument where it was found.
+    instrument->ClearTranscript();
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        const std::vector<sim::Request> heard = instrument->Transcript();
+        return std::any_of(heard.begin(), heard.end(), [](const sim::Request& r) { return r.answered; });
+    }, 2000));
+
+    pages->setCurrentIndex(0);
+    instrument->SetFloatRegister(2, regs::Th1(0).number, 123.5f);
+    Click("Button1");
+    EXPECT_EQ(boxer.boxes.size(), 1u) << boxer.boxes.back().text.toStdString();
+    EXPECT_EQ(Text("Edit5").toStdString(), "123.5000");
+}
+
+TEST_F(ConnectionDialogsTest, EscStopsTheSearchAndASearchFindingNothingChangesNothing)
+{
+    // Every probe is refused at once, so the whole search runs in a moment.
+    OpenOn({.anyAddress = true});
+    instrument->InjectFault({.kind = sim::Fault::Kind::Status, .count = -1, .status = 2});
+    const std::string devDat = DevDat();
+    DialogScript script({{"InstrumentSearchDialog", [&](QDialog& dialog) {
+                              auto* bar = dialog.findChild<QProgressBar*>();
+                              QTimer::singleShot(100, [&] {
+                                  QTest::keyClick(dialog.focusWidget() ? dialog.focusWidget() : &dialog, Qt::Key_Escape);
+                              });
+                              Start(dialog);
+                              EXPECT_EQ(Status(dialog), "Поиск остановлен.");
+                              EXPECT_TRUE(dialog.isVisible()) << "Esc stops the search, not the dialog";
+                              EXPECT_LT(bar->value(), bar->maximum());
+
+                              const auto start = std::chrono::steady_clock::now();
+                              Start(dialog);
+                              EXPECT_EQ(Status(dialog), "Прибор не найден.");
+                              EXPECT_EQ(bar->value(), 255 * 5);
+                              EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+                          }}});
+    Trigger("InstrumentSearchAction");
+    EXPECT_EQ(script.seen, QStringList{"InstrumentSearchDialog"});
+    EXPECT_TRUE(boxer.boxes.empty()) << "nothing to keep, nothing asked";
+    EXPECT_EQ(DevDat(), devDat);
+    EXPECT_EQ(window->exchange().values().DeviceAddress, 1u);
+}
+
+}  // namespace
+}  // namespace pmv::test
