@@ -87,7 +87,7 @@ TEST_F(ConnectionDialogsTest, CheckReadsTheFirmwareAndOffersNoSearchWhileTheInst
     DialogScript script({{"ConnectionCheckDialog", [&](QDialog& dialog) {
                               EXPECT_TRUE(window->busy()) << "the window's commands wait while the dialog talks";
                               EXPECT_TRUE(Findings(dialog).contains(QString::fromUtf8(
-                                  "✔ Прибор отвечает по адресу 1 на скорости 9600, версия программы ")))
+                                  "✔ Прибор отвечает по адресу 1 на скорости 9600, версия программы 1.1.2.")))
                                   << Findings(dialog).toStdString();
                               EXPECT_EQ(dialog.findChild<QPushButton*>("SearchButton"), nullptr);
                           }}});
