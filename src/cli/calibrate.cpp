@@ -3,6 +3,7 @@
 #include "binding/history_records.h"
 #include "device/calibration_procedures.h"
 #include "messages/error_codes.h"
+#include "messages/forwarded_messages.h"
 #include "model/profile.h"
 
 #include <optional>
@@ -34,19 +35,10 @@ private:
 
 // With --no the reference is taken as connected: only the question about writing the result
 // gets the No.
-class CalibrationAnswers : public Messages {
+class CalibrationAnswers : public ForwardedMessages {
 public:
-    CalibrationAnswers(Messages& inner, bool connectedAnyway) : inner_(inner), connectedAnyway_(connectedAnyway) {}
+    CalibrationAnswers(Messages& inner, bool connectedAnyway) : ForwardedMessages(inner), connectedAnyway_(connectedAnyway) {}
 
-    void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override
-    {
-        inner_.ShowMessage(text, caption, icon);
-    }
-    void ShowDetailedMessage(const std::string& text, const std::string& detail, const std::string& caption,
-                             MessageIcon icon) override
-    {
-        inner_.ShowDetailedMessage(text, detail, caption, icon);
-    }
     bool AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon) override
     {
         if (connectedAnyway_ && caption != kResultCaption) {
@@ -55,10 +47,8 @@ public:
         }
         return inner_.AskYesNo(text, caption, icon);
     }
-    void DiscardPendingKeys() override { inner_.DiscardPendingKeys(); }
 
 private:
-    Messages& inner_;
     bool connectedAnyway_;
 };
 
