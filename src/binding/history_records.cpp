@@ -1,10 +1,13 @@
 #include "binding/history_records.h"
 
 #include "device/device_settings.h"
+#include "device/service_commands.h"
 #include "messages/error_codes.h"
+#include "messages/forwarded_messages.h"
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 
 namespace pmv {
 
@@ -37,6 +40,8 @@ std::string SelectedGroupsText(const SettingsModel& m)
     return text;
 }
 
+namespace {
+
 std::string CoefficientsText(const SettingsModel& model, uint32_t ch)
 {
     const ChannelSettings& c = model.channel[ch];
@@ -46,6 +51,28 @@ std::string CoefficientsText(const SettingsModel& model, uint32_t ch)
                   c.uref, c.rref, c.ku, c.ku10, c.ki05, c.ki020);
     return text;
 }
+
+// Passes the questions on, notes a No and runs `onYes` once a question is answered Yes.
+class ConfirmationWatch : public ForwardedMessages {
+public:
+    ConfirmationWatch(Messages& inner, std::function<void()> onYes) : ForwardedMessages(inner), onYes_(std::move(onYes)) {}
+
+    bool AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon) override
+    {
+        const bool yes = inner_.AskYesNo(text, caption, icon);
+        declined = declined || !yes;
+        if (yes)
+            onYes_();
+        return yes;
+    }
+
+    bool declined = false;
+
+private:
+    std::function<void()> onYes_;
+};
+
+}  // namespace
 
 HistoryRecord MakeHistoryRecord(const SettingsModel& identity, const SettingsModel& settings,
                                 const OperationFacts& facts)
@@ -64,6 +91,22 @@ HistoryRecord MakeHistoryRecord(const SettingsModel& identity, const SettingsMod
     r.groups = SelectedGroupsText(settings);
     r.details = facts.details;
     return r;
+}
+
+HistoryRecord CoefficientsRecord(Device& device, uint32_t ch, uint32_t code, const std::string& profilePath)
+{
+    return MakeHistoryRecord(IdentityAfter(device, code), device.model,
+                             {kOperationCalibration, code, profilePath, CoefficientsText(device.model, ch)});
+}
+
+RecordedFactoryReset FactoryResetWithRecord(Device& device, Messages& messages)
+{
+    SettingsModel identity;
+    ConfirmationWatch watch(messages, [&] { ReadIdentity(device, identity); });
+    const uint32_t code = FactoryReset(device.exchange, watch);
+    if (watch.declined)
+        return {code, std::nullopt};
+    return {code, MakeHistoryRecord(identity, identity, {kOperationFactoryReset, code, {}, {}})};
 }
 
 }  // namespace pmv

@@ -5,9 +5,12 @@
 #include "model/settings_model.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace pmv {
+
+class Messages;
 
 // Reads what identifies the instrument on the line (serial number, type code, production date,
 // firmware version) into a model of its own, so that a history row names the instrument that
@@ -21,10 +24,6 @@ SettingsModel IdentityAfter(Device& device, uint32_t code);
 // "ch1,ch2,relay,general": the groups selected in the model.
 std::string SelectedGroupsText(const SettingsModel& model);
 
-// "канал 1: UREF 1.0000, RREF …, Ku 100 mV …, Ku 10 V …, Ki 0-5 mA …, Ki 0-20 mA …": the
-// calibration coefficients of a channel as written, for the row of a calibration.
-std::string CoefficientsText(const SettingsModel& model, uint32_t ch);
-
 // What the program did, for one history row.
 struct OperationFacts {
     const char* operation;
@@ -36,5 +35,17 @@ struct OperationFacts {
 // A row of the history: identity from `identity`, device type and groups from `settings`.
 HistoryRecord MakeHistoryRecord(const SettingsModel& identity, const SettingsModel& settings,
                                 const OperationFacts& facts);
+
+// The row of channel `ch`'s calibration coefficients written from the device's model ("канал 1:
+// UREF 1.0000, RREF …, Ku 100 mV …"), the instrument named as it answers after `code`.
+HistoryRecord CoefficientsRecord(Device& device, uint32_t ch, uint32_t code, const std::string& profilePath);
+
+// The factory reset, asked first. The reset erases the serial number too, so the instrument is
+// read between the operator's Yes and the reset and its row names it as it was; a No leaves no row.
+struct RecordedFactoryReset {
+    uint32_t code;
+    std::optional<HistoryRecord> record;
+};
+RecordedFactoryReset FactoryResetWithRecord(Device& device, Messages& messages);
 
 }  // namespace pmv

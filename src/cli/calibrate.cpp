@@ -96,8 +96,7 @@ int RunCalibrate(Session& s, const Arguments& a)
     if (s.model != before)
         failure = SaveProfile(path, s.model, *description);
     if (calibration.written)
-        s.Record(MakeHistoryRecord(IdentityAfter(s.device, code), s.model,
-                                   {kOperationCalibration, code, path, CoefficientsText(s.model, index)}));
+        s.Record(CoefficientsRecord(s.device, index, code, path));
     if (failure) {
         std::fprintf(s.console.err, "%s\n", failure->c_str());
         return code ? static_cast<int>(code) : Session::kFileFailure;

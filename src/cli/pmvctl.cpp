@@ -8,7 +8,6 @@
 #include "report_commands.h"
 #include "binding/binding.h"
 #include "binding/commands.h"
-#include "binding/confirmation_watch.h"
 #include "binding/history_records.h"
 #include "binding/settings_diff.h"
 #include "connection_commands.h"
@@ -242,16 +241,13 @@ uint32_t WriteAndReadBack(Exchange& exchange, uint32_t memoryType, uint32_t bank
 
 int RunFactoryReset(Session& s, const Arguments&)
 {
-    // The reset erases the serial number too: the history names the instrument as it was.
-    SettingsModel identity;
-    ConfirmationWatch watch(s.messages, [&] { ReadIdentity(s.device, identity); });
-    const uint32_t code = FactoryReset(s.exchange, watch);
-    if (code == kOk && watch.declined) {
+    const RecordedFactoryReset reset = FactoryResetWithRecord(s.device, s.messages);
+    if (!reset.record) {
         std::fprintf(s.console.err, "Сброс не выполнен: нет подтверждения\n");
         return kNotConfirmedStatus;
     }
-    s.Record(MakeHistoryRecord(identity, identity, {kOperationFactoryReset, code, {}, {}}));
-    return s.Finish(code);
+    s.Record(*reset.record);
+    return s.Finish(reset.code);
 }
 
 int RunSet(Session& s, const Arguments& a)
@@ -341,8 +337,7 @@ int RunCalib(Session& s, const Arguments& a)
         const uint32_t restart = Restart(s.exchange);
         s.Finish(restart);
         const uint32_t result = code ? code : restart;
-        s.Record(MakeHistoryRecord(IdentityAfter(s.device, result), s.model,
-                                   {kOperationCalibration, result, a.words[2], CoefficientsText(s.model, *ch)}));
+        s.Record(CoefficientsRecord(s.device, *ch, result, a.words[2]));
         return static_cast<int>(result);
     }
     return Usage(s.console, "calib read КАНАЛ | calib write КАНАЛ ПРОФИЛЬ");

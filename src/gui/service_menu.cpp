@@ -1,6 +1,5 @@
 #include "service_menu.h"
 
-#include "binding/confirmation_watch.h"
 #include "binding/history_records.h"
 #include "calibration_settings_dialog.h"
 #include "device/calibration_coefficients.h"
@@ -167,7 +166,7 @@ uint32_t ServiceMenu::Calibrate(uint32_t ch, std::optional<CalibrationVariant> v
     const uint32_t code =
         variant ? CalibrateCoefficient(calibration_, *variant, ch) : CalibrateReference(calibration_, ch);
     if (calibration_.written)
-        RecordCoefficients(ch, code);
+        host_.record(CoefficientsRecord(host_.device, ch, code, {}));
     return code;
 }
 
@@ -178,26 +177,16 @@ uint32_t ServiceMenu::WriteCoefficients(uint32_t ch)
     ShowErrorMessage(host_.messages, code);
     // The instrument takes its coefficients at a restart, which follows a failed write too.
     const uint32_t restart = Restart(host_.device.exchange);
-    RecordCoefficients(ch, code ? code : restart);
+    host_.record(CoefficientsRecord(host_.device, ch, code ? code : restart, {}));
     return restart;
-}
-
-void ServiceMenu::RecordCoefficients(uint32_t ch, uint32_t code)
-{
-    const SettingsModel& model = host_.device.model;
-    host_.record(MakeHistoryRecord(IdentityAfter(host_.device, code), model,
-                                   {kOperationCalibration, code, {}, CoefficientsText(model, ch)}));
 }
 
 uint32_t ServiceMenu::ResetToFactorySettings()
 {
-    // The reset erases the serial number too: the history names the instrument as it was.
-    SettingsModel identity;
-    ConfirmationWatch watch(host_.messages, [&] { ReadIdentity(host_.device, identity); });
-    const uint32_t code = FactoryReset(host_.device.exchange, watch);
-    if (!watch.declined)
-        host_.record(MakeHistoryRecord(identity, identity, {kOperationFactoryReset, code, {}, {}}));
-    return code;
+    const RecordedFactoryReset reset = FactoryResetWithRecord(host_.device, host_.messages);
+    if (reset.record)
+        host_.record(*reset.record);
+    return reset.code;
 }
 
 uint32_t ServiceMenu::ShowMeasurement(uint32_t ch)

@@ -57,8 +57,6 @@ private:
 
     uint32_t Calibrate(uint32_t ch, std::optional<CalibrationVariant> variant);
     uint32_t ResetToFactorySettings();
-    // The history row of coefficients written into the instrument.
-    void RecordCoefficients(uint32_t ch, uint32_t code);
     uint32_t WriteCoefficients(uint32_t ch);
     uint32_t ShowMeasurement(uint32_t ch);
     uint32_t WriteControlByte(bool toggle);
