@@ -18,7 +18,7 @@ bool Present(const std::string& device)
 
 PortWatch::PortWatch(QObject* parent, Session& session, std::function<bool()> busy, Changed changed)
     : QObject(parent), session_(session), busy_(std::move(busy)), changed_(std::move(changed)),
-      found_(FoundSerialPortInfos()), devicePresent_(Present(session.port.DeviceName()))
+      found_(FoundSerialPortInfos()), devicePresent_(Present(session.port.DeviceName(DeviceNames(found_))))
 {
     timer_.setInterval(1000);
     connect(&timer_, &QTimer::timeout, this, &PortWatch::Poll);
@@ -32,7 +32,7 @@ void PortWatch::Poll()
     std::vector<SerialPortInfo> found = FoundSerialPortInfos();
     bool changed = found != found_;
     found_ = std::move(found);
-    const bool present = Present(session_.port.DeviceName());
+    const bool present = Present(session_.port.DeviceName(DeviceNames(found_)));
     std::optional<std::string> fileError;
     if (session_.line.IsOpen() && !present) {
         session_.port.ClosePort();

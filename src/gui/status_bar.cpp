@@ -20,10 +20,6 @@ LinkStatusBar::LinkStatusBar(QStatusBar& bar, const LinkPort& port, const Serial
     bar.addWidget(link_);
     bar.addWidget(problem_, 1);
     bar.addPermanentWidget(outcome_);
-    // Adapters come and go and the port may be reopened from the selector: a second is enough.
-    refresh_.setInterval(1000);
-    connect(&refresh_, &QTimer::timeout, this, &LinkStatusBar::ShowLink);
-    refresh_.start();
     ShowLink();
 }
 

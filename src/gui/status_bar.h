@@ -3,7 +3,6 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QStatusBar>
-#include <QTimer>
 
 namespace pmv {
 
@@ -17,6 +16,7 @@ class LinkStatusBar : public QObject {
 public:
     LinkStatusBar(QStatusBar& bar, const LinkPort& port, const SerialLine& line, const Exchange& exchange);
 
+    // Called after every operation and by the window whenever adapters or the port change.
     void ShowLink();
     // The word for the outcome of the operation that starts next ("Прочитано"); "Выполнено"
     // when none is given.
@@ -35,7 +35,6 @@ private:
     QLabel* outcome_;
     QElapsedTimer operation_;
     QString done_;
-    QTimer refresh_;
 };
 
 }  // namespace pmv

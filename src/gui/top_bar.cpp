@@ -107,9 +107,7 @@ std::vector<std::string> TopBar::DescriptionLines() const
 void TopBar::ShowPortDevices(const LinkPort& link, const std::string& override, const std::vector<SerialPortInfo>& found)
 {
     const QString none = Text("нет устройства");
-    std::vector<std::string> devices;
-    for (const SerialPortInfo& info : found)
-        devices.push_back(info.device);
+    const std::vector<std::string> devices = DeviceNames(found);
     QStringList mapping;
     int widest = 0;
     for (int32_t n = 1; n <= kPortListSize; ++n) {
@@ -121,7 +119,7 @@ void TopBar::ShowPortDevices(const LinkPort& link, const std::string& override, 
         widest = std::max(widest, port->fontMetrics().horizontalAdvance(QStringLiteral("8   ") + label));
     }
     port->view()->setMinimumWidth(widest + 24);
-    const std::string current = link.DeviceName();
+    const std::string current = link.DeviceName(devices);
     const QString text = current.empty() ? none : QString::fromStdString(current);
     portDevice->setText(portDevice->fontMetrics().elidedText(text, Qt::ElideLeft, portDevice->width()));
     portDevice->setToolTip(Text("Устройства портов:\n") + mapping.join('\n'));

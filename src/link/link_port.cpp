@@ -17,7 +17,12 @@ std::string LinkPort::DeviceName() const
 {
     if (!override_.empty())
         return override_;
-    return PortDevice(settings_.Number, settings_.PortDevices, lister_ ? lister_() : std::vector<std::string>{});
+    return DeviceName(lister_ ? lister_() : std::vector<std::string>{});
+}
+
+std::string LinkPort::DeviceName(const std::vector<std::string>& found) const
+{
+    return override_.empty() ? PortDevice(settings_.Number, settings_.PortDevices, found) : override_;
 }
 
 std::optional<std::string> LinkPort::OpenPort(bool quiet)

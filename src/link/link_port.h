@@ -31,6 +31,8 @@ public:
 
     // The device the current port number means (or the override); empty when there is none.
     std::string DeviceName() const;
+    // The same among serial devices already listed, without listing them again.
+    std::string DeviceName(const std::vector<std::string>& found) const;
 
     void SetOpenExplainer(OpenExplainer explainer) { explainer_ = std::move(explainer); }
 

@@ -46,6 +46,14 @@ std::string ByIdName(const std::string& root, const std::string& device)
     return {};
 }
 
+std::vector<std::string> DeviceNames(const std::vector<SerialPortInfo>& found)
+{
+    std::vector<std::string> devices;
+    for (const SerialPortInfo& info : found)
+        devices.push_back(info.device);
+    return devices;
+}
+
 std::string PortLabel(const std::string& device, const std::vector<SerialPortInfo>& found, const std::string& root)
 {
     const std::string byId = device.starts_with("/dev/serial/by-id/") ? device : ByIdName(root, device);

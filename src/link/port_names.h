@@ -17,6 +17,8 @@ struct SerialPortInfo {
     bool operator==(const SerialPortInfo&) const = default;
 };
 
+std::vector<std::string> DeviceNames(const std::vector<SerialPortInfo>& found);
+
 // Serial devices by their stable names. `root` stands for "/" (tests pass a fake tree); the
 // paths given and returned are the system's, without the root.
 

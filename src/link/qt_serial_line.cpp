@@ -141,10 +141,7 @@ std::vector<SerialPortInfo> FoundSerialPortInfos()
 
 std::vector<std::string> FoundSerialPorts()
 {
-    std::vector<std::string> devices;
-    for (const SerialPortInfo& info : FoundSerialPortInfos())
-        devices.push_back(info.device);
-    return devices;
+    return DeviceNames(FoundSerialPortInfos());
 }
 
 }  // namespace pmv
