@@ -164,6 +164,32 @@ Finding CheckHolders(const SystemView& view, const std::string& device)
     return Ok("holder", "Другие программы порт не держат.");
 }
 
+// The findings about the device itself: that it exists, that the user may use it, that no other
+// program holds it. The first is always the device's.
+std::vector<Finding> CheckPort(const SystemView& view, const std::string& device)
+{
+    std::vector<Finding> findings;
+    const std::string resolved = device.empty() ? std::string() : ResolveDevice(view.root, device);
+    struct stat st {};
+    const bool exists = !resolved.empty() && ::stat(InRoot(view, resolved).c_str(), &st) == 0;
+    if (device.empty()) {
+        findings.push_back(Problem("device",
+                                   "Номер порта не указывает ни на одно устройство: последовательных портов не найдено. "
+                                   "Подключите адаптер и посмотрите его имя.",
+                                   "ls -l /dev/serial/by-id/"));
+    } else if (!exists) {
+        findings.push_back(Problem("device",
+                                   "Устройства " + device + " нет: адаптер не подключён или в dev.dat указан другой порт.",
+                                   "ls -l /dev/serial/by-id/"));
+    } else {
+        const std::string shown = resolved == device ? device : device + " (" + resolved + ")";
+        findings.push_back(Ok("device", "Устройство " + shown + " есть."));
+        findings.push_back(CheckAccess(view, resolved, st));
+        findings.push_back(CheckHolders(view, resolved));
+    }
+    return findings;
+}
+
 bool GrabbedByBrltty(const std::string& vendor, const std::string& product)
 {
     static const char* const kAdapters[][2] = {{"1a86", "7523"}, {"1a86", "5523"}, {"10c4", "ea60"}, {"10c4", "ea70"}};
@@ -250,29 +276,12 @@ SystemView SystemView::Current()
 
 std::vector<Finding> CheckSystem(const SystemView& view, const std::string& device)
 {
-    std::vector<Finding> findings;
-    const std::string resolved = device.empty() ? std::string() : ResolveDevice(view.root, device);
-    struct stat st {};
-    const bool exists = !resolved.empty() && ::stat(InRoot(view, resolved).c_str(), &st) == 0;
-    if (device.empty()) {
-        findings.push_back(Problem("device",
-                                   "Номер порта не указывает ни на одно устройство: последовательных портов не найдено. "
-                                   "Подключите адаптер и посмотрите его имя.",
-                                   "ls -l /dev/serial/by-id/"));
-    } else if (!exists) {
-        findings.push_back(Problem("device",
-                                   "Устройства " + device + " нет: адаптер не подключён или в dev.dat указан другой порт.",
-                                   "ls -l /dev/serial/by-id/"));
-    } else {
-        const std::string shown = resolved == device ? device : device + " (" + resolved + ")";
-        findings.push_back(Ok("device", "Устройство " + shown + " есть."));
-        findings.push_back(CheckAccess(view, resolved, st));
-        findings.push_back(CheckHolders(view, resolved));
-    }
+    std::vector<Finding> findings = CheckPort(view, device);
+    const bool exists = findings.front().state != FindingState::Problem;
     findings.push_back(CheckBrltty(view));
     findings.push_back(CheckModemManager(view));
     if (exists)
-        findings.push_back(CheckLatency(view, resolved));
+        findings.push_back(CheckLatency(view, ResolveDevice(view.root, device)));
     return findings;
 }
 
@@ -302,11 +311,9 @@ Finding PortNotOpen(const std::string& device)
 
 std::string ExplainOpenFailure(const SystemView& view, const std::string& device, const std::string& systemError)
 {
-    for (const Finding& f : CheckSystem(view, device)) {
-        const bool aboutThePort = f.topic == "device" || f.topic == "access" || f.topic == "holder";
-        if (aboutThePort && f.state == FindingState::Problem)
+    for (const Finding& f : CheckPort(view, device))
+        if (f.state == FindingState::Problem)
             return f.text + (f.fix.empty() ? "" : " Команда: " + f.fix);
-    }
     return "Порт " + device + " не открыт: " + systemError;
 }
 
