@@ -61,17 +61,12 @@ MainWindow::MainWindow(const WindowOptions& options)
 
     BuildFileMenu();
     BuildReportsMenu();
-    service_ = new ServiceMenu({*this, session_.device, messages_,
-                                [this] {
-                                    TakeControls(Bound(), controls_);
-                                    GatherSettings(controls_, session_.model, messages_);
-                                },
-                                [this] { ShowModel(); }, [this] { return busy(); },
-                                [this](bool running) { SetActivity(running ? Activity::Running : Activity::Idle); },
+    service_ = new ServiceMenu({*this, session_.device, messages_, [this] { GatherControls(); }, [this] { ShowModel(); },
+                                [this] { return busy(); }, [this](bool running) { SetBusy(running); },
                                 [this](const HistoryRecord& record) { records_->Record(record); }},
                                options.service);
-    const auto setBusy = [this](bool running) { SetActivity(running ? Activity::Running : Activity::Idle); };
-    connectionMenu_ = InstallConnectionMenu(*this, session_.port, session_.exchange, session_.line, session_.clock, setBusy);
+    connectionMenu_ = InstallConnectionMenu(*this, session_.port, session_.exchange, session_.line, session_.clock,
+                                            [this](bool running) { SetBusy(running); });
     state_.Add(Command::FileMenu, connectionMenu_->actions());
     BuildHelpMenu();
     trend_ = new TrendChart(*live_, session_.model, messages_);
@@ -147,11 +142,16 @@ void MainWindow::ReloadRecentProfile()
     RepaintNow();
 }
 
+void MainWindow::GatherControls()
+{
+    TakeControls(Bound(), controls_);
+    GatherSettings(controls_, session_.model, messages_);
+}
+
 void MainWindow::SaveAtClose()
 {
     ShowFileErrorOnce(session_.port.SaveLinkSettingsAtExit(LinkSettingsPath()));
-    TakeControls(Bound(), controls_);
-    GatherSettings(controls_, session_.model, messages_);
+    GatherControls();
     ShowFileErrorOnce(pmv::SaveProfile(RecentProfilePath(), session_.model, top_->DescriptionLines()));
 }
 

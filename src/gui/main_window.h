@@ -88,6 +88,9 @@ private:
     // Running: the state table holds everything off that would change the model; back to idle,
     // a close that came meanwhile follows.
     void SetActivity(Activity activity);
+    void SetBusy(bool running) { SetActivity(running ? Activity::Running : Activity::Idle); }
+    // What the controls show, into the model.
+    void GatherControls();
     // Runs a command of the binding on what the controls show, when the state table allows it;
     // an operation holds the window off until it ends.
     void Run(Command what, const std::function<void(CommandContext&)>& command, bool operation = false);

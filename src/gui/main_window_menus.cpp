@@ -29,12 +29,9 @@ void MainWindow::BuildFileMenu()
                                     this, [this] { SaveProfile(); });
     save->setObjectName("N3");
     records_ = new InstrumentRecords({*this, session_.device, messages_, *this,
-                                      [this] {
-                                          TakeControls(Bound(), controls_);
-                                          GatherSettings(controls_, session_.model, messages_);
-                                      },
+                                      [this] { GatherControls(); },
                                       [this] { return session_.port.settings().Number; }, [this] { return busy(); },
-                                      [this](bool running) { SetActivity(running ? Activity::Running : Activity::Idle); }},
+                                      [this](bool running) { SetBusy(running); }},
                                      *file);
     records_->setParent(this);
     file->addSeparator();
