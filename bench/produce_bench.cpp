@@ -71,11 +71,16 @@ int main(int argc, char** argv)
     pmv::ProductionOrder order;
     order.profilePath = "PMV7706.prf";
     order.typeCode = 12;
-    order.serial = 1;
+    order.nextSerial = true;
     order.year = 2026;
     order.passportDir = work.path().toStdString();
 
+    // The reservation of the number is part of every production: timed with it.
     const auto start = std::chrono::steady_clock::now();
+    if (const auto refusal = pmv::PrepareProduction(history, order)) {
+        std::fprintf(stderr, "%s\n", refusal->message.c_str());
+        return 1;
+    }
     const pmv::ProductionResult result =
         pmv::ProduceInstrument(context, order, silent, [&](const pmv::HistoryRecord& r) { history.Record(r); });
     const double elapsed = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();

@@ -416,7 +416,7 @@ const std::vector<Command>& Commands()
          "сохраняет их в профиль.",
          {"--pdf"}, {"--read", "--text"}, 1, 1, RunReport, ReportNeedsLine},
         {"produce", kProduceUsage, kProduceHelp, {"--profile", "--serial", "--date", "--passport-dir"},
-         {"--yes", "--no"}, 0, 0, RunProduce},
+         {"--yes", "--no", "--reuse", "--new-history"}, 0, 0, RunProduce},
         {"history", kHistoryUsage, kHistoryHelp, {"--from", "--to"}, {"--csv"}, 0, 1, RunHistory, NeverNeedsLine},
         {"monitor", kMonitorUsage, kMonitorHelp, {"--interval", "--count"}, {"--csv"}, 0, 0, RunMonitor},
         {"doctor", "", "Проверка связи: устройство, права, другие программы, brltty, ModemManager, таймер задержки, "

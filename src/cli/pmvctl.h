@@ -25,9 +25,14 @@ inline constexpr int kUsageStatus = 64;
 inline constexpr int kDiffersStatus = 1;
 // factory-reset did nothing: its question was answered No, or there was no one to answer it.
 inline constexpr int kNotConfirmedStatus = 65;
+// produce: the number named (or its passport) was given before, and --reuse was not given.
+inline constexpr int kSerialUsedStatus = 66;
+// produce: every number of the type code up to 65535 is given.
+inline constexpr int kSerialRangeEndStatus = 67;
 
 // Runs one pmvctl command line (without the program name). Returns the exit status: 0, an
-// error code 1..23, 64 for bad arguments or 65 for an unconfirmed factory reset.
+// error code 1..23, 64 for bad arguments, 65 for an unconfirmed factory reset, 66 and 67
+// for a production number refused.
 int RunPmvctl(const std::vector<std::string>& args, Console& console);
 
 }  // namespace pmv::cli

@@ -40,6 +40,22 @@ bool ParseDate(const std::string& text, ProductionOrder& order)
 
 }  // namespace
 
+namespace {
+
+int RefusalStatus(ProductionRefusal::Kind kind)
+{
+    switch (kind) {
+    case ProductionRefusal::Kind::Used:
+        return kSerialUsedStatus;
+    case ProductionRefusal::Kind::RangeEnd:
+        return kSerialRangeEndStatus;
+    default:
+        return Session::kFileFailure;
+    }
+}
+
+}  // namespace
+
 int RunProduce(Session& s, const Arguments& a)
 {
     if (!a.options.count("--profile") || !a.options.count("--serial")) {
@@ -60,7 +76,29 @@ int RunProduce(Session& s, const Arguments& a)
         return kUsageStatus;
     }
     order.typeCode = static_cast<int32_t>(*type);
-    order.serial = dash == std::string::npos ? NextSerial(s.history, order.typeCode) : static_cast<int32_t>(*number);
+    order.serial = static_cast<int32_t>(*number);
+    order.nextSerial = dash == std::string::npos;
+    order.reuse = a.Has("--reuse");
+
+    std::optional<ProductionRefusal> refusal = PrepareProduction(s.history, order);
+    if (refusal && refusal->kind == ProductionRefusal::Kind::HistoryCorrupt && a.Has("--new-history")) {
+        if (const auto failure = s.history.StartNew()) {
+            std::fprintf(s.console.err, "%s\n", failure->c_str());
+            return Session::kFileFailure;
+        }
+        if (const auto notice = s.history.TakeNotice())
+            std::fprintf(s.console.err, "%s\n", notice->c_str());
+        refusal = PrepareProduction(s.history, order);
+    }
+    if (refusal) {
+        std::fprintf(s.console.err, "pmvctl: выпуск не начат, в прибор ничего не записано.\n%s\n", refusal->message.c_str());
+        if (refusal->kind == ProductionRefusal::Kind::HistoryCorrupt)
+            std::fprintf(s.console.err, "С --new-history журнал будет сохранен в стороне и начат новый; нумерация "
+                                        "начнется заново, поэтому укажите номер явно (--serial ТИП-НОМЕР).\n");
+        if (refusal->kind == ProductionRefusal::Kind::Used)
+            std::fprintf(s.console.err, "Выпустить прибор под этим номером еще раз: --reuse.\n");
+        return RefusalStatus(refusal->kind);
+    }
     std::fprintf(s.console.err, "Прибор %03d-%05d\n", order.typeCode, order.serial);
 
     ControlValues controls;

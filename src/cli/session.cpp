@@ -37,7 +37,8 @@ void Session::Record(const HistoryRecord& record)
     if (const auto notice = history.TakeNotice())
         std::fprintf(console.err, "%s\n", notice->c_str());
     if (failure && !historyFailed_)
-        std::fprintf(console.err, "%s\n", failure->c_str());
+        std::fprintf(console.err, "%s%s\n", failure->c_str(),
+                     history.corrupt() ? "; отложить его и начать новый: pmvctl produce ... --new-history" : "");
     historyFailed_ |= failure.has_value();
 }
 

@@ -53,11 +53,29 @@ bool InstrumentRecords::verifyAfterWrite() const
     return verify_->isChecked();
 }
 
+bool InstrumentRecords::StartNewHistoryIfAgreed(const std::string& failure, bool askAgain)
+{
+    if (!history_.corrupt() || (newHistoryDeclined_ && !askAgain))
+        return false;
+    newHistoryDeclined_ = !w_.messages.AskYesNo(
+        failure + ".\nСохранить его в стороне и начать новый журнал? Нумерация выпускаемых приборов начнется заново.",
+        "Журнал приборов", MessageIcon::Warning);
+    if (newHistoryDeclined_)
+        return false;
+    if (const auto startFailure = history_.StartNew()) {
+        w_.messages.ShowMessage(*startFailure, "Журнал приборов", MessageIcon::Error);
+        return false;
+    }
+    if (const auto notice = history_.TakeNotice())
+        w_.messages.ShowMessage(*notice, "Журнал приборов", MessageIcon::Information);
+    return true;
+}
+
 void InstrumentRecords::Record(const HistoryRecord& record)
 {
-    const std::optional<std::string> failure = history_.Record(record);
-    if (const auto notice = history_.TakeNotice())
-        w_.messages.ShowMessage(*notice, "Журнал приборов", MessageIcon::Warning);
+    std::optional<std::string> failure = history_.Record(record);
+    if (failure && StartNewHistoryIfAgreed(*failure))
+        failure = history_.Record(record);
     if (failure && !failureShown_)
         w_.messages.ShowMessage(*failure, "Журнал приборов", MessageIcon::Warning);
     failureShown_ |= failure.has_value();

@@ -43,6 +43,9 @@ public:
     void AfterSerialWrite(uint32_t code);
 
     void Record(const HistoryRecord& record);
+    // A corrupt history is set aside and a new one begun only when the operator agrees (the
+    // numbering restarts); asked once per run unless `askAgain`. True when a new history was begun.
+    bool StartNewHistoryIfAgreed(const std::string& failure, bool askAgain = false);
     History& history() { return history_; }
     bool verifyAfterWrite() const;
 
@@ -55,6 +58,7 @@ private:
     History history_;
     QAction* verify_ = nullptr;
     bool failureShown_ = false;
+    bool newHistoryDeclined_ = false;
 };
 
 }  // namespace pmv

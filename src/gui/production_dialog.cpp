@@ -63,9 +63,8 @@ ProductionDialog::ProductionDialog(QWidget* parent, Line line, InstrumentRecords
     type_->setRange(0, 255);
     serial_ = new QSpinBox;
     serial_->setObjectName("ProductionSerial");
-    serial_->setRange(0, 65535);
-    serial_->setValue(NextSerial(records_.history(), 0));
-    connect(type_, &QSpinBox::valueChanged, this, [this](int type) { serial_->setValue(NextSerial(records_.history(), type)); });
+    serial_->setRange(0, kLastSerial);
+    connect(type_, &QSpinBox::valueChanged, this, [this] { ProposeNextSerial(); });
     date_ = new QDateEdit(QDate::currentDate());
     date_->setObjectName("ProductionDate");
     date_->setCalendarPopup(true);
@@ -96,6 +95,10 @@ ProductionDialog::ProductionDialog(QWidget* parent, Line line, InstrumentRecords
     }
     count_ = new QLabel(QString::fromUtf8("Выпущено за сеанс: 0"));
     count_->setObjectName("ProductionCount");
+    numberState_ = new QLabel;
+    numberState_->setObjectName("ProductionNumberState");
+    numberState_->setWordWrap(true);
+    ProposeNextSerial();
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
     start_ = buttons->addButton(QString::fromUtf8("Выпустить"), QDialogButtonBox::ActionRole);
@@ -105,7 +108,7 @@ ProductionDialog::ProductionDialog(QWidget* parent, Line line, InstrumentRecords
         if (!ProduceOne())
             return;
         const QString made = QStringLiteral("%1-%2").arg(type_->value(), 3, 10, QChar('0')).arg(serial_->value(), 5, 10, QChar('0'));
-        serial_->setValue(NextSerial(records_.history(), type_->value()));
+        ProposeNextSerial();
         if (line_.messages.AskYesNo("Прибор " + made.toStdString() + " выпущен. Подключите следующий прибор и "
                                                                       "нажмите \"Да\", чтобы выпустить его.",
                                     "Выпуск прибора", MessageIcon::Information))
@@ -114,8 +117,58 @@ ProductionDialog::ProductionDialog(QWidget* parent, Line line, InstrumentRecords
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
+    layout->addWidget(numberState_);
     layout->addWidget(count_);
     layout->addWidget(buttons);
+}
+
+void ProductionDialog::ProposeNextSerial()
+{
+    const SerialReservation next = records_.history().PeekNextSerial(type_->value());
+    proposed_.reset();
+    if (next.outcome == SerialReservation::Outcome::Reserved) {
+        proposed_ = next.serial;
+        serial_->setValue(next.serial);
+        ShowNumberState(QString::fromUtf8("Следующий свободный номер; он будет зарезервирован в журнале при выпуске."),
+                        false);
+    } else {
+        ShowNumberState(QString::fromStdString(next.message), true);
+    }
+}
+
+void ProductionDialog::ShowNumberState(const QString& text, bool problem)
+{
+    numberState_->setText(text);
+    numberState_->setStyleSheet(problem ? QStringLiteral("color: #b00000") : QString());
+}
+
+bool ProductionDialog::Reserve(ProductionOrder& order)
+{
+    using Kind = ProductionRefusal::Kind;
+    for (;;) {
+        const std::optional<ProductionRefusal> refusal = PrepareProduction(records_.history(), order);
+        if (!refusal)
+            break;
+        if (refusal->kind == Kind::HistoryCorrupt && records_.StartNewHistoryIfAgreed(refusal->message, true))
+            continue;
+        if (refusal->kind == Kind::Used && !order.reuse &&
+            line_.messages.AskYesNo(refusal->message + ".\nВыпустить прибор под этим номером еще раз?", "Выпуск прибора",
+                                    MessageIcon::Warning)) {
+            order.reuse = true;
+            continue;
+        }
+        ShowNumberState(QString::fromStdString(refusal->message), true);
+        line_.messages.ShowMessage(refusal->message + "\nВыпуск не начат, в прибор ничего не записано.",
+                                   "Выпуск прибора", MessageIcon::Error);
+        return false;
+    }
+    serial_->setValue(order.serial);
+    ShowNumberState(QString::fromUtf8("Номер %1-%2 зарезервирован в журнале приборов.")
+                        .arg(order.typeCode, 3, 10, QChar('0'))
+                        .arg(order.serial, 5, 10, QChar('0')),
+                    false);
+    repaint();
+    return true;
 }
 
 void ProductionDialog::ShowStep(ProductionStep step, const QString& state)
@@ -136,10 +189,14 @@ bool ProductionDialog::ProduceOne()
     order.profilePath = profile_->text().toStdString();
     order.typeCode = type_->value();
     order.serial = serial_->value();
+    // The number proposed is taken as "the next free one": another station may have taken it since.
+    order.nextSerial = proposed_ && *proposed_ == order.serial;
     order.day = date_->date().day();
     order.month = date_->date().month();
     order.year = date_->date().year();
     order.passportDir = folder_->text().toStdString();
+    if (!Reserve(order))
+        return false;
 
     // The instrument's settings go through a model of their own: the window keeps its values.
     SettingsModel model;

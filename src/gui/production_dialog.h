@@ -7,6 +7,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 
 class QDateEdit;
 class QLabel;
@@ -39,6 +40,12 @@ public:
 
 private:
     void ShowStep(ProductionStep step, const QString& state);
+    // The next free number of the type code into the number field, or why there is none.
+    void ProposeNextSerial();
+    void ShowNumberState(const QString& text, bool problem);
+    // Reserves the order's number, asking where the operator may decide (a used number, a
+    // corrupt history); false when the production must not start.
+    bool Reserve(ProductionOrder& order);
 
     Line line_;
     InstrumentRecords& records_;
@@ -49,6 +56,8 @@ private:
     QLineEdit* folder_;
     std::array<QLabel*, kProductionSteps> states_{};
     QLabel* count_;
+    QLabel* numberState_;
+    std::optional<int32_t> proposed_;
     QPushButton* start_;
     int produced_ = 0;
 };

@@ -9,6 +9,7 @@
 #include <QVariant>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <pwd.h>
@@ -20,15 +21,34 @@ namespace {
 // SQLite's result codes for a file that is not a sound database.
 constexpr const char* kCorruptCodes[] = {"11", "26"};  // SQLITE_CORRUPT, SQLITE_NOTADB
 
-constexpr const char* kCreateTable =
+constexpr const char* kCreateRecords =
     "CREATE TABLE IF NOT EXISTS records ("
     "id INTEGER PRIMARY KEY, time TEXT NOT NULL, operator TEXT, serial INTEGER, type_code INTEGER, "
     "device_type INTEGER, firmware TEXT, operation TEXT, profile TEXT, profile_sha256 TEXT, groups TEXT, "
     "result INTEGER, details TEXT)";
 
+// One row per production number: the UNIQUE constraint is what keeps two stations from one number.
+// `outcome` stays NULL until the production ends (a killed run leaves it so: the number stays used).
+constexpr const char* kCreateSerials =
+    "CREATE TABLE IF NOT EXISTS serials ("
+    "type_code INTEGER NOT NULL, serial INTEGER NOT NULL, reserved TEXT NOT NULL, operator TEXT, profile TEXT, "
+    "outcome INTEGER, UNIQUE (type_code, serial))";
+
 constexpr const char* kColumns =
     "time, operator, serial, type_code, device_type, firmware, operation, profile, profile_sha256, groups, result, "
     "details";
+
+struct TableShape {
+    const char* table;
+    const char* columns;
+};
+constexpr TableShape kTables[] = {
+    {"records", "id,time,operator,serial,type_code,device_type,firmware,operation,profile,profile_sha256,groups,result,details"},
+    {"serials", "type_code,serial,reserved,operator,profile,outcome"},
+};
+
+// A wait on another program's transaction longer than this is a failure, not a frozen window.
+constexpr const char* kBusyTimeout = "QSQLITE_BUSY_TIMEOUT=1000";
 
 QString Q(const std::string& text)
 {
@@ -47,6 +67,35 @@ bool IsCorrupt(const QSqlError& error)
 std::string Failure(const std::string& path, const QSqlError& error)
 {
     return "Не удается записать журнал приборов " + path + ": " + error.text().toStdString();
+}
+
+std::string ReadFailure(const std::string& path, const QSqlError& error)
+{
+    return "Не удается прочитать журнал приборов " + path + ": " + error.text().toStdString();
+}
+
+std::string SerialText(int32_t typeCode, int32_t serial)
+{
+    char text[24];
+    std::snprintf(text, sizeof text, "%03d-%05d", typeCode, serial);
+    return text;
+}
+
+std::string LocalNow()
+{
+    return QDateTime::currentDateTime().toString(Qt::ISODate).toStdString();
+}
+
+// The columns of a table as "a,b,c"; empty when it cannot be read.
+std::string ColumnsOf(QSqlDatabase& db, const char* table)
+{
+    QSqlQuery info(db);
+    std::string columns;
+    if (!info.exec(QStringLiteral("PRAGMA table_info(%1)").arg(QString::fromUtf8(table))))
+        return {};
+    while (info.next())
+        columns += (columns.empty() ? "" : ",") + info.value(1).toString().toStdString();
+    return columns;
 }
 
 std::string CsvField(std::string text)
@@ -78,45 +127,94 @@ std::optional<std::string> History::Open()
 {
     if (open_)
         return std::nullopt;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        {
-            QSqlDatabase db = QSqlDatabase::contains(Q(connection_))
-                                  ? QSqlDatabase::database(Q(connection_), false)
-                                  : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), Q(connection_));
-            db.setDatabaseName(Q(path_));
-            if (!db.open())
-                return Failure(path_, db.lastError());
-            QSqlQuery check(db);
-            const bool sound = check.exec(QStringLiteral("PRAGMA quick_check")) && check.next() &&
-                               check.value(0).toString() == QStringLiteral("ok");
-            const QSqlError checkError = check.lastError();
-            check.finish();  // its open read would keep the journal mode from changing
-            if (sound) {
-                QSqlQuery setup(db);
-                // A kill between two records must never cost a committed one.
-                for (const char* statement : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", kCreateTable})
-                    if (!setup.exec(QString::fromUtf8(statement)))
-                        return Failure(path_, setup.lastError());
-                open_ = true;
-                return std::nullopt;
-            }
-            const bool corrupt = checkError.type() == QSqlError::NoError || IsCorrupt(checkError);
-            if (!corrupt || attempt > 0)
-                return Failure(path_, checkError);
-            db.close();
-        }
-        // Set aside, never overwritten: the rows in it may still be recovered by hand.
-        const std::string aside =
-            path_ + ".corrupt-" + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")).toStdString();
-        std::error_code error;
-        std::filesystem::rename(path_, aside, error);
-        if (error)
-            return "Журнал приборов " + path_ + " поврежден и не переименовывается: " + error.message();
-        for (const char* suffix : {"-wal", "-shm"})
-            std::filesystem::remove(path_ + suffix, error);
-        notice_ = "Журнал приборов " + path_ + " был поврежден и сохранен как " + aside + "; начат новый.";
+    corrupt_ = false;
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
+        return "Не удается открыть журнал приборов " + path_ +
+               ": нет драйвера SQLite библиотеки Qt (пакет libqt6sql6-sqlite)";
+    QSqlDatabase db = QSqlDatabase::contains(Q(connection_))
+                          ? QSqlDatabase::database(Q(connection_), false)
+                          : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), Q(connection_));
+    db.setDatabaseName(Q(path_));
+    db.setConnectOptions(QString::fromUtf8(kBusyTimeout));
+    if (!db.open())
+        return "Не удается открыть журнал приборов " + path_ + ": " + db.lastError().text().toStdString();
+    QSqlQuery check(db);
+    const bool sound = check.exec(QStringLiteral("PRAGMA quick_check")) && check.next() &&
+                       check.value(0).toString() == QStringLiteral("ok");
+    const QSqlError checkError = check.lastError();
+    check.finish();  // its open read would keep the journal mode from changing
+    if (!sound) {
+        db.close();
+        corrupt_ = checkError.type() == QSqlError::NoError || IsCorrupt(checkError);
+        if (corrupt_)
+            return "Журнал приборов " + path_ + " поврежден" +
+                   (checkError.type() == QSqlError::NoError ? std::string() : ": " + checkError.text().toStdString());
+        return ReadFailure(path_, checkError);
     }
+    QSqlQuery setup(db);
+    // A kill between two records must never cost a committed one.
+    for (const char* statement : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", kCreateRecords, kCreateSerials})
+        if (!setup.exec(QString::fromUtf8(statement))) {
+            const std::string failure = Failure(path_, setup.lastError());
+            db.close();
+            return failure;
+        }
+    // A table of the same name from another program would take rows it does not understand.
+    for (const TableShape& shape : kTables)
+        if (ColumnsOf(db, shape.table) != shape.columns) {
+            db.close();
+            return "Файл " + path_ + " не является журналом приборов этой программы: таблица " + shape.table +
+                   " другого вида";
+        }
+    open_ = true;
     return std::nullopt;
+}
+
+std::optional<std::string> History::StartNew()
+{
+    if (QSqlDatabase::contains(Q(connection_)))
+        QSqlDatabase::database(Q(connection_), false).close();
+    open_ = false;
+    // Set aside, never overwritten: the rows in it may still be recovered by hand.
+    const std::string aside =
+        path_ + ".corrupt-" + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")).toStdString();
+    std::error_code error;
+    std::filesystem::rename(path_, aside, error);
+    if (error)
+        return "Журнал приборов " + path_ + " поврежден и не переименовывается: " + error.message();
+    for (const char* suffix : {"-wal", "-shm"})
+        std::filesystem::remove(path_ + suffix, error);
+    if (auto failure = Open())
+        return failure;
+    notice_ = "Журнал приборов " + path_ + " был поврежден и сохранен как " + aside + "; начат новый.";
+    return std::nullopt;
+}
+
+std::optional<std::string> History::Begin()
+{
+    if (auto failure = Open())
+        return failure;
+    // IMMEDIATE: the write lock is taken before the first read, so what a transaction reads
+    // stays true until it commits, whichever station runs beside it.
+    QSqlQuery begin(QSqlDatabase::database(Q(connection_), false));
+    if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return Failure(path_, begin.lastError());
+    return std::nullopt;
+}
+
+std::optional<std::string> History::Commit()
+{
+    QSqlQuery commit(QSqlDatabase::database(Q(connection_), false));
+    if (commit.exec(QStringLiteral("COMMIT")))
+        return std::nullopt;
+    const std::string failure = Failure(path_, commit.lastError());
+    Rollback();
+    return failure;
+}
+
+void History::Rollback()
+{
+    QSqlQuery(QSqlDatabase::database(Q(connection_), false)).exec(QStringLiteral("ROLLBACK"));
 }
 
 std::optional<std::string> History::TakeNotice()
@@ -124,18 +222,9 @@ std::optional<std::string> History::TakeNotice()
     return std::exchange(notice_, std::nullopt);
 }
 
-std::optional<std::string> History::Record(HistoryRecord r)
+std::optional<std::string> History::Insert(const HistoryRecord& r)
 {
-    if (auto failure = Open())
-        return failure;
-    if (r.time.empty())
-        r.time = QDateTime::currentDateTime().toString(Qt::ISODate).toStdString();
-    if (r.operatorName.empty())
-        r.operatorName = OperatorLogin();
-    QSqlDatabase db = QSqlDatabase::database(Q(connection_), false);
-    if (!db.transaction())
-        return Failure(path_, db.lastError());
-    QSqlQuery insert(db);
+    QSqlQuery insert(QSqlDatabase::database(Q(connection_), false));
     insert.prepare(QStringLiteral("INSERT INTO records (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
                        .arg(QString::fromUtf8(kColumns)));
     for (const QVariant& v : {QVariant(Q(r.time)), QVariant(Q(r.operatorName)), QVariant(r.serial),
@@ -143,14 +232,34 @@ std::optional<std::string> History::Record(HistoryRecord r)
                               QVariant(Q(r.operation)), QVariant(Q(r.profile)), QVariant(Q(r.profileSha256)),
                               QVariant(Q(r.groups)), QVariant(static_cast<qlonglong>(r.result)), QVariant(Q(r.details))})
         insert.addBindValue(v);
-    if (!insert.exec()) {
-        const std::string failure = Failure(path_, insert.lastError());
-        db.rollback();
+    if (!insert.exec())
+        return Failure(path_, insert.lastError());
+    return std::nullopt;
+}
+
+std::optional<std::string> History::Record(HistoryRecord r)
+{
+    if (r.time.empty())
+        r.time = LocalNow();
+    if (r.operatorName.empty())
+        r.operatorName = OperatorLogin();
+    if (auto failure = Begin())
+        return failure;
+    auto failure = Insert(r);
+    if (!failure && r.operation == kOperationProduction) {
+        QSqlQuery outcome(QSqlDatabase::database(Q(connection_), false));
+        outcome.prepare(QStringLiteral("UPDATE serials SET outcome = ? WHERE type_code = ? AND serial = ?"));
+        outcome.addBindValue(static_cast<qlonglong>(r.result));
+        outcome.addBindValue(r.typeCode);
+        outcome.addBindValue(r.serial);
+        if (!outcome.exec())
+            failure = Failure(path_, outcome.lastError());
+    }
+    if (failure) {
+        Rollback();
         return failure;
     }
-    if (!db.commit())
-        return Failure(path_, db.lastError());
-    return std::nullopt;
+    return Commit();
 }
 
 std::optional<std::string> History::Query(const HistoryFilter& filter, std::vector<HistoryRecord>& rows)
@@ -187,17 +296,125 @@ std::optional<std::string> History::Query(const HistoryFilter& filter, std::vect
     return std::nullopt;
 }
 
-std::optional<int32_t> History::LastSerial(int32_t typeCode)
+namespace {
+
+// Every number of the type code that is reserved or was written into an instrument (also by hand,
+// and also when the write failed: part of it may have reached the instrument).
+constexpr const char* kUsedSerials =
+    "SELECT serial FROM serials WHERE type_code = :type UNION SELECT serial FROM records "
+    "WHERE type_code = :type AND operation = :serial_op";
+
+QSqlQuery UsedQuery(const QSqlDatabase& db, const QString& select, int32_t typeCode)
 {
-    if (Open())
-        return std::nullopt;
-    QSqlQuery query(QSqlDatabase::database(Q(connection_), false));
-    query.prepare(QStringLiteral("SELECT MAX(serial) FROM records WHERE type_code = ? AND operation = ? AND result = 0"));
-    query.addBindValue(typeCode);
-    query.addBindValue(QString::fromUtf8(kOperationSerial));
-    if (!query.exec() || !query.next() || query.value(0).isNull())
-        return std::nullopt;
-    return query.value(0).toInt();
+    QSqlQuery query(db);
+    query.prepare(select);
+    query.bindValue(QStringLiteral(":type"), typeCode);
+    query.bindValue(QStringLiteral(":serial_op"), QString::fromUtf8(kOperationSerial));
+    return query;
+}
+
+}  // namespace
+
+SerialReservation History::PeekNextSerial(int32_t typeCode)
+{
+    if (auto failure = Open())
+        return {corrupt_ ? SerialReservation::Outcome::HistoryCorrupt : SerialReservation::Outcome::HistoryFailed, 0,
+                *failure};
+    QSqlQuery query = UsedQuery(QSqlDatabase::database(Q(connection_), false),
+                                QStringLiteral("SELECT MAX(serial) FROM (%1)").arg(QString::fromUtf8(kUsedSerials)),
+                                typeCode);
+    if (!query.exec() || !query.next())
+        return {SerialReservation::Outcome::HistoryFailed, 0, ReadFailure(path_, query.lastError())};
+    const int64_t next = query.value(0).isNull() ? 1 : query.value(0).toLongLong() + 1;
+    if (next > kLastSerial)
+        return {SerialReservation::Outcome::RangeEnd, 0,
+                "Номера приборов типа " + SerialText(typeCode, 0).substr(0, 3) + " исчерпаны: " +
+                    SerialText(typeCode, kLastSerial) + " уже выдан"};
+    return {SerialReservation::Outcome::Reserved, static_cast<int32_t>(next), {}};
+}
+
+SerialReservation History::ReserveSerial(int32_t typeCode, std::optional<int32_t> serial, bool reuse,
+                                         const std::function<bool(int32_t)>& taken, HistoryRecord row)
+{
+    using Outcome = SerialReservation::Outcome;
+    if (auto failure = Begin())
+        return {corrupt_ ? Outcome::HistoryCorrupt : Outcome::HistoryFailed, 0, *failure};
+    const auto refuse = [&](Outcome outcome, int32_t number, std::string message) {
+        Rollback();
+        return SerialReservation{outcome, number, std::move(message)};
+    };
+    QSqlDatabase db = QSqlDatabase::database(Q(connection_), false);
+    int32_t number = 0;
+    if (!serial) {
+        SerialReservation next = PeekNextSerial(typeCode);
+        if (next.outcome != Outcome::Reserved)
+            return refuse(next.outcome, 0, next.message);
+        number = next.serial;
+        for (; taken && taken(number); ++number)
+            if (number == kLastSerial)
+                return refuse(Outcome::RangeEnd, 0,
+                              "Номера приборов типа " + SerialText(typeCode, 0).substr(0, 3) + " исчерпаны: паспорт " +
+                                  SerialText(typeCode, kLastSerial) + " уже есть");
+    } else {
+        number = *serial;
+        QSqlQuery reserved(db);
+        reserved.prepare(QStringLiteral("SELECT reserved, outcome FROM serials WHERE type_code = ? AND serial = ?"));
+        reserved.addBindValue(typeCode);
+        reserved.addBindValue(number);
+        QSqlQuery written(db);
+        written.prepare(QStringLiteral("SELECT time FROM records WHERE type_code = ? AND serial = ? AND operation = ? "
+                                       "ORDER BY id DESC LIMIT 1"));
+        written.addBindValue(typeCode);
+        written.addBindValue(number);
+        written.addBindValue(QString::fromUtf8(kOperationSerial));
+        if (!reserved.exec())
+            return refuse(Outcome::HistoryFailed, number, ReadFailure(path_, reserved.lastError()));
+        if (!written.exec())
+            return refuse(Outcome::HistoryFailed, number, ReadFailure(path_, written.lastError()));
+        const auto when = [](const QVariant& time) { return time.toString().replace(QChar('T'), QChar(' ')).toStdString(); };
+        const std::string name = SerialText(typeCode, number);
+        std::string why;
+        if (reserved.next()) {
+            const QVariant outcome = reserved.value(1);
+            why = "Номер " + name + " уже выдан " + when(reserved.value(0)) + ": " +
+                  (outcome.isNull()          ? std::string("выпуск не завершен")
+                   : outcome.toLongLong() == 0 ? std::string("прибор выпущен")
+                                               : "выпуск завершился ошибкой, код " + outcome.toString().toStdString());
+        } else if (written.next()) {
+            why = "Номер " + name + " уже записан в прибор " + when(written.value(0));
+        } else if (taken && taken(number)) {
+            why = "Паспорт прибора " + name + " уже есть";
+        }
+        if (!why.empty() && !reuse)
+            return refuse(Outcome::Used, number, why);
+    }
+
+    // Without reuse a plain INSERT: the UNIQUE constraint refuses a number that another station
+    // took between the checks above and here, should the lock ever not hold.
+    QSqlQuery insert(db);
+    insert.prepare(QString::fromUtf8(
+        reuse ? "INSERT INTO serials (type_code, serial, reserved, operator, profile) VALUES (?, ?, ?, ?, ?) "
+                "ON CONFLICT (type_code, serial) DO UPDATE SET reserved = excluded.reserved, "
+                "operator = excluded.operator, profile = excluded.profile, outcome = NULL"
+              : "INSERT INTO serials (type_code, serial, reserved, operator, profile) VALUES (?, ?, ?, ?, ?)"));
+    row.time = row.time.empty() ? LocalNow() : row.time;
+    row.operatorName = row.operatorName.empty() ? OperatorLogin() : row.operatorName;
+    row.typeCode = typeCode;
+    row.serial = number;
+    row.operation = kOperationReservation;
+    for (const QVariant& v : {QVariant(typeCode), QVariant(number), QVariant(Q(row.time)), QVariant(Q(row.operatorName)),
+                              QVariant(Q(row.profile))})
+        insert.addBindValue(v);
+    if (!insert.exec()) {
+        const bool twice = insert.lastError().nativeErrorCode().startsWith(QStringLiteral("19"));  // SQLITE_CONSTRAINT
+        return refuse(twice ? Outcome::Used : Outcome::HistoryFailed, number,
+                      twice ? "Номер " + SerialText(typeCode, number) + " уже выдан" : Failure(path_, insert.lastError()));
+    }
+    if (auto failure = Insert(row))
+        return refuse(Outcome::HistoryFailed, number, *failure);
+    if (auto failure = Commit())
+        return {Outcome::HistoryFailed, number, *failure};
+    return {Outcome::Reserved, number, {}};
 }
 
 std::string HistoryCsv(const std::vector<HistoryRecord>& rows)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,6 +30,11 @@ inline constexpr const char* kOperationSerial = "номер и дата";
 inline constexpr const char* kOperationPassport = "паспорт";
 inline constexpr const char* kOperationCalibration = "градуировка";
 inline constexpr const char* kOperationFactoryReset = "заводские настройки";
+// Production: the number taken before anything is sent, and the outcome of the whole run.
+inline constexpr const char* kOperationReservation = "резерв номера";
+inline constexpr const char* kOperationProduction = "выпуск";
+
+inline constexpr int32_t kLastSerial = 65535;
 
 // Which rows to list: a serial number, and local dates "YYYY-MM-DD" from and to (inclusive).
 struct HistoryFilter {
@@ -37,10 +43,26 @@ struct HistoryFilter {
     std::string fromDate = {}, toDate = {};
 };
 
+// What ReserveSerial did.
+struct SerialReservation {
+    enum class Outcome {
+        Reserved,
+        HistoryFailed,   // the history cannot be opened, read or written, or is not ours
+        HistoryCorrupt,  // not a sound database: StartNew is the operator's decision
+        Used,            // the number named was given before (or its passport exists)
+        RangeEnd,        // every number of the type code up to 65535 is given
+    };
+    Outcome outcome = Outcome::HistoryFailed;
+    int32_t serial = 0;
+    std::string message;  // the failure's reason, or when and how the number was used
+};
+
 // The history of every instrument in an SQLite file: one transaction per record, WAL, so a
-// kill in the middle of a record loses at most that record. A file that is not a sound
-// database is set aside as NAME.corrupt-TIME and a new one begun; a history that cannot be
-// opened or written is an error message, never a reason to stop the operation it records.
+// kill in the middle of a record loses at most that record. Production numbers are reserved in
+// it before anything is sent; the database itself refuses a number reserved twice. A file that
+// is not a sound database is left alone until StartNew sets it aside: a new history restarts the
+// numbering, which only the operator may decide. A history that cannot be opened or written is an
+// error message, never a reason to stop the operation it records (production excepted).
 class History {
 public:
     explicit History(std::string path);
@@ -53,18 +75,36 @@ public:
     // nullopt, or the message of a failure.
     std::optional<std::string> Record(HistoryRecord record);
     std::optional<std::string> Query(const HistoryFilter& filter, std::vector<HistoryRecord>& rows);
-    // The highest serial number successfully written into an instrument of the type code.
-    std::optional<int32_t> LastSerial(int32_t typeCode);
 
-    // A message about the file set aside at opening, once.
+    // The number production would take next for the type code, without taking it: one above
+    // every number reserved or written, 1 in an empty history.
+    SerialReservation PeekNextSerial(int32_t typeCode);
+    // Takes a number in one transaction, with a history row of its own, so that no other station
+    // and no later run gets it again, whatever happens after. Without `serial`, the next number;
+    // `taken` tells of a number that is used outside the history (its passport exists) and is
+    // skipped, or refused when named. A named number that is used is refused unless `reuse`.
+    // `row` carries the operator, profile and details of the reservation's row.
+    SerialReservation ReserveSerial(int32_t typeCode, std::optional<int32_t> serial, bool reuse,
+                                    const std::function<bool(int32_t)>& taken, HistoryRecord row);
+
+    // True when the last failure was a file that is not a sound database.
+    bool corrupt() const { return corrupt_; }
+    // Sets a corrupt file aside as NAME.corrupt-TIME and begins a new, empty history.
+    std::optional<std::string> StartNew();
+    // A message about the file set aside by StartNew, once.
     std::optional<std::string> TakeNotice();
 
 private:
     std::optional<std::string> Open();
+    std::optional<std::string> Begin();
+    std::optional<std::string> Commit();
+    void Rollback();
+    std::optional<std::string> Insert(const HistoryRecord& r);
 
     std::string path_;
     std::string connection_;
     bool open_ = false;
+    bool corrupt_ = false;
     std::optional<std::string> notice_;
 };
 

@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <unistd.h>
 
 namespace pmv {
 namespace {
@@ -34,14 +35,8 @@ public:
         std::string note;
         const uint32_t code = body(note);
         observer_.StepEnded(step, code, note);
-        SettingsModel identity;
-        identity.serial_hi = order_.serial / 256;
-        identity.serial_lo = order_.serial % 256;
-        identity.general.otk_type = order_.typeCode;
-        identity.fw_version = c_.device.model.fw_version;
         const std::string details = step == ProductionStep::Write ? SettingsValueLines(c_.device.model) : note;
-        record_(MakeHistoryRecord(identity, c_.device.model,
-                                  {kOperations[static_cast<size_t>(step)], code, order_.profilePath, details}));
+        Record(kOperations[static_cast<size_t>(step)], code, details);
         if (code != kOk) {
             result.code = code;
             result.failedStep = step;
@@ -49,9 +44,26 @@ public:
         return code == kOk;
     }
 
+    // The row that closes the number's reservation: the run's code and its last step.
+    void RecordOutcome()
+    {
+        Record(kOperationProduction, result.code,
+               result.failedStep ? StepName(*result.failedStep) : result.passportPath);
+    }
+
     ProductionResult result;
 
 private:
+    void Record(const char* operation, uint32_t code, const std::string& details)
+    {
+        SettingsModel identity;
+        identity.serial_hi = order_.serial / 256;
+        identity.serial_lo = order_.serial % 256;
+        identity.general.otk_type = order_.typeCode;
+        identity.fw_version = c_.device.model.fw_version;
+        record_(MakeHistoryRecord(identity, c_.device.model, {operation, code, order_.profilePath, details}));
+    }
+
     CommandContext& c_;
     const ProductionOrder& order_;
     ProductionObserver& observer_;
@@ -72,16 +84,58 @@ std::string PassportFileName(int32_t typeCode, int32_t serial)
     return name;
 }
 
-int32_t NextSerial(History& history, int32_t typeCode)
+std::optional<ProductionRefusal> PrepareProduction(History& history, ProductionOrder& order)
 {
-    const std::optional<int32_t> last = history.LastSerial(typeCode);
-    return last ? std::min(*last + 1, 65535) : 1;
+    using Kind = ProductionRefusal::Kind;
+    SettingsModel profile;
+    const ReadProfileResult read = ReadProfile(order.profilePath, profile);
+    if (read.error)
+        return ProductionRefusal{Kind::Profile, *read.error};
+    if (!read.exists)
+        return ProductionRefusal{Kind::Profile, "Нет файла профиля " + order.profilePath};
+    if (!read.holdsProfile)
+        return ProductionRefusal{Kind::Profile,
+                                 "Файл " + order.profilePath + " не является профилем: в нем нет ни одного раздела настроек"};
+
+    const std::filesystem::path folder(order.passportDir.empty() ? "." : order.passportDir);
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error || !std::filesystem::is_directory(folder) || access(folder.c_str(), W_OK | X_OK) != 0)
+        return ProductionRefusal{Kind::PassportFolder,
+                                 "Папка паспортов " + folder.string() + " недоступна для записи" +
+                                     (error ? ": " + error.message() : std::string())};
+
+    SettingsModel identity;
+    identity.general.otk_type = order.typeCode;
+    const auto passportExists = [&](int32_t serial) {
+        return std::filesystem::exists(folder / PassportFileName(order.typeCode, serial));
+    };
+    const SerialReservation reservation = history.ReserveSerial(
+        order.typeCode, order.nextSerial ? std::nullopt : std::optional<int32_t>(order.serial), order.reuse,
+        passportExists,
+        MakeHistoryRecord(identity, profile,
+                          {kOperationReservation, kOk, order.profilePath,
+                           order.reuse ? "повторно" : (order.nextSerial ? "следующий номер" : "")}));
+    switch (reservation.outcome) {
+    case SerialReservation::Outcome::Reserved:
+        order.serial = reservation.serial;
+        return std::nullopt;
+    case SerialReservation::Outcome::HistoryCorrupt:
+        return ProductionRefusal{Kind::HistoryCorrupt, reservation.message};
+    case SerialReservation::Outcome::Used:
+        return ProductionRefusal{Kind::Used, reservation.message};
+    case SerialReservation::Outcome::RangeEnd:
+        return ProductionRefusal{Kind::RangeEnd, reservation.message};
+    case SerialReservation::Outcome::HistoryFailed:
+        break;
+    }
+    return ProductionRefusal{Kind::History, reservation.message};
 }
 
-ProductionResult ProduceInstrument(CommandContext& c, const ProductionOrder& order, ProductionObserver& observer,
-                                   const std::function<void(const HistoryRecord&)>& record)
+namespace {
+
+void RunSteps(Run& run, CommandContext& c, const ProductionOrder& order)
 {
-    Run run(c, order, observer, record);
     SettingsModel& model = c.device.model;
 
     const bool written = run.Step(ProductionStep::Write, [&](std::string& note) -> uint32_t {
@@ -97,7 +151,7 @@ ProductionResult ProduceInstrument(CommandContext& c, const ProductionOrder& ord
         return ReadByte(c.device.exchange, regs::kFirmwareVersion, model.fw_version);
     });
     if (!written)
-        return run.result;
+        return;
 
     const bool verified = run.Step(ProductionStep::Verify, [&](std::string& note) -> uint32_t {
         SettingsModel instrument;
@@ -108,7 +162,7 @@ ProductionResult ProduceInstrument(CommandContext& c, const ProductionOrder& ord
         return run.result.differences.empty() ? kOk : kReadBackMismatch;
     });
     if (!verified)
-        return run.result;
+        return;
 
     const bool numbered = run.Step(ProductionStep::SerialAndDate, [&](std::string&) -> uint32_t {
         model.serial_hi = order.serial / 256;
@@ -119,7 +173,7 @@ ProductionResult ProduceInstrument(CommandContext& c, const ProductionOrder& ord
         return WriteSerialAndDate(c.device, order.day);
     });
     if (!numbered)
-        return run.result;
+        return;
 
     run.Step(ProductionStep::Passport, [&](std::string& note) -> uint32_t {
         if (const uint32_t code = ReadForPassport(c))
@@ -133,6 +187,16 @@ ProductionResult ProduceInstrument(CommandContext& c, const ProductionOrder& ord
         run.result.passportPath = note = path;
         return kOk;
     });
+}
+
+}  // namespace
+
+ProductionResult ProduceInstrument(CommandContext& c, const ProductionOrder& order, ProductionObserver& observer,
+                                   const std::function<void(const HistoryRecord&)>& record)
+{
+    Run run(c, order, observer, record);
+    RunSteps(run, c, order);
+    run.RecordOutcome();
     return run.result;
 }
 

@@ -20,6 +20,22 @@ struct ProductionOrder {
     int32_t serial = 0;    // 0..65535
     int32_t day = 1, month = 1, year = 2000;
     std::string passportDir;  // where the passport PDF goes
+    bool nextSerial = false;  // take the next free number of the type code instead of `serial`
+    bool reuse = false;       // a named number given before, and its passport, may be given again
+};
+
+// Why a production did not start. Nothing was sent to the instrument and no number was taken.
+struct ProductionRefusal {
+    enum class Kind {
+        Profile,         // the profile cannot be read or is no profile
+        PassportFolder,  // the passport folder cannot be made or written
+        History,         // the history cannot be opened, read or written, or is not ours
+        HistoryCorrupt,  // the history is not a sound database; a new one is the operator's decision
+        Used,            // the number (or its passport) was given before
+        RangeEnd,        // no number is left for the type code
+    };
+    Kind kind;
+    std::string message;
 };
 
 enum class ProductionStep { Write, Verify, SerialAndDate, Passport };
@@ -48,14 +64,17 @@ struct ProductionResult {
 // "012-00345.pdf": the type code and serial number as the passport prints them.
 std::string PassportFileName(int32_t typeCode, int32_t serial);
 
-// The next serial number of a type code: one above the last one in the history, or 1.
-int32_t NextSerial(History& history, int32_t typeCode);
+// Everything that can stop a production before it sends anything: the profile is read, the
+// passport folder made (or checked), and the number reserved in the history, for good: a run that
+// fails or is killed later never lets it come back. On success `order.serial` holds the number.
+std::optional<ProductionRefusal> PrepareProduction(History& history, ProductionOrder& order);
 
 // Writes the whole profile with its checks (as "Записать все" after opening it), reads the
 // written groups back and compares them, writes the serial number and production date, reads
 // the instrument for its passport and saves the page as PDF. The first failing step ends the
-// run with its code. Every step's outcome, failed or not, goes to `record` as a history row of
-// the new serial number. `context.controls` and the model are the command's own.
+// run with its code. Every step's outcome, failed or not, and then the whole run's go to `record`
+// as history rows of the reserved serial number (PrepareProduction first). `context.controls`
+// and the model are the command's own.
 ProductionResult ProduceInstrument(CommandContext& context, const ProductionOrder& order,
                                    ProductionObserver& observer,
                                    const std::function<void(const HistoryRecord&)>& record);

@@ -4,8 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
+#include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,15 +32,16 @@ TEST(History, RecordsAreListedFilteredAndExported)
 {
     test::TempDir dir;
     History history(dir.file(kHistoryFileName));
-    ASSERT_EQ(history.LastSerial(12), std::nullopt);
+    ASSERT_EQ(history.PeekNextSerial(12).serial, 1);
     ASSERT_EQ(history.Record(Row(12, 100, kOperationSerial)), std::nullopt);
     ASSERT_EQ(history.Record(Row(12, 101, kOperationSerial, 2)), std::nullopt);  // failed: not produced
     ASSERT_EQ(history.Record(Row(12, 102, kOperationWrite)), std::nullopt);     // no number written
     HistoryRecord dated = Row(7, 100, kOperationSerial);
     dated.time = "2025-01-31T10:00:00";
     ASSERT_EQ(history.Record(dated), std::nullopt);
-    EXPECT_EQ(history.LastSerial(12), 100);
-    EXPECT_EQ(history.LastSerial(7), 100);
+    // A failed write of a number may have reached the instrument in part: it counts as given.
+    EXPECT_EQ(history.PeekNextSerial(12).serial, 102);
+    EXPECT_EQ(history.PeekNextSerial(7).serial, 101);
 
     std::vector<HistoryRecord> rows;
     ASSERT_EQ(history.Query({.serial = 100}, rows), std::nullopt);
@@ -57,18 +63,27 @@ TEST(History, RecordsAreListedFilteredAndExported)
     EXPECT_EQ(rows.size(), 4u);
 }
 
-TEST(History, ACorruptFileIsSetAsideAndAnUnwritableOneIsAMessage)
+TEST(History, ACorruptFileIsKeptUntilTheOperatorBeginsANewOne)
 {
     test::TempDir dir;
     const std::string path = dir.file(kHistoryFileName);
     const std::string junk(8192, '\x5A');
     test::WriteFileBytes(path, junk);
     History history(path);
-    ASSERT_EQ(history.Record(Row(1, 1, kOperationFactoryReset)), std::nullopt);
+    const auto failure = history.Record(Row(1, 1, kOperationFactoryReset));
+    ASSERT_TRUE(failure);
+    EXPECT_NE(failure->find("поврежден"), std::string::npos) << *failure;
+    EXPECT_TRUE(history.corrupt());
+    EXPECT_EQ(history.ReserveSerial(1, std::nullopt, false, {}, {}).outcome, SerialReservation::Outcome::HistoryCorrupt)
+        << "numbering never restarts on its own";
+    EXPECT_EQ(test::ReadFileBytes(path), junk);
+
+    ASSERT_EQ(history.StartNew(), std::nullopt);
     const auto notice = history.TakeNotice();
     ASSERT_TRUE(notice);
     EXPECT_NE(notice->find("поврежден"), std::string::npos);
     EXPECT_EQ(history.TakeNotice(), std::nullopt) << "said once";
+    EXPECT_EQ(history.Record(Row(1, 1, kOperationFactoryReset)), std::nullopt);
     int setAside = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
         if (entry.path().filename().string().starts_with("history.sqlite.corrupt-")) {
@@ -78,9 +93,120 @@ TEST(History, ACorruptFileIsSetAsideAndAnUnwritableOneIsAMessage)
     EXPECT_EQ(setAside, 1);
 
     History nowhere(dir.file("no-such-folder/history.sqlite"));
-    const auto failure = nowhere.Record(Row(1, 1, kOperationWrite));
-    ASSERT_TRUE(failure);
-    EXPECT_NE(failure->find("no-such-folder"), std::string::npos);
+    const auto unwritable = nowhere.Record(Row(1, 1, kOperationWrite));
+    ASSERT_TRUE(unwritable);
+    EXPECT_NE(unwritable->find("no-such-folder"), std::string::npos);
+}
+
+TEST(History, ReservedNumbersAreNeverGivenTwice)
+{
+    using Outcome = SerialReservation::Outcome;
+    test::TempDir dir;
+    History history(dir.file(kHistoryFileName));
+    ASSERT_EQ(history.Record(Row(12, 40, kOperationSerial)), std::nullopt);  // written by hand from the window
+
+    const SerialReservation first = history.ReserveSerial(12, std::nullopt, false, {}, {});
+    ASSERT_EQ(first.outcome, Outcome::Reserved) << first.message;
+    EXPECT_EQ(first.serial, 41);
+    // A run that failed or was killed leaves its number used.
+    EXPECT_EQ(history.ReserveSerial(12, std::nullopt, false, {}, {}).serial, 42);
+    const auto passportOf43 = [](int32_t n) { return n == 43; };
+    EXPECT_EQ(history.ReserveSerial(12, std::nullopt, false, passportOf43, {}).serial, 44) << "its passport exists";
+
+    ASSERT_EQ(history.Record(Row(12, 42, kOperationProduction, 15)), std::nullopt);  // closes 42's reservation
+    const std::pair<int32_t, const char*> used[] = {
+        {40, "уже записан в прибор"}, {41, "выпуск не завершен"}, {42, "ошибкой, код 15"}, {43, "Паспорт прибора"}};
+    for (const auto& [number, why] : used) {
+        const SerialReservation again = history.ReserveSerial(12, number, false, passportOf43, {});
+        EXPECT_EQ(again.outcome, Outcome::Used) << number;
+        EXPECT_NE(again.message.find("012-000" + std::to_string(number)), std::string::npos) << again.message;
+        EXPECT_NE(again.message.find(why), std::string::npos) << again.message;
+    }
+    EXPECT_EQ(history.ReserveSerial(12, 41, true, {}, {}).outcome, Outcome::Reserved) << "--reuse";
+    EXPECT_EQ(history.ReserveSerial(13, 41, false, {}, {}).outcome, Outcome::Reserved) << "another type code";
+
+    EXPECT_EQ(history.ReserveSerial(12, kLastSerial, false, {}, {}).outcome, Outcome::Reserved);
+    EXPECT_EQ(history.ReserveSerial(12, std::nullopt, false, {}, {}).outcome, Outcome::RangeEnd) << "no wrap";
+    EXPECT_EQ(history.PeekNextSerial(12).outcome, Outcome::RangeEnd);
+
+    std::vector<HistoryRecord> rows;
+    ASSERT_EQ(history.Query({.serial = 41, .typeCode = 12}, rows), std::nullopt);
+    ASSERT_EQ(rows.size(), 2u) << "each reservation is a row of its own";
+    EXPECT_EQ(rows[0].operation, kOperationReservation);
+    EXPECT_EQ(rows[1].operation, kOperationReservation);
+}
+
+TEST(History, AHistoryThatCannotBeUsedRefusesAReservation)
+{
+    using Outcome = SerialReservation::Outcome;
+    test::TempDir dir;
+    struct Case {
+        const char* what;
+        std::function<std::string()> arrange;  // returns the history's path
+    };
+    const std::vector<Case> cases{
+        {"a folder of that name",
+         [&] {
+             std::filesystem::create_directories(dir.path() / "folder" / kHistoryFileName);
+             return (dir.path() / "folder" / kHistoryFileName).string();
+         }},
+        {"a records table of another program",
+         [&] {
+             const std::string path = dir.file("foreign.sqlite");
+             {
+                 QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("foreign"));
+                 db.setDatabaseName(QString::fromStdString(path));
+                 EXPECT_TRUE(db.open());
+                 EXPECT_TRUE(QSqlQuery(db).exec(QStringLiteral("CREATE TABLE records (id INTEGER, name TEXT)")));
+                 db.close();
+             }
+             QSqlDatabase::removeDatabase(QStringLiteral("foreign"));
+             return path;
+         }},
+        {"a read-only file",
+         [&] {
+             const std::string path = dir.file("readonly.sqlite");
+             EXPECT_EQ(History(path).Record(Row(1, 1, kOperationWrite)), std::nullopt);
+             std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+             return path;
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = c.arrange();
+        if (std::string(c.what) == "a read-only file" && geteuid() == 0)
+            continue;  // root writes whatever the permissions say
+        History history(path);
+        const SerialReservation refused = history.ReserveSerial(12, std::nullopt, false, {}, {});
+        EXPECT_EQ(refused.outcome, Outcome::HistoryFailed);
+        EXPECT_NE(refused.message.find(path), std::string::npos) << refused.message;
+        EXPECT_NE(history.PeekNextSerial(12).outcome, Outcome::Reserved);
+    }
+}
+
+TEST(History, AHistoryHeldByAnotherProgramRefusesWithinASecondOrTwo)
+{
+    test::TempDir dir;
+    const std::string path = dir.file(kHistoryFileName);
+    History history(path);
+    ASSERT_EQ(history.Record(Row(12, 1, kOperationWrite)), std::nullopt);
+    QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+    holder.setDatabaseName(QString::fromStdString(path));
+    ASSERT_TRUE(holder.open());
+    ASSERT_TRUE(QSqlQuery(holder).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+
+    const auto start = std::chrono::steady_clock::now();
+    const SerialReservation refused = history.ReserveSerial(12, std::nullopt, false, {}, {});
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(refused.outcome, SerialReservation::Outcome::HistoryFailed);
+    EXPECT_LT(waited, std::chrono::seconds(5)) << "a busy history is a failure, not a freeze";
+    EXPECT_TRUE(history.Record(Row(12, 1, kOperationWrite)));
+
+    QSqlQuery(holder).exec(QStringLiteral("ROLLBACK"));
+    holder.close();
+    holder = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+    EXPECT_EQ(history.ReserveSerial(12, std::nullopt, false, {}, {}).serial, 1) << "free again";
 }
 
 TEST(History, AKillInTheMiddleOfARecordKeepsEveryCommittedRow)

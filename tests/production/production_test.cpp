@@ -98,7 +98,7 @@ TEST_F(ProductionTest, OneInstrumentWrittenVerifiedNumberedAndItsPassportSaved)
     EXPECT_EQ(test::ReadFileBytes(result.passportPath).rfind("%PDF", 0), 0u);
 
     const std::vector<HistoryRecord> rows = Rows();
-    ASSERT_EQ(rows.size(), kProductionSteps);
+    ASSERT_EQ(rows.size(), kProductionSteps + 1);
     for (const HistoryRecord& r : rows) {
         EXPECT_EQ(r.serial, 345);
         EXPECT_EQ(r.typeCode, 12);
@@ -110,8 +110,68 @@ TEST_F(ProductionTest, OneInstrumentWrittenVerifiedNumberedAndItsPassportSaved)
     EXPECT_EQ(rows[0].operation, kOperationWrite);
     EXPECT_NE(rows[0].details.find("Общие · Тип прибора=2\n"), std::string::npos);
     EXPECT_EQ(rows[3].details, result.passportPath);
-    EXPECT_EQ(NextSerial(*history, 12), 346);
-    EXPECT_EQ(NextSerial(*history, 13), 1);
+    EXPECT_EQ(rows[4].operation, kOperationProduction);
+    EXPECT_EQ(history->PeekNextSerial(12).serial, 346);
+    EXPECT_EQ(history->PeekNextSerial(13).serial, 1);
+}
+
+TEST_F(ProductionTest, NothingIsSentAndNoNumberTakenWhenTheProductionCannotStart)
+{
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+        ProductionRefusal::Kind kind;
+    };
+    const std::vector<Case> cases{
+        {"no profile", [&] { order.profilePath = dir.file("missing.prf"); }, ProductionRefusal::Kind::Profile},
+        {"a profile that is no profile",
+         [&] {
+             test::WriteFileBytes(dir.file("list.csv"), "a;b;c\r\n1;2;3\r\n");
+             order.profilePath = dir.file("list.csv");
+         },
+         ProductionRefusal::Kind::Profile},
+        {"the passport folder is a file",
+         [&] {
+             test::WriteFileBytes(dir.file("passports"), "x");
+             order.passportDir = dir.file("passports");
+         },
+         ProductionRefusal::Kind::PassportFolder},
+        {"the passport exists",
+         [&] { test::WriteFileBytes(dir.file("012-00345.pdf"), "%PDF"); }, ProductionRefusal::Kind::Used},
+        {"the history is a folder",
+         [&] {
+             history = std::make_unique<History>(dir.path().string());
+         },
+         ProductionRefusal::Kind::History},
+    };
+    const ProductionOrder planned = order;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        history = std::make_unique<History>(dir.file(kHistoryFileName));
+        order = planned;
+        c.arrange();
+        const std::optional<ProductionRefusal> refusal = PrepareProduction(*history, order);
+        ASSERT_TRUE(refusal);
+        EXPECT_EQ(refusal->kind, c.kind) << refusal->message;
+        EXPECT_FALSE(refusal->message.empty());
+        std::filesystem::remove(dir.file("012-00345.pdf"));
+    }
+    EXPECT_TRUE(simulator->Transcript().empty());
+    history = std::make_unique<History>(dir.file(kHistoryFileName));
+    EXPECT_TRUE(Rows().empty()) << "no reservation";
+
+    // A folder that does not exist yet is made before the number is taken.
+    order = planned;
+    order.passportDir = dir.file("made/2026");
+    ASSERT_EQ(PrepareProduction(*history, order), std::nullopt);
+    EXPECT_TRUE(std::filesystem::is_directory(order.passportDir));
+    ASSERT_EQ(Rows().size(), 1u);
+    EXPECT_EQ(Rows()[0].operation, kOperationReservation);
+    EXPECT_EQ(Rows()[0].profile, "PMV7706.prf");
+    EXPECT_EQ(PrepareProduction(*history, order)->kind, ProductionRefusal::Kind::Used) << "named twice";
+    order.nextSerial = true;
+    ASSERT_EQ(PrepareProduction(*history, order), std::nullopt);
+    EXPECT_EQ(order.serial, 346);
 }
 
 TEST_F(ProductionTest, AFailureStopsAtItsStepAndIsRecordedAsFailed)
@@ -156,10 +216,13 @@ TEST_F(ProductionTest, AFailureStopsAtItsStepAndIsRecordedAsFailed)
         EXPECT_EQ(result.code, c.code);
         ASSERT_EQ(result.failedStep, c.failing);
         const std::vector<HistoryRecord> rows = Rows();
-        ASSERT_EQ(rows.size(), static_cast<size_t>(c.failing) + 1) << "stops at the failing step";
-        EXPECT_EQ(rows.back().result, c.code);
-        for (size_t i = 0; i + 1 < rows.size(); ++i)
+        ASSERT_EQ(rows.size(), static_cast<size_t>(c.failing) + 2) << "stops at the failing step, then the outcome";
+        EXPECT_EQ(rows[static_cast<size_t>(c.failing)].result, c.code);
+        for (size_t i = 0; i < static_cast<size_t>(c.failing); ++i)
             EXPECT_EQ(rows[i].result, 0u);
+        EXPECT_EQ(rows.back().operation, kOperationProduction);
+        EXPECT_EQ(rows.back().result, c.code);
+        EXPECT_EQ(rows.back().details, StepName(c.failing));
     }
 }
 

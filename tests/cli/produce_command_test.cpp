@@ -1,0 +1,210 @@
+// pmvctl produce as real processes, each station talking to a pmvsim process of its own: the
+// refusals before anything is sent, two stations in one folder, runs killed after their number
+// was reserved.
+#include "temp_dir.h"
+
+#include "history/history.h"
+#include "model/factory_profiles.h"
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <set>
+#include <thread>
+
+namespace pmv {
+namespace {
+
+using namespace std::chrono_literals;
+
+class ProduceCommand : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        previous_ = std::filesystem::current_path();
+        std::filesystem::current_path(dir_.path());
+        ASSERT_EQ(CreateDefaultProfiles(), std::nullopt);
+    }
+    void TearDown() override
+    {
+        for (QProcess* p : simulators_) {
+            p->kill();
+            p->waitForFinished();
+            delete p;
+        }
+        std::filesystem::current_path(previous_);
+    }
+
+    // A simulated instrument behind the link `name` in the work folder.
+    std::string StartSimulator(const std::string& name, std::vector<std::string> options = {})
+    {
+        const std::string link = dir_.file(name);
+        QStringList args{"--link", QString::fromStdString(link)};
+        for (const std::string& o : options)
+            args << QString::fromStdString(o);
+        auto* p = new QProcess;
+        p->start(QStringLiteral(PMVSIM_PATH), args);
+        simulators_.push_back(p);
+        for (int i = 0; i < 100 && !std::filesystem::exists(link); ++i)
+            std::this_thread::sleep_for(20ms);
+        EXPECT_TRUE(std::filesystem::exists(link)) << name;
+        return link;
+    }
+
+    static QProcess* StartProduce(const std::string& link, const QStringList& options = {"--serial", "12"})
+    {
+        auto* p = new QProcess;
+        p->start(QStringLiteral(PMVCTL_PATH),
+                 QStringList{"--port", QString::fromStdString(link), "produce", "--profile", "PMV7706.prf", "--yes"} +
+                     options);
+        return p;
+    }
+
+    // Runs one produce to its end: the exit status, stderr in `err_`, and in `sent_` whether the
+    // simulator printed any request meanwhile.
+    int Produce(const std::string& link, const QStringList& options)
+    {
+        QProcess* sim = simulators_.back();
+        while (sim->waitForReadyRead(50))
+            sim->readAllStandardOutput();
+        QProcess* run = StartProduce(link, options);
+        EXPECT_TRUE(run->waitForFinished(60'000));
+        err_ = run->readAllStandardError().toStdString();
+        const int status = run->exitCode();
+        delete run;
+        sim->waitForReadyRead(100);
+        const QByteArray printed = sim->readAllStandardOutput();
+        sent_ = !printed.isEmpty();
+        return status;
+    }
+
+    // The number a run announced ("Прибор 012-00042"), or -1.
+    static int AnnouncedSerial(const QByteArray& err)
+    {
+        const auto match = QRegularExpression(QStringLiteral("Прибор 012-(\\d{5})")).match(QString::fromUtf8(err));
+        return match.hasMatch() ? match.captured(1).toInt() : -1;
+    }
+
+    std::vector<HistoryRecord> Rows(const char* operation)
+    {
+        History history(dir_.file(kHistoryFileName));
+        std::vector<HistoryRecord> rows, chosen;
+        EXPECT_EQ(history.Query({}, rows), std::nullopt);
+        for (const HistoryRecord& r : rows)
+            if (r.operation == operation)
+                chosen.push_back(r);
+        return chosen;
+    }
+
+    test::TempDir dir_;
+    std::filesystem::path previous_;
+    std::vector<QProcess*> simulators_;
+    std::string err_;
+    bool sent_ = false;
+};
+
+TEST_F(ProduceCommand, StartsOnlyWithANumberNoOneElseHasAndATrustworthyHistory)
+{
+    const std::string line = StartSimulator("line");
+    constexpr int kFileFailure = 14, kUsed = 66, kRangeEnd = 67;
+
+    // A history that cannot be used: nothing is sent, whatever the reason.
+    std::filesystem::create_directory(dir_.file("history.sqlite"));
+    EXPECT_EQ(Produce(line, {"--serial", "12"}), kFileFailure) << err_;
+    EXPECT_FALSE(sent_);
+    EXPECT_NE(err_.find("history.sqlite"), std::string::npos) << err_;
+    EXPECT_NE(err_.find("в прибор ничего не записано"), std::string::npos) << err_;
+    std::filesystem::remove(dir_.file("history.sqlite"));
+
+    const std::string junk(4096, '\x5A');
+    test::WriteFileBytes(dir_.file("history.sqlite"), junk);
+    EXPECT_EQ(Produce(line, {"--serial", "12"}), kFileFailure) << err_;
+    EXPECT_FALSE(sent_);
+    EXPECT_EQ(test::ReadFileBytes(dir_.file("history.sqlite")), junk) << "never set aside without --new-history";
+    EXPECT_NE(err_.find("--new-history"), std::string::npos) << err_;
+    ASSERT_EQ(Produce(line, {"--serial", "12-7", "--new-history"}), 0) << err_;
+    EXPECT_TRUE(sent_);
+    EXPECT_NE(err_.find("сохранен как"), std::string::npos) << err_;
+    EXPECT_TRUE(std::filesystem::exists(dir_.file("012-00007.pdf")));
+
+    // A number given before, or its passport, only with --reuse; a passport is never overwritten.
+    EXPECT_EQ(Produce(line, {"--serial", "12-7"}), kUsed) << err_;
+    EXPECT_FALSE(sent_);
+    EXPECT_NE(err_.find("012-00007"), std::string::npos) << err_;
+    EXPECT_NE(err_.find("--reuse"), std::string::npos) << err_;
+    std::filesystem::create_directory(dir_.file("passports"));
+    test::WriteFileBytes(dir_.file("passports/012-00008.pdf"), "%PDF earlier");
+    EXPECT_EQ(Produce(line, {"--serial", "12-8", "--passport-dir", "passports"}), kUsed) << err_;
+    EXPECT_FALSE(sent_);
+    EXPECT_EQ(test::ReadFileBytes(dir_.file("passports/012-00008.pdf")), "%PDF earlier");
+    ASSERT_EQ(Produce(line, {"--serial", "12-7", "--reuse"}), 0) << err_;
+
+    // The next number skips a passport that exists; the range ends, it never wraps.
+    ASSERT_EQ(Produce(line, {"--serial", "12", "--passport-dir", "passports"}), 0) << err_;
+    EXPECT_NE(err_.find("Прибор 012-00009"), std::string::npos) << err_;
+    EXPECT_EQ(test::ReadFileBytes(dir_.file("passports/012-00008.pdf")), "%PDF earlier");
+    ASSERT_EQ(Produce(line, {"--serial", "12-65535", "--passport-dir", "new/folder"}), 0) << err_;
+    EXPECT_TRUE(std::filesystem::exists(dir_.file("new/folder/012-65535.pdf"))) << "the folder is made first";
+    EXPECT_EQ(Produce(line, {"--serial", "12"}), kRangeEnd) << err_;
+    EXPECT_FALSE(sent_);
+
+    EXPECT_EQ(Rows(kOperationReservation).size(), 4u);
+    const std::vector<HistoryRecord> outcomes = Rows(kOperationProduction);
+    ASSERT_EQ(outcomes.size(), 4u);
+    EXPECT_EQ(outcomes[0].serial, 7);
+    EXPECT_EQ(outcomes[0].result, 0u);
+}
+
+TEST_F(ProduceCommand, TwoStationsStartedTogetherNeverGetOneNumber)
+{
+    const std::string lines[2] = {StartSimulator("line-a", {"--quiet"}), StartSimulator("line-b", {"--quiet"})};
+    constexpr int kRounds = 20;
+    std::set<int> numbers;
+    for (int round = 0; round < kRounds; ++round) {
+        QProcess* runs[2] = {StartProduce(lines[0]), StartProduce(lines[1])};
+        for (QProcess* run : runs) {
+            ASSERT_TRUE(run->waitForFinished(60'000));
+            const QByteArray err = run->readAllStandardError();
+            EXPECT_EQ(run->exitCode(), 0) << err.toStdString();
+            const int serial = AnnouncedSerial(err);
+            EXPECT_GT(serial, 0) << err.toStdString();
+            EXPECT_TRUE(numbers.insert(serial).second) << "number " << serial << " given twice in round " << round;
+            delete run;
+        }
+    }
+    EXPECT_EQ(numbers.size(), 2u * kRounds);
+    EXPECT_EQ(Rows(kOperationReservation).size(), 2u * kRounds);
+}
+
+TEST_F(ProduceCommand, ARunKilledAfterItsReservationNeverLetsTheNumberComeBack)
+{
+    // Paced like a 9600-baud line: the serial number is written seconds after the reservation.
+    const std::string line = StartSimulator("line", {"--quiet", "--baud", "9600"});
+    constexpr int kKills = 3;
+    std::set<int> numbers;
+    for (int round = 0; round < kKills; ++round) {
+        QProcess* run = StartProduce(line);
+        const size_t reservedBefore = Rows(kOperationReservation).size();
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        while (Rows(kOperationReservation).size() == reservedBefore && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(10ms);
+        std::this_thread::sleep_for(std::chrono::milliseconds(150 * round));
+        ::kill(static_cast<pid_t>(run->processId()), SIGKILL);
+        ASSERT_TRUE(run->waitForFinished(10'000));
+        delete run;
+        const std::vector<HistoryRecord> reserved = Rows(kOperationReservation);
+        ASSERT_EQ(reserved.size(), reservedBefore + 1) << "round " << round;
+        EXPECT_TRUE(numbers.insert(reserved.back().serial).second) << "number " << reserved.back().serial << " came back";
+    }
+    EXPECT_EQ(numbers.size(), static_cast<size_t>(kKills));
+    EXPECT_TRUE(Rows(kOperationSerial).empty()) << "every kill fell between the reservation and the serial number";
+    EXPECT_TRUE(Rows(kOperationProduction).empty()) << "no killed run has an outcome";
+}
+
+}  // namespace
+}  // namespace pmv
