@@ -1,18 +1,15 @@
 #include "help_dialogs.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QDialog>
 #include <QFile>
 #include <QMessageBox>
+#include <QScrollBar>
+#include <QTextBlock>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
 namespace pmv {
-namespace {
-
-// The README's parts for developers start here; the guide ends before it.
-constexpr const char* kDevelopersHeading = "\n## Разработчикам";
-
-}  // namespace
 
 QString AboutText(const std::string& device)
 {
@@ -28,14 +25,27 @@ void ShowAbout(QWidget& parent, const std::string& device)
 
 QString UserGuideMarkdown()
 {
-    QFile readme(QStringLiteral(":/README.md"));
-    if (!readme.open(QIODevice::ReadOnly))
+    QFile guide(QStringLiteral(":/docs/user-guide.md"));
+    if (!guide.open(QIODevice::ReadOnly))
         return {};
-    const QString text = QString::fromUtf8(readme.readAll());
-    return text.left(text.indexOf(QString::fromUtf8(kDevelopersHeading)));
+    return QString::fromUtf8(guide.readAll());
 }
 
-void ShowUserGuide(QWidget& parent)
+bool ShowGuidePart(QTextBrowser& text, const QString& heading)
+{
+    // Headings read from Markdown carry no anchors, so the part is found by its heading's text.
+    for (QTextBlock block = text.document()->begin(); block.isValid(); block = block.next()) {
+        if (block.blockFormat().headingLevel() == 0 || block.text().trimmed() != heading)
+            continue;
+        text.setTextCursor(QTextCursor(block));
+        const QRectF place = text.document()->documentLayout()->blockBoundingRect(block);
+        text.verticalScrollBar()->setValue(qRound(place.top()));
+        return true;
+    }
+    return false;
+}
+
+void ShowUserGuide(QWidget& parent, const QString& part)
 {
     auto* guide = parent.findChild<QDialog*>(QStringLiteral("UserGuide"));
     if (!guide) {
@@ -43,8 +53,9 @@ void ShowUserGuide(QWidget& parent)
         guide->setObjectName("UserGuide");
         guide->setWindowTitle(QString::fromUtf8("Руководство пользователя"));
         auto* text = new QTextBrowser(guide);
-        // The guide's pictures travel with it, under the same relative names.
-        text->setSearchPaths({QStringLiteral(":/")});
+        text->setObjectName("UserGuideText");
+        // The pictures lie beside the guide, under the names the guide gives them.
+        text->setSearchPaths({QStringLiteral(":/docs")});
         text->setMarkdown(UserGuideMarkdown());
         auto* layout = new QVBoxLayout(guide);
         layout->addWidget(text);
@@ -52,6 +63,9 @@ void ShowUserGuide(QWidget& parent)
     }
     guide->show();
     guide->raise();
+    // Shown first: the places of the headings follow from the width the text is laid out in.
+    if (!part.isEmpty())
+        ShowGuidePart(*guide->findChild<QTextBrowser*>(), part);
 }
 
 }  // namespace pmv

@@ -4,6 +4,7 @@
 
 #include <string>
 
+class QTextBrowser;
 class QWidget;
 
 namespace pmv {
@@ -12,9 +13,13 @@ namespace pmv {
 QString AboutText(const std::string& device);
 void ShowAbout(QWidget& parent, const std::string& device);
 
-// The user guide: the user's part of the README, shipped inside the program, in a window of
-// its own beside the main window.
+// The user guide in Russian, shipped inside the program with its pictures.
 QString UserGuideMarkdown();
-void ShowUserGuide(QWidget& parent);
+// Shows the guide in a window of its own beside the main window, at the part whose heading is
+// `part` (the guide names each page's part as the page's tab), or where it was when it has none.
+void ShowUserGuide(QWidget& parent, const QString& part = {});
+// Puts the heading whose text is `heading` at the top of the browser's view; false when the
+// guide has no such heading.
+bool ShowGuidePart(QTextBrowser& text, const QString& heading);
 
 }  // namespace pmv

@@ -71,7 +71,7 @@ void MainWindow::BuildHelpMenu()
 {
     QMenu* help = menuBar()->addMenu(QString::fromUtf8("Справка"));
     QAction* guide = help->addAction(QString::fromUtf8("Руководство пользователя"), QKeySequence(Qt::Key_F1),
-                                     this, [this] { ShowUserGuide(*this); });
+                                     this, [this] { ShowUserGuide(*this, pages_->tabText(pages_->currentIndex())); });
     guide->setObjectName("UserGuideAction");
     QAction* about = help->addAction(QString::fromUtf8("О программе"), this,
                                      [this] { ShowAbout(*this, session_.port.DeviceName()); });

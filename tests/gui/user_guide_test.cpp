@@ -1,0 +1,122 @@
+#include "window_fixture.h"
+
+#include "gui/help_dialogs.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QAction>
+#include <QDialog>
+#include <QImage>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTextBlock>
+#include <QTextBrowser>
+
+namespace pmv::test {
+namespace {
+
+// The names of the pictures the guide shows, as its Markdown gives them.
+QStringList PictureNames(const QString& markdown)
+{
+    QStringList names;
+    static const QRegularExpression picture(QStringLiteral(R"(!\[[^\]]*\]\(([^)\s]+)\))"));
+    for (auto match = picture.globalMatch(markdown); match.hasNext();)
+        names << match.next().captured(1);
+    return names;
+}
+
+TEST(UserGuideText, IsRussianNotTheDevelopersReadme)
+{
+    const QString guide = UserGuideMarkdown();
+    ASSERT_FALSE(guide.isEmpty()) << "the guide is missing from the program's resources";
+    qsizetype cyrillic = 0, latin = 0;
+    for (const QChar c : guide) {
+        if (c.script() == QChar::Script_Cyrillic)
+            ++cyrillic;
+        else if (c.script() == QChar::Script_Latin)
+            ++latin;
+    }
+    // File and key names and the instrument's abbreviations are Latin; the text is Russian.
+    EXPECT_GT(cyrillic, 8 * latin) << cyrillic << " Cyrillic letters, " << latin << " Latin";
+    EXPECT_FALSE(guide.contains(QStringLiteral("scripts/")));
+    EXPECT_FALSE(guide.contains(QStringLiteral("## What it is")));
+}
+
+QTextBrowser* OpenGuide(MainWindow& window)
+{
+    window.findChild<QAction*>("UserGuideAction")->trigger();
+    auto* dialog = window.findChild<QDialog*>("UserGuide");
+    return dialog ? dialog->findChild<QTextBrowser*>() : nullptr;
+}
+
+TEST_F(WindowTest, EveryPictureTheGuideNamesLoadsFromTheProgram)
+{
+    Open();
+    QTextBrowser* text = OpenGuide(*window);
+    ASSERT_NE(text, nullptr);
+    const QStringList names = PictureNames(UserGuideMarkdown());
+    const QStringList pages = {"pmvconf-page0-channels.png", "pmvconf-page1-relays.png", "pmvconf-page2-general.png",
+                               "pmvconf-page3-live-values.png", "pmvconf-page4-configuration.png"};
+    for (const QString& page : pages)
+        EXPECT_TRUE(names.contains(page)) << page.toStdString();
+    int shown = 0;
+    for (QTextBlock block = text->document()->begin(); block.isValid(); block = block.next())
+        for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment)
+            if (fragment.fragment().charFormat().isImageFormat()) {
+                const QString name = fragment.fragment().charFormat().toImageFormat().name();
+                const QVariant picture = text->document()->resource(QTextDocument::ImageResource, QUrl(name));
+                EXPECT_FALSE(picture.value<QImage>().isNull() && picture.value<QPixmap>().isNull())
+                    << name.toStdString() << " does not load";
+                ++shown;
+            }
+    EXPECT_EQ(shown, names.size()) << "every picture named is one the guide shows";
+}
+
+// Where the heading of a part stands in the browser's view: 0 is its top edge.
+int HeadingOffset(QTextBrowser& text, const QString& heading)
+{
+    for (QTextBlock block = text.document()->begin(); block.isValid(); block = block.next())
+        if (block.blockFormat().headingLevel() > 0 && block.text() == heading)
+            return qRound(text.document()->documentLayout()->blockBoundingRect(block).top()) -
+                   text.verticalScrollBar()->value();
+    return -1;
+}
+
+TEST_F(WindowTest, F1OnEachPageShowsThatPagesPart)
+{
+    Open();
+    auto* pages = Get<QTabWidget>("TabbedNotebook1");
+    // Last page first, then back up: each F1 moves the guide, also when it is open already.
+    for (int page = pages->count() - 1; page >= 0; --page) {
+        pages->setCurrentIndex(page);
+        const QString title = pages->tabText(page);
+        QTextBrowser* text = OpenGuide(*window);
+        ASSERT_NE(text, nullptr);
+        EXPECT_TRUE(text->isVisible());
+        EXPECT_EQ(text->textCursor().block().text().toStdString(), title.toStdString());
+        const int offset = HeadingOffset(*text, title);
+        EXPECT_GE(offset, 0) << title.toStdString() << ": its heading is above the view or missing";
+        EXPECT_LT(offset, text->viewport()->height() / 4) << title.toStdString() << " is not at the top of the view";
+    }
+}
+
+TEST_F(WindowTest, F1AfterTheGuideWasClosedOpensItAtThePageAgain)
+{
+    Open();
+    auto* pages = Get<QTabWidget>("TabbedNotebook1");
+    pages->setCurrentIndex(3);
+    QTextBrowser* text = OpenGuide(*window);
+    ASSERT_NE(text, nullptr);
+    window->findChild<QDialog*>("UserGuide")->close();
+    text->verticalScrollBar()->setValue(0);
+    pages->setCurrentIndex(1);
+    text = OpenGuide(*window);
+    ASSERT_NE(text, nullptr);
+    EXPECT_TRUE(text->isVisible());
+    const int offset = HeadingOffset(*text, pages->tabText(1));
+    EXPECT_GE(offset, 0);
+    EXPECT_LT(offset, text->viewport()->height() / 4);
+}
+
+}  // namespace
+}  // namespace pmv::test
