@@ -3,6 +3,7 @@
 #include "device/device.h"
 #include "link/clock.h"
 #include "link/exchange.h"
+#include "link/line_tap.h"
 #include "link/link_port.h"
 #include "link/qt_serial_line.h"
 #include "model/settings_model.h"
@@ -35,7 +36,9 @@ public:
     Progress& progress;
     SystemClock clock;
     QtSerialLine line;
-    Exchange exchange{line, clock};
+    // The exchange's way to the line, which pmvctl --verbose watches.
+    LineTap tap{line};
+    Exchange exchange{tap, clock};
     LinkPort port;
     SettingsModel model;
     Device device{exchange, progress, model, {}};

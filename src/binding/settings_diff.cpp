@@ -15,59 +15,62 @@ using FloatField = float ChannelSettings::*;
 
 struct ChannelField {
     const char* label;
+    const char* key;  // in the channel's profile section
     std::variant<IntField, FloatField> field;
 };
 
 // The channel settings a channel read and write move, in the window's order.
 const ChannelField kChannelFields[] = {
-    {"Тип датчика", &ChannelSettings::dat},
-    {"Корнеизвлечение", &ChannelSettings::flag},
-    {"Минимум", &ChannelSettings::diap_min},
-    {"Максимум", &ChannelSettings::diap_max},
-    {"Смещение", &ChannelSettings::shift},
-    {"Подстройка диапазона", &ChannelSettings::adj},
-    {"Уставка I Тип", &ChannelSettings::th_type1},
-    {"Уставка I", &ChannelSettings::th1},
-    {"Гистерезис I", &ChannelSettings::his1},
-    {"Уставка II Тип", &ChannelSettings::th_type2},
-    {"Уставка II", &ChannelSettings::th2},
-    {"Гистерезис II", &ChannelSettings::his2},
-    {"Шаг изменения уставки", &ChannelSettings::spd_th},
-    {"Шаг изменения гистерезиса", &ChannelSettings::spd_his},
-    {"Усреднение", &ChannelSettings::ns},
-    {"Знаков", &ChannelSettings::point},
-    {"Наблюдения", &ChannelSettings::search},
-    {"Исключить", &ChannelSettings::use},
-    {"Полином K0", &ChannelSettings::koef0},
-    {"Полином K1", &ChannelSettings::koef1},
-    {"Полином K2", &ChannelSettings::koef2},
-    {"Полином K3", &ChannelSettings::koef3},
+    {"Тип датчика", "dat", &ChannelSettings::dat},
+    {"Корнеизвлечение", "flag", &ChannelSettings::flag},
+    {"Минимум", "diap_min", &ChannelSettings::diap_min},
+    {"Максимум", "diap_max", &ChannelSettings::diap_max},
+    {"Смещение", "shift", &ChannelSettings::shift},
+    {"Подстройка диапазона", "adj", &ChannelSettings::adj},
+    {"Уставка I Тип", "th_type1", &ChannelSettings::th_type1},
+    {"Уставка I", "th1", &ChannelSettings::th1},
+    {"Гистерезис I", "his1", &ChannelSettings::his1},
+    {"Уставка II Тип", "th_type2", &ChannelSettings::th_type2},
+    {"Уставка II", "th2", &ChannelSettings::th2},
+    {"Гистерезис II", "his2", &ChannelSettings::his2},
+    {"Шаг изменения уставки", "spd_th", &ChannelSettings::spd_th},
+    {"Шаг изменения гистерезиса", "spd_his", &ChannelSettings::spd_his},
+    {"Усреднение", "ns", &ChannelSettings::ns},
+    {"Знаков", "point", &ChannelSettings::point},
+    {"Наблюдения", "search", &ChannelSettings::search},
+    {"Исключить", "use", &ChannelSettings::use},
+    {"Полином K0", "koef0", &ChannelSettings::koef0},
+    {"Полином K1", "koef1", &ChannelSettings::koef1},
+    {"Полином K2", "koef2", &ChannelSettings::koef2},
+    {"Полином K3", "koef3", &ChannelSettings::koef3},
 };
 
 struct ModelField {
     const char* label;
+    const char* section;  // the profile's section and key
+    const char* key;
     std::function<int32_t(const SettingsModel&)> value;
 };
 
 const ModelField kRelayFields[] = {
-    {"Реле · Вид обработки логики реле 1", [](const SettingsModel& m) { return m.channel[0].ver_rel_proc; }},
-    {"Реле · Вид обработки логики реле 2", [](const SettingsModel& m) { return m.channel[1].ver_rel_proc; }},
-    {"Реле 1 · Канал 1 и регулятор", [](const SettingsModel& m) { return m.rele.rel0_msk0; }},
-    {"Реле 1 · Канал 2", [](const SettingsModel& m) { return m.rele.rel0_msk1; }},
-    {"Реле 2 · Канал 1 и регулятор", [](const SettingsModel& m) { return m.rele.rel1_msk0; }},
-    {"Реле 2 · Канал 2", [](const SettingsModel& m) { return m.rele.rel1_msk1; }},
+    {"Реле · Вид обработки логики реле 1", "CH1", "ver_rel_proc", [](const SettingsModel& m) { return m.channel[0].ver_rel_proc; }},
+    {"Реле · Вид обработки логики реле 2", "CH2", "ver_rel_proc", [](const SettingsModel& m) { return m.channel[1].ver_rel_proc; }},
+    {"Реле 1 · Канал 1 и регулятор", "RELE", "rel0_msk0", [](const SettingsModel& m) { return m.rele.rel0_msk0; }},
+    {"Реле 1 · Канал 2", "RELE", "rel0_msk1", [](const SettingsModel& m) { return m.rele.rel0_msk1; }},
+    {"Реле 2 · Канал 1 и регулятор", "RELE", "rel1_msk0", [](const SettingsModel& m) { return m.rele.rel1_msk0; }},
+    {"Реле 2 · Канал 2", "RELE", "rel1_msk1", [](const SettingsModel& m) { return m.rele.rel1_msk1; }},
 };
 
 const ModelField kRegulatorFields[] = {
-    {"Регулятор · Интервал принятия решения", [](const SettingsModel& m) { return m.channel[0].reg_int; }},
-    {"Регулятор · Максимальная длительность импульса", [](const SettingsModel& m) { return m.channel[0].pulse_int; }},
-    {"Регулятор · Интервал принятия решения канала 2", [](const SettingsModel& m) { return m.channel[1].reg_int; }},
-    {"Регулятор · Длительность импульса канала 2", [](const SettingsModel& m) { return m.channel[1].pulse_int; }},
+    {"Регулятор · Интервал принятия решения", "CH1", "reg_int", [](const SettingsModel& m) { return m.channel[0].reg_int; }},
+    {"Регулятор · Максимальная длительность импульса", "CH1", "pulse_int", [](const SettingsModel& m) { return m.channel[0].pulse_int; }},
+    {"Регулятор · Интервал принятия решения канала 2", "CH2", "reg_int", [](const SettingsModel& m) { return m.channel[1].reg_int; }},
+    {"Регулятор · Длительность импульса канала 2", "CH2", "pulse_int", [](const SettingsModel& m) { return m.channel[1].pulse_int; }},
 };
 
 const ModelField kGeneralFields[] = {
-    {"Общие · Тип прибора", [](const SettingsModel& m) { return m.general.proc_ver; }},
-    {"Общие · Отображение ошибки", [](const SettingsModel& m) { return m.general.err_ver; }},
+    {"Общие · Тип прибора", "GEN", "proc_ver", [](const SettingsModel& m) { return m.general.proc_ver; }},
+    {"Общие · Отображение ошибки", "ERR", "err_ver", [](const SettingsModel& m) { return m.general.err_ver; }},
 };
 
 // A byte register holds 0..255, and the writes send anything else as 255.
@@ -84,6 +87,7 @@ std::string Trimmed(const std::string& text)
 struct FieldValue {
     std::string label;
     std::variant<int32_t, float> value;
+    std::string section, key;
 
     std::string Text() const
     {
@@ -96,7 +100,7 @@ struct FieldValue {
 void AddInts(const ModelField* begin, const ModelField* end, const SettingsModel& m, std::vector<FieldValue>& out)
 {
     for (const ModelField* f = begin; f != end; ++f)
-        out.push_back({f->label, f->value(m)});
+        out.push_back({f->label, f->value(m), f->section, f->key});
 }
 
 // The fields of the groups selected in `selection`, with their values in `m`, in the window's order.
@@ -107,11 +111,12 @@ std::vector<FieldValue> SelectedFields(const SettingsModel& selection, const Set
         if (selection.channel[ch].select != 1)
             continue;
         const std::string prefix = "Канал " + std::to_string(ch + 1) + " · ";
+        const std::string section = "CH" + std::to_string(ch + 1);
         for (const ChannelField& f : kChannelFields) {
             if (const auto* i = std::get_if<IntField>(&f.field))
-                out.push_back({prefix + f.label, m.channel[ch].**i});
+                out.push_back({prefix + f.label, m.channel[ch].**i, section, f.key});
             else
-                out.push_back({prefix + f.label, m.channel[ch].*std::get<FloatField>(f.field)});
+                out.push_back({prefix + f.label, m.channel[ch].*std::get<FloatField>(f.field), section, f.key});
         }
     }
     if (selection.rele.select == 1)
@@ -137,7 +142,7 @@ std::vector<FieldComparison> CompareFields(const SettingsModel& expected, const 
     const std::vector<FieldValue> a = SelectedFields(expected, actual);
     std::vector<FieldComparison> out;
     for (size_t i = 0; i < e.size(); ++i)
-        out.push_back({{e[i].label, e[i].Text(), a[i].Text()}, !Equal(e[i], a[i])});
+        out.push_back({{e[i].label, e[i].Text(), a[i].Text(), e[i].section, e[i].key}, !Equal(e[i], a[i])});
     return out;
 }
 
@@ -147,6 +152,14 @@ std::vector<FieldDifference> CompareSettings(const SettingsModel& expected, cons
     for (const FieldComparison& f : CompareFields(expected, actual))
         if (f.differs)
             out.push_back(f.values);
+    return out;
+}
+
+std::vector<SettingValue> SelectedSettings(const SettingsModel& model)
+{
+    std::vector<SettingValue> out;
+    for (const FieldValue& f : SelectedFields(model, model))
+        out.push_back({f.section, f.key, f.Text()});
     return out;
 }
 

@@ -14,6 +14,8 @@ struct FieldDifference {
     std::string label;     // as the window names it: "Канал 1 · Уставка I"
     std::string expected;  // the profile's (or the written) value
     std::string actual;    // the instrument's value
+    std::string section;   // the setting's profile section and key: "CH1", "th1"
+    std::string key;
 };
 
 // Floats differ when they are further apart than a checked write accepts.
@@ -31,6 +33,14 @@ struct FieldComparison {
     bool differs = false;
 };
 std::vector<FieldComparison> CompareFields(const SettingsModel& expected, const SettingsModel& actual);
+
+// A setting of the groups selected in a model, named by its profile section and key.
+struct SettingValue {
+    std::string section;
+    std::string key;
+    std::string text;  // as the differences show it: "55.5000", "3"
+};
+std::vector<SettingValue> SelectedSettings(const SettingsModel& model);
 
 // "label=value" lines of the groups selected in the model, in the same order: what a write sends.
 std::string SettingsValueLines(const SettingsModel& model);

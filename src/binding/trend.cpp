@@ -4,24 +4,18 @@
 #include "messages/error_codes.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 #include <ctime>
+#include <iterator>
 
 namespace pmv {
 namespace {
 
-constexpr const char* kCsvHeading =
-    "Время;Канал 1;Состояние 1;Канал 2;Состояние 2;Реле 1;Реле 2;"
-    "К1 уставка 1;К1 уставка 2;К1 обрыв;К2 уставка 1;К2 уставка 2;К2 обрыв\r\n";
-
-// Shortest text that reads back as the same float, always with a point.
-std::string CsvNumber(float value)
-{
-    char text[32];
-    const auto end = std::to_chars(std::begin(text), std::end(text), value).ptr;
-    return std::string(text, end);
-}
+constexpr const char* kCsvHeading[] = {"Время", "Канал 1", "Состояние 1", "Канал 2", "Состояние 2", "Реле 1",
+                                       "Реле 2", "К1 уставка 1", "К1 уставка 2", "К1 обрыв", "К2 уставка 1",
+                                       "К2 уставка 2", "К2 обрыв"};
+// As the page of current values shows them.
+constexpr int kValueDecimals = 4;
 
 char Bit(uint8_t byte, unsigned bit)
 {
@@ -69,30 +63,34 @@ std::string IsoLocalTime(int64_t timeMs)
     return text;
 }
 
-std::string TrendCsvHeading()
+std::string TrendCsvHeading(const CsvFormat& format)
 {
-    return kCsvHeading;
+    std::string heading = CsvStart(format);
+    for (size_t i = 0; i < std::size(kCsvHeading); ++i)
+        heading += (i ? std::string(1, format.separator) : std::string()) + kCsvHeading[i];
+    return heading + "\r\n";
 }
 
-std::string TrendCsvLine(const TrendSample& sample)
+std::string TrendCsvLine(const TrendSample& sample, const CsvFormat& format)
 {
     const LiveValues& v = sample.values;
+    const char sep = format.separator;
     std::string line = IsoLocalTime(sample.timeMs);
     for (size_t ch = 0; ch < 2; ++ch)
-        line += ';' + CsvNumber(v.value[ch]) + ';' + ChannelStatusText(v.status[ch]);
+        line += sep + CsvDecimal(v.value[ch], kValueDecimals, format) + sep + CsvText(ChannelStatusText(v.status[ch]), format);
     for (unsigned r = 0; r < 2; ++r)
-        (line += ';') += Bit(v.relays, r);
+        (line += sep) += Bit(v.relays, r);
     for (size_t ch = 0; ch < 2; ++ch)
         for (unsigned bit = 0; bit < 3; ++bit)
-            (line += ';') += Bit(v.signalBits[ch], bit);
+            (line += sep) += Bit(v.signalBits[ch], bit);
     return line + "\r\n";
 }
 
-std::string TrendCsv(const std::vector<TrendSample>& samples)
+std::string TrendCsv(const std::vector<TrendSample>& samples, const CsvFormat& format)
 {
-    std::string csv = TrendCsvHeading();
+    std::string csv = TrendCsvHeading(format);
     for (const TrendSample& s : samples)
-        csv += TrendCsvLine(s);
+        csv += TrendCsvLine(s, format);
     return csv;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "binding/csv_format.h"
 #include "device/live_values.h"
 
 #include <cstdint>
@@ -40,12 +41,13 @@ private:
     size_t count_ = 0;
 };
 
-// The samples as a spreadsheet reads them: UTF-8, ';' between fields, local ISO time with
-// milliseconds, a decimal point, a heading line; signals and relays as 0 or 1.
-std::string TrendCsv(const std::vector<TrendSample>& samples);
-// Its heading line and one sample's line, each with its CRLF.
-std::string TrendCsvHeading();
-std::string TrendCsvLine(const TrendSample& sample);
+// The samples as a table: a heading line (after the byte order mark of the format), local ISO
+// time with milliseconds, values with four decimals as the page shows them, signals and relays as
+// 0 or 1. By default as Russian spreadsheets read it.
+std::string TrendCsv(const std::vector<TrendSample>& samples, const CsvFormat& format = kSpreadsheetCsv);
+// Its heading and one sample's line, each with its CRLF.
+std::string TrendCsvHeading(const CsvFormat& format = kSpreadsheetCsv);
+std::string TrendCsvLine(const TrendSample& sample, const CsvFormat& format = kSpreadsheetCsv);
 
 // Local ISO time with milliseconds: "2026-12-07T22:15:03.500".
 std::string IsoLocalTime(int64_t timeMs);

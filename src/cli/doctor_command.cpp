@@ -1,12 +1,13 @@
 #include "arguments.h"
 #include "connection_commands.h"
+#include "json.h"
 #include "session.h"
 
 #include "device/connection_check.h"
 
 namespace pmv::cli {
 
-int RunDoctor(Session& s, const Arguments&)
+int RunDoctor(Session& s, const Arguments& a)
 {
     const std::string device = s.port.DeviceName();
     std::vector<Finding> findings = CheckSystem(SystemView::Current(), device);
@@ -14,6 +15,14 @@ int RunDoctor(Session& s, const Arguments&)
         findings.push_back(CheckInstrument(s.exchange, s.port.settings().BaudRate));
     else
         findings.push_back(PortNotOpen(device));
+    if (a.Has("--json")) {
+        std::string list;
+        for (const Finding& f : findings)
+            list += std::string(list.empty() ? "" : ",") + "{\"ok\":" + (f.state == FindingState::Ok ? "true" : "false") +
+                    ",\"text\":" + JsonString(f.text) + ",\"fix\":" + JsonString(f.fix) + "}";
+        std::fprintf(s.console.out, "{\"ok\":%s,\"findings\":[%s]}\n", AllClear(findings) ? "true" : "false", list.c_str());
+        return AllClear(findings) ? 0 : kNothingFoundStatus;
+    }
     for (const Finding& f : findings) {
         std::fprintf(s.console.out, "%s %s\n", f.state == FindingState::Ok ? "[ок]  " : "[!!]  ", f.text.c_str());
         if (!f.fix.empty())

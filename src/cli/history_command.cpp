@@ -1,5 +1,9 @@
 #include "history_command.h"
 
+#include "json.h"
+
+#include "binding/csv_format.h"
+
 #include <algorithm>
 #include <regex>
 
@@ -12,6 +16,14 @@ std::string Padded(const std::string& text, size_t width)
     const auto characters = static_cast<size_t>(
         std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
     return characters >= width ? text : text + std::string(width - characters, ' ');
+}
+
+// "012-00345", as on the passport and in the production's file names.
+std::string InstrumentNumber(const HistoryRecord& r)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%03d-%05d", r.typeCode, r.serial);
+    return text;
 }
 
 bool IsDate(const std::string& text)
@@ -47,18 +59,36 @@ int RunHistory(Session& s, const Arguments& a)
             return kUsageStatus;
         }
     }
+    const auto format = ParseCsvFormat(a.options.count("--csv-format") ? a.options.at("--csv-format") : "ru");
+    if (!format || (a.Has("--csv") && a.Has("--json"))) {
+        std::fprintf(s.console.err, "pmvctl: --csv [--csv-format ru|c] или --json\n");
+        return kUsageStatus;
+    }
     std::vector<HistoryRecord> rows;
     if (const auto failure = s.history.Query(filter, rows)) {
         std::fprintf(s.console.err, "%s\n", failure->c_str());
         return Session::kFileFailure;
     }
     if (a.Has("--csv")) {
-        std::fputs(HistoryCsv(rows).c_str(), s.console.out);
+        std::fputs(HistoryTable(rows, *format).c_str(), s.console.out);
+        return 0;
+    }
+    if (a.Has("--json")) {
+        for (const HistoryRecord& r : rows)
+            std::fprintf(s.console.out,
+                         "{\"time\":%s,\"operator\":%s,\"type\":%d,\"serial\":%d,\"instrument\":\"%s\","
+                         "\"device_type\":%d,\"firmware\":%s,\"operation\":%s,\"profile\":%s,\"profile_sha256\":%s,"
+                         "\"groups\":%s,\"result\":%u,\"details\":%s}\n",
+                         JsonString(r.time).c_str(), JsonString(r.operatorName).c_str(), r.typeCode, r.serial,
+                         InstrumentNumber(r).c_str(), r.deviceType, JsonString(r.firmware).c_str(),
+                         JsonString(r.operation).c_str(), JsonString(r.profile).c_str(),
+                         JsonString(r.profileSha256).c_str(), JsonString(r.groups).c_str(), r.result,
+                         JsonString(r.details).c_str());
         return 0;
     }
     for (const HistoryRecord& r : rows)
-        std::fprintf(s.console.out, "%s  %s %03d-%05d  %s %s  %s  %s  код %u\n", r.time.c_str(),
-                     Padded(r.operatorName, 10).c_str(), r.typeCode, r.serial, Padded(r.operation, 20).c_str(),
+        std::fprintf(s.console.out, "%s  %s %s  %s %s  %s  %s  код %u\n", r.time.c_str(),
+                     Padded(r.operatorName, 10).c_str(), InstrumentNumber(r).c_str(), Padded(r.operation, 20).c_str(),
                      r.groups.c_str(), r.profile.c_str(), r.firmware.c_str(), r.result);
     return 0;
 }

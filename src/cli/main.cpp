@@ -2,25 +2,55 @@
 #include "report_commands.h"
 #include "terminal_io.h"
 
+#include <QDir>
 #include <QGuiApplication>
 
-#include <cstring>
+#include <algorithm>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+bool AsksForHelp(const std::vector<std::string>& args)
+{
+    return std::any_of(args.begin(), args.end(), [](const std::string& a) {
+        return a == "--help" || a == "-h" || a == "--version";
+    });
+}
+
+// Page drawing asks Qt for the runtime folder, and Qt warns on stderr when XDG_RUNTIME_DIR is
+// unset (a cron job, a service, ssh without a login session). The folder Qt would take then, a
+// private one in the temporary folder, is named here, so the warning does not bury our output.
+void NameRuntimeFolder()
+{
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        return;
+    const passwd* user = getpwuid(geteuid());
+    if (user == nullptr)
+        return;
+    const std::string folder = QDir::tempPath().toStdString() + "/runtime-" + user->pw_name;
+    mkdir(folder.c_str(), 0700);
+    struct stat info {};
+    if (lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == geteuid() &&
+        (info.st_mode & 0777) == 0700)
+        setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::printf("pmvctl %s\n", PMV_VERSION);
-        return 0;
-    }
     const std::vector<std::string> args(argv + 1, argv + argc);
     // Pages are drawn with fonts, which need a GUI application; no display is needed for that.
     std::unique_ptr<QCoreApplication> app;
-    if (pmv::cli::NeedsPageDrawing(args)) {
+    if (pmv::cli::NeedsPageDrawing(args) && !AsksForHelp(args)) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
+        NameRuntimeFolder();
         app = std::make_unique<QGuiApplication>(argc, argv);
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);

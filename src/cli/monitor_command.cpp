@@ -1,9 +1,12 @@
 #include "monitor_command.h"
 
+#include "json.h"
+
 #include "binding/live_view.h"
 #include "binding/trend.h"
 #include "messages/error_codes.h"
 
+#include <charconv>
 #include <chrono>
 #include <thread>
 
@@ -38,6 +41,26 @@ std::string TextLine(int64_t timeMs, const LiveView& view)
     return line;
 }
 
+// {"time":"...","code":0,"CH1":{"value":21.5,"status":0,"status_text":"...","signals":[1,0,0]},
+//  "CH2":{...},"relays":[0,1]}; a failed poll: {"time":"...","code":2,"error":"..."}.
+std::string JsonLine(int64_t timeMs, uint32_t code, const LiveValues& v)
+{
+    std::string line = "{\"time\":" + JsonString(IsoLocalTime(timeMs)) + ",\"code\":" + std::to_string(code);
+    if (code != kOk)
+        return line + ",\"error\":" + JsonString(ShowPollOutcome(code).text) + "}";
+    for (size_t ch = 0; ch < 2; ++ch) {
+        char value[32];
+        const auto end = std::to_chars(std::begin(value), std::end(value), v.value[ch]).ptr;
+        line += ",\"CH" + std::to_string(ch + 1) + "\":{\"value\":" + JsonNumber(std::string(value, end)) +
+                ",\"status\":" + std::to_string(v.status[ch]) + ",\"status_text\":" +
+                JsonString(ChannelStatusText(v.status[ch])) + ",\"signals\":[";
+        for (unsigned bit = 0; bit < 3; ++bit)
+            line += std::string(bit ? "," : "") + ((v.signalBits[ch] >> bit) & 1u ? "1" : "0");
+        line += "]}";
+    }
+    return line + ",\"relays\":[" + (v.relays & 1u ? "1" : "0") + "," + (v.relays & 2u ? "1" : "0") + "]}";
+}
+
 // Waits until `deadline`, or less when Ctrl-C comes; true when it came.
 bool WaitOrStop(Session& s, std::chrono::steady_clock::time_point deadline)
 {
@@ -63,23 +86,31 @@ int RunMonitor(Session& s, const Arguments& a)
         return kUsageStatus;
     }
     const bool csv = a.Has("--csv");
+    const bool json = a.Has("--json");
+    const auto format = ParseCsvFormat(a.options.count("--csv-format") ? a.options.at("--csv-format") : "ru");
+    if ((csv && json) || !format) {
+        std::fprintf(s.console.err, "pmvctl: --csv [--csv-format ru|c] или --json\n");
+        return kUsageStatus;
+    }
     const LinkSettings& link = s.port.settings();
     const std::string log = link.UseIzmFile == 1 ? link.IzmFileName : std::string();
 
     s.progress.DiscardEscape();
     if (csv)
-        std::fputs(TrendCsvHeading().c_str(), s.console.out);
+        std::fputs(TrendCsvHeading(*format).c_str(), s.console.out);
     LivePoll poll;
     LiveValues values;
     for (int64_t n = 0; *count < 0 || n < *count; ++n) {
         const auto next = std::chrono::steady_clock::now() + std::chrono::milliseconds(*interval);
         const LivePoll::Outcome outcome = poll.Tick(s.exchange, values, log);
         const int64_t now = WallMs();
-        if (outcome.code != kOk) {
+        if (json) {
+            std::fprintf(s.console.out, "%s\n", JsonLine(now, outcome.code, values).c_str());
+        } else if (outcome.code != kOk) {
             std::fprintf(csv ? s.console.err : s.console.out, "%s  %s (ERR %u)\n", IsoLocalTime(now).substr(11).c_str(),
                          ShowPollOutcome(outcome.code).text, outcome.code);
         } else if (csv) {
-            std::fputs(TrendCsvLine({now, values}).c_str(), s.console.out);
+            std::fputs(TrendCsvLine({now, values}, *format).c_str(), s.console.out);
         } else {
             std::fprintf(s.console.out, "%s\n", TextLine(now, ShowCurrentValues(values)).c_str());
         }

@@ -9,9 +9,10 @@ namespace pmv::cli {
 // current values does and prints one line per poll; Ctrl-C ends it with status 0.
 int RunMonitor(Session& session, const Arguments& arguments);
 
-inline constexpr const char* kMonitorUsage = "[--interval MS] [--count N] [--csv]";
+inline constexpr const char* kMonitorUsage = "[--interval MS] [--count N] [--csv [--csv-format ru|c] | --json]";
 inline constexpr const char* kMonitorHelp =
     "Опрашивает текущие значения прибора и печатает строку на каждый опрос (--csv: таблица для "
-    "электронных таблиц); журнал измерений пишется, как в окне. Ctrl-C завершает опрос.";
+    "электронных таблиц, ru по умолчанию или c, как у history; --json: объект JSON на строку); журнал "
+    "измерений пишется, как в окне. Ctrl-C завершает опрос.";
 
 }  // namespace pmv::cli

@@ -11,6 +11,8 @@
 #include "binding/history_records.h"
 #include "binding/settings_diff.h"
 #include "connection_commands.h"
+#include "exit_statuses.h"
+#include "json.h"
 #include "session.h"
 
 #include "device/calibration_coefficients.h"
@@ -35,8 +37,18 @@ namespace pmv::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "Использование: pmvctl [--port DEVICE] [--address N] [--baud N] COMMAND ...\n"
-    "Команды: read, write, diff, get, set, serial, restart, factory-reset, calib, calibrate, test, passport, report, monitor, produce, history, doctor, scan; справка: pmvctl COMMAND --help\n";
+    "Использование: pmvctl [--port DEVICE] [--address N] [--baud N] [--quiet | --verbose] КОМАНДА ...\n"
+    "       pmvctl КОМАНДА --help | help КОМАНДА\n"
+    "       pmvctl --help | -h | help | --version\n";
+
+constexpr const char* kGlobalOptions =
+    "Общие параметры (до команды; в dev.dat не пишутся):\n"
+    "  --port DEVICE    устройство прибора; без него - порт с номером из dev.dat текущей папки\n"
+    "  --address N      адрес прибора 0..255\n"
+    "  --baud N         скорость 4800, 9600, 19200, 38400 или 57600\n"
+    "  --quiet          без строк хода операции (без --quiet они идут в stderr, если это терминал)\n"
+    "  --verbose        строки хода операции и каждый обмен с прибором в stderr, даже без терминала\n"
+    "  --version        версия программы\n";
 
 struct Command {
     const char* name;
@@ -63,6 +75,21 @@ int Usage(Console& console, const std::string& problem)
     return kUsageStatus;
 }
 
+// The first clause of a command's help, for the list of commands.
+std::string Summary(const std::string& help)
+{
+    const size_t end = help.find_first_of(".:;(");
+    std::string summary = help.substr(0, end);
+    while (!summary.empty() && summary.back() == ' ')
+        summary.pop_back();
+    return summary;
+}
+
+std::string Padded(const std::string& text, size_t width)
+{
+    return text.size() >= width ? text + ' ' : text + std::string(width - text.size(), ' ');
+}
+
 int WriteFailure(Session& s, const std::string& message)
 {
     std::fprintf(s.console.err, "%s\n", message.c_str());
@@ -74,6 +101,23 @@ bool PrintDifferences(Session& s, const std::vector<FieldDifference>& difference
 {
     std::fputs(DifferenceLines(differences).c_str(), s.console.out);
     return !differences.empty();
+}
+
+// {"CH1":{"dat":3,"th1":55.5,...},...}: the selected groups by their profile sections and keys,
+// each section once (the relay and regulator keys live in the channels' sections too).
+std::string SettingsJson(const SettingsModel& model)
+{
+    std::vector<std::pair<std::string, std::string>> sections;
+    for (const SettingValue& v : SelectedSettings(model)) {
+        auto section = std::find_if(sections.begin(), sections.end(), [&](const auto& s) { return s.first == v.section; });
+        if (section == sections.end())
+            section = sections.insert(sections.end(), {v.section, {}});
+        section->second += (section->second.empty() ? "" : ",") + JsonString(v.key) + ":" + JsonNumber(v.text);
+    }
+    std::string json;
+    for (const auto& [name, members] : sections)
+        json += (json.empty() ? "" : ",") + JsonString(name) + ":{" + members + "}";
+    return "{" + json + "}";
 }
 
 // A history row for a write, naming the instrument as it identifies itself on the line; the
@@ -139,6 +183,9 @@ int RunWindowCommand(Session& s, const Arguments& a, bool write)
     GatherSettings(controls, s.model, s.messages);
     if (const auto failure = SaveProfile(path, s.model, *description))
         return WriteFailure(s, *failure);
+    if (a.Has("--json"))
+        std::fprintf(s.console.out, "{\"profile\":%s,\"settings\":%s}\n", JsonString(path).c_str(),
+                     SettingsJson(s.model).c_str());
     return 0;
 }
 
@@ -158,7 +205,18 @@ int RunDiff(Session& s, const Arguments& a)
     SettingsModel instrument;
     if (const uint32_t code = ReadForComparison(s.device, s.model, instrument))
         return s.Finish(code);
-    if (PrintDifferences(s, CompareSettings(s.model, instrument)))
+    const std::vector<FieldDifference> differences = CompareSettings(s.model, instrument);
+    if (a.Has("--json")) {
+        std::string list;
+        for (const FieldDifference& d : differences)
+            list += std::string(list.empty() ? "" : ",") + "{\"section\":" + JsonString(d.section) +
+                    ",\"key\":" + JsonString(d.key) + ",\"profile\":" + JsonNumber(d.expected) +
+                    ",\"instrument\":" + JsonNumber(d.actual) + "}";
+        std::fprintf(s.console.out, "{\"profile\":%s,\"equal\":%s,\"differences\":[%s]}\n", JsonString(path).c_str(),
+                     differences.empty() ? "true" : "false", list.c_str());
+        return differences.empty() ? 0 : kDiffersStatus;
+    }
+    if (PrintDifferences(s, differences))
         return kDiffersStatus;
     std::fprintf(s.console.err, "Настройки прибора совпадают с профилем.\n");
     return 0;
@@ -301,6 +359,11 @@ int RunSerial(Session& s, const Arguments& a)
         return Usage(s.console, "лишние параметры");
     if (const uint32_t code = ReadSerialAndDate(s.device))
         return s.Finish(code);
+    if (a.Has("--json")) {
+        std::fprintf(s.console.out, "{\"serial\":%d,\"type\":%d,\"made\":\"%04d-%02d-%02d\"}\n",
+                     m.serial_hi * 256 + m.serial_lo, m.general.otk_type, m.made_year, m.made_month, m.made_day);
+        return 0;
+    }
     std::fprintf(s.console.out, "Заводской номер: %d\nТип: %03d\nДата изготовления: %02d.%02d.%04d\n",
                  m.serial_hi * 256 + m.serial_lo, m.general.otk_type, m.made_day, m.made_month, m.made_year);
     return 0;
@@ -381,22 +444,23 @@ int RunTest(Session& s, const Arguments& a)
 const std::vector<Command>& Commands()
 {
     static const std::vector<Command> kCommands{
-        {"read", "[--groups ch1,ch2,relay,general] PROFILE",
-         "Читает группы настроек из прибора и сохраняет их в профиль (остальные ключи профиля сохраняются).",
-         {"--groups"}, {}, 1, 1, [](Session& s, const Arguments& a) { return RunWindowCommand(s, a, false); }},
+        {"read", "[--groups ch1,ch2,relay,general] [--json] PROFILE",
+         "Читает группы настроек из прибора и сохраняет их в профиль (остальные ключи профиля сохраняются). "
+         "--json: прочитанное еще и в stdout, по разделам и ключам профиля.",
+         {"--groups"}, {"--json"}, 1, 1, [](Session& s, const Arguments& a) { return RunWindowCommand(s, a, false); }},
         {"write", "[--groups ch1,ch2,relay,general] [--yes|--no] [--verify] PROFILE",
          "Записывает профиль в прибор, как окно после открытия профиля и \"Записать все\" (\"Записать выбранное\" "
          "с --groups); вопросы проверок задаются на терминале, --yes или --no отвечает на все. --verify: после "
          "перезапуска прибора читает записанные группы и сверяет их (код 15 при отличии).",
          {"--groups"}, {"--yes", "--no", "--verify"}, 1, 1, [](Session& s, const Arguments& a) { return RunWindowCommand(s, a, true); }},
-        {"diff", "[--groups ch1,ch2,relay,general] PROFILE",
+        {"diff", "[--groups ch1,ch2,relay,general] [--json] PROFILE",
          "Читает группы настроек из прибора и перечисляет отличия от профиля; код 0: совпадают, 1: отличаются.",
-         {"--groups"}, {}, 1, 1, RunDiff},
+         {"--groups"}, {"--json"}, 1, 1, RunDiff},
         {"get", "BANK byte|long|block NUMBER [COUNT]", "Читает регистр прибора.", {}, {}, 3, 4, RunGet},
         {"set", "BANK byte|long NUMBER VALUE", "Записывает регистр прибора; VALUE: число, 0x.., $.. или f:12.5.",
          {}, {}, 4, 4, RunSet},
-        {"serial", "[--set SERIAL TYPE DD.MM.YYYY]", "Читает или записывает заводской номер, тип и дату изготовления.",
-         {"--set"}, {}, 0, 2, RunSerial},
+        {"serial", "[--set SERIAL TYPE DD.MM.YYYY] [--json]",
+         "Читает или записывает заводской номер, тип и дату изготовления.", {"--set"}, {"--json"}, 0, 2, RunSerial},
         {"restart", "", "Перезапускает прибор.", {}, {}, 0, 0,
          [](Session& s, const Arguments&) { return s.Finish(Restart(s.exchange)); }},
         {"factory-reset", "[--yes|--no]",
@@ -417,16 +481,44 @@ const std::vector<Command>& Commands()
          {"--pdf"}, {"--read", "--text"}, 1, 1, RunReport, ReportNeedsLine},
         {"produce", kProduceUsage, kProduceHelp, {"--profile", "--serial", "--date", "--passport-dir"},
          {"--yes", "--no", "--reuse", "--new-history"}, 0, 0, RunProduce},
-        {"history", kHistoryUsage, kHistoryHelp, {"--from", "--to"}, {"--csv"}, 0, 1, RunHistory, NeverNeedsLine},
-        {"monitor", kMonitorUsage, kMonitorHelp, {"--interval", "--count"}, {"--csv"}, 0, 0, RunMonitor},
-        {"doctor", "", "Проверка связи: устройство, права, другие программы, brltty, ModemManager, таймер задержки, "
-         "ответ прибора; для каждой найденной причины команда, которая её устраняет.", {}, {}, 0, 0, RunDoctor, nullptr, true},
-        {"scan", "[--bauds LIST] [--addresses A-B] [--all] [--save]",
+        {"history", kHistoryUsage, kHistoryHelp, {"--from", "--to", "--csv-format"}, {"--csv", "--json"}, 0, 1,
+         RunHistory, NeverNeedsLine},
+        {"monitor", kMonitorUsage, kMonitorHelp, {"--interval", "--count", "--csv-format"}, {"--csv", "--json"}, 0, 0,
+         RunMonitor},
+        {"doctor", "[--json]", "Проверка связи: устройство, права, другие программы, brltty, ModemManager, таймер задержки, "
+         "ответ прибора; для каждой найденной причины команда, которая её устраняет.", {}, {"--json"}, 0, 0, RunDoctor,
+         nullptr, true},
+        {"scan", "[--bauds LIST] [--addresses A-B] [--all] [--save] [--json]",
          "Поиск прибора по адресам и скоростям (с глобальным --baud только на этой скорости); --save сохраняет "
          "адрес и скорость в dev.dat. Код 0, если прибор найден, 2, если нет.",
-         {"--bauds", "--addresses"}, {"--all", "--save"}, 0, 0, RunScan},
+         {"--bauds", "--addresses"}, {"--all", "--save", "--json"}, 0, 0, RunScan},
     };
     return kCommands;
+}
+
+int PrintHelp(Console& console)
+{
+    std::fputs(kUsage, console.out);
+    std::fputs("\nКоманды (справка по команде: pmvctl КОМАНДА --help):\n", console.out);
+    for (const Command& c : Commands())
+        std::fprintf(console.out, "  %s%s\n", Padded(c.name, 15).c_str(), Summary(c.help).c_str());
+    std::fprintf(console.out, "\n%s\nКоды завершения:\n", kGlobalOptions);
+    for (const ExitStatusRow& row : kExitStatuses)
+        std::fprintf(console.out, "  %s%s\n", Padded(row.status, 7).c_str(), row.meaning);
+    return 0;
+}
+
+int PrintCommandHelp(Console& console, const Command& command)
+{
+    std::fprintf(console.out, "Использование: pmvctl %s %s\n%s\n", command.name, command.usage, command.help);
+    return 0;
+}
+
+const Command* FindCommand(const std::string& name)
+{
+    const auto& commands = Commands();
+    const auto found = std::find_if(commands.begin(), commands.end(), [&](const Command& c) { return name == c.name; });
+    return found == commands.end() ? nullptr : &*found;
 }
 
 }  // namespace
@@ -435,15 +527,23 @@ int RunPmvctl(const std::vector<std::string>& args, Console& console)
 {
     LinkOverrides overrides;
     size_t at = 0;
-    for (; at < args.size() && args[at].starts_with("--"); at += 2) {
+    for (; at < args.size() && args[at].starts_with("-"); ++at) {
         const std::string& option = args[at];
-        if (option == "--help") {
-            std::fputs(kUsage, console.out);
+        if (option == "--help" || option == "-h")
+            return PrintHelp(console);
+        if (option == "--version") {
+            std::fprintf(console.out, "pmvctl %s\n", PMV_VERSION);
             return 0;
         }
-        if (at + 1 >= args.size())
+        if (option == "--quiet" || option == "--verbose") {
+            (option == "--quiet" ? console.quiet : console.verbose) = true;
+            continue;
+        }
+        if (option != "--port" && option != "--address" && option != "--baud")
+            return Usage(console, "неизвестный параметр " + option);
+        if (++at >= args.size())
             return Usage(console, "нет значения у " + option);
-        const std::string& value = args[at + 1];
+        const std::string& value = args[at];
         if (option == "--port") {
             overrides.port = value;
         } else if (option == "--address") {
@@ -451,27 +551,32 @@ int RunPmvctl(const std::vector<std::string>& args, Console& console)
             if (!address)
                 return Usage(console, "неверный адрес " + value);
             overrides.address = static_cast<int32_t>(*address);
-        } else if (option == "--baud") {
+        } else {
             const auto baud = ParseNumber(value, 0, 1000000);
             if (!baud || ByteTimeoutForBaud(static_cast<uint32_t>(*baud)) == kUnknownBaudByteTimeout)
                 return Usage(console, "скорость 4800, 9600, 19200, 38400 или 57600");
             overrides.baud = static_cast<uint32_t>(*baud);
-        } else {
-            return Usage(console, "неизвестный параметр " + option);
         }
     }
+    if (console.quiet && console.verbose)
+        return Usage(console, "--quiet и --verbose вместе");
     if (at >= args.size())
         return Usage(console, "не задана команда");
-    const auto& commands = Commands();
-    const auto command = std::find_if(commands.begin(), commands.end(), [&](const Command& c) { return args[at] == c.name; });
-    if (command == commands.end())
+    if (args[at] == "help") {
+        if (at + 1 >= args.size())
+            return PrintHelp(console);
+        const Command* named = FindCommand(args[at + 1]);
+        if (!named || at + 2 != args.size())
+            return Usage(console, "неизвестная команда " + args[at + 1]);
+        return PrintCommandHelp(console, *named);
+    }
+    const Command* command = FindCommand(args[at]);
+    if (!command)
         return Usage(console, "неизвестная команда " + args[at]);
 
     const std::vector<std::string> rest(args.begin() + static_cast<long>(at) + 1, args.end());
-    if (std::find(rest.begin(), rest.end(), "--help") != rest.end()) {
-        std::fprintf(console.out, "pmvctl %s %s\n%s\n", command->name, command->usage, command->help);
-        return 0;
-    }
+    if (std::find_if(rest.begin(), rest.end(), [](const std::string& a) { return a == "--help" || a == "-h"; }) != rest.end())
+        return PrintCommandHelp(console, *command);
     const Arguments parsed = ParseArguments(rest, command->valueOptions, command->flagOptions);
     if (!parsed.error.empty())
         return Usage(console, parsed.error);

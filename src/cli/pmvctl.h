@@ -18,6 +18,9 @@ struct Console {
     bool inIsTerminal = false;
     // Where the waits of a calibration pass; the system clock when null (tests pass time at once).
     Clock* waitClock = nullptr;
+    // --quiet: no progress lines; --verbose: progress lines and every exchange, terminal or not.
+    bool quiet = false;
+    bool verbose = false;
 };
 
 inline constexpr int kUsageStatus = 64;

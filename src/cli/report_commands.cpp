@@ -9,6 +9,7 @@
 #include "reports/passport_page.h"
 
 #include <algorithm>
+#include <filesystem>
 
 namespace pmv::cli {
 namespace {
@@ -26,6 +27,14 @@ int PutOut(Session& s, const Arguments& a, const Page& page, const std::vector<s
             return Session::kFileFailure;
         }
     return 0;
+}
+
+// The report is titled with the profile's name, as its file is known to the user.
+Page ProfileReport(const SettingsModel& model, const std::string& path)
+{
+    Page page = BuildConfigurationReport(model, Today());
+    page.title = std::filesystem::path(path).stem().string();
+    return page;
 }
 
 int FileFailure(Session& s, const std::string& message)
@@ -63,7 +72,7 @@ int RunReport(Session& s, const Arguments& a)
     if (!description)
         return FileFailure(s, error);
     if (!read) {
-        const Page page = BuildConfigurationReport(s.model, Today());
+        const Page page = ProfileReport(s.model, path);
         return PutOut(s, a, page, ConfigurationReportText(page));
     }
     const int32_t port = s.port.settings().Number;
@@ -74,7 +83,7 @@ int RunReport(Session& s, const Arguments& a)
     const uint32_t code = ReadForReport(context);
     s.progress.HideProgressPanel();
     // The report shows the model as the window would, before the profile's gather changes it.
-    const Page page = BuildConfigurationReport(s.model, Today());
+    const Page page = ProfileReport(s.model, path);
     const int status = PutOut(s, a, page, ConfigurationReportText(page));
     if (code != 0)
         return static_cast<int>(code);

@@ -1,5 +1,6 @@
 #include "arguments.h"
 #include "connection_commands.h"
+#include "json.h"
 #include "session.h"
 
 #include "device/device_settings.h"
@@ -77,13 +78,24 @@ int RunScan(Session& s, const Arguments& a)
     });
     s.progress.HideProgressPanel();
 
-    for (const FoundInstrument& f : result.found)
-        std::fprintf(s.console.out, "Прибор найден: адрес %u, скорость %u, версия программы %s\n", f.address, f.baud,
-                     FirmwareVersionText(static_cast<int32_t>(f.firmware)).c_str());
+    const bool json = a.Has("--json");
+    std::string list;
+    for (const FoundInstrument& f : result.found) {
+        const std::string firmware = FirmwareVersionText(static_cast<int32_t>(f.firmware));
+        if (json)
+            list += std::string(list.empty() ? "" : ",") + "{\"address\":" + std::to_string(f.address) +
+                    ",\"baud\":" + std::to_string(f.baud) + ",\"firmware\":" + JsonString(firmware) + "}";
+        else
+            std::fprintf(s.console.out, "Прибор найден: адрес %u, скорость %u, версия программы %s\n", f.address, f.baud,
+                         firmware.c_str());
+    }
+    if (result.stopped && result.found.empty())
+        return s.Finish(kStoppedByUser);
+    if (json)
+        std::fprintf(s.console.out, "{\"found\":[%s]}\n", list.c_str());
     if (result.found.empty()) {
-        if (result.stopped)
-            return s.Finish(kStoppedByUser);
-        std::fprintf(s.console.out, "Прибор не найден\n");
+        if (!json)
+            std::fprintf(s.console.out, "Прибор не найден\n");
         return kNothingFoundStatus;
     }
     const FoundInstrument& first = result.found.front();
@@ -96,7 +108,7 @@ int RunScan(Session& s, const Arguments& a)
             std::fprintf(s.console.err, "%s\n", failure->c_str());
             return Session::kFileFailure;
         }
-        std::fprintf(s.console.out, "Адрес и скорость сохранены в dev.dat\n");
+        std::fprintf(json ? s.console.err : s.console.out, "Адрес и скорость сохранены в dev.dat\n");
     }
     return 0;
 }

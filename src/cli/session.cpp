@@ -4,6 +4,7 @@
 #include "messages/error_codes.h"
 #include "model/profile.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace pmv::cli {
@@ -19,7 +20,7 @@ std::string HistoryPathHere()
 }  // namespace
 
 TerminalSeams::TerminalSeams(Console& c, std::optional<bool> answer)
-    : terminalMessages(c.err, *c.in, c.inIsTerminal, answer), terminalProgress(c.err, c.errIsTerminal)
+    : terminalMessages(c.err, *c.in, c.inIsTerminal, answer), terminalProgress(c.err, c.errIsTerminal && !c.verbose, (c.errIsTerminal && !c.quiet) || c.verbose)
 {
 }
 
@@ -29,6 +30,32 @@ Session::Session(Console& c, std::optional<bool> answer)
       console(c),
       history(HistoryPathHere())
 {
+    if (c.verbose)
+        ShowExchanges();
+}
+
+void Session::ShowExchanges()
+{
+    tap.SetObserver([this](bool sent, const char* bytes, size_t size) {
+        if (sent) {
+            // The four wake-up bytes before ':' are no text.
+            std::string request(bytes, size);
+            request.erase(0, std::min(request.find(':'), request.size()));
+            while (!request.empty() && (request.back() == '\r' || request.back() == '\n'))
+                request.pop_back();
+            std::fprintf(console.err, "> %s\n", request.c_str());
+            answerLine_.clear();
+            return;
+        }
+        for (size_t i = 0; i < size; ++i) {
+            if (bytes[i] != '\r') {
+                answerLine_ += bytes[i];
+                continue;
+            }
+            std::fprintf(console.err, "< %s\n", answerLine_.c_str());
+            answerLine_.clear();
+        }
+    });
 }
 
 void Session::Record(const HistoryRecord& record)
@@ -45,6 +72,8 @@ void Session::Record(const HistoryRecord& record)
 uint32_t Session::Open(const LinkOverrides& given)
 {
     overrides = given;
+    std::error_code missing;
+    const bool firstRun = !std::filesystem::exists(LinkSettingsPath(), missing);
     if (const auto failure = LoadLinkSettings())
         std::fprintf(console.err, "%s\n", failure->c_str());
     LinkSettings& settings = port.settings();
@@ -54,6 +83,12 @@ uint32_t Session::Open(const LinkOverrides& given)
         settings.BaudRate = *overrides.baud;
     if (!overrides.port.empty())
         port.SetDeviceOverride(overrides.port);
+    // Without dev.dat and --port the instrument is looked for on a port nobody chose: name it.
+    if (firstRun && overrides.port.empty()) {
+        const std::string device = port.DeviceName();
+        std::fprintf(console.err, "Нет dev.dat: создан с портом %d (%s); другое устройство: pmvctl --port DEVICE\n",
+                     settings.Number, device.empty() ? "устройство не найдено" : device.c_str());
+    }
     if (const auto failure = OpenPort())
         std::fprintf(console.err, "%s\n", failure->c_str());
     if (!port.LatencyNote().empty())

@@ -62,7 +62,11 @@ public:
     void Record(const HistoryRecord& record);
 
 private:
+    // --verbose: each request and answer on stderr as a line of its own.
+    void ShowExchanges();
+
     bool historyFailed_ = false;
+    std::string answerLine_;
 };
 
 // Loads a profile into the model without writing to its file; a missing profile gives the values

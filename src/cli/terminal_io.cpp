@@ -15,24 +15,39 @@ extern "C" void OnInterrupt(int)
         _exit(130);
 }
 
-const char* IconWord(MessageIcon icon)
+struct IconWords {
+    const char* lower;
+    const char* capital;
+};
+
+IconWords IconWord(MessageIcon icon)
 {
     switch (icon) {
     case MessageIcon::Error:
-        return "ошибка";
+        return {"ошибка", "Ошибка"};
     case MessageIcon::Warning:
-        return "внимание";
+        return {"внимание", "Внимание"};
     case MessageIcon::Information:
-        return "информация";
+        return {"информация", "Информация"};
     }
-    return "";
+    return {"", ""};
+}
+
+// "Caption (icon): text"; a caption that already is the icon's word is said once.
+void PrintBox(std::FILE* err, const std::string& text, const std::string& caption, MessageIcon icon)
+{
+    const IconWords word = IconWord(icon);
+    if (caption == word.capital || caption.empty())
+        std::fprintf(err, "%s: %s\n", word.capital, text.c_str());
+    else
+        std::fprintf(err, "%s (%s): %s\n", caption.c_str(), word.lower, text.c_str());
 }
 
 }  // namespace
 
 void TerminalMessages::ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon)
 {
-    std::fprintf(err_, "%s (%s): %s\n", caption.c_str(), IconWord(icon), text.c_str());
+    PrintBox(err_, text, caption, icon);
 }
 
 void TerminalMessages::ShowDetailedMessage(const std::string& text, const std::string& detail,
@@ -45,7 +60,7 @@ void TerminalMessages::ShowDetailedMessage(const std::string& text, const std::s
 
 bool TerminalMessages::AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon)
 {
-    std::fprintf(err_, "%s (%s): %s\n", caption.c_str(), IconWord(icon), text.c_str());
+    PrintBox(err_, text, caption, icon);
     if (answer_) {
         std::fprintf(err_, "Ответ: %s\n", *answer_ ? "да" : "нет");
         return *answer_;
@@ -105,6 +120,8 @@ void TerminalProgress::SetProgressStep(const std::string& text)
 
 void TerminalProgress::Print(const std::string& step)
 {
+    if (!print_)
+        return;
     const std::string line = title_.empty() ? step : (step.empty() ? title_ : title_ + " - " + step);
     if (terminal_) {
         std::fprintf(err_, "\r\033[K%s", line.c_str());

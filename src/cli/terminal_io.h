@@ -32,11 +32,12 @@ private:
     std::optional<bool> answer_;
 };
 
-// The progress panel as one updating line on a terminal, plain lines otherwise. Ctrl-C counts
-// as Esc: the running operation stops between two register operations with code 20.
+// The progress panel as one updating line on a terminal, plain lines otherwise, nothing when not
+// shown (a log or a pipe gets the result, not every step). Ctrl-C counts as Esc: the running
+// operation stops between two register operations with code 20.
 class TerminalProgress : public Progress {
 public:
-    TerminalProgress(std::FILE* err, bool terminal) : err_(err), terminal_(terminal) {}
+    TerminalProgress(std::FILE* err, bool terminal, bool shown) : err_(err), terminal_(terminal), print_(shown) {}
     ~TerminalProgress() override;
 
     void SetProgressLines(const ProgressLines& lines) override;
@@ -53,6 +54,7 @@ private:
 
     std::FILE* err_;
     bool terminal_;
+    bool print_;
     bool shown_ = false;
     bool lineOpen_ = false;
     std::string title_;

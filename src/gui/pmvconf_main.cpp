@@ -12,25 +12,83 @@
 #endif
 
 #include <QApplication>
-#include <QCommandLineParser>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace {
 
+constexpr int kUsageStatus = 64;
+
 constexpr const char* kUsage =
-    "usage: pmvconf [--port DEVICE | --simulate] [--workdir DIR | --desktop] [--service] [--version]\n"
-    "  (no option)      the instrument on the port numbered in dev.dat of the working directory\n"
-    "  --workdir DIR    keep dev.dat, recent.prf, the profiles and the logs in DIR (created when missing)\n"
-    "  --desktop        keep them in $XDG_DATA_HOME/pmvconf (the desktop entry starts the program so)\n"
-    "  --port DEVICE    the instrument on DEVICE, for this run only (not written to dev.dat)\n"
+    "Использование: pmvconf [--port DEVICE | --simulate] [--workdir DIR | --desktop] [--service]\n"
+    "       pmvconf --help | -h | --version\n";
+
+constexpr const char* kHelp =
+    "Окно настройки приборов PMV 77xx. Без параметров: прибор на порту с номером из dev.dat рабочей папки.\n"
+    "  --port DEVICE    прибор на устройстве DEVICE, только в этот раз (в dev.dat не пишется)\n"
 #ifdef PMV_SIMULATOR
-    "  --simulate       a simulated instrument inside the program, on a pseudo-terminal\n"
+    "  --simulate       моделируемый прибор внутри программы, на псевдотерминале\n"
 #endif
-    "  --service        show the service menu (else Ctrl+Alt+S shows it)\n";
+    "  --workdir DIR    dev.dat, recent.prf, профили и журналы в папке DIR (создается при отсутствии)\n"
+    "  --desktop        они же в $XDG_DATA_HOME/pmvconf (так программу запускает пункт меню)\n"
+    "  --service        показать меню \"Сервис\" (иначе Ctrl+Alt+S)\n"
+    "  --version        версия программы\n"
+    "Код завершения: 0 после закрытия окна, 1, если рабочая папка или моделируемый прибор недоступны,\n"
+    "64 при неверных аргументах.\n";
+
+struct Options {
+    std::string port;
+    std::string workdir;
+    bool desktop = false;
+    bool service = false;
+    bool simulate = false;
+};
+
+int UsageError(const std::string& problem)
+{
+    std::fprintf(stderr, "pmvconf: %s\n%s", problem.c_str(), kUsage);
+    return kUsageStatus;
+}
+
+// The program's own options, parsed before the window system is opened: help and mistakes need no
+// display. The window system's own options (-platform, -display, -style with a value, -reverse) pass
+// through to it. Returns an exit status when the program ends here.
+std::optional<int> ParseOptions(int argc, char** argv, Options& options)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--help" || arg == "-h") {
+            std::printf("%s%s", kUsage, kHelp);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::printf("pmvconf %s\n", PMV_VERSION);
+            return 0;
+        }
+        if (arg == "--desktop") {
+            options.desktop = true;
+        } else if (arg == "--service") {
+            options.service = true;
+#ifdef PMV_SIMULATOR
+        } else if (arg == "--simulate") {
+            options.simulate = true;
+#endif
+        } else if ((arg == "--port" || arg == "--workdir") && hasValue && argv[i + 1][0] != '\0') {
+            (arg == "--port" ? options.port : options.workdir) = argv[++i];
+        } else if ((arg == "-platform" || arg == "-display" || arg == "-style") && hasValue) {
+            ++i;
+        } else if (arg != "-reverse") {
+            return UsageError((arg == "--port" || arg == "--workdir" ? "нет значения у " : "неизвестный параметр ") + arg);
+        }
+    }
+    return std::nullopt;
+}
 
 #ifdef PMV_SIMULATOR
 // The simulated instrument answers the device address of dev.dat (1 when there is none yet).
@@ -45,60 +103,39 @@ uint32_t ConfiguredAddress()
 
 int main(int argc, char** argv)
 {
-    // Help needs no display, so it is answered before the window system is opened.
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kUsage, stdout);
-            return 0;
-        } else if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("pmvconf %s\n", PMV_VERSION);
-            return 0;
-        }
+    Options parsed;
+    if (const std::optional<int> status = ParseOptions(argc, argv, parsed))
+        return *status;
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("pmvconf");
     pmv::InstallRussianTranslation(app);
 
-    QCommandLineParser parser;
-    const QCommandLineOption port("port", "Serial device of the instrument for this run (not saved).", "DEVICE");
-    const QCommandLineOption workdir("workdir", "Folder of dev.dat, recent.prf, the profiles and the logs.", "DIR");
-    const QCommandLineOption desktop("desktop", "Work in $XDG_DATA_HOME/pmvconf.");
-    const QCommandLineOption service("service", "Show the service menu.");
-    parser.addOption(port);
-    parser.addOption(workdir);
-    parser.addOption(desktop);
-    parser.addOption(service);
-#ifdef PMV_SIMULATOR
-    const QCommandLineOption simulate("simulate", "Work with a simulated instrument inside the program.");
-    parser.addOption(simulate);
-#endif
-    parser.process(app);
-
-    const pmv::WorkFolderChoice choice{parser.value(workdir).toStdString(), parser.isSet(desktop)};
+    const pmv::WorkFolderChoice choice{parsed.workdir, parsed.desktop};
     if (const auto failure = pmv::EnterWorkFolder(pmv::WorkFolderFor(choice, std::getenv("XDG_DATA_HOME"), std::getenv("HOME")))) {
         std::fprintf(stderr, "pmvconf: %s\n", failure->c_str());
         return 1;
     }
 
     pmv::WindowOptions options;
-    options.portDevice = parser.value(port).toStdString();
-    options.service.visible = parser.isSet(service);
+    options.portDevice = parsed.port;
+    options.service.visible = parsed.service;
 
 #ifdef PMV_SIMULATOR
     std::unique_ptr<pmv::sim::Simulator> simulator;
-    if (parser.isSet(simulate)) {
+    if (parsed.simulate) {
         pmv::sim::SimOptions sim;
         sim.address = ConfiguredAddress();
         sim.baud = 9600;  // the pace of a real line, so that the progress of an operation can be seen
         simulator = std::make_unique<pmv::sim::Simulator>(sim);
         std::string error;
         if (!simulator->Start(&error)) {
-            std::fprintf(stderr, "pmvconf: the simulated instrument does not start: %s\n", error.c_str());
+            std::fprintf(stderr, "pmvconf: моделируемый прибор не запустился: %s\n", error.c_str());
             return 1;
         }
         options.portDevice = simulator->DevicePath();
         options.service.referenceConnected = pmv::SimulatedBench(*simulator);
-        std::fprintf(stderr, "pmvconf: simulated instrument on %s\n", options.portDevice.c_str());
+        std::fprintf(stderr, "pmvconf: моделируемый прибор на %s\n", options.portDevice.c_str());
     }
 #endif
 

@@ -140,6 +140,7 @@ Page BuildConfigurationReport(const SettingsModel& model, const PrintDate& date)
         CalibrationLines(model.channel[0]),    CalibrationLines(model.channel[1]),    GeneralLines(model.general)};
 
     Page page;
+    page.title = "Отчет по настройкам прибора";
     page.orientation = PageOrientation::Portrait;
     page.emblems = {{44, 96, 113, 85}};
     page.rules = {{kRuleX, 248, kRuleX, 248 + 664},

@@ -50,6 +50,7 @@ struct PageTextBox {
 inline constexpr double kSmallestPoints = 6;
 
 struct Page {
+    std::string title;  // the document's title, shown by PDF viewers and print queues
     PageOrientation orientation = PageOrientation::Portrait;
     std::vector<PageRect> frames;
     std::vector<PageLine> rules;

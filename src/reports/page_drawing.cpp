@@ -204,6 +204,7 @@ std::optional<std::string> WritePagePdf(const Page& page, const std::string& pat
         writer.setResolution(kPdfDotsPerInch);
         writer.setPageLayout(PageLayoutOf(page));
         writer.setCreator(QStringLiteral("pmvconf"));
+        writer.setTitle(QString::fromStdString(page.title));
         QPainter painter;
         if (!painter.begin(&writer))
             return failure;

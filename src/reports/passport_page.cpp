@@ -3,6 +3,7 @@
 #include "reports/report_values.h"
 
 #include <array>
+#include <cstdio>
 #include <optional>
 
 namespace pmv {
@@ -267,6 +268,9 @@ Page BuildPassportPage(const SettingsModel& model, const PrintDate& date)
     const std::string dateLine = PrintDateLine(date);
 
     Page page;
+    char number[32];
+    std::snprintf(number, sizeof number, "%03d-%05d", model.general.otk_type, model.serial_hi * 256 + model.serial_lo);
+    page.title = std::string("Паспорт ") + number;
     page.orientation = PageOrientation::Landscape;
     page.frames = {kLeftFrame, kRightFrame};
     page.rules = {{525, 4, 525, 4 + 728}};

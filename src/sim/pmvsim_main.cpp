@@ -16,25 +16,30 @@ namespace {
 constexpr int kUsageError = 64;
 
 constexpr const char* kUsage =
-    "usage: pmvsim [--address N | --any-address] [--baud N [--only-at-baud]] [--turnaround MS] [--link PATH]\n"
-    "              [--lenient] [--quiet] [--source CH:KIND:VALUE]... [--true CH:NAME:VALUE]... [--version]\n";
+    "Использование: pmvsim [--address N | --any-address] [--baud N [--only-at-baud]] [--turnaround MS]\n"
+    "                      [--link PATH] [--lenient] [--quiet] [--source КАНАЛ:ВИД:ЗНАЧЕНИЕ]...\n"
+    "                      [--true КАНАЛ:ИМЯ:ЗНАЧЕНИЕ]...\n"
+    "       pmvsim --help | -h | --version\n";
 
 constexpr const char* kHelp =
-    "Serves one PMV 77xx instrument on a pseudo-terminal until SIGINT or SIGTERM.\n"
-    "  --address N      device address answered to (default 1)\n"
-    "  --any-address    answer every device address\n"
-    "  --baud N         emulate the timing of a line at N baud (default 0: no timing)\n"
-    "  --only-at-baud   answer only while the line is set to the speed of --baud\n"
-    "  --turnaround MS  delay between a request and its answer (default 0)\n"
-    "  --link PATH      place a symbolic link to the pty here\n"
-    "  --lenient        accept requests without checksum, as typed by hand\n"
-    "  --quiet          do not print the requests\n"
-    "  --source CH:KIND:VALUE\n"
-    "                   reference on the input of channel CH (1 or 2): V (0-10 V input), mV,\n"
-    "                   mA20, mA5 or ohm; e.g. 1:V:10, 2:ohm:40\n"
-    "  --true CH:NAME:VALUE\n"
-    "                   the instrument's true coefficient NAME (uref, rref, ku, ku10, ki05, ki020)\n"
-    "                   of channel CH, which a calibration should find; e.g. 1:ku10:9.51\n";
+    "Обслуживает один прибор PMV 77xx на псевдотерминале до SIGINT или SIGTERM.\n"
+    "  --address N      адрес прибора (по умолчанию 1); запросы к другим адресам остаются без ответа\n"
+    "  --any-address    отвечать на любой адрес\n"
+    "  --baud N         время линии на скорости N бод (по умолчанию 0: без задержек)\n"
+    "  --only-at-baud   отвечать, только пока линия настроена на скорость --baud\n"
+    "  --turnaround MS  задержка между запросом и ответом (по умолчанию 0)\n"
+    "  --link PATH      символическая ссылка на псевдотерминал по этому пути\n"
+    "  --lenient        принимать запросы без контрольной суммы, набранные вручную\n"
+    "  --quiet          не печатать запросы\n"
+    "  --source КАНАЛ:ВИД:ЗНАЧЕНИЕ\n"
+    "                   образцовый сигнал на входе канала 1 или 2; ВИД: V (вход 0-10 В), mV, mA20, mA5\n"
+    "                   или ohm; например 1:V:10, 2:ohm:40\n"
+    "  --true КАНАЛ:ИМЯ:ЗНАЧЕНИЕ\n"
+    "                   истинный коэффициент ИМЯ (uref, rref, ku, ku10, ki05, ki020) канала, который\n"
+    "                   должна найти градуировка; например 1:ku10:9.51\n"
+    "  --version        версия программы\n"
+    "Код завершения: 0 после SIGINT или SIGTERM, 1, если псевдотерминал не создан, 64 при неверных\n"
+    "аргументах.\n";
 
 std::optional<uint32_t> ParseNumber(const char* text, unsigned long max)
 {
@@ -114,20 +119,20 @@ int main(int argc, char** argv)
         } else if (arg == "--source" && next != nullptr) {
             const auto source = pmv::sim::ParseSourceOption(next);
             if (!source)
-                return UsageError(std::string("bad source: ") + next);
+                return UsageError(std::string("неверный источник: ") + next);
             sources[static_cast<size_t>(source->first)] = source->second;
             ++i;
         } else if (arg == "--true" && next != nullptr) {
             if (!pmv::sim::ApplyTrueOption(next, coefficients))
-                return UsageError(std::string("bad coefficient: ") + next);
+                return UsageError(std::string("неверный коэффициент: ") + next);
             ++i;
         } else {
-            return UsageError("bad argument: " + arg);
+            return UsageError("неизвестный параметр или нет значения: " + arg);
         }
     }
     if (!quiet) {
         options.onRequest = [](const pmv::sim::Request& r) {
-            std::printf("%s -> %s\n", Printable(r.text).c_str(), r.answered ? Printable(r.answer).c_str() : "(no answer)");
+            std::printf("%s -> %s\n", Printable(r.text).c_str(), r.answered ? Printable(r.answer).c_str() : "(нет ответа)");
             std::fflush(stdout);
         };
     }
@@ -140,7 +145,7 @@ int main(int argc, char** argv)
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     if (options.onlyAtBaud && options.baud == 0)
-        return UsageError("--only-at-baud needs --baud");
+        return UsageError("--only-at-baud без --baud");
     const bool anyAddress = options.anyAddress;
     const uint32_t address = options.address;
     pmv::sim::Simulator simulator(std::move(options));
@@ -150,15 +155,15 @@ int main(int argc, char** argv)
     }
     std::string error;
     if (!simulator.Start(&error)) {
-        std::fprintf(stderr, "pmvsim: %s\n", error.c_str());
+        std::fprintf(stderr, "pmvsim: псевдотерминал не создан: %s\n", error.c_str());
         return 1;
     }
     if (anyAddress)
-        std::printf("pmvsim: instrument at every address on %s\n", simulator.PtyPath().c_str());
+        std::printf("pmvsim: прибор на любом адресе, %s\n", simulator.PtyPath().c_str());
     else
-        std::printf("pmvsim: instrument at address %u on %s\n", address, simulator.PtyPath().c_str());
+        std::printf("pmvsim: прибор с адресом %u, %s\n", address, simulator.PtyPath().c_str());
     if (simulator.DevicePath() != simulator.PtyPath())
-        std::printf("pmvsim: link %s\n", simulator.DevicePath().c_str());
+        std::printf("pmvsim: ссылка %s\n", simulator.DevicePath().c_str());
     std::fflush(stdout);
 
     int signal = 0;

@@ -47,7 +47,9 @@ TEST(TrendBuffer, KeepsTheLastHourInARingAndSelectsTimeWindows)
     EXPECT_EQ(trend.All().front().values.value[0], 7.0f);
 }
 
-TEST(TrendCsv, SpreadsheetTextWithPointTimeAndStatus)
+// Russian spreadsheets take ';' with a decimal comma and a byte order mark as numbers; a decimal
+// point there reads as text. Every row has the same decimals, so a column lines up.
+TEST(TrendCsv, SpreadsheetTableReadsAsNumbersInARussianLocale)
 {
     setenv("TZ", "UTC", 1);
     tzset();
@@ -56,11 +58,21 @@ TEST(TrendCsv, SpreadsheetTextWithPointTimeAndStatus)
     s.values.status = {0, 9};
     s.values.relays = 0x02;
     s.values.signalBits = {0x05, 0x00};
-    const std::string csv = TrendCsv({s});
-    const std::string heading = csv.substr(0, csv.find("\r\n"));
+    TrendSample later = At(1'796'680'503'750, -3.25f);
+    const std::string csv = TrendCsv({s, later});
+    ASSERT_EQ(csv.rfind("\xEF\xBB\xBF", 0), 0u) << "UTF-8 with its mark";
+    const std::string heading = csv.substr(3, csv.find("\r\n") - 3);
+    EXPECT_EQ(heading.rfind("Время;Канал 1;", 0), 0u);
     EXPECT_EQ(std::count(heading.begin(), heading.end(), ';'), 12);
-    EXPECT_EQ(csv.substr(heading.size() + 2),
-              "2026-12-07T21:55:03.250;21.5;Нормальное измерение;1e-07;Обрыв;0;1;1;0;1;0;0;0\r\n");
+    EXPECT_EQ(csv.substr(heading.size() + 5),
+              "2026-12-07T21:55:03.250;21,5000;Нормальное измерение;0,0000;Обрыв;0;1;1;0;1;0;0;0\r\n"
+              "2026-12-07T21:55:03.750;-3,2500;Нормальное измерение;0,0000;Нормальное измерение;0;0;0;0;0;0;0;0\r\n");
+
+    const std::string script = TrendCsv({s}, kScriptCsv);
+    EXPECT_EQ(script.rfind("Время,Канал 1,", 0), 0u) << "no mark for scripts";
+    EXPECT_NE(script.find("\r\n2026-12-07T21:55:03.250,21.5000,Нормальное измерение,0.0000,Обрыв,0,1,"),
+              std::string::npos)
+        << script;
     unsetenv("TZ");
     tzset();
 }

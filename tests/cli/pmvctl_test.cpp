@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -75,7 +79,7 @@ TEST_F(PmvctlTest, ReadWritesTheInstrumentsValuesIntoANewProfile)
     simulator_.SetRegister(2, 1, 315, 3);
     simulator_.SetFloatRegister(2, 29, 55.5f);
     simulator_.SetRegister(2, 1, 338, 120);
-    ASSERT_EQ(Run({"read", "x.prf"}), 0) << err_;
+    ASSERT_EQ(Run({"--verbose", "read", "x.prf"}), 0) << err_;
     const std::string profile = test::ReadFileBytes(dir_.file("x.prf"));
     EXPECT_EQ(profile.rfind("[CH1]\r\ndat=3\r\n", 0), 0u) << profile;
     EXPECT_NE(profile.find("th1= 55.5000\r\n"), std::string::npos) << profile;
@@ -195,7 +199,7 @@ TEST_F(PmvctlTest, ExitStatusesAndUsage)
 {
     EXPECT_EQ(RunRaw({}), cli::kUsageStatus);
     EXPECT_EQ(RunRaw({"bogus"}), cli::kUsageStatus);
-    EXPECT_EQ(std::count(err_.begin(), err_.end(), '\n'), 3) << "the problem and two lines of usage";
+    EXPECT_EQ(std::count(err_.begin(), err_.end(), '\n'), 4) << "the problem and three lines of usage";
     EXPECT_EQ(Run({"read", "--groups", "ch3", "x.prf"}), cli::kUsageStatus);
     EXPECT_EQ(Run({"get", "3", "byte", "1"}), cli::kUsageStatus);
     EXPECT_EQ(RunRaw({"--baud", "1200", "restart"}), cli::kUsageStatus);
@@ -279,7 +283,7 @@ TEST_F(PmvctlTest, MonitorPrintsEveryPollGoesOnAfterAFailureAndLogsMeasurements)
 
     ASSERT_EQ(Run({"monitor", "--count", "2", "--interval", "100", "--csv"}), 0) << err_;
     EXPECT_EQ(std::count(out_.begin(), out_.end(), '\n'), 3);
-    EXPECT_NE(out_.find(";21.5;Нормальное измерение;10000;Обрыв;0;1;1;0;1;0;0;0\r\n"), std::string::npos) << out_;
+    EXPECT_NE(out_.find(";21,5000;Нормальное измерение;10000,0000;Обрыв;0;1;1;0;1;0;0;0\r\n"), std::string::npos) << out_;
 
     EXPECT_EQ(Run({"monitor", "--interval", "5"}), cli::kUsageStatus);
 }
@@ -349,7 +353,7 @@ TEST_F(PmvctlTest, CalibrateFindsTheTrueCoefficientAndKeepsItInTheProfile)
 {
     test::WriteFileBytes(dir_.file("c.prf"), "[Grad]\r\ndel_ku=2\r\nusr_ku=4\r\n");
     simulator_.ConnectSource(1, {sim::Source::Kind::Volts, 10.0});
-    ASSERT_EQ(Run({"calibrate", "2", "ku10", "--yes", "c.prf"}), 0) << err_;
+    ASSERT_EQ(Run({"--verbose", "calibrate", "2", "ku10", "--yes", "c.prf"}), 0) << err_;
     const double truth = simulator_.TrueCoefficientsOf(1).ku10;
     EXPECT_NEAR(simulator_.FloatRegister(2, 24), truth, truth * 1e-3);
     EXPECT_EQ(simulator_.RestartCount(), 1);
@@ -573,6 +577,126 @@ TEST_F(PmvctlTest, ReportAfterAReadSavesTheProfileOnlyWhenEveryReadSucceeded)
     const std::string profile = test::ReadFileBytes(dir_.file("r.prf"));
     EXPECT_NE(profile.find("[CH1]\r\ndat=17\r\n"), std::string::npos) << profile;
     EXPECT_NE(profile.find("uref= 30.5000\r\n"), std::string::npos) << profile;
+}
+
+
+// ---- What scripts read: JSON with the profile's keys, CSV for spreadsheets and for scripts ----
+
+// Each line of the output as a JSON object; a line that does not parse fails the test.
+std::vector<QJsonObject> JsonLines(const std::string& text)
+{
+    std::vector<QJsonObject> objects;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(line), &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << line;
+        EXPECT_TRUE(document.isObject()) << line;
+        objects.push_back(document.object());
+    }
+    return objects;
+}
+
+TEST_F(PmvctlTest, JsonNamesSettingsByTheProfilesKeysAndNeverByRussianLabels)
+{
+    simulator_.SetRegister(2, 1, 315, 3);
+    simulator_.SetFloatRegister(2, 29, 55.5f);
+    ASSERT_EQ(Run({"read", "--json", "x.prf"}), 0) << err_;
+    EXPECT_EQ(QString::fromStdString(out_).count("\"CH1\":"), 1) << "each section once: " << out_;
+    auto read = JsonLines(out_);
+    ASSERT_EQ(read.size(), 1u) << out_;
+    EXPECT_EQ(read[0]["profile"].toString(), "x.prf");
+    const QJsonObject settings = read[0]["settings"].toObject();
+    EXPECT_EQ(settings["CH1"].toObject()["dat"].toInt(), 3);
+    EXPECT_DOUBLE_EQ(settings["CH1"].toObject()["th1"].toDouble(), 55.5);
+    EXPECT_TRUE(settings["CH1"].toObject().contains("reg_int")) << "the regulator's keys in their sections";
+    for (const char* section : {"CH2", "RELE", "GEN", "ERR"})
+        EXPECT_TRUE(settings.contains(section)) << section;
+
+    simulator_.SetFloatRegister(2, 29, 45.0f);
+    ASSERT_EQ(Run({"diff", "--json", "x.prf"}), cli::kDiffersStatus) << err_;
+    auto diff = JsonLines(out_);
+    ASSERT_EQ(diff.size(), 1u) << out_;
+    EXPECT_FALSE(diff[0]["equal"].toBool());
+    // The profile as the window would write it: sensor type 3 also sets its range.
+    const QJsonArray differences = diff[0]["differences"].toArray();
+    const auto th1 = std::find_if(differences.begin(), differences.end(), [](const QJsonValue& d) {
+        return d.toObject()["section"].toString() == "CH1" && d.toObject()["key"].toString() == "th1";
+    });
+    ASSERT_NE(th1, differences.end()) << out_;
+    EXPECT_DOUBLE_EQ((*th1).toObject()["profile"].toDouble(), 55.5);
+    EXPECT_DOUBLE_EQ((*th1).toObject()["instrument"].toDouble(), 45.0);
+
+    ASSERT_EQ(Run({"serial", "--set", "12", "47", "05.03.2026"}), 0) << err_;
+    ASSERT_EQ(Run({"serial", "--json"}), 0) << err_;
+    EXPECT_EQ(out_, "{\"serial\":12,\"type\":47,\"made\":\"2026-03-05\"}\n");
+
+    ASSERT_EQ(Run({"scan", "--addresses", "0-2", "--bauds", "9600", "--json"}), 0) << err_;
+    auto scan = JsonLines(out_);
+    ASSERT_EQ(scan.size(), 1u) << out_;
+    EXPECT_EQ(scan[0]["found"].toArray()[0].toObject()["address"].toInt(), 1);
+
+    Run({"doctor", "--json"});
+    auto doctor = JsonLines(out_);
+    ASSERT_EQ(doctor.size(), 1u) << out_;
+    EXPECT_TRUE(doctor[0]["findings"].isArray());
+    EXPECT_FALSE(doctor[0]["findings"].toArray().isEmpty());
+
+    ASSERT_EQ(Run({"monitor", "--count", "2", "--interval", "100", "--json"}), 0) << err_;
+    auto polls = JsonLines(out_);
+    ASSERT_EQ(polls.size(), 2u) << "one object per poll and line: " << out_;
+    EXPECT_EQ(polls[1]["code"].toInt(), 0);
+    EXPECT_TRUE(polls[1]["CH1"].toObject().contains("value")) << out_;
+    EXPECT_EQ(polls[1]["relays"].toArray().size(), 2);
+
+    ASSERT_EQ(RunRaw({"history", "--json"}), 0) << err_;
+    auto rows = JsonLines(out_);
+    ASSERT_GE(rows.size(), 1u) << out_;
+    EXPECT_EQ(rows.back()["instrument"].toString(), "047-00012");
+    EXPECT_EQ(rows.back()["serial"].toInt(), 12);
+}
+
+TEST_F(PmvctlTest, HistoryCsvReadsAsNumbersInARussianSpreadsheetAndAsCForScripts)
+{
+    ASSERT_EQ(Run({"serial", "--set", "1", "12", "05.03.2026"}), 0) << err_;
+    ASSERT_EQ(RunRaw({"history", "--csv"}), 0) << err_;
+    ASSERT_EQ(out_.rfind("\xEF\xBB\xBF", 0), 0u) << "UTF-8 with its byte order mark";
+    const std::string heading = out_.substr(3, out_.find("\r\n") - 3);
+    EXPECT_EQ(heading.rfind("Время;Оператор;Прибор;", 0), 0u) << heading;
+    const std::string row = out_.substr(out_.find("\r\n") + 2);
+    EXPECT_NE(row.find(";012-00001;"), std::string::npos) << "the number in one column: " << row;
+    EXPECT_EQ(std::count(row.begin(), row.end(), ';'), std::count(heading.begin(), heading.end(), ';')) << row;
+
+    ASSERT_EQ(RunRaw({"history", "--csv", "--csv-format", "c"}), 0) << err_;
+    EXPECT_EQ(out_.rfind("Время,Оператор,Прибор,", 0), 0u) << "no mark, commas" << out_;
+    EXPECT_NE(out_.find(",012-00001,"), std::string::npos) << out_;
+    EXPECT_EQ(RunRaw({"history", "--csv", "--csv-format", "excel"}), cli::kUsageStatus);
+    EXPECT_EQ(RunRaw({"history", "--csv", "--json"}), cli::kUsageStatus);
+}
+
+TEST_F(PmvctlTest, ProgressLinesOnlyOnATerminalAndQuietSilencesThem)
+{
+    const auto progressOnTerminal = [this](std::vector<std::string> args) {
+        args.insert(args.begin(), {"--port", simulator_.DevicePath()});
+        std::FILE* out = std::tmpfile();
+        std::FILE* err = std::tmpfile();
+        std::istringstream in;
+        cli::Console console{out, err, &in, true, false, &waits_};
+        EXPECT_EQ(cli::RunPmvctl(args, console), 0);
+        std::fclose(out);
+        return Slurp(err);
+    };
+    EXPECT_NE(progressOnTerminal({"read", "t.prf"}).find("Чтение типа датчика"), std::string::npos);
+    EXPECT_EQ(progressOnTerminal({"--quiet", "read", "t.prf"}), "");
+    ASSERT_EQ(Run({"read", "t.prf"}), 0);
+    EXPECT_EQ(err_, "") << "a log gets the result, not every step";
+}
+
+TEST_F(PmvctlTest, AMessageWhoseCaptionIsItsKindSaysItOnce)
+{
+    EXPECT_EQ(Run({"--address", "9", "restart"}), 2);
+    EXPECT_NE(err_.find("Ошибка: Прибор не ответил (ERR 2)"), std::string::npos) << err_;
+    EXPECT_EQ(err_.find("Ошибка (ошибка)"), std::string::npos) << err_;
 }
 
 }  // namespace
