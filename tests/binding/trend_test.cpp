@@ -66,7 +66,7 @@ TEST(TrendCsv, SpreadsheetTableReadsAsNumbersInARussianLocale)
     EXPECT_EQ(std::count(heading.begin(), heading.end(), ';'), 12);
     EXPECT_EQ(csv.substr(heading.size() + 5),
               "2026-12-07T21:55:03.250;21,5000;Нормальное измерение;0,0000;Обрыв;0;1;1;0;1;0;0;0\r\n"
-              "2026-12-07T21:55:03.750;-3,2500;Нормальное измерение;0,0000;Нормальное измерение;0;0;0;0;0;0;0;0\r\n");
+              "2026-12-07T21:55:03.750;-3,2500;Нормальное измерение;3,2500;Нормальное измерение;0;0;0;0;0;0;0;0\r\n");
 
     const std::string script = TrendCsv({s}, kScriptCsv);
     EXPECT_EQ(script.rfind("Время,Канал 1,", 0), 0u) << "no mark for scripts";
