@@ -238,5 +238,24 @@ TEST_F(PmvctlProcess, PageDrawingPrintsNoRuntimeFolderNoise)
     }
 }
 
+// PDF viewers and print queues show the document's title, not the file name.
+TEST_F(PmvctlProcess, PdfTitlesNameThePassportAndTheProfile)
+{
+    ASSERT_EQ(Run({"serial", "--set", "12", "47", "05.03.2026"}).status, 0);
+    ASSERT_EQ(Run({"read", "Печь 3.prf"}).status, 0);
+    ASSERT_EQ(Run({"passport", "--pdf", "p.pdf"}).status, 0);
+    ASSERT_EQ(Run({"report", "--pdf", "r.pdf", "Печь 3.prf"}).status, 0);
+    const auto title = [this](const std::string& file) {
+        const Outcome info = RunProgram("pdfinfo", {file}, dir_.path().string());
+        const size_t at = info.out.find("Title:");
+        if (at == std::string::npos)
+            return std::string();
+        const size_t start = info.out.find_first_not_of(' ', at + 6);
+        return info.out.substr(start, info.out.find('\n', start) - start);
+    };
+    EXPECT_EQ(title("p.pdf"), "Паспорт 047-00012");
+    EXPECT_EQ(title("r.pdf"), "Печь 3");
+}
+
 }  // namespace
 }  // namespace pmv
