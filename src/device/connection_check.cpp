@@ -289,11 +289,37 @@ Finding CheckInstrument(Exchange& exchange, uint32_t baud)
 {
     const uint32_t address = exchange.values().DeviceAddress;
     const std::string where = "по адресу " + std::to_string(address) + " на скорости " + std::to_string(baud);
+    const bool verifying = exchange.values().VerifyAnswers;
+    const auto readVersion = [&](bool verify, uint32_t& version) {
+        exchange.values().VerifyAnswers = verify;
+        const uint32_t code =
+            ReadByteRegister(exchange, regs::kFirmwareVersion.bank, regs::kFirmwareVersion.number, version);
+        exchange.values().VerifyAnswers = verifying;
+        return code;
+    };
     uint32_t version = 0;
-    const uint32_t code = ReadByteRegister(exchange, regs::kFirmwareVersion.bank, regs::kFirmwareVersion.number, version);
-    if (code == kOk)
-        return Ok("instrument", "Прибор отвечает " + where + ", версия программы " +
-                                      FirmwareVersionText(static_cast<int32_t>(version)) + ".");
+    const uint32_t code = readVersion(verifying, version);
+    // Every answer refused for its checksum: an instrument that computes it otherwise answers
+    // all the same once the test is off, a line that garbles every answer does not.
+    const bool refusedForChecksum = code == kChecksumMismatch && readVersion(false, version) == kOk;
+    const std::string answers = "Прибор отвечает " + where + ", версия программы " +
+                                FirmwareVersionText(static_cast<int32_t>(version)) + ".";
+    if (refusedForChecksum)
+        return Problem("instrument",
+                       answers + " Но контрольные суммы его ответов не сходятся, и каждый ответ отвергается "
+                                 "(ERR 6): помехи на линии или прибор считает их иначе. Если так всегда, "
+                                 "отключите их проверку в dev.dat.",
+                       std::string("VerifyAnswerCrc=0 в разделе [DEVICE] файла dev.dat"));
+    if (code == kOk) {
+        if (verifying)
+            return Ok("instrument", answers + " Контрольные суммы его ответов сходятся.");
+        if (Exchange::AnswerChecksum(exchange.answer()) == kOk)
+            return Ok("instrument", answers +
+                                        " Контрольные суммы его ответов сходятся, но их проверка отключена в dev.dat "
+                                        "(VerifyAnswerCrc=0): её можно включить.");
+        return Ok("instrument", answers + " Контрольные суммы его ответов не сходятся; их проверка отключена в "
+                                          "dev.dat (VerifyAnswerCrc=0).");
+    }
     const ErrorMessage* message = FindErrorMessage(code);
     return Problem("instrument",
                    "Прибор не ответил " + where + " (" + (message ? message->text : std::to_string(code)) +

@@ -42,7 +42,8 @@ inline constexpr const char* kUdevRuleName = "60-pmv77xx.rules";
 std::vector<Finding> CheckSystem(const SystemView& view, const std::string& device);
 
 // The last check: the instrument answers at the address and speed in force (its firmware
-// version is read over `exchange`, whose line is open and configured).
+// version is read over `exchange`, whose line is open and configured), and whether the
+// checksums of its answers match.
 Finding CheckInstrument(Exchange& exchange, uint32_t baud);
 
 // In place of the instrument check when the port did not open.

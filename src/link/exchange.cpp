@@ -64,6 +64,26 @@ uint32_t Exchange::AnswerStatus(const std::string& answer)
     return kDeviceError;
 }
 
+uint32_t Exchange::AnswerChecksum(const std::string& answer)
+{
+    const size_t bang = answer.find('!');
+    if (bang == std::string::npos)
+        return kOk;
+    const size_t lineEnd = std::min(answer.find('\r', bang), answer.size());
+    const std::string_view line = std::string_view(answer).substr(bang + 1, lineEnd - bang - 1);
+    const size_t last = line.rfind(';');
+    if (last == std::string_view::npos)
+        return kOk;
+    const std::string_view digits = line.substr(last + 1);
+    if (digits.empty() || digits.size() > 5 ||
+        digits.find_first_not_of("0123456789") != std::string_view::npos)
+        return kChecksumMismatch;
+    uint32_t sent = 0;
+    for (const char c : digits)
+        sent = sent * 10 + static_cast<uint32_t>(c - '0');
+    return sent == Crc16(line.substr(0, last + 1)) ? kOk : kChecksumMismatch;
+}
+
 uint32_t Exchange::RunExchange(const std::string& fields, const AnswerCheck& check)
 {
     struct Busy {
@@ -98,7 +118,9 @@ uint32_t Exchange::RunExchange(const std::string& fields, const AnswerCheck& che
         LogExchange();
         if (state_.lastError != kOk)
             continue;
-        state_.lastError = check(receive_);
+        state_.lastError = values_.VerifyAnswers ? AnswerChecksum(receive_) : kOk;
+        if (state_.lastError == kOk)
+            state_.lastError = check(receive_);
         if (state_.lastError == kOk)
             return kOk;
     }

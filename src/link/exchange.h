@@ -17,6 +17,7 @@ struct LinkValues {
     uint32_t ByteTimeout = 20;    // ms per byte of a port read or write
     bool UseLogFile = true;
     std::string LogFileName = "COM.txt";  // relative to the working directory
+    bool VerifyAnswers = true;  // a data answer whose checksum does not match is a failed attempt
 };
 
 // The state of the last attempt, kept for the exchange log and the measurement log.
@@ -50,8 +51,8 @@ public:
     // `fields` is the text after "<address>;", e.g. "37;00000B;".
     std::string BuildFrame(const std::string& fields) const;
 
-    // Sends the request up to RetryCount times until an answer passes `check`; returns the
-    // last attempt's error code. On a line that is not open it returns "no answer" at once and
+    // Sends the request up to RetryCount times until an answer passes `check` (after its
+    // checksum, unless VerifyAnswers is off); returns the last attempt's error code. On a line that is not open it returns "no answer" at once and
     // logs nothing.
     //
     // The instrument works through its requests one after the other, so after an attempt that
@@ -72,6 +73,12 @@ public:
 
     // Maps a status answer ("$" and four hexadecimal digits) to an error code.
     static uint32_t AnswerStatus(const std::string& answer);
+
+    // Checks the checksum of a data answer "!" address ";" data ";" checksum: the CRC-16 of the
+    // text after "!" up to and including the last ";" of its line, in decimal, like a request's.
+    // Returns 6 when it does not match or is missing, else 0. Status answers ("$0000") carry no
+    // checksum, and an answer without ";" after its "!" is left to the answer's parser.
+    static uint32_t AnswerChecksum(const std::string& answer);
 
 private:
     uint32_t ReceiveAnswer();

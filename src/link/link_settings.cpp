@@ -35,6 +35,9 @@ const std::array<LinkKey, 10> kNewFileKeys{{
     {"IZM", "IzmFileName", nullptr, &LinkSettings::IzmFileName},
 }};
 
+// Read, never written: the file of an instrument that needs it says so by hand.
+constexpr std::array<const char*, 2> kVerifyAnswersKey{"DEVICE", "VerifyAnswerCrc"};
+
 // The order in which the keys are read and written back.
 constexpr std::array<int, 9> kReadOrder{4, 0, 1, 3, 5, 6, 8, 7, 9};
 
@@ -92,6 +95,7 @@ void ApplyLinkValues(const LinkSettings& settings, LinkValues& values)
     values.AnswerTimeout = settings.AnswerTimeout;
     values.UseLogFile = settings.UseLogFile == 1;
     values.LogFileName = settings.LogFileName;
+    values.VerifyAnswers = settings.VerifyAnswerCrc != 0;
 }
 
 std::optional<std::string> LoadLinkSettings(const std::string& path, LinkSettings& settings, Messages& messages)
@@ -118,6 +122,9 @@ std::optional<std::string> LoadLinkSettings(const std::string& path, LinkSetting
     // Nothing needs writing when every key was already there as it would be written.
     if (!failure && file.bytes() != before)
         failure = file.save(path);
+
+    const std::optional<std::string> verify = file.get(kVerifyAnswersKey[0], kVerifyAnswersKey[1]);
+    settings.VerifyAnswerCrc = verify ? ParseIniInt(*verify).value_or(defaults.VerifyAnswerCrc) : defaults.VerifyAnswerCrc;
 
     settings.PortDevices.clear();
     for (int32_t n = 1; n <= kPortCount; ++n)

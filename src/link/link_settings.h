@@ -23,6 +23,9 @@ struct LinkSettings {
     std::string LogFileName = "COM.txt";
     int32_t UseIzmFile = 1;
     std::string IzmFileName = "IZM.txt";
+    // [DEVICE] VerifyAnswerCrc: 0 accepts answers whose checksum does not match, for an
+    // instrument that computes it otherwise. Read only; a new dev.dat does not list it.
+    int32_t VerifyAnswerCrc = 1;
 
     uint32_t BaudRate = 9600;       // taken from Settings
     uint32_t AnswerTimeout = 1000;  // ms
@@ -51,7 +54,8 @@ uint32_t ByteTimeoutForBaud(uint32_t baud);
 // Tries per exchange and passes of a write with read-back: 2..5, compared as unsigned.
 uint32_t ClampReadings(int32_t nOfReadings);
 
-// Puts the link values in force for the run: address, retries, answer time-out, exchange log.
+// Puts the link values in force for the run: address, retries, answer time-out, exchange log,
+// answer checksums.
 void ApplyLinkValues(const LinkSettings& settings, LinkValues& values);
 
 // The device a port number names: the [PORTS] entry, else the number-th serial port found on

@@ -1,9 +1,36 @@
 #include "faults.h"
 
 #include "answers.h"
+#include "crc16.h"
 
 namespace pmv::sim {
 namespace {
+
+std::string FlipBit(std::string answer, const Fault& fault)
+{
+    size_t at = 0;
+    if (fault.flipByte >= 0) {
+        at = static_cast<size_t>(fault.flipByte);
+    } else if (const size_t bang = answer.find('!'); bang != std::string::npos) {
+        at = answer.find(';', bang) + 1;
+    } else {
+        at = answer.find('\r') - 1;
+    }
+    if (at < answer.size())
+        answer[at] = static_cast<char>(answer[at] ^ fault.flipMask);
+    return answer;
+}
+
+// "!" address ";" data ";" checksum CR with the checksum over "!" address ";" data ";".
+std::string WithForeignChecksum(const std::string& answer)
+{
+    const size_t bang = answer.find('!');
+    const size_t last = answer.rfind(';');
+    if (bang == std::string::npos || last == std::string::npos || last < bang)
+        return answer;
+    const std::string covered = answer.substr(bang, last + 1 - bang);
+    return answer.substr(0, bang) + covered + std::to_string(Crc16(covered)) + "\r";
+}
 
 bool Applies(const Fault& f, const Request& r)
 {
@@ -62,6 +89,10 @@ Delivery Deliver(const std::optional<Fault>& fault, const std::string& answer)
         return {std::string(70, '.') + answer, 0};
     case Fault::Kind::RawAnswer:
         return {fault->raw, 0};
+    case Fault::Kind::FlippedBit:
+        return {FlipBit(answer, *fault), 0};
+    case Fault::Kind::ForeignChecksum:
+        return {WithForeignChecksum(answer), 0};
     case Fault::Kind::WrongReadBack:
         break;
     }

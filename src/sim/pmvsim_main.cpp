@@ -17,7 +17,8 @@ constexpr int kUsageError = 64;
 
 constexpr const char* kUsage =
     "Использование: pmvsim [--address N | --any-address] [--baud N [--only-at-baud]] [--turnaround MS]\n"
-    "                      [--link PATH] [--lenient] [--quiet] [--source КАНАЛ:ВИД:ЗНАЧЕНИЕ]...\n"
+    "                      [--link PATH] [--lenient] [--foreign-checksum] [--quiet]\n"
+    "                      [--source КАНАЛ:ВИД:ЗНАЧЕНИЕ]...\n"
     "                      [--true КАНАЛ:ИМЯ:ЗНАЧЕНИЕ]...\n"
     "       pmvsim --help | -h | --version\n";
 
@@ -30,6 +31,9 @@ constexpr const char* kHelp =
     "  --turnaround MS  задержка между запросом и ответом (по умолчанию 0)\n"
     "  --link PATH      символическая ссылка на псевдотерминал по этому пути\n"
     "  --lenient        принимать запросы без контрольной суммы, набранные вручную\n"
+    "  --foreign-checksum\n"
+    "                   считать контрольную сумму ответов с данными вместе с \"!\", как прибор, который\n"
+    "                   считает её иначе (такие ответы принимает строка VerifyAnswerCrc=0 в [DEVICE] dev.dat)\n"
     "  --quiet          не печатать запросы\n"
     "  --source КАНАЛ:ВИД:ЗНАЧЕНИЕ\n"
     "                   образцовый сигнал на входе канала 1 или 2; ВИД: V (вход 0-10 В), mV, mA20, mA5\n"
@@ -84,6 +88,7 @@ int main(int argc, char** argv)
 {
     pmv::sim::SimOptions options;
     bool quiet = false;
+    bool foreignChecksum = false;
     std::array<pmv::sim::Source, 2> sources{};
     std::array<pmv::sim::TrueCoefficients, 2> coefficients{};
     for (int i = 1; i < argc; ++i) {
@@ -102,6 +107,8 @@ int main(int argc, char** argv)
             options.onlyAtBaud = true;
         } else if (arg == "--lenient") {
             options.lenient = true;
+        } else if (arg == "--foreign-checksum") {
+            foreignChecksum = true;
         } else if (arg == "--quiet") {
             quiet = true;
         } else if (arg == "--link" && next != nullptr && *next != '\0') {
@@ -152,6 +159,11 @@ int main(int argc, char** argv)
     for (int ch = 0; ch < 2; ++ch) {
         simulator.ConnectSource(ch, sources[static_cast<size_t>(ch)]);
         simulator.SetTrueCoefficients(ch, coefficients[static_cast<size_t>(ch)]);
+    }
+    if (foreignChecksum) {
+        pmv::sim::Fault foreign{pmv::sim::Fault::Kind::ForeignChecksum};
+        foreign.count = -1;
+        simulator.InjectFault(foreign);
     }
     std::string error;
     if (!simulator.Start(&error)) {

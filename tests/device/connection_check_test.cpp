@@ -237,5 +237,41 @@ TEST_F(InstrumentCheckTest, TheInstrumentAnswersWithItsFirmwareVersion)
     EXPECT_EQ(silent.fix, "pmvctl scan");
 }
 
+TEST_F(InstrumentCheckTest, SaysWhetherTheInstrumentsAnswersVerify)
+{
+    const Finding good = CheckInstrument(exchange, 9600);
+    EXPECT_EQ(good.state, FindingState::Ok);
+    EXPECT_NE(good.text.find("Контрольные суммы его ответов сходятся."), std::string::npos) << good.text;
+
+    sim::Fault foreign{sim::Fault::Kind::ForeignChecksum};
+    foreign.count = -1;
+    simulator->InjectFault(foreign);
+    const Finding refused = CheckInstrument(exchange, 9600);
+    EXPECT_EQ(refused.state, FindingState::Problem);
+    EXPECT_NE(refused.text.find("версия программы 1.1.2. Но контрольные суммы его ответов не сходятся"),
+              std::string::npos)
+        << refused.text;
+    EXPECT_NE(refused.fix.find("VerifyAnswerCrc=0"), std::string::npos) << refused.fix;
+    EXPECT_TRUE(exchange.values().VerifyAnswers) << "the check leaves the setting as it was";
+
+    exchange.values().VerifyAnswers = false;
+    const Finding accepted = CheckInstrument(exchange, 9600);
+    EXPECT_EQ(accepted.state, FindingState::Ok);
+    EXPECT_NE(accepted.text.find("не сходятся; их проверка отключена"), std::string::npos) << accepted.text;
+    simulator->ClearFaults();
+    EXPECT_NE(CheckInstrument(exchange, 9600).text.find("сходятся, но их проверка отключена"), std::string::npos);
+
+    // Answers that are no data answers at all are no question of checksums.
+    exchange.values().VerifyAnswers = true;
+    sim::Fault noise{sim::Fault::Kind::FlippedBit};
+    noise.count = -1;
+    noise.flipByte = 0;  // the "!"
+    simulator->InjectFault(noise);
+    const Finding garbled = CheckInstrument(exchange, 9600);
+    EXPECT_EQ(garbled.state, FindingState::Problem);
+    EXPECT_EQ(garbled.fix, "pmvctl scan");
+    EXPECT_EQ(garbled.text.find("VerifyAnswerCrc"), std::string::npos) << garbled.text;
+}
+
 }  // namespace
 }  // namespace pmv

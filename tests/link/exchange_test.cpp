@@ -155,7 +155,13 @@ TEST_F(ExchangeTest, AnswerLengthLimitIs256Bytes)
 {
     uint32_t value = 0;
     Fault fault{Fault::Kind::RawAnswer};
-    fault.raw = "!1;C3;0;" + std::string(247, ' ') + "\r";  // 256 bytes with the carriage return
+    // 256 bytes with the carriage return, filler after the data; its length and letter are
+    // chosen so that the checksum's digits make up the rest.
+    for (const char filler : {' ', '.', '_', '-'})
+        for (size_t length = 240; length < 252 && fault.raw.size() != 256; ++length) {
+            const std::string covered = "1;C3" + std::string(length, filler) + ";";
+            fault.raw = "!" + covered + std::to_string(Crc16(covered)) + "\r";
+        }
     ASSERT_EQ(fault.raw.size(), 256u);
     simulator->InjectFault(fault);
     EXPECT_EQ(ReadByteRegister(exchange, 2, 11, value), 0u);
@@ -205,6 +211,73 @@ TEST_F(ExchangeTest, ClosedPortAnswersNothingAtOnce)
     EXPECT_LT(ElapsedMs(start), 1000);
     EXPECT_TRUE(simulator->Transcript().empty());
     EXPECT_FALSE(std::filesystem::exists(dir.file("COM.txt")));
+}
+
+// One flipped bit turns setpoint 50.0 into another number and a digit into another digit; the
+// checksum of the answer is all that tells them from the instrument's values.
+TEST_F(ExchangeTest, AnAnswerWithAFlippedBitIsRetriedAndNeverTaken)
+{
+    exchange.values().RetryCount = 3;
+    simulator->SetFloatRegister(2, 29, 50.0f);
+    simulator->SetRegister(2, 1, 327, 1);
+
+    Fault flip{Fault::Kind::FlippedBit};
+    flip.count = 1;
+    simulator->InjectFault(flip);
+    uint32_t bits = 0;
+    EXPECT_EQ(ReadLongRegister(exchange, 2, 29, bits), 0u);
+    EXPECT_FLOAT_EQ(BitsToFloat(bits), 50.0f);
+    EXPECT_EQ(simulator->Transcript().size(), 2u) << "the flipped answer was retried";
+
+    // "!1;42480000;NNNNN" and "!1;01;NNNNN": data digits, separators, checksum digits.
+    flip.count = -1;
+    const auto refused = [&](int at, auto read) {
+        simulator->ClearFaults();
+        simulator->ClearTranscript();
+        flip.flipByte = at;
+        simulator->InjectFault(flip);
+        uint32_t value = 0x12345678;
+        EXPECT_EQ(read(value), static_cast<uint32_t>(kChecksumMismatch)) << at;
+        EXPECT_EQ(value, 0x12345678u) << "nothing stored from a refused answer, flip at " << at;
+        EXPECT_EQ(simulator->Transcript().size(), 3u);
+    };
+    for (const int at : {-1, 2, 4, 9, 11, 12})
+        refused(at, [&](uint32_t& v) { return ReadLongRegister(exchange, 2, 29, v); });
+    for (const int at : {-1, 2, 4, 5, 7})
+        refused(at, [&](uint32_t& v) { return ReadByteRegister(exchange, 2, 327, v); });
+
+    // The dev.dat key turns the test off: the flipped value goes through.
+    simulator->ClearFaults();
+    flip.flipByte = -1;
+    simulator->InjectFault(flip);
+    exchange.values().VerifyAnswers = false;
+    uint32_t type = 0;
+    EXPECT_EQ(ReadByteRegister(exchange, 2, 327, type), 0u);
+    EXPECT_EQ(type, 0x11u) << "\"01\" came back as \"11\"";
+}
+
+TEST_F(ExchangeTest, OnlyDataAnswersCarryAChecksum)
+{
+    const std::string covered = "1;3F800000;";
+    const std::string good = "!" + covered + std::to_string(Crc16(covered)) + "\r";
+    EXPECT_EQ(Exchange::AnswerChecksum(good), 0u);
+    EXPECT_EQ(Exchange::AnswerChecksum("\x7F~noise" + good + "!9;9;\r"), 0u) << "noise around the line is not covered";
+    EXPECT_EQ(Exchange::AnswerChecksum("$0000\r"), 0u);
+    for (const std::string& bad : {"!" + covered + "\r", "!" + covered + std::to_string(Crc16("!" + covered)) + "\r",
+                                  "!" + covered + "1x\r", "!" + covered + "123456\r", "!" + covered + "-1\r"})
+        EXPECT_EQ(Exchange::AnswerChecksum(bad), static_cast<uint32_t>(kChecksumMismatch)) << bad;
+
+    // A write is answered by a status without a checksum, and an instrument that computes the
+    // data answers' checksum otherwise is heard once the key turns the test off.
+    EXPECT_EQ(WriteByteRegister(exchange, 2, 4, 3), 0u);
+    Fault foreign{Fault::Kind::ForeignChecksum};
+    foreign.count = -1;
+    simulator->InjectFault(foreign);
+    uint32_t value = 0;
+    EXPECT_EQ(ReadByteRegister(exchange, 2, 4, value), static_cast<uint32_t>(kChecksumMismatch));
+    exchange.values().VerifyAnswers = false;
+    EXPECT_EQ(ReadByteRegister(exchange, 2, 4, value), 0u);
+    EXPECT_EQ(value, 3u);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "fakes.h"
 #include "sim_line.h"
 
+#include "link/crc16.h"
 #include "link/register_commands.h"
 #include "messages/error_codes.h"
 #include "messages/progress.h"
@@ -128,7 +129,8 @@ Fault ReadBackOf(float value, int count)
     f.bank = 2;
     f.memType = 3;
     f.reg = 29;
-    f.raw = std::string("!1;") + hex + ";0\r";
+    const std::string covered = std::string("1;") + hex + ";";
+    f.raw = "!" + covered + std::to_string(Crc16(covered)) + "\r";
     return f;
 }
 

@@ -139,5 +139,26 @@ TEST_F(SimTest, FaultsApplyInTurnAndOnlyToTheirRegister)
     EXPECT_EQ(line->Exchange("1;37;00013B;"), kDatAnswer);
 }
 
+// Answers the link must refuse by their checksum alone.
+TEST_F(SimTest, FlippedBitsAndForeignChecksumsSpoilOnlyTheAnswer)
+{
+    sim.InjectFault(Make(Fault::Kind::FlippedBit, 2));
+    EXPECT_EQ(line->Exchange("1;37;00013B;"), "!1;01;27729\r");
+    EXPECT_EQ(line->Exchange("1;38;00013B;05;"), "$0001\r");
+    EXPECT_EQ(sim.Register(2, 1, 315), 5u) << "the write is carried out";
+
+    Fault at = Make(Fault::Kind::FlippedBit);
+    at.flipByte = 7;
+    at.flipMask = 0x02;
+    sim.InjectFault(at);
+    sim.SetRegister(2, 1, 315, 17);
+    EXPECT_EQ(line->Exchange("1;37;00013B;"), "!1;11;25729\r");
+
+    sim.InjectFault(Make(Fault::Kind::ForeignChecksum, 2));
+    EXPECT_EQ(line->Exchange("1;37;00013B;"), "!1;11;50803\r");  // CRC-16 of "!1;11;"
+    EXPECT_EQ(line->Exchange("1;38;00013B;11;"), "$0000\r");
+    EXPECT_EQ(line->Exchange("1;37;00013B;"), kDatAnswer);
+}
+
 }  // namespace
 }  // namespace pmv::sim::test
