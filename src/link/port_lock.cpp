@@ -4,23 +4,26 @@
 #include <QString>
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <array>
-#include <chrono>
 
 namespace pmv {
 namespace {
 
-// Qt fills its lock file within microseconds of creating it; a younger empty file may be a
-// lock being taken right now.
-constexpr auto kSettleTime = std::chrono::milliseconds(500);
+// The folders in the order Qt's serial port tries them.
+constexpr std::array<const char*, 8> kLockFolders{"/var/lock",       "/etc/locks", "/var/spool/locks",
+                                                  "/var/spool/uucp", "/tmp",       "/var/tmp",
+                                                  "/var/lock/lockdev", "/run/lock"};
 
 bool OwnerGone(const std::string& content)
 {
@@ -31,23 +34,80 @@ bool OwnerGone(const std::string& content)
     return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
+int OpenLockFile(const std::string& path)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0 && errno == ENOENT) {
+        fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+        if (fd >= 0)
+            ::fchmod(fd, 0644);  // other users lock it too, whatever the umask
+        else if (errno == EEXIST)
+            fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    }
+    return fd;
+}
+
 }  // namespace
+
+std::string ResolvedDevicePath(const std::string& device)
+{
+    char resolved[PATH_MAX];
+    return ::realpath(device.c_str(), resolved) ? std::string(resolved) : device;
+}
 
 std::string PortLockPath(const std::string& device)
 {
-    // The folders in the order Qt's serial port tries them.
-    static constexpr std::array<const char*, 8> kFolders{"/var/lock", "/etc/locks", "/var/spool/locks",
-                                                         "/var/spool/uucp", "/tmp", "/var/tmp",
-                                                         "/var/lock/lockdev", "/run/lock"};
-    QString name = QString::fromStdString(device.starts_with("/dev/") ? device.substr(5) : device);
+    const std::string resolved = ResolvedDevicePath(device);
+    QString name = QString::fromStdString(resolved.starts_with("/dev/") ? resolved.substr(5) : resolved);
     name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    for (const char* folder : kFolders) {
+    for (const char* folder : kLockFolders) {
         const QString path = QString::fromLatin1(folder) + QStringLiteral("/LCK..") + name;
         const QFileInfo info{QString::fromLatin1(folder)};
         if (info.isReadable() && (QFileInfo::exists(path) || info.isWritable()))
             return path.toStdString();
     }
     return {};
+}
+
+std::string DeviceLockPath(const std::string& device)
+{
+    struct stat st {};
+    if (::stat(device.c_str(), &st) != 0)
+        return {};
+    char name[96];
+    if (S_ISCHR(st.st_mode))
+        std::snprintf(name, sizeof name, "/pmv77xx-dev-%u-%u.lock", major(st.st_rdev), minor(st.st_rdev));
+    else
+        std::snprintf(name, sizeof name, "/pmv77xx-file-%ju-%ju.lock", static_cast<uintmax_t>(st.st_dev),
+                      static_cast<uintmax_t>(st.st_ino));
+    for (const char* folder : kLockFolders) {
+        const QFileInfo info{QString::fromLatin1(folder)};
+        if (info.isDir() && info.isReadable() && info.isWritable())
+            return folder + std::string(name);
+    }
+    return {};
+}
+
+bool DeviceLock::Acquire(const std::string& device)
+{
+    Release();
+    const std::string path = DeviceLockPath(device);
+    const int fd = path.empty() ? -1 : OpenLockFile(path);
+    if (fd < 0)
+        return true;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    return true;
+}
+
+void DeviceLock::Release()
+{
+    if (fd_ >= 0)
+        ::close(fd_);  // drops the flock
+    fd_ = -1;
 }
 
 std::optional<std::string> RecoverStalePortLock(const std::string& device)
@@ -59,13 +119,8 @@ std::optional<std::string> RecoverStalePortLock(const std::string& device)
     if (fd < 0)
         return std::nullopt;
     struct stat st {};
-    timespec now {};
-    bool stale = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size < 256 &&
-                 ::clock_gettime(CLOCK_REALTIME, &now) == 0;
-    stale = stale &&
-            std::chrono::seconds(now.tv_sec - st.st_mtim.tv_sec) +
-                    std::chrono::nanoseconds(now.tv_nsec - st.st_mtim.tv_nsec) > kSettleTime &&
-            ::flock(fd, LOCK_EX | LOCK_NB) == 0;  // a living owner holds it
+    // Qt holds a flock on its lock file from the moment it is made, so a living owner refuses it.
+    bool stale = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size < 256 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
     if (stale) {
         std::string content(static_cast<size_t>(st.st_size), '\0');
         stale = ::read(fd, content.data(), content.size()) == st.st_size && OwnerGone(content) &&

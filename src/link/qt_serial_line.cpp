@@ -34,11 +34,8 @@ bool QtSerialLine::Open(const std::string& device)
 {
     Close();
     latency_ = LowLatency::NotApplicable;
-    if (!OpenPort(device)) {
-        openError_ = port_.errorString().toStdString();
-        port_.clearError();
+    if (!OpenPort(device))
         return false;
-    }
     openError_.clear();
     port_.setDataBits(QSerialPort::Data8);
     port_.setParity(QSerialPort::NoParity);
@@ -50,18 +47,30 @@ bool QtSerialLine::Open(const std::string& device)
 
 bool QtSerialLine::OpenPort(const std::string& device)
 {
-    port_.setPortName(QString::fromStdString(device));
+    // Qt locks a port by its name and root passes TIOCEXCL by: a link to the device would let a
+    // second line onto it. The device lock is taken by the device number, and Qt is given the
+    // resolved name, so that every name of one device shares both locks.
+    const std::string resolved = ResolvedDevicePath(device);
+    if (!deviceLock_.Acquire(resolved)) {
+        openError_ = "порт уже открыт другой программой";
+        return false;
+    }
+    port_.setPortName(QString::fromStdString(resolved));
     // QSerialPort opens the device exclusively (TIOCEXCL and a lock file).
     if (port_.open(QIODevice::ReadWrite))
         return true;
-    if (port_.error() != QSerialPort::PermissionError)
-        return false;
-    const auto recovered = RecoverStalePortLock(device);
-    if (!recovered)
-        return false;
-    std::fprintf(stderr, "Снята брошенная блокировка порта %s: %s\n", device.c_str(), recovered->c_str());
+    if (port_.error() == QSerialPort::PermissionError) {
+        if (const auto recovered = RecoverStalePortLock(resolved)) {
+            std::fprintf(stderr, "Снята брошенная блокировка порта %s: %s\n", device.c_str(), recovered->c_str());
+            port_.clearError();
+            if (port_.open(QIODevice::ReadWrite))
+                return true;
+        }
+    }
+    openError_ = port_.errorString().toStdString();
     port_.clearError();
-    return port_.open(QIODevice::ReadWrite);
+    deviceLock_.Release();
+    return false;
 }
 
 bool QtSerialLine::IsOpen() const
@@ -73,6 +82,7 @@ void QtSerialLine::Close()
 {
     if (port_.isOpen())
         port_.close();
+    deviceLock_.Release();
 }
 
 bool QtSerialLine::Configure(uint32_t baud)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "port_lock.h"
 #include "port_names.h"
 #include "serial_line.h"
 
@@ -24,8 +25,10 @@ public:
     size_t Write(const char* data, size_t size, uint32_t timeoutMs) override;
 
 private:
+    // Opens the port or sets openError_.
     bool OpenPort(const std::string& device);
 
+    DeviceLock deviceLock_;
     QSerialPort port_;
     std::string openError_;
     LowLatency latency_ = LowLatency::NotApplicable;

@@ -1,4 +1,5 @@
 #include "sim_line.h"
+#include "temp_dir.h"
 
 #include "link/port_lock.h"
 #include "link/register_commands.h"
@@ -54,6 +55,47 @@ TEST_F(PortLock, AnAbandonedLockIsRecoveredAndOneInUseIsKept)
     EXPECT_TRUE(std::filesystem::exists(lock));
     ::close(held);
     std::filesystem::remove(lock);
+}
+
+// As root, a second line opened the pty through a link to it beside the first (Qt locks by
+// name, TIOCEXCL does not bind root), and each line took the other's answers.
+TEST(DeviceLockTest, EveryNameOfOneDeviceSharesOneLock)
+{
+    test::TempDir dir;
+    sim::SimOptions options;
+    options.linkPath = dir.file("usb-adapter-if00-port0");
+    sim::Simulator simulator(options);
+    ASSERT_TRUE(simulator.Start());
+    std::filesystem::create_symlink(options.linkPath, dir.file("link-of-a-link"));
+    ASSERT_NE(simulator.DevicePath(), simulator.PtyPath());
+
+    QtSerialLine viaLink;
+    ASSERT_TRUE(viaLink.Open(simulator.DevicePath()));
+    for (const std::string& name : {simulator.PtyPath(), dir.file("link-of-a-link"), simulator.DevicePath()}) {
+        QtSerialLine second;
+        EXPECT_FALSE(second.Open(name)) << name;
+        EXPECT_FALSE(second.OpenError().empty());
+    }
+    viaLink.Close();
+
+    QtSerialLine direct;
+    ASSERT_TRUE(direct.Open(simulator.PtyPath()));
+    EXPECT_FALSE(viaLink.Open(dir.file("link-of-a-link")));
+    direct.Close();
+    EXPECT_TRUE(viaLink.Open(dir.file("link-of-a-link"))) << "closing releases the lock";
+}
+
+// An empty lock file and no process holding it: its owner died between making and filling it.
+TEST_F(PortLock, AnEmptyLockWhoseOwnerIsGoneIsTakenOverAtOnce)
+{
+    const std::string device = simulator->DevicePath();
+    const std::string lock = PortLockPath(device);
+    line.Close();
+    std::ofstream{lock};
+    QtSerialLine other;
+    ASSERT_TRUE(other.Open(device)) << "a lock made a moment ago: " << other.OpenError();
+    other.Close();
+    EXPECT_FALSE(std::filesystem::exists(lock));
 }
 
 }  // namespace
