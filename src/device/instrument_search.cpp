@@ -140,9 +140,12 @@ std::optional<std::string> SaveFoundInstrument(const std::string& devDatPath, co
     settings.NetAdrr = static_cast<int32_t>(found.address);
     settings.Settings = SettingsWithBaud(settings.Settings, found.baud);
     settings.BaudRate = found.baud;
-    if (auto failure = WriteIniString(devDatPath, "DEVICE", "NetAdrr", std::to_string(found.address)))
-        return failure;
-    return WriteIniString(devDatPath, "COM_SETTINGS", "Settings", settings.Settings);
+    // One save: a stop between two would leave the new address with the old speed.
+    IniFile file = IniFile::Load(devDatPath);
+    if (!file.set("DEVICE", "NetAdrr", std::to_string(found.address)) ||
+        !file.set("COM_SETTINGS", "Settings", settings.Settings))
+        return "Unable to write to " + devDatPath;
+    return file.save(devDatPath);
 }
 
 }  // namespace pmv

@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <sys/inotify.h>
 #include <thread>
+#include <unistd.h>
 
 namespace pmv {
 namespace {
@@ -134,6 +136,33 @@ TEST(SaveFoundInstrumentTest, AddressAndSpeedGoToDevDatKeepingTheRestOfTheLine)
     ASSERT_FALSE(SaveFoundInstrument(path, {1, 4800, 82}, settings));
     EXPECT_EQ(BaudRateFromSettings(ReadIniString(path, "COM_SETTINGS", "Settings", "")), 4800u);
     EXPECT_TRUE(SaveFoundInstrument(dir.file("missing/dev.dat"), {1, 9600, 82}, settings).has_value());
+}
+
+// Address and speed change together: a stop between two saves left the new address with the
+// old speed, and the instrument was found nowhere.
+TEST(SaveFoundInstrumentTest, AddressAndSpeedReachDevDatInOneReplacement)
+{
+    test::TempDir dir;
+    const std::string path = dir.file("dev.dat");
+    LinkSettings settings;
+    ASSERT_FALSE(WriteIniString(path, "COM_SETTINGS", "Settings", "9600,N,8,2"));
+    const int watch = inotify_init1(IN_NONBLOCK);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, dir.path().c_str(), IN_MOVED_TO | IN_CLOSE_WRITE), 0);
+    ASSERT_FALSE(SaveFoundInstrument(path, {37, 19200, 82}, settings));
+    int replacements = 0;
+    alignas(inotify_event) char events[4096];
+    for (ssize_t got; (got = read(watch, events, sizeof events)) > 0;)
+        for (char* at = events; at < events + got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(at);
+            replacements += (event->mask & IN_MOVED_TO) && event->len > 0 && std::string(event->name) == "dev.dat";
+            replacements += (event->mask & IN_CLOSE_WRITE) && event->len > 0 && std::string(event->name) == "dev.dat";
+            at += sizeof(inotify_event) + event->len;
+        }
+    close(watch);
+    EXPECT_EQ(replacements, 1);
+    EXPECT_EQ(ReadIniString(path, "DEVICE", "NetAdrr", ""), "37");
+    EXPECT_EQ(ReadIniString(path, "COM_SETTINGS", "Settings", ""), "19200,N,8,2");
 }
 
 }  // namespace
