@@ -100,6 +100,9 @@ int RunMonitor(Session& s, const Arguments& a)
         std::fputs(TrendCsvHeading(*format).c_str(), s.console.out);
     LivePoll poll;
     LiveValues values;
+    uint32_t lastCode = kOk;
+    bool answered = false;
+    bool stopped = false;
     for (int64_t n = 0; *count < 0 || n < *count; ++n) {
         const auto next = std::chrono::steady_clock::now() + std::chrono::milliseconds(*interval);
         const LivePoll::Outcome outcome = poll.Tick(s.exchange, values, log);
@@ -115,9 +118,17 @@ int RunMonitor(Session& s, const Arguments& a)
             std::fprintf(s.console.out, "%s\n", TextLine(now, ShowCurrentValues(values)).c_str());
         }
         std::fflush(s.console.out);
-        if (n + 1 != *count && WaitOrStop(s, next))
+        lastCode = outcome.code;
+        answered |= outcome.code == kOk;
+        if (n + 1 != *count && WaitOrStop(s, next)) {
+            stopped = true;
             break;
+        }
     }
+    // A stop ends a watch as usual; what the instrument said last is what the watch ends with.
+    // Run to its count, it has failed only when no poll was answered.
+    if (stopped ? lastCode != kOk : !answered)
+        return s.Finish(lastCode);
     return 0;
 }
 

@@ -7,12 +7,18 @@
 namespace pmv::cli {
 namespace {
 
+// A stop asked for and not yet seen by the running operation.
 std::atomic<bool> g_interrupted{false};
+// SIGTERM or SIGHUP: the program is to end, so every later test stops too and no operation's
+// DiscardEscape can forget it.
+std::atomic<bool> g_terminating{false};
 
-extern "C" void OnInterrupt(int)
+extern "C" void OnStopSignal(int signal)
 {
+    if (signal != SIGINT)
+        g_terminating.store(true);
     if (g_interrupted.exchange(true))
-        _exit(130);
+        _exit(128 + signal);
 }
 
 struct IconWords {
@@ -90,9 +96,10 @@ TerminalProgress::~TerminalProgress()
 void TerminalProgress::CatchInterrupt()
 {
     struct sigaction action {};
-    action.sa_handler = OnInterrupt;
+    action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
 }
 
 void TerminalProgress::SetProgressLines(const ProgressLines& lines)
@@ -134,7 +141,7 @@ void TerminalProgress::Print(const std::string& step)
 
 bool TerminalProgress::EscapePressed()
 {
-    return g_interrupted.exchange(false);
+    return g_interrupted.exchange(false) || g_terminating.load();
 }
 
 }  // namespace pmv::cli

@@ -34,7 +34,9 @@ private:
 
 // The progress panel as one updating line on a terminal, plain lines otherwise, nothing when not
 // shown (a log or a pipe gets the result, not every step). Ctrl-C counts as Esc: the running
-// operation stops between two register operations with code 20.
+// operation stops between two register operations with code 20. SIGTERM and SIGHUP stop it the
+// same way and every operation after it, so the program ends with its files whole and its port
+// lock released.
 class TerminalProgress : public Progress {
 public:
     TerminalProgress(std::FILE* err, bool terminal, bool shown) : err_(err), terminal_(terminal), print_(shown) {}
@@ -46,7 +48,8 @@ public:
     void SetProgressStep(const std::string& text) override;
     bool EscapePressed() override;
 
-    // Installs the Ctrl-C handler; a second Ctrl-C before the first was noticed ends the program.
+    // Installs the handler of Ctrl-C, SIGTERM and SIGHUP; a second signal before the first was
+    // noticed ends the program at once.
     static void CatchInterrupt();
 
 private:
