@@ -3,9 +3,9 @@
 #include "json.h"
 
 #include "binding/csv_format.h"
+#include "binding/dates.h"
 
 #include <algorithm>
-#include <regex>
 
 namespace pmv::cli {
 namespace {
@@ -24,12 +24,6 @@ std::string InstrumentNumber(const HistoryRecord& r)
     char text[32];
     std::snprintf(text, sizeof text, "%03d-%05d", r.typeCode, r.serial);
     return text;
-}
-
-bool IsDate(const std::string& text)
-{
-    static const std::regex kDate(R"(\d{4}-\d{2}-\d{2})");
-    return std::regex_match(text, kDate);
 }
 
 }  // namespace
@@ -54,8 +48,9 @@ int RunHistory(Session& s, const Arguments& a)
         if (!a.options.count(option))
             continue;
         *date = a.options.at(option);
-        if (!IsDate(*date)) {
-            std::fprintf(s.console.err, "pmvctl: дата %s в виде ГГГГ-ММ-ДД\n", option);
+        std::string problem;
+        if (!ParseIsoDate(*date, &problem)) {
+            std::fprintf(s.console.err, "pmvctl: %s: %s\n", option, problem.c_str());
             return kUsageStatus;
         }
     }

@@ -8,6 +8,7 @@
 #include "report_commands.h"
 #include "binding/binding.h"
 #include "binding/commands.h"
+#include "binding/dates.h"
 #include "binding/history_records.h"
 #include "binding/settings_diff.h"
 #include "connection_commands.h"
@@ -340,18 +341,18 @@ int RunSerial(Session& s, const Arguments& a)
             return Usage(s.console, "--set НОМЕР ТИП ДД.ММ.ГГГГ");
         const auto serial = ParseNumber(a.options.at("--set"), 0, 65535);
         const auto type = ParseNumber(a.words[0], 0, 255);
-        int day = 0, month = 0, year = 0;
-        char tail = 0;
-        const bool date = std::sscanf(a.words[1].c_str(), "%2d.%2d.%4d%c", &day, &month, &year, &tail) == 3 &&
-                          day >= 1 && day <= 31 && month >= 1 && month <= 12;
+        std::string problem;
+        const auto date = ParseProductionDate(a.words[1], &problem);
+        if (!date)
+            std::fprintf(s.console.err, "pmvctl: %s\n", problem.c_str());
         if (!serial || !type || !date)
             return s.Finish(kBadNumber);
         m.serial_lo = static_cast<int32_t>(*serial % 256);
         m.serial_hi = static_cast<int32_t>(*serial / 256);
         m.general.otk_type = static_cast<int32_t>(*type);
-        m.made_month = month;
-        m.made_year = year;
-        const uint32_t code = WriteSerialAndDate(s.device, day);
+        m.made_month = date->month;
+        m.made_year = date->year;
+        const uint32_t code = WriteSerialAndDate(s.device, date->day);
         s.Record(MakeHistoryRecord(m, m, {kOperationSerial, code, {}, a.words[1]}));
         return s.Finish(code);
     }

@@ -1,5 +1,6 @@
 #include "produce_command.h"
 
+#include "binding/dates.h"
 #include "messages/error_codes.h"
 #include "production/production.h"
 #include "reports/page.h"
@@ -30,12 +31,16 @@ private:
     std::FILE* err_;
 };
 
-bool ParseDate(const std::string& text, ProductionOrder& order)
+bool ParseDate(const std::string& text, ProductionOrder& order, std::FILE* err)
 {
-    char tail = 0;
-    return std::sscanf(text.c_str(), "%2d.%2d.%4d%c", &order.day, &order.month, &order.year, &tail) == 3 &&
-           order.day >= 1 && order.day <= 31 && order.month >= 1 && order.month <= 12 && order.year >= 2000 &&
-           order.year <= 2255;
+    std::string problem;
+    const auto date = ParseProductionDate(text, &problem);
+    if (!date) {
+        std::fprintf(err, "pmvctl: %s\n", problem.c_str());
+        return false;
+    }
+    order.day = date->day, order.month = date->month, order.year = date->year;
+    return true;
 }
 
 }  // namespace
@@ -71,7 +76,7 @@ int RunProduce(Session& s, const Arguments& a)
     const auto number = dash == std::string::npos ? std::optional<int64_t>(0) : ParseNumber(serial.substr(dash + 1), 0, 65535);
     const PrintDate today = Today();
     order.day = today.day, order.month = today.month, order.year = today.year;
-    if (!type || !number || (a.options.count("--date") && !ParseDate(a.options.at("--date"), order))) {
+    if (!type || !number || (a.options.count("--date") && !ParseDate(a.options.at("--date"), order, s.console.err))) {
         std::fprintf(s.console.err, "pmvctl: --serial ТИП[-НОМЕР] (0..255, 0..65535), --date ДД.ММ.ГГГГ\n");
         return kUsageStatus;
     }

@@ -22,6 +22,10 @@ uint32_t WriteProductionDate(Device& device);
 
 // "major.minor.build" of the firmware version byte (bits 7-6, 5-4, 3-0).
 std::string FirmwareVersionText(int32_t fwVersion);
+// The production years the year register can hold: it keeps year - 2000 in one byte.
+inline constexpr int32_t kFirstProductionYear = 2000;
+inline constexpr int32_t kLastProductionYear = kFirstProductionYear + 255;
+
 // The year register: year - 2000, or 255 for a year outside 2000..2255.
 uint32_t EncodeProductionYear(int32_t year);
 

@@ -286,6 +286,13 @@ TEST_F(PmvctlTest, MonitorPrintsEveryPollGoesOnAfterAFailureAndLogsMeasurements)
     EXPECT_NE(out_.find(";21,5000;Нормальное измерение;10000,0000;Обрыв;0;1;1;0;1;0;0;0\r\n"), std::string::npos) << out_;
 
     EXPECT_EQ(Run({"monitor", "--interval", "5"}), cli::kUsageStatus);
+
+    // Not one poll answered: the watch failed.
+    refuse.count = -1;
+    simulator_.InjectFault(refuse);
+    EXPECT_EQ(Run({"monitor", "--count", "2", "--interval", "100"}), 4);
+    EXPECT_NE(err_.find("(ERR 4)"), std::string::npos) << err_;
+    EXPECT_EQ(Run({"monitor", "--count", "1", "--csv"}), 4);
 }
 
 TEST_F(PmvctlTest, DiffListsWhatTheInstrumentHoldsOtherwise)
@@ -697,6 +704,62 @@ TEST_F(PmvctlTest, AMessageWhoseCaptionIsItsKindSaysItOnce)
     EXPECT_EQ(Run({"--address", "9", "restart"}), 2);
     EXPECT_NE(err_.find("Ошибка: Прибор не ответил (ERR 2)"), std::string::npos) << err_;
     EXPECT_EQ(err_.find("Ошибка (ошибка)"), std::string::npos) << err_;
+}
+
+// A flipped bit in an answer read setpoint 50.0 as 47244640256.0 and saved it with exit 0.
+TEST_F(PmvctlTest, AnAnswerWithAFlippedBitIsNeverSaved)
+{
+    test::WriteFileBytes(dir_.file("p.prf"), "[CH1]\r\nth1=1\r\n");
+    simulator_.SetFloatRegister(2, 29, 50.0f);
+    sim::Fault flip{sim::Fault::Kind::FlippedBit};
+    flip.count = -1;
+    flip.bank = 2, flip.memType = 3, flip.reg = 29;
+    simulator_.InjectFault(flip);
+    EXPECT_EQ(Run({"read", "p.prf"}), 6);
+    EXPECT_NE(err_.find("не сошлась контрольная сумма (ERR 6)"), std::string::npos) << err_;
+    EXPECT_EQ(test::ReadFileBytes(dir_.file("p.prf")), "[CH1]\r\nth1=1\r\n");
+    EXPECT_EQ(Run({"get", "2", "long", "29"}), 6);
+    EXPECT_EQ(out_, "");
+
+    Run({"doctor"});
+    EXPECT_NE(out_.find("Контрольные суммы его ответов сходятся."), std::string::npos) << out_;
+
+    // An instrument that computes the checksum otherwise: doctor says so and names the key,
+    // which then lets its answers through.
+    simulator_.ClearFaults();
+    sim::Fault foreign{sim::Fault::Kind::ForeignChecksum};
+    foreign.count = -1;
+    simulator_.InjectFault(foreign);
+    EXPECT_NE(Run({"doctor"}), 0);
+    EXPECT_NE(out_.find("не сходятся"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("VerifyAnswerCrc=0"), std::string::npos) << out_;
+    EXPECT_EQ(Run({"get", "2", "long", "29"}), 6);
+    test::WriteFileBytes(dir_.file("dev.dat"), "[DEVICE]\r\nVerifyAnswerCrc=0\r\n");
+    ASSERT_EQ(Run({"get", "2", "long", "29"}), 0) << err_;
+    EXPECT_EQ(out_, "0x42480000 1112014848 f:50\n");
+    Run({"doctor"});
+    EXPECT_NE(out_.find("не сходятся; их проверка отключена"), std::string::npos) << out_;
+}
+
+// 31.02 went into the instrument as 3 March, and 2300 as 2255, each with exit 0.
+TEST_F(PmvctlTest, DatesThatAreNoDaysOrThatTheInstrumentCannotHoldAreRefused)
+{
+    for (const char* date : {"31.02.2026", "29.02.2025", "31.12.1999", "01.01.2300", "1.2.26"}) {
+        EXPECT_EQ(Run({"serial", "--set", "1234", "47", date}), 23) << date;
+        EXPECT_NE(err_.find(std::string(" ") + date), std::string::npos) << "the message names the date: " << err_;
+        EXPECT_EQ(Run({"produce", "--profile", "p.prf", "--serial", "13-5", "--date", date}), cli::kUsageStatus) << date;
+        EXPECT_NE(err_.find(date), std::string::npos) << err_;
+    }
+    EXPECT_NE(err_.find("Дата 1.2.26 не в виде ДД.ММ.ГГГГ"), std::string::npos) << err_;
+    EXPECT_TRUE(simulator_.Transcript().empty());
+    ASSERT_EQ(Run({"serial", "--set", "1234", "47", "29.02.2024"}), 0) << err_;
+    EXPECT_EQ(simulator_.Register(2, 1, 17), 29u);
+    EXPECT_EQ(simulator_.Register(2, 1, 19), 24u);
+
+    EXPECT_EQ(RunRaw({"history", "--from", "2026-13-45"}), cli::kUsageStatus);
+    EXPECT_NE(err_.find("Даты 2026-13-45 нет в календаре"), std::string::npos) << err_;
+    EXPECT_EQ(RunRaw({"history", "--to", "2026-02-30"}), cli::kUsageStatus);
+    EXPECT_EQ(RunRaw({"history", "--from", "2024-02-29", "--to", "2026-12-31"}), 0) << err_;
 }
 
 }  // namespace
