@@ -16,6 +16,8 @@
 #include <unistd.h>
 
 #include <array>
+#include <chrono>
+#include <thread>
 
 namespace pmv {
 namespace {
@@ -24,6 +26,9 @@ namespace {
 constexpr std::array<const char*, 8> kLockFolders{"/var/lock",       "/etc/locks", "/var/spool/locks",
                                                   "/var/spool/uucp", "/tmp",       "/var/tmp",
                                                   "/var/lock/lockdev", "/run/lock"};
+
+constexpr int kReleaseTries = 20;
+constexpr auto kReleasePause = std::chrono::milliseconds(5);
 
 bool OwnerGone(const std::string& content)
 {
@@ -95,9 +100,14 @@ bool DeviceLock::Acquire(const std::string& device)
     const int fd = path.empty() ? -1 : OpenLockFile(path);
     if (fd < 0)
         return true;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return false;
+    // A line that closes its device frees it a moment before its lock, and a pseudo-terminal's
+    // number is given out again at once: a holder gets that moment to let go.
+    for (int tries = 0; ::flock(fd, LOCK_EX | LOCK_NB) != 0; ++tries) {
+        if (tries == kReleaseTries) {
+            ::close(fd);
+            return false;
+        }
+        std::this_thread::sleep_for(kReleasePause);
     }
     fd_ = fd;
     return true;

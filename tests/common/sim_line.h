@@ -22,7 +22,7 @@ protected:
         simulator = std::make_unique<sim::Simulator>(options);
         std::string error;
         ASSERT_TRUE(simulator->Start(&error)) << error;
-        ASSERT_TRUE(line.Open(simulator->DevicePath()));
+        ASSERT_TRUE(line.Open(simulator->DevicePath())) << line.OpenError();
         ASSERT_TRUE(line.Configure(9600));
         line.RaiseDtrDropRts();
         exchange.values().ByteTimeout = 9;
