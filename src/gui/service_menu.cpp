@@ -130,6 +130,8 @@ void ServiceMenu::AddCalibrationMenu(uint32_t ch, const char* const names[7])
 void ServiceMenu::AddOutputTestMenu()
 {
     QMenu* sub = menu_->addMenu(Text("Проверка выходов"));
+    sub->setObjectName("OutputTestMenu");
+    outputMenu_ = sub;
     const std::tuple<const char*, const char*, uint32_t (OutputTest::*)()> items[] = {
         {"Button20", "Режим проверки вкл./выкл.", &OutputTest::ToggleTestMode},
         {"Button33", "Включить все выходы", &OutputTest::AllOn},
@@ -145,6 +147,7 @@ void ServiceMenu::AddOutputTestMenu()
             Run([this, c] { return (outputTest_.*c)(); });
             if (outputTest_.running())
                 timer4_.start(static_cast<int>(OutputTest::kTimerIntervalMs));
+            ShowOutputTestState();
         });
     }
 }
@@ -201,8 +204,9 @@ uint32_t ServiceMenu::ShowMeasurement(uint32_t ch)
 
 uint32_t ServiceMenu::WriteControlByte(bool toggle)
 {
+    constexpr int32_t kToggledBit = 0x02;
     if (toggle)
-        controlByte_ ^= 1;
+        controlByte_ ^= kToggledBit;
     return WriteByte(host_.device.exchange, regs::kControl, controlByte_);
 }
 
@@ -219,6 +223,19 @@ void ServiceMenu::Timer4Timer()
     if (!outputTest_.running() || host_.busy() || host_.device.exchange.InExchange())
         return;
     ShowErrorMessage(host_.messages, outputTest_.Tick());
+    ShowOutputTestState();
+}
+
+void ServiceMenu::ShowOutputTestState()
+{
+    QString state = Text("Проверка выходов");
+    if (outputTest_.testMode())
+        state += Text(" (режим вкл., выход %1%2)")
+                     .arg(outputTest_.selectedOutput() + 1)
+                     .arg(outputTest_.running() ? Text(", перебор") : QString());
+    else
+        state += Text(" (режим выкл.)");
+    outputMenu_->setTitle(state);
 }
 
 }  // namespace pmv

@@ -62,6 +62,8 @@ private:
     uint32_t WriteControlByte(bool toggle);
     uint32_t WriteErrorDisplay();
     void Timer4Timer();
+    // The output test's state in the title of its menu: the mode and the selected output.
+    void ShowOutputTestState();
 
     ServiceHost host_;
     std::unique_ptr<Clock> ownClock_;
@@ -69,6 +71,7 @@ private:
     OutputTest outputTest_;
     QTimer timer4_;
     QMenu* menu_ = nullptr;
+    QMenu* outputMenu_ = nullptr;
     int32_t controlByte_ = 0;
 };
 
