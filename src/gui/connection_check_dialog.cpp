@@ -12,6 +12,19 @@
 #include <QVBoxLayout>
 
 namespace pmv {
+namespace {
+
+// In the window the window's own commands mend what they can; the rest needs the system's.
+QString WindowFix(const Finding& f)
+{
+    if (f.topic == "instrument")
+        return QString::fromUtf8("меню «Связь» → «Поиск прибора…»");
+    if (f.topic == "device")
+        return QString::fromUtf8("выберите порт в списке «Номер порта» (в подсказке каждого номера указано его устройство)");
+    return {};
+}
+
+}  // namespace
 
 ConnectionCheckDialog::ConnectionCheckDialog(QWidget* parent, LinkPort& port, Exchange& exchange, const SerialLine& line)
     : QDialog(parent)
@@ -30,8 +43,10 @@ ConnectionCheckDialog::ConnectionCheckDialog(QWidget* parent, LinkPort& port, Ex
         html += QStringLiteral("<p><b style=\"color:%1\">%2</b> %3")
                     .arg(ok ? "#1a7f37" : "#c62828", ok ? QString::fromUtf8("✔") : QString::fromUtf8("✘"),
                          QString::fromStdString(f.text).toHtmlEscaped());
-        if (!f.fix.empty())
-            html += QString::fromUtf8("<br>Исправить: <code>%1</code>").arg(QString::fromStdString(f.fix).toHtmlEscaped());
+        if (const QString own = WindowFix(f); !ok && !own.isEmpty())
+            html += QString::fromUtf8("<br>Исправить: %1").arg(own.toHtmlEscaped());
+        else if (!f.fix.empty())
+            html += QString::fromUtf8("<br>Исправить в терминале: <code>%1</code>").arg(QString::fromStdString(f.fix).toHtmlEscaped());
         html += "</p>";
     }
     auto* text = new QTextBrowser;

@@ -237,5 +237,12 @@ TEST_F(InstrumentCheckTest, TheInstrumentAnswersWithItsFirmwareVersion)
     EXPECT_EQ(silent.fix, "pmvctl scan");
 }
 
+TEST(PortNotOpen, APortWithNoDeviceIsToldInOneSentence)
+{
+    EXPECT_EQ(PortNotOpen("").text, "Порт не задан, прибор не опрошен. Устраните причины выше и повторите проверку.");
+    EXPECT_EQ(PortNotOpen("/dev/ttyUSB0").text,
+              "Порт /dev/ttyUSB0 не открыт, прибор не опрошен. Устраните причины выше и повторите проверку.");
+}
+
 }  // namespace
 }  // namespace pmv

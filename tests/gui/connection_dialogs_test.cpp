@@ -103,6 +103,9 @@ TEST_F(ConnectionDialogsTest, AnInstrumentAtAnotherAddressIsAProblemWhoseButtonO
                           [&](QDialog& dialog) {
                               EXPECT_TRUE(Findings(dialog).contains(QString::fromUtf8("✘ Прибор не ответил по адресу 1 на скорости 9600")))
                                   << Findings(dialog).toStdString();
+                              // The window's own command, not a shell command, mends it here.
+                              EXPECT_TRUE(Findings(dialog).contains(QString::fromUtf8("«Поиск прибора…»")));
+                              EXPECT_FALSE(Findings(dialog).contains("pmvctl")) << Findings(dialog).toStdString();
                               dialog.findChild<QPushButton*>("SearchButton")->click();
                           }},
                          {"InstrumentSearchDialog", [&](QDialog& dialog) {

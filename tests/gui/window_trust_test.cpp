@@ -26,6 +26,7 @@
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -440,9 +441,11 @@ TEST_F(TrustTest, EnterOnADestructiveQuestionAnswersNo)
     simulator.ClearTranscript();
     Click("Button3");
     ASSERT_TRUE(user.Saw("9999"));
-    for (const Technician::Box& box : user.boxes)
-        if (box.text.contains("9999"))
+    for (const Technician::Box& box : user.boxes) {
+        if (box.text.contains("9999")) {
             EXPECT_EQ(box.defaultButton, U("Нет"));
+        }
+    }
     EXPECT_TRUE(simulator.Transcript().empty());
 }
 
@@ -497,6 +500,69 @@ TEST_F(TrustTest, DatesReadDayMonthYearWhateverTheLocale)
     for (const QString& date : dates)
         EXPECT_TRUE(russian.match(date).hasMatch()) << date.toStdString();
     EXPECT_EQ(dates.front(), QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy")));
+}
+
+TEST_F(TrustTest, TheComparisonNamesListedValuesAndCanShowOnlyTheDifferences)
+{
+    Open();
+    Click("Button1");  // the window shows the instrument
+    simulator.SetRegister(2, 1, static_cast<int>(regs::Dat(0).number), 0);  // 50М ТС медь Ro=50 W=1.428
+    int rows = 0, shownRows = 0, differing = 0;
+    bool sensorShown = false;
+    QString sensorRow;
+    QTimer looker;
+    QObject::connect(&looker, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible() || dialog->objectName() != "ComparisonDialog")
+            return;
+        auto* table = dialog->findChild<QTableWidget*>("ComparisonTable");
+        for (int row = 0; row < table->rowCount(); ++row)
+            if (table->item(row, 0)->text() == U("Канал 1 · Тип датчика"))
+                sensorRow = table->item(row, 2)->text();
+        rows = table->rowCount();
+        for (int row = 0; row < table->rowCount(); ++row)
+            differing += table->item(row, 0)->font().bold();
+        dialog->findChild<QCheckBox*>("OnlyDifferences")->setChecked(true);
+        for (int row = 0; row < table->rowCount(); ++row) {
+            shownRows += !table->isRowHidden(row);
+            sensorShown |= !table->isRowHidden(row) && table->item(row, 0)->text() == U("Канал 1 · Тип датчика");
+        }
+        dialog->reject();
+    });
+    looker.start(20);
+    Trigger("CompareAction");
+    looker.stop();
+    EXPECT_EQ(sensorRow, U("50М ТС медь Ro=50 W=1.428"));
+    EXPECT_GT(rows, 10);
+    EXPECT_GE(differing, 1);
+    EXPECT_EQ(shownRows, differing) << "only the differing rows";
+    EXPECT_TRUE(sensorShown);
+}
+
+TEST_F(TrustTest, TheHistoryShowsGroupNamesAndDatesAsTheWindowDoes)
+{
+    Open();
+    user.decide = [](const QString&) { return QMessageBox::Yes; };
+    Click("Button3");
+    QString time, groups;
+    QTimer looker;
+    QObject::connect(&looker, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible() || dialog->objectName() != "HistoryDialog")
+            return;
+        auto* table = dialog->findChild<QTableWidget*>("HistoryTable");
+        if (table->rowCount() > 0) {
+            time = table->item(0, 0)->text();
+            groups = table->item(0, 6)->text();
+        }
+        dialog->reject();
+    });
+    looker.start(20);
+    Trigger("HistoryAction");
+    looker.stop();
+    EXPECT_TRUE(QRegularExpression("^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d$").match(time).hasMatch())
+        << time.toStdString();
+    EXPECT_EQ(groups, U("канал 1, канал 2, реле, общие"));
 }
 
 TEST_F(TrustTest, TheOutputTestShowsItsModeAndOutput)
