@@ -46,12 +46,14 @@ constexpr int kFirstTick = 1000;
 ServiceMenu::ServiceMenu(ServiceHost host, const ServiceOptions& options)
     : QObject(&host.window),
       host_(std::move(host)),
+      declines_(host_.messages),
       ownClock_(options.waitClock ? nullptr : std::make_unique<WindowClock>()),
-      calibration_{host_.device, host_.messages, options.waitClock ? *options.waitClock : *ownClock_},
+      calibration_{host_.device, declines_, options.waitClock ? *options.waitClock : *ownClock_},
       outputTest_(host_.device.exchange)
 {
     calibration_.gather = [this] {
         host_.gather();
+        calibrationStart_ = host_.device.model;
         return uint32_t{kOk};
     };
     calibration_.referenceConnected = options.referenceConnected;
@@ -166,10 +168,16 @@ void ServiceMenu::Run(const std::function<uint32_t()>& command)
 uint32_t ServiceMenu::Calibrate(uint32_t ch, std::optional<CalibrationVariant> variant)
 {
     calibration_.written = false;
+    declines_.declined = false;
+    calibrationStart_ = host_.device.model;
     const uint32_t code =
         variant ? CalibrateCoefficient(calibration_, *variant, ch) : CalibrateReference(calibration_, ch);
     if (calibration_.written)
         host_.record(CoefficientsRecord(host_.device, ch, code, {}));
+    // A No to a reference prompt ends the procedure with 0 and nothing found: a refusal. A No to
+    // writing the result still leaves the result in the model, which is done.
+    if (code == kOk && declines_.declined && host_.device.model == calibrationStart_)
+        return kStoppedToRevise;
     return code;
 }
 

@@ -230,6 +230,17 @@ TEST_F(TrustTest, StatusBarTellsACalibrationStoppedInItsDwellAsStopped)
     EXPECT_TRUE(Outcome().startsWith(U("Остановлено (ERR 20) за "))) << Outcome().toStdString();
 }
 
+TEST_F(TrustTest, StatusBarTellsACalibrationDeclinedAtItsPromptAsRefused)
+{
+    OpenWithService();
+    user.decide = [](const QString&) { return QMessageBox::No; };
+    simulator.ClearTranscript();
+    Trigger("Button8");
+    EXPECT_TRUE(user.Saw("Подключите"));
+    EXPECT_TRUE(simulator.Transcript().empty());
+    EXPECT_TRUE(Outcome().startsWith(U("Отменено (ERR 16)"))) << Outcome().toStdString();
+}
+
 // ---- No silent loss ----
 
 TEST_F(TrustTest, ASerialNumberOutOfRangeOrNotANumberLeavesTheInstrumentsSerial)
