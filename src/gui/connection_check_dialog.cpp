@@ -4,8 +4,8 @@
 #include "link/exchange.h"
 #include "link/link_port.h"
 #include "link/serial_line.h"
+#include "messages/progress.h"
 
-#include <QApplication>
 #include <QDialogButtonBox>
 #include <QPushButton>
 #include <QTextBrowser>
@@ -24,18 +24,44 @@ QString WindowFix(const Finding& f)
     return {};
 }
 
+// The instrument check with the exchange's tries made one by one, each on the progress panel.
+Finding AskInstrument(Exchange& exchange, uint32_t baud, Progress& progress)
+{
+    const uint32_t tries = exchange.values().RetryCount;
+    progress.DiscardEscape();
+    progress.SetProgressLines({"Проверка связи", "Опрашиваем прибор", "", "", "", kEscapeHint});
+    progress.ShowProgressPanel();
+    Finding found;
+    exchange.values().RetryCount = 1;
+    for (uint32_t attempt = 1; attempt <= tries; ++attempt) {
+        const std::string step = "Попытка " + std::to_string(attempt) + " из " + std::to_string(tries);
+        progress.SetProgressStep(step);
+        found = CheckInstrument(exchange, baud);
+        if (found.state == FindingState::Ok)
+            break;
+        // The window handles the keys pressed during the try before the next one begins.
+        progress.SetProgressStep(step + ": нет ответа");
+        if (attempt < tries && progress.EscapePressed()) {
+            found = {"instrument", FindingState::Problem, "Опрос прибора остановлен пользователем (Esc).", ""};
+            break;
+        }
+    }
+    exchange.values().RetryCount = tries;
+    progress.HideProgressPanel();
+    return found;
+}
+
 }  // namespace
 
-ConnectionCheckDialog::ConnectionCheckDialog(QWidget* parent, LinkPort& port, Exchange& exchange, const SerialLine& line)
+ConnectionCheckDialog::ConnectionCheckDialog(QWidget* parent, LinkPort& port, Exchange& exchange, const SerialLine& line,
+                                             Progress& progress)
     : QDialog(parent)
 {
     setObjectName("ConnectionCheckDialog");
     setWindowTitle(QString::fromUtf8("Проверка связи"));
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     const std::string device = port.DeviceName();
     std::vector<Finding> findings = CheckSystem(SystemView::Current(), device);
-    findings.push_back(line.IsOpen() ? CheckInstrument(exchange, port.settings().BaudRate) : PortNotOpen(device));
-    QApplication::restoreOverrideCursor();
+    findings.push_back(line.IsOpen() ? AskInstrument(exchange, port.settings().BaudRate, progress) : PortNotOpen(device));
 
     QString html;
     for (const Finding& f : findings) {

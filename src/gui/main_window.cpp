@@ -67,7 +67,7 @@ MainWindow::MainWindow(const WindowOptions& options)
                                 [this](const HistoryRecord& record) { records_->Record(record); }},
                                options.service);
     connectionMenu_ = InstallConnectionMenu(*this, session_.port, session_.exchange, session_.line, session_.clock,
-                                            [this](bool running) { SetBusy(running); });
+                                            progress_, [this](bool running) { SetBusy(running); });
     state_.Add(Command::FileMenu, connectionMenu_->actions());
     BuildHelpMenu();
     trend_ = new TrendChart(*live_, session_.model, messages_);
