@@ -1,5 +1,6 @@
 #include "profile_dialog.h"
 
+#include "file_dialog_texts.h"
 #include "save_dialog.h"
 
 #include <QDir>
@@ -17,6 +18,7 @@ std::optional<QString> AskProfilePath(QWidget& parent, bool open, bool keepWorkF
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
         dialog.setNameFilter(QString::fromUtf8(kProfileFilter));
+        ShowRussianFileColumns(dialog);
         dialog.setDirectory(QDir::currentPath());
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;

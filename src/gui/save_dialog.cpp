@@ -1,5 +1,7 @@
 #include "save_dialog.h"
 
+#include "file_dialog_texts.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -28,6 +30,7 @@ std::optional<SavePath> AskSavePath(QWidget& parent, const SaveChoice& choice)
         dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setNameFilter(choice.filter);
+        ShowRussianFileColumns(dialog);
         dialog.setDirectory(QDir::currentPath());
         if (!suggested.isEmpty())
             dialog.selectFile(suggested);

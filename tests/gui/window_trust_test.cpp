@@ -1,6 +1,7 @@
 #include "user_wait.h"
 
 #include "device/register_map.h"
+#include "gui/file_dialog_texts.h"
 #include "gui/main_window.h"
 #include "gui/simulated_bench.h"
 #include "ini/ini_file.h"
@@ -8,6 +9,7 @@
 #include "sim/simulator.h"
 #include "temp_dir.h"
 
+#include <QAbstractProxyModel>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -17,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -511,6 +514,23 @@ TEST_F(TrustTest, DatesReadDayMonthYearWhateverTheLocale)
     for (const QString& date : dates)
         EXPECT_TRUE(russian.match(date).hasMatch()) << date.toStdString();
     EXPECT_EQ(dates.front(), QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy")));
+}
+
+TEST_F(TrustTest, FileDialogsGiveSizesAndDatesInRussian)
+{
+    WriteFileBytes(File("big.prf"), std::string(20000, 'x'));
+    QFileDialog dialog;
+    dialog.setOptions(QFileDialog::DontUseNativeDialog);
+    ShowRussianFileColumns(dialog);
+    dialog.setDirectory(QString::fromStdString(dir.path().string()));
+    auto* proxy = qobject_cast<QAbstractProxyModel*>(dialog.proxyModel());
+    ASSERT_NE(proxy, nullptr);
+    auto* files = qobject_cast<QFileSystemModel*>(proxy->sourceModel());
+    ASSERT_NE(files, nullptr);
+    const auto shown = [&](int column) { return proxy->mapFromSource(files->index(QFile("big.prf"), column)).data().toString(); };
+    EXPECT_TRUE(WaitUntil([&] { return shown(1) == U("19,5 КБ"); })) << shown(1).toStdString();
+    EXPECT_TRUE(QRegularExpression("^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d$").match(shown(3)).hasMatch())
+        << shown(3).toStdString();
 }
 
 TEST_F(TrustTest, TheComparisonNamesListedValuesAndCanShowOnlyTheDifferences)
