@@ -248,12 +248,14 @@ void GatherChannel(const ChannelControls& controls, ChannelSettings& channel)
     channel.ver_rel_proc = 1;
     for (const ChannelTick& c : kChannelTicks)
         channel.*c.field = controls.*c.control ? 1 : 0;
-    for (const NumberControl& c : kChannelNumbers) {
-        const float value = ParseNumberText(controls.*c.control);
-        channel.*c.field = c.magnitude ? std::fabs(value) : value;
-    }
+    // A text with no number in it keeps the model's value: the entry checks refuse it before a
+    // write, and a profile saved meanwhile must not get 0 in its place.
+    for (const NumberControl& c : kChannelNumbers)
+        if (const std::optional<float> value = ScanNumberText(controls.*c.control))
+            channel.*c.field = c.magnitude ? std::fabs(*value) : *value;
     for (size_t i = 0; i < kPolynomial.size(); ++i)
-        channel.*kPolynomial[i] = ParseNumberText(controls.polynomial[i]);
+        if (const std::optional<float> value = ScanNumberText(controls.polynomial[i]))
+            channel.*kPolynomial[i] = *value;
 }
 
 }  // namespace
@@ -295,6 +297,22 @@ void ReadRelayGrid(const ControlValues& values, RelaySettings& relays)
 std::string ToggledRelayCell(const std::string& cell)
 {
     return cell.empty() ? kClickedMark : "";
+}
+
+void KeepUnscannedTexts(const ControlValues& typed, ControlValues& shown)
+{
+    for (size_t ch = 0; ch < 2; ++ch) {
+        const ChannelControls& from = typed.channels[ch];
+        ChannelControls& to = shown.channels[ch];
+        for (const NumberControl& c : kChannelNumbers)
+            if (!IsNumberText(from.*c.control))
+                to.*c.control = from.*c.control;
+        for (size_t i = 0; i < kPolynomial.size(); ++i)
+            if (!IsNumberText(from.polynomial[i]))
+                to.polynomial[i] = from.polynomial[i];
+    }
+    if (!IsSerialNumberText(typed.general.serialNumber))
+        shown.general.serialNumber = typed.general.serialNumber;
 }
 
 void ShowGroupSelection(const SettingsModel& model, ControlValues& values)

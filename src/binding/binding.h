@@ -21,7 +21,7 @@ class Messages;
 // position -1 and an empty grid heading.
 void ShowSettings(SettingsModel& model, int32_t portNumber, ControlValues& values);
 
-// The control values into the model. Number texts that do not scan give 0 without a word, the
+// The control values into the model. Number texts that do not scan leave the model's value, the
 // two steps their absolute value, ver_rel_proc becomes 1 in both channels, the relay masks
 // come from the grid. List position -1 gives the value its formula yields (dat -1, ns 0,
 // reg_int 9, ...), except that a model value that names no item of the list is kept. A serial
@@ -42,6 +42,11 @@ void ShowRelayGrid(const RelaySettings& relays, ControlValues& values);
 void ReadRelayGrid(const ControlValues& values, RelaySettings& relays);
 // A click on a relay cell: an empty cell becomes " +", a marked one empty.
 std::string ToggledRelayCell(const std::string& cell);
+
+// After a page or sensor change has shown the model again: every number text that fails its
+// entry check goes back as it was typed, so that the check before a write still refuses it
+// rather than a value shown in its place being written.
+void KeepUnscannedTexts(const ControlValues& typed, ControlValues& shown);
 
 // The four group panels: white when their flag is 1.
 void ShowGroupSelection(const SettingsModel& model, ControlValues& values);

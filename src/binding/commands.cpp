@@ -6,6 +6,7 @@
 #include "device/calibration_coefficients.h"
 #include "device/device_settings.h"
 #include "messages/error_codes.h"
+#include "messages/messages.h"
 
 #include <array>
 #include <utility>
@@ -82,6 +83,15 @@ uint32_t WriteAll(CommandContext& context)
 uint32_t WriteSelected(CommandContext& context)
 {
     BeginCommand(context, false);
+    const GroupFlags& boxes = context.controls.top.groupBoxes;
+    // With no group ticked the write would still send the regulator, the marker and the restart.
+    if (!boxes.channel1 && !boxes.channel2 && !boxes.relays && !boxes.general &&
+        !context.messages.AskYesNo("Не выбрана ни одна группа настроек. Записать только параметры регулятора, "
+                                   "маркер прибора и перезапустить его?",
+                                   "Замечание по настройкам", MessageIcon::Warning)) {
+        ShowResult(context, kStoppedToRevise);
+        return kStoppedToRevise;
+    }
     return WriteGroups(context);
 }
 

@@ -53,7 +53,8 @@ uint32_t ReadSelected(CommandContext& context);  // "Прочитать выбр
 // sends nothing. The controls are not refreshed: a value pulled into range by a check is in the
 // model and in the instrument, while its control still shows what was typed.
 uint32_t WriteAll(CommandContext& context);       // "Записать все": selects all four groups first
-uint32_t WriteSelected(CommandContext& context);  // "Записать выбранное"
+// "Записать выбранное": with no group ticked it asks first; a No sends nothing and gives 16.
+uint32_t WriteSelected(CommandContext& context);
 
 // The reading part of "Считываем из прибора настройки и генерируем отчет": selects all four
 // groups as "Прочитать все" does, GatherSettings, lock, ReadDeviceSettings and the calibration

@@ -105,7 +105,7 @@ RecordedFactoryReset FactoryResetWithRecord(Device& device, Messages& messages)
     ConfirmationWatch watch(messages, [&] { ReadIdentity(device, identity); });
     const uint32_t code = FactoryReset(device.exchange, watch);
     if (watch.declined)
-        return {code, std::nullopt};
+        return {kStoppedToRevise, std::nullopt};
     return {code, MakeHistoryRecord(identity, identity, {kOperationFactoryReset, code, {}, {}})};
 }
 

@@ -41,7 +41,8 @@ HistoryRecord MakeHistoryRecord(const SettingsModel& identity, const SettingsMod
 HistoryRecord CoefficientsRecord(Device& device, uint32_t ch, uint32_t code, const std::string& profilePath);
 
 // The factory reset, asked first. The reset erases the serial number too, so the instrument is
-// read between the operator's Yes and the reset and its row names it as it was; a No leaves no row.
+// read between the operator's Yes and the reset and its row names it as it was; a No leaves no row
+// and gives 16, so that a declined reset is never reported as done.
 struct RecordedFactoryReset {
     uint32_t code;
     std::optional<HistoryRecord> record;

@@ -50,21 +50,37 @@ bool IsDigit(char c)
 
 }  // namespace
 
-float ParseNumberText(const std::string& text)
+std::optional<float> ScanNumberText(const std::string& text)
 {
+    std::string pointed = text;
+    std::replace(pointed.begin(), pointed.end(), ',', '.');
     float value = 0;
     const ClassicNumbers classic;
-    if (std::sscanf(text.c_str(), "%f", &value) != 1)
-        return 0;
+    if (std::sscanf(pointed.c_str(), "%f", &value) != 1)
+        return std::nullopt;
     return value;
+}
+
+float ParseNumberText(const std::string& text)
+{
+    return ScanNumberText(text).value_or(0.0f);
 }
 
 bool IsNumberText(const std::string& text)
 {
     const std::string_view t = Trimmed(text);
+    if (t.empty() || t.find_first_not_of("0123456789+-.,") != std::string_view::npos)
+        return false;
+    std::string pointed(t);
+    std::replace(pointed.begin(), pointed.end(), ',', '.');
+    float value = 0;
+    int used = 0;
+    const ClassicNumbers classic;
+    // The whole text must be the number: "1-2.3.4" would go to the instrument as 1.
+    if (std::sscanf(pointed.c_str(), "%f%n", &value, &used) != 1 || static_cast<size_t>(used) != pointed.size())
+        return false;
     // Digits beyond the float range would scan as infinity and go to the instrument as such.
-    return !t.empty() && t.find_first_not_of("0123456789+-.") == std::string_view::npos &&
-           std::isfinite(ParseNumberText(text));
+    return std::isfinite(value);
 }
 
 bool IsSerialNumberText(const std::string& text)

@@ -3,16 +3,21 @@
 #include "model/number_format.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace pmv {
 
-// A number field read back with "%f": leading blanks are skipped and the scan stops at the
-// first character that does not fit ("1.5x" gives 1.5); 0 when nothing scans.
+// A number field read back with "%f", a decimal comma taken as the point (Russian users type
+// "7,5"): leading blanks are skipped and the scan stops at the first character that does not
+// fit ("1.5x" gives 1.5); nothing when nothing scans.
+std::optional<float> ScanNumberText(const std::string& text);
+// ScanNumberText, 0 when nothing scans.
 float ParseNumberText(const std::string& text);
 
-// The character check of a number field: without its outer blanks, the text is not empty
-// and holds only the characters "0123456789+-.". The form is not checked ("1-2.3.4" passes).
+// The entry check of a number field: without its outer blanks, the text holds only the
+// characters "0123456789+-.," and is one finite number as a whole, with a point or a comma
+// ("1-2.3.4", "+." and "" fail).
 bool IsNumberText(const std::string& text);
 
 // The check of the serial number field: without its outer blanks, the text is not empty,

@@ -1,5 +1,6 @@
 #include "binding/settings_diff.h"
 
+#include "binding/control_values.h"
 #include "device/device_settings.h"
 #include "model/number_format.h"
 
@@ -12,25 +13,56 @@ namespace {
 
 using IntField = int32_t ChannelSettings::*;
 using FloatField = float ChannelSettings::*;
+// The text the window shows for a listed value or a tick; nothing names a number.
+using NameOf = std::string (*)(int32_t);
+
+template <size_t N>
+std::string ListItem(const std::array<const char*, N>& items, int32_t position)
+{
+    return position >= 0 && static_cast<size_t>(position) < N ? items[static_cast<size_t>(position)]
+                                                              : std::to_string(position);
+}
+
+std::string SensorName(int32_t dat)
+{
+    return dat >= 0 && dat < kSensorCount ? kSensorTypes[static_cast<size_t>(dat)].name : std::to_string(dat);
+}
+std::string SetpointTypeName(int32_t type)
+{
+    return ListItem(kSetpointTypeItems, type);
+}
+std::string Tick(int32_t value)
+{
+    return value == 0 ? "нет" : value == 1 ? "да" : std::to_string(value);
+}
+std::string DeviceTypeName(int32_t type)
+{
+    return ListItem(kDeviceTypeItems, type);
+}
+std::string ErrorDisplayName(int32_t display)
+{
+    return ListItem(kErrorDisplayItems, display);
+}
 
 struct ChannelField {
     const char* label;
     const char* key;  // in the channel's profile section
     std::variant<IntField, FloatField> field;
+    NameOf name = nullptr;
 };
 
 // The channel settings a channel read and write move, in the window's order.
 const ChannelField kChannelFields[] = {
-    {"Тип датчика", "dat", &ChannelSettings::dat},
-    {"Корнеизвлечение", "flag", &ChannelSettings::flag},
+    {"Тип датчика", "dat", &ChannelSettings::dat, SensorName},
+    {"Корнеизвлечение", "flag", &ChannelSettings::flag, Tick},
     {"Минимум", "diap_min", &ChannelSettings::diap_min},
     {"Максимум", "diap_max", &ChannelSettings::diap_max},
     {"Смещение", "shift", &ChannelSettings::shift},
     {"Подстройка диапазона", "adj", &ChannelSettings::adj},
-    {"Уставка I Тип", "th_type1", &ChannelSettings::th_type1},
+    {"Уставка I Тип", "th_type1", &ChannelSettings::th_type1, SetpointTypeName},
     {"Уставка I", "th1", &ChannelSettings::th1},
     {"Гистерезис I", "his1", &ChannelSettings::his1},
-    {"Уставка II Тип", "th_type2", &ChannelSettings::th_type2},
+    {"Уставка II Тип", "th_type2", &ChannelSettings::th_type2, SetpointTypeName},
     {"Уставка II", "th2", &ChannelSettings::th2},
     {"Гистерезис II", "his2", &ChannelSettings::his2},
     {"Шаг изменения уставки", "spd_th", &ChannelSettings::spd_th},
@@ -38,7 +70,7 @@ const ChannelField kChannelFields[] = {
     {"Усреднение", "ns", &ChannelSettings::ns},
     {"Знаков", "point", &ChannelSettings::point},
     {"Наблюдения", "search", &ChannelSettings::search},
-    {"Исключить", "use", &ChannelSettings::use},
+    {"Исключить", "use", &ChannelSettings::use, Tick},
     {"Полином K0", "koef0", &ChannelSettings::koef0},
     {"Полином K1", "koef1", &ChannelSettings::koef1},
     {"Полином K2", "koef2", &ChannelSettings::koef2},
@@ -50,6 +82,7 @@ struct ModelField {
     const char* section;  // the profile's section and key
     const char* key;
     std::function<int32_t(const SettingsModel&)> value;
+    NameOf name = nullptr;
 };
 
 const ModelField kRelayFields[] = {
@@ -69,8 +102,9 @@ const ModelField kRegulatorFields[] = {
 };
 
 const ModelField kGeneralFields[] = {
-    {"Общие · Тип прибора", "GEN", "proc_ver", [](const SettingsModel& m) { return m.general.proc_ver; }},
-    {"Общие · Отображение ошибки", "ERR", "err_ver", [](const SettingsModel& m) { return m.general.err_ver; }},
+    {"Общие · Тип прибора", "GEN", "proc_ver", [](const SettingsModel& m) { return m.general.proc_ver; }, DeviceTypeName},
+    {"Общие · Отображение ошибки", "ERR", "err_ver", [](const SettingsModel& m) { return m.general.err_ver; },
+     ErrorDisplayName},
 };
 
 // A byte register holds 0..255, and the writes send anything else as 255.
@@ -88,6 +122,7 @@ struct FieldValue {
     std::string label;
     std::variant<int32_t, float> value;
     std::string section, key;
+    NameOf name = nullptr;
 
     std::string Text() const
     {
@@ -95,12 +130,19 @@ struct FieldValue {
             return std::to_string(*i);
         return Trimmed(FormatNumber(std::get<float>(value)));
     }
+    // As the pages show it: a list item or a tick by its name.
+    std::string Shown() const
+    {
+        if (const auto* i = std::get_if<int32_t>(&value); i && name)
+            return name(*i);
+        return Text();
+    }
 };
 
 void AddInts(const ModelField* begin, const ModelField* end, const SettingsModel& m, std::vector<FieldValue>& out)
 {
     for (const ModelField* f = begin; f != end; ++f)
-        out.push_back({f->label, f->value(m), f->section, f->key});
+        out.push_back({f->label, f->value(m), f->section, f->key, f->name});
 }
 
 // The fields of the groups selected in `selection`, with their values in `m`, in the window's order.
@@ -114,7 +156,7 @@ std::vector<FieldValue> SelectedFields(const SettingsModel& selection, const Set
         const std::string section = "CH" + std::to_string(ch + 1);
         for (const ChannelField& f : kChannelFields) {
             if (const auto* i = std::get_if<IntField>(&f.field))
-                out.push_back({prefix + f.label, m.channel[ch].**i, section, f.key});
+                out.push_back({prefix + f.label, m.channel[ch].**i, section, f.key, f.name});
             else
                 out.push_back({prefix + f.label, m.channel[ch].*std::get<FloatField>(f.field), section, f.key});
         }
@@ -142,7 +184,8 @@ std::vector<FieldComparison> CompareFields(const SettingsModel& expected, const 
     const std::vector<FieldValue> a = SelectedFields(expected, actual);
     std::vector<FieldComparison> out;
     for (size_t i = 0; i < e.size(); ++i)
-        out.push_back({{e[i].label, e[i].Text(), a[i].Text(), e[i].section, e[i].key}, !Equal(e[i], a[i])});
+        out.push_back({{e[i].label, e[i].Text(), a[i].Text(), e[i].section, e[i].key}, !Equal(e[i], a[i]), e[i].Shown(),
+                       a[i].Shown()});
     return out;
 }
 

@@ -31,6 +31,9 @@ std::vector<FieldDifference> CompareSettings(const SettingsModel& expected, cons
 struct FieldComparison {
     FieldDifference values;
     bool differs = false;
+    // The two values as the pages show them: a list item or a tick by its name ("Понижение",
+    // "да"), a number as a number.
+    std::string expectedShown, actualShown;
 };
 std::vector<FieldComparison> CompareFields(const SettingsModel& expected, const SettingsModel& actual);
 

@@ -1,6 +1,8 @@
 #include "binding/window_commands.h"
 
 #include "binding/binding.h"
+#include "binding/file_errors.h"
+#include "binding/number_text.h"
 #include "device/device_settings.h"
 #include "link/link_port.h"
 #include "messages/error_codes.h"
@@ -45,8 +47,11 @@ void SelectGroup(CommandContext& context, bool GroupFlags::*group, bool ticked)
 
 void SyncControls(CommandContext& context)
 {
+    const ControlValues typed = context.controls;
     Gather(context);
-    Show(context);
+    ShowSettings(context.device.model, context.portNumber, context.controls);
+    KeepUnscannedTexts(typed, context.controls);
+    context.host.ShowControls(context.controls);
 }
 
 uint32_t ReadSerialNumber(CommandContext& context)
@@ -59,6 +64,9 @@ uint32_t ReadSerialNumber(CommandContext& context)
 
 uint32_t WriteSerialNumber(CommandContext& context)
 {
+    // A number that does not scan or is above 65535 would be written as 0.
+    if (!IsSerialNumberText(context.controls.general.serialNumber))
+        return Failed(context, kBadNumber);
     Gather(context);
     if (const uint32_t code = WriteSerialAndDate(context.device, context.controls.general.calendar.day))
         return Failed(context, code);
@@ -134,6 +142,14 @@ std::optional<std::string> ChangePort(CommandContext& context, LinkPort& port, i
 std::optional<std::array<std::string, 4>> OpenProfile(CommandContext& context, const std::string& path)
 {
     Gather(context);
+    // The load writes keys back into the file: a file that is not a profile is refused before,
+    // as pmvctl refuses it, so that a CSV or a binary file is neither changed nor taken.
+    SettingsModel probe = context.device.model;
+    const ReadProfileResult read = ReadProfile(path, probe);
+    if (read.error || !read.exists || !read.holdsProfile) {
+        ShowFileError(context.messages, read.error ? *read.error : NotAProfileText(path, read.exists));
+        return std::nullopt;
+    }
     SettingsModel loaded = context.device.model;
     const LoadProfileResult profile = LoadProfile(path, loaded);
     if (profile.error) {
@@ -152,9 +168,15 @@ void SaveProfileAs(CommandContext& context, const std::string& chosenPath, const
         ShowFileError(context.messages, *error);
 }
 
+std::string NotAProfileText(const std::string& path, bool exists)
+{
+    return exists ? "Файл " + path + " не является профилем: в нем нет ни одного раздела настроек"
+                  : "Нет файла профиля " + path;
+}
+
 void ShowFileError(Messages& messages, const std::string& error)
 {
-    messages.ShowMessage(error, "Ошибка", MessageIcon::Error);
+    messages.ShowMessage(FileErrorText(error), "Ошибка", MessageIcon::Error);
 }
 
 }  // namespace pmv

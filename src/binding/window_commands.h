@@ -19,15 +19,17 @@ class LinkPort;
 void SelectGroup(CommandContext& context, bool GroupFlags::*group, bool ticked);
 
 // A page change and a sensor type change: the controls into the model and back, so that the
-// range rule of a new sensor type takes effect at once.
+// range rule of a new sensor type takes effect at once; texts that fail their entry check stay
+// as typed.
 void SyncControls(CommandContext& context);
 
 // "Прочитать" on the page "Общие": the serial number, the type code and the production date
 // from the instrument, shown on success. The controls are not gathered first: unwritten edits
 // are replaced by what is shown.
 uint32_t ReadSerialNumber(CommandContext& context);
-// "Записать": gathers the controls (a serial number above 65535 shows error 23 and writes 0),
-// then writes the serial number, type code and production date. The window is not refreshed.
+// "Записать": a serial number that does not scan or is above 65535 shows error 23 and nothing
+// is written; else gathers the controls, then writes the serial number, type code and
+// production date. The window is not refreshed.
 uint32_t WriteSerialNumber(CommandContext& context);
 
 // "Текущее", the hidden month and year lists and the calendar: a part of the production date.
@@ -45,16 +47,20 @@ uint32_t ReadForPassport(CommandContext& context);
 // failed write of the port's binding to its adapter comes back.
 std::optional<std::string> ChangePort(CommandContext& context, LinkPort& port, int position);
 
-// "Прочитать из файла настройки прибора": the controls into the model, then the profile. The
-// profile loads into a copy, so a load that fails half way (a write-back refused) leaves the
-// model as it was and shows its message. The description lines come back on success.
+// "Прочитать из файла настройки прибора": the controls into the model, then the profile. A
+// missing file, or one with none of a profile's sections, is refused with its message and left
+// as it is. The profile loads into a copy, so a load that fails half way (a write-back refused)
+// leaves the model as it was and shows its message. The description lines come back on success.
 std::optional<std::array<std::string, 4>> OpenProfile(CommandContext& context, const std::string& path);
 
 // "Сохранить настройки прибора в файл": the controls into the model, then the profile under the
 // chosen name with ".prf" appended whatever it ends in ("a.prf" is saved as "a.prf.prf").
 void SaveProfileAs(CommandContext& context, const std::string& chosenPath, const std::vector<std::string>& description);
 
-// The message of a file that could not be written or read.
+// Why a file cannot be opened as a profile: it is missing, or it holds none of the sections.
+std::string NotAProfileText(const std::string& path, bool exists);
+
+// The message of a file that could not be written or read, in Russian with its reason.
 void ShowFileError(Messages& messages, const std::string& error);
 
 }  // namespace pmv

@@ -138,7 +138,8 @@ uint32_t StoreResult(Calibration& c, const std::string& question, uint32_t group
 {
     ChannelSettings& channel = c.device.model.channel[ch];
     const bool offer = c.device.model.grad.wr_grad_immid == 1;
-    const bool write = offer && c.messages.AskYesNo(question, kResultCaption, MessageIcon::Error);
+    // A result within its bounds is news, not an error: the question carries the information icon.
+    const bool write = offer && c.messages.AskYesNo(question, kResultCaption, MessageIcon::Information);
     for (const auto& [field, value] : results)
         channel.*field = value;
     if (!write)
@@ -161,7 +162,8 @@ uint32_t ReadMeasurementBlock(Exchange& exchange, uint32_t ch, MeasurementRecord
     if (ch >= kChannelCount)
         return kOperandTooLarge;
     std::vector<uint8_t> b;
-    if (const uint32_t code = ReadValueBlock(exchange, regs::MeasurementBlock(ch), regs::kMeasurementBlockSize, b, true))
+    // Unlike the live-values block, the measurement block's answer is not taken as a status first.
+    if (const uint32_t code = ReadValueBlock(exchange, regs::MeasurementBlock(ch), regs::kMeasurementBlockSize, b, false))
         return code;
     record = {MeasuredValue(b, 0), MeasuredValue(b, 4), MeasuredValue(b, 8), b[12]};
     return kOk;

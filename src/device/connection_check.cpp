@@ -174,8 +174,8 @@ std::vector<Finding> CheckPort(const SystemView& view, const std::string& device
     const bool exists = !resolved.empty() && ::stat(InRoot(view, resolved).c_str(), &st) == 0;
     if (device.empty()) {
         findings.push_back(Problem("device",
-                                   "Номер порта не указывает ни на одно устройство: последовательных портов не найдено. "
-                                   "Подключите адаптер и посмотрите его имя.",
+                                   "Номер порта не указывает ни на одно устройство: последовательных портов найдено "
+                                   "меньше, чем этот номер. Выберите другой номер порта или подключите адаптер.",
                                    "ls -l /dev/serial/by-id/"));
     } else if (!exists) {
         findings.push_back(Problem("device",
@@ -330,8 +330,8 @@ Finding CheckInstrument(Exchange& exchange, uint32_t baud)
 Finding PortNotOpen(const std::string& device)
 {
     return Problem("instrument",
-                   "Порт " + (device.empty() ? std::string("не задан") : device) +
-                       " не открыт, прибор не опрошен. Устраните причины выше и повторите проверку.",
+                   (device.empty() ? std::string("Порт не задан") : "Порт " + device + " не открыт") +
+                       ", прибор не опрошен. Устраните причины выше и повторите проверку.",
                    "pmvctl doctor");
 }
 

@@ -40,6 +40,8 @@ public:
     bool running() const { return running_; }
     bool testMode() const { return testMode_; }
     uint32_t runningIndex() const { return index_; }
+    // The output switched on last on its own (0..35).
+    uint32_t selectedOutput() const { return previous_; }
 
 private:
     Exchange& exchange_;

@@ -96,14 +96,17 @@ CalibrationSettingsDialog::CalibrationSettingsDialog(QWidget* parent, SettingsMo
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
+    // The two tables of six rows side by side and the shorter one below: no box is stretched
+    // past its rows.
+    references->setObjectName("ReferencesBox");
+    procedure->setObjectName("ProcedureBox");
+    bounds->setObjectName("BoundsBox");
     auto* columns = new QHBoxLayout;
     columns->addWidget(references);
-    auto* right = new QVBoxLayout;
-    right->addWidget(procedure);
-    right->addWidget(bounds);
-    columns->addLayout(right);
+    columns->addWidget(bounds);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(columns);
+    layout->addWidget(procedure);
     layout->addWidget(buttons);
 }
 

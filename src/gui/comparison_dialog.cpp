@@ -1,5 +1,6 @@
 #include "comparison_dialog.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -27,8 +28,8 @@ ComparisonDialog::ComparisonDialog(QWidget* parent, const std::vector<FieldCompa
     table->verticalHeader()->hide();
     for (int row = 0; row < table->rowCount(); ++row) {
         const FieldComparison& f = fields[static_cast<size_t>(row)];
-        const QString texts[] = {QString::fromStdString(f.values.label), QString::fromStdString(f.values.expected),
-                                 QString::fromStdString(f.values.actual)};
+        const QString texts[] = {QString::fromStdString(f.values.label), QString::fromStdString(f.expectedShown),
+                                 QString::fromStdString(f.actualShown)};
         for (int column = 0; column < 3; ++column) {
             auto* item = new QTableWidgetItem(texts[column]);
             if (f.differs) {
@@ -43,10 +44,18 @@ ComparisonDialog::ComparisonDialog(QWidget* parent, const std::vector<FieldCompa
     table->resizeColumnsToContents();
     table->horizontalHeader()->setStretchLastSection(true);
 
+    auto* onlyDifferences = new QCheckBox(QString::fromUtf8("только различия"));
+    onlyDifferences->setObjectName("OnlyDifferences");
+    connect(onlyDifferences, &QCheckBox::toggled, table, [table, fields](bool only) {
+        for (int row = 0; row < table->rowCount(); ++row)
+            table->setRowHidden(row, only && !fields[static_cast<size_t>(row)].differs);
+    });
+
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(summary);
+    layout->addWidget(onlyDifferences);
     layout->addWidget(table);
     layout->addWidget(buttons);
     resize(620, 480);

@@ -4,25 +4,64 @@
 #include "link/exchange.h"
 #include "link/link_port.h"
 #include "link/serial_line.h"
+#include "messages/progress.h"
 
-#include <QApplication>
 #include <QDialogButtonBox>
 #include <QPushButton>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
 namespace pmv {
+namespace {
 
-ConnectionCheckDialog::ConnectionCheckDialog(QWidget* parent, LinkPort& port, Exchange& exchange, const SerialLine& line)
+// In the window the window's own commands mend what they can; the rest needs the system's.
+QString WindowFix(const Finding& f)
+{
+    if (f.topic == "instrument")
+        return QString::fromUtf8("меню «Связь» → «Поиск прибора…»");
+    if (f.topic == "device")
+        return QString::fromUtf8("выберите порт в списке «Номер порта» (в подсказке каждого номера указано его устройство)");
+    return {};
+}
+
+// The instrument check with the exchange's tries made one by one, each on the progress panel.
+Finding AskInstrument(Exchange& exchange, uint32_t baud, Progress& progress)
+{
+    const uint32_t tries = exchange.values().RetryCount;
+    progress.DiscardEscape();
+    progress.SetProgressLines({"Проверка связи", "Опрашиваем прибор", "", "", "", kEscapeHint});
+    progress.ShowProgressPanel();
+    Finding found;
+    exchange.values().RetryCount = 1;
+    for (uint32_t attempt = 1; attempt <= tries; ++attempt) {
+        const std::string step = "Попытка " + std::to_string(attempt) + " из " + std::to_string(tries);
+        progress.SetProgressStep(step);
+        found = CheckInstrument(exchange, baud);
+        if (found.state == FindingState::Ok)
+            break;
+        // The window handles the keys pressed during the try before the next one begins.
+        progress.SetProgressStep(step + ": нет ответа");
+        if (attempt < tries && progress.EscapePressed()) {
+            found = {"instrument", FindingState::Problem, "Опрос прибора остановлен пользователем (Esc).", ""};
+            break;
+        }
+    }
+    exchange.values().RetryCount = tries;
+    progress.HideProgressPanel();
+    return found;
+}
+
+}  // namespace
+
+ConnectionCheckDialog::ConnectionCheckDialog(QWidget* parent, LinkPort& port, Exchange& exchange, const SerialLine& line,
+                                             Progress& progress)
     : QDialog(parent)
 {
     setObjectName("ConnectionCheckDialog");
     setWindowTitle(QString::fromUtf8("Проверка связи"));
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     const std::string device = port.DeviceName();
     std::vector<Finding> findings = CheckSystem(SystemView::Current(), device);
-    findings.push_back(line.IsOpen() ? CheckInstrument(exchange, port.settings().BaudRate) : PortNotOpen(device));
-    QApplication::restoreOverrideCursor();
+    findings.push_back(line.IsOpen() ? AskInstrument(exchange, port.settings().BaudRate, progress) : PortNotOpen(device));
 
     QString html;
     for (const Finding& f : findings) {
@@ -30,8 +69,10 @@ ConnectionCheckDialog::ConnectionCheckDialog(QWidget* parent, LinkPort& port, Ex
         html += QStringLiteral("<p><b style=\"color:%1\">%2</b> %3")
                     .arg(ok ? "#1a7f37" : "#c62828", ok ? QString::fromUtf8("✔") : QString::fromUtf8("✘"),
                          QString::fromStdString(f.text).toHtmlEscaped());
-        if (!f.fix.empty())
-            html += QString::fromUtf8("<br>Исправить: <code>%1</code>").arg(QString::fromStdString(f.fix).toHtmlEscaped());
+        if (const QString own = WindowFix(f); !ok && !own.isEmpty())
+            html += QString::fromUtf8("<br>Исправить: %1").arg(own.toHtmlEscaped());
+        else if (!f.fix.empty())
+            html += QString::fromUtf8("<br>Исправить в терминале: <code>%1</code>").arg(QString::fromStdString(f.fix).toHtmlEscaped());
         html += "</p>";
     }
     auto* text = new QTextBrowser;

@@ -6,13 +6,16 @@ namespace pmv {
 
 class Exchange;
 class LinkPort;
+class Progress;
 class SerialLine;
 
 // "Связь → Проверка связи…": the findings of the connection check, each with its fix; when
-// the instrument does not answer, a button leads to the search.
+// the instrument does not answer, a button leads to the search. The instrument is asked one try
+// at a time on the window's progress panel, so Esc stops the check between two tries.
 class ConnectionCheckDialog : public QDialog {
 public:
-    ConnectionCheckDialog(QWidget* parent, LinkPort& port, Exchange& exchange, const SerialLine& line);
+    ConnectionCheckDialog(QWidget* parent, LinkPort& port, Exchange& exchange, const SerialLine& line,
+                          Progress& progress);
 
     // True when the user asked for the search from here.
     bool SearchWanted() const { return searchWanted_; }

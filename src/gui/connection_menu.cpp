@@ -10,7 +10,7 @@
 namespace pmv {
 
 QMenu* InstallConnectionMenu(QMainWindow& window, LinkPort& port, Exchange& exchange, SerialLine& line,
-                             const Clock& clock, std::function<void(bool)> setBusy)
+                             const Clock& clock, Progress& progress, std::function<void(bool)> setBusy)
 {
     QMenu* menu = window.menuBar()->addMenu(QString::fromUtf8("Связь"));
     menu->setObjectName("ConnectionMenu");
@@ -28,9 +28,9 @@ QMenu* InstallConnectionMenu(QMainWindow& window, LinkPort& port, Exchange& exch
     };
     QAction* check = menu->addAction(QString::fromUtf8("Проверка связи…"));
     check->setObjectName("ConnectionCheckAction");
-    QObject::connect(check, &QAction::triggered, &window, [&window, &port, &exchange, &line, setBusy, search] {
+    QObject::connect(check, &QAction::triggered, &window, [&window, &port, &exchange, &line, &progress, setBusy, search] {
         setBusy(true);
-        ConnectionCheckDialog dialog(&window, port, exchange, line);
+        ConnectionCheckDialog dialog(&window, port, exchange, line, progress);
         dialog.exec();
         setBusy(false);
         if (dialog.SearchWanted())

@@ -11,6 +11,19 @@
 #include <QPushButton>
 
 namespace pmv {
+namespace {
+
+template <size_t N>
+QStringList Items(const std::array<const char*, N>& items)
+{
+    QStringList list;
+    for (const char* item : items)
+        list << QString::fromUtf8(item);
+    return list;
+}
+
+}  // namespace
+
 
 using namespace widgets;
 
@@ -25,11 +38,10 @@ GeneralPage::GeneralPage(QWidget* parent) : QWidget(parent)
     firmwareVersion = TextPanel(panel, 10, 26, 100);
     Label("Тип прибора", panel, 10, 60);
     deviceType = List(panel, 10, 76, 230, "Задаем тип функционирования прибора");
-    Fill(*deviceType, Texts({"7700/01 Н Одноканальный", "7703 Н Двухканальный", "7706 Н Одноканальн. проп.регул.",
-                             "7706 Н Одноканальн. ПИД регул."}));
+    Fill(*deviceType, Items(kDeviceTypeItems));
     Label("Отображение ошибки", panel, 10, 110);
     errorDisplay = List(panel, 10, 126, 130, "Для поиска ошибки можем задать расширенную индикацию");
-    Fill(*errorDisplay, Texts({"Упрощенное", "Расширенное"}));
+    Fill(*errorDisplay, Items(kErrorDisplayItems));
 
     Label("Параметры назначаемые при производстве", panel, 354, 10);
     Label("Номер прибора", panel, 354, 36);

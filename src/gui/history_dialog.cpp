@@ -1,9 +1,12 @@
 #include "history_dialog.h"
 
+#include "binding/file_errors.h"
+#include "save_dialog.h"
+
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDialogButtonBox>
-#include <QFileDialog>
+#include <QDateTime>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -19,6 +22,31 @@ namespace {
 
 const char* const kColumns[] = {"Время", "Оператор", "Номер", "Операция", "Результат", "Профиль", "Группы", "ПО"};
 
+constexpr const char* kDateFormat = "dd.MM.yyyy";
+
+// The history keeps ISO local times; the table shows them as the window shows dates.
+QString TimeText(const std::string& iso)
+{
+    const QDateTime time = QDateTime::fromString(QString::fromStdString(iso), Qt::ISODateWithMs);
+    return time.isValid() ? time.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")) : QString::fromStdString(iso);
+}
+
+// The group words of the history under the names of the window's group boxes.
+QString GroupsText(const std::string& groups)
+{
+    static const std::pair<const char*, const char*> kNames[] = {
+        {"ch1", "канал 1"}, {"ch2", "канал 2"}, {"relay", "реле"}, {"general", "общие"}};
+    QStringList shown;
+    for (const QString& word : QString::fromStdString(groups).split(',', Qt::SkipEmptyParts)) {
+        QString name = word;
+        for (const auto& [key, text] : kNames)
+            if (word == QLatin1String(key))
+                name = QString::fromUtf8(text);
+        shown << name;
+    }
+    return shown.join(QStringLiteral(", "));
+}
+
 }  // namespace
 
 HistoryDialog::HistoryDialog(QWidget* parent, History& history) : QDialog(parent), history_(history)
@@ -31,8 +59,10 @@ HistoryDialog::HistoryDialog(QWidget* parent, History& history) : QDialog(parent
     byDate_ = new QCheckBox(QString::fromUtf8("с"));
     from_ = new QDateEdit(QDate::currentDate().addMonths(-1));
     to_ = new QDateEdit(QDate::currentDate());
-    for (QDateEdit* date : {from_, to_})
+    for (QDateEdit* date : {from_, to_}) {
         date->setCalendarPopup(true);
+        date->setDisplayFormat(QString::fromLatin1(kDateFormat));
+    }
     auto* filter = new QHBoxLayout;
     filter->addWidget(new QLabel(QString::fromUtf8("Номер прибора")));
     filter->addWidget(serial_);
@@ -89,11 +119,11 @@ void HistoryDialog::Fill()
     table_->setRowCount(static_cast<int>(rows_.size()));
     for (int row = 0; row < table_->rowCount(); ++row) {
         const HistoryRecord& r = rows_[static_cast<size_t>(row)];
-        const QString texts[] = {QString::fromStdString(r.time), QString::fromStdString(r.operatorName),
+        const QString texts[] = {TimeText(r.time), QString::fromStdString(r.operatorName),
                                  QStringLiteral("%1-%2").arg(r.typeCode, 3, 10, QChar('0')).arg(r.serial, 5, 10, QChar('0')),
                                  QString::fromStdString(r.operation),
                                  r.result == 0 ? QString::fromUtf8("выполнено") : QStringLiteral("ERR %1").arg(r.result),
-                                 QString::fromStdString(r.profile), QString::fromStdString(r.groups),
+                                 QString::fromStdString(r.profile), GroupsText(r.groups),
                                  QString::fromStdString(r.firmware)};
         for (int column = 0; column < table_->columnCount(); ++column) {
             auto* item = new QTableWidgetItem(texts[column]);
@@ -106,18 +136,15 @@ void HistoryDialog::Fill()
 
 void HistoryDialog::Export()
 {
-    QString path = QFileDialog::getSaveFileName(this, QString::fromUtf8("Экспорт журнала"), QString(),
-                                                QString::fromUtf8("Таблица CSV (*.csv)"), nullptr,
-                                                QFileDialog::DontUseNativeDialog);
-    if (path.isEmpty())
+    const auto chosen = AskSavePath(*this, {"HistoryExportDialog", QString::fromUtf8("Таблица CSV (*.csv)"), ".csv", false, {}});
+    if (!chosen)
         return;
-    if (!path.endsWith(".csv", Qt::CaseInsensitive))
-        path += ".csv";
-    QSaveFile file(path);
+    QSaveFile file(chosen->path);
     const std::string csv = HistoryCsv(rows_);
     if (!file.open(QIODevice::WriteOnly) || file.write(csv.data(), static_cast<qint64>(csv.size())) < 0 ||
         !file.commit())
-        QMessageBox::critical(this, QString::fromUtf8("Ошибка"), QString::fromUtf8("Unable to write to ") + path);
+        QMessageBox::critical(this, QString::fromUtf8("Ошибка"),
+                              QString::fromStdString(NotWrittenText(chosen->path.toStdString())));
 }
 
 }  // namespace pmv

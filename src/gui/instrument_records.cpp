@@ -18,6 +18,19 @@ namespace {
 
 constexpr const char* kVerifyKey = "verifyAfterWrite";
 
+// The window's host without ShowControls: what another model shows never reaches the controls.
+class EditsKept final : public CommandHost {
+public:
+    explicit EditsKept(CommandHost& window) : window_(window) {}
+    void LockCommands() override { window_.LockCommands(); }
+    void UnlockCommands() override { window_.UnlockCommands(); }
+    void ShowControls(const ControlValues&) override { window_.RepaintNow(); }
+    void RepaintNow() override { window_.RepaintNow(); }
+
+private:
+    CommandHost& window_;
+};
+
 QSettings ProgramSettings()
 {
     return QSettings(QStringLiteral("pmv77xx"), QStringLiteral("pmvconf"));
@@ -127,7 +140,10 @@ void InstrumentRecords::Compare()
 
 void InstrumentRecords::Produce()
 {
-    ProductionDialog dialog(&w_.widget, {w_.device, w_.messages, w_.host, w_.portNumber, w_.setBusy}, *this);
+    // The instruments are made from the profile chosen in the dialog: the window keeps what its
+    // controls show, edits not yet written or saved included.
+    EditsKept host(w_.host);
+    ProductionDialog dialog(&w_.widget, {w_.device, w_.messages, host, w_.portNumber, w_.setBusy}, *this);
     dialog.exec();
 }
 

@@ -97,7 +97,8 @@ void InstrumentSearchDialog::Search()
                          .arg(QString::fromStdString(FirmwareVersionText(static_cast<int32_t>(f.firmware)))));
     const auto answer = QMessageBox::question(
         this, windowTitle(),
-        QString::fromUtf8("Прибор найден: адрес %1, скорость %2. Сохранить их в dev.dat?").arg(f.address).arg(f.baud));
+        QString::fromUtf8("Прибор найден: адрес %1, скорость %2. Сохранить их в dev.dat?").arg(f.address).arg(f.baud),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes)
         return;
     if (const auto failure = SaveFoundInstrument(LinkSettingsPath(), f, settings)) {

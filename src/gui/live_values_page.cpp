@@ -6,7 +6,9 @@
 #include "widgets.h"
 
 #include <QGroupBox>
+#include <QHideEvent>
 #include <QLabel>
+#include <QShowEvent>
 #include <QPushButton>
 
 namespace pmv {
@@ -96,15 +98,19 @@ LiveValuesPage::LiveValuesPage(QWidget* parent, Exchange& exchange, const LinkSe
     connect(&timer_, &QTimer::timeout, this, &LiveValuesPage::Poll);
 }
 
+// The poll follows the page's selection, not the window's: a minimised window (a spontaneous
+// hide and show from the window system) keeps polling and logging.
 void LiveValuesPage::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    timer_.start(LivePoll::kIntervalMs);
+    if (!event->spontaneous())
+        timer_.start(LivePoll::kIntervalMs);
 }
 
 void LiveValuesPage::hideEvent(QHideEvent* event)
 {
-    timer_.stop();
+    if (!event->spontaneous())
+        timer_.stop();
     QWidget::hideEvent(event);
 }
 

@@ -33,7 +33,8 @@
 namespace pmv {
 
 MainWindow::MainWindow(const WindowOptions& options)
-    : messages_(*this, keys_), progress_(keys_), session_(messages_, progress_), portOverride_(options.portDevice)
+    : messages_(*this, keys_), progress_(keys_), session_(messages_, progress_), portOverride_(options.portDevice),
+      keepWorkFolder_(options.keepWorkFolder)
 {
     setObjectName("Form1");
     setFont(widgets::WindowFont());
@@ -66,12 +67,14 @@ MainWindow::MainWindow(const WindowOptions& options)
                                 [this](const HistoryRecord& record) { records_->Record(record); }},
                                options.service);
     connectionMenu_ = InstallConnectionMenu(*this, session_.port, session_.exchange, session_.line, session_.clock,
-                                            [this](bool running) { SetBusy(running); });
+                                            progress_, [this](bool running) { SetBusy(running); });
     state_.Add(Command::FileMenu, connectionMenu_->actions());
     BuildHelpMenu();
     trend_ = new TrendChart(*live_, session_.model, messages_);
     live_->onGoodPoll = [this](const LiveValues& values) { trend_->Add(values, QDateTime::currentMSecsSinceEpoch()); };
-    linkStatus_ = new LinkStatusBar(*statusBar(), session_.port, session_.line, session_.exchange);
+    linkStatus_ = new LinkStatusBar(*statusBar(), session_.port, session_.line, session_.exchange,
+                                    [this] { return messages_.BoxOpenMs(); });
+    messages_.onResult = [this](uint32_t code) { linkStatus_->ResultReported(code); };
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen())

@@ -42,6 +42,8 @@ struct WindowOptions {
     std::string portDevice;
     // The service menu: shown from the start, or after Ctrl+Alt+S.
     ServiceOptions service{};
+    // The working folder was named at start (--workdir, --desktop): the file dialogs leave it.
+    bool keepWorkFolder = false;
 };
 
 // The one working window: the menu, the top bar, the five pages, start-up and close. The
@@ -108,6 +110,7 @@ private:
     ProgressPanel progress_;
     Session session_;
     std::string portOverride_;
+    bool keepWorkFolder_;
     TopBar* top_;
     QTabWidget* pages_;
     ChannelsPage* channels_;

@@ -46,6 +46,9 @@ void MainWindow::ConnectPages()
     button(general_->writeSerial, Command::SerialButtons, written,
            [this](CommandContext& c) { records_->AfterSerialWrite(WriteSerialNumber(c)); });
     connect(configuration_->makePassportPage, &QPushButton::clicked, this, [this] { MakePassportPage(); });
+    top_->onRefusedCharacters = [this](const std::string& text) {
+        messages_.ShowMessage(text, "Описание настроек", MessageIcon::Warning);
+    };
     connect(general_->today, &QPushButton::clicked, this, [this] {
         Run(Command::SerialButtons, [](CommandContext& c) {
             const QDate today = QDate::currentDate();
@@ -120,7 +123,7 @@ void MainWindow::SetActivity(Activity activity)
 
 void MainWindow::OpenProfile()
 {
-    const std::optional<QString> path = AskProfilePath(*this, true);
+    const std::optional<QString> path = AskProfilePath(*this, true, keepWorkFolder_);
     if (!path)
         return;
     Run(Command::FileMenu, [&](CommandContext& c) {
@@ -133,7 +136,7 @@ void MainWindow::OpenProfile()
 
 void MainWindow::SaveProfile()
 {
-    const std::optional<QString> path = AskProfilePath(*this, false);
+    const std::optional<QString> path = AskProfilePath(*this, false, keepWorkFolder_);
     if (!path)
         return;
     Run(Command::FileMenu, [&](CommandContext& c) { SaveProfileAs(c, path->toStdString(), top_->DescriptionLines()); });

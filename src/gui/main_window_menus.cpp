@@ -6,6 +6,7 @@
 #include "help_dialogs.h"
 #include "instrument_records.h"
 #include "messages/error_codes.h"
+#include "production/production.h"
 #include "report_preview.h"
 #include "reports/configuration_report.h"
 #include "reports/passport_page.h"
@@ -63,8 +64,11 @@ void MainWindow::MakePassportPage()
 {
     bool read = false;
     Run(Command::PassportButton, [&](CommandContext& c) { read = ReadForPassport(c) == kOk; }, true);
-    if (read)
-        ShowReportPreview(BuildPassportPage(session_.model, Today()), *this);
+    if (!read)
+        return;
+    const SettingsModel& m = session_.model;
+    ShowReportPreview(BuildPassportPage(m, Today()), *this,
+                      QString::fromStdString(PassportFileName(m.general.otk_type & 0xFF, m.serial_hi * 256 + m.serial_lo)));
 }
 
 void MainWindow::BuildHelpMenu()

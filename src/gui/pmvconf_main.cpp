@@ -120,6 +120,7 @@ int main(int argc, char** argv)
     pmv::WindowOptions options;
     options.portDevice = parsed.port;
     options.service.visible = parsed.service;
+    options.keepWorkFolder = !parsed.workdir.empty() || parsed.desktop;
 
 #ifdef PMV_SIMULATOR
     std::unique_ptr<pmv::sim::Simulator> simulator;

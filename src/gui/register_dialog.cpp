@@ -27,7 +27,8 @@ QString Text(const char* utf8)
 // A byte 0..255, or a long: a whole number up to 32 bits, or a float when it has a point.
 std::optional<uint32_t> ValueOf(const QString& text, bool isLong)
 {
-    const QString t = text.trimmed();
+    // A decimal comma is taken as the point.
+    const QString t = QString(text).replace(',', '.').trimmed();
     bool ok = false;
     if (isLong && t.contains('.')) {
         const float f = t.toFloat(&ok);
@@ -91,16 +92,16 @@ void RegisterDialog::Run(Action action)
     } else if (action == Action::WriteChecked && isLong) {
         // The read-back check compares floats, so the value is one.
         bool ok = false;
-        const float f = value_->text().trimmed().toFloat(&ok);
+        const float f = value_->text().replace(',', '.').trimmed().toFloat(&ok);
         if (!ok) {
-            messages_.ShowMessage("Значение: число с точкой.", "Доступ к регистрам", MessageIcon::Error);
+            messages_.ShowMessage("Значение: число с точкой или запятой.", "Доступ к регистрам", MessageIcon::Error);
             return;
         }
         code = WriteFloatRegisterChecked(exchange_, bank, number, f);
     } else {
         const auto value = ValueOf(value_->text(), isLong);
         if (!value) {
-            messages_.ShowMessage(isLong ? "Значение: целое число до 32 бит или число с точкой."
+            messages_.ShowMessage(isLong ? "Значение: целое число до 32 бит или число с точкой или запятой."
                                          : "Значение: целое число от 0 до 255.",
                                   "Доступ к регистрам", MessageIcon::Error);
             return;

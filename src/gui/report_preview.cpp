@@ -1,15 +1,19 @@
 #include "report_preview.h"
 
+#include "binding/file_errors.h"
 #include "reports/page_drawing.h"
+#include "save_dialog.h"
 
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileDialog>
+#include <QGuiApplication>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QScreen>
 #include <QToolBar>
 
 namespace pmv {
@@ -30,7 +34,8 @@ void SetSheet(const Page& page, QPrinter& printer)
 
 }  // namespace
 
-ReportPreview::ReportPreview(Page page, QWidget* parent) : QPrintPreviewDialog(parent), page_(std::move(page))
+ReportPreview::ReportPreview(Page page, QWidget* parent, QString fileName)
+    : QPrintPreviewDialog(parent), page_(std::move(page)), fileName_(std::move(fileName))
 {
     setObjectName("ReportPreview");
     SetSheet(page_, *printer());
@@ -49,6 +54,14 @@ ReportPreview::ReportPreview(Page page, QWidget* parent) : QPrintPreviewDialog(p
         QAction* save = bar->addAction(QString::fromUtf8("Сохранить в PDF…"), this, &ReportPreview::SavePdf);
         save->setObjectName("SavePdf");
     }
+
+    // Qt's own size shows a third of a page: too small to read a line of it.
+    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
+        const QSize room = screen->availableGeometry().size();
+        resize(room.width() * 4 / 5, room.height() * 9 / 10);
+    }
+    if (auto* view = findChild<QPrintPreviewWidget*>())
+        view->fitToWidth();
 }
 
 void ReportPreview::ShowError(const QString& text)
@@ -71,25 +84,17 @@ void ReportPreview::PrintPage()
 
 void ReportPreview::SavePdf()
 {
-    QFileDialog dialog(this);
-    dialog.setObjectName("SavePdfDialog");
-    // No overwrite prompt: it would ask about the chosen name, not the one with ".pdf" added.
-    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilter(QString::fromUtf8("Документ PDF (*.pdf)"));
-    dialog.setDirectory(QDir::currentPath());
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const auto chosen =
+        AskSavePath(*this, {"SavePdfDialog", QString::fromUtf8("Документ PDF (*.pdf)"), ".pdf", false, fileName_});
+    if (!chosen)
         return;
-    QString path = dialog.selectedFiles().front();
-    if (!path.endsWith(".pdf", Qt::CaseInsensitive))
-        path += ".pdf";
-    if (const auto failure = WritePagePdf(page_, path.toStdString()))
-        ShowError(QString::fromStdString(*failure));
+    if (const auto failure = WritePagePdf(page_, chosen->path.toStdString()))
+        ShowError(QString::fromStdString(FileErrorText(*failure)));
 }
 
-void ShowReportPreview(const Page& page, QWidget& parent)
+void ShowReportPreview(const Page& page, QWidget& parent, const QString& fileName)
 {
-    ReportPreview preview(page, &parent);
+    ReportPreview preview(page, &parent, fileName);
     preview.exec();
 }
 

@@ -10,13 +10,14 @@ namespace pmv {
 
 // The preview of a report page, from which it is printed or saved. "Печать" prints on the
 // default printer without a print dialog; "Сохранить в PDF…" asks for a file name in a save
-// dialog and adds ".pdf" when the name lacks it. The preview's own print and page-setup
-// buttons are hidden: the page has a fixed sheet.
+// dialog (offering `fileName`), adds ".pdf" when the name lacks it and asks before replacing a
+// file. The preview's own print and page-setup buttons are hidden: the page has a fixed sheet.
+// It opens large enough to read the page: most of the screen, the page fitted to its width.
 class ReportPreview final : public QPrintPreviewDialog {
     Q_OBJECT
 
 public:
-    ReportPreview(Page page, QWidget* parent);
+    ReportPreview(Page page, QWidget* parent, QString fileName = {});
 
 private:
     void PrintPage();
@@ -24,10 +25,11 @@ private:
     void ShowError(const QString& text);
 
     Page page_;
+    QString fileName_;
 };
 
-// Shows the page's preview modally over the parent.
-void ShowReportPreview(const Page& page, QWidget& parent);
+// Shows the page's preview modally over the parent; `fileName` is offered when it is saved.
+void ShowReportPreview(const Page& page, QWidget& parent, const QString& fileName = {});
 
 // The menu "Отчёты" with its three commands: the report of the current settings
 // ("ReportAction"), the report after a read from the instrument ("ReadReportAction") and the

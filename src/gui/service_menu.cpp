@@ -46,12 +46,14 @@ constexpr int kFirstTick = 1000;
 ServiceMenu::ServiceMenu(ServiceHost host, const ServiceOptions& options)
     : QObject(&host.window),
       host_(std::move(host)),
+      declines_(host_.messages),
       ownClock_(options.waitClock ? nullptr : std::make_unique<WindowClock>()),
-      calibration_{host_.device, host_.messages, options.waitClock ? *options.waitClock : *ownClock_},
+      calibration_{host_.device, declines_, options.waitClock ? *options.waitClock : *ownClock_},
       outputTest_(host_.device.exchange)
 {
     calibration_.gather = [this] {
         host_.gather();
+        calibrationStart_ = host_.device.model;
         return uint32_t{kOk};
     };
     calibration_.referenceConnected = options.referenceConnected;
@@ -130,6 +132,8 @@ void ServiceMenu::AddCalibrationMenu(uint32_t ch, const char* const names[7])
 void ServiceMenu::AddOutputTestMenu()
 {
     QMenu* sub = menu_->addMenu(Text("Проверка выходов"));
+    sub->setObjectName("OutputTestMenu");
+    outputMenu_ = sub;
     const std::tuple<const char*, const char*, uint32_t (OutputTest::*)()> items[] = {
         {"Button20", "Режим проверки вкл./выкл.", &OutputTest::ToggleTestMode},
         {"Button33", "Включить все выходы", &OutputTest::AllOn},
@@ -145,6 +149,7 @@ void ServiceMenu::AddOutputTestMenu()
             Run([this, c] { return (outputTest_.*c)(); });
             if (outputTest_.running())
                 timer4_.start(static_cast<int>(OutputTest::kTimerIntervalMs));
+            ShowOutputTestState();
         });
     }
 }
@@ -163,10 +168,16 @@ void ServiceMenu::Run(const std::function<uint32_t()>& command)
 uint32_t ServiceMenu::Calibrate(uint32_t ch, std::optional<CalibrationVariant> variant)
 {
     calibration_.written = false;
+    declines_.declined = false;
+    calibrationStart_ = host_.device.model;
     const uint32_t code =
         variant ? CalibrateCoefficient(calibration_, *variant, ch) : CalibrateReference(calibration_, ch);
     if (calibration_.written)
         host_.record(CoefficientsRecord(host_.device, ch, code, {}));
+    // A No to a reference prompt ends the procedure with 0 and nothing found: a refusal. A No to
+    // writing the result still leaves the result in the model, which is done.
+    if (code == kOk && declines_.declined && host_.device.model == calibrationStart_)
+        return kStoppedToRevise;
     return code;
 }
 
@@ -201,8 +212,9 @@ uint32_t ServiceMenu::ShowMeasurement(uint32_t ch)
 
 uint32_t ServiceMenu::WriteControlByte(bool toggle)
 {
+    constexpr int32_t kToggledBit = 0x02;
     if (toggle)
-        controlByte_ ^= 1;
+        controlByte_ ^= kToggledBit;
     return WriteByte(host_.device.exchange, regs::kControl, controlByte_);
 }
 
@@ -219,6 +231,19 @@ void ServiceMenu::Timer4Timer()
     if (!outputTest_.running() || host_.busy() || host_.device.exchange.InExchange())
         return;
     ShowErrorMessage(host_.messages, outputTest_.Tick());
+    ShowOutputTestState();
+}
+
+void ServiceMenu::ShowOutputTestState()
+{
+    QString state = Text("Проверка выходов");
+    if (outputTest_.testMode())
+        state += Text(" (режим вкл., выход %1%2)")
+                     .arg(outputTest_.selectedOutput() + 1)
+                     .arg(outputTest_.running() ? Text(", перебор") : QString());
+    else
+        state += Text(" (режим выкл.)");
+    outputMenu_->setTitle(state);
 }
 
 }  // namespace pmv

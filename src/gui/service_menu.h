@@ -2,6 +2,7 @@
 
 #include "device/calibration_procedures.h"
 #include "device/output_test.h"
+#include "messages/forwarded_messages.h"
 
 #include <QObject>
 #include <QTimer>
@@ -62,14 +63,33 @@ private:
     uint32_t WriteControlByte(bool toggle);
     uint32_t WriteErrorDisplay();
     void Timer4Timer();
+    // The output test's state in the title of its menu: the mode and the selected output.
+    void ShowOutputTestState();
+
+    // The calibrations' questions, with a note of a No: a procedure the operator declined ends
+    // with 0, which must not reach the status bar as done.
+    class DeclineWatch final : public ForwardedMessages {
+    public:
+        using ForwardedMessages::ForwardedMessages;
+        bool AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon) override
+        {
+            const bool yes = inner_.AskYesNo(text, caption, icon);
+            declined = declined || !yes;
+            return yes;
+        }
+        bool declined = false;
+    };
 
     ServiceHost host_;
+    DeclineWatch declines_;
     std::unique_ptr<Clock> ownClock_;
     Calibration calibration_;
     OutputTest outputTest_;
     QTimer timer4_;
     QMenu* menu_ = nullptr;
+    QMenu* outputMenu_ = nullptr;
     int32_t controlByte_ = 0;
+    SettingsModel calibrationStart_;  // the model as the running calibration found it
 };
 
 }  // namespace pmv

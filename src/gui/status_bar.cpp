@@ -5,11 +5,16 @@
 #include "link/link_port.h"
 #include "link/serial_line.h"
 
+#include <QTimer>
+
+#include <algorithm>
+
 namespace pmv {
 
-LinkStatusBar::LinkStatusBar(QStatusBar& bar, const LinkPort& port, const SerialLine& line, const Exchange& exchange)
+LinkStatusBar::LinkStatusBar(QStatusBar& bar, const LinkPort& port, const SerialLine& line, const Exchange& exchange,
+                             std::function<int64_t()> boxMs)
     : QObject(&bar), port_(port), line_(line), exchange_(exchange), link_(new QLabel), problem_(new QLabel),
-      outcome_(new QLabel)
+      outcome_(new QLabel), boxMs_(std::move(boxMs))
 {
     link_->setObjectName("StatusLink");
     problem_->setObjectName("StatusProblem");
@@ -40,24 +45,66 @@ void LinkStatusBar::ShowLink()
 void LinkStatusBar::OperationStarted()
 {
     operation_.start();
+    boxMsAtStart_ = boxMs_();
+    result_.reset();
+    running_ = true;
+    justEnded_ = false;
     outcome_->setText(QString::fromUtf8("Идёт обмен…"));
+    outcome_->setToolTip({});
+}
+
+void LinkStatusBar::ResultReported(uint32_t code)
+{
+    if (code == kOk || result_)
+        return;
+    if (running_) {
+        result_ = code;
+    } else if (justEnded_) {
+        result_ = code;
+        ShowOutcome();
+    }
 }
 
 void LinkStatusBar::OperationFinished()
 {
-    if (!operation_.isValid())
+    if (!running_)
         return;
-    const QString duration = DurationText(operation_.elapsed());
-    const uint32_t code = exchange_.state().lastError;
-    if (code == kOk)
-        outcome_->setText(QString::fromUtf8("%1 за %2").arg(done_.isEmpty() ? QString::fromUtf8("Выполнено") : done_, duration));
-    else if (!line_.IsOpen())
-        outcome_->setText(QString::fromUtf8("Порт не открыт: обмен невозможен (ERR %1)").arg(code));
-    else
-        outcome_->setText(QString::fromUtf8("Ошибка (ERR %1) за %2").arg(code).arg(duration));
-    operation_.invalidate();
+    running_ = false;
+    durationMs_ = std::max<qint64>(0, operation_.elapsed() - (boxMs_() - boxMsAtStart_));
+    finishedDone_ = done_.isEmpty() ? QString::fromUtf8("Выполнено") : done_;
     done_.clear();
+    ShowOutcome();
+    justEnded_ = true;
+    QTimer::singleShot(0, this, [this] { justEnded_ = false; });
     ShowLink();
+}
+
+void LinkStatusBar::ShowOutcome()
+{
+    const uint32_t code = result_.value_or(kOk);
+    const QString text = code != kOk && code != kStoppedToRevise && code != kStoppedToCorrect &&
+                                 code != kStoppedByUser && !line_.IsOpen()
+                             ? QString::fromUtf8("Порт не открыт: обмен невозможен (ERR %1)").arg(code)
+                             : OutcomeText(code, finishedDone_, durationMs_);
+    outcome_->setText(text);
+    const ErrorMessage* message = FindErrorMessage(code);
+    outcome_->setToolTip(message ? QString::fromUtf8(message->text) : QString());
+}
+
+QString LinkStatusBar::OutcomeText(uint32_t code, const QString& done, qint64 ms)
+{
+    const QString duration = DurationText(ms);
+    switch (code) {
+    case kOk:
+        return QString::fromUtf8("%1 за %2").arg(done, duration);
+    case kStoppedToRevise:
+    case kStoppedToCorrect:
+        return QString::fromUtf8("Отменено (ERR %1) за %2").arg(code).arg(duration);
+    case kStoppedByUser:
+        return QString::fromUtf8("Остановлено (ERR %1) за %2").arg(code).arg(duration);
+    default:
+        return QString::fromUtf8("Ошибка (ERR %1) за %2").arg(code).arg(duration);
+    }
 }
 
 QString LinkStatusBar::DurationText(qint64 ms)

@@ -4,6 +4,10 @@
 #include <QLabel>
 #include <QStatusBar>
 
+#include <cstdint>
+#include <functional>
+#include <optional>
+
 namespace pmv {
 
 class Exchange;
@@ -14,7 +18,10 @@ class SerialLine;
 // (and if not, why), and the outcome and duration of the last operation.
 class LinkStatusBar : public QObject {
 public:
-    LinkStatusBar(QStatusBar& bar, const LinkPort& port, const SerialLine& line, const Exchange& exchange);
+    // `boxMs` counts the milliseconds message boxes have stood open: an operation's time leaves
+    // out the time the user took to answer.
+    LinkStatusBar(QStatusBar& bar, const LinkPort& port, const SerialLine& line, const Exchange& exchange,
+                  std::function<int64_t()> boxMs);
 
     // Called after every operation and by the window whenever adapters or the port change.
     void ShowLink();
@@ -23,8 +30,15 @@ public:
     void NameOperation(const QString& done) { done_ = done; }
     void OperationStarted();
     void OperationFinished();
+    // A command's result as it is reported to the user (ShowErrorMessage). The first non-zero
+    // one of an operation is its outcome; one reported just after the operation ended (before
+    // the window goes back to waiting) still belongs to it.
+    void ResultReported(uint32_t code);
 
     static QString DurationText(qint64 ms);
+    // "Прочитано за 2,5 с", "Отменено (ERR 17) за 0,3 с", "Остановлено (ERR 20) за 7,9 с",
+    // "Ошибка (ERR 2) за 3,0 с".
+    static QString OutcomeText(uint32_t code, const QString& done, qint64 ms);
 
 private:
     const LinkPort& port_;
@@ -33,8 +47,17 @@ private:
     QLabel* link_;
     QLabel* problem_;
     QLabel* outcome_;
+    void ShowOutcome();
+
+    std::function<int64_t()> boxMs_;
     QElapsedTimer operation_;
+    int64_t boxMsAtStart_ = 0;
+    qint64 durationMs_ = 0;
+    std::optional<uint32_t> result_;
+    bool running_ = false;
+    bool justEnded_ = false;  // the operation ended in this turn of the event loop
     QString done_;
+    QString finishedDone_;
 };
 
 }  // namespace pmv

@@ -1,6 +1,7 @@
 #include "top_bar.h"
 
 #include "binding/control_values.h"
+#include "binding/description.h"
 #include "link/link_port.h"
 #include "link/qt_serial_line.h"
 #include "widgets.h"
@@ -11,6 +12,8 @@
 #include <QAbstractItemView>
 #include <QPushButton>
 #include <QStyledItemDelegate>
+#include <QSignalBlocker>
+#include <QTextCursor>
 #include <QTextEdit>
 
 #include <algorithm>
@@ -86,6 +89,27 @@ TopBar::TopBar(QWidget* parent) : QWidget(parent)
     description->setAcceptRichText(false);
     description->setToolTip(Text(descriptionHint));
     description->setGeometry(QRect(428, 22, 267, 80));
+    connect(description, &QTextEdit::textChanged, this, &TopBar::FitDescriptionText);
+}
+
+void TopBar::FitDescriptionText()
+{
+    const std::string typed = description->toPlainText().toStdString();
+    const DescriptionFit fit = FitDescription(typed);
+    if (fit.text == typed)
+        return;
+    QTextCursor cursor = description->textCursor();
+    const int position = cursor.position();
+    const QString kept = QString::fromStdString(fit.text);
+    {
+        const QSignalBlocker quiet(description);
+        description->setPlainText(kept);
+    }
+    cursor = description->textCursor();
+    cursor.setPosition(std::min(position, static_cast<int>(kept.size())));
+    description->setTextCursor(cursor);
+    if (!fit.refused.empty() && onRefusedCharacters)
+        onRefusedCharacters(RefusedCharactersText(fit.refused));
 }
 
 void TopBar::ShowDescription(const std::array<std::string, 4>& lines)

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,11 +26,19 @@ public:
     explicit TopBar(QWidget* parent);
 
     void ShowDescription(const std::array<std::string, 4>& lines);
+    // Called with the message when typed or pasted characters had to be taken out of the
+    // description; the editor holds four lines at most.
+    std::function<void(const std::string&)> onRefusedCharacters;
     std::vector<std::string> DescriptionLines() const;
     // The device of every port number beside it in the selector's list and in its hints (with
     // the adapter's description and serial number from `found`), the one in use below it.
     // `override` is the device given on the command line, used for every number.
     void ShowPortDevices(const LinkPort& port, const std::string& override, const std::vector<SerialPortInfo>& found);
+
+private:
+    void FitDescriptionText();
+
+public:
 
     QComboBox* port;
     QLabel* portNumber;

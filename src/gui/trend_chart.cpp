@@ -1,14 +1,16 @@
 #include "trend_chart.h"
 
+#include "binding/file_errors.h"
+#include "save_dialog.h"
 #include "trend_thinning.h"
 
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDateTimeAxis>
 #include <QDir>
 #include <QEvent>
-#include <QFileDialog>
 #include <QGraphicsLayout>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -199,18 +201,12 @@ void TrendChart::PauseClick()
 
 void TrendChart::SaveClick()
 {
-    QFileDialog dialog(page_.window());
-    dialog.setObjectName("TrendSaveDialog");
-    // No overwrite prompt: it would ask about the chosen name, not the one with ".csv" appended.
-    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilter(QString::fromUtf8(kCsvFilter));
-    dialog.setDirectory(QDir::currentPath());
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const QString named = QDateTime::currentDateTime().toString("'izm_'yyyy-MM-dd_HH-mm'.csv'");
+    const auto chosen = AskSavePath(*page_.window(), {"TrendSaveDialog", QString::fromUtf8(kCsvFilter), ".csv", false, named});
+    if (!chosen)
         return;
-    const std::string path = dialog.selectedFiles().front().toStdString();
-    if (const std::optional<std::string> error = SaveTrendCsv(path, buffer_.All()))
-        messages_.ShowMessage(*error, "Ошибка", MessageIcon::Error);
+    if (const std::optional<std::string> error = SaveTrendCsv(chosen->path.toStdString(), buffer_.All()))
+        messages_.ShowMessage(FileErrorText(*error), "Ошибка", MessageIcon::Error);
 }
 
 void TrendChart::Redraw()

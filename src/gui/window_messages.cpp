@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QTranslator>
 
@@ -33,12 +34,20 @@ void WindowMessages::RaiseWindow()
     window_.repaint();
 }
 
+int WindowMessages::Exec(QMessageBox& box)
+{
+    const int64_t opened = clock_.elapsed();
+    const int answer = box.exec();
+    boxOpenMs_ += clock_.elapsed() - opened;
+    return answer;
+}
+
 void WindowMessages::ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon)
 {
     RaiseWindow();
     QMessageBox box(BoxIcon(icon), QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok,
                     &window_);
-    box.exec();
+    Exec(box);
 }
 
 void WindowMessages::ShowDetailedMessage(const std::string& text, const std::string& detail, const std::string& caption,
@@ -48,7 +57,7 @@ void WindowMessages::ShowDetailedMessage(const std::string& text, const std::str
     QMessageBox box(BoxIcon(icon), QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok,
                     &window_);
     box.setInformativeText(QString::fromStdString(detail));
-    box.exec();
+    Exec(box);
 }
 
 bool WindowMessages::AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon)
@@ -56,7 +65,8 @@ bool WindowMessages::AskYesNo(const std::string& text, const std::string& captio
     RaiseWindow();
     QMessageBox box(BoxIcon(icon), QString::fromStdString(caption), QString::fromStdString(text),
                     QMessageBox::Yes | QMessageBox::No, &window_);
-    return box.exec() == QMessageBox::Yes;
+    box.setDefaultButton(QMessageBox::No);
+    return Exec(box) == QMessageBox::Yes;
 }
 
 void WindowMessages::DiscardPendingKeys()
@@ -67,6 +77,7 @@ void WindowMessages::DiscardPendingKeys()
 
 bool InstallRussianTranslation(QApplication& app)
 {
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
     auto* translator = new QTranslator(&app);
     if (!translator->load("qtbase_ru", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         delete translator;

@@ -2,7 +2,13 @@
 
 #include "messages/messages.h"
 
+#include <QElapsedTimer>
+
+#include <cstdint>
+#include <functional>
+
 class QApplication;
+class QMessageBox;
 class QWidget;
 
 namespace pmv {
@@ -10,25 +16,40 @@ namespace pmv {
 class KeyWatch;
 
 // Message boxes of the window: the window is brought to the front and drawn completely
-// before a box is put over it.
+// before a box is put over it. A question's default button is "Нет": Enter never confirms
+// a write or an erase.
 class WindowMessages final : public Messages {
 public:
-    WindowMessages(QWidget& window, KeyWatch& keys) : window_(window), keys_(keys) {}
+    WindowMessages(QWidget& window, KeyWatch& keys) : window_(window), keys_(keys) { clock_.start(); }
 
     void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
     void ShowDetailedMessage(const std::string& text, const std::string& detail, const std::string& caption,
                              MessageIcon icon) override;
     bool AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon) override;
     void DiscardPendingKeys() override;
+    void ResultReported(uint32_t code) override
+    {
+        if (onResult)
+            onResult(code);
+    }
+
+    // Milliseconds the boxes have stood open since the window was made.
+    int64_t BoxOpenMs() const { return boxOpenMs_; }
+
+    std::function<void(uint32_t)> onResult;
 
 private:
     void RaiseWindow();
+    int Exec(QMessageBox& box);
 
     QWidget& window_;
     KeyWatch& keys_;
+    QElapsedTimer clock_;
+    int64_t boxOpenMs_ = 0;
 };
 
-// Loads Qt's own Russian texts (the "Да"/"Нет" of message boxes, the file dialogs); false
+// Loads Qt's own Russian texts (the "Да"/"Нет" of message boxes, the file dialogs) and makes
+// Russian the default locale, so that dates read 08.12.2026 whatever the user's locale; false
 // when the translation is not installed.
 bool InstallRussianTranslation(QApplication& app);
 

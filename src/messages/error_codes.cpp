@@ -47,6 +47,7 @@ const ErrorMessage* FindErrorMessage(uint32_t code)
 
 uint32_t ShowErrorMessage(Messages& messages, uint32_t code)
 {
+    messages.ResultReported(code);
     messages.DiscardPendingKeys();
     if (const ErrorMessage* m = FindErrorMessage(code))
         messages.ShowMessage(m->text, m->caption, m->icon);

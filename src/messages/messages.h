@@ -2,6 +2,7 @@
 
 #include "error_codes.h"
 
+#include <cstdint>
 #include <string>
 
 namespace pmv {
@@ -28,6 +29,10 @@ public:
 
     // Forgets Esc and Enter presses made since the last query of each key.
     virtual void DiscardPendingKeys() = 0;
+
+    // The result of a command, 0 included, as ShowErrorMessage is given it before its box: the
+    // window's status bar names the outcome of the running operation from it.
+    virtual void ResultReported(uint32_t /*code*/) {}
 };
 
 }  // namespace pmv

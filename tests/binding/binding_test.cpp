@@ -2,6 +2,7 @@
 #include "temp_dir.h"
 
 #include "binding/binding.h"
+#include "binding/description.h"
 #include "binding/number_text.h"
 #include "model/profile.h"
 
@@ -34,7 +35,7 @@ TEST(NumberText, FormatAndScanAsPrintfAndScanfInTheCLocale)
     EXPECT_EQ(ParseNumberText("1-2.3.4"), 1.0f);
     EXPECT_EQ(ParseNumberText(" -0.25 "), -0.25f);
     EXPECT_EQ(ParseNumberText("+.5"), 0.5f);
-    EXPECT_EQ(ParseNumberText("1,5"), 1.0f);
+    EXPECT_EQ(ParseNumberText("1,5"), 1.5f);
     EXPECT_EQ(ParseNumberText("x1"), 0.0f);
     EXPECT_EQ(ParseNumberText(""), 0.0f);
     EXPECT_EQ(ParseNumberText(FormatNumber(12.34f)), 12.34f);
@@ -56,9 +57,9 @@ TEST(NumberText, PointAsSeparatorUnderACommaLocale)
 
 TEST(NumberText, CharacterChecksAndSerialScan)
 {
-    for (const char* ok : {"1", " -12.5 ", "1-2.3.4", "+.", "\t7\t"})
+    for (const char* ok : {"1", " -12.5 ", "\t7\t", "12,5", " -0,25 ", "+.5"})
         EXPECT_TRUE(IsNumberText(ok)) << ok;
-    for (const char* bad : {"", "   ", "12,5", "1e5", "1 2", "nan"})
+    for (const char* bad : {"", "   ", "1e5", "1 2", "nan", "1-2.3.4", "+.", "-", ",", "1,2,5", "7,5.1"})
         EXPECT_FALSE(IsNumberText(bad)) << bad;
     EXPECT_TRUE(IsNumberText(std::string(38, '9')));
     EXPECT_FALSE(IsNumberText(std::string(50, '9'))) << "beyond the float range";
@@ -76,6 +77,59 @@ TEST(NumberText, CharacterChecksAndSerialScan)
     EXPECT_EQ(ScanSerialNumber("4294967296"), 65536u);  // no wrap to 0
     EXPECT_EQ(ScanSerialNumber("-1"), 65536u);
     EXPECT_EQ(ScanSerialNumber("-0"), 0u);
+}
+
+TEST(NumberText, ACommaTypedInAFieldReachesTheModelAsTheDecimalPoint)
+{
+    SettingsModel model = NewProfileModel();
+    model.general.use_max = 0;
+    ControlValues v;
+    ShowSettings(model, 1, v);
+    v.channels[0].setpoint1 = "7,5";
+    v.channels[1].polynomial[2] = " -0,125";
+    RecordingMessages messages;
+    GatherSettings(v, model, messages);
+    EXPECT_EQ(model.channel[0].th1, 7.5f);
+    EXPECT_EQ(model.channel[1].koef2, -0.125f);
+    ShowSettings(model, 1, v);
+    EXPECT_EQ(v.channels[0].setpoint1, "  7.5000") << "shown, like the profile, with the point";
+}
+
+TEST(NumberText, APageChangeLeavesATextThatDoesNotScanForTheEntryCheck)
+{
+    SettingsModel model = NewProfileModel();
+    ControlValues typed;
+    ShowSettings(model, 1, typed);
+    const float th2 = model.channel[1].th2;
+    typed.channels[1].setpoint2 = "abc";
+    typed.channels[0].polynomial[0] = "+.";
+    typed.general.serialNumber = "12a";
+    typed.channels[0].setpoint1 = "5,5";
+    RecordingMessages messages;
+    GatherSettings(typed, model, messages);
+    EXPECT_EQ(model.channel[1].th2, th2) << "not 0";
+    ControlValues shown;
+    ShowSettings(model, 1, shown);
+    KeepUnscannedTexts(typed, shown);
+    EXPECT_EQ(shown.channels[1].setpoint2, "abc");
+    EXPECT_EQ(shown.channels[0].polynomial[0], "+.");
+    EXPECT_EQ(shown.general.serialNumber, "12a") << "else \"12\" would be written as the serial number";
+    EXPECT_EQ(shown.channels[0].setpoint1, "  5.5000");
+}
+
+TEST(Description, FourLinesOnlyAndEveryCharacterTheProfileCannotKeepIsNamed)
+{
+    DescriptionFit fit = FitDescription("Печь 3\nцех 2\nТ=20 °C\nвход 4-20\nпятая\nшестая");
+    EXPECT_EQ(fit.text, "Печь 3\nцех 2\nТ=20 °C\nвход 4-20");
+    EXPECT_TRUE(fit.refused.empty());
+
+    fit = FitDescription("датчик ☃ α ☃ ok? €");
+    EXPECT_EQ(fit.text, "датчик    ok? €") << "the euro sign is a Windows-1251 character";
+    EXPECT_EQ(fit.refused, "☃α");
+    EXPECT_EQ(RefusedCharactersText(fit.refused),
+              "Символы «☃α» нельзя сохранить в файле настроек (кодировка Windows-1251): они убраны из описания.");
+    EXPECT_EQ(RefusedCharactersText("😀"),
+              "Символ «😀» нельзя сохранить в файле настроек (кодировка Windows-1251): он убран из описания.");
 }
 
 // Two models that differ in every field the window shows and takes, and in nothing else.
@@ -188,7 +242,7 @@ TEST_F(TwoModels, TakingStepsSerialNumberAndRelayLogic)
     EXPECT_EQ(a.channel[0].spd_th, 0.5f);
     EXPECT_EQ(a.channel[1].spd_his, 3.0f);
     EXPECT_EQ(a.channel[0].shift, 1.5f);
-    EXPECT_EQ(a.channel[0].adj, 0.0f);
+    EXPECT_EQ(a.channel[0].adj, 1.0f) << "a text with no number keeps the model's value, not 0";
     EXPECT_EQ(a.channel[0].ver_rel_proc, 1);
     EXPECT_EQ(a.channel[1].ver_rel_proc, 1);
 

@@ -49,15 +49,16 @@ TEST(CheckEntries, FirstFailingFieldInTheFixedOrder)
         const char* caption;
     };
     const Case cases[] = {
-        {[](ControlValues& v) { v.channels[0].setpoint1 = "12,5"; }, "Ошибка задания уставки 1.", kCh1},
+        {[](ControlValues& v) { v.channels[0].setpoint1 = "12,5,0"; }, "Ошибка задания уставки 1.", kCh1},
         {[](ControlValues& v) { v.general.serialNumber = "70000"; v.channels[0].rangeMax = "x"; }, "Ошибка задания заводского номера прибора.", "Ошибка задания общеприборных параметров."},
         {[](ControlValues& v) { v.channels[0].rangeMin = ""; v.general.serialNumber = ""; }, "Ошибка задания минимума диапазона.", kCh1},
         {[](ControlValues& v) { v.channels[0].setpoint2 = "a"; v.channels[0].hysteresis1 = "a"; }, "Ошибка задания уставки 2.", kCh1},
         {[](ControlValues& v) { v.channels[0].hysteresisStep = "1e3"; }, "Ошибка задания скорости изменения гистерезиса.", kCh1},
         {[](ControlValues& v) { v.channels[0].polynomial[3] = "?"; v.channels[1].rangeMin = "?"; }, "Ошибка задания коэффициента 4 полинома.", kCh1},
         {[](ControlValues& v) { v.channels[1].rangeMax = " "; v.channels[1].shift = "?"; }, "Ошибка задания максимума диапазона.", kCh2},
-        {[](ControlValues& v) { v.channels[1].hysteresis1 = "-"; }, "", kCh2},  // only the characters are checked
-        {[](ControlValues& v) { v.channels[1].hysteresisStep = "0,1"; }, "Ошибка задания скорости изменения гистерезиса уставки.", kCh2},
+        {[](ControlValues& v) { v.channels[1].hysteresis1 = "-"; }, "Ошибка задания гистерезиса уставки 1.", kCh2},  // no number in it
+        {[](ControlValues& v) { v.channels[1].hysteresisStep = "0,1"; }, "", kCh2},  // a decimal comma
+        {[](ControlValues& v) { v.channels[1].hysteresisStep = "0.1.2"; }, "Ошибка задания скорости изменения гистерезиса уставки.", kCh2},
         {[](ControlValues& v) { v.channels[1].polynomial[0] = "k"; }, "Ошибка задания коэффициента 1 полинома.", kCh2},
     };
     for (const Case& c : cases) {

@@ -157,7 +157,7 @@ TEST_F(Commands, AnEntryErrorInAnUnselectedChannelStopsWriteSelected)
     Open("PMV7700.prf");
     model.channel[0].select = model.rele.select = model.general.gen_select = 0;
     ShowSettings(model, 1, controls);
-    controls.channels[0].rangeMin = "1,5";
+    controls.channels[0].rangeMin = "1,5.0";
     const SettingsModel before = model;
     EXPECT_EQ(WriteSelected(context), 17u);
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Ошибка задания минимума диапазона.", kStopped17}));
@@ -281,11 +281,23 @@ TEST_F(Commands, SerialNumberWriteTakesTheTypedNumberAndTheCalendarDay)
     EXPECT_EQ(simulator->Register(2, 1, regs::kMadeMonth.number), 3u);
     EXPECT_EQ(simulator->Register(2, 1, regs::kMadeYear.number), 8u);
 
-    // A number above 65535 is refused with ERR 23 and written as 0.
-    controls.general.serialNumber = "70000";
-    ASSERT_EQ(WriteSerialNumber(context), 0u);
-    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Неправильно задано число (ERR 23)"}));
-    EXPECT_EQ(simulator->Register(2, 1, regs::kSerialLo.number), 0u);
+}
+
+TEST_F(Commands, ASerialNumberThatDoesNotScanOrIsAbove65535IsNotWrittenAsZero)
+{
+    Open("PMV7700.prf");
+    simulator->SetRegister(2, 1, regs::kSerialHi.number, 0x12);
+    simulator->SetRegister(2, 1, regs::kSerialLo.number, 0x34);
+    for (const char* typed : {"70000", "abc", "", "-1", "12a"}) {
+        messages.boxes.clear();
+        simulator->ClearTranscript();
+        controls.general.serialNumber = typed;
+        EXPECT_EQ(WriteSerialNumber(context), 23u) << typed;
+        EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Неправильно задано число (ERR 23)"})) << typed;
+        EXPECT_TRUE(simulator->Transcript().empty()) << typed;
+    }
+    EXPECT_EQ(simulator->Register(2, 1, regs::kSerialHi.number), 0x12u);
+    EXPECT_EQ(simulator->Register(2, 1, regs::kSerialLo.number), 0x34u);
 }
 
 TEST_F(Commands, ProfileSavedUnderTheChosenNameWithPrfAppendedOpensAgain)
@@ -303,6 +315,73 @@ TEST_F(Commands, ProfileSavedUnderTheChosenNameWithPrfAppendedOpensAgain)
     EXPECT_EQ((*description)[0], "first line");
     EXPECT_FLOAT_EQ(model.channel[1].th2, 12.5f);
     EXPECT_EQ(host.shown.channels[1].setpoint2, " 12.5000");
+}
+
+TEST_F(Commands, AFileThatIsNoProfileIsNeitherTakenNorChanged)
+{
+    Open("PMV7700.prf");
+    const std::string csv = "time,ch1,ch2\r\n12:00:00,20.5,21.0\r\n";
+    std::string binary(300, '\0');
+    for (size_t i = 0; i < binary.size(); ++i)
+        binary[i] = static_cast<char>(i * 7);
+    test::WriteFileBytes("log.csv", csv);
+    test::WriteFileBytes("image.bin", binary);
+    controls.channels[0].setpoint1 = "33";
+    for (const auto& [file, bytes] : {std::pair{"log.csv", csv}, std::pair{"image.bin", binary}}) {
+        messages.boxes.clear();
+        EXPECT_FALSE(OpenProfile(context, file).has_value()) << file;
+        EXPECT_EQ(BoxTexts(), (std::vector<std::string>{std::string("Файл ") + file +
+                                                        " не является профилем: в нем нет ни одного раздела настроек"}));
+        EXPECT_EQ(test::ReadFileBytes(file), bytes) << file << ": no key written into it";
+        EXPECT_FLOAT_EQ(model.channel[0].th1, 33.0f) << file;
+    }
+    messages.boxes.clear();
+    EXPECT_FALSE(OpenProfile(context, "missing.prf").has_value());
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Нет файла профиля missing.prf"}));
+    EXPECT_FALSE(std::filesystem::exists("missing.prf"));
+}
+
+TEST_F(Commands, WriteSelectedWithNoGroupTickedAsksAndNoSendsNothing)
+{
+    Open("PMV7700.prf");
+    SetGroupBoxes(model, controls, {false, false, false, false});
+    const std::string question = "Не выбрана ни одна группа настроек. Записать только параметры регулятора, "
+                                 "маркер прибора и перезапустить его?";
+    EXPECT_EQ(WriteSelected(context), 16u);
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{question, "Прекратили запись для уточнения настроек (ERR 16)"}));
+    EXPECT_TRUE(simulator->Transcript().empty());
+
+    messages = {};
+    messages.answers = {true};
+    EXPECT_EQ(WriteSelected(context), 0u);
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{question}));
+    EXPECT_EQ(Requests().back(), "1;38;002000;01;") << "the restart, as asked";
+
+    // A ticked group writes without the question.
+    messages = {};
+    SetGroupBoxes(model, controls, {false, false, true, false});
+    EXPECT_EQ(WriteSelected(context), 0u);
+    EXPECT_TRUE(messages.boxes.empty());
+}
+
+TEST_F(Commands, AFieldThatDoesNotScanSurvivesAPageChangeAndStopsTheWrite)
+{
+    Open("PMV7700.prf");
+    controls.channels[0].setpoint1 = "7,5";
+    controls.channels[1].setpoint2 = "abc";
+    SyncControls(context);
+    EXPECT_EQ(controls.channels[0].setpoint1, "  7.5000");
+    EXPECT_EQ(controls.channels[1].setpoint2, "abc");
+    EXPECT_EQ(WriteAll(context), 17u);
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Ошибка задания уставки 2.", kStopped17}));
+    EXPECT_TRUE(simulator->Transcript().empty());
+
+    messages = {};
+    messages.answers = {true, true, true, true};
+    controls.channels[1].setpoint2 = "-2,25";
+    EXPECT_EQ(WriteAll(context), 0u);
+    EXPECT_FLOAT_EQ(simulator->FloatRegister(2, static_cast<int>(regs::Th1(0).number)), 7.5f);
+    EXPECT_FLOAT_EQ(simulator->FloatRegister(2, static_cast<int>(regs::Th2(1).number)), -2.25f);
 }
 
 // ---- The reading parts of the passport page and the configuration report ----

@@ -117,6 +117,7 @@ TEST_F(ProcedureTest, AverageOfOnePointZeroSixAgainstTenVolts)
     EXPECT_EQ(messages.boxes[0].icon, MessageIcon::Information);
     EXPECT_EQ(messages.boxes[1].caption, "Результат градуировки");
     EXPECT_EQ(messages.boxes[1].text, "В результате получили Ku 0-10 V=  9.4340.  Записать в прибор сразу?");
+    EXPECT_EQ(messages.boxes[1].icon, MessageIcon::Information) << "a good result is no error";
 
     // A dwell of 3 s: 3, 2, 1 seconds left and three block reads, then the series of eight.
     ASSERT_EQ(panels.size(), 3u + 8u);
@@ -178,7 +179,8 @@ TEST_F(ProcedureTest, EscAFailedReadOrAFailedGatherStoreNothing)
             Refuse(1, 4, 0, 0x0003);
     };
     messages.answers = {true, true};
-    EXPECT_EQ(CalibrateCoefficient(calibration, CalibrationVariant::Ki20, 0), static_cast<uint32_t>(kParameterNotFound));
+    EXPECT_EQ(CalibrateCoefficient(calibration, CalibrationVariant::Ki20, 0), static_cast<uint32_t>(kCannotParse))
+        << "a status answer carries no measurement block";
     EXPECT_FALSE(progress.shown);
 
     simulator->ClearFaults();
@@ -239,6 +241,11 @@ TEST_F(ProcedureTest, MeasurementRecordFloatRulesAndDwellBounds)
     Refuse(1, 4, 1, 0x0003);
     EXPECT_NE(ReadMeasurementBlock(exchange, 1, r), 0u);
     EXPECT_FLOAT_EQ(r.u2, 65536.0f) << "a failed read leaves the record";
+    simulator->ClearFaults();
+
+    // Unlike the live-values block, a status answer is not read as the instrument's status.
+    Refuse(1, 4, 1, 0x0006);
+    EXPECT_EQ(ReadMeasurementBlock(exchange, 1, r), kCannotParse) << "a status answer carries no block";
     simulator->ClearFaults();
 
     // A dwell of no seconds would never count down to 1; it takes one.

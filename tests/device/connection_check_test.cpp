@@ -273,5 +273,12 @@ TEST_F(InstrumentCheckTest, SaysWhetherTheInstrumentsAnswersVerify)
     EXPECT_EQ(garbled.text.find("VerifyAnswerCrc"), std::string::npos) << garbled.text;
 }
 
+TEST(PortNotOpen, APortWithNoDeviceIsToldInOneSentence)
+{
+    EXPECT_EQ(PortNotOpen("").text, "Порт не задан, прибор не опрошен. Устраните причины выше и повторите проверку.");
+    EXPECT_EQ(PortNotOpen("/dev/ttyUSB0").text,
+              "Порт /dev/ttyUSB0 не открыт, прибор не опрошен. Устраните причины выше и повторите проверку.");
+}
+
 }  // namespace
 }  // namespace pmv

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -103,6 +104,9 @@ TEST_F(ConnectionDialogsTest, AnInstrumentAtAnotherAddressIsAProblemWhoseButtonO
                           [&](QDialog& dialog) {
                               EXPECT_TRUE(Findings(dialog).contains(QString::fromUtf8("✘ Прибор не ответил по адресу 1 на скорости 9600")))
                                   << Findings(dialog).toStdString();
+                              // The window's own command, not a shell command, mends it here.
+                              EXPECT_TRUE(Findings(dialog).contains(QString::fromUtf8("«Поиск прибора…»")));
+                              EXPECT_FALSE(Findings(dialog).contains("pmvctl")) << Findings(dialog).toStdString();
                               dialog.findChild<QPushButton*>("SearchButton")->click();
                           }},
                          {"InstrumentSearchDialog", [&](QDialog& dialog) {
@@ -112,6 +116,31 @@ TEST_F(ConnectionDialogsTest, AnInstrumentAtAnotherAddressIsAProblemWhoseButtonO
     Trigger("ConnectionCheckAction");
     EXPECT_EQ(script.seen, (QStringList{"ConnectionCheckDialog", "InstrumentSearchDialog"}));
     EXPECT_FALSE(window->busy());
+}
+
+TEST_F(ConnectionDialogsTest, TheCheckOfASilentInstrumentShowsItsTriesAndEscStopsIt)
+{
+    OpenOn({.address = 37});
+    QStringList steps;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto* panel = window->findChild<QFrame*>("Panel76");
+        if (panel && panel->isVisible())
+            for (QLabel* line : panel->findChildren<QLabel*>())
+                if (line->text().startsWith(QString::fromUtf8("Попытка")) && !steps.contains(line->text()))
+                    steps << line->text();
+    });
+    watch.start(5);
+    QString findings;
+    DialogScript script({{"ConnectionCheckDialog", [&](QDialog& dialog) { findings = Findings(dialog); }}});
+    QTimer::singleShot(200, window.get(), [&] { QTest::keyClick(window->findChild<QLineEdit*>("Edit5"), Qt::Key_Escape); });
+    Trigger("ConnectionCheckAction");
+    watch.stop();
+    EXPECT_TRUE(steps.contains(QString::fromUtf8("Попытка 1 из 2"))) << steps.join('|').toStdString();
+    EXPECT_FALSE(steps.contains(QString::fromUtf8("Попытка 2 из 2"))) << "no second try after Esc";
+    EXPECT_TRUE(findings.contains(QString::fromUtf8("Опрос прибора остановлен пользователем (Esc)."))) << findings.toStdString();
+    EXPECT_EQ(window->exchange().values().RetryCount, 2u) << "the tries in force come back";
+    EXPECT_TRUE(window->findChild<QFrame*>("Panel76")->isHidden());
 }
 
 TEST_F(ConnectionDialogsTest, SearchFindsAnotherAddressAndSpeedAndYesKeepsThemForTheNextRead)

@@ -65,9 +65,10 @@ TEST_F(ServiceMenuTest, FactoryResetOnNoSendsNothingAndTheOutputWalkTicks)
     OpenWithService(true);
     simulator.ClearTranscript();
     Trigger("Button30");
-    ASSERT_EQ(boxer.boxes.size(), 1u);
+    ASSERT_EQ(boxer.boxes.size(), 2u);
     EXPECT_EQ(boxer.boxes[0].text, QString::fromUtf8("Вы хотите стереть все настройки прибора включая калибровки и "
                                                      "записать заводские значения по умолчанию?"));
+    EXPECT_EQ(boxer.boxes[1].text, QString::fromUtf8("Прекратили запись для уточнения настроек (ERR 16)"));
     EXPECT_TRUE(simulator.Transcript().empty());
     EXPECT_TRUE(HistoryRows().empty());
 

@@ -216,7 +216,8 @@ TEST_F(TrendTest, SaveMeasurementsWritesTheBufferAsCsv)
     boxer.files.push_back(QString::fromStdString(File("no-such-folder/measurements")));
     Click("TrendSave");
     ASSERT_EQ(boxer.boxes.size(), 1u);
-    EXPECT_EQ(boxer.boxes[0].text, QString::fromStdString("Unable to write to " + File("no-such-folder/measurements.csv")));
+    EXPECT_EQ(boxer.boxes[0].text, QString::fromStdString("Не удается записать файл " + File("no-such-folder/measurements.csv") +
+                                                          ": нет папки " + File("no-such-folder") + "."));
     EXPECT_EQ(boxer.boxes[0].caption, QString::fromUtf8("Ошибка"));
 
     boxer.files.clear();

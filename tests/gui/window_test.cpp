@@ -185,7 +185,8 @@ TEST_F(WindowTest, UnwritableRecentProfileIsReportedAndTheWindowStillWorks)
     std::filesystem::create_directory(File("recent.prf"));
     Open();
     ASSERT_FALSE(boxer.boxes.empty());
-    ExpectBox(boxer.boxes.front(), ("Unable to write to " + File("recent.prf")).c_str(), "Ошибка",
+    ExpectBox(boxer.boxes.front(),
+              ("Не удается записать файл " + File("recent.prf") + ": под этим именем уже есть папка.").c_str(), "Ошибка",
               QMessageBox::Critical);
     EXPECT_EQ(window->windowTitle(), kCaption);
     EXPECT_TRUE(std::filesystem::exists(File("PMV7700.prf")));
@@ -196,7 +197,8 @@ TEST_F(WindowTest, UnwritableRecentProfileIsReportedAndTheWindowStillWorks)
 
     // The second load and the close meet the same file: its message came once.
     window->close();
-    const QString message = QString::fromStdString("Unable to write to " + File("recent.prf"));
+    const QString message =
+        QString::fromStdString("Не удается записать файл " + File("recent.prf") + ": под этим именем уже есть папка.");
     EXPECT_EQ(std::count_if(boxer.boxes.begin(), boxer.boxes.end(), [&](const auto& b) { return b.text == message; }),
               1);
 }
@@ -276,7 +278,7 @@ TEST_F(WindowTest, EntryErrorNamesItsFieldWhicheverGroupsAreSelected)
     Get<QCheckBox>("CheckBox1")->setChecked(true);
     Get<QCheckBox>("CheckBox1")->click();  // only channel 2 and the rest stay selected
     const float th1 = window->model().channel[0].th1;
-    SetText("Edit5", "12,5");
+    SetText("Edit5", "12,5.0");
     simulator.ClearTranscript();
     Click("Button4");
     ASSERT_EQ(boxer.boxes.size(), 2u);
@@ -475,7 +477,7 @@ TEST_F(WindowTest, AProfileThatFailsToLoadChangesNothing)
     boxer.files = {QString::fromStdString(File("ro.prf"))};
     window->findChild<QAction*>("N2")->trigger();
     ASSERT_EQ(boxer.boxes.size(), 1u);
-    EXPECT_EQ(boxer.boxes[0].text.toStdString(), "Unable to write to " + File("ro.prf"));
+    EXPECT_EQ(boxer.boxes[0].text.toStdString(), "Не удается записать файл " + File("ro.prf") + ": файл защищен от записи.");
     EXPECT_EQ(window->windowTitle(), kCaption);
     EXPECT_EQ(Text("Edit5"), th1);
     EXPECT_EQ(window->model().channel[0].th1, modelTh1);

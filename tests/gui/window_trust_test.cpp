@@ -1,0 +1,634 @@
+#include "user_wait.h"
+
+#include "device/register_map.h"
+#include "gui/file_dialog_texts.h"
+#include "gui/main_window.h"
+#include "gui/simulated_bench.h"
+#include "ini/ini_file.h"
+#include "sim/blocks.h"
+#include "sim/simulator.h"
+#include "temp_dir.h"
+
+#include <QAbstractProxyModel>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDate>
+#include <QDateEdit>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <memory>
+
+namespace pmv::test {
+namespace {
+
+QString U(const char* text)
+{
+    return QString::fromUtf8(text);
+}
+
+// A technician at the window: reads every box, thinks `thinkMs` before answering, and answers
+// with the button `decide` names or, when it names none the box has, with Enter, as a hurried
+// user does. File dialogs get `files` in turn (cancelled when none is left).
+class Technician {
+public:
+    struct Box {
+        QString text, caption, defaultButton;
+    };
+
+    Technician()
+    {
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Look(); });
+        timer_.start(5);
+    }
+
+    std::vector<Box> boxes;
+    std::function<QMessageBox::StandardButton(const QString& text)> decide;
+    int thinkMs = 0;
+    std::deque<QString> files;
+    QStringList offered;  // the name each file dialog offered before one was chosen
+
+    bool Saw(const char* part) const
+    {
+        return std::any_of(boxes.begin(), boxes.end(), [&](const Box& b) { return b.text.contains(U(part)); });
+    }
+
+private:
+    void Look()
+    {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal); box && box->isVisible()) {
+            if (box != current_) {
+                current_ = box;
+                shown_.start();
+                QAbstractButton* d = box->defaultButton();
+                boxes.push_back({box->text(), box->windowTitle(), d ? d->text().remove('&') : QString()});
+            }
+            if (shown_.elapsed() < thinkMs)
+                return;
+            current_ = nullptr;
+            const QMessageBox::StandardButton answer = decide ? decide(box->text()) : QMessageBox::NoButton;
+            if (QAbstractButton* b = answer != QMessageBox::NoButton ? box->button(answer) : nullptr)
+                b->click();
+            else
+                QTest::keyClick(box, Qt::Key_Return);
+        } else if (auto* dialog = qobject_cast<QFileDialog*>(modal); dialog && dialog->isVisible()) {
+            offered << QFileInfo(dialog->selectedFiles().value(0)).fileName();
+            if (files.empty()) {
+                dialog->reject();
+                return;
+            }
+            dialog->selectFile(files.front());
+            files.pop_front();
+            static_cast<QDialog*>(dialog)->accept();
+        }
+    }
+
+    QTimer timer_;
+    QPointer<QMessageBox> current_;
+    QElapsedTimer shown_;
+};
+
+QMessageBox::StandardButton YesUnless(const QString& text, const char* part)
+{
+    return text.contains(U(part)) ? QMessageBox::No : QMessageBox::Yes;
+}
+
+// The seconds of an outcome "… за 2,5 с".
+double Seconds(const QString& outcome)
+{
+    const QRegularExpressionMatch m = QRegularExpression(U("за (\\d+),(\\d) с")).match(outcome);
+    return m.hasMatch() ? m.captured(1).toDouble() + m.captured(2).toDouble() / 10 : -1;
+}
+
+// The window in a fresh working directory, on a simulated instrument, before a technician.
+class TrustTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        previous_ = QDir::currentPath();
+        QDir::setCurrent(QString::fromStdString(dir.path().string()));
+        ASSERT_TRUE(simulator.Start());
+    }
+    void TearDown() override
+    {
+        window.reset();
+        QDir::setCurrent(previous_);
+    }
+
+    void Open(WindowOptions options)
+    {
+        window = std::make_unique<MainWindow>(options);
+        window->show();
+        QTest::qWait(260);
+    }
+    void Open() { Open(Options()); }
+    WindowOptions Options() const
+    {
+        WindowOptions options;
+        options.portDevice = simulator.DevicePath();
+        return options;
+    }
+    void OpenWithService()
+    {
+        WindowOptions options = Options();
+        options.service = {true, nullptr, SimulatedBench(simulator)};
+        Open(options);
+    }
+
+    template <class T>
+    T* Get(const char* name) const
+    {
+        T* w = window->findChild<T*>(QString::fromUtf8(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    void Click(const char* button) { Get<QPushButton>(button)->click(); }
+    void Trigger(const char* action) { Get<QAction>(action)->trigger(); }
+    void SetText(const char* edit, const char* text) { Get<QLineEdit>(edit)->setText(U(text)); }
+    QString Text(const char* edit) const { return Get<QLineEdit>(edit)->text(); }
+    QString Outcome() const { return Get<QLabel>("StatusOutcome")->text(); }
+    std::string File(const char* name) const { return dir.file(name); }
+    QString QFile(const char* name) const { return QString::fromStdString(dir.file(name)); }
+    int Writes(int bank, int reg) const
+    {
+        int n = 0;
+        for (const sim::Request& r : simulator.Transcript())
+            n += r.bank == bank && r.memType == 1 && r.reg == reg && r.value.has_value();
+        return n;
+    }
+
+    TempDir dir;
+    sim::Simulator simulator;
+    Technician user;
+    std::unique_ptr<MainWindow> window;
+
+private:
+    QString previous_;
+};
+
+// ---- What the status bar tells ----
+
+TEST_F(TrustTest, StatusBarTellsARefusedWriteAsRefusedWithoutTheTimeItsBoxesStoodOpen)
+{
+    Open();
+    user.decide = [](const QString& text) { return YesUnless(text, "9999"); };
+    user.thinkMs = 1200;
+    SetText("Edit5", "10000");
+    simulator.ClearTranscript();
+    Click("Button3");
+    EXPECT_TRUE(user.Saw("9999"));
+    EXPECT_TRUE(simulator.Transcript().empty());
+    const QString outcome = Outcome();
+    EXPECT_TRUE(outcome.startsWith(U("Отменено (ERR 17) за "))) << outcome.toStdString();
+    EXPECT_GE(Seconds(outcome), 0.0) << outcome.toStdString();
+    EXPECT_LT(Seconds(outcome), 1.0) << "two boxes stood open 1.2 s each: " << outcome.toStdString();
+    EXPECT_TRUE(Get<QLabel>("StatusOutcome")->toolTip().contains("ERR 17"));
+}
+
+TEST_F(TrustTest, StatusBarTellsAReadStoppedByEscAsStoppedAndAGoodReadAsRead)
+{
+    Open();
+    QTimer::singleShot(0, window.get(), [&] { QTest::keyClick(Get<QLineEdit>("Edit5"), Qt::Key_Escape); });
+    Click("Button1");
+    EXPECT_TRUE(user.Saw("ERR 20"));
+    EXPECT_TRUE(Outcome().startsWith(U("Остановлено (ERR 20) за "))) << Outcome().toStdString();
+
+    Click("Button1");
+    EXPECT_TRUE(Outcome().startsWith(U("Прочитано за "))) << Outcome().toStdString();
+
+    simulator.InjectFault({.kind = sim::Fault::Kind::Status, .count = -1, .status = 2});
+    Click("Button2");
+    EXPECT_TRUE(Outcome().startsWith(U("Ошибка (ERR "))) << Outcome().toStdString();
+}
+
+TEST_F(TrustTest, StatusBarTellsACalibrationStoppedInItsDwellAsStopped)
+{
+    OpenWithService();
+    window->model().grad.del_ku = 3;
+    user.decide = [](const QString&) { return QMessageBox::Yes; };
+    QTimer::singleShot(1500, window.get(), [&] { QTest::keyClick(Get<QLineEdit>("Edit5"), Qt::Key_Escape); });
+    Trigger("Button8");  // channel 1, Ku 0-100 mV
+    EXPECT_TRUE(user.Saw("ERR 20"));
+    EXPECT_TRUE(Outcome().startsWith(U("Остановлено (ERR 20) за "))) << Outcome().toStdString();
+}
+
+TEST_F(TrustTest, StatusBarTellsACalibrationDeclinedAtItsPromptAsRefused)
+{
+    OpenWithService();
+    user.decide = [](const QString&) { return QMessageBox::No; };
+    simulator.ClearTranscript();
+    Trigger("Button8");
+    EXPECT_TRUE(user.Saw("Подключите"));
+    EXPECT_TRUE(simulator.Transcript().empty());
+    EXPECT_TRUE(Outcome().startsWith(U("Отменено (ERR 16)"))) << Outcome().toStdString();
+}
+
+// ---- No silent loss ----
+
+TEST_F(TrustTest, ASerialNumberOutOfRangeOrNotANumberLeavesTheInstrumentsSerial)
+{
+    Open();
+    simulator.SetRegister(2, 1, regs::kSerialHi.number, 0x12);
+    simulator.SetRegister(2, 1, regs::kSerialLo.number, 0x34);
+    for (const char* typed : {"70000", "abc"}) {
+        user.boxes.clear();
+        simulator.ClearTranscript();
+        SetText("Edit53", typed);
+        Click("Button45");
+        ASSERT_EQ(user.boxes.size(), 1u) << typed;
+        EXPECT_EQ(user.boxes[0].text, U("Неправильно задано число (ERR 23)")) << typed;
+        EXPECT_TRUE(simulator.Transcript().empty()) << typed;
+        EXPECT_TRUE(Outcome().startsWith(U("Ошибка (ERR 23)"))) << Outcome().toStdString();
+    }
+    EXPECT_EQ(simulator.Register(2, 1, regs::kSerialHi.number), 0x12u);
+    EXPECT_EQ(simulator.Register(2, 1, regs::kSerialLo.number), 0x34u);
+}
+
+TEST_F(TrustTest, ACommaTypedInAFieldIsWrittenAsItsDecimalValue)
+{
+    Open();
+    user.decide = [](const QString&) { return QMessageBox::Yes; };
+    SetText("Edit5", "7,5");
+    Get<QTabWidget>("TabbedNotebook1")->setCurrentIndex(2);
+    Get<QTabWidget>("TabbedNotebook1")->setCurrentIndex(0);
+    EXPECT_EQ(Text("Edit5"), U("  7.5000"));
+    SetText("Edit17", "-0,25");
+    SetText("Edit6", "abc");  // does not scan: refused before anything is sent
+    simulator.ClearTranscript();
+    Click("Button3");
+    EXPECT_TRUE(user.Saw("Ошибка задания гистерезиса уставки 1."));
+    EXPECT_TRUE(simulator.Transcript().empty());
+
+    SetText("Edit6", "0,5");
+    Click("Button3");
+    EXPECT_FLOAT_EQ(simulator.FloatRegister(2, regs::Th1(0).number), 7.5f);
+    EXPECT_FLOAT_EQ(simulator.FloatRegister(2, regs::Th1(1).number), -0.25f);
+    EXPECT_FLOAT_EQ(simulator.FloatRegister(2, regs::His1(0).number), 0.5f);
+}
+
+TEST_F(TrustTest, OpeningAFileThatIsNoProfileChangesNeitherItNorTheWindow)
+{
+    Open();
+    const std::string csv = "time;ch1\r\n12:00;20,5\r\n";
+    WriteFileBytes(File("log.csv"), csv);
+    const QString title = window->windowTitle();
+    SetText("Edit5", "12.5");
+    user.files = {QFile("log.csv")};
+    Trigger("N2");
+    ASSERT_EQ(user.boxes.size(), 1u);
+    EXPECT_TRUE(user.boxes[0].text.contains(U("не является профилем"))) << user.boxes[0].text.toStdString();
+    EXPECT_EQ(ReadFileBytes(File("log.csv")), csv);
+    EXPECT_EQ(window->windowTitle(), title);
+    EXPECT_EQ(Text("Edit5"), U("12.5"));
+}
+
+TEST_F(TrustTest, ANamedWorkFolderKeepsDevDatAndTheRecentProfileAfterAFileDialog)
+{
+    WindowOptions options = Options();
+    options.keepWorkFolder = true;
+    Open(options);
+    std::filesystem::create_directory(File("sub"));
+    user.files = {QFile("sub") + "/mine"};
+    Trigger("N3");
+    EXPECT_TRUE(std::filesystem::exists(File("sub/mine.prf")));
+    EXPECT_EQ(QDir::currentPath(), QString::fromStdString(dir.path().string()));
+    std::filesystem::remove(File("recent.prf"));
+    window->close();
+    EXPECT_TRUE(std::filesystem::exists(File("recent.prf")));
+    EXPECT_FALSE(std::filesystem::exists(File("sub/recent.prf")));
+    EXPECT_FALSE(std::filesystem::exists(File("sub/dev.dat")));
+}
+
+TEST_F(TrustTest, SavingOverAnExistingFileAsksFirstAndNoKeepsIt)
+{
+    Open();
+    WriteFileBytes(File("mine.prf"), "kept");
+    user.files = {QFile("mine")};
+    Trigger("N3");
+    ASSERT_EQ(user.boxes.size(), 1u);
+    EXPECT_EQ(user.boxes[0].text, U("Файл %1 уже существует. Заменить его?").arg(QFile("mine.prf")));
+    EXPECT_EQ(user.boxes[0].defaultButton, U("Нет"));
+    EXPECT_EQ(ReadFileBytes(File("mine.prf")), "kept");
+    EXPECT_EQ(user.offered.size(), 2) << "No opens the dialog again";
+
+    user.decide = [](const QString&) { return QMessageBox::Yes; };
+    user.files = {QFile("mine")};
+    Trigger("N3");
+    EXPECT_NE(ReadFileBytes(File("mine.prf")), "kept");
+}
+
+TEST_F(TrustTest, ThePassportIsOfferedAsTypeAndNumberAndNotSavedOverAFileUnasked)
+{
+    Open();
+    simulator.SetRegister(2, 1, regs::kSerialHi.number, 0x01);
+    simulator.SetRegister(2, 1, regs::kSerialLo.number, 0x02);  // 258
+    simulator.SetRegister(2, 1, regs::kOtkType.number, 12);
+    WriteFileBytes(File("p.pdf"), "kept");
+    bool shown = false;
+    QTimer preview;
+    QObject::connect(&preview, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (shown || !modal || modal->objectName() != "ReportPreview")
+            return;
+        shown = true;
+        const QSize room = modal->screen()->availableGeometry().size();
+        EXPECT_GT(modal->width(), room.width() / 2) << "large enough to read the page";
+        user.files = {QFile("p")};
+        modal->findChild<QAction*>("SavePdf")->trigger();
+        static_cast<QDialog*>(modal)->reject();
+    });
+    preview.start(20);
+    Trigger("PassportAction");
+    preview.stop();
+    ASSERT_TRUE(shown);
+    ASSERT_FALSE(user.offered.isEmpty());
+    EXPECT_EQ(user.offered.front(), U("012-00258.pdf"));
+    EXPECT_TRUE(user.Saw("уже существует"));
+    EXPECT_EQ(ReadFileBytes(File("p.pdf")), "kept");
+}
+
+TEST_F(TrustTest, MeasurementsAreOfferedUnderTheirDateAndTime)
+{
+    Open();
+    Click("TrendSave");
+    ASSERT_EQ(user.offered.size(), 1);
+    EXPECT_TRUE(QRegularExpression("^izm_\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d\\.csv$").match(user.offered.front()).hasMatch())
+        << user.offered.front().toStdString();
+}
+
+TEST_F(TrustTest, TheDescriptionHoldsFourLinesAndNamesACharacterItCannotKeep)
+{
+    Open();
+    auto* description = Get<QTextEdit>("RichEdit1");
+    description->clear();
+    description->setFocus();
+    QTest::keyClicks(description, "a");
+    for (const char* line : {"b", "c", "d", "e"}) {
+        QTest::keyClick(description, Qt::Key_Return);
+        QTest::keyClicks(description, line);
+    }
+    EXPECT_EQ(description->toPlainText(), "a\nb\nc\nde") << "a fifth line is not begun";
+    EXPECT_TRUE(user.boxes.empty());
+
+    description->insertPlainText(U("☃"));
+    ASSERT_EQ(user.boxes.size(), 1u);
+    EXPECT_EQ(user.boxes[0].text, U("Символ «☃» нельзя сохранить в файле настроек (кодировка Windows-1251): он "
+                                    "убран из описания."));
+    EXPECT_FALSE(description->toPlainText().contains(U("☃")));
+}
+
+TEST_F(TrustTest, ProductionLeavesTheWindowsUnwrittenEditsAsTheyWere)
+{
+    Open();
+    SetText("Edit5", "42.5");
+    SetText("Edit53", "777");
+    bool started = false;
+    QTimer driver;
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        auto* dialog = window->findChild<QDialog*>("ProductionDialog");
+        if (!dialog || !dialog->isVisible() || started)
+            return;
+        started = true;
+        dialog->findChild<QLineEdit*>("ProductionProfile")->setText("PMV7706.prf");
+        dialog->findChild<QPushButton*>("ProductionStart")->click();
+        dialog->reject();
+    });
+    driver.start(20);
+    user.decide = [](const QString&) { return QMessageBox::No; };
+    Trigger("ProduceAction");
+    driver.stop();
+    ASSERT_TRUE(started);
+    EXPECT_TRUE(user.Saw("выпущен")) << "the instrument was made";
+    EXPECT_EQ(Text("Edit5"), U("42.5"));
+    EXPECT_EQ(Text("Edit53"), U("777"));
+}
+
+TEST_F(TrustTest, WriteSelectedWithNoGroupTickedAsksBeforeItWritesAnything)
+{
+    Open();
+    for (const char* box : {"CheckBox1", "CheckBox2", "CheckBox3", "CheckBox10"})
+        if (Get<QCheckBox>(box)->isChecked())
+            Get<QCheckBox>(box)->click();
+    simulator.ClearTranscript();
+    Click("Button4");
+    ASSERT_FALSE(user.boxes.empty());
+    EXPECT_TRUE(user.boxes[0].text.startsWith(U("Не выбрана ни одна группа настроек."))) << user.boxes[0].text.toStdString();
+    EXPECT_TRUE(simulator.Transcript().empty());
+    EXPECT_EQ(simulator.RestartCount(), 0);
+    EXPECT_TRUE(Outcome().startsWith(U("Отменено (ERR 16)"))) << Outcome().toStdString();
+}
+
+TEST_F(TrustTest, EnterOnADestructiveQuestionAnswersNo)
+{
+    OpenWithService();
+    simulator.ClearTranscript();
+    Trigger("Button30");
+    ASSERT_FALSE(user.boxes.empty());
+    EXPECT_EQ(user.boxes[0].caption, U("Предупреждение"));
+    EXPECT_EQ(user.boxes[0].defaultButton, U("Нет"));
+    EXPECT_EQ(Writes(1, static_cast<int>(regs::kFactoryReset.number)), 0) << "Enter erased the instrument";
+    EXPECT_TRUE(Outcome().startsWith(U("Отменено (ERR 16)"))) << Outcome().toStdString();
+
+    user.boxes.clear();
+    SetText("Edit5", "10000");
+    simulator.ClearTranscript();
+    Click("Button3");
+    ASSERT_TRUE(user.Saw("9999"));
+    for (const Technician::Box& box : user.boxes) {
+        if (box.text.contains("9999")) {
+            EXPECT_EQ(box.defaultButton, U("Нет"));
+        }
+    }
+    EXPECT_TRUE(simulator.Transcript().empty());
+}
+
+// ---- What the instrument's description asks for ----
+
+TEST_F(TrustTest, TheControlByteToggleSwitchesBit1)
+{
+    OpenWithService();
+    Trigger("Button39");
+    EXPECT_EQ(simulator.Register(1, 1, static_cast<int>(regs::kControl.number)), 0x02u);
+    Trigger("Button39");
+    EXPECT_EQ(simulator.Register(1, 1, static_cast<int>(regs::kControl.number)), 0x00u);
+}
+
+TEST_F(TrustTest, LiveValuesArePolledAndLoggedWhileTheWindowIsMinimised)
+{
+    Open();
+    Get<QTabWidget>("TabbedNotebook1")->setCurrentIndex(3);
+    ASSERT_TRUE(WaitUntil([&] { return Get<QLabel>("PollPanel")->text() == U("Получен ответ"); }));
+    window->showMinimized();
+    simulator.ClearTranscript();
+    const auto polls = [this] {
+        int n = 0;
+        for (const sim::Request& r : simulator.Transcript())
+            n += r.memType == 4;
+        return n;
+    };
+    EXPECT_TRUE(WaitUntil([&] { return polls() >= 2; }, 3000)) << "polls while minimised: " << polls();
+}
+
+// ---- Russian throughout, easy to read ----
+
+TEST_F(TrustTest, DatesReadDayMonthYearWhateverTheLocale)
+{
+    Open();
+    const QRegularExpression russian("^\\d\\d\\.\\d\\d\\.\\d{4}$");
+    QStringList dates;
+    QTimer reader;
+    QObject::connect(&reader, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        for (QDateEdit* date : dialog->findChildren<QDateEdit*>())
+            dates << date->text();
+        dialog->reject();
+    });
+    reader.start(20);
+    Trigger("ProduceAction");
+    Trigger("HistoryAction");
+    reader.stop();
+    ASSERT_EQ(dates.size(), 3) << "the production date, and the history's from and to";
+    for (const QString& date : dates)
+        EXPECT_TRUE(russian.match(date).hasMatch()) << date.toStdString();
+    EXPECT_EQ(dates.front(), QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy")));
+}
+
+TEST_F(TrustTest, FileDialogsGiveSizesAndDatesInRussian)
+{
+    WriteFileBytes(File("big.prf"), std::string(20000, 'x'));
+    QFileDialog dialog;
+    dialog.setOptions(QFileDialog::DontUseNativeDialog);
+    ShowRussianFileColumns(dialog);
+    dialog.setDirectory(QString::fromStdString(dir.path().string()));
+    auto* proxy = qobject_cast<QAbstractProxyModel*>(dialog.proxyModel());
+    ASSERT_NE(proxy, nullptr);
+    auto* files = qobject_cast<QFileSystemModel*>(proxy->sourceModel());
+    ASSERT_NE(files, nullptr);
+    const auto shown = [&](int column) { return proxy->mapFromSource(files->index(QFile("big.prf"), column)).data().toString(); };
+    EXPECT_TRUE(WaitUntil([&] { return shown(1) == U("19,5 КБ"); })) << shown(1).toStdString();
+    EXPECT_TRUE(QRegularExpression("^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d$").match(shown(3)).hasMatch())
+        << shown(3).toStdString();
+}
+
+TEST_F(TrustTest, TheComparisonNamesListedValuesAndCanShowOnlyTheDifferences)
+{
+    Open();
+    Click("Button1");  // the window shows the instrument
+    simulator.SetRegister(2, 1, static_cast<int>(regs::Dat(0).number), 0);  // 50М ТС медь Ro=50 W=1.428
+    int rows = 0, shownRows = 0, differing = 0;
+    bool sensorShown = false;
+    QString sensorRow;
+    QTimer looker;
+    QObject::connect(&looker, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible() || dialog->objectName() != "ComparisonDialog")
+            return;
+        auto* table = dialog->findChild<QTableWidget*>("ComparisonTable");
+        for (int row = 0; row < table->rowCount(); ++row)
+            if (table->item(row, 0)->text() == U("Канал 1 · Тип датчика"))
+                sensorRow = table->item(row, 2)->text();
+        rows = table->rowCount();
+        for (int row = 0; row < table->rowCount(); ++row)
+            differing += table->item(row, 0)->font().bold();
+        dialog->findChild<QCheckBox*>("OnlyDifferences")->setChecked(true);
+        for (int row = 0; row < table->rowCount(); ++row) {
+            shownRows += !table->isRowHidden(row);
+            sensorShown |= !table->isRowHidden(row) && table->item(row, 0)->text() == U("Канал 1 · Тип датчика");
+        }
+        dialog->reject();
+    });
+    looker.start(20);
+    Trigger("CompareAction");
+    looker.stop();
+    EXPECT_EQ(sensorRow, U("50М ТС медь Ro=50 W=1.428"));
+    EXPECT_GT(rows, 10);
+    EXPECT_GE(differing, 1);
+    EXPECT_EQ(shownRows, differing) << "only the differing rows";
+    EXPECT_TRUE(sensorShown);
+}
+
+TEST_F(TrustTest, TheHistoryShowsGroupNamesAndDatesAsTheWindowDoes)
+{
+    Open();
+    user.decide = [](const QString&) { return QMessageBox::Yes; };
+    Click("Button3");
+    QString time, groups;
+    QTimer looker;
+    QObject::connect(&looker, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible() || dialog->objectName() != "HistoryDialog")
+            return;
+        auto* table = dialog->findChild<QTableWidget*>("HistoryTable");
+        if (table->rowCount() > 0) {
+            time = table->item(0, 0)->text();
+            groups = table->item(0, 6)->text();
+        }
+        dialog->reject();
+    });
+    looker.start(20);
+    Trigger("HistoryAction");
+    looker.stop();
+    EXPECT_TRUE(QRegularExpression("^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d$").match(time).hasMatch())
+        << time.toStdString();
+    EXPECT_EQ(groups, U("канал 1, канал 2, реле, общие"));
+}
+
+TEST_F(TrustTest, TheOutputTestShowsItsModeAndOutput)
+{
+    OpenWithService();
+    auto* menu = Get<QMenu>("OutputTestMenu");
+    Trigger("Button20");  // mode on
+    Trigger("Button36");  // next output
+    EXPECT_EQ(menu->title(), U("Проверка выходов (режим вкл., выход 2)"));
+    Trigger("Button20");  // mode off
+    EXPECT_EQ(menu->title(), U("Проверка выходов (режим выкл.)"));
+}
+
+TEST_F(TrustTest, TheCalibrationSettingsLeaveNoBoxStretchedPastItsRows)
+{
+    OpenWithService();
+    int checked = 0;
+    QTimer looker;
+    QObject::connect(&looker, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible() || dialog->objectName() != "CalibrationSettings")
+            return;
+        for (const char* name : {"ReferencesBox", "ProcedureBox", "BoundsBox"}) {
+            auto* box = dialog->findChild<QWidget*>(name);
+            ASSERT_NE(box, nullptr) << name;
+            EXPECT_LE(box->height() - box->sizeHint().height(), 20) << name;
+            ++checked;
+        }
+        dialog->reject();
+    });
+    looker.start(20);
+    Trigger("CalibrationSettings");
+    looker.stop();
+    EXPECT_EQ(checked, 3);
+}
+
+}  // namespace
+}  // namespace pmv::test
