@@ -1,7 +1,8 @@
 // Pictures of the window's five pages for docs/: the window reads the simulated instrument,
 // two relay cells are marked by a click, then each page is grabbed, and once the progress
 // panel during the read. Then a window with its service menu: the menu open, and a
-// calibration's dwell on the simulated bench.
+// calibration's dwell on the simulated bench; the user guide, a write refused by the entry checks
+// and the production dialog.
 //
 //   xvfb-run -a gui_screenshots DIR
 
@@ -104,6 +105,39 @@ bool ShootService(pmv::sim::Simulator& simulator, const QDir& target)
     return saved;
 }
 
+// The user guide opened with F1 on the page of channel settings.
+bool ShootGuide(pmv::sim::Simulator& simulator, const QDir& target)
+{
+    pmv::MainWindow window({simulator.DevicePath()});
+    window.show();
+    QTest::qWait(300);
+    window.findChild<QAction*>("UserGuideAction")->trigger();
+    QTest::qWait(300);
+    auto* guide = window.findChild<QDialog*>("UserGuide");
+    return guide && guide->grab().save(target.filePath("pmvconf-user-guide.png"));
+}
+
+// "Записать все" refused by the entry checks: a setpoint that is no number, and the status bar
+// telling the write as refused.
+bool ShootRefusedWrite(pmv::sim::Simulator& simulator, const QDir& target)
+{
+    pmv::MainWindow window({simulator.DevicePath()});
+    window.show();
+    QTest::qWait(300);
+    auto* setpoint = window.findChild<QLineEdit*>("Edit5");
+    setpoint->setText("12,5,0");
+    QTimer acknowledge;
+    QObject::connect(&acknowledge, &QTimer::timeout, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); box && box->isVisible())
+            box->button(box->button(QMessageBox::No) ? QMessageBox::No : QMessageBox::Ok)->click();
+    });
+    acknowledge.start(50);
+    window.findChild<QPushButton*>("Button3")->click();
+    acknowledge.stop();
+    QTest::qWait(200);
+    return window.grab().save(target.filePath("pmvconf-refused-write.png"));
+}
+
 // The production dialog after one instrument went through all its steps.
 bool ShootProduction(pmv::sim::Simulator& simulator, const QDir& target)
 {
@@ -156,5 +190,7 @@ int main(int argc, char** argv)
     if (!ShootPages(simulator, target))
         return 1;
     const bool service = ShootService(simulator, target);
-    return ShootProduction(simulator, target) && service ? 0 : 1;
+    const bool guide = ShootGuide(simulator, target);
+    const bool refused = ShootRefusedWrite(simulator, target);
+    return ShootProduction(simulator, target) && service && guide && refused ? 0 : 1;
 }
