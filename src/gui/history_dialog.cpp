@@ -1,5 +1,7 @@
 #include "history_dialog.h"
 
+#include "binding/csv_format.h"
+
 #include "binding/file_errors.h"
 #include "save_dialog.h"
 
@@ -140,7 +142,7 @@ void HistoryDialog::Export()
     if (!chosen)
         return;
     QSaveFile file(chosen->path);
-    const std::string csv = HistoryCsv(rows_);
+    const std::string csv = HistoryTable(rows_, kSpreadsheetCsv);
     if (!file.open(QIODevice::WriteOnly) || file.write(csv.data(), static_cast<qint64>(csv.size())) < 0 ||
         !file.commit())
         QMessageBox::critical(this, QString::fromUtf8("Ошибка"),

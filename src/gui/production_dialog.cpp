@@ -1,5 +1,6 @@
 #include "production_dialog.h"
 
+#include "file_dialog_texts.h"
 #include "instrument_records.h"
 #include "messages/error_codes.h"
 #include "messages/messages.h"
@@ -33,6 +34,15 @@ public:
 private:
     std::function<void(ProductionStep, const QString&)> show_;
 };
+
+// The file or folder the operator chose, in a dialog that speaks Russian in every column.
+QString ChosenFile(QFileDialog& dialog)
+{
+    ShowRussianFileColumns(dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().front();
+}
 
 QWidget* WithBrowse(QLineEdit* edit, QWidget* parent, std::function<QString()> choose)
 {
@@ -74,9 +84,11 @@ ProductionDialog::ProductionDialog(QWidget* parent, Line line, InstrumentRecords
 
     auto* form = new QFormLayout;
     form->addRow(QString::fromUtf8("Профиль"), WithBrowse(profile_, this, [this] {
-                     return QFileDialog::getOpenFileName(this, QString::fromUtf8("Профиль"), QDir::currentPath(),
-                                                         QString::fromUtf8("Данные настройки прибора (*.prf)"),
-                                                         nullptr, QFileDialog::DontUseNativeDialog);
+                     QFileDialog dialog(this, QString::fromUtf8("Профиль"), QDir::currentPath(),
+                                        QString::fromUtf8("Данные настройки прибора (*.prf)"));
+                     dialog.setOptions(QFileDialog::DontUseNativeDialog);
+                     dialog.setFileMode(QFileDialog::ExistingFile);
+                     return ChosenFile(dialog);
                  }));
     auto* number = new QHBoxLayout;
     number->addWidget(type_);
@@ -85,8 +97,10 @@ ProductionDialog::ProductionDialog(QWidget* parent, Line line, InstrumentRecords
     form->addRow(QString::fromUtf8("Номер прибора"), number);
     form->addRow(QString::fromUtf8("Дата выпуска"), date_);
     form->addRow(QString::fromUtf8("Папка паспортов"), WithBrowse(folder_, this, [this] {
-                     return QFileDialog::getExistingDirectory(this, QString::fromUtf8("Папка паспортов"),
-                                                              folder_->text(), QFileDialog::DontUseNativeDialog);
+                     QFileDialog dialog(this, QString::fromUtf8("Папка паспортов"), folder_->text());
+                     dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::ShowDirsOnly);
+                     dialog.setFileMode(QFileDialog::Directory);
+                     return ChosenFile(dialog);
                  }));
     for (size_t i = 0; i < kProductionSteps; ++i) {
         states_[i] = new QLabel(QString::fromUtf8("ожидает"));

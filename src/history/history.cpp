@@ -98,15 +98,6 @@ std::string ColumnsOf(QSqlDatabase& db, const char* table)
     return columns;
 }
 
-std::string CsvField(std::string text)
-{
-    if (text.find_first_of(";\"\r\n") == std::string::npos)
-        return text;
-    for (size_t at = 0; (at = text.find('"', at)) != std::string::npos; at += 2)
-        text.insert(at, 1, '"');
-    return '"' + text + '"';
-}
-
 }  // namespace
 
 History::History(std::string path) : path_(std::move(path))
@@ -415,21 +406,6 @@ SerialReservation History::ReserveSerial(int32_t typeCode, std::optional<int32_t
     if (auto failure = Commit())
         return {Outcome::HistoryFailed, number, *failure};
     return {Outcome::Reserved, number, {}};
-}
-
-std::string HistoryCsv(const std::vector<HistoryRecord>& rows)
-{
-    std::string csv = "Время;Оператор;Тип;Номер;Тип прибора;ПО;Операция;Профиль;SHA-256 профиля;Группы;Результат;"
-                      "Подробности\r\n";
-    for (const HistoryRecord& r : rows) {
-        for (const std::string& field :
-             {CsvField(r.time), CsvField(r.operatorName), std::to_string(r.typeCode), std::to_string(r.serial),
-              std::to_string(r.deviceType), CsvField(r.firmware), CsvField(r.operation), CsvField(r.profile),
-              r.profileSha256, CsvField(r.groups), std::to_string(r.result)})
-            csv += field + ';';
-        csv += CsvField(r.details) + "\r\n";
-    }
-    return csv;
 }
 
 std::string FileSha256(const std::string& path)

@@ -110,9 +110,6 @@ private:
 
 inline constexpr const char* kHistoryFileName = "history.sqlite";
 
-// The rows for a spreadsheet: UTF-8, ';' between fields, a heading line.
-std::string HistoryCsv(const std::vector<HistoryRecord>& rows);
-
 // The hexadecimal SHA-256 of a file's bytes; empty when it cannot be read.
 std::string FileSha256(const std::string& path);
 

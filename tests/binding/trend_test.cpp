@@ -1,3 +1,4 @@
+#include "binding/csv_format.h"
 #include "binding/trend.h"
 
 #include <gtest/gtest.h>
@@ -75,6 +76,19 @@ TEST(TrendCsv, SpreadsheetTableReadsAsNumbersInARussianLocale)
         << script;
     unsetenv("TZ");
     tzset();
+}
+
+TEST(HistoryTable, ATextWithTheSeparatorOrAQuoteStaysOneField)
+{
+    HistoryRecord r;
+    r.time = "2025-01-31T10:00:00";
+    r.typeCode = 7;
+    r.serial = 12;
+    r.details = "Канал 1 · Уставка I=50; \"ровно\"";
+    const std::string csv = HistoryTable({r}, kSpreadsheetCsv);
+    const std::string row = csv.substr(csv.find("\r\n") + 2);
+    EXPECT_EQ(row.rfind("2025-01-31T10:00:00;;007-00012;", 0), 0u) << row;
+    EXPECT_NE(row.find(";\"Канал 1 · Уставка I=50; \"\"ровно\"\"\"\r\n"), std::string::npos) << row;
 }
 
 }  // namespace
