@@ -9,6 +9,8 @@
 #include <QVariant>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -41,14 +43,18 @@ constexpr const char* kColumns =
 struct TableShape {
     const char* table;
     const char* columns;
+    const char* create;
 };
 constexpr TableShape kTables[] = {
-    {"records", "id,time,operator,serial,type_code,device_type,firmware,operation,profile,profile_sha256,groups,result,details"},
-    {"serials", "type_code,serial,reserved,operator,profile,outcome"},
+    {"records", "id,time,operator,serial,type_code,device_type,firmware,operation,profile,profile_sha256,groups,result,details",
+     kCreateRecords},
+    {"serials", "type_code,serial,reserved,operator,profile,outcome", kCreateSerials},
 };
 
 // A wait on another program's transaction longer than this is a failure, not a frozen window.
-constexpr const char* kBusyTimeout = "QSQLITE_BUSY_TIMEOUT=1000";
+constexpr int kRowBusyMs = 1000;
+// A reservation waits longer: another station's rows take moments, but a refusal stops a line.
+constexpr int kReservationBusyMs = 5000;
 
 QString Q(const std::string& text)
 {
@@ -62,6 +68,13 @@ bool IsCorrupt(const QSqlError& error)
         if (code == c)
             return true;
     return false;
+}
+
+// SQLITE_BUSY or SQLITE_LOCKED, with any extended code.
+bool IsBusy(const QSqlError& error)
+{
+    const int primary = error.nativeErrorCode().toInt() & 0xFF;
+    return primary == 5 || primary == 6;
 }
 
 std::string Failure(const std::string& path, const QSqlError& error)
@@ -86,7 +99,12 @@ std::string LocalNow()
     return QDateTime::currentDateTime().toString(Qt::ISODate).toStdString();
 }
 
-// The columns of a table as "a,b,c"; empty when it cannot be read.
+void SetBusyWait(const QSqlDatabase& db, int ms)
+{
+    QSqlQuery(db).exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(ms));
+}
+
+// The columns of a table as "a,b,c"; empty when it cannot be read or does not exist.
 std::string ColumnsOf(QSqlDatabase& db, const char* table)
 {
     QSqlQuery info(db);
@@ -118,6 +136,20 @@ std::optional<std::string> History::Open()
 {
     if (open_)
         return std::nullopt;
+    // A new file turned into WAL by two stations at once, or a check beside another's write, may
+    // find the file busy without waiting: tried again for as long as a row would wait.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRowBusyMs);
+    for (;;) {
+        busy_ = false;
+        auto failure = OpenOnce();
+        if (!failure || !busy_ || std::chrono::steady_clock::now() > deadline)
+            return failure;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+std::optional<std::string> History::OpenOnce()
+{
     corrupt_ = false;
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
         return "Не удается открыть журнал приборов " + path_ +
@@ -126,7 +158,7 @@ std::optional<std::string> History::Open()
                           ? QSqlDatabase::database(Q(connection_), false)
                           : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), Q(connection_));
     db.setDatabaseName(Q(path_));
-    db.setConnectOptions(QString::fromUtf8(kBusyTimeout));
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kRowBusyMs));
     if (!db.open())
         return "Не удается открыть журнал приборов " + path_ + ": " + db.lastError().text().toStdString();
     QSqlQuery check(db);
@@ -136,20 +168,32 @@ std::optional<std::string> History::Open()
     check.finish();  // its open read would keep the journal mode from changing
     if (!sound) {
         db.close();
+        busy_ = IsBusy(checkError);
         corrupt_ = checkError.type() == QSqlError::NoError || IsCorrupt(checkError);
         if (corrupt_)
             return "Журнал приборов " + path_ + " поврежден" +
                    (checkError.type() == QSqlError::NoError ? std::string() : ": " + checkError.text().toStdString());
         return ReadFailure(path_, checkError);
     }
+    // Only what is missing is written: a write needs the lock another station may hold for a while.
     QSqlQuery setup(db);
+    const auto run = [&](const QString& statement) { return setup.exec(statement); };
+    bool done = run(QStringLiteral("PRAGMA journal_mode")) && setup.next();
     // A kill between two records must never cost a committed one.
-    for (const char* statement : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", kCreateRecords, kCreateSerials})
-        if (!setup.exec(QString::fromUtf8(statement))) {
-            const std::string failure = Failure(path_, setup.lastError());
-            db.close();
-            return failure;
-        }
+    if (done && setup.value(0).toString() != QStringLiteral("wal"))
+        done = run(QStringLiteral("PRAGMA journal_mode=WAL"));
+    done = done && run(QStringLiteral("PRAGMA synchronous=FULL"));
+    for (const TableShape& shape : kTables)
+        if (done && ColumnsOf(db, shape.table).empty())
+            done = run(QString::fromUtf8(shape.create));
+    if (!done) {
+        busy_ = IsBusy(setup.lastError());
+        const std::string failure = Failure(path_, setup.lastError());
+        setup.finish();
+        db.close();
+        return failure;
+    }
+    setup.finish();
     // A table of the same name from another program would take rows it does not understand.
     for (const TableShape& shape : kTables)
         if (ColumnsOf(db, shape.table) != shape.columns) {
@@ -328,8 +372,15 @@ SerialReservation History::ReserveSerial(int32_t typeCode, std::optional<int32_t
                                          const std::function<bool(int32_t)>& taken, HistoryRecord row)
 {
     using Outcome = SerialReservation::Outcome;
-    if (auto failure = Begin())
+    if (auto failure = Open())
         return {corrupt_ ? Outcome::HistoryCorrupt : Outcome::HistoryFailed, 0, *failure};
+    struct BusyWait {
+        QSqlDatabase db;
+        explicit BusyWait(QSqlDatabase d) : db(std::move(d)) { SetBusyWait(db, kReservationBusyMs); }
+        ~BusyWait() { SetBusyWait(db, kRowBusyMs); }
+    } wait(QSqlDatabase::database(Q(connection_), false));
+    if (auto failure = Begin())
+        return {Outcome::HistoryFailed, 0, *failure};
     const auto refuse = [&](Outcome outcome, int32_t number, std::string message) {
         Rollback();
         return SerialReservation{outcome, number, std::move(message)};

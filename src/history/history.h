@@ -96,6 +96,7 @@ public:
 
 private:
     std::optional<std::string> Open();
+    std::optional<std::string> OpenOnce();
     std::optional<std::string> Begin();
     std::optional<std::string> Commit();
     void Rollback();
@@ -105,6 +106,7 @@ private:
     std::string connection_;
     bool open_ = false;
     bool corrupt_ = false;
+    bool busy_ = false;
     std::optional<std::string> notice_;
 };
 

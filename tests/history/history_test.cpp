@@ -180,7 +180,7 @@ TEST(History, AHistoryThatCannotBeUsedRefusesAReservation)
     }
 }
 
-TEST(History, AHistoryHeldByAnotherProgramRefusesWithinASecondOrTwo)
+TEST(History, AHistoryHeldByAnotherProgramRefusesWithinSeconds)
 {
     test::TempDir dir;
     const std::string path = dir.file(kHistoryFileName);
@@ -195,7 +195,8 @@ TEST(History, AHistoryHeldByAnotherProgramRefusesWithinASecondOrTwo)
     const SerialReservation refused = history.ReserveSerial(12, std::nullopt, false, {}, {});
     const auto waited = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(refused.outcome, SerialReservation::Outcome::HistoryFailed);
-    EXPECT_LT(waited, std::chrono::seconds(5)) << "a busy history is a failure, not a freeze";
+    EXPECT_GE(waited, std::chrono::seconds(4)) << "another station's transaction is waited for";
+    EXPECT_LT(waited, std::chrono::seconds(9)) << "a busy history is a failure, not a hang";
     EXPECT_TRUE(history.Record(Row(12, 1, kOperationWrite)));
 
     QSqlQuery(holder).exec(QStringLiteral("ROLLBACK"));
