@@ -171,7 +171,7 @@ TEST_F(ConnectionDialogsTest, SearchFindsAnotherAddressAndSpeedAndYesKeepsThemFo
 
     // Released, the page polls the instrument where it was found.
     instrument->ClearTranscript();
-    EXPECT_TRUE(QTest::qWaitFor([&] {
+    EXPECT_TRUE(WaitFor([&] {
         const std::vector<sim::Request> heard = instrument->Transcript();
         return std::any_of(heard.begin(), heard.end(), [](const sim::Request& r) { return r.answered; });
     }, 2000));

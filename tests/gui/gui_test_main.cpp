@@ -19,6 +19,9 @@ void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QStri
 int main(int argc, char** argv)
 {
     qInstallMessageHandler(QuietHandler);
+    // Without a display by default, also when ctest lists the cases.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     pmv::InstallRussianTranslation(app);
     ::testing::InitGoogleTest(&argc, argv);

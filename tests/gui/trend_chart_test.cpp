@@ -43,10 +43,10 @@ protected:
     }
 
     // Waits until the page's poll has put `more` samples into the trend.
-    void WaitForSamples(size_t more) const
+    [[nodiscard]] bool WaitForSamples(size_t more) const
     {
         const size_t target = Trend().buffer().size() + more;
-        QTRY_VERIFY_WITH_TIMEOUT(Trend().buffer().size() >= target, 5000);
+        return WaitFor([&] { return Trend().buffer().size() >= target; }, 5000);
     }
 
     int BlockReads() const
@@ -70,25 +70,32 @@ protected:
 TEST_F(TrendTest, ThePagePollsFeedTheChartWithoutExchangesOfItsOwn)
 {
     Open();
-    window->model().channel[0].th_type1 = 2;
-    window->model().channel[0].th1 = 22.5f;
-    window->model().channel[1].th_type2 = 1;
-    window->model().channel[1].th2 = 45.0f;
+    // Entered on the channels page; the change of page takes them into the model.
+    Get<QComboBox>("ComboBox2")->setCurrentIndex(2);
+    SetText("Edit5", "22.5");
+    Get<QComboBox>("ComboBox9")->setCurrentIndex(1);
+    SetText("Edit19", "45");
     ChooseWindow(0);
     QTest::qWait(600);
     EXPECT_EQ(Trend().buffer().size(), 0u) << "no samples while another page is shown";
 
     ShowLivePage();
-    WaitForSamples(2);
-    // A poll refused with an error status adds nothing; the next good one does.
-    simulator.InjectFault({sim::Fault::Kind::Status, 1, 0, 0x0001, {}, 1, 4, 2});
-    QTRY_COMPARE_WITH_TIMEOUT(Get<QLabel>("PollPanel")->text(), QString::fromUtf8("Какая-то ошибка в ответе"), 5000);
-    WaitForSamples(2);
+    ASSERT_TRUE(WaitForSamples(2));
+    // A poll refused with an error status on every try adds nothing; the next good one does.
+    const int tries = static_cast<int>(window->exchange().values().RetryCount);
+    const size_t beforeRefusal = Trend().buffer().size();
+    simulator.InjectFault({sim::Fault::Kind::Status, tries, 0, 0x0001, {}, 1, 4, 2});
+    const QLabel* outcome = Get<QLabel>("PollPanel");
+    ASSERT_TRUE(WaitFor([&] { return outcome->text() == QString::fromUtf8("Какая-то ошибка в ответе"); }, 5000))
+        << outcome->text().toStdString();
+    EXPECT_EQ(Trend().buffer().size(), beforeRefusal);
+    ASSERT_TRUE(WaitForSamples(2));
+    EXPECT_EQ(outcome->text(), QString::fromUtf8("Получен ответ"));
     Get<QTabWidget>("TabbedNotebook1")->setCurrentIndex(0);
     QTest::qWait(100);
 
     const size_t samples = Trend().buffer().size();
-    EXPECT_EQ(BlockReads(), static_cast<int>(samples) + 1) << "one block read per poll, the refused one included";
+    EXPECT_EQ(BlockReads(), static_cast<int>(samples) + tries) << "one block read per good poll, and every try of the refused one";
     EXPECT_EQ(Series("Канал 1").count(), static_cast<int>(samples));
     EXPECT_EQ(Series("Канал 2").count(), static_cast<int>(samples));
     // The simulated values change with every read.
@@ -114,11 +121,11 @@ TEST_F(TrendTest, RelaySwitchingAndBreaksAreMarkedAndAChannelOffIsHidden)
     Open();
     ChooseWindow(0);
     ShowLivePage();
-    WaitForSamples(1);
+    ASSERT_TRUE(WaitForSamples(1));
     simulator.SetLiveBlock(Block(0b01, 0b100));
-    WaitForSamples(2);
+    ASSERT_TRUE(WaitForSamples(2));
     simulator.SetLiveBlock(Block(0b11, 0b100, 12));
-    WaitForSamples(1);
+    ASSERT_TRUE(WaitForSamples(1));
 
     EXPECT_EQ(Series("Реле 1").count(), 1);
     EXPECT_EQ(Series("Реле 2").count(), 1);
@@ -128,7 +135,7 @@ TEST_F(TrendTest, RelaySwitchingAndBreaksAreMarkedAndAChannelOffIsHidden)
     EXPECT_FALSE(Series("Канал 2").isVisible()) << "status 12";
 
     simulator.SetLiveBlock(Block(0b11, 0));
-    WaitForSamples(1);
+    ASSERT_TRUE(WaitForSamples(1));
     EXPECT_TRUE(Series("Канал 2").isVisible());
     EXPECT_EQ(Series("Канал 2").count(), static_cast<int>(Trend().buffer().size()) - 1)
         << "the sample of the channel off has no point";
@@ -138,12 +145,12 @@ TEST_F(TrendTest, PauseHoldsThePictureWhileTheBufferFills)
 {
     Open();
     ShowLivePage();
-    WaitForSamples(2);
+    ASSERT_TRUE(WaitForSamples(2));
     Click("TrendPause");
     EXPECT_TRUE(Trend().paused());
     EXPECT_EQ(Get<QPushButton>("TrendPause")->text(), QString::fromUtf8("Продолжить"));
     const int shown = Series("Канал 1").count();
-    WaitForSamples(2);
+    ASSERT_TRUE(WaitForSamples(2));
     EXPECT_EQ(Series("Канал 1").count(), shown);
 
     Click("TrendPause");
@@ -194,7 +201,7 @@ TEST_F(TrendTest, SaveMeasurementsWritesTheBufferAsCsv)
 {
     Open();
     ShowLivePage();
-    WaitForSamples(3);
+    ASSERT_TRUE(WaitForSamples(3));
     Get<QTabWidget>("TabbedNotebook1")->setCurrentIndex(0);
     QTest::qWait(100);
 

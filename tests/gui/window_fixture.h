@@ -4,6 +4,7 @@
 #include "gui/report_preview.h"
 #include "sim/simulator.h"
 #include "temp_dir.h"
+#include "wait_for.h"
 
 #include <QApplication>
 #include <QDir>

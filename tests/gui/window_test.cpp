@@ -531,7 +531,8 @@ TEST_F(WindowTest, LiveValuesArePolledOnlyWhileTheirPageIsShown)
     EXPECT_EQ(polls(), 0) << "page 0 is shown";
 
     Get<QTabWidget>("TabbedNotebook1")->setCurrentIndex(3);
-    QTRY_COMPARE_WITH_TIMEOUT(Get<QLabel>("ValuePanel1")->text(), QString(" 23.2500"), 3000);
+    const QLabel* value = Get<QLabel>("ValuePanel1");
+    ASSERT_TRUE(WaitFor([&] { return value->text() == QString(" 23.2500"); }, 3000)) << value->text().toStdString();
     EXPECT_EQ(Get<QLabel>("StatusPanel2")->text(), QString::fromUtf8("Канал выключен"));
     EXPECT_EQ(Get<QLabel>("PollPanel")->text(), QString::fromUtf8("Получен ответ"));
     EXPECT_GE(polls(), 1);
