@@ -63,7 +63,8 @@ std::string InstrumentSearch::ProbeFrame(uint32_t address)
     return frame;
 }
 
-bool InstrumentSearch::TakeAnswers(std::string& heard, const SentProbe& current, uint32_t baud, SearchResult& result)
+bool InstrumentSearch::TakeAnswers(std::string& heard, const SentProbe& current, uint32_t baud, SearchResult& result,
+                                   bool& own)
 {
     // How long the instrument took beyond the wire becomes the allowance from now on; the clock
     // counts whole milliseconds, so less than one shows nothing.
@@ -73,26 +74,30 @@ bool InstrumentSearch::TakeAnswers(std::string& heard, const SentProbe& current,
         if (beyond > 1)
             allowanceMs_ = std::clamp(static_cast<uint32_t>(2 * beyond) + 1, allowanceMs_, kLongestAllowanceMs);
     };
-    bool own = false;
+    bool ended = false;
     for (size_t end; (end = heard.find('\r')) != std::string::npos; heard.erase(0, end + 1)) {
         const std::string answer = heard.substr(0, end + 1);
         uint32_t firmware = 0;
-        if (ParseByteAnswer(answer, firmware) != 0)
-            continue;
-        if (!own && NamesAddress(answer, current.address)) {
-            result.found.push_back({current.address, baud, firmware});
-            widen(current, answer.size());
-            own = true;
-        } else if (unanswered_ && NamesAddress(answer, unanswered_->address)) {
+        const bool data = ParseByteAnswer(answer, firmware) == 0;
+        if (data && unanswered_ && NamesAddress(answer, unanswered_->address)) {
             result.found.push_back({unanswered_->address, baud, firmware});
+            result.wireMs += WireMs(answer.size(), baud);
             widen(*unanswered_, answer.size());
             unanswered_.reset();
-        } else {
             continue;
         }
-        result.wireMs += WireMs(answer.size(), baud);
+        if (ended)
+            continue;
+        // Any other line ends the wait; only this address's own answer finds an instrument.
+        ended = true;
+        if (data && NamesAddress(answer, current.address)) {
+            result.found.push_back({current.address, baud, firmware});
+            result.wireMs += WireMs(answer.size(), baud);
+            widen(current, answer.size());
+            own = true;
+        }
     }
-    return own;
+    return ended;
 }
 
 bool InstrumentSearch::Probe(uint32_t address, uint32_t baud, SearchResult& result)
@@ -105,18 +110,19 @@ bool InstrumentSearch::Probe(uint32_t address, uint32_t baud, SearchResult& resu
     for (size_t got; heard.size() <= kMaxAnswerBytes && (got = line_.Read(chunk, sizeof chunk, 0)) > 0;)
         heard.append(chunk, got);
     SentProbe probe{address, clock_.MonotonicMs(), frame.size()};
-    TakeAnswers(heard, probe, baud, result);
+    bool own = false;
+    TakeAnswers(heard, probe, baud, result, own);
+    own = false;
     heard.clear();
     probe.sent = clock_.MonotonicMs();
     line_.Write(frame.data(), frame.size(), timeoutMs);
     result.wireMs += WireMs(frame.size(), baud);
-    bool own = false;
     for (;;) {
         const int64_t left = probe.sent + timeoutMs - clock_.MonotonicMs();
         if (left <= 0 || heard.size() > kMaxAnswerBytes)
             break;
         heard.append(chunk, line_.Read(chunk, sizeof chunk, static_cast<uint32_t>(left)));
-        if (heard.find('\r') != std::string::npos && (own = TakeAnswers(heard, probe, baud, result)))
+        if (heard.find('\r') != std::string::npos && TakeAnswers(heard, probe, baud, result, own))
             break;
     }
     unanswered_.reset();

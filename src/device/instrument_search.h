@@ -79,8 +79,9 @@ private:
     // Probes `address`; what answered (the address, or the one before it late) goes to `result`.
     // True when `address` answered.
     bool Probe(uint32_t address, uint32_t baud, SearchResult& result);
-    // Takes the answer lines in `heard`: true when one is `current`'s own.
-    bool TakeAnswers(std::string& heard, const SentProbe& current, uint32_t baud, SearchResult& result);
+    // Takes the lines in `heard`: a late answer of the probe before counts for its address; true
+    // when another line came, which ends `current`'s wait, `own` when it was its answer.
+    bool TakeAnswers(std::string& heard, const SentProbe& current, uint32_t baud, SearchResult& result, bool& own);
 
     SerialLine& line_;
     const Clock& clock_;
