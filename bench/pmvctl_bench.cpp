@@ -27,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -79,8 +80,10 @@ int RunPmvctl(const std::vector<std::string>& args)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-Run Measure(pmv::sim::Simulator& simulator, uint32_t baud, const Job& job)
+// `settleMs`: the time the instrument is left alone first, so that a reboot of the job before is over.
+Run Measure(pmv::sim::Simulator& simulator, uint32_t baud, const Job& job, uint32_t settleMs)
 {
+    std::this_thread::sleep_for(std::chrono::milliseconds(settleMs));
     simulator.ClearTranscript();
     std::vector<std::string> args{"--port", simulator.DevicePath(), "--baud", std::to_string(baud)};
     args.insert(args.end(), job.args.begin(), job.args.end());
@@ -105,11 +108,12 @@ Run Measure(pmv::sim::Simulator& simulator, uint32_t baud, const Job& job)
 }
 
 // The fastest and the slowest of `runs`.
-std::pair<Run, Run> Repeat(pmv::sim::Simulator& simulator, uint32_t baud, const Job& job, int runs, bool& ok)
+std::pair<Run, Run> Repeat(pmv::sim::Simulator& simulator, uint32_t baud, const Job& job, int runs, bool& ok,
+                           uint32_t settleMs = 0)
 {
     std::vector<Run> all;
     for (int i = 0; i < runs; ++i) {
-        all.push_back(Measure(simulator, baud, job));
+        all.push_back(Measure(simulator, baud, job, settleMs));
         ok = ok && all.back().ok;
     }
     const auto faster = [](const Run& a, const Run& b) { return a.elapsedMs < b.elapsedMs; };
@@ -199,7 +203,7 @@ bool RebootTable(int runs)
         for (size_t i = 0; i < jobs.size(); ++i) {
             // A calibration waits most of a minute for its inputs to settle: once is enough.
             const int times = jobs[i].args.front() == "calibrate" ? 1 : runs;
-            const double ms = Repeat(simulator, kBaud, jobs[i], times, ok).first.elapsedMs;
+            const double ms = Repeat(simulator, kBaud, jobs[i], times, ok, reboot + 200).first.elapsedMs;
             if (reboot == 0) {
                 without.push_back(ms);
                 continue;

@@ -133,7 +133,7 @@ uint32_t Exchange::RunExchange(const std::string& fields, const AnswerCheck& che
 uint32_t Exchange::AwaitReturn(const std::string& probeFields, const AnswerCheck& check, uint32_t limitMs,
                                const ProbePause& pause)
 {
-    // Long enough ago, the instrument is back or will not come back by probing.
+    // A restart longer ago than the limit is over: the exchanges that follow find out as usual.
     if (restartedAt_ && clock_.MonotonicMs() - *restartedAt_ >= limitMs)
         restartedAt_.reset();
     if (!restartedAt_)
@@ -193,8 +193,9 @@ uint32_t Exchange::ReceiveAnswer(uint32_t limit)
     const uint32_t readTimeout = values_.ByteTimeout * static_cast<uint32_t>(kReadChunk + 1);
     std::array<char, kReadChunk> chunk{};
     for (;;) {
-        const auto waited = static_cast<uint32_t>(clock_.MonotonicMs() - sent);
-        const size_t got = line_.Read(chunk.data(), chunk.size(), std::min(readTimeout, limit + 1 - std::min(waited, limit)));
+        // Each read ends by the limit, so that a short limit (a probe's) is kept to the millisecond.
+        const auto waited = std::min(static_cast<uint32_t>(clock_.MonotonicMs() - sent), limit);
+        const size_t got = line_.Read(chunk.data(), chunk.size(), std::min(readTimeout, limit + 1 - waited));
         if (got > 0) {
             receive_.append(chunk.data(), got);
             const bool lineEnds = std::string_view(chunk.data(), got).find('\r') != std::string_view::npos;
