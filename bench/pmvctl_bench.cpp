@@ -9,7 +9,7 @@
 // reboot, and what production achieves per hour with it.
 //
 //   pmvctl_bench [RUNS] [baud|reboot]   (3 runs by default, the fastest and slowest printed;
-//                                        both tables by default)
+//                                        both tables by default; PMVCTL=path times another build)
 #include "model/factory_profiles.h"
 #include "sim/simulator.h"
 
@@ -58,7 +58,8 @@ double WireMs(size_t bytes, uint32_t baud)
 // Runs pmvctl to its exit; its output goes to pmvctl.out in the working folder.
 int RunPmvctl(const std::vector<std::string>& args)
 {
-    std::vector<std::string> all{PMVCTL_PATH};
+    const char* other = std::getenv("PMVCTL");
+    std::vector<std::string> all{other && *other ? other : PMVCTL_PATH};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& a : all)

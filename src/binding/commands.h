@@ -54,8 +54,8 @@ uint32_t ReadSelected(CommandContext& context);  // "Прочитать выбр
 
 // Write: CheckEntries (17 leaves the model untouched), GatherSettings, lock, CheckRelaySettings,
 // CheckSelectedChannels with remarks and errors, beforeWriting, WriteDeviceSettings, unlock. A
-// refused check sends nothing. The controls are not refreshed: a value pulled into range by a check is in the
-// model and in the instrument, while its control still shows what was typed.
+// refused check sends nothing. The controls are not refreshed: a value pulled into range by a
+// check is in the model and in the instrument, while its control still shows what was typed.
 uint32_t WriteAll(CommandContext& context);       // "Записать все": selects all four groups first
 // "Записать выбранное": with no group ticked it asks first; a No sends nothing and gives 16.
 uint32_t WriteSelected(CommandContext& context);

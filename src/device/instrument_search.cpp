@@ -21,6 +21,8 @@ constexpr size_t kLongestProbeAnswer = 14;
 // The widest allowance an answer can ask for: a slower instrument is not worth waiting for at
 // every silent address.
 constexpr uint32_t kLongestAllowanceMs = 100;
+// How long the last probe at a speed gets beyond its window for a late answer.
+constexpr uint32_t kLastProbeTailMs = 15;
 
 double WireMs(size_t bytes, uint32_t baud)
 {
@@ -112,8 +114,8 @@ bool InstrumentSearch::Probe(uint32_t address, uint32_t baud, SearchResult& resu
     SentProbe probe{address, clock_.MonotonicMs(), frame.size()};
     bool own = false;
     TakeAnswers(heard, probe, baud, result, own);
+    // A line begun before the probe went out is no answer to it; it may end a late one.
     own = false;
-    heard.clear();
     probe.sent = clock_.MonotonicMs();
     line_.Write(frame.data(), frame.size(), timeoutMs);
     result.wireMs += WireMs(frame.size(), baud);
@@ -158,7 +160,17 @@ SearchResult InstrumentSearch::Run(const SearchOptions& options, const std::func
                 return result;
             }
         }
-        unanswered_.reset();
+        // The last probe's answer has no next probe to come in with.
+        if (unanswered_) {
+            std::string heard;
+            char chunk[kReadChunk];
+            const uint32_t tailMs = allowanceMs_ + kLastProbeTailMs;
+            for (size_t got; heard.size() <= kMaxAnswerBytes && (got = line_.Read(chunk, sizeof chunk, tailMs)) > 0;)
+                heard.append(chunk, got);
+            bool own = false;
+            TakeAnswers(heard, *unanswered_, baud, result, own);
+            unanswered_.reset();
+        }
     }
     result.elapsedMs = clock_.MonotonicMs() - start;
     return result;
