@@ -95,7 +95,11 @@ Run Measure(pmv::sim::Simulator& simulator, uint32_t baud, const Job& job, uint3
     run.ok = status == job.status;
     if (!run.ok) {
         std::fprintf(stderr, "%s: exit status %d\n", job.name, status);
-        std::system("tail -5 pmvctl.out >&2");
+        if (std::FILE* out = std::fopen("pmvctl.out", "r")) {
+            char text[4096];
+            std::fwrite(text, 1, std::fread(text, 1, sizeof text, out), stderr);
+            std::fclose(out);
+        }
     }
     size_t line = 0, slots = 0;
     for (const auto& r : simulator.Transcript()) {
