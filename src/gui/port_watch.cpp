@@ -6,6 +6,7 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace pmv {
@@ -68,6 +69,10 @@ void PortWatch::WatchFolders()
 
 void PortWatch::OnEvents()
 {
+    // Terminals come and go in /dev/pts all the time; only serial devices, their links and the
+    // port's own device matter.
+    const std::filesystem::path device = session_.port.DeviceName(DeviceNames(found_));
+    bool relevant = false;
     alignas(inotify_event) char buffer[4096];
     for (;;) {
         const ssize_t n = ::read(inotify_, buffer, sizeof buffer);
@@ -75,16 +80,25 @@ void PortWatch::OnEvents()
             break;
         for (ssize_t at = 0; at < n;) {
             const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-            if (event->mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF))
-                for (auto it = watched_.begin(); it != watched_.end(); ++it)
-                    if (it->second == event->wd) {
-                        watched_.erase(it);
-                        break;
-                    }
             at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            const auto folder = std::find_if(watched_.begin(), watched_.end(), [&](const auto& w) { return w.second == event->wd; });
+            if (folder == watched_.end())
+                continue;
+            const std::string name = event->len ? event->name : "";
+            if (event->mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF)) {
+                relevant = true;
+                watched_.erase(folder);
+            } else if (folder->first == device.parent_path().string()) {
+                relevant = relevant || name == device.filename().string() || folder->first != "/dev/pts";
+            } else if (folder->first == "/dev") {
+                relevant = relevant || name.rfind("tty", 0) == 0 || name == "serial";
+            } else {
+                relevant = true;
+            }
         }
     }
-    settle_.start(kSettleMs);
+    if (relevant)
+        settle_.start(kSettleMs);
 }
 
 void PortWatch::Poll()
