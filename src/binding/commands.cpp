@@ -52,6 +52,8 @@ uint32_t WriteGroups(CommandContext& c)
         code = CheckRelaySettings(c.device.model, c.messages);
         if (code == kOk)
             code = CheckSelectedChannels(c.device.model, c.messages, {.remarks = true, .errors = true});
+        if (code == kOk && c.beforeWriting)
+            code = c.beforeWriting();
         if (code == kOk)
             code = WriteDeviceSettings(c.device);
     }

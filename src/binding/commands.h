@@ -4,6 +4,7 @@
 #include "device/device.h"
 
 #include <cstdint>
+#include <functional>
 
 namespace pmv {
 
@@ -37,6 +38,9 @@ struct CommandContext {
     CommandHost& host;
     ControlValues& controls;  // what the controls show; the caller fills it before the command
     int32_t portNumber;       // the port in force, shown by ShowSettings
+    // A write runs it once its checks have passed, before the first register; a non-zero code
+    // ends the write with it, nothing written.
+    std::function<uint32_t()> beforeWriting{};
 };
 
 // The four exchange commands of the window. Each forgets an earlier Esc, shows the group
@@ -49,9 +53,9 @@ uint32_t ReadAll(CommandContext& context);       // "Прочитать все":
 uint32_t ReadSelected(CommandContext& context);  // "Прочитать выбранное": the groups as selected
 
 // Write: CheckEntries (17 leaves the model untouched), GatherSettings, lock, CheckRelaySettings,
-// CheckSelectedChannels with remarks and errors, WriteDeviceSettings, unlock. A refused check
-// sends nothing. The controls are not refreshed: a value pulled into range by a check is in the
-// model and in the instrument, while its control still shows what was typed.
+// CheckSelectedChannels with remarks and errors, beforeWriting, WriteDeviceSettings, unlock. A
+// refused check sends nothing. The controls are not refreshed: a value pulled into range by a
+// check is in the model and in the instrument, while its control still shows what was typed.
 uint32_t WriteAll(CommandContext& context);       // "Записать все": selects all four groups first
 // "Записать выбранное": with no group ticked it asks first; a No sends nothing and gives 16.
 uint32_t WriteSelected(CommandContext& context);

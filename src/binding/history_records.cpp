@@ -14,6 +14,8 @@ namespace pmv {
 uint32_t ReadIdentity(Device& device, SettingsModel& identity)
 {
     Device reader{device.exchange, device.progress, identity, {}};
+    if (const uint32_t code = AwaitRestart(reader))
+        return reader.Fail(code);
     if (const uint32_t code = ReadSerialAndDate(reader))
         return code;
     return ReadByte(device.exchange, regs::kFirmwareVersion, identity.fw_version);
@@ -25,6 +27,11 @@ SettingsModel IdentityAfter(Device& device, uint32_t code)
     if (code != kStoppedToRevise && code != kStoppedToCorrect && code != kStoppedByUser && code != kNoAnswer)
         ReadIdentity(device, identity);
     return identity;
+}
+
+std::function<uint32_t()> IdentityBeforeWriting(Device& device, SettingsModel& identity)
+{
+    return [&device, &identity] { return ReadIdentity(device, identity) == kNoAnswer ? kNoAnswer : kOk; };
 }
 
 std::string SelectedGroupsText(const SettingsModel& m)

@@ -5,6 +5,7 @@
 #include "model/settings_model.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -20,6 +21,12 @@ uint32_t ReadIdentity(Device& device, SettingsModel& identity);
 // The identity after an operation that ended with `code`: read from the line, or left empty when
 // the operation never reached the instrument, found it silent or was stopped by the user.
 SettingsModel IdentityAfter(Device& device, uint32_t code);
+
+// A write's `beforeWriting` (binding/commands.h) that reads the identity into `identity` for the
+// write's history row: after the write's closing restart the instrument is silent for a while,
+// and a write that fails half-way still names the instrument it reached. An instrument that does
+// not answer stops the write with 2 (it would not take the write either).
+std::function<uint32_t()> IdentityBeforeWriting(Device& device, SettingsModel& identity);
 
 // "ch1,ch2,relay,general": the groups selected in the model.
 std::string SelectedGroupsText(const SettingsModel& model);

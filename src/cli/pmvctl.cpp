@@ -121,16 +121,6 @@ std::string SettingsJson(const SettingsModel& model)
     return "{" + json + "}";
 }
 
-// A history row for a write, naming the instrument as it identifies itself on the line; the
-// identity comes back for the verification's row.
-SettingsModel RecordWrite(Session& s, const std::string& profile, uint32_t code)
-{
-    SettingsModel identity = IdentityAfter(s.device, code);
-    s.Record(MakeHistoryRecord(identity, s.model,
-                               {kOperationWrite, code, profile, SettingsValueLines(s.model)}));
-    return identity;
-}
-
 // Reads the written groups back after the instrument's restart and compares them with what was
 // written: 15 when they differ.
 uint32_t VerifyWrite(Session& s, const std::string& profile, const SettingsModel& identity)
@@ -168,13 +158,17 @@ int RunWindowCommand(Session& s, const Arguments& a, bool write)
     // The boxes themselves are set, so that the gather at the start of the command keeps them.
     if (selected)
         SetGroupBoxes(s.model, controls, *ParseGroups(a.options.at("--groups")));
+    // The history rows name the instrument as it identifies itself on the line.
+    SettingsModel identity;
+    if (write)
+        context.beforeWriting = IdentityBeforeWriting(s.device, identity);
     uint32_t code = 0;
     if (write)
         code = selected ? WriteSelected(context) : WriteAll(context);
     else
         code = selected ? ReadSelected(context) : ReadAll(context);
     if (write) {
-        const SettingsModel identity = RecordWrite(s, path, code);
+        s.Record(MakeHistoryRecord(identity, s.model, {kOperationWrite, code, path, SettingsValueLines(s.model)}));
         if (code == kOk && a.Has("--verify"))
             return s.Finish(VerifyWrite(s, path, identity));
         return static_cast<int>(code);

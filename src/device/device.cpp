@@ -35,7 +35,33 @@ uint32_t ReadFloat(Exchange& exchange, regs::Register reg, float& field)
 
 uint32_t WriteByte(Exchange& exchange, regs::Register reg, int32_t value)
 {
-    return WriteByteRegister(exchange, reg.bank, reg.number, static_cast<uint32_t>(value));
+    const uint32_t code = WriteByteRegister(exchange, reg.bank, reg.number, static_cast<uint32_t>(value));
+    if (code == kOk && reg == regs::kRestart && value == 1)
+        exchange.NoteRestart();
+    return code;
+}
+
+uint32_t AwaitRestart(Device& device)
+{
+    if (!device.exchange.Restarting())
+        return kOk;
+    const regs::Register probe = regs::kFirmwareVersion;
+    const std::string fields = "37;" + RegisterAddressText(probe.bank, probe.memoryType, probe.number) + ";";
+    const auto isByteAnswer = [](const std::string& answer) {
+        uint32_t value = 0;
+        return ParseByteAnswer(answer, value);
+    };
+    constexpr uint32_t kLimitSeconds = kRestartLimitMs / 1000;
+    uint32_t shown = kLimitSeconds;
+    device.progress.ShowProgressPanel();
+    return device.exchange.AwaitReturn(fields, isByteAnswer, kRestartLimitMs, [&](uint32_t waitedMs) {
+        if (const uint32_t second = waitedMs / 1000; second != shown) {
+            shown = second;
+            device.Step("Ожидание перезапуска прибора: " + std::to_string(second) + " с из " +
+                        std::to_string(kLimitSeconds));
+        }
+        return CheckEscape(device.progress);
+    });
 }
 
 uint32_t WriteByteChecked(Exchange& exchange, regs::Register reg, int32_t value)

@@ -32,10 +32,19 @@ struct Device {
 
 inline constexpr const char* kProcessTitle = "Ход процесса";
 
+// How long a restarted instrument is waited for.
+inline constexpr uint32_t kRestartLimitMs = 10000;
+
+// After an acknowledged restart command the instrument reboots: waits until it answers again,
+// probing with a read of its firmware version, at most kRestartLimitMs after the restart, with the
+// seconds on the step line; Esc stops the wait with 20. 0 at once when no restart is pending.
+uint32_t AwaitRestart(Device& device);
+
 // Typed register access on the register map. Byte values are stored as 0..255; a byte field
 // above 255 (or negative) is sent as 255.
 uint32_t ReadByte(Exchange& exchange, regs::Register reg, int32_t& field);
 uint32_t ReadFloat(Exchange& exchange, regs::Register reg, float& field);
+// Writing 1 to the restart register notes the instrument's reboot in the exchange.
 uint32_t WriteByte(Exchange& exchange, regs::Register reg, int32_t value);
 uint32_t WriteByteChecked(Exchange& exchange, regs::Register reg, int32_t value);
 uint32_t WriteFloatChecked(Exchange& exchange, regs::Register reg, float value);

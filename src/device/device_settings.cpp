@@ -60,6 +60,8 @@ uint32_t EncodeProductionYear(int32_t year)
 uint32_t ReadDeviceSettings(Device& device)
 {
     ShowProcessLines(device);
+    if (const uint32_t code = AwaitRestart(device))
+        return device.Fail(code);
     for (uint32_t ch = 0; ch < kChannelCount; ++ch) {
         device.progress.SetProgressLines({kProcessTitle, "Идет чтение настроек канала " + std::to_string(ch + 1),
                                           device.currentStep, "", "", kEscapeHint});

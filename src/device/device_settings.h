@@ -7,7 +7,8 @@
 namespace pmv {
 
 // The selected groups (channel 1, channel 2, relay logic, general settings) and always the
-// regulator parameters, from the instrument into the model.
+// regulator parameters, from the instrument into the model; after a restart, once the instrument
+// is back (AwaitRestart).
 uint32_t ReadDeviceSettings(Device& device);
 // The selected groups and the regulator parameters into the instrument, then the marker value
 // 47 and the restart command.

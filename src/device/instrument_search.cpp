@@ -10,6 +10,7 @@
 #include "ini/ini_file.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace pmv {
@@ -17,10 +18,11 @@ namespace {
 
 // The longest answer to the probe: "!255;FF;65535" CR.
 constexpr size_t kLongestProbeAnswer = 14;
-// The instrument needs a moment before it answers, and a USB adapter holds received bytes up
-// to its latency timer; at the default 16 ms that timer eats this allowance, which is why the
-// connection check asks for 1 ms. Longer would slow the silent addresses down.
-constexpr uint32_t kProbeAllowanceMs = 15;
+// The widest allowance an answer can ask for: a slower instrument is not worth waiting for at
+// every silent address.
+constexpr uint32_t kLongestAllowanceMs = 100;
+// How long the last probe at a speed gets beyond its window for a late answer.
+constexpr uint32_t kLastProbeTailMs = 15;
 
 double WireMs(size_t bytes, uint32_t baud)
 {
@@ -49,9 +51,9 @@ std::vector<uint32_t> SearchBauds(uint32_t configured)
     return bauds;
 }
 
-uint32_t InstrumentSearch::ProbeTimeoutMs(uint32_t baud, size_t requestBytes)
+uint32_t InstrumentSearch::ProbeTimeoutMs(uint32_t baud, size_t requestBytes, uint32_t allowanceMs)
 {
-    return static_cast<uint32_t>(WireMs(requestBytes + kLongestProbeAnswer, baud)) + 1 + kProbeAllowanceMs;
+    return static_cast<uint32_t>(std::ceil(WireMs(requestBytes + kLongestProbeAnswer, baud))) + allowanceMs;
 }
 
 std::string InstrumentSearch::ProbeFrame(uint32_t address)
@@ -63,30 +65,72 @@ std::string InstrumentSearch::ProbeFrame(uint32_t address)
     return frame;
 }
 
-bool InstrumentSearch::Probe(uint32_t address, uint32_t baud, uint32_t& firmware, double& wireMs)
+bool InstrumentSearch::TakeAnswers(std::string& heard, const SentProbe& current, uint32_t baud, SearchResult& result,
+                                   bool& own)
+{
+    // How long the instrument took beyond the wire becomes the allowance from now on; the clock
+    // counts whole milliseconds, so less than one shows nothing.
+    const auto widen = [&](const SentProbe& probe, size_t answerBytes) {
+        const double beyond =
+            static_cast<double>(clock_.MonotonicMs() - probe.sent) - WireMs(probe.requestBytes + answerBytes, baud);
+        if (beyond > 1)
+            allowanceMs_ = std::clamp(static_cast<uint32_t>(2 * beyond) + 1, allowanceMs_, kLongestAllowanceMs);
+    };
+    bool ended = false;
+    for (size_t end; (end = heard.find('\r')) != std::string::npos; heard.erase(0, end + 1)) {
+        const std::string answer = heard.substr(0, end + 1);
+        uint32_t firmware = 0;
+        const bool data = ParseByteAnswer(answer, firmware) == 0;
+        if (data && unanswered_ && NamesAddress(answer, unanswered_->address)) {
+            result.found.push_back({unanswered_->address, baud, firmware});
+            result.wireMs += WireMs(answer.size(), baud);
+            widen(*unanswered_, answer.size());
+            unanswered_.reset();
+            continue;
+        }
+        if (ended)
+            continue;
+        // Any other line ends the wait; only this address's own answer finds an instrument.
+        ended = true;
+        if (data && NamesAddress(answer, current.address)) {
+            result.found.push_back({current.address, baud, firmware});
+            result.wireMs += WireMs(answer.size(), baud);
+            widen(current, answer.size());
+            own = true;
+        }
+    }
+    return ended;
+}
+
+bool InstrumentSearch::Probe(uint32_t address, uint32_t baud, SearchResult& result)
 {
     const std::string frame = ProbeFrame(address);
-    const uint32_t timeoutMs = ProbeTimeoutMs(baud, frame.size());
-    // A late answer to the previous probe must not be taken for this one.
-    line_.Purge();
-    const int64_t start = clock_.MonotonicMs();
-    line_.Write(frame.data(), frame.size(), timeoutMs);
-    std::string answer;
+    const uint32_t timeoutMs = ProbeTimeoutMs(baud, frame.size(), allowanceMs_);
     char chunk[kReadChunk];
+    // What came since the last window closed: the late answer of the probe before, or noise.
+    std::string heard;
+    for (size_t got; heard.size() <= kMaxAnswerBytes && (got = line_.Read(chunk, sizeof chunk, 0)) > 0;)
+        heard.append(chunk, got);
+    SentProbe probe{address, clock_.MonotonicMs(), frame.size()};
+    bool own = false;
+    TakeAnswers(heard, probe, baud, result, own);
+    // A line begun before the probe went out is no answer to it; it may end a late one.
+    own = false;
+    probe.sent = clock_.MonotonicMs();
+    line_.Write(frame.data(), frame.size(), timeoutMs);
+    result.wireMs += WireMs(frame.size(), baud);
     for (;;) {
-        const int64_t left = start + timeoutMs - clock_.MonotonicMs();
-        if (left <= 0 || answer.size() > kMaxAnswerBytes)
+        const int64_t left = probe.sent + timeoutMs - clock_.MonotonicMs();
+        if (left <= 0 || heard.size() > kMaxAnswerBytes)
             break;
-        const size_t got = line_.Read(chunk, sizeof chunk, static_cast<uint32_t>(left));
-        answer.append(chunk, got);
-        if (answer.find('\r') != std::string::npos)
+        heard.append(chunk, line_.Read(chunk, sizeof chunk, static_cast<uint32_t>(left)));
+        if (heard.find('\r') != std::string::npos && TakeAnswers(heard, probe, baud, result, own))
             break;
     }
-    wireMs += WireMs(frame.size(), baud);
-    if (answer.find('\r') == std::string::npos)
-        return false;
-    wireMs += WireMs(answer.size(), baud);
-    return NamesAddress(answer, address) && ParseByteAnswer(answer, firmware) == 0;
+    unanswered_.reset();
+    if (!own)
+        unanswered_ = probe;
+    return own;
 }
 
 SearchResult InstrumentSearch::Run(const SearchOptions& options, const std::function<bool(const SearchStep&)>& onStep)
@@ -110,14 +154,22 @@ SearchResult InstrumentSearch::Run(const SearchOptions& options, const std::func
                 result.elapsedMs = clock_.MonotonicMs() - start;
                 return result;
             }
-            uint32_t firmware = 0;
-            if (Probe(address, baud, firmware, result.wireMs)) {
-                result.found.push_back({address, baud, firmware});
-                if (!options.all) {
-                    result.elapsedMs = clock_.MonotonicMs() - start;
-                    return result;
-                }
+            Probe(address, baud, result);
+            if (!result.found.empty() && !options.all) {
+                result.elapsedMs = clock_.MonotonicMs() - start;
+                return result;
             }
+        }
+        // The last probe's answer has no next probe to come in with.
+        if (unanswered_) {
+            std::string heard;
+            char chunk[kReadChunk];
+            const uint32_t tailMs = allowanceMs_ + kLastProbeTailMs;
+            for (size_t got; heard.size() <= kMaxAnswerBytes && (got = line_.Read(chunk, sizeof chunk, tailMs)) > 0;)
+                heard.append(chunk, got);
+            bool own = false;
+            TakeAnswers(heard, *unanswered_, baud, result, own);
+            unanswered_.reset();
         }
     }
     result.elapsedMs = clock_.MonotonicMs() - start;

@@ -49,8 +49,11 @@ struct SearchResult {
 };
 
 // Tries addresses at each speed with a probe that reads the firmware version, waiting only as
-// long as a request and its answer need on the wire plus an allowance for adapter latency and
-// the instrument's turnaround. The line is left at the last speed tried.
+// long as a request and its longest answer need on the wire plus an allowance for the
+// instrument's turnaround and adapter latency: a millisecond until an instrument has answered,
+// then what its answers showed. An answer that comes after its window is still taken for the
+// address it names when it turns up before or during the next probe, and widens the allowance.
+// The line is left at the last speed tried.
 class InstrumentSearch {
 public:
     InstrumentSearch(SerialLine& line, const Clock& clock) : line_(line), clock_(clock) {}
@@ -58,17 +61,32 @@ public:
     // `onStep` runs before each probe; returning false stops the search.
     SearchResult Run(const SearchOptions& options, const std::function<bool(const SearchStep&)>& onStep);
 
+    // The allowance before any instrument has answered.
+    static constexpr uint32_t kFirstAllowanceMs = 1;
+
     // Time a probe waits for its answer at a speed, in milliseconds.
-    static uint32_t ProbeTimeoutMs(uint32_t baud, size_t requestBytes);
+    static uint32_t ProbeTimeoutMs(uint32_t baud, size_t requestBytes, uint32_t allowanceMs = kFirstAllowanceMs);
     // The probe frame for an address, as written to the line.
     static std::string ProbeFrame(uint32_t address);
 
 private:
-    // The firmware version when the instrument at `address` answered.
-    bool Probe(uint32_t address, uint32_t baud, uint32_t& firmware, double& wireMs);
+    struct SentProbe {
+        uint32_t address;
+        int64_t sent;  // monotonic ms
+        size_t requestBytes;
+    };
+
+    // Probes `address`; what answered (the address, or the one before it late) goes to `result`.
+    // True when `address` answered.
+    bool Probe(uint32_t address, uint32_t baud, SearchResult& result);
+    // Takes the lines in `heard`: a late answer of the probe before counts for its address; true
+    // when another line came, which ends `current`'s wait, `own` when it was its answer.
+    bool TakeAnswers(std::string& heard, const SentProbe& current, uint32_t baud, SearchResult& result, bool& own);
 
     SerialLine& line_;
     const Clock& clock_;
+    uint32_t allowanceMs_ = kFirstAllowanceMs;
+    std::optional<SentProbe> unanswered_;  // the probe before, while its answer may still come
 };
 
 // The line description with its speed replaced by `baud` (the rest of the text kept).

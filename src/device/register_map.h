@@ -11,6 +11,8 @@ struct Register {
     uint32_t bank;
     uint32_t memoryType;
     uint32_t number;
+
+    friend bool operator==(const Register&, const Register&) = default;
 };
 
 constexpr Register Byte2(uint32_t n) { return {2, 1, n}; }

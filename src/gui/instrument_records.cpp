@@ -94,9 +94,12 @@ void InstrumentRecords::Record(const HistoryRecord& record)
     failureShown_ |= failure.has_value();
 }
 
-void InstrumentRecords::AfterWrite(uint32_t code)
+void InstrumentRecords::Write(CommandContext& context, uint32_t (*write)(CommandContext&))
 {
-    const SettingsModel identity = IdentityAfter(w_.device, code);
+    SettingsModel identity;
+    context.beforeWriting = IdentityBeforeWriting(w_.device, identity);
+    const uint32_t code = write(context);
+    context.beforeWriting = {};
     Record(MakeHistoryRecord(identity, w_.device.model,
                              {kOperationWrite, code, {}, SettingsValueLines(w_.device.model)}));
     if (code != kOk || !verifyAfterWrite())

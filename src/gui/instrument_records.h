@@ -36,9 +36,10 @@ public:
 
     InstrumentRecords(Window window, QMenu& fileMenu);
 
-    // After "Записать все" / "Записать выбранное": the history row, then the verification when
-    // it is switched on and the write succeeded.
-    void AfterWrite(uint32_t code);
+    // "Записать все" / "Записать выбранное": `write` with the instrument's identity read before
+    // its first register, the history row, then the verification when it is switched on and the
+    // write succeeded.
+    void Write(CommandContext& context, uint32_t (*write)(CommandContext&));
     // After the serial number and date were written from the window.
     void AfterSerialWrite(uint32_t code);
 

@@ -39,9 +39,9 @@ void MainWindow::ConnectPages()
     button(top_->readAll, Command::ExchangeButtons, read, [](CommandContext& c) { ReadAll(c); });
     button(top_->readSelected, Command::ExchangeButtons, read, [](CommandContext& c) { ReadSelected(c); });
     button(top_->writeAll, Command::ExchangeButtons, written,
-           [this](CommandContext& c) { records_->AfterWrite(WriteAll(c)); });
+           [this](CommandContext& c) { records_->Write(c, WriteAll); });
     button(top_->writeSelected, Command::ExchangeButtons, written,
-           [this](CommandContext& c) { records_->AfterWrite(WriteSelected(c)); });
+           [this](CommandContext& c) { records_->Write(c, WriteSelected); });
     button(general_->readSerial, Command::SerialButtons, read, [](CommandContext& c) { ReadSerialNumber(c); });
     button(general_->writeSerial, Command::SerialButtons, written,
            [this](CommandContext& c) { records_->AfterSerialWrite(WriteSerialNumber(c)); });

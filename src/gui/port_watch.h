@@ -2,9 +2,11 @@
 
 #include "link/port_names.h"
 
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,26 +15,37 @@ namespace pmv {
 
 class Session;
 
-// Follows adapters plugged in and pulled out while the window runs. Once a second, between
-// operations: the port whose device went away is closed; when the device the port number means
-// comes back, the port is reopened without a message box (its status bar tells the outcome);
-// and `changed` gets the adapters found whenever they or the port's state changed, with the
-// message of a failed write of dev.dat at a reopen.
+// Follows adapters plugged in and pulled out while the window runs, woken by the system's own
+// events (inotify on /dev, /dev/serial/by-id and the folder of the port's device) rather than by
+// looking every second. Between operations: the port whose device went away is closed; when the
+// device the port number means comes back, the port is reopened without a message box (its
+// status bar tells the outcome); and `changed` gets the adapters found whenever they or the
+// port's state changed, with the message of a failed write of dev.dat at a reopen. Idle, it costs
+// nothing.
 class PortWatch : public QObject {
 public:
     using Changed =
         std::function<void(const std::vector<SerialPortInfo>& found, const std::optional<std::string>& fileError)>;
 
     PortWatch(QObject* parent, Session& session, std::function<bool()> busy, Changed changed);
+    ~PortWatch() override;
 
     void Poll();
     const std::vector<SerialPortInfo>& found() const { return found_; }
 
 private:
+    // Drops the events that came and looks again once they settle.
+    void OnEvents();
+    // Watches the folders that exist now among those where a serial device or its link appears.
+    void WatchFolders();
+
     Session& session_;
     std::function<bool()> busy_;
     Changed changed_;
-    QTimer timer_;
+    int inotify_ = -1;
+    QSocketNotifier* notifier_ = nullptr;
+    std::map<std::string, int> watched_;  // folder -> watch descriptor
+    QTimer settle_;  // after events; again while an operation holds the look off
     std::vector<SerialPortInfo> found_;
     bool devicePresent_;
 };

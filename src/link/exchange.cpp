@@ -100,21 +100,24 @@ uint32_t Exchange::RunExchange(const std::string& fields, const AnswerCheck& che
     }
     const uint32_t byteWriteTimeout = values_.ByteTimeout * static_cast<uint32_t>(send_.size() + 1);
     if (owed_ > 0) {
-        AwaitSilence();
+        AwaitSilence(EffectiveTimeout());
         // Whatever has not come by now was lost; it must not stop the next request's drain.
         owed_ = 0;
     }
     for (uint32_t attempt = 0; attempt < values_.RetryCount; ++attempt) {
         if (owed_ > 0)
-            AwaitSilence();
+            AwaitSilence(EffectiveTimeout());
         receive_.clear();
         state_.lastError = kOk;
         line_.Purge();
         line_.Write(send_.data(), send_.size(), byteWriteTimeout);
         ++owed_;
-        state_.lastError = ReceiveAnswer();
-        if (state_.lastError == kAnswerLine)
+        state_.lastError = ReceiveAnswer(EffectiveTimeout());
+        if (state_.lastError == kAnswerLine) {
             --owed_;
+            lastAnswerMs_ = state_.waitMs;
+            restartedAt_.reset();
+        }
         LogExchange();
         if (state_.lastError != kOk)
             continue;
@@ -127,20 +130,72 @@ uint32_t Exchange::RunExchange(const std::string& fields, const AnswerCheck& che
     return state_.lastError;
 }
 
+uint32_t Exchange::AwaitReturn(const std::string& probeFields, const AnswerCheck& check, uint32_t limitMs,
+                               const ProbePause& pause)
+{
+    // A restart longer ago than the limit is over: the exchanges that follow find out as usual.
+    if (restartedAt_ && clock_.MonotonicMs() - *restartedAt_ >= limitMs)
+        restartedAt_.reset();
+    if (!restartedAt_)
+        return kOk;
+    struct Busy {
+        bool& flag;
+        explicit Busy(bool& f) : flag(f) { flag = true; }
+        ~Busy() { flag = false; }
+    } busy(inExchange_);
+    send_ = BuildFrame(probeFields);
+    const uint32_t window = ProbeWindow();
+    const uint32_t byteWriteTimeout = values_.ByteTimeout * static_cast<uint32_t>(send_.size() + 1);
+    bool unanswered = false;
+    uint32_t code = kNoAnswer;
+    for (;;) {
+        const auto waited = static_cast<uint32_t>(clock_.MonotonicMs() - *restartedAt_);
+        if (waited >= limitMs || !line_.IsOpen())
+            break;
+        if ((code = pause(waited)) != kOk)
+            break;
+        receive_.clear();
+        line_.Purge();
+        line_.Write(send_.data(), send_.size(), byteWriteTimeout);
+        state_.lastError = ReceiveAnswer(window);
+        LogExchange();
+        if (state_.lastError == kAnswerLine && check(receive_) == kOk) {
+            restartedAt_.reset();
+            lastAnswerMs_ = state_.waitMs;
+            if (unanswered)
+                AwaitSilence(window);
+            return kOk;
+        }
+        unanswered = true;
+        code = kNoAnswer;
+    }
+    restartedAt_.reset();
+    if (unanswered)
+        owed_ = std::max(owed_, 1u);
+    state_.lastError = code;
+    return code;
+}
+
 uint32_t Exchange::EffectiveTimeout() const
 {
     return values_.AnswerTimeout < kMinAnswerTimeoutMs ? kMinAnswerTimeoutMs : values_.AnswerTimeout;
 }
 
-uint32_t Exchange::ReceiveAnswer()
+uint32_t Exchange::ProbeWindow() const
+{
+    return std::clamp(2 * lastAnswerMs_, kMinProbeWindowMs, EffectiveTimeout());
+}
+
+uint32_t Exchange::ReceiveAnswer(uint32_t limit)
 {
     state_.sendTime = clock_.LocalTime();
     const int64_t sent = clock_.MonotonicMs();
     const uint32_t readTimeout = values_.ByteTimeout * static_cast<uint32_t>(kReadChunk + 1);
-    const uint32_t limit = EffectiveTimeout();
     std::array<char, kReadChunk> chunk{};
     for (;;) {
-        const size_t got = line_.Read(chunk.data(), chunk.size(), readTimeout);
+        // Each read ends by the limit, so that a short limit (a probe's) is kept to the millisecond.
+        const auto waited = std::min(static_cast<uint32_t>(clock_.MonotonicMs() - sent), limit);
+        const size_t got = line_.Read(chunk.data(), chunk.size(), std::min(readTimeout, limit + 1 - waited));
         if (got > 0) {
             receive_.append(chunk.data(), got);
             const bool lineEnds = std::string_view(chunk.data(), got).find('\r') != std::string_view::npos;
@@ -157,14 +212,16 @@ uint32_t Exchange::ReceiveAnswer()
     }
 }
 
-void Exchange::AwaitSilence()
+void Exchange::AwaitSilence(uint32_t guard)
 {
     const uint32_t readTimeout = values_.ByteTimeout * static_cast<uint32_t>(kReadChunk + 1);
-    const uint32_t guard = EffectiveTimeout();
     std::array<char, kReadChunk> chunk{};
     int64_t quietSince = clock_.MonotonicMs();
-    while (clock_.MonotonicMs() - quietSince <= guard) {
-        const size_t got = line_.Read(chunk.data(), chunk.size(), readTimeout);
+    for (;;) {
+        const auto quiet = static_cast<uint32_t>(clock_.MonotonicMs() - quietSince);
+        if (quiet > guard)
+            return;
+        const size_t got = line_.Read(chunk.data(), chunk.size(), std::min(readTimeout, guard + 1 - quiet));
         if (got == 0)
             continue;
         quietSince = clock_.MonotonicMs();
@@ -173,11 +230,11 @@ void Exchange::AwaitSilence()
     }
 }
 
-uint32_t Exchange::LogExchange() const
+uint32_t Exchange::LogExchange()
 {
     if (!values_.UseLogFile)
         return kOk;
-    std::FILE* log = OpenLogForAppend(values_.LogFileName);
+    std::FILE* log = log_.Begin(values_.LogFileName);
     if (!log)
         return kFileNotOpened;
     const TimeStamp& s = state_.sendTime;
@@ -186,7 +243,7 @@ uint32_t Exchange::LogExchange() const
     std::fprintf(log, "Send cmd at %02u:%02u:%02u :%s\n", s.hour, s.minute, s.second, send_.c_str());
     std::fprintf(log, "Answ at %02u:%02u:%02u :%s\n", a.hour, a.minute, a.second, receive_.c_str());
     std::fprintf(log, "Wait for answ %u ms\n", state_.waitMs);
-    std::fclose(log);
+    log_.End();
     return kOk;
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "clock.h"
+#include "log_file.h"
 #include "serial_line.h"
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace pmv {
@@ -31,12 +33,16 @@ struct ExchangeState {
 inline constexpr size_t kMaxAnswerBytes = 256;
 inline constexpr size_t kReadChunk = 32;
 inline constexpr uint32_t kMinAnswerTimeoutMs = 1000;
+// The shortest window a probe for a restarting instrument gets for its answer.
+inline constexpr uint32_t kMinProbeWindowMs = 50;
 
 // Results of ReceiveAnswer.
 enum ReceiveResult : uint32_t { kAnswerLine = 0, kAnswerTooLong = 1, kAnswerTimedOut = 2 };
 
 // Checks an answer line (the receive buffer as text) and returns an error code; 0 accepts it.
 using AnswerCheck = std::function<uint32_t(const std::string& answer)>;
+// Runs between two probes with the milliseconds since the restart; a non-zero code ends the wait.
+using ProbePause = std::function<uint32_t(uint32_t waitedMs)>;
 
 // Request frames and their answers on one serial line: one exchange at a time, with retries.
 class Exchange {
@@ -64,6 +70,25 @@ public:
     // than the guard time after the last byte on the line is beyond this protection.
     uint32_t RunExchange(const std::string& fields, const AnswerCheck& check);
 
+    // The instrument acknowledged its restart command: it reboots and answers nothing for a while.
+    void NoteRestart() { restartedAt_ = clock_.MonotonicMs(); }
+    // From an acknowledged restart until the instrument is heard again.
+    bool Restarting() const { return restartedAt_.has_value(); }
+
+    // Waits for a restarting instrument: sends the probe request `probeFields` and gives it a
+    // short window (twice the wait of the last answer, at least kMinProbeWindowMs) until an answer
+    // passes `check`, at most until `limitMs` after the restart. `pause` runs before each probe.
+    // Returns 0 at once when no restart is pending, else 0, 2 when the instrument stayed silent,
+    // or the code of `pause`.
+    //
+    // The instrument loses what reaches it while it reboots, but a probe that comes as it wakes
+    // up may be answered after its window. Probes are all the same request, so such an answer may
+    // stand for the next probe; it must never stand for another request. Therefore, once a probe
+    // is answered after others were not, nothing is sent until the line has been silent for a
+    // probe window. After an unanswered wait an answer is owed as after a failed exchange.
+    uint32_t AwaitReturn(const std::string& probeFields, const AnswerCheck& check, uint32_t limitMs,
+                         const ProbePause& pause);
+
     // True while a request waits for its answer: a timer that fires between two exchanges of an
     // operation may poll, one that fires inside an exchange may not.
     bool InExchange() const { return inExchange_; }
@@ -81,12 +106,14 @@ public:
     static uint32_t AnswerChecksum(const std::string& answer);
 
 private:
-    uint32_t ReceiveAnswer();
-    // Reads and drops input until the line has been silent for the guard time; each line end
-    // that arrives settles one owed answer.
-    void AwaitSilence();
+    // Reads until a line end, more than kMaxAnswerBytes, or `limit` ms.
+    uint32_t ReceiveAnswer(uint32_t limit);
+    // Reads and drops input until the line has been silent for `guard` ms; each line end that
+    // arrives settles one owed answer.
+    void AwaitSilence(uint32_t guard);
     uint32_t EffectiveTimeout() const;
-    uint32_t LogExchange() const;
+    uint32_t ProbeWindow() const;
+    uint32_t LogExchange();
 
     SerialLine& line_;
     const Clock& clock_;
@@ -96,6 +123,9 @@ private:
     std::string receive_;
     bool inExchange_ = false;
     uint32_t owed_ = 0;
+    uint32_t lastAnswerMs_ = 0;
+    std::optional<int64_t> restartedAt_;  // monotonic ms
+    LogFile log_;
 };
 
 // Appends the decimal CRC-16 of the command text (the frame from offset 5 on) and a carriage

@@ -145,10 +145,12 @@ void RunSteps(Run& run, CommandContext& c, const ProductionOrder& order)
             return kFileNotOpened;
         }
         ShowSettings(model, c.portNumber, c.controls);
-        if (const uint32_t code = WriteAll(c))
-            return code;
-        // The profile's firmware version is not this instrument's; every row names the real one.
-        return ReadByte(c.device.exchange, regs::kFirmwareVersion, model.fw_version);
+        // The profile's firmware version is not this instrument's; every row names the real one,
+        // read before the write, which ends with the instrument's restart.
+        c.beforeWriting = [&] { return ReadByte(c.device.exchange, regs::kFirmwareVersion, model.fw_version); };
+        const uint32_t code = WriteAll(c);
+        c.beforeWriting = {};
+        return code;
     });
     if (!written)
         return;

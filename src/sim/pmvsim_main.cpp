@@ -17,9 +17,8 @@ constexpr int kUsageError = 64;
 
 constexpr const char* kUsage =
     "Использование: pmvsim [--address N | --any-address] [--baud N [--only-at-baud]] [--turnaround MS]\n"
-    "                      [--link PATH] [--lenient] [--foreign-checksum] [--quiet]\n"
-    "                      [--source КАНАЛ:ВИД:ЗНАЧЕНИЕ]...\n"
-    "                      [--true КАНАЛ:ИМЯ:ЗНАЧЕНИЕ]...\n"
+    "                      [--reboot-ms MS] [--link PATH] [--lenient] [--foreign-checksum] [--quiet]\n"
+    "                      [--source КАНАЛ:ВИД:ЗНАЧЕНИЕ]... [--true КАНАЛ:ИМЯ:ЗНАЧЕНИЕ]...\n"
     "       pmvsim --help | -h | --version\n";
 
 constexpr const char* kHelp =
@@ -29,6 +28,7 @@ constexpr const char* kHelp =
     "  --baud N         время линии на скорости N бод (по умолчанию 0: без задержек)\n"
     "  --only-at-baud   отвечать, только пока линия настроена на скорость --baud\n"
     "  --turnaround MS  задержка между запросом и ответом (по умолчанию 0)\n"
+    "  --reboot-ms MS   после команды перезапуска не отвечать MS мс (по умолчанию 0)\n"
     "  --link PATH      символическая ссылка на псевдотерминал по этому пути\n"
     "  --lenient        принимать запросы без контрольной суммы, набранные вручную\n"
     "  --foreign-checksum\n"
@@ -122,6 +122,9 @@ int main(int argc, char** argv)
             ++i;
         } else if (arg == "--turnaround" && (number = ParseNumber(next, 60'000))) {
             options.turnaroundMs = *number;
+            ++i;
+        } else if (arg == "--reboot-ms" && (number = ParseNumber(next, 600'000))) {
+            options.rebootMs = *number;
             ++i;
         } else if (arg == "--source" && next != nullptr) {
             const auto source = pmv::sim::ParseSourceOption(next);

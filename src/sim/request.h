@@ -20,6 +20,7 @@ struct Request {
     bool checksumOk = false;
     bool answered = false;  // something was sent back
     std::string answer{};   // the bytes sent back (empty when silent)
+    size_t wireBytes = 0;   // the request's bytes on the line, preamble and noise before it included
 };
 
 }  // namespace pmv::sim

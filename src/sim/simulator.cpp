@@ -119,20 +119,24 @@ bool Simulator::Handle(const Frame& frame, const LineWriter& writer, std::vector
     Delivery delivery;
     uint32_t baud = 0;
     uint32_t turnaroundMs = 0;
+    bool restarted = false;
     {
         const std::lock_guard lock(mutex_);
         ParsedRequest parsed = ParseRequest(frame.line, options_.address, options_.lenient);
         if (options_.anyAddress && parsed.verdict == Verdict::ForeignAddress)
             parsed = ParseRequest(frame.line, parsed.request.address, options_.lenient);
-        const bool heard = !options_.onlyAtBaud || pty_.LineBaud() == options_.baud;
+        const bool heard = (!options_.onlyAtBaud || pty_.LineBaud() == options_.baud) && frame.end >= silentUntil_;
+        const int restartsBefore = instrument_.Restarts();
         if (heard && parsed.verdict != Verdict::ForeignAddress) {
             const auto fault = faults_.TakeDeliveryFault(parsed.request);
             const bool refused = fault && fault->kind == Fault::Kind::Status;
             delivery = Deliver(fault, refused ? std::string() : instrument_.Respond(parsed, faults_));
         }
+        restarted = instrument_.Restarts() != restartsBefore;
         request = std::move(parsed.request);
         request.answered = !delivery.bytes.empty();
         request.answer = delivery.bytes;
+        request.wireBytes = frame.wireBytes;
         if (transcript_.size() == kTranscriptLimit)
             transcript_.pop_front();
         transcript_.push_back(request);
@@ -150,6 +154,10 @@ bool Simulator::Handle(const Frame& frame, const LineWriter& writer, std::vector
                         answer);
         } else {
             running = writer.Send(delivery.bytes, start, baud);
+        }
+        if (restarted) {
+            const std::lock_guard lock(mutex_);
+            silentUntil_ = start + WireTime(delivery.bytes.size(), baud) + std::chrono::milliseconds(options_.rebootMs);
         }
     }
     if (options_.onRequest)
@@ -285,6 +293,12 @@ void Simulator::SetBaud(uint32_t baud)
 {
     const std::lock_guard lock(mutex_);
     options_.baud = baud;
+}
+
+void Simulator::SetReboot(uint32_t ms)
+{
+    const std::lock_guard lock(mutex_);
+    options_.rebootMs = ms;
 }
 
 void Simulator::SetTurnaround(uint32_t ms)

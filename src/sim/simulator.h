@@ -26,6 +26,8 @@ struct SimOptions {
                                  // instrument that hears noise at any other speed
     uint32_t baud = 0;           // 0: no line timing; else every byte costs 10 bit times, both ways
     uint32_t turnaroundMs = 0;   // from the end of a request to the start of its answer
+    uint32_t rebootMs = 0;       // silent for this long after answering a restart command: requests
+                                 // that end meanwhile are lost, as the instrument reboots
     std::string linkPath{};      // if not empty: a symbolic link to the pty slave, placed here
     bool lenient = false;        // a request may end right after its last ';' (typing by hand);
                                  // LF then also ends a request
@@ -41,6 +43,9 @@ struct SimOptions {
 //
 // Faults (InjectFault) disturb the answer on the line; the request itself is still carried out,
 // except under a Status fault, which stands for the instrument refusing it.
+//
+// Reboot (rebootMs > 0): the restart's "$0000" still goes out; requests whose CR arrives before
+// rebootMs after its last byte get no answer and take no fault.
 //
 // Line timing (baud > 0): the request is taken to have come over the line from the arrival of
 // its first byte, so its answer starts no earlier than that arrival + its length in byte times
@@ -99,6 +104,7 @@ public:
 
     void SetBaud(uint32_t baud);
     void SetTurnaround(uint32_t ms);
+    void SetReboot(uint32_t ms);
 
 private:
     // An answer of a DelayApart fault, due at start.
@@ -115,6 +121,7 @@ private:
     SimOptions options_;
     Instrument instrument_;
     FaultList faults_;
+    Clock::time_point silentUntil_{};  // end of the current reboot
     std::deque<Request> transcript_;
     std::string ptyPath_;
 

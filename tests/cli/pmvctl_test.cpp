@@ -2,6 +2,7 @@
 #include "temp_dir.h"
 
 #include "cli/pmvctl.h"
+#include "link/exchange.h"
 #include "model/factory_profiles.h"
 #include "model/profile.h"
 #include "sim/simulator.h"
@@ -12,9 +13,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
+#include <thread>
 
 namespace pmv {
 namespace {
@@ -354,6 +357,48 @@ TEST_F(PmvctlTest, VerifyCatchesAnInstrumentThatLosesAValueAtItsRestart)
     // The operation is padded to 20 characters, not bytes.
     EXPECT_NE(out_.find(" 007-12345  номер и дата" + std::string(9, ' ') + "  "), std::string::npos) << out_;
     EXPECT_EQ(RunRaw({"history", "--from", "01.02.2026"}), cli::kUsageStatus);
+}
+
+TEST_F(PmvctlTest, TheRebootAfterTheRestartCostsAWriteNothingAndAVerifyOnlyShortProbes)
+{
+    ASSERT_FALSE(CreateDefaultProfiles());
+    simulator_.SetRegister(2, 1, 11, 0x39);
+    simulator_.SetRegister(2, 1, 12, 0x30);  // serial number 12345
+    simulator_.SetRegister(2, 1, 14, 7);
+    const auto timed = [this](const std::vector<std::string>& args) {
+        simulator_.ClearTranscript();
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(Run(args), 0) << err_;
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    };
+    const int64_t plain = timed({"write", "--yes", "--verify", "PMV7706.prf"});
+
+    constexpr uint32_t kRebootMs = 1500;
+    simulator_.SetReboot(kRebootMs);
+    // A plain write sends nothing after its restart: the identity of its history row comes first.
+    timed({"write", "--yes", "PMV7706.prf"});
+    const auto written = simulator_.Transcript();
+    ASSERT_FALSE(written.empty());
+    EXPECT_TRUE(written.back().bank == 1 && written.back().reg == 0 && written.back().value == 1u);
+    for (const auto& r : written)
+        EXPECT_TRUE(r.answered) << r.text;
+    ASSERT_EQ(RunRaw({"history", "007-12345"}), 0) << err_;
+    EXPECT_EQ(std::count(out_.begin(), out_.end(), '\n'), 3) << "the first write, its verification, this write\n" << out_;
+
+    // The verification waits for the instrument with short probes, not with answer time-outs.
+    std::this_thread::sleep_for(std::chrono::milliseconds(kRebootMs));
+    const int64_t rebooting = timed({"write", "--yes", "--verify", "PMV7706.prf"});
+    size_t lost = 0;
+    for (const auto& r : simulator_.Transcript()) {
+        if (r.answered)
+            continue;
+        ++lost;
+        EXPECT_TRUE(r.bank == 1 && r.memType == 1 && r.reg == 6) << "only probes are lost: " << r.text;
+    }
+    EXPECT_GE(lost, 1u);
+    EXPECT_LE(lost, kRebootMs / kMinProbeWindowMs + 2);
+    EXPECT_LT(rebooting - plain, kRebootMs + kMinAnswerTimeoutMs);
+    EXPECT_NE(err_.find("Проверка после записи: прибор хранит записанное."), std::string::npos) << err_;
 }
 
 TEST_F(PmvctlTest, CalibrateFindsTheTrueCoefficientAndKeepsItInTheProfile)

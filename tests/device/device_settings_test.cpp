@@ -19,6 +19,31 @@ std::vector<std::string> Prefix(const char* kind, const std::vector<std::string>
     return out;
 }
 
+TEST_F(DeviceSettingsTest, AReadAfterTheWritesRestartWaitsForTheInstrumentAndEscStopsTheWait)
+{
+    simulator->SetReboot(400);
+    ASSERT_EQ(WriteDeviceSettings(device), 0u);
+    EXPECT_TRUE(exchange.Restarting());
+    progress.steps.clear();
+    simulator->ClearTranscript();
+    ASSERT_EQ(ReadDeviceSettings(device), 0u);
+    ASSERT_FALSE(progress.steps.empty());
+    EXPECT_EQ(progress.steps.front(), "Ожидание перезапуска прибора: 0 с из 10");
+    const auto requests = Requests();
+    const auto probes = std::count(requests.begin(), requests.end(), "R 1.1.6");
+    EXPECT_GE(probes, 2);
+    EXPECT_LE(probes, 400 / kMinProbeWindowMs + 3) << "one of them may be the firmware version of the read";
+
+    // Esc while it waits: the read stops with 20 and sends nothing but probes.
+    ASSERT_EQ(WriteDeviceSettings(device), 0u);
+    simulator->ClearTranscript();
+    progress.escapeAtQuery = progress.queries + 2;
+    EXPECT_EQ(ReadDeviceSettings(device), static_cast<uint32_t>(kStoppedByUser));
+    for (const std::string& r : Requests())
+        EXPECT_EQ(r, "R 1.1.6");
+    EXPECT_FALSE(progress.shown);
+}
+
 TEST_F(DeviceSettingsTest, ReadWithNoGroupReadsOnlyTheRegulator)
 {
     SelectGroups(false, false, false, false);

@@ -116,6 +116,23 @@ TEST_F(InstrumentSearchTest, ALateAnswerIsNotTakenForTheNextAddress)
     EXPECT_TRUE(simulator->Transcript()[0].answered);
 }
 
+TEST_F(InstrumentSearchTest, AnAnswerAfterItsWindowCountsForTheAddressItNamesAndWidensTheWindows)
+{
+    sim::SimOptions options;
+    options.address = 8;
+    options.baud = 9600;
+    // Longer than a probe's first allowance: the answer to 8 comes while the probe of 9 waits.
+    options.turnaroundMs = 30;
+    Connect(options);
+    const int64_t start = clock.MonotonicMs();
+    const SearchResult result = Search({9600}, 8, 12, true);
+    const int64_t elapsed = clock.MonotonicMs() - start;
+    ASSERT_EQ(result.found.size(), 1u);
+    EXPECT_EQ(result.found[0].address, 8u);
+    // The probes after it wait for such a turnaround.
+    EXPECT_GT(elapsed, 5 * InstrumentSearch::ProbeTimeoutMs(9600, 22) + 3 * 30);
+}
+
 TEST(SearchBaudsTest, TheConfiguredSpeedComesFirstAndOnce)
 {
     EXPECT_EQ(SearchBauds(19200), (std::vector<uint32_t>{19200, 9600, 4800, 38400, 57600}));

@@ -197,6 +197,110 @@ TEST_F(ExchangeTest, LateAnswerIsNeverTakenForTheNextRequest)
     EXPECT_EQ(value, 0x22u);
 }
 
+size_t LogEntries(const std::string& path)
+{
+    const std::string log = test::ReadFileBytes(path);
+    size_t entries = 0;
+    for (size_t at = log.find("________________________________________\nSend cmd at "); at != std::string::npos;
+         at = log.find("________________________________________\nSend cmd at ", at + 1))
+        ++entries;
+    return entries;
+}
+
+TEST_F(ExchangeTest, EachLogEntryIsOnDiskAfterItsExchangeAndTheLogFollowsItsName)
+{
+    test::TempDir dir;
+    exchange.values().UseLogFile = true;
+    exchange.values().LogFileName = dir.file("COM.txt");
+    uint32_t value = 0;
+    for (size_t i = 1; i <= 3; ++i) {
+        ASSERT_EQ(ReadByteRegister(exchange, 2, 11, value), 0u);
+        EXPECT_EQ(LogEntries(dir.file("COM.txt")), i);
+    }
+    // Removed or set aside by someone else: the next entry begins a new file under the name.
+    std::filesystem::rename(dir.file("COM.txt"), dir.file("COM.old"));
+    ASSERT_EQ(ReadByteRegister(exchange, 2, 11, value), 0u);
+    EXPECT_EQ(LogEntries(dir.file("COM.txt")), 1u);
+    EXPECT_EQ(LogEntries(dir.file("COM.old")), 3u);
+    std::filesystem::remove(dir.file("COM.txt"));
+    ASSERT_EQ(ReadByteRegister(exchange, 2, 11, value), 0u);
+    EXPECT_EQ(LogEntries(dir.file("COM.txt")), 1u);
+    exchange.values().LogFileName = dir.file("other.txt");
+    ASSERT_EQ(ReadByteRegister(exchange, 2, 11, value), 0u);
+    EXPECT_EQ(LogEntries(dir.file("other.txt")), 1u);
+    EXPECT_EQ(LogEntries(dir.file("COM.txt")), 1u);
+}
+
+// The probe of a restarting instrument: a read of its firmware version.
+constexpr const char* kProbe = "37;002006;";
+
+uint32_t ByteAnswer(const std::string& answer)
+{
+    uint32_t value = 0;
+    return ParseByteAnswer(answer, value);
+}
+
+TEST_F(ExchangeTest, ARestartedInstrumentIsProbedShortlyUntilItAnswers)
+{
+    constexpr uint32_t kRebootMs = 600;
+    simulator->SetReboot(kRebootMs);
+    simulator->SetRegister(2, 1, 11, 0x11);
+    ASSERT_EQ(WriteByteRegister(exchange, 1, 0, 1), 0u);
+    exchange.NoteRestart();
+    const auto start = std::chrono::steady_clock::now();
+    uint32_t probes = 0;
+    ASSERT_EQ(exchange.AwaitReturn(kProbe, ByteAnswer, 10000, [&](uint32_t) { return ++probes, 0u; }), 0u);
+    const int64_t waited = ElapsedMs(start);
+    EXPECT_FALSE(exchange.Restarting());
+    // Short probes, not answer time-outs: the wait ends soon after the reboot.
+    EXPECT_GE(probes, 2u);
+    EXPECT_LE(probes, kRebootMs / kMinProbeWindowMs + 2);
+    EXPECT_LT(waited, kRebootMs + kMinAnswerTimeoutMs);
+    uint32_t value = 0;
+    EXPECT_EQ(ReadByteRegister(exchange, 2, 11, value), 0u);
+    EXPECT_EQ(value, 0x11u);
+    // Nothing pending: no more probes.
+    EXPECT_EQ(exchange.AwaitReturn(kProbe, ByteAnswer, 10000, [&](uint32_t) { return ++probes, 0u; }), 0u);
+    EXPECT_EQ(simulator->Transcript().back().text, "1;37;00000B;");
+}
+
+TEST_F(ExchangeTest, ALateAnswerToAProbeIsNeverTakenForTheNextRequest)
+{
+    simulator->SetReboot(300);
+    simulator->SetTurnaround(30);
+    simulator->SetRegister(2, 1, 11, 0x11);
+    ASSERT_EQ(WriteByteRegister(exchange, 1, 0, 1), 0u);
+    exchange.NoteRestart();
+    // The first probe heard after the reboot is answered after the next probes were sent; the
+    // instrument then answers those too, each a turnaround after the other.
+    Fault late{Fault::Kind::Delay};
+    late.delayMs = 150;
+    late.bank = 1, late.memType = 1, late.reg = 6;
+    simulator->InjectFault(late);
+    ASSERT_EQ(exchange.AwaitReturn(kProbe, ByteAnswer, 10000, [](uint32_t) { return 0u; }), 0u);
+    uint32_t value = 0;
+    EXPECT_EQ(ReadByteRegister(exchange, 2, 11, value), 0u);
+    EXPECT_EQ(value, 0x11u);
+}
+
+TEST_F(ExchangeTest, AnInstrumentThatDoesNotComeBackEndsTheWaitAtItsLimit)
+{
+    simulator->SetReboot(5000);
+    ASSERT_EQ(WriteByteRegister(exchange, 1, 0, 1), 0u);
+    exchange.NoteRestart();
+    uint32_t probes = 0;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(exchange.AwaitReturn(kProbe, ByteAnswer, 400, [&](uint32_t) { return ++probes, 0u; }),
+              static_cast<uint32_t>(kNoAnswer));
+    EXPECT_LT(ElapsedMs(start), 400 + 2 * kMinAnswerTimeoutMs);
+    EXPECT_GE(probes, 2u);
+    EXPECT_FALSE(exchange.Restarting());
+    // Esc between probes ends the wait with its code.
+    exchange.NoteRestart();
+    EXPECT_EQ(exchange.AwaitReturn(kProbe, ByteAnswer, 10000, [](uint32_t) { return static_cast<uint32_t>(kStoppedByUser); }),
+              static_cast<uint32_t>(kStoppedByUser));
+}
+
 TEST_F(ExchangeTest, ClosedPortAnswersNothingAtOnce)
 {
     line.Close();

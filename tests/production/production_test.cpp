@@ -7,6 +7,7 @@
 #include "model/factory_profiles.h"
 #include "production/production.h"
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -172,6 +173,34 @@ TEST_F(ProductionTest, NothingIsSentAndNoNumberTakenWhenTheProductionCannotStart
     order.nextSerial = true;
     ASSERT_EQ(PrepareProduction(*history, order), std::nullopt);
     EXPECT_EQ(order.serial, 346);
+}
+
+TEST_F(ProductionTest, TheRebootAfterTheWriteCostsOnlyShortProbes)
+{
+    const auto timed = [this] {
+        const auto start = std::chrono::steady_clock::now();
+        const ProductionResult result = Produce();
+        EXPECT_EQ(result.code, 0u) << (steps.notes.empty() ? "" : steps.notes.back());
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    };
+    const int64_t plain = timed();
+    constexpr uint32_t kRebootMs = 800;
+    simulator->SetReboot(kRebootMs);
+    simulator->ClearTranscript();
+    order.serial = 346;
+    const int64_t rebooting = timed();
+    size_t lost = 0;
+    for (const sim::Request& r : simulator->Transcript()) {
+        if (r.answered)
+            continue;
+        ++lost;
+        EXPECT_TRUE(r.bank == 1 && r.memType == 1 && r.reg == 6) << "only probes are lost: " << r.text;
+    }
+    EXPECT_GE(lost, 1u);
+    EXPECT_LE(lost, kRebootMs / kMinProbeWindowMs + 2);
+    EXPECT_LT(rebooting - plain, kRebootMs + kMinAnswerTimeoutMs);
+    for (const HistoryRecord& r : Rows())
+        EXPECT_EQ(r.firmware, "1.1.2") << r.operation << " " << r.serial;
 }
 
 TEST_F(ProductionTest, AFailureStopsAtItsStepAndIsRecordedAsFailed)

@@ -1,5 +1,8 @@
 #include "sim_fixture.h"
 
+#include <chrono>
+#include <thread>
+
 namespace pmv::sim::test {
 namespace {
 
@@ -44,6 +47,21 @@ TEST_F(SimTest, LiveBlockFollowsChannelSettings)
     EXPECT_EQ(block.substr(4, 2), "01");   // relay 1
     EXPECT_EQ(block.substr(18, 2), "01");  // CH1 setpoint 1 signal
     EXPECT_EQ(block.substr(28, 2), "0C");  // CH2 status: channel off
+}
+
+TEST_F(SimTest, ARestartedInstrumentIsSilentForItsRebootThenAnswersAgain)
+{
+    sim.SetReboot(300);
+    EXPECT_EQ(line->Exchange("1;38;002000;01;"), "$0000\r") << "the restart itself is answered";
+    const auto restarted = std::chrono::steady_clock::now();
+    EXPECT_EQ(line->Exchange("1;37;00000B;"), "") << "lost while it reboots";
+    while (MsSince(restarted) < 350)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(line->Exchange("1;37;00000B;").front(), '!');
+    const auto transcript = sim.Transcript();
+    ASSERT_EQ(transcript.size(), 3u);
+    EXPECT_FALSE(transcript[1].answered);
+    EXPECT_EQ(transcript[1].wireBytes, 4 + 1 + std::string("1;37;00000B;").size() + 5 + 1) << "preamble to CR";
 }
 
 TEST_F(SimTest, RestartKeepsCellsAndFactoryResetRestoresThem)
