@@ -53,9 +53,7 @@ std::string HistoryTable(const std::vector<HistoryRecord>& rows, const CsvFormat
     std::string csv = CsvStart(format) + line({"Время", "Оператор", "Прибор", "Тип прибора", "ПО", "Операция",
                                                "Профиль", "SHA-256 профиля", "Группы", "Результат", "Подробности"});
     for (const HistoryRecord& r : rows) {
-        char number[32];
-        std::snprintf(number, sizeof number, "%03d-%05d", r.typeCode, r.serial);
-        csv += line({r.time, r.operatorName, number, std::to_string(r.deviceType), r.firmware, r.operation, r.profile,
+        csv += line({r.time, r.operatorName, InstrumentNumber(r.typeCode, r.serial), std::to_string(r.deviceType), r.firmware, r.operation, r.profile,
                      r.profileSha256, r.groups, std::to_string(r.result), r.details});
     }
     return csv;

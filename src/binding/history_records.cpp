@@ -85,7 +85,7 @@ HistoryRecord MakeHistoryRecord(const SettingsModel& identity, const SettingsMod
                                 const OperationFacts& facts)
 {
     HistoryRecord r;
-    r.serial = identity.serial_hi * 256 + identity.serial_lo;
+    r.serial = identity.SerialNumber();
     r.typeCode = identity.general.otk_type;
     r.firmware = identity.fw_version ? FirmwareVersionText(identity.fw_version) : "";
     r.deviceType = settings.general.proc_ver;

@@ -1,5 +1,7 @@
 #include "binding/settings_diff.h"
 
+#include "messages/error_codes.h"
+
 #include "binding/control_values.h"
 #include "device/device_settings.h"
 #include "model/number_format.h"
@@ -219,6 +221,16 @@ uint32_t ReadForComparison(Device& device, const SettingsModel& selection, Setti
     instrument = selection;
     Device reader{device.exchange, device.progress, instrument, {}};
     return ReadDeviceSettings(reader);
+}
+
+uint32_t VerifyWritten(Device& device, const SettingsModel& written, std::vector<FieldDifference>& differences)
+{
+    differences.clear();
+    SettingsModel instrument;
+    if (const uint32_t code = ReadForComparison(device, written, instrument))
+        return code;
+    differences = CompareSettings(written, instrument);
+    return differences.empty() ? kOk : kReadBackMismatch;
 }
 
 std::string DifferenceLines(const std::vector<FieldDifference>& differences)

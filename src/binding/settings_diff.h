@@ -52,6 +52,11 @@ std::string SettingsValueLines(const SettingsModel& model);
 // as a copy of `selection`; the caller's model is not touched. Returns the read's code.
 uint32_t ReadForComparison(Device& device, const SettingsModel& selection, SettingsModel& instrument);
 
+// The check after a write: the groups selected in `written` read back from the instrument and
+// compared with it. Returns the read's code, or 15 when the instrument holds other values;
+// `differences` lists them.
+uint32_t VerifyWritten(Device& device, const SettingsModel& written, std::vector<FieldDifference>& differences);
+
 // "Канал 1 · Уставка I: в профиле 50.0000, в приборе 45.0000", one line a difference.
 std::string DifferenceLines(const std::vector<FieldDifference>& differences);
 

@@ -18,13 +18,6 @@ std::string Padded(const std::string& text, size_t width)
     return characters >= width ? text : text + std::string(width - characters, ' ');
 }
 
-// "012-00345", as on the passport and in the production's file names.
-std::string InstrumentNumber(const HistoryRecord& r)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%03d-%05d", r.typeCode, r.serial);
-    return text;
-}
 
 }  // namespace
 
@@ -75,7 +68,7 @@ int RunHistory(Session& s, const Arguments& a)
                          "\"device_type\":%d,\"firmware\":%s,\"operation\":%s,\"profile\":%s,\"profile_sha256\":%s,"
                          "\"groups\":%s,\"result\":%u,\"details\":%s}\n",
                          JsonString(r.time).c_str(), JsonString(r.operatorName).c_str(), r.typeCode, r.serial,
-                         InstrumentNumber(r).c_str(), r.deviceType, JsonString(r.firmware).c_str(),
+                         InstrumentNumber(r.typeCode, r.serial).c_str(), r.deviceType, JsonString(r.firmware).c_str(),
                          JsonString(r.operation).c_str(), JsonString(r.profile).c_str(),
                          JsonString(r.profileSha256).c_str(), JsonString(r.groups).c_str(), r.result,
                          JsonString(r.details).c_str());
@@ -83,7 +76,7 @@ int RunHistory(Session& s, const Arguments& a)
     }
     for (const HistoryRecord& r : rows)
         std::fprintf(s.console.out, "%s  %s %s  %s %s  %s  %s  код %u\n", r.time.c_str(),
-                     Padded(r.operatorName, 10).c_str(), InstrumentNumber(r).c_str(), Padded(r.operation, 20).c_str(),
+                     Padded(r.operatorName, 10).c_str(), InstrumentNumber(r.typeCode, r.serial).c_str(), Padded(r.operation, 20).c_str(),
                      r.groups.c_str(), r.profile.c_str(), r.firmware.c_str(), r.result);
     return 0;
 }

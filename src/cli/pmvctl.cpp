@@ -125,14 +125,9 @@ std::string SettingsJson(const SettingsModel& model)
 // written: 15 when they differ.
 uint32_t VerifyWrite(Session& s, const std::string& profile, const SettingsModel& identity)
 {
-    SettingsModel instrument;
-    uint32_t code = ReadForComparison(s.device, s.model, instrument);
     std::vector<FieldDifference> differences;
-    if (code == kOk) {
-        differences = CompareSettings(s.model, instrument);
-        PrintDifferences(s, differences);
-        code = differences.empty() ? kOk : kReadBackMismatch;
-    }
+    const uint32_t code = VerifyWritten(s.device, s.model, differences);
+    PrintDifferences(s, differences);
     s.Record(MakeHistoryRecord(identity, s.model, {kOperationVerify, code, profile, DifferenceLines(differences)}));
     if (code == kOk)
         std::fprintf(s.console.err, "Проверка после записи: прибор хранит записанное.\n");
@@ -356,11 +351,11 @@ int RunSerial(Session& s, const Arguments& a)
         return s.Finish(code);
     if (a.Has("--json")) {
         std::fprintf(s.console.out, "{\"serial\":%d,\"type\":%d,\"made\":\"%04d-%02d-%02d\"}\n",
-                     m.serial_hi * 256 + m.serial_lo, m.general.otk_type, m.made_year, m.made_month, m.made_day);
+                     m.SerialNumber(), m.general.otk_type, m.made_year, m.made_month, m.made_day);
         return 0;
     }
     std::fprintf(s.console.out, "Заводской номер: %d\nТип: %03d\nДата изготовления: %02d.%02d.%04d\n",
-                 m.serial_hi * 256 + m.serial_lo, m.general.otk_type, m.made_day, m.made_month, m.made_year);
+                 m.SerialNumber(), m.general.otk_type, m.made_day, m.made_month, m.made_year);
     return 0;
 }
 

@@ -104,7 +104,7 @@ int RunProduce(Session& s, const Arguments& a)
             std::fprintf(s.console.err, "Выпустить прибор под этим номером еще раз: --reuse.\n");
         return RefusalStatus(refusal->kind);
     }
-    std::fprintf(s.console.err, "Прибор %03d-%05d\n", order.typeCode, order.serial);
+    std::fprintf(s.console.err, "Прибор %s\n", InstrumentNumber(order.typeCode, order.serial).c_str());
 
     ControlValues controls;
     NoWindow host;

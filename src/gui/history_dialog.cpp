@@ -122,7 +122,7 @@ void HistoryDialog::Fill()
     for (int row = 0; row < table_->rowCount(); ++row) {
         const HistoryRecord& r = rows_[static_cast<size_t>(row)];
         const QString texts[] = {TimeText(r.time), QString::fromStdString(r.operatorName),
-                                 QStringLiteral("%1-%2").arg(r.typeCode, 3, 10, QChar('0')).arg(r.serial, 5, 10, QChar('0')),
+                                 QString::fromStdString(InstrumentNumber(r.typeCode, r.serial)),
                                  QString::fromStdString(r.operation),
                                  r.result == 0 ? QString::fromUtf8("выполнено") : QStringLiteral("ERR %1").arg(r.result),
                                  QString::fromStdString(r.profile), GroupsText(r.groups),

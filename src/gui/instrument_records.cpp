@@ -104,13 +104,8 @@ void InstrumentRecords::Write(CommandContext& context, uint32_t (*write)(Command
                              {kOperationWrite, code, {}, SettingsValueLines(w_.device.model)}));
     if (code != kOk || !verifyAfterWrite())
         return;
-    SettingsModel instrument;
-    uint32_t verified = ReadForComparison(w_.device, w_.device.model, instrument);
     std::vector<FieldDifference> differences;
-    if (verified == kOk) {
-        differences = CompareSettings(w_.device.model, instrument);
-        verified = differences.empty() ? kOk : kReadBackMismatch;
-    }
+    const uint32_t verified = VerifyWritten(w_.device, w_.device.model, differences);
     Record(MakeHistoryRecord(identity, w_.device.model, {kOperationVerify, verified, {}, DifferenceLines(differences)}));
     if (!differences.empty())
         w_.messages.ShowMessage("Прибор хранит не то, что записано:\n" + DifferenceLines(differences),

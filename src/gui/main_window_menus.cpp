@@ -68,7 +68,7 @@ void MainWindow::MakePassportPage()
         return;
     const SettingsModel& m = session_.model;
     ShowReportPreview(BuildPassportPage(m, Today()), *this,
-                      QString::fromStdString(PassportFileName(m.general.otk_type & 0xFF, m.serial_hi * 256 + m.serial_lo)));
+                      QString::fromStdString(PassportFileName(m.general.otk_type & 0xFF, m.SerialNumber())));
 }
 
 void MainWindow::BuildHelpMenu()

@@ -121,9 +121,9 @@ ProductionDialog::ProductionDialog(QWidget* parent, Line line, InstrumentRecords
     connect(start_, &QPushButton::clicked, this, [this] {
         if (!ProduceOne())
             return;
-        const QString made = QStringLiteral("%1-%2").arg(type_->value(), 3, 10, QChar('0')).arg(serial_->value(), 5, 10, QChar('0'));
+        const std::string made = InstrumentNumber(type_->value(), serial_->value());
         ProposeNextSerial();
-        if (line_.messages.AskYesNo("Прибор " + made.toStdString() + " выпущен. Подключите следующий прибор и "
+        if (line_.messages.AskYesNo("Прибор " + made + " выпущен. Подключите следующий прибор и "
                                                                       "нажмите \"Да\", чтобы выпустить его.",
                                     "Выпуск прибора", MessageIcon::Information))
             start_->click();
@@ -177,9 +177,8 @@ bool ProductionDialog::Reserve(ProductionOrder& order)
         return false;
     }
     serial_->setValue(order.serial);
-    ShowNumberState(QString::fromUtf8("Номер %1-%2 зарезервирован в журнале приборов.")
-                        .arg(order.typeCode, 3, 10, QChar('0'))
-                        .arg(order.serial, 5, 10, QChar('0')),
+    ShowNumberState(QString::fromUtf8("Номер %1 зарезервирован в журнале приборов.")
+                        .arg(QString::fromStdString(InstrumentNumber(order.typeCode, order.serial))),
                     false);
     repaint();
     return true;

@@ -87,13 +87,6 @@ std::string ReadFailure(const std::string& path, const QSqlError& error)
     return "Не удается прочитать журнал приборов " + path + ": " + error.text().toStdString();
 }
 
-std::string SerialText(int32_t typeCode, int32_t serial)
-{
-    char text[24];
-    std::snprintf(text, sizeof text, "%03d-%05d", typeCode, serial);
-    return text;
-}
-
 std::string LocalNow()
 {
     return QDateTime::currentDateTime().toString(Qt::ISODate).toStdString();
@@ -363,8 +356,8 @@ SerialReservation History::PeekNextSerial(int32_t typeCode)
     const int64_t next = query.value(0).isNull() ? 1 : query.value(0).toLongLong() + 1;
     if (next > kLastSerial)
         return {SerialReservation::Outcome::RangeEnd, 0,
-                "Номера приборов типа " + SerialText(typeCode, 0).substr(0, 3) + " исчерпаны: " +
-                    SerialText(typeCode, kLastSerial) + " уже выдан"};
+                "Номера приборов типа " + InstrumentNumber(typeCode, 0).substr(0, 3) + " исчерпаны: " +
+                    InstrumentNumber(typeCode, kLastSerial) + " уже выдан"};
     return {SerialReservation::Outcome::Reserved, static_cast<int32_t>(next), {}};
 }
 
@@ -395,8 +388,8 @@ SerialReservation History::ReserveSerial(int32_t typeCode, std::optional<int32_t
         for (; taken && taken(number); ++number)
             if (number == kLastSerial)
                 return refuse(Outcome::RangeEnd, 0,
-                              "Номера приборов типа " + SerialText(typeCode, 0).substr(0, 3) + " исчерпаны: паспорт " +
-                                  SerialText(typeCode, kLastSerial) + " уже есть");
+                              "Номера приборов типа " + InstrumentNumber(typeCode, 0).substr(0, 3) + " исчерпаны: паспорт " +
+                                  InstrumentNumber(typeCode, kLastSerial) + " уже есть");
     } else {
         number = *serial;
         QSqlQuery reserved(db);
@@ -414,7 +407,7 @@ SerialReservation History::ReserveSerial(int32_t typeCode, std::optional<int32_t
         if (!written.exec())
             return refuse(Outcome::HistoryFailed, number, ReadFailure(path_, written.lastError()));
         const auto when = [](const QVariant& time) { return time.toString().replace(QChar('T'), QChar(' ')).toStdString(); };
-        const std::string name = SerialText(typeCode, number);
+        const std::string name = InstrumentNumber(typeCode, number);
         std::string why;
         if (reserved.next()) {
             const QVariant outcome = reserved.value(1);
@@ -450,13 +443,20 @@ SerialReservation History::ReserveSerial(int32_t typeCode, std::optional<int32_t
     if (!insert.exec()) {
         const bool twice = insert.lastError().nativeErrorCode().startsWith(QStringLiteral("19"));  // SQLITE_CONSTRAINT
         return refuse(twice ? Outcome::Used : Outcome::HistoryFailed, number,
-                      twice ? "Номер " + SerialText(typeCode, number) + " уже выдан" : Failure(path_, insert.lastError()));
+                      twice ? "Номер " + InstrumentNumber(typeCode, number) + " уже выдан" : Failure(path_, insert.lastError()));
     }
     if (auto failure = Insert(row))
         return refuse(Outcome::HistoryFailed, number, *failure);
     if (auto failure = Commit())
         return {Outcome::HistoryFailed, number, *failure};
     return {Outcome::Reserved, number, {}};
+}
+
+std::string InstrumentNumber(int32_t typeCode, int32_t serial)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%03d-%05d", typeCode, serial);
+    return text;
 }
 
 std::string FileSha256(const std::string& path)

@@ -112,6 +112,10 @@ private:
 
 inline constexpr const char* kHistoryFileName = "history.sqlite";
 
+// "012-00345": an instrument's type code and serial number, as the passport, the production's
+// file names and the history show them.
+std::string InstrumentNumber(int32_t typeCode, int32_t serial);
+
 // The hexadecimal SHA-256 of a file's bytes; empty when it cannot be read.
 std::string FileSha256(const std::string& path);
 

@@ -130,6 +130,12 @@ struct SettingsModel {
     int32_t fw_version = 0;  // bits 7-6 major, 5-4 minor, 3-0 build
     int32_t serial_lo = 0;   // serial number = 256 * serial_hi + serial_lo
     int32_t serial_hi = 0;
+    int32_t SerialNumber() const { return serial_hi * 256 + serial_lo; }
+    void SetSerialNumber(int32_t serial)
+    {
+        serial_hi = serial / 256;
+        serial_lo = serial % 256;
+    }
     int32_t made_day = 0;
     int32_t made_month = 0;
     int32_t made_year = 0;   // full year

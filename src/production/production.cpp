@@ -9,7 +9,6 @@
 #include "reports/page_drawing.h"
 #include "reports/passport_page.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <unistd.h>
 
@@ -57,8 +56,7 @@ private:
     void Record(const char* operation, uint32_t code, const std::string& details)
     {
         SettingsModel identity;
-        identity.serial_hi = order_.serial / 256;
-        identity.serial_lo = order_.serial % 256;
+        identity.SetSerialNumber(order_.serial);
         identity.general.otk_type = order_.typeCode;
         identity.fw_version = c_.device.model.fw_version;
         record_(MakeHistoryRecord(identity, c_.device.model, {operation, code, order_.profilePath, details}));
@@ -79,9 +77,7 @@ const char* StepName(ProductionStep step)
 
 std::string PassportFileName(int32_t typeCode, int32_t serial)
 {
-    char name[32];
-    std::snprintf(name, sizeof name, "%03d-%05d.pdf", typeCode, serial);
-    return name;
+    return InstrumentNumber(typeCode, serial) + ".pdf";
 }
 
 std::optional<ProductionRefusal> PrepareProduction(History& history, ProductionOrder& order)
@@ -156,19 +152,15 @@ void RunSteps(Run& run, CommandContext& c, const ProductionOrder& order)
         return;
 
     const bool verified = run.Step(ProductionStep::Verify, [&](std::string& note) -> uint32_t {
-        SettingsModel instrument;
-        if (const uint32_t code = ReadForComparison(c.device, model, instrument))
-            return code;
-        run.result.differences = CompareSettings(model, instrument);
+        const uint32_t code = VerifyWritten(c.device, model, run.result.differences);
         note = DifferenceLines(run.result.differences);
-        return run.result.differences.empty() ? kOk : kReadBackMismatch;
+        return code;
     });
     if (!verified)
         return;
 
     const bool numbered = run.Step(ProductionStep::SerialAndDate, [&](std::string&) -> uint32_t {
-        model.serial_hi = order.serial / 256;
-        model.serial_lo = order.serial % 256;
+        model.SetSerialNumber(order.serial);
         model.general.otk_type = order.typeCode;
         model.made_month = order.month;
         model.made_year = order.year;

@@ -2,8 +2,9 @@
 
 #include "reports/report_values.h"
 
+#include "history/history.h"
+
 #include <array>
-#include <cstdio>
 #include <optional>
 
 namespace pmv {
@@ -268,9 +269,7 @@ Page BuildPassportPage(const SettingsModel& model, const PrintDate& date)
     const std::string dateLine = PrintDateLine(date);
 
     Page page;
-    char number[32];
-    std::snprintf(number, sizeof number, "%03d-%05d", model.general.otk_type, model.serial_hi * 256 + model.serial_lo);
-    page.title = std::string("Паспорт ") + number;
+    page.title = "Паспорт " + InstrumentNumber(model.general.otk_type, model.SerialNumber());
     page.orientation = PageOrientation::Landscape;
     page.frames = {kLeftFrame, kRightFrame};
     page.rules = {{525, 4, 525, 4 + 728}};
