@@ -3,9 +3,23 @@
 #include "device/connection_check.h"
 #include "link/link_settings.h"
 
+#include <filesystem>
+
 namespace pmv {
 
-Session::Session(Messages& m, Progress& p) : messages(m), progress(p), port(line, exchange, m, FoundSerialPorts)
+namespace {
+
+std::string HistoryPathHere()
+{
+    std::error_code error;
+    const std::filesystem::path here = std::filesystem::current_path(error);
+    return (error ? std::filesystem::path() : here / kHistoryFileName).string();
+}
+
+}  // namespace
+
+Session::Session(Messages& m, Progress& p)
+    : messages(m), progress(p), port(line, exchange, m, FoundSerialPorts), history(HistoryPathHere())
 {
     port.SetOpenExplainer([](const std::string& device, const std::string& systemError) {
         return ExplainOpenFailure(SystemView::Current(), device, systemError);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/device.h"
+#include "history/history.h"
 #include "link/clock.h"
 #include "link/exchange.h"
 #include "link/line_tap.h"
@@ -18,7 +19,8 @@ class Progress;
 
 // The program's single objects, wired once for the window and for pmvctl alike: the serial
 // line with the port of dev.dat, the exchange, the settings model and the device operations on
-// them, with the messages and progress of the program that owns the session.
+// them, the history of instruments, with the messages and progress of the program that owns the
+// session.
 class Session {
 public:
     Session(Messages& messages, Progress& progress);
@@ -42,6 +44,9 @@ public:
     LinkPort port;
     SettingsModel model;
     Device device{exchange, progress, model, {}};
+    // history.sqlite in the folder the program works in when the session begins, so that later
+    // folder changes of the file dialogs never split it.
+    History history;
 };
 
 }  // namespace pmv

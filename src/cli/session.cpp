@@ -8,16 +8,6 @@
 #include <filesystem>
 
 namespace pmv::cli {
-namespace {
-
-std::string HistoryPathHere()
-{
-    std::error_code error;
-    const std::filesystem::path here = std::filesystem::current_path(error);
-    return (error ? std::filesystem::path() : here / kHistoryFileName).string();
-}
-
-}  // namespace
 
 TerminalSeams::TerminalSeams(Console& c, std::optional<bool> answer)
     : terminalMessages(c.err, *c.in, c.inIsTerminal, answer), terminalProgress(c.err, c.errIsTerminal && !c.verbose, (c.errIsTerminal && !c.quiet) || c.verbose)
@@ -27,8 +17,7 @@ TerminalSeams::TerminalSeams(Console& c, std::optional<bool> answer)
 Session::Session(Console& c, std::optional<bool> answer)
     : TerminalSeams(c, answer),
       pmv::Session(terminalMessages, terminalProgress),
-      console(c),
-      history(HistoryPathHere())
+      console(c)
 {
     if (c.verbose)
         ShowExchanges();

@@ -54,8 +54,6 @@ public:
 
     Console& console;
     LinkOverrides overrides;  // as given to Open
-    // history.sqlite in the folder pmvctl started in.
-    History history;
 
     // Adds a row to the history; a history that cannot be written is said once on stderr and
     // never changes the command's result.

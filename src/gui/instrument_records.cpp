@@ -9,7 +9,6 @@
 #include "production_dialog.h"
 
 #include <QAction>
-#include <QDir>
 #include <QMenu>
 #include <QSettings>
 
@@ -39,7 +38,7 @@ QSettings ProgramSettings()
 }  // namespace
 
 InstrumentRecords::InstrumentRecords(Window window, QMenu& file)
-    : w_(std::move(window)), history_((QDir::current().absoluteFilePath(QString::fromUtf8(kHistoryFileName))).toStdString())
+    : w_(std::move(window)), history_(w_.history)
 {
     file.addSeparator();
     const auto add = [&](const char* text, const char* name, void (InstrumentRecords::*handler)()) {

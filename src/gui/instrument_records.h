@@ -16,9 +16,8 @@ namespace pmv {
 
 class Messages;
 
-// What the window does for the production line: the history of every instrument (opened in the
-// folder the program started in, so that later folder changes of the file dialogs never split
-// it), verification after writing, and the File menu items "Сравнить с прибором…", "Выпуск
+// What the window does for the production line: the history of every instrument (the session's),
+// verification after writing, and the File menu items "Сравнить с прибором…", "Выпуск
 // прибора…", "Журнал приборов…" and "Проверять после записи" (kept in the program's own
 // settings, not in dev.dat).
 class InstrumentRecords final : public QObject {
@@ -32,6 +31,7 @@ public:
         std::function<int32_t()> portNumber;
         std::function<bool()> busy;
         std::function<void(bool)> setBusy;
+        History& history;
     };
 
     InstrumentRecords(Window window, QMenu& fileMenu);
@@ -56,7 +56,7 @@ private:
     void ShowHistory();
 
     Window w_;
-    History history_;
+    History& history_;
     QAction* verify_ = nullptr;
     bool failureShown_ = false;
     bool newHistoryDeclined_ = false;

@@ -32,7 +32,7 @@ void MainWindow::BuildFileMenu()
     records_ = new InstrumentRecords({*this, session_.device, messages_, *this,
                                       [this] { GatherControls(); },
                                       [this] { return session_.port.settings().Number; }, [this] { return busy(); },
-                                      [this](bool running) { SetBusy(running); }},
+                                      [this](bool running) { SetBusy(running); }, session_.history},
                                      *file);
     records_->setParent(this);
     file->addSeparator();
