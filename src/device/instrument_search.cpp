@@ -7,7 +7,6 @@
 #include "link/link_settings.h"
 #include "link/register_commands.h"
 #include "link/serial_line.h"
-#include "ini/ini_file.h"
 
 #include <algorithm>
 #include <cmath>
@@ -192,12 +191,7 @@ std::optional<std::string> SaveFoundInstrument(const std::string& devDatPath, co
     settings.NetAdrr = static_cast<int32_t>(found.address);
     settings.Settings = SettingsWithBaud(settings.Settings, found.baud);
     settings.BaudRate = found.baud;
-    // One save: a stop between two would leave the new address with the old speed.
-    IniFile file = IniFile::Load(devDatPath);
-    if (!file.set("DEVICE", "NetAdrr", std::to_string(found.address)) ||
-        !file.set("COM_SETTINGS", "Settings", settings.Settings))
-        return "Unable to write to " + devDatPath;
-    return file.save(devDatPath);
+    return SaveAddressAndSpeed(devDatPath, settings);
 }
 
 }  // namespace pmv

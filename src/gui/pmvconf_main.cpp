@@ -1,6 +1,5 @@
 // pmvconf: the configuration program's window.
 
-#include "ini/ini_file.h"
 #include "link/link_settings.h"
 #include "main_window.h"
 #include "window_messages.h"
@@ -94,8 +93,7 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options)
 // The simulated instrument answers the device address of dev.dat (1 when there is none yet).
 uint32_t ConfiguredAddress()
 {
-    const std::string text = pmv::ReadIniString(pmv::LinkSettingsPath(), "DEVICE", "NetAdrr", "1");
-    return static_cast<uint32_t>(pmv::ParseIniInt(text).value_or(1));
+    return static_cast<uint32_t>(pmv::ReadDeviceAddress(pmv::LinkSettingsPath(), 1));
 }
 #endif
 

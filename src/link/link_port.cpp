@@ -1,7 +1,6 @@
 #include "link_port.h"
 
 #include "exchange.h"
-#include "ini/ini_file.h"
 #include "messages/messages.h"
 #include "port_names.h"
 #include "serial_line.h"
@@ -67,7 +66,7 @@ std::optional<std::string> LinkPort::ReopenPort(int32_t listPosition)
 
 std::optional<std::string> LinkPort::SaveLinkSettingsAtExit(const std::string& path)
 {
-    std::optional<std::string> failure = WriteIniString(path, "COM_SETTINGS", "Number", std::to_string(settings_.Number));
+    std::optional<std::string> failure = SavePortNumber(path, settings_.Number);
     ClosePort();
     return failure;
 }

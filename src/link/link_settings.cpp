@@ -35,6 +35,16 @@ const std::array<LinkKey, 10> kNewFileKeys{{
     {"IZM", "IzmFileName", nullptr, &LinkSettings::IzmFileName},
 }};
 
+const LinkKey& kNumberKey = kNewFileKeys[0];
+const LinkKey& kSettingsKey = kNewFileKeys[1];
+const LinkKey& kAddressKey = kNewFileKeys[3];
+constexpr const char* kPortsSection = "PORTS";
+
+std::string PortKey(int32_t number)
+{
+    return "COM" + std::to_string(number);
+}
+
 // Read, never written: the file of an instrument that needs it says so by hand.
 constexpr std::array<const char*, 2> kVerifyAnswersKey{"DEVICE", "VerifyAnswerCrc"};
 
@@ -59,6 +69,31 @@ std::string LinkSettingsPath()
     std::error_code error;
     const std::filesystem::path directory = std::filesystem::current_path(error);
     return error ? std::string("dev.dat") : (directory / "dev.dat").string();
+}
+
+std::optional<std::string> SaveAddressAndSpeed(const std::string& path, const LinkSettings& settings)
+{
+    IniFile file = IniFile::Load(path);
+    if (!file.set(kAddressKey.section, kAddressKey.key, ValueText(settings, kAddressKey)) ||
+        !file.set(kSettingsKey.section, kSettingsKey.key, ValueText(settings, kSettingsKey)))
+        return "Unable to write to " + path;
+    return file.save(path);
+}
+
+std::optional<std::string> SavePortNumber(const std::string& path, int32_t number)
+{
+    return WriteIniString(path, kNumberKey.section, kNumberKey.key, std::to_string(number));
+}
+
+std::optional<std::string> SavePortDevice(const std::string& path, int32_t number, const std::string& device)
+{
+    return WriteIniString(path, kPortsSection, PortKey(number), device);
+}
+
+int32_t ReadDeviceAddress(const std::string& path, int32_t fallback)
+{
+    return ParseIniInt(ReadIniString(path, kAddressKey.section, kAddressKey.key, std::to_string(fallback)))
+        .value_or(fallback);
 }
 
 uint32_t BaudRateFromSettings(const std::string& text)
@@ -128,7 +163,7 @@ std::optional<std::string> LoadLinkSettings(const std::string& path, LinkSetting
 
     settings.PortDevices.clear();
     for (int32_t n = 1; n <= kPortCount; ++n)
-        if (auto device = file.get("PORTS", "COM" + std::to_string(n)); device && !device->empty())
+        if (auto device = file.get(kPortsSection, PortKey(n)); device && !device->empty())
             settings.PortDevices[n] = *device;
 
     settings.BaudRate = BaudRateFromSettings(settings.Settings);

@@ -43,6 +43,19 @@ std::string LinkSettingsPath();
 // settings are loaded all the same).
 std::optional<std::string> LoadLinkSettings(const std::string& path, LinkSettings& settings, Messages& messages);
 
+// Writes the device address and the line description into dev.dat in one replacement of the
+// file: a stop between two writes would leave the new address with the old speed.
+std::optional<std::string> SaveAddressAndSpeed(const std::string& path, const LinkSettings& settings);
+
+// Writes the port number into dev.dat, as the window does on close.
+std::optional<std::string> SavePortNumber(const std::string& path, int32_t number);
+
+// Binds a port number to a device in the [PORTS] section of dev.dat.
+std::optional<std::string> SavePortDevice(const std::string& path, int32_t number, const std::string& device);
+
+// The device address of dev.dat without loading the rest; `fallback` when there is none.
+int32_t ReadDeviceAddress(const std::string& path, int32_t fallback);
+
 // Only the baud rate is taken from the line description: 4800 unless it contains "9600",
 // "19200", "38400" or "57600"; the last of these that matches wins.
 uint32_t BaudRateFromSettings(const std::string& text);

@@ -1,6 +1,6 @@
 #include "port_names.h"
 
-#include "ini/ini_file.h"
+#include "link_settings.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -83,7 +83,7 @@ std::optional<std::string> BindPortToAdapter(const std::string& devDatPath, int3
     if (byId.empty())
         return std::nullopt;
     portDevices[number] = byId;
-    return WriteIniString(devDatPath, "PORTS", "COM" + std::to_string(number), byId);
+    return SavePortDevice(devDatPath, number, byId);
 }
 
 }  // namespace pmv
