@@ -184,10 +184,12 @@ TEST_F(ProduceCommand, TwoStationsStartedTogetherNeverGetOneNumber)
 TEST_F(ProduceCommand, ARunKilledAfterItsReservationNeverLetsTheNumberComeBack)
 {
     // Paced like a 9600-baud line: the serial number is written seconds after the reservation.
-    const std::string line = StartSimulator("line", {"--quiet", "--baud", "9600"});
     constexpr int kKills = 3;
     std::set<int> numbers;
     for (int round = 0; round < kKills; ++round) {
+        // An instrument of its own each round: a run killed in the middle of a request leaves the
+        // instrument a torn frame, which is not what this test is about.
+        const std::string line = StartSimulator("line-" + std::to_string(round), {"--quiet", "--baud", "9600"});
         QProcess* run = StartProduce(line);
         const size_t reservedBefore = Rows(kOperationReservation).size();
         const auto deadline = std::chrono::steady_clock::now() + 20s;
@@ -203,7 +205,8 @@ TEST_F(ProduceCommand, ARunKilledAfterItsReservationNeverLetsTheNumberComeBack)
     }
     EXPECT_EQ(numbers.size(), static_cast<size_t>(kKills));
     EXPECT_TRUE(Rows(kOperationSerial).empty()) << "every kill fell between the reservation and the serial number";
-    EXPECT_TRUE(Rows(kOperationProduction).empty()) << "no killed run has an outcome";
+    for (const HistoryRecord& r : Rows(kOperationProduction))
+        ADD_FAILURE() << "a killed run has an outcome: " << r.serial << " code " << r.result << " " << r.details;
 }
 
 }  // namespace
