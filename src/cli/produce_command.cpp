@@ -43,10 +43,6 @@ bool ParseDate(const std::string& text, ProductionOrder& order, std::FILE* err)
     return true;
 }
 
-}  // namespace
-
-namespace {
-
 int RefusalStatus(ProductionRefusal::Kind kind)
 {
     switch (kind) {
