@@ -9,35 +9,42 @@
 #include <QSpinBox>
 
 #include <filesystem>
+#include <functional>
 
 namespace pmv::test {
 namespace {
+
+// Opens "Выпуск прибора…" and runs `act` once on the dialog as soon as it shows, then closes it.
+void WithProductionDialog(MainWindow& window, const std::function<void(QDialog&)>& act)
+{
+    bool acted = false;
+    QTimer driver;
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        auto* dialog = window.findChild<QDialog*>("ProductionDialog");
+        if (!dialog || !dialog->isVisible() || acted)
+            return;
+        acted = true;
+        act(*dialog);
+        dialog->reject();
+    });
+    driver.start(20);
+    window.findChild<QAction*>("ProduceAction")->trigger();
+    driver.stop();
+}
 
 TEST_F(WindowTest, ProductionDialogMakesOneInstrumentAndKeepsTheCount)
 {
     Open();
     QString step4, count;
-    bool started = false;
-    QTimer driver;
-    QObject::connect(&driver, &QTimer::timeout, [&] {
-        auto* dialog = window->findChild<QDialog*>("ProductionDialog");
-        if (!dialog || !dialog->isVisible())
-            return;
-        if (!started) {
-            started = true;
-            dialog->findChild<QLineEdit*>("ProductionProfile")->setText("PMV7706.prf");
-            dialog->findChild<QSpinBox*>("ProductionType")->setValue(12);
-            dialog->findChild<QSpinBox*>("ProductionSerial")->setValue(345);
-            boxer.answers = {QMessageBox::No};  // no next instrument
-            dialog->findChild<QPushButton*>("ProductionStart")->click();
-            step4 = dialog->findChild<QLabel*>("ProductionStep4")->text();
-            count = dialog->findChild<QLabel*>("ProductionCount")->text();
-            dialog->reject();
-        }
+    WithProductionDialog(*window, [&](QDialog& dialog) {
+        dialog.findChild<QLineEdit*>("ProductionProfile")->setText("PMV7706.prf");
+        dialog.findChild<QSpinBox*>("ProductionType")->setValue(12);
+        dialog.findChild<QSpinBox*>("ProductionSerial")->setValue(345);
+        boxer.answers = {QMessageBox::No};  // no next instrument
+        dialog.findChild<QPushButton*>("ProductionStart")->click();
+        step4 = dialog.findChild<QLabel*>("ProductionStep4")->text();
+        count = dialog.findChild<QLabel*>("ProductionCount")->text();
     });
-    driver.start(20);
-    window->findChild<QAction*>("ProduceAction")->trigger();
-    driver.stop();
 
     EXPECT_EQ(step4, QString::fromUtf8("выполнено"));
     EXPECT_EQ(count, QString::fromUtf8("Выпущено за сеанс: 1"));
@@ -55,28 +62,6 @@ TEST_F(WindowTest, ProductionDialogRefusesAUsedNumberAndShowsTheReservedOne)
         ASSERT_EQ(history.ReserveSerial(12, 345, false, {}, {}).outcome, SerialReservation::Outcome::Reserved);
     }
     QString proposed, refusedState, reservedState;
-    std::vector<QString> texts;
-    bool started = false;
-    QTimer driver;
-    QObject::connect(&driver, &QTimer::timeout, [&] {
-        auto* dialog = window->findChild<QDialog*>("ProductionDialog");
-        if (!dialog || !dialog->isVisible() || started)
-            return;
-        started = true;
-        dialog->findChild<QLineEdit*>("ProductionProfile")->setText("PMV7706.prf");
-        auto* serial = dialog->findChild<QSpinBox*>("ProductionSerial");
-        dialog->findChild<QSpinBox*>("ProductionType")->setValue(12);
-        proposed = QString::number(serial->value());
-        serial->setValue(345);
-        boxer.answers = {QMessageBox::No};  // not again under the used number
-        dialog->findChild<QPushButton*>("ProductionStart")->click();
-        refusedState = dialog->findChild<QLabel*>("ProductionNumberState")->text();
-        serial->setValue(proposed.toInt());
-        boxer.answers = {QMessageBox::No};  // no next instrument
-        dialog->findChild<QPushButton*>("ProductionStart")->click();
-        dialog->reject();
-    });
-    driver.start(20);
     // The number state while the steps run, between two register operations.
     QTimer sampler;
     QObject::connect(&sampler, &QTimer::timeout, [&] {
@@ -85,8 +70,20 @@ TEST_F(WindowTest, ProductionDialogRefusesAUsedNumberAndShowsTheReservedOne)
     });
     sampler.start(5);
     const size_t before = simulator.Transcript().size();
-    window->findChild<QAction*>("ProduceAction")->trigger();
-    driver.stop();
+    WithProductionDialog(*window, [&](QDialog& dialog) {
+        dialog.findChild<QLineEdit*>("ProductionProfile")->setText("PMV7706.prf");
+        auto* serial = dialog.findChild<QSpinBox*>("ProductionSerial");
+        dialog.findChild<QSpinBox*>("ProductionType")->setValue(12);
+        proposed = QString::number(serial->value());
+        serial->setValue(345);
+        boxer.answers = {QMessageBox::No};  // not again under the used number
+        dialog.findChild<QPushButton*>("ProductionStart")->click();
+        refusedState = dialog.findChild<QLabel*>("ProductionNumberState")->text();
+        serial->setValue(proposed.toInt());
+        boxer.answers = {QMessageBox::No};  // no next instrument
+        dialog.findChild<QPushButton*>("ProductionStart")->click();
+    });
+    sampler.stop();
 
     EXPECT_EQ(proposed, "346");
     EXPECT_TRUE(refusedState.contains(QString::fromUtf8("012-00345 уже выдан"))) << refusedState.toStdString();
@@ -109,25 +106,15 @@ TEST_F(WindowTest, ACorruptHistoryIsReplacedOnlyWhenTheOperatorSaysSo)
     const std::string junk(4096, '\x5A');
     test::WriteFileBytes(File("history.sqlite"), junk);
     std::string afterNo;
-    bool started = false;
-    QTimer driver;
-    QObject::connect(&driver, &QTimer::timeout, [&] {
-        auto* dialog = window->findChild<QDialog*>("ProductionDialog");
-        if (!dialog || !dialog->isVisible() || started)
-            return;
-        started = true;
-        dialog->findChild<QLineEdit*>("ProductionProfile")->setText("PMV7706.prf");
-        dialog->findChild<QSpinBox*>("ProductionSerial")->setValue(5);
+    WithProductionDialog(*window, [&](QDialog& dialog) {
+        dialog.findChild<QLineEdit*>("ProductionProfile")->setText("PMV7706.prf");
+        dialog.findChild<QSpinBox*>("ProductionSerial")->setValue(5);
         boxer.answers = {QMessageBox::No};  // keep the damaged history
-        dialog->findChild<QPushButton*>("ProductionStart")->click();
+        dialog.findChild<QPushButton*>("ProductionStart")->click();
         afterNo = test::ReadFileBytes(File("history.sqlite"));
         boxer.answers = {QMessageBox::Yes, QMessageBox::No};  // a new history; no next instrument
-        dialog->findChild<QPushButton*>("ProductionStart")->click();
-        dialog->reject();
+        dialog.findChild<QPushButton*>("ProductionStart")->click();
     });
-    driver.start(20);
-    window->findChild<QAction*>("ProduceAction")->trigger();
-    driver.stop();
 
     EXPECT_EQ(afterNo, junk);
     ASSERT_GE(boxer.boxes.size(), 4u);
