@@ -25,17 +25,13 @@ int RunHistory(Session& s, const Arguments& a)
 {
     HistoryFilter filter;
     if (!a.words.empty()) {
-        const std::string& word = a.words[0];
-        const size_t dash = word.find('-');
-        const auto serial = ParseNumber(dash == std::string::npos ? word : word.substr(dash + 1), 0, 65535);
-        const auto type = dash == std::string::npos ? std::optional<int64_t>(0) : ParseNumber(word.substr(0, dash), 0, 255);
-        if (!serial || !type) {
+        const auto instrument = ParseInstrumentNumber(a.words[0], LoneNumber::Serial);
+        if (!instrument) {
             std::fprintf(s.console.err, "pmvctl: номер прибора 0..65535 или ТИП-НОМЕР\n");
             return kUsageStatus;
         }
-        filter.serial = static_cast<int32_t>(*serial);
-        if (dash != std::string::npos)
-            filter.typeCode = static_cast<int32_t>(*type);
+        filter.serial = instrument->serial;
+        filter.typeCode = instrument->typeCode;
     }
     for (auto [option, date] : {std::pair{"--from", &filter.fromDate}, std::pair{"--to", &filter.toDate}}) {
         if (!a.options.count(option))

@@ -6,15 +6,16 @@
 #include "binding/trend.h"
 #include "messages/error_codes.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
-#include <thread>
 
 namespace pmv::cli {
 namespace {
 
 constexpr int64_t kDefaultIntervalMs = LivePoll::kIntervalMs;
-constexpr auto kSleepSlice = std::chrono::milliseconds(20);
+// A stop is noticed within this time during the wait between two polls.
+constexpr int64_t kWaitSliceMs = 20;
 
 int64_t WallMs()
 {
@@ -61,14 +62,15 @@ std::string JsonLine(int64_t timeMs, uint32_t code, const LiveValues& v)
     return line + ",\"relays\":[" + (v.relays & 1u ? "1" : "0") + "," + (v.relays & 2u ? "1" : "0") + "]}";
 }
 
-// Waits until `deadline`, or less when Ctrl-C comes; true when it came.
-bool WaitOrStop(Session& s, std::chrono::steady_clock::time_point deadline)
+// Waits until `deadline` on the clock's monotonic time, or less when Ctrl-C comes; true when it
+// came. The wait is counted in the slices waited, so that a clock whose waits pass at once ends it.
+bool WaitOrStop(Session& s, Clock& clock, int64_t deadline)
 {
-    while (std::chrono::steady_clock::now() < deadline) {
+    const int64_t wait = deadline - clock.MonotonicMs();
+    for (int64_t waited = 0; waited < wait; waited += kWaitSliceMs) {
         if (s.progress.EscapePressed())
             return true;
-        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
-            kSleepSlice, deadline - std::chrono::steady_clock::now()));
+        clock.Wait(static_cast<uint32_t>(std::min(kWaitSliceMs, wait - waited)));
     }
     return s.progress.EscapePressed();
 }
@@ -98,13 +100,14 @@ int RunMonitor(Session& s, const Arguments& a)
     s.progress.DiscardEscape();
     if (csv)
         std::fputs(TrendCsvHeading(*format).c_str(), s.console.out);
+    Clock& clock = s.waitClock();
     LivePoll poll;
     LiveValues values;
     uint32_t lastCode = kOk;
     bool answered = false;
     bool stopped = false;
     for (int64_t n = 0; *count < 0 || n < *count; ++n) {
-        const auto next = std::chrono::steady_clock::now() + std::chrono::milliseconds(*interval);
+        const int64_t next = clock.MonotonicMs() + *interval;
         const LivePoll::Outcome outcome = poll.Tick(s.exchange, values, log);
         const int64_t now = WallMs();
         if (json) {
@@ -120,7 +123,7 @@ int RunMonitor(Session& s, const Arguments& a)
         std::fflush(s.console.out);
         lastCode = outcome.code;
         answered |= outcome.code == kOk;
-        if (n + 1 != *count && WaitOrStop(s, next)) {
+        if (n + 1 != *count && WaitOrStop(s, clock, next)) {
             stopped = true;
             break;
         }

@@ -66,19 +66,16 @@ int RunProduce(Session& s, const Arguments& a)
     ProductionOrder order;
     order.profilePath = a.options.at("--profile");
     order.passportDir = a.options.count("--passport-dir") ? a.options.at("--passport-dir") : ".";
-    const std::string& serial = a.options.at("--serial");
-    const size_t dash = serial.find('-');
-    const auto type = ParseNumber(serial.substr(0, dash), 0, 255);
-    const auto number = dash == std::string::npos ? std::optional<int64_t>(0) : ParseNumber(serial.substr(dash + 1), 0, 65535);
+    const auto instrument = ParseInstrumentNumber(a.options.at("--serial"), LoneNumber::TypeCode);
     const PrintDate today = Today();
     order.day = today.day, order.month = today.month, order.year = today.year;
-    if (!type || !number || (a.options.count("--date") && !ParseDate(a.options.at("--date"), order, s.console.err))) {
+    if (!instrument || (a.options.count("--date") && !ParseDate(a.options.at("--date"), order, s.console.err))) {
         std::fprintf(s.console.err, "pmvctl: --serial ТИП[-НОМЕР] (0..255, 0..65535), --date ДД.ММ.ГГГГ\n");
         return kUsageStatus;
     }
-    order.typeCode = static_cast<int32_t>(*type);
-    order.serial = static_cast<int32_t>(*number);
-    order.nextSerial = dash == std::string::npos;
+    order.typeCode = *instrument->typeCode;
+    order.serial = instrument->serial.value_or(0);
+    order.nextSerial = !instrument->serial;
     order.reuse = a.Has("--reuse");
 
     std::optional<ProductionRefusal> refusal = PrepareProduction(s.history, order);

@@ -22,10 +22,8 @@ int PutOut(Session& s, const Arguments& a, const Page& page, const std::vector<s
         for (const std::string& line : text)
             std::fprintf(s.console.out, "%s\n", line.c_str());
     if (pdf)
-        if (const auto failure = WritePagePdf(page, a.options.at("--pdf"))) {
-            std::fprintf(s.console.err, "%s\n", failure->c_str());
-            return Session::kFileFailure;
-        }
+        if (const auto failure = WritePagePdf(page, a.options.at("--pdf")))
+            return s.FileFailure(*failure);
     return 0;
 }
 
@@ -37,12 +35,6 @@ Page ProfileReport(const SettingsModel& model, const std::string& path)
     return page;
 }
 
-int FileFailure(Session& s, const std::string& message)
-{
-    std::fprintf(s.console.err, "%s\n", message.c_str());
-    return Session::kFileFailure;
-}
-
 }  // namespace
 
 int RunPassport(Session& s, const Arguments& a)
@@ -50,7 +42,7 @@ int RunPassport(Session& s, const Arguments& a)
     // The accuracy figures and whatever the reads do not fill come from the window's profile.
     std::string error;
     if (!LoadProfileUnchanged(RecentProfilePath(), s.model, false, error))
-        return FileFailure(s, error);
+        return s.FileFailure(error);
     const int32_t port = s.port.settings().Number;
     ControlValues controls;
     NoWindow host;
@@ -70,7 +62,7 @@ int RunReport(Session& s, const Arguments& a)
     std::string error;
     const auto description = LoadProfileUnchanged(path, s.model, !read, error);
     if (!description)
-        return FileFailure(s, error);
+        return s.FileFailure(error);
     if (!read) {
         const Page page = ProfileReport(s.model, path);
         return PutOut(s, a, page, ConfigurationReportText(page));
@@ -89,7 +81,7 @@ int RunReport(Session& s, const Arguments& a)
         return static_cast<int>(code);
     GatherSettings(controls, s.model, s.messages);
     if (const auto failure = SaveProfile(path, s.model, *description))
-        return FileFailure(s, *failure);
+        return s.FileFailure(*failure);
     return status;
 }
 

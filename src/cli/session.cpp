@@ -93,6 +93,12 @@ int Session::Finish(uint32_t code)
     return static_cast<int>(code);
 }
 
+int Session::FileFailure(const std::string& message)
+{
+    std::fprintf(console.err, "%s\n", message.c_str());
+    return kFileFailure;
+}
+
 std::optional<std::vector<std::string>> LoadProfileUnchanged(const std::string& path, SettingsModel& model,
                                                              bool toInstrument, std::string& error)
 {

@@ -51,6 +51,10 @@ public:
 
     // Shows the message of a non-zero code on stderr and passes it through.
     int Finish(uint32_t code);
+    // Says why a profile or another file of the user's failed; the exit status of that.
+    int FileFailure(const std::string& message);
+    // Where the waits between a command's steps pass: the console's clock, else the session's.
+    Clock& waitClock() { return console.waitClock ? *console.waitClock : clock; }
 
     Console& console;
     LinkOverrides overrides;  // as given to Open

@@ -103,14 +103,13 @@ HistoryDialog::HistoryDialog(QWidget* parent, History& history) : QDialog(parent
 void HistoryDialog::Fill()
 {
     HistoryFilter filter;
-    // "12-345" names type code and number, "345" the number of any type.
-    const QStringList parts = serial_->text().trimmed().split('-');
-    bool ok = false;
-    if (const int number = parts.back().toInt(&ok); ok && number >= 0)
-        filter.serial = number;
-    if (parts.size() == 2)
-        if (const int type = parts.front().toInt(&ok); ok)
-            filter.typeCode = type;
+    // "12-345" names type code and number, "345" the number of any type; until the text is
+    // an instrument number every row is listed.
+    if (const auto instrument =
+            ParseInstrumentNumber(serial_->text().trimmed().toStdString(), LoneNumber::Serial)) {
+        filter.serial = instrument->serial;
+        filter.typeCode = instrument->typeCode;
+    }
     if (byDate_->isChecked()) {
         filter.fromDate = from_->date().toString(Qt::ISODate).toStdString();
         filter.toDate = to_->date().toString(Qt::ISODate).toStdString();

@@ -9,6 +9,7 @@
 #include <QVariant>
 
 #include <atomic>
+#include <charconv>
 #include <chrono>
 #include <thread>
 #include <cstdio>
@@ -457,6 +458,48 @@ std::string InstrumentNumber(int32_t typeCode, int32_t serial)
     char text[32];
     std::snprintf(text, sizeof text, "%03d-%05d", typeCode, serial);
     return text;
+}
+
+namespace {
+
+std::optional<int32_t> ParseDecimal(std::string_view text, int32_t max)
+{
+    int32_t value = 0;
+    const char* end = text.data() + text.size();
+    if (text.empty() || text.front() < '0' || text.front() > '9')
+        return std::nullopt;
+    const auto parsed = std::from_chars(text.data(), end, value);
+    if (parsed.ec != std::errc() || parsed.ptr != end || value > max)
+        return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+std::optional<int32_t> ParseTypeCode(std::string_view text)
+{
+    return ParseDecimal(text, 255);
+}
+
+std::optional<int32_t> ParseSerialNumber(std::string_view text)
+{
+    return ParseDecimal(text, kLastSerial);
+}
+
+std::optional<InstrumentId> ParseInstrumentNumber(std::string_view text, LoneNumber lone)
+{
+    const size_t dash = text.find('-');
+    if (dash == std::string_view::npos) {
+        const auto number = lone == LoneNumber::Serial ? ParseSerialNumber(text) : ParseTypeCode(text);
+        if (!number)
+            return std::nullopt;
+        return lone == LoneNumber::Serial ? InstrumentId{std::nullopt, number} : InstrumentId{number, std::nullopt};
+    }
+    const auto typeCode = ParseTypeCode(text.substr(0, dash));
+    const auto serial = ParseSerialNumber(text.substr(dash + 1));
+    if (!typeCode || !serial)
+        return std::nullopt;
+    return InstrumentId{typeCode, serial};
 }
 
 std::string FileSha256(const std::string& path)

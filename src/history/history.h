@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pmv {
@@ -115,6 +116,24 @@ inline constexpr const char* kHistoryFileName = "history.sqlite";
 // "012-00345": an instrument's type code and serial number, as the passport, the production's
 // file names and the history show them.
 std::string InstrumentNumber(int32_t typeCode, int32_t serial);
+
+// An instrument number as typed: its type code, its serial number, or both.
+struct InstrumentId {
+    std::optional<int32_t> typeCode;
+    std::optional<int32_t> serial;
+};
+
+// What a number typed without a dash names: a serial number where the rows of an instrument are
+// looked for, a type code where production picks the serial number itself.
+enum class LoneNumber { Serial, TypeCode };
+
+// "012-00345" or "12-345": the type code 0..255 and the serial number 0..65535 around one dash,
+// in decimal digits with or without leading zeros; one number alone is the part `lone` names.
+// Signs, spaces, hexadecimal numbers and anything after the number are refused.
+std::optional<InstrumentId> ParseInstrumentNumber(std::string_view text, LoneNumber lone);
+// The parts alone, by the same rules.
+std::optional<int32_t> ParseTypeCode(std::string_view text);
+std::optional<int32_t> ParseSerialNumber(std::string_view text);
 
 // The hexadecimal SHA-256 of a file's bytes; empty when it cannot be read.
 std::string FileSha256(const std::string& path);

@@ -1,0 +1,43 @@
+#include "calib_command.h"
+
+#include "command_table.h"
+
+#include "binding/history_records.h"
+#include "device/calibration_coefficients.h"
+#include "device/service_commands.h"
+
+namespace pmv::cli {
+
+int RunCalib(Session& s, const Arguments& a)
+{
+    const auto channel = ParseNumber(a.words[1], 1, 2);
+    if (!channel)
+        return Usage(s.console, "канал 1 или 2");
+    const auto ch = static_cast<uint32_t>(*channel - 1);
+    const ChannelSettings& c = s.model.channel[ch];
+    if (a.words[0] == "read" && a.words.size() == 2) {
+        s.progress.DiscardEscape();
+        if (const uint32_t code = ReadCalibrationCoefficients(s.device, ch))
+            return s.Finish(code);
+        std::fprintf(s.console.out, "UREF %.4f\nRREF %.4f\nKu 100 mV %.4f\nKu 10 V %.4f\nKi 0-5 mA %.4f\nKi 0-20 mA %.4f\n",
+                     c.uref, c.rref, c.ku, c.ku10, c.ki05, c.ki020);
+        return 0;
+    }
+    if (a.words[0] == "write" && a.words.size() == 3) {
+        std::string error;
+        if (!LoadProfileUnchanged(a.words[2], s.model, true, error))
+            return s.FileFailure(error);
+        s.progress.DiscardEscape();
+        const uint32_t code = WriteCalibrationCoefficients(s.device, ch);
+        s.Finish(code);
+        // The instrument takes new coefficients at its restart, which follows even a failed write.
+        const uint32_t restart = Restart(s.exchange);
+        s.Finish(restart);
+        const uint32_t result = code ? code : restart;
+        s.Record(CoefficientsRecord(s.device, ch, result, a.words[2]));
+        return static_cast<int>(result);
+    }
+    return Usage(s.console, "calib read КАНАЛ | calib write КАНАЛ ПРОФИЛЬ");
+}
+
+}  // namespace pmv::cli

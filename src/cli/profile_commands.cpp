@@ -1,0 +1,142 @@
+#include "profile_commands.h"
+
+#include "json.h"
+
+#include "binding/binding.h"
+#include "binding/commands.h"
+#include "binding/history_records.h"
+#include "binding/settings_diff.h"
+#include "messages/error_codes.h"
+#include "model/profile.h"
+
+#include <algorithm>
+
+namespace pmv::cli {
+namespace {
+
+// Prints the differences; 0 when there are none.
+bool PrintDifferences(Session& s, const std::vector<FieldDifference>& differences)
+{
+    std::fputs(DifferenceLines(differences).c_str(), s.console.out);
+    return !differences.empty();
+}
+
+// {"CH1":{"dat":3,"th1":55.5,...},...}: the selected groups by their profile sections and keys,
+// each section once (the relay and regulator keys live in the channels' sections too).
+std::string SettingsJson(const SettingsModel& model)
+{
+    std::vector<std::pair<std::string, std::string>> sections;
+    for (const SettingValue& v : SelectedSettings(model)) {
+        auto section = std::find_if(sections.begin(), sections.end(), [&](const auto& s) { return s.first == v.section; });
+        if (section == sections.end())
+            section = sections.insert(sections.end(), {v.section, {}});
+        section->second += (section->second.empty() ? "" : ",") + JsonString(v.key) + ":" + JsonNumber(v.text);
+    }
+    std::string json;
+    for (const auto& [name, members] : sections)
+        json += (json.empty() ? "" : ",") + JsonString(name) + ":{" + members + "}";
+    return "{" + json + "}";
+}
+
+// Reads the written groups back after the instrument's restart and compares them with what was
+// written: 15 when they differ.
+uint32_t VerifyWrite(Session& s, const std::string& profile, const SettingsModel& identity)
+{
+    std::vector<FieldDifference> differences;
+    const uint32_t code = VerifyWritten(s.device, s.model, differences);
+    PrintDifferences(s, differences);
+    s.Record(MakeHistoryRecord(identity, s.model, {kOperationVerify, code, profile, DifferenceLines(differences)}));
+    if (code == kOk)
+        std::fprintf(s.console.err, "Проверка после записи: прибор хранит записанное.\n");
+    return code;
+}
+
+// Runs a read or write command of the window on PROFILE as the window does after opening it:
+// the profile is loaded (its file unchanged) and shown, then the command runs on all groups, or
+// on the groups of --groups as if only their boxes were ticked.
+int RunWindowCommand(Session& s, const Arguments& a, bool write)
+{
+    const std::string& path = a.words[0];
+    std::string error;
+    const auto description = LoadProfileUnchanged(path, s.model, write, error);
+    if (!description)
+        return s.FileFailure(error);
+    const int32_t port = s.port.settings().Number;
+    ControlValues controls;
+    ShowSettings(s.model, port, controls);
+    NoWindow host;
+    CommandContext context{s.device, s.messages, host, controls, port};
+    const bool selected = a.options.count("--groups") != 0;
+    // The boxes themselves are set, so that the gather at the start of the command keeps them.
+    if (selected)
+        SetGroupBoxes(s.model, controls, *ParseGroups(a.options.at("--groups")));
+    // The history rows name the instrument as it identifies itself on the line.
+    SettingsModel identity;
+    if (write)
+        context.beforeWriting = IdentityBeforeWriting(s.device, identity);
+    uint32_t code = 0;
+    if (write)
+        code = selected ? WriteSelected(context) : WriteAll(context);
+    else
+        code = selected ? ReadSelected(context) : ReadAll(context);
+    if (write) {
+        s.Record(MakeHistoryRecord(identity, s.model, {kOperationWrite, code, path, SettingsValueLines(s.model)}));
+        if (code == kOk && a.Has("--verify"))
+            return s.Finish(VerifyWrite(s, path, identity));
+        return static_cast<int>(code);
+    }
+    if (code != kOk)
+        return static_cast<int>(code);
+    GatherSettings(controls, s.model, s.messages);
+    if (const auto failure = SaveProfile(path, s.model, *description))
+        return s.FileFailure(*failure);
+    if (a.Has("--json"))
+        std::fprintf(s.console.out, "{\"profile\":%s,\"settings\":%s}\n", JsonString(path).c_str(),
+                     SettingsJson(s.model).c_str());
+    return 0;
+}
+
+}  // namespace
+
+int RunRead(Session& s, const Arguments& a)
+{
+    return RunWindowCommand(s, a, false);
+}
+
+int RunWrite(Session& s, const Arguments& a)
+{
+    return RunWindowCommand(s, a, true);
+}
+
+int RunDiff(Session& s, const Arguments& a)
+{
+    const std::string& path = a.words[0];
+    std::string error;
+    if (!LoadProfileUnchanged(path, s.model, true, error))
+        return s.FileFailure(error);
+    ControlValues controls;
+    ShowSettings(s.model, s.port.settings().Number, controls);
+    SetGroupBoxes(s.model, controls,
+                  a.options.count("--groups") ? *ParseGroups(a.options.at("--groups")) : GroupSelection{});
+    GatherSettings(controls, s.model, s.messages);
+    SettingsModel instrument;
+    if (const uint32_t code = ReadForComparison(s.device, s.model, instrument))
+        return s.Finish(code);
+    const std::vector<FieldDifference> differences = CompareSettings(s.model, instrument);
+    if (a.Has("--json")) {
+        std::string list;
+        for (const FieldDifference& d : differences)
+            list += std::string(list.empty() ? "" : ",") + "{\"section\":" + JsonString(d.section) +
+                    ",\"key\":" + JsonString(d.key) + ",\"profile\":" + JsonNumber(d.expected) +
+                    ",\"instrument\":" + JsonNumber(d.actual) + "}";
+        std::fprintf(s.console.out, "{\"profile\":%s,\"equal\":%s,\"differences\":[%s]}\n", JsonString(path).c_str(),
+                     differences.empty() ? "true" : "false", list.c_str());
+        return differences.empty() ? 0 : kDiffersStatus;
+    }
+    if (PrintDifferences(s, differences))
+        return kDiffersStatus;
+    std::fprintf(s.console.err, "Настройки прибора совпадают с профилем.\n");
+    return 0;
+}
+
+}  // namespace pmv::cli

@@ -1,0 +1,24 @@
+#include "restart_commands.h"
+
+#include "binding/history_records.h"
+#include "device/service_commands.h"
+
+namespace pmv::cli {
+
+int RunRestart(Session& s, const Arguments&)
+{
+    return s.Finish(Restart(s.exchange));
+}
+
+int RunFactoryReset(Session& s, const Arguments&)
+{
+    const RecordedFactoryReset reset = FactoryResetWithRecord(s.device, s.messages);
+    if (!reset.record) {
+        std::fprintf(s.console.err, "Сброс не выполнен: нет подтверждения\n");
+        return kNotConfirmedStatus;
+    }
+    s.Record(*reset.record);
+    return s.Finish(reset.code);
+}
+
+}  // namespace pmv::cli

@@ -1,0 +1,49 @@
+#include "serial_command.h"
+
+#include "command_table.h"
+
+#include "binding/dates.h"
+#include "binding/history_records.h"
+#include "device/device_settings.h"
+#include "messages/error_codes.h"
+
+namespace pmv::cli {
+
+int RunSerial(Session& s, const Arguments& a)
+{
+    SettingsModel& m = s.model;
+    if (a.options.count("--set")) {
+        if (a.words.size() != 2)
+            return Usage(s.console, "--set НОМЕР ТИП ДД.ММ.ГГГГ");
+        const auto serial = ParseSerialNumber(a.options.at("--set"));
+        const auto type = ParseTypeCode(a.words[0]);
+        std::string problem;
+        const auto date = ParseProductionDate(a.words[1], &problem);
+        if (!date)
+            std::fprintf(s.console.err, "pmvctl: %s\n", problem.c_str());
+        if (!serial || !type || !date)
+            return s.Finish(kBadNumber);
+        m.serial_lo = *serial % 256;
+        m.serial_hi = *serial / 256;
+        m.general.otk_type = *type;
+        m.made_month = date->month;
+        m.made_year = date->year;
+        const uint32_t code = WriteSerialAndDate(s.device, date->day);
+        s.Record(MakeHistoryRecord(m, m, {kOperationSerial, code, {}, a.words[1]}));
+        return s.Finish(code);
+    }
+    if (!a.words.empty())
+        return Usage(s.console, "лишние параметры");
+    if (const uint32_t code = ReadSerialAndDate(s.device))
+        return s.Finish(code);
+    if (a.Has("--json")) {
+        std::fprintf(s.console.out, "{\"serial\":%d,\"type\":%d,\"made\":\"%04d-%02d-%02d\"}\n",
+                     m.SerialNumber(), m.general.otk_type, m.made_year, m.made_month, m.made_day);
+        return 0;
+    }
+    std::fprintf(s.console.out, "Заводской номер: %d\nТип: %03d\nДата изготовления: %02d.%02d.%04d\n",
+                 m.SerialNumber(), m.general.otk_type, m.made_day, m.made_month, m.made_year);
+    return 0;
+}
+
+}  // namespace pmv::cli
