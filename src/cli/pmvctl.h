@@ -16,7 +16,8 @@ struct Console {
     std::istream* in = nullptr;
     bool errIsTerminal = false;
     bool inIsTerminal = false;
-    // Where the waits of a calibration pass; the system clock when null (tests pass time at once).
+    // Where the waits of a calibration, of monitor and of the output walk pass; the system clock when
+    // null (tests pass time at once).
     Clock* waitClock = nullptr;
     // --quiet: no progress lines; --verbose: progress lines and every exchange, terminal or not.
     bool quiet = false;

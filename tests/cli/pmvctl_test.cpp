@@ -2,6 +2,8 @@
 #include "temp_dir.h"
 
 #include "cli/pmvctl.h"
+#include "cli/terminal_io.h"
+#include "device/output_test.h"
 #include "link/exchange.h"
 #include "model/factory_profiles.h"
 #include "model/profile.h"
@@ -14,6 +16,7 @@
 #include <QJsonObject>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -257,6 +260,44 @@ TEST_F(PmvctlTest, RawRegistersSerialAndServiceCommands)
     EXPECT_EQ(simulator_.Register(1, 1, 6), 2u);
 }
 
+// The monitor and the endless output walk slept on the real clock, so that no test could drive
+// their pace: the wait between polls is the interval less the poll's own time, and a stop during
+// a wait ends the monitor at once and the walk after the step it was waiting for.
+TEST_F(PmvctlTest, MonitorAndOutputWalkWaitOnTheSessionClockAndStopInAWait)
+{
+    ASSERT_EQ(Run({"monitor", "--count", "3", "--interval", "60000"}), 0) << err_;
+    EXPECT_EQ(std::count(out_.begin(), out_.end(), '\n'), 3) << out_;
+    EXPECT_GT(waits_.waitedMs, 2 * 60000 - 10000) << "a poll takes far less than 5 s";
+    EXPECT_LE(waits_.waitedMs, 2 * 60000);
+
+    struct sigaction previous {};
+    ASSERT_EQ(sigaction(SIGINT, nullptr, &previous), 0);
+    cli::TerminalProgress::CatchInterrupt();
+    waits_.waits = 0;
+    waits_.onWait = [](int wait) {
+        if (wait == 3)
+            std::raise(SIGINT);
+    };
+    const int monitor = Run({"monitor", "--count", "2", "--interval", "60000"});
+    const std::string monitorOut = out_;
+    const int monitorWaits = waits_.waits;
+    waits_.waits = 0;
+    waits_.waitedMs = 0;
+    const int walk = Run({"test", "run"});
+    sigaction(SIGINT, &previous, nullptr);
+
+    EXPECT_EQ(monitor, 0) << err_;
+    EXPECT_EQ(std::count(monitorOut.begin(), monitorOut.end(), '\n'), 1) << "stopped in the first wait: " << monitorOut;
+    EXPECT_EQ(monitorWaits, 3);
+    EXPECT_EQ(walk, 0) << err_;
+    EXPECT_EQ(waits_.waits, 3);
+    EXPECT_EQ(waits_.waitedMs, 3 * int64_t{OutputTest::kTimerIntervalMs}) << "the window's pace";
+    size_t steps = 0;
+    for (size_t at = 0; (at = err_.find("Выход ", at)) != std::string::npos; at += 1)
+        ++steps;
+    EXPECT_EQ(steps, 4u) << err_;
+}
+
 TEST_F(PmvctlTest, MonitorPrintsEveryPollGoesOnAfterAFailureAndLogsMeasurements)
 {
     sim::LiveValues live;
@@ -357,6 +398,30 @@ TEST_F(PmvctlTest, VerifyCatchesAnInstrumentThatLosesAValueAtItsRestart)
     // The operation is padded to 20 characters, not bytes.
     EXPECT_NE(out_.find(" 007-12345  номер и дата" + std::string(9, ' ') + "  "), std::string::npos) << out_;
     EXPECT_EQ(RunRaw({"history", "--from", "01.02.2026"}), cli::kUsageStatus);
+}
+
+// history, produce and serial --set read instrument numbers by rules of their own: hexadecimal
+// here, "1-2-3" or a type code of 300 there.
+TEST_F(PmvctlTest, InstrumentNumbersAreReadAlikeByEveryCommand)
+{
+    ASSERT_EQ(Run({"serial", "--set", "00345", "012", "01.02.2026"}), 0) << err_;
+    for (const char* named : {"12-345", "012-00345", "345", "00345"}) {
+        ASSERT_EQ(RunRaw({"history", named}), 0) << named << err_;
+        EXPECT_EQ(std::count(out_.begin(), out_.end(), '\n'), 1) << named << out_;
+    }
+    ASSERT_EQ(RunRaw({"history", "13-345"}), 0) << err_;
+    EXPECT_EQ(out_, "");
+
+    simulator_.ClearTranscript();
+    for (const char* refused : {"12-", "-345", "1-2-3", "256-345", "12-65536", "0x0C-345", "12-345x", "+12"}) {
+        EXPECT_EQ(RunRaw({"history", refused}), cli::kUsageStatus) << refused;
+        EXPECT_EQ(Run({"produce", "--profile", "p.prf", "--serial", refused}), cli::kUsageStatus) << refused;
+        EXPECT_NE(err_.find("--serial ТИП[-НОМЕР] (0..255, 0..65535)"), std::string::npos) << err_;
+    }
+    EXPECT_EQ(Run({"produce", "--profile", "p.prf", "--serial", "300"}), cli::kUsageStatus) << "no type code 300";
+    EXPECT_EQ(Run({"serial", "--set", "0x159", "12", "01.02.2026"}), 23);
+    EXPECT_EQ(Run({"serial", "--set", "345", "256", "01.02.2026"}), 23);
+    EXPECT_TRUE(simulator_.Transcript().empty());
 }
 
 TEST_F(PmvctlTest, TheRebootAfterTheRestartCostsAWriteNothingAndAVerifyOnlyShortProbes)

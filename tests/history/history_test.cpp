@@ -242,5 +242,39 @@ TEST(History, AKillInTheMiddleOfARecordKeepsEveryCommittedRow)
         EXPECT_EQ(rows[i].serial, static_cast<int32_t>(i + 1));
 }
 
+// The history command, production and the history window each read "TYPE-SERIAL" by rules of
+// their own: "010" as octal, "1-2-3" as serial 3, a type code of 300 or a sign let through.
+TEST(InstrumentNumbers, TypedNumbersAreReadAsPrintedAndAnythingElseIsRefused)
+{
+    const auto parsed = [](const char* text, LoneNumber lone = LoneNumber::Serial) {
+        const auto id = ParseInstrumentNumber(text, lone);
+        return id ? std::pair{id->typeCode.value_or(-1), id->serial.value_or(-1)} : std::pair{-2, -2};
+    };
+    EXPECT_EQ(parsed("012-00345"), std::pair(12, 345));
+    EXPECT_EQ(parsed("12-345"), std::pair(12, 345));
+    EXPECT_EQ(parsed("010-010"), std::pair(10, 10)) << "leading zeros are decimal";
+    EXPECT_EQ(parsed("0000012-0000345"), std::pair(12, 345));
+    EXPECT_EQ(parsed(InstrumentNumber(255, kLastSerial).c_str()), std::pair(255, kLastSerial));
+    EXPECT_EQ(parsed("000-00000"), std::pair(0, 0));
+
+    // Without a dash the one number is the part the caller takes alone.
+    EXPECT_EQ(parsed("345"), std::pair(-1, 345));
+    EXPECT_EQ(parsed("65535"), std::pair(-1, 65535));
+    EXPECT_EQ(parsed("12", LoneNumber::TypeCode), std::pair(12, -1));
+    EXPECT_EQ(parsed("300", LoneNumber::TypeCode), std::pair(-2, -2)) << "300 is no type code";
+    EXPECT_EQ(parsed("300"), std::pair(-1, 300));
+
+    for (const char* refused : {"", "-", "12-", "-345", "12--345", "1-2-3", "256-1", "12-65536", "65536",
+                                "99999999999-1", "1-4294967297", "+12-345", "12-+345", "-12", "0x10-5", "$10-5",
+                                "12-0x5", "12-345x", "12-3.5", " 12-345", "12-345 ", "12 -345", "К12-345"})
+        EXPECT_EQ(parsed(refused), std::pair(-2, -2)) << '"' << refused << '"';
+
+    EXPECT_EQ(ParseTypeCode("255"), 255);
+    EXPECT_EQ(ParseTypeCode("256"), std::nullopt);
+    EXPECT_EQ(ParseSerialNumber("065535"), kLastSerial);
+    EXPECT_EQ(ParseSerialNumber("65536"), std::nullopt);
+    EXPECT_EQ(ParseSerialNumber("12-345"), std::nullopt) << "a part alone has no dash";
+}
+
 }  // namespace
 }  // namespace pmv
