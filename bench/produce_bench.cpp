@@ -33,7 +33,7 @@ public:
     void SetProgressStep(const std::string&) override {}
     bool EscapePressed() override { return false; }
     void ShowMessage(const std::string&, const std::string&, pmv::MessageIcon) override {}
-    bool AskYesNo(const std::string&, const std::string&, pmv::MessageIcon) override { return true; }
+    bool AskYesNo(pmv::Question, const std::string&, const std::string&, pmv::MessageIcon) override { return true; }
     void DiscardPendingKeys() override {}
     void LockCommands() override {}
     void UnlockCommands() override {}

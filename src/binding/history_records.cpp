@@ -64,9 +64,9 @@ class ConfirmationWatch : public ForwardedMessages {
 public:
     ConfirmationWatch(Messages& inner, std::function<void()> onYes) : ForwardedMessages(inner), onYes_(std::move(onYes)) {}
 
-    bool AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon) override
+    bool AskYesNo(Question question, const std::string& text, const std::string& caption, MessageIcon icon) override
     {
-        const bool yes = inner_.AskYesNo(text, caption, icon);
+        const bool yes = inner_.AskYesNo(question, text, caption, icon);
         declined = declined || !yes;
         if (yes)
             onYes_();

@@ -224,11 +224,11 @@ uint32_t RunChecks(const std::array<ChannelCheck, N>& checks, CS& channel, const
             messages.ShowMessage(check.text, caption, MessageIcon::Error);
             return kStoppedToCorrect;
         case Finding::Question:
-            if (!messages.AskYesNo(check.text, caption, MessageIcon::Error))
+            if (!messages.AskYesNo(Question::Other, check.text, caption, MessageIcon::Error))
                 return kStoppedToCorrect;
             break;
         case Finding::Remark:
-            if (!messages.AskYesNo(check.text, caption, MessageIcon::Warning))
+            if (!messages.AskYesNo(Question::Other, check.text, caption, MessageIcon::Warning))
                 return kStoppedToRevise;
             break;
         }
@@ -244,7 +244,7 @@ uint32_t CheckRelaySettings(const SettingsModel& model, Messages& messages)
 {
     for (const RelayCheck& check : kRelayChecks)
         if (check.procVer == model.general.proc_ver && Finds(check, model.rele.*check.mask) &&
-            !messages.AskYesNo(check.text, kRelayCaption, MessageIcon::Error))
+            !messages.AskYesNo(Question::Other, check.text, kRelayCaption, MessageIcon::Error))
             return kStoppedToCorrect;
     return kOk;
 }

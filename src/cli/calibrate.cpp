@@ -3,15 +3,12 @@
 #include "binding/history_records.h"
 #include "device/calibration_procedures.h"
 #include "messages/error_codes.h"
-#include "messages/forwarded_messages.h"
 #include "model/profile.h"
 
 #include <optional>
 
 namespace pmv::cli {
 namespace {
-
-constexpr const char* kResultCaption = "Результат градуировки";
 
 // The panel's countdown and latest measurement become the terminal's step line, which the
 // terminal progress prints.
@@ -33,25 +30,6 @@ private:
     Progress& inner_;
 };
 
-// With --no the reference is taken as connected: only the question about writing the result
-// gets the No.
-class CalibrationAnswers : public ForwardedMessages {
-public:
-    CalibrationAnswers(Messages& inner, bool connectedAnyway) : ForwardedMessages(inner), connectedAnyway_(connectedAnyway) {}
-
-    bool AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon) override
-    {
-        if (connectedAnyway_ && caption != kResultCaption) {
-            inner_.ShowMessage(text + " - подключено", caption, icon);
-            return true;
-        }
-        return inner_.AskYesNo(text, caption, icon);
-    }
-
-private:
-    bool connectedAnyway_;
-};
-
 std::optional<CalibrationVariant> VariantOf(const std::string& word)
 {
     if (word == "ku10")
@@ -66,6 +44,16 @@ std::optional<CalibrationVariant> VariantOf(const std::string& word)
 }
 
 }  // namespace
+
+bool CalibrationAnswers::AskYesNo(Question question, const std::string& text, const std::string& caption,
+                                  MessageIcon icon)
+{
+    if (connectedAnyway_ && question != Question::WriteCalibrationResult) {
+        inner_.ShowMessage(text + " - подключено", caption, icon);
+        return true;
+    }
+    return inner_.AskYesNo(question, text, caption, icon);
+}
 
 int RunCalibrate(Session& s, const Arguments& a)
 {

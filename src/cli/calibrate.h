@@ -1,9 +1,22 @@
 #pragma once
 
 #include "arguments.h"
+#include "messages/forwarded_messages.h"
 #include "session.h"
 
 namespace pmv::cli {
+
+// With --no the reference is taken as connected: only the question about writing the result
+// gets the No.
+class CalibrationAnswers : public ForwardedMessages {
+public:
+    CalibrationAnswers(Messages& inner, bool connectedAnyway) : ForwardedMessages(inner), connectedAnyway_(connectedAnyway) {}
+
+    bool AskYesNo(Question question, const std::string& text, const std::string& caption, MessageIcon icon) override;
+
+private:
+    bool connectedAnyway_;
+};
 
 // pmvctl calibrate CH VARIANT [--yes|--no] PROFILE: one calibration procedure of a channel on
 // the values of PROFILE, which is saved when the procedure changed the model.

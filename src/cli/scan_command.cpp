@@ -100,7 +100,7 @@ int RunScan(Session& s, const Arguments& a)
     }
     const FoundInstrument& first = result.found.front();
     const bool save = a.Has("--save") ||
-                      s.messages.AskYesNo("Сохранить адрес " + std::to_string(first.address) + " и скорость " +
+                      s.messages.AskYesNo(Question::Other, "Сохранить адрес " + std::to_string(first.address) + " и скорость " +
                                               std::to_string(first.baud) + " в dev.dat?",
                                           "Поиск прибора", MessageIcon::Warning);
     if (save) {

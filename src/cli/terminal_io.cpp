@@ -64,7 +64,7 @@ void TerminalMessages::ShowDetailedMessage(const std::string& text, const std::s
         std::fprintf(err_, "  %s\n", detail.c_str());
 }
 
-bool TerminalMessages::AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon)
+bool TerminalMessages::AskYesNo(Question, const std::string& text, const std::string& caption, MessageIcon icon)
 {
     PrintBox(err_, text, caption, icon);
     if (answer_) {

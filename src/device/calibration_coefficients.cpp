@@ -1,5 +1,6 @@
 #include "calibration_coefficients.h"
 
+#include "messages/device_texts.h"
 #include "messages/error_codes.h"
 
 #include <array>
@@ -32,14 +33,14 @@ constexpr std::array<Group, 5> kGroups{{{0, 2}, {2, 1}, {3, 1}, {4, 1}, {5, 1}}}
 
 constexpr uint32_t kChannelCount = 2;
 
-void ShowCoefficient(Device& device, const char* title, uint32_t ch, const Coefficient& c)
+void ShowCoefficient(Device& device, ProgressStep title, uint32_t ch, const Coefficient& c)
 {
-    device.progress.SetProgressLines({title + std::to_string(ch + 1), c.name, "", "", "", kEscapeHint});
+    device.progress.SetProgressLines({Text(title, {std::to_string(ch + 1)}), c.name, "", "", "", kEscapeHint});
 }
 
 // All six in turn, with an abort check between two of them.
 template <typename Exchange6>
-uint32_t RunAll(Device& device, const char* title, uint32_t ch, Exchange6 exchangeOne)
+uint32_t RunAll(Device& device, ProgressStep title, uint32_t ch, Exchange6 exchangeOne)
 {
     if (ch >= kChannelCount)
         return kOperandTooLarge;
@@ -60,14 +61,14 @@ uint32_t RunAll(Device& device, const char* title, uint32_t ch, Exchange6 exchan
 
 uint32_t ReadCalibrationCoefficients(Device& device, uint32_t ch)
 {
-    return RunAll(device, "Чтение градуировок канала ", ch, [&](const Coefficient& c) {
+    return RunAll(device, ProgressStep::ReadCoefficients, ch, [&](const Coefficient& c) {
         return ReadFloat(device.exchange, c.reg(ch), device.model.channel[ch].*c.field);
     });
 }
 
 uint32_t WriteCalibrationCoefficients(Device& device, uint32_t ch)
 {
-    return RunAll(device, "Запись градуировок канала ", ch, [&](const Coefficient& c) {
+    return RunAll(device, ProgressStep::WriteCoefficients, ch, [&](const Coefficient& c) {
         return WriteFloatChecked(device.exchange, c.reg(ch), device.model.channel[ch].*c.field);
     });
 }
@@ -81,7 +82,7 @@ uint32_t WriteCalibrationGroup(Device& device, uint32_t group, uint32_t ch)
     const Group& g = kGroups[group - 1];
     device.progress.ShowProgressPanel();
     for (const Coefficient& c : std::span(kCoefficients).subspan(g.first, g.count)) {
-        ShowCoefficient(device, "Запись градуировок канала ", ch, c);
+        ShowCoefficient(device, ProgressStep::WriteCoefficients, ch, c);
         if (const uint32_t code = WriteFloatChecked(device.exchange, c.reg(ch), device.model.channel[ch].*c.field))
             return device.Fail(code);
     }

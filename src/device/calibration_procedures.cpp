@@ -1,6 +1,7 @@
 #include "calibration_procedures.h"
 
 #include "calibration_coefficients.h"
+#include "messages/device_texts.h"
 #include "messages/error_codes.h"
 #include "messages/messages.h"
 #include "link/register_commands.h"
@@ -20,49 +21,51 @@ constexpr uint32_t kChannelCount = 2;
 constexpr uint32_t kSecondMs = 1000;
 constexpr float kMeasurementLimit = 65536.0f;
 
-constexpr const char* kBoundsCaption = "Ошибка калибровки";
-constexpr const char* kResultCaption = "Результат градуировки";
-
-struct Variant {
-    const char* promptCaption;
-    const char* prompt;
-    const char* unit;
-    float ChannelSettings::*reference;
-    Reference connected;
-    const char* dwellTitle;
-    const char* seriesTitle;
-    int32_t CalibrationSettings::*dwell;
-    int32_t CalibrationSettings::*count;
-    float MeasurementRecord::*measured;
-    float ChannelSettings::*result;
-    float CalibrationSettings::*lower;
-    float CalibrationSettings::*upper;
-    uint32_t group;
-    const char* boundsName;
-    const char* resultName;
-};
-
 using C = ChannelSettings;
 using G = CalibrationSettings;
 using M = MeasurementRecord;
+using P = Prompt;
+using S = ProgressStep;
+
+// One coefficient's calibration: the reference asked for, the dwell and the series measuring
+// it, the result's field with its bounds, and the coefficient group that writes it.
+struct Variant {
+    Prompt caption;
+    Prompt connect;  // with the reference value
+    float C::*reference;
+    Reference connected;
+    ProgressStep dwellTitle;
+    ProgressStep seriesTitle;
+    int32_t G::*dwell;
+    int32_t G::*count;
+    float M::*measured;
+    float C::*result;
+    float G::*lower;
+    float G::*upper;
+    uint32_t group;
+    Prompt outOfBounds;  // with the result
+    Prompt question;     // with the result
+};
 
 // In the order of CalibrationVariant.
 const Variant kVariants[] = {
-    {"Градуировка параметра Ku 0-10 V", "Подключите ко входу напряжение ", "  V", &C::set_ku10, Reference::Volts,
-     "Идет градуировка по Ku 0-10 V.", "Идет градуировка по Ku 0-10 V.", &G::del_ku, &G::usr_ku, &M::u1, &C::ku10,
-     &G::ku10_min, &G::ku10_max, 3, "Ku 0-10 V =", "В результате получили Ku 0-10 V="},
-    {"Градуировка параметра Ku 0-100 mV", "Подключите ко входу напряжение ", "  mV", &C::set_ku,
-     Reference::Millivolts, "Идет градуировка по Ku 0-100 mV.", "Идет градуировка по Ku 0-100 mV.", &G::del_ku,
-     &G::usr_ku, &M::u1, &C::ku, &G::ku_min, &G::ku_max, 2, "Ku 0-100 mV=", "В результате получили Ku 0-100 mV="},
-    {"Градуировка параметра Ki 0-20 мА", "Подключите ко входу ток ", "  mA", &C::set_ki020, Reference::Milliamps20,
-     "Идет градуировка по Ki 0-20.", "Идет градуировка по Ki 0-20 mA.", &G::del_ki, &G::usr_ki, &M::u3, &C::ki020,
-     &G::ki020_min, &G::ki020_max, 5, "Ki 0-20 =", "В результате получили Ki 0-20="},
-    {"Градуировка параметра Ki 0-5 мА", "Подключите ко входу ток ", "  mA", &C::set_ki05, Reference::Milliamps5,
-     "Идет градуировка по Ki 0-5.", "Идет градуировка по Ki 0-5 mA.", &G::del_ki, &G::usr_ki, &M::u3, &C::ki05,
-     &G::ki05_min, &G::ki05_max, 4, "Ki 0-5 =", "В результате получили Ki 0-5="},
+    {.caption = P::Ku10Caption, .connect = P::ConnectVolts, .reference = &C::set_ku10, .connected = Reference::Volts,
+     .dwellTitle = S::Ku10Title, .seriesTitle = S::Ku10Title, .dwell = &G::del_ku, .count = &G::usr_ku,
+     .measured = &M::u1, .result = &C::ku10, .lower = &G::ku10_min, .upper = &G::ku10_max, .group = 3,
+     .outOfBounds = P::Ku10OutOfBounds, .question = P::Ku10Result},
+    {.caption = P::Ku100Caption, .connect = P::ConnectMillivolts, .reference = &C::set_ku,
+     .connected = Reference::Millivolts, .dwellTitle = S::Ku100Title, .seriesTitle = S::Ku100Title,
+     .dwell = &G::del_ku, .count = &G::usr_ku, .measured = &M::u1, .result = &C::ku, .lower = &G::ku_min,
+     .upper = &G::ku_max, .group = 2, .outOfBounds = P::Ku100OutOfBounds, .question = P::Ku100Result},
+    {.caption = P::Ki20Caption, .connect = P::ConnectMilliamps, .reference = &C::set_ki020,
+     .connected = Reference::Milliamps20, .dwellTitle = S::Ki20DwellTitle, .seriesTitle = S::Ki20SeriesTitle,
+     .dwell = &G::del_ki, .count = &G::usr_ki, .measured = &M::u3, .result = &C::ki020, .lower = &G::ki020_min,
+     .upper = &G::ki020_max, .group = 5, .outOfBounds = P::Ki20OutOfBounds, .question = P::Ki20Result},
+    {.caption = P::Ki5Caption, .connect = P::ConnectMilliamps, .reference = &C::set_ki05,
+     .connected = Reference::Milliamps5, .dwellTitle = S::Ki5DwellTitle, .seriesTitle = S::Ki5SeriesTitle,
+     .dwell = &G::del_ki, .count = &G::usr_ki, .measured = &M::u3, .result = &C::ki05, .lower = &G::ki05_min,
+     .upper = &G::ki05_max, .group = 4, .outOfBounds = P::Ki5OutOfBounds, .question = P::Ki5Result},
 };
-
-constexpr const char* kReferenceTitle = "Идет градуировка по UREF RREF.";
 
 // "%11.7f" with a point whatever the locale.
 std::string Fixed7(float value)
@@ -99,10 +102,10 @@ uint32_t Hide(Calibration& c, uint32_t code)
 }
 
 // Asks for the reference and tells who listens when the operator says it is connected.
-bool AskForReference(Calibration& c, const std::string& caption, const std::string& text, uint32_t ch,
-                     Reference reference, float value)
+bool AskForReference(Calibration& c, Prompt caption, Prompt connect, uint32_t ch, Reference reference, float value)
 {
-    if (!c.messages.AskYesNo(text, caption, MessageIcon::Information))
+    if (!c.messages.AskYesNo(Question::ReferenceConnected, Text(connect, {FormatNumber(value)}), Text(caption),
+                             MessageIcon::Information))
         return false;
     if (c.referenceConnected)
         c.referenceConnected(ch, reference, value);
@@ -111,17 +114,17 @@ bool AskForReference(Calibration& c, const std::string& caption, const std::stri
 
 // `count` measurements, one a second, each handed to `add`.
 template <typename Add>
-uint32_t Series(Calibration& c, const std::string& title, const std::string& subtitle, int32_t count, uint32_t ch,
-                bool ku10Form, Add add)
+uint32_t Series(Calibration& c, ProgressStep title, ProgressStep subtitle, int32_t count, uint32_t ch, bool ku10Form,
+                Add add)
 {
     MeasurementRecord& record = c.records[ch];
-    Show(c, {title, subtitle, "Измерение 1", "", "", kEscapeHint});
+    Show(c, {Text(title), Text(subtitle), Text(S::FirstMeasurement), "", "", kEscapeHint});
     c.device.progress.ShowProgressPanel();
     for (int32_t i = 1; i <= count; ++i) {
         if (const uint32_t code = ReadMeasurementBlock(c.device.exchange, ch, record))
             return Hide(c, code);
         add(record);
-        Show(c, {title, subtitle, "Измерение " + std::to_string(i) + " из " + std::to_string(count), "",
+        Show(c, {Text(title), Text(subtitle), Text(S::Measurement, {std::to_string(i), std::to_string(count)}), "",
                  MeasurementLine(record, ku10Form), kEscapeHint});
         c.clock.Wait(kSecondMs);
         if (CheckEscape(c.device.progress))
@@ -139,7 +142,8 @@ uint32_t StoreResult(Calibration& c, const std::string& question, uint32_t group
     ChannelSettings& channel = c.device.model.channel[ch];
     const bool offer = c.device.model.grad.wr_grad_immid == 1;
     // A result within its bounds is news, not an error: the question carries the information icon.
-    const bool write = offer && c.messages.AskYesNo(question, kResultCaption, MessageIcon::Information);
+    const bool write = offer && c.messages.AskYesNo(Question::WriteCalibrationResult, question,
+                                                    Text(P::CalibrationResultCaption), MessageIcon::Information);
     for (const auto& [field, value] : results)
         channel.*field = value;
     if (!write)
@@ -184,7 +188,7 @@ uint32_t Dwell(Calibration& c, const std::string& title, const std::string& text
     // A dwell of no seconds would count down past 1 for ever.
     int32_t left = seconds < 1 ? 1 : seconds;
     auto lines = [&](const std::string& measurement) -> ProgressLines {
-        return {title, text, "До окончания осталось " + std::to_string(left) + " сек", "", measurement, kEscapeHint};
+        return {title, text, Text(S::TimeLeft, {std::to_string(left)}), "", measurement, kEscapeHint};
     };
     Show(c, lines(""));
     c.device.progress.ShowProgressPanel();
@@ -210,14 +214,14 @@ uint32_t CalibrateCoefficient(Calibration& c, CalibrationVariant which, uint32_t
     const ChannelSettings& channel = c.device.model.channel[ch];
     const CalibrationSettings& grad = c.device.model.grad;
     const float reference = channel.*v.reference;
-    if (!AskForReference(c, v.promptCaption, v.prompt + FormatNumber(reference) + v.unit, ch, v.connected, reference))
+    if (!AskForReference(c, v.caption, v.connect, ch, v.connected, reference))
         return kOk;
-    if (const uint32_t code = Dwell(c, v.dwellTitle, "Выполняется выдержка времени.", grad.*v.dwell, ch))
+    if (const uint32_t code = Dwell(c, Text(v.dwellTitle), Text(S::Dwell), grad.*v.dwell, ch))
         return code;
 
     const int32_t count = grad.*v.count;
     float sum = 0;
-    if (const uint32_t code = Series(c, v.seriesTitle, "Идет накопление результатов измерения.", count, ch,
+    if (const uint32_t code = Series(c, v.seriesTitle, S::Series, count, ch,
                                      which == CalibrationVariant::Ku10,
                                      [&](const MeasurementRecord& r) { sum += r.*v.measured; }))
         return code;
@@ -226,12 +230,11 @@ uint32_t CalibrateCoefficient(Calibration& c, CalibrationVariant which, uint32_t
     const float average = sum / static_cast<float>(count);
     const float result = reference / average;
     if (!Within(result, grad.*v.lower, grad.*v.upper)) {
-        c.messages.ShowMessage(v.boundsName + FormatNumber(result) + "  и выходит за границы допустимого",
-                               kBoundsCaption, MessageIcon::Warning);
+        c.messages.ShowMessage(Text(v.outOfBounds, {FormatNumber(result)}), Text(P::CalibrationBoundsCaption),
+                               MessageIcon::Warning);
         return kOk;
     }
-    return StoreResult(c, v.resultName + FormatNumber(result) + ".  Записать в прибор сразу?", v.group, ch,
-                       {{v.result, result}});
+    return StoreResult(c, Text(v.question, {FormatNumber(result)}), v.group, ch, {{v.result, result}});
 }
 
 uint32_t CalibrateReference(Calibration& c, uint32_t ch)
@@ -251,16 +254,14 @@ uint32_t CalibrateReference(Calibration& c, uint32_t ch)
         float u1, u2;
     };
     // One resistor: prompt, dwell and series; false when declined (code 0), stopped or failed.
-    auto measure = [&](float r, const char* dwellText, const char* seriesText, Averages& out, uint32_t& code) {
+    auto measure = [&](float r, ProgressStep dwellText, ProgressStep seriesText, Averages& out, uint32_t& code) {
         code = kOk;
-        if (!AskForReference(c, "Градуировка параметров Uref и Rref",
-                             "Подключите ко входу резистор сопротивлением " + FormatNumber(r) + "  Ом", ch,
-                             Reference::Ohms, r))
+        if (!AskForReference(c, P::ReferenceCaption, P::ConnectResistor, ch, Reference::Ohms, r))
             return false;
-        if ((code = Dwell(c, kReferenceTitle, dwellText, grad.del_ref, ch)))
+        if ((code = Dwell(c, Text(S::ReferenceTitle), Text(dwellText), grad.del_ref, ch)))
             return false;
         float sum1 = 0, sum2 = 0;
-        code = Series(c, kReferenceTitle, seriesText, n, ch, false, [&](const MeasurementRecord& m) {
+        code = Series(c, S::ReferenceTitle, seriesText, n, ch, false, [&](const MeasurementRecord& m) {
             sum1 += m.u1;
             sum2 += m.u2;
         });
@@ -273,29 +274,24 @@ uint32_t CalibrateReference(Calibration& c, uint32_t ch)
 
     Averages a{}, b{};
     uint32_t code = kOk;
-    if (!measure(ra, "Выполняется выдержка времени перед измерением с первым резистором.",
-                 "Идет накопление результатов измерения с первым резистором.", a, code))
+    if (!measure(ra, S::FirstResistorDwell, S::FirstResistorSeries, a, code))
         return code;
-    if (!measure(rb, "Выполняется выдержка времени перед измерением со вторым резистором.",
-                 "Идет накопление результатов измерения со вторым резистором.", b, code))
+    if (!measure(rb, S::SecondResistorDwell, S::SecondResistorSeries, b, code))
         return code;
 
     const float rref = ra * rb * (b.u2 - a.u2) / (rb * (a.u2 - 2 * a.u1) - ra * (b.u2 - b.u1));
     const float uref = ((a.u2 - 2 * a.u1) * rref + a.u2 * ra) / ra;
     if (!Within(rref, grad.rref_min, grad.rref_max)) {
-        c.messages.ShowMessage("Rref=" + FormatNumber(rref) + " и выходит за границы допустимого", kBoundsCaption,
+        c.messages.ShowMessage(Text(P::RrefOutOfBounds, {FormatNumber(rref)}), Text(P::CalibrationBoundsCaption),
                                MessageIcon::Warning);
         return kOk;
     }
     if (!Within(uref, grad.uref_min, grad.uref_max)) {
-        c.messages.ShowMessage("Uref=" + FormatNumber(uref) + " и выходит за границы допустимого", kBoundsCaption,
+        c.messages.ShowMessage(Text(P::UrefOutOfBounds, {FormatNumber(uref)}), Text(P::CalibrationBoundsCaption),
                                MessageIcon::Warning);
         return kOk;
     }
-    return StoreResult(c,
-                       "В результате получили Uref=" + FormatNumber(uref) + "   Rref=" + FormatNumber(rref) +
-                           ".   Записать в прибор сразу?",
-                       1, ch, {{&ChannelSettings::uref, uref}, {&ChannelSettings::rref, rref}});
+    return StoreResult(c, Text(P::ReferenceResult, {FormatNumber(uref), FormatNumber(rref)}), 1, ch, {{&ChannelSettings::uref, uref}, {&ChannelSettings::rref, rref}});
 }
 
 }  // namespace pmv

@@ -43,7 +43,7 @@ struct Calibration {
     // Takes the window's controls into the model; a non-zero code ends the procedure after its
     // message.
     std::function<uint32_t()> gather = [] { return 0u; };
-    // Told after each Yes to "Подключите ко входу ...", with the value asked for.
+    // Told after each Yes to the question for the reference, with the value asked for.
     std::function<void(uint32_t ch, Reference reference, float value)> referenceConnected = {};
     std::array<MeasurementRecord, 2> records{};
     // Set when the operator had the result written into the instrument (the write may have failed).

@@ -1,8 +1,10 @@
 #include "channel_settings.h"
 
+#include "messages/device_texts.h"
 #include "messages/error_codes.h"
 
 #include <array>
+#include <optional>
 #include <string>
 
 namespace pmv {
@@ -21,7 +23,7 @@ struct ChannelField {
 // A step shows its text, then runs its registers. A step without text continues the step
 // before it (the four polynomial coefficients share one).
 struct ChannelStep {
-    const char* text;
+    std::optional<ProgressStep> text;
     ChannelField field;
     bool abortCheck;
 };
@@ -32,57 +34,58 @@ constexpr regs::Register Koef2(uint32_t ch) { return regs::Koef(ch, 2); }
 constexpr regs::Register Koef3(uint32_t ch) { return regs::Koef(ch, 3); }
 
 using C = ChannelSettings;
+using S = ProgressStep;
 
 const std::array<ChannelStep, 22> kReadSteps{{
-    {"Чтение типа датчика", {regs::Dat, &C::dat}, true},
-    {"Чтение максимума диапазона", {regs::DiapMax, nullptr, &C::diap_max}, true},
-    {"Чтение минимума диапазона", {regs::DiapMin, nullptr, &C::diap_min}, true},
-    {"Чтение разрешения извлечения корня", {regs::Flag, &C::flag}, true},
-    {"Подстройка диапазона", {regs::Adj, nullptr, &C::adj}, true},
-    {"Чтение смещения", {regs::Shift, nullptr, &C::shift}, true},
-    {"Чтение уставки 1", {regs::Th1, nullptr, &C::th1}, true},
-    {"Чтение гистерезиса 1", {regs::His1, nullptr, &C::his1}, true},
-    {"Чтение типа уставки 1", {regs::ThType1, &C::th_type1}, true},
-    {"Чтение уставки 2", {regs::Th2, nullptr, &C::th2}, true},
-    {"Чтение гистерезиса уставки 2", {regs::His2, nullptr, &C::his2}, true},
-    {"Чтение типа уставки 2", {regs::ThType2, &C::th_type2}, true},
-    {"Чтение усреднения", {regs::Ns, &C::ns}, true},
-    {"Чтение числа наблюдений", {regs::Search, &C::search}, true},
-    {"Чтение исключения канала", {regs::Use, &C::use}, true},
-    {"Чтение числа знаков после запятой", {regs::Point, &C::point}, false},
-    {"Чтение скорости изменения уставки", {regs::SpdTh, nullptr, &C::spd_th}, false},
-    {"Чтение скорости изменения гистерезиса", {regs::SpdHis, nullptr, &C::spd_his}, false},
-    {"Чтение корректирующего полинома", {Koef0, nullptr, &C::koef0}, false},
-    {nullptr, {Koef1, nullptr, &C::koef1}, false},
-    {nullptr, {Koef2, nullptr, &C::koef2}, false},
-    {nullptr, {Koef3, nullptr, &C::koef3}, false},
+    {S::ReadSensorType, {regs::Dat, &C::dat}, true},
+    {S::ReadRangeMax, {regs::DiapMax, nullptr, &C::diap_max}, true},
+    {S::ReadRangeMin, {regs::DiapMin, nullptr, &C::diap_min}, true},
+    {S::ReadRootExtraction, {regs::Flag, &C::flag}, true},
+    {S::RangeAdjustment, {regs::Adj, nullptr, &C::adj}, true},
+    {S::ReadShift, {regs::Shift, nullptr, &C::shift}, true},
+    {S::ReadSetpoint1, {regs::Th1, nullptr, &C::th1}, true},
+    {S::ReadHysteresis1, {regs::His1, nullptr, &C::his1}, true},
+    {S::ReadSetpointType1, {regs::ThType1, &C::th_type1}, true},
+    {S::ReadSetpoint2, {regs::Th2, nullptr, &C::th2}, true},
+    {S::ReadHysteresis2, {regs::His2, nullptr, &C::his2}, true},
+    {S::ReadSetpointType2, {regs::ThType2, &C::th_type2}, true},
+    {S::ReadAveraging, {regs::Ns, &C::ns}, true},
+    {S::ReadObservations, {regs::Search, &C::search}, true},
+    {S::ReadChannelExclusion, {regs::Use, &C::use}, true},
+    {S::ReadDecimals, {regs::Point, &C::point}, false},
+    {S::ReadSetpointStep, {regs::SpdTh, nullptr, &C::spd_th}, false},
+    {S::ReadHysteresisStep, {regs::SpdHis, nullptr, &C::spd_his}, false},
+    {S::ReadPolynomial, {Koef0, nullptr, &C::koef0}, false},
+    {std::nullopt, {Koef1, nullptr, &C::koef1}, false},
+    {std::nullopt, {Koef2, nullptr, &C::koef2}, false},
+    {std::nullopt, {Koef3, nullptr, &C::koef3}, false},
 }};
 
 const std::array<ChannelStep, 24> kWriteSteps{{
-    {"Запись типа датчика", {regs::Dat, &C::dat}, true},
-    {"Запись максимума диапазона", {regs::DiapMax, nullptr, &C::diap_max}, true},
-    {"Запись минимума диапазона", {regs::DiapMin, nullptr, &C::diap_min}, true},
-    {"Запись разрешения извлечения корня", {regs::Flag, &C::flag}, true},
-    {"Подстройка диапазона", {regs::Adj, nullptr, &C::adj}, false},
-    {"Запись смещения", {regs::Shift, nullptr, &C::shift}, true},
-    {"Подготовка к смене уставки 1", {regs::ThType1}, false},
-    {"Запись уставки 1", {regs::Th1, nullptr, &C::th1}, true},
-    {"Запись гистерезиса уставки 1", {regs::His1, nullptr, &C::his1}, true},
-    {"Запись типа уставки 1", {regs::ThType1, &C::th_type1}, true},
-    {"Подготовка к изменению типа уставки 2", {regs::ThType2}, true},
-    {"Запись уставки 2", {regs::Th2, nullptr, &C::th2}, true},
-    {"Запись гистерезиса уставки 2", {regs::His2, nullptr, &C::his2}, true},
-    {"Запись типа уставки 2", {regs::ThType2, &C::th_type2}, true},
-    {"Запись усреднения", {regs::Ns, &C::ns}, true},
-    {"Запись числа наблюдений", {regs::Search, &C::search}, true},
-    {"Запись разрешения работы канала", {regs::Use, &C::use}, true},
-    {"Запись числа знаков после запятой", {regs::Point, &C::point}, false},
-    {"Запись скорости изменения уставки", {regs::SpdTh, nullptr, &C::spd_th}, false},
-    {"Запись скорости изменения гистерезиса", {regs::SpdHis, nullptr, &C::spd_his}, false},
-    {"Запись корректирующего полинома", {Koef0, nullptr, &C::koef0}, false},
-    {nullptr, {Koef1, nullptr, &C::koef1}, false},
-    {nullptr, {Koef2, nullptr, &C::koef2}, false},
-    {nullptr, {Koef3, nullptr, &C::koef3}, false},
+    {S::WriteSensorType, {regs::Dat, &C::dat}, true},
+    {S::WriteRangeMax, {regs::DiapMax, nullptr, &C::diap_max}, true},
+    {S::WriteRangeMin, {regs::DiapMin, nullptr, &C::diap_min}, true},
+    {S::WriteRootExtraction, {regs::Flag, &C::flag}, true},
+    {S::RangeAdjustment, {regs::Adj, nullptr, &C::adj}, false},
+    {S::WriteShift, {regs::Shift, nullptr, &C::shift}, true},
+    {S::PrepareSetpoint1, {regs::ThType1}, false},
+    {S::WriteSetpoint1, {regs::Th1, nullptr, &C::th1}, true},
+    {S::WriteHysteresis1, {regs::His1, nullptr, &C::his1}, true},
+    {S::WriteSetpointType1, {regs::ThType1, &C::th_type1}, true},
+    {S::PrepareSetpointType2, {regs::ThType2}, true},
+    {S::WriteSetpoint2, {regs::Th2, nullptr, &C::th2}, true},
+    {S::WriteHysteresis2, {regs::His2, nullptr, &C::his2}, true},
+    {S::WriteSetpointType2, {regs::ThType2, &C::th_type2}, true},
+    {S::WriteAveraging, {regs::Ns, &C::ns}, true},
+    {S::WriteObservations, {regs::Search, &C::search}, true},
+    {S::WriteChannelUse, {regs::Use, &C::use}, true},
+    {S::WriteDecimals, {regs::Point, &C::point}, false},
+    {S::WriteSetpointStep, {regs::SpdTh, nullptr, &C::spd_th}, false},
+    {S::WriteHysteresisStep, {regs::SpdHis, nullptr, &C::spd_his}, false},
+    {S::WritePolynomial, {Koef0, nullptr, &C::koef0}, false},
+    {std::nullopt, {Koef1, nullptr, &C::koef1}, false},
+    {std::nullopt, {Koef2, nullptr, &C::koef2}, false},
+    {std::nullopt, {Koef3, nullptr, &C::koef3}, false},
 }};
 
 uint32_t ReadField(Exchange& exchange, const ChannelField& f, uint32_t ch, ChannelSettings& channel)
@@ -103,7 +106,7 @@ uint32_t RunSteps(Device& device, const std::array<ChannelStep, N>& steps, Run r
 {
     for (const ChannelStep& step : steps) {
         if (step.text)
-            device.Step(step.text);
+            device.Step(Text(*step.text));
         if (const uint32_t code = run(step.field))
             return device.Fail(code);
         if (step.abortCheck)
@@ -140,7 +143,7 @@ uint32_t WriteChannelSettings(Device& device, uint32_t ch)
     if (channel.select == 0)
         return kOk;
     device.progress.SetProgressLines(
-        {kProcessTitle, "Запись настроек канала " + std::to_string(ch + 1), "", "", "", "Для остановки нажмите ESC"});
+        {Text(S::ProcessTitle), Text(S::WritingChannel, {std::to_string(ch + 1)}), "", "", "", Text(S::StopHint)});
     if (const uint32_t code = device.AbortCheck())
         return code;
     return RunSteps(device, kWriteSteps,

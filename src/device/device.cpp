@@ -1,6 +1,7 @@
 #include "device.h"
 
 #include "link/register_commands.h"
+#include "messages/device_texts.h"
 #include "messages/error_codes.h"
 
 namespace pmv {
@@ -57,8 +58,7 @@ uint32_t AwaitRestart(Device& device)
     return device.exchange.AwaitReturn(fields, isByteAnswer, kRestartLimitMs, [&](uint32_t waitedMs) {
         if (const uint32_t second = waitedMs / 1000; second != shown) {
             shown = second;
-            device.Step("Ожидание перезапуска прибора: " + std::to_string(second) + " с из " +
-                        std::to_string(kLimitSeconds));
+            device.Step(Text(ProgressStep::AwaitRestart, {std::to_string(second), std::to_string(kLimitSeconds)}));
         }
         return CheckEscape(device.progress);
     });

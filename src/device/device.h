@@ -30,8 +30,6 @@ struct Device {
     uint32_t Fail(uint32_t code);
 };
 
-inline constexpr const char* kProcessTitle = "Ход процесса";
-
 // How long a restarted instrument is waited for.
 inline constexpr uint32_t kRestartLimitMs = 10000;
 

@@ -2,6 +2,7 @@
 
 #include "channel_settings.h"
 #include "link/register_commands.h"
+#include "messages/device_texts.h"
 #include "messages/error_codes.h"
 #include "relay_regulator.h"
 
@@ -15,27 +16,29 @@ namespace {
 constexpr uint32_t kChannelCount = 2;
 constexpr int32_t kYearBase = 2000;
 
+using S = ProgressStep;
+
 void ShowProcessLines(Device& device)
 {
-    device.progress.SetProgressLines({kProcessTitle, "", "", "", "", kEscapeHint});
+    device.progress.SetProgressLines({Text(S::ProcessTitle), "", "", "", "", kEscapeHint});
 }
 
 // Reads the general group after the serial number and date: firmware, device type, error display.
 uint32_t ReadGeneralGroup(Device& device)
 {
     struct Step {
-        const char* text;
+        ProgressStep text;
         regs::Register reg;
         int32_t& field;
     };
     SettingsModel& m = device.model;
     const Step steps[] = {
-        {"Версия ПО прибора", regs::kFirmwareVersion, m.fw_version},
-        {"Тип прибора", regs::kProcVer, m.general.proc_ver},
-        {"Вид отображения ошибки", regs::kErrVer, m.general.err_ver},
+        {S::ReadFirmwareVersion, regs::kFirmwareVersion, m.fw_version},
+        {S::ReadDeviceType, regs::kProcVer, m.general.proc_ver},
+        {S::ReadErrorDisplay, regs::kErrVer, m.general.err_ver},
     };
     for (const Step& s : steps) {
-        device.Step(s.text);
+        device.Step(Text(s.text));
         if (const uint32_t code = ReadByte(device.exchange, s.reg, s.field))
             return code;
     }
@@ -63,7 +66,7 @@ uint32_t ReadDeviceSettings(Device& device)
     if (const uint32_t code = AwaitRestart(device))
         return device.Fail(code);
     for (uint32_t ch = 0; ch < kChannelCount; ++ch) {
-        device.progress.SetProgressLines({kProcessTitle, "Идет чтение настроек канала " + std::to_string(ch + 1),
+        device.progress.SetProgressLines({Text(S::ProcessTitle), Text(S::ReadingChannel, {std::to_string(ch + 1)}),
                                           device.currentStep, "", "", kEscapeHint});
         device.progress.ShowProgressPanel();
         if (const uint32_t code = ReadChannelSettings(device, ch))
@@ -98,23 +101,23 @@ uint32_t WriteDeviceSettings(Device& device)
     ShowProcessLines(device);
 
     struct Step {
-        const char* text;
+        ProgressStep text;
         regs::Register reg;
         int32_t value;
     };
     const GeneralSettings& g = device.model.general;
     const Step general[] = {
-        {"Записываем тип прибора", regs::kProcVer, g.proc_ver},
-        {"Записываем вид отображения ошибки", regs::kErrVer, g.err_ver},
+        {S::WriteDeviceType, regs::kProcVer, g.proc_ver},
+        {S::WriteErrorDisplay, regs::kErrVer, g.err_ver},
     };
     // The marker and the restart end every full write, whatever the selection.
     const Step closing[] = {
-        {"Тип прибора", regs::kDeviceMarker, static_cast<int32_t>(regs::kDeviceMarkerValue)},
-        {"Отдается команда на перезагрузку прибора", regs::kRestart, 1},
+        {S::WriteDeviceMarker, regs::kDeviceMarker, static_cast<int32_t>(regs::kDeviceMarkerValue)},
+        {S::SendRestart, regs::kRestart, 1},
     };
     auto run = [&](std::span<const Step> steps) -> uint32_t {
         for (const Step& s : steps) {
-            device.Step(s.text);
+            device.Step(Text(s.text));
             if (const uint32_t code = WriteByte(device.exchange, s.reg, s.value))
                 return code;
         }
@@ -133,12 +136,12 @@ uint32_t ReadSerialAndDate(Device& device)
     ShowProcessLines(device);
     device.progress.ShowProgressPanel();
     SettingsModel& m = device.model;
-    device.Step("Читаем номер прибора");
+    device.Step(Text(S::ReadSerialNumber));
     for (auto [reg, field] : {std::pair{regs::kSerialLo, &m.serial_lo}, std::pair{regs::kSerialHi, &m.serial_hi},
                               std::pair{regs::kOtkType, &m.general.otk_type}})
         if (const uint32_t code = ReadByte(device.exchange, reg, *field))
             return device.Fail(code);
-    device.Step("Читаем дату изготовления");
+    device.Step(Text(S::ReadProductionDate));
     return device.Fail(ReadProductionDate(device));
 }
 
@@ -147,12 +150,12 @@ uint32_t WriteSerialAndDate(Device& device, int32_t day)
     ShowProcessLines(device);
     device.progress.ShowProgressPanel();
     SettingsModel& m = device.model;
-    device.Step("Записываем номер прибора");
+    device.Step(Text(S::WriteSerialNumber));
     for (auto [reg, value] : {std::pair{regs::kSerialLo, m.serial_lo}, std::pair{regs::kSerialHi, m.serial_hi},
                               std::pair{regs::kOtkType, m.general.otk_type}})
         if (const uint32_t code = WriteByte(device.exchange, reg, value))
             return device.Fail(code);
-    device.Step("Записываем дату изготовления");
+    device.Step(Text(S::WriteProductionDate));
     m.made_day = day;
     return device.Fail(WriteProductionDate(device));
 }

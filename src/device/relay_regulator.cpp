@@ -1,5 +1,6 @@
 #include "relay_regulator.h"
 
+#include "messages/device_texts.h"
 #include "messages/error_codes.h"
 
 #include <array>
@@ -33,9 +34,9 @@ std::array<GroupRegister, 4> Regulator(SettingsModel& m)
 
 // The group runs under its own sub-title with no step texts and no abort check. A failure
 // leaves the panel for the caller to hide.
-uint32_t RunGroup(Device& device, const char* subtitle, std::span<const GroupRegister> group, bool read)
+uint32_t RunGroup(Device& device, ProgressStep subtitle, std::span<const GroupRegister> group, bool read)
 {
-    device.progress.SetProgressLines({"", subtitle, "", "", "", ""});
+    device.progress.SetProgressLines({"", Text(subtitle), "", "", "", ""});
     device.progress.ShowProgressPanel();
     for (const GroupRegister& r : group) {
         const uint32_t code = read ? ReadByte(device.exchange, r.reg, r.field) : WriteByte(device.exchange, r.reg, r.field);
@@ -52,7 +53,7 @@ uint32_t ReadRelayLogic(Device& device)
     if (device.model.rele.select != 1)
         return kOk;
     const auto group = RelayLogic(device.model);
-    return RunGroup(device, "Чтение логики реле", group, true);
+    return RunGroup(device, ProgressStep::ReadRelayLogic, group, true);
 }
 
 uint32_t WriteRelayLogic(Device& device)
@@ -60,19 +61,19 @@ uint32_t WriteRelayLogic(Device& device)
     if (device.model.rele.select != 1)
         return kOk;
     const auto group = RelayLogic(device.model);
-    return RunGroup(device, "Запись логики реле", group, false);
+    return RunGroup(device, ProgressStep::WriteRelayLogic, group, false);
 }
 
 uint32_t ReadRegulatorParameters(Device& device)
 {
     const auto group = Regulator(device.model);
-    return RunGroup(device, "Чтение параметров регулятора", group, true);
+    return RunGroup(device, ProgressStep::ReadRegulator, group, true);
 }
 
 uint32_t WriteRegulatorParameters(Device& device)
 {
     const auto group = Regulator(device.model);
-    return RunGroup(device, "Запись параметров регулятора", group, false);
+    return RunGroup(device, ProgressStep::WriteRegulator, group, false);
 }
 
 }  // namespace pmv

@@ -1,6 +1,7 @@
 #include "service_commands.h"
 
 #include "device.h"
+#include "messages/device_texts.h"
 #include "messages/error_codes.h"
 #include "messages/messages.h"
 
@@ -13,9 +14,8 @@ uint32_t Restart(Exchange& exchange)
 
 uint32_t FactoryReset(Exchange& exchange, Messages& messages)
 {
-    if (!messages.AskYesNo("Вы хотите стереть все настройки прибора включая калибровки и записать заводские "
-                           "значения по умолчанию?",
-                           "Предупреждение", MessageIcon::Warning))
+    if (!messages.AskYesNo(Question::Other, Text(Prompt::FactoryResetQuestion), Text(Prompt::WarningCaption),
+                           MessageIcon::Warning))
         return kOk;
     return WriteByte(exchange, regs::kFactoryReset, 1);
 }

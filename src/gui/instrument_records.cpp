@@ -69,7 +69,7 @@ bool InstrumentRecords::StartNewHistoryIfAgreed(const std::string& failure, bool
 {
     if (!history_.corrupt() || (newHistoryDeclined_ && !askAgain))
         return false;
-    newHistoryDeclined_ = !w_.messages.AskYesNo(
+    newHistoryDeclined_ = !w_.messages.AskYesNo(Question::Other,
         failure + ".\nСохранить его в стороне и начать новый журнал? Нумерация выпускаемых приборов начнется заново.",
         "Журнал приборов", MessageIcon::Warning);
     if (newHistoryDeclined_)

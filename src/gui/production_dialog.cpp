@@ -123,7 +123,7 @@ ProductionDialog::ProductionDialog(QWidget* parent, Line line, InstrumentRecords
             return;
         const std::string made = InstrumentNumber(type_->value(), serial_->value());
         ProposeNextSerial();
-        if (line_.messages.AskYesNo("Прибор " + made + " выпущен. Подключите следующий прибор и "
+        if (line_.messages.AskYesNo(Question::Other, "Прибор " + made + " выпущен. Подключите следующий прибор и "
                                                                       "нажмите \"Да\", чтобы выпустить его.",
                                     "Выпуск прибора", MessageIcon::Information))
             start_->click();
@@ -166,7 +166,7 @@ bool ProductionDialog::Reserve(ProductionOrder& order)
         if (refusal->kind == Kind::HistoryCorrupt && records_.StartNewHistoryIfAgreed(refusal->message, true))
             continue;
         if (refusal->kind == Kind::Used && !order.reuse &&
-            line_.messages.AskYesNo(refusal->message + ".\nВыпустить прибор под этим номером еще раз?", "Выпуск прибора",
+            line_.messages.AskYesNo(Question::Other, refusal->message + ".\nВыпустить прибор под этим номером еще раз?", "Выпуск прибора",
                                     MessageIcon::Warning)) {
             order.reuse = true;
             continue;

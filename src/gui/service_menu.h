@@ -71,9 +71,9 @@ private:
     class DeclineWatch final : public ForwardedMessages {
     public:
         using ForwardedMessages::ForwardedMessages;
-        bool AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon) override
+        bool AskYesNo(Question question, const std::string& text, const std::string& caption, MessageIcon icon) override
         {
-            const bool yes = inner_.AskYesNo(text, caption, icon);
+            const bool yes = inner_.AskYesNo(question, text, caption, icon);
             declined = declined || !yes;
             return yes;
         }

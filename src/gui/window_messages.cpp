@@ -60,7 +60,7 @@ void WindowMessages::ShowDetailedMessage(const std::string& text, const std::str
     Exec(box);
 }
 
-bool WindowMessages::AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon)
+bool WindowMessages::AskYesNo(Question, const std::string& text, const std::string& caption, MessageIcon icon)
 {
     RaiseWindow();
     QMessageBox box(BoxIcon(icon), QString::fromStdString(caption), QString::fromStdString(text),

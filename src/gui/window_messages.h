@@ -25,7 +25,7 @@ public:
     void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
     void ShowDetailedMessage(const std::string& text, const std::string& detail, const std::string& caption,
                              MessageIcon icon) override;
-    bool AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon) override;
+    bool AskYesNo(Question question, const std::string& text, const std::string& caption, MessageIcon icon) override;
     void DiscardPendingKeys() override;
     void ResultReported(uint32_t code) override
     {

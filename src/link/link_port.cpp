@@ -1,6 +1,7 @@
 #include "link_port.h"
 
 #include "exchange.h"
+#include "messages/connection_texts.h"
 #include "messages/messages.h"
 #include "port_names.h"
 #include "serial_line.h"
@@ -34,11 +35,11 @@ std::optional<std::string> LinkPort::OpenPort(bool quiet)
         return std::nullopt;
     const std::string device = DeviceName();
     if (device.empty() || !line_.Open(device)) {
-        openProblem_ = device.empty() ? "Номеру порта " + std::to_string(settings_.Number) + " не соответствует ни одно устройство"
+        openProblem_ = device.empty() ? Text(LinkNotice::PortUnmapped, {std::to_string(settings_.Number)})
                        : explainer_   ? explainer_(device, line_.OpenError())
-                                      : device + ": " + line_.OpenError();
+                                      : Text(LinkNotice::PortOpenFailed, {device, line_.OpenError()});
         if (!quiet)
-            messages_.ShowDetailedMessage("Невозможно открыть последовательный порт", openProblem_, "Ошибка",
+            messages_.ShowDetailedMessage(Text(LinkNotice::CannotOpenPort), openProblem_, Text(LinkNotice::ErrorCaption),
                                           MessageIcon::Error);
         return std::nullopt;
     }
@@ -46,7 +47,7 @@ std::optional<std::string> LinkPort::OpenPort(bool quiet)
     line_.Purge();
     line_.RaiseDtrDropRts();
     if (line_.LatencyRequest() == LowLatency::Refused)
-        latencyNote_ = "Драйвер " + device + " не снизил задержку: каждый ответ прибора приходит позже на таймер задержки адаптера";
+        latencyNote_ = Text(LinkNotice::LatencyNotLowered, {device});
     if (!override_.empty())
         return std::nullopt;
     return BindPortToAdapter(LinkSettingsPath(), settings_.Number, device, settings_.PortDevices);

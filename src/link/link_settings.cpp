@@ -2,6 +2,7 @@
 
 #include "exchange.h"
 #include "ini/ini_file.h"
+#include "messages/connection_texts.h"
 #include "messages/messages.h"
 
 #include <algorithm>
@@ -18,8 +19,6 @@ struct LinkKey {
     int32_t LinkSettings::*number;  // one of the two is set
     std::string LinkSettings::*text;
 };
-
-constexpr const char* kCaption = "Проверьте параметры установления связи с прибором";
 
 // The keys in the order a new dev.dat holds them. EnableNetAdrr is written there and never read.
 const std::array<LinkKey, 10> kNewFileKeys{{
@@ -172,10 +171,10 @@ std::optional<std::string> LoadLinkSettings(const std::string& path, LinkSetting
     settings.AnswerTimeout = static_cast<uint32_t>(std::min<int64_t>(timeoutMs, std::numeric_limits<uint32_t>::max()));
 
     if (settings.Number < 1 || settings.Number > kPortCount)
-        messages.ShowMessage("Слишком большой номер COM порта.", kCaption, MessageIcon::Warning);
+        messages.ShowMessage(Text(LinkNotice::PortNumberTooLarge), Text(LinkNotice::SettingsCaption),
+                             MessageIcon::Warning);
     if (settings.AnswerTimeout > 4000)
-        messages.ShowMessage("Задан большой тайм аут. Работать будет можно, но неудобно.", kCaption,
-                             MessageIcon::Information);
+        messages.ShowMessage(Text(LinkNotice::LargeTimeout), Text(LinkNotice::SettingsCaption), MessageIcon::Information);
     return failure;
 }
 

@@ -1,6 +1,7 @@
 #include "qt_serial_line.h"
 
 #include "link_settings.h"
+#include "messages/connection_texts.h"
 #include "port_lock.h"
 
 #include <QSerialPortInfo>
@@ -52,7 +53,7 @@ bool QtSerialLine::OpenPort(const std::string& device)
     // resolved name, so that every name of one device shares both locks.
     const std::string resolved = ResolvedDevicePath(device);
     if (!deviceLock_.Acquire(resolved)) {
-        openError_ = "порт уже открыт другой программой";
+        openError_ = Text(LinkNotice::PortAlreadyOpen);
         return false;
     }
     port_.setPortName(QString::fromStdString(resolved));
@@ -61,7 +62,7 @@ bool QtSerialLine::OpenPort(const std::string& device)
         return true;
     if (port_.error() == QSerialPort::PermissionError) {
         if (const auto recovered = RecoverStalePortLock(resolved)) {
-            std::fprintf(stderr, "Снята брошенная блокировка порта %s: %s\n", device.c_str(), recovered->c_str());
+            std::fprintf(stderr, "%s\n", Text(LinkNotice::StalePortLockRemoved, {device, *recovered}).c_str());
             port_.clearError();
             if (port_.open(QIODevice::ReadWrite))
                 return true;

@@ -18,9 +18,9 @@ public:
     {
         inner_.ShowDetailedMessage(text, detail, caption, icon);
     }
-    bool AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon) override
+    bool AskYesNo(Question question, const std::string& text, const std::string& caption, MessageIcon icon) override
     {
-        return inner_.AskYesNo(text, caption, icon);
+        return inner_.AskYesNo(question, text, caption, icon);
     }
     void DiscardPendingKeys() override { inner_.DiscardPendingKeys(); }
     void ResultReported(uint32_t code) override { inner_.ResultReported(code); }

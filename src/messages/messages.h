@@ -7,6 +7,15 @@
 
 namespace pmv {
 
+// Which question a Yes/No box asks, so that whoever answers for the operator (pmvctl's --no, a
+// recorder in a test) decides by the question and not by its wording. Questions nobody answers
+// differently from the others are Other.
+enum class Question {
+    Other,
+    ReferenceConnected,      // the reference a calibration asks for is connected to the input
+    WriteCalibrationResult,  // a calibration's result is written into the instrument at once
+};
+
 // Message boxes and the keyboard state they depend on. The window shows real boxes (raising and
 // repainting itself first), pmvctl prints to the terminal, tests record the texts.
 class Messages {
@@ -25,7 +34,7 @@ public:
     }
 
     // A box with Yes and No; true for Yes.
-    virtual bool AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon) = 0;
+    virtual bool AskYesNo(Question question, const std::string& text, const std::string& caption, MessageIcon icon) = 0;
 
     // Forgets Esc and Enter presses made since the last query of each key.
     virtual void DiscardPendingKeys() = 0;

@@ -19,6 +19,7 @@ public:
         MessageIcon icon;
         bool question;
         std::string detail{};
+        Question asked = Question::Other;
     };
 
     void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override
@@ -30,9 +31,9 @@ public:
     {
         boxes.push_back({text, caption, icon, false, detail});
     }
-    bool AskYesNo(const std::string& text, const std::string& caption, MessageIcon icon) override
+    bool AskYesNo(Question question, const std::string& text, const std::string& caption, MessageIcon icon) override
     {
-        boxes.push_back({text, caption, icon, true});
+        boxes.push_back({text, caption, icon, true, {}, question});
         if (answers.empty())
             return false;
         const bool yes = answers.front();

@@ -98,6 +98,8 @@ TEST_F(ProcedureTest, EachVariantFindsTheTrueCoefficientAndWritesItsGroupOnYes)
     EXPECT_EQ(r[r.size() - 3].rfind("W 2.3.20=", 0), 0u);
     EXPECT_EQ(r.back(), "W 1.1.0=1");
     EXPECT_EQ(messages.boxes[0].text, "Подключите ко входу резистор сопротивлением  40.0000  Ом");
+    EXPECT_EQ(messages.boxes[1].asked, Question::ReferenceConnected);
+    EXPECT_EQ(messages.boxes[2].asked, Question::WriteCalibrationResult);
     EXPECT_EQ(messages.boxes[1].text, "Подключите ко входу резистор сопротивлением 300.0000  Ом");
     EXPECT_EQ(messages.boxes[2].text.rfind("В результате получили Uref= 26.", 0), 0u) << messages.boxes[2].text;
     EXPECT_NE(messages.boxes[2].text.find("   Rref=73", 0), std::string::npos) << messages.boxes[2].text;
@@ -118,6 +120,9 @@ TEST_F(ProcedureTest, AverageOfOnePointZeroSixAgainstTenVolts)
     EXPECT_EQ(messages.boxes[1].caption, "Результат градуировки");
     EXPECT_EQ(messages.boxes[1].text, "В результате получили Ku 0-10 V=  9.4340.  Записать в прибор сразу?");
     EXPECT_EQ(messages.boxes[1].icon, MessageIcon::Information) << "a good result is no error";
+    // pmvctl's --no answers by these, whatever the captions say.
+    EXPECT_EQ(messages.boxes[0].asked, Question::ReferenceConnected);
+    EXPECT_EQ(messages.boxes[1].asked, Question::WriteCalibrationResult);
 
     // A dwell of 3 s: 3, 2, 1 seconds left and three block reads, then the series of eight.
     ASSERT_EQ(panels.size(), 3u + 8u);

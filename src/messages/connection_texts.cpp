@@ -1,0 +1,115 @@
+#include "connection_texts.h"
+
+#include "text_table.h"
+
+namespace pmv {
+namespace {
+
+using L = LinkNotice;
+
+constexpr TextRow<L> kLinkNotices[] = {
+    {L::SettingsCaption, "Проверьте параметры установления связи с прибором"},
+    {L::PortNumberTooLarge, "Слишком большой номер COM порта."},
+    {L::LargeTimeout, "Задан большой тайм аут. Работать будет можно, но неудобно."},
+    {L::CannotOpenPort, "Невозможно открыть последовательный порт"},
+    {L::ErrorCaption, "Ошибка"},
+    {L::PortUnmapped, "Номеру порта %1 не соответствует ни одно устройство"},
+    {L::PortOpenFailed, "%1: %2"},
+    {L::PortAlreadyOpen, "порт уже открыт другой программой"},
+    {L::StalePortLockRemoved, "Снята брошенная блокировка порта %1: %2"},
+    {L::LatencyNotLowered,
+     "Драйвер %1 не снизил задержку: каждый ответ прибора приходит позже на таймер задержки адаптера"},
+};
+static_assert(InKeyOrder(kLinkNotices));
+
+struct FindingRow {
+    FindingKind key;
+    const char* text;
+    const char* fix;
+};
+
+using F = FindingKind;
+
+constexpr const char* kListAdapters = "ls -l /dev/serial/by-id/";
+constexpr const char* kRetryCheck = "pmvctl doctor";
+
+constexpr FindingRow kFindings[] = {
+    {F::PortUnmapped,
+     "Номер порта не указывает ни на одно устройство: последовательных портов найдено меньше, чем этот номер. "
+     "Выберите другой номер порта или подключите адаптер.",
+     kListAdapters},
+    {F::DeviceMissing, "Устройства %1 нет: адаптер не подключён или в dev.dat указан другой порт.", kListAdapters},
+    {F::DevicePresent, "Устройство %1 есть.", ""},
+    {F::AccessGranted, "Права на чтение и запись %1 есть.", ""},
+    {F::AccessAfterNewLogin,
+     "Пользователь %1 уже в группе %2, но этот сеанс начат до того: права появятся после нового входа в систему "
+     "(или в оболочке, запущенной командой ниже).",
+     "newgrp %2"},
+    {F::AccessDenied,
+     "Нет прав на чтение и запись %1: устройство принадлежит группе %2, а пользователь %3 в неё не входит. После "
+     "добавления в группу нужен новый вход в систему.",
+     "sudo usermod -aG %2 %3"},
+    {F::PortHeld, "Порт %1 занят другой программой: %2 (PID %3). Пока она держит порт, открыть его нельзя.", "kill %3"},
+    {F::PortFree, "Другие программы порт не держат.", ""},
+    {F::BrlttyAbsent, "brltty не установлен.", ""},
+    {F::BrlttyGrabsAdapter,
+     "Установлен brltty (программа для брайлевских дисплеев), а подключён адаптер CH340 или CP210x: brltty забирает "
+     "такие адаптеры себе, и порт пропадает сразу после подключения.",
+     "sudo apt-get remove brltty"},
+    {F::BrlttyHarmless, "brltty установлен, но адаптеров CH340/CP210x, которые он забирает, нет.", ""},
+    {F::ModemManagerStopped, "ModemManager не запущен.", ""},
+    {F::ModemManagerRuled, "ModemManager запущен, правило udev программы велит ему не трогать адаптеры.", ""},
+    {F::ModemManagerInterferes,
+     "Запущен ModemManager, а правило udev программы (%1) не установлено: ModemManager опрашивает каждый новый порт "
+     "AT-командами и несколько секунд держит его занятым.",
+     "sudo systemctl disable --now ModemManager"},
+    {F::NoLatencyTimer, "Таймера задержки у этого устройства нет.", ""},
+    {F::LatencyUnread, "Таймер задержки адаптера не прочитан.", ""},
+    {F::LatencyLow, "Таймер задержки адаптера %1 мс.", ""},
+    {F::LatencyHigh,
+     "Таймер задержки адаптера %1 мс: каждый ответ прибора приходит на %1 мс позже, обмен идёт медленнее.",
+     "echo 1 | sudo tee %2"},
+    {F::AnswersRefused,
+     "Прибор отвечает по адресу %1 на скорости %2, версия программы %3. Но контрольные суммы его ответов не сходятся, "
+     "и каждый ответ отвергается (ERR 6): помехи на линии или прибор считает их иначе. Если так всегда, отключите их "
+     "проверку в dev.dat.",
+     "VerifyAnswerCrc=0 в разделе [DEVICE] файла dev.dat"},
+    {F::AnswersVerified,
+     "Прибор отвечает по адресу %1 на скорости %2, версия программы %3. Контрольные суммы его ответов сходятся.", ""},
+    {F::AnswersUncheckedButGood,
+     "Прибор отвечает по адресу %1 на скорости %2, версия программы %3. Контрольные суммы его ответов сходятся, но их "
+     "проверка отключена в dev.dat (VerifyAnswerCrc=0): её можно включить.",
+     ""},
+    {F::AnswersUncheckedAndBad,
+     "Прибор отвечает по адресу %1 на скорости %2, версия программы %3. Контрольные суммы его ответов не сходятся; их "
+     "проверка отключена в dev.dat (VerifyAnswerCrc=0).",
+     ""},
+    {F::InstrumentSilent,
+     "Прибор не ответил по адресу %1 на скорости %2 (%3). Возможно, у прибора другой адрес или скорость: запустите "
+     "поиск прибора.",
+     "pmvctl scan"},
+    {F::PortNotSet, "Порт не задан, прибор не опрошен. Устраните причины выше и повторите проверку.", kRetryCheck},
+    {F::PortNotOpen, "Порт %1 не открыт, прибор не опрошен. Устраните причины выше и повторите проверку.", kRetryCheck},
+    {F::OpenFailureWithFix, "%1 Команда: %2", ""},
+    {F::OpenFailure, "Порт %1 не открыт: %2", ""},
+};
+static_assert(InKeyOrder(kFindings));
+
+}  // namespace
+
+std::string Text(LinkNotice notice, std::initializer_list<std::string_view> values)
+{
+    return FillIn(RowOf(kLinkNotices, notice).text, values);
+}
+
+std::string FindingText(FindingKind kind, std::initializer_list<std::string_view> values)
+{
+    return FillIn(RowOf(kFindings, kind).text, values);
+}
+
+std::string FindingFix(FindingKind kind, std::initializer_list<std::string_view> values)
+{
+    return FillIn(RowOf(kFindings, kind).fix, values);
+}
+
+}  // namespace pmv

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace pmv {
+
+// What the link tells about the port and its settings. %1.. are the values given.
+enum class LinkNotice {
+    SettingsCaption,
+    PortNumberTooLarge,
+    LargeTimeout,
+    CannotOpenPort,
+    ErrorCaption,
+    PortUnmapped,           // port number
+    PortOpenFailed,         // device, the system's reason
+    PortAlreadyOpen,        // the reason of an open refused by the port's lock
+    StalePortLockRemoved,   // device, lock file
+    LatencyNotLowered,      // device
+    Count,
+};
+
+std::string Text(LinkNotice notice, std::initializer_list<std::string_view> values = {});
+
+// The findings of the connection check: each a text and the command that fixes it (empty when
+// nothing is to be done).
+enum class FindingKind {
+    PortUnmapped,
+    DeviceMissing,        // device
+    DevicePresent,        // device as shown
+    AccessGranted,        // device
+    AccessAfterNewLogin,  // user, group
+    AccessDenied,         // device, group, user
+    PortHeld,             // device, program, process id
+    PortFree,
+    BrlttyAbsent,
+    BrlttyGrabsAdapter,
+    BrlttyHarmless,
+    ModemManagerStopped,
+    ModemManagerRuled,
+    ModemManagerInterferes,  // udev rule
+    NoLatencyTimer,
+    LatencyUnread,
+    LatencyLow,           // milliseconds
+    LatencyHigh,          // milliseconds, timer file
+    AnswersRefused,       // address, speed, firmware version
+    AnswersVerified,      // address, speed, firmware version
+    AnswersUncheckedButGood,  // address, speed, firmware version
+    AnswersUncheckedAndBad,   // address, speed, firmware version
+    InstrumentSilent,     // address, speed, error message
+    PortNotSet,
+    PortNotOpen,          // device
+    // The explanation of a failed open rather than a finding.
+    OpenFailureWithFix,   // finding, command
+    OpenFailure,          // device, the system's reason
+    Count,
+};
+
+std::string FindingText(FindingKind kind, std::initializer_list<std::string_view> values = {});
+std::string FindingFix(FindingKind kind, std::initializer_list<std::string_view> values = {});
+
+}  // namespace pmv
