@@ -13,11 +13,11 @@ enum class LinkNotice {
     LargeTimeout,
     CannotOpenPort,
     ErrorCaption,
-    PortUnmapped,           // port number
-    PortOpenFailed,         // device, the system's reason
-    PortAlreadyOpen,        // the reason of an open refused by the port's lock
-    StalePortLockRemoved,   // device, lock file
-    LatencyNotLowered,      // device
+    PortUnmapped,          // port number
+    PortOpenFailed,        // device, the system's reason
+    PortAlreadyOpen,       // the reason of an open refused by the port's lock
+    StalePortLockRemoved,  // device, lock file
+    LatencyNotLowered,     // device
     Count,
 };
 
@@ -42,18 +42,18 @@ enum class FindingKind {
     ModemManagerInterferes,  // udev rule
     NoLatencyTimer,
     LatencyUnread,
-    LatencyLow,           // milliseconds
-    LatencyHigh,          // milliseconds, timer file
-    AnswersRefused,       // address, speed, firmware version
-    AnswersVerified,      // address, speed, firmware version
+    LatencyLow,               // milliseconds
+    LatencyHigh,              // milliseconds, timer file
+    AnswersRefused,           // address, speed, firmware version
+    AnswersVerified,          // address, speed, firmware version
     AnswersUncheckedButGood,  // address, speed, firmware version
     AnswersUncheckedAndBad,   // address, speed, firmware version
-    InstrumentSilent,     // address, speed, error message
+    InstrumentSilent,         // address, speed, error message
     PortNotSet,
-    PortNotOpen,          // device
+    PortNotOpen,  // device
     // The explanation of a failed open rather than a finding.
-    OpenFailureWithFix,   // finding, command
-    OpenFailure,          // device, the system's reason
+    OpenFailureWithFix,  // finding, command
+    OpenFailure,         // device, the system's reason
     Count,
 };
 

@@ -266,5 +266,4 @@ bool AllClear(const std::vector<Finding>& findings)
     return std::none_of(findings.begin(), findings.end(), [](const Finding& f) { return f.state == FindingState::Problem; });
 }
 
-
 }  // namespace pmv
