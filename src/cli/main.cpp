@@ -1,11 +1,13 @@
+#include "messages/error_codes.h"
+#include "page_module.h"
 #include "pmvctl.h"
 #include "report_commands.h"
 #include "terminal_io.h"
 
 #include <QDir>
-#include <QGuiApplication>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
@@ -51,7 +53,12 @@ int main(int argc, char** argv)
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         NameRuntimeFolder();
-        app = std::make_unique<QGuiApplication>(argc, argv);
+        std::string error;
+        app = pmv::cli::CreatePageApplication(argc, argv, error);
+        if (app == nullptr) {
+            std::fprintf(stderr, "pmvctl: модуль рисования страниц не загружается: %s\n", error.c_str());
+            return pmv::kFileNotOpened;
+        }
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }

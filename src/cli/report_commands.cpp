@@ -5,7 +5,7 @@
 #include "binding/window_commands.h"
 #include "model/profile.h"
 #include "reports/configuration_report.h"
-#include "reports/page_drawing.h"
+#include "reports/page_pdf.h"
 #include "reports/passport_page.h"
 
 #include <algorithm>

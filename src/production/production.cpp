@@ -6,7 +6,7 @@
 #include "device/device_settings.h"
 #include "messages/error_codes.h"
 #include "model/profile.h"
-#include "reports/page_drawing.h"
+#include "reports/page_pdf.h"
 #include "reports/passport_page.h"
 
 #include <filesystem>

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "reports/page.h"
+#include "reports/page_pdf.h"
 
 #include <QImage>
 #include <QPageLayout>
@@ -20,9 +21,6 @@ QPageLayout PageLayoutOf(const Page& page);
 // (any sans or serif face where those are missing). Text boxes keep their lines inside their
 // rectangle. A layout wider or taller than the sheet is drawn scaled down to fit it.
 void PaintPage(const Page& page, QPainter& painter);
-
-// The page as a PDF file, replaced atomically; "Unable to write to <path>" when it cannot be.
-std::optional<std::string> WritePagePdf(const Page& page, const std::string& path);
 
 // The page as a picture at the given resolution, on white.
 QImage RenderPageImage(const Page& page, double dotsPerInch);

@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
+#include <filesystem>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -236,6 +237,31 @@ TEST_F(PmvctlProcess, PageDrawingPrintsNoRuntimeFolderNoise)
         EXPECT_EQ(outcome.status, 0) << args[0] << outcome.err;
         EXPECT_EQ(outcome.err.find("XDG_RUNTIME_DIR"), std::string::npos) << args[0] << outcome.err;
     }
+}
+
+// QtGui takes longer to load than a whole read at 57600 baud: only the commands that draw pages
+// load it, from pmvctl's page module; a pmvctl without its module still does everything else.
+TEST_F(PmvctlProcess, OnlyPageDrawingLoadsQtGuiAndAMissingModuleIsNamed)
+{
+    QProcessEnvironment listing = QProcessEnvironment::systemEnvironment();
+    listing.insert("LD_TRACE_LOADED_OBJECTS", "1");
+    const Outcome libraries = RunProgram(PMVCTL_PATH, {}, {}, listing);
+    ASSERT_NE(libraries.out.find("libQt6Core"), std::string::npos) << libraries.out;
+    EXPECT_EQ(libraries.out.find("libQt6Gui"), std::string::npos) << libraries.out;
+
+    std::filesystem::create_directory(dir_.file("bin"));
+    const std::string alone = dir_.file("bin/pmvctl");
+    std::filesystem::copy_file(PMVCTL_PATH, alone);
+    const auto runAlone = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"--port", simulator_.DevicePath()});
+        return RunProgram(alone.c_str(), args, dir_.path().string());
+    };
+    ASSERT_EQ(runAlone({"read", "r.prf"}).status, 0);
+    const Outcome report = runAlone({"report", "--pdf", "r.pdf", "r.prf"});
+    EXPECT_EQ(report.status, 14);
+    EXPECT_NE(report.err.find("pmvctl: модуль рисования страниц не загружается: "), std::string::npos) << report.err;
+    EXPECT_NE(report.err.find("pmvctl-pages.so"), std::string::npos) << report.err;
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("r.pdf")));
 }
 
 // PDF viewers and print queues show the document's title, not the file name.

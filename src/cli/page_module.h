@@ -1,0 +1,29 @@
+#pragma once
+
+#include "reports/page_pdf.h"
+
+#include <QCoreApplication>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace pmv::cli {
+
+// QtGui and the libraries it pulls in take longer to load than a whole read of the instrument at
+// 57600 baud. pmvctl therefore does not link it: the commands that draw pages load it with a
+// module of their own, which makes the GUI application (fonts need one) and draws the pages.
+struct PageModule {
+    QCoreApplication* (*createApplication)(int& argc, char** argv);
+    std::optional<std::string> (*writePagePdf)(const Page& page, const std::string& path);
+};
+
+// The module's one exported function, returning its PageModule.
+inline constexpr const char* kPageModuleEntry = "pmvctlPageModule";
+
+// Loads the module (lib/pmv77xx/pmvctl-pages.so beside the folder of the running program, as
+// installed and as built) and makes the application with it; null with the reason in `error`
+// when the module cannot be loaded. From then on WritePagePdf draws with the module.
+std::unique_ptr<QCoreApplication> CreatePageApplication(int& argc, char** argv, std::string& error);
+
+}  // namespace pmv::cli
