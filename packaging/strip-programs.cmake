@@ -2,7 +2,7 @@
 # Debian's dh_strip does, including the compiler's .comment and .note sections that a plain strip
 # keeps.
 file(GLOB programs "${CPACK_TEMPORARY_INSTALL_DIRECTORY}/usr/bin/*"
-  "${CPACK_TEMPORARY_INSTALL_DIRECTORY}/usr/lib/pmv77xx/*.so")
+  "${CPACK_TEMPORARY_INSTALL_DIRECTORY}/usr/lib/*/pmv77xx/*.so" "${CPACK_TEMPORARY_INSTALL_DIRECTORY}/usr/lib/pmv77xx/*.so")
 foreach(program ${programs})
   execute_process(COMMAND strip --remove-section=.comment --remove-section=.note --strip-unneeded ${program}
     RESULT_VARIABLE failed)

@@ -21,8 +21,8 @@ struct PageModule {
 // The module's one exported function, returning its PageModule.
 inline constexpr const char* kPageModuleEntry = "pmvctlPageModule";
 
-// Loads the module (lib/pmv77xx/pmvctl-pages.so beside the folder of the running program, as
-// installed and as built) and makes the application with it; null with the reason in `error`
+// Loads the module (lib/<multiarch>/pmv77xx/pmvctl-pages.so beside the folder of the running
+// program, as installed and as built) and makes the application with it; null with the reason in `error`
 // when the module cannot be loaded. From then on WritePagePdf draws with the module.
 std::unique_ptr<QCoreApplication> CreatePageApplication(int& argc, char** argv, std::string& error);
 
