@@ -18,9 +18,17 @@
 namespace pmv {
 namespace {
 
-enum class Pass { Name,
+enum class Step { Name,
                   Put,
-                  Take };
+                  Take,
+                  Find };
+
+// One walk over the table; a Find walk looks for the row of the value at `sought`.
+struct Pass {
+    Step step;
+    const void* sought = nullptr;
+    const char* found = nullptr;
+};
 
 QString Q(const std::string& s)
 {
@@ -70,24 +78,28 @@ void Take(const QTableWidget* grid, Marks& marks)
 }
 
 template <class Widget, class Value>
-void Bind(Pass pass, const char* name, Widget* widget, Value& value)
+void Bind(Pass& pass, const char* name, Widget* widget, Value& value)
 {
-    switch (pass) {
-    case Pass::Name:
+    switch (pass.step) {
+    case Step::Name:
         widget->setObjectName(QString::fromUtf8(name));
         break;
-    case Pass::Put:
+    case Step::Put:
         Put(widget, value);
         break;
-    case Pass::Take:
+    case Step::Take:
         Take(widget, value);
+        break;
+    case Step::Find:
+        if (static_cast<const void*>(&value) == pass.sought)
+            pass.found = name;
         break;
     }
 }
 
 // The one table of the form's names: each field of the control values, the widget that shows
 // it, and the widget's objectName. Channel 1 and channel 2 are one row each.
-void BindAll(Pass pass, const BoundWidgets& w, ControlValues& v)
+void BindAll(Pass& pass, const BoundWidgets& w, ControlValues& v)
 {
     TopBar& top = w.top;
     Bind(pass, "Label2", top.portNumber, v.top.portNumber);
@@ -133,7 +145,7 @@ void BindAll(Pass pass, const BoundWidgets& w, ControlValues& v)
     Bind(pass, "ComboBox15", w.relays.decisionInterval, v.relays.decisionInterval);
     Bind(pass, "ComboBox16", w.relays.pulseLength, v.relays.pulseLength);
     Bind(pass, "StringGrid1", w.relays.grid, v.relays.grid);
-    if (pass == Pass::Name)
+    if (pass.step == Step::Name)
         w.relays.headings->setObjectName("StringGrid2");
 
     GeneralPage& g = w.general;
@@ -165,19 +177,30 @@ void PutSetpointHeadings(const ControlValues& v, const RelaysPage& relays)
 void NameBoundWidgets(const BoundWidgets& widgets)
 {
     ControlValues unused;
-    BindAll(Pass::Name, widgets, unused);
+    Pass pass{Step::Name};
+    BindAll(pass, widgets, unused);
 }
 
 void PutControls(const ControlValues& values, const BoundWidgets& widgets)
 {
     ControlValues copy = values;
-    BindAll(Pass::Put, widgets, copy);
+    Pass pass{Step::Put};
+    BindAll(pass, widgets, copy);
     PutSetpointHeadings(values, widgets.relays);
 }
 
 void TakeControls(const BoundWidgets& widgets, ControlValues& values)
 {
-    BindAll(Pass::Take, widgets, values);
+    Pass pass{Step::Take};
+    BindAll(pass, widgets, values);
+}
+
+const char* BoundObjectName(const BoundWidgets& widgets, const ControlValues& values, const void* field)
+{
+    Pass pass{Step::Find, field};
+    // A Find walk only compares addresses; it changes neither the values nor the widgets.
+    BindAll(pass, widgets, const_cast<ControlValues&>(values));
+    return pass.found;
 }
 
 }  // namespace pmv

@@ -31,4 +31,8 @@ void PutControls(const ControlValues& values, const BoundWidgets& widgets);
 // their values.
 void TakeControls(const BoundWidgets& widgets, ControlValues& values);
 
+// The form's name of the widget that shows `field`, a field of `values` shown on its own;
+// nullptr for anything else. Tests name a bound widget by its control value through it.
+const char* BoundObjectName(const BoundWidgets& widgets, const ControlValues& values, const void* field);
+
 }  // namespace pmv

@@ -66,8 +66,6 @@ protected:
         Open({instrument->DevicePath()});
     }
 
-    void Trigger(const char* action) { window->findChild<QAction*>(action)->trigger(); }
-
     static QString Findings(QDialog& dialog) { return dialog.findChild<QTextBrowser*>("Findings")->toPlainText(); }
     static std::string Status(QDialog& dialog) { return dialog.findChild<QLabel*>("SearchStatus")->text().toStdString(); }
     static void Start(QDialog& dialog) { dialog.findChild<QPushButton*>("StartButton")->click(); }
@@ -124,7 +122,7 @@ TEST_F(ConnectionDialogsTest, TheCheckOfASilentInstrumentShowsItsTriesAndEscStop
     QStringList steps;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        auto* panel = window->findChild<QFrame*>("Panel76");
+        auto* panel = Get<QFrame>(Part::Progress);
         if (panel && panel->isVisible())
             for (QLabel* line : panel->findChildren<QLabel*>())
                 if (line->text().startsWith(QString::fromUtf8("Попытка")) && !steps.contains(line->text()))
@@ -133,14 +131,14 @@ TEST_F(ConnectionDialogsTest, TheCheckOfASilentInstrumentShowsItsTriesAndEscStop
     watch.start(5);
     QString findings;
     DialogScript script({{"ConnectionCheckDialog", [&](QDialog& dialog) { findings = Findings(dialog); }}});
-    QTimer::singleShot(200, window.get(), [&] { QTest::keyClick(window->findChild<QLineEdit*>("Edit5"), Qt::Key_Escape); });
+    QTimer::singleShot(200, window.get(), [&] { QTest::keyClick(Get<QLineEdit>(controls.channels[0].setpoint1), Qt::Key_Escape); });
     Trigger("ConnectionCheckAction");
     watch.stop();
     EXPECT_TRUE(steps.contains(QString::fromUtf8("Попытка 1 из 2"))) << steps.join('|').toStdString();
     EXPECT_FALSE(steps.contains(QString::fromUtf8("Попытка 2 из 2"))) << "no second try after Esc";
     EXPECT_TRUE(findings.contains(QString::fromUtf8("Опрос прибора остановлен пользователем (Esc)."))) << findings.toStdString();
     EXPECT_EQ(window->exchange().values().RetryCount, 2u) << "the tries in force come back";
-    EXPECT_TRUE(window->findChild<QFrame*>("Panel76")->isHidden());
+    EXPECT_TRUE(Get<QFrame>(Part::Progress)->isHidden());
 }
 
 TEST_F(ConnectionDialogsTest, SearchFindsAnotherAddressAndSpeedAndYesKeepsThemForTheNextRead)
@@ -178,9 +176,9 @@ TEST_F(ConnectionDialogsTest, SearchFindsAnotherAddressAndSpeedAndYesKeepsThemFo
 
     pages->setCurrentIndex(0);
     instrument->SetFloatRegister(2, regs::Th1(0).number, 123.5f);
-    Click("Button1");
+    Click(Button::ReadAll);
     EXPECT_EQ(boxer.boxes.size(), 1u) << boxer.boxes.back().text.toStdString();
-    EXPECT_EQ(Text("Edit5").toStdString(), "123.5000");
+    EXPECT_EQ(Text(controls.channels[0].setpoint1).toStdString(), "123.5000");
 }
 
 TEST_F(ConnectionDialogsTest, EscStopsTheSearchAndASearchFindingNothingChangesNothing)

@@ -25,7 +25,7 @@ QAction* Action(QWidget& window, const char* name)
 TEST_F(WindowTest, ExitInTheFileMenuClosesAndSavesLikeTheWindowsClose)
 {
     Open();
-    SetText("Edit5", "42.5");
+    SetText(controls.channels[0].setpoint1, "42.5");
     QAction* exit = Action(*window, "Exit");
     EXPECT_EQ(exit->text(), QString::fromUtf8("Выход"));
     EXPECT_EQ(exit->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -38,8 +38,8 @@ TEST_F(WindowTest, ExitInTheFileMenuClosesAndSavesLikeTheWindowsClose)
 TEST_F(WindowTest, ProfileItemsAnswerCtrlOAndCtrlS)
 {
     Open();
-    EXPECT_EQ(Action(*window, "N2")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
-    EXPECT_EQ(Action(*window, "N3")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+    EXPECT_EQ(Get<QAction>(MenuItem::OpenProfile)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    EXPECT_EQ(Get<QAction>(MenuItem::SaveProfile)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
@@ -101,10 +101,11 @@ TEST_F(WindowTest, NothingIsClippedWhateverTheSystemFont)
 {
     Open();
     auto* pages = Get<QTabWidget>("TabbedNotebook1");
-    const std::pair<int, const char*> framed[] = {{0, "Panel1"}, {0, "Panel2"}, {1, "Panel77"}, {2, "Panel71"}};
+    const GroupFlags& panels = controls.top.groupPanels;
+    const std::pair<int, Bound> framed[] = {{0, panels.channel1}, {0, panels.channel2}, {1, panels.relays}, {2, panels.general}};
     for (const auto& [page, panel] : framed) {
         pages->setCurrentIndex(page);
-        EXPECT_TRUE(BottomBorderDrawn(*window, *Get<QWidget>(panel))) << panel;
+        EXPECT_TRUE(BottomBorderDrawn(*window, *Get<QWidget>(panel))) << panel.FormName(*window).toStdString();
     }
     for (int page = 0; page < pages->count(); ++page) {
         pages->setCurrentIndex(page);

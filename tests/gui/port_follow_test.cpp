@@ -26,7 +26,7 @@ TEST_F(WindowTest, AMissingPortIsExplainedAndAReadOnItFailsAtOnce)
 
     QElapsedTimer read;
     read.start();
-    Click("Button1");
+    Click(Button::ReadAll);
     // Every register's tries would each wait out the answer time-out.
     EXPECT_LT(read.elapsed(), 1500);
     ASSERT_EQ(boxer.boxes.size(), 2u);
@@ -49,7 +49,7 @@ TEST_F(WindowTest, ThePortFollowsItsAdapterOutAndBackIn)
     adapter = std::make_unique<sim::Simulator>(options);
     ASSERT_TRUE(adapter->Start());
     ASSERT_TRUE(WaitFor([&] { return StatusText(*window, "StatusLink").contains("порт открыт"); }, 3000));
-    Click("Button1");
+    Click(Button::ReadAll);
     EXPECT_TRUE(boxer.boxes.empty()) << boxer.boxes.front().text.toStdString();
     EXPECT_FALSE(adapter->Transcript().empty());
     EXPECT_TRUE(StatusText(*window, "StatusOutcome").startsWith("Прочитано за ")) << StatusText(*window, "StatusOutcome").toStdString();

@@ -39,13 +39,13 @@ TEST_F(WindowTest, PassportButtonShowsThePreviewWhichSavesAPdf)
         EXPECT_EQ(preview.printer()->pageLayout().orientation(), QPageLayout::Landscape);
         Action(preview, "SavePdf")->trigger();
     });
-    Click("Button42");
+    Click(Button::PassportPage);
     EXPECT_EQ(catcher.shown, 1);
     EXPECT_TRUE(boxer.boxes.empty());
     ASSERT_TRUE(std::filesystem::exists(File("passport.pdf"))) << "\".pdf\" added to the chosen name";
     const std::string text = PdfText(File("passport.pdf"));
     EXPECT_NE(text.find("Прибор ПМВ7703Н номер 047-1234 дата изг. 15.12.2024"), std::string::npos) << text;
-    EXPECT_TRUE(Get<QPushButton>("Button1")->isEnabled());
+    EXPECT_TRUE(Get<QPushButton>(Button::ReadAll)->isEnabled());
     EXPECT_FALSE(window->busy());
 }
 
@@ -61,7 +61,7 @@ TEST_F(WindowTest, FailedPassportReadShowsItsMessageAndNoPreview)
     EXPECT_EQ(catcher.shown, 0);
     ASSERT_EQ(boxer.boxes.size(), 1u);
     EXPECT_TRUE(boxer.boxes[0].text.endsWith("(ERR 3)")) << boxer.boxes[0].text.toStdString();
-    EXPECT_TRUE(Get<QPushButton>("Button1")->isEnabled());
+    EXPECT_TRUE(Get<QPushButton>(Button::ReadAll)->isEnabled());
 }
 
 TEST_F(WindowTest, ReportsMenuBesideFileRunsBothReportCommands)
@@ -80,13 +80,13 @@ TEST_F(WindowTest, ReportsMenuBesideFileRunsBothReportCommands)
     EXPECT_EQ(orientation, QPageLayout::Portrait);
     EXPECT_TRUE(simulator.Transcript().empty()) << "the current settings are reported without a read";
 
-    Get<QCheckBox>("CheckBox2")->click();
+    Get<QCheckBox>(controls.top.groupBoxes.channel2)->click();
     simulator.SetFloatRegister(2, regs::Uref(1).number, 12.5f);
     Action(*window, "ReadReportAction")->trigger();
     EXPECT_EQ(catcher.shown, 2);
     EXPECT_TRUE(boxer.boxes.empty());
     EXPECT_FLOAT_EQ(window->model().channel[1].uref, 12.5f);
-    EXPECT_TRUE(Get<QCheckBox>("CheckBox2")->isChecked()) << "every group box ticked, as by \"Прочитать все\"";
+    EXPECT_TRUE(Get<QCheckBox>(controls.top.groupBoxes.channel2)->isChecked()) << "every group box ticked, as by \"Прочитать все\"";
 }
 
 }  // namespace

@@ -20,7 +20,6 @@ protected:
         options.service = {visible, &waits, SimulatedBench(simulator)};
         Open(options);
     }
-    void Trigger(const char* action) { window->findChild<QAction*>(action)->trigger(); }
     std::vector<HistoryRecord> HistoryRows() const
     {
         History history(File("history.sqlite"));
@@ -44,7 +43,7 @@ TEST_F(ServiceMenuTest, HiddenUntilAskedForThenCalibratesAChannelOnTheBench)
     window->model().grad.del_ku = 2;
     window->model().grad.usr_ku = 4;
     boxer.yesToAll = true;
-    Trigger("Button15");  // channel 2, Ku 0-100 mV
+    Trigger(MenuItem::Ch2CalibrateKu100);
     const double truth = simulator.TrueCoefficientsOf(1).ku;
     EXPECT_NEAR(window->model().channel[1].ku, truth, truth * 1e-3);
     EXPECT_NEAR(simulator.FloatRegister(2, 22), truth, truth * 1e-3);
@@ -64,7 +63,7 @@ TEST_F(ServiceMenuTest, FactoryResetOnNoSendsNothingAndTheOutputWalkTicks)
 {
     OpenWithService(true);
     simulator.ClearTranscript();
-    Trigger("Button30");
+    Trigger(MenuItem::FactoryReset);
     ASSERT_EQ(boxer.boxes.size(), 2u);
     EXPECT_EQ(boxer.boxes[0].text, QString::fromUtf8("Вы хотите стереть все настройки прибора включая калибровки и "
                                                      "записать заводские значения по умолчанию?"));
@@ -76,7 +75,7 @@ TEST_F(ServiceMenuTest, FactoryResetOnNoSendsNothingAndTheOutputWalkTicks)
     simulator.SetRegister(2, 1, 11, 0x39);
     simulator.SetRegister(2, 1, 12, 0x30);  // serial number 12345
     boxer.answers.push_back(QMessageBox::Yes);
-    Trigger("Button30");
+    Trigger(MenuItem::FactoryReset);
     const std::vector<HistoryRecord> rows = HistoryRows();
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].operation, kOperationFactoryReset);
@@ -84,14 +83,14 @@ TEST_F(ServiceMenuTest, FactoryResetOnNoSendsNothingAndTheOutputWalkTicks)
     EXPECT_EQ(rows[0].result, 0u);
     simulator.ClearTranscript();
 
-    Trigger("Button37");  // run
+    Trigger(MenuItem::OutputWalk);  // run
     QTest::qWait(2 * 1800 + 300);  // the run arms the timer with 1800 ms
     EXPECT_EQ(simulator.Register(1, 1, 5), 2u) << "outputs 0 and 1 in turn, one tick each";
     std::vector<std::string> writes;
     for (const auto& r : simulator.Transcript())
         writes.push_back(std::to_string(r.reg) + "=" + std::to_string(r.value.value_or(999)));
     EXPECT_EQ(writes, (std::vector<std::string>{"5=1", "5=1", "5=2", "5=2"}));
-    Trigger("Button37");  // stop: all off
+    Trigger(MenuItem::OutputWalk);  // stop: all off
     EXPECT_EQ(simulator.Register(1, 1, 5), 0u);
 }
 

@@ -71,10 +71,10 @@ TEST_F(TrendTest, ThePagePollsFeedTheChartWithoutExchangesOfItsOwn)
 {
     Open();
     // Entered on the channels page; the change of page takes them into the model.
-    Get<QComboBox>("ComboBox2")->setCurrentIndex(2);
-    SetText("Edit5", "22.5");
-    Get<QComboBox>("ComboBox9")->setCurrentIndex(1);
-    SetText("Edit19", "45");
+    Get<QComboBox>(controls.channels[0].setpoint1Type)->setCurrentIndex(2);
+    SetText(controls.channels[0].setpoint1, "22.5");
+    Get<QComboBox>(controls.channels[1].setpoint2Type)->setCurrentIndex(1);
+    SetText(controls.channels[1].setpoint2, "45");
     ChooseWindow(0);
     QTest::qWait(600);
     EXPECT_EQ(Trend().buffer().size(), 0u) << "no samples while another page is shown";

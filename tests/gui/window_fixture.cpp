@@ -4,12 +4,12 @@
 
 namespace pmv::test {
 
-QString WindowTest::Text(const char* edit) const
+QString WindowFixture::Text(Bound edit) const
 {
     return Get<QLineEdit>(edit)->text();
 }
 
-void WindowTest::SetText(const char* edit, const char* text) const
+void WindowFixture::SetText(Bound edit, const char* text) const
 {
     Get<QLineEdit>(edit)->setText(QString::fromUtf8(text));
 }

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "form_names.h"
 #include "gui/main_window.h"
 #include "gui/report_preview.h"
 #include "sim/simulator.h"
 #include "temp_dir.h"
 #include "wait_for.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -110,8 +112,9 @@ private:
     QTimer timer_;
 };
 
-// The window in a fresh working directory, on a simulated instrument.
-class WindowTest : public ::testing::Test {
+// The window in a fresh working directory, on a simulated instrument. The fixture of a test
+// adds what answers the window's boxes.
+class WindowFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -135,26 +138,51 @@ protected:
     }
     void Open() { Open({simulator.DevicePath()}); }
 
+    // A control by its objectName, by what it does, or by the control value it shows.
     template <class T>
-    T* Get(const char* name) const
+    T* Get(const char* name) const { return Find<T>(QString::fromUtf8(name)); }
+    template <class T>
+    T* Get(Button button) const { return Get<T>(FormName(button)); }
+    template <class T>
+    T* Get(MenuItem item) const { return Get<T>(FormName(item)); }
+    template <class T>
+    T* Get(Part part) const { return Get<T>(FormName(part)); }
+    template <class T>
+    T* Get(Bound field) const
     {
-        T* w = window->findChild<T*>(QString::fromUtf8(name));
-        EXPECT_NE(w, nullptr) << name;
-        return w;
+        const QString name = field.FormName(*window);
+        EXPECT_FALSE(name.isEmpty()) << "no widget shows this field of the control values";
+        return name.isEmpty() ? nullptr : Find<T>(name);
     }
-    void Click(const char* button) { Get<QPushButton>(button)->click(); }
-    QString Text(const char* edit) const;
-    void SetText(const char* edit, const char* text) const;
+    void Click(Button button) const { Get<QPushButton>(button)->click(); }
+    void Click(const char* button) const { Get<QPushButton>(button)->click(); }
+    void Trigger(MenuItem item) const { Get<QAction>(item)->trigger(); }
+    void Trigger(const char* action) const { Get<QAction>(action)->trigger(); }
+    QString Text(Bound edit) const;
+    void SetText(Bound edit, const char* text) const;
 
     std::string File(const char* name) const { return dir.file(name); }
 
     TempDir dir;
     sim::Simulator simulator;
-    BoxAnswerer boxer;
     std::unique_ptr<MainWindow> window;
 
 private:
+    template <class T>
+    T* Find(const QString& name) const
+    {
+        T* w = window->findChild<T*>(name);
+        EXPECT_NE(w, nullptr) << name.toStdString();
+        return w;
+    }
+
     QString previous_;
+};
+
+// The window whose boxes a BoxAnswerer answers.
+class WindowTest : public WindowFixture {
+protected:
+    BoxAnswerer boxer;
 };
 
 }  // namespace pmv::test

@@ -62,19 +62,19 @@ TEST_F(WindowTest, FirstStartInAnEmptyDirectory)
     EXPECT_EQ(window->centralWidget()->size(), QSize(703, 461 + kTrendHeight));
     EXPECT_EQ(window->minimumSize(), window->maximumSize());
     EXPECT_EQ(Get<QTabWidget>("TabbedNotebook1")->currentIndex(), 0);
-    EXPECT_TRUE(Get<QFrame>("Panel76")->isHidden());
+    EXPECT_TRUE(Get<QFrame>(Part::Progress)->isHidden());
 
     const ChannelSettings& ch1 = window->model().channel[0];
-    EXPECT_EQ(Text("Edit5"), Number(ch1.th1));
-    EXPECT_EQ(Text("Edit1"), Number(ch1.diap_max));
-    EXPECT_EQ(Get<QComboBox>("ComboBox1")->currentIndex(), ch1.dat);
-    EXPECT_EQ(Get<QComboBox>("ComboBox4")->currentIndex(), ch1.ns - 1);
-    EXPECT_EQ(Get<QTextEdit>("RichEdit1")->toPlainText().split('\n').front().toStdString(),
+    EXPECT_EQ(Text(controls.channels[0].setpoint1), Number(ch1.th1));
+    EXPECT_EQ(Text(controls.channels[0].rangeMax), Number(ch1.diap_max));
+    EXPECT_EQ(Get<QComboBox>(controls.channels[0].sensorType)->currentIndex(), ch1.dat);
+    EXPECT_EQ(Get<QComboBox>(controls.channels[0].averaging)->currentIndex(), ch1.ns - 1);
+    EXPECT_EQ(Get<QTextEdit>(Part::Description)->toPlainText().split('\n').front().toStdString(),
               window->model().definition[0]);
 
     const QDate today = QDate::currentDate();
-    EXPECT_EQ(Get<QLabel>("Panel79")->text().toStdString(), ProductionDateText(today.day(), today.month(), today.year()));
-    EXPECT_EQ(Get<QLabel>("Label2")->text(), "1");
+    EXPECT_EQ(Get<QLabel>(controls.general.productionDate)->text().toStdString(), ProductionDateText(today.day(), today.month(), today.year()));
+    EXPECT_EQ(Get<QLabel>(controls.top.portNumber)->text(), "1");
     EXPECT_EQ(Get<QLabel>("PortDeviceLabel")->text().toStdString(), simulator.DevicePath());
     EXPECT_EQ(window->exchange().values().RetryCount, 2u);
 }
@@ -82,68 +82,117 @@ TEST_F(WindowTest, FirstStartInAnEmptyDirectory)
 TEST_F(WindowTest, EveryControlWithItsNameCaptionListAndHint)
 {
     Open();
+    const auto name = [&](Bound field) { return field.FormName(*window).toStdString(); };
+
+    // The form's names, by which tools find the controls.
+    const std::pair<Bound, const char*> formNames[] = {
+        {controls.top.portNumber, "Label2"}, {controls.top.port, "ComboBox17"},
+        {controls.top.groupBoxes.channel1, "CheckBox1"}, {controls.top.groupBoxes.channel2, "CheckBox2"},
+        {controls.top.groupBoxes.relays, "CheckBox3"}, {controls.top.groupBoxes.general, "CheckBox10"},
+        {controls.top.groupPanels.channel1, "Panel1"}, {controls.top.groupPanels.channel2, "Panel2"},
+        {controls.top.groupPanels.relays, "Panel77"}, {controls.top.groupPanels.general, "Panel71"},
+        {controls.channels[0].rangeMax, "Edit1"}, {controls.channels[1].rangeMax, "Edit13"},
+        {controls.channels[0].setpoint1, "Edit5"}, {controls.channels[1].setpoint1, "Edit17"},
+        {controls.channels[0].hysteresis1, "Edit6"}, {controls.channels[1].setpoint2, "Edit19"},
+        {controls.channels[0].hysteresis2, "Edit8"}, {controls.channels[1].hysteresis2, "Edit20"},
+        {controls.channels[0].polynomial[0], "Edit9"}, {controls.channels[0].polynomial[3], "Edit12"},
+        {controls.channels[1].polynomial[0], "Edit21"}, {controls.channels[1].polynomial[3], "Edit24"},
+        {controls.channels[0].setpointStep, "ComboBox21"}, {controls.channels[1].setpointStep, "ComboBox23"},
+        {controls.channels[0].hysteresisStep, "ComboBox22"}, {controls.channels[1].hysteresisStep, "ComboBox24"},
+        {controls.channels[0].sensorType, "ComboBox1"}, {controls.channels[1].sensorType, "ComboBox7"},
+        {controls.channels[0].setpoint1Type, "ComboBox2"}, {controls.channels[1].setpoint1Type, "ComboBox8"},
+        {controls.channels[1].setpoint2Type, "ComboBox9"}, {controls.channels[0].averaging, "ComboBox4"},
+        {controls.channels[0].decimals, "ComboBox5"}, {controls.channels[1].observations, "ComboBox12"},
+        {controls.channels[0].relayLogic, "ComboBox13"}, {controls.channels[1].relayLogic, "ComboBox14"},
+        {controls.channels[0].squareRoot, "CheckBox4"}, {controls.channels[0].exclude, "CheckBox5"},
+        {controls.channels[1].exclude, "CheckBox7"}, {controls.relays.decisionInterval, "ComboBox15"},
+        {controls.relays.pulseLength, "ComboBox16"}, {controls.relays.grid, "StringGrid1"},
+        {controls.general.firmwareVersion, "Panel78"}, {controls.general.deviceType, "ComboBox19"},
+        {controls.general.errorDisplay, "ComboBox20"}, {controls.general.typeCode, "ComboBox27"},
+        {controls.general.serialNumber, "Edit53"}, {controls.general.productionDate, "Panel79"},
+        {controls.general.productionMonth, "ComboBox25"}, {controls.general.productionYear, "ComboBox26"},
+        {controls.general.calendar, "bcCalendar1"},
+    };
+    for (const auto& [field, formName] : formNames)
+        EXPECT_EQ(name(field), formName);
+
     struct List {
-        const char* name;
+        Bound field;
         int count;
         const char* first;
         const char* last;
+        bool stepList = false;  // editable
     };
     for (const List& l : {
-             List{"ComboBox17", 8, "1", "8"},
-             List{"ComboBox1", 25, "50М ТС медь Ro=50 W=1.428", "ТНН ТП НН(N) нихросил/нисил"},
-             List{"ComboBox7", 25, "50М ТС медь Ro=50 W=1.428", "ТНН ТП НН(N) нихросил/нисил"},
-             List{"ComboBox2", 3, "Нет", "Повышение"},
-             List{"ComboBox9", 3, "Нет", "Повышение"},
-             List{"ComboBox21", 5, "0.001", "10.0"},
-             List{"ComboBox24", 5, "0.001", "10.0"},
-             List{"ComboBox4", 10, "1", "10"},
-             List{"ComboBox12", 10, "1", "10"},
-             List{"ComboBox5", 4, "0", "3"},
-             List{"ComboBox13", 3, "Упрощенная", "Управление задвижкой"},
-             List{"ComboBox14", 2, "Упрощенная", "Расширенная"},
-             List{"ComboBox15", 231, "10", "240"},
-             List{"ComboBox16", 56, "5", "60"},
-             List{"ComboBox19", 4, "7700/01 Н Одноканальный", "7706 Н Одноканальн. ПИД регул."},
-             List{"ComboBox20", 2, "Упрощенное", "Расширенное"},
-             List{"ComboBox27", 256, "000", "255"},
-             List{"ComboBox25", 12, "Январь", "Декабрь"},
-             List{"ComboBox26", 11, "2007", "2017"},
+             List{controls.top.port, 8, "1", "8"},
+             List{controls.channels[0].sensorType, 25, "50М ТС медь Ro=50 W=1.428", "ТНН ТП НН(N) нихросил/нисил"},
+             List{controls.channels[1].sensorType, 25, "50М ТС медь Ro=50 W=1.428", "ТНН ТП НН(N) нихросил/нисил"},
+             List{controls.channels[0].setpoint1Type, 3, "Нет", "Повышение"},
+             List{controls.channels[1].setpoint2Type, 3, "Нет", "Повышение"},
+             List{controls.channels[0].setpointStep, 5, "0.001", "10.0", true},
+             List{controls.channels[1].hysteresisStep, 5, "0.001", "10.0", true},
+             List{controls.channels[0].averaging, 10, "1", "10"},
+             List{controls.channels[1].observations, 10, "1", "10"},
+             List{controls.channels[0].decimals, 4, "0", "3"},
+             List{controls.channels[0].relayLogic, 3, "Упрощенная", "Управление задвижкой"},
+             List{controls.channels[1].relayLogic, 2, "Упрощенная", "Расширенная"},
+             List{controls.relays.decisionInterval, 231, "10", "240"},
+             List{controls.relays.pulseLength, 56, "5", "60"},
+             List{controls.general.deviceType, 4, "7700/01 Н Одноканальный", "7706 Н Одноканальн. ПИД регул."},
+             List{controls.general.errorDisplay, 2, "Упрощенное", "Расширенное"},
+             List{controls.general.typeCode, 256, "000", "255"},
+             List{controls.general.productionMonth, 12, "Январь", "Декабрь"},
+             List{controls.general.productionYear, 11, "2007", "2017"},
          }) {
-        const QComboBox* list = Get<QComboBox>(l.name);
+        const QComboBox* list = Get<QComboBox>(l.field);
         ASSERT_NE(list, nullptr);
-        EXPECT_EQ(list->count(), l.count) << l.name;
-        EXPECT_EQ(list->itemText(0), QString::fromUtf8(l.first)) << l.name;
-        EXPECT_EQ(list->itemText(list->count() - 1), QString::fromUtf8(l.last)) << l.name;
-        const bool stepList = QStringList{"ComboBox21", "ComboBox22", "ComboBox23", "ComboBox24"}.contains(l.name);
-        EXPECT_EQ(list->isEditable(), stepList) << l.name;
+        EXPECT_EQ(list->count(), l.count) << name(l.field);
+        EXPECT_EQ(list->itemText(0), QString::fromUtf8(l.first)) << name(l.field);
+        EXPECT_EQ(list->itemText(list->count() - 1), QString::fromUtf8(l.last)) << name(l.field);
+        EXPECT_EQ(list->isEditable(), l.stepList) << name(l.field);
     }
-    EXPECT_EQ(Get<QComboBox>("ComboBox1")->itemText(16), QString::fromUtf8("ТМК  ТП TMK(T) медь/константан"));
+    EXPECT_EQ(Get<QComboBox>(controls.channels[0].sensorType)->itemText(16), QString::fromUtf8("ТМК  ТП TMK(T) медь/константан"));
 
-    const std::pair<const char*, const char*> captions[] = {
-        {"Button1", "Прочитать все"},  {"Button2", "Прочитать выбранное"}, {"Button3", "Записать все"},
-        {"Button4", "Записать выбранное"}, {"Button42", "Генерируем страничку в паспорт"},
-        {"Button44", "Прочитать"},     {"Button45", "Записать"},           {"Button46", "Текущее"},
-        {"Button5", "Начать чтение"},  {"CheckBox1", "1"},                 {"CheckBox2", "2"},
-        {"CheckBox3", "Реле"},         {"CheckBox10", "Общие"},            {"CheckBox4", "Корнеизвлечение"},
+    const std::pair<Button, const char*> buttonCaptions[] = {
+        {Button::ReadAll, "Прочитать все"},
+        {Button::ReadSelected, "Прочитать выбранное"},
+        {Button::WriteAll, "Записать все"},
+        {Button::WriteSelected, "Записать выбранное"},
+        {Button::PassportPage, "Генерируем страничку в паспорт"},
+        {Button::ReadSerial, "Прочитать"},
+        {Button::WriteSerial, "Записать"},
+        {Button::Today, "Текущее"},
+        {Button::StartLiveValues, "Начать чтение"},
     };
-    for (const auto& [name, caption] : captions)
-        EXPECT_EQ(Get<QAbstractButton>(name)->text(), QString::fromUtf8(caption)) << name;
-    EXPECT_EQ(Get<QLabel>("Label1")->text(), QString::fromUtf8("Номер порта"));
-    EXPECT_EQ(Get<QLabel>("Label3")->text(), QString::fromUtf8("Используемые каналы"));
-    EXPECT_EQ(Get<QLabel>("Label5")->text(), QString::fromUtf8("Описание настроек"));
-    EXPECT_EQ(window->findChild<QAction*>("N2")->text(), QString::fromUtf8("Прочитать из файла настройки прибора"));
-    EXPECT_EQ(window->findChild<QAction*>("N3")->text(), QString::fromUtf8("Сохранить настройки прибора в файл"));
+    for (const auto& [button, caption] : buttonCaptions)
+        EXPECT_EQ(Get<QAbstractButton>(button)->text(), QString::fromUtf8(caption)) << FormName(button);
+    const std::pair<Bound, const char*> boxCaptions[] = {
+        {controls.top.groupBoxes.channel1, "1"},
+        {controls.top.groupBoxes.channel2, "2"},
+        {controls.top.groupBoxes.relays, "Реле"},
+        {controls.top.groupBoxes.general, "Общие"},
+        {controls.channels[0].squareRoot, "Корнеизвлечение"},
+    };
+    for (const auto& [box, caption] : boxCaptions)
+        EXPECT_EQ(Get<QAbstractButton>(box)->text(), QString::fromUtf8(caption)) << name(box);
+    EXPECT_EQ(Get<QLabel>(Part::PortHeading)->text(), QString::fromUtf8("Номер порта"));
+    EXPECT_EQ(Get<QLabel>(Part::ChannelsHeading)->text(), QString::fromUtf8("Используемые каналы"));
+    EXPECT_EQ(Get<QLabel>(Part::DescriptionHeading)->text(), QString::fromUtf8("Описание настроек"));
+    EXPECT_EQ(Get<QAction>(MenuItem::OpenProfile)->text(), QString::fromUtf8("Прочитать из файла настройки прибора"));
+    EXPECT_EQ(Get<QAction>(MenuItem::SaveProfile)->text(), QString::fromUtf8("Сохранить настройки прибора в файл"));
 
-    const std::pair<const char*, const char*> hints[] = {
-        {"ComboBox17", "Задаем номер порта компьютора"},
-        {"ComboBox27", "Тип прибора "},
-        {"StringGrid1", "Стявя значек в ячейке включаем реле от данного события."},
-        {"Button3", "Записать параметры обоих каналов, реле, часть общеприборных  настроек."},
-        {"CheckBox10", "При нажатии на кнопки прочитать / записать будут прочитаны или записаны заводские настройки : "
-                       "вид прибора, вид отображения ошибки. Прочитаются : версия ПО и заводской номер. "},
+    const std::pair<Bound, const char*> hints[] = {
+        {controls.top.port, "Задаем номер порта компьютора"},
+        {controls.general.typeCode, "Тип прибора "},
+        {controls.relays.grid, "Стявя значек в ячейке включаем реле от данного события."},
+        {controls.top.groupBoxes.general, "При нажатии на кнопки прочитать / записать будут прочитаны или записаны "
+                                          "заводские настройки : вид прибора, вид отображения ошибки. Прочитаются : "
+                                          "версия ПО и заводской номер. "},
     };
-    for (const auto& [name, hint] : hints)
-        EXPECT_EQ(Get<QWidget>(name)->toolTip(), QString::fromUtf8(hint)) << name;
+    for (const auto& [field, hint] : hints)
+        EXPECT_EQ(Get<QWidget>(field)->toolTip(), QString::fromUtf8(hint)) << name(field);
+    EXPECT_EQ(Get<QWidget>(Button::WriteAll)->toolTip(),
+              QString::fromUtf8("Записать параметры обоих каналов, реле, часть общеприборных  настроек."));
 
     const QTabWidget* notebook = Get<QTabWidget>("TabbedNotebook1");
     const char* pages[] = {"Настройки каналов", "Настройки реле", "Общие", "Текущие значения", "Конфигурация"};
@@ -151,24 +200,34 @@ TEST_F(WindowTest, EveryControlWithItsNameCaptionListAndHint)
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(notebook->tabText(i), QString::fromUtf8(pages[i]));
 
-    for (const char* name : {"CheckBox5", "CheckBox7", "Edit9", "Edit12", "Edit21", "Edit24", "ComboBox13",
-                             "ComboBox14", "ComboBox25", "ComboBox26", "bcCalendar1", "Button40", "Button41", "Button5"})
-        EXPECT_TRUE(Get<QWidget>(name)->isHidden()) << name;
-    for (const char* name : {"Edit1", "Edit8", "Edit13", "Edit20", "Edit53", "Panel78", "Panel79", "RichEdit1"})
-        EXPECT_FALSE(Get<QWidget>(name)->isHidden()) << name;
+    for (const Bound field : {Bound(controls.channels[0].exclude), Bound(controls.channels[1].exclude),
+                              Bound(controls.channels[0].polynomial[0]), Bound(controls.channels[0].polynomial[3]),
+                              Bound(controls.channels[1].polynomial[0]), Bound(controls.channels[1].polynomial[3]),
+                              Bound(controls.channels[0].relayLogic), Bound(controls.channels[1].relayLogic),
+                              Bound(controls.general.productionMonth), Bound(controls.general.productionYear),
+                              Bound(controls.general.calendar)})
+        EXPECT_TRUE(Get<QWidget>(field)->isHidden()) << name(field);
+    for (const Button button : {Button::Report, Button::ReadAndReport, Button::StartLiveValues})
+        EXPECT_TRUE(Get<QWidget>(button)->isHidden()) << FormName(button);
+    for (const Bound field : {Bound(controls.channels[0].rangeMax), Bound(controls.channels[0].hysteresis2),
+                              Bound(controls.channels[1].rangeMax), Bound(controls.channels[1].hysteresis2),
+                              Bound(controls.general.serialNumber), Bound(controls.general.firmwareVersion),
+                              Bound(controls.general.productionDate)})
+        EXPECT_FALSE(Get<QWidget>(field)->isHidden()) << name(field);
+    EXPECT_FALSE(Get<QWidget>(Part::Description)->isHidden());
 
     // The two channel panels differ only in names and one spelling.
-    const auto labels = [&](const char* panel) {
+    const auto labels = [&](Bound panel) {
         QStringList texts;
         for (const QLabel* l : Get<QWidget>(panel)->findChildren<QLabel*>())
             texts << l->text();
         return texts;
     };
-    EXPECT_TRUE(labels("Panel1").contains(QString::fromUtf8("Шаг изменеия гистерезиса")));
-    EXPECT_TRUE(labels("Panel2").contains(QString::fromUtf8("Шаг изменения гистерезиса")));
+    EXPECT_TRUE(labels(controls.top.groupPanels.channel1).contains(QString::fromUtf8("Шаг изменеия гистерезиса")));
+    EXPECT_TRUE(labels(controls.top.groupPanels.channel2).contains(QString::fromUtf8("Шаг изменения гистерезиса")));
 
-    const QTableWidget* headings = Get<QTableWidget>("StringGrid2");
-    const QTableWidget* relays = Get<QTableWidget>("StringGrid1");
+    const QTableWidget* headings = Get<QTableWidget>(Part::SetpointHeadings);
+    const QTableWidget* relays = Get<QTableWidget>(controls.relays.grid);
     EXPECT_EQ(headings->columnCount(), 11);
     EXPECT_EQ(relays->rowCount(), 3);
     EXPECT_EQ(headings->item(0, 0)->text(), QString::fromUtf8("Уставка"));
@@ -192,7 +251,7 @@ TEST_F(WindowTest, UnwritableRecentProfileIsReportedAndTheWindowStillWorks)
     EXPECT_TRUE(std::filesystem::exists(File("PMV7700.prf")));
 
     const size_t shown = boxer.boxes.size();
-    Click("Button44");
+    Click(Button::ReadSerial);
     EXPECT_EQ(boxer.boxes.size(), shown);
 
     // The second load and the close meet the same file: its message came once.
@@ -211,45 +270,45 @@ TEST_F(WindowTest, ReadAllShowsTheInstrumentAndSelectsEveryGroup)
     simulator.SetFloatRegister(2, regs::Th1(0).number, 123.5f);
     simulator.SetRegister(2, 1, regs::Dat(1).number, 18);
 
-    Get<QCheckBox>("CheckBox2")->click();
+    Get<QCheckBox>(controls.top.groupBoxes.channel2)->click();
     EXPECT_EQ(window->model().channel[1].select, 0);
-    EXPECT_EQ(Get<QWidget>("Panel2")->palette().color(QPalette::Window),
+    EXPECT_EQ(Get<QWidget>(controls.top.groupPanels.channel2)->palette().color(QPalette::Window),
               QApplication::palette().color(QPalette::Button));
 
-    Click("Button1");
+    Click(Button::ReadAll);
     EXPECT_TRUE(boxer.boxes.empty());
-    EXPECT_EQ(Text("Edit5"), "123.5000");
-    EXPECT_EQ(Get<QComboBox>("ComboBox7")->currentIndex(), 18);
-    EXPECT_FALSE(Get<QLabel>("Panel78")->text().isEmpty());
-    EXPECT_TRUE(Get<QCheckBox>("CheckBox2")->isChecked());
+    EXPECT_EQ(Text(controls.channels[0].setpoint1), "123.5000");
+    EXPECT_EQ(Get<QComboBox>(controls.channels[1].sensorType)->currentIndex(), 18);
+    EXPECT_FALSE(Get<QLabel>(controls.general.firmwareVersion)->text().isEmpty());
+    EXPECT_TRUE(Get<QCheckBox>(controls.top.groupBoxes.channel2)->isChecked());
     EXPECT_EQ(window->model().channel[1].select, 1);
-    EXPECT_EQ(Get<QWidget>("Panel2")->palette().color(QPalette::Window), QColor(Qt::white));
-    EXPECT_TRUE(Get<QFrame>("Panel76")->isHidden());
-    EXPECT_TRUE(Get<QPushButton>("Button1")->isEnabled());
+    EXPECT_EQ(Get<QWidget>(controls.top.groupPanels.channel2)->palette().color(QPalette::Window), QColor(Qt::white));
+    EXPECT_TRUE(Get<QFrame>(Part::Progress)->isHidden());
+    EXPECT_TRUE(Get<QPushButton>(Button::ReadAll)->isEnabled());
 }
 
 TEST_F(WindowTest, WriteAllChangesTheInstrument)
 {
     Open();
     boxer.yesToAll = true;
-    SetText("Edit5", "77.25");
-    SetText("Edit17", " -5 ");
-    Click("Button3");
+    SetText(controls.channels[0].setpoint1, "77.25");
+    SetText(controls.channels[1].setpoint1, " -5 ");
+    Click(Button::WriteAll);
     for (const BoxAnswerer::Box& box : boxer.boxes)
         EXPECT_FALSE(box.text.contains("ERR")) << box.text.toStdString();
     EXPECT_FLOAT_EQ(simulator.FloatRegister(2, regs::Th1(0).number), 77.25f);
     EXPECT_FLOAT_EQ(simulator.FloatRegister(2, regs::Th1(1).number), -5.0f);
     EXPECT_EQ(simulator.Register(2, 1, regs::kDeviceMarker.number), regs::kDeviceMarkerValue);
     EXPECT_EQ(simulator.RestartCount(), 1);
-    EXPECT_TRUE(Get<QPushButton>("Button3")->isEnabled());
-    EXPECT_TRUE(Get<QCheckBox>("CheckBox10")->isChecked());
+    EXPECT_TRUE(Get<QPushButton>(Button::WriteAll)->isEnabled());
+    EXPECT_TRUE(Get<QCheckBox>(controls.top.groupBoxes.general)->isChecked());
 }
 
 TEST_F(WindowTest, RelayQuestionAnsweredNoSendsNothing)
 {
     Open();
-    Get<QComboBox>("ComboBox19")->setCurrentIndex(0);  // one-channel instrument
-    auto* grid = Get<QTableWidget>("StringGrid1");
+    Get<QComboBox>(controls.general.deviceType)->setCurrentIndex(0);  // one-channel instrument
+    auto* grid = Get<QTableWidget>(controls.relays.grid);
     for (int row = 1; row <= 2; ++row)
         for (int column = 1; column <= 10; ++column)
             if (!grid->item(row, column)->text().isEmpty())
@@ -257,10 +316,10 @@ TEST_F(WindowTest, RelayQuestionAnsweredNoSendsNothing)
     ClickCell(*grid, 1, 4);  // relay 1 on channel 2's setpoint 1
     EXPECT_EQ(grid->item(1, 4)->text(), " +");
     ClickCell(*grid, 0, 4);  // a heading: no mark
-    EXPECT_EQ(grid->item(0, 4)->text(), Get<QComboBox>("ComboBox8")->currentText().left(7));
+    EXPECT_EQ(grid->item(0, 4)->text(), Get<QComboBox>(controls.channels[1].setpoint1Type)->currentText().left(7));
 
     simulator.ClearTranscript();
-    Click("Button3");
+    Click(Button::WriteAll);
     ASSERT_EQ(boxer.boxes.size(), 2u);
     ExpectBox(boxer.boxes[0], "В одноканальном приборе реле 1 назначено на второй канал. Записать так как есть?",
               "Ошибка в настройках реле ", QMessageBox::Critical);
@@ -269,18 +328,18 @@ TEST_F(WindowTest, RelayQuestionAnsweredNoSendsNothing)
               QMessageBox::Warning);
     EXPECT_TRUE(simulator.Transcript().empty());
     EXPECT_EQ(window->model().rele.rel0_msk1, 1);
-    EXPECT_TRUE(Get<QPushButton>("Button3")->isEnabled());
+    EXPECT_TRUE(Get<QPushButton>(Button::WriteAll)->isEnabled());
 }
 
 TEST_F(WindowTest, EntryErrorNamesItsFieldWhicheverGroupsAreSelected)
 {
     Open();
-    Get<QCheckBox>("CheckBox1")->setChecked(true);
-    Get<QCheckBox>("CheckBox1")->click();  // only channel 2 and the rest stay selected
+    Get<QCheckBox>(controls.top.groupBoxes.channel1)->setChecked(true);
+    Get<QCheckBox>(controls.top.groupBoxes.channel1)->click();  // only channel 2 and the rest stay selected
     const float th1 = window->model().channel[0].th1;
-    SetText("Edit5", "12,5.0");
+    SetText(controls.channels[0].setpoint1, "12,5.0");
     simulator.ClearTranscript();
-    Click("Button4");
+    Click(Button::WriteSelected);
     ASSERT_EQ(boxer.boxes.size(), 2u);
     ExpectBox(boxer.boxes[0], "Ошибка задания уставки 1.", "Ошибка задания параметров канала 1.",
               QMessageBox::Critical);
@@ -293,28 +352,32 @@ TEST_F(WindowTest, EntryErrorNamesItsFieldWhicheverGroupsAreSelected)
 TEST_F(WindowTest, EscStopsAReadWithCode20AndLeavesTheWindowUnlocked)
 {
     Open();
-    Click("Button1");
+    Click(Button::ReadAll);
     const size_t fullRead = simulator.Transcript().size();
 
     // An Esc pressed before the command is forgotten.
     simulator.ClearTranscript();
     QTest::keyClick(window.get(), Qt::Key_Escape);
-    Click("Button1");
+    Click(Button::ReadAll);
     EXPECT_TRUE(boxer.boxes.empty());
     EXPECT_EQ(simulator.Transcript().size(), fullRead);
 
     simulator.ClearTranscript();
-    QTimer::singleShot(0, window.get(), [&] { QTest::keyClick(Get<QLineEdit>("Edit5"), Qt::Key_Escape); });
-    Click("Button1");
+    QTimer::singleShot(0, window.get(), [&] { QTest::keyClick(Get<QLineEdit>(controls.channels[0].setpoint1), Qt::Key_Escape); });
+    Click(Button::ReadAll);
     ASSERT_EQ(boxer.boxes.size(), 1u);
     ExpectBox(boxer.boxes[0], "Ход процесса остановлен пользователем (ERR 20)", "Информация пользователю",
               QMessageBox::Warning);
     EXPECT_LT(simulator.Transcript().size(), fullRead);
-    for (const char* name : {"Button1", "Button2", "Button3", "Button4", "CheckBox1", "CheckBox2", "CheckBox3",
-                             "CheckBox10", "ComboBox17", "Button44"})
-        EXPECT_TRUE(Get<QWidget>(name)->isEnabled()) << name;
-    EXPECT_TRUE(window->findChild<QAction*>("N2")->isEnabled());
-    EXPECT_TRUE(Get<QFrame>("Panel76")->isHidden());
+    for (const Button button :
+         {Button::ReadAll, Button::ReadSelected, Button::WriteAll, Button::WriteSelected, Button::ReadSerial})
+        EXPECT_TRUE(Get<QWidget>(button)->isEnabled()) << FormName(button);
+    const GroupFlags& boxes = controls.top.groupBoxes;
+    for (const Bound field : {Bound(boxes.channel1), Bound(boxes.channel2), Bound(boxes.relays), Bound(boxes.general),
+                              Bound(controls.top.port)})
+        EXPECT_TRUE(Get<QWidget>(field)->isEnabled()) << field.FormName(*window).toStdString();
+    EXPECT_TRUE(Get<QAction>(MenuItem::OpenProfile)->isEnabled());
+    EXPECT_TRUE(Get<QFrame>(Part::Progress)->isHidden());
     EXPECT_FALSE(window->busy());
 }
 
@@ -325,19 +388,19 @@ TEST_F(WindowTest, NothingChangesTheModelWhileAReadRuns)
     bool sawBusy = false, sawLocked = false, sawHeld = false;
     QTimer meddler;
     QObject::connect(&meddler, &QTimer::timeout, [&] {
-        sawBusy |= window->busy() && Get<QFrame>("Panel76")->isVisible();
-        sawLocked |= !Get<QPushButton>("Button3")->isEnabled() && !Get<QCheckBox>("CheckBox1")->isEnabled();
-        sawHeld |= !window->findChild<QAction*>("N2")->isEnabled() && !Get<QComboBox>("ComboBox17")->isEnabled();
-        SetText("Edit5", "999");
+        sawBusy |= window->busy() && Get<QFrame>(Part::Progress)->isVisible();
+        sawLocked |= !Get<QPushButton>(Button::WriteAll)->isEnabled() && !Get<QCheckBox>(controls.top.groupBoxes.channel1)->isEnabled();
+        sawHeld |= !Get<QAction>(MenuItem::OpenProfile)->isEnabled() && !Get<QComboBox>(controls.top.port)->isEnabled();
+        SetText(controls.channels[0].setpoint1, "999");
         auto* notebook = Get<QTabWidget>("TabbedNotebook1");
         notebook->setCurrentIndex((notebook->currentIndex() + 1) % notebook->count());
-        Q_EMIT Get<QComboBox>("ComboBox1")->activated(0);
-        Click("Button3");
-        Click("Button44");
-        window->findChild<QAction*>("N2")->trigger();
+        Q_EMIT Get<QComboBox>(controls.channels[0].sensorType)->activated(0);
+        Click(Button::WriteAll);
+        Click(Button::ReadSerial);
+        Trigger(MenuItem::OpenProfile);
     });
     meddler.start(0);
-    Click("Button1");
+    Click(Button::ReadAll);
     meddler.stop();
 
     EXPECT_TRUE(sawBusy);
@@ -347,19 +410,19 @@ TEST_F(WindowTest, NothingChangesTheModelWhileAReadRuns)
     EXPECT_EQ(boxer.fileDialogs, 0);
     EXPECT_TRUE(window->isVisible());
     EXPECT_FLOAT_EQ(window->model().channel[0].th1, 321.0f);
-    EXPECT_EQ(Text("Edit5"), Number(321.0f));
+    EXPECT_EQ(Text(controls.channels[0].setpoint1), Number(321.0f));
     EXPECT_FALSE(window->busy());
 }
 
 TEST_F(WindowTest, ClosingDuringAReadStopsItAndThenCloses)
 {
     Open();
-    Click("Button1");
+    Click(Button::ReadAll);
     const size_t fullRead = simulator.Transcript().size();
     simulator.ClearTranscript();
-    SetText("Edit5", "42.5");
+    SetText(controls.channels[0].setpoint1, "42.5");
     QTimer::singleShot(0, window.get(), [&] { window->close(); });
-    Click("Button1");
+    Click(Button::ReadAll);
     QTest::qWait(50);
 
     EXPECT_LT(simulator.Transcript().size(), fullRead);
@@ -372,15 +435,15 @@ TEST_F(WindowTest, ClosingDuringAReadStopsItAndThenCloses)
 TEST_F(WindowTest, SerialNumberReadReplacesUnwrittenEditsWithoutTakingThem)
 {
     Open();
-    const QString shownTh1 = Text("Edit5");
+    const QString shownTh1 = Text(controls.channels[0].setpoint1);
     simulator.SetRegister(2, 1, regs::kSerialLo.number, 7);
     simulator.SetRegister(2, 1, regs::kSerialHi.number, 0);
-    SetText("Edit53", "70000");  // above 65535: taking it would show ERR 23
-    SetText("Edit5", "5");
-    Click("Button44");
+    SetText(controls.general.serialNumber, "70000");  // above 65535: taking it would show ERR 23
+    SetText(controls.channels[0].setpoint1, "5");
+    Click(Button::ReadSerial);
     EXPECT_TRUE(boxer.boxes.empty());
-    EXPECT_EQ(Text("Edit53"), "7");
-    EXPECT_EQ(Text("Edit5"), shownTh1);
+    EXPECT_EQ(Text(controls.general.serialNumber), "7");
+    EXPECT_EQ(Text(controls.channels[0].setpoint1), shownTh1);
 }
 
 TEST_F(WindowTest, SerialNumberAndDateButtons)
@@ -391,22 +454,22 @@ TEST_F(WindowTest, SerialNumberAndDateButtons)
     simulator.SetRegister(2, 1, regs::kMadeDay.number, 5);
     simulator.SetRegister(2, 1, regs::kMadeMonth.number, 3);
     simulator.SetRegister(2, 1, regs::kMadeYear.number, 8);
-    Click("Button44");
+    Click(Button::ReadSerial);
     EXPECT_TRUE(boxer.boxes.empty());
-    EXPECT_EQ(Text("Edit53"), "4660");
-    EXPECT_EQ(Get<QLabel>("Panel79")->text(), QString::fromUtf8("5 Марта 2008"));
+    EXPECT_EQ(Text(controls.general.serialNumber), "4660");
+    EXPECT_EQ(Get<QLabel>(controls.general.productionDate)->text(), QString::fromUtf8("5 Марта 2008"));
 
     // The hidden month list moves the production month.
-    Q_EMIT Get<QComboBox>("ComboBox25")->activated(0);
-    EXPECT_EQ(Get<QLabel>("Panel79")->text(), QString::fromUtf8("5 Января 2008"));
+    Q_EMIT Get<QComboBox>(controls.general.productionMonth)->activated(0);
+    EXPECT_EQ(Get<QLabel>(controls.general.productionDate)->text(), QString::fromUtf8("5 Января 2008"));
 
-    SetText("Edit53", "513");
-    Click("Button46");
+    SetText(controls.general.serialNumber, "513");
+    Click(Button::Today);
     const QDate today = QDate::currentDate();
-    EXPECT_EQ(Get<QLabel>("Panel79")->text().toStdString(), ProductionDateText(today.day(), today.month(), today.year()));
-    EXPECT_EQ(Text("Edit53"), "513");
+    EXPECT_EQ(Get<QLabel>(controls.general.productionDate)->text().toStdString(), ProductionDateText(today.day(), today.month(), today.year()));
+    EXPECT_EQ(Text(controls.general.serialNumber), "513");
 
-    Click("Button45");
+    Click(Button::WriteSerial);
     EXPECT_TRUE(boxer.boxes.empty());
     EXPECT_EQ(simulator.Register(2, 1, regs::kSerialLo.number), 1u);
     EXPECT_EQ(simulator.Register(2, 1, regs::kSerialHi.number), 2u);
@@ -417,21 +480,21 @@ TEST_F(WindowTest, SerialNumberAndDateButtons)
 TEST_F(WindowTest, PassportButtonReadsEveryGroupAndKeepsTheSelection)
 {
     Open();
-    Get<QCheckBox>("CheckBox2")->setChecked(true);
-    Get<QCheckBox>("CheckBox2")->click();
+    Get<QCheckBox>(controls.top.groupBoxes.channel2)->setChecked(true);
+    Get<QCheckBox>(controls.top.groupBoxes.channel2)->click();
     simulator.SetFloatRegister(2, regs::Th1(1).number, 55.5f);
     simulator.SetRegister(2, 1, regs::kMadeMonth.number, 12);
-    SetText("Edit17", "1");  // not written: the reading replaces it
+    SetText(controls.channels[1].setpoint1, "1");  // not written: the reading replaces it
 
     PreviewCatcher preview;
-    Click("Button42");
+    Click(Button::PassportPage);
     EXPECT_EQ(preview.shown, 1);
     EXPECT_TRUE(boxer.boxes.empty());
-    EXPECT_EQ(Text("Edit17"), Number(55.5f));
-    EXPECT_TRUE(Get<QLabel>("Panel79")->text().contains(QString::fromUtf8("Декабря")));
-    EXPECT_FALSE(Get<QCheckBox>("CheckBox2")->isChecked());
+    EXPECT_EQ(Text(controls.channels[1].setpoint1), Number(55.5f));
+    EXPECT_TRUE(Get<QLabel>(controls.general.productionDate)->text().contains(QString::fromUtf8("Декабря")));
+    EXPECT_FALSE(Get<QCheckBox>(controls.top.groupBoxes.channel2)->isChecked());
     EXPECT_EQ(window->model().channel[1].select, 0);
-    EXPECT_TRUE(Get<QPushButton>("Button1")->isEnabled());
+    EXPECT_TRUE(Get<QPushButton>(Button::ReadAll)->isEnabled());
 }
 
 // ---- Profiles, close and ports ----
@@ -442,21 +505,21 @@ TEST_F(WindowTest, ProfilesOpenAndSaveWithTheCaptionAndTheWorkingDirectory)
     const QString sub = QString::fromStdString(File("sub"));
     std::filesystem::create_directory(sub.toStdString());
 
-    SetText("Edit5", "33.5");
+    SetText(controls.channels[0].setpoint1, "33.5");
     boxer.files = {sub + "/mine"};
-    window->findChild<QAction*>("N3")->trigger();
+    Trigger(MenuItem::SaveProfile);
     EXPECT_TRUE(std::filesystem::exists((sub + "/mine.prf").toStdString()));
     EXPECT_EQ(QDir::currentPath(), sub);
     boxer.files = {sub + "/other.prf"};
-    window->findChild<QAction*>("N3")->trigger();
+    Trigger(MenuItem::SaveProfile);
     EXPECT_TRUE(std::filesystem::exists((sub + "/other.prf.prf").toStdString()));
 
-    SetText("Edit5", "1");
-    window->findChild<QAction*>("N2")->trigger();  // cancelled: nothing happens
+    SetText(controls.channels[0].setpoint1, "1");
+    Trigger(MenuItem::OpenProfile);  // cancelled: nothing happens
     EXPECT_EQ(window->windowTitle(), kCaption);
     boxer.files = {sub + "/mine.prf"};
-    window->findChild<QAction*>("N2")->trigger();
-    EXPECT_EQ(Text("Edit5"), Number(33.5f));
+    Trigger(MenuItem::OpenProfile);
+    EXPECT_EQ(Text(controls.channels[0].setpoint1), Number(33.5f));
     EXPECT_EQ(window->windowTitle(), kCaption + sub + "/mine.prf");
     EXPECT_EQ(boxer.fileDialogs, 4);
 
@@ -472,27 +535,27 @@ TEST_F(WindowTest, AProfileThatFailsToLoadChangesNothing)
     // No otk_type: the load writes it back, which a read-only profile refuses.
     WriteFileBytes(File("ro.prf"), "[CH1]\r\nth1=77\r\n");
     std::filesystem::permissions(File("ro.prf"), std::filesystem::perms::owner_read);
-    const QString th1 = Text("Edit5");
+    const QString th1 = Text(controls.channels[0].setpoint1);
     const float modelTh1 = window->model().channel[0].th1;
     boxer.files = {QString::fromStdString(File("ro.prf"))};
-    window->findChild<QAction*>("N2")->trigger();
+    Trigger(MenuItem::OpenProfile);
     ASSERT_EQ(boxer.boxes.size(), 1u);
     EXPECT_EQ(boxer.boxes[0].text.toStdString(), "Не удается записать файл " + File("ro.prf") + ": файл защищен от записи.");
     EXPECT_EQ(window->windowTitle(), kCaption);
-    EXPECT_EQ(Text("Edit5"), th1);
+    EXPECT_EQ(Text(controls.channels[0].setpoint1), th1);
     EXPECT_EQ(window->model().channel[0].th1, modelTh1);
 }
 
 TEST_F(WindowTest, CloseWritesRecentProfileAndPortNumber)
 {
     Open();
-    SetText("Edit5", "42.5");
-    auto* selector = Get<QComboBox>("ComboBox17");
+    SetText(controls.channels[0].setpoint1, "42.5");
+    auto* selector = Get<QComboBox>(controls.top.port);
     selector->setCurrentIndex(2);
     Q_EMIT selector->activated(2);
-    EXPECT_EQ(Get<QLabel>("Label2")->text(), "3");
-    EXPECT_EQ(Text("Edit5"), Number(42.5f));  // typed values survive the port change
-    Click("Button44");  // the port reopened on the same device answers
+    EXPECT_EQ(Get<QLabel>(controls.top.portNumber)->text(), "3");
+    EXPECT_EQ(Text(controls.channels[0].setpoint1), Number(42.5f));  // typed values survive the port change
+    Click(Button::ReadSerial);  // the port reopened on the same device answers
     EXPECT_TRUE(boxer.boxes.empty());
 
     window->close();
@@ -504,11 +567,11 @@ TEST_F(WindowTest, PortNumbersNameTheDevicesOfDevDat)
 {
     WriteFileBytes(File("dev.dat"), "[COM_SETTINGS]\r\nNumber=2\r\n[PORTS]\r\nCOM2=" + simulator.DevicePath() + "\r\n");
     Open({});
-    EXPECT_EQ(Get<QLabel>("Label2")->text(), "2");
+    EXPECT_EQ(Get<QLabel>(controls.top.portNumber)->text(), "2");
     EXPECT_EQ(Get<QLabel>("PortDeviceLabel")->text().toStdString(), simulator.DevicePath());
-    EXPECT_TRUE(Get<QComboBox>("ComboBox17")->itemData(1, Qt::ToolTipRole).toString().endsWith(
+    EXPECT_TRUE(Get<QComboBox>(controls.top.port)->itemData(1, Qt::ToolTipRole).toString().endsWith(
         QString::fromStdString(simulator.DevicePath())));
-    Click("Button44");
+    Click(Button::ReadSerial);
     EXPECT_TRUE(boxer.boxes.empty());
 }
 

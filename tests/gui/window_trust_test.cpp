@@ -1,4 +1,5 @@
 #include "user_wait.h"
+#include "window_fixture.h"
 
 #include "device/register_map.h"
 #include "gui/file_dialog_texts.h"
@@ -121,28 +122,9 @@ double Seconds(const QString& outcome)
     return m.hasMatch() ? m.captured(1).toDouble() + m.captured(2).toDouble() / 10 : -1;
 }
 
-// The window in a fresh working directory, on a simulated instrument, before a technician.
-class TrustTest : public ::testing::Test {
+// The window before a technician.
+class TrustTest : public WindowFixture {
 protected:
-    void SetUp() override
-    {
-        previous_ = QDir::currentPath();
-        QDir::setCurrent(QString::fromStdString(dir.path().string()));
-        ASSERT_TRUE(simulator.Start());
-    }
-    void TearDown() override
-    {
-        window.reset();
-        QDir::setCurrent(previous_);
-    }
-
-    void Open(WindowOptions options)
-    {
-        window = std::make_unique<MainWindow>(options);
-        window->show();
-        QTest::qWait(260);
-    }
-    void Open() { Open(Options()); }
     WindowOptions Options() const
     {
         WindowOptions options;
@@ -156,19 +138,7 @@ protected:
         Open(options);
     }
 
-    template <class T>
-    T* Get(const char* name) const
-    {
-        T* w = window->findChild<T*>(QString::fromUtf8(name));
-        EXPECT_NE(w, nullptr) << name;
-        return w;
-    }
-    void Click(const char* button) { Get<QPushButton>(button)->click(); }
-    void Trigger(const char* action) { Get<QAction>(action)->trigger(); }
-    void SetText(const char* edit, const char* text) { Get<QLineEdit>(edit)->setText(U(text)); }
-    QString Text(const char* edit) const { return Get<QLineEdit>(edit)->text(); }
     QString Outcome() const { return Get<QLabel>("StatusOutcome")->text(); }
-    std::string File(const char* name) const { return dir.file(name); }
     QString QFile(const char* name) const { return QString::fromStdString(dir.file(name)); }
     int Writes(int bank, int reg) const
     {
@@ -178,13 +148,7 @@ protected:
         return n;
     }
 
-    TempDir dir;
-    sim::Simulator simulator;
     Technician user;
-    std::unique_ptr<MainWindow> window;
-
-private:
-    QString previous_;
 };
 
 // ---- What the status bar tells ----
@@ -194,9 +158,9 @@ TEST_F(TrustTest, StatusBarTellsARefusedWriteAsRefusedWithoutTheTimeItsBoxesStoo
     Open();
     user.decide = [](const QString& text) { return YesUnless(text, "9999"); };
     user.thinkMs = 1200;
-    SetText("Edit5", "10000");
+    SetText(controls.channels[0].setpoint1, "10000");
     simulator.ClearTranscript();
-    Click("Button3");
+    Click(Button::WriteAll);
     EXPECT_TRUE(user.Saw("9999"));
     EXPECT_TRUE(simulator.Transcript().empty());
     const QString outcome = Outcome();
@@ -209,16 +173,16 @@ TEST_F(TrustTest, StatusBarTellsARefusedWriteAsRefusedWithoutTheTimeItsBoxesStoo
 TEST_F(TrustTest, StatusBarTellsAReadStoppedByEscAsStoppedAndAGoodReadAsRead)
 {
     Open();
-    QTimer::singleShot(0, window.get(), [&] { QTest::keyClick(Get<QLineEdit>("Edit5"), Qt::Key_Escape); });
-    Click("Button1");
+    QTimer::singleShot(0, window.get(), [&] { QTest::keyClick(Get<QLineEdit>(controls.channels[0].setpoint1), Qt::Key_Escape); });
+    Click(Button::ReadAll);
     EXPECT_TRUE(user.Saw("ERR 20"));
     EXPECT_TRUE(Outcome().startsWith(U("Остановлено (ERR 20) за "))) << Outcome().toStdString();
 
-    Click("Button1");
+    Click(Button::ReadAll);
     EXPECT_TRUE(Outcome().startsWith(U("Прочитано за "))) << Outcome().toStdString();
 
     simulator.InjectFault({.kind = sim::Fault::Kind::Status, .count = -1, .status = 2});
-    Click("Button2");
+    Click(Button::ReadSelected);
     EXPECT_TRUE(Outcome().startsWith(U("Ошибка (ERR "))) << Outcome().toStdString();
 }
 
@@ -227,8 +191,8 @@ TEST_F(TrustTest, StatusBarTellsACalibrationStoppedInItsDwellAsStopped)
     OpenWithService();
     window->model().grad.del_ku = 3;
     user.decide = [](const QString&) { return QMessageBox::Yes; };
-    QTimer::singleShot(1500, window.get(), [&] { QTest::keyClick(Get<QLineEdit>("Edit5"), Qt::Key_Escape); });
-    Trigger("Button8");  // channel 1, Ku 0-100 mV
+    QTimer::singleShot(1500, window.get(), [&] { QTest::keyClick(Get<QLineEdit>(controls.channels[0].setpoint1), Qt::Key_Escape); });
+    Trigger(MenuItem::Ch1CalibrateKu100);
     EXPECT_TRUE(user.Saw("ERR 20"));
     EXPECT_TRUE(Outcome().startsWith(U("Остановлено (ERR 20) за "))) << Outcome().toStdString();
 }
@@ -238,7 +202,7 @@ TEST_F(TrustTest, StatusBarTellsACalibrationDeclinedAtItsPromptAsRefused)
     OpenWithService();
     user.decide = [](const QString&) { return QMessageBox::No; };
     simulator.ClearTranscript();
-    Trigger("Button8");
+    Trigger(MenuItem::Ch1CalibrateKu100);
     EXPECT_TRUE(user.Saw("Подключите"));
     EXPECT_TRUE(simulator.Transcript().empty());
     EXPECT_TRUE(Outcome().startsWith(U("Отменено (ERR 16)"))) << Outcome().toStdString();
@@ -254,8 +218,8 @@ TEST_F(TrustTest, ASerialNumberOutOfRangeOrNotANumberLeavesTheInstrumentsSerial)
     for (const char* typed : {"70000", "abc"}) {
         user.boxes.clear();
         simulator.ClearTranscript();
-        SetText("Edit53", typed);
-        Click("Button45");
+        SetText(controls.general.serialNumber, typed);
+        Click(Button::WriteSerial);
         ASSERT_EQ(user.boxes.size(), 1u) << typed;
         EXPECT_EQ(user.boxes[0].text, U("Неправильно задано число (ERR 23)")) << typed;
         EXPECT_TRUE(simulator.Transcript().empty()) << typed;
@@ -269,19 +233,19 @@ TEST_F(TrustTest, ACommaTypedInAFieldIsWrittenAsItsDecimalValue)
 {
     Open();
     user.decide = [](const QString&) { return QMessageBox::Yes; };
-    SetText("Edit5", "7,5");
+    SetText(controls.channels[0].setpoint1, "7,5");
     Get<QTabWidget>("TabbedNotebook1")->setCurrentIndex(2);
     Get<QTabWidget>("TabbedNotebook1")->setCurrentIndex(0);
-    EXPECT_EQ(Text("Edit5"), U("  7.5000"));
-    SetText("Edit17", "-0,25");
-    SetText("Edit6", "abc");  // does not scan: refused before anything is sent
+    EXPECT_EQ(Text(controls.channels[0].setpoint1), U("  7.5000"));
+    SetText(controls.channels[1].setpoint1, "-0,25");
+    SetText(controls.channels[0].hysteresis1, "abc");  // does not scan: refused before anything is sent
     simulator.ClearTranscript();
-    Click("Button3");
+    Click(Button::WriteAll);
     EXPECT_TRUE(user.Saw("Ошибка задания гистерезиса уставки 1."));
     EXPECT_TRUE(simulator.Transcript().empty());
 
-    SetText("Edit6", "0,5");
-    Click("Button3");
+    SetText(controls.channels[0].hysteresis1, "0,5");
+    Click(Button::WriteAll);
     EXPECT_FLOAT_EQ(simulator.FloatRegister(2, regs::Th1(0).number), 7.5f);
     EXPECT_FLOAT_EQ(simulator.FloatRegister(2, regs::Th1(1).number), -0.25f);
     EXPECT_FLOAT_EQ(simulator.FloatRegister(2, regs::His1(0).number), 0.5f);
@@ -293,14 +257,14 @@ TEST_F(TrustTest, OpeningAFileThatIsNoProfileChangesNeitherItNorTheWindow)
     const std::string csv = "time;ch1\r\n12:00;20,5\r\n";
     WriteFileBytes(File("log.csv"), csv);
     const QString title = window->windowTitle();
-    SetText("Edit5", "12.5");
+    SetText(controls.channels[0].setpoint1, "12.5");
     user.files = {QFile("log.csv")};
-    Trigger("N2");
+    Trigger(MenuItem::OpenProfile);
     ASSERT_EQ(user.boxes.size(), 1u);
     EXPECT_TRUE(user.boxes[0].text.contains(U("не является профилем"))) << user.boxes[0].text.toStdString();
     EXPECT_EQ(ReadFileBytes(File("log.csv")), csv);
     EXPECT_EQ(window->windowTitle(), title);
-    EXPECT_EQ(Text("Edit5"), U("12.5"));
+    EXPECT_EQ(Text(controls.channels[0].setpoint1), U("12.5"));
 }
 
 TEST_F(TrustTest, ANamedWorkFolderKeepsDevDatAndTheRecentProfileAfterAFileDialog)
@@ -310,7 +274,7 @@ TEST_F(TrustTest, ANamedWorkFolderKeepsDevDatAndTheRecentProfileAfterAFileDialog
     Open(options);
     std::filesystem::create_directory(File("sub"));
     user.files = {QFile("sub") + "/mine"};
-    Trigger("N3");
+    Trigger(MenuItem::SaveProfile);
     EXPECT_TRUE(std::filesystem::exists(File("sub/mine.prf")));
     EXPECT_EQ(QDir::currentPath(), QString::fromStdString(dir.path().string()));
     std::filesystem::remove(File("recent.prf"));
@@ -325,7 +289,7 @@ TEST_F(TrustTest, SavingOverAnExistingFileAsksFirstAndNoKeepsIt)
     Open();
     WriteFileBytes(File("mine.prf"), "kept");
     user.files = {QFile("mine")};
-    Trigger("N3");
+    Trigger(MenuItem::SaveProfile);
     ASSERT_EQ(user.boxes.size(), 1u);
     EXPECT_EQ(user.boxes[0].text, U("Файл %1 уже существует. Заменить его?").arg(QFile("mine.prf")));
     EXPECT_EQ(user.boxes[0].defaultButton, U("Нет"));
@@ -334,7 +298,7 @@ TEST_F(TrustTest, SavingOverAnExistingFileAsksFirstAndNoKeepsIt)
 
     user.decide = [](const QString&) { return QMessageBox::Yes; };
     user.files = {QFile("mine")};
-    Trigger("N3");
+    Trigger(MenuItem::SaveProfile);
     EXPECT_NE(ReadFileBytes(File("mine.prf")), "kept");
 }
 
@@ -380,7 +344,7 @@ TEST_F(TrustTest, MeasurementsAreOfferedUnderTheirDateAndTime)
 TEST_F(TrustTest, TheDescriptionHoldsFourLinesAndNamesACharacterItCannotKeep)
 {
     Open();
-    auto* description = Get<QTextEdit>("RichEdit1");
+    auto* description = Get<QTextEdit>(Part::Description);
     description->clear();
     description->setFocus();
     QTest::keyClicks(description, "a");
@@ -401,8 +365,8 @@ TEST_F(TrustTest, TheDescriptionHoldsFourLinesAndNamesACharacterItCannotKeep)
 TEST_F(TrustTest, ProductionLeavesTheWindowsUnwrittenEditsAsTheyWere)
 {
     Open();
-    SetText("Edit5", "42.5");
-    SetText("Edit53", "777");
+    SetText(controls.channels[0].setpoint1, "42.5");
+    SetText(controls.general.serialNumber, "777");
     bool started = false;
     QTimer driver;
     QObject::connect(&driver, &QTimer::timeout, [&] {
@@ -420,18 +384,19 @@ TEST_F(TrustTest, ProductionLeavesTheWindowsUnwrittenEditsAsTheyWere)
     driver.stop();
     ASSERT_TRUE(started);
     EXPECT_TRUE(user.Saw("выпущен")) << "the instrument was made";
-    EXPECT_EQ(Text("Edit5"), U("42.5"));
-    EXPECT_EQ(Text("Edit53"), U("777"));
+    EXPECT_EQ(Text(controls.channels[0].setpoint1), U("42.5"));
+    EXPECT_EQ(Text(controls.general.serialNumber), U("777"));
 }
 
 TEST_F(TrustTest, WriteSelectedWithNoGroupTickedAsksBeforeItWritesAnything)
 {
     Open();
-    for (const char* box : {"CheckBox1", "CheckBox2", "CheckBox3", "CheckBox10"})
+    const GroupFlags& boxes = controls.top.groupBoxes;
+    for (const Bound box : {Bound(boxes.channel1), Bound(boxes.channel2), Bound(boxes.relays), Bound(boxes.general)})
         if (Get<QCheckBox>(box)->isChecked())
             Get<QCheckBox>(box)->click();
     simulator.ClearTranscript();
-    Click("Button4");
+    Click(Button::WriteSelected);
     ASSERT_FALSE(user.boxes.empty());
     EXPECT_TRUE(user.boxes[0].text.startsWith(U("Не выбрана ни одна группа настроек."))) << user.boxes[0].text.toStdString();
     EXPECT_TRUE(simulator.Transcript().empty());
@@ -443,7 +408,7 @@ TEST_F(TrustTest, EnterOnADestructiveQuestionAnswersNo)
 {
     OpenWithService();
     simulator.ClearTranscript();
-    Trigger("Button30");
+    Trigger(MenuItem::FactoryReset);
     ASSERT_FALSE(user.boxes.empty());
     EXPECT_EQ(user.boxes[0].caption, U("Предупреждение"));
     EXPECT_EQ(user.boxes[0].defaultButton, U("Нет"));
@@ -451,9 +416,9 @@ TEST_F(TrustTest, EnterOnADestructiveQuestionAnswersNo)
     EXPECT_TRUE(Outcome().startsWith(U("Отменено (ERR 16)"))) << Outcome().toStdString();
 
     user.boxes.clear();
-    SetText("Edit5", "10000");
+    SetText(controls.channels[0].setpoint1, "10000");
     simulator.ClearTranscript();
-    Click("Button3");
+    Click(Button::WriteAll);
     ASSERT_TRUE(user.Saw("9999"));
     for (const Technician::Box& box : user.boxes) {
         if (box.text.contains("9999")) {
@@ -468,9 +433,9 @@ TEST_F(TrustTest, EnterOnADestructiveQuestionAnswersNo)
 TEST_F(TrustTest, TheControlByteToggleSwitchesBit1)
 {
     OpenWithService();
-    Trigger("Button39");
+    Trigger(MenuItem::ToggleControlByte);
     EXPECT_EQ(simulator.Register(1, 1, static_cast<int>(regs::kControl.number)), 0x02u);
-    Trigger("Button39");
+    Trigger(MenuItem::ToggleControlByte);
     EXPECT_EQ(simulator.Register(1, 1, static_cast<int>(regs::kControl.number)), 0x00u);
 }
 
@@ -536,7 +501,7 @@ TEST_F(TrustTest, FileDialogsGiveSizesAndDatesInRussian)
 TEST_F(TrustTest, TheComparisonNamesListedValuesAndCanShowOnlyTheDifferences)
 {
     Open();
-    Click("Button1");  // the window shows the instrument
+    Click(Button::ReadAll);  // the window shows the instrument
     simulator.SetRegister(2, 1, static_cast<int>(regs::Dat(0).number), 0);  // 50М ТС медь Ro=50 W=1.428
     int rows = 0, shownRows = 0, differing = 0;
     bool sensorShown = false;
@@ -574,7 +539,7 @@ TEST_F(TrustTest, TheHistoryShowsGroupNamesAndDatesAsTheWindowDoes)
 {
     Open();
     user.decide = [](const QString&) { return QMessageBox::Yes; };
-    Click("Button3");
+    Click(Button::WriteAll);
     QString time, groups;
     QTimer looker;
     QObject::connect(&looker, &QTimer::timeout, [&] {
@@ -600,10 +565,10 @@ TEST_F(TrustTest, TheOutputTestShowsItsModeAndOutput)
 {
     OpenWithService();
     auto* menu = Get<QMenu>("OutputTestMenu");
-    Trigger("Button20");  // mode on
-    Trigger("Button36");  // next output
+    Trigger(MenuItem::OutputTestMode);  // mode on
+    Trigger(MenuItem::NextOutput);
     EXPECT_EQ(menu->title(), U("Проверка выходов (режим вкл., выход 2)"));
-    Trigger("Button20");  // mode off
+    Trigger(MenuItem::OutputTestMode);  // mode off
     EXPECT_EQ(menu->title(), U("Проверка выходов (режим выкл.)"));
 }
 
