@@ -140,13 +140,25 @@ protected:
 
     // A control by its objectName, by what it does, or by the control value it shows.
     template <class T>
-    T* Get(const char* name) const { return Find<T>(QString::fromUtf8(name)); }
+    T* Get(const char* name) const
+    {
+        return Find<T>(QString::fromUtf8(name));
+    }
     template <class T>
-    T* Get(Button button) const { return Get<T>(FormName(button)); }
+    T* Get(Button button) const
+    {
+        return Get<T>(FormName(button));
+    }
     template <class T>
-    T* Get(MenuItem item) const { return Get<T>(FormName(item)); }
+    T* Get(MenuItem item) const
+    {
+        return Get<T>(FormName(item));
+    }
     template <class T>
-    T* Get(Part part) const { return Get<T>(FormName(part)); }
+    T* Get(Part part) const
+    {
+        return Get<T>(FormName(part));
+    }
     template <class T>
     T* Get(Bound field) const
     {

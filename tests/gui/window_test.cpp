@@ -86,31 +86,56 @@ TEST_F(WindowTest, EveryControlWithItsNameCaptionListAndHint)
 
     // The form's names, by which tools find the controls.
     const std::pair<Bound, const char*> formNames[] = {
-        {controls.top.portNumber, "Label2"}, {controls.top.port, "ComboBox17"},
-        {controls.top.groupBoxes.channel1, "CheckBox1"}, {controls.top.groupBoxes.channel2, "CheckBox2"},
-        {controls.top.groupBoxes.relays, "CheckBox3"}, {controls.top.groupBoxes.general, "CheckBox10"},
-        {controls.top.groupPanels.channel1, "Panel1"}, {controls.top.groupPanels.channel2, "Panel2"},
-        {controls.top.groupPanels.relays, "Panel77"}, {controls.top.groupPanels.general, "Panel71"},
-        {controls.channels[0].rangeMax, "Edit1"}, {controls.channels[1].rangeMax, "Edit13"},
-        {controls.channels[0].setpoint1, "Edit5"}, {controls.channels[1].setpoint1, "Edit17"},
-        {controls.channels[0].hysteresis1, "Edit6"}, {controls.channels[1].setpoint2, "Edit19"},
-        {controls.channels[0].hysteresis2, "Edit8"}, {controls.channels[1].hysteresis2, "Edit20"},
-        {controls.channels[0].polynomial[0], "Edit9"}, {controls.channels[0].polynomial[3], "Edit12"},
-        {controls.channels[1].polynomial[0], "Edit21"}, {controls.channels[1].polynomial[3], "Edit24"},
-        {controls.channels[0].setpointStep, "ComboBox21"}, {controls.channels[1].setpointStep, "ComboBox23"},
-        {controls.channels[0].hysteresisStep, "ComboBox22"}, {controls.channels[1].hysteresisStep, "ComboBox24"},
-        {controls.channels[0].sensorType, "ComboBox1"}, {controls.channels[1].sensorType, "ComboBox7"},
-        {controls.channels[0].setpoint1Type, "ComboBox2"}, {controls.channels[1].setpoint1Type, "ComboBox8"},
-        {controls.channels[1].setpoint2Type, "ComboBox9"}, {controls.channels[0].averaging, "ComboBox4"},
-        {controls.channels[0].decimals, "ComboBox5"}, {controls.channels[1].observations, "ComboBox12"},
-        {controls.channels[0].relayLogic, "ComboBox13"}, {controls.channels[1].relayLogic, "ComboBox14"},
-        {controls.channels[0].squareRoot, "CheckBox4"}, {controls.channels[0].exclude, "CheckBox5"},
-        {controls.channels[1].exclude, "CheckBox7"}, {controls.relays.decisionInterval, "ComboBox15"},
-        {controls.relays.pulseLength, "ComboBox16"}, {controls.relays.grid, "StringGrid1"},
-        {controls.general.firmwareVersion, "Panel78"}, {controls.general.deviceType, "ComboBox19"},
-        {controls.general.errorDisplay, "ComboBox20"}, {controls.general.typeCode, "ComboBox27"},
-        {controls.general.serialNumber, "Edit53"}, {controls.general.productionDate, "Panel79"},
-        {controls.general.productionMonth, "ComboBox25"}, {controls.general.productionYear, "ComboBox26"},
+        {controls.top.portNumber, "Label2"},
+        {controls.top.port, "ComboBox17"},
+        {controls.top.groupBoxes.channel1, "CheckBox1"},
+        {controls.top.groupBoxes.channel2, "CheckBox2"},
+        {controls.top.groupBoxes.relays, "CheckBox3"},
+        {controls.top.groupBoxes.general, "CheckBox10"},
+        {controls.top.groupPanels.channel1, "Panel1"},
+        {controls.top.groupPanels.channel2, "Panel2"},
+        {controls.top.groupPanels.relays, "Panel77"},
+        {controls.top.groupPanels.general, "Panel71"},
+        {controls.channels[0].rangeMax, "Edit1"},
+        {controls.channels[1].rangeMax, "Edit13"},
+        {controls.channels[0].setpoint1, "Edit5"},
+        {controls.channels[1].setpoint1, "Edit17"},
+        {controls.channels[0].hysteresis1, "Edit6"},
+        {controls.channels[1].setpoint2, "Edit19"},
+        {controls.channels[0].hysteresis2, "Edit8"},
+        {controls.channels[1].hysteresis2, "Edit20"},
+        {controls.channels[0].polynomial[0], "Edit9"},
+        {controls.channels[0].polynomial[3], "Edit12"},
+        {controls.channels[1].polynomial[0], "Edit21"},
+        {controls.channels[1].polynomial[3], "Edit24"},
+        {controls.channels[0].setpointStep, "ComboBox21"},
+        {controls.channels[1].setpointStep, "ComboBox23"},
+        {controls.channels[0].hysteresisStep, "ComboBox22"},
+        {controls.channels[1].hysteresisStep, "ComboBox24"},
+        {controls.channels[0].sensorType, "ComboBox1"},
+        {controls.channels[1].sensorType, "ComboBox7"},
+        {controls.channels[0].setpoint1Type, "ComboBox2"},
+        {controls.channels[1].setpoint1Type, "ComboBox8"},
+        {controls.channels[1].setpoint2Type, "ComboBox9"},
+        {controls.channels[0].averaging, "ComboBox4"},
+        {controls.channels[0].decimals, "ComboBox5"},
+        {controls.channels[1].observations, "ComboBox12"},
+        {controls.channels[0].relayLogic, "ComboBox13"},
+        {controls.channels[1].relayLogic, "ComboBox14"},
+        {controls.channels[0].squareRoot, "CheckBox4"},
+        {controls.channels[0].exclude, "CheckBox5"},
+        {controls.channels[1].exclude, "CheckBox7"},
+        {controls.relays.decisionInterval, "ComboBox15"},
+        {controls.relays.pulseLength, "ComboBox16"},
+        {controls.relays.grid, "StringGrid1"},
+        {controls.general.firmwareVersion, "Panel78"},
+        {controls.general.deviceType, "ComboBox19"},
+        {controls.general.errorDisplay, "ComboBox20"},
+        {controls.general.typeCode, "ComboBox27"},
+        {controls.general.serialNumber, "Edit53"},
+        {controls.general.productionDate, "Panel79"},
+        {controls.general.productionMonth, "ComboBox25"},
+        {controls.general.productionYear, "ComboBox26"},
         {controls.general.calendar, "bcCalendar1"},
     };
     for (const auto& [field, formName] : formNames)
@@ -555,7 +580,7 @@ TEST_F(WindowTest, CloseWritesRecentProfileAndPortNumber)
     Q_EMIT selector->activated(2);
     EXPECT_EQ(Get<QLabel>(controls.top.portNumber)->text(), "3");
     EXPECT_EQ(Text(controls.channels[0].setpoint1), Number(42.5f));  // typed values survive the port change
-    Click(Button::ReadSerial);  // the port reopened on the same device answers
+    Click(Button::ReadSerial);                                       // the port reopened on the same device answers
     EXPECT_TRUE(boxer.boxes.empty());
 
     window->close();
@@ -569,8 +594,7 @@ TEST_F(WindowTest, PortNumbersNameTheDevicesOfDevDat)
     Open({});
     EXPECT_EQ(Get<QLabel>(controls.top.portNumber)->text(), "2");
     EXPECT_EQ(Get<QLabel>("PortDeviceLabel")->text().toStdString(), simulator.DevicePath());
-    EXPECT_TRUE(Get<QComboBox>(controls.top.port)->itemData(1, Qt::ToolTipRole).toString().endsWith(
-        QString::fromStdString(simulator.DevicePath())));
+    EXPECT_TRUE(Get<QComboBox>(controls.top.port)->itemData(1, Qt::ToolTipRole).toString().endsWith(QString::fromStdString(simulator.DevicePath())));
     Click(Button::ReadSerial);
     EXPECT_TRUE(boxer.boxes.empty());
 }
