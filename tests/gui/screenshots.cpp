@@ -6,6 +6,7 @@
 //
 //   xvfb-run -a gui_screenshots DIR
 
+#include "form_names.h"
 #include "gui/main_window.h"
 #include "gui/simulated_bench.h"
 #include "gui/window_messages.h"
@@ -31,6 +32,12 @@
 
 namespace {
 
+using pmv::test::Bound;
+using pmv::test::Button;
+using pmv::test::controls;
+using pmv::test::FormName;
+using pmv::test::MenuItem;
+
 bool ShootPages(pmv::sim::Simulator& simulator, const QDir& target)
 {
     pmv::MainWindow window({simulator.DevicePath()});
@@ -40,9 +47,9 @@ bool ShootPages(pmv::sim::Simulator& simulator, const QDir& target)
     QTimer::singleShot(600, &window, [&] {
         window.grab().save(target.filePath("pmvconf-progress.png"));
     });
-    window.findChild<QPushButton*>("Button1")->click();
+    window.findChild<QPushButton*>(FormName(Button::ReadAll))->click();
 
-    auto* relays = window.findChild<QTableWidget*>("StringGrid1");
+    auto* relays = window.findChild<QTableWidget*>(Bound(controls.relays.grid).FormName(window));
     for (auto [row, column] : {std::pair{1, 1}, std::pair{2, 8}})
         QTest::mouseClick(relays->viewport(), Qt::LeftButton, {}, relays->visualItemRect(relays->item(row, column)).center());
 
@@ -101,7 +108,7 @@ bool ShootService(pmv::sim::Simulator& simulator, const QDir& target)
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
             box->button(QMessageBox::Ok)->click();
     });
-    window.findChild<QAction*>("Button7")->trigger();
+    window.findChild<QAction*>(FormName(MenuItem::Ch1CalibrateKu10))->trigger();
     return saved;
 }
 
@@ -124,7 +131,7 @@ bool ShootRefusedWrite(pmv::sim::Simulator& simulator, const QDir& target)
     pmv::MainWindow window({simulator.DevicePath()});
     window.show();
     QTest::qWait(300);
-    auto* setpoint = window.findChild<QLineEdit*>("Edit5");
+    auto* setpoint = window.findChild<QLineEdit*>(Bound(controls.channels[0].setpoint1).FormName(window));
     setpoint->setText("12,5,0");
     QTimer acknowledge;
     QObject::connect(&acknowledge, &QTimer::timeout, [] {
@@ -132,7 +139,7 @@ bool ShootRefusedWrite(pmv::sim::Simulator& simulator, const QDir& target)
             box->button(box->button(QMessageBox::No) ? QMessageBox::No : QMessageBox::Ok)->click();
     });
     acknowledge.start(50);
-    window.findChild<QPushButton*>("Button3")->click();
+    window.findChild<QPushButton*>(FormName(Button::WriteAll))->click();
     acknowledge.stop();
     QTest::qWait(200);
     return window.grab().save(target.filePath("pmvconf-refused-write.png"));
