@@ -44,11 +44,8 @@ InstrumentRecords::InstrumentRecords(Window window, QMenu& file)
     const auto add = [&](const char* text, const char* name, void (InstrumentRecords::*handler)()) {
         QAction* action = file.addAction(QString::fromUtf8(text));
         action->setObjectName(QString::fromUtf8(name));
-        connect(action, &QAction::triggered, this, [this, handler] {
-            if (!w_.busy())
-                (this->*handler)();
-        });
-        return action;
+        connect(action, &QAction::triggered, this, [this, handler] { w_.run([&] { (this->*handler)(); }, false); });
+        items_.append(action);
     };
     add("Сравнить с прибором…", "CompareAction", &InstrumentRecords::Compare);
     add("Выпуск прибора…", "ProduceAction", &InstrumentRecords::Produce);
@@ -58,6 +55,7 @@ InstrumentRecords::InstrumentRecords(Window window, QMenu& file)
     verify_->setCheckable(true);
     verify_->setChecked(ProgramSettings().value(kVerifyKey, false).toBool());
     connect(verify_, &QAction::toggled, this, [](bool on) { ProgramSettings().setValue(kVerifyKey, on); });
+    items_.append(verify_);
 }
 
 bool InstrumentRecords::verifyAfterWrite() const
@@ -122,11 +120,14 @@ void InstrumentRecords::AfterSerialWrite(uint32_t code)
 void InstrumentRecords::Compare()
 {
     w_.gather();
-    w_.setBusy(true);
-    w_.device.progress.DiscardEscape();
     SettingsModel instrument;
-    const uint32_t code = ReadForComparison(w_.device, w_.device.model, instrument);
-    w_.setBusy(false);
+    uint32_t code = kOk;
+    w_.run(
+        [&] {
+            w_.device.progress.DiscardEscape();
+            code = ReadForComparison(w_.device, w_.device.model, instrument);
+        },
+        true);
     if (code != kOk) {
         ShowErrorMessage(w_.messages, code);
         return;

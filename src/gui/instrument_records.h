@@ -2,7 +2,9 @@
 
 #include "binding/commands.h"
 #include "history/history.h"
+#include "state_table.h"
 
+#include <QList>
 #include <QObject>
 
 #include <functional>
@@ -29,8 +31,8 @@ public:
         CommandHost& host;
         std::function<void()> gather;       // the controls into the model
         std::function<int32_t()> portNumber;
-        std::function<bool()> busy;
-        std::function<void(bool)> setBusy;
+        RunCommand run;                      // through the row of the production items
+        std::function<void(bool)> setBusy;  // the production dialog's operations
         History& history;
     };
 
@@ -49,6 +51,8 @@ public:
     bool StartNewHistoryIfAgreed(const std::string& failure, bool askAgain = false);
     History& history() { return history_; }
     bool verifyAfterWrite() const;
+    // The four items of the File menu, for the state table.
+    const QList<QAction*>& items() const { return items_; }
 
 private:
     void Compare();
@@ -58,6 +62,7 @@ private:
     Window w_;
     History& history_;
     QAction* verify_ = nullptr;
+    QList<QAction*> items_;
     bool failureShown_ = false;
     bool newHistoryDeclined_ = false;
 };

@@ -30,8 +30,8 @@ void Show(QLabel* panel, const std::string& text, PanelColour colour)
 
 }  // namespace
 
-LiveValuesPage::LiveValuesPage(QWidget* parent, Exchange& exchange, const LinkSettings& link)
-    : QWidget(parent), exchange_(exchange), link_(link)
+LiveValuesPage::LiveValuesPage(QWidget* parent, Exchange& exchange, const LinkSettings& link, WindowClock& clock)
+    : QWidget(parent), exchange_(exchange), link_(link), timer_(clock.NewTicker([this] { Poll(); }))
 {
     for (int ch = 0; ch < 2; ++ch) {
         const QString n = QString::number(ch + 1);
@@ -93,9 +93,6 @@ LiveValuesPage::LiveValuesPage(QWidget* parent, Exchange& exchange, const LinkSe
     QPushButton* start = Button("Начать чтение", this, 4, 256, 120);
     start->setObjectName("Button5");
     start->hide();
-
-    timer_.setObjectName("Timer3");
-    connect(&timer_, &QTimer::timeout, this, &LiveValuesPage::Poll);
 }
 
 // The poll follows the page's selection, not the window's: a minimised window (a spontaneous
@@ -104,13 +101,13 @@ void LiveValuesPage::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (!event->spontaneous())
-        timer_.start(LivePoll::kIntervalMs);
+        timer_->Start(LivePoll::kIntervalMs);
 }
 
 void LiveValuesPage::hideEvent(QHideEvent* event)
 {
     if (!event->spontaneous())
-        timer_.stop();
+        timer_->Stop();
     QWidget::hideEvent(event);
 }
 
@@ -124,7 +121,7 @@ void LiveValuesPage::Poll()
     ShowOutcome(ShowPollOutcome(outcome.code));
     if (outcome.code == kOk && onGoodPoll)
         onGoodPoll(values_);
-    timer_.setInterval(static_cast<int>(outcome.nextIntervalMs));
+    timer_->Start(outcome.nextIntervalMs);
 }
 
 void LiveValuesPage::ShowView(const LiveView& view)

@@ -2,12 +2,13 @@
 
 #include "binding/live_view.h"
 #include "device/live_values.h"
+#include "window_clock.h"
 
-#include <QTimer>
 #include <QWidget>
 
 #include <array>
 #include <functional>
+#include <memory>
 
 class QLabel;
 
@@ -22,7 +23,7 @@ class LiveValuesPage final : public QWidget {
     Q_OBJECT
 
 public:
-    LiveValuesPage(QWidget* parent, Exchange& exchange, const LinkSettings& link);
+    LiveValuesPage(QWidget* parent, Exchange& exchange, const LinkSettings& link, WindowClock& clock);
 
     void ShowView(const LiveView& view);
     void ShowOutcome(const PollOutcomeView& outcome);
@@ -49,7 +50,7 @@ private:
 
     Exchange& exchange_;
     const LinkSettings& link_;
-    QTimer timer_;
+    std::unique_ptr<Ticker> timer_;  // the form's Timer3
     LivePoll poll_;
     LiveValues values_;
     std::array<ChannelLamps, 2> channels_{};

@@ -23,7 +23,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDate>
-#include <QDateTime>
 #include <QLayout>
 #include <QMenu>
 #include <QScreen>
@@ -31,9 +30,16 @@
 #include <QTabWidget>
 
 namespace pmv {
+namespace {
+
+// The second load of recent.prf, once the window is up.
+constexpr uint32_t kReloadMs = 200;
+
+}  // namespace
 
 MainWindow::MainWindow(const WindowOptions& options)
-    : messages_(*this, keys_), progress_(keys_), session_(messages_, progress_), portOverride_(options.portDevice),
+    : messages_(*this, keys_), progress_(keys_), session_(messages_, progress_),
+      clock_(options.clock ? *options.clock : ownClock_), portOverride_(options.portDevice),
       keepWorkFolder_(options.keepWorkFolder)
 {
     setObjectName("Form1");
@@ -50,7 +56,7 @@ MainWindow::MainWindow(const WindowOptions& options)
     channels_ = new ChannelsPage(pages_);
     relays_ = new RelaysPage(pages_);
     general_ = new GeneralPage(pages_);
-    live_ = new LiveValuesPage(pages_, session_.exchange, session_.port.settings());
+    live_ = new LiveValuesPage(pages_, session_.exchange, session_.port.settings(), clock_);
     configuration_ = new ConfigurationPage(pages_);
     const std::pair<QWidget*, const char*> pages[] = {{channels_, "Настройки каналов"}, {relays_, "Настройки реле"}, {general_, "Общие"}, {live_, "Текущие значения"}, {configuration_, "Конфигурация"}};
     for (const auto& [page, title] : pages) {
@@ -62,16 +68,20 @@ MainWindow::MainWindow(const WindowOptions& options)
 
     BuildFileMenu();
     BuildReportsMenu();
+    ServiceOptions service = options.service;
+    if (!service.waitClock)
+        service.waitClock = &ownClock_;
     service_ = new ServiceMenu({*this, session_.device, messages_, [this] { GatherControls(); }, [this] { ShowModel(); },
-                                [this] { return busy(); }, [this](bool running) { SetBusy(running); },
+                                Runner(Command::ServiceMenu), clock_,
                                 [this](const HistoryRecord& record) { records_->Record(record); }},
-                               options.service);
+                               service);
+    state_.Add(Command::ServiceMenu, service_->items());
     connectionMenu_ = InstallConnectionMenu(*this, session_.port, session_.exchange, session_.line, session_.clock,
                                             progress_, [this](bool running) { SetBusy(running); });
     state_.Add(Command::FileMenu, connectionMenu_->actions());
     BuildHelpMenu();
     trend_ = new TrendChart(*live_, session_.model, messages_);
-    live_->onGoodPoll = [this](const LiveValues& values) { trend_->Add(values, QDateTime::currentMSecsSinceEpoch()); };
+    live_->onGoodPoll = [this](const LiveValues& values) { trend_->Add(values, clock_.EpochMs()); };
     linkStatus_ = new LinkStatusBar(*statusBar(), session_.port, session_.line, session_.exchange,
                                     [this] { return messages_.BoxOpenMs(); });
     messages_.onResult = [this](uint32_t code) { linkStatus_->ResultReported(code); };
@@ -82,9 +92,7 @@ MainWindow::MainWindow(const WindowOptions& options)
 
     if (!portOverride_.empty())
         session_.port.SetDeviceOverride(portOverride_);
-    reload_.setObjectName("Timer2");
-    reload_.setSingleShot(true);
-    connect(&reload_, &QTimer::timeout, this, &MainWindow::ReloadRecentProfile);
+    reload_ = clock_.NewTicker([this] { ReloadRecentProfile(); }, true);
     ConnectPages();
     HoldWhileRunning();
     Start();
@@ -108,7 +116,7 @@ void MainWindow::Start()
     ShowModel();
     SetCaption({});
     ShowFileErrorOnce(session_.OpenPort());
-    portWatch_ = new PortWatch(this, session_, [this] { return busy(); },
+    portWatch_ = new PortWatch(this, session_, clock_, [this] { return busy(); },
                                [this](const std::vector<SerialPortInfo>&, const std::optional<std::string>& fileError) {
                                    ShowFileErrorOnce(fileError);
                                    ShowPorts();
@@ -121,7 +129,7 @@ void MainWindow::Start()
     session_.model.made_year = today.year();
     ShowModel();
     RepaintNow();
-    reload_.start(200);
+    reload_->Start(kReloadMs);
 }
 
 void MainWindow::ShowPorts()
@@ -134,7 +142,7 @@ void MainWindow::ReloadRecentProfile()
 {
     // The second load waits for an operation that started in the meantime.
     if (!state_.Allows(Command::RecentReload)) {
-        reload_.start();
+        reload_->Start(kReloadMs);
         return;
     }
     const LoadProfileResult recent = LoadProfile(RecentProfilePath(), session_.model);

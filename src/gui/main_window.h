@@ -7,12 +7,13 @@
 #include "progress_panel.h"
 #include "service_menu.h"
 #include "state_table.h"
+#include "window_clock.h"
 #include "window_messages.h"
 
 #include <QMainWindow>
-#include <QTimer>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -44,6 +45,8 @@ struct WindowOptions {
     ServiceOptions service{};
     // The working folder was named at start (--workdir, --desktop): the file dialogs leave it.
     bool keepWorkFolder = false;
+    // The window's timers and the trend's time; the system's when null.
+    WindowClock* clock = nullptr;
 };
 
 // The one working window: the menu, the top bar, the five pages, start-up and close. The
@@ -96,6 +99,7 @@ private:
     // Runs a command of the binding on what the controls show, when the state table allows it;
     // an operation holds the window off until it ends.
     void Run(Command what, const std::function<void(CommandContext&)>& command, bool operation = false);
+    RunCommand Runner(Command what);
     void OpenProfile();
     void SaveProfile();
 
@@ -109,6 +113,8 @@ private:
     WindowMessages messages_;
     ProgressPanel progress_;
     Session session_;
+    EventLoopClock ownClock_;
+    WindowClock& clock_;
     std::string portOverride_;
     bool keepWorkFolder_;
     TopBar* top_;
@@ -126,7 +132,7 @@ private:
     TrendChart* trend_ = nullptr;
     ControlValues controls_;
     WindowState state_;
-    QTimer reload_;
+    std::unique_ptr<Ticker> reload_;  // the form's Timer2
     bool closeRequested_ = false;  // a close came during an operation: it follows the operation
     std::set<std::string> shownFileErrors_;
 };

@@ -17,6 +17,7 @@
 #include <QDate>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 
 #include <utility>
 
@@ -110,6 +111,13 @@ void MainWindow::Run(Command what, const std::function<void(CommandContext&)>& c
     SetActivity(Activity::Running);
     command(context);
     SetActivity(Activity::Idle);
+}
+
+RunCommand MainWindow::Runner(Command what)
+{
+    return [this, what](const std::function<void()>& command, bool operation) {
+        Run(what, [&](CommandContext&) { command(); }, operation);
+    };
 }
 
 void MainWindow::SetActivity(Activity activity)

@@ -31,9 +31,10 @@ void MainWindow::BuildFileMenu()
     save->setObjectName("N3");
     records_ = new InstrumentRecords({*this, session_.device, messages_, *this,
                                       [this] { GatherControls(); },
-                                      [this] { return session_.port.settings().Number; }, [this] { return busy(); },
+                                      [this] { return session_.port.settings().Number; }, Runner(Command::Production),
                                       [this](bool running) { SetBusy(running); }, session_.history},
                                      *file);
+    state_.Add(Command::Production, records_->items());
     records_->setParent(this);
     file->addSeparator();
     QAction* exit = file->addAction(QString::fromUtf8("Выход"), QKeySequence(Qt::CTRL | Qt::Key_Q), this, &QWidget::close);

@@ -28,21 +28,19 @@ bool Present(const std::string& device)
 
 }  // namespace
 
-PortWatch::PortWatch(QObject* parent, Session& session, std::function<bool()> busy, Changed changed)
+PortWatch::PortWatch(QObject* parent, Session& session, WindowClock& clock, std::function<bool()> busy, Changed changed)
     : QObject(parent), session_(session), busy_(std::move(busy)), changed_(std::move(changed)),
-      inotify_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)), found_(FoundSerialPortInfos()),
+      inotify_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)),
+      settle_(clock.NewTicker([this] { Poll(); }, inotify_ >= 0)), found_(FoundSerialPortInfos()),
       devicePresent_(Present(session.port.DeviceName(DeviceNames(found_))))
 {
-    settle_.setSingleShot(true);
-    connect(&settle_, &QTimer::timeout, this, &PortWatch::Poll);
     if (inotify_ >= 0) {
         notifier_ = new QSocketNotifier(inotify_, QSocketNotifier::Read, this);
         connect(notifier_, &QSocketNotifier::activated, this, &PortWatch::OnEvents);
         WatchFolders();
     } else {
         // Without inotify (no descriptors left): look once a second as a last resort.
-        settle_.setSingleShot(false);
-        settle_.start(kBusyRetryMs);
+        settle_->Start(kBusyRetryMs);
     }
 }
 
@@ -98,14 +96,14 @@ void PortWatch::OnEvents()
         }
     }
     if (relevant)
-        settle_.start(kSettleMs);
+        settle_->Start(kSettleMs);
 }
 
 void PortWatch::Poll()
 {
     if (busy_() || session_.exchange.InExchange()) {
-        if (settle_.isSingleShot())
-            settle_.start(kBusyRetryMs);
+        if (inotify_ >= 0)
+            settle_->Start(kBusyRetryMs);
         return;
     }
     std::vector<SerialPortInfo> found = FoundSerialPortInfos();

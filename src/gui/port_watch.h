@@ -1,12 +1,13 @@
 #pragma once
 
 #include "link/port_names.h"
+#include "window_clock.h"
 
 #include <QSocketNotifier>
-#include <QTimer>
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,7 +28,7 @@ public:
     using Changed =
         std::function<void(const std::vector<SerialPortInfo>& found, const std::optional<std::string>& fileError)>;
 
-    PortWatch(QObject* parent, Session& session, std::function<bool()> busy, Changed changed);
+    PortWatch(QObject* parent, Session& session, WindowClock& clock, std::function<bool()> busy, Changed changed);
     ~PortWatch() override;
 
     void Poll();
@@ -45,7 +46,7 @@ private:
     int inotify_ = -1;
     QSocketNotifier* notifier_ = nullptr;
     std::map<std::string, int> watched_;  // folder -> watch descriptor
-    QTimer settle_;  // after events; again while an operation holds the look off
+    std::unique_ptr<Ticker> settle_;  // after events; again while an operation holds the look off
     std::vector<SerialPortInfo> found_;
     bool devicePresent_;
 };

@@ -9,7 +9,6 @@
 #include "register_dialog.h"
 
 #include <QAction>
-#include <QEventLoop>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -23,22 +22,6 @@ QString Text(const char* utf8)
     return QString::fromUtf8(utf8);
 }
 
-// A wait that keeps the window drawn and Esc noticed.
-class WindowClock final : public Clock {
-public:
-    TimeStamp LocalTime() const override { return system_.LocalTime(); }
-    int64_t MonotonicMs() const override { return system_.MonotonicMs(); }
-    void Wait(uint32_t ms) override
-    {
-        QEventLoop loop;
-        QTimer::singleShot(static_cast<int>(ms), &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-
-private:
-    SystemClock system_;
-};
-
 constexpr int kFirstTick = 1000;
 
 }  // namespace
@@ -47,9 +30,9 @@ ServiceMenu::ServiceMenu(ServiceHost host, const ServiceOptions& options)
     : QObject(&host.window),
       host_(std::move(host)),
       declines_(host_.messages),
-      ownClock_(options.waitClock ? nullptr : std::make_unique<WindowClock>()),
-      calibration_{host_.device, declines_, options.waitClock ? *options.waitClock : *ownClock_},
-      outputTest_(host_.device.exchange)
+      calibration_{host_.device, declines_, *options.waitClock},
+      outputTest_(host_.device.exchange),
+      timer4_(host_.clock.NewTicker([this] { Timer4Timer(); }))
 {
     calibration_.gather = [this] {
         host_.gather();
@@ -62,13 +45,17 @@ ServiceMenu::ServiceMenu(ServiceHost host, const ServiceOptions& options)
     auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S), &host_.window);
     connect(shortcut, &QShortcut::activated, this, [this] { menu_->menuAction()->setVisible(true); });
 
-    timer4_.setObjectName("Timer4");
-    timer4_.setInterval(kFirstTick);
-    connect(&timer4_, &QTimer::timeout, this, &ServiceMenu::Timer4Timer);
-    timer4_.start();
+    timer4_->Start(kFirstTick);
 }
 
 ServiceMenu::~ServiceMenu() = default;
+
+QList<QAction*> ServiceMenu::items() const
+{
+    QList<QAction*> items = menu_->findChildren<QAction*>();
+    items.removeOne(menu_->menuAction());
+    return items;
+}
 
 void ServiceMenu::Build()
 {
@@ -85,16 +72,12 @@ void ServiceMenu::Build()
         return a;
     };
     add(menu_, "CalibrationSettings", "Параметры градуировки...", [this] {
-        CalibrationSettingsDialog(&host_.window, host_.device.model, host_.messages).exec();
+        host_.run([this] { CalibrationSettingsDialog(&host_.window, host_.device.model, host_.messages).exec(); }, false);
     });
     menu_->addSeparator();
     AddOutputTestMenu();
     add(menu_, "Button21", "Доступ к регистрам...", [this] {
-        if (host_.busy())
-            return;
-        host_.setBusy(true);
-        RegisterDialog(&host_.window, host_.device.exchange, host_.messages).exec();
-        host_.setBusy(false);
+        host_.run([this] { RegisterDialog(&host_.window, host_.device.exchange, host_.messages).exec(); }, true);
     });
     add(menu_, "Button31", "Измерения канала 1", [this] { Run([this] { return ShowMeasurement(0); }); });
     add(menu_, "Button32", "Измерения канала 2", [this] { Run([this] { return ShowMeasurement(1); }); });
@@ -148,7 +131,7 @@ void ServiceMenu::AddOutputTestMenu()
         connect(a, &QAction::triggered, this, [this, c = command] {
             Run([this, c] { return (outputTest_.*c)(); });
             if (outputTest_.running())
-                timer4_.start(static_cast<int>(OutputTest::kTimerIntervalMs));
+                timer4_->Start(OutputTest::kTimerIntervalMs);
             ShowOutputTestState();
         });
     }
@@ -156,13 +139,15 @@ void ServiceMenu::AddOutputTestMenu()
 
 void ServiceMenu::Run(const std::function<uint32_t()>& command)
 {
-    if (host_.busy())
-        return;
-    host_.device.progress.DiscardEscape();
-    host_.setBusy(true);
-    const uint32_t code = command();
-    host_.setBusy(false);
-    ShowErrorMessage(host_.messages, code);
+    std::optional<uint32_t> code;
+    host_.run(
+        [&] {
+            host_.device.progress.DiscardEscape();
+            code = command();
+        },
+        true);
+    if (code)
+        ShowErrorMessage(host_.messages, *code);
 }
 
 uint32_t ServiceMenu::Calibrate(uint32_t ch, std::optional<CalibrationVariant> variant)
@@ -226,12 +211,18 @@ uint32_t ServiceMenu::WriteErrorDisplay()
 
 void ServiceMenu::Timer4Timer()
 {
-    timer4_.setInterval(static_cast<int>(OutputTest::kTimerIntervalMs));
-    // Never inside an exchange, nor while a command waits between two of its exchanges.
-    if (!outputTest_.running() || host_.busy() || host_.device.exchange.InExchange())
+    timer4_->Start(OutputTest::kTimerIntervalMs);
+    // The tick is the walk's own, not the operator's, yet it waits for a running operation like
+    // the menu's commands. The exchange is asked as well, as the live poll does: an exchange that
+    // let the window's events run must not have a request of the tick's put into its answer.
+    if (!outputTest_.running() || host_.device.exchange.InExchange())
         return;
-    ShowErrorMessage(host_.messages, outputTest_.Tick());
-    ShowOutputTestState();
+    host_.run(
+        [this] {
+            ShowErrorMessage(host_.messages, outputTest_.Tick());
+            ShowOutputTestState();
+        },
+        false);
 }
 
 void ServiceMenu::ShowOutputTestState()

@@ -3,13 +3,16 @@
 #include "device/calibration_procedures.h"
 #include "device/output_test.h"
 #include "messages/forwarded_messages.h"
+#include "state_table.h"
+#include "window_clock.h"
 
+#include <QList>
 #include <QObject>
-#include <QTimer>
 
 #include <functional>
 #include <memory>
 
+class QAction;
 class QMainWindow;
 class QMenu;
 
@@ -25,14 +28,14 @@ struct ServiceHost {
     Messages& messages;
     std::function<void()> gather;  // the controls into the model
     std::function<void()> show;    // the model into the controls
-    std::function<bool()> busy;
-    std::function<void(bool)> setBusy;
+    RunCommand run;                // through the row of "Сервис"
+    WindowClock& clock;            // the output test's timer
     std::function<void(const HistoryRecord&)> record;  // a row of the instruments' history
 };
 
 struct ServiceOptions {
     bool visible = false;  // else Ctrl+Alt+S shows it
-    // Where the calibrations wait their seconds; a clock that keeps the window working when null.
+    // Where the calibrations wait their seconds; the window's own event-loop clock when null.
     Clock* waitClock = nullptr;
     std::function<void(uint32_t ch, Reference reference, float value)> referenceConnected;
 };
@@ -47,13 +50,16 @@ public:
     ~ServiceMenu() override;
 
     QMenu* menu() const { return menu_; }
+    // Every item of the menu and its submenus, for the state table.
+    QList<QAction*> items() const;
     OutputTest& outputTest() { return outputTest_; }
 
 private:
     void Build();
     void AddCalibrationMenu(uint32_t ch, const char* const names[7]);
     void AddOutputTestMenu();
-    // Runs an exchange command unless one runs already; a non-zero result is shown.
+    // Runs an exchange command as an operation when the state table allows it; a non-zero
+    // result is shown.
     void Run(const std::function<uint32_t()>& command);
 
     uint32_t Calibrate(uint32_t ch, std::optional<CalibrationVariant> variant);
@@ -82,10 +88,9 @@ private:
 
     ServiceHost host_;
     DeclineWatch declines_;
-    std::unique_ptr<Clock> ownClock_;
     Calibration calibration_;
     OutputTest outputTest_;
-    QTimer timer4_;
+    std::unique_ptr<Ticker> timer4_;
     QMenu* menu_ = nullptr;
     QMenu* outputMenu_ = nullptr;
     int32_t controlByte_ = 0;

@@ -14,7 +14,7 @@ struct Rule {
     bool running;
 };
 
-constexpr std::array<Rule, 10> kTable = {{
+constexpr std::array<Rule, 12> kTable = {{
     {Command::ExchangeButtons, true, false},
     {Command::GroupBoxes, true, false},
     {Command::FileMenu, true, false},
@@ -25,6 +25,8 @@ constexpr std::array<Rule, 10> kTable = {{
     {Command::RecentReload, true, false},
     {Command::Exit, true, true},
     {Command::Help, true, true},
+    {Command::ServiceMenu, true, false},
+    {Command::Production, true, false},
 }};
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <QList>
 
+#include <functional>
 #include <vector>
 
 class QAction;
@@ -25,7 +26,13 @@ enum class Command {
     RecentReload,  // the second load of recent.prf after start
     Exit,          // during an operation: stops it like Esc, then closes
     Help,          // the user guide and the about box
+    ServiceMenu,   // every item of "Сервис" and the output test's tick
+    Production,    // comparison, production, the history and the check after writing
 };
+
+// Runs `command` when the state table allows its row; an operation holds the window off until it
+// returns. Given to the parts that install menus of their own.
+using RunCommand = std::function<void(const std::function<void()>& command, bool operation)>;
 
 // The one table of what is enabled while idle and while an operation runs. One thread: an
 // operation lets the window handle events between two register operations, and nothing that

@@ -1,5 +1,6 @@
 #include "window_fixture.h"
 
+#include "device/live_values.h"
 #include "device/register_map.h"
 #include "ini/ini_file.h"
 #include "link/exchange.h"
@@ -152,6 +153,7 @@ TEST_F(ConnectionDialogsTest, SearchFindsAnotherAddressAndSpeedAndYesKeepsThemFo
     instrument->ClearTranscript();
     boxer.answers = {QMessageBox::Yes};
     DialogScript script({{"InstrumentSearchDialog", [&](QDialog& dialog) {
+                              clock.Advance(2 * LivePoll::kIntervalMs);
                               Start(dialog);
                               for (const sim::Request& r : instrument->Transcript())
                                   ASSERT_TRUE(r.text.ends_with(";37;002006;")) << "not a probe: " << r.text;
@@ -169,7 +171,7 @@ TEST_F(ConnectionDialogsTest, SearchFindsAnotherAddressAndSpeedAndYesKeepsThemFo
 
     // Released, the page polls the instrument where it was found.
     instrument->ClearTranscript();
-    EXPECT_TRUE(WaitFor([&] {
+    EXPECT_TRUE(clock.AdvanceUntil([&] {
         const std::vector<sim::Request> heard = instrument->Transcript();
         return std::any_of(heard.begin(), heard.end(), [](const sim::Request& r) { return r.answered; });
     }, 2000));

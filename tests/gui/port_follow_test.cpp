@@ -44,11 +44,11 @@ TEST_F(WindowTest, ThePortFollowsItsAdapterOutAndBackIn)
     EXPECT_TRUE(StatusText(*window, "StatusLink").contains("порт открыт"));
 
     adapter->Stop();  // pulled out: its device goes away
-    EXPECT_TRUE(WaitFor([&] { return StatusText(*window, "StatusLink").contains("порт не открыт"); }, 3000));
+    EXPECT_TRUE(clock.AdvanceUntil([&] { return StatusText(*window, "StatusLink").contains("порт не открыт"); }, 3000));
 
     adapter = std::make_unique<sim::Simulator>(options);
     ASSERT_TRUE(adapter->Start());
-    ASSERT_TRUE(WaitFor([&] { return StatusText(*window, "StatusLink").contains("порт открыт"); }, 3000));
+    ASSERT_TRUE(clock.AdvanceUntil([&] { return StatusText(*window, "StatusLink").contains("порт открыт"); }, 3000));
     Click(Button::ReadAll);
     EXPECT_TRUE(boxer.boxes.empty()) << boxer.boxes.front().text.toStdString();
     EXPECT_FALSE(adapter->Transcript().empty());

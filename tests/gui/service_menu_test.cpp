@@ -84,7 +84,7 @@ TEST_F(ServiceMenuTest, FactoryResetOnNoSendsNothingAndTheOutputWalkTicks)
     simulator.ClearTranscript();
 
     Trigger(MenuItem::OutputWalk);  // run
-    QTest::qWait(2 * 1800 + 300);  // the run arms the timer with 1800 ms
+    clock.Advance(2 * OutputTest::kTimerIntervalMs + 300);  // the run arms the timer with 1800 ms
     EXPECT_EQ(simulator.Register(1, 1, 5), 2u) << "outputs 0 and 1 in turn, one tick each";
     std::vector<std::string> writes;
     for (const auto& r : simulator.Transcript())
@@ -92,6 +92,47 @@ TEST_F(ServiceMenuTest, FactoryResetOnNoSendsNothingAndTheOutputWalkTicks)
     EXPECT_EQ(writes, (std::vector<std::string>{"5=1", "5=1", "5=2", "5=2"}));
     Trigger(MenuItem::OutputWalk);  // stop: all off
     EXPECT_EQ(simulator.Register(1, 1, 5), 0u);
+}
+
+TEST_F(ServiceMenuTest, ServiceAndProductionItemsAreHeldOffWhileAReadRuns)
+{
+    OpenWithService(true);
+    std::vector<QAction*> items;
+    for (QAction* a : window->findChild<QMenu*>("ServiceMenu")->findChildren<QAction*>())
+        if (!a->isSeparator() && !a->menu())
+            items.push_back(a);
+    for (const char* name : {"CompareAction", "ProduceAction", "HistoryAction", "VerifyAfterWriteAction"})
+        items.push_back(window->findChild<QAction*>(name));
+    ASSERT_EQ(items.size(), 33u);
+    const bool verify = window->findChild<QAction*>("VerifyAfterWriteAction")->isChecked();
+
+    bool sawBusy = false;
+    QStringList enabled;
+    QTimer meddler;
+    QObject::connect(&meddler, &QTimer::timeout, [&] {
+        if (!window->busy())
+            return;
+        sawBusy = true;
+        for (QAction* a : items)
+            if (a->isEnabled() && !enabled.contains(a->objectName()))
+                enabled << a->objectName();
+        for (const char* name : {"Button29", "Button39", "Button21", "CompareAction", "VerifyAfterWriteAction"})
+            Trigger(name);
+    });
+    meddler.start(0);
+    simulator.ClearTranscript();
+    Click("Button1");
+    meddler.stop();
+
+    EXPECT_TRUE(sawBusy);
+    EXPECT_TRUE(enabled.isEmpty()) << enabled.join(' ').toStdString();
+    EXPECT_EQ(simulator.RestartCount(), 0);
+    for (const auto& r : simulator.Transcript())
+        EXPECT_FALSE(r.value.has_value()) << "a write during the read: " << r.text;
+    EXPECT_EQ(window->findChild<QAction*>("VerifyAfterWriteAction")->isChecked(), verify);
+    EXPECT_TRUE(boxer.boxes.empty());
+    for (QAction* a : items)
+        EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString() << " after the read";
 }
 
 TEST_F(ServiceMenuTest, CalibrationSettingsAreCheckedBeforeTheyReachTheModel)

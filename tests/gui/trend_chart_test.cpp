@@ -5,7 +5,6 @@
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
-#include <QDateTime>
 #include <QFile>
 #include <QLabel>
 #include <QLineSeries>
@@ -42,11 +41,11 @@ protected:
         Q_EMIT length->activated(index);
     }
 
-    // Waits until the page's poll has put `more` samples into the trend.
-    [[nodiscard]] bool WaitForSamples(size_t more) const
+    // Lets the window's time run until the page's poll has put `more` samples into the trend.
+    [[nodiscard]] bool WaitForSamples(size_t more)
     {
         const size_t target = Trend().buffer().size() + more;
-        return WaitFor([&] { return Trend().buffer().size() >= target; }, 5000);
+        return clock.AdvanceUntil([&] { return Trend().buffer().size() >= target; }, 5000);
     }
 
     int BlockReads() const
@@ -76,7 +75,7 @@ TEST_F(TrendTest, ThePagePollsFeedTheChartWithoutExchangesOfItsOwn)
     Get<QComboBox>(controls.channels[1].setpoint2Type)->setCurrentIndex(1);
     SetText(controls.channels[1].setpoint2, "45");
     ChooseWindow(0);
-    QTest::qWait(600);
+    clock.Advance(600);
     EXPECT_EQ(Trend().buffer().size(), 0u) << "no samples while another page is shown";
 
     ShowLivePage();
@@ -86,13 +85,13 @@ TEST_F(TrendTest, ThePagePollsFeedTheChartWithoutExchangesOfItsOwn)
     const size_t beforeRefusal = Trend().buffer().size();
     simulator.InjectFault({sim::Fault::Kind::Status, tries, 0, 0x0001, {}, 1, 4, 2});
     const QLabel* outcome = Get<QLabel>("PollPanel");
-    ASSERT_TRUE(WaitFor([&] { return outcome->text() == QString::fromUtf8("Какая-то ошибка в ответе"); }, 5000))
+    ASSERT_TRUE(clock.AdvanceUntil([&] { return outcome->text() == QString::fromUtf8("Какая-то ошибка в ответе"); }, 5000))
         << outcome->text().toStdString();
     EXPECT_EQ(Trend().buffer().size(), beforeRefusal);
     ASSERT_TRUE(WaitForSamples(2));
     EXPECT_EQ(outcome->text(), QString::fromUtf8("Получен ответ"));
     Get<QTabWidget>("TabbedNotebook1")->setCurrentIndex(0);
-    QTest::qWait(100);
+    clock.Advance(100);
 
     const size_t samples = Trend().buffer().size();
     EXPECT_EQ(BlockReads(), static_cast<int>(samples) + tries) << "one block read per good poll, and every try of the refused one";
@@ -166,7 +165,7 @@ TEST_F(TrendTest, TheTimeWindowChoosesTheLastMinutes)
     ShowLivePage();
     QApplication::processEvents();
     Get<QTabWidget>("TabbedNotebook1")->setCurrentIndex(0);
-    const int64_t now = QDateTime::currentMSecsSinceEpoch();
+    const int64_t now = clock.EpochMs();
     // Twenty minutes of samples, one a second.
     for (int64_t t = now - 20 * 60 * 1000; t <= now; t += 1000)
         Trend().Add(LiveValues{}, t);
@@ -203,7 +202,7 @@ TEST_F(TrendTest, SaveMeasurementsWritesTheBufferAsCsv)
     ShowLivePage();
     ASSERT_TRUE(WaitForSamples(3));
     Get<QTabWidget>("TabbedNotebook1")->setCurrentIndex(0);
-    QTest::qWait(100);
+    clock.Advance(100);
 
     boxer.files.push_back(QString::fromStdString(File("measurements")));
     Click("TrendSave");

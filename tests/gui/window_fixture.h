@@ -1,5 +1,6 @@
 #pragma once
 
+#include "driven_clock.h"
 #include "form_names.h"
 #include "gui/main_window.h"
 #include "gui/report_preview.h"
@@ -129,12 +130,14 @@ protected:
         QDir::setCurrent(previous_);
     }
 
-    // Starts the window and lets the second load of the recent profile pass.
+    // Starts the window on the test's time and lets the second load of the recent profile pass.
     void Open(WindowOptions options)
     {
+        options.clock = &clock;
         window = std::make_unique<MainWindow>(options);
         window->show();
-        QTest::qWait(260);
+        QApplication::processEvents();
+        clock.Advance(200);
     }
     void Open() { Open({simulator.DevicePath()}); }
 
@@ -177,6 +180,7 @@ protected:
 
     TempDir dir;
     sim::Simulator simulator;
+    DrivenClock clock;
     std::unique_ptr<MainWindow> window;
 
 private:

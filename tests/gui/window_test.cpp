@@ -608,7 +608,7 @@ TEST_F(WindowTest, LiveValuesArePolledOnlyWhileTheirPageIsShown)
     live.status[1] = 12;
     simulator.SetLiveBlock(sim::EncodeLiveBlock(live));
     Open();
-    QTest::qWait(1200);
+    clock.Advance(1200);
     const auto polls = [this] {
         int n = 0;
         for (const auto& r : simulator.Transcript())
@@ -619,7 +619,7 @@ TEST_F(WindowTest, LiveValuesArePolledOnlyWhileTheirPageIsShown)
 
     Get<QTabWidget>("TabbedNotebook1")->setCurrentIndex(3);
     const QLabel* value = Get<QLabel>("ValuePanel1");
-    ASSERT_TRUE(WaitFor([&] { return value->text() == QString(" 23.2500"); }, 3000)) << value->text().toStdString();
+    ASSERT_TRUE(clock.AdvanceUntil([&] { return value->text() == QString(" 23.2500"); }, 3000)) << value->text().toStdString();
     EXPECT_EQ(Get<QLabel>("StatusPanel2")->text(), QString::fromUtf8("Канал выключен"));
     EXPECT_EQ(Get<QLabel>("PollPanel")->text(), QString::fromUtf8("Получен ответ"));
     EXPECT_GE(polls(), 1);

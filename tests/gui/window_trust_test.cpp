@@ -443,7 +443,7 @@ TEST_F(TrustTest, LiveValuesArePolledAndLoggedWhileTheWindowIsMinimised)
 {
     Open();
     Get<QTabWidget>("TabbedNotebook1")->setCurrentIndex(3);
-    ASSERT_TRUE(WaitUntil([&] { return Get<QLabel>("PollPanel")->text() == U("Получен ответ"); }));
+    ASSERT_TRUE(clock.AdvanceUntil([&] { return Get<QLabel>("PollPanel")->text() == U("Получен ответ"); }, 5000));
     window->showMinimized();
     simulator.ClearTranscript();
     const auto polls = [this] {
@@ -452,7 +452,7 @@ TEST_F(TrustTest, LiveValuesArePolledAndLoggedWhileTheWindowIsMinimised)
             n += r.memType == 4;
         return n;
     };
-    EXPECT_TRUE(WaitUntil([&] { return polls() >= 2; }, 3000)) << "polls while minimised: " << polls();
+    EXPECT_TRUE(clock.AdvanceUntil([&] { return polls() >= 2; }, 3000)) << "polls while minimised: " << polls();
 }
 
 // ---- Russian throughout, easy to read ----
