@@ -29,9 +29,9 @@ public:
         Device& device;  // the window's exchange, progress panel and model
         Messages& messages;
         CommandHost& host;
-        std::function<void()> gather;       // the controls into the model
+        std::function<void()> gather;  // the controls into the model
         std::function<int32_t()> portNumber;
-        RunCommand run;                      // through the row of the production items
+        RunCommand run;                     // through the row of the production items
         std::function<void(bool)> setBusy;  // the production dialog's operations
         History& history;
     };

@@ -46,7 +46,7 @@ private:
     int inotify_ = -1;
     QSocketNotifier* notifier_ = nullptr;
     std::map<std::string, int> watched_;  // folder -> watch descriptor
-    std::unique_ptr<Ticker> settle_;  // after events; again while an operation holds the look off
+    std::unique_ptr<Ticker> settle_;      // after events; again while an operation holds the look off
     std::vector<SerialPortInfo> found_;
     bool devicePresent_;
 };

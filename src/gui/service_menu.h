@@ -26,10 +26,10 @@ struct ServiceHost {
     QMainWindow& window;
     Device& device;
     Messages& messages;
-    std::function<void()> gather;  // the controls into the model
-    std::function<void()> show;    // the model into the controls
-    RunCommand run;                // through the row of "Сервис"
-    WindowClock& clock;            // the output test's timer
+    std::function<void()> gather;                      // the controls into the model
+    std::function<void()> show;                        // the model into the controls
+    RunCommand run;                                    // through the row of "Сервис"
+    WindowClock& clock;                                // the output test's timer
     std::function<void(const HistoryRecord&)> record;  // a row of the instruments' history
 };
 

@@ -104,7 +104,6 @@ TEST_F(ServiceMenuTest, ServiceAndProductionItemsAreHeldOffWhileAReadRuns)
     for (const char* name : {"CompareAction", "ProduceAction", "HistoryAction", "VerifyAfterWriteAction"})
         items.push_back(window->findChild<QAction*>(name));
     ASSERT_EQ(items.size(), 33u);
-    const bool verify = window->findChild<QAction*>("VerifyAfterWriteAction")->isChecked();
 
     bool sawBusy = false;
     QStringList enabled;
@@ -116,7 +115,7 @@ TEST_F(ServiceMenuTest, ServiceAndProductionItemsAreHeldOffWhileAReadRuns)
         for (QAction* a : items)
             if (a->isEnabled() && !enabled.contains(a->objectName()))
                 enabled << a->objectName();
-        for (const char* name : {"Button29", "Button39", "Button21", "CompareAction", "VerifyAfterWriteAction"})
+        for (const char* name : {"Button29", "Button39", "Button21", "CompareAction"})
             Trigger(name);
     });
     meddler.start(0);
@@ -129,7 +128,6 @@ TEST_F(ServiceMenuTest, ServiceAndProductionItemsAreHeldOffWhileAReadRuns)
     EXPECT_EQ(simulator.RestartCount(), 0);
     for (const auto& r : simulator.Transcript())
         EXPECT_FALSE(r.value.has_value()) << "a write during the read: " << r.text;
-    EXPECT_EQ(window->findChild<QAction*>("VerifyAfterWriteAction")->isChecked(), verify);
     EXPECT_TRUE(boxer.boxes.empty());
     for (QAction* a : items)
         EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString() << " after the read";
