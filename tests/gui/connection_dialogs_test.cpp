@@ -171,10 +171,11 @@ TEST_F(ConnectionDialogsTest, SearchFindsAnotherAddressAndSpeedAndYesKeepsThemFo
 
     // Released, the page polls the instrument where it was found.
     instrument->ClearTranscript();
-    EXPECT_TRUE(clock.AdvanceUntil([&] {
+    const auto answered = [&] {
         const std::vector<sim::Request> heard = instrument->Transcript();
         return std::any_of(heard.begin(), heard.end(), [](const sim::Request& r) { return r.answered; });
-    }, 2000));
+    };
+    EXPECT_TRUE(clock.AdvanceUntil(answered, 2000));
 
     pages->setCurrentIndex(0);
     instrument->SetFloatRegister(2, regs::Th1(0).number, 123.5f);

@@ -84,7 +84,8 @@ TEST_F(ServiceMenuTest, FactoryResetOnNoSendsNothingAndTheOutputWalkTicks)
     simulator.ClearTranscript();
 
     Trigger(MenuItem::OutputWalk);  // run
-    clock.Advance(2 * OutputTest::kTimerIntervalMs + 300);  // the run arms the timer with 1800 ms
+    // The run arms the timer with 1800 ms.
+    clock.Advance(2 * OutputTest::kTimerIntervalMs + 300);
     EXPECT_EQ(simulator.Register(1, 1, 5), 2u) << "outputs 0 and 1 in turn, one tick each";
     std::vector<std::string> writes;
     for (const auto& r : simulator.Transcript())
