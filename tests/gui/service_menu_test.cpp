@@ -106,6 +106,7 @@ TEST_F(ServiceMenuTest, ServiceAndProductionItemsAreHeldOffWhileAReadRuns)
         items.push_back(window->findChild<QAction*>(name));
     ASSERT_EQ(items.size(), 33u);
 
+    Trigger("Button37");  // the output walk runs: its ticks wait for the read too
     bool sawBusy = false;
     QStringList enabled;
     QTimer meddler;
@@ -113,6 +114,7 @@ TEST_F(ServiceMenuTest, ServiceAndProductionItemsAreHeldOffWhileAReadRuns)
         if (!window->busy())
             return;
         sawBusy = true;
+        clock.Advance(OutputTest::kTimerIntervalMs);
         for (QAction* a : items)
             if (a->isEnabled() && !enabled.contains(a->objectName()))
                 enabled << a->objectName();
@@ -132,6 +134,9 @@ TEST_F(ServiceMenuTest, ServiceAndProductionItemsAreHeldOffWhileAReadRuns)
     EXPECT_TRUE(boxer.boxes.empty());
     for (QAction* a : items)
         EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString() << " after the read";
+    simulator.ClearTranscript();
+    clock.Advance(OutputTest::kTimerIntervalMs);
+    EXPECT_FALSE(simulator.Transcript().empty()) << "the walk ticks again once the read has ended";
 }
 
 TEST_F(ServiceMenuTest, CalibrationSettingsAreCheckedBeforeTheyReachTheModel)
