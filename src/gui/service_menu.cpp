@@ -22,7 +22,7 @@ QString Text(const char* utf8)
     return QString::fromUtf8(utf8);
 }
 
-constexpr int kFirstTick = 1000;
+constexpr uint32_t kFirstTick = 1000;
 
 }  // namespace
 
@@ -213,8 +213,8 @@ void ServiceMenu::Timer4Timer()
 {
     timer4_->Start(OutputTest::kTimerIntervalMs);
     // The tick is the walk's own, not the operator's, yet it waits for a running operation like
-    // the menu's commands. The exchange is asked as well, as the live poll does: an exchange that
-    // let the window's events run must not have a request of the tick's put into its answer.
+    // the menu's commands. The exchange is asked as well, as the live poll does: should an
+    // exchange ever let the window's events run, a request of the tick's must not cut into it.
     if (!outputTest_.running() || host_.device.exchange.InExchange())
         return;
     host_.run(
