@@ -40,6 +40,8 @@ enum class MenuItem {
     NextOutput,
     OutputWalk,  // start and stop the walk over the outputs
     ToggleControlByte,
+    Registers,
+    Restart,
     FactoryReset,
 };
 
@@ -102,6 +104,10 @@ inline const char* FormName(MenuItem item)
         return "Button37";
     case MenuItem::ToggleControlByte:
         return "Button39";
+    case MenuItem::Registers:
+        return "Button21";
+    case MenuItem::Restart:
+        return "Button29";
     case MenuItem::FactoryReset:
         return "Button30";
     }

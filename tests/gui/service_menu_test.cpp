@@ -106,7 +106,7 @@ TEST_F(ServiceMenuTest, ServiceAndProductionItemsAreHeldOffWhileAReadRuns)
         items.push_back(window->findChild<QAction*>(name));
     ASSERT_EQ(items.size(), 33u);
 
-    Trigger("Button37");  // the output walk runs: its ticks wait for the read too
+    Trigger(MenuItem::OutputWalk);  // the output walk runs: its ticks wait for the read too
     bool sawBusy = false;
     QStringList enabled;
     QTimer meddler;
@@ -118,12 +118,13 @@ TEST_F(ServiceMenuTest, ServiceAndProductionItemsAreHeldOffWhileAReadRuns)
         for (QAction* a : items)
             if (a->isEnabled() && !enabled.contains(a->objectName()))
                 enabled << a->objectName();
-        for (const char* name : {"Button29", "Button39", "Button21", "CompareAction"})
-            Trigger(name);
+        for (MenuItem item : {MenuItem::Restart, MenuItem::ToggleControlByte, MenuItem::Registers})
+            Trigger(item);
+        Trigger("CompareAction");
     });
     meddler.start(0);
     simulator.ClearTranscript();
-    Click("Button1");
+    Click(Button::ReadAll);
     meddler.stop();
 
     EXPECT_TRUE(sawBusy);
