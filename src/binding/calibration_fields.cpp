@@ -113,7 +113,7 @@ FieldTexts ShowCalibrationFields(SettingsModel& model)
     return texts;
 }
 
-uint32_t GatherCalibrationFields(const FieldTexts& texts, SettingsModel& model, Messages& messages)
+ErrorCode GatherCalibrationFields(const FieldTexts& texts, SettingsModel& model, Messages& messages)
 {
     for (const CalibrationField& f : kFields) {
         const std::string text = TextOf(texts, f.name);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "messages/error_codes.h"
 #include "model/settings_model.h"
 
 #include <cstdint>
@@ -33,6 +34,6 @@ FieldTexts ShowCalibrationFields(SettingsModel& model);
 // Checks every text first: a real must be a number text, a whole a decimal number within its
 // bounds (dwell times from 1 s, measurement counts 1..255). The first failure is named in an
 // error box and gives 17 with the model untouched; else every field goes into the model and 0.
-uint32_t GatherCalibrationFields(const FieldTexts& texts, SettingsModel& model, Messages& messages);
+ErrorCode GatherCalibrationFields(const FieldTexts& texts, SettingsModel& model, Messages& messages);
 
 }  // namespace pmv

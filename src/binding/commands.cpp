@@ -25,17 +25,17 @@ void BeginCommand(CommandContext& c, bool selectAll)
     c.host.ShowControls(c.controls);
 }
 
-void ShowResult(CommandContext& c, uint32_t code)
+void ShowResult(CommandContext& c, ErrorCode code)
 {
     if (code != kOk)
         ShowErrorMessage(c.messages, code);
 }
 
-uint32_t ReadGroups(CommandContext& c)
+ErrorCode ReadGroups(CommandContext& c)
 {
     GatherSettings(c.controls, c.device.model, c.messages);
     c.host.LockCommands();
-    const uint32_t code = ReadDeviceSettings(c.device);
+    const ErrorCode code = ReadDeviceSettings(c.device);
     ShowResult(c, code);
     c.host.UnlockCommands();
     ShowSettings(c.device.model, c.portNumber, c.controls);
@@ -43,9 +43,9 @@ uint32_t ReadGroups(CommandContext& c)
     return code;
 }
 
-uint32_t WriteGroups(CommandContext& c)
+ErrorCode WriteGroups(CommandContext& c)
 {
-    uint32_t code = CheckEntries(c.controls, c.messages);
+    ErrorCode code = CheckEntries(c.controls, c.messages);
     if (code == kOk) {
         GatherSettings(c.controls, c.device.model, c.messages);
         c.host.LockCommands();
@@ -64,25 +64,25 @@ uint32_t WriteGroups(CommandContext& c)
 
 }  // namespace
 
-uint32_t ReadAll(CommandContext& context)
+ErrorCode ReadAll(CommandContext& context)
 {
     BeginCommand(context, true);
     return ReadGroups(context);
 }
 
-uint32_t ReadSelected(CommandContext& context)
+ErrorCode ReadSelected(CommandContext& context)
 {
     BeginCommand(context, false);
     return ReadGroups(context);
 }
 
-uint32_t WriteAll(CommandContext& context)
+ErrorCode WriteAll(CommandContext& context)
 {
     BeginCommand(context, true);
     return WriteGroups(context);
 }
 
-uint32_t WriteSelected(CommandContext& context)
+ErrorCode WriteSelected(CommandContext& context)
 {
     BeginCommand(context, false);
     const GroupFlags& boxes = context.controls.top.groupBoxes;
@@ -97,16 +97,16 @@ uint32_t WriteSelected(CommandContext& context)
     return WriteGroups(context);
 }
 
-uint32_t ReadForReport(CommandContext& c)
+ErrorCode ReadForReport(CommandContext& c)
 {
     BeginCommand(c, true);
     GatherSettings(c.controls, c.device.model, c.messages);
     c.host.LockCommands();
-    uint32_t first = ReadDeviceSettings(c.device);
+    ErrorCode first = ReadDeviceSettings(c.device);
     ShowResult(c, first);
     bool stopped = first == kStoppedByUser;
     for (uint32_t ch = 0; ch < 2 && !stopped; ++ch) {
-        const uint32_t code = ReadCalibrationCoefficients(c.device, ch);
+        const ErrorCode code = ReadCalibrationCoefficients(c.device, ch);
         ShowResult(c, code);
         if (first == kOk)
             first = code;

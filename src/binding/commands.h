@@ -2,6 +2,7 @@
 
 #include "binding/control_values.h"
 #include "device/device.h"
+#include "messages/error_codes.h"
 
 #include <cstdint>
 #include <functional>
@@ -40,7 +41,7 @@ struct CommandContext {
     int32_t portNumber;       // the port in force, shown by ShowSettings
     // A write runs it once its checks have passed, before the first register; a non-zero code
     // ends the write with it, nothing written.
-    std::function<uint32_t()> beforeWriting{};
+    std::function<ErrorCode()> beforeWriting{};
 };
 
 // The four exchange commands of the window. Each forgets an earlier Esc, shows the group
@@ -49,22 +50,22 @@ struct CommandContext {
 //
 // Read: GatherSettings, lock, ReadDeviceSettings, unlock, then ShowSettings (also after an
 // error, so the groups read so far are shown) and ShowControls.
-uint32_t ReadAll(CommandContext& context);       // "Прочитать все": selects all four groups first
-uint32_t ReadSelected(CommandContext& context);  // "Прочитать выбранное": the groups as selected
+ErrorCode ReadAll(CommandContext& context);       // "Прочитать все": selects all four groups first
+ErrorCode ReadSelected(CommandContext& context);  // "Прочитать выбранное": the groups as selected
 
 // Write: CheckEntries (17 leaves the model untouched), GatherSettings, lock, CheckRelaySettings,
 // CheckSelectedChannels with remarks and errors, beforeWriting, WriteDeviceSettings, unlock. A
 // refused check sends nothing. The controls are not refreshed: a value pulled into range by a
 // check is in the model and in the instrument, while its control still shows what was typed.
-uint32_t WriteAll(CommandContext& context);       // "Записать все": selects all four groups first
+ErrorCode WriteAll(CommandContext& context);       // "Записать все": selects all four groups first
 // "Записать выбранное": with no group ticked it asks first; a No sends nothing and gives 16.
-uint32_t WriteSelected(CommandContext& context);
+ErrorCode WriteSelected(CommandContext& context);
 
 // The reading part of "Считываем из прибора настройки и генерируем отчет": selects all four
 // groups as "Прочитать все" does, GatherSettings, lock, ReadDeviceSettings and the calibration
 // coefficients of both channels, unlock, ShowSettings and ShowControls. Each failure shows its
 // message and the next read goes on, except after Esc (code 20), which ends the reading. Returns
 // the first failure, 0 when every read succeeded; the report is made either way.
-uint32_t ReadForReport(CommandContext& context);
+ErrorCode ReadForReport(CommandContext& context);
 
 }  // namespace pmv

@@ -58,7 +58,7 @@ bool Fails(const EntryCheck& check, const ControlValues& values, size_t ch, Mess
 
 }  // namespace
 
-uint32_t CheckEntries(const ControlValues& values, Messages& messages)
+ErrorCode CheckEntries(const ControlValues& values, Messages& messages)
 {
     // Channel 1's minimum comes before the serial number, as the window has always checked them.
     if (Fails(kChannelChecks[0], values, 0, messages))

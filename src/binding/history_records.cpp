@@ -11,17 +11,17 @@
 
 namespace pmv {
 
-uint32_t ReadIdentity(Device& device, SettingsModel& identity)
+ErrorCode ReadIdentity(Device& device, SettingsModel& identity)
 {
     Device reader{device.exchange, device.progress, identity, {}};
-    if (const uint32_t code = AwaitRestart(reader))
+    if (const ErrorCode code = AwaitRestart(reader); code != kOk)
         return reader.Fail(code);
-    if (const uint32_t code = ReadSerialAndDate(reader))
+    if (const ErrorCode code = ReadSerialAndDate(reader); code != kOk)
         return code;
     return ReadByte(device.exchange, regs::kFirmwareVersion, identity.fw_version);
 }
 
-SettingsModel IdentityAfter(Device& device, uint32_t code)
+SettingsModel IdentityAfter(Device& device, ErrorCode code)
 {
     SettingsModel identity;
     if (code != kStoppedToRevise && code != kStoppedToCorrect && code != kStoppedByUser && code != kNoAnswer)
@@ -29,7 +29,7 @@ SettingsModel IdentityAfter(Device& device, uint32_t code)
     return identity;
 }
 
-std::function<uint32_t()> IdentityBeforeWriting(Device& device, SettingsModel& identity)
+std::function<ErrorCode()> IdentityBeforeWriting(Device& device, SettingsModel& identity)
 {
     return [&device, &identity] { return ReadIdentity(device, identity) == kNoAnswer ? kNoAnswer : kOk; };
 }
@@ -90,7 +90,7 @@ HistoryRecord MakeHistoryRecord(const SettingsModel& identity, const SettingsMod
     r.firmware = identity.fw_version ? FirmwareVersionText(identity.fw_version) : "";
     r.deviceType = settings.general.proc_ver;
     r.operation = facts.operation;
-    r.result = facts.result;
+    r.result = CodeNumber(facts.result);
     if (!facts.profilePath.empty()) {
         r.profile = std::filesystem::path(facts.profilePath).filename().string();
         r.profileSha256 = FileSha256(facts.profilePath);
@@ -100,7 +100,7 @@ HistoryRecord MakeHistoryRecord(const SettingsModel& identity, const SettingsMod
     return r;
 }
 
-HistoryRecord CoefficientsRecord(Device& device, uint32_t ch, uint32_t code, const std::string& profilePath)
+HistoryRecord CoefficientsRecord(Device& device, uint32_t ch, ErrorCode code, const std::string& profilePath)
 {
     return MakeHistoryRecord(IdentityAfter(device, code), device.model,
                              {kOperationCalibration, code, profilePath, CoefficientsText(device.model, ch)});
@@ -110,7 +110,7 @@ RecordedFactoryReset FactoryResetWithRecord(Device& device, Messages& messages)
 {
     SettingsModel identity;
     ConfirmationWatch watch(messages, [&] { ReadIdentity(device, identity); });
-    const uint32_t code = FactoryReset(device.exchange, watch);
+    const ErrorCode code = FactoryReset(device.exchange, watch);
     if (watch.declined)
         return {kStoppedToRevise, std::nullopt};
     return {code, MakeHistoryRecord(identity, identity, {kOperationFactoryReset, code, {}, {}})};

@@ -2,6 +2,7 @@
 
 #include "device/device.h"
 #include "history/history.h"
+#include "messages/error_codes.h"
 #include "model/settings_model.h"
 
 #include <cstdint>
@@ -16,17 +17,17 @@ class Messages;
 // Reads what identifies the instrument on the line (serial number, type code, production date,
 // firmware version) into a model of its own, so that a history row names the instrument that
 // received a write and not the profile's numbers.
-uint32_t ReadIdentity(Device& device, SettingsModel& identity);
+ErrorCode ReadIdentity(Device& device, SettingsModel& identity);
 
 // The identity after an operation that ended with `code`: read from the line, or left empty when
 // the operation never reached the instrument, found it silent or was stopped by the user.
-SettingsModel IdentityAfter(Device& device, uint32_t code);
+SettingsModel IdentityAfter(Device& device, ErrorCode code);
 
 // A write's `beforeWriting` (binding/commands.h) that reads the identity into `identity` for the
 // write's history row: after the write's closing restart the instrument is silent for a while,
 // and a write that fails half-way still names the instrument it reached. An instrument that does
 // not answer stops the write with 2 (it would not take the write either).
-std::function<uint32_t()> IdentityBeforeWriting(Device& device, SettingsModel& identity);
+std::function<ErrorCode()> IdentityBeforeWriting(Device& device, SettingsModel& identity);
 
 // "ch1,ch2,relay,general": the groups selected in the model.
 std::string SelectedGroupsText(const SettingsModel& model);
@@ -34,7 +35,7 @@ std::string SelectedGroupsText(const SettingsModel& model);
 // What the program did, for one history row.
 struct OperationFacts {
     const char* operation;
-    uint32_t result = 0;
+    ErrorCode result = kOk;
     std::string profilePath;  // empty when no profile took part
     std::string details;
 };
@@ -45,13 +46,13 @@ HistoryRecord MakeHistoryRecord(const SettingsModel& identity, const SettingsMod
 
 // The row of channel `ch`'s calibration coefficients written from the device's model ("канал 1:
 // UREF 1.0000, RREF …, Ku 100 mV …"), the instrument named as it answers after `code`.
-HistoryRecord CoefficientsRecord(Device& device, uint32_t ch, uint32_t code, const std::string& profilePath);
+HistoryRecord CoefficientsRecord(Device& device, uint32_t ch, ErrorCode code, const std::string& profilePath);
 
 // The factory reset, asked first. The reset erases the serial number too, so the instrument is
 // read between the operator's Yes and the reset and its row names it as it was; a No leaves no row
 // and gives 16, so that a declined reset is never reported as done.
 struct RecordedFactoryReset {
-    uint32_t code;
+    ErrorCode code;
     std::optional<HistoryRecord> record;
 };
 RecordedFactoryReset FactoryResetWithRecord(Device& device, Messages& messages);

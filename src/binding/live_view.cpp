@@ -37,11 +37,13 @@ std::string ChannelStatusText(uint32_t status)
     return status < kChannelStatusTexts.size() ? kChannelStatusTexts[status] : kSomeError;
 }
 
-PollOutcomeView ShowPollOutcome(uint32_t code)
+PollOutcomeView ShowPollOutcome(ErrorCode code)
 {
     if (code == kOk)
         return {kPollOutcomeTexts[0], PanelColour::ButtonFace};
-    return {code < kPollOutcomeTexts.size() ? kPollOutcomeTexts[code] : "Какая-то ошибка в ответе", PanelColour::Yellow};
+    const uint32_t number = CodeNumber(code);
+    return {number < kPollOutcomeTexts.size() ? kPollOutcomeTexts[number] : "Какая-то ошибка в ответе",
+            PanelColour::Yellow};
 }
 
 LiveView ShowCurrentValues(LiveValues& values)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/live_values.h"
+#include "messages/error_codes.h"
 
 #include <array>
 #include <cstdint>
@@ -34,7 +35,7 @@ struct PollOutcomeView {
     const char* text;
     PanelColour colour;
 };
-PollOutcomeView ShowPollOutcome(uint32_t code);
+PollOutcomeView ShowPollOutcome(ErrorCode code);
 
 // `ShowCurrentValues` without widgets: clamps the values (the log then shows the clamped ones)
 // and gives every text and colour of the page. Normal measurement: value panel white; channel

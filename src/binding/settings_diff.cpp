@@ -216,18 +216,18 @@ std::string SettingsValueLines(const SettingsModel& model)
     return lines;
 }
 
-uint32_t ReadForComparison(Device& device, const SettingsModel& selection, SettingsModel& instrument)
+ErrorCode ReadForComparison(Device& device, const SettingsModel& selection, SettingsModel& instrument)
 {
     instrument = selection;
     Device reader{device.exchange, device.progress, instrument, {}};
     return ReadDeviceSettings(reader);
 }
 
-uint32_t VerifyWritten(Device& device, const SettingsModel& written, std::vector<FieldDifference>& differences)
+ErrorCode VerifyWritten(Device& device, const SettingsModel& written, std::vector<FieldDifference>& differences)
 {
     differences.clear();
     SettingsModel instrument;
-    if (const uint32_t code = ReadForComparison(device, written, instrument))
+    if (const ErrorCode code = ReadForComparison(device, written, instrument); code != kOk)
         return code;
     differences = CompareSettings(written, instrument);
     return differences.empty() ? kOk : kReadBackMismatch;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/device.h"
+#include "messages/error_codes.h"
 #include "model/settings_model.h"
 
 #include <cstdint>
@@ -50,12 +51,12 @@ std::string SettingsValueLines(const SettingsModel& model);
 
 // Reads the groups selected in `selection` from the instrument into `instrument`, which starts
 // as a copy of `selection`; the caller's model is not touched. Returns the read's code.
-uint32_t ReadForComparison(Device& device, const SettingsModel& selection, SettingsModel& instrument);
+ErrorCode ReadForComparison(Device& device, const SettingsModel& selection, SettingsModel& instrument);
 
 // The check after a write: the groups selected in `written` read back from the instrument and
 // compared with it. Returns the read's code, or 15 when the instrument holds other values;
 // `differences` lists them.
-uint32_t VerifyWritten(Device& device, const SettingsModel& written, std::vector<FieldDifference>& differences);
+ErrorCode VerifyWritten(Device& device, const SettingsModel& written, std::vector<FieldDifference>& differences);
 
 // "Канал 1 · Уставка I: в профиле 50.0000, в приборе 45.0000", one line a difference.
 std::string DifferenceLines(const std::vector<FieldDifference>& differences);

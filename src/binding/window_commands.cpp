@@ -26,7 +26,7 @@ void Show(CommandContext& c)
 }
 
 // A failed operation: its message, then the window unlocked and redrawn.
-uint32_t Failed(CommandContext& c, uint32_t code)
+ErrorCode Failed(CommandContext& c, ErrorCode code)
 {
     ShowErrorMessage(c.messages, code);
     c.host.UnlockCommands();
@@ -54,21 +54,21 @@ void SyncControls(CommandContext& context)
     context.host.ShowControls(context.controls);
 }
 
-uint32_t ReadSerialNumber(CommandContext& context)
+ErrorCode ReadSerialNumber(CommandContext& context)
 {
-    if (const uint32_t code = ReadSerialAndDate(context.device))
+    if (const ErrorCode code = ReadSerialAndDate(context.device); code != kOk)
         return Failed(context, code);
     Show(context);
     return kOk;
 }
 
-uint32_t WriteSerialNumber(CommandContext& context)
+ErrorCode WriteSerialNumber(CommandContext& context)
 {
     // A number that does not scan or is above 65535 would be written as 0.
     if (!IsSerialNumberText(context.controls.general.serialNumber))
         return Failed(context, kBadNumber);
     Gather(context);
-    if (const uint32_t code = WriteSerialAndDate(context.device, context.controls.general.calendar.day))
+    if (const ErrorCode code = WriteSerialAndDate(context.device, context.controls.general.calendar.day); code != kOk)
         return Failed(context, code);
     return kOk;
 }
@@ -104,7 +104,7 @@ void ChooseProductionDay(CommandContext& context, int day)
     Show(context);
 }
 
-uint32_t ReadForPassport(CommandContext& context)
+ErrorCode ReadForPassport(CommandContext& context)
 {
     context.device.progress.DiscardEscape();
     context.host.RepaintNow();
@@ -117,12 +117,12 @@ uint32_t ReadForPassport(CommandContext& context)
     std::array<int32_t, 4> kept{};
     for (size_t i = 0; i < flags.size(); ++i)
         kept[i] = std::exchange(*flags[i], 1);
-    const uint32_t code = ReadDeviceSettings(context.device);
+    const ErrorCode code = ReadDeviceSettings(context.device);
     for (size_t i = 0; i < flags.size(); ++i)
         *flags[i] = kept[i];
     if (code != kOk)
         return Failed(context, code);
-    if (const uint32_t dateCode = ReadProductionDate(context.device); dateCode != kOk)
+    if (const ErrorCode dateCode = ReadProductionDate(context.device); dateCode != kOk)
         return Failed(context, dateCode);
     context.host.RepaintNow();
     context.host.UnlockCommands();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "binding/commands.h"
+#include "messages/error_codes.h"
 
 #include <array>
 #include <optional>
@@ -26,11 +27,11 @@ void SyncControls(CommandContext& context);
 // "Прочитать" on the page "Общие": the serial number, the type code and the production date
 // from the instrument, shown on success. The controls are not gathered first: unwritten edits
 // are replaced by what is shown.
-uint32_t ReadSerialNumber(CommandContext& context);
+ErrorCode ReadSerialNumber(CommandContext& context);
 // "Записать": a serial number that does not scan or is above 65535 shows error 23 and nothing
 // is written; else gathers the controls, then writes the serial number, type code and
 // production date. The window is not refreshed.
-uint32_t WriteSerialNumber(CommandContext& context);
+ErrorCode WriteSerialNumber(CommandContext& context);
 
 // "Текущее", the hidden month and year lists and the calendar: a part of the production date.
 void SetProductionDate(CommandContext& context, const CalendarDate& date);
@@ -41,7 +42,7 @@ void ChooseProductionDay(CommandContext& context, int day);
 // "Генерируем страничку в паспорт": every group and the production date read from the
 // instrument, the user's group selection kept, then shown. No gather first: edits that were
 // not written are replaced by the values read.
-uint32_t ReadForPassport(CommandContext& context);
+ErrorCode ReadForPassport(CommandContext& context);
 
 // The port selector: list position 0 is port 1; the old port closes, the new one opens. A
 // failed write of the port's binding to its adapter comes back.

@@ -213,7 +213,7 @@ const std::array<ChannelCheck, 5> kRemarkChecks = {{
 
 // Puts every finding of `checks` to the user; 0, or the code that stops the write.
 template <size_t N>
-uint32_t RunChecks(const std::array<ChannelCheck, N>& checks, CS& channel, const std::string& caption,
+ErrorCode RunChecks(const std::array<ChannelCheck, N>& checks, CS& channel, const std::string& caption,
                    Messages& messages)
 {
     for (const ChannelCheck& check : checks) {
@@ -240,7 +240,7 @@ uint32_t RunChecks(const std::array<ChannelCheck, N>& checks, CS& channel, const
 
 }  // namespace
 
-uint32_t CheckRelaySettings(const SettingsModel& model, Messages& messages)
+ErrorCode CheckRelaySettings(const SettingsModel& model, Messages& messages)
 {
     for (const RelayCheck& check : kRelayChecks)
         if (check.procVer == model.general.proc_ver && Finds(check, model.rele.*check.mask) &&
@@ -249,26 +249,26 @@ uint32_t CheckRelaySettings(const SettingsModel& model, Messages& messages)
     return kOk;
 }
 
-uint32_t CheckChannelSettings(SettingsModel& model, Messages& messages, int channel, ChannelCheckSwitches switches)
+ErrorCode CheckChannelSettings(SettingsModel& model, Messages& messages, int channel, ChannelCheckSwitches switches)
 {
     if (channel < 0 || channel > 1)
         return kOk;
     CS& settings = model.channel[static_cast<size_t>(channel)];
     const std::string number = std::to_string(channel + 1);
     if (switches.errors)
-        if (const uint32_t code = RunChecks(kErrorChecks, settings, "Ошибка в настройках канала " + number, messages))
+        if (const ErrorCode code = RunChecks(kErrorChecks, settings, "Ошибка в настройках канала " + number, messages); code != kOk)
             return code;
     if (switches.remarks)
         return RunChecks(kRemarkChecks, settings, "Замечание по настройкам канала " + number, messages);
     return kOk;
 }
 
-uint32_t CheckSelectedChannels(SettingsModel& model, Messages& messages, ChannelCheckSwitches switches)
+ErrorCode CheckSelectedChannels(SettingsModel& model, Messages& messages, ChannelCheckSwitches switches)
 {
     // Every channel that a write sends is checked: the write skips only a select of 0.
     for (int ch = 0; ch < 2; ++ch)
         if (model.channel[static_cast<size_t>(ch)].select != 0)
-            if (const uint32_t code = CheckChannelSettings(model, messages, ch, switches))
+            if (const ErrorCode code = CheckChannelSettings(model, messages, ch, switches); code != kOk)
                 return code;
     return kOk;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "messages/error_codes.h"
 #include "model/settings_model.h"
 
 #include <cstdint>
@@ -15,7 +16,7 @@ class Messages;
 
 // The relay assignment against the device type proc_ver (0..3; other types have no tests).
 // Returns 0, or 17 at the first refused question.
-uint32_t CheckRelaySettings(const SettingsModel& model, Messages& messages);
+ErrorCode CheckRelaySettings(const SettingsModel& model, Messages& messages);
 
 struct ChannelCheckSwitches {
     bool remarks = true;
@@ -24,10 +25,10 @@ struct ChannelCheckSwitches {
 
 // The error checks (when switched on), then the remark checks (when switched on) of channel
 // 0 or 1; any other channel has none. Returns 0, 16 or 17.
-uint32_t CheckChannelSettings(SettingsModel& model, Messages& messages, int channel, ChannelCheckSwitches switches);
+ErrorCode CheckChannelSettings(SettingsModel& model, Messages& messages, int channel, ChannelCheckSwitches switches);
 
 // CheckChannelSettings for channel 1, then channel 2, each unless its select is 0 (the channels
 // that WriteDeviceSettings sends); the first non-zero result, else 0.
-uint32_t CheckSelectedChannels(SettingsModel& model, Messages& messages, ChannelCheckSwitches switches);
+ErrorCode CheckSelectedChannels(SettingsModel& model, Messages& messages, ChannelCheckSwitches switches);
 
 }  // namespace pmv

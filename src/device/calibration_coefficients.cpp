@@ -40,7 +40,7 @@ void ShowCoefficient(Device& device, ProgressStep title, uint32_t ch, const Coef
 
 // All six in turn, with an abort check between two of them.
 template <typename Exchange6>
-uint32_t RunAll(Device& device, ProgressStep title, uint32_t ch, Exchange6 exchangeOne)
+ErrorCode RunAll(Device& device, ProgressStep title, uint32_t ch, Exchange6 exchangeOne)
 {
     if (ch >= kChannelCount)
         return kOperandTooLarge;
@@ -48,10 +48,10 @@ uint32_t RunAll(Device& device, ProgressStep title, uint32_t ch, Exchange6 excha
         ShowCoefficient(device, title, ch, kCoefficients[i]);
         if (i == 0)
             device.progress.ShowProgressPanel();
-        if (const uint32_t code = exchangeOne(kCoefficients[i]))
+        if (const ErrorCode code = exchangeOne(kCoefficients[i]); code != kOk)
             return device.Fail(code);
         if (i + 1 < kCoefficients.size())
-            if (const uint32_t code = device.AbortCheck())
+            if (const ErrorCode code = device.AbortCheck(); code != kOk)
                 return code;
     }
     return device.Fail(kOk);
@@ -59,21 +59,21 @@ uint32_t RunAll(Device& device, ProgressStep title, uint32_t ch, Exchange6 excha
 
 }  // namespace
 
-uint32_t ReadCalibrationCoefficients(Device& device, uint32_t ch)
+ErrorCode ReadCalibrationCoefficients(Device& device, uint32_t ch)
 {
     return RunAll(device, ProgressStep::ReadCoefficients, ch, [&](const Coefficient& c) {
         return ReadFloat(device.exchange, c.reg(ch), device.model.channel[ch].*c.field);
     });
 }
 
-uint32_t WriteCalibrationCoefficients(Device& device, uint32_t ch)
+ErrorCode WriteCalibrationCoefficients(Device& device, uint32_t ch)
 {
     return RunAll(device, ProgressStep::WriteCoefficients, ch, [&](const Coefficient& c) {
         return WriteFloatChecked(device.exchange, c.reg(ch), device.model.channel[ch].*c.field);
     });
 }
 
-uint32_t WriteCalibrationGroup(Device& device, uint32_t group, uint32_t ch)
+ErrorCode WriteCalibrationGroup(Device& device, uint32_t group, uint32_t ch)
 {
     if (group < 1 || group > kGroups.size())
         return kOk;
@@ -83,7 +83,7 @@ uint32_t WriteCalibrationGroup(Device& device, uint32_t group, uint32_t ch)
     device.progress.ShowProgressPanel();
     for (const Coefficient& c : std::span(kCoefficients).subspan(g.first, g.count)) {
         ShowCoefficient(device, ProgressStep::WriteCoefficients, ch, c);
-        if (const uint32_t code = WriteFloatChecked(device.exchange, c.reg(ch), device.model.channel[ch].*c.field))
+        if (const ErrorCode code = WriteFloatChecked(device.exchange, c.reg(ch), device.model.channel[ch].*c.field); code != kOk)
             return device.Fail(code);
     }
     return device.Fail(kOk);

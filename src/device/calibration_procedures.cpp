@@ -148,7 +148,7 @@ void Show(Calibration& c, const ProgressLines& lines)
     c.device.progress.SetProgressLines(lines);
 }
 
-uint32_t Hide(Calibration& c, uint32_t code)
+ErrorCode Hide(Calibration& c, ErrorCode code)
 {
     return EndOperation(c.device.progress, code);
 }
@@ -166,20 +166,20 @@ bool AskForReference(Calibration& c, Prompt caption, Prompt connect, uint32_t ch
 
 // `count` measurements, one a second, each handed to `add`.
 template <typename Add>
-uint32_t Series(Calibration& c, ProgressStep title, ProgressStep subtitle, int32_t count, uint32_t ch, bool ku10Form,
+ErrorCode Series(Calibration& c, ProgressStep title, ProgressStep subtitle, int32_t count, uint32_t ch, bool ku10Form,
                 Add add)
 {
     MeasurementRecord& record = c.records[ch];
     Show(c, {Text(title), Text(subtitle), Text(S::FirstMeasurement), "", "", kEscapeHint});
     c.device.progress.ShowProgressPanel();
     for (int32_t i = 1; i <= count; ++i) {
-        if (const uint32_t code = ReadMeasurementBlock(c.device.exchange, ch, record))
+        if (const ErrorCode code = ReadMeasurementBlock(c.device.exchange, ch, record); code != kOk)
             return Hide(c, code);
         add(record);
         Show(c, {Text(title), Text(subtitle), Text(S::Measurement, {std::to_string(i), std::to_string(count)}), "",
                  MeasurementLine(record, ku10Form), kEscapeHint});
         c.clock.Wait(kSecondMs);
-        if (CheckEscape(c.device.progress))
+        if (CheckEscape(c.device.progress) != kOk)
             return Hide(c, kStoppedByUser);
     }
     return kOk;
@@ -188,7 +188,7 @@ uint32_t Series(Calibration& c, ProgressStep title, ProgressStep subtitle, int32
 // The end of a procedure whose results passed their bounds: into the model, and on the
 // operator's word into the instrument followed by a restart. A failed write or restart is
 // returned for the calling command to show.
-uint32_t StoreResult(Calibration& c, const std::string& question, uint32_t group, uint32_t ch,
+ErrorCode StoreResult(Calibration& c, const std::string& question, uint32_t group, uint32_t ch,
                      std::initializer_list<std::pair<float ChannelSettings::*, float>> results)
 {
     ChannelSettings& channel = c.device.model.channel[ch];
@@ -201,7 +201,7 @@ uint32_t StoreResult(Calibration& c, const std::string& question, uint32_t group
     if (!write)
         return kOk;
     c.written = true;
-    if (const uint32_t code = WriteCalibrationGroup(c.device, group, ch))
+    if (const ErrorCode code = WriteCalibrationGroup(c.device, group, ch); code != kOk)
         return code;
     return Restart(c.device.exchange);
 }
@@ -213,13 +213,13 @@ bool Within(float value, float lower, float upper)
 
 }  // namespace
 
-uint32_t ReadMeasurementBlock(Exchange& exchange, uint32_t ch, MeasurementRecord& record)
+ErrorCode ReadMeasurementBlock(Exchange& exchange, uint32_t ch, MeasurementRecord& record)
 {
     if (ch >= kChannelCount)
         return kOperandTooLarge;
     std::vector<uint8_t> b;
     // Unlike the live-values block, the measurement block's answer is not taken as a status first.
-    if (const uint32_t code = ReadValueBlock(exchange, regs::MeasurementBlock(ch), regs::kMeasurementBlockSize, b, false))
+    if (const ErrorCode code = ReadValueBlock(exchange, regs::MeasurementBlock(ch), regs::kMeasurementBlockSize, b, false); code != kOk)
         return code;
     record = {MeasuredValue(b, 0), MeasuredValue(b, 4), MeasuredValue(b, 8), b[12]};
     return kOk;
@@ -233,7 +233,7 @@ std::string MeasurementLine(const MeasurementRecord& r, bool ku10Series)
            (ku10Series ? "   ERR " : "   ERR=") + status;
 }
 
-uint32_t Dwell(Calibration& c, const std::string& title, const std::string& text, int32_t seconds, uint32_t ch)
+ErrorCode Dwell(Calibration& c, const std::string& title, const std::string& text, int32_t seconds, uint32_t ch)
 {
     if (ch >= kChannelCount)
         return kOperandTooLarge;
@@ -247,35 +247,36 @@ uint32_t Dwell(Calibration& c, const std::string& title, const std::string& text
     for (;;) {
         Show(c, lines(MeasurementLine(c.records[ch])));
         c.clock.Wait(kSecondMs);
-        if (CheckEscape(c.device.progress))
+        if (CheckEscape(c.device.progress) != kOk)
             return Hide(c, kStoppedByUser);
-        if (const uint32_t code = ReadMeasurementBlock(c.device.exchange, ch, c.records[ch]))
+        if (const ErrorCode code = ReadMeasurementBlock(c.device.exchange, ch, c.records[ch]); code != kOk)
             return Hide(c, code);
         if (left-- == 1)
             return Hide(c, kOk);
     }
 }
 
-uint32_t CalibrateCoefficient(Calibration& c, CalibrationVariant which, uint32_t ch)
+ErrorCode CalibrateCoefficient(Calibration& c, CalibrationVariant which, uint32_t ch)
 {
     if (ch >= kChannelCount)
         return kOperandTooLarge;
     const Variant& v = kVariants[static_cast<size_t>(which)];
-    if (const uint32_t code = c.gather())
+    if (const ErrorCode code = c.gather(); code != kOk)
         return Hide(c, code);
     const ChannelSettings& channel = c.device.model.channel[ch];
     const CalibrationSettings& grad = c.device.model.grad;
     const float reference = channel.*v.reference;
     if (!AskForReference(c, v.caption, v.connect, ch, v.connected, reference))
         return kOk;
-    if (const uint32_t code = Dwell(c, Text(v.dwellTitle), Text(S::Dwell), grad.*v.dwell, ch))
+    if (const ErrorCode code = Dwell(c, Text(v.dwellTitle), Text(S::Dwell), grad.*v.dwell, ch); code != kOk)
         return code;
 
     const int32_t count = grad.*v.count;
     float sum = 0;
-    if (const uint32_t code = Series(c, v.seriesTitle, S::Series, count, ch,
+    if (const ErrorCode code = Series(c, v.seriesTitle, S::Series, count, ch,
                                      which == CalibrationVariant::Ku10,
-                                     [&](const MeasurementRecord& r) { sum += r.*v.measured; }))
+                                     [&](const MeasurementRecord& r) { sum += r.*v.measured; });
+        code != kOk)
         return code;
     Hide(c, kOk);
     // No measurements, or an average of 0, give no finite result; the bounds refuse it.
@@ -289,12 +290,12 @@ uint32_t CalibrateCoefficient(Calibration& c, CalibrationVariant which, uint32_t
     return StoreResult(c, Text(v.question, {FormatNumber(result)}), v.group, ch, {{v.result, result}});
 }
 
-uint32_t CalibrateReference(Calibration& c, uint32_t ch)
+ErrorCode CalibrateReference(Calibration& c, uint32_t ch)
 {
     if (ch >= kChannelCount)
         return kOperandTooLarge;
     c.device.progress.DiscardEscape();
-    if (const uint32_t code = c.gather())
+    if (const ErrorCode code = c.gather(); code != kOk)
         return Hide(c, code);
     const ChannelSettings& channel = c.device.model.channel[ch];
     const CalibrationSettings& grad = c.device.model.grad;
@@ -306,18 +307,18 @@ uint32_t CalibrateReference(Calibration& c, uint32_t ch)
         float u1, u2;
     };
     // One resistor: prompt, dwell and series; false when declined (code 0), stopped or failed.
-    auto measure = [&](float r, ProgressStep dwellText, ProgressStep seriesText, Averages& out, uint32_t& code) {
+    auto measure = [&](float r, ProgressStep dwellText, ProgressStep seriesText, Averages& out, ErrorCode& code) {
         code = kOk;
         if (!AskForReference(c, P::ReferenceCaption, P::ConnectResistor, ch, Reference::Ohms, r))
             return false;
-        if ((code = Dwell(c, Text(S::ReferenceTitle), Text(dwellText), grad.del_ref, ch)))
+        if ((code = Dwell(c, Text(S::ReferenceTitle), Text(dwellText), grad.del_ref, ch)) != kOk)
             return false;
         float sum1 = 0, sum2 = 0;
         code = Series(c, S::ReferenceTitle, seriesText, n, ch, false, [&](const MeasurementRecord& m) {
             sum1 += m.u1;
             sum2 += m.u2;
         });
-        if (code)
+        if (code != kOk)
             return false;
         Hide(c, kOk);
         out = {sum1 / static_cast<float>(n), sum2 / static_cast<float>(n)};
@@ -325,7 +326,7 @@ uint32_t CalibrateReference(Calibration& c, uint32_t ch)
     };
 
     Averages a{}, b{};
-    uint32_t code = kOk;
+    ErrorCode code = kOk;
     if (!measure(ra, S::FirstResistorDwell, S::FirstResistorSeries, a, code))
         return code;
     if (!measure(rb, S::SecondResistorDwell, S::SecondResistorSeries, b, code))

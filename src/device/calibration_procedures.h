@@ -22,7 +22,7 @@ struct MeasurementRecord {
 // Reads the channel's measurement block (bank 1 block ch, 13 bytes). A signalling NaN becomes
 // 0; then values above 65536 become 65536 and values not at or above -65536 (quiet NaN too)
 // -65536. A failed read leaves the record as it was.
-uint32_t ReadMeasurementBlock(Exchange& exchange, uint32_t ch, MeasurementRecord& record);
+ErrorCode ReadMeasurementBlock(Exchange& exchange, uint32_t ch, MeasurementRecord& record);
 
 // "U1=  1.0600000   U2=...   U3=...   ERR=0000"; the form of the Ku 0-10 V series drops "U1="
 // and reads "   ERR " for "   ERR=".
@@ -42,7 +42,7 @@ struct Calibration {
     Clock& clock;
     // Takes the window's controls into the model; a non-zero code ends the procedure after its
     // message.
-    std::function<uint32_t()> gather = [] { return 0u; };
+    std::function<ErrorCode()> gather = [] { return kOk; };
     // Told after each Yes to the question for the reference, with the value asked for.
     std::function<void(uint32_t ch, Reference reference, float value)> referenceConnected = {};
     std::array<MeasurementRecord, 2> records{};
@@ -52,13 +52,13 @@ struct Calibration {
 
 // The dwell before a measurement series: one block read per second for `seconds` seconds
 // (at least one) with the seconds left and the latest measurement on the panel.
-uint32_t Dwell(Calibration& c, const std::string& title, const std::string& text, int32_t seconds, uint32_t ch);
+ErrorCode Dwell(Calibration& c, const std::string& title, const std::string& text, int32_t seconds, uint32_t ch);
 
 // One coefficient from the average of the variant's measurements under its reference: 0 also
 // when the operator declines or the result is refused; 20 on Esc; a failed block read's code.
-uint32_t CalibrateCoefficient(Calibration& c, CalibrationVariant variant, uint32_t ch);
+ErrorCode CalibrateCoefficient(Calibration& c, CalibrationVariant variant, uint32_t ch);
 
 // UREF and RREF from two series, one with each reference resistor.
-uint32_t CalibrateReference(Calibration& c, uint32_t ch);
+ErrorCode CalibrateReference(Calibration& c, uint32_t ch);
 
 }  // namespace pmv

@@ -88,13 +88,13 @@ const std::array<ChannelStep, 24> kWriteSteps{{
     {std::nullopt, {Koef3, nullptr, &C::koef3}, false},
 }};
 
-uint32_t ReadField(Exchange& exchange, const ChannelField& f, uint32_t ch, ChannelSettings& channel)
+ErrorCode ReadField(Exchange& exchange, const ChannelField& f, uint32_t ch, ChannelSettings& channel)
 {
     return f.number ? ReadByte(exchange, f.reg(ch), channel.*f.number)
                     : ReadFloat(exchange, f.reg(ch), channel.*f.real);
 }
 
-uint32_t WriteField(Exchange& exchange, const ChannelField& f, uint32_t ch, const ChannelSettings& channel)
+ErrorCode WriteField(Exchange& exchange, const ChannelField& f, uint32_t ch, const ChannelSettings& channel)
 {
     if (f.real)
         return WriteFloatChecked(exchange, f.reg(ch), channel.*f.real);
@@ -102,15 +102,15 @@ uint32_t WriteField(Exchange& exchange, const ChannelField& f, uint32_t ch, cons
 }
 
 template <typename Run, size_t N>
-uint32_t RunSteps(Device& device, const std::array<ChannelStep, N>& steps, Run run)
+ErrorCode RunSteps(Device& device, const std::array<ChannelStep, N>& steps, Run run)
 {
     for (const ChannelStep& step : steps) {
         if (step.text)
             device.Step(Text(*step.text));
-        if (const uint32_t code = run(step.field))
+        if (const ErrorCode code = run(step.field); code != kOk)
             return device.Fail(code);
         if (step.abortCheck)
-            if (const uint32_t code = device.AbortCheck())
+            if (const ErrorCode code = device.AbortCheck(); code != kOk)
                 return code;
     }
     // The next refresh of the panel shows an empty step line.
@@ -122,20 +122,20 @@ constexpr uint32_t kChannelCount = 2;
 
 }  // namespace
 
-uint32_t ReadChannelSettings(Device& device, uint32_t ch)
+ErrorCode ReadChannelSettings(Device& device, uint32_t ch)
 {
     if (ch >= kChannelCount)
         return device.Fail(kOperandTooLarge);
     ChannelSettings& channel = device.model.channel[ch];
     if (channel.select == 0)
         return device.Fail(kOk);
-    if (const uint32_t code = device.AbortCheck())
+    if (const ErrorCode code = device.AbortCheck(); code != kOk)
         return code;
     return RunSteps(device, kReadSteps,
                     [&](const ChannelField& f) { return ReadField(device.exchange, f, ch, channel); });
 }
 
-uint32_t WriteChannelSettings(Device& device, uint32_t ch)
+ErrorCode WriteChannelSettings(Device& device, uint32_t ch)
 {
     if (ch >= kChannelCount)
         return device.Fail(kOperandTooLarge);
@@ -144,7 +144,7 @@ uint32_t WriteChannelSettings(Device& device, uint32_t ch)
         return kOk;
     device.progress.SetProgressLines(
         {Text(S::ProcessTitle), Text(S::WritingChannel, {std::to_string(ch + 1)}), "", "", "", Text(S::StopHint)});
-    if (const uint32_t code = device.AbortCheck())
+    if (const ErrorCode code = device.AbortCheck(); code != kOk)
         return code;
     return RunSteps(device, kWriteSteps,
                     [&](const ChannelField& f) { return WriteField(device.exchange, f, ch, channel); });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device.h"
+#include "messages/error_codes.h"
 
 namespace pmv {
 
@@ -8,9 +9,9 @@ namespace pmv {
 // the model: sensor type, range, root extraction, adjustment, shift, setpoints with hystereses
 // and types, averaging, observations, exclusion, decimals, change steps and the polynomial.
 // An unselected channel is skipped with 0; ch above 1 gives 4.
-uint32_t ReadChannelSettings(Device& device, uint32_t ch);
+ErrorCode ReadChannelSettings(Device& device, uint32_t ch);
 // Every register is written with read-back. A setpoint is switched off (type 0) before its
 // value and hysteresis change and gets its type last.
-uint32_t WriteChannelSettings(Device& device, uint32_t ch);
+ErrorCode WriteChannelSettings(Device& device, uint32_t ch);
 
 }  // namespace pmv

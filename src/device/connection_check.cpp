@@ -31,13 +31,13 @@ Finding CheckInstrument(Exchange& exchange, uint32_t baud)
     const bool verifying = exchange.values().VerifyAnswers;
     const auto readVersion = [&](bool verify, uint32_t& version) {
         exchange.values().VerifyAnswers = verify;
-        const uint32_t code =
+        const ErrorCode code =
             ReadByteRegister(exchange, regs::kFirmwareVersion.bank, regs::kFirmwareVersion.number, version);
         exchange.values().VerifyAnswers = verifying;
         return code;
     };
     uint32_t version = 0;
-    const uint32_t code = readVersion(verifying, version);
+    const ErrorCode code = readVersion(verifying, version);
     // Every answer refused for its checksum: an instrument that computes it otherwise answers
     // all the same once the test is off, a line that garbles every answer does not.
     const bool refusedForChecksum = code == kChecksumMismatch && readVersion(false, version) == kOk;
@@ -53,7 +53,7 @@ Finding CheckInstrument(Exchange& exchange, uint32_t baud)
     }
     const ErrorMessage* message = FindErrorMessage(code);
     return Finding::Problem("instrument", F::InstrumentSilent,
-                            {address, speed, message ? message->text : std::to_string(code)});
+                            {address, speed, message ? message->text : std::to_string(CodeNumber(code))});
 }
 
 Finding PortNotOpen(const std::string& device)

@@ -6,43 +6,43 @@
 
 namespace pmv {
 
-uint32_t Device::AbortCheck()
+ErrorCode Device::AbortCheck()
 {
-    return CheckEscape(progress) ? Fail(kStoppedByUser) : kOk;
+    return CheckEscape(progress) != kOk ? Fail(kStoppedByUser) : kOk;
 }
 
-uint32_t Device::Fail(uint32_t code)
+ErrorCode Device::Fail(ErrorCode code)
 {
     return EndOperation(progress, code);
 }
 
-uint32_t ReadByte(Exchange& exchange, regs::Register reg, int32_t& field)
+ErrorCode ReadByte(Exchange& exchange, regs::Register reg, int32_t& field)
 {
     uint32_t value = 0;
-    const uint32_t code = ReadByteRegister(exchange, reg.bank, reg.number, value);
+    const ErrorCode code = ReadByteRegister(exchange, reg.bank, reg.number, value);
     if (code == kOk)
         field = static_cast<int32_t>(value);
     return code;
 }
 
-uint32_t ReadFloat(Exchange& exchange, regs::Register reg, float& field)
+ErrorCode ReadFloat(Exchange& exchange, regs::Register reg, float& field)
 {
     uint32_t bits = 0;
-    const uint32_t code = ReadLongRegister(exchange, reg.bank, reg.number, bits);
+    const ErrorCode code = ReadLongRegister(exchange, reg.bank, reg.number, bits);
     if (code == kOk)
         field = BitsToFloat(bits);
     return code;
 }
 
-uint32_t WriteByte(Exchange& exchange, regs::Register reg, int32_t value)
+ErrorCode WriteByte(Exchange& exchange, regs::Register reg, int32_t value)
 {
-    const uint32_t code = WriteByteRegister(exchange, reg.bank, reg.number, static_cast<uint32_t>(value));
+    const ErrorCode code = WriteByteRegister(exchange, reg.bank, reg.number, static_cast<uint32_t>(value));
     if (code == kOk && reg == regs::kRestart && value == 1)
         exchange.NoteRestart();
     return code;
 }
 
-uint32_t AwaitRestart(Device& device)
+ErrorCode AwaitRestart(Device& device)
 {
     if (!device.exchange.Restarting())
         return kOk;
@@ -64,12 +64,12 @@ uint32_t AwaitRestart(Device& device)
     });
 }
 
-uint32_t WriteByteChecked(Exchange& exchange, regs::Register reg, int32_t value)
+ErrorCode WriteByteChecked(Exchange& exchange, regs::Register reg, int32_t value)
 {
     return WriteByteRegisterChecked(exchange, reg.bank, reg.number, static_cast<uint32_t>(value));
 }
 
-uint32_t WriteFloatChecked(Exchange& exchange, regs::Register reg, float value)
+ErrorCode WriteFloatChecked(Exchange& exchange, regs::Register reg, float value)
 {
     return WriteFloatRegisterChecked(exchange, reg.bank, reg.number, value);
 }

@@ -25,9 +25,9 @@ struct Device {
         progress.SetProgressStep(text);
     }
     // Esc since the last test: hides the panel and gives 20, else 0.
-    uint32_t AbortCheck();
+    ErrorCode AbortCheck();
     // Hides the panel and passes the result through.
-    uint32_t Fail(uint32_t code);
+    ErrorCode Fail(ErrorCode code);
 };
 
 // How long a restarted instrument is waited for.
@@ -36,15 +36,15 @@ inline constexpr uint32_t kRestartLimitMs = 10000;
 // After an acknowledged restart command the instrument reboots: waits until it answers again,
 // probing with a read of its firmware version, at most kRestartLimitMs after the restart, with the
 // seconds on the step line; Esc stops the wait with 20. 0 at once when no restart is pending.
-uint32_t AwaitRestart(Device& device);
+ErrorCode AwaitRestart(Device& device);
 
 // Typed register access on the register map. Byte values are stored as 0..255; a byte field
 // above 255 (or negative) is sent as 255.
-uint32_t ReadByte(Exchange& exchange, regs::Register reg, int32_t& field);
-uint32_t ReadFloat(Exchange& exchange, regs::Register reg, float& field);
+ErrorCode ReadByte(Exchange& exchange, regs::Register reg, int32_t& field);
+ErrorCode ReadFloat(Exchange& exchange, regs::Register reg, float& field);
 // Writing 1 to the restart register notes the instrument's reboot in the exchange.
-uint32_t WriteByte(Exchange& exchange, regs::Register reg, int32_t value);
-uint32_t WriteByteChecked(Exchange& exchange, regs::Register reg, int32_t value);
-uint32_t WriteFloatChecked(Exchange& exchange, regs::Register reg, float value);
+ErrorCode WriteByte(Exchange& exchange, regs::Register reg, int32_t value);
+ErrorCode WriteByteChecked(Exchange& exchange, regs::Register reg, int32_t value);
+ErrorCode WriteFloatChecked(Exchange& exchange, regs::Register reg, float value);
 
 }  // namespace pmv

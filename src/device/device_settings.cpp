@@ -24,7 +24,7 @@ void ShowProcessLines(Device& device)
 }
 
 // Reads the general group after the serial number and date: firmware, device type, error display.
-uint32_t ReadGeneralGroup(Device& device)
+ErrorCode ReadGeneralGroup(Device& device)
 {
     struct Step {
         ProgressStep text;
@@ -39,7 +39,7 @@ uint32_t ReadGeneralGroup(Device& device)
     };
     for (const Step& s : steps) {
         device.Step(Text(s.text));
-        if (const uint32_t code = ReadByte(device.exchange, s.reg, s.field))
+        if (const ErrorCode code = ReadByte(device.exchange, s.reg, s.field); code != kOk)
             return code;
     }
     return kOk;
@@ -60,43 +60,43 @@ uint32_t EncodeProductionYear(int32_t year)
     return year >= kYearBase && year <= kYearBase + 255 ? static_cast<uint32_t>(year - kYearBase) : 255u;
 }
 
-uint32_t ReadDeviceSettings(Device& device)
+ErrorCode ReadDeviceSettings(Device& device)
 {
     ShowProcessLines(device);
-    if (const uint32_t code = AwaitRestart(device))
+    if (const ErrorCode code = AwaitRestart(device); code != kOk)
         return device.Fail(code);
     for (uint32_t ch = 0; ch < kChannelCount; ++ch) {
         device.progress.SetProgressLines({Text(S::ProcessTitle), Text(S::ReadingChannel, {std::to_string(ch + 1)}),
                                           device.currentStep, "", "", kEscapeHint});
         device.progress.ShowProgressPanel();
-        if (const uint32_t code = ReadChannelSettings(device, ch))
+        if (const ErrorCode code = ReadChannelSettings(device, ch); code != kOk)
             return device.Fail(code);
     }
-    if (const uint32_t code = ReadRelayLogic(device))
+    if (const ErrorCode code = ReadRelayLogic(device); code != kOk)
         return device.Fail(code);
-    if (const uint32_t code = ReadRegulatorParameters(device))
+    if (const ErrorCode code = ReadRegulatorParameters(device); code != kOk)
         return device.Fail(code);
     if (device.model.general.gen_select == 1) {
-        if (const uint32_t code = ReadSerialAndDate(device))
+        if (const ErrorCode code = ReadSerialAndDate(device); code != kOk)
             return device.Fail(code);
         ShowProcessLines(device);
         device.progress.ShowProgressPanel();
-        if (const uint32_t code = ReadGeneralGroup(device))
+        if (const ErrorCode code = ReadGeneralGroup(device); code != kOk)
             return device.Fail(code);
     }
     return device.Fail(kOk);
 }
 
-uint32_t WriteDeviceSettings(Device& device)
+ErrorCode WriteDeviceSettings(Device& device)
 {
     ShowProcessLines(device);
     device.progress.ShowProgressPanel();
     for (uint32_t ch = 0; ch < kChannelCount; ++ch)
-        if (const uint32_t code = WriteChannelSettings(device, ch))
+        if (const ErrorCode code = WriteChannelSettings(device, ch); code != kOk)
             return device.Fail(code);
-    if (const uint32_t code = WriteRelayLogic(device))
+    if (const ErrorCode code = WriteRelayLogic(device); code != kOk)
         return device.Fail(code);
-    if (const uint32_t code = WriteRegulatorParameters(device))
+    if (const ErrorCode code = WriteRegulatorParameters(device); code != kOk)
         return device.Fail(code);
     ShowProcessLines(device);
 
@@ -115,23 +115,23 @@ uint32_t WriteDeviceSettings(Device& device)
         {S::WriteDeviceMarker, regs::kDeviceMarker, static_cast<int32_t>(regs::kDeviceMarkerValue)},
         {S::SendRestart, regs::kRestart, 1},
     };
-    auto run = [&](std::span<const Step> steps) -> uint32_t {
+    auto run = [&](std::span<const Step> steps) -> ErrorCode {
         for (const Step& s : steps) {
             device.Step(Text(s.text));
-            if (const uint32_t code = WriteByte(device.exchange, s.reg, s.value))
+            if (const ErrorCode code = WriteByte(device.exchange, s.reg, s.value); code != kOk)
                 return code;
         }
         return kOk;
     };
     if (g.gen_select == 1) {
         device.progress.ShowProgressPanel();
-        if (const uint32_t code = run(general))
+        if (const ErrorCode code = run(general); code != kOk)
             return device.Fail(code);
     }
     return device.Fail(run(closing));
 }
 
-uint32_t ReadSerialAndDate(Device& device)
+ErrorCode ReadSerialAndDate(Device& device)
 {
     ShowProcessLines(device);
     device.progress.ShowProgressPanel();
@@ -139,13 +139,13 @@ uint32_t ReadSerialAndDate(Device& device)
     device.Step(Text(S::ReadSerialNumber));
     for (auto [reg, field] : {std::pair{regs::kSerialLo, &m.serial_lo}, std::pair{regs::kSerialHi, &m.serial_hi},
                               std::pair{regs::kOtkType, &m.general.otk_type}})
-        if (const uint32_t code = ReadByte(device.exchange, reg, *field))
+        if (const ErrorCode code = ReadByte(device.exchange, reg, *field); code != kOk)
             return device.Fail(code);
     device.Step(Text(S::ReadProductionDate));
     return device.Fail(ReadProductionDate(device));
 }
 
-uint32_t WriteSerialAndDate(Device& device, int32_t day)
+ErrorCode WriteSerialAndDate(Device& device, int32_t day)
 {
     ShowProcessLines(device);
     device.progress.ShowProgressPanel();
@@ -153,33 +153,33 @@ uint32_t WriteSerialAndDate(Device& device, int32_t day)
     device.Step(Text(S::WriteSerialNumber));
     for (auto [reg, value] : {std::pair{regs::kSerialLo, m.serial_lo}, std::pair{regs::kSerialHi, m.serial_hi},
                               std::pair{regs::kOtkType, m.general.otk_type}})
-        if (const uint32_t code = WriteByte(device.exchange, reg, value))
+        if (const ErrorCode code = WriteByte(device.exchange, reg, value); code != kOk)
             return device.Fail(code);
     device.Step(Text(S::WriteProductionDate));
     m.made_day = day;
     return device.Fail(WriteProductionDate(device));
 }
 
-uint32_t ReadProductionDate(Device& device)
+ErrorCode ReadProductionDate(Device& device)
 {
     SettingsModel& m = device.model;
-    if (const uint32_t code = ReadByte(device.exchange, regs::kMadeDay, m.made_day))
+    if (const ErrorCode code = ReadByte(device.exchange, regs::kMadeDay, m.made_day); code != kOk)
         return code;
-    if (const uint32_t code = ReadByte(device.exchange, regs::kMadeMonth, m.made_month))
+    if (const ErrorCode code = ReadByte(device.exchange, regs::kMadeMonth, m.made_month); code != kOk)
         return code;
     int32_t year = 0;
-    if (const uint32_t code = ReadByte(device.exchange, regs::kMadeYear, year))
+    if (const ErrorCode code = ReadByte(device.exchange, regs::kMadeYear, year); code != kOk)
         return code;
     m.made_year = year + kYearBase;
     return kOk;
 }
 
-uint32_t WriteProductionDate(Device& device)
+ErrorCode WriteProductionDate(Device& device)
 {
     const SettingsModel& m = device.model;
-    if (const uint32_t code = WriteByte(device.exchange, regs::kMadeDay, m.made_day))
+    if (const ErrorCode code = WriteByte(device.exchange, regs::kMadeDay, m.made_day); code != kOk)
         return code;
-    if (const uint32_t code = WriteByte(device.exchange, regs::kMadeMonth, m.made_month))
+    if (const ErrorCode code = WriteByte(device.exchange, regs::kMadeMonth, m.made_month); code != kOk)
         return code;
     return WriteByteRegister(device.exchange, regs::kMadeYear.bank, regs::kMadeYear.number,
                              EncodeProductionYear(m.made_year));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device.h"
+#include "messages/error_codes.h"
 
 #include <string>
 
@@ -9,17 +10,17 @@ namespace pmv {
 // The selected groups (channel 1, channel 2, relay logic, general settings) and always the
 // regulator parameters, from the instrument into the model; after a restart, once the instrument
 // is back (AwaitRestart).
-uint32_t ReadDeviceSettings(Device& device);
+ErrorCode ReadDeviceSettings(Device& device);
 // The selected groups and the regulator parameters into the instrument, then the marker value
 // 47 and the restart command.
-uint32_t WriteDeviceSettings(Device& device);
+ErrorCode WriteDeviceSettings(Device& device);
 
 // Serial number, type code and production date.
-uint32_t ReadSerialAndDate(Device& device);
+ErrorCode ReadSerialAndDate(Device& device);
 // `day` is the day shown by the window's date control; it goes into the model first.
-uint32_t WriteSerialAndDate(Device& device, int32_t day);
-uint32_t ReadProductionDate(Device& device);
-uint32_t WriteProductionDate(Device& device);
+ErrorCode WriteSerialAndDate(Device& device, int32_t day);
+ErrorCode ReadProductionDate(Device& device);
+ErrorCode WriteProductionDate(Device& device);
 
 // "major.minor.build" of the firmware version byte (bits 7-6, 5-4, 3-0).
 std::string FirmwareVersionText(int32_t fwVersion);

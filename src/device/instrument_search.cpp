@@ -79,7 +79,7 @@ bool InstrumentSearch::TakeAnswers(std::string& heard, const SentProbe& current,
     for (size_t end; (end = heard.find('\r')) != std::string::npos; heard.erase(0, end + 1)) {
         const std::string answer = heard.substr(0, end + 1);
         uint32_t firmware = 0;
-        const bool data = ParseByteAnswer(answer, firmware) == 0;
+        const bool data = ParseByteAnswer(answer, firmware) == kOk;
         if (data && unanswered_ && NamesAddress(answer, unanswered_->address)) {
             result.found.push_back({unanswered_->address, baud, firmware});
             result.wireMs += WireMs(answer.size(), baud);

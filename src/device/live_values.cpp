@@ -31,10 +31,10 @@ float ChannelValue(const std::vector<uint8_t>& b, size_t at, uint8_t& status)
 
 }  // namespace
 
-uint32_t ReadCurrentValues(Exchange& exchange, LiveValues& values)
+ErrorCode ReadCurrentValues(Exchange& exchange, LiveValues& values)
 {
     std::vector<uint8_t> b;
-    if (const uint32_t code = ReadValueBlock(exchange, regs::kLiveBlock, regs::kLiveBlockSize, b, true))
+    if (const ErrorCode code = ReadValueBlock(exchange, regs::kLiveBlock, regs::kLiveBlockSize, b, true); code != kOk)
         return code;
     LiveValues read;
     read.relays = b[2];
@@ -59,7 +59,7 @@ void ClampCurrentValues(LiveValues& values)
     }
 }
 
-uint32_t LogMeasurement(const std::string& fileName, const TimeStamp& t, const LiveValues& v)
+ErrorCode LogMeasurement(const std::string& fileName, const TimeStamp& t, const LiveValues& v)
 {
     std::FILE* log = OpenLogForAppend(fileName);
     if (!log)
@@ -70,14 +70,14 @@ uint32_t LogMeasurement(const std::string& fileName, const TimeStamp& t, const L
     return kOk;
 }
 
-LivePoll::Outcome LivePoll::OutcomeOf(uint32_t code, uint32_t answerTimeoutMs)
+LivePoll::Outcome LivePoll::OutcomeOf(ErrorCode code, uint32_t answerTimeoutMs)
 {
     return {code, code == kOk ? kIntervalMs : answerTimeoutMs + kIntervalMs};
 }
 
 LivePoll::Outcome LivePoll::Tick(Exchange& exchange, LiveValues& values, const std::string& logFileName)
 {
-    const uint32_t code = ReadCurrentValues(exchange, values);
+    const ErrorCode code = ReadCurrentValues(exchange, values);
     ClampCurrentValues(values);
     if (++ticks_ % 2 == 0 && !logFileName.empty())
         LogMeasurement(logFileName, exchange.state().sendTime, values);

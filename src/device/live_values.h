@@ -2,6 +2,7 @@
 
 #include "link/clock.h"
 #include "link/exchange.h"
+#include "messages/error_codes.h"
 
 #include <array>
 #include <cstdint>
@@ -25,14 +26,14 @@ inline constexpr float kFloatErrorValue = -444.0f;
 // One block read with retries; an error status answer gives its code. On success the block
 // is decoded into `values`; a channel value that is a signalling NaN becomes -444 with status 4.
 // A failed poll leaves `values` as they were.
-uint32_t ReadCurrentValues(Exchange& exchange, LiveValues& values);
+ErrorCode ReadCurrentValues(Exchange& exchange, LiveValues& values);
 
 // Values above 10000 become 10000; below -1000, or not a number, -1000.
 void ClampCurrentValues(LiveValues& values);
 
 // Appends one line to the measurement log: the time of the last request, relays, and value and
 // status of both channels. Returns 14 when the file cannot be opened.
-uint32_t LogMeasurement(const std::string& fileName, const TimeStamp& sendTime, const LiveValues& values);
+ErrorCode LogMeasurement(const std::string& fileName, const TimeStamp& sendTime, const LiveValues& values);
 
 // The live-values poll of the window without its widgets: what one tick does on the line and in
 // the log, and how it reports.
@@ -41,7 +42,7 @@ public:
     static constexpr uint32_t kIntervalMs = 500;
 
     struct Outcome {
-        uint32_t code;
+        ErrorCode code;
         uint32_t nextIntervalMs;  // a failed poll waits its answer time-out longer
     };
 
@@ -49,7 +50,7 @@ public:
     // appends the values to the measurement log when `logFileName` is not empty.
     Outcome Tick(Exchange& exchange, LiveValues& values, const std::string& logFileName);
 
-    static Outcome OutcomeOf(uint32_t code, uint32_t answerTimeoutMs);
+    static Outcome OutcomeOf(ErrorCode code, uint32_t answerTimeoutMs);
 
 private:
     uint64_t ticks_ = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/exchange.h"
+#include "messages/error_codes.h"
 
 #include <array>
 #include <cstdint>
@@ -17,24 +18,24 @@ public:
     explicit OutputTest(Exchange& exchange) : exchange_(exchange) {}
 
     // Switches output n on and the output selected before it off.
-    uint32_t SelectTestOutput(uint32_t n);
+    ErrorCode SelectTestOutput(uint32_t n);
     // Writes the five mask bytes to registers 5..9.
-    uint32_t WriteTestOutputs();
+    ErrorCode WriteTestOutputs();
 
     // Switching the mode on starts at output 0, switching it off clears the masks; either way a
     // running walk stops and the instrument gets the new mode.
-    uint32_t SetTestMode(bool on);
-    uint32_t ToggleTestMode() { return SetTestMode(!testMode_); }
-    uint32_t AllOn();
-    uint32_t AllOff();
-    uint32_t PreviousOutput();
-    uint32_t NextOutput();
+    ErrorCode SetTestMode(bool on);
+    ErrorCode ToggleTestMode() { return SetTestMode(!testMode_); }
+    ErrorCode AllOn();
+    ErrorCode AllOff();
+    ErrorCode PreviousOutput();
+    ErrorCode NextOutput();
     // Stops a running walk (all outputs off), or starts one at output 0; the window then arms
     // its test timer with kTimerIntervalMs.
-    uint32_t RunStop();
+    ErrorCode RunStop();
     // One tick of the test timer: while running, selects the running output and advances; a
     // failure stops the walk and is returned for the window to show once.
-    uint32_t Tick();
+    ErrorCode Tick();
 
     const std::array<uint8_t, 5>& test_outputs() const { return outputs_; }
     bool running() const { return running_; }

@@ -34,12 +34,12 @@ std::array<GroupRegister, 4> Regulator(SettingsModel& m)
 
 // The group runs under its own sub-title with no step texts and no abort check. A failure
 // leaves the panel for the caller to hide.
-uint32_t RunGroup(Device& device, ProgressStep subtitle, std::span<const GroupRegister> group, bool read)
+ErrorCode RunGroup(Device& device, ProgressStep subtitle, std::span<const GroupRegister> group, bool read)
 {
     device.progress.SetProgressLines({"", Text(subtitle), "", "", "", ""});
     device.progress.ShowProgressPanel();
     for (const GroupRegister& r : group) {
-        const uint32_t code = read ? ReadByte(device.exchange, r.reg, r.field) : WriteByte(device.exchange, r.reg, r.field);
+        const ErrorCode code = read ? ReadByte(device.exchange, r.reg, r.field) : WriteByte(device.exchange, r.reg, r.field);
         if (code != kOk)
             return code;
     }
@@ -48,7 +48,7 @@ uint32_t RunGroup(Device& device, ProgressStep subtitle, std::span<const GroupRe
 
 }  // namespace
 
-uint32_t ReadRelayLogic(Device& device)
+ErrorCode ReadRelayLogic(Device& device)
 {
     if (device.model.rele.select != 1)
         return kOk;
@@ -56,7 +56,7 @@ uint32_t ReadRelayLogic(Device& device)
     return RunGroup(device, ProgressStep::ReadRelayLogic, group, true);
 }
 
-uint32_t WriteRelayLogic(Device& device)
+ErrorCode WriteRelayLogic(Device& device)
 {
     if (device.model.rele.select != 1)
         return kOk;
@@ -64,13 +64,13 @@ uint32_t WriteRelayLogic(Device& device)
     return RunGroup(device, ProgressStep::WriteRelayLogic, group, false);
 }
 
-uint32_t ReadRegulatorParameters(Device& device)
+ErrorCode ReadRegulatorParameters(Device& device)
 {
     const auto group = Regulator(device.model);
     return RunGroup(device, ProgressStep::ReadRegulator, group, true);
 }
 
-uint32_t WriteRegulatorParameters(Device& device)
+ErrorCode WriteRegulatorParameters(Device& device)
 {
     const auto group = Regulator(device.model);
     return RunGroup(device, ProgressStep::WriteRegulator, group, false);

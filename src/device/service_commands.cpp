@@ -7,12 +7,12 @@
 
 namespace pmv {
 
-uint32_t Restart(Exchange& exchange)
+ErrorCode Restart(Exchange& exchange)
 {
     return WriteByte(exchange, regs::kRestart, 1);
 }
 
-uint32_t FactoryReset(Exchange& exchange, Messages& messages)
+ErrorCode FactoryReset(Exchange& exchange, Messages& messages)
 {
     if (!messages.AskYesNo(Question::Other, Text(Prompt::FactoryResetQuestion), Text(Prompt::WarningCaption),
                            MessageIcon::Warning))

@@ -1,15 +1,16 @@
 #pragma once
 
 #include "link/exchange.h"
+#include "messages/error_codes.h"
 
 namespace pmv {
 
 class Messages;
 
 // Restarts the instrument.
-uint32_t Restart(Exchange& exchange);
+ErrorCode Restart(Exchange& exchange);
 // Asks first; on Yes erases every setting of the instrument, calibrations included, and loads
 // its factory values. A No sends nothing and gives 0.
-uint32_t FactoryReset(Exchange& exchange, Messages& messages);
+ErrorCode FactoryReset(Exchange& exchange, Messages& messages);
 
 }  // namespace pmv

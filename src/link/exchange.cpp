@@ -16,7 +16,7 @@ constexpr size_t kCommandStart = 5;  // after the four 0xFF bytes and ':'
 
 struct StatusCode {
     std::string_view text;
-    uint32_t code;
+    ErrorCode code;
 };
 
 // Tested in this order against the whole answer.
@@ -54,7 +54,7 @@ std::string Exchange::BuildFrame(const std::string& fields) const
     return frame;
 }
 
-uint32_t Exchange::AnswerStatus(const std::string& answer)
+ErrorCode Exchange::AnswerStatus(const std::string& answer)
 {
     if (answer.find('$') == std::string::npos)
         return kOk;
@@ -64,7 +64,7 @@ uint32_t Exchange::AnswerStatus(const std::string& answer)
     return kDeviceError;
 }
 
-uint32_t Exchange::AnswerChecksum(const std::string& answer)
+ErrorCode Exchange::AnswerChecksum(const std::string& answer)
 {
     const size_t bang = answer.find('!');
     if (bang == std::string::npos)
@@ -84,7 +84,7 @@ uint32_t Exchange::AnswerChecksum(const std::string& answer)
     return sent == Crc16(line.substr(0, last + 1)) ? kOk : kChecksumMismatch;
 }
 
-uint32_t Exchange::RunExchange(const std::string& fields, const AnswerCheck& check)
+ErrorCode Exchange::RunExchange(const std::string& fields, const AnswerCheck& check)
 {
     struct Busy {
         bool& flag;
@@ -113,7 +113,7 @@ uint32_t Exchange::RunExchange(const std::string& fields, const AnswerCheck& che
         line_.Write(send_.data(), send_.size(), byteWriteTimeout);
         ++owed_;
         state_.lastError = ReceiveAnswer(EffectiveTimeout());
-        if (state_.lastError == kAnswerLine) {
+        if (state_.lastError == kOk) {
             --owed_;
             lastAnswerMs_ = state_.waitMs;
             restartedAt_.reset();
@@ -130,7 +130,7 @@ uint32_t Exchange::RunExchange(const std::string& fields, const AnswerCheck& che
     return state_.lastError;
 }
 
-uint32_t Exchange::AwaitReturn(const std::string& probeFields, const AnswerCheck& check, uint32_t limitMs,
+ErrorCode Exchange::AwaitReturn(const std::string& probeFields, const AnswerCheck& check, uint32_t limitMs,
                                const ProbePause& pause)
 {
     // A restart longer ago than the limit is over: the exchanges that follow find out as usual.
@@ -147,7 +147,7 @@ uint32_t Exchange::AwaitReturn(const std::string& probeFields, const AnswerCheck
     const uint32_t window = ProbeWindow();
     const uint32_t byteWriteTimeout = values_.ByteTimeout * static_cast<uint32_t>(send_.size() + 1);
     bool unanswered = false;
-    uint32_t code = kNoAnswer;
+    ErrorCode code = kNoAnswer;
     for (;;) {
         const auto waited = static_cast<uint32_t>(clock_.MonotonicMs() - *restartedAt_);
         if (waited >= limitMs || !line_.IsOpen())
@@ -159,7 +159,7 @@ uint32_t Exchange::AwaitReturn(const std::string& probeFields, const AnswerCheck
         line_.Write(send_.data(), send_.size(), byteWriteTimeout);
         state_.lastError = ReceiveAnswer(window);
         LogExchange();
-        if (state_.lastError == kAnswerLine && check(receive_) == kOk) {
+        if (state_.lastError == kOk && check(receive_) == kOk) {
             restartedAt_.reset();
             lastAnswerMs_ = state_.waitMs;
             if (unanswered)
@@ -186,7 +186,7 @@ uint32_t Exchange::ProbeWindow() const
     return std::clamp(2 * lastAnswerMs_, kMinProbeWindowMs, EffectiveTimeout());
 }
 
-uint32_t Exchange::ReceiveAnswer(uint32_t limit)
+ErrorCode Exchange::ReceiveAnswer(uint32_t limit)
 {
     state_.sendTime = clock_.LocalTime();
     const int64_t sent = clock_.MonotonicMs();
@@ -202,13 +202,13 @@ uint32_t Exchange::ReceiveAnswer(uint32_t limit)
             if (receive_.size() > kMaxAnswerBytes || lineEnds) {
                 state_.answerTime = clock_.LocalTime();
                 state_.waitMs = static_cast<uint32_t>(clock_.MonotonicMs() - sent);
-                return receive_.size() > kMaxAnswerBytes ? kAnswerTooLong : kAnswerLine;
+                return receive_.size() > kMaxAnswerBytes ? kTooManyChars : kOk;
             }
         }
         state_.answerTime = clock_.LocalTime();
         state_.waitMs = static_cast<uint32_t>(clock_.MonotonicMs() - sent);
         if (state_.waitMs > limit)
-            return kAnswerTimedOut;
+            return kNoAnswer;
     }
 }
 
@@ -230,7 +230,7 @@ void Exchange::AwaitSilence(uint32_t guard)
     }
 }
 
-uint32_t Exchange::LogExchange()
+ErrorCode Exchange::LogExchange()
 {
     if (!values_.UseLogFile)
         return kOk;

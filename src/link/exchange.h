@@ -2,6 +2,7 @@
 
 #include "clock.h"
 #include "log_file.h"
+#include "messages/error_codes.h"
 #include "serial_line.h"
 
 #include <cstdint>
@@ -27,7 +28,7 @@ struct ExchangeState {
     TimeStamp sendTime;
     TimeStamp answerTime;
     uint32_t waitMs = 0;
-    uint32_t lastError = 0;
+    ErrorCode lastError = kOk;
 };
 
 inline constexpr size_t kMaxAnswerBytes = 256;
@@ -36,13 +37,11 @@ inline constexpr uint32_t kMinAnswerTimeoutMs = 1000;
 // The shortest window a probe for a restarting instrument gets for its answer.
 inline constexpr uint32_t kMinProbeWindowMs = 50;
 
-// Results of ReceiveAnswer.
-enum ReceiveResult : uint32_t { kAnswerLine = 0, kAnswerTooLong = 1, kAnswerTimedOut = 2 };
-
-// Checks an answer line (the receive buffer as text) and returns an error code; 0 accepts it.
-using AnswerCheck = std::function<uint32_t(const std::string& answer)>;
-// Runs between two probes with the milliseconds since the restart; a non-zero code ends the wait.
-using ProbePause = std::function<uint32_t(uint32_t waitedMs)>;
+// Checks an answer line (the receive buffer as text) and returns an error code; kOk accepts it.
+using AnswerCheck = std::function<ErrorCode(const std::string& answer)>;
+// Runs between two probes with the milliseconds since the restart; a code other than kOk ends
+// the wait.
+using ProbePause = std::function<ErrorCode(uint32_t waitedMs)>;
 
 // Request frames and their answers on one serial line: one exchange at a time, with retries.
 class Exchange {
@@ -68,7 +67,7 @@ public:
     // guard time (the effective answer time-out), dropping what arrives: before a retry, and
     // before the next request once more if an answer is still owed. An answer that comes later
     // than the guard time after the last byte on the line is beyond this protection.
-    uint32_t RunExchange(const std::string& fields, const AnswerCheck& check);
+    ErrorCode RunExchange(const std::string& fields, const AnswerCheck& check);
 
     // The instrument acknowledged its restart command: it reboots and answers nothing for a while.
     void NoteRestart() { restartedAt_ = clock_.MonotonicMs(); }
@@ -86,7 +85,7 @@ public:
     // stand for the next probe; it must never stand for another request. Therefore, once a probe
     // is answered after others were not, nothing is sent until the line has been silent for a
     // probe window. After an unanswered wait an answer is owed as after a failed exchange.
-    uint32_t AwaitReturn(const std::string& probeFields, const AnswerCheck& check, uint32_t limitMs,
+    ErrorCode AwaitReturn(const std::string& probeFields, const AnswerCheck& check, uint32_t limitMs,
                          const ProbePause& pause);
 
     // True while a request waits for its answer: a timer that fires between two exchanges of an
@@ -97,23 +96,23 @@ public:
     const std::string& answer() const { return receive_; }
 
     // Maps a status answer ("$" and four hexadecimal digits) to an error code.
-    static uint32_t AnswerStatus(const std::string& answer);
+    static ErrorCode AnswerStatus(const std::string& answer);
 
     // Checks the checksum of a data answer "!" address ";" data ";" checksum: the CRC-16 of the
     // text after "!" up to and including the last ";" of its line, in decimal, like a request's.
     // Returns 6 when it does not match or is missing, else 0. Status answers ("$0000") carry no
     // checksum, and an answer without ";" after its "!" is left to the answer's parser.
-    static uint32_t AnswerChecksum(const std::string& answer);
+    static ErrorCode AnswerChecksum(const std::string& answer);
 
 private:
     // Reads until a line end, more than kMaxAnswerBytes, or `limit` ms.
-    uint32_t ReceiveAnswer(uint32_t limit);
+    ErrorCode ReceiveAnswer(uint32_t limit);
     // Reads and drops input until the line has been silent for `guard` ms; each line end that
     // arrives settles one owed answer.
     void AwaitSilence(uint32_t guard);
     uint32_t EffectiveTimeout() const;
     uint32_t ProbeWindow() const;
-    uint32_t LogExchange();
+    ErrorCode LogExchange();
 
     SerialLine& line_;
     const Clock& clock_;

@@ -37,7 +37,7 @@ bool ReadHexBytes(const std::string& text, size_t pos, size_t count, uint8_t* ou
 
 // Finds the data field of a data answer "!" address ";" data ";" checksum. The answering
 // address and the checksum are not compared with anything.
-uint32_t LocateDataField(const std::string& answer, size_t& dataStart)
+ErrorCode LocateDataField(const std::string& answer, size_t& dataStart)
 {
     const size_t bang = answer.find('!');
     if (bang == std::string::npos || answer.find(';') == std::string::npos)
@@ -82,10 +82,10 @@ std::string RegisterAddressText(uint32_t bank, uint32_t memoryType, uint32_t reg
     return text;
 }
 
-uint32_t ParseByteAnswer(const std::string& answer, uint32_t& value)
+ErrorCode ParseByteAnswer(const std::string& answer, uint32_t& value)
 {
     size_t data = 0;
-    if (const uint32_t code = LocateDataField(answer, data))
+    if (const ErrorCode code = LocateDataField(answer, data); code != kOk)
         return code;
     uint8_t byte = 0;
     if (answer.find(';', data) == std::string::npos || !ReadHexBytes(answer, data, 1, &byte))
@@ -94,10 +94,10 @@ uint32_t ParseByteAnswer(const std::string& answer, uint32_t& value)
     return kOk;
 }
 
-uint32_t ParseLongAnswer(const std::string& answer, uint32_t& value)
+ErrorCode ParseLongAnswer(const std::string& answer, uint32_t& value)
 {
     size_t data = 0;
-    if (const uint32_t code = LocateDataField(answer, data))
+    if (const ErrorCode code = LocateDataField(answer, data); code != kOk)
         return code;
     uint8_t b[4];
     if (!ReadHexBytes(answer, data, 4, b))
@@ -106,10 +106,10 @@ uint32_t ParseLongAnswer(const std::string& answer, uint32_t& value)
     return kOk;
 }
 
-uint32_t ParseBlockAnswer(const std::string& answer, size_t count, std::vector<uint8_t>& bytes)
+ErrorCode ParseBlockAnswer(const std::string& answer, size_t count, std::vector<uint8_t>& bytes)
 {
     size_t data = 0;
-    if (const uint32_t code = LocateDataField(answer, data))
+    if (const ErrorCode code = LocateDataField(answer, data); code != kOk)
         return code;
     std::vector<uint8_t> parsed(count);
     if (!ReadHexBytes(answer, data, count, parsed.data()))
@@ -118,7 +118,7 @@ uint32_t ParseBlockAnswer(const std::string& answer, size_t count, std::vector<u
     return kOk;
 }
 
-uint32_t ReadByteRegister(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t& value)
+ErrorCode ReadByteRegister(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t& value)
 {
     if (!ValidBank(bank))
         return kAddressTooLarge;
@@ -126,7 +126,7 @@ uint32_t ReadByteRegister(Exchange& exchange, uint32_t bank, uint32_t reg, uint3
                                 [&value](const std::string& a) { return ParseByteAnswer(a, value); });
 }
 
-uint32_t WriteByteRegister(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t value)
+ErrorCode WriteByteRegister(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t value)
 {
     if (!ValidBank(bank))
         return kAddressTooLarge;
@@ -136,7 +136,7 @@ uint32_t WriteByteRegister(Exchange& exchange, uint32_t bank, uint32_t reg, uint
     return exchange.RunExchange(fields, &Exchange::AnswerStatus);
 }
 
-uint32_t ReadLongRegister(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t& value)
+ErrorCode ReadLongRegister(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t& value)
 {
     if (!ValidBank(bank))
         return kAddressTooLarge;
@@ -144,7 +144,7 @@ uint32_t ReadLongRegister(Exchange& exchange, uint32_t bank, uint32_t reg, uint3
                                 [&value](const std::string& a) { return ParseLongAnswer(a, value); });
 }
 
-uint32_t WriteLongRegister(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t value)
+ErrorCode WriteLongRegister(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t value)
 {
     if (!ValidBank(bank))
         return kAddressTooLarge;
@@ -154,13 +154,13 @@ uint32_t WriteLongRegister(Exchange& exchange, uint32_t bank, uint32_t reg, uint
     return exchange.RunExchange(fields, &Exchange::AnswerStatus);
 }
 
-uint32_t WriteByteRegisterChecked(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t value)
+ErrorCode WriteByteRegisterChecked(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t value)
 {
     for (uint32_t pass = 0; pass < exchange.values().RetryCount; ++pass) {
-        if (const uint32_t code = WriteByteRegister(exchange, bank, reg, value))
+        if (const ErrorCode code = WriteByteRegister(exchange, bank, reg, value); code != kOk)
             return code;
         uint32_t readBack = 0;
-        if (const uint32_t code = ReadByteRegister(exchange, bank, reg, readBack))
+        if (const ErrorCode code = ReadByteRegister(exchange, bank, reg, readBack); code != kOk)
             return code;
         if (readBack == value)
             return kOk;
@@ -168,13 +168,13 @@ uint32_t WriteByteRegisterChecked(Exchange& exchange, uint32_t bank, uint32_t re
     return kReadBackMismatch;
 }
 
-uint32_t WriteFloatRegisterChecked(Exchange& exchange, uint32_t bank, uint32_t reg, float value)
+ErrorCode WriteFloatRegisterChecked(Exchange& exchange, uint32_t bank, uint32_t reg, float value)
 {
     for (uint32_t pass = 0; pass < exchange.values().RetryCount; ++pass) {
-        if (const uint32_t code = WriteLongRegister(exchange, bank, reg, FloatBits(value)))
+        if (const ErrorCode code = WriteLongRegister(exchange, bank, reg, FloatBits(value)); code != kOk)
             return code;
         uint32_t readBack = 0;
-        if (const uint32_t code = ReadLongRegister(exchange, bank, reg, readBack))
+        if (const ErrorCode code = ReadLongRegister(exchange, bank, reg, readBack); code != kOk)
             return code;
         if (std::fabs(BitsToFloat(readBack) - value) <= 0.01)
             return kOk;
@@ -182,12 +182,12 @@ uint32_t WriteFloatRegisterChecked(Exchange& exchange, uint32_t bank, uint32_t r
     return kReadBackMismatch;
 }
 
-uint32_t ReadValueBlock(Exchange& exchange, uint32_t block, size_t count, std::vector<uint8_t>& bytes,
+ErrorCode ReadValueBlock(Exchange& exchange, uint32_t block, size_t count, std::vector<uint8_t>& bytes,
                         bool statusTest)
 {
     return exchange.RunExchange(ReadCommand(1, kBlockMemory, block), [&](const std::string& a) {
         if (statusTest)
-            if (const uint32_t code = Exchange::AnswerStatus(a))
+            if (const ErrorCode code = Exchange::AnswerStatus(a); code != kOk)
                 return code;
         return ParseBlockAnswer(a, count, bytes);
     });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "exchange.h"
+#include "messages/error_codes.h"
 
 #include <cstdint>
 #include <string>
@@ -21,24 +22,24 @@ std::string RegisterAddressText(uint32_t bank, uint32_t memoryType, uint32_t reg
 // Answer parsers (also the answer checks of the read exchanges). Each returns an error code:
 // 3 for a malformed answer or a data field with too few hexadecimal digits, 1 for a "!"
 // beyond the 64th byte.
-uint32_t ParseByteAnswer(const std::string& answer, uint32_t& value);
-uint32_t ParseLongAnswer(const std::string& answer, uint32_t& value);
-uint32_t ParseBlockAnswer(const std::string& answer, size_t count, std::vector<uint8_t>& bytes);
+ErrorCode ParseByteAnswer(const std::string& answer, uint32_t& value);
+ErrorCode ParseLongAnswer(const std::string& answer, uint32_t& value);
+ErrorCode ParseBlockAnswer(const std::string& answer, size_t count, std::vector<uint8_t>& bytes);
 
-uint32_t ReadByteRegister(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t& value);
+ErrorCode ReadByteRegister(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t& value);
 // Values of 256 and more are sent as 255.
-uint32_t WriteByteRegister(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t value);
-uint32_t ReadLongRegister(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t& value);
-uint32_t WriteLongRegister(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t value);
+ErrorCode WriteByteRegister(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t value);
+ErrorCode ReadLongRegister(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t& value);
+ErrorCode WriteLongRegister(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t value);
 
 // Write, then read back; repeated for RetryCount passes, then 15.
-uint32_t WriteByteRegisterChecked(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t value);
+ErrorCode WriteByteRegisterChecked(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t value);
 // As above for a float register; a read-back within 0.01 of the value passes.
-uint32_t WriteFloatRegisterChecked(Exchange& exchange, uint32_t bank, uint32_t reg, float value);
+ErrorCode WriteFloatRegisterChecked(Exchange& exchange, uint32_t bank, uint32_t reg, float value);
 
 // Reads `count` bytes of a block of bank 1. With `statusTest` an error status answer is
 // mapped to its code before the data are parsed (the live-values block).
-uint32_t ReadValueBlock(Exchange& exchange, uint32_t block, size_t count, std::vector<uint8_t>& bytes,
+ErrorCode ReadValueBlock(Exchange& exchange, uint32_t block, size_t count, std::vector<uint8_t>& bytes,
                         bool statusTest);
 
 // IEEE-754 single precision bit patterns, as floats travel on the line.

@@ -38,20 +38,21 @@ constexpr std::array<ErrorMessage, 23> kErrorMessages{{
 
 }  // namespace
 
-const ErrorMessage* FindErrorMessage(uint32_t code)
+const ErrorMessage* FindErrorMessage(ErrorCode code)
 {
-    if (code == 0 || code > kErrorMessages.size())
+    const uint32_t number = CodeNumber(code);
+    if (number == 0 || number > kErrorMessages.size())
         return nullptr;
-    return &kErrorMessages[code - 1];
+    return &kErrorMessages[number - 1];
 }
 
-uint32_t ShowErrorMessage(Messages& messages, uint32_t code)
+ErrorCode ShowErrorMessage(Messages& messages, ErrorCode code)
 {
     messages.ResultReported(code);
     messages.DiscardPendingKeys();
     if (const ErrorMessage* m = FindErrorMessage(code))
         messages.ShowMessage(m->text, m->caption, m->icon);
-    return 0;
+    return kOk;
 }
 
 }  // namespace pmv

@@ -6,9 +6,9 @@ namespace pmv {
 
 class Messages;
 
-// Result of every exchange, register operation, device operation and check: 0 is success,
-// 1..23 the failures below.
-enum ErrorCode : uint32_t {
+// Result of every exchange, register operation, device operation and check: kOk is success,
+// 1..23 the failures below (the numbers without a name come only from the table of messages).
+enum class ErrorCode : uint32_t {
     kOk = 0,
     kTooManyChars = 1,
     kNoAnswer = 2,
@@ -27,6 +27,10 @@ enum ErrorCode : uint32_t {
     kParameterNotFound = 22,
     kBadNumber = 23,
 };
+using enum ErrorCode;
+
+// The number the user reads as "ERR n" and pmvctl exits with.
+constexpr uint32_t CodeNumber(ErrorCode code) { return static_cast<uint32_t>(code); }
 
 enum class MessageIcon { Error, Warning, Information };
 
@@ -37,11 +41,11 @@ struct ErrorMessage {
 };
 
 // The message box of a code 1..23; nullptr for 0 and for codes above 23.
-const ErrorMessage* FindErrorMessage(uint32_t code);
+const ErrorMessage* FindErrorMessage(ErrorCode code);
 
 // Shows the box of a code after discarding earlier Esc and Enter presses, so that an Esc that
 // stopped an operation does not stop the next one and a held Enter does not close the box at
-// once. Codes 0 and above 23 show nothing. Returns 0.
-uint32_t ShowErrorMessage(Messages& messages, uint32_t code);
+// once. Codes 0 and above 23 show nothing. Returns kOk.
+ErrorCode ShowErrorMessage(Messages& messages, ErrorCode code);
 
 }  // namespace pmv

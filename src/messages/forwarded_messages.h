@@ -23,7 +23,7 @@ public:
         return inner_.AskYesNo(question, text, caption, icon);
     }
     void DiscardPendingKeys() override { inner_.DiscardPendingKeys(); }
-    void ResultReported(uint32_t code) override { inner_.ResultReported(code); }
+    void ResultReported(ErrorCode code) override { inner_.ResultReported(code); }
 
 protected:
     Messages& inner_;

@@ -41,7 +41,7 @@ public:
 
     // The result of a command, 0 included, as ShowErrorMessage is given it before its box: the
     // window's status bar names the outcome of the running operation from it.
-    virtual void ResultReported(uint32_t /*code*/) {}
+    virtual void ResultReported(ErrorCode /*code*/) {}
 };
 
 }  // namespace pmv

@@ -10,13 +10,13 @@ void BeginOperation(Progress& progress, const std::string& title, const std::str
     progress.ShowProgressPanel();
 }
 
-uint32_t EndOperation(Progress& progress, uint32_t code)
+ErrorCode EndOperation(Progress& progress, ErrorCode code)
 {
     progress.HideProgressPanel();
     return code;
 }
 
-uint32_t CheckEscape(Progress& progress)
+ErrorCode CheckEscape(Progress& progress)
 {
     return progress.EscapePressed() ? kStoppedByUser : kOk;
 }

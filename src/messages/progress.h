@@ -1,5 +1,7 @@
 #pragma once
 
+#include "error_codes.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -36,9 +38,9 @@ void BeginOperation(Progress& progress, const std::string& title, const std::str
 
 // Hides the panel and passes the operation's result through, so every exit path reads
 // `return EndOperation(progress, code);`.
-uint32_t EndOperation(Progress& progress, uint32_t code);
+ErrorCode EndOperation(Progress& progress, ErrorCode code);
 
 // 20 when Esc was pressed since the last test, else 0: the abort test between register operations.
-uint32_t CheckEscape(Progress& progress);
+ErrorCode CheckEscape(Progress& progress);
 
 }  // namespace pmv

@@ -32,7 +32,7 @@ public:
     {
         observer_.StepStarted(step);
         std::string note;
-        const uint32_t code = body(note);
+        const ErrorCode code = body(note);
         observer_.StepEnded(step, code, note);
         const std::string details = step == ProductionStep::Write ? SettingsValueLines(c_.device.model) : note;
         Record(kOperations[static_cast<size_t>(step)], code, details);
@@ -53,7 +53,7 @@ public:
     ProductionResult result;
 
 private:
-    void Record(const char* operation, uint32_t code, const std::string& details)
+    void Record(const char* operation, ErrorCode code, const std::string& details)
     {
         SettingsModel identity;
         identity.SetSerialNumber(order_.serial);
@@ -134,7 +134,7 @@ void RunSteps(Run& run, CommandContext& c, const ProductionOrder& order)
 {
     SettingsModel& model = c.device.model;
 
-    const bool written = run.Step(ProductionStep::Write, [&](std::string& note) -> uint32_t {
+    const bool written = run.Step(ProductionStep::Write, [&](std::string& note) -> ErrorCode {
         const ReadProfileResult profile = ReadProfile(order.profilePath, model);
         if (profile.error || !profile.holdsProfile) {
             note = profile.error.value_or("Нет профиля " + order.profilePath);
@@ -144,22 +144,22 @@ void RunSteps(Run& run, CommandContext& c, const ProductionOrder& order)
         // The profile's firmware version is not this instrument's; every row names the real one,
         // read before the write, which ends with the instrument's restart.
         c.beforeWriting = [&] { return ReadByte(c.device.exchange, regs::kFirmwareVersion, model.fw_version); };
-        const uint32_t code = WriteAll(c);
+        const ErrorCode code = WriteAll(c);
         c.beforeWriting = {};
         return code;
     });
     if (!written)
         return;
 
-    const bool verified = run.Step(ProductionStep::Verify, [&](std::string& note) -> uint32_t {
-        const uint32_t code = VerifyWritten(c.device, model, run.result.differences);
+    const bool verified = run.Step(ProductionStep::Verify, [&](std::string& note) -> ErrorCode {
+        const ErrorCode code = VerifyWritten(c.device, model, run.result.differences);
         note = DifferenceLines(run.result.differences);
         return code;
     });
     if (!verified)
         return;
 
-    const bool numbered = run.Step(ProductionStep::SerialAndDate, [&](std::string&) -> uint32_t {
+    const bool numbered = run.Step(ProductionStep::SerialAndDate, [&](std::string&) -> ErrorCode {
         model.SetSerialNumber(order.serial);
         model.general.otk_type = order.typeCode;
         model.made_month = order.month;
@@ -169,8 +169,8 @@ void RunSteps(Run& run, CommandContext& c, const ProductionOrder& order)
     if (!numbered)
         return;
 
-    run.Step(ProductionStep::Passport, [&](std::string& note) -> uint32_t {
-        if (const uint32_t code = ReadForPassport(c))
+    run.Step(ProductionStep::Passport, [&](std::string& note) -> ErrorCode {
+        if (const ErrorCode code = ReadForPassport(c); code != kOk)
             return code;
         const std::string path =
             (std::filesystem::path(order.passportDir) / PassportFileName(order.typeCode, order.serial)).string();

@@ -3,6 +3,7 @@
 #include "binding/commands.h"
 #include "binding/settings_diff.h"
 #include "history/history.h"
+#include "messages/error_codes.h"
 
 #include <array>
 #include <cstdint>
@@ -51,11 +52,11 @@ public:
     virtual ~ProductionObserver() = default;
     virtual void StepStarted(ProductionStep step) = 0;
     // `note`: the passport's file, the differences found, or a failure's reason.
-    virtual void StepEnded(ProductionStep step, uint32_t code, const std::string& note) = 0;
+    virtual void StepEnded(ProductionStep step, ErrorCode code, const std::string& note) = 0;
 };
 
 struct ProductionResult {
-    uint32_t code = 0;
+    ErrorCode code = kOk;
     std::optional<ProductionStep> failedStep;
     std::string passportPath;
     std::vector<FieldDifference> differences;
