@@ -3,6 +3,7 @@
 #include "messages.h"
 
 #include <array>
+#include <ostream>
 
 namespace pmv {
 namespace {
@@ -37,6 +38,11 @@ constexpr std::array<ErrorMessage, 23> kErrorMessages{{
 }};
 
 }  // namespace
+
+std::ostream& operator<<(std::ostream& out, ErrorCode code)
+{
+    return code == kOk ? out << "OK" : out << "ERR " << CodeNumber(code);
+}
 
 const ErrorMessage* FindErrorMessage(ErrorCode code)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 
 namespace pmv {
 
@@ -31,6 +32,9 @@ using enum ErrorCode;
 
 // The number the user reads as "ERR n" and pmvctl exits with.
 constexpr uint32_t CodeNumber(ErrorCode code) { return static_cast<uint32_t>(code); }
+
+// "ERR 15", "OK": for logs and test failures.
+std::ostream& operator<<(std::ostream& out, ErrorCode code);
 
 enum class MessageIcon { Error, Warning, Information };
 

@@ -40,7 +40,7 @@ TEST(CheckEntries, FirstFailingFieldInTheFixedOrder)
     RecordingMessages messages;
     ControlValues v = ValidEntries();
     v.channels[0].setpoint1 = " -12.5 ";
-    EXPECT_EQ(CheckEntries(v, messages), 0u);
+    EXPECT_EQ(CheckEntries(v, messages), kOk);
     EXPECT_TRUE(messages.boxes.empty());
 
     struct Case {
@@ -66,7 +66,7 @@ TEST(CheckEntries, FirstFailingFieldInTheFixedOrder)
         v = ValidEntries();
         c.type(v);
         const bool fails = *c.text != '\0';
-        EXPECT_EQ(CheckEntries(v, messages), fails ? 17u : 0u) << c.text;
+        EXPECT_EQ(CheckEntries(v, messages), fails ? kStoppedToCorrect : kOk) << c.text;
         ASSERT_EQ(messages.boxes.size(), fails ? 1u : 0u) << c.text;
         if (fails) {
             EXPECT_EQ(messages.boxes[0].text, c.text);
@@ -119,9 +119,9 @@ TEST(CheckRelaySettings, QuestionsByDeviceTypeWithYesAndNo)
         for (bool yes : {true, false}) {
             RecordingMessages messages;
             messages.answers.assign(c.questions.size(), yes);
-            const uint32_t code = CheckRelaySettings(m, messages);
+            const ErrorCode code = CheckRelaySettings(m, messages);
             const bool stopped = !yes && !c.questions.empty();
-            EXPECT_EQ(code, stopped ? 17u : 0u) << c.procVer;
+            EXPECT_EQ(code, stopped ? kStoppedToCorrect : kOk) << c.procVer;
             std::vector<std::string> expected = c.questions;
             if (stopped)
                 expected.resize(1);
@@ -146,7 +146,7 @@ ChannelSettings Sound()
 
 class ChannelChecks : public ::testing::Test {
 protected:
-    uint32_t Check(int channel, std::initializer_list<bool> answers, ChannelCheckSwitches switches = {})
+    ErrorCode Check(int channel, std::initializer_list<bool> answers, ChannelCheckSwitches switches = {})
     {
         messages = {};
         messages.answers.assign(answers);
@@ -160,11 +160,11 @@ protected:
 TEST_F(ChannelChecks, QuestionsPullIntoRangeAndTheLaterTestsSeeTheNewValues)
 {
     m.channel = {Sound(), Sound()};
-    EXPECT_EQ(Check(0, {}), 0u);
+    EXPECT_EQ(Check(0, {}), kOk);
     EXPECT_TRUE(messages.boxes.empty());
 
     c.th1 = 12000, c.th2 = -5000;
-    EXPECT_EQ(Check(0, {true, true}), 0u);
+    EXPECT_EQ(Check(0, {true, true}), kOk);
     EXPECT_EQ(Texts(messages),
               (std::vector<std::string>{
                   "Слишком большая величина уставки 1 она будет ограничена величиной 9999. Записать так ?",
@@ -175,13 +175,13 @@ TEST_F(ChannelChecks, QuestionsPullIntoRangeAndTheLaterTestsSeeTheNewValues)
     EXPECT_EQ(c.th2, -999.0f);
 
     c.th1 = 12000;
-    EXPECT_EQ(Check(0, {false}), 17u);
+    EXPECT_EQ(Check(0, {false}), kStoppedToCorrect);
     EXPECT_EQ(c.th1, 12000.0f) << "a refusal changes nothing";
 
     // diap_max pulled to 9999.999; his1 above it is then found.
     c = Sound();
     c.diap_max = 20000, c.diap_min = -5000, c.his1 = 10000;
-    EXPECT_EQ(Check(0, {true, true}), 17u);
+    EXPECT_EQ(Check(0, {true, true}), kStoppedToCorrect);
     EXPECT_EQ(c.diap_max, 9999.999f);
     EXPECT_EQ(c.diap_min, -999.0f);
     ASSERT_EQ(messages.boxes.size(), 3u);
@@ -191,7 +191,7 @@ TEST_F(ChannelChecks, QuestionsPullIntoRangeAndTheLaterTestsSeeTheNewValues)
 
     c = Sound();
     c.diap_max = 20000, c.diap_min = 10000;
-    EXPECT_EQ(Check(0, {true}), 17u);
+    EXPECT_EQ(Check(0, {true}), kStoppedToCorrect);
     EXPECT_EQ(messages.boxes.back().text,
               "Слишком большой минимальный диапазон. Прибор, скорее всего, не будет работать правильно.");
 }
@@ -221,11 +221,11 @@ TEST_F(ChannelChecks, ErrorsStopWith17InTheirOrder)
     for (const Case& k : cases) {
         m.channel[1] = Sound();
         k.set(m.channel[1]);
-        EXPECT_EQ(Check(1, {}), 17u) << k.text;
+        EXPECT_EQ(Check(1, {}), kStoppedToCorrect) << k.text;
         ASSERT_EQ(messages.boxes.size(), 1u) << k.text;
         EXPECT_EQ(messages.boxes[0].text, k.text);
         EXPECT_EQ(messages.boxes[0].caption, "Ошибка в настройках канала 2");
-        EXPECT_EQ(Check(1, {}, {.remarks = true, .errors = false}), 0u) << "errors switched off";
+        EXPECT_EQ(Check(1, {}, {.remarks = true, .errors = false}), kOk) << "errors switched off";
     }
 }
 
@@ -233,11 +233,11 @@ TEST_F(ChannelChecks, RemarksStopWith16AndSetTheSteps)
 {
     m.channel = {Sound(), Sound()};
     c.spd_th = 15;
-    EXPECT_EQ(Check(0, {}), 0u) << "the test is against 20";
+    EXPECT_EQ(Check(0, {}), kOk) << "the test is against 20";
 
     c.ns = -1;  // compared as unsigned
     c.spd_th = 25, c.spd_his = 0.0005f;
-    EXPECT_EQ(Check(0, {true, true, true}), 0u);
+    EXPECT_EQ(Check(0, {true, true, true}), kOk);
     EXPECT_EQ(Texts(messages),
               (std::vector<std::string>{
                   "При таком усреднении в канале теряется динамика отображения.Записать так как есть?",
@@ -250,10 +250,10 @@ TEST_F(ChannelChecks, RemarksStopWith16AndSetTheSteps)
     EXPECT_EQ(c.spd_his, 0.001f);
 
     c.ns = 11;
-    EXPECT_EQ(Check(0, {false}), 16u);
-    EXPECT_EQ(Check(0, {}, {.remarks = false, .errors = true}), 0u);
+    EXPECT_EQ(Check(0, {false}), kStoppedToRevise);
+    EXPECT_EQ(Check(0, {}, {.remarks = false, .errors = true}), kOk);
     c.spd_his = 30, c.spd_th = 0;
-    EXPECT_EQ(Check(0, {true, true, false}), 16u);
+    EXPECT_EQ(Check(0, {true, true, false}), kStoppedToRevise);
     EXPECT_EQ(c.spd_his, 10.0f);
     EXPECT_EQ(c.spd_th, 0.0f);
 }
@@ -265,7 +265,7 @@ TEST_F(ChannelChecks, SelectedChannelsInTheirOrder)
     m.channel[1].his1 = 0;
     m.channel[0].select = 0;
     messages.answers = {true};
-    EXPECT_EQ(CheckSelectedChannels(m, messages, {}), 17u);
+    EXPECT_EQ(CheckSelectedChannels(m, messages, {}), kStoppedToCorrect);
     ASSERT_EQ(messages.boxes.size(), 1u) << "channel 1 is not looked at";
     EXPECT_EQ(messages.boxes[0].caption, "Ошибка в настройках канала 2");
     EXPECT_EQ(m.channel[0].th1, 12000.0f);
@@ -273,13 +273,13 @@ TEST_F(ChannelChecks, SelectedChannelsInTheirOrder)
     m.channel[0].select = 1;
     messages = {};
     messages.answers = {false};
-    EXPECT_EQ(CheckSelectedChannels(m, messages, {}), 17u);
+    EXPECT_EQ(CheckSelectedChannels(m, messages, {}), kStoppedToCorrect);
     EXPECT_EQ(messages.boxes.size(), 1u) << "channel 1's refusal ends the checks";
 
     m.channel[0].select = 2;  // a write sends every channel whose select is not 0
     messages = {};
     messages.answers = {true};
-    EXPECT_EQ(CheckSelectedChannels(m, messages, {}), 17u);
+    EXPECT_EQ(CheckSelectedChannels(m, messages, {}), kStoppedToCorrect);
     EXPECT_EQ(messages.boxes.size(), 2u);
     EXPECT_EQ(m.channel[0].th1, 9999.0f);
 }

@@ -91,7 +91,7 @@ TEST_F(Commands, WriteAllOfFactoryProfile1AndReadItBack)
     Open("PMV7700.prf");
     model.channel[1].select = 0;
     model.rele.select = 0;
-    ASSERT_EQ(WriteAll(context), 0u);
+    ASSERT_EQ(WriteAll(context), kOk);
     EXPECT_TRUE(messages.boxes.empty());
     EXPECT_EQ(host.calls, (std::vector<std::string>{"show", "lock", "unlock"}));
     EXPECT_TRUE(host.shown.top.groupBoxes.channel2 && host.shown.top.groupBoxes.relays && host.shown.top.groupPanels.relays);
@@ -110,7 +110,7 @@ TEST_F(Commands, WriteAllOfFactoryProfile1AndReadItBack)
     expected.rele.select = expected.general.gen_select = 1;
     simulator->ClearTranscript();
     Device bare{exchange, progress, expected, {}};
-    ASSERT_EQ(WriteDeviceSettings(bare), 0u);
+    ASSERT_EQ(WriteDeviceSettings(bare), kOk);
     EXPECT_EQ(Requests(), sent);
 
     // Read back into a window that shows another profile: the same controls come back.
@@ -120,7 +120,7 @@ TEST_F(Commands, WriteAllOfFactoryProfile1AndReadItBack)
     Device otherDevice{exchange, progress, other, {}};
     RecordingHost otherHost;
     CommandContext read{otherDevice, messages, otherHost, readBack, 1};
-    ASSERT_EQ(ReadAll(read), 0u);
+    ASSERT_EQ(ReadAll(read), kOk);
     EXPECT_TRUE(messages.boxes.empty());
     EXPECT_EQ(otherHost.calls, (std::vector<std::string>{"show", "lock", "unlock", "show"}));
     EXPECT_EQ(otherHost.shown, readBack);
@@ -140,14 +140,14 @@ TEST_F(Commands, ARefusedRelayQuestionSendsNothingAndYesGoesOn)
     const std::string question =
         "В одноканальном приборе реле 1 назначено на второй канал. Записать так как есть?";
     messages.answers = {false};
-    EXPECT_EQ(WriteAll(context), 17u);
+    EXPECT_EQ(WriteAll(context), kStoppedToCorrect);
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{question, kStopped17}));
     EXPECT_TRUE(simulator->Transcript().empty());
     EXPECT_EQ(host.calls, (std::vector<std::string>{"show", "lock", "unlock"}));
 
     messages = {};
     messages.answers = {true};
-    EXPECT_EQ(WriteAll(context), 0u);
+    EXPECT_EQ(WriteAll(context), kOk);
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{question}));
     EXPECT_EQ(simulator->Register(2, 1, static_cast<int>(regs::kRel0Msk1.number)), 1u);
 }
@@ -159,7 +159,7 @@ TEST_F(Commands, AnEntryErrorInAnUnselectedChannelStopsWriteSelected)
     ShowSettings(model, 1, controls);
     controls.channels[0].rangeMin = "1,5.0";
     const SettingsModel before = model;
-    EXPECT_EQ(WriteSelected(context), 17u);
+    EXPECT_EQ(WriteSelected(context), kStoppedToCorrect);
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Ошибка задания минимума диапазона.", kStopped17}));
     EXPECT_EQ(messages.boxes[0].caption, "Ошибка задания параметров канала 1.");
     EXPECT_EQ(model, before);
@@ -182,7 +182,7 @@ TEST_F(Commands, AGroupFlagOtherThan1FromAProfileIsAnUntickedBox)
 
     model.rele.select = 1;
     ShowSettings(model, 1, controls);
-    EXPECT_EQ(WriteSelected(context), 0u);
+    EXPECT_EQ(WriteSelected(context), kOk);
     for (const sim::Request& r : simulator->Transcript())
         EXPECT_NE(r.reg, static_cast<int>(regs::Dat(0).number)) << "channel 1 written although unticked";
     EXPECT_FALSE(simulator->Transcript().empty());
@@ -193,7 +193,7 @@ TEST_F(Commands, ASetpointPulledIntoRangeIsWrittenWhileItsFieldKeepsTheTypedText
     Open("PMV7700.prf");
     controls.channels[0].setpoint1 = "12000";
     messages.answers = {true};
-    EXPECT_EQ(WriteAll(context), 0u);
+    EXPECT_EQ(WriteAll(context), kOk);
     ASSERT_EQ(messages.boxes.size(), 1u);
     EXPECT_EQ(model.channel[0].th1, 9999.0f);
     EXPECT_EQ(simulator->FloatRegister(2, static_cast<int>(regs::Th1(0).number)), 9999.0f);
@@ -211,8 +211,8 @@ TEST_F(Commands, AReadErrorStillShowsTheGroupsReadBeforeIt)
     simulator->InjectFault(refuse);
     const int channel2Type = controls.channels[1].sensorType;
 
-    const uint32_t code = ReadSelected(context);
-    ASSERT_NE(code, 0u);
+    const ErrorCode code = ReadSelected(context);
+    ASSERT_NE(code, kOk);
     ASSERT_NE(FindErrorMessage(code), nullptr);
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{FindErrorMessage(code)->text}));
     EXPECT_EQ(host.calls, (std::vector<std::string>{"show", "lock", "unlock", "show"}));
@@ -232,7 +232,7 @@ TEST_F(Commands, PassportReadThatFailsKeepsTheSelectionAndUnlocks)
     refuse.status = 0x0001;
     simulator->InjectFault(refuse);
 
-    const uint32_t code = ReadForPassport(context);
+    const ErrorCode code = ReadForPassport(context);
     ASSERT_NE(FindErrorMessage(code), nullptr);
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{FindErrorMessage(code)->text}));
     EXPECT_EQ(host.calls, (std::vector<std::string>{"repaint", "lock", "unlock", "repaint"}));
@@ -243,7 +243,7 @@ TEST_F(Commands, PassportReadThatFailsKeepsTheSelectionAndUnlocks)
 
     simulator->ClearFaults();
     host.calls.clear();
-    EXPECT_EQ(ReadForPassport(context), 0u);
+    EXPECT_EQ(ReadForPassport(context), kOk);
     EXPECT_EQ(host.calls, (std::vector<std::string>{"repaint", "lock", "repaint", "unlock", "show"}));
     EXPECT_EQ(model.channel[1].select, 0) << "the selection comes back after the full read";
     EXPECT_FALSE(host.shown.top.groupBoxes.channel2);
@@ -273,7 +273,7 @@ TEST_F(Commands, SerialNumberWriteTakesTheTypedNumberAndTheCalendarDay)
     ChooseProductionYear(context, 1);
     ChooseProductionDay(context, 15);
     EXPECT_EQ(controls.general.productionDate, "15 Марта 2008");
-    ASSERT_EQ(WriteSerialNumber(context), 0u);
+    ASSERT_EQ(WriteSerialNumber(context), kOk);
     EXPECT_TRUE(messages.boxes.empty());
     EXPECT_EQ(simulator->Register(2, 1, regs::kSerialHi.number), 0x12u);
     EXPECT_EQ(simulator->Register(2, 1, regs::kSerialLo.number), 0x34u);
@@ -292,7 +292,7 @@ TEST_F(Commands, ASerialNumberThatDoesNotScanOrIsAbove65535IsNotWrittenAsZero)
         messages.boxes.clear();
         simulator->ClearTranscript();
         controls.general.serialNumber = typed;
-        EXPECT_EQ(WriteSerialNumber(context), 23u) << typed;
+        EXPECT_EQ(WriteSerialNumber(context), kBadNumber) << typed;
         EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Неправильно задано число (ERR 23)"})) << typed;
         EXPECT_TRUE(simulator->Transcript().empty()) << typed;
     }
@@ -347,20 +347,20 @@ TEST_F(Commands, WriteSelectedWithNoGroupTickedAsksAndNoSendsNothing)
     SetGroupBoxes(model, controls, {false, false, false, false});
     const std::string question = "Не выбрана ни одна группа настроек. Записать только параметры регулятора, "
                                  "маркер прибора и перезапустить его?";
-    EXPECT_EQ(WriteSelected(context), 16u);
+    EXPECT_EQ(WriteSelected(context), kStoppedToRevise);
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{question, "Прекратили запись для уточнения настроек (ERR 16)"}));
     EXPECT_TRUE(simulator->Transcript().empty());
 
     messages = {};
     messages.answers = {true};
-    EXPECT_EQ(WriteSelected(context), 0u);
+    EXPECT_EQ(WriteSelected(context), kOk);
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{question}));
     EXPECT_EQ(Requests().back(), "1;38;002000;01;") << "the restart, as asked";
 
     // A ticked group writes without the question.
     messages = {};
     SetGroupBoxes(model, controls, {false, false, true, false});
-    EXPECT_EQ(WriteSelected(context), 0u);
+    EXPECT_EQ(WriteSelected(context), kOk);
     EXPECT_TRUE(messages.boxes.empty());
 }
 
@@ -372,14 +372,14 @@ TEST_F(Commands, AFieldThatDoesNotScanSurvivesAPageChangeAndStopsTheWrite)
     SyncControls(context);
     EXPECT_EQ(controls.channels[0].setpoint1, "  7.5000");
     EXPECT_EQ(controls.channels[1].setpoint2, "abc");
-    EXPECT_EQ(WriteAll(context), 17u);
+    EXPECT_EQ(WriteAll(context), kStoppedToCorrect);
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Ошибка задания уставки 2.", kStopped17}));
     EXPECT_TRUE(simulator->Transcript().empty());
 
     messages = {};
     messages.answers = {true, true, true, true};
     controls.channels[1].setpoint2 = "-2,25";
-    EXPECT_EQ(WriteAll(context), 0u);
+    EXPECT_EQ(WriteAll(context), kOk);
     EXPECT_FLOAT_EQ(simulator->FloatRegister(2, static_cast<int>(regs::Th1(0).number)), 7.5f);
     EXPECT_FLOAT_EQ(simulator->FloatRegister(2, static_cast<int>(regs::Th2(1).number)), -2.25f);
 }
@@ -408,7 +408,7 @@ TEST_F(Commands, PassportReadsEveryGroupAndPutsTheSelectionBack)
     simulator->SetFloatRegister(2, static_cast<int>(regs::Th1(0).number), 77.5f);
     simulator->SetRegister(2, 1, static_cast<int>(regs::kMadeMonth.number), 11);
 
-    ASSERT_EQ(ReadForPassport(context), 0u);
+    ASSERT_EQ(ReadForPassport(context), kOk);
     EXPECT_TRUE(messages.boxes.empty());
     EXPECT_EQ(host.calls, (std::vector<std::string>{"repaint", "lock", "repaint", "unlock", "show"}));
     EXPECT_EQ(model.channel[0].select, 0);
@@ -425,8 +425,8 @@ TEST_F(Commands, PassportStopsAtAFailedReadWithTheSelectionBack)
     Open("PMV7700.prf");
     model.channel[1].select = 0;
     simulator->InjectFault(Refusal(regs::Dat(1)));
-    const uint32_t code = ReadForPassport(context);
-    ASSERT_NE(code, 0u);
+    const ErrorCode code = ReadForPassport(context);
+    ASSERT_NE(code, kOk);
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{FindErrorMessage(code)->text}));
     EXPECT_EQ(host.calls, (std::vector<std::string>{"repaint", "lock", "unlock", "repaint"})) << "nothing shown";
     EXPECT_EQ(model.channel[1].select, 0);
@@ -444,8 +444,8 @@ TEST_F(Commands, ReportReadGoesOnPastFailuresButNotPastEsc)
     Open("PMV7700.prf");
     simulator->SetFloatRegister(2, static_cast<int>(regs::Uref(1).number), 12.5f);
     simulator->InjectFault(Refusal(regs::Uref(0)));
-    const uint32_t code = ReadForReport(context);
-    ASSERT_NE(code, 0u);
+    const ErrorCode code = ReadForReport(context);
+    ASSERT_NE(code, kOk);
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{FindErrorMessage(code)->text}));
     EXPECT_FLOAT_EQ(model.channel[1].uref, 12.5f) << "channel 2 read after channel 1 failed";
     EXPECT_EQ(controls.top.groupBoxes, (GroupFlags{true, true, true, true}));
@@ -457,8 +457,8 @@ TEST_F(Commands, ReportReadGoesOnPastFailuresButNotPastEsc)
     messages.boxes.clear();
     progress.queries = 0;
     progress.escapeAtQuery = 3;  // the first query is the command's own DiscardEscape
-    ASSERT_EQ(ReadForReport(context), 20u);
-    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{FindErrorMessage(20)->text}));
+    ASSERT_EQ(ReadForReport(context), kStoppedByUser);
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{FindErrorMessage(kStoppedByUser)->text}));
     for (const sim::Request& r : simulator->Transcript())
         EXPECT_FALSE(r.memType == 3 && r.reg == static_cast<int>(regs::Uref(0).number)) << r.text;
 }

@@ -73,7 +73,7 @@ TEST_F(ProcedureTest, EachVariantFindsTheTrueCoefficientAndWritesItsGroupOnYes)
         simulator->ClearTranscript();
         const int restarts = simulator->RestartCount();
         messages.answers = {true, true};
-        ASSERT_EQ(CalibrateCoefficient(calibration, c.variant, c.ch), 0u);
+        ASSERT_EQ(CalibrateCoefficient(calibration, c.variant, c.ch), kOk);
         const double truth = simulator->TrueCoefficientsOf(static_cast<int>(c.ch)).*c.truth;
         EXPECT_NEAR(model.channel[c.ch].*c.field, truth, truth * 1e-3);
         EXPECT_NEAR(simulator->FloatRegister(2, c.reg), truth, truth * 1e-3);
@@ -88,7 +88,7 @@ TEST_F(ProcedureTest, EachVariantFindsTheTrueCoefficientAndWritesItsGroupOnYes)
     simulator->ClearTranscript();
     messages.boxes.clear();
     messages.answers = {true, true, true};
-    ASSERT_EQ(CalibrateReference(calibration, 1), 0u);
+    ASSERT_EQ(CalibrateReference(calibration, 1), kOk);
     const sim::TrueCoefficients truth = simulator->TrueCoefficientsOf(1);
     EXPECT_NEAR(model.channel[1].uref, truth.uref, truth.uref * 1e-3);
     EXPECT_NEAR(model.channel[1].rref, truth.rref, truth.rref * 1e-3);
@@ -109,7 +109,7 @@ TEST_F(ProcedureTest, AverageOfOnePointZeroSixAgainstTenVolts)
 {
     simulator->SetMeasurementBlock(0, sim::EncodeMeasurementBlock(1.06f, 2.0f, 0.5f, 9));
     messages.answers = {true, false};
-    ASSERT_EQ(CalibrateCoefficient(calibration, CalibrationVariant::Ku10, 0), 0u);
+    ASSERT_EQ(CalibrateCoefficient(calibration, CalibrationVariant::Ku10, 0), kOk);
     EXPECT_NEAR(model.channel[0].ku10, 9.4340f, 5e-5f) << "stored in the model on No";
     EXPECT_FALSE(AnyWrite());
 
@@ -144,7 +144,7 @@ TEST_F(ProcedureTest, AverageOfOnePointZeroSixAgainstTenVolts)
 TEST_F(ProcedureTest, NoAtTheSecondResistorStoresNothing)
 {
     messages.answers = {true, false};
-    ASSERT_EQ(CalibrateReference(calibration, 0), 0u);
+    ASSERT_EQ(CalibrateReference(calibration, 0), kOk);
     EXPECT_EQ(Count("R 1.4.0"), 2u + 8u) << "the first dwell and series ran";
     EXPECT_FLOAT_EQ(model.channel[0].uref, 26.32f);
     EXPECT_FLOAT_EQ(model.channel[0].rref, 7491.0f);
@@ -157,7 +157,7 @@ TEST_F(ProcedureTest, WithoutImmediateWriteTheInstrumentIsUntouched)
 {
     model.grad.wr_grad_immid = 0;
     messages.answers = {true};
-    ASSERT_EQ(CalibrateCoefficient(calibration, CalibrationVariant::Ki5, 0), 0u);
+    ASSERT_EQ(CalibrateCoefficient(calibration, CalibrationVariant::Ki5, 0), kOk);
     EXPECT_NEAR(model.channel[0].ki05, 18.21f, 0.02f);
     EXPECT_FALSE(AnyWrite());
     EXPECT_EQ(messages.boxes.size(), 1u) << "no question about writing";
@@ -168,13 +168,13 @@ TEST_F(ProcedureTest, EscAFailedReadOrAFailedGatherStoreNothing)
 {
     messages.answers = {true};
     progress.escapeAtQuery = 2;  // during the dwell
-    EXPECT_EQ(CalibrateCoefficient(calibration, CalibrationVariant::Ku100, 0), static_cast<uint32_t>(kStoppedByUser));
+    EXPECT_EQ(CalibrateCoefficient(calibration, CalibrationVariant::Ku100, 0), kStoppedByUser);
     EXPECT_FALSE(progress.shown);
 
     progress.queries = 0;
     progress.escapeAtQuery = 5;  // in the series
     messages.answers = {true, true, true};
-    EXPECT_EQ(CalibrateReference(calibration, 0), static_cast<uint32_t>(kStoppedByUser));
+    EXPECT_EQ(CalibrateReference(calibration, 0), kStoppedByUser);
     EXPECT_FALSE(progress.shown);
 
     progress.escapeAtQuery = 0;
@@ -184,14 +184,14 @@ TEST_F(ProcedureTest, EscAFailedReadOrAFailedGatherStoreNothing)
             Refuse(1, 4, 0, 0x0003);
     };
     messages.answers = {true, true};
-    EXPECT_EQ(CalibrateCoefficient(calibration, CalibrationVariant::Ki20, 0), static_cast<uint32_t>(kCannotParse))
+    EXPECT_EQ(CalibrateCoefficient(calibration, CalibrationVariant::Ki20, 0), kCannotParse)
         << "a status answer carries no measurement block";
     EXPECT_FALSE(progress.shown);
 
     simulator->ClearFaults();
     messages.boxes.clear();
-    calibration.gather = [] { return uint32_t{kBadNumber}; };
-    EXPECT_EQ(CalibrateCoefficient(calibration, CalibrationVariant::Ku10, 0), static_cast<uint32_t>(kBadNumber));
+    calibration.gather = [] { return kBadNumber; };
+    EXPECT_EQ(CalibrateCoefficient(calibration, CalibrationVariant::Ku10, 0), kBadNumber);
     EXPECT_TRUE(messages.boxes.empty()) << "the calling command shows the code";
 
     EXPECT_FALSE(AnyWrite());
@@ -204,7 +204,7 @@ TEST_F(ProcedureTest, OutOfBoundsOrNonFiniteResultsAreRefused)
 {
     simulator->SetMeasurementBlock(0, sim::EncodeMeasurementBlock(2.0f, 0.0f, 0.0f));
     messages.answers = {true, true};
-    ASSERT_EQ(CalibrateCoefficient(calibration, CalibrationVariant::Ku10, 0), 0u);
+    ASSERT_EQ(CalibrateCoefficient(calibration, CalibrationVariant::Ku10, 0), kOk);
     EXPECT_EQ(messages.boxes.back().text, "Ku 0-10 V =  5.0000  и выходит за границы допустимого");
     EXPECT_EQ(messages.boxes.back().caption, "Ошибка калибровки");
     EXPECT_EQ(messages.boxes.back().icon, MessageIcon::Warning);
@@ -214,10 +214,10 @@ TEST_F(ProcedureTest, OutOfBoundsOrNonFiniteResultsAreRefused)
     simulator->ConnectSource(0, {});
     calibration.referenceConnected = nullptr;
     messages.answers = {true, true};
-    ASSERT_EQ(CalibrateCoefficient(calibration, CalibrationVariant::Ki20, 0), 0u);
+    ASSERT_EQ(CalibrateCoefficient(calibration, CalibrationVariant::Ki20, 0), kOk);
     EXPECT_EQ(messages.boxes.back().text, "Ki 0-20 =     inf  и выходит за границы допустимого");
     messages.answers = {true, true, true};
-    ASSERT_EQ(CalibrateReference(calibration, 0), 0u);
+    ASSERT_EQ(CalibrateReference(calibration, 0), kOk);
     EXPECT_EQ(messages.boxes.back().text.rfind("Rref=", 0), 0u);
     EXPECT_NE(messages.boxes.back().text.find("nan и выходит за границы допустимого"), std::string::npos)
         << messages.boxes.back().text;
@@ -225,7 +225,7 @@ TEST_F(ProcedureTest, OutOfBoundsOrNonFiniteResultsAreRefused)
     model.grad.usr_ku = 0;
     simulator->SetMeasurementBlock(0, sim::EncodeMeasurementBlock(1.06f, 0.0f, 0.0f));
     messages.answers = {true, true};
-    ASSERT_EQ(CalibrateCoefficient(calibration, CalibrationVariant::Ku10, 0), 0u);
+    ASSERT_EQ(CalibrateCoefficient(calibration, CalibrationVariant::Ku10, 0), kOk);
     EXPECT_NE(messages.boxes.back().text.find("nan"), std::string::npos) << "no measurements averaged";
 
     EXPECT_FALSE(AnyWrite());
@@ -240,11 +240,11 @@ TEST_F(ProcedureTest, MeasurementRecordFloatRulesAndDwellBounds)
     block[0] = 0x7F, block[1] = 0x80, block[2] = 0x00, block[3] = 0x01;  // a signalling NaN
     simulator->SetMeasurementBlock(1, block);
     MeasurementRecord r{1, 1, 1, 1};
-    ASSERT_EQ(ReadMeasurementBlock(exchange, 1, r), 0u);
+    ASSERT_EQ(ReadMeasurementBlock(exchange, 1, r), kOk);
     EXPECT_EQ(MeasurementLine(r), "U1=  0.0000000   U2=65536.0000000   U3=-65536.0000000   ERR=002A");
 
     Refuse(1, 4, 1, 0x0003);
-    EXPECT_NE(ReadMeasurementBlock(exchange, 1, r), 0u);
+    EXPECT_NE(ReadMeasurementBlock(exchange, 1, r), kOk);
     EXPECT_FLOAT_EQ(r.u2, 65536.0f) << "a failed read leaves the record";
     simulator->ClearFaults();
 
@@ -255,7 +255,7 @@ TEST_F(ProcedureTest, MeasurementRecordFloatRulesAndDwellBounds)
 
     // A dwell of no seconds would never count down to 1; it takes one.
     simulator->ClearTranscript();
-    EXPECT_EQ(Dwell(calibration, "t", "x", 0, 1), 0u);
+    EXPECT_EQ(Dwell(calibration, "t", "x", 0, 1), kOk);
     EXPECT_EQ(Requests(), (std::vector<std::string>{"R 1.4.1"}));
 }
 

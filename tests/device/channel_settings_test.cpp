@@ -24,7 +24,7 @@ TEST_F(ChannelTest, ReadTakesEveryRegisterInOrderIntoTheModel)
     simulator->SetFloatRegister(2, 8, -0.25f);
     simulator->SetRegister(2, 1, 327, 2);
     simulator->SetRegister(2, 1, 341, 200);
-    ASSERT_EQ(ReadChannelSettings(device, 0), 0u);
+    ASSERT_EQ(ReadChannelSettings(device, 0), kOk);
     EXPECT_EQ(Requests(), kCh1ReadOrder);
     const ChannelSettings& c = model.channel[0];
     EXPECT_EQ(c.dat, 3);
@@ -40,7 +40,7 @@ TEST_F(ChannelTest, ReadTakesEveryRegisterInOrderIntoTheModel)
 
 TEST_F(ChannelTest, SecondChannelUsesItsOwnRegisters)
 {
-    ASSERT_EQ(ReadChannelSettings(device, 1), 0u);
+    ASSERT_EQ(ReadChannelSettings(device, 1), kOk);
     EXPECT_EQ(Requests(), (std::vector<std::string>{"R 2.1.316", "R 2.3.16", "R 2.3.14", "R 2.1.324", "R 2.3.4",
                                                     "R 2.3.2", "R 2.3.33", "R 2.3.41", "R 2.1.331", "R 2.3.34",
                                                     "R 2.3.42", "R 2.1.332", "R 2.1.318", "R 2.1.320", "R 2.1.342",
@@ -51,10 +51,10 @@ TEST_F(ChannelTest, SecondChannelUsesItsOwnRegisters)
 TEST_F(ChannelTest, UnselectedOrUnknownChannelsSendNothing)
 {
     model.channel[0].select = 0;
-    EXPECT_EQ(ReadChannelSettings(device, 0), 0u);
-    EXPECT_EQ(WriteChannelSettings(device, 0), 0u);
-    EXPECT_EQ(ReadChannelSettings(device, 2), static_cast<uint32_t>(kOperandTooLarge));
-    EXPECT_EQ(WriteChannelSettings(device, 2), static_cast<uint32_t>(kOperandTooLarge));
+    EXPECT_EQ(ReadChannelSettings(device, 0), kOk);
+    EXPECT_EQ(WriteChannelSettings(device, 0), kOk);
+    EXPECT_EQ(ReadChannelSettings(device, 2), kOperandTooLarge);
+    EXPECT_EQ(WriteChannelSettings(device, 2), kOperandTooLarge);
     EXPECT_TRUE(simulator->Transcript().empty());
 }
 
@@ -64,7 +64,7 @@ TEST_F(ChannelTest, ReadFailureKeepsTheFailedAndLaterFields)
     model.channel[0].ns = 66;
     simulator->SetRegister(2, 1, 315, 5);
     Refuse(2, 1, 323, 0x0003);
-    EXPECT_EQ(ReadChannelSettings(device, 0), static_cast<uint32_t>(kCannotParse));
+    EXPECT_EQ(ReadChannelSettings(device, 0), kCannotParse);
     EXPECT_EQ(model.channel[0].dat, 5);
     EXPECT_FLOAT_EQ(model.channel[0].diap_max, 100.0f);
     EXPECT_EQ(model.channel[0].flag, 77);
@@ -87,7 +87,7 @@ TEST_F(ChannelTest, WriteSwitchesEachSetpointOffBeforeItChanges)
     c.ns = 3;
     c.search = 2;
     c.point = 1;
-    ASSERT_EQ(WriteChannelSettings(device, 0), 0u);
+    ASSERT_EQ(WriteChannelSettings(device, 0), kOk);
 
     std::vector<std::string> writes;
     for (const std::string& r : Requests())
@@ -109,7 +109,7 @@ TEST_F(ChannelTest, EscapeIsNoticedOnlyWhereTheWriteChecks)
     // Queries: 1 before the steps, then after steps 1..4; step 5 ("Подстройка диапазона") has
     // no check, so a press during it is seen after step 6.
     progress.escapeAtQuery = 6;
-    EXPECT_EQ(WriteChannelSettings(device, 0), static_cast<uint32_t>(kStoppedByUser));
+    EXPECT_EQ(WriteChannelSettings(device, 0), kStoppedByUser);
     EXPECT_EQ(progress.steps.back(), "Запись смещения");
     EXPECT_FALSE(progress.shown);
     const auto requests = Requests();
@@ -120,7 +120,7 @@ TEST_F(ChannelTest, EscapeIsNoticedOnlyWhereTheWriteChecks)
     test::ScriptedProgress early;
     early.escapeAtQuery = 2;
     Device other{exchange, early, model, {}};
-    EXPECT_EQ(WriteChannelSettings(other, 0), static_cast<uint32_t>(kStoppedByUser));
+    EXPECT_EQ(WriteChannelSettings(other, 0), kStoppedByUser);
     EXPECT_EQ(Requests().size(), 2u) << "only the sensor type was written and read back";
 }
 
@@ -128,7 +128,7 @@ TEST_F(ChannelTest, ByteFieldAbove255EndsWithMismatch)
 {
     model.channel[0].point = 300;
     exchange.values().RetryCount = 3;
-    EXPECT_EQ(WriteChannelSettings(device, 0), static_cast<uint32_t>(kReadBackMismatch));
+    EXPECT_EQ(WriteChannelSettings(device, 0), kReadBackMismatch);
     EXPECT_EQ(simulator->Register(2, 1, 321), 255u);
     const auto requests = Requests();
     EXPECT_EQ(std::count(requests.begin(), requests.end(), "W 2.1.321=255"), 3);

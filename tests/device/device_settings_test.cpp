@@ -22,11 +22,11 @@ std::vector<std::string> Prefix(const char* kind, const std::vector<std::string>
 TEST_F(DeviceSettingsTest, AReadAfterTheWritesRestartWaitsForTheInstrumentAndEscStopsTheWait)
 {
     simulator->SetReboot(400);
-    ASSERT_EQ(WriteDeviceSettings(device), 0u);
+    ASSERT_EQ(WriteDeviceSettings(device), kOk);
     EXPECT_TRUE(exchange.Restarting());
     progress.steps.clear();
     simulator->ClearTranscript();
-    ASSERT_EQ(ReadDeviceSettings(device), 0u);
+    ASSERT_EQ(ReadDeviceSettings(device), kOk);
     ASSERT_FALSE(progress.steps.empty());
     EXPECT_EQ(progress.steps.front(), "Ожидание перезапуска прибора: 0 с из 10");
     const auto requests = Requests();
@@ -35,10 +35,10 @@ TEST_F(DeviceSettingsTest, AReadAfterTheWritesRestartWaitsForTheInstrumentAndEsc
     EXPECT_LE(probes, 400 / kMinProbeWindowMs + 3) << "one of them may be the firmware version of the read";
 
     // Esc while it waits: the read stops with 20 and sends nothing but probes.
-    ASSERT_EQ(WriteDeviceSettings(device), 0u);
+    ASSERT_EQ(WriteDeviceSettings(device), kOk);
     simulator->ClearTranscript();
     progress.escapeAtQuery = progress.queries + 2;
-    EXPECT_EQ(ReadDeviceSettings(device), static_cast<uint32_t>(kStoppedByUser));
+    EXPECT_EQ(ReadDeviceSettings(device), kStoppedByUser);
     for (const std::string& r : Requests())
         EXPECT_EQ(r, "R 1.1.6");
     EXPECT_FALSE(progress.shown);
@@ -47,7 +47,7 @@ TEST_F(DeviceSettingsTest, AReadAfterTheWritesRestartWaitsForTheInstrumentAndEsc
 TEST_F(DeviceSettingsTest, ReadWithNoGroupReadsOnlyTheRegulator)
 {
     SelectGroups(false, false, false, false);
-    ASSERT_EQ(ReadDeviceSettings(device), 0u);
+    ASSERT_EQ(ReadDeviceSettings(device), kOk);
     EXPECT_EQ(Requests(), (std::vector<std::string>{"R 2.1.337", "R 2.1.338", "R 2.1.339", "R 2.1.340"}));
     EXPECT_FALSE(progress.shown);
 }
@@ -59,7 +59,7 @@ TEST_F(DeviceSettingsTest, ReadOfTheGeneralGroupAlone)
     simulator->SetRegister(2, 1, 12, 4);
     simulator->SetRegister(2, 1, 19, 9);
     simulator->SetRegister(2, 1, 3, 3);
-    ASSERT_EQ(ReadDeviceSettings(device), 0u);
+    ASSERT_EQ(ReadDeviceSettings(device), kOk);
     EXPECT_EQ(Requests(), (std::vector<std::string>{"R 2.1.337", "R 2.1.338", "R 2.1.339", "R 2.1.340", "R 2.1.11",
                                                     "R 2.1.12", "R 2.1.14", "R 2.1.17", "R 2.1.18", "R 2.1.19",
                                                     "R 1.1.6", "R 2.1.3", "R 2.1.4"}));
@@ -75,7 +75,7 @@ TEST_F(DeviceSettingsTest, FullReadOfAllGroups)
 {
     simulator->SetRegister(2, 1, 8, 0x40);
     simulator->SetRegister(2, 1, 338, 200);
-    ASSERT_EQ(ReadDeviceSettings(device), 0u);
+    ASSERT_EQ(ReadDeviceSettings(device), kOk);
     const auto requests = Requests();
     EXPECT_EQ(requests.size(), 22u + 22u + 6u + 4u + 6u + 3u);
     EXPECT_EQ(requests[0], "R 2.1.315");
@@ -93,7 +93,7 @@ TEST_F(DeviceSettingsTest, FullWriteEndsWithMarkerAndRestartWhateverTheSelection
 {
     SelectGroups(false, false, false, false);
     model.channel[1].reg_int = 200;
-    ASSERT_EQ(WriteDeviceSettings(device), 0u);
+    ASSERT_EQ(WriteDeviceSettings(device), kOk);
     EXPECT_EQ(Requests(), (std::vector<std::string>{"W 2.1.337=0", "W 2.1.338=200", "W 2.1.339=0", "W 2.1.340=0",
                                                     "W 2.1.0=47", "W 1.1.0=1"}));
     EXPECT_EQ(simulator->RestartCount(), 1);
@@ -105,7 +105,7 @@ TEST_F(DeviceSettingsTest, FullWriteOfAllGroups)
     model.general.proc_ver = 2;
     model.general.err_ver = 1;
     model.rele.rel1_msk1 = 0x04;
-    ASSERT_EQ(WriteDeviceSettings(device), 0u);
+    ASSERT_EQ(WriteDeviceSettings(device), kOk);
     const auto writes = Prefix("W", Requests());
     ASSERT_EQ(writes.size(), 24u + 24u + 6u + 4u + 2u + 2u);
     EXPECT_EQ(writes[0], "W 2.1.315=0");
@@ -120,7 +120,7 @@ TEST_F(DeviceSettingsTest, FailedWriteNeverRestarts)
 {
     Refuse(2, 1, 339, 0x0006);
     SelectGroups(false, false, true, true);
-    EXPECT_EQ(WriteDeviceSettings(device), static_cast<uint32_t>(kOperandTooLarge));
+    EXPECT_EQ(WriteDeviceSettings(device), kOperandTooLarge);
     EXPECT_EQ(simulator->RestartCount(), 0);
     EXPECT_FALSE(progress.shown);
 }
@@ -132,14 +132,14 @@ TEST_F(DeviceSettingsTest, SerialNumberAndProductionDate)
     model.general.otk_type = 47;
     model.made_month = 11;
     model.made_year = 2009;
-    ASSERT_EQ(WriteSerialAndDate(device, 28), 0u);
+    ASSERT_EQ(WriteSerialAndDate(device, 28), kOk);
     EXPECT_EQ(Requests(), (std::vector<std::string>{"W 2.1.11=210", "W 2.1.12=4", "W 2.1.14=47", "W 2.1.17=28",
                                                     "W 2.1.18=11", "W 2.1.19=9"}));
     EXPECT_EQ(model.made_day, 28);
 
     SettingsModel fresh;
     Device reader{exchange, progress, fresh, {}};
-    ASSERT_EQ(ReadSerialAndDate(reader), 0u);
+    ASSERT_EQ(ReadSerialAndDate(reader), kOk);
     EXPECT_EQ(fresh.made_year, 2009);
     EXPECT_EQ(fresh.made_day, 28);
     EXPECT_EQ(fresh.serial_lo + 256 * fresh.serial_hi, 1234);
@@ -150,7 +150,7 @@ TEST_F(DeviceSettingsTest, SerialNumberAndProductionDate)
     EXPECT_EQ(FirmwareVersionText(0x95), "2.1.5");
 
     Refuse(2, 1, 18, 0x0001);
-    EXPECT_EQ(WriteSerialAndDate(device, 1), static_cast<uint32_t>(kDeviceError));
+    EXPECT_EQ(WriteSerialAndDate(device, 1), kDeviceError);
 }
 
 }  // namespace

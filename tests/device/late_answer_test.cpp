@@ -31,7 +31,7 @@ void FillDistinctValues(sim::Simulator& sim, const std::vector<sim::Request>& re
 }
 
 struct Outcome {
-    uint32_t code = 0;
+    ErrorCode code = kOk;
     SettingsModel model;
 };
 
@@ -55,7 +55,7 @@ Outcome FullRead(const std::vector<sim::Request>& reads, size_t position, int la
     sim::Simulator sim(options);
     simPtr = &sim;
     if (!sim.Start()) {
-        outcome.code = ~0u;
+        outcome.code = ErrorCode{~0u};  // the simulated instrument or its line did not start
         return outcome;
     }
     FillDistinctValues(sim, reads);
@@ -68,7 +68,7 @@ Outcome FullRead(const std::vector<sim::Request>& reads, size_t position, int la
     SystemClock clock;
     QtSerialLine line;
     if (!line.Open(sim.DevicePath()) || !line.Configure(9600)) {
-        outcome.code = ~0u;
+        outcome.code = ErrorCode{~0u};  // the simulated instrument or its line did not start
         return outcome;
     }
     Exchange exchange(line, clock);
@@ -102,10 +102,10 @@ protected:
             c.select = 1;
         model.rele.select = 1;
         model.general.gen_select = 1;
-        ASSERT_EQ(ReadDeviceSettings(device), 0u);
+        ASSERT_EQ(ReadDeviceSettings(device), kOk);
         reads_ = sim.Transcript();
         const Outcome clean = FullRead(reads_, 0, 0, sim::Fault::Kind::Delay);
-        ASSERT_EQ(clean.code, 0u);
+        ASSERT_EQ(clean.code, kOk);
         expected_ = clean.model;
     }
 
@@ -132,7 +132,7 @@ protected:
     {
         size_t failed = 0;
         for (size_t p = 0; p < outcomes.size(); ++p) {
-            if (outcomes[p].code != 0)
+            if (outcomes[p].code != kOk)
                 ++failed;
             else
                 EXPECT_TRUE(outcomes[p].model == expected_) << "wrong values, status 0, late answer at request " << p;

@@ -32,7 +32,7 @@ TEST_F(LiveValuesTest, BlockIsDecodedClampedAndShown)
 {
     simulator->SetLiveBlock(Block(12345.0f, 0, -2000.0f, 12));
     LiveValues live;
-    ASSERT_EQ(ReadCurrentValues(exchange, live), 0u);
+    ASSERT_EQ(ReadCurrentValues(exchange, live), kOk);
     EXPECT_EQ(simulator->Transcript().back().text, "1;37;00E002;");
     EXPECT_EQ(live.relays, 0x02);
     EXPECT_FLOAT_EQ(live.value[0], 12345.0f);
@@ -60,7 +60,7 @@ TEST_F(LiveValuesTest, SignallingAndQuietNotANumber)
     std::copy(std::begin(quiet), std::end(quiet), block.begin() + 10);
     simulator->SetLiveBlock(block);
     LiveValues live;
-    ASSERT_EQ(ReadCurrentValues(exchange, live), 0u);
+    ASSERT_EQ(ReadCurrentValues(exchange, live), kOk);
     const LiveView view = ShowCurrentValues(live);
     EXPECT_EQ(view.channel[0].valueText, "-444.0000");
     EXPECT_EQ(view.channel[0].statusText, "Ошибка в плавающей арифметике");
@@ -78,7 +78,7 @@ TEST_F(LiveValuesTest, PollReportsItsOutcomeAndLogsEverySecondTick)
     LiveValues live;
     for (int i = 0; i < 4; ++i) {
         const LivePoll::Outcome outcome = poll.Tick(exchange, live, dir.file("IZM.txt"));
-        EXPECT_EQ(outcome.code, 0u);
+        EXPECT_EQ(outcome.code, kOk);
         EXPECT_STREQ(ShowPollOutcome(outcome.code).text, "Получен ответ");
         EXPECT_EQ(ShowPollOutcome(outcome.code).colour, PanelColour::ButtonFace);
         EXPECT_EQ(outcome.nextIntervalMs, 500u);
@@ -93,15 +93,15 @@ TEST_F(LiveValuesTest, PollReportsItsOutcomeAndLogsEverySecondTick)
     refuse.status = 0x0001;
     simulator->InjectFault(refuse);
     const LivePoll::Outcome failed = poll.Tick(exchange, live, "");
-    EXPECT_EQ(failed.code, static_cast<uint32_t>(kDeviceError));
+    EXPECT_EQ(failed.code, kDeviceError);
     EXPECT_STREQ(ShowPollOutcome(failed.code).text, "Какая-то ошибка в ответе");
     EXPECT_EQ(ShowPollOutcome(failed.code).colour, PanelColour::Yellow);
     EXPECT_EQ(failed.nextIntervalMs, 1500u);
     EXPECT_FLOAT_EQ(live.value[0], 21.5f) << "a failed poll keeps the last values";
 
-    EXPECT_STREQ(ShowPollOutcome(1).text, "В ответе много мусора, ответ не разобран");
-    EXPECT_STREQ(ShowPollOutcome(2).text, "Не дождались ответа");
-    EXPECT_STREQ(ShowPollOutcome(3).text, "Ошибка в разборе ответа");
+    EXPECT_STREQ(ShowPollOutcome(kTooManyChars).text, "В ответе много мусора, ответ не разобран");
+    EXPECT_STREQ(ShowPollOutcome(kNoAnswer).text, "Не дождались ответа");
+    EXPECT_STREQ(ShowPollOutcome(kCannotParse).text, "Ошибка в разборе ответа");
 }
 
 TEST(LiveView, ChannelStatusTexts)
@@ -127,8 +127,8 @@ TEST_F(LiveValuesTest, BothLogsAreSetAsideAtTheirSizeLimit)
     exchange.values().LogFileName = exchangeLog;
     simulator->SetLiveBlock(Block(21.5f, 0, 48.0f, 0));
     LiveValues live;
-    ASSERT_EQ(ReadCurrentValues(exchange, live), 0u);
-    ASSERT_EQ(LogMeasurement(measurementLog, exchange.state().sendTime, live), 0u);
+    ASSERT_EQ(ReadCurrentValues(exchange, live), kOk);
+    ASSERT_EQ(LogMeasurement(measurementLog, exchange.state().sendTime, live), kOk);
 
     for (const std::string& log : {exchangeLog, measurementLog}) {
         EXPECT_EQ(std::filesystem::file_size(log + ".1"), kLogRotateBytes) << log;
@@ -137,7 +137,7 @@ TEST_F(LiveValuesTest, BothLogsAreSetAsideAtTheirSizeLimit)
     EXPECT_EQ(test::ReadFileBytes(exchangeLog).rfind("________________________________________\nSend cmd at ", 0), 0u);
 
     // Below the limit the log simply grows.
-    ASSERT_EQ(LogMeasurement(measurementLog, exchange.state().sendTime, live), 0u);
+    ASSERT_EQ(LogMeasurement(measurementLog, exchange.state().sendTime, live), kOk);
     const std::string measurements = test::ReadFileBytes(measurementLog);
     EXPECT_EQ(std::count(measurements.begin(), measurements.end(), '\n'), 2);
 }

@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     pmv::Exchange exchange(line, clock);
     exchange.values().UseLogFile = false;
     exchange.values().RetryCount = data[1] % 4 + 2;
-    uint32_t code = 0;
+    ErrorCode code = 0;
     switch (data[0] % 4) {
     case 0:
         code = pmv::ReadByteRegister(exchange, 2, data[1], value);

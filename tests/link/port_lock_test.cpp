@@ -41,7 +41,7 @@ TEST_F(PortLock, AnAbandonedLockIsRecoveredAndOneInUseIsKept)
         uint32_t value = 0;
         Exchange exchange(other, clock);
         exchange.values().UseLogFile = false;
-        EXPECT_EQ(ReadByteRegister(exchange, 2, 11, value), 0u);
+        EXPECT_EQ(ReadByteRegister(exchange, 2, 11, value), kOk);
         other.Close();
         EXPECT_FALSE(std::filesystem::exists(lock));
     }

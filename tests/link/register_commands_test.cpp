@@ -29,12 +29,12 @@ TEST(AnswerParsers, DataAnswersAndTheirErrors)
 {
     struct Case {
         const char* answer;
-        uint32_t code;
+        ErrorCode code;
         uint32_t value;
     };
     const Case bytes[] = {
-        {"!1;3c;123\r", 0, 0x3C},
-        {"!1;FF;65535\r", 0, 0xFF},
+        {"!1;3c;123\r", kOk, 0x3C},
+        {"!1;FF;65535\r", kOk, 0xFF},
         {"!1;5;1\r", kCannotParse, 0},    // fewer digits than a byte needs
         {"!1;ZZ;1\r", kCannotParse, 0},   // not hexadecimal
         {"!1;3C\r", kCannotParse, 0},     // data field not closed
@@ -49,28 +49,28 @@ TEST(AnswerParsers, DataAnswersAndTheirErrors)
         EXPECT_EQ(value, c.value) << c.answer;
     }
     uint32_t value = 0;
-    EXPECT_EQ(ParseByteAnswer(std::string(63, 'x') + "!1;3C;1\r", value), 0u);
-    EXPECT_EQ(ParseByteAnswer(std::string(64, 'x') + "!1;3C;1\r", value), static_cast<uint32_t>(kTooManyChars));
+    EXPECT_EQ(ParseByteAnswer(std::string(63, 'x') + "!1;3C;1\r", value), kOk);
+    EXPECT_EQ(ParseByteAnswer(std::string(64, 'x') + "!1;3C;1\r", value), kTooManyChars);
 
-    EXPECT_EQ(ParseLongAnswer("!1;3F800000;1\r", value), 0u);
+    EXPECT_EQ(ParseLongAnswer("!1;3F800000;1\r", value), kOk);
     EXPECT_EQ(value, 0x3F800000u);
-    EXPECT_EQ(ParseLongAnswer("!1;00000001\r", value), 0u) << "no closing separator needed";
+    EXPECT_EQ(ParseLongAnswer("!1;00000001\r", value), kOk) << "no closing separator needed";
     EXPECT_EQ(value, 1u);
-    EXPECT_EQ(ParseLongAnswer("!1;3F80;1\r", value), static_cast<uint32_t>(kCannotParse));
+    EXPECT_EQ(ParseLongAnswer("!1;3F80;1\r", value), kCannotParse);
 
     std::vector<uint8_t> block;
-    EXPECT_EQ(ParseBlockAnswer("!1;0102A0ff;7\r", 4, block), 0u);
+    EXPECT_EQ(ParseBlockAnswer("!1;0102A0ff;7\r", 4, block), kOk);
     EXPECT_EQ(block, (std::vector<uint8_t>{1, 2, 0xA0, 0xFF}));
-    EXPECT_EQ(ParseBlockAnswer("!1;0102A0;7\r", 4, block), static_cast<uint32_t>(kCannotParse));
+    EXPECT_EQ(ParseBlockAnswer("!1;0102A0;7\r", 4, block), kCannotParse);
 }
 
 TEST_F(RegisterTest, ReadsAndWritesOfEachWidthGoToSeparateCells)
 {
-    ASSERT_EQ(WriteByteRegister(exchange, 2, 6, 0x81), 0u);
-    ASSERT_EQ(WriteLongRegister(exchange, 2, 6, FloatBits(2.5f)), 0u);
+    ASSERT_EQ(WriteByteRegister(exchange, 2, 6, 0x81), kOk);
+    ASSERT_EQ(WriteLongRegister(exchange, 2, 6, FloatBits(2.5f)), kOk);
     uint32_t byte = 0, word = 0;
-    ASSERT_EQ(ReadByteRegister(exchange, 2, 6, byte), 0u);
-    ASSERT_EQ(ReadLongRegister(exchange, 2, 6, word), 0u);
+    ASSERT_EQ(ReadByteRegister(exchange, 2, 6, byte), kOk);
+    ASSERT_EQ(ReadLongRegister(exchange, 2, 6, word), kOk);
     EXPECT_EQ(byte, 0x81u);
     EXPECT_EQ(BitsToFloat(word), 2.5f);
 
@@ -84,26 +84,26 @@ TEST_F(RegisterTest, ReadsAndWritesOfEachWidthGoToSeparateCells)
 
 TEST_F(RegisterTest, OutOfRangeArgumentsAreSentAsTheWireAllows)
 {
-    ASSERT_EQ(WriteByteRegister(exchange, 1, 8192 + 4, 300), 0u);
+    ASSERT_EQ(WriteByteRegister(exchange, 1, 8192 + 4, 300), kOk);
     EXPECT_EQ(simulator->Transcript().back().text, "1;38;002004;FF;");
     EXPECT_EQ(simulator->Register(1, 1, 4), 0xFFu);
 
     simulator->ClearTranscript();
     uint32_t value = 0;
-    EXPECT_EQ(ReadByteRegister(exchange, 3, 11, value), static_cast<uint32_t>(kAddressTooLarge));
-    EXPECT_EQ(WriteLongRegister(exchange, 0, 11, 1), static_cast<uint32_t>(kAddressTooLarge));
+    EXPECT_EQ(ReadByteRegister(exchange, 3, 11, value), kAddressTooLarge);
+    EXPECT_EQ(WriteLongRegister(exchange, 0, 11, 1), kAddressTooLarge);
     EXPECT_TRUE(simulator->Transcript().empty());
 }
 
 TEST_F(RegisterTest, CheckedWritesPassOrEndWith15AfterAllPasses)
 {
     exchange.values().RetryCount = 3;
-    EXPECT_EQ(WriteByteRegisterChecked(exchange, 2, 315, 200), 0u);
+    EXPECT_EQ(WriteByteRegisterChecked(exchange, 2, 315, 200), kOk);
     EXPECT_EQ(simulator->Register(2, 1, 315), 200u);
     EXPECT_EQ(simulator->Transcript().size(), 2u);
 
     simulator->ClearTranscript();
-    EXPECT_EQ(WriteByteRegisterChecked(exchange, 2, 317, 300), static_cast<uint32_t>(kReadBackMismatch));
+    EXPECT_EQ(WriteByteRegisterChecked(exchange, 2, 317, 300), kReadBackMismatch);
     EXPECT_EQ(simulator->Transcript().size(), 6u) << "three passes of a write and a read";
 
     Fault wrong{Fault::Kind::WrongReadBack};
@@ -113,9 +113,9 @@ TEST_F(RegisterTest, CheckedWritesPassOrEndWith15AfterAllPasses)
     wrong.reg = 29;
     simulator->InjectFault(wrong);
     simulator->ClearTranscript();
-    EXPECT_EQ(WriteFloatRegisterChecked(exchange, 2, 29, 100.0f), static_cast<uint32_t>(kReadBackMismatch));
+    EXPECT_EQ(WriteFloatRegisterChecked(exchange, 2, 29, 100.0f), kReadBackMismatch);
     EXPECT_EQ(simulator->Transcript().size(), 6u);
-    EXPECT_EQ(WriteFloatRegisterChecked(exchange, 2, 30, 100.0f), 0u) << "other registers are not affected";
+    EXPECT_EQ(WriteFloatRegisterChecked(exchange, 2, 30, 100.0f), kOk) << "other registers are not affected";
 }
 
 // The instrument answers both the write (a text without "$" counts as success) and the
@@ -137,42 +137,42 @@ Fault ReadBackOf(float value, int count)
 TEST_F(RegisterTest, FloatReadBackToleranceIsAHundredth)
 {
     simulator->InjectFault(ReadBackOf(100.009f, 2));
-    EXPECT_EQ(WriteFloatRegisterChecked(exchange, 2, 29, 100.0f), 0u);
+    EXPECT_EQ(WriteFloatRegisterChecked(exchange, 2, 29, 100.0f), kOk);
     EXPECT_EQ(simulator->Transcript().size(), 2u);
 
     simulator->ClearTranscript();
     simulator->InjectFault(ReadBackOf(100.02f, -1));
-    EXPECT_EQ(WriteFloatRegisterChecked(exchange, 2, 29, 100.0f), static_cast<uint32_t>(kReadBackMismatch));
+    EXPECT_EQ(WriteFloatRegisterChecked(exchange, 2, 29, 100.0f), kReadBackMismatch);
     EXPECT_EQ(simulator->Transcript().size(), 4u);
 }
 
 TEST_F(RegisterTest, BlocksWithAndWithoutTheStatusTest)
 {
     std::vector<uint8_t> bytes;
-    ASSERT_EQ(ReadValueBlock(exchange, 2, 16, bytes, true), 0u);
+    ASSERT_EQ(ReadValueBlock(exchange, 2, 16, bytes, true), kOk);
     EXPECT_EQ(bytes.size(), 16u);
     EXPECT_EQ(simulator->Transcript().back().text, "1;37;00E002;");
-    ASSERT_EQ(ReadValueBlock(exchange, 1, 13, bytes, false), 0u);
+    ASSERT_EQ(ReadValueBlock(exchange, 1, 13, bytes, false), kOk);
     EXPECT_EQ(bytes.size(), 13u);
 
     Fault status{Fault::Kind::Status};
     status.count = -1;
     status.status = 0x0005;
     simulator->InjectFault(status);
-    EXPECT_EQ(ReadValueBlock(exchange, 2, 16, bytes, true), static_cast<uint32_t>(kDeviceError));
-    EXPECT_EQ(ReadValueBlock(exchange, 0, 13, bytes, false), static_cast<uint32_t>(kCannotParse));
+    EXPECT_EQ(ReadValueBlock(exchange, 2, 16, bytes, true), kDeviceError);
+    EXPECT_EQ(ReadValueBlock(exchange, 0, 13, bytes, false), kCannotParse);
 }
 
 // A sequence of register operations as the device operations run them, with Esc tested
 // between register operations only.
-uint32_t WriteThree(Exchange& exchange, Progress& progress)
+ErrorCode WriteThree(Exchange& exchange, Progress& progress)
 {
     BeginOperation(progress, "Запись");
     for (uint32_t reg : {100u, 101u, 102u}) {
         progress.SetProgressStep("Регистр " + std::to_string(reg));
-        if (const uint32_t code = WriteByteRegister(exchange, 2, reg, 5))
+        if (const ErrorCode code = WriteByteRegister(exchange, 2, reg, 5); code != kOk)
             return EndOperation(progress, code);
-        if (const uint32_t code = CheckEscape(progress))
+        if (const ErrorCode code = CheckEscape(progress); code != kOk)
             return EndOperation(progress, code);
     }
     return EndOperation(progress, kOk);
@@ -183,7 +183,7 @@ TEST_F(RegisterTest, EscapeStopsBetweenRegisterOperations)
     test::ScriptedProgress progress;
     progress.DiscardEscape();
     progress.escapeAtQuery = 3;  // pressed during the second write
-    EXPECT_EQ(WriteThree(exchange, progress), static_cast<uint32_t>(kStoppedByUser));
+    EXPECT_EQ(WriteThree(exchange, progress), kStoppedByUser);
     EXPECT_FALSE(progress.shown);
     EXPECT_EQ(progress.lines[5], "Для прекращения нажмите ESC");
     EXPECT_EQ(simulator->Transcript().size(), 2u) << "the second write runs to its end, the third never starts";
@@ -194,7 +194,7 @@ TEST_F(RegisterTest, EscapeStopsBetweenRegisterOperations)
     silent.count = -1;
     simulator->InjectFault(silent);
     test::ScriptedProgress failing;
-    EXPECT_EQ(WriteThree(exchange, failing), static_cast<uint32_t>(kNoAnswer));
+    EXPECT_EQ(WriteThree(exchange, failing), kNoAnswer);
     EXPECT_FALSE(failing.shown) << "the panel is hidden before the error is shown";
 }
 

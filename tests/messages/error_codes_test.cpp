@@ -12,27 +12,27 @@ namespace {
 TEST(ErrorCodes, EveryMessageEndsWithItsOwnCode)
 {
     for (uint32_t code = 1; code <= 23; ++code) {
-        const ErrorMessage* m = FindErrorMessage(code);
+        const ErrorMessage* m = FindErrorMessage(ErrorCode{code});
         ASSERT_NE(m, nullptr) << code;
         const std::string suffix = "(ERR " + std::to_string(code) + ")";
         EXPECT_TRUE(std::string(m->text).ends_with(suffix)) << m->text;
     }
-    EXPECT_STREQ(FindErrorMessage(1)->text, "Слишком много символов  (ERR 1)");
-    EXPECT_STREQ(FindErrorMessage(6)->text, "Ответ поврежден- не сошлась контрольная сумма (ERR 6)");
-    EXPECT_EQ(FindErrorMessage(0), nullptr);
-    EXPECT_EQ(FindErrorMessage(24), nullptr);
+    EXPECT_STREQ(FindErrorMessage(ErrorCode{1})->text, "Слишком много символов  (ERR 1)");
+    EXPECT_STREQ(FindErrorMessage(ErrorCode{6})->text, "Ответ поврежден- не сошлась контрольная сумма (ERR 6)");
+    EXPECT_EQ(FindErrorMessage(ErrorCode{0}), nullptr);
+    EXPECT_EQ(FindErrorMessage(ErrorCode{24}), nullptr);
 }
 
 TEST(ErrorCodes, ShowErrorMessageDiscardsKeysAndShowsOnlyKnownCodes)
 {
     test::RecordingMessages messages;
-    EXPECT_EQ(ShowErrorMessage(messages, 0), 0u);
-    EXPECT_EQ(ShowErrorMessage(messages, 24), 0u);
+    EXPECT_EQ(ShowErrorMessage(messages, kOk), kOk);
+    EXPECT_EQ(ShowErrorMessage(messages, ErrorCode{24}), kOk);
     EXPECT_TRUE(messages.boxes.empty());
 
-    ShowErrorMessage(messages, 20);
-    ShowErrorMessage(messages, 17);
-    ShowErrorMessage(messages, 2);
+    ShowErrorMessage(messages, kStoppedByUser);
+    ShowErrorMessage(messages, kStoppedToCorrect);
+    ShowErrorMessage(messages, kNoAnswer);
     ASSERT_EQ(messages.boxes.size(), 3u);
     EXPECT_EQ(messages.boxes[0].text, "Ход процесса остановлен пользователем (ERR 20)");
     EXPECT_EQ(messages.boxes[0].caption, "Информация пользователю");

@@ -24,13 +24,13 @@ public:
             onStart(step);
     }
     std::function<void(ProductionStep)> onStart;
-    void StepEnded(ProductionStep, uint32_t code, const std::string& note) override
+    void StepEnded(ProductionStep, ErrorCode code, const std::string& note) override
     {
         codes.push_back(code);
         notes.push_back(note);
     }
     std::vector<ProductionStep> started;
-    std::vector<uint32_t> codes;
+    std::vector<ErrorCode> codes;
     std::vector<std::string> notes;
 };
 
@@ -88,7 +88,7 @@ private:
 TEST_F(ProductionTest, OneInstrumentWrittenVerifiedNumberedAndItsPassportSaved)
 {
     const ProductionResult result = Produce();
-    ASSERT_EQ(result.code, 0u) << (steps.notes.empty() ? "" : steps.notes.back());
+    ASSERT_EQ(result.code, kOk) << (steps.notes.empty() ? "" : steps.notes.back());
     EXPECT_EQ(steps.started.size(), kProductionSteps);
     EXPECT_EQ(simulator->Register(2, 1, regs::kProcVer.number), 2u) << "the profile's device type";
     EXPECT_EQ(simulator->Register(2, 1, regs::kSerialLo.number), 345u % 256);
@@ -180,7 +180,7 @@ TEST_F(ProductionTest, TheRebootAfterTheWriteCostsOnlyShortProbes)
     const auto timed = [this] {
         const auto start = std::chrono::steady_clock::now();
         const ProductionResult result = Produce();
-        EXPECT_EQ(result.code, 0u) << (steps.notes.empty() ? "" : steps.notes.back());
+        EXPECT_EQ(result.code, kOk) << (steps.notes.empty() ? "" : steps.notes.back());
         return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
     };
     const int64_t plain = timed();
@@ -209,7 +209,7 @@ TEST_F(ProductionTest, AFailureStopsAtItsStepAndIsRecordedAsFailed)
         const char* what;
         std::function<void()> arrange;
         ProductionStep failing;
-        uint32_t code;
+        ErrorCode code;
     };
     const std::vector<Case> cases{
         {"no profile", [&] { order.profilePath = dir.file("missing.prf"); }, ProductionStep::Write, kFileNotOpened},
@@ -246,11 +246,11 @@ TEST_F(ProductionTest, AFailureStopsAtItsStepAndIsRecordedAsFailed)
         ASSERT_EQ(result.failedStep, c.failing);
         const std::vector<HistoryRecord> rows = Rows();
         ASSERT_EQ(rows.size(), static_cast<size_t>(c.failing) + 2) << "stops at the failing step, then the outcome";
-        EXPECT_EQ(rows[static_cast<size_t>(c.failing)].result, c.code);
+        EXPECT_EQ(rows[static_cast<size_t>(c.failing)].result, CodeNumber(c.code));
         for (size_t i = 0; i < static_cast<size_t>(c.failing); ++i)
             EXPECT_EQ(rows[i].result, 0u);
         EXPECT_EQ(rows.back().operation, kOperationProduction);
-        EXPECT_EQ(rows.back().result, c.code);
+        EXPECT_EQ(rows.back().result, CodeNumber(c.code));
         EXPECT_EQ(rows.back().details, StepName(c.failing));
     }
 }
