@@ -66,11 +66,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     pmv::Exchange exchange(line, clock);
     exchange.values().UseLogFile = false;
     exchange.values().RetryCount = data[1] % 4 + 2;
-    ErrorCode code = 0;
+    pmv::ErrorCode code = pmv::kOk;
     switch (data[0] % 4) {
     case 0:
         code = pmv::ReadByteRegister(exchange, 2, data[1], value);
-        if (code == 0 && value > 255)
+        if (code == pmv::kOk && value > 255)
             std::abort();
         break;
     case 1:
@@ -78,14 +78,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         break;
     case 2:
         code = pmv::ReadValueBlock(exchange, 0, data[1] % 101, block, true);
-        if (code == 0 && block.size() != data[1] % 101u)
+        if (code == pmv::kOk && block.size() != data[1] % 101u)
             std::abort();
         break;
     default:
         code = pmv::WriteFloatRegisterChecked(exchange, 2, data[1], 1.5f);
         break;
     }
-    if (code > 23 || exchange.answer().size() > pmv::kMaxAnswerBytes + pmv::kReadChunk)
+    if (pmv::CodeNumber(code) > 23 || exchange.answer().size() > pmv::kMaxAnswerBytes + pmv::kReadChunk)
         std::abort();
     return 0;
 }
