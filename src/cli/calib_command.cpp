@@ -17,7 +17,7 @@ int RunCalib(Session& s, const Arguments& a)
     const ChannelSettings& c = s.model.channel[ch];
     if (a.words[0] == "read" && a.words.size() == 2) {
         s.progress.DiscardEscape();
-        if (const uint32_t code = ReadCalibrationCoefficients(s.device, ch))
+        if (const ErrorCode code = ReadCalibrationCoefficients(s.device, ch); code != kOk)
             return s.Finish(code);
         std::fprintf(s.console.out, "UREF %.4f\nRREF %.4f\nKu 100 mV %.4f\nKu 10 V %.4f\nKi 0-5 mA %.4f\nKi 0-20 mA %.4f\n",
                      c.uref, c.rref, c.ku, c.ku10, c.ki05, c.ki020);
@@ -28,14 +28,14 @@ int RunCalib(Session& s, const Arguments& a)
         if (!LoadProfileUnchanged(a.words[2], s.model, true, error))
             return s.FileFailure(error);
         s.progress.DiscardEscape();
-        const uint32_t code = WriteCalibrationCoefficients(s.device, ch);
+        const ErrorCode code = WriteCalibrationCoefficients(s.device, ch);
         s.Finish(code);
         // The instrument takes new coefficients at its restart, which follows even a failed write.
-        const uint32_t restart = Restart(s.exchange);
+        const ErrorCode restart = Restart(s.exchange);
         s.Finish(restart);
-        const uint32_t result = code ? code : restart;
+        const ErrorCode result = code != kOk ? code : restart;
         s.Record(CoefficientsRecord(s.device, ch, result, a.words[2]));
-        return static_cast<int>(result);
+        return static_cast<int>(CodeNumber(result));
     }
     return Usage(s.console, "calib read КАНАЛ | calib write КАНАЛ ПРОФИЛЬ");
 }

@@ -78,7 +78,7 @@ int RunCalibrate(Session& s, const Arguments& a)
     Calibration calibration{device, answers, s.console.waitClock ? *s.console.waitClock : s.clock};
     progress.DiscardEscape();
     const auto index = static_cast<uint32_t>(*ch - 1);
-    const uint32_t code = variant ? CalibrateCoefficient(calibration, *variant, index) : CalibrateReference(calibration, index);
+    const ErrorCode code = variant ? CalibrateCoefficient(calibration, *variant, index) : CalibrateReference(calibration, index);
     s.Finish(code);
     std::optional<std::string> failure;
     if (s.model != before)
@@ -87,9 +87,9 @@ int RunCalibrate(Session& s, const Arguments& a)
         s.Record(CoefficientsRecord(s.device, index, code, path));
     if (failure) {
         std::fprintf(s.console.err, "%s\n", failure->c_str());
-        return code ? static_cast<int>(code) : Session::kFileFailure;
+        return code != kOk ? static_cast<int>(CodeNumber(code)) : Session::kFileFailure;
     }
-    return static_cast<int>(code);
+    return static_cast<int>(CodeNumber(code));
 }
 
 }  // namespace pmv::cli

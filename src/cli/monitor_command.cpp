@@ -44,9 +44,9 @@ std::string TextLine(int64_t timeMs, const LiveView& view)
 
 // {"time":"...","code":0,"CH1":{"value":21.5,"status":0,"status_text":"...","signals":[1,0,0]},
 //  "CH2":{...},"relays":[0,1]}; a failed poll: {"time":"...","code":2,"error":"..."}.
-std::string JsonLine(int64_t timeMs, uint32_t code, const LiveValues& v)
+std::string JsonLine(int64_t timeMs, ErrorCode code, const LiveValues& v)
 {
-    std::string line = "{\"time\":" + JsonString(IsoLocalTime(timeMs)) + ",\"code\":" + std::to_string(code);
+    std::string line = "{\"time\":" + JsonString(IsoLocalTime(timeMs)) + ",\"code\":" + std::to_string(CodeNumber(code));
     if (code != kOk)
         return line + ",\"error\":" + JsonString(ShowPollOutcome(code).text) + "}";
     for (size_t ch = 0; ch < 2; ++ch) {
@@ -103,7 +103,7 @@ int RunMonitor(Session& s, const Arguments& a)
     Clock& clock = s.waitClock();
     LivePoll poll;
     LiveValues values;
-    uint32_t lastCode = kOk;
+    ErrorCode lastCode = kOk;
     bool answered = false;
     bool stopped = false;
     for (int64_t n = 0; *count < 0 || n < *count; ++n) {
@@ -114,7 +114,7 @@ int RunMonitor(Session& s, const Arguments& a)
             std::fprintf(s.console.out, "%s\n", JsonLine(now, outcome.code, values).c_str());
         } else if (outcome.code != kOk) {
             std::fprintf(csv ? s.console.err : s.console.out, "%s  %s (ERR %u)\n", IsoLocalTime(now).substr(11).c_str(),
-                         ShowPollOutcome(outcome.code).text, outcome.code);
+                         ShowPollOutcome(outcome.code).text, CodeNumber(outcome.code));
         } else if (csv) {
             std::fputs(TrendCsvLine({now, values}, *format).c_str(), s.console.out);
         } else {

@@ -127,7 +127,7 @@ int RunPmvctl(const std::vector<std::string>& args, Console& console)
         answer = false;
     Session session(console, answer);
     if (!command->needsLine || command->needsLine(parsed))
-        if (const uint32_t code = session.Open(overrides); code && !command->runsWithoutPort)
+        if (const ErrorCode code = session.Open(overrides); code != kOk && !command->runsWithoutPort)
             return session.Finish(code);
     return command->run(session, parsed);
 }

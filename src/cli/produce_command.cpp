@@ -19,7 +19,7 @@ public:
     {
         std::fprintf(err_, "%zu/%zu %s ...\n", static_cast<size_t>(step) + 1, kProductionSteps, StepName(step));
     }
-    void StepEnded(ProductionStep step, uint32_t code, const std::string& note) override
+    void StepEnded(ProductionStep step, ErrorCode code, const std::string& note) override
     {
         std::fprintf(err_, "%zu/%zu %s: %s\n", static_cast<size_t>(step) + 1, kProductionSteps, StepName(step),
                      code == kOk ? "выполнено" : "ошибка");

@@ -40,10 +40,10 @@ std::string SettingsJson(const SettingsModel& model)
 
 // Reads the written groups back after the instrument's restart and compares them with what was
 // written: 15 when they differ.
-uint32_t VerifyWrite(Session& s, const std::string& profile, const SettingsModel& identity)
+ErrorCode VerifyWrite(Session& s, const std::string& profile, const SettingsModel& identity)
 {
     std::vector<FieldDifference> differences;
-    const uint32_t code = VerifyWritten(s.device, s.model, differences);
+    const ErrorCode code = VerifyWritten(s.device, s.model, differences);
     PrintDifferences(s, differences);
     s.Record(MakeHistoryRecord(identity, s.model, {kOperationVerify, code, profile, DifferenceLines(differences)}));
     if (code == kOk)
@@ -74,7 +74,7 @@ int RunWindowCommand(Session& s, const Arguments& a, bool write)
     SettingsModel identity;
     if (write)
         context.beforeWriting = IdentityBeforeWriting(s.device, identity);
-    uint32_t code = 0;
+    ErrorCode code = kOk;
     if (write)
         code = selected ? WriteSelected(context) : WriteAll(context);
     else
@@ -120,7 +120,7 @@ int RunDiff(Session& s, const Arguments& a)
                   a.options.count("--groups") ? *ParseGroups(a.options.at("--groups")) : GroupSelection{});
     GatherSettings(controls, s.model, s.messages);
     SettingsModel instrument;
-    if (const uint32_t code = ReadForComparison(s.device, s.model, instrument))
+    if (const ErrorCode code = ReadForComparison(s.device, s.model, instrument); code != kOk)
         return s.Finish(code);
     const std::vector<FieldDifference> differences = CompareSettings(s.model, instrument);
     if (a.Has("--json")) {

@@ -33,7 +33,7 @@ void PrintLong(std::FILE* out, uint32_t value)
 
 // A write answered with any text without "$" counts as done on the line, so the register is
 // read back as the checked writes do. The command registers keep no value to read back.
-uint32_t WriteAndReadBack(Exchange& exchange, uint32_t memoryType, uint32_t bank, uint32_t reg, uint32_t value,
+ErrorCode WriteAndReadBack(Exchange& exchange, uint32_t memoryType, uint32_t bank, uint32_t reg, uint32_t value,
                           bool isFloat)
 {
     const auto is = [&](regs::Register r) { return r.bank == bank && r.memoryType == memoryType && r.number == reg; };
@@ -44,10 +44,10 @@ uint32_t WriteAndReadBack(Exchange& exchange, uint32_t memoryType, uint32_t bank
     if (isFloat)
         return WriteFloatRegisterChecked(exchange, bank, reg, BitsToFloat(value));
     for (uint32_t pass = 0; pass < exchange.values().RetryCount; ++pass) {
-        if (const uint32_t code = WriteLongRegister(exchange, bank, reg, value))
+        if (const ErrorCode code = WriteLongRegister(exchange, bank, reg, value); code != kOk)
             return code;
         uint32_t readBack = 0;
-        if (const uint32_t code = ReadLongRegister(exchange, bank, reg, readBack))
+        if (const ErrorCode code = ReadLongRegister(exchange, bank, reg, readBack); code != kOk)
             return code;
         if (readBack == value)
             return kOk;
@@ -66,13 +66,13 @@ int RunGet(Session& s, const Arguments& a)
         return Usage(s.console, "неверный регистр");
     uint32_t value = 0;
     if (*width == kByteMemory) {
-        const uint32_t code = ReadByteRegister(s.exchange, static_cast<uint32_t>(*bank), static_cast<uint32_t>(*number), value);
-        if (code)
+        const ErrorCode code = ReadByteRegister(s.exchange, static_cast<uint32_t>(*bank), static_cast<uint32_t>(*number), value);
+        if (code != kOk)
             return s.Finish(code);
         std::fprintf(s.console.out, "%u 0x%02X\n", value, value);
     } else if (*width == kLongMemory) {
-        const uint32_t code = ReadLongRegister(s.exchange, static_cast<uint32_t>(*bank), static_cast<uint32_t>(*number), value);
-        if (code)
+        const ErrorCode code = ReadLongRegister(s.exchange, static_cast<uint32_t>(*bank), static_cast<uint32_t>(*number), value);
+        if (code != kOk)
             return s.Finish(code);
         PrintLong(s.console.out, value);
     } else {
@@ -80,7 +80,7 @@ int RunGet(Session& s, const Arguments& a)
         if (*bank != 1 || !count)
             return Usage(s.console, "блоки читаются из банка 1, число байт 1..100");
         std::vector<uint8_t> bytes;
-        if (const uint32_t code = ReadValueBlock(s.exchange, static_cast<uint32_t>(*number), static_cast<size_t>(*count), bytes, false))
+        if (const ErrorCode code = ReadValueBlock(s.exchange, static_cast<uint32_t>(*number), static_cast<size_t>(*count), bytes, false); code != kOk)
             return s.Finish(code);
         for (size_t i = 0; i < bytes.size(); ++i)
             std::fprintf(s.console.out, "%s%02X", i ? " " : "", bytes[i]);

@@ -47,7 +47,7 @@ int RunPassport(Session& s, const Arguments& a)
     ControlValues controls;
     NoWindow host;
     CommandContext context{s.device, s.messages, host, controls, port};
-    if (const uint32_t code = ReadForPassport(context))
+    if (const ErrorCode code = ReadForPassport(context); code != kOk)
         return static_cast<int>(code);
     s.progress.HideProgressPanel();
     const Page page = BuildPassportPage(s.model, Today());
@@ -72,13 +72,13 @@ int RunReport(Session& s, const Arguments& a)
     ShowSettings(s.model, port, controls);
     NoWindow host;
     CommandContext context{s.device, s.messages, host, controls, port};
-    const uint32_t code = ReadForReport(context);
+    const ErrorCode code = ReadForReport(context);
     s.progress.HideProgressPanel();
     // The report shows the model as the window would, before the profile's gather changes it.
     const Page page = ProfileReport(s.model, path);
     const int status = PutOut(s, a, page, ConfigurationReportText(page));
-    if (code != 0)
-        return static_cast<int>(code);
+    if (code != kOk)
+        return static_cast<int>(CodeNumber(code));
     GatherSettings(controls, s.model, s.messages);
     if (const auto failure = SaveProfile(path, s.model, *description))
         return s.FileFailure(*failure);

@@ -28,13 +28,13 @@ int RunSerial(Session& s, const Arguments& a)
         m.general.otk_type = *type;
         m.made_month = date->month;
         m.made_year = date->year;
-        const uint32_t code = WriteSerialAndDate(s.device, date->day);
+        const ErrorCode code = WriteSerialAndDate(s.device, date->day);
         s.Record(MakeHistoryRecord(m, m, {kOperationSerial, code, {}, a.words[1]}));
         return s.Finish(code);
     }
     if (!a.words.empty())
         return Usage(s.console, "лишние параметры");
-    if (const uint32_t code = ReadSerialAndDate(s.device))
+    if (const ErrorCode code = ReadSerialAndDate(s.device); code != kOk)
         return s.Finish(code);
     if (a.Has("--json")) {
         std::fprintf(s.console.out, "{\"serial\":%d,\"type\":%d,\"made\":\"%04d-%02d-%02d\"}\n",

@@ -58,7 +58,7 @@ void Session::Record(const HistoryRecord& record)
     historyFailed_ |= failure.has_value();
 }
 
-uint32_t Session::Open(const LinkOverrides& given)
+ErrorCode Session::Open(const LinkOverrides& given)
 {
     overrides = given;
     std::error_code missing;
@@ -86,7 +86,7 @@ uint32_t Session::Open(const LinkOverrides& given)
     return line.IsOpen() ? kOk : kNoAnswer;
 }
 
-int Session::Finish(uint32_t code)
+int Session::Finish(ErrorCode code)
 {
     progress.HideProgressPanel();
     ShowErrorMessage(messages, code);

@@ -44,13 +44,13 @@ class Session : private TerminalSeams, public pmv::Session {
 public:
     Session(Console& console, std::optional<bool> answer);
 
-    // Returns 0, or the error code to exit with (2 when the port does not open).
-    uint32_t Open(const LinkOverrides& overrides);
+    // Returns kOk, or the error code to exit with (kNoAnswer when the port does not open).
+    ErrorCode Open(const LinkOverrides& overrides);
     // Exit status of a profile that cannot be read or written.
-    static constexpr int kFileFailure = kFileNotOpened;
+    static constexpr int kFileFailure = CodeNumber(kFileNotOpened);
 
     // Shows the message of a non-zero code on stderr and passes it through.
-    int Finish(uint32_t code);
+    int Finish(ErrorCode code);
     // Says why a profile or another file of the user's failed; the exit status of that.
     int FileFailure(const std::string& message);
     // Where the waits between a command's steps pass: the console's clock, else the session's.

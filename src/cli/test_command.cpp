@@ -30,7 +30,7 @@ int RunTest(Session& s, const Arguments& a)
         test.RunStop();
         for (int64_t i = 0; *ticks < 0 || i < *ticks; ++i) {
             std::fprintf(s.console.err, "Выход %u\n", test.runningIndex());
-            if (const uint32_t code = test.Tick())
+            if (const ErrorCode code = test.Tick(); code != kOk)
                 return s.Finish(code);
             if (s.progress.EscapePressed())
                 break;
