@@ -57,7 +57,7 @@ int main(int argc, char** argv)
         app = pmv::cli::CreatePageApplication(argc, argv, error);
         if (app == nullptr) {
             std::fprintf(stderr, "pmvctl: модуль рисования страниц не загружается: %s\n", error.c_str());
-            return pmv::kFileNotOpened;
+            return static_cast<int>(pmv::CodeNumber(pmv::kFileNotOpened));
         }
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
