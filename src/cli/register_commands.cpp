@@ -43,16 +43,7 @@ ErrorCode WriteAndReadBack(Exchange& exchange, uint32_t memoryType, uint32_t ban
         return WriteByteRegisterChecked(exchange, bank, reg, value);
     if (isFloat)
         return WriteFloatRegisterChecked(exchange, bank, reg, BitsToFloat(value));
-    for (uint32_t pass = 0; pass < exchange.values().RetryCount; ++pass) {
-        if (const ErrorCode code = WriteLongRegister(exchange, bank, reg, value); code != kOk)
-            return code;
-        uint32_t readBack = 0;
-        if (const ErrorCode code = ReadLongRegister(exchange, bank, reg, readBack); code != kOk)
-            return code;
-        if (readBack == value)
-            return kOk;
-    }
-    return kReadBackMismatch;
+    return WriteLongRegisterChecked(exchange, bank, reg, value);
 }
 
 }  // namespace

@@ -61,6 +61,23 @@ std::string ReadCommand(uint32_t bank, uint32_t memoryType, uint32_t reg)
     return "37;" + RegisterAddressText(bank, memoryType, reg) + ";";
 }
 
+// Write, read back, compare; up to RetryCount passes. An answer without "$" says the request
+// arrived, not that the value is in the register.
+template <class Write, class Read, class Same>
+ErrorCode WriteChecked(Exchange& exchange, Write write, Read read, Same same)
+{
+    for (uint32_t pass = 0; pass < exchange.values().RetryCount; ++pass) {
+        if (const ErrorCode code = write(); code != kOk)
+            return code;
+        uint32_t readBack = 0;
+        if (const ErrorCode code = read(readBack); code != kOk)
+            return code;
+        if (same(readBack))
+            return kOk;
+    }
+    return kReadBackMismatch;
+}
+
 }  // namespace
 
 uint32_t FloatBits(float value)
@@ -156,30 +173,26 @@ ErrorCode WriteLongRegister(Exchange& exchange, uint32_t bank, uint32_t reg, uin
 
 ErrorCode WriteByteRegisterChecked(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t value)
 {
-    for (uint32_t pass = 0; pass < exchange.values().RetryCount; ++pass) {
-        if (const ErrorCode code = WriteByteRegister(exchange, bank, reg, value); code != kOk)
-            return code;
-        uint32_t readBack = 0;
-        if (const ErrorCode code = ReadByteRegister(exchange, bank, reg, readBack); code != kOk)
-            return code;
-        if (readBack == value)
-            return kOk;
-    }
-    return kReadBackMismatch;
+    return WriteChecked(
+        exchange, [&] { return WriteByteRegister(exchange, bank, reg, value); },
+        [&](uint32_t& readBack) { return ReadByteRegister(exchange, bank, reg, readBack); },
+        [&](uint32_t readBack) { return readBack == value; });
+}
+
+ErrorCode WriteLongRegisterChecked(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t value)
+{
+    return WriteChecked(
+        exchange, [&] { return WriteLongRegister(exchange, bank, reg, value); },
+        [&](uint32_t& readBack) { return ReadLongRegister(exchange, bank, reg, readBack); },
+        [&](uint32_t readBack) { return readBack == value; });
 }
 
 ErrorCode WriteFloatRegisterChecked(Exchange& exchange, uint32_t bank, uint32_t reg, float value)
 {
-    for (uint32_t pass = 0; pass < exchange.values().RetryCount; ++pass) {
-        if (const ErrorCode code = WriteLongRegister(exchange, bank, reg, FloatBits(value)); code != kOk)
-            return code;
-        uint32_t readBack = 0;
-        if (const ErrorCode code = ReadLongRegister(exchange, bank, reg, readBack); code != kOk)
-            return code;
-        if (std::fabs(BitsToFloat(readBack) - value) <= 0.01)
-            return kOk;
-    }
-    return kReadBackMismatch;
+    return WriteChecked(
+        exchange, [&] { return WriteLongRegister(exchange, bank, reg, FloatBits(value)); },
+        [&](uint32_t& readBack) { return ReadLongRegister(exchange, bank, reg, readBack); },
+        [&](uint32_t readBack) { return std::fabs(BitsToFloat(readBack) - value) <= 0.01; });
 }
 
 ErrorCode ReadValueBlock(Exchange& exchange, uint32_t block, size_t count, std::vector<uint8_t>& bytes,

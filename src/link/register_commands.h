@@ -34,6 +34,8 @@ ErrorCode WriteLongRegister(Exchange& exchange, uint32_t bank, uint32_t reg, uin
 
 // Write, then read back; repeated for RetryCount passes, then 15.
 ErrorCode WriteByteRegisterChecked(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t value);
+// As above for a long register.
+ErrorCode WriteLongRegisterChecked(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t value);
 // As above for a float register; a read-back within 0.01 of the value passes.
 ErrorCode WriteFloatRegisterChecked(Exchange& exchange, uint32_t bank, uint32_t reg, float value);
 
