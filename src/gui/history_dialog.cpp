@@ -103,10 +103,12 @@ HistoryDialog::HistoryDialog(QWidget* parent, History& history) : QDialog(parent
 void HistoryDialog::Fill()
 {
     HistoryFilter filter;
-    // "12-345" names type code and number, "345" the number of any type; until the text is
-    // an instrument number every row is listed.
-    if (const auto instrument =
-            ParseInstrumentNumber(serial_->text().trimmed().toStdString(), LoneNumber::Serial)) {
+    // "12-345" names type code and number, "345" the number of any type and "12-", while the
+    // number is being typed, the type alone; until the text is one of these every row is listed.
+    const std::string typed = serial_->text().trimmed().toStdString();
+    if (typed.ends_with('-')) {
+        filter.typeCode = ParseTypeCode(std::string_view(typed).substr(0, typed.size() - 1));
+    } else if (const auto instrument = ParseInstrumentNumber(typed, LoneNumber::Serial)) {
         filter.serial = instrument->serial;
         filter.typeCode = instrument->typeCode;
     }
