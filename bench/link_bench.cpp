@@ -102,13 +102,13 @@ int main(int argc, char** argv)
     model.rele.select = 1;
     model.general.gen_select = 1;
     pmv::Device device{exchange, progress, model, {}};
-    uint32_t code = 0;
-    Report("full read, all groups", Measure(exchange, simulator, [&] { code |= pmv::ReadDeviceSettings(device); }));
-    Report("full write, all groups", Measure(exchange, simulator, [&] { code |= pmv::WriteDeviceSettings(device); }));
+    bool failed = false;
+    Report("full read, all groups", Measure(exchange, simulator, [&] { failed |= pmv::ReadDeviceSettings(device) != pmv::kOk; }));
+    Report("full write, all groups", Measure(exchange, simulator, [&] { failed |= pmv::WriteDeviceSettings(device) != pmv::kOk; }));
 
     // What a fault costs a full read beyond its time-out: the silent guard time before the
     // retry, and before the next request while an answer is still owed.
-    const double clean = Measure(exchange, simulator, [&] { code |= pmv::ReadDeviceSettings(device); }).elapsedMs;
+    const double clean = Measure(exchange, simulator, [&] { failed |= pmv::ReadDeviceSettings(device) != pmv::kOk; }).elapsedMs;
     const auto faulted = [&](pmv::sim::Fault::Kind kind, uint32_t delayMs) {
         pmv::sim::Fault fault{kind};
         fault.delayMs = delayMs;
@@ -116,9 +116,9 @@ int main(int argc, char** argv)
         fault.memType = 1;
         fault.reg = 315;
         simulator.InjectFault(fault);
-        return Measure(exchange, simulator, [&] { code |= pmv::ReadDeviceSettings(device); }).elapsedMs - clean;
+        return Measure(exchange, simulator, [&] { failed |= pmv::ReadDeviceSettings(device) != pmv::kOk; }).elapsedMs - clean;
     };
     std::printf("full read, one answer lost:       +%.0f ms\n", faulted(pmv::sim::Fault::Kind::NoAnswer, 0));
     std::printf("full read, one answer 1.5 s late: +%.0f ms\n", faulted(pmv::sim::Fault::Kind::Delay, 1500));
-    return code == 0 ? 0 : 1;
+    return failed ? 1 : 0;
 }

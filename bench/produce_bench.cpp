@@ -39,7 +39,7 @@ public:
     void UnlockCommands() override {}
     void ShowControls(const pmv::ControlValues&) override {}
     void StepStarted(pmv::ProductionStep) override {}
-    void StepEnded(pmv::ProductionStep, uint32_t, const std::string&) override {}
+    void StepEnded(pmv::ProductionStep, pmv::ErrorCode, const std::string&) override {}
 };
 
 // One production run; false when it failed.
@@ -87,7 +87,7 @@ bool Produce(const QTemporaryDir& work, uint32_t turnaroundMs, uint32_t rebootMs
     const double wire = bytes * 10.0 * 1000.0 / kBaud;
     std::printf("%-44s %zu exchanges  %.1f ms  line %.1f ms  ratio %.3f  %.0f instruments per hour\n", title,
                 requests.size(), elapsed, wire, elapsed / wire, 3600'000.0 / elapsed);
-    return result.code == 0;
+    return result.code == pmv::kOk;
 }
 
 }  // namespace

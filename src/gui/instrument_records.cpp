@@ -91,18 +91,18 @@ void InstrumentRecords::Record(const HistoryRecord& record)
     failureShown_ |= failure.has_value();
 }
 
-void InstrumentRecords::Write(CommandContext& context, uint32_t (*write)(CommandContext&))
+void InstrumentRecords::Write(CommandContext& context, ErrorCode (*write)(CommandContext&))
 {
     SettingsModel identity;
     context.beforeWriting = IdentityBeforeWriting(w_.device, identity);
-    const uint32_t code = write(context);
+    const ErrorCode code = write(context);
     context.beforeWriting = {};
     Record(MakeHistoryRecord(identity, w_.device.model,
                              {kOperationWrite, code, {}, SettingsValueLines(w_.device.model)}));
     if (code != kOk || !verifyAfterWrite())
         return;
     std::vector<FieldDifference> differences;
-    const uint32_t verified = VerifyWritten(w_.device, w_.device.model, differences);
+    const ErrorCode verified = VerifyWritten(w_.device, w_.device.model, differences);
     Record(MakeHistoryRecord(identity, w_.device.model, {kOperationVerify, verified, {}, DifferenceLines(differences)}));
     if (!differences.empty())
         w_.messages.ShowMessage("Прибор хранит не то, что записано:\n" + DifferenceLines(differences),
@@ -111,7 +111,7 @@ void InstrumentRecords::Write(CommandContext& context, uint32_t (*write)(Command
         ShowErrorMessage(w_.messages, verified);
 }
 
-void InstrumentRecords::AfterSerialWrite(uint32_t code)
+void InstrumentRecords::AfterSerialWrite(ErrorCode code)
 {
     const SettingsModel& m = w_.device.model;
     Record(MakeHistoryRecord(m, m, {kOperationSerial, code, {}, {}}));
@@ -121,7 +121,7 @@ void InstrumentRecords::Compare()
 {
     w_.gather();
     SettingsModel instrument;
-    uint32_t code = kOk;
+    ErrorCode code = kOk;
     w_.run(
         [&] {
             w_.device.progress.DiscardEscape();

@@ -41,9 +41,9 @@ public:
     // "Записать все" / "Записать выбранное": `write` with the instrument's identity read before
     // its first register, the history row, then the verification when it is switched on and the
     // write succeeded.
-    void Write(CommandContext& context, uint32_t (*write)(CommandContext&));
+    void Write(CommandContext& context, ErrorCode (*write)(CommandContext&));
     // After the serial number and date were written from the window.
-    void AfterSerialWrite(uint32_t code);
+    void AfterSerialWrite(ErrorCode code);
 
     void Record(const HistoryRecord& record);
     // A corrupt history is set aside and a new one begun only when the operator agrees (the

@@ -84,7 +84,7 @@ MainWindow::MainWindow(const WindowOptions& options)
     live_->onGoodPoll = [this](const LiveValues& values) { trend_->Add(values, clock_.EpochMs()); };
     linkStatus_ = new LinkStatusBar(*statusBar(), session_.port, session_.line, session_.exchange,
                                     [this] { return messages_.BoxOpenMs(); });
-    messages_.onResult = [this](uint32_t code) { linkStatus_->ResultReported(code); };
+    messages_.onResult = [this](ErrorCode code) { linkStatus_->ResultReported(code); };
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen())

@@ -26,9 +26,9 @@ class StepLabels final : public ProductionObserver {
 public:
     explicit StepLabels(std::function<void(ProductionStep, const QString&)> show) : show_(std::move(show)) {}
     void StepStarted(ProductionStep step) override { show_(step, QString::fromUtf8("выполняется…")); }
-    void StepEnded(ProductionStep step, uint32_t code, const std::string&) override
+    void StepEnded(ProductionStep step, ErrorCode code, const std::string&) override
     {
-        show_(step, code == kOk ? QString::fromUtf8("выполнено") : QString::fromUtf8("ошибка (ERR %1)").arg(code));
+        show_(step, code == kOk ? QString::fromUtf8("выполнено") : QString::fromUtf8("ошибка (ERR %1)").arg(CodeNumber(code)));
     }
 
 private:

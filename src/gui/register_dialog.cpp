@@ -82,7 +82,7 @@ void RegisterDialog::Run(Action action)
     const auto bank = static_cast<uint32_t>(bank_->currentIndex() + 1);
     const bool isLong = width_->currentIndex() == 1;
     const auto number = static_cast<uint32_t>(number_->value());
-    uint32_t code = kOk;
+    ErrorCode code = kOk;
     if (action == Action::Read) {
         uint32_t value = 0;
         code = isLong ? ReadLongRegister(exchange_, bank, number, value) : ReadByteRegister(exchange_, bank, number, value);

@@ -37,7 +37,7 @@ ServiceMenu::ServiceMenu(ServiceHost host, const ServiceOptions& options)
     calibration_.gather = [this] {
         host_.gather();
         calibrationStart_ = host_.device.model;
-        return uint32_t{kOk};
+        return kOk;
     };
     calibration_.referenceConnected = options.referenceConnected;
     Build();
@@ -93,7 +93,7 @@ void ServiceMenu::Build()
 void ServiceMenu::AddCalibrationMenu(uint32_t ch, const char* const names[7])
 {
     QMenu* sub = menu_->addMenu(Text(ch == 0 ? "Градуировка канала 1" : "Градуировка канала 2"));
-    auto add = [&](const char* name, const char* caption, std::function<uint32_t()> command) {
+    auto add = [&](const char* name, const char* caption, std::function<ErrorCode()> command) {
         QAction* a = sub->addAction(Text(caption));
         a->setObjectName(name);
         connect(a, &QAction::triggered, this, [this, command = std::move(command)] { Run(command); });
@@ -105,7 +105,7 @@ void ServiceMenu::AddCalibrationMenu(uint32_t ch, const char* const names[7])
     add(names[4], "Ki 0-5 мА", [this, ch] { return Calibrate(ch, CalibrationVariant::Ki5); });
     sub->addSeparator();
     add(names[5], "Прочитать коэффициенты", [this, ch] {
-        const uint32_t code = ReadCalibrationCoefficients(host_.device, ch);
+        const ErrorCode code = ReadCalibrationCoefficients(host_.device, ch);
         host_.show();
         return code;
     });
@@ -117,7 +117,7 @@ void ServiceMenu::AddOutputTestMenu()
     QMenu* sub = menu_->addMenu(Text("Проверка выходов"));
     sub->setObjectName("OutputTestMenu");
     outputMenu_ = sub;
-    const std::tuple<const char*, const char*, uint32_t (OutputTest::*)()> items[] = {
+    const std::tuple<const char*, const char*, ErrorCode (OutputTest::*)()> items[] = {
         {"Button20", "Режим проверки вкл./выкл.", &OutputTest::ToggleTestMode},
         {"Button33", "Включить все выходы", &OutputTest::AllOn},
         {"Button34", "Выключить все выходы", &OutputTest::AllOff},
@@ -137,25 +137,25 @@ void ServiceMenu::AddOutputTestMenu()
     }
 }
 
-void ServiceMenu::Run(const std::function<uint32_t()>& command)
+void ServiceMenu::Run(const std::function<ErrorCode()>& command)
 {
-    std::optional<uint32_t> code;
+    std::optional<ErrorCode> code;
     host_.run(
         [&] {
             host_.device.progress.DiscardEscape();
             code = command();
         },
         true);
-    if (code)
+    if (code != kOk)
         ShowErrorMessage(host_.messages, *code);
 }
 
-uint32_t ServiceMenu::Calibrate(uint32_t ch, std::optional<CalibrationVariant> variant)
+ErrorCode ServiceMenu::Calibrate(uint32_t ch, std::optional<CalibrationVariant> variant)
 {
     calibration_.written = false;
     declines_.declined = false;
     calibrationStart_ = host_.device.model;
-    const uint32_t code =
+    const ErrorCode code =
         variant ? CalibrateCoefficient(calibration_, *variant, ch) : CalibrateReference(calibration_, ch);
     if (calibration_.written)
         host_.record(CoefficientsRecord(host_.device, ch, code, {}));
@@ -166,18 +166,18 @@ uint32_t ServiceMenu::Calibrate(uint32_t ch, std::optional<CalibrationVariant> v
     return code;
 }
 
-uint32_t ServiceMenu::WriteCoefficients(uint32_t ch)
+ErrorCode ServiceMenu::WriteCoefficients(uint32_t ch)
 {
     host_.gather();
-    const uint32_t code = WriteCalibrationCoefficients(host_.device, ch);
+    const ErrorCode code = WriteCalibrationCoefficients(host_.device, ch);
     ShowErrorMessage(host_.messages, code);
     // The instrument takes its coefficients at a restart, which follows a failed write too.
-    const uint32_t restart = Restart(host_.device.exchange);
-    host_.record(CoefficientsRecord(host_.device, ch, code ? code : restart, {}));
+    const ErrorCode restart = Restart(host_.device.exchange);
+    host_.record(CoefficientsRecord(host_.device, ch, code != kOk ? code : restart, {}));
     return restart;
 }
 
-uint32_t ServiceMenu::ResetToFactorySettings()
+ErrorCode ServiceMenu::ResetToFactorySettings()
 {
     const RecordedFactoryReset reset = FactoryResetWithRecord(host_.device, host_.messages);
     if (reset.record)
@@ -185,17 +185,17 @@ uint32_t ServiceMenu::ResetToFactorySettings()
     return reset.code;
 }
 
-uint32_t ServiceMenu::ShowMeasurement(uint32_t ch)
+ErrorCode ServiceMenu::ShowMeasurement(uint32_t ch)
 {
     MeasurementRecord& record = calibration_.records[ch];
-    if (const uint32_t code = ReadMeasurementBlock(host_.device.exchange, ch, record))
+    if (const ErrorCode code = ReadMeasurementBlock(host_.device.exchange, ch, record); code != kOk)
         return code;
     host_.messages.ShowMessage(MeasurementLine(record), ch == 0 ? "Измерения канала 1" : "Измерения канала 2",
                                MessageIcon::Information);
     return kOk;
 }
 
-uint32_t ServiceMenu::WriteControlByte(bool toggle)
+ErrorCode ServiceMenu::WriteControlByte(bool toggle)
 {
     constexpr int32_t kToggledBit = 0x02;
     if (toggle)
@@ -203,7 +203,7 @@ uint32_t ServiceMenu::WriteControlByte(bool toggle)
     return WriteByte(host_.device.exchange, regs::kControl, controlByte_);
 }
 
-uint32_t ServiceMenu::WriteErrorDisplay()
+ErrorCode ServiceMenu::WriteErrorDisplay()
 {
     host_.gather();
     return WriteByte(host_.device.exchange, regs::kErrVer, host_.device.model.general.err_ver);

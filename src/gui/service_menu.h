@@ -60,14 +60,14 @@ private:
     void AddOutputTestMenu();
     // Runs an exchange command as an operation when the state table allows it; a non-zero
     // result is shown.
-    void Run(const std::function<uint32_t()>& command);
+    void Run(const std::function<ErrorCode()>& command);
 
-    uint32_t Calibrate(uint32_t ch, std::optional<CalibrationVariant> variant);
-    uint32_t ResetToFactorySettings();
-    uint32_t WriteCoefficients(uint32_t ch);
-    uint32_t ShowMeasurement(uint32_t ch);
-    uint32_t WriteControlByte(bool toggle);
-    uint32_t WriteErrorDisplay();
+    ErrorCode Calibrate(uint32_t ch, std::optional<CalibrationVariant> variant);
+    ErrorCode ResetToFactorySettings();
+    ErrorCode WriteCoefficients(uint32_t ch);
+    ErrorCode ShowMeasurement(uint32_t ch);
+    ErrorCode WriteControlByte(bool toggle);
+    ErrorCode WriteErrorDisplay();
     void Timer4Timer();
     // The output test's state in the title of its menu: the mode and the selected output.
     void ShowOutputTestState();

@@ -53,7 +53,7 @@ void LinkStatusBar::OperationStarted()
     outcome_->setToolTip({});
 }
 
-void LinkStatusBar::ResultReported(uint32_t code)
+void LinkStatusBar::ResultReported(ErrorCode code)
 {
     if (code == kOk || result_)
         return;
@@ -81,17 +81,17 @@ void LinkStatusBar::OperationFinished()
 
 void LinkStatusBar::ShowOutcome()
 {
-    const uint32_t code = result_.value_or(kOk);
+    const ErrorCode code = result_.value_or(kOk);
     const QString text = code != kOk && code != kStoppedToRevise && code != kStoppedToCorrect &&
                                  code != kStoppedByUser && !line_.IsOpen()
-                             ? QString::fromUtf8("Порт не открыт: обмен невозможен (ERR %1)").arg(code)
+                             ? QString::fromUtf8("Порт не открыт: обмен невозможен (ERR %1)").arg(CodeNumber(code))
                              : OutcomeText(code, finishedDone_, durationMs_);
     outcome_->setText(text);
     const ErrorMessage* message = FindErrorMessage(code);
     outcome_->setToolTip(message ? QString::fromUtf8(message->text) : QString());
 }
 
-QString LinkStatusBar::OutcomeText(uint32_t code, const QString& done, qint64 ms)
+QString LinkStatusBar::OutcomeText(ErrorCode code, const QString& done, qint64 ms)
 {
     const QString duration = DurationText(ms);
     switch (code) {
@@ -99,11 +99,11 @@ QString LinkStatusBar::OutcomeText(uint32_t code, const QString& done, qint64 ms
         return QString::fromUtf8("%1 за %2").arg(done, duration);
     case kStoppedToRevise:
     case kStoppedToCorrect:
-        return QString::fromUtf8("Отменено (ERR %1) за %2").arg(code).arg(duration);
+        return QString::fromUtf8("Отменено (ERR %1) за %2").arg(CodeNumber(code)).arg(duration);
     case kStoppedByUser:
-        return QString::fromUtf8("Остановлено (ERR %1) за %2").arg(code).arg(duration);
+        return QString::fromUtf8("Остановлено (ERR %1) за %2").arg(CodeNumber(code)).arg(duration);
     default:
-        return QString::fromUtf8("Ошибка (ERR %1) за %2").arg(code).arg(duration);
+        return QString::fromUtf8("Ошибка (ERR %1) за %2").arg(CodeNumber(code)).arg(duration);
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "messages/error_codes.h"
+
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QStatusBar>
@@ -33,12 +35,12 @@ public:
     // A command's result as it is reported to the user (ShowErrorMessage). The first non-zero
     // one of an operation is its outcome; one reported just after the operation ended (before
     // the window goes back to waiting) still belongs to it.
-    void ResultReported(uint32_t code);
+    void ResultReported(ErrorCode code);
 
     static QString DurationText(qint64 ms);
     // "Прочитано за 2,5 с", "Отменено (ERR 17) за 0,3 с", "Остановлено (ERR 20) за 7,9 с",
     // "Ошибка (ERR 2) за 3,0 с".
-    static QString OutcomeText(uint32_t code, const QString& done, qint64 ms);
+    static QString OutcomeText(ErrorCode code, const QString& done, qint64 ms);
 
 private:
     const LinkPort& port_;
@@ -53,7 +55,7 @@ private:
     QElapsedTimer operation_;
     int64_t boxMsAtStart_ = 0;
     qint64 durationMs_ = 0;
-    std::optional<uint32_t> result_;
+    std::optional<ErrorCode> result_;
     bool running_ = false;
     bool justEnded_ = false;  // the operation ended in this turn of the event loop
     QString done_;

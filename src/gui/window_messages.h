@@ -27,7 +27,7 @@ public:
                              MessageIcon icon) override;
     bool AskYesNo(Question question, const std::string& text, const std::string& caption, MessageIcon icon) override;
     void DiscardPendingKeys() override;
-    void ResultReported(uint32_t code) override
+    void ResultReported(ErrorCode code) override
     {
         if (onResult)
             onResult(code);
@@ -36,7 +36,7 @@ public:
     // Milliseconds the boxes have stood open since the window was made.
     int64_t BoxOpenMs() const { return boxOpenMs_; }
 
-    std::function<void(uint32_t)> onResult;
+    std::function<void(ErrorCode)> onResult;
 
 private:
     void RaiseWindow();
