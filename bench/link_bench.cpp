@@ -27,7 +27,7 @@ struct Result {
     size_t exchanges;
 };
 
-Result Measure(pmv::Exchange& exchange, pmv::sim::Simulator& simulator, const std::function<void()>& run)
+Result Measure(pmv::link::Exchange& exchange, pmv::sim::Simulator& simulator, const std::function<void()>& run)
 {
     simulator.ClearTranscript();
     const auto start = std::chrono::steady_clock::now();
@@ -71,44 +71,44 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "simulator: %s\n", error.c_str());
         return 1;
     }
-    pmv::QtSerialLine line;
+    pmv::link::QtSerialLine line;
     if (!line.Open(simulator.DevicePath()) || !line.Configure(kBaud)) {
         std::fprintf(stderr, "cannot open %s\n", simulator.DevicePath().c_str());
         return 1;
     }
-    pmv::SystemClock clock;
-    pmv::Exchange exchange(line, clock);
-    exchange.values().ByteTimeout = pmv::ByteTimeoutForBaud(kBaud);
+    pmv::link::SystemClock clock;
+    pmv::link::Exchange exchange(line, clock);
+    exchange.values().ByteTimeout = pmv::link::ByteTimeoutForBaud(kBaud);
     exchange.values().UseLogFile = false;
 
     uint32_t value = 0;
     Report("one byte register read", Measure(exchange, simulator, [&] {
                for (int i = 0; i < 10; ++i)
-                   pmv::ReadByteRegister(exchange, 2, 315, value);
+                   pmv::link::ReadByteRegister(exchange, 2, 315, value);
            }));
     Report("60 exchanges (reads and writes)", Measure(exchange, simulator, [&] {
                for (uint32_t i = 0; i < 15; ++i) {
-                   pmv::WriteByteRegister(exchange, 2, 317, i);
-                   pmv::ReadByteRegister(exchange, 2, 317, value);
-                   pmv::WriteLongRegister(exchange, 2, 29, pmv::FloatBits(50.0f + static_cast<float>(i)));
-                   pmv::ReadLongRegister(exchange, 2, 29, value);
+                   pmv::link::WriteByteRegister(exchange, 2, 317, i);
+                   pmv::link::ReadByteRegister(exchange, 2, 317, value);
+                   pmv::link::WriteLongRegister(exchange, 2, 29, pmv::link::FloatBits(50.0f + static_cast<float>(i)));
+                   pmv::link::ReadLongRegister(exchange, 2, 29, value);
                }
            }));
 
     SilentProgress progress;
-    pmv::SettingsModel model;
-    for (pmv::ChannelSettings& c : model.channel)
+    pmv::model::SettingsModel model;
+    for (pmv::model::ChannelSettings& c : model.channel)
         c.select = 1;
     model.rele.select = 1;
     model.general.gen_select = 1;
-    pmv::Device device{exchange, progress, model, {}};
+    pmv::device::Device device{exchange, progress, model, {}};
     bool failed = false;
-    Report("full read, all groups", Measure(exchange, simulator, [&] { failed |= pmv::ReadDeviceSettings(device) != pmv::kOk; }));
-    Report("full write, all groups", Measure(exchange, simulator, [&] { failed |= pmv::WriteDeviceSettings(device) != pmv::kOk; }));
+    Report("full read, all groups", Measure(exchange, simulator, [&] { failed |= pmv::device::ReadDeviceSettings(device) != pmv::kOk; }));
+    Report("full write, all groups", Measure(exchange, simulator, [&] { failed |= pmv::device::WriteDeviceSettings(device) != pmv::kOk; }));
 
     // What a fault costs a full read beyond its time-out: the silent guard time before the
     // retry, and before the next request while an answer is still owed.
-    const double clean = Measure(exchange, simulator, [&] { failed |= pmv::ReadDeviceSettings(device) != pmv::kOk; }).elapsedMs;
+    const double clean = Measure(exchange, simulator, [&] { failed |= pmv::device::ReadDeviceSettings(device) != pmv::kOk; }).elapsedMs;
     const auto faulted = [&](pmv::sim::Fault::Kind kind, uint32_t delayMs) {
         pmv::sim::Fault fault{kind};
         fault.delayMs = delayMs;
@@ -116,7 +116,7 @@ int main(int argc, char** argv)
         fault.memType = 1;
         fault.reg = 315;
         simulator.InjectFault(fault);
-        return Measure(exchange, simulator, [&] { failed |= pmv::ReadDeviceSettings(device) != pmv::kOk; }).elapsedMs - clean;
+        return Measure(exchange, simulator, [&] { failed |= pmv::device::ReadDeviceSettings(device) != pmv::kOk; }).elapsedMs - clean;
     };
     std::printf("full read, one answer lost:       +%.0f ms\n", faulted(pmv::sim::Fault::Kind::NoAnswer, 0));
     std::printf("full read, one answer 1.5 s late: +%.0f ms\n", faulted(pmv::sim::Fault::Kind::Delay, 1500));

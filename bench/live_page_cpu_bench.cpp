@@ -73,18 +73,18 @@ int main(int argc, char** argv)
     if (!simulator.Start())
         return 1;
 
-    pmv::MainWindow window({simulator.DevicePath()});
+    pmv::gui::MainWindow window({simulator.DevicePath()});
     window.show();
     // Start-up is left out: the figure is the window left open.
     const double idle = CorePercent(3000, seconds);
     std::printf("idle on the first page for %d s: %.3f %% of one core (goal < 0.1 %%)\n", seconds, idle);
 
-    auto* trend = window.findChild<pmv::TrendChart*>("TrendChart");
+    auto* trend = window.findChild<pmv::gui::TrendChart*>("TrendChart");
     auto* length = window.findChild<QComboBox*>("TrendWindow");
     length->setCurrentIndex(length->count() - 1);
     const int64_t now = QDateTime::currentMSecsSinceEpoch();
-    for (int64_t t = now - pmv::TrendBuffer::kSpanMs; t < now; t += pmv::LivePoll::kIntervalMs) {
-        pmv::LiveValues values;
+    for (int64_t t = now - pmv::binding::TrendBuffer::kSpanMs; t < now; t += pmv::device::LivePoll::kIntervalMs) {
+        pmv::device::LiveValues values;
         values.value = {static_cast<float>(21.5 + 0.5 * std::sin(t / 3000.0)), static_cast<float>(48.0 + 3.0 * std::cos(t / 3000.0))};
         trend->Add(values, t);
     }

@@ -235,7 +235,7 @@ int main(int argc, char** argv)
     }
     QTemporaryDir work;
     QDir::setCurrent(work.path());
-    if (pmv::CreateDefaultProfiles())
+    if (pmv::model::CreateDefaultProfiles())
         return 1;
     const std::string only = argc > 2 ? argv[2] : "";
     bool ok = true;

@@ -25,7 +25,7 @@ namespace {
 
 constexpr uint32_t kBaud = 9600;
 
-class Silent : public pmv::Progress, public pmv::Messages, public pmv::CommandHost, public pmv::ProductionObserver {
+class Silent : public pmv::Progress, public pmv::Messages, public pmv::binding::CommandHost, public pmv::production::ProductionObserver {
 public:
     void SetProgressLines(const pmv::ProgressLines&) override {}
     void ShowProgressPanel() override {}
@@ -37,9 +37,9 @@ public:
     void DiscardPendingKeys() override {}
     void LockCommands() override {}
     void UnlockCommands() override {}
-    void ShowControls(const pmv::ControlValues&) override {}
-    void StepStarted(pmv::ProductionStep) override {}
-    void StepEnded(pmv::ProductionStep, pmv::ErrorCode, const std::string&) override {}
+    void ShowControls(const pmv::binding::ControlValues&) override {}
+    void StepStarted(pmv::production::ProductionStep) override {}
+    void StepEnded(pmv::production::ProductionStep, pmv::ErrorCode, const std::string&) override {}
 };
 
 // One production run; false when it failed.
@@ -50,21 +50,21 @@ bool Produce(const QTemporaryDir& work, uint32_t turnaroundMs, uint32_t rebootMs
     options.turnaroundMs = turnaroundMs;
     options.rebootMs = rebootMs;
     pmv::sim::Simulator simulator(options);
-    pmv::QtSerialLine line;
+    pmv::link::QtSerialLine line;
     if (!simulator.Start() || !line.Open(simulator.DevicePath()) || !line.Configure(kBaud))
         return false;
-    pmv::SystemClock clock;
-    pmv::Exchange exchange(line, clock);
-    exchange.values().ByteTimeout = pmv::ByteTimeoutForBaud(kBaud);
+    pmv::link::SystemClock clock;
+    pmv::link::Exchange exchange(line, clock);
+    exchange.values().ByteTimeout = pmv::link::ByteTimeoutForBaud(kBaud);
     exchange.values().UseLogFile = false;
 
     Silent silent;
-    pmv::SettingsModel model;
-    pmv::Device device{exchange, silent, model, {}};
-    pmv::ControlValues controls;
-    pmv::CommandContext context{device, silent, silent, controls, 1};
-    pmv::History history((work.path() + "/history.sqlite").toStdString());
-    pmv::ProductionOrder order;
+    pmv::model::SettingsModel model;
+    pmv::device::Device device{exchange, silent, model, {}};
+    pmv::binding::ControlValues controls;
+    pmv::binding::CommandContext context{device, silent, silent, controls, 1};
+    pmv::history::History history((work.path() + "/history.sqlite").toStdString());
+    pmv::production::ProductionOrder order;
     order.profilePath = "PMV7706.prf";
     order.typeCode = 12;
     order.nextSerial = true;
@@ -73,12 +73,12 @@ bool Produce(const QTemporaryDir& work, uint32_t turnaroundMs, uint32_t rebootMs
 
     // The reservation of the number is part of every production: timed with it.
     const auto start = std::chrono::steady_clock::now();
-    if (const auto refusal = pmv::PrepareProduction(history, order)) {
+    if (const auto refusal = pmv::production::PrepareProduction(history, order)) {
         std::fprintf(stderr, "%s\n", refusal->message.c_str());
         return 1;
     }
-    const pmv::ProductionResult result =
-        pmv::ProduceInstrument(context, order, silent, [&](const pmv::HistoryRecord& r) { history.Record(r); });
+    const pmv::production::ProductionResult result =
+        pmv::production::ProduceInstrument(context, order, silent, [&](const pmv::history::HistoryRecord& r) { history.Record(r); });
     const double elapsed = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     size_t bytes = 0;
     const auto requests = simulator.Transcript();
@@ -98,7 +98,7 @@ int main(int argc, char** argv)
     QGuiApplication app(argc, argv);
     QTemporaryDir work;
     QDir::setCurrent(work.path());
-    if (pmv::CreateDefaultProfiles())
+    if (pmv::model::CreateDefaultProfiles())
         return 1;
     const bool ok = Produce(work, 0, 0, "produce one instrument:") &&
                     Produce(work, 20, 0, "answers after 20 ms:") &&

@@ -33,19 +33,19 @@ bool Run(uint32_t baud, const char* title, pmv::sim::SimOptions options)
         std::fprintf(stderr, "search_bench: %s\n", error.c_str());
         return false;
     }
-    pmv::QtSerialLine line;
+    pmv::link::QtSerialLine line;
     if (!line.Open(simulator.DevicePath())) {
         std::fprintf(stderr, "search_bench: the pseudo-terminal does not open\n");
         return false;
     }
-    pmv::SystemClock clock;
-    pmv::InstrumentSearch search(line, clock);
-    pmv::SearchOptions search_options;
+    pmv::link::SystemClock clock;
+    pmv::device::InstrumentSearch search(line, clock);
+    pmv::device::SearchOptions search_options;
     search_options.bauds = {baud};
     search_options.firstAddress = 0;
     search_options.lastAddress = 255;
     search_options.all = true;
-    const pmv::SearchResult result = search.Run(search_options, {});
+    const pmv::device::SearchResult result = search.Run(search_options, {});
     size_t lineBytes = 0, slotBytes = 0;
     for (const auto& r : simulator.Transcript()) {
         lineBytes += r.wireBytes + r.answer.size();

@@ -8,10 +8,10 @@
 #include <cmath>
 #include <optional>
 
-namespace pmv {
+namespace pmv::binding {
 namespace {
 
-using CS = ChannelSettings;
+using CS = model::ChannelSettings;
 
 constexpr std::array<const char*, 12> kGenitiveMonths = {
     "Января ", "Февраля ", "Марта ",    "Апреля ",  "Мая ",    "Июня ",
@@ -20,7 +20,7 @@ constexpr std::array<const char*, 12> kGenitiveMonths = {
 
 // Nominal top of each unified input's signal range; nothing for the sensors with a range of
 // their own (thermometers, thermocouples, resistance), which take it from datBound.
-constexpr std::array<std::optional<float>, kSensorCount> kUnifiedTop = {
+constexpr std::array<std::optional<float>, model::kSensorCount> kUnifiedTop = {
     std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,  // 0..4
     std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,  // 5..9
     std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,  // 10..14
@@ -145,20 +145,20 @@ constexpr size_t kSetpointHeadingChars = 7;
 struct GeneralList {
     int RelayControls::*relayControl;
     int GeneralControls::*generalControl;
-    int32_t& (*field)(SettingsModel&);
+    int32_t& (*field)(model::SettingsModel&);
     ListRule rule;
 };
 
 constexpr std::array<GeneralList, 5> kGeneralLists = {{
-    {&RelayControls::decisionInterval, nullptr, [](SettingsModel& m) -> int32_t& { return m.channel[0].reg_int; },
+    {&RelayControls::decisionInterval, nullptr, [](model::SettingsModel& m) -> int32_t& { return m.channel[0].reg_int; },
      Offset(10, kDecisionIntervalListSize)},
-    {&RelayControls::pulseLength, nullptr, [](SettingsModel& m) -> int32_t& { return m.channel[0].pulse_int; },
+    {&RelayControls::pulseLength, nullptr, [](model::SettingsModel& m) -> int32_t& { return m.channel[0].pulse_int; },
      Offset(5, kPulseLengthListSize)},
-    {nullptr, &GeneralControls::deviceType, [](SettingsModel& m) -> int32_t& { return m.general.proc_ver; },
+    {nullptr, &GeneralControls::deviceType, [](model::SettingsModel& m) -> int32_t& { return m.general.proc_ver; },
      Offset(0, kDeviceTypeListSize)},
-    {nullptr, &GeneralControls::errorDisplay, [](SettingsModel& m) -> int32_t& { return m.general.err_ver; },
+    {nullptr, &GeneralControls::errorDisplay, [](model::SettingsModel& m) -> int32_t& { return m.general.err_ver; },
      Offset(0, kErrorDisplayListSize)},
-    {nullptr, &GeneralControls::typeCode, [](SettingsModel& m) -> int32_t& { return m.general.otk_type; },
+    {nullptr, &GeneralControls::typeCode, [](model::SettingsModel& m) -> int32_t& { return m.general.otk_type; },
      {ListMapping::LowByte, 0, kTypeCodeListSize}},
 }};
 
@@ -180,9 +180,9 @@ constexpr std::array<RelayColumn, 10> kRelayColumns = {{
     {0, 3}, {0, 4}, {0, 5}, {0, 6},  // regulator: "Закр.", "Откр.", "Напр.", "Импульс"
 }};
 
-constexpr std::array<std::array<int32_t RelaySettings::*, 2>, 2> kMaskWords = {{
-    {&RelaySettings::rel0_msk0, &RelaySettings::rel0_msk1},
-    {&RelaySettings::rel1_msk0, &RelaySettings::rel1_msk1},
+constexpr std::array<std::array<int32_t model::RelaySettings::*, 2>, 2> kMaskWords = {{
+    {&model::RelaySettings::rel0_msk0, &model::RelaySettings::rel0_msk1},
+    {&model::RelaySettings::rel1_msk0, &model::RelaySettings::rel1_msk1},
 }};
 
 constexpr const char* kShownMark = " *";
@@ -207,9 +207,9 @@ std::string SetpointTypeHeading(int position)
     return Utf8Prefix(kSetpointTypeItems[static_cast<size_t>(position)], kSetpointHeadingChars);
 }
 
-void ApplyRangeRule(const SettingsModel& model, ChannelSettings& channel)
+void ApplyRangeRule(const model::SettingsModel& model, model::ChannelSettings& channel)
 {
-    if (channel.dat < 0 || channel.dat >= kSensorCount)
+    if (channel.dat < 0 || channel.dat >= model::kSensorCount)
         return;
     const size_t dat = static_cast<size_t>(channel.dat);
     if (const std::optional<float> top = kUnifiedTop[dat]) {
@@ -223,24 +223,24 @@ void ApplyRangeRule(const SettingsModel& model, ChannelSettings& channel)
     }
 }
 
-void ShowChannel(const ChannelSettings& channel, size_t ch, ChannelControls& controls)
+void ShowChannel(const model::ChannelSettings& channel, size_t ch, ChannelControls& controls)
 {
     for (const NumberControl& c : kChannelNumbers)
-        controls.*c.control = FormatNumber(channel.*c.field);
+        controls.*c.control = model::FormatNumber(channel.*c.field);
     for (size_t i = 0; i < kPolynomial.size(); ++i)
-        controls.polynomial[i] = FormatNumber(channel.*kPolynomial[i]);
+        controls.polynomial[i] = model::FormatNumber(channel.*kPolynomial[i]);
     for (const ChannelList& c : kChannelLists)
         controls.*c.control = ListPosition(channel.*c.field, c.rule);
     controls.relayLogic = ListPosition(channel.ver_rel_proc, RelayLogicRule(ch));
     for (const ChannelTick& c : kChannelTicks)
         controls.*c.control = channel.*c.field != 0;
     for (size_t s = 0; s < 2; ++s) {
-        controls.setpointValueHeading[s] = FormatNumber(channel.*kSetpointValues[s]);
+        controls.setpointValueHeading[s] = model::FormatNumber(channel.*kSetpointValues[s]);
         controls.setpointTypeHeading[s] = SetpointTypeHeading(controls.*kSetpointTypeLists[s]);
     }
 }
 
-void GatherChannel(const ChannelControls& controls, ChannelSettings& channel)
+void GatherChannel(const ChannelControls& controls, model::ChannelSettings& channel)
 {
     for (const ChannelList& c : kChannelLists)
         channel.*c.field = ListValue(controls.*c.control, channel.*c.field, c.rule);
@@ -271,7 +271,7 @@ std::string ProductionDateText(int32_t day, int32_t month, int32_t year)
     return std::to_string(day) + " " + name + std::to_string(year);
 }
 
-void ShowRelayGrid(const RelaySettings& relays, ControlValues& values)
+void ShowRelayGrid(const model::RelaySettings& relays, ControlValues& values)
 {
     for (size_t relay = 0; relay < 2; ++relay)
         for (size_t col = 0; col < kRelayColumns.size(); ++col) {
@@ -281,10 +281,10 @@ void ShowRelayGrid(const RelaySettings& relays, ControlValues& values)
         }
 }
 
-void ReadRelayGrid(const ControlValues& values, RelaySettings& relays)
+void ReadRelayGrid(const ControlValues& values, model::RelaySettings& relays)
 {
     for (size_t relay = 0; relay < 2; ++relay) {
-        for (int32_t RelaySettings::*word : kMaskWords[relay])
+        for (int32_t model::RelaySettings::*word : kMaskWords[relay])
             relays.*word = 0;
         for (size_t col = 0; col < kRelayColumns.size(); ++col)
             if (!values.relays.grid[relay][col].empty()) {
@@ -315,7 +315,7 @@ void KeepUnscannedTexts(const ControlValues& typed, ControlValues& shown)
         shown.general.serialNumber = typed.general.serialNumber;
 }
 
-void ShowGroupSelection(const SettingsModel& model, ControlValues& values)
+void ShowGroupSelection(const model::SettingsModel& model, ControlValues& values)
 {
     values.top.groupPanels = {.channel1 = model.channel[0].select == 1,
                               .channel2 = model.channel[1].select == 1,
@@ -323,7 +323,7 @@ void ShowGroupSelection(const SettingsModel& model, ControlValues& values)
                               .general = model.general.gen_select == 1};
 }
 
-void SetGroupBoxes(SettingsModel& model, ControlValues& values, const GroupTicks& ticks)
+void SetGroupBoxes(model::SettingsModel& model, ControlValues& values, const GroupTicks& ticks)
 {
     values.top.groupBoxes = {.channel1 = ticks.ch1, .channel2 = ticks.ch2, .relays = ticks.relay, .general = ticks.general};
     model.channel[0].select = ticks.ch1 ? 1 : 0;
@@ -333,12 +333,12 @@ void SetGroupBoxes(SettingsModel& model, ControlValues& values, const GroupTicks
     ShowGroupSelection(model, values);
 }
 
-void SelectAllGroups(SettingsModel& model, ControlValues& values)
+void SelectAllGroups(model::SettingsModel& model, ControlValues& values)
 {
     SetGroupBoxes(model, values, {true, true, true, true});
 }
 
-void ShowSettings(SettingsModel& model, int32_t portNumber, ControlValues& values)
+void ShowSettings(model::SettingsModel& model, int32_t portNumber, ControlValues& values)
 {
     GeneralControls& general = values.general;
     general.productionDate = ProductionDateText(model.made_day, model.made_month, model.made_year);
@@ -346,7 +346,7 @@ void ShowSettings(SettingsModel& model, int32_t portNumber, ControlValues& value
     general.productionYear = std::clamp(model.made_year, kFirstListedYear, kLastListedYear) - kFirstListedYear;
     general.calendar = {model.made_day, model.made_month, model.made_year};
 
-    general.firmwareVersion = FirmwareVersionText(model.fw_version);
+    general.firmwareVersion = device::FirmwareVersionText(model.fw_version);
     values.top.portNumber = std::to_string(portNumber);
     values.top.port = ListPosition(portNumber, Offset(1, kPortListSize));
     general.serialNumber = std::to_string(int64_t{model.serial_hi} * 256 + model.serial_lo);
@@ -359,7 +359,7 @@ void ShowSettings(SettingsModel& model, int32_t portNumber, ControlValues& value
                    .relay = model.rele.select == 1,
                    .general = model.general.gen_select == 1});
 
-    for (ChannelSettings& channel : model.channel)
+    for (model::ChannelSettings& channel : model.channel)
         ApplyRangeRule(model, channel);
     for (size_t ch = 0; ch < 2; ++ch)
         ShowChannel(model.channel[ch], ch, values.channels[ch]);
@@ -369,7 +369,7 @@ void ShowSettings(SettingsModel& model, int32_t portNumber, ControlValues& value
     ShowRelayGrid(model.rele, values);
 }
 
-void GatherSettings(const ControlValues& values, SettingsModel& model, Messages& messages)
+void GatherSettings(const ControlValues& values, model::SettingsModel& model, Messages& messages)
 {
     for (size_t ch = 0; ch < 2; ++ch)
         GatherChannel(values.channels[ch], model.channel[ch]);
@@ -387,4 +387,4 @@ void GatherSettings(const ControlValues& values, SettingsModel& model, Messages&
     model.serial_lo = static_cast<int32_t>(serial & 0xFF);
 }
 
-}  // namespace pmv
+}  // namespace pmv::binding

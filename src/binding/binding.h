@@ -7,8 +7,10 @@
 #include <string>
 
 namespace pmv {
-
 class Messages;
+}  // namespace pmv
+
+namespace pmv::binding {
 
 // The model into the control values: production date (text, month and year lists, calendar),
 // firmware version, port number, serial number, group boxes (their flags become 1 or 0) and
@@ -19,7 +21,7 @@ class Messages;
 // nominal top; every other sensor type 0..24 gets its datBound entry. A model value that names
 // no item of its list (a sensor type above 24, a setpoint type outside 0..2, ...) shows list
 // position -1 and an empty grid heading.
-void ShowSettings(SettingsModel& model, int32_t portNumber, ControlValues& values);
+void ShowSettings(model::SettingsModel& model, int32_t portNumber, ControlValues& values);
 
 // The control values into the model. Number texts that do not scan leave the model's value, the
 // two steps their absolute value, ver_rel_proc becomes 1 in both channels, the relay masks
@@ -27,7 +29,7 @@ void ShowSettings(SettingsModel& model, int32_t portNumber, ControlValues& value
 // reg_int 9, ...), except that a model value that names no item of the list is kept. A serial
 // number above 65535 shows error 23 and leaves 0 in serial_hi and serial_lo. The group flags of
 // the channels and the relays are not taken (their boxes' clicks set them); gen_select is.
-void GatherSettings(const ControlValues& values, SettingsModel& model, Messages& messages);
+void GatherSettings(const ControlValues& values, model::SettingsModel& model, Messages& messages);
 
 // v for 1, 2 and 3, else 0: a setpoint type and its list position, in both directions.
 int32_t SetpointTypeIndex(int32_t v);
@@ -37,9 +39,9 @@ int32_t SetpointTypeIndex(int32_t v);
 std::string ProductionDateText(int32_t day, int32_t month, int32_t year);
 
 // The four mask words into the 20 cells of the relay grid: " *" where the bit is set.
-void ShowRelayGrid(const RelaySettings& relays, ControlValues& values);
+void ShowRelayGrid(const model::RelaySettings& relays, ControlValues& values);
 // The 20 cells into the four mask words: every non-empty cell sets its bit, all others clear.
-void ReadRelayGrid(const ControlValues& values, RelaySettings& relays);
+void ReadRelayGrid(const ControlValues& values, model::RelaySettings& relays);
 // A click on a relay cell: an empty cell becomes " +", a marked one empty.
 std::string ToggledRelayCell(const std::string& cell);
 
@@ -49,17 +51,17 @@ std::string ToggledRelayCell(const std::string& cell);
 void KeepUnscannedTexts(const ControlValues& typed, ControlValues& shown);
 
 // The four group panels: white when their flag is 1.
-void ShowGroupSelection(const SettingsModel& model, ControlValues& values);
+void ShowGroupSelection(const model::SettingsModel& model, ControlValues& values);
 
 // The four group boxes ticked or not as if the user had clicked each into that state: each
 // flag becomes 1 or 0 and the panels follow.
 struct GroupTicks {
     bool ch1 = true, ch2 = true, relay = true, general = true;
 };
-void SetGroupBoxes(SettingsModel& model, ControlValues& values, const GroupTicks& ticks);
+void SetGroupBoxes(model::SettingsModel& model, ControlValues& values, const GroupTicks& ticks);
 
 // "Прочитать все" and "Записать все" select every group: the four flags become 1, their boxes
 // are ticked and their panels white.
-void SelectAllGroups(SettingsModel& model, ControlValues& values);
+void SelectAllGroups(model::SettingsModel& model, ControlValues& values);
 
-}  // namespace pmv
+}  // namespace pmv::binding

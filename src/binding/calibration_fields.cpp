@@ -7,23 +7,23 @@
 #include <charconv>
 #include <optional>
 
-namespace pmv {
+namespace pmv::binding {
 namespace {
 
 using K = CalibrationField::Kind;
 
-template <int Ch, float ChannelSettings::*Field>
-float* ChannelReal(SettingsModel& m)
+template <int Ch, float model::ChannelSettings::*Field>
+float* ChannelReal(model::SettingsModel& m)
 {
     return &(m.channel[Ch].*Field);
 }
-template <float CalibrationSettings::*Field>
-float* GradReal(SettingsModel& m)
+template <float model::CalibrationSettings::*Field>
+float* GradReal(model::SettingsModel& m)
 {
     return &(m.grad.*Field);
 }
-template <int32_t CalibrationSettings::*Field>
-int32_t* GradWhole(SettingsModel& m)
+template <int32_t model::CalibrationSettings::*Field>
+int32_t* GradWhole(model::SettingsModel& m)
 {
     return &(m.grad.*Field);
 }
@@ -32,9 +32,9 @@ constexpr int32_t kLongestDwell = 3600;
 constexpr int32_t kMostMeasurements = 255;
 
 #define PMV_SET(key, ch, label) \
-    {#key #ch, label, K::Real, ChannelReal<ch - 1, &ChannelSettings::key>, nullptr, 0, 0}
-#define PMV_BOUND(key, label) {#key, label, K::Real, GradReal<&CalibrationSettings::key>, nullptr, 0, 0}
-#define PMV_WHOLE(key, label, min, max) {#key, label, K::Whole, nullptr, GradWhole<&CalibrationSettings::key>, min, max}
+    {#key #ch, label, K::Real, ChannelReal<ch - 1, &model::ChannelSettings::key>, nullptr, 0, 0}
+#define PMV_BOUND(key, label) {#key, label, K::Real, GradReal<&model::CalibrationSettings::key>, nullptr, 0, 0}
+#define PMV_WHOLE(key, label, min, max) {#key, label, K::Whole, nullptr, GradWhole<&model::CalibrationSettings::key>, min, max}
 
 const std::vector<CalibrationField> kFields{
     PMV_SET(set_ra, 1, "сопротивления первого резистора канала 1"),
@@ -49,7 +49,7 @@ const std::vector<CalibrationField> kFields{
     PMV_SET(set_ku10, 2, "напряжения Ku 0-10 V канала 2"),
     PMV_SET(set_ki05, 2, "тока Ki 0-5 мА канала 2"),
     PMV_SET(set_ki020, 2, "тока Ki 0-20 мА канала 2"),
-    {"wr_grad_immid", "записи результата в прибор", K::Flag, nullptr, GradWhole<&CalibrationSettings::wr_grad_immid>, 0, 1},
+    {"wr_grad_immid", "записи результата в прибор", K::Flag, nullptr, GradWhole<&model::CalibrationSettings::wr_grad_immid>, 0, 1},
     PMV_WHOLE(del_ref, "выдержки UREF/RREF", 1, kLongestDwell),
     PMV_WHOLE(del_ku, "выдержки Ku", 1, kLongestDwell),
     PMV_WHOLE(del_ki, "выдержки Ki", 1, kLongestDwell),
@@ -105,15 +105,15 @@ const std::vector<CalibrationField>& CalibrationFields()
     return kFields;
 }
 
-FieldTexts ShowCalibrationFields(SettingsModel& model)
+FieldTexts ShowCalibrationFields(model::SettingsModel& model)
 {
     FieldTexts texts;
     for (const CalibrationField& f : kFields)
-        texts[f.name] = f.kind == K::Real ? FormatNumber(*f.real(model)) : std::to_string(*f.whole(model));
+        texts[f.name] = f.kind == K::Real ? model::FormatNumber(*f.real(model)) : std::to_string(*f.whole(model));
     return texts;
 }
 
-ErrorCode GatherCalibrationFields(const FieldTexts& texts, SettingsModel& model, Messages& messages)
+ErrorCode GatherCalibrationFields(const FieldTexts& texts, model::SettingsModel& model, Messages& messages)
 {
     for (const CalibrationField& f : kFields) {
         const std::string text = TextOf(texts, f.name);
@@ -136,4 +136,4 @@ ErrorCode GatherCalibrationFields(const FieldTexts& texts, SettingsModel& model,
     return kOk;
 }
 
-}  // namespace pmv
+}  // namespace pmv::binding

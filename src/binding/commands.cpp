@@ -11,7 +11,7 @@
 #include <array>
 #include <utility>
 
-namespace pmv {
+namespace pmv::binding {
 namespace {
 
 // Forgets an earlier Esc, so that it cannot stop this command, and shows the group selection.
@@ -35,7 +35,7 @@ ErrorCode ReadGroups(CommandContext& c)
 {
     GatherSettings(c.controls, c.device.model, c.messages);
     c.host.LockCommands();
-    const ErrorCode code = ReadDeviceSettings(c.device);
+    const ErrorCode code = device::ReadDeviceSettings(c.device);
     ShowResult(c, code);
     c.host.UnlockCommands();
     ShowSettings(c.device.model, c.portNumber, c.controls);
@@ -55,7 +55,7 @@ ErrorCode WriteGroups(CommandContext& c)
         if (code == kOk && c.beforeWriting)
             code = c.beforeWriting();
         if (code == kOk)
-            code = WriteDeviceSettings(c.device);
+            code = device::WriteDeviceSettings(c.device);
     }
     ShowResult(c, code);
     c.host.UnlockCommands();
@@ -102,11 +102,11 @@ ErrorCode ReadForReport(CommandContext& c)
     BeginCommand(c, true);
     GatherSettings(c.controls, c.device.model, c.messages);
     c.host.LockCommands();
-    ErrorCode first = ReadDeviceSettings(c.device);
+    ErrorCode first = device::ReadDeviceSettings(c.device);
     ShowResult(c, first);
     bool stopped = first == kStoppedByUser;
     for (uint32_t ch = 0; ch < 2 && !stopped; ++ch) {
-        const ErrorCode code = ReadCalibrationCoefficients(c.device, ch);
+        const ErrorCode code = device::ReadCalibrationCoefficients(c.device, ch);
         ShowResult(c, code);
         if (first == kOk)
             first = code;
@@ -118,4 +118,4 @@ ErrorCode ReadForReport(CommandContext& c)
     return first;
 }
 
-}  // namespace pmv
+}  // namespace pmv::binding

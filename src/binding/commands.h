@@ -8,8 +8,10 @@
 #include <functional>
 
 namespace pmv {
-
 class Messages;
+}  // namespace pmv
+
+namespace pmv::binding {
 
 // What the window does around an operation. pmvctl and tests implement it too; for them every
 // call may do nothing.
@@ -34,7 +36,7 @@ public:
 
 // What a command works with.
 struct CommandContext {
-    Device& device;           // the exchange, the progress panel with Esc, the settings model
+    device::Device& device;           // the exchange, the progress panel with Esc, the settings model
     Messages& messages;       // entry errors, the checks' questions, the message of the result
     CommandHost& host;
     ControlValues& controls;  // what the controls show; the caller fills it before the command
@@ -68,4 +70,4 @@ ErrorCode WriteSelected(CommandContext& context);
 // the first failure, 0 when every read succeeded; the report is made either way.
 ErrorCode ReadForReport(CommandContext& context);
 
-}  // namespace pmv
+}  // namespace pmv::binding

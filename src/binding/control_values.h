@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-namespace pmv {
+namespace pmv::binding {
 
 // What every bound control of the main window shows, without the widgets, one struct per part
 // of the window. The window copies these values into its widgets and back; the binding
@@ -135,4 +135,4 @@ inline constexpr std::array<const char*, kErrorDisplayListSize> kErrorDisplayIte
 inline constexpr std::array<const char*, kSetpointTypeListSize> kSetpointTypeItems = {"Нет", "Понижение",
                                                                                       "Повышение"};
 
-}  // namespace pmv
+}  // namespace pmv::binding

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-namespace pmv {
+namespace pmv::binding {
 
 std::optional<CsvFormat> ParseCsvFormat(const std::string& name)
 {
@@ -42,7 +42,7 @@ std::string CsvDecimal(double value, int decimals, const CsvFormat& format)
     return out;
 }
 
-std::string HistoryTable(const std::vector<HistoryRecord>& rows, const CsvFormat& format)
+std::string HistoryTable(const std::vector<history::HistoryRecord>& rows, const CsvFormat& format)
 {
     const auto line = [&](const std::vector<std::string>& fields) {
         std::string text;
@@ -52,11 +52,11 @@ std::string HistoryTable(const std::vector<HistoryRecord>& rows, const CsvFormat
     };
     std::string csv = CsvStart(format) + line({"Время", "Оператор", "Прибор", "Тип прибора", "ПО", "Операция",
                                                "Профиль", "SHA-256 профиля", "Группы", "Результат", "Подробности"});
-    for (const HistoryRecord& r : rows) {
-        csv += line({r.time, r.operatorName, InstrumentNumber(r.typeCode, r.serial), std::to_string(r.deviceType), r.firmware, r.operation, r.profile,
+    for (const history::HistoryRecord& r : rows) {
+        csv += line({r.time, r.operatorName, history::InstrumentNumber(r.typeCode, r.serial), std::to_string(r.deviceType), r.firmware, r.operation, r.profile,
                      r.profileSha256, r.groups, std::to_string(r.result), r.details});
     }
     return csv;
 }
 
-}  // namespace pmv
+}  // namespace pmv::binding

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace pmv {
+namespace pmv::binding {
 
 // How a CSV file is written. Russian spreadsheets (LibreOffice in a Russian locale, Excel) read
 // ';' with a decimal comma and UTF-8 with a byte order mark as numbers; without the mark Excel
@@ -31,6 +31,6 @@ std::string CsvText(const std::string& text, const CsvFormat& format);
 std::string CsvDecimal(double value, int decimals, const CsvFormat& format);
 
 // The history rows as a table: one column "Прибор" with the instrument's number "012-00345".
-std::string HistoryTable(const std::vector<HistoryRecord>& rows, const CsvFormat& format);
+std::string HistoryTable(const std::vector<history::HistoryRecord>& rows, const CsvFormat& format);
 
-}  // namespace pmv
+}  // namespace pmv::binding

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-namespace pmv {
+namespace pmv::binding {
 namespace {
 
 // Splits `text` at `separator` into runs of digits whose lengths lie within the given bounds.
@@ -58,9 +58,9 @@ std::optional<CalendarDate> ParseProductionDate(const std::string& text, std::st
     const CalendarDate date{(*f)[0], (*f)[1], (*f)[2]};
     if (!IsCalendarDay(date.day, date.month, date.year))
         return Refuse(problem, "Даты " + text + " нет в календаре");
-    if (date.year < kFirstProductionYear || date.year > kLastProductionYear)
+    if (date.year < device::kFirstProductionYear || date.year > device::kLastProductionYear)
         return Refuse(problem, "Дата " + text + ": прибор хранит год изготовления от " +
-                                   std::to_string(kFirstProductionYear) + " до " + std::to_string(kLastProductionYear));
+                                   std::to_string(device::kFirstProductionYear) + " до " + std::to_string(device::kLastProductionYear));
     return date;
 }
 
@@ -75,4 +75,4 @@ std::optional<CalendarDate> ParseIsoDate(const std::string& text, std::string* p
     return date;
 }
 
-}  // namespace pmv
+}  // namespace pmv::binding

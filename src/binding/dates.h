@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-namespace pmv {
+namespace pmv::binding {
 
 // A day of the Gregorian calendar: month 1..12, day within the month (29.02 in leap years).
 bool IsCalendarDay(int32_t day, int32_t month, int32_t year);
@@ -19,4 +19,4 @@ std::optional<CalendarDate> ParseProductionDate(const std::string& text, std::st
 // nothing, and `problem` says why.
 std::optional<CalendarDate> ParseIsoDate(const std::string& text, std::string* problem = nullptr);
 
-}  // namespace pmv
+}  // namespace pmv::binding

@@ -2,7 +2,7 @@
 
 #include "ini/cp1251.h"
 
-namespace pmv {
+namespace pmv::binding {
 namespace {
 
 size_t Utf8Length(unsigned char lead)
@@ -27,7 +27,7 @@ DescriptionFit FitDescription(const std::string& text)
         i += c.size();
         if (c == "\n" && ++lines > kDescriptionLines)
             break;
-        if (c != "?" && Utf8ToCp1251(c) == "?") {
+        if (c != "?" && ini::Utf8ToCp1251(c) == "?") {
             if (fit.refused.find(c) == std::string::npos)
                 fit.refused += c;
             continue;
@@ -45,4 +45,4 @@ std::string RefusedCharactersText(const std::string& refused)
                 : "» нельзя сохранить в файле настроек (кодировка Windows-1251): они убраны из описания.");
 }
 
-}  // namespace pmv
+}  // namespace pmv::binding

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <string>
 
-namespace pmv {
+namespace pmv::binding {
 
 // The profile keeps four description lines (txt0 ... txt3), in Windows-1251.
 inline constexpr size_t kDescriptionLines = 4;
@@ -20,4 +20,4 @@ DescriptionFit FitDescription(const std::string& text);
 // The message naming the refused characters (not empty).
 std::string RefusedCharactersText(const std::string& refused);
 
-}  // namespace pmv
+}  // namespace pmv::binding

@@ -7,7 +7,7 @@
 #include <array>
 #include <string>
 
-namespace pmv {
+namespace pmv::binding {
 namespace {
 
 constexpr const char* kGeneral = "Ошибка задания общеприборных параметров.";
@@ -76,4 +76,4 @@ ErrorCode CheckEntries(const ControlValues& values, Messages& messages)
     return kOk;
 }
 
-}  // namespace pmv
+}  // namespace pmv::binding

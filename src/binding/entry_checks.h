@@ -6,8 +6,10 @@
 #include <cstdint>
 
 namespace pmv {
-
 class Messages;
+}  // namespace pmv
+
+namespace pmv::binding {
 
 // The character check of every number field before a write, whichever groups are selected and
 // hidden fields included, in the window's fixed order (channel 1's minimum, the serial number,
@@ -15,4 +17,4 @@ class Messages;
 // is named in an error box and gives 17; else 0. The caller shows the message of 17.
 ErrorCode CheckEntries(const ControlValues& values, Messages& messages);
 
-}  // namespace pmv
+}  // namespace pmv::binding

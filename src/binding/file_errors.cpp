@@ -6,7 +6,7 @@
 
 #include <unistd.h>
 
-namespace pmv {
+namespace pmv::binding {
 namespace {
 
 constexpr std::string_view kUnableToWrite = "Unable to write to ";
@@ -45,4 +45,4 @@ std::string NotWrittenText(const std::string& path)
     return "Не удается записать файл " + path + ": " + WhyNotWritten(path) + ".";
 }
 
-}  // namespace pmv
+}  // namespace pmv::binding

@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace pmv {
+namespace pmv::binding {
 
 // The window's text of a file error. "Unable to write to <path>", as the file layers report a
 // write the system refused, becomes Russian with the reason the file system gives now: "Не
@@ -13,4 +13,4 @@ std::string FileErrorText(const std::string& error);
 // "Не удается записать файл <path>: <reason>." for a file the system refused to write.
 std::string NotWrittenText(const std::string& path);
 
-}  // namespace pmv
+}  // namespace pmv::binding

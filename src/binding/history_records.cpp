@@ -9,32 +9,32 @@
 #include <filesystem>
 #include <functional>
 
-namespace pmv {
+namespace pmv::binding {
 
-ErrorCode ReadIdentity(Device& device, SettingsModel& identity)
+ErrorCode ReadIdentity(device::Device& device, model::SettingsModel& identity)
 {
-    Device reader{device.exchange, device.progress, identity, {}};
-    if (const ErrorCode code = AwaitRestart(reader); code != kOk)
+    device::Device reader{device.exchange, device.progress, identity, {}};
+    if (const ErrorCode code = device::AwaitRestart(reader); code != kOk)
         return reader.Fail(code);
-    if (const ErrorCode code = ReadSerialAndDate(reader); code != kOk)
+    if (const ErrorCode code = device::ReadSerialAndDate(reader); code != kOk)
         return code;
-    return ReadByte(device.exchange, regs::kFirmwareVersion, identity.fw_version);
+    return device::ReadByte(device.exchange, device::regs::kFirmwareVersion, identity.fw_version);
 }
 
-SettingsModel IdentityAfter(Device& device, ErrorCode code)
+model::SettingsModel IdentityAfter(device::Device& device, ErrorCode code)
 {
-    SettingsModel identity;
+    model::SettingsModel identity;
     if (code != kStoppedToRevise && code != kStoppedToCorrect && code != kStoppedByUser && code != kNoAnswer)
         ReadIdentity(device, identity);
     return identity;
 }
 
-std::function<ErrorCode()> IdentityBeforeWriting(Device& device, SettingsModel& identity)
+std::function<ErrorCode()> IdentityBeforeWriting(device::Device& device, model::SettingsModel& identity)
 {
     return [&device, &identity] { return ReadIdentity(device, identity) == kNoAnswer ? kNoAnswer : kOk; };
 }
 
-std::string SelectedGroupsText(const SettingsModel& m)
+std::string SelectedGroupsText(const model::SettingsModel& m)
 {
     std::string text;
     const std::pair<bool, const char*> groups[] = {{m.channel[0].select == 1, "ch1"},
@@ -49,9 +49,9 @@ std::string SelectedGroupsText(const SettingsModel& m)
 
 namespace {
 
-std::string CoefficientsText(const SettingsModel& model, uint32_t ch)
+std::string CoefficientsText(const model::SettingsModel& model, uint32_t ch)
 {
-    const ChannelSettings& c = model.channel[ch];
+    const model::ChannelSettings& c = model.channel[ch];
     char text[256];
     std::snprintf(text, sizeof text,
                   "канал %u: UREF %.4f, RREF %.4f, Ku 100 mV %.4f, Ku 10 V %.4f, Ki 0-5 mA %.4f, Ki 0-20 mA %.4f", ch + 1,
@@ -81,39 +81,39 @@ private:
 
 }  // namespace
 
-HistoryRecord MakeHistoryRecord(const SettingsModel& identity, const SettingsModel& settings,
+history::HistoryRecord MakeHistoryRecord(const model::SettingsModel& identity, const model::SettingsModel& settings,
                                 const OperationFacts& facts)
 {
-    HistoryRecord r;
+    history::HistoryRecord r;
     r.serial = identity.SerialNumber();
     r.typeCode = identity.general.otk_type;
-    r.firmware = identity.fw_version ? FirmwareVersionText(identity.fw_version) : "";
+    r.firmware = identity.fw_version ? device::FirmwareVersionText(identity.fw_version) : "";
     r.deviceType = settings.general.proc_ver;
     r.operation = facts.operation;
     r.result = CodeNumber(facts.result);
     if (!facts.profilePath.empty()) {
         r.profile = std::filesystem::path(facts.profilePath).filename().string();
-        r.profileSha256 = FileSha256(facts.profilePath);
+        r.profileSha256 = history::FileSha256(facts.profilePath);
     }
     r.groups = SelectedGroupsText(settings);
     r.details = facts.details;
     return r;
 }
 
-HistoryRecord CoefficientsRecord(Device& device, uint32_t ch, ErrorCode code, const std::string& profilePath)
+history::HistoryRecord CoefficientsRecord(device::Device& device, uint32_t ch, ErrorCode code, const std::string& profilePath)
 {
     return MakeHistoryRecord(IdentityAfter(device, code), device.model,
-                             {kOperationCalibration, code, profilePath, CoefficientsText(device.model, ch)});
+                             {history::kOperationCalibration, code, profilePath, CoefficientsText(device.model, ch)});
 }
 
-RecordedFactoryReset FactoryResetWithRecord(Device& device, Messages& messages)
+RecordedFactoryReset FactoryResetWithRecord(device::Device& device, Messages& messages)
 {
-    SettingsModel identity;
+    model::SettingsModel identity;
     ConfirmationWatch watch(messages, [&] { ReadIdentity(device, identity); });
-    const ErrorCode code = FactoryReset(device.exchange, watch);
+    const ErrorCode code = device::FactoryReset(device.exchange, watch);
     if (watch.declined)
         return {kStoppedToRevise, std::nullopt};
-    return {code, MakeHistoryRecord(identity, identity, {kOperationFactoryReset, code, {}, {}})};
+    return {code, MakeHistoryRecord(identity, identity, {history::kOperationFactoryReset, code, {}, {}})};
 }
 
-}  // namespace pmv
+}  // namespace pmv::binding

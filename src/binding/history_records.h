@@ -11,26 +11,28 @@
 #include <string>
 
 namespace pmv {
-
 class Messages;
+}  // namespace pmv
+
+namespace pmv::binding {
 
 // Reads what identifies the instrument on the line (serial number, type code, production date,
 // firmware version) into a model of its own, so that a history row names the instrument that
 // received a write and not the profile's numbers.
-ErrorCode ReadIdentity(Device& device, SettingsModel& identity);
+ErrorCode ReadIdentity(device::Device& device, model::SettingsModel& identity);
 
 // The identity after an operation that ended with `code`: read from the line, or left empty when
 // the operation never reached the instrument, found it silent or was stopped by the user.
-SettingsModel IdentityAfter(Device& device, ErrorCode code);
+model::SettingsModel IdentityAfter(device::Device& device, ErrorCode code);
 
 // A write's `beforeWriting` (binding/commands.h) that reads the identity into `identity` for the
 // write's history row: after the write's closing restart the instrument is silent for a while,
 // and a write that fails half-way still names the instrument it reached. An instrument that does
 // not answer stops the write with 2 (it would not take the write either).
-std::function<ErrorCode()> IdentityBeforeWriting(Device& device, SettingsModel& identity);
+std::function<ErrorCode()> IdentityBeforeWriting(device::Device& device, model::SettingsModel& identity);
 
 // "ch1,ch2,relay,general": the groups selected in the model.
-std::string SelectedGroupsText(const SettingsModel& model);
+std::string SelectedGroupsText(const model::SettingsModel& model);
 
 // What the program did, for one history row.
 struct OperationFacts {
@@ -41,20 +43,20 @@ struct OperationFacts {
 };
 
 // A row of the history: identity from `identity`, device type and groups from `settings`.
-HistoryRecord MakeHistoryRecord(const SettingsModel& identity, const SettingsModel& settings,
+history::HistoryRecord MakeHistoryRecord(const model::SettingsModel& identity, const model::SettingsModel& settings,
                                 const OperationFacts& facts);
 
 // The row of channel `ch`'s calibration coefficients written from the device's model ("канал 1:
 // UREF 1.0000, RREF …, Ku 100 mV …"), the instrument named as it answers after `code`.
-HistoryRecord CoefficientsRecord(Device& device, uint32_t ch, ErrorCode code, const std::string& profilePath);
+history::HistoryRecord CoefficientsRecord(device::Device& device, uint32_t ch, ErrorCode code, const std::string& profilePath);
 
 // The factory reset, asked first. The reset erases the serial number too, so the instrument is
 // read between the operator's Yes and the reset and its row names it as it was; a No leaves no row
 // and gives 16, so that a declined reset is never reported as done.
 struct RecordedFactoryReset {
     ErrorCode code;
-    std::optional<HistoryRecord> record;
+    std::optional<history::HistoryRecord> record;
 };
-RecordedFactoryReset FactoryResetWithRecord(Device& device, Messages& messages);
+RecordedFactoryReset FactoryResetWithRecord(device::Device& device, Messages& messages);
 
-}  // namespace pmv
+}  // namespace pmv::binding

@@ -5,7 +5,7 @@
 
 #include <array>
 
-namespace pmv {
+namespace pmv::binding {
 namespace {
 
 constexpr const char* kSomeError = "Какая то ошибка";
@@ -46,14 +46,14 @@ PollOutcomeView ShowPollOutcome(ErrorCode code)
             PanelColour::Yellow};
 }
 
-LiveView ShowCurrentValues(LiveValues& values)
+LiveView ShowCurrentValues(device::LiveValues& values)
 {
-    ClampCurrentValues(values);
+    device::ClampCurrentValues(values);
     LiveView view;
     for (size_t ch = 0; ch < 2; ++ch) {
         LiveChannelView& c = view.channel[ch];
         const uint8_t status = values.status[ch];
-        c.valueText = FormatNumber(values.value[ch]);
+        c.valueText = model::FormatNumber(values.value[ch]);
         c.statusText = ChannelStatusText(status);
         if (status == kNormalMeasurement) {
             c.valueColour = PanelColour::White;
@@ -73,4 +73,4 @@ LiveView ShowCurrentValues(LiveValues& values)
     return view;
 }
 
-}  // namespace pmv
+}  // namespace pmv::binding

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-namespace pmv {
+namespace pmv::binding {
 
 enum class PanelColour { ButtonFace, White, Yellow };
 
@@ -40,6 +40,6 @@ PollOutcomeView ShowPollOutcome(ErrorCode code);
 // `ShowCurrentValues` without widgets: clamps the values (the log then shows the clamped ones)
 // and gives every text and colour of the page. Normal measurement: value panel white; channel
 // off: both panels button face; any other status: both yellow.
-LiveView ShowCurrentValues(LiveValues& values);
+LiveView ShowCurrentValues(device::LiveValues& values);
 
-}  // namespace pmv
+}  // namespace pmv::binding

@@ -8,7 +8,7 @@
 #include <locale.h>
 #include <string_view>
 
-namespace pmv {
+namespace pmv::binding {
 namespace {
 
 // Puts the "C" locale in force on this thread for its lifetime, so that printf and scanf use
@@ -114,4 +114,4 @@ uint32_t ScanSerialNumber(const std::string& text)
     return negative && number != 0 ? kTooLarge : number;
 }
 
-}  // namespace pmv
+}  // namespace pmv::binding

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-namespace pmv {
+namespace pmv::binding {
 
 // A number field read back with "%f", a decimal comma taken as the point (Russian users type
 // "7,5"): leading blanks are skipped and the scan stops at the first character that does not
@@ -32,4 +32,4 @@ inline constexpr uint32_t kMaxSerialNumber = 65535;
 // kMaxSerialNumber + 1.
 uint32_t ScanSerialNumber(const std::string& text);
 
-}  // namespace pmv
+}  // namespace pmv::binding

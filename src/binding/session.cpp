@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-namespace pmv {
+namespace pmv::binding {
 
 namespace {
 
@@ -13,29 +13,29 @@ std::string HistoryPathHere()
 {
     std::error_code error;
     const std::filesystem::path here = std::filesystem::current_path(error);
-    return (error ? std::filesystem::path() : here / kHistoryFileName).string();
+    return (error ? std::filesystem::path() : here / history::kHistoryFileName).string();
 }
 
 }  // namespace
 
 Session::Session(Messages& m, Progress& p)
-    : messages(m), progress(p), port(line, exchange, m, FoundSerialPorts), history(HistoryPathHere())
+    : messages(m), progress(p), port(line, exchange, m, link::FoundSerialPorts), history(HistoryPathHere())
 {
     port.SetOpenExplainer([](const std::string& device, const std::string& systemError) {
-        return ExplainOpenFailure(SystemView::Current(), device, systemError);
+        return device::ExplainOpenFailure(system::SystemView::Current(), device, systemError);
     });
 }
 
 std::optional<std::string> Session::LoadLinkSettings()
 {
-    return pmv::LoadLinkSettings(LinkSettingsPath(), port.settings(), messages);
+    return pmv::link::LoadLinkSettings(link::LinkSettingsPath(), port.settings(), messages);
 }
 
 std::optional<std::string> Session::OpenPort(bool quiet)
 {
     std::optional<std::string> failure = port.OpenPort(quiet);
-    ApplyLinkValues(port.settings(), exchange.values());
+    link::ApplyLinkValues(port.settings(), exchange.values());
     return failure;
 }
 
-}  // namespace pmv
+}  // namespace pmv::binding

@@ -13,9 +13,11 @@
 #include <string>
 
 namespace pmv {
-
 class Messages;
 class Progress;
+}  // namespace pmv
+
+namespace pmv::binding {
 
 // The program's single objects, wired once for the window and for pmvctl alike: the serial
 // line with the port of dev.dat, the exchange, the settings model and the device operations on
@@ -36,17 +38,17 @@ public:
 
     Messages& messages;
     Progress& progress;
-    SystemClock clock;
-    QtSerialLine line;
+    link::SystemClock clock;
+    link::QtSerialLine line;
     // The exchange's way to the line, which pmvctl --verbose watches.
-    LineTap tap{line};
-    Exchange exchange{tap, clock};
-    LinkPort port;
-    SettingsModel model;
-    Device device{exchange, progress, model, {}};
+    link::LineTap tap{line};
+    link::Exchange exchange{tap, clock};
+    link::LinkPort port;
+    model::SettingsModel model;
+    device::Device device{exchange, progress, model, {}};
     // history.sqlite in the folder the program works in when the session begins, so that later
     // folder changes of the file dialogs never split it.
-    History history;
+    history::History history;
 };
 
-}  // namespace pmv
+}  // namespace pmv::binding

@@ -10,11 +10,11 @@
 #include <functional>
 #include <variant>
 
-namespace pmv {
+namespace pmv::binding {
 namespace {
 
-using IntField = int32_t ChannelSettings::*;
-using FloatField = float ChannelSettings::*;
+using IntField = int32_t model::ChannelSettings::*;
+using FloatField = float model::ChannelSettings::*;
 // The text the window shows for a listed value or a tick; nothing names a number.
 using NameOf = std::string (*)(int32_t);
 
@@ -27,7 +27,7 @@ std::string ListItem(const std::array<const char*, N>& items, int32_t position)
 
 std::string SensorName(int32_t dat)
 {
-    return dat >= 0 && dat < kSensorCount ? kSensorTypes[static_cast<size_t>(dat)].name : std::to_string(dat);
+    return dat >= 0 && dat < model::kSensorCount ? model::kSensorTypes[static_cast<size_t>(dat)].name : std::to_string(dat);
 }
 std::string SetpointTypeName(int32_t type)
 {
@@ -55,57 +55,57 @@ struct ChannelField {
 
 // The channel settings a channel read and write move, in the window's order.
 const ChannelField kChannelFields[] = {
-    {"Тип датчика", "dat", &ChannelSettings::dat, SensorName},
-    {"Корнеизвлечение", "flag", &ChannelSettings::flag, Tick},
-    {"Минимум", "diap_min", &ChannelSettings::diap_min},
-    {"Максимум", "diap_max", &ChannelSettings::diap_max},
-    {"Смещение", "shift", &ChannelSettings::shift},
-    {"Подстройка диапазона", "adj", &ChannelSettings::adj},
-    {"Уставка I Тип", "th_type1", &ChannelSettings::th_type1, SetpointTypeName},
-    {"Уставка I", "th1", &ChannelSettings::th1},
-    {"Гистерезис I", "his1", &ChannelSettings::his1},
-    {"Уставка II Тип", "th_type2", &ChannelSettings::th_type2, SetpointTypeName},
-    {"Уставка II", "th2", &ChannelSettings::th2},
-    {"Гистерезис II", "his2", &ChannelSettings::his2},
-    {"Шаг изменения уставки", "spd_th", &ChannelSettings::spd_th},
-    {"Шаг изменения гистерезиса", "spd_his", &ChannelSettings::spd_his},
-    {"Усреднение", "ns", &ChannelSettings::ns},
-    {"Знаков", "point", &ChannelSettings::point},
-    {"Наблюдения", "search", &ChannelSettings::search},
-    {"Исключить", "use", &ChannelSettings::use, Tick},
-    {"Полином K0", "koef0", &ChannelSettings::koef0},
-    {"Полином K1", "koef1", &ChannelSettings::koef1},
-    {"Полином K2", "koef2", &ChannelSettings::koef2},
-    {"Полином K3", "koef3", &ChannelSettings::koef3},
+    {"Тип датчика", "dat", &model::ChannelSettings::dat, SensorName},
+    {"Корнеизвлечение", "flag", &model::ChannelSettings::flag, Tick},
+    {"Минимум", "diap_min", &model::ChannelSettings::diap_min},
+    {"Максимум", "diap_max", &model::ChannelSettings::diap_max},
+    {"Смещение", "shift", &model::ChannelSettings::shift},
+    {"Подстройка диапазона", "adj", &model::ChannelSettings::adj},
+    {"Уставка I Тип", "th_type1", &model::ChannelSettings::th_type1, SetpointTypeName},
+    {"Уставка I", "th1", &model::ChannelSettings::th1},
+    {"Гистерезис I", "his1", &model::ChannelSettings::his1},
+    {"Уставка II Тип", "th_type2", &model::ChannelSettings::th_type2, SetpointTypeName},
+    {"Уставка II", "th2", &model::ChannelSettings::th2},
+    {"Гистерезис II", "his2", &model::ChannelSettings::his2},
+    {"Шаг изменения уставки", "spd_th", &model::ChannelSettings::spd_th},
+    {"Шаг изменения гистерезиса", "spd_his", &model::ChannelSettings::spd_his},
+    {"Усреднение", "ns", &model::ChannelSettings::ns},
+    {"Знаков", "point", &model::ChannelSettings::point},
+    {"Наблюдения", "search", &model::ChannelSettings::search},
+    {"Исключить", "use", &model::ChannelSettings::use, Tick},
+    {"Полином K0", "koef0", &model::ChannelSettings::koef0},
+    {"Полином K1", "koef1", &model::ChannelSettings::koef1},
+    {"Полином K2", "koef2", &model::ChannelSettings::koef2},
+    {"Полином K3", "koef3", &model::ChannelSettings::koef3},
 };
 
 struct ModelField {
     const char* label;
     const char* section;  // the profile's section and key
     const char* key;
-    std::function<int32_t(const SettingsModel&)> value;
+    std::function<int32_t(const model::SettingsModel&)> value;
     NameOf name = nullptr;
 };
 
 const ModelField kRelayFields[] = {
-    {"Реле · Вид обработки логики реле 1", "CH1", "ver_rel_proc", [](const SettingsModel& m) { return m.channel[0].ver_rel_proc; }},
-    {"Реле · Вид обработки логики реле 2", "CH2", "ver_rel_proc", [](const SettingsModel& m) { return m.channel[1].ver_rel_proc; }},
-    {"Реле 1 · Канал 1 и регулятор", "RELE", "rel0_msk0", [](const SettingsModel& m) { return m.rele.rel0_msk0; }},
-    {"Реле 1 · Канал 2", "RELE", "rel0_msk1", [](const SettingsModel& m) { return m.rele.rel0_msk1; }},
-    {"Реле 2 · Канал 1 и регулятор", "RELE", "rel1_msk0", [](const SettingsModel& m) { return m.rele.rel1_msk0; }},
-    {"Реле 2 · Канал 2", "RELE", "rel1_msk1", [](const SettingsModel& m) { return m.rele.rel1_msk1; }},
+    {"Реле · Вид обработки логики реле 1", "CH1", "ver_rel_proc", [](const model::SettingsModel& m) { return m.channel[0].ver_rel_proc; }},
+    {"Реле · Вид обработки логики реле 2", "CH2", "ver_rel_proc", [](const model::SettingsModel& m) { return m.channel[1].ver_rel_proc; }},
+    {"Реле 1 · Канал 1 и регулятор", "RELE", "rel0_msk0", [](const model::SettingsModel& m) { return m.rele.rel0_msk0; }},
+    {"Реле 1 · Канал 2", "RELE", "rel0_msk1", [](const model::SettingsModel& m) { return m.rele.rel0_msk1; }},
+    {"Реле 2 · Канал 1 и регулятор", "RELE", "rel1_msk0", [](const model::SettingsModel& m) { return m.rele.rel1_msk0; }},
+    {"Реле 2 · Канал 2", "RELE", "rel1_msk1", [](const model::SettingsModel& m) { return m.rele.rel1_msk1; }},
 };
 
 const ModelField kRegulatorFields[] = {
-    {"Регулятор · Интервал принятия решения", "CH1", "reg_int", [](const SettingsModel& m) { return m.channel[0].reg_int; }},
-    {"Регулятор · Максимальная длительность импульса", "CH1", "pulse_int", [](const SettingsModel& m) { return m.channel[0].pulse_int; }},
-    {"Регулятор · Интервал принятия решения канала 2", "CH2", "reg_int", [](const SettingsModel& m) { return m.channel[1].reg_int; }},
-    {"Регулятор · Длительность импульса канала 2", "CH2", "pulse_int", [](const SettingsModel& m) { return m.channel[1].pulse_int; }},
+    {"Регулятор · Интервал принятия решения", "CH1", "reg_int", [](const model::SettingsModel& m) { return m.channel[0].reg_int; }},
+    {"Регулятор · Максимальная длительность импульса", "CH1", "pulse_int", [](const model::SettingsModel& m) { return m.channel[0].pulse_int; }},
+    {"Регулятор · Интервал принятия решения канала 2", "CH2", "reg_int", [](const model::SettingsModel& m) { return m.channel[1].reg_int; }},
+    {"Регулятор · Длительность импульса канала 2", "CH2", "pulse_int", [](const model::SettingsModel& m) { return m.channel[1].pulse_int; }},
 };
 
 const ModelField kGeneralFields[] = {
-    {"Общие · Тип прибора", "GEN", "proc_ver", [](const SettingsModel& m) { return m.general.proc_ver; }, DeviceTypeName},
-    {"Общие · Отображение ошибки", "ERR", "err_ver", [](const SettingsModel& m) { return m.general.err_ver; },
+    {"Общие · Тип прибора", "GEN", "proc_ver", [](const model::SettingsModel& m) { return m.general.proc_ver; }, DeviceTypeName},
+    {"Общие · Отображение ошибки", "ERR", "err_ver", [](const model::SettingsModel& m) { return m.general.err_ver; },
      ErrorDisplayName},
 };
 
@@ -130,7 +130,7 @@ struct FieldValue {
     {
         if (const auto* i = std::get_if<int32_t>(&value))
             return std::to_string(*i);
-        return Trimmed(FormatNumber(std::get<float>(value)));
+        return Trimmed(model::FormatNumber(std::get<float>(value)));
     }
     // As the pages show it: a list item or a tick by its name.
     std::string Shown() const
@@ -141,14 +141,14 @@ struct FieldValue {
     }
 };
 
-void AddInts(const ModelField* begin, const ModelField* end, const SettingsModel& m, std::vector<FieldValue>& out)
+void AddInts(const ModelField* begin, const ModelField* end, const model::SettingsModel& m, std::vector<FieldValue>& out)
 {
     for (const ModelField* f = begin; f != end; ++f)
         out.push_back({f->label, f->value(m), f->section, f->key, f->name});
 }
 
 // The fields of the groups selected in `selection`, with their values in `m`, in the window's order.
-std::vector<FieldValue> SelectedFields(const SettingsModel& selection, const SettingsModel& m)
+std::vector<FieldValue> SelectedFields(const model::SettingsModel& selection, const model::SettingsModel& m)
 {
     std::vector<FieldValue> out;
     for (size_t ch = 0; ch < 2; ++ch) {
@@ -180,7 +180,7 @@ bool Equal(const FieldValue& expected, const FieldValue& actual)
 
 }  // namespace
 
-std::vector<FieldComparison> CompareFields(const SettingsModel& expected, const SettingsModel& actual)
+std::vector<FieldComparison> CompareFields(const model::SettingsModel& expected, const model::SettingsModel& actual)
 {
     const std::vector<FieldValue> e = SelectedFields(expected, expected);
     const std::vector<FieldValue> a = SelectedFields(expected, actual);
@@ -191,7 +191,7 @@ std::vector<FieldComparison> CompareFields(const SettingsModel& expected, const 
     return out;
 }
 
-std::vector<FieldDifference> CompareSettings(const SettingsModel& expected, const SettingsModel& actual)
+std::vector<FieldDifference> CompareSettings(const model::SettingsModel& expected, const model::SettingsModel& actual)
 {
     std::vector<FieldDifference> out;
     for (const FieldComparison& f : CompareFields(expected, actual))
@@ -200,7 +200,7 @@ std::vector<FieldDifference> CompareSettings(const SettingsModel& expected, cons
     return out;
 }
 
-std::vector<SettingValue> SelectedSettings(const SettingsModel& model)
+std::vector<SettingValue> SelectedSettings(const model::SettingsModel& model)
 {
     std::vector<SettingValue> out;
     for (const FieldValue& f : SelectedFields(model, model))
@@ -208,7 +208,7 @@ std::vector<SettingValue> SelectedSettings(const SettingsModel& model)
     return out;
 }
 
-std::string SettingsValueLines(const SettingsModel& model)
+std::string SettingsValueLines(const model::SettingsModel& model)
 {
     std::string lines;
     for (const FieldValue& f : SelectedFields(model, model))
@@ -216,17 +216,17 @@ std::string SettingsValueLines(const SettingsModel& model)
     return lines;
 }
 
-ErrorCode ReadForComparison(Device& device, const SettingsModel& selection, SettingsModel& instrument)
+ErrorCode ReadForComparison(device::Device& device, const model::SettingsModel& selection, model::SettingsModel& instrument)
 {
     instrument = selection;
-    Device reader{device.exchange, device.progress, instrument, {}};
-    return ReadDeviceSettings(reader);
+    device::Device reader{device.exchange, device.progress, instrument, {}};
+    return device::ReadDeviceSettings(reader);
 }
 
-ErrorCode VerifyWritten(Device& device, const SettingsModel& written, std::vector<FieldDifference>& differences)
+ErrorCode VerifyWritten(device::Device& device, const model::SettingsModel& written, std::vector<FieldDifference>& differences)
 {
     differences.clear();
-    SettingsModel instrument;
+    model::SettingsModel instrument;
     if (const ErrorCode code = ReadForComparison(device, written, instrument); code != kOk)
         return code;
     differences = CompareSettings(written, instrument);
@@ -241,4 +241,4 @@ std::string DifferenceLines(const std::vector<FieldDifference>& differences)
     return lines;
 }
 
-}  // namespace pmv
+}  // namespace pmv::binding

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace pmv {
+namespace pmv::binding {
 
 // One setting whose value in the instrument is not the one expected.
 struct FieldDifference {
@@ -26,7 +26,7 @@ inline constexpr float kFloatTolerance = 0.01f;
 // always, as reads and writes always take them) that differ in `actual`, in the window's order.
 // Identity (serial number, date, firmware) is not compared: a profile does not describe one
 // instrument.
-std::vector<FieldDifference> CompareSettings(const SettingsModel& expected, const SettingsModel& actual);
+std::vector<FieldDifference> CompareSettings(const model::SettingsModel& expected, const model::SettingsModel& actual);
 
 // Every compared setting, equal or not, for a table that marks the differing rows.
 struct FieldComparison {
@@ -36,7 +36,7 @@ struct FieldComparison {
     // "да"), a number as a number.
     std::string expectedShown, actualShown;
 };
-std::vector<FieldComparison> CompareFields(const SettingsModel& expected, const SettingsModel& actual);
+std::vector<FieldComparison> CompareFields(const model::SettingsModel& expected, const model::SettingsModel& actual);
 
 // A setting of the groups selected in a model, named by its profile section and key.
 struct SettingValue {
@@ -44,21 +44,21 @@ struct SettingValue {
     std::string key;
     std::string text;  // as the differences show it: "55.5000", "3"
 };
-std::vector<SettingValue> SelectedSettings(const SettingsModel& model);
+std::vector<SettingValue> SelectedSettings(const model::SettingsModel& model);
 
 // "label=value" lines of the groups selected in the model, in the same order: what a write sends.
-std::string SettingsValueLines(const SettingsModel& model);
+std::string SettingsValueLines(const model::SettingsModel& model);
 
 // Reads the groups selected in `selection` from the instrument into `instrument`, which starts
 // as a copy of `selection`; the caller's model is not touched. Returns the read's code.
-ErrorCode ReadForComparison(Device& device, const SettingsModel& selection, SettingsModel& instrument);
+ErrorCode ReadForComparison(device::Device& device, const model::SettingsModel& selection, model::SettingsModel& instrument);
 
 // The check after a write: the groups selected in `written` read back from the instrument and
 // compared with it. Returns the read's code, or 15 when the instrument holds other values;
 // `differences` lists them.
-ErrorCode VerifyWritten(Device& device, const SettingsModel& written, std::vector<FieldDifference>& differences);
+ErrorCode VerifyWritten(device::Device& device, const model::SettingsModel& written, std::vector<FieldDifference>& differences);
 
 // "Канал 1 · Уставка I: в профиле 50.0000, в приборе 45.0000", one line a difference.
 std::string DifferenceLines(const std::vector<FieldDifference>& differences);
 
-}  // namespace pmv
+}  // namespace pmv::binding

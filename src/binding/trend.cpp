@@ -8,7 +8,7 @@
 #include <ctime>
 #include <iterator>
 
-namespace pmv {
+namespace pmv::binding {
 namespace {
 
 constexpr const char* kCsvHeading[] = {"Время", "Канал 1", "Состояние 1", "Канал 2", "Состояние 2", "Реле 1",
@@ -73,7 +73,7 @@ std::string TrendCsvHeading(const CsvFormat& format)
 
 std::string TrendCsvLine(const TrendSample& sample, const CsvFormat& format)
 {
-    const LiveValues& v = sample.values;
+    const device::LiveValues& v = sample.values;
     const char sep = format.separator;
     std::string line = IsoLocalTime(sample.timeMs);
     for (size_t ch = 0; ch < 2; ++ch)
@@ -94,4 +94,4 @@ std::string TrendCsv(const std::vector<TrendSample>& samples, const CsvFormat& f
     return csv;
 }
 
-}  // namespace pmv
+}  // namespace pmv::binding

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-namespace pmv {
+namespace pmv::binding {
 
 // One good poll of the current values, stamped with the wall clock (ms since the epoch).
 struct TrendSample {
     int64_t timeMs = 0;
-    LiveValues values;
+    device::LiveValues values;
 };
 
 // The polls of the last hour, oldest first, in a ring of fixed size: at the page's two polls a
@@ -52,4 +52,4 @@ std::string TrendCsvLine(const TrendSample& sample, const CsvFormat& format = kS
 // Local ISO time with milliseconds: "2026-12-07T22:15:03.500".
 std::string IsoLocalTime(int64_t timeMs);
 
-}  // namespace pmv
+}  // namespace pmv::binding

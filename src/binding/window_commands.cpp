@@ -11,7 +11,7 @@
 
 #include <utility>
 
-namespace pmv {
+namespace pmv::binding {
 namespace {
 
 void Gather(CommandContext& c)
@@ -56,7 +56,7 @@ void SyncControls(CommandContext& context)
 
 ErrorCode ReadSerialNumber(CommandContext& context)
 {
-    if (const ErrorCode code = ReadSerialAndDate(context.device); code != kOk)
+    if (const ErrorCode code = device::ReadSerialAndDate(context.device); code != kOk)
         return Failed(context, code);
     Show(context);
     return kOk;
@@ -68,7 +68,7 @@ ErrorCode WriteSerialNumber(CommandContext& context)
     if (!IsSerialNumberText(context.controls.general.serialNumber))
         return Failed(context, kBadNumber);
     Gather(context);
-    if (const ErrorCode code = WriteSerialAndDate(context.device, context.controls.general.calendar.day); code != kOk)
+    if (const ErrorCode code = device::WriteSerialAndDate(context.device, context.controls.general.calendar.day); code != kOk)
         return Failed(context, code);
     return kOk;
 }
@@ -76,7 +76,7 @@ ErrorCode WriteSerialNumber(CommandContext& context)
 void SetProductionDate(CommandContext& context, const CalendarDate& date)
 {
     Gather(context);
-    SettingsModel& m = context.device.model;
+    model::SettingsModel& m = context.device.model;
     m.made_day = date.day;
     m.made_month = date.month;
     m.made_year = date.year;
@@ -111,18 +111,18 @@ ErrorCode ReadForPassport(CommandContext& context)
     context.host.LockCommands();
 
     // The passport needs every group; the user's selection comes back afterwards.
-    SettingsModel& m = context.device.model;
+    model::SettingsModel& m = context.device.model;
     const std::array<int32_t*, 4> flags{&m.channel[0].select, &m.channel[1].select, &m.rele.select,
                                         &m.general.gen_select};
     std::array<int32_t, 4> kept{};
     for (size_t i = 0; i < flags.size(); ++i)
         kept[i] = std::exchange(*flags[i], 1);
-    const ErrorCode code = ReadDeviceSettings(context.device);
+    const ErrorCode code = device::ReadDeviceSettings(context.device);
     for (size_t i = 0; i < flags.size(); ++i)
         *flags[i] = kept[i];
     if (code != kOk)
         return Failed(context, code);
-    if (const ErrorCode dateCode = ReadProductionDate(context.device); dateCode != kOk)
+    if (const ErrorCode dateCode = device::ReadProductionDate(context.device); dateCode != kOk)
         return Failed(context, dateCode);
     context.host.RepaintNow();
     context.host.UnlockCommands();
@@ -130,7 +130,7 @@ ErrorCode ReadForPassport(CommandContext& context)
     return kOk;
 }
 
-std::optional<std::string> ChangePort(CommandContext& context, LinkPort& port, int position)
+std::optional<std::string> ChangePort(CommandContext& context, link::LinkPort& port, int position)
 {
     Gather(context);
     std::optional<std::string> failure = port.ReopenPort(position);
@@ -144,14 +144,14 @@ std::optional<std::array<std::string, 4>> OpenProfile(CommandContext& context, c
     Gather(context);
     // The load writes keys back into the file: a file that is not a profile is refused before,
     // as pmvctl refuses it, so that a CSV or a binary file is neither changed nor taken.
-    SettingsModel probe = context.device.model;
-    const ReadProfileResult read = ReadProfile(path, probe);
+    model::SettingsModel probe = context.device.model;
+    const model::ReadProfileResult read = model::ReadProfile(path, probe);
     if (read.error || !read.exists || !read.holdsProfile) {
         ShowFileError(context.messages, read.error ? *read.error : NotAProfileText(path, read.exists));
         return std::nullopt;
     }
-    SettingsModel loaded = context.device.model;
-    const LoadProfileResult profile = LoadProfile(path, loaded);
+    model::SettingsModel loaded = context.device.model;
+    const model::LoadProfileResult profile = model::LoadProfile(path, loaded);
     if (profile.error) {
         ShowFileError(context.messages, *profile.error);
         return std::nullopt;
@@ -164,7 +164,7 @@ std::optional<std::array<std::string, 4>> OpenProfile(CommandContext& context, c
 void SaveProfileAs(CommandContext& context, const std::string& chosenPath, const std::vector<std::string>& description)
 {
     Gather(context);
-    if (const auto error = SaveProfile(chosenPath + ".prf", context.device.model, description))
+    if (const auto error = model::SaveProfile(chosenPath + ".prf", context.device.model, description))
         ShowFileError(context.messages, *error);
 }
 
@@ -179,4 +179,4 @@ void ShowFileError(Messages& messages, const std::string& error)
     messages.ShowMessage(FileErrorText(error), "Ошибка", MessageIcon::Error);
 }
 
-}  // namespace pmv
+}  // namespace pmv::binding

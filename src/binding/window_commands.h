@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
-namespace pmv {
-
+namespace pmv::link {
 class LinkPort;
+}  // namespace pmv::link
+
+namespace pmv::binding {
 
 // The window's commands besides the four exchanges, on the same CommandContext: the controls'
 // values come in, the model changes, and the host shows the result.
@@ -46,7 +48,7 @@ ErrorCode ReadForPassport(CommandContext& context);
 
 // The port selector: list position 0 is port 1; the old port closes, the new one opens. A
 // failed write of the port's binding to its adapter comes back.
-std::optional<std::string> ChangePort(CommandContext& context, LinkPort& port, int position);
+std::optional<std::string> ChangePort(CommandContext& context, link::LinkPort& port, int position);
 
 // "Прочитать из файла настройки прибора": the controls into the model, then the profile. A
 // missing file, or one with none of a profile's sections, is refused with its message and left
@@ -64,4 +66,4 @@ std::string NotAProfileText(const std::string& path, bool exists);
 // The message of a file that could not be written or read, in Russian with its reason.
 void ShowFileError(Messages& messages, const std::string& error);
 
-}  // namespace pmv
+}  // namespace pmv::binding

@@ -7,11 +7,11 @@
 #include <optional>
 #include <string>
 
-namespace pmv {
+namespace pmv::binding {
 namespace {
 
-using CS = ChannelSettings;
-using RS = RelaySettings;
+using CS = model::ChannelSettings;
+using RS = model::RelaySettings;
 
 // --- Relay assignment by device type.
 
@@ -240,7 +240,7 @@ ErrorCode RunChecks(const std::array<ChannelCheck, N>& checks, CS& channel, cons
 
 }  // namespace
 
-ErrorCode CheckRelaySettings(const SettingsModel& model, Messages& messages)
+ErrorCode CheckRelaySettings(const model::SettingsModel& model, Messages& messages)
 {
     for (const RelayCheck& check : kRelayChecks)
         if (check.procVer == model.general.proc_ver && Finds(check, model.rele.*check.mask) &&
@@ -249,7 +249,7 @@ ErrorCode CheckRelaySettings(const SettingsModel& model, Messages& messages)
     return kOk;
 }
 
-ErrorCode CheckChannelSettings(SettingsModel& model, Messages& messages, int channel, ChannelCheckSwitches switches)
+ErrorCode CheckChannelSettings(model::SettingsModel& model, Messages& messages, int channel, ChannelCheckSwitches switches)
 {
     if (channel < 0 || channel > 1)
         return kOk;
@@ -263,7 +263,7 @@ ErrorCode CheckChannelSettings(SettingsModel& model, Messages& messages, int cha
     return kOk;
 }
 
-ErrorCode CheckSelectedChannels(SettingsModel& model, Messages& messages, ChannelCheckSwitches switches)
+ErrorCode CheckSelectedChannels(model::SettingsModel& model, Messages& messages, ChannelCheckSwitches switches)
 {
     // Every channel that a write sends is checked: the write skips only a select of 0.
     for (int ch = 0; ch < 2; ++ch)
@@ -273,4 +273,4 @@ ErrorCode CheckSelectedChannels(SettingsModel& model, Messages& messages, Channe
     return kOk;
 }
 
-}  // namespace pmv
+}  // namespace pmv::binding

@@ -33,7 +33,7 @@ Arguments ParseArguments(const std::vector<std::string>& args, const std::set<st
 std::optional<int64_t> ParseNumber(const std::string& text, int64_t min, int64_t max)
 {
     int64_t value = 0;
-    if (const auto small = ParseIniInt(text)) {
+    if (const auto small = ini::ParseIniInt(text)) {
         value = *small;
         // Hexadecimal texts name bit patterns; above 7FFFFFFF they mean the unsigned number.
         if (value < 0 && text.find_first_of("xX$") != std::string::npos)

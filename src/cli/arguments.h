@@ -29,7 +29,7 @@ Arguments ParseArguments(const std::vector<std::string>& args, const std::set<st
 std::optional<int64_t> ParseNumber(const std::string& text, int64_t min, int64_t max);
 
 // Groups named in --groups: ch1, ch2, relay, general; a list that names none is refused.
-using GroupSelection = GroupTicks;
+using GroupSelection = binding::GroupTicks;
 std::optional<GroupSelection> ParseGroups(const std::string& list);
 
 }  // namespace pmv::cli

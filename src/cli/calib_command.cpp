@@ -14,10 +14,10 @@ int RunCalib(Session& s, const Arguments& a)
     if (!channel)
         return Usage(s.console, "канал 1 или 2");
     const auto ch = static_cast<uint32_t>(*channel - 1);
-    const ChannelSettings& c = s.model.channel[ch];
+    const model::ChannelSettings& c = s.model.channel[ch];
     if (a.words[0] == "read" && a.words.size() == 2) {
         s.progress.DiscardEscape();
-        if (const ErrorCode code = ReadCalibrationCoefficients(s.device, ch); code != kOk)
+        if (const ErrorCode code = device::ReadCalibrationCoefficients(s.device, ch); code != kOk)
             return s.Finish(code);
         std::fprintf(s.console.out, "UREF %.4f\nRREF %.4f\nKu 100 mV %.4f\nKu 10 V %.4f\nKi 0-5 mA %.4f\nKi 0-20 mA %.4f\n",
                      c.uref, c.rref, c.ku, c.ku10, c.ki05, c.ki020);
@@ -28,13 +28,13 @@ int RunCalib(Session& s, const Arguments& a)
         if (!LoadProfileUnchanged(a.words[2], s.model, true, error))
             return s.FileFailure(error);
         s.progress.DiscardEscape();
-        const ErrorCode code = WriteCalibrationCoefficients(s.device, ch);
+        const ErrorCode code = device::WriteCalibrationCoefficients(s.device, ch);
         s.Finish(code);
         // The instrument takes new coefficients at its restart, which follows even a failed write.
-        const ErrorCode restart = Restart(s.exchange);
+        const ErrorCode restart = device::Restart(s.exchange);
         s.Finish(restart);
         const ErrorCode result = code != kOk ? code : restart;
-        s.Record(CoefficientsRecord(s.device, ch, result, a.words[2]));
+        s.Record(binding::CoefficientsRecord(s.device, ch, result, a.words[2]));
         return static_cast<int>(CodeNumber(result));
     }
     return Usage(s.console, "calib read КАНАЛ | calib write КАНАЛ ПРОФИЛЬ");

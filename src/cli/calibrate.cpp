@@ -30,16 +30,16 @@ private:
     Progress& inner_;
 };
 
-std::optional<CalibrationVariant> VariantOf(const std::string& word)
+std::optional<device::CalibrationVariant> VariantOf(const std::string& word)
 {
     if (word == "ku10")
-        return CalibrationVariant::Ku10;
+        return device::CalibrationVariant::Ku10;
     if (word == "ku100")
-        return CalibrationVariant::Ku100;
+        return device::CalibrationVariant::Ku100;
     if (word == "ki20")
-        return CalibrationVariant::Ki20;
+        return device::CalibrationVariant::Ki20;
     if (word == "ki5")
-        return CalibrationVariant::Ki5;
+        return device::CalibrationVariant::Ki5;
     return std::nullopt;
 }
 
@@ -70,21 +70,21 @@ int RunCalibrate(Session& s, const Arguments& a)
         std::fprintf(s.console.err, "%s\n", error.c_str());
         return Session::kFileFailure;
     }
-    const SettingsModel before = s.model;
+    const model::SettingsModel before = s.model;
 
     CalibrationProgress progress(s.progress);
-    Device device{s.exchange, progress, s.model, {}};
+    device::Device device{s.exchange, progress, s.model, {}};
     CalibrationAnswers answers(s.messages, a.Has("--no"));
-    Calibration calibration{device, answers, s.console.waitClock ? *s.console.waitClock : s.clock};
+    device::Calibration calibration{device, answers, s.console.waitClock ? *s.console.waitClock : s.clock};
     progress.DiscardEscape();
     const auto index = static_cast<uint32_t>(*ch - 1);
-    const ErrorCode code = variant ? CalibrateCoefficient(calibration, *variant, index) : CalibrateReference(calibration, index);
+    const ErrorCode code = variant ? device::CalibrateCoefficient(calibration, *variant, index) : device::CalibrateReference(calibration, index);
     s.Finish(code);
     std::optional<std::string> failure;
     if (s.model != before)
-        failure = SaveProfile(path, s.model, *description);
+        failure = model::SaveProfile(path, s.model, *description);
     if (calibration.written)
-        s.Record(CoefficientsRecord(s.device, index, code, path));
+        s.Record(binding::CoefficientsRecord(s.device, index, code, path));
     if (failure) {
         std::fprintf(s.console.err, "%s\n", failure->c_str());
         return code != kOk ? static_cast<int>(CodeNumber(code)) : Session::kFileFailure;

@@ -10,25 +10,25 @@ namespace pmv::cli {
 int RunDoctor(Session& s, const Arguments& a)
 {
     const std::string device = s.port.DeviceName();
-    std::vector<Finding> findings = CheckSystem(SystemView::Current(), device);
+    std::vector<system::Finding> findings = device::CheckSystem(system::SystemView::Current(), device);
     if (s.line.IsOpen())
-        findings.push_back(CheckInstrument(s.exchange, s.port.settings().BaudRate));
+        findings.push_back(device::CheckInstrument(s.exchange, s.port.settings().BaudRate));
     else
-        findings.push_back(PortNotOpen(device));
+        findings.push_back(device::PortNotOpen(device));
     if (a.Has("--json")) {
         std::string list;
-        for (const Finding& f : findings)
-            list += std::string(list.empty() ? "" : ",") + "{\"ok\":" + (f.state == FindingState::Ok ? "true" : "false") +
+        for (const system::Finding& f : findings)
+            list += std::string(list.empty() ? "" : ",") + "{\"ok\":" + (f.state == system::FindingState::Ok ? "true" : "false") +
                     ",\"text\":" + JsonString(f.text) + ",\"fix\":" + JsonString(f.fix) + "}";
-        std::fprintf(s.console.out, "{\"ok\":%s,\"findings\":[%s]}\n", AllClear(findings) ? "true" : "false", list.c_str());
-        return AllClear(findings) ? 0 : kNothingFoundStatus;
+        std::fprintf(s.console.out, "{\"ok\":%s,\"findings\":[%s]}\n", system::AllClear(findings) ? "true" : "false", list.c_str());
+        return system::AllClear(findings) ? 0 : kNothingFoundStatus;
     }
-    for (const Finding& f : findings) {
-        std::fprintf(s.console.out, "%s %s\n", f.state == FindingState::Ok ? "[ок]  " : "[!!]  ", f.text.c_str());
+    for (const system::Finding& f : findings) {
+        std::fprintf(s.console.out, "%s %s\n", f.state == system::FindingState::Ok ? "[ок]  " : "[!!]  ", f.text.c_str());
         if (!f.fix.empty())
             std::fprintf(s.console.out, "      исправить: %s\n", f.fix.c_str());
     }
-    return AllClear(findings) ? 0 : kNothingFoundStatus;
+    return system::AllClear(findings) ? 0 : kNothingFoundStatus;
 }
 
 }  // namespace pmv::cli

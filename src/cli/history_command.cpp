@@ -23,9 +23,9 @@ std::string Padded(const std::string& text, size_t width)
 
 int RunHistory(Session& s, const Arguments& a)
 {
-    HistoryFilter filter;
+    history::HistoryFilter filter;
     if (!a.words.empty()) {
-        const auto instrument = ParseInstrumentNumber(a.words[0], LoneNumber::Serial);
+        const auto instrument = history::ParseInstrumentNumber(a.words[0], history::LoneNumber::Serial);
         if (!instrument) {
             std::fprintf(s.console.err, "pmvctl: номер прибора 0..65535 или ТИП-НОМЕР\n");
             return kUsageStatus;
@@ -38,41 +38,41 @@ int RunHistory(Session& s, const Arguments& a)
             continue;
         *date = a.options.at(option);
         std::string problem;
-        if (!ParseIsoDate(*date, &problem)) {
+        if (!binding::ParseIsoDate(*date, &problem)) {
             std::fprintf(s.console.err, "pmvctl: %s: %s\n", option, problem.c_str());
             return kUsageStatus;
         }
     }
-    const auto format = ParseCsvFormat(a.options.count("--csv-format") ? a.options.at("--csv-format") : "ru");
+    const auto format = binding::ParseCsvFormat(a.options.count("--csv-format") ? a.options.at("--csv-format") : "ru");
     if (!format || (a.Has("--csv") && a.Has("--json"))) {
         std::fprintf(s.console.err, "pmvctl: --csv [--csv-format ru|c] или --json\n");
         return kUsageStatus;
     }
-    std::vector<HistoryRecord> rows;
+    std::vector<history::HistoryRecord> rows;
     if (const auto failure = s.history.Query(filter, rows)) {
         std::fprintf(s.console.err, "%s\n", failure->c_str());
         return Session::kFileFailure;
     }
     if (a.Has("--csv")) {
-        std::fputs(HistoryTable(rows, *format).c_str(), s.console.out);
+        std::fputs(binding::HistoryTable(rows, *format).c_str(), s.console.out);
         return 0;
     }
     if (a.Has("--json")) {
-        for (const HistoryRecord& r : rows)
+        for (const history::HistoryRecord& r : rows)
             std::fprintf(s.console.out,
                          "{\"time\":%s,\"operator\":%s,\"type\":%d,\"serial\":%d,\"instrument\":\"%s\","
                          "\"device_type\":%d,\"firmware\":%s,\"operation\":%s,\"profile\":%s,\"profile_sha256\":%s,"
                          "\"groups\":%s,\"result\":%u,\"details\":%s}\n",
                          JsonString(r.time).c_str(), JsonString(r.operatorName).c_str(), r.typeCode, r.serial,
-                         InstrumentNumber(r.typeCode, r.serial).c_str(), r.deviceType, JsonString(r.firmware).c_str(),
+                         history::InstrumentNumber(r.typeCode, r.serial).c_str(), r.deviceType, JsonString(r.firmware).c_str(),
                          JsonString(r.operation).c_str(), JsonString(r.profile).c_str(),
                          JsonString(r.profileSha256).c_str(), JsonString(r.groups).c_str(), r.result,
                          JsonString(r.details).c_str());
         return 0;
     }
-    for (const HistoryRecord& r : rows)
+    for (const history::HistoryRecord& r : rows)
         std::fprintf(s.console.out, "%s  %s %s  %s %s  %s  %s  код %u\n", r.time.c_str(),
-                     Padded(r.operatorName, 10).c_str(), InstrumentNumber(r.typeCode, r.serial).c_str(), Padded(r.operation, 20).c_str(),
+                     Padded(r.operatorName, 10).c_str(), history::InstrumentNumber(r.typeCode, r.serial).c_str(), Padded(r.operation, 20).c_str(),
                      r.groups.c_str(), r.profile.c_str(), r.firmware.c_str(), r.result);
     return 0;
 }

@@ -13,7 +13,7 @@
 namespace pmv::cli {
 namespace {
 
-constexpr int64_t kDefaultIntervalMs = LivePoll::kIntervalMs;
+constexpr int64_t kDefaultIntervalMs = device::LivePoll::kIntervalMs;
 // A stop is noticed within this time during the wait between two polls.
 constexpr int64_t kWaitSliceMs = 20;
 
@@ -32,9 +32,9 @@ std::string Marks(const std::array<bool, 3>& lamps)
 }
 
 // "22:15:03.250  К1  21.5000 Нормальное измерение  К2  48.0000 Обрыв  Реле 0 1  Сигналы 101 000"
-std::string TextLine(int64_t timeMs, const LiveView& view)
+std::string TextLine(int64_t timeMs, const binding::LiveView& view)
 {
-    std::string line = IsoLocalTime(timeMs).substr(11);
+    std::string line = binding::IsoLocalTime(timeMs).substr(11);
     for (size_t ch = 0; ch < 2; ++ch)
         line += "  К" + std::to_string(ch + 1) + ' ' + view.channel[ch].valueText + ' ' + view.channel[ch].statusText;
     line += std::string("  Реле ") + (view.relays[0] ? '1' : '0') + ' ' + (view.relays[1] ? '1' : '0');
@@ -44,17 +44,17 @@ std::string TextLine(int64_t timeMs, const LiveView& view)
 
 // {"time":"...","code":0,"CH1":{"value":21.5,"status":0,"status_text":"...","signals":[1,0,0]},
 //  "CH2":{...},"relays":[0,1]}; a failed poll: {"time":"...","code":2,"error":"..."}.
-std::string JsonLine(int64_t timeMs, ErrorCode code, const LiveValues& v)
+std::string JsonLine(int64_t timeMs, ErrorCode code, const device::LiveValues& v)
 {
-    std::string line = "{\"time\":" + JsonString(IsoLocalTime(timeMs)) + ",\"code\":" + std::to_string(CodeNumber(code));
+    std::string line = "{\"time\":" + JsonString(binding::IsoLocalTime(timeMs)) + ",\"code\":" + std::to_string(CodeNumber(code));
     if (code != kOk)
-        return line + ",\"error\":" + JsonString(ShowPollOutcome(code).text) + "}";
+        return line + ",\"error\":" + JsonString(binding::ShowPollOutcome(code).text) + "}";
     for (size_t ch = 0; ch < 2; ++ch) {
         char value[32];
         const auto end = std::to_chars(std::begin(value), std::end(value), v.value[ch]).ptr;
         line += ",\"CH" + std::to_string(ch + 1) + "\":{\"value\":" + JsonNumber(std::string(value, end)) +
                 ",\"status\":" + std::to_string(v.status[ch]) + ",\"status_text\":" +
-                JsonString(ChannelStatusText(v.status[ch])) + ",\"signals\":[";
+                JsonString(binding::ChannelStatusText(v.status[ch])) + ",\"signals\":[";
         for (unsigned bit = 0; bit < 3; ++bit)
             line += std::string(bit ? "," : "") + ((v.signalBits[ch] >> bit) & 1u ? "1" : "0");
         line += "]}";
@@ -64,7 +64,7 @@ std::string JsonLine(int64_t timeMs, ErrorCode code, const LiveValues& v)
 
 // Waits until `deadline` on the clock's monotonic time, or less when Ctrl-C comes; true when it
 // came. The wait is counted in the slices waited, so that a clock whose waits pass at once ends it.
-bool WaitOrStop(Session& s, Clock& clock, int64_t deadline)
+bool WaitOrStop(Session& s, link::Clock& clock, int64_t deadline)
 {
     const int64_t wait = deadline - clock.MonotonicMs();
     for (int64_t waited = 0; waited < wait; waited += kWaitSliceMs) {
@@ -89,36 +89,36 @@ int RunMonitor(Session& s, const Arguments& a)
     }
     const bool csv = a.Has("--csv");
     const bool json = a.Has("--json");
-    const auto format = ParseCsvFormat(a.options.count("--csv-format") ? a.options.at("--csv-format") : "ru");
+    const auto format = binding::ParseCsvFormat(a.options.count("--csv-format") ? a.options.at("--csv-format") : "ru");
     if ((csv && json) || !format) {
         std::fprintf(s.console.err, "pmvctl: --csv [--csv-format ru|c] или --json\n");
         return kUsageStatus;
     }
-    const LinkSettings& link = s.port.settings();
+    const link::LinkSettings& link = s.port.settings();
     const std::string log = link.UseIzmFile == 1 ? link.IzmFileName : std::string();
 
     s.progress.DiscardEscape();
     if (csv)
-        std::fputs(TrendCsvHeading(*format).c_str(), s.console.out);
-    Clock& clock = s.waitClock();
-    LivePoll poll;
-    LiveValues values;
+        std::fputs(binding::TrendCsvHeading(*format).c_str(), s.console.out);
+    link::Clock& clock = s.waitClock();
+    device::LivePoll poll;
+    device::LiveValues values;
     ErrorCode lastCode = kOk;
     bool answered = false;
     bool stopped = false;
     for (int64_t n = 0; *count < 0 || n < *count; ++n) {
         const int64_t next = clock.MonotonicMs() + *interval;
-        const LivePoll::Outcome outcome = poll.Tick(s.exchange, values, log);
+        const device::LivePoll::Outcome outcome = poll.Tick(s.exchange, values, log);
         const int64_t now = WallMs();
         if (json) {
             std::fprintf(s.console.out, "%s\n", JsonLine(now, outcome.code, values).c_str());
         } else if (outcome.code != kOk) {
-            std::fprintf(csv ? s.console.err : s.console.out, "%s  %s (ERR %u)\n", IsoLocalTime(now).substr(11).c_str(),
-                         ShowPollOutcome(outcome.code).text, CodeNumber(outcome.code));
+            std::fprintf(csv ? s.console.err : s.console.out, "%s  %s (ERR %u)\n", binding::IsoLocalTime(now).substr(11).c_str(),
+                         binding::ShowPollOutcome(outcome.code).text, CodeNumber(outcome.code));
         } else if (csv) {
-            std::fputs(TrendCsvLine({now, values}, *format).c_str(), s.console.out);
+            std::fputs(binding::TrendCsvLine({now, values}, *format).c_str(), s.console.out);
         } else {
-            std::fprintf(s.console.out, "%s\n", TextLine(now, ShowCurrentValues(values)).c_str());
+            std::fprintf(s.console.out, "%s\n", TextLine(now, binding::ShowCurrentValues(values)).c_str());
         }
         std::fflush(s.console.out);
         lastCode = outcome.code;

@@ -34,7 +34,7 @@ std::unique_ptr<QCoreApplication> CreatePageApplication(int& argc, char** argv, 
 
 }  // namespace pmv::cli
 
-namespace pmv {
+namespace pmv::reports {
 
 std::optional<std::string> WritePagePdf(const Page& page, const std::string& path)
 {
@@ -43,4 +43,4 @@ std::optional<std::string> WritePagePdf(const Page& page, const std::string& pat
     return cli::loaded->writePagePdf(page, path);
 }
 
-}  // namespace pmv
+}  // namespace pmv::reports

@@ -15,7 +15,7 @@ namespace pmv::cli {
 // module of their own, which makes the GUI application (fonts need one) and draws the pages.
 struct PageModule {
     QCoreApplication* (*createApplication)(int& argc, char** argv);
-    std::optional<std::string> (*writePagePdf)(const Page& page, const std::string& path);
+    std::optional<std::string> (*writePagePdf)(const reports::Page& page, const std::string& path);
 };
 
 // The module's one exported function, returning its PageModule.

@@ -86,7 +86,7 @@ int RunPmvctl(const std::vector<std::string>& args, Console& console)
             overrides.address = static_cast<int32_t>(*address);
         } else {
             const auto baud = ParseNumber(value, 0, 1000000);
-            if (!baud || ByteTimeoutForBaud(static_cast<uint32_t>(*baud)) == kUnknownBaudByteTimeout)
+            if (!baud || link::ByteTimeoutForBaud(static_cast<uint32_t>(*baud)) == link::kUnknownBaudByteTimeout)
                 return Usage(console, "скорость 4800, 9600, 19200, 38400 или 57600");
             overrides.baud = static_cast<uint32_t>(*baud);
         }

@@ -18,7 +18,7 @@ struct Console {
     bool inIsTerminal = false;
     // Where the waits of a calibration, of monitor and of the output walk pass; the system clock when
     // null (tests pass time at once).
-    Clock* waitClock = nullptr;
+    link::Clock* waitClock = nullptr;
     // --quiet: no progress lines; --verbose: progress lines and every exchange, terminal or not.
     bool quiet = false;
     bool verbose = false;

@@ -11,17 +11,17 @@ namespace pmv::cli {
 namespace {
 
 // Each step as a line on stderr: "1/4 Запись настроек ... выполнено".
-class TerminalSteps : public ProductionObserver {
+class TerminalSteps : public production::ProductionObserver {
 public:
     explicit TerminalSteps(std::FILE* err) : err_(err) {}
 
-    void StepStarted(ProductionStep step) override
+    void StepStarted(production::ProductionStep step) override
     {
-        std::fprintf(err_, "%zu/%zu %s ...\n", static_cast<size_t>(step) + 1, kProductionSteps, StepName(step));
+        std::fprintf(err_, "%zu/%zu %s ...\n", static_cast<size_t>(step) + 1, production::kProductionSteps, production::StepName(step));
     }
-    void StepEnded(ProductionStep step, ErrorCode code, const std::string& note) override
+    void StepEnded(production::ProductionStep step, ErrorCode code, const std::string& note) override
     {
-        std::fprintf(err_, "%zu/%zu %s: %s\n", static_cast<size_t>(step) + 1, kProductionSteps, StepName(step),
+        std::fprintf(err_, "%zu/%zu %s: %s\n", static_cast<size_t>(step) + 1, production::kProductionSteps, production::StepName(step),
                      code == kOk ? "выполнено" : "ошибка");
         if (!note.empty())
             std::fprintf(err_, "%s%s", note.c_str(), note.back() == '\n' ? "" : "\n");
@@ -31,10 +31,10 @@ private:
     std::FILE* err_;
 };
 
-bool ParseDate(const std::string& text, ProductionOrder& order, std::FILE* err)
+bool ParseDate(const std::string& text, production::ProductionOrder& order, std::FILE* err)
 {
     std::string problem;
-    const auto date = ParseProductionDate(text, &problem);
+    const auto date = binding::ParseProductionDate(text, &problem);
     if (!date) {
         std::fprintf(err, "pmvctl: %s\n", problem.c_str());
         return false;
@@ -43,12 +43,12 @@ bool ParseDate(const std::string& text, ProductionOrder& order, std::FILE* err)
     return true;
 }
 
-int RefusalStatus(ProductionRefusal::Kind kind)
+int RefusalStatus(production::ProductionRefusal::Kind kind)
 {
     switch (kind) {
-    case ProductionRefusal::Kind::Used:
+    case production::ProductionRefusal::Kind::Used:
         return kSerialUsedStatus;
-    case ProductionRefusal::Kind::RangeEnd:
+    case production::ProductionRefusal::Kind::RangeEnd:
         return kSerialRangeEndStatus;
     default:
         return Session::kFileFailure;
@@ -63,11 +63,11 @@ int RunProduce(Session& s, const Arguments& a)
         std::fprintf(s.console.err, "pmvctl: pmvctl produce %s\n", kProduceUsage);
         return kUsageStatus;
     }
-    ProductionOrder order;
+    production::ProductionOrder order;
     order.profilePath = a.options.at("--profile");
     order.passportDir = a.options.count("--passport-dir") ? a.options.at("--passport-dir") : ".";
-    const auto instrument = ParseInstrumentNumber(a.options.at("--serial"), LoneNumber::TypeCode);
-    const PrintDate today = Today();
+    const auto instrument = history::ParseInstrumentNumber(a.options.at("--serial"), history::LoneNumber::TypeCode);
+    const reports::PrintDate today = reports::Today();
     order.day = today.day, order.month = today.month, order.year = today.year;
     if (!instrument || (a.options.count("--date") && !ParseDate(a.options.at("--date"), order, s.console.err))) {
         std::fprintf(s.console.err, "pmvctl: --serial ТИП[-НОМЕР] (0..255, 0..65535), --date ДД.ММ.ГГГГ\n");
@@ -78,37 +78,37 @@ int RunProduce(Session& s, const Arguments& a)
     order.nextSerial = !instrument->serial;
     order.reuse = a.Has("--reuse");
 
-    std::optional<ProductionRefusal> refusal = PrepareProduction(s.history, order);
-    if (refusal && refusal->kind == ProductionRefusal::Kind::HistoryCorrupt && a.Has("--new-history")) {
+    std::optional<production::ProductionRefusal> refusal = production::PrepareProduction(s.history, order);
+    if (refusal && refusal->kind == production::ProductionRefusal::Kind::HistoryCorrupt && a.Has("--new-history")) {
         if (const auto failure = s.history.StartNew()) {
             std::fprintf(s.console.err, "%s\n", failure->c_str());
             return Session::kFileFailure;
         }
         if (const auto notice = s.history.TakeNotice())
             std::fprintf(s.console.err, "%s\n", notice->c_str());
-        refusal = PrepareProduction(s.history, order);
+        refusal = production::PrepareProduction(s.history, order);
     }
     if (refusal) {
         std::fprintf(s.console.err, "pmvctl: выпуск не начат, в прибор ничего не записано.\n%s\n", refusal->message.c_str());
-        if (refusal->kind == ProductionRefusal::Kind::HistoryCorrupt)
+        if (refusal->kind == production::ProductionRefusal::Kind::HistoryCorrupt)
             std::fprintf(s.console.err, "С --new-history журнал будет сохранен в стороне и начат новый; нумерация "
                                         "начнется заново, поэтому укажите номер явно (--serial ТИП-НОМЕР).\n");
-        if (refusal->kind == ProductionRefusal::Kind::Used)
+        if (refusal->kind == production::ProductionRefusal::Kind::Used)
             std::fprintf(s.console.err, "Выпустить прибор под этим номером еще раз: --reuse.\n");
         return RefusalStatus(refusal->kind);
     }
-    std::fprintf(s.console.err, "Прибор %s\n", InstrumentNumber(order.typeCode, order.serial).c_str());
+    std::fprintf(s.console.err, "Прибор %s\n", history::InstrumentNumber(order.typeCode, order.serial).c_str());
 
-    ControlValues controls;
+    binding::ControlValues controls;
     NoWindow host;
-    CommandContext context{s.device, s.messages, host, controls, s.port.settings().Number};
+    binding::CommandContext context{s.device, s.messages, host, controls, s.port.settings().Number};
     TerminalSteps steps(s.console.err);
-    const ProductionResult result =
-        ProduceInstrument(context, order, steps, [&](const HistoryRecord& r) { s.Record(r); });
+    const production::ProductionResult result =
+        production::ProduceInstrument(context, order, steps, [&](const history::HistoryRecord& r) { s.Record(r); });
     if (result.code == kOk)
         std::fprintf(s.console.out, "%s\n", result.passportPath.c_str());
     // A write that reached the instrument has printed its message already.
-    if (result.failedStep == ProductionStep::Write && result.code != kFileNotOpened)
+    if (result.failedStep == production::ProductionStep::Write && result.code != kFileNotOpened)
         return static_cast<int>(result.code);
     return s.Finish(result.code);
 }

@@ -15,18 +15,18 @@ namespace pmv::cli {
 namespace {
 
 // Prints the differences; 0 when there are none.
-bool PrintDifferences(Session& s, const std::vector<FieldDifference>& differences)
+bool PrintDifferences(Session& s, const std::vector<binding::FieldDifference>& differences)
 {
-    std::fputs(DifferenceLines(differences).c_str(), s.console.out);
+    std::fputs(binding::DifferenceLines(differences).c_str(), s.console.out);
     return !differences.empty();
 }
 
 // {"CH1":{"dat":3,"th1":55.5,...},...}: the selected groups by their profile sections and keys,
 // each section once (the relay and regulator keys live in the channels' sections too).
-std::string SettingsJson(const SettingsModel& model)
+std::string SettingsJson(const model::SettingsModel& model)
 {
     std::vector<std::pair<std::string, std::string>> sections;
-    for (const SettingValue& v : SelectedSettings(model)) {
+    for (const binding::SettingValue& v : binding::SelectedSettings(model)) {
         auto section = std::find_if(sections.begin(), sections.end(), [&](const auto& s) { return s.first == v.section; });
         if (section == sections.end())
             section = sections.insert(sections.end(), {v.section, {}});
@@ -40,12 +40,12 @@ std::string SettingsJson(const SettingsModel& model)
 
 // Reads the written groups back after the instrument's restart and compares them with what was
 // written: 15 when they differ.
-ErrorCode VerifyWrite(Session& s, const std::string& profile, const SettingsModel& identity)
+ErrorCode VerifyWrite(Session& s, const std::string& profile, const model::SettingsModel& identity)
 {
-    std::vector<FieldDifference> differences;
-    const ErrorCode code = VerifyWritten(s.device, s.model, differences);
+    std::vector<binding::FieldDifference> differences;
+    const ErrorCode code = binding::VerifyWritten(s.device, s.model, differences);
     PrintDifferences(s, differences);
-    s.Record(MakeHistoryRecord(identity, s.model, {kOperationVerify, code, profile, DifferenceLines(differences)}));
+    s.Record(binding::MakeHistoryRecord(identity, s.model, {history::kOperationVerify, code, profile, binding::DifferenceLines(differences)}));
     if (code == kOk)
         std::fprintf(s.console.err, "Проверка после записи: прибор хранит записанное.\n");
     return code;
@@ -62,33 +62,33 @@ int RunWindowCommand(Session& s, const Arguments& a, bool write)
     if (!description)
         return s.FileFailure(error);
     const int32_t port = s.port.settings().Number;
-    ControlValues controls;
-    ShowSettings(s.model, port, controls);
+    binding::ControlValues controls;
+    binding::ShowSettings(s.model, port, controls);
     NoWindow host;
-    CommandContext context{s.device, s.messages, host, controls, port};
+    binding::CommandContext context{s.device, s.messages, host, controls, port};
     const bool selected = a.options.count("--groups") != 0;
     // The boxes themselves are set, so that the gather at the start of the command keeps them.
     if (selected)
-        SetGroupBoxes(s.model, controls, *ParseGroups(a.options.at("--groups")));
+        binding::SetGroupBoxes(s.model, controls, *ParseGroups(a.options.at("--groups")));
     // The history rows name the instrument as it identifies itself on the line.
-    SettingsModel identity;
+    model::SettingsModel identity;
     if (write)
-        context.beforeWriting = IdentityBeforeWriting(s.device, identity);
+        context.beforeWriting = binding::IdentityBeforeWriting(s.device, identity);
     ErrorCode code = kOk;
     if (write)
-        code = selected ? WriteSelected(context) : WriteAll(context);
+        code = selected ? binding::WriteSelected(context) : binding::WriteAll(context);
     else
-        code = selected ? ReadSelected(context) : ReadAll(context);
+        code = selected ? binding::ReadSelected(context) : binding::ReadAll(context);
     if (write) {
-        s.Record(MakeHistoryRecord(identity, s.model, {kOperationWrite, code, path, SettingsValueLines(s.model)}));
+        s.Record(binding::MakeHistoryRecord(identity, s.model, {history::kOperationWrite, code, path, binding::SettingsValueLines(s.model)}));
         if (code == kOk && a.Has("--verify"))
             return s.Finish(VerifyWrite(s, path, identity));
         return static_cast<int>(code);
     }
     if (code != kOk)
         return static_cast<int>(code);
-    GatherSettings(controls, s.model, s.messages);
-    if (const auto failure = SaveProfile(path, s.model, *description))
+    binding::GatherSettings(controls, s.model, s.messages);
+    if (const auto failure = model::SaveProfile(path, s.model, *description))
         return s.FileFailure(*failure);
     if (a.Has("--json"))
         std::fprintf(s.console.out, "{\"profile\":%s,\"settings\":%s}\n", JsonString(path).c_str(),
@@ -114,18 +114,18 @@ int RunDiff(Session& s, const Arguments& a)
     std::string error;
     if (!LoadProfileUnchanged(path, s.model, true, error))
         return s.FileFailure(error);
-    ControlValues controls;
-    ShowSettings(s.model, s.port.settings().Number, controls);
-    SetGroupBoxes(s.model, controls,
+    binding::ControlValues controls;
+    binding::ShowSettings(s.model, s.port.settings().Number, controls);
+    binding::SetGroupBoxes(s.model, controls,
                   a.options.count("--groups") ? *ParseGroups(a.options.at("--groups")) : GroupSelection{});
-    GatherSettings(controls, s.model, s.messages);
-    SettingsModel instrument;
-    if (const ErrorCode code = ReadForComparison(s.device, s.model, instrument); code != kOk)
+    binding::GatherSettings(controls, s.model, s.messages);
+    model::SettingsModel instrument;
+    if (const ErrorCode code = binding::ReadForComparison(s.device, s.model, instrument); code != kOk)
         return s.Finish(code);
-    const std::vector<FieldDifference> differences = CompareSettings(s.model, instrument);
+    const std::vector<binding::FieldDifference> differences = binding::CompareSettings(s.model, instrument);
     if (a.Has("--json")) {
         std::string list;
-        for (const FieldDifference& d : differences)
+        for (const binding::FieldDifference& d : differences)
             list += std::string(list.empty() ? "" : ",") + "{\"section\":" + JsonString(d.section) +
                     ",\"key\":" + JsonString(d.key) + ",\"profile\":" + JsonNumber(d.expected) +
                     ",\"instrument\":" + JsonNumber(d.actual) + "}";

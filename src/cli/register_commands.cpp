@@ -16,7 +16,7 @@ struct Width {
     const char* word;
     uint32_t memoryType;
 };
-constexpr Width kWidths[] = {{"byte", kByteMemory}, {"long", kLongMemory}, {"block", kBlockMemory}};
+constexpr Width kWidths[] = {{"byte", link::kByteMemory}, {"long", link::kLongMemory}, {"block", link::kBlockMemory}};
 
 std::optional<uint32_t> ParseWidth(const std::string& word)
 {
@@ -28,22 +28,22 @@ std::optional<uint32_t> ParseWidth(const std::string& word)
 
 void PrintLong(std::FILE* out, uint32_t value)
 {
-    std::fprintf(out, "0x%08X %u f:%g\n", value, value, static_cast<double>(BitsToFloat(value)));
+    std::fprintf(out, "0x%08X %u f:%g\n", value, value, static_cast<double>(link::BitsToFloat(value)));
 }
 
 // A write answered with any text without "$" counts as done on the line, so the register is
 // read back as the checked writes do. The command registers keep no value to read back.
-ErrorCode WriteAndReadBack(Exchange& exchange, uint32_t memoryType, uint32_t bank, uint32_t reg, uint32_t value,
+ErrorCode WriteAndReadBack(link::Exchange& exchange, uint32_t memoryType, uint32_t bank, uint32_t reg, uint32_t value,
                           bool isFloat)
 {
-    const auto is = [&](regs::Register r) { return r.bank == bank && r.memoryType == memoryType && r.number == reg; };
-    if (is(regs::kRestart) || is(regs::kFactoryReset))
-        return WriteByteRegister(exchange, bank, reg, value);
-    if (memoryType == kByteMemory)
-        return WriteByteRegisterChecked(exchange, bank, reg, value);
+    const auto is = [&](device::regs::Register r) { return r.bank == bank && r.memoryType == memoryType && r.number == reg; };
+    if (is(device::regs::kRestart) || is(device::regs::kFactoryReset))
+        return link::WriteByteRegister(exchange, bank, reg, value);
+    if (memoryType == link::kByteMemory)
+        return link::WriteByteRegisterChecked(exchange, bank, reg, value);
     if (isFloat)
-        return WriteFloatRegisterChecked(exchange, bank, reg, BitsToFloat(value));
-    return WriteLongRegisterChecked(exchange, bank, reg, value);
+        return link::WriteFloatRegisterChecked(exchange, bank, reg, link::BitsToFloat(value));
+    return link::WriteLongRegisterChecked(exchange, bank, reg, value);
 }
 
 }  // namespace
@@ -56,13 +56,13 @@ int RunGet(Session& s, const Arguments& a)
     if (!bank || !width || !number)
         return Usage(s.console, "неверный регистр");
     uint32_t value = 0;
-    if (*width == kByteMemory) {
-        const ErrorCode code = ReadByteRegister(s.exchange, static_cast<uint32_t>(*bank), static_cast<uint32_t>(*number), value);
+    if (*width == link::kByteMemory) {
+        const ErrorCode code = link::ReadByteRegister(s.exchange, static_cast<uint32_t>(*bank), static_cast<uint32_t>(*number), value);
         if (code != kOk)
             return s.Finish(code);
         std::fprintf(s.console.out, "%u 0x%02X\n", value, value);
-    } else if (*width == kLongMemory) {
-        const ErrorCode code = ReadLongRegister(s.exchange, static_cast<uint32_t>(*bank), static_cast<uint32_t>(*number), value);
+    } else if (*width == link::kLongMemory) {
+        const ErrorCode code = link::ReadLongRegister(s.exchange, static_cast<uint32_t>(*bank), static_cast<uint32_t>(*number), value);
         if (code != kOk)
             return s.Finish(code);
         PrintLong(s.console.out, value);
@@ -71,7 +71,7 @@ int RunGet(Session& s, const Arguments& a)
         if (*bank != 1 || !count)
             return Usage(s.console, "блоки читаются из банка 1, число байт 1..100");
         std::vector<uint8_t> bytes;
-        if (const ErrorCode code = ReadValueBlock(s.exchange, static_cast<uint32_t>(*number), static_cast<size_t>(*count), bytes, false); code != kOk)
+        if (const ErrorCode code = link::ReadValueBlock(s.exchange, static_cast<uint32_t>(*number), static_cast<size_t>(*count), bytes, false); code != kOk)
             return s.Finish(code);
         for (size_t i = 0; i < bytes.size(); ++i)
             std::fprintf(s.console.out, "%s%02X", i ? " " : "", bytes[i]);
@@ -85,18 +85,18 @@ int RunSet(Session& s, const Arguments& a)
     const auto bank = ParseNumber(a.words[0], 1, 2);
     const auto width = ParseWidth(a.words[1]);
     const auto number = ParseNumber(a.words[2], 0, 8191);
-    if (!bank || !width || *width == kBlockMemory || !number)
+    if (!bank || !width || *width == link::kBlockMemory || !number)
         return Usage(s.console, "неверный регистр");
     const std::string& text = a.words[3];
     std::optional<int64_t> value;
-    if (*width == kLongMemory && text.starts_with("f:")) {
+    if (*width == link::kLongMemory && text.starts_with("f:")) {
         char* end = nullptr;
         const float f = std::strtof(text.c_str() + 2, &end);
         // No setting holds NaN or infinity; strtof gives infinity for a number beyond float too.
         if (end != text.c_str() + 2 && *end == '\0' && std::isfinite(f))
-            value = FloatBits(f);
+            value = link::FloatBits(f);
     } else {
-        value = ParseNumber(text, 0, *width == kByteMemory ? 255 : 0xFFFFFFFFll);
+        value = ParseNumber(text, 0, *width == link::kByteMemory ? 255 : 0xFFFFFFFFll);
     }
     if (!value)
         return Usage(s.console, "неверное значение " + text);

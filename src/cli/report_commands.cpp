@@ -15,22 +15,22 @@ namespace pmv::cli {
 namespace {
 
 // The page as lines on stdout (also when no option asks for anything) and as a PDF file.
-int PutOut(Session& s, const Arguments& a, const Page& page, const std::vector<std::string>& text)
+int PutOut(Session& s, const Arguments& a, const reports::Page& page, const std::vector<std::string>& text)
 {
     const bool pdf = a.options.count("--pdf") != 0;
     if (a.Has("--text") || !pdf)
         for (const std::string& line : text)
             std::fprintf(s.console.out, "%s\n", line.c_str());
     if (pdf)
-        if (const auto failure = WritePagePdf(page, a.options.at("--pdf")))
+        if (const auto failure = reports::WritePagePdf(page, a.options.at("--pdf")))
             return s.FileFailure(*failure);
     return 0;
 }
 
 // The report is titled with the profile's name, as its file is known to the user.
-Page ProfileReport(const SettingsModel& model, const std::string& path)
+reports::Page ProfileReport(const model::SettingsModel& model, const std::string& path)
 {
-    Page page = BuildConfigurationReport(model, Today());
+    reports::Page page = reports::BuildConfigurationReport(model, reports::Today());
     page.title = std::filesystem::path(path).stem().string();
     return page;
 }
@@ -41,17 +41,17 @@ int RunPassport(Session& s, const Arguments& a)
 {
     // The accuracy figures and whatever the reads do not fill come from the window's profile.
     std::string error;
-    if (!LoadProfileUnchanged(RecentProfilePath(), s.model, false, error))
+    if (!LoadProfileUnchanged(model::RecentProfilePath(), s.model, false, error))
         return s.FileFailure(error);
     const int32_t port = s.port.settings().Number;
-    ControlValues controls;
+    binding::ControlValues controls;
     NoWindow host;
-    CommandContext context{s.device, s.messages, host, controls, port};
-    if (const ErrorCode code = ReadForPassport(context); code != kOk)
+    binding::CommandContext context{s.device, s.messages, host, controls, port};
+    if (const ErrorCode code = binding::ReadForPassport(context); code != kOk)
         return static_cast<int>(code);
     s.progress.HideProgressPanel();
-    const Page page = BuildPassportPage(s.model, Today());
-    return PutOut(s, a, page, PassportText(page));
+    const reports::Page page = reports::BuildPassportPage(s.model, reports::Today());
+    return PutOut(s, a, page, reports::PassportText(page));
 }
 
 int RunReport(Session& s, const Arguments& a)
@@ -64,23 +64,23 @@ int RunReport(Session& s, const Arguments& a)
     if (!description)
         return s.FileFailure(error);
     if (!read) {
-        const Page page = ProfileReport(s.model, path);
-        return PutOut(s, a, page, ConfigurationReportText(page));
+        const reports::Page page = ProfileReport(s.model, path);
+        return PutOut(s, a, page, reports::ConfigurationReportText(page));
     }
     const int32_t port = s.port.settings().Number;
-    ControlValues controls;
-    ShowSettings(s.model, port, controls);
+    binding::ControlValues controls;
+    binding::ShowSettings(s.model, port, controls);
     NoWindow host;
-    CommandContext context{s.device, s.messages, host, controls, port};
-    const ErrorCode code = ReadForReport(context);
+    binding::CommandContext context{s.device, s.messages, host, controls, port};
+    const ErrorCode code = binding::ReadForReport(context);
     s.progress.HideProgressPanel();
     // The report shows the model as the window would, before the profile's gather changes it.
-    const Page page = ProfileReport(s.model, path);
-    const int status = PutOut(s, a, page, ConfigurationReportText(page));
+    const reports::Page page = ProfileReport(s.model, path);
+    const int status = PutOut(s, a, page, reports::ConfigurationReportText(page));
     if (code != kOk)
         return static_cast<int>(CodeNumber(code));
-    GatherSettings(controls, s.model, s.messages);
-    if (const auto failure = SaveProfile(path, s.model, *description))
+    binding::GatherSettings(controls, s.model, s.messages);
+    if (const auto failure = model::SaveProfile(path, s.model, *description))
         return s.FileFailure(*failure);
     return status;
 }

@@ -7,12 +7,12 @@ namespace pmv::cli {
 
 int RunRestart(Session& s, const Arguments&)
 {
-    return s.Finish(Restart(s.exchange));
+    return s.Finish(device::Restart(s.exchange));
 }
 
 int RunFactoryReset(Session& s, const Arguments&)
 {
-    const RecordedFactoryReset reset = FactoryResetWithRecord(s.device, s.messages);
+    const binding::RecordedFactoryReset reset = binding::FactoryResetWithRecord(s.device, s.messages);
     if (!reset.record) {
         std::fprintf(s.console.err, "Сброс не выполнен: нет подтверждения\n");
         return kNotConfirmedStatus;

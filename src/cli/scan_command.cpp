@@ -19,7 +19,7 @@ std::optional<std::vector<uint32_t>> ParseBauds(const std::string& list)
     std::string word;
     while (std::getline(split, word, ',')) {
         const auto baud = ParseNumber(word, 1, 1000000);
-        if (!baud || ByteTimeoutForBaud(static_cast<uint32_t>(*baud)) == kUnknownBaudByteTimeout)
+        if (!baud || link::ByteTimeoutForBaud(static_cast<uint32_t>(*baud)) == link::kUnknownBaudByteTimeout)
             return std::nullopt;
         bauds.push_back(static_cast<uint32_t>(*baud));
     }
@@ -28,7 +28,7 @@ std::optional<std::vector<uint32_t>> ParseBauds(const std::string& list)
     return bauds;
 }
 
-bool ParseAddresses(const std::string& range, SearchOptions& options)
+bool ParseAddresses(const std::string& range, device::SearchOptions& options)
 {
     const size_t dash = range.find('-');
     const auto first = ParseNumber(range.substr(0, dash), 0, 255);
@@ -44,7 +44,7 @@ bool ParseAddresses(const std::string& range, SearchOptions& options)
 
 int RunScan(Session& s, const Arguments& a)
 {
-    SearchOptions options;
+    device::SearchOptions options;
     options.all = a.Has("--all");
     if (s.overrides.baud)
         options.bauds = {*s.overrides.baud};
@@ -56,7 +56,7 @@ int RunScan(Session& s, const Arguments& a)
         }
         options.bauds = *bauds;
     } else {
-        options.bauds = SearchBauds(s.port.settings().BaudRate);
+        options.bauds = device::SearchBauds(s.port.settings().BaudRate);
     }
     if (a.options.count("--addresses") && !ParseAddresses(a.options.at("--addresses"), options)) {
         std::fprintf(s.console.err, "pmvctl: адреса A-B, от 0 до 255\n");
@@ -65,8 +65,8 @@ int RunScan(Session& s, const Arguments& a)
 
     s.progress.SetProgressLines({"Поиск прибора"});
     s.progress.ShowProgressPanel();
-    InstrumentSearch search(s.line, s.clock);
-    const SearchResult result = search.Run(options, [&](const SearchStep& step) {
+    device::InstrumentSearch search(s.line, s.clock);
+    const device::SearchResult result = search.Run(options, [&](const device::SearchStep& step) {
         // Into a file or a pipe a line for every probe would only bury the result.
         if (!s.console.errIsTerminal && step.address != options.firstAddress)
             return !s.progress.EscapePressed();
@@ -80,8 +80,8 @@ int RunScan(Session& s, const Arguments& a)
 
     const bool json = a.Has("--json");
     std::string list;
-    for (const FoundInstrument& f : result.found) {
-        const std::string firmware = FirmwareVersionText(static_cast<int32_t>(f.firmware));
+    for (const device::FoundInstrument& f : result.found) {
+        const std::string firmware = device::FirmwareVersionText(static_cast<int32_t>(f.firmware));
         if (json)
             list += std::string(list.empty() ? "" : ",") + "{\"address\":" + std::to_string(f.address) +
                     ",\"baud\":" + std::to_string(f.baud) + ",\"firmware\":" + JsonString(firmware) + "}";
@@ -98,13 +98,13 @@ int RunScan(Session& s, const Arguments& a)
             std::fprintf(s.console.out, "Прибор не найден\n");
         return kNothingFoundStatus;
     }
-    const FoundInstrument& first = result.found.front();
+    const device::FoundInstrument& first = result.found.front();
     const bool save = a.Has("--save") ||
                       s.messages.AskYesNo(Question::Other, "Сохранить адрес " + std::to_string(first.address) + " и скорость " +
                                               std::to_string(first.baud) + " в dev.dat?",
                                           "Поиск прибора", MessageIcon::Warning);
     if (save) {
-        if (const auto failure = SaveFoundInstrument(LinkSettingsPath(), first, s.port.settings())) {
+        if (const auto failure = device::SaveFoundInstrument(link::LinkSettingsPath(), first, s.port.settings())) {
             std::fprintf(s.console.err, "%s\n", failure->c_str());
             return Session::kFileFailure;
         }

@@ -11,14 +11,14 @@ namespace pmv::cli {
 
 int RunSerial(Session& s, const Arguments& a)
 {
-    SettingsModel& m = s.model;
+    model::SettingsModel& m = s.model;
     if (a.options.count("--set")) {
         if (a.words.size() != 2)
             return Usage(s.console, "--set НОМЕР ТИП ДД.ММ.ГГГГ");
-        const auto serial = ParseSerialNumber(a.options.at("--set"));
-        const auto type = ParseTypeCode(a.words[0]);
+        const auto serial = history::ParseSerialNumber(a.options.at("--set"));
+        const auto type = history::ParseTypeCode(a.words[0]);
         std::string problem;
-        const auto date = ParseProductionDate(a.words[1], &problem);
+        const auto date = binding::ParseProductionDate(a.words[1], &problem);
         if (!date)
             std::fprintf(s.console.err, "pmvctl: %s\n", problem.c_str());
         if (!serial || !type || !date)
@@ -28,13 +28,13 @@ int RunSerial(Session& s, const Arguments& a)
         m.general.otk_type = *type;
         m.made_month = date->month;
         m.made_year = date->year;
-        const ErrorCode code = WriteSerialAndDate(s.device, date->day);
-        s.Record(MakeHistoryRecord(m, m, {kOperationSerial, code, {}, a.words[1]}));
+        const ErrorCode code = device::WriteSerialAndDate(s.device, date->day);
+        s.Record(binding::MakeHistoryRecord(m, m, {history::kOperationSerial, code, {}, a.words[1]}));
         return s.Finish(code);
     }
     if (!a.words.empty())
         return Usage(s.console, "лишние параметры");
-    if (const ErrorCode code = ReadSerialAndDate(s.device); code != kOk)
+    if (const ErrorCode code = device::ReadSerialAndDate(s.device); code != kOk)
         return s.Finish(code);
     if (a.Has("--json")) {
         std::fprintf(s.console.out, "{\"serial\":%d,\"type\":%d,\"made\":\"%04d-%02d-%02d\"}\n",

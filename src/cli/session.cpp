@@ -16,7 +16,7 @@ TerminalSeams::TerminalSeams(Console& c, std::optional<bool> answer)
 
 Session::Session(Console& c, std::optional<bool> answer)
     : TerminalSeams(c, answer),
-      pmv::Session(terminalMessages, terminalProgress),
+      pmv::binding::Session(terminalMessages, terminalProgress),
       console(c)
 {
     if (c.verbose)
@@ -47,7 +47,7 @@ void Session::ShowExchanges()
     });
 }
 
-void Session::Record(const HistoryRecord& record)
+void Session::Record(const history::HistoryRecord& record)
 {
     const std::optional<std::string> failure = history.Record(record);
     if (const auto notice = history.TakeNotice())
@@ -62,10 +62,10 @@ ErrorCode Session::Open(const LinkOverrides& given)
 {
     overrides = given;
     std::error_code missing;
-    const bool firstRun = !std::filesystem::exists(LinkSettingsPath(), missing);
+    const bool firstRun = !std::filesystem::exists(link::LinkSettingsPath(), missing);
     if (const auto failure = LoadLinkSettings())
         std::fprintf(console.err, "%s\n", failure->c_str());
-    LinkSettings& settings = port.settings();
+    link::LinkSettings& settings = port.settings();
     if (overrides.address)
         settings.NetAdrr = *overrides.address;
     if (overrides.baud)
@@ -99,11 +99,11 @@ int Session::FileFailure(const std::string& message)
     return kFileFailure;
 }
 
-std::optional<std::vector<std::string>> LoadProfileUnchanged(const std::string& path, SettingsModel& model,
+std::optional<std::vector<std::string>> LoadProfileUnchanged(const std::string& path, model::SettingsModel& model,
                                                              bool toInstrument, std::string& error)
 {
-    SettingsModel loaded = model;
-    const ReadProfileResult read = ReadProfile(path, loaded);
+    model::SettingsModel loaded = model;
+    const model::ReadProfileResult read = model::ReadProfile(path, loaded);
     if (read.error) {
         error = *read.error;
         return std::nullopt;

@@ -23,11 +23,11 @@ struct LinkOverrides {
 };
 
 // The window's part around a command: nothing to lock or repaint on a terminal.
-class NoWindow : public CommandHost {
+class NoWindow : public binding::CommandHost {
 public:
     void LockCommands() override {}
     void UnlockCommands() override {}
-    void ShowControls(const ControlValues&) override {}
+    void ShowControls(const binding::ControlValues&) override {}
     void RepaintNow() override {}
 };
 
@@ -40,7 +40,7 @@ struct TerminalSeams {
 
 // One pmvctl run: the program's session on the terminal, with dev.dat from the current
 // directory (created when missing) and the overrides of the command line.
-class Session : private TerminalSeams, public pmv::Session {
+class Session : private TerminalSeams, public pmv::binding::Session {
 public:
     Session(Console& console, std::optional<bool> answer);
 
@@ -54,14 +54,14 @@ public:
     // Says why a profile or another file of the user's failed; the exit status of that.
     int FileFailure(const std::string& message);
     // Where the waits between a command's steps pass: the console's clock, else the session's.
-    Clock& waitClock() { return console.waitClock ? *console.waitClock : clock; }
+    link::Clock& waitClock() { return console.waitClock ? *console.waitClock : clock; }
 
     Console& console;
     LinkOverrides overrides;  // as given to Open
 
     // Adds a row to the history; a history that cannot be written is said once on stderr and
     // never changes the command's result.
-    void Record(const HistoryRecord& record);
+    void Record(const history::HistoryRecord& record);
 
 private:
     // --verbose: each request and answer on stderr as a line of its own.
@@ -75,7 +75,7 @@ private:
 // of a new one, unless the profile is to go into the instrument (toInstrument), which must exist
 // and hold at least one of a profile's sections. The description lines come back; an error names
 // the user's file.
-std::optional<std::vector<std::string>> LoadProfileUnchanged(const std::string& path, SettingsModel& model,
+std::optional<std::vector<std::string>> LoadProfileUnchanged(const std::string& path, model::SettingsModel& model,
                                                              bool toInstrument, std::string& error);
 
 }  // namespace pmv::cli

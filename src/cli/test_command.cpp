@@ -8,7 +8,7 @@ namespace pmv::cli {
 
 int RunTest(Session& s, const Arguments& a)
 {
-    OutputTest test(s.exchange);
+    device::OutputTest test(s.exchange);
     const std::string& what = a.words[0];
     if (what == "mode" && a.words.size() == 2 && (a.words[1] == "on" || a.words[1] == "off"))
         return s.Finish(test.SetTestMode(a.words[1] == "on"));
@@ -17,7 +17,7 @@ int RunTest(Session& s, const Arguments& a)
     if (what == "all-off" && a.words.size() == 1)
         return s.Finish(test.AllOff());
     if (what == "select" && a.words.size() == 2) {
-        const auto n = ParseNumber(a.words[1], 0, OutputTest::kOutputCount - 1);
+        const auto n = ParseNumber(a.words[1], 0, device::OutputTest::kOutputCount - 1);
         if (!n)
             return Usage(s.console, "выход 0..35");
         return s.Finish(test.SelectTestOutput(static_cast<uint32_t>(*n)));
@@ -36,7 +36,7 @@ int RunTest(Session& s, const Arguments& a)
                 break;
             // Counted steps follow one another at once; the endless walk goes at the window's pace.
             if (*ticks < 0)
-                s.waitClock().Wait(OutputTest::kTimerIntervalMs);
+                s.waitClock().Wait(device::OutputTest::kTimerIntervalMs);
         }
         return s.Finish(test.RunStop());
     }

@@ -7,22 +7,22 @@
 #include <span>
 #include <string>
 
-namespace pmv {
+namespace pmv::device {
 namespace {
 
 struct Coefficient {
     const char* name;
     regs::Register (*reg)(uint32_t ch);
-    float ChannelSettings::*field;
+    float model::ChannelSettings::*field;
 };
 
 const std::array<Coefficient, 6> kCoefficients{{
-    {"UREF", regs::Uref, &ChannelSettings::uref},
-    {"RREF", regs::Rref, &ChannelSettings::rref},
-    {"Ku 100 mV", regs::Ku, &ChannelSettings::ku},
-    {"Ku 10 V", regs::Ku10, &ChannelSettings::ku10},
-    {"Ki 0-5 mA", regs::Ki05, &ChannelSettings::ki05},
-    {"Ki 0-20 mA", regs::Ki020, &ChannelSettings::ki020},
+    {"UREF", regs::Uref, &model::ChannelSettings::uref},
+    {"RREF", regs::Rref, &model::ChannelSettings::rref},
+    {"Ku 100 mV", regs::Ku, &model::ChannelSettings::ku},
+    {"Ku 10 V", regs::Ku10, &model::ChannelSettings::ku10},
+    {"Ki 0-5 mA", regs::Ki05, &model::ChannelSettings::ki05},
+    {"Ki 0-20 mA", regs::Ki020, &model::ChannelSettings::ki020},
 }};
 
 // Coefficients written by each group 1..5: first index and count.
@@ -89,4 +89,4 @@ ErrorCode WriteCalibrationGroup(Device& device, uint32_t group, uint32_t ch)
     return device.Fail(kOk);
 }
 
-}  // namespace pmv
+}  // namespace pmv::device

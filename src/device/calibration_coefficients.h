@@ -3,7 +3,7 @@
 #include "device.h"
 #include "messages/error_codes.h"
 
-namespace pmv {
+namespace pmv::device {
 
 // The six calibration coefficients of a channel: UREF, RREF, Ku 100 mV, Ku 10 V, Ki 0-5 mA,
 // Ki 0-20 mA.
@@ -13,4 +13,4 @@ ErrorCode WriteCalibrationCoefficients(Device& device, uint32_t ch);
 // read-back; any other group does nothing.
 ErrorCode WriteCalibrationGroup(Device& device, uint32_t group, uint32_t ch);
 
-}  // namespace pmv
+}  // namespace pmv::device

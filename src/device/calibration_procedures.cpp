@@ -14,15 +14,15 @@
 #include <cstdio>
 #include <vector>
 
-namespace pmv {
+namespace pmv::device {
 namespace {
 
 constexpr uint32_t kChannelCount = 2;
 constexpr uint32_t kSecondMs = 1000;
 constexpr float kMeasurementLimit = 65536.0f;
 
-using C = ChannelSettings;
-using G = CalibrationSettings;
+using C = model::ChannelSettings;
+using G = model::CalibrationSettings;
 using M = MeasurementRecord;
 using P = Prompt;
 using S = ProgressStep;
@@ -135,7 +135,7 @@ float MeasuredValue(const std::vector<uint8_t>& b, size_t at)
     const uint32_t bits = (uint32_t{b[at]} << 24) | (uint32_t{b[at + 1]} << 16) | (uint32_t{b[at + 2]} << 8) | b[at + 3];
     const bool nan = (bits & 0x7F800000u) == 0x7F800000u && (bits & 0x007FFFFFu) != 0;
     // A signalling NaN (quiet bit clear) would fault where it is used.
-    const float value = nan && (bits & 0x00400000u) == 0 ? 0.0f : BitsToFloat(bits);
+    const float value = nan && (bits & 0x00400000u) == 0 ? 0.0f : link::BitsToFloat(bits);
     if (value > kMeasurementLimit)
         return kMeasurementLimit;
     if (!(value >= -kMeasurementLimit))
@@ -156,7 +156,7 @@ ErrorCode Hide(Calibration& c, ErrorCode code)
 // Asks for the reference and tells who listens when the operator says it is connected.
 bool AskForReference(Calibration& c, Prompt caption, Prompt connect, uint32_t ch, Reference reference, float value)
 {
-    if (!c.messages.AskYesNo(Question::ReferenceConnected, Text(connect, {FormatNumber(value)}), Text(caption),
+    if (!c.messages.AskYesNo(Question::ReferenceConnected, Text(connect, {model::FormatNumber(value)}), Text(caption),
                              MessageIcon::Information))
         return false;
     if (c.referenceConnected)
@@ -189,9 +189,9 @@ ErrorCode Series(Calibration& c, ProgressStep title, ProgressStep subtitle, int3
 // operator's word into the instrument followed by a restart. A failed write or restart is
 // returned for the calling command to show.
 ErrorCode StoreResult(Calibration& c, const std::string& question, uint32_t group, uint32_t ch,
-                     std::initializer_list<std::pair<float ChannelSettings::*, float>> results)
+                     std::initializer_list<std::pair<float model::ChannelSettings::*, float>> results)
 {
-    ChannelSettings& channel = c.device.model.channel[ch];
+    model::ChannelSettings& channel = c.device.model.channel[ch];
     const bool offer = c.device.model.grad.wr_grad_immid == 1;
     // A result within its bounds is news, not an error: the question carries the information icon.
     const bool write = offer && c.messages.AskYesNo(Question::WriteCalibrationResult, question,
@@ -213,13 +213,13 @@ bool Within(float value, float lower, float upper)
 
 }  // namespace
 
-ErrorCode ReadMeasurementBlock(Exchange& exchange, uint32_t ch, MeasurementRecord& record)
+ErrorCode ReadMeasurementBlock(link::Exchange& exchange, uint32_t ch, MeasurementRecord& record)
 {
     if (ch >= kChannelCount)
         return kOperandTooLarge;
     std::vector<uint8_t> b;
     // Unlike the live-values block, the measurement block's answer is not taken as a status first.
-    if (const ErrorCode code = ReadValueBlock(exchange, regs::MeasurementBlock(ch), regs::kMeasurementBlockSize, b, false); code != kOk)
+    if (const ErrorCode code = link::ReadValueBlock(exchange, regs::MeasurementBlock(ch), regs::kMeasurementBlockSize, b, false); code != kOk)
         return code;
     record = {MeasuredValue(b, 0), MeasuredValue(b, 4), MeasuredValue(b, 8), b[12]};
     return kOk;
@@ -263,8 +263,8 @@ ErrorCode CalibrateCoefficient(Calibration& c, CalibrationVariant which, uint32_
     const Variant& v = kVariants[static_cast<size_t>(which)];
     if (const ErrorCode code = c.gather(); code != kOk)
         return Hide(c, code);
-    const ChannelSettings& channel = c.device.model.channel[ch];
-    const CalibrationSettings& grad = c.device.model.grad;
+    const model::ChannelSettings& channel = c.device.model.channel[ch];
+    const model::CalibrationSettings& grad = c.device.model.grad;
     const float reference = channel.*v.reference;
     if (!AskForReference(c, v.caption, v.connect, ch, v.connected, reference))
         return kOk;
@@ -283,11 +283,11 @@ ErrorCode CalibrateCoefficient(Calibration& c, CalibrationVariant which, uint32_
     const float average = sum / static_cast<float>(count);
     const float result = reference / average;
     if (!Within(result, grad.*v.lower, grad.*v.upper)) {
-        c.messages.ShowMessage(Text(v.outOfBounds, {FormatNumber(result)}), Text(P::CalibrationBoundsCaption),
+        c.messages.ShowMessage(Text(v.outOfBounds, {model::FormatNumber(result)}), Text(P::CalibrationBoundsCaption),
                                MessageIcon::Warning);
         return kOk;
     }
-    return StoreResult(c, Text(v.question, {FormatNumber(result)}), v.group, ch, {{v.result, result}});
+    return StoreResult(c, Text(v.question, {model::FormatNumber(result)}), v.group, ch, {{v.result, result}});
 }
 
 ErrorCode CalibrateReference(Calibration& c, uint32_t ch)
@@ -297,8 +297,8 @@ ErrorCode CalibrateReference(Calibration& c, uint32_t ch)
     c.device.progress.DiscardEscape();
     if (const ErrorCode code = c.gather(); code != kOk)
         return Hide(c, code);
-    const ChannelSettings& channel = c.device.model.channel[ch];
-    const CalibrationSettings& grad = c.device.model.grad;
+    const model::ChannelSettings& channel = c.device.model.channel[ch];
+    const model::CalibrationSettings& grad = c.device.model.grad;
     const float ra = channel.set_ra;
     const float rb = channel.set_rb;
     const int32_t n = grad.usr_ref;
@@ -335,16 +335,16 @@ ErrorCode CalibrateReference(Calibration& c, uint32_t ch)
     const float rref = ra * rb * (b.u2 - a.u2) / (rb * (a.u2 - 2 * a.u1) - ra * (b.u2 - b.u1));
     const float uref = ((a.u2 - 2 * a.u1) * rref + a.u2 * ra) / ra;
     if (!Within(rref, grad.rref_min, grad.rref_max)) {
-        c.messages.ShowMessage(Text(P::RrefOutOfBounds, {FormatNumber(rref)}), Text(P::CalibrationBoundsCaption),
+        c.messages.ShowMessage(Text(P::RrefOutOfBounds, {model::FormatNumber(rref)}), Text(P::CalibrationBoundsCaption),
                                MessageIcon::Warning);
         return kOk;
     }
     if (!Within(uref, grad.uref_min, grad.uref_max)) {
-        c.messages.ShowMessage(Text(P::UrefOutOfBounds, {FormatNumber(uref)}), Text(P::CalibrationBoundsCaption),
+        c.messages.ShowMessage(Text(P::UrefOutOfBounds, {model::FormatNumber(uref)}), Text(P::CalibrationBoundsCaption),
                                MessageIcon::Warning);
         return kOk;
     }
-    return StoreResult(c, Text(P::ReferenceResult, {FormatNumber(uref), FormatNumber(rref)}), 1, ch, {{&ChannelSettings::uref, uref}, {&ChannelSettings::rref, rref}});
+    return StoreResult(c, Text(P::ReferenceResult, {model::FormatNumber(uref), model::FormatNumber(rref)}), 1, ch, {{&model::ChannelSettings::uref, uref}, {&model::ChannelSettings::rref, rref}});
 }
 
-}  // namespace pmv
+}  // namespace pmv::device

@@ -9,8 +9,10 @@
 #include <string>
 
 namespace pmv {
-
 class Messages;
+}  // namespace pmv
+
+namespace pmv::device {
 
 // What the instrument measured on a channel's input: the raw readings the coefficients turn
 // into values, and the channel status.
@@ -22,7 +24,7 @@ struct MeasurementRecord {
 // Reads the channel's measurement block (bank 1 block ch, 13 bytes). A signalling NaN becomes
 // 0; then values above 65536 become 65536 and values not at or above -65536 (quiet NaN too)
 // -65536. A failed read leaves the record as it was.
-ErrorCode ReadMeasurementBlock(Exchange& exchange, uint32_t ch, MeasurementRecord& record);
+ErrorCode ReadMeasurementBlock(link::Exchange& exchange, uint32_t ch, MeasurementRecord& record);
 
 // "U1=  1.0600000   U2=...   U3=...   ERR=0000"; the form of the Ku 0-10 V series drops "U1="
 // and reads "   ERR " for "   ERR=".
@@ -39,7 +41,7 @@ enum class Reference { Volts, Millivolts, Milliamps20, Milliamps5, Ohms };
 struct Calibration {
     Device& device;
     Messages& messages;
-    Clock& clock;
+    link::Clock& clock;
     // Takes the window's controls into the model; a non-zero code ends the procedure after its
     // message.
     std::function<ErrorCode()> gather = [] { return kOk; };
@@ -61,4 +63,4 @@ ErrorCode CalibrateCoefficient(Calibration& c, CalibrationVariant variant, uint3
 // UREF and RREF from two series, one with each reference resistor.
 ErrorCode CalibrateReference(Calibration& c, uint32_t ch);
 
-}  // namespace pmv
+}  // namespace pmv::device

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-namespace pmv {
+namespace pmv::device {
 namespace {
 
 using RegisterOf = regs::Register (*)(uint32_t ch);
@@ -16,8 +16,8 @@ using RegisterOf = regs::Register (*)(uint32_t ch);
 // that switches a setpoint off before it changes.
 struct ChannelField {
     RegisterOf reg;
-    int32_t ChannelSettings::*number = nullptr;
-    float ChannelSettings::*real = nullptr;
+    int32_t model::ChannelSettings::*number = nullptr;
+    float model::ChannelSettings::*real = nullptr;
 };
 
 // A step shows its text, then runs its registers. A step without text continues the step
@@ -33,7 +33,7 @@ constexpr regs::Register Koef1(uint32_t ch) { return regs::Koef(ch, 1); }
 constexpr regs::Register Koef2(uint32_t ch) { return regs::Koef(ch, 2); }
 constexpr regs::Register Koef3(uint32_t ch) { return regs::Koef(ch, 3); }
 
-using C = ChannelSettings;
+using C = model::ChannelSettings;
 using S = ProgressStep;
 
 const std::array<ChannelStep, 22> kReadSteps{{
@@ -88,13 +88,13 @@ const std::array<ChannelStep, 24> kWriteSteps{{
     {std::nullopt, {Koef3, nullptr, &C::koef3}, false},
 }};
 
-ErrorCode ReadField(Exchange& exchange, const ChannelField& f, uint32_t ch, ChannelSettings& channel)
+ErrorCode ReadField(link::Exchange& exchange, const ChannelField& f, uint32_t ch, model::ChannelSettings& channel)
 {
     return f.number ? ReadByte(exchange, f.reg(ch), channel.*f.number)
                     : ReadFloat(exchange, f.reg(ch), channel.*f.real);
 }
 
-ErrorCode WriteField(Exchange& exchange, const ChannelField& f, uint32_t ch, const ChannelSettings& channel)
+ErrorCode WriteField(link::Exchange& exchange, const ChannelField& f, uint32_t ch, const model::ChannelSettings& channel)
 {
     if (f.real)
         return WriteFloatChecked(exchange, f.reg(ch), channel.*f.real);
@@ -126,7 +126,7 @@ ErrorCode ReadChannelSettings(Device& device, uint32_t ch)
 {
     if (ch >= kChannelCount)
         return device.Fail(kOperandTooLarge);
-    ChannelSettings& channel = device.model.channel[ch];
+    model::ChannelSettings& channel = device.model.channel[ch];
     if (channel.select == 0)
         return device.Fail(kOk);
     if (const ErrorCode code = device.AbortCheck(); code != kOk)
@@ -139,7 +139,7 @@ ErrorCode WriteChannelSettings(Device& device, uint32_t ch)
 {
     if (ch >= kChannelCount)
         return device.Fail(kOperandTooLarge);
-    const ChannelSettings& channel = device.model.channel[ch];
+    const model::ChannelSettings& channel = device.model.channel[ch];
     if (channel.select == 0)
         return kOk;
     device.progress.SetProgressLines(
@@ -150,4 +150,4 @@ ErrorCode WriteChannelSettings(Device& device, uint32_t ch)
                     [&](const ChannelField& f) { return WriteField(device.exchange, f, ch, channel); });
 }
 
-}  // namespace pmv
+}  // namespace pmv::device

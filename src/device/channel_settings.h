@@ -3,7 +3,7 @@
 #include "device.h"
 #include "messages/error_codes.h"
 
-namespace pmv {
+namespace pmv::device {
 
 // The settings of one measuring channel (ch 0 for CH1, 1 for CH2) between the instrument and
 // the model: sensor type, range, root extraction, adjustment, shift, setpoints with hystereses
@@ -14,4 +14,4 @@ ErrorCode ReadChannelSettings(Device& device, uint32_t ch);
 // value and hysteresis change and gets its type last.
 ErrorCode WriteChannelSettings(Device& device, uint32_t ch);
 
-}  // namespace pmv
+}  // namespace pmv::device

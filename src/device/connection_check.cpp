@@ -8,22 +8,22 @@
 #include "link/register_commands.h"
 #include "messages/error_codes.h"
 
-namespace pmv {
+namespace pmv::device {
 namespace {
 
-std::string Resolved(const SystemView& view, const std::string& device)
+std::string Resolved(const system::SystemView& view, const std::string& device)
 {
-    return device.empty() ? std::string() : ResolveDevice(view.root, device);
+    return device.empty() ? std::string() : link::ResolveDevice(view.root, device);
 }
 
 }  // namespace
 
-std::vector<Finding> CheckSystem(const SystemView& view, const std::string& device)
+std::vector<system::Finding> CheckSystem(const system::SystemView& view, const std::string& device)
 {
-    return CheckMachine(view, device, Resolved(view, device));
+    return system::CheckMachine(view, device, Resolved(view, device));
 }
 
-Finding CheckInstrument(Exchange& exchange, uint32_t baud)
+system::Finding CheckInstrument(link::Exchange& exchange, uint32_t baud)
 {
     using F = FindingKind;
     const std::string address = std::to_string(exchange.values().DeviceAddress);
@@ -32,7 +32,7 @@ Finding CheckInstrument(Exchange& exchange, uint32_t baud)
     const auto readVersion = [&](bool verify, uint32_t& version) {
         exchange.values().VerifyAnswers = verify;
         const ErrorCode code =
-            ReadByteRegister(exchange, regs::kFirmwareVersion.bank, regs::kFirmwareVersion.number, version);
+            link::ReadByteRegister(exchange, regs::kFirmwareVersion.bank, regs::kFirmwareVersion.number, version);
         exchange.values().VerifyAnswers = verifying;
         return code;
     };
@@ -43,28 +43,28 @@ Finding CheckInstrument(Exchange& exchange, uint32_t baud)
     const bool refusedForChecksum = code == kChecksumMismatch && readVersion(false, version) == kOk;
     const std::string firmware = FirmwareVersionText(static_cast<int32_t>(version));
     if (refusedForChecksum)
-        return Finding::Problem("instrument", F::AnswersRefused, {address, speed, firmware});
+        return system::Finding::Problem("instrument", F::AnswersRefused, {address, speed, firmware});
     if (code == kOk) {
         if (verifying)
-            return Finding::Ok("instrument", F::AnswersVerified, {address, speed, firmware});
-        if (Exchange::AnswerChecksum(exchange.answer()) == kOk)
-            return Finding::Ok("instrument", F::AnswersUncheckedButGood, {address, speed, firmware});
-        return Finding::Ok("instrument", F::AnswersUncheckedAndBad, {address, speed, firmware});
+            return system::Finding::Ok("instrument", F::AnswersVerified, {address, speed, firmware});
+        if (link::Exchange::AnswerChecksum(exchange.answer()) == kOk)
+            return system::Finding::Ok("instrument", F::AnswersUncheckedButGood, {address, speed, firmware});
+        return system::Finding::Ok("instrument", F::AnswersUncheckedAndBad, {address, speed, firmware});
     }
     const ErrorMessage* message = FindErrorMessage(code);
-    return Finding::Problem("instrument", F::InstrumentSilent,
+    return system::Finding::Problem("instrument", F::InstrumentSilent,
                             {address, speed, message ? message->text : std::to_string(CodeNumber(code))});
 }
 
-Finding PortNotOpen(const std::string& device)
+system::Finding PortNotOpen(const std::string& device)
 {
-    return device.empty() ? Finding::Problem("instrument", FindingKind::PortNotSet)
-                          : Finding::Problem("instrument", FindingKind::PortNotOpen, {device});
+    return device.empty() ? system::Finding::Problem("instrument", FindingKind::PortNotSet)
+                          : system::Finding::Problem("instrument", FindingKind::PortNotOpen, {device});
 }
 
-std::string ExplainOpenFailure(const SystemView& view, const std::string& device, const std::string& systemError)
+std::string ExplainOpenFailure(const system::SystemView& view, const std::string& device, const std::string& systemError)
 {
-    return ExplainPortFailure(view, device, Resolved(view, device), systemError);
+    return system::ExplainPortFailure(view, device, Resolved(view, device), systemError);
 }
 
-}  // namespace pmv
+}  // namespace pmv::device

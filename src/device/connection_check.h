@@ -6,24 +6,26 @@
 #include <string>
 #include <vector>
 
-namespace pmv {
-
+namespace pmv::link {
 class Exchange;
+}  // namespace pmv::link
+
+namespace pmv::device {
 
 // The checks of the machine (system/system_check.h) for `device`, the port the link settings
 // name, with its by-id names and links followed to the device they lead to.
-std::vector<Finding> CheckSystem(const SystemView& view, const std::string& device);
+std::vector<system::Finding> CheckSystem(const system::SystemView& view, const std::string& device);
 
 // The last check: the instrument answers at the address and speed in force (its firmware
 // version is read over `exchange`, whose line is open and configured), and whether the
 // checksums of its answers match.
-Finding CheckInstrument(Exchange& exchange, uint32_t baud);
+system::Finding CheckInstrument(link::Exchange& exchange, uint32_t baud);
 
 // In place of the instrument check when the port did not open.
-Finding PortNotOpen(const std::string& device);
+system::Finding PortNotOpen(const std::string& device);
 
 // Why `device` did not open, for the message of the failed open: the first problem the checks
 // of the device, its access and its holders find, else the system's reason with the device.
-std::string ExplainOpenFailure(const SystemView& view, const std::string& device, const std::string& systemError);
+std::string ExplainOpenFailure(const system::SystemView& view, const std::string& device, const std::string& systemError);
 
-}  // namespace pmv
+}  // namespace pmv::device

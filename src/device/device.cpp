@@ -4,7 +4,7 @@
 #include "messages/device_texts.h"
 #include "messages/error_codes.h"
 
-namespace pmv {
+namespace pmv::device {
 
 ErrorCode Device::AbortCheck()
 {
@@ -16,27 +16,27 @@ ErrorCode Device::Fail(ErrorCode code)
     return EndOperation(progress, code);
 }
 
-ErrorCode ReadByte(Exchange& exchange, regs::Register reg, int32_t& field)
+ErrorCode ReadByte(link::Exchange& exchange, regs::Register reg, int32_t& field)
 {
     uint32_t value = 0;
-    const ErrorCode code = ReadByteRegister(exchange, reg.bank, reg.number, value);
+    const ErrorCode code = link::ReadByteRegister(exchange, reg.bank, reg.number, value);
     if (code == kOk)
         field = static_cast<int32_t>(value);
     return code;
 }
 
-ErrorCode ReadFloat(Exchange& exchange, regs::Register reg, float& field)
+ErrorCode ReadFloat(link::Exchange& exchange, regs::Register reg, float& field)
 {
     uint32_t bits = 0;
-    const ErrorCode code = ReadLongRegister(exchange, reg.bank, reg.number, bits);
+    const ErrorCode code = link::ReadLongRegister(exchange, reg.bank, reg.number, bits);
     if (code == kOk)
-        field = BitsToFloat(bits);
+        field = link::BitsToFloat(bits);
     return code;
 }
 
-ErrorCode WriteByte(Exchange& exchange, regs::Register reg, int32_t value)
+ErrorCode WriteByte(link::Exchange& exchange, regs::Register reg, int32_t value)
 {
-    const ErrorCode code = WriteByteRegister(exchange, reg.bank, reg.number, static_cast<uint32_t>(value));
+    const ErrorCode code = link::WriteByteRegister(exchange, reg.bank, reg.number, static_cast<uint32_t>(value));
     if (code == kOk && reg == regs::kRestart && value == 1)
         exchange.NoteRestart();
     return code;
@@ -47,10 +47,10 @@ ErrorCode AwaitRestart(Device& device)
     if (!device.exchange.Restarting())
         return kOk;
     const regs::Register probe = regs::kFirmwareVersion;
-    const std::string fields = "37;" + RegisterAddressText(probe.bank, probe.memoryType, probe.number) + ";";
+    const std::string fields = "37;" + link::RegisterAddressText(probe.bank, probe.memoryType, probe.number) + ";";
     const auto isByteAnswer = [](const std::string& answer) {
         uint32_t value = 0;
-        return ParseByteAnswer(answer, value);
+        return link::ParseByteAnswer(answer, value);
     };
     constexpr uint32_t kLimitSeconds = kRestartLimitMs / 1000;
     uint32_t shown = kLimitSeconds;
@@ -64,14 +64,14 @@ ErrorCode AwaitRestart(Device& device)
     });
 }
 
-ErrorCode WriteByteChecked(Exchange& exchange, regs::Register reg, int32_t value)
+ErrorCode WriteByteChecked(link::Exchange& exchange, regs::Register reg, int32_t value)
 {
-    return WriteByteRegisterChecked(exchange, reg.bank, reg.number, static_cast<uint32_t>(value));
+    return link::WriteByteRegisterChecked(exchange, reg.bank, reg.number, static_cast<uint32_t>(value));
 }
 
-ErrorCode WriteFloatChecked(Exchange& exchange, regs::Register reg, float value)
+ErrorCode WriteFloatChecked(link::Exchange& exchange, regs::Register reg, float value)
 {
-    return WriteFloatRegisterChecked(exchange, reg.bank, reg.number, value);
+    return link::WriteFloatRegisterChecked(exchange, reg.bank, reg.number, value);
 }
 
-}  // namespace pmv
+}  // namespace pmv::device

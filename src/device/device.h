@@ -8,14 +8,14 @@
 #include <cstdint>
 #include <string>
 
-namespace pmv {
+namespace pmv::device {
 
 // What a device operation works with: the exchange on the line, the progress panel with its
 // Esc key, and the settings model that reads fill and writes send.
 struct Device {
-    Exchange& exchange;
+    link::Exchange& exchange;
     Progress& progress;
-    SettingsModel& model;
+    model::SettingsModel& model;
     // The step text shown last; it outlives the operation that set it.
     std::string currentStep;
 
@@ -40,11 +40,11 @@ ErrorCode AwaitRestart(Device& device);
 
 // Typed register access on the register map. Byte values are stored as 0..255; a byte field
 // above 255 (or negative) is sent as 255.
-ErrorCode ReadByte(Exchange& exchange, regs::Register reg, int32_t& field);
-ErrorCode ReadFloat(Exchange& exchange, regs::Register reg, float& field);
+ErrorCode ReadByte(link::Exchange& exchange, regs::Register reg, int32_t& field);
+ErrorCode ReadFloat(link::Exchange& exchange, regs::Register reg, float& field);
 // Writing 1 to the restart register notes the instrument's reboot in the exchange.
-ErrorCode WriteByte(Exchange& exchange, regs::Register reg, int32_t value);
-ErrorCode WriteByteChecked(Exchange& exchange, regs::Register reg, int32_t value);
-ErrorCode WriteFloatChecked(Exchange& exchange, regs::Register reg, float value);
+ErrorCode WriteByte(link::Exchange& exchange, regs::Register reg, int32_t value);
+ErrorCode WriteByteChecked(link::Exchange& exchange, regs::Register reg, int32_t value);
+ErrorCode WriteFloatChecked(link::Exchange& exchange, regs::Register reg, float value);
 
-}  // namespace pmv
+}  // namespace pmv::device

@@ -10,7 +10,7 @@
 #include <span>
 #include <utility>
 
-namespace pmv {
+namespace pmv::device {
 namespace {
 
 constexpr uint32_t kChannelCount = 2;
@@ -31,7 +31,7 @@ ErrorCode ReadGeneralGroup(Device& device)
         regs::Register reg;
         int32_t& field;
     };
-    SettingsModel& m = device.model;
+    model::SettingsModel& m = device.model;
     const Step steps[] = {
         {S::ReadFirmwareVersion, regs::kFirmwareVersion, m.fw_version},
         {S::ReadDeviceType, regs::kProcVer, m.general.proc_ver},
@@ -105,7 +105,7 @@ ErrorCode WriteDeviceSettings(Device& device)
         regs::Register reg;
         int32_t value;
     };
-    const GeneralSettings& g = device.model.general;
+    const model::GeneralSettings& g = device.model.general;
     const Step general[] = {
         {S::WriteDeviceType, regs::kProcVer, g.proc_ver},
         {S::WriteErrorDisplay, regs::kErrVer, g.err_ver},
@@ -135,7 +135,7 @@ ErrorCode ReadSerialAndDate(Device& device)
 {
     ShowProcessLines(device);
     device.progress.ShowProgressPanel();
-    SettingsModel& m = device.model;
+    model::SettingsModel& m = device.model;
     device.Step(Text(S::ReadSerialNumber));
     for (auto [reg, field] : {std::pair{regs::kSerialLo, &m.serial_lo}, std::pair{regs::kSerialHi, &m.serial_hi},
                               std::pair{regs::kOtkType, &m.general.otk_type}})
@@ -149,7 +149,7 @@ ErrorCode WriteSerialAndDate(Device& device, int32_t day)
 {
     ShowProcessLines(device);
     device.progress.ShowProgressPanel();
-    SettingsModel& m = device.model;
+    model::SettingsModel& m = device.model;
     device.Step(Text(S::WriteSerialNumber));
     for (auto [reg, value] : {std::pair{regs::kSerialLo, m.serial_lo}, std::pair{regs::kSerialHi, m.serial_hi},
                               std::pair{regs::kOtkType, m.general.otk_type}})
@@ -162,7 +162,7 @@ ErrorCode WriteSerialAndDate(Device& device, int32_t day)
 
 ErrorCode ReadProductionDate(Device& device)
 {
-    SettingsModel& m = device.model;
+    model::SettingsModel& m = device.model;
     if (const ErrorCode code = ReadByte(device.exchange, regs::kMadeDay, m.made_day); code != kOk)
         return code;
     if (const ErrorCode code = ReadByte(device.exchange, regs::kMadeMonth, m.made_month); code != kOk)
@@ -176,13 +176,13 @@ ErrorCode ReadProductionDate(Device& device)
 
 ErrorCode WriteProductionDate(Device& device)
 {
-    const SettingsModel& m = device.model;
+    const model::SettingsModel& m = device.model;
     if (const ErrorCode code = WriteByte(device.exchange, regs::kMadeDay, m.made_day); code != kOk)
         return code;
     if (const ErrorCode code = WriteByte(device.exchange, regs::kMadeMonth, m.made_month); code != kOk)
         return code;
-    return WriteByteRegister(device.exchange, regs::kMadeYear.bank, regs::kMadeYear.number,
+    return link::WriteByteRegister(device.exchange, regs::kMadeYear.bank, regs::kMadeYear.number,
                              EncodeProductionYear(m.made_year));
 }
 
-}  // namespace pmv
+}  // namespace pmv::device

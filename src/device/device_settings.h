@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace pmv {
+namespace pmv::device {
 
 // The selected groups (channel 1, channel 2, relay logic, general settings) and always the
 // regulator parameters, from the instrument into the model; after a restart, once the instrument
@@ -31,4 +31,4 @@ inline constexpr int32_t kLastProductionYear = kFirstProductionYear + 255;
 // The year register: year - 2000, or 255 for a year outside 2000..2255.
 uint32_t EncodeProductionYear(int32_t year);
 
-}  // namespace pmv
+}  // namespace pmv::device

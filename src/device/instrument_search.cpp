@@ -12,7 +12,7 @@
 #include <cmath>
 #include <cstring>
 
-namespace pmv {
+namespace pmv::device {
 namespace {
 
 // The longest answer to the probe: "!255;FF;65535" CR.
@@ -58,9 +58,9 @@ uint32_t InstrumentSearch::ProbeTimeoutMs(uint32_t baud, size_t requestBytes, ui
 std::string InstrumentSearch::ProbeFrame(uint32_t address)
 {
     std::string frame = "\xFF\xFF\xFF\xFF:" + std::to_string(address) + ";37;" +
-                        RegisterAddressText(regs::kFirmwareVersion.bank, regs::kFirmwareVersion.memoryType, regs::kFirmwareVersion.number) +
+                        link::RegisterAddressText(regs::kFirmwareVersion.bank, regs::kFirmwareVersion.memoryType, regs::kFirmwareVersion.number) +
                         ";";
-    AppendChecksum(frame);
+    link::AppendChecksum(frame);
     return frame;
 }
 
@@ -79,7 +79,7 @@ bool InstrumentSearch::TakeAnswers(std::string& heard, const SentProbe& current,
     for (size_t end; (end = heard.find('\r')) != std::string::npos; heard.erase(0, end + 1)) {
         const std::string answer = heard.substr(0, end + 1);
         uint32_t firmware = 0;
-        const bool data = ParseByteAnswer(answer, firmware) == kOk;
+        const bool data = link::ParseByteAnswer(answer, firmware) == kOk;
         if (data && unanswered_ && NamesAddress(answer, unanswered_->address)) {
             result.found.push_back({unanswered_->address, baud, firmware});
             result.wireMs += WireMs(answer.size(), baud);
@@ -105,10 +105,10 @@ bool InstrumentSearch::Probe(uint32_t address, uint32_t baud, SearchResult& resu
 {
     const std::string frame = ProbeFrame(address);
     const uint32_t timeoutMs = ProbeTimeoutMs(baud, frame.size(), allowanceMs_);
-    char chunk[kReadChunk];
+    char chunk[link::kReadChunk];
     // What came since the last window closed: the late answer of the probe before, or noise.
     std::string heard;
-    for (size_t got; heard.size() <= kMaxAnswerBytes && (got = line_.Read(chunk, sizeof chunk, 0)) > 0;)
+    for (size_t got; heard.size() <= link::kMaxAnswerBytes && (got = line_.Read(chunk, sizeof chunk, 0)) > 0;)
         heard.append(chunk, got);
     SentProbe probe{address, clock_.MonotonicMs(), frame.size()};
     bool own = false;
@@ -120,7 +120,7 @@ bool InstrumentSearch::Probe(uint32_t address, uint32_t baud, SearchResult& resu
     result.wireMs += WireMs(frame.size(), baud);
     for (;;) {
         const int64_t left = probe.sent + timeoutMs - clock_.MonotonicMs();
-        if (left <= 0 || heard.size() > kMaxAnswerBytes)
+        if (left <= 0 || heard.size() > link::kMaxAnswerBytes)
             break;
         heard.append(chunk, line_.Read(chunk, sizeof chunk, static_cast<uint32_t>(left)));
         if (heard.find('\r') != std::string::npos && TakeAnswers(heard, probe, baud, result, own))
@@ -162,9 +162,9 @@ SearchResult InstrumentSearch::Run(const SearchOptions& options, const std::func
         // The last probe's answer has no next probe to come in with.
         if (unanswered_) {
             std::string heard;
-            char chunk[kReadChunk];
+            char chunk[link::kReadChunk];
             const uint32_t tailMs = allowanceMs_ + kLastProbeTailMs;
-            for (size_t got; heard.size() <= kMaxAnswerBytes && (got = line_.Read(chunk, sizeof chunk, tailMs)) > 0;)
+            for (size_t got; heard.size() <= link::kMaxAnswerBytes && (got = line_.Read(chunk, sizeof chunk, tailMs)) > 0;)
                 heard.append(chunk, got);
             bool own = false;
             TakeAnswers(heard, *unanswered_, baud, result, own);
@@ -186,12 +186,12 @@ std::string SettingsWithBaud(const std::string& settings, uint32_t baud)
 }
 
 std::optional<std::string> SaveFoundInstrument(const std::string& devDatPath, const FoundInstrument& found,
-                                               LinkSettings& settings)
+                                               link::LinkSettings& settings)
 {
     settings.NetAdrr = static_cast<int32_t>(found.address);
     settings.Settings = SettingsWithBaud(settings.Settings, found.baud);
     settings.BaudRate = found.baud;
-    return SaveAddressAndSpeed(devDatPath, settings);
+    return link::SaveAddressAndSpeed(devDatPath, settings);
 }
 
-}  // namespace pmv
+}  // namespace pmv::device

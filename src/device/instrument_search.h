@@ -6,11 +6,13 @@
 #include <string>
 #include <vector>
 
-namespace pmv {
-
+namespace pmv::link {
 class Clock;
 class SerialLine;
 struct LinkSettings;
+}  // namespace pmv::link
+
+namespace pmv::device {
 
 // The speeds an instrument may be set to, in the order a search tries them after the
 // configured one.
@@ -56,7 +58,7 @@ struct SearchResult {
 // The line is left at the last speed tried.
 class InstrumentSearch {
 public:
-    InstrumentSearch(SerialLine& line, const Clock& clock) : line_(line), clock_(clock) {}
+    InstrumentSearch(link::SerialLine& line, const link::Clock& clock) : line_(line), clock_(clock) {}
 
     // `onStep` runs before each probe; returning false stops the search.
     SearchResult Run(const SearchOptions& options, const std::function<bool(const SearchStep&)>& onStep);
@@ -83,8 +85,8 @@ private:
     // when another line came, which ends `current`'s wait, `own` when it was its answer.
     bool TakeAnswers(std::string& heard, const SentProbe& current, uint32_t baud, SearchResult& result, bool& own);
 
-    SerialLine& line_;
-    const Clock& clock_;
+    link::SerialLine& line_;
+    const link::Clock& clock_;
     uint32_t allowanceMs_ = kFirstAllowanceMs;
     std::optional<SentProbe> unanswered_;  // the probe before, while its answer may still come
 };
@@ -95,6 +97,6 @@ std::string SettingsWithBaud(const std::string& settings, uint32_t baud);
 // Keeps a found instrument's address (NetAdrr) and speed (Settings) in dev.dat and in the
 // settings; returns the message of a failed write.
 std::optional<std::string> SaveFoundInstrument(const std::string& devDatPath, const FoundInstrument& found,
-                                               LinkSettings& settings);
+                                               link::LinkSettings& settings);
 
-}  // namespace pmv
+}  // namespace pmv::device

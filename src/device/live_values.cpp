@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <vector>
 
-namespace pmv {
+namespace pmv::device {
 namespace {
 
 constexpr float kHighest = 10000.0f;
@@ -26,15 +26,15 @@ float ChannelValue(const std::vector<uint8_t>& b, size_t at, uint8_t& status)
         status = kFloatErrorStatus;
         return kFloatErrorValue;
     }
-    return BitsToFloat(bits);
+    return link::BitsToFloat(bits);
 }
 
 }  // namespace
 
-ErrorCode ReadCurrentValues(Exchange& exchange, LiveValues& values)
+ErrorCode ReadCurrentValues(link::Exchange& exchange, LiveValues& values)
 {
     std::vector<uint8_t> b;
-    if (const ErrorCode code = ReadValueBlock(exchange, regs::kLiveBlock, regs::kLiveBlockSize, b, true); code != kOk)
+    if (const ErrorCode code = link::ReadValueBlock(exchange, regs::kLiveBlock, regs::kLiveBlockSize, b, true); code != kOk)
         return code;
     LiveValues read;
     read.relays = b[2];
@@ -59,13 +59,13 @@ void ClampCurrentValues(LiveValues& values)
     }
 }
 
-ErrorCode LogMeasurement(const std::string& fileName, const TimeStamp& t, const LiveValues& v)
+ErrorCode LogMeasurement(const std::string& fileName, const link::TimeStamp& t, const LiveValues& v)
 {
-    std::FILE* log = OpenLogForAppend(fileName);
+    std::FILE* log = link::OpenLogForAppend(fileName);
     if (!log)
         return kFileNotOpened;
     std::fprintf(log, "%02u:%02u:%02u \t %02x \t %s \t %02x \t %s \t %02x\n", t.hour, t.minute, t.second, v.relays,
-                 FormatNumber(v.value[0]).c_str(), v.status[0], FormatNumber(v.value[1]).c_str(), v.status[1]);
+                 model::FormatNumber(v.value[0]).c_str(), v.status[0], model::FormatNumber(v.value[1]).c_str(), v.status[1]);
     std::fclose(log);
     return kOk;
 }
@@ -75,7 +75,7 @@ LivePoll::Outcome LivePoll::OutcomeOf(ErrorCode code, uint32_t answerTimeoutMs)
     return {code, code == kOk ? kIntervalMs : answerTimeoutMs + kIntervalMs};
 }
 
-LivePoll::Outcome LivePoll::Tick(Exchange& exchange, LiveValues& values, const std::string& logFileName)
+LivePoll::Outcome LivePoll::Tick(link::Exchange& exchange, LiveValues& values, const std::string& logFileName)
 {
     const ErrorCode code = ReadCurrentValues(exchange, values);
     ClampCurrentValues(values);
@@ -84,4 +84,4 @@ LivePoll::Outcome LivePoll::Tick(Exchange& exchange, LiveValues& values, const s
     return OutcomeOf(code, exchange.values().AnswerTimeout);
 }
 
-}  // namespace pmv
+}  // namespace pmv::device

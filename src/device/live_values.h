@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-namespace pmv {
+namespace pmv::device {
 
 // The instrument's current values as the last good poll delivered them (block 2 of bank 1).
 struct LiveValues {
@@ -26,14 +26,14 @@ inline constexpr float kFloatErrorValue = -444.0f;
 // One block read with retries; an error status answer gives its code. On success the block
 // is decoded into `values`; a channel value that is a signalling NaN becomes -444 with status 4.
 // A failed poll leaves `values` as they were.
-ErrorCode ReadCurrentValues(Exchange& exchange, LiveValues& values);
+ErrorCode ReadCurrentValues(link::Exchange& exchange, LiveValues& values);
 
 // Values above 10000 become 10000; below -1000, or not a number, -1000.
 void ClampCurrentValues(LiveValues& values);
 
 // Appends one line to the measurement log: the time of the last request, relays, and value and
 // status of both channels. Returns 14 when the file cannot be opened.
-ErrorCode LogMeasurement(const std::string& fileName, const TimeStamp& sendTime, const LiveValues& values);
+ErrorCode LogMeasurement(const std::string& fileName, const link::TimeStamp& sendTime, const LiveValues& values);
 
 // The live-values poll of the window without its widgets: what one tick does on the line and in
 // the log, and how it reports.
@@ -48,7 +48,7 @@ public:
 
     // One tick while the page of current values is shown: reads, clamps, and every second tick
     // appends the values to the measurement log when `logFileName` is not empty.
-    Outcome Tick(Exchange& exchange, LiveValues& values, const std::string& logFileName);
+    Outcome Tick(link::Exchange& exchange, LiveValues& values, const std::string& logFileName);
 
     static Outcome OutcomeOf(ErrorCode code, uint32_t answerTimeoutMs);
 
@@ -56,4 +56,4 @@ private:
     uint64_t ticks_ = 0;
 };
 
-}  // namespace pmv
+}  // namespace pmv::device

@@ -3,7 +3,7 @@
 #include "device.h"
 #include "messages/error_codes.h"
 
-namespace pmv {
+namespace pmv::device {
 
 ErrorCode OutputTest::SelectTestOutput(uint32_t n)
 {
@@ -82,4 +82,4 @@ ErrorCode OutputTest::Tick()
     return code;
 }
 
-}  // namespace pmv
+}  // namespace pmv::device

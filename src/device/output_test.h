@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-namespace pmv {
+namespace pmv::device {
 
 // The output test: the instrument's 36 outputs switched through the test registers of bank 1,
 // one at a time or all together, or walked through by the window's 1800 ms test timer.
@@ -15,7 +15,7 @@ public:
     static constexpr uint32_t kOutputCount = 36;
     static constexpr uint32_t kTimerIntervalMs = 1800;
 
-    explicit OutputTest(Exchange& exchange) : exchange_(exchange) {}
+    explicit OutputTest(link::Exchange& exchange) : exchange_(exchange) {}
 
     // Switches output n on and the output selected before it off.
     ErrorCode SelectTestOutput(uint32_t n);
@@ -45,7 +45,7 @@ public:
     uint32_t selectedOutput() const { return previous_; }
 
 private:
-    Exchange& exchange_;
+    link::Exchange& exchange_;
     std::array<uint8_t, 5> outputs_{};
     uint32_t index_ = 0;
     uint32_t previous_ = 0;
@@ -53,4 +53,4 @@ private:
     bool testMode_ = false;
 };
 
-}  // namespace pmv
+}  // namespace pmv::device

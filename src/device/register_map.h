@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace pmv::regs {
+namespace pmv::device::regs {
 
 // One register of the instrument: bank (1 commands and measurements, 2 stored parameters),
 // memory type (1 byte, 3 four bytes, 4 block) and number. The memory types are separate
@@ -85,4 +85,4 @@ inline constexpr uint32_t kLiveBlockSize = 16;
 constexpr uint32_t MeasurementBlock(uint32_t ch) { return ch; }
 inline constexpr uint32_t kMeasurementBlockSize = 13;
 
-}  // namespace pmv::regs
+}  // namespace pmv::device::regs

@@ -6,7 +6,7 @@
 #include <array>
 #include <span>
 
-namespace pmv {
+namespace pmv::device {
 namespace {
 
 struct GroupRegister {
@@ -14,7 +14,7 @@ struct GroupRegister {
     int32_t& field;
 };
 
-std::array<GroupRegister, 6> RelayLogic(SettingsModel& m)
+std::array<GroupRegister, 6> RelayLogic(model::SettingsModel& m)
 {
     return {{{regs::VerRelProc(0), m.channel[0].ver_rel_proc},
              {regs::VerRelProc(1), m.channel[1].ver_rel_proc},
@@ -24,7 +24,7 @@ std::array<GroupRegister, 6> RelayLogic(SettingsModel& m)
              {regs::kRel1Msk1, m.rele.rel1_msk1}}};
 }
 
-std::array<GroupRegister, 4> Regulator(SettingsModel& m)
+std::array<GroupRegister, 4> Regulator(model::SettingsModel& m)
 {
     return {{{regs::RegInt(0), m.channel[0].reg_int},
              {regs::RegInt(1), m.channel[1].reg_int},
@@ -76,4 +76,4 @@ ErrorCode WriteRegulatorParameters(Device& device)
     return RunGroup(device, ProgressStep::WriteRegulator, group, false);
 }
 
-}  // namespace pmv
+}  // namespace pmv::device

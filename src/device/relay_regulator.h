@@ -3,7 +3,7 @@
 #include "device.h"
 #include "messages/error_codes.h"
 
-namespace pmv {
+namespace pmv::device {
 
 // Relay logic variants of both channels and the two mask words of each relay; only when the
 // relay group is selected.
@@ -13,4 +13,4 @@ ErrorCode WriteRelayLogic(Device& device);
 ErrorCode ReadRegulatorParameters(Device& device);
 ErrorCode WriteRegulatorParameters(Device& device);
 
-}  // namespace pmv
+}  // namespace pmv::device

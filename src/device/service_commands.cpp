@@ -5,14 +5,14 @@
 #include "messages/error_codes.h"
 #include "messages/messages.h"
 
-namespace pmv {
+namespace pmv::device {
 
-ErrorCode Restart(Exchange& exchange)
+ErrorCode Restart(link::Exchange& exchange)
 {
     return WriteByte(exchange, regs::kRestart, 1);
 }
 
-ErrorCode FactoryReset(Exchange& exchange, Messages& messages)
+ErrorCode FactoryReset(link::Exchange& exchange, Messages& messages)
 {
     if (!messages.AskYesNo(Question::Other, Text(Prompt::FactoryResetQuestion), Text(Prompt::WarningCaption),
                            MessageIcon::Warning))
@@ -20,4 +20,4 @@ ErrorCode FactoryReset(Exchange& exchange, Messages& messages)
     return WriteByte(exchange, regs::kFactoryReset, 1);
 }
 
-}  // namespace pmv
+}  // namespace pmv::device

@@ -11,7 +11,7 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-namespace pmv {
+namespace pmv::gui {
 namespace {
 
 QString Text(const char* utf8)
@@ -26,12 +26,12 @@ std::string Name(const char* key, const char* suffix)
 
 }  // namespace
 
-CalibrationSettingsDialog::CalibrationSettingsDialog(QWidget* parent, SettingsModel& model, Messages& messages)
+CalibrationSettingsDialog::CalibrationSettingsDialog(QWidget* parent, model::SettingsModel& model, Messages& messages)
     : QDialog(parent), model_(model), messages_(messages)
 {
     setObjectName("CalibrationSettings");
     setWindowTitle(Text("Параметры градуировки"));
-    const FieldTexts texts = ShowCalibrationFields(model_);
+    const binding::FieldTexts texts = binding::ShowCalibrationFields(model_);
     auto edit = [&](const std::string& name) {
         auto* e = new QLineEdit(QString::fromStdString(texts.at(name)));
         e->setObjectName(QString::fromStdString(name));
@@ -112,12 +112,12 @@ CalibrationSettingsDialog::CalibrationSettingsDialog(QWidget* parent, SettingsMo
 
 void CalibrationSettingsDialog::accept()
 {
-    FieldTexts texts;
+    binding::FieldTexts texts;
     for (const auto& [name, e] : edits_)
         texts[name] = e->text().toStdString();
     texts["wr_grad_immid"] = std::string(1, writeAtOnce_->isChecked() ? '1' : '0');
-    if (GatherCalibrationFields(texts, model_, messages_) == kOk)
+    if (binding::GatherCalibrationFields(texts, model_, messages_) == kOk)
         QDialog::accept();
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

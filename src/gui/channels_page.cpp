@@ -9,7 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
-namespace pmv {
+namespace pmv::gui {
 
 using namespace widgets;
 
@@ -48,7 +48,7 @@ QComboBox* Choice(QWidget* panel, const char* label, int column, int row, int w,
 QStringList SensorNames()
 {
     QStringList names;
-    for (const SensorType& s : kSensorTypes)
+    for (const model::SensorType& s : model::kSensorTypes)
         names << Text(s.name);
     return names;
 }
@@ -62,7 +62,7 @@ ChannelPanel::ChannelPanel(QWidget* parent, int channel) : QFrame(parent)
     setGeometry(QRect(4 + channel * 342, 4, 338, kPanelHeight));
     Heading(channel == 0 ? "Канал 1" : "Канал 2", this, 6, 4);
 
-    const QStringList setpointTypes = Texts({kSetpointTypeItems[0], kSetpointTypeItems[1], kSetpointTypeItems[2]});
+    const QStringList setpointTypes = Texts({binding::kSetpointTypeItems[0], binding::kSetpointTypeItems[1], binding::kSetpointTypeItems[2]});
     const QStringList steps = Texts({"0.001", "0.01", "0.1", "1.0", "10.0"});
     sensorType = Choice(this, "Тип датчика", 0, 0, 324, "Задаем тип датчика в канале", SensorNames());
     // Root extraction belongs to the input signal: beside the sensor type.
@@ -104,4 +104,4 @@ ChannelPanel::ChannelPanel(QWidget* parent, int channel) : QFrame(parent)
 
 ChannelsPage::ChannelsPage(QWidget* parent) : QWidget(parent), channels{new ChannelPanel(this, 0), new ChannelPanel(this, 1)} {}
 
-}  // namespace pmv
+}  // namespace pmv::gui

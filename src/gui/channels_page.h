@@ -9,7 +9,7 @@ class QCheckBox;
 class QComboBox;
 class QLineEdit;
 
-namespace pmv {
+namespace pmv::gui {
 
 // The settings of one measuring channel, framed; white while its group is selected.
 class ChannelPanel final : public QFrame {
@@ -46,4 +46,4 @@ public:
     std::array<ChannelPanel*, 2> channels;
 };
 
-}  // namespace pmv
+}  // namespace pmv::gui

@@ -9,13 +9,13 @@
 
 #include <algorithm>
 
-namespace pmv {
+namespace pmv::gui {
 
-ComparisonDialog::ComparisonDialog(QWidget* parent, const std::vector<FieldComparison>& fields) : QDialog(parent)
+ComparisonDialog::ComparisonDialog(QWidget* parent, const std::vector<binding::FieldComparison>& fields) : QDialog(parent)
 {
     setObjectName("ComparisonDialog");
     setWindowTitle(QString::fromUtf8("Сравнение с прибором"));
-    const auto differing = std::count_if(fields.begin(), fields.end(), [](const FieldComparison& f) { return f.differs; });
+    const auto differing = std::count_if(fields.begin(), fields.end(), [](const binding::FieldComparison& f) { return f.differs; });
     auto* summary = new QLabel(differing == 0 ? QString::fromUtf8("Настройки окна и прибора совпадают.")
                                               : QString::fromUtf8("Отличаются настройки: %1").arg(differing));
     summary->setObjectName("ComparisonSummary");
@@ -27,7 +27,7 @@ ComparisonDialog::ComparisonDialog(QWidget* parent, const std::vector<FieldCompa
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->verticalHeader()->hide();
     for (int row = 0; row < table->rowCount(); ++row) {
-        const FieldComparison& f = fields[static_cast<size_t>(row)];
+        const binding::FieldComparison& f = fields[static_cast<size_t>(row)];
         const QString texts[] = {QString::fromStdString(f.values.label), QString::fromStdString(f.expectedShown),
                                  QString::fromStdString(f.actualShown)};
         for (int column = 0; column < 3; ++column) {
@@ -61,4 +61,4 @@ ComparisonDialog::ComparisonDialog(QWidget* parent, const std::vector<FieldCompa
     resize(620, 480);
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

@@ -4,7 +4,7 @@
 
 #include <QPushButton>
 
-namespace pmv {
+namespace pmv::gui {
 
 using namespace widgets;
 
@@ -21,4 +21,4 @@ ConfigurationPage::ConfigurationPage(QWidget* parent) : QWidget(parent)
     readAndReport->hide();
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

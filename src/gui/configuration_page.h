@@ -4,7 +4,7 @@
 
 class QPushButton;
 
-namespace pmv {
+namespace pmv::gui {
 
 // Page "Конфигурация": the passport page of the instrument.
 class ConfigurationPage final : public QWidget {
@@ -14,4 +14,4 @@ public:
     QPushButton* makePassportPage;
 };
 
-}  // namespace pmv
+}  // namespace pmv::gui

@@ -11,11 +11,11 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
-namespace pmv {
+namespace pmv::gui {
 namespace {
 
 // In the window the window's own commands mend what they can; the rest needs the system's.
-QString WindowFix(const Finding& f)
+QString WindowFix(const system::Finding& f)
 {
     if (f.topic == "instrument")
         return QString::fromUtf8("меню «Связь» → «Поиск прибора…»");
@@ -25,24 +25,24 @@ QString WindowFix(const Finding& f)
 }
 
 // The instrument check with the exchange's tries made one by one, each on the progress panel.
-Finding AskInstrument(Exchange& exchange, uint32_t baud, Progress& progress)
+system::Finding AskInstrument(link::Exchange& exchange, uint32_t baud, Progress& progress)
 {
     const uint32_t tries = exchange.values().RetryCount;
     progress.DiscardEscape();
     progress.SetProgressLines({"Проверка связи", "Опрашиваем прибор", "", "", "", kEscapeHint});
     progress.ShowProgressPanel();
-    Finding found;
+    system::Finding found;
     exchange.values().RetryCount = 1;
     for (uint32_t attempt = 1; attempt <= tries; ++attempt) {
         const std::string step = "Попытка " + std::to_string(attempt) + " из " + std::to_string(tries);
         progress.SetProgressStep(step);
-        found = CheckInstrument(exchange, baud);
-        if (found.state == FindingState::Ok)
+        found = device::CheckInstrument(exchange, baud);
+        if (found.state == system::FindingState::Ok)
             break;
         // The window handles the keys pressed during the try before the next one begins.
         progress.SetProgressStep(step + ": нет ответа");
         if (attempt < tries && progress.EscapePressed()) {
-            found = {"instrument", FindingState::Problem, "Опрос прибора остановлен пользователем (Esc).", ""};
+            found = {"instrument", system::FindingState::Problem, "Опрос прибора остановлен пользователем (Esc).", ""};
             break;
         }
     }
@@ -53,19 +53,19 @@ Finding AskInstrument(Exchange& exchange, uint32_t baud, Progress& progress)
 
 }  // namespace
 
-ConnectionCheckDialog::ConnectionCheckDialog(QWidget* parent, LinkPort& port, Exchange& exchange, const SerialLine& line,
+ConnectionCheckDialog::ConnectionCheckDialog(QWidget* parent, link::LinkPort& port, link::Exchange& exchange, const link::SerialLine& line,
                                              Progress& progress)
     : QDialog(parent)
 {
     setObjectName("ConnectionCheckDialog");
     setWindowTitle(QString::fromUtf8("Проверка связи"));
     const std::string device = port.DeviceName();
-    std::vector<Finding> findings = CheckSystem(SystemView::Current(), device);
-    findings.push_back(line.IsOpen() ? AskInstrument(exchange, port.settings().BaudRate, progress) : PortNotOpen(device));
+    std::vector<system::Finding> findings = device::CheckSystem(system::SystemView::Current(), device);
+    findings.push_back(line.IsOpen() ? AskInstrument(exchange, port.settings().BaudRate, progress) : device::PortNotOpen(device));
 
     QString html;
-    for (const Finding& f : findings) {
-        const bool ok = f.state == FindingState::Ok;
+    for (const system::Finding& f : findings) {
+        const bool ok = f.state == system::FindingState::Ok;
         html += QStringLiteral("<p><b style=\"color:%1\">%2</b> %3")
                     .arg(ok ? "#1a7f37" : "#c62828", ok ? QString::fromUtf8("✔") : QString::fromUtf8("✘"),
                          QString::fromStdString(f.text).toHtmlEscaped());
@@ -82,7 +82,7 @@ ConnectionCheckDialog::ConnectionCheckDialog(QWidget* parent, LinkPort& port, Ex
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    if (findings.back().state == FindingState::Problem && line.IsOpen()) {
+    if (findings.back().state == system::FindingState::Problem && line.IsOpen()) {
         QPushButton* search = buttons->addButton(QString::fromUtf8("Поиск прибора…"), QDialogButtonBox::ActionRole);
         search->setObjectName("SearchButton");
         connect(search, &QPushButton::clicked, this, [this] {
@@ -95,4 +95,4 @@ ConnectionCheckDialog::ConnectionCheckDialog(QWidget* parent, LinkPort& port, Ex
     layout->addWidget(buttons);
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

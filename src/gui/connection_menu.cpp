@@ -7,10 +7,10 @@
 #include <QMainWindow>
 #include <QMenuBar>
 
-namespace pmv {
+namespace pmv::gui {
 
-QMenu* InstallConnectionMenu(QMainWindow& window, LinkPort& port, Exchange& exchange, SerialLine& line,
-                             const Clock& clock, Progress& progress, std::function<void(bool)> setBusy)
+QMenu* InstallConnectionMenu(QMainWindow& window, link::LinkPort& port, link::Exchange& exchange, link::SerialLine& line,
+                             const link::Clock& clock, Progress& progress, std::function<void(bool)> setBusy)
 {
     QMenu* menu = window.menuBar()->addMenu(QString::fromUtf8("Связь"));
     menu->setObjectName("ConnectionMenu");
@@ -42,4 +42,4 @@ QMenu* InstallConnectionMenu(QMainWindow& window, LinkPort& port, Exchange& exch
     return menu;
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

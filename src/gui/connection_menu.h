@@ -6,16 +6,20 @@ class QMainWindow;
 class QMenu;
 
 namespace pmv {
-
+class Progress;
+}  // namespace pmv
+namespace pmv::link {
 class Clock;
 class Exchange;
 class LinkPort;
-class Progress;
 class SerialLine;
+}  // namespace pmv::link
+
+namespace pmv::gui {
 
 // The "Связь" menu: "Проверка связи…" and "Поиск прибора…". `setBusy` holds the window's
 // commands off while a dialog talks to the line; the check shows its tries on `progress`.
-QMenu* InstallConnectionMenu(QMainWindow& window, LinkPort& port, Exchange& exchange, SerialLine& line,
-                             const Clock& clock, Progress& progress, std::function<void(bool)> setBusy);
+QMenu* InstallConnectionMenu(QMainWindow& window, link::LinkPort& port, link::Exchange& exchange, link::SerialLine& line,
+                             const link::Clock& clock, Progress& progress, std::function<void(bool)> setBusy);
 
-}  // namespace pmv
+}  // namespace pmv::gui

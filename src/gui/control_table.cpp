@@ -15,7 +15,7 @@
 #include <QSignalBlocker>
 #include <QTableWidget>
 
-namespace pmv {
+namespace pmv::gui {
 namespace {
 
 enum class Step { Name,
@@ -49,17 +49,17 @@ void Take(const QCheckBox* w, bool& v) { v = w->isChecked(); }
 void Put(QLabel* w, const std::string& v) { w->setText(Q(v)); }
 void Take(const QLabel*, std::string&) {}
 // A group panel: white while its group is selected.
-void Put(QFrame* w, bool white) { widgets::Paint(*w, white ? PanelColour::White : PanelColour::ButtonFace); }
+void Put(QFrame* w, bool white) { widgets::Paint(*w, white ? binding::PanelColour::White : binding::PanelColour::ButtonFace); }
 void Take(const QFrame*, bool&) {}
 
-void Put(QCalendarWidget* w, const CalendarDate& date)
+void Put(QCalendarWidget* w, const binding::CalendarDate& date)
 {
     const QSignalBlocker hold(w);
     w->setCurrentPage(date.year, date.month);
     if (const QDate day(date.year, date.month, date.day); day.isValid())
         w->setSelectedDate(day);
 }
-void Take(const QCalendarWidget*, CalendarDate&) {}
+void Take(const QCalendarWidget*, binding::CalendarDate&) {}
 
 using Marks = std::array<std::array<std::string, 10>, 2>;
 
@@ -99,7 +99,7 @@ void Bind(Pass& pass, const char* name, Widget* widget, Value& value)
 
 // The one table of the form's names: each field of the control values, the widget that shows
 // it, and the widget's objectName. Channel 1 and channel 2 are one row each.
-void BindAll(Pass& pass, const BoundWidgets& w, ControlValues& v)
+void BindAll(Pass& pass, const BoundWidgets& w, binding::ControlValues& v)
 {
     TopBar& top = w.top;
     Bind(pass, "Label2", top.portNumber, v.top.portNumber);
@@ -115,7 +115,7 @@ void BindAll(Pass& pass, const BoundWidgets& w, ControlValues& v)
 
     for (size_t ch = 0; ch < 2; ++ch) {
         ChannelPanel& p = *w.channels[ch];
-        ChannelControls& c = v.channels[ch];
+        binding::ChannelControls& c = v.channels[ch];
         const auto name = [ch](const char* first, const char* second) { return ch == 0 ? first : second; };
         Bind(pass, name("Edit1", "Edit13"), p.rangeMax, c.rangeMax);
         Bind(pass, name("Edit2", "Edit14"), p.rangeMin, c.rangeMin);
@@ -162,13 +162,13 @@ void BindAll(Pass& pass, const BoundWidgets& w, ControlValues& v)
 
 // The setpoints head both relay grids: their types in the assignment grid, their values in
 // the heading grid.
-void PutSetpointHeadings(const ControlValues& v, const RelaysPage& relays)
+void PutSetpointHeadings(const binding::ControlValues& v, const RelaysPage& relays)
 {
     for (int ch = 0; ch < 2; ++ch)
         for (int s = 0; s < 2; ++s) {
-            const ChannelControls& c = v.channels[static_cast<size_t>(ch)];
-            relays.grid->item(0, SetpointGridColumn(ch, s))->setText(Q(c.setpointTypeHeading[static_cast<size_t>(s)]));
-            relays.headings->item(1, SetpointGridColumn(ch, s))->setText(Q(c.setpointValueHeading[static_cast<size_t>(s)]));
+            const binding::ChannelControls& c = v.channels[static_cast<size_t>(ch)];
+            relays.grid->item(0, binding::SetpointGridColumn(ch, s))->setText(Q(c.setpointTypeHeading[static_cast<size_t>(s)]));
+            relays.headings->item(1, binding::SetpointGridColumn(ch, s))->setText(Q(c.setpointValueHeading[static_cast<size_t>(s)]));
         }
 }
 
@@ -176,31 +176,31 @@ void PutSetpointHeadings(const ControlValues& v, const RelaysPage& relays)
 
 void NameBoundWidgets(const BoundWidgets& widgets)
 {
-    ControlValues unused;
+    binding::ControlValues unused;
     Pass pass{Step::Name};
     BindAll(pass, widgets, unused);
 }
 
-void PutControls(const ControlValues& values, const BoundWidgets& widgets)
+void PutControls(const binding::ControlValues& values, const BoundWidgets& widgets)
 {
-    ControlValues copy = values;
+    binding::ControlValues copy = values;
     Pass pass{Step::Put};
     BindAll(pass, widgets, copy);
     PutSetpointHeadings(values, widgets.relays);
 }
 
-void TakeControls(const BoundWidgets& widgets, ControlValues& values)
+void TakeControls(const BoundWidgets& widgets, binding::ControlValues& values)
 {
     Pass pass{Step::Take};
     BindAll(pass, widgets, values);
 }
 
-const char* BoundObjectName(const BoundWidgets& widgets, const ControlValues& values, const void* field)
+const char* BoundObjectName(const BoundWidgets& widgets, const binding::ControlValues& values, const void* field)
 {
     Pass pass{Step::Find, field};
     // A Find walk only compares addresses; it changes neither the values nor the widgets.
-    BindAll(pass, widgets, const_cast<ControlValues&>(values));
+    BindAll(pass, widgets, const_cast<binding::ControlValues&>(values));
     return pass.found;
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

@@ -4,7 +4,7 @@
 
 #include <array>
 
-namespace pmv {
+namespace pmv::gui {
 
 class ChannelPanel;
 class GeneralPage;
@@ -25,14 +25,14 @@ void NameBoundWidgets(const BoundWidgets& widgets);
 
 // The values into the widgets. No change handler runs: lists and boxes report only the user's
 // changes, and the calendar's signals are held while it moves.
-void PutControls(const ControlValues& values, const BoundWidgets& widgets);
+void PutControls(const binding::ControlValues& values, const BoundWidgets& widgets);
 
 // What the user can change, from the widgets into the values; texts that are only shown keep
 // their values.
-void TakeControls(const BoundWidgets& widgets, ControlValues& values);
+void TakeControls(const BoundWidgets& widgets, binding::ControlValues& values);
 
 // The form's name of the widget that shows `field`, a field of `values` shown on its own;
 // nullptr for anything else. Tests name a bound widget by its control value through it.
-const char* BoundObjectName(const BoundWidgets& widgets, const ControlValues& values, const void* field);
+const char* BoundObjectName(const BoundWidgets& widgets, const binding::ControlValues& values, const void* field);
 
-}  // namespace pmv
+}  // namespace pmv::gui

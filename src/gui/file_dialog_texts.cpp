@@ -5,7 +5,7 @@
 #include <QFileSystemModel>
 #include <QIdentityProxyModel>
 
-namespace pmv {
+namespace pmv::gui {
 namespace {
 
 constexpr int kSizeColumn = 1;
@@ -46,4 +46,4 @@ void ShowRussianFileColumns(QFileDialog& dialog)
     dialog.setProxyModel(new RussianColumns(&dialog));
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

@@ -10,7 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-namespace pmv {
+namespace pmv::gui {
 namespace {
 
 template <size_t N>
@@ -38,15 +38,15 @@ GeneralPage::GeneralPage(QWidget* parent) : QWidget(parent)
     firmwareVersion = TextPanel(panel, 10, 26, 100);
     Label("Тип прибора", panel, 10, 60);
     deviceType = List(panel, 10, 76, 230, "Задаем тип функционирования прибора");
-    Fill(*deviceType, Items(kDeviceTypeItems));
+    Fill(*deviceType, Items(binding::kDeviceTypeItems));
     Label("Отображение ошибки", panel, 10, 110);
     errorDisplay = List(panel, 10, 126, 130, "Для поиска ошибки можем задать расширенную индикацию");
-    Fill(*errorDisplay, Items(kErrorDisplayItems));
+    Fill(*errorDisplay, Items(binding::kErrorDisplayItems));
 
     Label("Параметры назначаемые при производстве", panel, 354, 10);
     Label("Номер прибора", panel, 354, 36);
     typeCode = List(panel, 354, 52, 60, "Тип прибора ");
-    Fill(*typeCode, Numbers(0, kTypeCodeListSize - 1, 3));
+    Fill(*typeCode, Numbers(0, binding::kTypeCodeListSize - 1, 3));
     Label("-", panel, 419, 54);
     serialNumber = Edit(panel, 428, 52, 96, "Здесь задается заводской номер прибора");
     Label("Дата выпуска", panel, 354, 86);
@@ -63,7 +63,7 @@ GeneralPage::GeneralPage(QWidget* parent) : QWidget(parent)
                                   "Октябрь", "Ноябрь", "Декабрь"}));
     productionMonth->hide();
     productionYear = List(panel, 460, 180, 64, "Здесь можно выбрать и изменить год выпуска прибора");
-    Fill(*productionYear, Numbers(kFirstListedYear, kLastListedYear));
+    Fill(*productionYear, Numbers(binding::kFirstListedYear, binding::kLastListedYear));
     productionYear->hide();
     calendar = new QCalendarWidget(panel);
     calendar->setToolTip(Text(
@@ -72,4 +72,4 @@ GeneralPage::GeneralPage(QWidget* parent) : QWidget(parent)
     calendar->hide();
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

@@ -9,7 +9,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-namespace pmv {
+namespace pmv::gui {
 
 // Page "Общие": device type and error display, and what production assigns: type code, serial
 // number and production date, with the buttons that read and write them.
@@ -33,4 +33,4 @@ public:
     QCalendarWidget* calendar;
 };
 
-}  // namespace pmv
+}  // namespace pmv::gui

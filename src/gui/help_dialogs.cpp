@@ -9,7 +9,7 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
-namespace pmv {
+namespace pmv::gui {
 
 QString AboutText(const std::string& device)
 {
@@ -68,4 +68,4 @@ void ShowUserGuide(QWidget& parent, const QString& part)
         ShowGuidePart(*guide->findChild<QTextBrowser*>(), part);
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

@@ -7,7 +7,7 @@
 class QTextBrowser;
 class QWidget;
 
-namespace pmv {
+namespace pmv::gui {
 
 // "О программе": the program's version, the Qt version it runs on and the serial device in use.
 QString AboutText(const std::string& device);
@@ -22,4 +22,4 @@ void ShowUserGuide(QWidget& parent, const QString& part = {});
 // guide has no such heading.
 bool ShowGuidePart(QTextBrowser& text, const QString& heading);
 
-}  // namespace pmv
+}  // namespace pmv::gui

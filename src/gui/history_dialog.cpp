@@ -19,7 +19,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-namespace pmv {
+namespace pmv::gui {
 namespace {
 
 const char* const kColumns[] = {"Время", "Оператор", "Номер", "Операция", "Результат", "Профиль", "Группы", "ПО"};
@@ -51,7 +51,7 @@ QString GroupsText(const std::string& groups)
 
 }  // namespace
 
-HistoryDialog::HistoryDialog(QWidget* parent, History& history) : QDialog(parent), history_(history)
+HistoryDialog::HistoryDialog(QWidget* parent, history::History& history) : QDialog(parent), history_(history)
 {
     setObjectName("HistoryDialog");
     setWindowTitle(QString::fromUtf8("Журнал приборов"));
@@ -102,13 +102,13 @@ HistoryDialog::HistoryDialog(QWidget* parent, History& history) : QDialog(parent
 
 void HistoryDialog::Fill()
 {
-    HistoryFilter filter;
+    history::HistoryFilter filter;
     // "12-345" names type code and number, "345" the number of any type and "12-", while the
     // number is being typed, the type alone; until the text is one of these every row is listed.
     const std::string typed = serial_->text().trimmed().toStdString();
     if (typed.ends_with('-')) {
-        filter.typeCode = ParseTypeCode(std::string_view(typed).substr(0, typed.size() - 1));
-    } else if (const auto instrument = ParseInstrumentNumber(typed, LoneNumber::Serial)) {
+        filter.typeCode = history::ParseTypeCode(std::string_view(typed).substr(0, typed.size() - 1));
+    } else if (const auto instrument = history::ParseInstrumentNumber(typed, history::LoneNumber::Serial)) {
         filter.serial = instrument->serial;
         filter.typeCode = instrument->typeCode;
     }
@@ -121,9 +121,9 @@ void HistoryDialog::Fill()
         setWindowTitle(QString::fromStdString(*failure));
     table_->setRowCount(static_cast<int>(rows_.size()));
     for (int row = 0; row < table_->rowCount(); ++row) {
-        const HistoryRecord& r = rows_[static_cast<size_t>(row)];
+        const history::HistoryRecord& r = rows_[static_cast<size_t>(row)];
         const QString texts[] = {TimeText(r.time), QString::fromStdString(r.operatorName),
-                                 QString::fromStdString(InstrumentNumber(r.typeCode, r.serial)),
+                                 QString::fromStdString(history::InstrumentNumber(r.typeCode, r.serial)),
                                  QString::fromStdString(r.operation),
                                  r.result == 0 ? QString::fromUtf8("выполнено") : QStringLiteral("ERR %1").arg(r.result),
                                  QString::fromStdString(r.profile), GroupsText(r.groups),
@@ -143,11 +143,11 @@ void HistoryDialog::Export()
     if (!chosen)
         return;
     QSaveFile file(chosen->path);
-    const std::string csv = HistoryTable(rows_, kSpreadsheetCsv);
+    const std::string csv = binding::HistoryTable(rows_, binding::kSpreadsheetCsv);
     if (!file.open(QIODevice::WriteOnly) || file.write(csv.data(), static_cast<qint64>(csv.size())) < 0 ||
         !file.commit())
         QMessageBox::critical(this, QString::fromUtf8("Ошибка"),
-                              QString::fromStdString(NotWrittenText(chosen->path.toStdString())));
+                              QString::fromStdString(binding::NotWrittenText(chosen->path.toStdString())));
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

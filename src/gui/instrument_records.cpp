@@ -12,22 +12,22 @@
 #include <QMenu>
 #include <QSettings>
 
-namespace pmv {
+namespace pmv::gui {
 namespace {
 
 constexpr const char* kVerifyKey = "verifyAfterWrite";
 
 // The window's host without ShowControls: what another model shows never reaches the controls.
-class EditsKept final : public CommandHost {
+class EditsKept final : public binding::CommandHost {
 public:
-    explicit EditsKept(CommandHost& window) : window_(window) {}
+    explicit EditsKept(binding::CommandHost& window) : window_(window) {}
     void LockCommands() override { window_.LockCommands(); }
     void UnlockCommands() override { window_.UnlockCommands(); }
-    void ShowControls(const ControlValues&) override { window_.RepaintNow(); }
+    void ShowControls(const binding::ControlValues&) override { window_.RepaintNow(); }
     void RepaintNow() override { window_.RepaintNow(); }
 
 private:
-    CommandHost& window_;
+    binding::CommandHost& window_;
 };
 
 QSettings ProgramSettings()
@@ -81,7 +81,7 @@ bool InstrumentRecords::StartNewHistoryIfAgreed(const std::string& failure, bool
     return true;
 }
 
-void InstrumentRecords::Record(const HistoryRecord& record)
+void InstrumentRecords::Record(const history::HistoryRecord& record)
 {
     std::optional<std::string> failure = history_.Record(record);
     if (failure && StartNewHistoryIfAgreed(*failure))
@@ -91,21 +91,21 @@ void InstrumentRecords::Record(const HistoryRecord& record)
     failureShown_ |= failure.has_value();
 }
 
-void InstrumentRecords::Write(CommandContext& context, ErrorCode (*write)(CommandContext&))
+void InstrumentRecords::Write(binding::CommandContext& context, ErrorCode (*write)(binding::CommandContext&))
 {
-    SettingsModel identity;
-    context.beforeWriting = IdentityBeforeWriting(w_.device, identity);
+    model::SettingsModel identity;
+    context.beforeWriting = binding::IdentityBeforeWriting(w_.device, identity);
     const ErrorCode code = write(context);
     context.beforeWriting = {};
-    Record(MakeHistoryRecord(identity, w_.device.model,
-                             {kOperationWrite, code, {}, SettingsValueLines(w_.device.model)}));
+    Record(binding::MakeHistoryRecord(identity, w_.device.model,
+                             {history::kOperationWrite, code, {}, binding::SettingsValueLines(w_.device.model)}));
     if (code != kOk || !verifyAfterWrite())
         return;
-    std::vector<FieldDifference> differences;
-    const ErrorCode verified = VerifyWritten(w_.device, w_.device.model, differences);
-    Record(MakeHistoryRecord(identity, w_.device.model, {kOperationVerify, verified, {}, DifferenceLines(differences)}));
+    std::vector<binding::FieldDifference> differences;
+    const ErrorCode verified = binding::VerifyWritten(w_.device, w_.device.model, differences);
+    Record(binding::MakeHistoryRecord(identity, w_.device.model, {history::kOperationVerify, verified, {}, binding::DifferenceLines(differences)}));
     if (!differences.empty())
-        w_.messages.ShowMessage("Прибор хранит не то, что записано:\n" + DifferenceLines(differences),
+        w_.messages.ShowMessage("Прибор хранит не то, что записано:\n" + binding::DifferenceLines(differences),
                                 "Проверка после записи", MessageIcon::Error);
     else if (verified != kOk)
         ShowErrorMessage(w_.messages, verified);
@@ -113,26 +113,26 @@ void InstrumentRecords::Write(CommandContext& context, ErrorCode (*write)(Comman
 
 void InstrumentRecords::AfterSerialWrite(ErrorCode code)
 {
-    const SettingsModel& m = w_.device.model;
-    Record(MakeHistoryRecord(m, m, {kOperationSerial, code, {}, {}}));
+    const model::SettingsModel& m = w_.device.model;
+    Record(binding::MakeHistoryRecord(m, m, {history::kOperationSerial, code, {}, {}}));
 }
 
 void InstrumentRecords::Compare()
 {
     w_.gather();
-    SettingsModel instrument;
+    model::SettingsModel instrument;
     ErrorCode code = kOk;
     w_.run(
         [&] {
             w_.device.progress.DiscardEscape();
-            code = ReadForComparison(w_.device, w_.device.model, instrument);
+            code = binding::ReadForComparison(w_.device, w_.device.model, instrument);
         },
         true);
     if (code != kOk) {
         ShowErrorMessage(w_.messages, code);
         return;
     }
-    ComparisonDialog dialog(&w_.widget, CompareFields(w_.device.model, instrument));
+    ComparisonDialog dialog(&w_.widget, binding::CompareFields(w_.device.model, instrument));
     dialog.exec();
 }
 
@@ -151,4 +151,4 @@ void InstrumentRecords::ShowHistory()
     dialog.exec();
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

@@ -15,8 +15,10 @@ class QMenu;
 class QWidget;
 
 namespace pmv {
-
 class Messages;
+}  // namespace pmv
+
+namespace pmv::gui {
 
 // What the window does for the production line: the history of every instrument (the session's),
 // verification after writing, and the File menu items "Сравнить с прибором…", "Выпуск
@@ -26,14 +28,14 @@ class InstrumentRecords final : public QObject {
 public:
     struct Window {
         QWidget& widget;
-        Device& device;  // the window's exchange, progress panel and model
+        device::Device& device;  // the window's exchange, progress panel and model
         Messages& messages;
-        CommandHost& host;
+        binding::CommandHost& host;
         std::function<void()> gather;  // the controls into the model
         std::function<int32_t()> portNumber;
         RunCommand run;                     // through the row of the production items
         std::function<void(bool)> setBusy;  // the production dialog's operations
-        History& history;
+        history::History& history;
     };
 
     InstrumentRecords(Window window, QMenu& fileMenu);
@@ -41,15 +43,15 @@ public:
     // "Записать все" / "Записать выбранное": `write` with the instrument's identity read before
     // its first register, the history row, then the verification when it is switched on and the
     // write succeeded.
-    void Write(CommandContext& context, ErrorCode (*write)(CommandContext&));
+    void Write(binding::CommandContext& context, ErrorCode (*write)(binding::CommandContext&));
     // After the serial number and date were written from the window.
     void AfterSerialWrite(ErrorCode code);
 
-    void Record(const HistoryRecord& record);
+    void Record(const history::HistoryRecord& record);
     // A corrupt history is set aside and a new one begun only when the operator agrees (the
     // numbering restarts); asked once per run unless `askAgain`. True when a new history was begun.
     bool StartNewHistoryIfAgreed(const std::string& failure, bool askAgain = false);
-    History& history() { return history_; }
+    history::History& history() { return history_; }
     bool verifyAfterWrite() const;
     // The four items of the File menu, for the state table.
     const QList<QAction*>& items() const { return items_; }
@@ -60,11 +62,11 @@ private:
     void ShowHistory();
 
     Window w_;
-    History& history_;
+    history::History& history_;
     QAction* verify_ = nullptr;
     QList<QAction*> items_;
     bool failureShown_ = false;
     bool newHistoryDeclined_ = false;
 };
 
-}  // namespace pmv
+}  // namespace pmv::gui

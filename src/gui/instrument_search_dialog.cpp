@@ -16,10 +16,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace pmv {
+namespace pmv::gui {
 
-InstrumentSearchDialog::InstrumentSearchDialog(QWidget* parent, LinkPort& port, Exchange& exchange, SerialLine& line,
-                                               const Clock& clock)
+InstrumentSearchDialog::InstrumentSearchDialog(QWidget* parent, link::LinkPort& port, link::Exchange& exchange, link::SerialLine& line,
+                                               const link::Clock& clock)
     : QDialog(parent), port_(port), exchange_(exchange), line_(line), clock_(clock), status_(new QLabel),
       bar_(new QProgressBar), start_(new QPushButton(QString::fromUtf8("Начать")))
 {
@@ -63,14 +63,14 @@ void InstrumentSearchDialog::reject()
 
 void InstrumentSearchDialog::Search()
 {
-    LinkSettings& settings = port_.settings();
-    SearchOptions options;
-    options.bauds = SearchBauds(settings.BaudRate);
+    link::LinkSettings& settings = port_.settings();
+    device::SearchOptions options;
+    options.bauds = device::SearchBauds(settings.BaudRate);
     running_ = true;
     stop_ = closeRequested_ = false;
     start_->setEnabled(false);
-    InstrumentSearch search(line_, clock_);
-    const SearchResult result = search.Run(options, [&](const SearchStep& step) {
+    device::InstrumentSearch search(line_, clock_);
+    const device::SearchResult result = search.Run(options, [&](const device::SearchStep& step) {
         bar_->setMaximum(static_cast<int>(step.total));
         bar_->setValue(static_cast<int>(step.probed));
         status_->setText(QString::fromUtf8("Скорость %1, адрес %2 — %3 адр/с")
@@ -90,24 +90,24 @@ void InstrumentSearchDialog::Search()
             QDialog::reject();
         return;
     }
-    const FoundInstrument& f = result.found.front();
+    const device::FoundInstrument& f = result.found.front();
     status_->setText(QString::fromUtf8("Прибор найден: адрес %1, скорость %2, версия программы %3.")
                          .arg(f.address)
                          .arg(f.baud)
-                         .arg(QString::fromStdString(FirmwareVersionText(static_cast<int32_t>(f.firmware)))));
+                         .arg(QString::fromStdString(device::FirmwareVersionText(static_cast<int32_t>(f.firmware)))));
     const auto answer = QMessageBox::question(
         this, windowTitle(),
         QString::fromUtf8("Прибор найден: адрес %1, скорость %2. Сохранить их в dev.dat?").arg(f.address).arg(f.baud),
         QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes)
         return;
-    if (const auto failure = SaveFoundInstrument(LinkSettingsPath(), f, settings)) {
+    if (const auto failure = device::SaveFoundInstrument(link::LinkSettingsPath(), f, settings)) {
         QMessageBox::critical(this, QString::fromUtf8("Ошибка"), QString::fromStdString(*failure));
         return;
     }
     exchange_.values().DeviceAddress = f.address;
-    exchange_.values().ByteTimeout = ByteTimeoutForBaud(f.baud);
+    exchange_.values().ByteTimeout = link::ByteTimeoutForBaud(f.baud);
     line_.Configure(f.baud);
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

@@ -5,7 +5,7 @@
 
 #include <utility>
 
-namespace pmv {
+namespace pmv::gui {
 
 KeyWatch::KeyWatch(QObject* parent) : QObject(parent)
 {
@@ -45,4 +45,4 @@ bool KeyWatch::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

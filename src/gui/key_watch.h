@@ -2,7 +2,7 @@
 
 #include <QObject>
 
-namespace pmv {
+namespace pmv::gui {
 
 // Watches the keyboard of the whole application for Esc and Enter, whichever widget has the
 // focus, so that a long operation can ask whether Esc was pressed since its last look. Keys
@@ -26,4 +26,4 @@ private:
     bool enter_ = false;
 };
 
-}  // namespace pmv
+}  // namespace pmv::gui

@@ -11,7 +11,7 @@
 #include <QShowEvent>
 #include <QPushButton>
 
-namespace pmv {
+namespace pmv::gui {
 
 using namespace widgets;
 
@@ -19,10 +19,10 @@ namespace {
 
 void Light(QLabel* lamp, bool on)
 {
-    Paint(*lamp, on ? PanelColour::Yellow : PanelColour::ButtonFace);
+    Paint(*lamp, on ? binding::PanelColour::Yellow : binding::PanelColour::ButtonFace);
 }
 
-void Show(QLabel* panel, const std::string& text, PanelColour colour)
+void Show(QLabel* panel, const std::string& text, binding::PanelColour colour)
 {
     Paint(*panel, colour);
     panel->setText(QString::fromStdString(text));
@@ -30,7 +30,7 @@ void Show(QLabel* panel, const std::string& text, PanelColour colour)
 
 }  // namespace
 
-LiveValuesPage::LiveValuesPage(QWidget* parent, Exchange& exchange, const LinkSettings& link, WindowClock& clock)
+LiveValuesPage::LiveValuesPage(QWidget* parent, link::Exchange& exchange, const link::LinkSettings& link, WindowClock& clock)
     : QWidget(parent), exchange_(exchange), link_(link), timer_(clock.NewTicker([this] { Poll(); }))
 {
     for (int ch = 0; ch < 2; ++ch) {
@@ -84,7 +84,7 @@ LiveValuesPage::LiveValuesPage(QWidget* parent, Exchange& exchange, const LinkSe
 
     outcome_ = TextPanel(this, 4, 226, 338);
     outcome_->setObjectName("PollPanel");
-    Paint(*outcome_, PanelColour::ButtonFace);
+    Paint(*outcome_, binding::PanelColour::ButtonFace);
 
     QGroupBox* leds = Frame("Единичные светодиоды", this, {346, 222, 340, 56});
     for (int i = 0; i < 4; ++i)
@@ -101,7 +101,7 @@ void LiveValuesPage::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (!event->spontaneous())
-        timer_->Start(LivePoll::kIntervalMs);
+        timer_->Start(device::LivePoll::kIntervalMs);
 }
 
 void LiveValuesPage::hideEvent(QHideEvent* event)
@@ -115,19 +115,19 @@ void LiveValuesPage::Poll()
 {
     if (held_ || exchange_.InExchange())
         return;
-    const LivePoll::Outcome outcome =
+    const device::LivePoll::Outcome outcome =
         poll_.Tick(exchange_, values_, link_.UseIzmFile == 1 ? link_.IzmFileName : std::string());
-    ShowView(ShowCurrentValues(values_));
-    ShowOutcome(ShowPollOutcome(outcome.code));
+    ShowView(binding::ShowCurrentValues(values_));
+    ShowOutcome(binding::ShowPollOutcome(outcome.code));
     if (outcome.code == kOk && onGoodPoll)
         onGoodPoll(values_);
     timer_->Start(outcome.nextIntervalMs);
 }
 
-void LiveValuesPage::ShowView(const LiveView& view)
+void LiveValuesPage::ShowView(const binding::LiveView& view)
 {
     for (size_t ch = 0; ch < view.channel.size(); ++ch) {
-        const LiveChannelView& c = view.channel[ch];
+        const binding::LiveChannelView& c = view.channel[ch];
         Show(channels_[ch].value, c.valueText, c.valueColour);
         Show(channels_[ch].status, c.statusText, c.statusColour);
         for (size_t i = 0; i < c.lamps.size(); ++i)
@@ -141,10 +141,10 @@ void LiveValuesPage::ShowView(const LiveView& view)
         Light(encoder_[i], view.encoder[i]);
 }
 
-void LiveValuesPage::ShowOutcome(const PollOutcomeView& outcome)
+void LiveValuesPage::ShowOutcome(const binding::PollOutcomeView& outcome)
 {
     outcome_->setText(QString::fromUtf8(outcome.text));
     Paint(*outcome_, outcome.colour);
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

@@ -12,10 +12,12 @@
 
 class QLabel;
 
-namespace pmv {
-
+namespace pmv::link {
 class Exchange;
 struct LinkSettings;
+}  // namespace pmv::link
+
+namespace pmv::gui {
 
 // Page "Текущие значения": the instrument's current values, polled twice a second while the
 // page is the selected one, also while the window is minimised. A poll may come between two exchanges of an operation, never inside one.
@@ -23,17 +25,17 @@ class LiveValuesPage final : public QWidget {
     Q_OBJECT
 
 public:
-    LiveValuesPage(QWidget* parent, Exchange& exchange, const LinkSettings& link, WindowClock& clock);
+    LiveValuesPage(QWidget* parent, link::Exchange& exchange, const link::LinkSettings& link, WindowClock& clock);
 
-    void ShowView(const LiveView& view);
-    void ShowOutcome(const PollOutcomeView& outcome);
+    void ShowView(const binding::LiveView& view);
+    void ShowOutcome(const binding::PollOutcomeView& outcome);
 
     // A held page skips its polls: the instrument search owns the line meanwhile, at speeds and
     // addresses that are not in force, and a poll would cost it a whole answer time-out.
     void HoldPolls(bool held) { held_ = held; }
 
     // Called with the clamped values of every good poll (the trend takes them from here).
-    std::function<void(const LiveValues&)> onGoodPoll;
+    std::function<void(const device::LiveValues&)> onGoodPoll;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -48,11 +50,11 @@ private:
         std::array<QLabel*, 3> lamps;  // "Уставка 1", "Уставка 2", "Обрыв"
     };
 
-    Exchange& exchange_;
-    const LinkSettings& link_;
+    link::Exchange& exchange_;
+    const link::LinkSettings& link_;
     std::unique_ptr<Ticker> timer_;  // the form's Timer3
-    LivePoll poll_;
-    LiveValues values_;
+    device::LivePoll poll_;
+    device::LiveValues values_;
     std::array<ChannelLamps, 2> channels_{};
     std::array<QLabel*, 2> relays_{};
     std::array<QLabel*, 5> keys_{};
@@ -61,4 +63,4 @@ private:
     bool held_ = false;
 };
 
-}  // namespace pmv
+}  // namespace pmv::gui

@@ -29,7 +29,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 
-namespace pmv {
+namespace pmv::gui {
 namespace {
 
 // The second load of recent.prf, once the window is up.
@@ -73,7 +73,7 @@ MainWindow::MainWindow(const WindowOptions& options)
         service.waitClock = &ownClock_;
     service_ = new ServiceMenu({*this, session_.device, messages_, [this] { GatherControls(); }, [this] { ShowModel(); },
                                 Runner(Command::ServiceMenu), clock_,
-                                [this](const HistoryRecord& record) { records_->Record(record); }},
+                                [this](const history::HistoryRecord& record) { records_->Record(record); }},
                                service);
     state_.Add(Command::ServiceMenu, service_->items());
     connectionMenu_ = InstallConnectionMenu(*this, session_.port, session_.exchange, session_.line, session_.clock,
@@ -81,7 +81,7 @@ MainWindow::MainWindow(const WindowOptions& options)
     state_.Add(Command::FileMenu, connectionMenu_->actions());
     BuildHelpMenu();
     trend_ = new TrendChart(*live_, session_.model, messages_);
-    live_->onGoodPoll = [this](const LiveValues& values) { trend_->Add(values, clock_.EpochMs()); };
+    live_->onGoodPoll = [this](const device::LiveValues& values) { trend_->Add(values, clock_.EpochMs()); };
     linkStatus_ = new LinkStatusBar(*statusBar(), session_.port, session_.line, session_.exchange,
                                     [this] { return messages_.BoxOpenMs(); });
     messages_.onResult = [this](ErrorCode code) { linkStatus_->ResultReported(code); };
@@ -108,16 +108,16 @@ BoundWidgets MainWindow::Bound() const
 void MainWindow::Start()
 {
     ShowFileErrorOnce(session_.LoadLinkSettings());
-    const LoadProfileResult recent = LoadProfile(RecentProfilePath(), session_.model);
+    const model::LoadProfileResult recent = model::LoadProfile(model::RecentProfilePath(), session_.model);
     if (recent.description)
         top_->ShowDescription(*recent.description);
     ShowFileErrorOnce(recent.error);
-    ShowFileErrorOnce(CreateDefaultProfiles());
+    ShowFileErrorOnce(model::CreateDefaultProfiles());
     ShowModel();
     SetCaption({});
     ShowFileErrorOnce(session_.OpenPort());
     portWatch_ = new PortWatch(this, session_, clock_, [this] { return busy(); },
-                               [this](const std::vector<SerialPortInfo>&, const std::optional<std::string>& fileError) {
+                               [this](const std::vector<link::SerialPortInfo>&, const std::optional<std::string>& fileError) {
                                    ShowFileErrorOnce(fileError);
                                    ShowPorts();
                                });
@@ -145,7 +145,7 @@ void MainWindow::ReloadRecentProfile()
         reload_->Start(kReloadMs);
         return;
     }
-    const LoadProfileResult recent = LoadProfile(RecentProfilePath(), session_.model);
+    const model::LoadProfileResult recent = model::LoadProfile(model::RecentProfilePath(), session_.model);
     if (recent.description)
         top_->ShowDescription(*recent.description);
     ShowFileErrorOnce(recent.error);
@@ -156,14 +156,14 @@ void MainWindow::ReloadRecentProfile()
 void MainWindow::GatherControls()
 {
     TakeControls(Bound(), controls_);
-    GatherSettings(controls_, session_.model, messages_);
+    binding::GatherSettings(controls_, session_.model, messages_);
 }
 
 void MainWindow::SaveAtClose()
 {
-    ShowFileErrorOnce(session_.port.SaveLinkSettingsAtExit(LinkSettingsPath()));
+    ShowFileErrorOnce(session_.port.SaveLinkSettingsAtExit(link::LinkSettingsPath()));
     GatherControls();
-    ShowFileErrorOnce(pmv::SaveProfile(RecentProfilePath(), session_.model, top_->DescriptionLines()));
+    ShowFileErrorOnce(pmv::model::SaveProfile(model::RecentProfilePath(), session_.model, top_->DescriptionLines()));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -182,7 +182,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 void MainWindow::ShowModel()
 {
-    ShowSettings(session_.model, session_.port.settings().Number, controls_);
+    binding::ShowSettings(session_.model, session_.port.settings().Number, controls_);
     PutControls(controls_, Bound());
 }
 
@@ -194,10 +194,10 @@ void MainWindow::SetCaption(const QString& fileName)
 void MainWindow::ShowFileErrorOnce(const std::optional<std::string>& error)
 {
     if (error && shownFileErrors_.insert(*error).second)
-        ShowFileError(messages_, *error);
+        binding::ShowFileError(messages_, *error);
 }
 
-void MainWindow::ShowControls(const ControlValues& values)
+void MainWindow::ShowControls(const binding::ControlValues& values)
 {
     PutControls(values, Bound());
     RepaintNow();
@@ -208,4 +208,4 @@ void MainWindow::RepaintNow()
     repaint();
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

@@ -21,7 +21,7 @@
 class QCloseEvent;
 class QTabWidget;
 
-namespace pmv {
+namespace pmv::gui {
 
 class ChannelsPage;
 class ConfigurationPage;
@@ -51,16 +51,16 @@ struct WindowOptions {
 
 // The one working window: the menu, the top bar, the five pages, start-up and close. The
 // session holds the program's objects; the pages show them; the binding runs every command.
-class MainWindow final : public QMainWindow, private CommandHost {
+class MainWindow final : public QMainWindow, private binding::CommandHost {
     Q_OBJECT
 
 public:
     explicit MainWindow(const WindowOptions& options = {});
     ~MainWindow() override;
 
-    SettingsModel& model() { return session_.model; }
-    LinkPort& port() { return session_.port; }
-    Exchange& exchange() { return session_.exchange; }
+    model::SettingsModel& model() { return session_.model; }
+    link::LinkPort& port() { return session_.port; }
+    link::Exchange& exchange() { return session_.exchange; }
     // True while an operation runs; the window then starts nothing that changes the model.
     bool busy() const { return state_.activity() == Activity::Running; }
 
@@ -98,7 +98,7 @@ private:
     void GatherControls();
     // Runs a command of the binding on what the controls show, when the state table allows it;
     // an operation holds the window off until it ends.
-    void Run(Command what, const std::function<void(CommandContext&)>& command, bool operation = false);
+    void Run(Command what, const std::function<void(binding::CommandContext&)>& command, bool operation = false);
     RunCommand Runner(Command what);
     void OpenProfile();
     void SaveProfile();
@@ -106,13 +106,13 @@ private:
     // CommandHost: the state table holds the exchange controls off for the whole operation.
     void LockCommands() override {}
     void UnlockCommands() override {}
-    void ShowControls(const ControlValues& values) override;
+    void ShowControls(const binding::ControlValues& values) override;
     void RepaintNow() override;
 
     KeyWatch keys_;
     WindowMessages messages_;
     ProgressPanel progress_;
-    Session session_;
+    binding::Session session_;
     EventLoopClock ownClock_;
     WindowClock& clock_;
     std::string portOverride_;
@@ -130,11 +130,11 @@ private:
     LinkStatusBar* linkStatus_ = nullptr;
     PortWatch* portWatch_ = nullptr;
     TrendChart* trend_ = nullptr;
-    ControlValues controls_;
+    binding::ControlValues controls_;
     WindowState state_;
     std::unique_ptr<Ticker> reload_;  // the form's Timer2
     bool closeRequested_ = false;  // a close came during an operation: it follows the operation
     std::set<std::string> shownFileErrors_;
 };
 
-}  // namespace pmv
+}  // namespace pmv::gui

@@ -23,7 +23,7 @@
 
 // What each control of the window runs, and what the state table holds off while an operation runs.
 
-namespace pmv {
+namespace pmv::gui {
 
 void MainWindow::ConnectPages()
 {
@@ -37,55 +37,55 @@ void MainWindow::ConnectPages()
     };
     const char* read = "Прочитано";
     const char* written = "Записано";
-    button(top_->readAll, Command::ExchangeButtons, read, [](CommandContext& c) { ReadAll(c); });
-    button(top_->readSelected, Command::ExchangeButtons, read, [](CommandContext& c) { ReadSelected(c); });
+    button(top_->readAll, Command::ExchangeButtons, read, [](binding::CommandContext& c) { binding::ReadAll(c); });
+    button(top_->readSelected, Command::ExchangeButtons, read, [](binding::CommandContext& c) { binding::ReadSelected(c); });
     button(top_->writeAll, Command::ExchangeButtons, written,
-           [this](CommandContext& c) { records_->Write(c, WriteAll); });
+           [this](binding::CommandContext& c) { records_->Write(c, binding::WriteAll); });
     button(top_->writeSelected, Command::ExchangeButtons, written,
-           [this](CommandContext& c) { records_->Write(c, WriteSelected); });
-    button(general_->readSerial, Command::SerialButtons, read, [](CommandContext& c) { ReadSerialNumber(c); });
+           [this](binding::CommandContext& c) { records_->Write(c, binding::WriteSelected); });
+    button(general_->readSerial, Command::SerialButtons, read, [](binding::CommandContext& c) { binding::ReadSerialNumber(c); });
     button(general_->writeSerial, Command::SerialButtons, written,
-           [this](CommandContext& c) { records_->AfterSerialWrite(WriteSerialNumber(c)); });
+           [this](binding::CommandContext& c) { records_->AfterSerialWrite(binding::WriteSerialNumber(c)); });
     connect(configuration_->makePassportPage, &QPushButton::clicked, this, [this] { MakePassportPage(); });
     top_->onRefusedCharacters = [this](const std::string& text) {
         messages_.ShowMessage(text, "Описание настроек", MessageIcon::Warning);
     };
     connect(general_->today, &QPushButton::clicked, this, [this] {
-        Run(Command::SerialButtons, [](CommandContext& c) {
+        Run(Command::SerialButtons, [](binding::CommandContext& c) {
             const QDate today = QDate::currentDate();
-            SetProductionDate(c, {today.day(), today.month(), today.year()});
+            binding::SetProductionDate(c, {today.day(), today.month(), today.year()});
         });
     });
 
-    const std::pair<QCheckBox*, bool GroupFlags::*> groups[] = {{top_->channel1Box, &GroupFlags::channel1},
-                                                                {top_->channel2Box, &GroupFlags::channel2},
-                                                                {top_->relaysBox, &GroupFlags::relays},
-                                                                {top_->generalBox, &GroupFlags::general}};
+    const std::pair<QCheckBox*, bool binding::GroupFlags::*> groups[] = {{top_->channel1Box, &binding::GroupFlags::channel1},
+                                                                {top_->channel2Box, &binding::GroupFlags::channel2},
+                                                                {top_->relaysBox, &binding::GroupFlags::relays},
+                                                                {top_->generalBox, &binding::GroupFlags::general}};
     for (const auto& [box, group] : groups)
         connect(box, &QCheckBox::clicked, this, [this, group](bool ticked) {
-            Run(Command::GroupBoxes, [&](CommandContext& c) { SelectGroup(c, group, ticked); });
+            Run(Command::GroupBoxes, [&](binding::CommandContext& c) { binding::SelectGroup(c, group, ticked); });
         });
 
-    const auto sync = [this] { Run(Command::ModelSync, SyncControls); };
+    const auto sync = [this] { Run(Command::ModelSync, binding::SyncControls); };
     connect(pages_, &QTabWidget::currentChanged, this, sync);
     // `activated` comes from the user only: a list moved by ShowSettings runs no handler.
     for (ChannelPanel* panel : channels_->channels)
         connect(panel->sensorType, &QComboBox::activated, this, sync);
     connect(top_->port, &QComboBox::activated, this, [this](int position) {
         std::optional<std::string> failure;
-        Run(Command::PortSelector, [&](CommandContext& c) { failure = ChangePort(c, session_.port, position); });
+        Run(Command::PortSelector, [&](binding::CommandContext& c) { failure = binding::ChangePort(c, session_.port, position); });
         ShowFileErrorOnce(failure);
         ShowPorts();
     });
     connect(general_->productionMonth, &QComboBox::activated, this, [this](int position) {
-        Run(Command::ModelSync, [&](CommandContext& c) { ChooseProductionMonth(c, position); });
+        Run(Command::ModelSync, [&](binding::CommandContext& c) { binding::ChooseProductionMonth(c, position); });
     });
     connect(general_->productionYear, &QComboBox::activated, this, [this](int position) {
-        Run(Command::ModelSync, [&](CommandContext& c) { ChooseProductionYear(c, position); });
+        Run(Command::ModelSync, [&](binding::CommandContext& c) { binding::ChooseProductionYear(c, position); });
     });
     connect(general_->calendar, &QCalendarWidget::selectionChanged, this, [this] {
         const int day = general_->calendar->selectedDate().day();
-        Run(Command::ModelSync, [&](CommandContext& c) { ChooseProductionDay(c, day); });
+        Run(Command::ModelSync, [&](binding::CommandContext& c) { binding::ChooseProductionDay(c, day); });
     });
 }
 
@@ -98,12 +98,12 @@ void MainWindow::HoldWhileRunning()
     state_.Add(Command::PassportButton, {configuration_->makePassportPage});
 }
 
-void MainWindow::Run(Command what, const std::function<void(CommandContext&)>& command, bool operation)
+void MainWindow::Run(Command what, const std::function<void(binding::CommandContext&)>& command, bool operation)
 {
     if (!state_.Allows(what))
         return;
     TakeControls(Bound(), controls_);
-    CommandContext context{session_.device, messages_, *this, controls_, session_.port.settings().Number};
+    binding::CommandContext context{session_.device, messages_, *this, controls_, session_.port.settings().Number};
     if (!operation) {
         command(context);
         return;
@@ -116,7 +116,7 @@ void MainWindow::Run(Command what, const std::function<void(CommandContext&)>& c
 RunCommand MainWindow::Runner(Command what)
 {
     return [this, what](const std::function<void()>& command, bool operation) {
-        Run(what, [&](CommandContext&) { command(); }, operation);
+        Run(what, [&](binding::CommandContext&) { command(); }, operation);
     };
 }
 
@@ -134,8 +134,8 @@ void MainWindow::OpenProfile()
     const std::optional<QString> path = AskProfilePath(*this, true, keepWorkFolder_);
     if (!path)
         return;
-    Run(Command::FileMenu, [&](CommandContext& c) {
-        if (const auto description = pmv::OpenProfile(c, path->toStdString())) {
+    Run(Command::FileMenu, [&](binding::CommandContext& c) {
+        if (const auto description = pmv::binding::OpenProfile(c, path->toStdString())) {
             top_->ShowDescription(*description);
             SetCaption(*path);
         }
@@ -147,7 +147,7 @@ void MainWindow::SaveProfile()
     const std::optional<QString> path = AskProfilePath(*this, false, keepWorkFolder_);
     if (!path)
         return;
-    Run(Command::FileMenu, [&](CommandContext& c) { SaveProfileAs(c, path->toStdString(), top_->DescriptionLines()); });
+    Run(Command::FileMenu, [&](binding::CommandContext& c) { binding::SaveProfileAs(c, path->toStdString(), top_->DescriptionLines()); });
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

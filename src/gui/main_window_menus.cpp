@@ -17,7 +17,7 @@
 
 // The window's menus: Файл, Отчёты and Справка (Сервис and Связь install themselves).
 
-namespace pmv {
+namespace pmv::gui {
 
 void MainWindow::BuildFileMenu()
 {
@@ -49,13 +49,13 @@ void MainWindow::BuildReportsMenu()
     const auto action = [reports](const char* name) { return reports->findChild<QAction*>(QString::fromUtf8(name)); };
     connect(action("ReportAction"), &QAction::triggered, this, [this] {
         if (state_.Allows(Command::PassportButton))
-            ShowReportPreview(BuildConfigurationReport(session_.model, Today()), *this);
+            ShowReportPreview(reports::BuildConfigurationReport(session_.model, reports::Today()), *this);
     });
     connect(action("ReadReportAction"), &QAction::triggered, this, [this] {
         if (!state_.Allows(Command::PassportButton))
             return;
-        Run(Command::PassportButton, [](CommandContext& c) { ReadForReport(c); }, true);
-        ShowReportPreview(BuildConfigurationReport(session_.model, Today()), *this);
+        Run(Command::PassportButton, [](binding::CommandContext& c) { binding::ReadForReport(c); }, true);
+        ShowReportPreview(reports::BuildConfigurationReport(session_.model, reports::Today()), *this);
     });
     connect(action("PassportAction"), &QAction::triggered, this, [this] { MakePassportPage(); });
     state_.Add(Command::PassportButton, reports->actions());
@@ -64,12 +64,12 @@ void MainWindow::BuildReportsMenu()
 void MainWindow::MakePassportPage()
 {
     bool read = false;
-    Run(Command::PassportButton, [&](CommandContext& c) { read = ReadForPassport(c) == kOk; }, true);
+    Run(Command::PassportButton, [&](binding::CommandContext& c) { read = binding::ReadForPassport(c) == kOk; }, true);
     if (!read)
         return;
-    const SettingsModel& m = session_.model;
-    ShowReportPreview(BuildPassportPage(m, Today()), *this,
-                      QString::fromStdString(PassportFileName(m.general.otk_type & 0xFF, m.SerialNumber())));
+    const model::SettingsModel& m = session_.model;
+    ShowReportPreview(reports::BuildPassportPage(m, reports::Today()), *this,
+                      QString::fromStdString(production::PassportFileName(m.general.otk_type & 0xFF, m.SerialNumber())));
 }
 
 void MainWindow::BuildHelpMenu()
@@ -84,4 +84,4 @@ void MainWindow::BuildHelpMenu()
     state_.Add(Command::Help, {guide, about});
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

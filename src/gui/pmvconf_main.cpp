@@ -93,7 +93,7 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options)
 // The simulated instrument answers the device address of dev.dat (1 when there is none yet).
 uint32_t ConfiguredAddress()
 {
-    return static_cast<uint32_t>(pmv::ReadDeviceAddress(pmv::LinkSettingsPath(), 1));
+    return static_cast<uint32_t>(pmv::link::ReadDeviceAddress(pmv::link::LinkSettingsPath(), 1));
 }
 #endif
 
@@ -107,15 +107,15 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("pmvconf");
-    pmv::InstallRussianTranslation(app);
+    pmv::gui::InstallRussianTranslation(app);
 
-    const pmv::WorkFolderChoice choice{parsed.workdir, parsed.desktop};
-    if (const auto failure = pmv::EnterWorkFolder(pmv::WorkFolderFor(choice, std::getenv("XDG_DATA_HOME"), std::getenv("HOME")))) {
+    const pmv::gui::WorkFolderChoice choice{parsed.workdir, parsed.desktop};
+    if (const auto failure = pmv::gui::EnterWorkFolder(pmv::gui::WorkFolderFor(choice, std::getenv("XDG_DATA_HOME"), std::getenv("HOME")))) {
         std::fprintf(stderr, "pmvconf: %s\n", failure->c_str());
         return 1;
     }
 
-    pmv::WindowOptions options;
+    pmv::gui::WindowOptions options;
     options.portDevice = parsed.port;
     options.service.visible = parsed.service;
     options.keepWorkFolder = !parsed.workdir.empty() || parsed.desktop;
@@ -133,12 +133,12 @@ int main(int argc, char** argv)
             return 1;
         }
         options.portDevice = simulator->DevicePath();
-        options.service.referenceConnected = pmv::SimulatedBench(*simulator);
+        options.service.referenceConnected = pmv::gui::SimulatedBench(*simulator);
         std::fprintf(stderr, "pmvconf: моделируемый прибор на %s\n", options.portDevice.c_str());
     }
 #endif
 
-    pmv::MainWindow window(options);
+    pmv::gui::MainWindow window(options);
     window.show();
     return QApplication::exec();
 }

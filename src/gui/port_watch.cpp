@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 
-namespace pmv {
+namespace pmv::gui {
 namespace {
 
 // udev makes the by-id links a moment after the device node; one look after the events settle
@@ -28,11 +28,11 @@ bool Present(const std::string& device)
 
 }  // namespace
 
-PortWatch::PortWatch(QObject* parent, Session& session, WindowClock& clock, std::function<bool()> busy, Changed changed)
+PortWatch::PortWatch(QObject* parent, binding::Session& session, WindowClock& clock, std::function<bool()> busy, Changed changed)
     : QObject(parent), session_(session), busy_(std::move(busy)), changed_(std::move(changed)),
       inotify_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)),
-      settle_(clock.NewTicker([this] { Poll(); }, inotify_ >= 0)), found_(FoundSerialPortInfos()),
-      devicePresent_(Present(session.port.DeviceName(DeviceNames(found_))))
+      settle_(clock.NewTicker([this] { Poll(); }, inotify_ >= 0)), found_(link::FoundSerialPortInfos()),
+      devicePresent_(Present(session.port.DeviceName(link::DeviceNames(found_))))
 {
     if (inotify_ >= 0) {
         notifier_ = new QSocketNotifier(inotify_, QSocketNotifier::Read, this);
@@ -53,7 +53,7 @@ PortWatch::~PortWatch()
 void PortWatch::WatchFolders()
 {
     std::vector<std::string> folders{"/dev", "/dev/serial", "/dev/serial/by-id"};
-    const std::string device = session_.port.DeviceName(DeviceNames(found_));
+    const std::string device = session_.port.DeviceName(link::DeviceNames(found_));
     if (!device.empty())
         folders.push_back(std::filesystem::path(device).parent_path().string());
     for (const std::string& folder : folders) {
@@ -69,7 +69,7 @@ void PortWatch::OnEvents()
 {
     // Terminals come and go in /dev/pts all the time; only serial devices, their links and the
     // port's own device matter.
-    const std::filesystem::path device = session_.port.DeviceName(DeviceNames(found_));
+    const std::filesystem::path device = session_.port.DeviceName(link::DeviceNames(found_));
     bool relevant = false;
     alignas(inotify_event) char buffer[4096];
     for (;;) {
@@ -106,10 +106,10 @@ void PortWatch::Poll()
             settle_->Start(kBusyRetryMs);
         return;
     }
-    std::vector<SerialPortInfo> found = FoundSerialPortInfos();
+    std::vector<link::SerialPortInfo> found = link::FoundSerialPortInfos();
     bool changed = found != found_;
     found_ = std::move(found);
-    const bool present = Present(session_.port.DeviceName(DeviceNames(found_)));
+    const bool present = Present(session_.port.DeviceName(link::DeviceNames(found_)));
     std::optional<std::string> fileError;
     if (session_.line.IsOpen() && !present) {
         session_.port.ClosePort();
@@ -125,4 +125,4 @@ void PortWatch::Poll()
         changed_(found_, fileError);
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

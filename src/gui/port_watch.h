@@ -12,9 +12,11 @@
 #include <string>
 #include <vector>
 
-namespace pmv {
-
+namespace pmv::binding {
 class Session;
+}  // namespace pmv::binding
+
+namespace pmv::gui {
 
 // Follows adapters plugged in and pulled out while the window runs, woken by the system's own
 // events (inotify on /dev, /dev/serial/by-id and the folder of the port's device) rather than by
@@ -26,13 +28,13 @@ class Session;
 class PortWatch : public QObject {
 public:
     using Changed =
-        std::function<void(const std::vector<SerialPortInfo>& found, const std::optional<std::string>& fileError)>;
+        std::function<void(const std::vector<link::SerialPortInfo>& found, const std::optional<std::string>& fileError)>;
 
-    PortWatch(QObject* parent, Session& session, WindowClock& clock, std::function<bool()> busy, Changed changed);
+    PortWatch(QObject* parent, binding::Session& session, WindowClock& clock, std::function<bool()> busy, Changed changed);
     ~PortWatch() override;
 
     void Poll();
-    const std::vector<SerialPortInfo>& found() const { return found_; }
+    const std::vector<link::SerialPortInfo>& found() const { return found_; }
 
 private:
     // Drops the events that came and looks again once they settle.
@@ -40,15 +42,15 @@ private:
     // Watches the folders that exist now among those where a serial device or its link appears.
     void WatchFolders();
 
-    Session& session_;
+    binding::Session& session_;
     std::function<bool()> busy_;
     Changed changed_;
     int inotify_ = -1;
     QSocketNotifier* notifier_ = nullptr;
     std::map<std::string, int> watched_;  // folder -> watch descriptor
     std::unique_ptr<Ticker> settle_;      // after events; again while an operation holds the look off
-    std::vector<SerialPortInfo> found_;
+    std::vector<link::SerialPortInfo> found_;
     bool devicePresent_;
 };
 
-}  // namespace pmv
+}  // namespace pmv::gui

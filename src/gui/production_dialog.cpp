@@ -18,21 +18,21 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-namespace pmv {
+namespace pmv::gui {
 namespace {
 
 // The steps' observer: each state on its label at once, the window redrawn between steps.
-class StepLabels final : public ProductionObserver {
+class StepLabels final : public production::ProductionObserver {
 public:
-    explicit StepLabels(std::function<void(ProductionStep, const QString&)> show) : show_(std::move(show)) {}
-    void StepStarted(ProductionStep step) override { show_(step, QString::fromUtf8("выполняется…")); }
-    void StepEnded(ProductionStep step, ErrorCode code, const std::string&) override
+    explicit StepLabels(std::function<void(production::ProductionStep, const QString&)> show) : show_(std::move(show)) {}
+    void StepStarted(production::ProductionStep step) override { show_(step, QString::fromUtf8("выполняется…")); }
+    void StepEnded(production::ProductionStep step, ErrorCode code, const std::string&) override
     {
         show_(step, code == kOk ? QString::fromUtf8("выполнено") : QString::fromUtf8("ошибка (ERR %1)").arg(CodeNumber(code)));
     }
 
 private:
-    std::function<void(ProductionStep, const QString&)> show_;
+    std::function<void(production::ProductionStep, const QString&)> show_;
 };
 
 // The file or folder the operator chose, in a dialog that speaks Russian in every column.
@@ -73,7 +73,7 @@ ProductionDialog::ProductionDialog(QWidget* parent, Line line, InstrumentRecords
     type_->setRange(0, 255);
     serial_ = new QSpinBox;
     serial_->setObjectName("ProductionSerial");
-    serial_->setRange(0, kLastSerial);
+    serial_->setRange(0, history::kLastSerial);
     connect(type_, &QSpinBox::valueChanged, this, [this] { ProposeNextSerial(); });
     date_ = new QDateEdit(QDate::currentDate());
     date_->setObjectName("ProductionDate");
@@ -102,10 +102,10 @@ ProductionDialog::ProductionDialog(QWidget* parent, Line line, InstrumentRecords
                      dialog.setFileMode(QFileDialog::Directory);
                      return ChosenFile(dialog);
                  }));
-    for (size_t i = 0; i < kProductionSteps; ++i) {
+    for (size_t i = 0; i < production::kProductionSteps; ++i) {
         states_[i] = new QLabel(QString::fromUtf8("ожидает"));
         states_[i]->setObjectName(QStringLiteral("ProductionStep%1").arg(i + 1));
-        form->addRow(QString::fromUtf8(kProductionStepNames[i]), states_[i]);
+        form->addRow(QString::fromUtf8(production::kProductionStepNames[i]), states_[i]);
     }
     count_ = new QLabel(QString::fromUtf8("Выпущено за сеанс: 0"));
     count_->setObjectName("ProductionCount");
@@ -121,7 +121,7 @@ ProductionDialog::ProductionDialog(QWidget* parent, Line line, InstrumentRecords
     connect(start_, &QPushButton::clicked, this, [this] {
         if (!ProduceOne())
             return;
-        const std::string made = InstrumentNumber(type_->value(), serial_->value());
+        const std::string made = history::InstrumentNumber(type_->value(), serial_->value());
         ProposeNextSerial();
         if (line_.messages.AskYesNo(Question::Other, "Прибор " + made + " выпущен. Подключите следующий прибор и "
                                                                       "нажмите \"Да\", чтобы выпустить его.",
@@ -138,9 +138,9 @@ ProductionDialog::ProductionDialog(QWidget* parent, Line line, InstrumentRecords
 
 void ProductionDialog::ProposeNextSerial()
 {
-    const SerialReservation next = records_.history().PeekNextSerial(type_->value());
+    const history::SerialReservation next = records_.history().PeekNextSerial(type_->value());
     proposed_.reset();
-    if (next.outcome == SerialReservation::Outcome::Reserved) {
+    if (next.outcome == history::SerialReservation::Outcome::Reserved) {
         proposed_ = next.serial;
         serial_->setValue(next.serial);
         ShowNumberState(QString::fromUtf8("Следующий свободный номер; он будет зарезервирован в журнале при выпуске."),
@@ -156,11 +156,11 @@ void ProductionDialog::ShowNumberState(const QString& text, bool problem)
     numberState_->setStyleSheet(problem ? QStringLiteral("color: #b00000") : QString());
 }
 
-bool ProductionDialog::Reserve(ProductionOrder& order)
+bool ProductionDialog::Reserve(production::ProductionOrder& order)
 {
-    using Kind = ProductionRefusal::Kind;
+    using Kind = production::ProductionRefusal::Kind;
     for (;;) {
-        const std::optional<ProductionRefusal> refusal = PrepareProduction(records_.history(), order);
+        const std::optional<production::ProductionRefusal> refusal = production::PrepareProduction(records_.history(), order);
         if (!refusal)
             break;
         if (refusal->kind == Kind::HistoryCorrupt && records_.StartNewHistoryIfAgreed(refusal->message, true))
@@ -178,13 +178,13 @@ bool ProductionDialog::Reserve(ProductionOrder& order)
     }
     serial_->setValue(order.serial);
     ShowNumberState(QString::fromUtf8("Номер %1 зарезервирован в журнале приборов.")
-                        .arg(QString::fromStdString(InstrumentNumber(order.typeCode, order.serial))),
+                        .arg(QString::fromStdString(history::InstrumentNumber(order.typeCode, order.serial))),
                     false);
     repaint();
     return true;
 }
 
-void ProductionDialog::ShowStep(ProductionStep step, const QString& state)
+void ProductionDialog::ShowStep(production::ProductionStep step, const QString& state)
 {
     states_[static_cast<size_t>(step)]->setText(state);
     repaint();
@@ -196,9 +196,9 @@ bool ProductionDialog::ProduceOne()
         line_.messages.ShowMessage("Не выбран профиль", "Выпуск прибора", MessageIcon::Error);
         return false;
     }
-    for (size_t i = 0; i < kProductionSteps; ++i)
-        ShowStep(static_cast<ProductionStep>(i), QString::fromUtf8("ожидает"));
-    ProductionOrder order;
+    for (size_t i = 0; i < production::kProductionSteps; ++i)
+        ShowStep(static_cast<production::ProductionStep>(i), QString::fromUtf8("ожидает"));
+    production::ProductionOrder order;
     order.profilePath = profile_->text().toStdString();
     order.typeCode = type_->value();
     order.serial = serial_->value();
@@ -212,20 +212,20 @@ bool ProductionDialog::ProduceOne()
         return false;
 
     // The instrument's settings go through a model of their own: the window keeps its values.
-    SettingsModel model;
-    Device device{line_.device.exchange, line_.device.progress, model, {}};
-    ControlValues controls;
-    CommandContext context{device, line_.messages, line_.host, controls, line_.portNumber()};
-    StepLabels labels([this](ProductionStep step, const QString& state) { ShowStep(step, state); });
+    model::SettingsModel model;
+    device::Device device{line_.device.exchange, line_.device.progress, model, {}};
+    binding::ControlValues controls;
+    binding::CommandContext context{device, line_.messages, line_.host, controls, line_.portNumber()};
+    StepLabels labels([this](production::ProductionStep step, const QString& state) { ShowStep(step, state); });
     start_->setEnabled(false);
     line_.setBusy(true);
-    const ProductionResult result =
-        ProduceInstrument(context, order, labels, [this](const HistoryRecord& r) { records_.Record(r); });
+    const production::ProductionResult result =
+        production::ProduceInstrument(context, order, labels, [this](const history::HistoryRecord& r) { records_.Record(r); });
     line_.setBusy(false);
     start_->setEnabled(true);
     if (result.code != kOk) {
         // A write that reached the instrument has shown its message already.
-        if (result.failedStep != ProductionStep::Write || result.code == kFileNotOpened)
+        if (result.failedStep != production::ProductionStep::Write || result.code == kFileNotOpened)
             ShowErrorMessage(line_.messages, result.code);
         return false;
     }
@@ -233,4 +233,4 @@ bool ProductionDialog::ProduceOne()
     return true;
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

@@ -16,18 +16,21 @@ class QPushButton;
 class QSpinBox;
 
 namespace pmv {
+class Messages;
+}  // namespace pmv
+
+namespace pmv::gui {
 
 class InstrumentRecords;
-class Messages;
 
 // "Выпуск прибора": one instrument after another, each written, verified, numbered and given its
 // passport in one step, every step shown with its state and kept in the history.
 class ProductionDialog final : public QDialog {
 public:
     struct Line {
-        Device& device;  // the window's exchange and progress panel; the model stays the window's
+        device::Device& device;  // the window's exchange and progress panel; the model stays the window's
         Messages& messages;
-        CommandHost& host;
+        binding::CommandHost& host;
         std::function<int32_t()> portNumber;
         std::function<void(bool)> setBusy;
     };
@@ -39,13 +42,13 @@ public:
     int producedCount() const { return produced_; }
 
 private:
-    void ShowStep(ProductionStep step, const QString& state);
+    void ShowStep(production::ProductionStep step, const QString& state);
     // The next free number of the type code into the number field, or why there is none.
     void ProposeNextSerial();
     void ShowNumberState(const QString& text, bool problem);
     // Reserves the order's number, asking where the operator may decide (a used number, a
     // corrupt history); false when the production must not start.
-    bool Reserve(ProductionOrder& order);
+    bool Reserve(production::ProductionOrder& order);
 
     Line line_;
     InstrumentRecords& records_;
@@ -54,7 +57,7 @@ private:
     QSpinBox* serial_;
     QDateEdit* date_;
     QLineEdit* folder_;
-    std::array<QLabel*, kProductionSteps> states_{};
+    std::array<QLabel*, production::kProductionSteps> states_{};
     QLabel* count_;
     QLabel* numberState_;
     std::optional<int32_t> proposed_;
@@ -62,4 +65,4 @@ private:
     int produced_ = 0;
 };
 
-}  // namespace pmv
+}  // namespace pmv::gui

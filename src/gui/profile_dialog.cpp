@@ -6,7 +6,7 @@
 #include <QDir>
 #include <QFileDialog>
 
-namespace pmv {
+namespace pmv::gui {
 
 std::optional<QString> AskProfilePath(QWidget& parent, bool open, bool keepWorkFolder)
 {
@@ -35,4 +35,4 @@ std::optional<QString> AskProfilePath(QWidget& parent, bool open, bool keepWorkF
     return path;
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

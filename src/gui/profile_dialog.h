@@ -6,7 +6,7 @@
 
 class QWidget;
 
-namespace pmv {
+namespace pmv::gui {
 
 inline constexpr const char* kProfileFilter = "Данные настройки прибора (*.prf);;Все файлы (*.*)";
 
@@ -15,4 +15,4 @@ inline constexpr const char* kProfileFilter = "Данные настройки �
 // unless `keepWorkFolder`: a folder named at start (dev.dat, recent.prf) stays where it is.
 std::optional<QString> AskProfilePath(QWidget& parent, bool open, bool keepWorkFolder);
 
-}  // namespace pmv
+}  // namespace pmv::gui

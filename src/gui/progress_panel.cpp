@@ -6,7 +6,7 @@
 #include <QFrame>
 #include <QLabel>
 
-namespace pmv {
+namespace pmv::gui {
 namespace {
 
 constexpr QRect kPanelGeometry{12, 156, 681, 249};
@@ -78,4 +78,4 @@ bool ProgressPanel::EscapePressed()
     return keys_.TakeEscape();
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

@@ -8,7 +8,7 @@ class QFrame;
 class QLabel;
 class QWidget;
 
-namespace pmv {
+namespace pmv::gui {
 
 class KeyWatch;
 
@@ -37,4 +37,4 @@ private:
     std::array<QLabel*, 6> lines_{};
 };
 
-}  // namespace pmv
+}  // namespace pmv::gui

@@ -14,7 +14,7 @@
 
 #include <optional>
 
-namespace pmv {
+namespace pmv::gui {
 namespace {
 
 constexpr int kHighestRegister = 8191;
@@ -32,7 +32,7 @@ std::optional<uint32_t> ValueOf(const QString& text, bool isLong)
     bool ok = false;
     if (isLong && t.contains('.')) {
         const float f = t.toFloat(&ok);
-        return ok ? std::optional<uint32_t>(FloatBits(f)) : std::nullopt;
+        return ok ? std::optional<uint32_t>(link::FloatBits(f)) : std::nullopt;
     }
     const qulonglong v = t.toULongLong(&ok, 0);
     if (!ok || v > (isLong ? 0xFFFFFFFFull : 0xFFull))
@@ -42,7 +42,7 @@ std::optional<uint32_t> ValueOf(const QString& text, bool isLong)
 
 }  // namespace
 
-RegisterDialog::RegisterDialog(QWidget* parent, Exchange& exchange, Messages& messages)
+RegisterDialog::RegisterDialog(QWidget* parent, link::Exchange& exchange, Messages& messages)
     : QDialog(parent), exchange_(exchange), messages_(messages)
 {
     setObjectName("RegisterAccess");
@@ -85,9 +85,9 @@ void RegisterDialog::Run(Action action)
     ErrorCode code = kOk;
     if (action == Action::Read) {
         uint32_t value = 0;
-        code = isLong ? ReadLongRegister(exchange_, bank, number, value) : ReadByteRegister(exchange_, bank, number, value);
+        code = isLong ? link::ReadLongRegister(exchange_, bank, number, value) : link::ReadByteRegister(exchange_, bank, number, value);
         if (code == kOk)
-            value_->setText(isLong ? QStringLiteral("0x%1 (f:%2)").arg(value, 8, 16, QChar('0')).arg(double(BitsToFloat(value)))
+            value_->setText(isLong ? QStringLiteral("0x%1 (f:%2)").arg(value, 8, 16, QChar('0')).arg(double(link::BitsToFloat(value)))
                                    : QString::number(value));
     } else if (action == Action::WriteChecked && isLong) {
         // The read-back check compares floats, so the value is one.
@@ -97,7 +97,7 @@ void RegisterDialog::Run(Action action)
             messages_.ShowMessage("Значение: число с точкой или запятой.", "Доступ к регистрам", MessageIcon::Error);
             return;
         }
-        code = WriteFloatRegisterChecked(exchange_, bank, number, f);
+        code = link::WriteFloatRegisterChecked(exchange_, bank, number, f);
     } else {
         const auto value = ValueOf(value_->text(), isLong);
         if (!value) {
@@ -107,11 +107,11 @@ void RegisterDialog::Run(Action action)
             return;
         }
         if (action == Action::Write)
-            code = isLong ? WriteLongRegister(exchange_, bank, number, *value) : WriteByteRegister(exchange_, bank, number, *value);
+            code = isLong ? link::WriteLongRegister(exchange_, bank, number, *value) : link::WriteByteRegister(exchange_, bank, number, *value);
         else
-            code = WriteByteRegisterChecked(exchange_, bank, number, *value);
+            code = link::WriteByteRegisterChecked(exchange_, bank, number, *value);
     }
     ShowErrorMessage(messages_, code);
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

@@ -8,7 +8,7 @@
 #include <QLabel>
 #include <QTableWidget>
 
-namespace pmv {
+namespace pmv::gui {
 
 using namespace widgets;
 
@@ -56,7 +56,7 @@ void RelaysPage::ToggleCell(int row, int column)
     if (IsFixedCell(*grid, row, column))
         return;
     QTableWidgetItem* cell = grid->item(row, column);
-    cell->setText(QString::fromStdString(ToggledRelayCell(cell->text().toStdString())));
+    cell->setText(QString::fromStdString(binding::ToggledRelayCell(cell->text().toStdString())));
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

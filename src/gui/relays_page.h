@@ -8,7 +8,7 @@ class QComboBox;
 class QFrame;
 class QTableWidget;
 
-namespace pmv {
+namespace pmv::gui {
 
 // Page "Настройки реле": which events switch each relay, and the regulator's parameters.
 class RelaysPage final : public QWidget {
@@ -26,4 +26,4 @@ public:
     std::array<QComboBox*, 2> relayLogic;  // per channel, never shown
 };
 
-}  // namespace pmv
+}  // namespace pmv::gui

@@ -16,25 +16,25 @@
 #include <QScreen>
 #include <QToolBar>
 
-namespace pmv {
+namespace pmv::gui {
 namespace {
 
-void Paint(const Page& page, QPrinter& printer)
+void Paint(const reports::Page& page, QPrinter& printer)
 {
     QPainter painter;
     if (painter.begin(&printer))
-        PaintPage(page, painter);
+        reports::PaintPage(page, painter);
 }
 
-void SetSheet(const Page& page, QPrinter& printer)
+void SetSheet(const reports::Page& page, QPrinter& printer)
 {
     printer.setFullPage(true);
-    printer.setPageLayout(PageLayoutOf(page));
+    printer.setPageLayout(reports::PageLayoutOf(page));
 }
 
 }  // namespace
 
-ReportPreview::ReportPreview(Page page, QWidget* parent, QString fileName)
+ReportPreview::ReportPreview(reports::Page page, QWidget* parent, QString fileName)
     : QPrintPreviewDialog(parent), page_(std::move(page)), fileName_(std::move(fileName))
 {
     setObjectName("ReportPreview");
@@ -88,11 +88,11 @@ void ReportPreview::SavePdf()
         AskSavePath(*this, {"SavePdfDialog", QString::fromUtf8("Документ PDF (*.pdf)"), ".pdf", false, fileName_});
     if (!chosen)
         return;
-    if (const auto failure = WritePagePdf(page_, chosen->path.toStdString()))
-        ShowError(QString::fromStdString(FileErrorText(*failure)));
+    if (const auto failure = reports::WritePagePdf(page_, chosen->path.toStdString()))
+        ShowError(QString::fromStdString(binding::FileErrorText(*failure)));
 }
 
-void ShowReportPreview(const Page& page, QWidget& parent, const QString& fileName)
+void ShowReportPreview(const reports::Page& page, QWidget& parent, const QString& fileName)
 {
     ReportPreview preview(page, &parent, fileName);
     preview.exec();
@@ -108,4 +108,4 @@ QMenu* AddReportsMenu(QMenuBar& bar)
     return menu;
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

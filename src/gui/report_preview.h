@@ -6,7 +6,7 @@
 
 class QMenuBar;
 
-namespace pmv {
+namespace pmv::gui {
 
 // The preview of a report page, from which it is printed or saved. "Печать" prints on the
 // default printer without a print dialog; "Сохранить в PDF…" asks for a file name in a save
@@ -17,23 +17,23 @@ class ReportPreview final : public QPrintPreviewDialog {
     Q_OBJECT
 
 public:
-    ReportPreview(Page page, QWidget* parent, QString fileName = {});
+    ReportPreview(reports::Page page, QWidget* parent, QString fileName = {});
 
 private:
     void PrintPage();
     void SavePdf();
     void ShowError(const QString& text);
 
-    Page page_;
+    reports::Page page_;
     QString fileName_;
 };
 
 // Shows the page's preview modally over the parent; `fileName` is offered when it is saved.
-void ShowReportPreview(const Page& page, QWidget& parent, const QString& fileName = {});
+void ShowReportPreview(const reports::Page& page, QWidget& parent, const QString& fileName = {});
 
 // The menu "Отчёты" with its three commands: the report of the current settings
 // ("ReportAction"), the report after a read from the instrument ("ReadReportAction") and the
 // passport page ("PassportAction").
 QMenu* AddReportsMenu(QMenuBar& bar);
 
-}  // namespace pmv
+}  // namespace pmv::gui

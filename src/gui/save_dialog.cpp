@@ -7,7 +7,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
-namespace pmv {
+namespace pmv::gui {
 
 bool MayReplace(QWidget& parent, const QString& path)
 {
@@ -46,4 +46,4 @@ std::optional<SavePath> AskSavePath(QWidget& parent, const SaveChoice& choice)
     }
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

@@ -6,7 +6,7 @@
 
 class QWidget;
 
-namespace pmv {
+namespace pmv::gui {
 
 struct SaveChoice {
     const char* objectName;  // of the dialog, so that tests find it
@@ -29,4 +29,4 @@ std::optional<SavePath> AskSavePath(QWidget& parent, const SaveChoice& choice);
 // "Заменить?" for a file that exists; true when it does not exist or the user says "Да".
 bool MayReplace(QWidget& parent, const QString& path);
 
-}  // namespace pmv
+}  // namespace pmv::gui

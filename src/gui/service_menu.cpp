@@ -14,7 +14,7 @@
 #include <QMenuBar>
 #include <QShortcut>
 
-namespace pmv {
+namespace pmv::gui {
 namespace {
 
 QString Text(const char* utf8)
@@ -85,7 +85,7 @@ void ServiceMenu::Build()
     add(menu_, "Button39", "Переключить управляющий байт", [this] { Run([this] { return WriteControlByte(true); }); });
     add(menu_, "Button43", "Записать вид отображения ошибки", [this] { Run([this] { return WriteErrorDisplay(); }); });
     menu_->addSeparator();
-    add(menu_, "Button29", "Перезапуск прибора", [this] { Run([this] { return Restart(host_.device.exchange); }); });
+    add(menu_, "Button29", "Перезапуск прибора", [this] { Run([this] { return device::Restart(host_.device.exchange); }); });
     add(menu_, "Button30", "Сброс к заводским настройкам...",
         [this] { Run([this] { return ResetToFactorySettings(); }); });
 }
@@ -99,13 +99,13 @@ void ServiceMenu::AddCalibrationMenu(uint32_t ch, const char* const names[7])
         connect(a, &QAction::triggered, this, [this, command = std::move(command)] { Run(command); });
     };
     add(names[0], "UREF и RREF", [this, ch] { return Calibrate(ch, std::nullopt); });
-    add(names[1], "Ku 0-10 V", [this, ch] { return Calibrate(ch, CalibrationVariant::Ku10); });
-    add(names[2], "Ku 0-100 mV", [this, ch] { return Calibrate(ch, CalibrationVariant::Ku100); });
-    add(names[3], "Ki 0-20 мА", [this, ch] { return Calibrate(ch, CalibrationVariant::Ki20); });
-    add(names[4], "Ki 0-5 мА", [this, ch] { return Calibrate(ch, CalibrationVariant::Ki5); });
+    add(names[1], "Ku 0-10 V", [this, ch] { return Calibrate(ch, device::CalibrationVariant::Ku10); });
+    add(names[2], "Ku 0-100 mV", [this, ch] { return Calibrate(ch, device::CalibrationVariant::Ku100); });
+    add(names[3], "Ki 0-20 мА", [this, ch] { return Calibrate(ch, device::CalibrationVariant::Ki20); });
+    add(names[4], "Ki 0-5 мА", [this, ch] { return Calibrate(ch, device::CalibrationVariant::Ki5); });
     sub->addSeparator();
     add(names[5], "Прочитать коэффициенты", [this, ch] {
-        const ErrorCode code = ReadCalibrationCoefficients(host_.device, ch);
+        const ErrorCode code = device::ReadCalibrationCoefficients(host_.device, ch);
         host_.show();
         return code;
     });
@@ -117,13 +117,13 @@ void ServiceMenu::AddOutputTestMenu()
     QMenu* sub = menu_->addMenu(Text("Проверка выходов"));
     sub->setObjectName("OutputTestMenu");
     outputMenu_ = sub;
-    const std::tuple<const char*, const char*, ErrorCode (OutputTest::*)()> items[] = {
-        {"Button20", "Режим проверки вкл./выкл.", &OutputTest::ToggleTestMode},
-        {"Button33", "Включить все выходы", &OutputTest::AllOn},
-        {"Button34", "Выключить все выходы", &OutputTest::AllOff},
-        {"Button35", "Предыдущий выход", &OutputTest::PreviousOutput},
-        {"Button36", "Следующий выход", &OutputTest::NextOutput},
-        {"Button37", "Перебор выходов: пуск/стоп", &OutputTest::RunStop},
+    const std::tuple<const char*, const char*, ErrorCode (device::OutputTest::*)()> items[] = {
+        {"Button20", "Режим проверки вкл./выкл.", &device::OutputTest::ToggleTestMode},
+        {"Button33", "Включить все выходы", &device::OutputTest::AllOn},
+        {"Button34", "Выключить все выходы", &device::OutputTest::AllOff},
+        {"Button35", "Предыдущий выход", &device::OutputTest::PreviousOutput},
+        {"Button36", "Следующий выход", &device::OutputTest::NextOutput},
+        {"Button37", "Перебор выходов: пуск/стоп", &device::OutputTest::RunStop},
     };
     for (const auto& [name, caption, command] : items) {
         QAction* a = sub->addAction(Text(caption));
@@ -131,7 +131,7 @@ void ServiceMenu::AddOutputTestMenu()
         connect(a, &QAction::triggered, this, [this, c = command] {
             Run([this, c] { return (outputTest_.*c)(); });
             if (outputTest_.running())
-                timer4_->Start(OutputTest::kTimerIntervalMs);
+                timer4_->Start(device::OutputTest::kTimerIntervalMs);
             ShowOutputTestState();
         });
     }
@@ -150,15 +150,15 @@ void ServiceMenu::Run(const std::function<ErrorCode()>& command)
         ShowErrorMessage(host_.messages, *code);
 }
 
-ErrorCode ServiceMenu::Calibrate(uint32_t ch, std::optional<CalibrationVariant> variant)
+ErrorCode ServiceMenu::Calibrate(uint32_t ch, std::optional<device::CalibrationVariant> variant)
 {
     calibration_.written = false;
     declines_.declined = false;
     calibrationStart_ = host_.device.model;
     const ErrorCode code =
-        variant ? CalibrateCoefficient(calibration_, *variant, ch) : CalibrateReference(calibration_, ch);
+        variant ? device::CalibrateCoefficient(calibration_, *variant, ch) : device::CalibrateReference(calibration_, ch);
     if (calibration_.written)
-        host_.record(CoefficientsRecord(host_.device, ch, code, {}));
+        host_.record(binding::CoefficientsRecord(host_.device, ch, code, {}));
     // A No to a reference prompt ends the procedure with 0 and nothing found: a refusal. A No to
     // writing the result still leaves the result in the model, which is done.
     if (code == kOk && declines_.declined && host_.device.model == calibrationStart_)
@@ -169,17 +169,17 @@ ErrorCode ServiceMenu::Calibrate(uint32_t ch, std::optional<CalibrationVariant> 
 ErrorCode ServiceMenu::WriteCoefficients(uint32_t ch)
 {
     host_.gather();
-    const ErrorCode code = WriteCalibrationCoefficients(host_.device, ch);
+    const ErrorCode code = device::WriteCalibrationCoefficients(host_.device, ch);
     ShowErrorMessage(host_.messages, code);
     // The instrument takes its coefficients at a restart, which follows a failed write too.
-    const ErrorCode restart = Restart(host_.device.exchange);
-    host_.record(CoefficientsRecord(host_.device, ch, code != kOk ? code : restart, {}));
+    const ErrorCode restart = device::Restart(host_.device.exchange);
+    host_.record(binding::CoefficientsRecord(host_.device, ch, code != kOk ? code : restart, {}));
     return restart;
 }
 
 ErrorCode ServiceMenu::ResetToFactorySettings()
 {
-    const RecordedFactoryReset reset = FactoryResetWithRecord(host_.device, host_.messages);
+    const binding::RecordedFactoryReset reset = binding::FactoryResetWithRecord(host_.device, host_.messages);
     if (reset.record)
         host_.record(*reset.record);
     return reset.code;
@@ -187,10 +187,10 @@ ErrorCode ServiceMenu::ResetToFactorySettings()
 
 ErrorCode ServiceMenu::ShowMeasurement(uint32_t ch)
 {
-    MeasurementRecord& record = calibration_.records[ch];
-    if (const ErrorCode code = ReadMeasurementBlock(host_.device.exchange, ch, record); code != kOk)
+    device::MeasurementRecord& record = calibration_.records[ch];
+    if (const ErrorCode code = device::ReadMeasurementBlock(host_.device.exchange, ch, record); code != kOk)
         return code;
-    host_.messages.ShowMessage(MeasurementLine(record), ch == 0 ? "Измерения канала 1" : "Измерения канала 2",
+    host_.messages.ShowMessage(device::MeasurementLine(record), ch == 0 ? "Измерения канала 1" : "Измерения канала 2",
                                MessageIcon::Information);
     return kOk;
 }
@@ -200,18 +200,18 @@ ErrorCode ServiceMenu::WriteControlByte(bool toggle)
     constexpr int32_t kToggledBit = 0x02;
     if (toggle)
         controlByte_ ^= kToggledBit;
-    return WriteByte(host_.device.exchange, regs::kControl, controlByte_);
+    return device::WriteByte(host_.device.exchange, device::regs::kControl, controlByte_);
 }
 
 ErrorCode ServiceMenu::WriteErrorDisplay()
 {
     host_.gather();
-    return WriteByte(host_.device.exchange, regs::kErrVer, host_.device.model.general.err_ver);
+    return device::WriteByte(host_.device.exchange, device::regs::kErrVer, host_.device.model.general.err_ver);
 }
 
 void ServiceMenu::Timer4Timer()
 {
-    timer4_->Start(OutputTest::kTimerIntervalMs);
+    timer4_->Start(device::OutputTest::kTimerIntervalMs);
     // The tick is the walk's own, not the operator's, yet it waits for a running operation like
     // the menu's commands. The exchange is asked as well, as the live poll does: should an
     // exchange ever let the window's events run, a request of the tick's must not cut into it.
@@ -237,4 +237,4 @@ void ServiceMenu::ShowOutputTestState()
     outputMenu_->setTitle(state);
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

@@ -17,27 +17,31 @@ class QMainWindow;
 class QMenu;
 
 namespace pmv {
-
 class Messages;
+}  // namespace pmv
+namespace pmv::history {
 struct HistoryRecord;
+}  // namespace pmv::history
+
+namespace pmv::gui {
 
 // What the service menu needs from the window it belongs to.
 struct ServiceHost {
     QMainWindow& window;
-    Device& device;
+    device::Device& device;
     Messages& messages;
     std::function<void()> gather;                      // the controls into the model
     std::function<void()> show;                        // the model into the controls
     RunCommand run;                                    // through the row of "Сервис"
     WindowClock& clock;                                // the output test's timer
-    std::function<void(const HistoryRecord&)> record;  // a row of the instruments' history
+    std::function<void(const history::HistoryRecord&)> record;  // a row of the instruments' history
 };
 
 struct ServiceOptions {
     bool visible = false;  // else Ctrl+Alt+S shows it
     // Where the calibrations wait their seconds; the window's own event-loop clock when null.
-    Clock* waitClock = nullptr;
-    std::function<void(uint32_t ch, Reference reference, float value)> referenceConnected;
+    link::Clock* waitClock = nullptr;
+    std::function<void(uint32_t ch, device::Reference reference, float value)> referenceConnected;
 };
 
 // "Сервис": the window's commands that no control of its pages reaches - the calibrations, the
@@ -52,7 +56,7 @@ public:
     QMenu* menu() const { return menu_; }
     // Every item of the menu and its submenus, for the state table.
     QList<QAction*> items() const;
-    OutputTest& outputTest() { return outputTest_; }
+    device::OutputTest& outputTest() { return outputTest_; }
 
 private:
     void Build();
@@ -62,7 +66,7 @@ private:
     // result is shown.
     void Run(const std::function<ErrorCode()>& command);
 
-    ErrorCode Calibrate(uint32_t ch, std::optional<CalibrationVariant> variant);
+    ErrorCode Calibrate(uint32_t ch, std::optional<device::CalibrationVariant> variant);
     ErrorCode ResetToFactorySettings();
     ErrorCode WriteCoefficients(uint32_t ch);
     ErrorCode ShowMeasurement(uint32_t ch);
@@ -88,13 +92,13 @@ private:
 
     ServiceHost host_;
     DeclineWatch declines_;
-    Calibration calibration_;
-    OutputTest outputTest_;
+    device::Calibration calibration_;
+    device::OutputTest outputTest_;
     std::unique_ptr<Ticker> timer4_;
     QMenu* menu_ = nullptr;
     QMenu* outputMenu_ = nullptr;
     int32_t controlByte_ = 0;
-    SettingsModel calibrationStart_;  // the model as the running calibration found it
+    model::SettingsModel calibrationStart_;  // the model as the running calibration found it
 };
 
-}  // namespace pmv
+}  // namespace pmv::gui

@@ -5,14 +5,14 @@
 
 #include <functional>
 
-namespace pmv {
+namespace pmv::gui {
 
 // The calibration bench of the simulated instrument: the reference the operator confirms is
 // connected to the simulated channel. For the programs that carry a simulator (pmvconf
 // --simulate, the window's tests and pictures).
-inline std::function<void(uint32_t, Reference, float)> SimulatedBench(sim::Simulator& simulator)
+inline std::function<void(uint32_t, device::Reference, float)> SimulatedBench(sim::Simulator& simulator)
 {
-    return [&simulator](uint32_t ch, Reference reference, float value) {
+    return [&simulator](uint32_t ch, device::Reference reference, float value) {
         static constexpr sim::Source::Kind kKinds[] = {sim::Source::Kind::Volts, sim::Source::Kind::Millivolts,
                                                        sim::Source::Kind::Milliamps20, sim::Source::Kind::Milliamps5,
                                                        sim::Source::Kind::Ohms};
@@ -20,4 +20,4 @@ inline std::function<void(uint32_t, Reference, float)> SimulatedBench(sim::Simul
     };
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

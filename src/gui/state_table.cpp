@@ -5,7 +5,7 @@
 
 #include <array>
 
-namespace pmv {
+namespace pmv::gui {
 namespace {
 
 struct Rule {
@@ -61,4 +61,4 @@ void WindowState::Set(Activity activity)
     }
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

@@ -8,7 +8,7 @@
 class QAction;
 class QWidget;
 
-namespace pmv {
+namespace pmv::gui {
 
 // What the window is doing: nothing, or an operation that handles events between its exchanges.
 enum class Activity { Idle,
@@ -59,4 +59,4 @@ private:
     Activity activity_ = Activity::Idle;
 };
 
-}  // namespace pmv
+}  // namespace pmv::gui

@@ -9,9 +9,9 @@
 
 #include <algorithm>
 
-namespace pmv {
+namespace pmv::gui {
 
-LinkStatusBar::LinkStatusBar(QStatusBar& bar, const LinkPort& port, const SerialLine& line, const Exchange& exchange,
+LinkStatusBar::LinkStatusBar(QStatusBar& bar, const link::LinkPort& port, const link::SerialLine& line, const link::Exchange& exchange,
                              std::function<int64_t()> boxMs)
     : QObject(&bar), port_(port), line_(line), exchange_(exchange), link_(new QLabel), problem_(new QLabel),
       outcome_(new QLabel), boxMs_(std::move(boxMs))
@@ -31,7 +31,7 @@ LinkStatusBar::LinkStatusBar(QStatusBar& bar, const LinkPort& port, const Serial
 void LinkStatusBar::ShowLink()
 {
     const std::string device = port_.DeviceName();
-    const LinkSettings& s = port_.settings();
+    const link::LinkSettings& s = port_.settings();
     link_->setText(QString::fromUtf8("%1 · %2 бод · адрес %3 · %4")
                        .arg(device.empty() ? QString::fromUtf8("нет устройства") : QString::fromStdString(device))
                        .arg(s.BaudRate)
@@ -113,4 +113,4 @@ QString LinkStatusBar::DurationText(qint64 ms)
     return QString::number(static_cast<double>(ms) / 1000.0, 'f', 1).replace('.', ',') + QString::fromUtf8(" с");
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

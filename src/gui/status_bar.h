@@ -10,11 +10,13 @@
 #include <functional>
 #include <optional>
 
-namespace pmv {
-
+namespace pmv::link {
 class Exchange;
 class LinkPort;
 class SerialLine;
+}  // namespace pmv::link
+
+namespace pmv::gui {
 
 // The window's status bar: the device, speed and address in use, whether the port is open
 // (and if not, why), and the outcome and duration of the last operation.
@@ -22,7 +24,7 @@ class LinkStatusBar : public QObject {
 public:
     // `boxMs` counts the milliseconds message boxes have stood open: an operation's time leaves
     // out the time the user took to answer.
-    LinkStatusBar(QStatusBar& bar, const LinkPort& port, const SerialLine& line, const Exchange& exchange,
+    LinkStatusBar(QStatusBar& bar, const link::LinkPort& port, const link::SerialLine& line, const link::Exchange& exchange,
                   std::function<int64_t()> boxMs);
 
     // Called after every operation and by the window whenever adapters or the port change.
@@ -43,9 +45,9 @@ public:
     static QString OutcomeText(ErrorCode code, const QString& done, qint64 ms);
 
 private:
-    const LinkPort& port_;
-    const SerialLine& line_;
-    const Exchange& exchange_;
+    const link::LinkPort& port_;
+    const link::SerialLine& line_;
+    const link::Exchange& exchange_;
     QLabel* link_;
     QLabel* problem_;
     QLabel* outcome_;
@@ -62,4 +64,4 @@ private:
     QString finishedDone_;
 };
 
-}  // namespace pmv
+}  // namespace pmv::gui

@@ -18,7 +18,7 @@
 
 #include <algorithm>
 
-namespace pmv {
+namespace pmv::gui {
 namespace {
 
 constexpr int kPortLabelRole = Qt::UserRole + 1;
@@ -48,7 +48,7 @@ TopBar::TopBar(QWidget* parent) : QWidget(parent)
     setGeometry(QRect(0, 0, 703, 106));
     Label("Номер порта", this, 8, 6)->setObjectName("Label1");
     port = List(this, 8, 22, 44, "Задаем номер порта компьютора");
-    Fill(*port, Numbers(1, kPortListSize));
+    Fill(*port, Numbers(1, binding::kPortListSize));
     port->setItemDelegate(new PortItemDelegate(port));
     portNumber = Label(this, 58, 22, 20);
     portDevice = Label(this, 8, 48, 156);
@@ -95,7 +95,7 @@ TopBar::TopBar(QWidget* parent) : QWidget(parent)
 void TopBar::FitDescriptionText()
 {
     const std::string typed = description->toPlainText().toStdString();
-    const DescriptionFit fit = FitDescription(typed);
+    const binding::DescriptionFit fit = binding::FitDescription(typed);
     if (fit.text == typed)
         return;
     QTextCursor cursor = description->textCursor();
@@ -109,7 +109,7 @@ void TopBar::FitDescriptionText()
     cursor.setPosition(std::min(position, static_cast<int>(kept.size())));
     description->setTextCursor(cursor);
     if (!fit.refused.empty() && onRefusedCharacters)
-        onRefusedCharacters(RefusedCharactersText(fit.refused));
+        onRefusedCharacters(binding::RefusedCharactersText(fit.refused));
 }
 
 void TopBar::ShowDescription(const std::array<std::string, 4>& lines)
@@ -128,15 +128,15 @@ std::vector<std::string> TopBar::DescriptionLines() const
     return lines;
 }
 
-void TopBar::ShowPortDevices(const LinkPort& link, const std::string& override, const std::vector<SerialPortInfo>& found)
+void TopBar::ShowPortDevices(const link::LinkPort& link, const std::string& override, const std::vector<link::SerialPortInfo>& found)
 {
     const QString none = Text("нет устройства");
-    const std::vector<std::string> devices = DeviceNames(found);
+    const std::vector<std::string> devices = link::DeviceNames(found);
     QStringList mapping;
     int widest = 0;
-    for (int32_t n = 1; n <= kPortListSize; ++n) {
-        const std::string device = override.empty() ? PortDevice(n, link.settings().PortDevices, devices) : override;
-        const QString label = device.empty() ? none : QString::fromStdString(PortLabel(device, found));
+    for (int32_t n = 1; n <= binding::kPortListSize; ++n) {
+        const std::string device = override.empty() ? link::PortDevice(n, link.settings().PortDevices, devices) : override;
+        const QString label = device.empty() ? none : QString::fromStdString(link::PortLabel(device, found));
         port->setItemData(n - 1, label, kPortLabelRole);
         port->setItemData(n - 1, QStringLiteral("%1: %2").arg(n).arg(label), Qt::ToolTipRole);
         mapping << QStringLiteral("%1: %2").arg(n).arg(label);
@@ -149,4 +149,4 @@ void TopBar::ShowPortDevices(const LinkPort& link, const std::string& override, 
     portDevice->setToolTip(Text("Устройства портов:\n") + mapping.join('\n'));
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

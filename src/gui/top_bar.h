@@ -15,9 +15,11 @@ class QLabel;
 class QPushButton;
 class QTextEdit;
 
-namespace pmv {
-
+namespace pmv::link {
 class LinkPort;
+}  // namespace pmv::link
+
+namespace pmv::gui {
 
 // Above the pages: the port selector with the device it means, the four group boxes, the four
 // exchange buttons and the description of the profile.
@@ -33,7 +35,7 @@ public:
     // The device of every port number beside it in the selector's list and in its hints (with
     // the adapter's description and serial number from `found`), the one in use below it.
     // `override` is the device given on the command line, used for every number.
-    void ShowPortDevices(const LinkPort& port, const std::string& override, const std::vector<SerialPortInfo>& found);
+    void ShowPortDevices(const link::LinkPort& port, const std::string& override, const std::vector<link::SerialPortInfo>& found);
 
 private:
     void FitDescriptionText();
@@ -54,4 +56,4 @@ public:
     QTextEdit* description;
 };
 
-}  // namespace pmv
+}  // namespace pmv::gui

@@ -21,7 +21,7 @@
 
 #include <algorithm>
 
-namespace pmv {
+namespace pmv::gui {
 namespace {
 
 constexpr const char* kCsvFilter = "Измерения (*.csv);;Все файлы (*.*)";
@@ -68,10 +68,10 @@ void ShowSeries(QChart& chart, QAbstractSeries& series, bool visible, bool inLeg
 
 }  // namespace
 
-std::optional<std::string> SaveTrendCsv(const std::string& path, const std::vector<TrendSample>& samples)
+std::optional<std::string> SaveTrendCsv(const std::string& path, const std::vector<binding::TrendSample>& samples)
 {
     const std::string target = EndsWithCsv(path) ? path : path + ".csv";
-    const std::string text = TrendCsv(samples);
+    const std::string text = binding::TrendCsv(samples);
     QSaveFile file(QString::fromStdString(target));
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) || !file.commit())
@@ -79,7 +79,7 @@ std::optional<std::string> SaveTrendCsv(const std::string& path, const std::vect
     return std::nullopt;
 }
 
-TrendChart::TrendChart(QWidget& page, const SettingsModel& model, Messages& messages)
+TrendChart::TrendChart(QWidget& page, const model::SettingsModel& model, Messages& messages)
     : QObject(&page), model_(model), messages_(messages), page_(page)
 {
     setObjectName("TrendChart");
@@ -173,7 +173,7 @@ bool TrendChart::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
-void TrendChart::Add(const LiveValues& values, int64_t timeMs)
+void TrendChart::Add(const device::LiveValues& values, int64_t timeMs)
 {
     buffer_.Add({timeMs, values});
     newestMs_ = timeMs;
@@ -206,7 +206,7 @@ void TrendChart::SaveClick()
     if (!chosen)
         return;
     if (const std::optional<std::string> error = SaveTrendCsv(chosen->path.toStdString(), buffer_.All()))
-        messages_.ShowMessage(FileErrorText(*error), "Ошибка", MessageIcon::Error);
+        messages_.ShowMessage(binding::FileErrorText(*error), "Ошибка", MessageIcon::Error);
 }
 
 void TrendChart::Redraw()
@@ -214,7 +214,7 @@ void TrendChart::Redraw()
     const int64_t now = pausedAt_.value_or(newestMs_);
     const int64_t length = WindowMs();
     drawnAtMs_ = now;
-    const std::vector<TrendSample> samples = buffer_.Window(now, length);
+    const std::vector<binding::TrendSample> samples = buffer_.Window(now, length);
     timeAxis_->setFormat(length <= 60 * 1000 ? "hh:mm:ss" : "hh:mm");
     timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(now - length), QDateTime::fromMSecsSinceEpoch(now));
 
@@ -231,7 +231,7 @@ void TrendChart::Redraw()
         QList<QPointF> points;
         QList<QPointF> breaks;
         for (size_t i = 0; i < samples.size(); ++i) {
-            const LiveValues& v = samples[i].values;
+            const device::LiveValues& v = samples[i].values;
             const auto t = static_cast<qreal>(samples[i].timeMs);
             // Only a normal measurement is a value; a broken sensor or a range error would
             // stretch the axis over a number that means nothing.
@@ -248,7 +248,7 @@ void TrendChart::Redraw()
         ShowSeries(*chart_, *values_[ch], !off, true);
         ShowSeries(*chart_, *breakMarks_[ch], !off, true);
 
-        const ChannelSettings& settings = model_.channel[ch];
+        const model::ChannelSettings& settings = model_.channel[ch];
         const std::array<std::pair<int32_t, float>, 2> setpoints{std::pair{settings.th_type1, settings.th1},
                                                                  std::pair{settings.th_type2, settings.th2}};
         for (size_t sp = 0; sp < 2; ++sp) {
@@ -274,4 +274,4 @@ void TrendChart::Redraw()
     valueAxis_->setRange(any ? low - pad : 0, any ? high + pad : 1);
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

@@ -22,11 +22,11 @@ class QScatterSeries;
 class QValueAxis;
 class QWidget;
 
-namespace pmv {
+namespace pmv::gui {
 
 // The samples as CSV in the file `path` (".csv" appended when it is missing), replaced
 // atomically; "Unable to write to <path>" when it cannot be.
-std::optional<std::string> SaveTrendCsv(const std::string& path, const std::vector<TrendSample>& samples);
+std::optional<std::string> SaveTrendCsv(const std::string& path, const std::vector<binding::TrendSample>& samples);
 
 // The trend of both channels on the page of current values: the good polls of the last hour
 // in a TrendBuffer, drawn over the last 1, 5 or 15 minutes with each channel's setpoints, relay
@@ -43,12 +43,12 @@ public:
 
     // Puts the chart and its controls on `page` below the poll outcome panel; the setpoint
     // lines follow `model`, a failed save is reported through `messages`.
-    TrendChart(QWidget& page, const SettingsModel& model, Messages& messages);
+    TrendChart(QWidget& page, const model::SettingsModel& model, Messages& messages);
 
     // One good poll, its values clamped as the page shows them; `timeMs` since the epoch.
-    void Add(const LiveValues& values, int64_t timeMs);
+    void Add(const device::LiveValues& values, int64_t timeMs);
 
-    const TrendBuffer& buffer() const { return buffer_; }
+    const binding::TrendBuffer& buffer() const { return buffer_; }
     bool paused() const { return pausedAt_.has_value(); }
 
 protected:
@@ -60,10 +60,10 @@ private:
     void PauseClick();
     void SaveClick();
 
-    const SettingsModel& model_;
+    const model::SettingsModel& model_;
     Messages& messages_;
     QWidget& page_;
-    TrendBuffer buffer_;
+    binding::TrendBuffer buffer_;
     int64_t newestMs_ = 0;
     int64_t drawnAtMs_ = 0;  // the right edge of the picture shown
     std::optional<int64_t> pausedAt_;
@@ -81,4 +81,4 @@ private:
     std::array<QScatterSeries*, 2> breakMarks_{};
 };
 
-}  // namespace pmv
+}  // namespace pmv::gui

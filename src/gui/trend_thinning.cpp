@@ -1,6 +1,6 @@
 #include "trend_thinning.h"
 
-namespace pmv {
+namespace pmv::gui {
 
 QList<QPointF> Thinned(const QList<QPointF>& points, qreal from, qreal length, int columns)
 {
@@ -33,4 +33,4 @@ QList<QPointF> Thinned(const QList<QPointF>& points, qreal from, qreal length, i
     return out;
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

@@ -12,7 +12,7 @@
 
 #include <algorithm>
 
-namespace pmv::widgets {
+namespace pmv::gui::widgets {
 namespace {
 
 template <class W>
@@ -79,7 +79,7 @@ QLabel* TextPanel(QWidget* parent, int x, int y, int w, int h)
 {
     auto* panel = new QLabel(parent);
     panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    Paint(*panel, PanelColour::White);
+    Paint(*panel, binding::PanelColour::White);
     panel->setIndent(3);
     return Placed(panel, x, y, w, h, nullptr);
 }
@@ -172,20 +172,20 @@ void SetRow(QTableWidget& grid, int row, std::initializer_list<std::pair<int, co
         grid.item(row, column)->setText(Text(text));
 }
 
-QColor Colour(PanelColour colour)
+QColor Colour(binding::PanelColour colour)
 {
     switch (colour) {
-    case PanelColour::White:
+    case binding::PanelColour::White:
         return Qt::white;
-    case PanelColour::Yellow:
+    case binding::PanelColour::Yellow:
         return Qt::yellow;
-    case PanelColour::ButtonFace:
+    case binding::PanelColour::ButtonFace:
         break;
     }
     return QApplication::palette().color(QPalette::Button);
 }
 
-void Paint(QWidget& widget, PanelColour colour)
+void Paint(QWidget& widget, binding::PanelColour colour)
 {
     widget.setAutoFillBackground(true);
     QPalette palette = widget.palette();
@@ -215,4 +215,4 @@ QStringList Texts(std::initializer_list<const char*> texts)
     return items;
 }
 
-}  // namespace pmv::widgets
+}  // namespace pmv::gui::widgets

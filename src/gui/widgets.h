@@ -20,7 +20,7 @@ class QTableWidget;
 class QWidget;
 
 // The shared widgets of the window's pages, each placed at a fixed position of its parent.
-namespace pmv::widgets {
+namespace pmv::gui::widgets {
 
 inline constexpr int kGridColumns = 11;
 inline constexpr int kGridRows = 3;
@@ -64,12 +64,12 @@ QTableWidget* Grid(QWidget* parent, int x, int y, int visibleRows, int fixedColu
 bool IsFixedCell(const QTableWidget& grid, int row, int column);
 void SetRow(QTableWidget& grid, int row, std::initializer_list<std::pair<int, const char*>> cells);
 
-QColor Colour(PanelColour colour);
+QColor Colour(binding::PanelColour colour);
 // The background of a panel or lamp.
-void Paint(QWidget& widget, PanelColour colour);
+void Paint(QWidget& widget, binding::PanelColour colour);
 
 void Fill(QComboBox& list, const QStringList& items);
 QStringList Numbers(int from, int to, int width = 0);
 QStringList Texts(std::initializer_list<const char*> texts);
 
-}  // namespace pmv::widgets
+}  // namespace pmv::gui::widgets

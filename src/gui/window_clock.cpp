@@ -4,7 +4,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
-namespace pmv {
+namespace pmv::gui {
 namespace {
 
 class QtTicker final : public Ticker {
@@ -40,4 +40,4 @@ int64_t EventLoopClock::EpochMs() const
     return QDateTime::currentMSecsSinceEpoch();
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

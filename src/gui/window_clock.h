@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-namespace pmv {
+namespace pmv::gui {
 
 // One of the window's timers: calls its tick `ms` after Start, then every `ms` until stopped
 // (once, when single shot). Start again restarts it with the new interval.
@@ -18,7 +18,7 @@ public:
 
 // The window's time: the link's clock that also runs the window's timers and stamps the trend.
 // The program's runs on the event loop; a test's moves only when the test moves it.
-class WindowClock : public Clock {
+class WindowClock : public link::Clock {
 public:
     virtual std::unique_ptr<Ticker> NewTicker(std::function<void()> tick, bool singleShot = false) = 0;
     // Milliseconds since the epoch, local time's counterpart for the trend's time axis.
@@ -28,14 +28,14 @@ public:
 // The system's time; its waits keep the window drawn and Esc noticed.
 class EventLoopClock final : public WindowClock {
 public:
-    TimeStamp LocalTime() const override { return system_.LocalTime(); }
+    link::TimeStamp LocalTime() const override { return system_.LocalTime(); }
     int64_t MonotonicMs() const override { return system_.MonotonicMs(); }
     void Wait(uint32_t ms) override;
     std::unique_ptr<Ticker> NewTicker(std::function<void()> tick, bool singleShot = false) override;
     int64_t EpochMs() const override;
 
 private:
-    SystemClock system_;
+    link::SystemClock system_;
 };
 
-}  // namespace pmv
+}  // namespace pmv::gui

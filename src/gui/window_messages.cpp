@@ -8,7 +8,7 @@
 #include <QMessageBox>
 #include <QTranslator>
 
-namespace pmv {
+namespace pmv::gui {
 namespace {
 
 QMessageBox::Icon BoxIcon(MessageIcon icon)
@@ -86,4 +86,4 @@ bool InstallRussianTranslation(QApplication& app)
     return QApplication::installTranslator(translator);
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

@@ -11,7 +11,7 @@ class QApplication;
 class QMessageBox;
 class QWidget;
 
-namespace pmv {
+namespace pmv::gui {
 
 class KeyWatch;
 
@@ -53,4 +53,4 @@ private:
 // when the translation is not installed.
 bool InstallRussianTranslation(QApplication& app);
 
-}  // namespace pmv
+}  // namespace pmv::gui

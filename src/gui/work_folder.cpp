@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-namespace pmv {
+namespace pmv::gui {
 
 std::string WorkFolderFor(const WorkFolderChoice& choice, const char* xdgDataHome, const char* home)
 {
@@ -31,4 +31,4 @@ std::optional<std::string> EnterWorkFolder(const std::string& folder)
     return std::nullopt;
 }
 
-}  // namespace pmv
+}  // namespace pmv::gui

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-namespace pmv {
+namespace pmv::gui {
 
 // Where pmvconf keeps dev.dat, recent.prf, the factory profiles and the logs. Started from a
 // shell it works in the current directory; the desktop entry passes --desktop, so that a start
@@ -21,4 +21,4 @@ std::string WorkFolderFor(const WorkFolderChoice& choice, const char* xdgDataHom
 // that fails.
 std::optional<std::string> EnterWorkFolder(const std::string& folder);
 
-}  // namespace pmv
+}  // namespace pmv::gui

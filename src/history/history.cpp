@@ -18,7 +18,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
-namespace pmv {
+namespace pmv::history {
 namespace {
 
 // SQLite's result codes for a file that is not a sound database.
@@ -521,4 +521,4 @@ std::string OperatorLogin()
     return name ? name : "";
 }
 
-}  // namespace pmv
+}  // namespace pmv::history

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace pmv {
+namespace pmv::history {
 
 // One operation on one instrument, as the history keeps it.
 struct HistoryRecord {
@@ -141,4 +141,4 @@ std::string FileSha256(const std::string& path);
 // The login of the user running the program.
 std::string OperatorLogin();
 
-}  // namespace pmv
+}  // namespace pmv::history

@@ -7,7 +7,7 @@
 #include <array>
 #include <utility>
 
-namespace pmv {
+namespace pmv::ini {
 
 namespace {
 
@@ -95,4 +95,4 @@ std::string Utf8ToCp1251(const std::string& text)
     return out;
 }
 
-}  // namespace pmv
+}  // namespace pmv::ini

@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <string_view>
 
-namespace pmv {
+namespace pmv::ini {
 
 namespace {
 
@@ -393,4 +393,4 @@ std::optional<std::string> WriteIniString(const std::string& path, const std::st
     return file.save(path);
 }
 
-}  // namespace pmv
+}  // namespace pmv::ini

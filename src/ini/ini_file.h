@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace pmv {
+namespace pmv::ini {
 
 // An INI document that follows the Windows private-profile rules, so that files move freely
 // between this program and Windows programs. Text is UTF-8 in memory and Windows-1251 on disk.
@@ -76,4 +76,4 @@ std::string ReadIniString(const std::string& path, const std::string& section,
 std::optional<std::string> WriteIniString(const std::string& path, const std::string& section,
                                           const std::string& key, const std::string& value);
 
-}  // namespace pmv
+}  // namespace pmv::ini

@@ -4,7 +4,7 @@
 #include <ctime>
 #include <thread>
 
-namespace pmv {
+namespace pmv::link {
 
 TimeStamp SystemClock::LocalTime() const
 {
@@ -29,4 +29,4 @@ int64_t SystemClock::MonotonicMs() const
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-}  // namespace pmv
+}  // namespace pmv::link

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace pmv {
+namespace pmv::link {
 
 struct TimeStamp {
     uint32_t hour = 0, minute = 0, second = 0, millisecond = 0;
@@ -26,4 +26,4 @@ public:
     int64_t MonotonicMs() const override;
 };
 
-}  // namespace pmv
+}  // namespace pmv::link

@@ -1,6 +1,6 @@
 #include "crc16.h"
 
-namespace pmv {
+namespace pmv::link {
 
 uint16_t Crc16(const char* data, size_t size)
 {
@@ -13,4 +13,4 @@ uint16_t Crc16(const char* data, size_t size)
     return crc;
 }
 
-}  // namespace pmv
+}  // namespace pmv::link

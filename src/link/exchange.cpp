@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <string_view>
 
-namespace pmv {
+namespace pmv::link {
 namespace {
 
 constexpr size_t kCommandStart = 5;  // after the four 0xFF bytes and ':'
@@ -247,4 +247,4 @@ ErrorCode Exchange::LogExchange()
     return kOk;
 }
 
-}  // namespace pmv
+}  // namespace pmv::link

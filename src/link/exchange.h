@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-namespace pmv {
+namespace pmv::link {
 
 // The link values in force for the run (taken from the link settings at start-up).
 struct LinkValues {
@@ -131,4 +131,4 @@ private:
 // return to a frame; returns the number of characters appended.
 size_t AppendChecksum(std::string& frame);
 
-}  // namespace pmv
+}  // namespace pmv::link

@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-namespace pmv {
+namespace pmv::link {
 
 // A serial line that shows an observer every byte written and read, e.g. for pmvctl --verbose;
 // without an observer it only passes the calls on.
@@ -48,4 +48,4 @@ private:
     Observer observer_;
 };
 
-}  // namespace pmv
+}  // namespace pmv::link

@@ -6,7 +6,7 @@
 #include "port_names.h"
 #include "serial_line.h"
 
-namespace pmv {
+namespace pmv::link {
 
 LinkPort::LinkPort(SerialLine& line, Exchange& exchange, Messages& messages, PortLister lister)
     : line_(line), exchange_(exchange), messages_(messages), lister_(std::move(lister))
@@ -72,4 +72,4 @@ std::optional<std::string> LinkPort::SaveLinkSettingsAtExit(const std::string& p
     return failure;
 }
 
-}  // namespace pmv
+}  // namespace pmv::link

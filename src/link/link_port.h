@@ -8,9 +8,12 @@
 #include <vector>
 
 namespace pmv {
+class Messages;
+}  // namespace pmv
+
+namespace pmv::link {
 
 class Exchange;
-class Messages;
 class SerialLine;
 
 // The one serial port of the program, opened on the port number of the link settings.
@@ -65,4 +68,4 @@ private:
     std::string latencyNote_;
 };
 
-}  // namespace pmv
+}  // namespace pmv::link

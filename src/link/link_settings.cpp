@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <limits>
 
-namespace pmv {
+namespace pmv::link {
 namespace {
 
 struct LinkKey {
@@ -72,7 +72,7 @@ std::string LinkSettingsPath()
 
 std::optional<std::string> SaveAddressAndSpeed(const std::string& path, const LinkSettings& settings)
 {
-    IniFile file = IniFile::Load(path);
+    ini::IniFile file = ini::IniFile::Load(path);
     if (!file.set(kAddressKey.section, kAddressKey.key, ValueText(settings, kAddressKey)) ||
         !file.set(kSettingsKey.section, kSettingsKey.key, ValueText(settings, kSettingsKey)))
         return "Unable to write to " + path;
@@ -81,17 +81,17 @@ std::optional<std::string> SaveAddressAndSpeed(const std::string& path, const Li
 
 std::optional<std::string> SavePortNumber(const std::string& path, int32_t number)
 {
-    return WriteIniString(path, kNumberKey.section, kNumberKey.key, std::to_string(number));
+    return ini::WriteIniString(path, kNumberKey.section, kNumberKey.key, std::to_string(number));
 }
 
 std::optional<std::string> SavePortDevice(const std::string& path, int32_t number, const std::string& device)
 {
-    return WriteIniString(path, kPortsSection, PortKey(number), device);
+    return ini::WriteIniString(path, kPortsSection, PortKey(number), device);
 }
 
 int32_t ReadDeviceAddress(const std::string& path, int32_t fallback)
 {
-    return ParseIniInt(ReadIniString(path, kAddressKey.section, kAddressKey.key, std::to_string(fallback)))
+    return ini::ParseIniInt(ini::ReadIniString(path, kAddressKey.section, kAddressKey.key, std::to_string(fallback)))
         .value_or(fallback);
 }
 
@@ -136,7 +136,7 @@ std::optional<std::string> LoadLinkSettings(const std::string& path, LinkSetting
 {
     const LinkSettings defaults;
     std::optional<std::string> failure;
-    IniFile file = IniFile::Load(path);
+    ini::IniFile file = ini::IniFile::Load(path);
     if (!file.exists()) {
         for (const LinkKey& k : kNewFileKeys)
             file.set(k.section, k.key, ValueText(defaults, k));
@@ -148,7 +148,7 @@ std::optional<std::string> LoadLinkSettings(const std::string& path, LinkSetting
         const LinkKey& k = kNewFileKeys[static_cast<size_t>(index)];
         const std::optional<std::string> value = file.get(k.section, k.key);
         if (k.number)
-            settings.*k.number = value ? ParseIniInt(*value).value_or(defaults.*k.number) : defaults.*k.number;
+            settings.*k.number = value ? ini::ParseIniInt(*value).value_or(defaults.*k.number) : defaults.*k.number;
         else
             settings.*k.text = value.value_or(defaults.*k.text);
         file.set(k.section, k.key, ValueText(settings, k));
@@ -158,7 +158,7 @@ std::optional<std::string> LoadLinkSettings(const std::string& path, LinkSetting
         failure = file.save(path);
 
     const std::optional<std::string> verify = file.get(kVerifyAnswersKey[0], kVerifyAnswersKey[1]);
-    settings.VerifyAnswerCrc = verify ? ParseIniInt(*verify).value_or(defaults.VerifyAnswerCrc) : defaults.VerifyAnswerCrc;
+    settings.VerifyAnswerCrc = verify ? ini::ParseIniInt(*verify).value_or(defaults.VerifyAnswerCrc) : defaults.VerifyAnswerCrc;
 
     settings.PortDevices.clear();
     for (int32_t n = 1; n <= kPortCount; ++n)
@@ -203,4 +203,4 @@ std::vector<std::string> OrderSerialPorts(std::vector<std::string> devices)
     return devices;
 }
 
-}  // namespace pmv
+}  // namespace pmv::link

@@ -7,8 +7,11 @@
 #include <vector>
 
 namespace pmv {
-
 class Messages;
+}  // namespace pmv
+
+namespace pmv::link {
+
 struct LinkValues;
 
 // The contents of dev.dat: on which port the instrument hangs, how fast the line runs, which
@@ -79,4 +82,4 @@ std::string PortDevice(int32_t number, const std::map<int32_t, std::string>& exp
 // Orders device names as port numbers take them: ttyUSB, then ttyACM, then the rest, each by number.
 std::vector<std::string> OrderSerialPorts(std::vector<std::string> devices);
 
-}  // namespace pmv
+}  // namespace pmv::link

@@ -5,7 +5,7 @@
 
 #include <sys/stat.h>
 
-namespace pmv {
+namespace pmv::link {
 
 std::FILE* OpenLogForAppend(const std::string& path, uint64_t limit)
 {
@@ -54,4 +54,4 @@ void LogFile::Close()
     file_ = nullptr;
 }
 
-}  // namespace pmv
+}  // namespace pmv::link

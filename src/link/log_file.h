@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-namespace pmv {
+namespace pmv::link {
 
 // A log that reaches this size is set aside as NAME.1 (replacing an older one) and a new file is
 // begun, so that a poll running for days never fills the disk. The lines themselves do not change.
@@ -38,4 +38,4 @@ private:
     uint64_t device_ = 0, inode_ = 0;
 };
 
-}  // namespace pmv
+}  // namespace pmv::link

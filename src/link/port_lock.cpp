@@ -19,7 +19,7 @@
 #include <chrono>
 #include <thread>
 
-namespace pmv {
+namespace pmv::link {
 namespace {
 
 // The folders in the order Qt's serial port tries them.
@@ -140,4 +140,4 @@ std::optional<std::string> RecoverStalePortLock(const std::string& device)
     return stale ? std::optional<std::string>(path) : std::nullopt;
 }
 
-}  // namespace pmv
+}  // namespace pmv::link

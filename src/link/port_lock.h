@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-namespace pmv {
+namespace pmv::link {
 
 // `device` with every symbolic link and "." or ".." resolved: a by-id name gives the ttyUSB
 // device, a link made by hand its target. The name itself when it does not resolve.
@@ -41,4 +41,4 @@ private:
 // of ours right now.
 std::optional<std::string> RecoverStalePortLock(const std::string& device);
 
-}  // namespace pmv
+}  // namespace pmv::link

@@ -7,7 +7,7 @@
 
 namespace fs = std::filesystem;
 
-namespace pmv {
+namespace pmv::link {
 namespace {
 
 fs::path InRoot(const std::string& root, const fs::path& path)
@@ -86,4 +86,4 @@ std::optional<std::string> BindPortToAdapter(const std::string& devDatPath, int3
     return SavePortDevice(devDatPath, number, byId);
 }
 
-}  // namespace pmv
+}  // namespace pmv::link

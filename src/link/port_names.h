@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace pmv {
+namespace pmv::link {
 
 // A serial device present on this machine, as its driver describes it.
 struct SerialPortInfo {
@@ -40,4 +40,4 @@ std::string PortLabel(const std::string& device, const std::vector<SerialPortInf
 std::optional<std::string> BindPortToAdapter(const std::string& devDatPath, int32_t number, const std::string& device,
                                              std::map<int32_t, std::string>& portDevices, const std::string& root = "/");
 
-}  // namespace pmv
+}  // namespace pmv::link

@@ -14,7 +14,7 @@
 #include <cstdio>
 #include <thread>
 
-namespace pmv {
+namespace pmv::link {
 namespace {
 
 LowLatency RequestLowLatency(int fd)
@@ -155,4 +155,4 @@ std::vector<std::string> FoundSerialPorts()
     return DeviceNames(FoundSerialPortInfos());
 }
 
-}  // namespace pmv
+}  // namespace pmv::link

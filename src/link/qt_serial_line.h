@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace pmv {
+namespace pmv::link {
 
 class QtSerialLine final : public SerialLine {
 public:
@@ -34,12 +34,12 @@ private:
     LowLatency latency_ = LowLatency::NotApplicable;
 };
 
-}  // namespace pmv
+}  // namespace pmv::link
 
-namespace pmv {
+namespace pmv::link {
 
 // Serial devices present on this machine, in the order port numbers take them.
 std::vector<SerialPortInfo> FoundSerialPortInfos();
 std::vector<std::string> FoundSerialPorts();
 
-}  // namespace pmv
+}  // namespace pmv::link

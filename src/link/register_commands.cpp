@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
-namespace pmv {
+namespace pmv::link {
 namespace {
 
 int HexDigit(char c)
@@ -206,4 +206,4 @@ ErrorCode ReadValueBlock(Exchange& exchange, uint32_t block, size_t count, std::
     });
 }
 
-}  // namespace pmv
+}  // namespace pmv::link

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace pmv {
+namespace pmv::link {
 
 // Memory types of a register address: separate address spaces of the instrument.
 enum MemoryType : uint32_t { kByteMemory = 1, kLongMemory = 3, kBlockMemory = 4 };
@@ -48,4 +48,4 @@ ErrorCode ReadValueBlock(Exchange& exchange, uint32_t block, size_t count, std::
 uint32_t FloatBits(float value);
 float BitsToFloat(uint32_t bits);
 
-}  // namespace pmv
+}  // namespace pmv::link

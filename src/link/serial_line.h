@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-namespace pmv {
+namespace pmv::link {
 
 // What became of the request for low latency made at the last open. USB adapters hold short
 // answers back for their latency timer (16 ms by default) unless the driver is asked not to.
@@ -41,4 +41,4 @@ public:
     virtual size_t Write(const char* data, size_t size, uint32_t timeoutMs) = 0;
 };
 
-}  // namespace pmv
+}  // namespace pmv::link

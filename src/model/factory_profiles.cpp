@@ -9,7 +9,7 @@
 #include <system_error>
 #include <vector>
 
-namespace pmv {
+namespace pmv::model {
 
 namespace {
 
@@ -168,4 +168,4 @@ std::optional<std::string> CreateDefaultProfiles()
     return std::nullopt;
 }
 
-}  // namespace pmv
+}  // namespace pmv::model

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-namespace pmv {
+namespace pmv::model {
 
 // Writes each of the ten factory profiles that is missing from the current directory, in
 // their order; an existing file is never changed, whatever it holds. Stops at the first
@@ -11,4 +11,4 @@ namespace pmv {
 // written before it stay.
 std::optional<std::string> CreateDefaultProfiles();
 
-}  // namespace pmv
+}  // namespace pmv::model

@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-namespace pmv {
+namespace pmv::model {
 
 std::string FormatNumber(float value)
 {
@@ -15,4 +15,4 @@ std::string FormatNumber(float value)
     return text;
 }
 
-}  // namespace pmv
+}  // namespace pmv::model

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <system_error>
 
-namespace pmv {
+namespace pmv::model {
 
 namespace {
 
@@ -47,15 +47,15 @@ const ProfileField<Record>* FindField(const std::array<ProfileField<Record>, N>&
 }
 
 template <class Record>
-void ReadField(const IniFile& file, const ProfileField<Record>& f, Record& record, unsigned number)
+void ReadField(const ini::IniFile& file, const ProfileField<Record>& f, Record& record, unsigned number)
 {
     const std::optional<std::string> text = file.get(ExpandNumber(f.section, number), f.key);
     const std::string missing = ExpandNumber(f.missing, number);
     std::visit(Overloaded{
                    [](std::monostate) {},
                    [&](int32_t Record::*m) {
-                       const int32_t fallback = ParseIniInt(missing).value_or(0);
-                       record.*m = text ? ParseIniInt(*text).value_or(fallback) : fallback;
+                       const int32_t fallback = ini::ParseIniInt(missing).value_or(0);
+                       record.*m = text ? ini::ParseIniInt(*text).value_or(fallback) : fallback;
                    },
                    [&](float Record::*m) {
                        if (!text)
@@ -69,7 +69,7 @@ void ReadField(const IniFile& file, const ProfileField<Record>& f, Record& recor
 }
 
 template <class Record, std::size_t N>
-void ReadKeys(const IniFile& file, const std::array<ProfileField<Record>, N>& table,
+void ReadKeys(const ini::IniFile& file, const std::array<ProfileField<Record>, N>& table,
               std::initializer_list<std::string_view> keys, Record& record, unsigned number = 0)
 {
     for (std::string_view key : keys) {
@@ -79,7 +79,7 @@ void ReadKeys(const IniFile& file, const std::array<ProfileField<Record>, N>& ta
 }
 
 template <class Record, std::size_t N>
-void ReadAll(const IniFile& file, const std::array<ProfileField<Record>, N>& table, Record& record,
+void ReadAll(const ini::IniFile& file, const std::array<ProfileField<Record>, N>& table, Record& record,
              unsigned number = 0)
 {
     for (const ProfileField<Record>& f : table)
@@ -87,7 +87,7 @@ void ReadAll(const IniFile& file, const std::array<ProfileField<Record>, N>& tab
 }
 
 template <class Record, std::size_t N, std::size_t M>
-void WriteKeys(IniFile& file, const std::array<ProfileField<Record>, N>& table,
+void WriteKeys(ini::IniFile& file, const std::array<ProfileField<Record>, N>& table,
                const std::array<const char*, M>& order, const Record& record, unsigned number = 0)
 {
     for (const char* key : order) {
@@ -107,7 +107,7 @@ void WriteKeys(IniFile& file, const std::array<ProfileField<Record>, N>& table,
 
 // Fills the model from file. With save, the new file and the write-backs go to path;
 // without, they change only the document in memory, so that later reads see them all the same.
-LoadProfileResult FillModel(IniFile& file, const std::string& path, SettingsModel& model, bool save)
+LoadProfileResult FillModel(ini::IniFile& file, const std::string& path, SettingsModel& model, bool save)
 {
     LoadProfileResult result;
     if (!file.exists()) {
@@ -164,7 +164,7 @@ LoadProfileResult FillModel(IniFile& file, const std::string& path, SettingsMode
 }
 
 // Whether the document holds any section a profile is made of.
-bool HoldsProfileSection(const IniFile& file)
+bool HoldsProfileSection(const ini::IniFile& file)
 {
     const auto any = [&](const auto& table, unsigned number) {
         return std::any_of(table.begin(), table.end(),
@@ -183,14 +183,14 @@ bool HoldsProfileSection(const IniFile& file)
 
 LoadProfileResult LoadProfile(const std::string& path, SettingsModel& model)
 {
-    IniFile file = IniFile::Load(path);
+    ini::IniFile file = ini::IniFile::Load(path);
     return FillModel(file, path, model, true);
 }
 
 ReadProfileResult ReadProfile(const std::string& path, SettingsModel& model)
 {
     ReadProfileResult result;
-    IniFile file = IniFile::Load(path);
+    ini::IniFile file = ini::IniFile::Load(path);
     if (file.exists() && !file.readable()) {
         result.error = "Не удается прочитать файл " + path;
         return result;
@@ -219,7 +219,7 @@ std::optional<std::string> SaveProfile(const std::string& path, SettingsModel& m
     // All keys go into one document that is saved once. The file is replaced atomically, so a
     // failure leaves the old file whole rather than with some of its keys rewritten; the model
     // is not changed by the writes either way.
-    IniFile file = IniFile::Load(path);
+    ini::IniFile file = ini::IniFile::Load(path);
     for (unsigned number = 1; number <= 2; ++number)
         WriteKeys(file, kChannelFields, kChannelSaveOrder, model.channel[number - 1], number);
     WriteKeys(file, kRelayFields, kRelaySaveOrder, model.rele);
@@ -242,4 +242,4 @@ std::string RecentProfilePath()
     return CurrentDirectory() + "/recent.prf";
 }
 
-}  // namespace pmv
+}  // namespace pmv::model

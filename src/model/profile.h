@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace pmv {
+namespace pmv::model {
 
 struct LoadProfileResult {
     // The lines for the window's description field (txt0 ... txt3, empty ones included);
@@ -50,4 +50,4 @@ std::string CurrentDirectory();
 // "/recent.prf", formed anew at each call.
 std::string RecentProfilePath();
 
-}  // namespace pmv
+}  // namespace pmv::model

@@ -1,6 +1,6 @@
 #include "model/profile_fields.h"
 
-namespace pmv {
+namespace pmv::model {
 
 namespace {
 using C = ChannelSettings;
@@ -176,12 +176,12 @@ std::vector<ProfileEntry> NewProfileEntries()
     return out;
 }
 
-IniFile ComposeProfile(const std::vector<ProfileEntry>& entries)
+ini::IniFile ComposeProfile(const std::vector<ProfileEntry>& entries)
 {
-    IniFile file;
+    ini::IniFile file;
     for (const ProfileEntry& e : entries)
         file.set(e.section, e.key, e.value);
     return file;
 }
 
-}  // namespace pmv
+}  // namespace pmv::model

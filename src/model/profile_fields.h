@@ -9,7 +9,7 @@
 #include <variant>
 #include <vector>
 
-namespace pmv {
+namespace pmv::model {
 
 // The model field a profile key holds; monostate for a key that new files carry but the model
 // never takes.
@@ -76,6 +76,6 @@ struct ProfileEntry {
 std::vector<ProfileEntry> NewProfileEntries();
 
 // A document holding entries written one after the other by the private-profile rules.
-IniFile ComposeProfile(const std::vector<ProfileEntry>& entries);
+ini::IniFile ComposeProfile(const std::vector<ProfileEntry>& entries);
 
-}  // namespace pmv
+}  // namespace pmv::model

@@ -1,6 +1,6 @@
 #include "model/settings_model.h"
 
-namespace pmv {
+namespace pmv::model {
 
 // Indexed by the sensor type dat. Types 17 to 21 and 23 are the unified signals.
 const std::array<SensorType, kSensorCount> kSensorTypes = {{
@@ -31,4 +31,4 @@ const std::array<SensorType, kSensorCount> kSensorTypes = {{
     {"ТНН ТП НН(N) нихросил/нисил", "1300.0", "-50.0", "0.5"},  // 24
 }};
 
-}  // namespace pmv
+}  // namespace pmv::model

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-namespace pmv {
+namespace pmv::model {
 
 // The settings of one measuring channel (profile sections CH1, CH2).
 struct ChannelSettings {
@@ -154,4 +154,4 @@ struct SensorType {
 
 extern const std::array<SensorType, kSensorCount> kSensorTypes;
 
-}  // namespace pmv
+}  // namespace pmv::model

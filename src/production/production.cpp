@@ -12,16 +12,16 @@
 #include <filesystem>
 #include <unistd.h>
 
-namespace pmv {
+namespace pmv::production {
 namespace {
 
-constexpr std::array<const char*, kProductionSteps> kOperations{kOperationWrite, kOperationVerify, kOperationSerial,
-                                                                kOperationPassport};
+constexpr std::array<const char*, kProductionSteps> kOperations{history::kOperationWrite, history::kOperationVerify, history::kOperationSerial,
+                                                                history::kOperationPassport};
 
 class Run {
 public:
-    Run(CommandContext& c, const ProductionOrder& o, ProductionObserver& observer,
-        const std::function<void(const HistoryRecord&)>& record)
+    Run(binding::CommandContext& c, const ProductionOrder& o, ProductionObserver& observer,
+        const std::function<void(const history::HistoryRecord&)>& record)
         : c_(c), order_(o), observer_(observer), record_(record)
     {
     }
@@ -34,7 +34,7 @@ public:
         std::string note;
         const ErrorCode code = body(note);
         observer_.StepEnded(step, code, note);
-        const std::string details = step == ProductionStep::Write ? SettingsValueLines(c_.device.model) : note;
+        const std::string details = step == ProductionStep::Write ? binding::SettingsValueLines(c_.device.model) : note;
         Record(kOperations[static_cast<size_t>(step)], code, details);
         if (code != kOk) {
             result.code = code;
@@ -46,7 +46,7 @@ public:
     // The row that closes the number's reservation: the run's code and its last step.
     void RecordOutcome()
     {
-        Record(kOperationProduction, result.code,
+        Record(history::kOperationProduction, result.code,
                result.failedStep ? StepName(*result.failedStep) : result.passportPath);
     }
 
@@ -55,17 +55,17 @@ public:
 private:
     void Record(const char* operation, ErrorCode code, const std::string& details)
     {
-        SettingsModel identity;
+        model::SettingsModel identity;
         identity.SetSerialNumber(order_.serial);
         identity.general.otk_type = order_.typeCode;
         identity.fw_version = c_.device.model.fw_version;
-        record_(MakeHistoryRecord(identity, c_.device.model, {operation, code, order_.profilePath, details}));
+        record_(binding::MakeHistoryRecord(identity, c_.device.model, {operation, code, order_.profilePath, details}));
     }
 
-    CommandContext& c_;
+    binding::CommandContext& c_;
     const ProductionOrder& order_;
     ProductionObserver& observer_;
-    const std::function<void(const HistoryRecord&)>& record_;
+    const std::function<void(const history::HistoryRecord&)>& record_;
 };
 
 }  // namespace
@@ -77,14 +77,14 @@ const char* StepName(ProductionStep step)
 
 std::string PassportFileName(int32_t typeCode, int32_t serial)
 {
-    return InstrumentNumber(typeCode, serial) + ".pdf";
+    return history::InstrumentNumber(typeCode, serial) + ".pdf";
 }
 
-std::optional<ProductionRefusal> PrepareProduction(History& history, ProductionOrder& order)
+std::optional<ProductionRefusal> PrepareProduction(history::History& history, ProductionOrder& order)
 {
     using Kind = ProductionRefusal::Kind;
-    SettingsModel profile;
-    const ReadProfileResult read = ReadProfile(order.profilePath, profile);
+    model::SettingsModel profile;
+    const model::ReadProfileResult read = model::ReadProfile(order.profilePath, profile);
     if (read.error)
         return ProductionRefusal{Kind::Profile, *read.error};
     if (!read.exists)
@@ -101,28 +101,28 @@ std::optional<ProductionRefusal> PrepareProduction(History& history, ProductionO
                                  "Папка паспортов " + folder.string() + " недоступна для записи" +
                                      (error ? ": " + error.message() : std::string())};
 
-    SettingsModel identity;
+    model::SettingsModel identity;
     identity.general.otk_type = order.typeCode;
     const auto passportExists = [&](int32_t serial) {
         return std::filesystem::exists(folder / PassportFileName(order.typeCode, serial));
     };
-    const SerialReservation reservation = history.ReserveSerial(
+    const history::SerialReservation reservation = history.ReserveSerial(
         order.typeCode, order.nextSerial ? std::nullopt : std::optional<int32_t>(order.serial), order.reuse,
         passportExists,
-        MakeHistoryRecord(identity, profile,
-                          {kOperationReservation, kOk, order.profilePath,
+        binding::MakeHistoryRecord(identity, profile,
+                          {history::kOperationReservation, kOk, order.profilePath,
                            order.reuse ? "повторно" : (order.nextSerial ? "следующий номер" : "")}));
     switch (reservation.outcome) {
-    case SerialReservation::Outcome::Reserved:
+    case history::SerialReservation::Outcome::Reserved:
         order.serial = reservation.serial;
         return std::nullopt;
-    case SerialReservation::Outcome::HistoryCorrupt:
+    case history::SerialReservation::Outcome::HistoryCorrupt:
         return ProductionRefusal{Kind::HistoryCorrupt, reservation.message};
-    case SerialReservation::Outcome::Used:
+    case history::SerialReservation::Outcome::Used:
         return ProductionRefusal{Kind::Used, reservation.message};
-    case SerialReservation::Outcome::RangeEnd:
+    case history::SerialReservation::Outcome::RangeEnd:
         return ProductionRefusal{Kind::RangeEnd, reservation.message};
-    case SerialReservation::Outcome::HistoryFailed:
+    case history::SerialReservation::Outcome::HistoryFailed:
         break;
     }
     return ProductionRefusal{Kind::History, reservation.message};
@@ -130,21 +130,21 @@ std::optional<ProductionRefusal> PrepareProduction(History& history, ProductionO
 
 namespace {
 
-void RunSteps(Run& run, CommandContext& c, const ProductionOrder& order)
+void RunSteps(Run& run, binding::CommandContext& c, const ProductionOrder& order)
 {
-    SettingsModel& model = c.device.model;
+    model::SettingsModel& model = c.device.model;
 
     const bool written = run.Step(ProductionStep::Write, [&](std::string& note) -> ErrorCode {
-        const ReadProfileResult profile = ReadProfile(order.profilePath, model);
+        const model::ReadProfileResult profile = model::ReadProfile(order.profilePath, model);
         if (profile.error || !profile.holdsProfile) {
             note = profile.error.value_or("Нет профиля " + order.profilePath);
             return kFileNotOpened;
         }
-        ShowSettings(model, c.portNumber, c.controls);
+        binding::ShowSettings(model, c.portNumber, c.controls);
         // The profile's firmware version is not this instrument's; every row names the real one,
         // read before the write, which ends with the instrument's restart.
-        c.beforeWriting = [&] { return ReadByte(c.device.exchange, regs::kFirmwareVersion, model.fw_version); };
-        const ErrorCode code = WriteAll(c);
+        c.beforeWriting = [&] { return device::ReadByte(c.device.exchange, device::regs::kFirmwareVersion, model.fw_version); };
+        const ErrorCode code = binding::WriteAll(c);
         c.beforeWriting = {};
         return code;
     });
@@ -152,8 +152,8 @@ void RunSteps(Run& run, CommandContext& c, const ProductionOrder& order)
         return;
 
     const bool verified = run.Step(ProductionStep::Verify, [&](std::string& note) -> ErrorCode {
-        const ErrorCode code = VerifyWritten(c.device, model, run.result.differences);
-        note = DifferenceLines(run.result.differences);
+        const ErrorCode code = binding::VerifyWritten(c.device, model, run.result.differences);
+        note = binding::DifferenceLines(run.result.differences);
         return code;
     });
     if (!verified)
@@ -164,17 +164,17 @@ void RunSteps(Run& run, CommandContext& c, const ProductionOrder& order)
         model.general.otk_type = order.typeCode;
         model.made_month = order.month;
         model.made_year = order.year;
-        return WriteSerialAndDate(c.device, order.day);
+        return device::WriteSerialAndDate(c.device, order.day);
     });
     if (!numbered)
         return;
 
     run.Step(ProductionStep::Passport, [&](std::string& note) -> ErrorCode {
-        if (const ErrorCode code = ReadForPassport(c); code != kOk)
+        if (const ErrorCode code = binding::ReadForPassport(c); code != kOk)
             return code;
         const std::string path =
             (std::filesystem::path(order.passportDir) / PassportFileName(order.typeCode, order.serial)).string();
-        if (const auto failure = WritePagePdf(BuildPassportPage(model, Today()), path)) {
+        if (const auto failure = reports::WritePagePdf(reports::BuildPassportPage(model, reports::Today()), path)) {
             note = *failure;
             return kFileNotOpened;
         }
@@ -185,8 +185,8 @@ void RunSteps(Run& run, CommandContext& c, const ProductionOrder& order)
 
 }  // namespace
 
-ProductionResult ProduceInstrument(CommandContext& c, const ProductionOrder& order, ProductionObserver& observer,
-                                   const std::function<void(const HistoryRecord&)>& record)
+ProductionResult ProduceInstrument(binding::CommandContext& c, const ProductionOrder& order, ProductionObserver& observer,
+                                   const std::function<void(const history::HistoryRecord&)>& record)
 {
     Run run(c, order, observer, record);
     RunSteps(run, c, order);
@@ -194,4 +194,4 @@ ProductionResult ProduceInstrument(CommandContext& c, const ProductionOrder& ord
     return run.result;
 }
 
-}  // namespace pmv
+}  // namespace pmv::production

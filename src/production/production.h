@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace pmv {
+namespace pmv::production {
 
 // One instrument to make ready for shipping.
 struct ProductionOrder {
@@ -59,7 +59,7 @@ struct ProductionResult {
     ErrorCode code = kOk;
     std::optional<ProductionStep> failedStep;
     std::string passportPath;
-    std::vector<FieldDifference> differences;
+    std::vector<binding::FieldDifference> differences;
 };
 
 // "012-00345.pdf": the type code and serial number as the passport prints them.
@@ -68,7 +68,7 @@ std::string PassportFileName(int32_t typeCode, int32_t serial);
 // Everything that can stop a production before it sends anything: the profile is read, the
 // passport folder made (or checked), and the number reserved in the history, for good: a run that
 // fails or is killed later never lets it come back. On success `order.serial` holds the number.
-std::optional<ProductionRefusal> PrepareProduction(History& history, ProductionOrder& order);
+std::optional<ProductionRefusal> PrepareProduction(history::History& history, ProductionOrder& order);
 
 // Writes the whole profile with its checks (as "Записать все" after opening it), reads the
 // written groups back and compares them, writes the serial number and production date, reads
@@ -76,8 +76,8 @@ std::optional<ProductionRefusal> PrepareProduction(History& history, ProductionO
 // run with its code. Every step's outcome, failed or not, and then the whole run's go to `record`
 // as history rows of the reserved serial number (PrepareProduction first). `context.controls`
 // and the model are the command's own.
-ProductionResult ProduceInstrument(CommandContext& context, const ProductionOrder& order,
+ProductionResult ProduceInstrument(binding::CommandContext& context, const ProductionOrder& order,
                                    ProductionObserver& observer,
-                                   const std::function<void(const HistoryRecord&)>& record);
+                                   const std::function<void(const history::HistoryRecord&)>& record);
 
-}  // namespace pmv
+}  // namespace pmv::production

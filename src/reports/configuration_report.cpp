@@ -4,7 +4,7 @@
 
 #include <array>
 
-namespace pmv {
+namespace pmv::reports {
 namespace {
 
 constexpr PageFont kHeadingFont{FontFace::TimesNewRoman, 21, true};
@@ -40,7 +40,7 @@ constexpr std::array<Box, 7> kBoxes{{
     {"general", nullptr, 0, 0, {48, 1040, 369, 45}},
 }};
 
-std::vector<std::string> ChannelLines(const ChannelSettings& c, bool regulator)
+std::vector<std::string> ChannelLines(const model::ChannelSettings& c, bool regulator)
 {
     std::vector<std::string> l;
     l.push_back(c.use != 0 ? "Канал выключен из работы" : "Канал включен в работу");
@@ -89,9 +89,9 @@ std::vector<std::string> ExtendedRelayLines(int channel, int32_t relay1Word, int
     return l;
 }
 
-std::array<std::vector<std::string>, 2> RelayLines(const SettingsModel& m)
+std::array<std::vector<std::string>, 2> RelayLines(const model::SettingsModel& m)
 {
-    const RelaySettings& r = m.rele;
+    const model::RelaySettings& r = m.rele;
     switch (m.channel[0].ver_rel_proc) {
     case 0:
         return {{{"Упрощенная логика работы реле ", "Реле 1 управляется уставкой 1 канала1 ",
@@ -110,13 +110,13 @@ std::array<std::vector<std::string>, 2> RelayLines(const SettingsModel& m)
     }
 }
 
-std::vector<std::string> CalibrationLines(const ChannelSettings& c)
+std::vector<std::string> CalibrationLines(const model::ChannelSettings& c)
 {
     return {"UREF : " + Value(c.uref),      "RREF : " + Value(c.rref),      "Ku 100 mV: " + Value(c.ku),
             "Ku 10 V: " + Value(c.ku10),    "Ki 0-5 mA: " + Value(c.ki05),  "Ki 0-20 mA: " + Value(c.ki020)};
 }
 
-std::vector<std::string> GeneralLines(const GeneralSettings& g)
+std::vector<std::string> GeneralLines(const model::GeneralSettings& g)
 {
     std::vector<std::string> l;
     if (g.err_ver == 0)
@@ -132,7 +132,7 @@ std::vector<std::string> GeneralLines(const GeneralSettings& g)
 
 }  // namespace
 
-Page BuildConfigurationReport(const SettingsModel& model, const PrintDate& date)
+Page BuildConfigurationReport(const model::SettingsModel& model, const PrintDate& date)
 {
     const std::array<std::vector<std::string>, 2> relays = RelayLines(model);
     const std::array<std::vector<std::string>, 7> lines{
@@ -151,7 +151,7 @@ Page BuildConfigurationReport(const SettingsModel& model, const PrintDate& date)
         {"maker", 184, 136, kMakerFont, "НПП Велтон"},
         {"device", 372, 176, kHeadingFont, "ПМВ 7701МП"},
         {"heading", 336, 204, kHeadingFont, "Конфигурация прибора"},
-        {"number", 56, 188, kLabelFont, "Прибор номер  " + InstrumentNumber(model)},
+        {"number", 56, 188, kLabelFont, "Прибор номер  " + InstrumentNumberOf(model)},
         {"date", 68, 212, kLabelFont, "Дата " + DateText(date.day, date.month, date.year)},
     };
     for (size_t i = 0; i < kBoxes.size(); ++i) {
@@ -179,4 +179,4 @@ std::vector<std::string> ConfigurationReportText(const Page& page)
     return text;
 }
 
-}  // namespace pmv
+}  // namespace pmv::reports

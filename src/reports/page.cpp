@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <ctime>
 
-namespace pmv {
+namespace pmv::reports {
 
 const PageLabel* Page::Label(std::string_view name) const
 {
@@ -30,4 +30,4 @@ std::string DateText(int day, int month, int year)
     return std::to_string(day) + "." + std::to_string(month) + "." + std::to_string(year);
 }
 
-}  // namespace pmv
+}  // namespace pmv::reports

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-namespace pmv {
+namespace pmv::reports {
 
 // A printed page as a report form lays it out. Positions and sizes are report units of 1/96 inch
 // from the top left corner of an A4 sheet (794 x 1123 portrait, 1123 x 794 landscape).
@@ -74,4 +74,4 @@ PrintDate Today();
 // Day, month and year as numbers without leading zeros: "5.3.2024".
 std::string DateText(int day, int month, int year);
 
-}  // namespace pmv
+}  // namespace pmv::reports

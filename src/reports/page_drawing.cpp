@@ -10,7 +10,7 @@
 #include <cmath>
 #include <deque>
 
-namespace pmv {
+namespace pmv::reports {
 namespace {
 
 constexpr double kUnitsPerInch = 96;
@@ -230,4 +230,4 @@ QImage RenderPageImage(const Page& page, double dotsPerInch)
     return image;
 }
 
-}  // namespace pmv
+}  // namespace pmv::reports

@@ -11,7 +11,7 @@
 
 class QPainter;
 
-namespace pmv {
+namespace pmv::reports {
 
 // The sheet of a page: A4 in the page's orientation, without margins, so that report units
 // count from the paper's corner.
@@ -25,4 +25,4 @@ void PaintPage(const Page& page, QPainter& painter);
 // The page as a picture at the given resolution, on white.
 QImage RenderPageImage(const Page& page, double dotsPerInch);
 
-}  // namespace pmv
+}  // namespace pmv::reports

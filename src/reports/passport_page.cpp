@@ -7,7 +7,7 @@
 #include <array>
 #include <optional>
 
-namespace pmv {
+namespace pmv::reports {
 namespace {
 
 constexpr PageFont kHeadFont{FontFace::Arial, 16, true};
@@ -70,14 +70,14 @@ constexpr const char* kReferenceLine = "Данные для справки. До
 
 class Text {
 public:
-    explicit Text(const SettingsModel& model) : m_(model) {}
+    explicit Text(const model::SettingsModel& model) : m_(model) {}
 
     std::vector<std::string> lines;
 
     void Add(std::string line) { lines.push_back(std::move(line)); }
 
     // Sensor, range, accuracy, square root, averaging and decimals of a channel.
-    void Sensor(const ChannelSettings& c)
+    void Sensor(const model::ChannelSettings& c)
     {
         Add("Тип датчика : " + SensorName(c.dat));
         Add("Диапазон измерений : " + Value(c.diap_min) + "..." + Value(c.diap_max));
@@ -90,7 +90,7 @@ public:
     }
 
     // The numbered setpoint s (1, 2) of a channel, headed by a separator.
-    void NumberedSetpoint(const ChannelSettings& c, int s)
+    void NumberedSetpoint(const model::ChannelSettings& c, int s)
     {
         const std::string n = std::to_string(s);
         Add(kSeparatorLine);
@@ -100,7 +100,7 @@ public:
     }
 
     // The single setpoint of a channel and the confirmations of its relay.
-    void SingleSetpoint(const ChannelSettings& c)
+    void SingleSetpoint(const model::ChannelSettings& c)
     {
         Add("Тип уставки  : " + SetpointTypeName(c.th_type1));
         Add("Величина уставки  : " + Value(c.th1));
@@ -108,12 +108,12 @@ public:
         Confirmations(c);
     }
 
-    void Confirmations(const ChannelSettings& c) { Add("Число подтверждений при работе реле  : " + Value(c.search)); }
+    void Confirmations(const model::ChannelSettings& c) { Add("Число подтверждений при работе реле  : " + Value(c.search)); }
 
     template <size_t N>
     void Relay(int relay, const std::array<RelayLine, N>& table)
     {
-        const RelaySettings& r = m_.rele;
+        const model::RelaySettings& r = m_.rele;
         const int32_t word1 = relay == 1 ? r.rel0_msk0 : r.rel1_msk0;
         const int32_t word2 = relay == 1 ? r.rel0_msk1 : r.rel1_msk1;
         const std::string name = "Реле " + std::to_string(relay);
@@ -136,13 +136,13 @@ public:
         Add("");
     }
 
-    void Correction(const ChannelSettings& c)
+    void Correction(const model::ChannelSettings& c)
     {
         Add("0 : " + Value(c.shift));
         Add("Диапазон : " + Value(c.adj));
     }
 
-    void Regulator(const ChannelSettings& c)
+    void Regulator(const model::ChannelSettings& c)
     {
         Add("Заданная для регулирования величина : " + Value(c.th1));
         Add("Коэффициент пропорциональности : " + Value(c.th2));
@@ -150,7 +150,7 @@ public:
     }
 
 private:
-    const SettingsModel& m_;
+    const model::SettingsModel& m_;
 };
 
 void Header(Text& t, const char* type, const char* kind)
@@ -160,9 +160,9 @@ void Header(Text& t, const char* type, const char* kind)
     t.Add(kind);
 }
 
-std::vector<std::string> OneChannelLines(const SettingsModel& m)
+std::vector<std::string> OneChannelLines(const model::SettingsModel& m)
 {
-    const ChannelSettings& c = m.channel[0];
+    const model::ChannelSettings& c = m.channel[0];
     Text t(m);
     Header(t, "ПМВ 7700/01 Н", "Одноканальный прибор с двумя уставками.");
     t.Sensor(c);
@@ -176,7 +176,7 @@ std::vector<std::string> OneChannelLines(const SettingsModel& m)
     return t.lines;
 }
 
-std::vector<std::string> TwoChannelLines(const SettingsModel& m)
+std::vector<std::string> TwoChannelLines(const model::SettingsModel& m)
 {
     Text t(m);
     Header(t, "ПМВ 7703 Н", "Двухканальный прибор с одной уставкой в каждом канале.");
@@ -188,7 +188,7 @@ std::vector<std::string> TwoChannelLines(const SettingsModel& m)
     }
     t.Add(kSeparatorLine);
     t.BothRelays(kRelayLines);
-    const ChannelSettings& c = m.channel[0];
+    const model::ChannelSettings& c = m.channel[0];
     t.Add(kReferenceLine);
     t.Add("Канал 1");
     t.Correction(c);
@@ -199,9 +199,9 @@ std::vector<std::string> TwoChannelLines(const SettingsModel& m)
     return t.lines;
 }
 
-std::vector<std::string> ValveLines(const SettingsModel& m)
+std::vector<std::string> ValveLines(const model::SettingsModel& m)
 {
-    const ChannelSettings& c = m.channel[0];
+    const model::ChannelSettings& c = m.channel[0];
     Text t(m);
     Header(t, "ПМВ 7706 Н", "Одноканальный прибор с функцией пропорционального управления задвижками.");
     t.Sensor(c);
@@ -216,9 +216,9 @@ std::vector<std::string> ValveLines(const SettingsModel& m)
     return t.lines;
 }
 
-std::vector<std::string> PidLines(const SettingsModel& m)
+std::vector<std::string> PidLines(const model::SettingsModel& m)
 {
-    const ChannelSettings& c = m.channel[0];
+    const model::ChannelSettings& c = m.channel[0];
     Text t(m);
     Header(t, "ПМВ 7706Н  ", "Одноканальный прибор с функцией ПИД управления нагревателем.");
     t.Sensor(c);
@@ -239,12 +239,12 @@ std::vector<std::string> PidLines(const SettingsModel& m)
     return t.lines;
 }
 
-constexpr std::array<std::vector<std::string> (*)(const SettingsModel&), 4> kLinesByType{
+constexpr std::array<std::vector<std::string> (*)(const model::SettingsModel&), 4> kLinesByType{
     OneChannelLines, TwoChannelLines, ValveLines, PidLines};
 
-std::string TitleLine(const SettingsModel& m, const DeviceTitle& title)
+std::string TitleLine(const model::SettingsModel& m, const DeviceTitle& title)
 {
-    std::string line = title.name + InstrumentNumber(m);
+    std::string line = title.name + InstrumentNumberOf(m);
     if (title.withDate)
         line += " дата изг. " + DateText(m.made_day, m.made_month, m.made_year);
     return line;
@@ -257,7 +257,7 @@ std::string PrintDateLine(const PrintDate& date)
     return "Дата печати " + DateText(date.day, date.month, date.year);
 }
 
-Page BuildPassportPage(const SettingsModel& model, const PrintDate& date)
+Page BuildPassportPage(const model::SettingsModel& model, const PrintDate& date)
 {
     std::string title;
     std::vector<std::string> lines;
@@ -269,7 +269,7 @@ Page BuildPassportPage(const SettingsModel& model, const PrintDate& date)
     const std::string dateLine = PrintDateLine(date);
 
     Page page;
-    page.title = "Паспорт " + InstrumentNumber(model.general.otk_type, model.SerialNumber());
+    page.title = "Паспорт " + history::InstrumentNumber(model.general.otk_type, model.SerialNumber());
     page.orientation = PageOrientation::Landscape;
     page.frames = {kLeftFrame, kRightFrame};
     page.rules = {{525, 4, 525, 4 + 728}};
@@ -299,4 +299,4 @@ std::vector<std::string> PassportText(const Page& page)
     return text;
 }
 
-}  // namespace pmv
+}  // namespace pmv::reports

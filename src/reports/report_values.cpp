@@ -5,11 +5,11 @@
 
 #include <cstdio>
 
-namespace pmv {
+namespace pmv::reports {
 
 std::string Value(float value)
 {
-    return FormatNumber(value);
+    return model::FormatNumber(value);
 }
 
 std::string Value(int32_t value)
@@ -19,30 +19,30 @@ std::string Value(int32_t value)
 
 std::string SensorName(int32_t dat)
 {
-    if (dat < 0 || dat >= kSensorCount)
+    if (dat < 0 || dat >= model::kSensorCount)
         return Value(dat);
-    return kSensorTypes[static_cast<size_t>(dat)].name;
+    return model::kSensorTypes[static_cast<size_t>(dat)].name;
 }
 
 std::string SetpointTypeName(int32_t type)
 {
-    if (type < 0 || type >= kSetpointTypeListSize)
+    if (type < 0 || type >= binding::kSetpointTypeListSize)
         return Value(type);
-    return kSetpointTypeItems[static_cast<size_t>(type)];
+    return binding::kSetpointTypeItems[static_cast<size_t>(type)];
 }
 
-std::optional<float> AccuracyFigure(const SettingsModel& model, int32_t dat)
+std::optional<float> AccuracyFigure(const model::SettingsModel& model, int32_t dat)
 {
-    if (dat < 0 || dat >= kSensorCount)
+    if (dat < 0 || dat >= model::kSensorCount)
         return std::nullopt;
     return model.datBound[static_cast<size_t>(dat)].pogr;
 }
 
-std::string InstrumentNumber(const SettingsModel& model)
+std::string InstrumentNumberOf(const model::SettingsModel& model)
 {
     char type[16];
     std::snprintf(type, sizeof type, "%03u", static_cast<unsigned>(model.general.otk_type));
     return std::string(type) + "-" + Value(256 * model.serial_hi + model.serial_lo);
 }
 
-}  // namespace pmv
+}  // namespace pmv::reports

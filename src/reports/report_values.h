@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-namespace pmv {
+namespace pmv::reports {
 
 // The separator line of the pages' texts: 53 underscores.
 inline constexpr const char* kSeparatorLine = "_____________________________________________________";
@@ -21,9 +21,9 @@ std::string SensorName(int32_t dat);
 // as its number.
 std::string SetpointTypeName(int32_t type);
 // pogr of the sensor's Dat_bound entry; nothing for a type outside the table.
-std::optional<float> AccuracyFigure(const SettingsModel& model, int32_t dat);
+std::optional<float> AccuracyFigure(const model::SettingsModel& model, int32_t dat);
 
 // The instrument's number: otk_type as "%03u", "-", then 256 x high byte + low byte.
-std::string InstrumentNumber(const SettingsModel& model);
+std::string InstrumentNumberOf(const model::SettingsModel& model);
 
-}  // namespace pmv
+}  // namespace pmv::reports

@@ -11,7 +11,7 @@
 
 namespace fs = std::filesystem;
 
-namespace pmv {
+namespace pmv::system {
 namespace {
 
 fs::path InRoot(const SystemView& view, const std::string& path)
@@ -266,4 +266,4 @@ bool AllClear(const std::vector<Finding>& findings)
     return std::none_of(findings.begin(), findings.end(), [](const Finding& f) { return f.state == FindingState::Problem; });
 }
 
-}  // namespace pmv
+}  // namespace pmv::system

@@ -7,7 +7,7 @@
 #include <sys/types.h>
 #include <vector>
 
-namespace pmv {
+namespace pmv::system {
 
 // The machine as the connection check sees it: `root` stands for "/" (tests build fake /dev,
 // /sys, /proc and /etc/group trees there), and the user the program runs as.
@@ -53,4 +53,4 @@ std::string ExplainPortFailure(const SystemView& view, const std::string& device
 
 bool AllClear(const std::vector<Finding>& findings);
 
-}  // namespace pmv
+}  // namespace pmv::system

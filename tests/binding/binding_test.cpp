@@ -10,26 +10,26 @@
 
 #include <locale.h>
 
-namespace pmv {
+namespace pmv::binding {
 namespace {
 
 using test::RecordingMessages;
 
 // A model as a new profile file leaves it: every field and the sensor range table filled.
-SettingsModel NewProfileModel()
+model::SettingsModel NewProfileModel()
 {
     test::TempDir dir;
-    SettingsModel model;
-    LoadProfile(dir.file("new.prf"), model);
+    model::SettingsModel model;
+    model::LoadProfile(dir.file("new.prf"), model);
     return model;
 }
 
 TEST(NumberText, FormatAndScanAsPrintfAndScanfInTheCLocale)
 {
-    EXPECT_EQ(FormatNumber(5), "  5.0000");
-    EXPECT_EQ(FormatNumber(-12.5f), "-12.5000");
-    EXPECT_EQ(FormatNumber(0.02f), "  0.0200");
-    EXPECT_EQ(FormatNumber(123456.5f), "123456.5000");
+    EXPECT_EQ(model::FormatNumber(5), "  5.0000");
+    EXPECT_EQ(model::FormatNumber(-12.5f), "-12.5000");
+    EXPECT_EQ(model::FormatNumber(0.02f), "  0.0200");
+    EXPECT_EQ(model::FormatNumber(123456.5f), "123456.5000");
 
     EXPECT_EQ(ParseNumberText("  1.5x"), 1.5f);
     EXPECT_EQ(ParseNumberText("1-2.3.4"), 1.0f);
@@ -38,7 +38,7 @@ TEST(NumberText, FormatAndScanAsPrintfAndScanfInTheCLocale)
     EXPECT_EQ(ParseNumberText("1,5"), 1.5f);
     EXPECT_EQ(ParseNumberText("x1"), 0.0f);
     EXPECT_EQ(ParseNumberText(""), 0.0f);
-    EXPECT_EQ(ParseNumberText(FormatNumber(12.34f)), 12.34f);
+    EXPECT_EQ(ParseNumberText(model::FormatNumber(12.34f)), 12.34f);
 }
 
 TEST(NumberText, PointAsSeparatorUnderACommaLocale)
@@ -47,7 +47,7 @@ TEST(NumberText, PointAsSeparatorUnderACommaLocale)
     if (!russian)
         GTEST_SKIP() << "no ru_RU.UTF-8 locale on this machine";
     const locale_t previous = uselocale(russian);
-    const std::string shown = FormatNumber(1.5f);
+    const std::string shown = model::FormatNumber(1.5f);
     const float scanned = ParseNumberText("2.75");
     uselocale(previous);
     freelocale(russian);
@@ -81,7 +81,7 @@ TEST(NumberText, CharacterChecksAndSerialScan)
 
 TEST(NumberText, ACommaTypedInAFieldReachesTheModelAsTheDecimalPoint)
 {
-    SettingsModel model = NewProfileModel();
+    model::SettingsModel model = NewProfileModel();
     model.general.use_max = 0;
     ControlValues v;
     ShowSettings(model, 1, v);
@@ -97,7 +97,7 @@ TEST(NumberText, ACommaTypedInAFieldReachesTheModelAsTheDecimalPoint)
 
 TEST(NumberText, APageChangeLeavesATextThatDoesNotScanForTheEntryCheck)
 {
-    SettingsModel model = NewProfileModel();
+    model::SettingsModel model = NewProfileModel();
     ControlValues typed;
     ShowSettings(model, 1, typed);
     const float th2 = model.channel[1].th2;
@@ -138,7 +138,7 @@ struct TwoModels : ::testing::Test {
     {
         a = NewProfileModel();
         a.general.use_max = 0;  // unified inputs keep the typed range
-        for (ChannelSettings& c : a.channel)
+        for (model::ChannelSettings& c : a.channel)
             c.ver_rel_proc = 1;
         b = a;
         struct Values {
@@ -156,7 +156,7 @@ struct TwoModels : ::testing::Test {
         };
         for (size_t ch = 0; ch < 2; ++ch)
             for (auto [model, v] : {std::pair{&a, va[ch]}, std::pair{&b, vb[ch]}}) {
-                ChannelSettings& c = model->channel[ch];
+                model::ChannelSettings& c = model->channel[ch];
                 c.dat = v.dat;
                 c.diap_max = v.diap_max, c.diap_min = v.diap_min, c.shift = v.shift, c.adj = v.adj;
                 c.th1 = v.th1, c.his1 = v.his1, c.th2 = v.th2, c.his2 = v.his2;
@@ -176,14 +176,14 @@ struct TwoModels : ::testing::Test {
         b.rele = {1, 0, 1, 0x7F, 7, 0x2A, 5};
     }
 
-    SettingsModel a, b;
+    model::SettingsModel a, b;
     RecordingMessages messages;
 };
 
 TEST_F(TwoModels, GatheringTheShownValuesOfOneModelIntoTheOtherGivesTheFirst)
 {
     ControlValues shownA, shownB;
-    SettingsModel original = b;
+    model::SettingsModel original = b;
     ShowSettings(a, 1, shownA);
     ShowSettings(b, 1, shownB);
     EXPECT_EQ(b, original) << "typed ranges of unified inputs stay";
@@ -268,7 +268,7 @@ TEST_F(TwoModels, TakingStepsSerialNumberAndRelayLogic)
 
 TEST(RangeRule, UnifiedInputsWithUseMaxAndSensorsWithTheirOwnRange)
 {
-    SettingsModel m = NewProfileModel();
+    model::SettingsModel m = NewProfileModel();
     ControlValues v;
     m.channel[0].dat = 18;
     m.channel[0].diap_max = 37;
@@ -285,23 +285,23 @@ TEST(RangeRule, UnifiedInputsWithUseMaxAndSensorsWithTheirOwnRange)
     EXPECT_EQ(v.channels[1].rangeMax, "1300.0000");
 
     m.general.use_max = 1;
-    const float tops[kSensorCount] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 20, 20, 100, 75, 0, 10, 0};
+    const float tops[model::kSensorCount] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 20, 20, 100, 75, 0, 10, 0};
     for (int32_t dat = 17; dat <= 23; ++dat) {
         m.channel[0].dat = dat;
         m.channel[0].diap_max = 37;
         m.channel[0].diap_min = 3;
         ShowSettings(m, 1, v);
-        const SensorBounds own = m.datBound[static_cast<size_t>(dat)];
+        const model::SensorBounds own = m.datBound[static_cast<size_t>(dat)];
         const bool unified = dat != 22;
         EXPECT_EQ(m.channel[0].diap_max, unified ? tops[dat] : own.max) << dat;
         EXPECT_EQ(m.channel[0].diap_min, unified ? 0.0f : own.min) << dat;
-        EXPECT_EQ(v.channels[0].rangeMax, FormatNumber(m.channel[0].diap_max));
+        EXPECT_EQ(v.channels[0].rangeMax, model::FormatNumber(m.channel[0].diap_max));
     }
 }
 
 TEST(ListValues, OutsideTheListShowNothingAndAreKept)
 {
-    SettingsModel m = NewProfileModel();
+    model::SettingsModel m = NewProfileModel();
     RecordingMessages messages;
     ControlValues v;
     m.channel[0].dat = 30;
@@ -359,7 +359,7 @@ TEST(Identity, DateAndFirmwareTexts)
     EXPECT_EQ(ProductionDateText(1, 1, 2010), "1 Января 2010");
     EXPECT_EQ(ProductionDateText(7, 13, 2010), "7 2010");
 
-    SettingsModel m = NewProfileModel();
+    model::SettingsModel m = NewProfileModel();
     ControlValues v;
     m.made_day = 31, m.made_month = 12, m.made_year = 2020;
     m.fw_version = 0x95;
@@ -381,7 +381,7 @@ TEST(Identity, DateAndFirmwareTexts)
 TEST(RelayGrid, CellsAndMaskBits)
 {
     ControlValues v;
-    RelaySettings r{1, 0, 1, 0x55, 0x55, 0x55, 0x55};
+    model::RelaySettings r{1, 0, 1, 0x55, 0x55, 0x55, 0x55};
     v.relays.grid[0][2] = " +";  // column 3, row 1
     v.relays.grid[1][7] = " *";  // column 8, row 2
     ReadRelayGrid(v, r);
@@ -410,4 +410,4 @@ TEST(RelayGrid, CellsAndMaskBits)
 }
 
 }  // namespace
-}  // namespace pmv
+}  // namespace pmv::binding

@@ -9,7 +9,7 @@
 
 #include <vector>
 
-namespace pmv {
+namespace pmv::binding {
 namespace {
 
 using test::RecordingMessages;
@@ -20,7 +20,7 @@ constexpr const char* kCh2 = "Ошибка задания параметров �
 // Every field holds a valid number.
 ControlValues ValidEntries()
 {
-    SettingsModel m;
+    model::SettingsModel m;
     m.channel[0].dat = m.channel[1].dat = 17;
     ControlValues v;
     ShowSettings(m, 1, v);
@@ -79,11 +79,11 @@ TEST(CheckEntries, FirstFailingFieldInTheFixedOrder)
 
 struct RelayCase {
     int32_t procVer;
-    RelaySettings masks;
+    model::RelaySettings masks;
     std::vector<std::string> questions;
 };
 
-RelaySettings Masks(int32_t r0m0, int32_t r0m1, int32_t r1m0, int32_t r1m1)
+model::RelaySettings Masks(int32_t r0m0, int32_t r0m1, int32_t r1m0, int32_t r1m1)
 {
     return {1, 0, 1, r0m0, r0m1, r1m0, r1m1};
 }
@@ -113,7 +113,7 @@ TEST(CheckRelaySettings, QuestionsByDeviceTypeWithYesAndNo)
         {-1, Masks(-1, -1, -1, -1), {}},
     };
     for (const RelayCase& c : cases) {
-        SettingsModel m;
+        model::SettingsModel m;
         m.general.proc_ver = c.procVer;
         m.rele = c.masks;
         for (bool yes : {true, false}) {
@@ -136,9 +136,9 @@ TEST(CheckRelaySettings, QuestionsByDeviceTypeWithYesAndNo)
 }
 
 // A channel that passes every check.
-ChannelSettings Sound()
+model::ChannelSettings Sound()
 {
-    ChannelSettings c;
+    model::ChannelSettings c;
     c.diap_max = 100, c.diap_min = 0, c.th1 = 50, c.th2 = 60, c.his1 = c.his2 = 0.5f;
     c.lin = 0.2f, c.ns = 1, c.spd_th = 0.1f, c.spd_his = 0.01f, c.select = 1;
     return c;
@@ -152,8 +152,8 @@ protected:
         messages.answers.assign(answers);
         return CheckChannelSettings(m, messages, channel, switches);
     }
-    SettingsModel m;
-    ChannelSettings& c = m.channel[0];
+    model::SettingsModel m;
+    model::ChannelSettings& c = m.channel[0];
     RecordingMessages messages;
 };
 
@@ -199,23 +199,23 @@ TEST_F(ChannelChecks, QuestionsPullIntoRangeAndTheLaterTestsSeeTheNewValues)
 TEST_F(ChannelChecks, ErrorsStopWith17InTheirOrder)
 {
     struct Case {
-        void (*set)(ChannelSettings&);
+        void (*set)(model::ChannelSettings&);
         const char* text;
     };
     const Case cases[] = {
-        {[](ChannelSettings& c) { c.diap_max = -1000, c.diap_min = -2000; },
+        {[](model::ChannelSettings& c) { c.diap_max = -1000, c.diap_min = -2000; },
          "Слишком маленький максимум диапазона. Прибор, скорее всего, не будет работать правильно."},
-        {[](ChannelSettings& c) { c.diap_min = c.diap_max = 50, c.his1 = c.his2 = 1; },
+        {[](model::ChannelSettings& c) { c.diap_min = c.diap_max = 50, c.his1 = c.his2 = 1; },
          "Неправильное соотношение между диапазонами. Прибор не будет работать правильно."},
-        {[](ChannelSettings& c) { c.his1 = -0.1f, c.his2 = 0; },
+        {[](model::ChannelSettings& c) { c.his1 = -0.1f, c.his2 = 0; },
          "Задан отрицательный гистерезис 1. Прибор не будет работать правильно."},
-        {[](ChannelSettings& c) { c.his1 = 0, c.his2 = -1; },
+        {[](model::ChannelSettings& c) { c.his1 = 0, c.his2 = -1; },
          "Задан отрицательный гистерезис 2. Прибор не будет работать правильно."},
-        {[](ChannelSettings& c) { c.his1 = 0; }, "Задан нулевой гистерезис 1. Прибор не будет работать правильно."},
-        {[](ChannelSettings& c) { c.his2 = -0.0f; }, "Задан нулевой гистерезис 2. Прибор не будет работать правильно."},
-        {[](ChannelSettings& c) { c.his2 = 101, c.lin = -1; },
+        {[](model::ChannelSettings& c) { c.his1 = 0; }, "Задан нулевой гистерезис 1. Прибор не будет работать правильно."},
+        {[](model::ChannelSettings& c) { c.his2 = -0.0f; }, "Задан нулевой гистерезис 2. Прибор не будет работать правильно."},
+        {[](model::ChannelSettings& c) { c.his2 = 101, c.lin = -1; },
          "Задан гистерезис 2 превышающий максимум диапазона. Прибор не будет работать правильно."},
-        {[](ChannelSettings& c) { c.lin = -1; },
+        {[](model::ChannelSettings& c) { c.lin = -1; },
          "Задано отрицательное сопротивление линии для двухпроводного включения. Прибор не будет работать правильно."},
     };
     for (const Case& k : cases) {
@@ -285,4 +285,4 @@ TEST_F(ChannelChecks, SelectedChannelsInTheirOrder)
 }
 
 }  // namespace
-}  // namespace pmv
+}  // namespace pmv::binding

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-namespace pmv {
+namespace pmv::binding {
 namespace {
 
 using test::RecordingMessages;
@@ -44,14 +44,14 @@ protected:
         SimLine::SetUp();
         previous_ = std::filesystem::current_path();
         std::filesystem::current_path(dir_.path());
-        ASSERT_EQ(CreateDefaultProfiles(), std::nullopt);
+        ASSERT_EQ(model::CreateDefaultProfiles(), std::nullopt);
     }
     void TearDown() override { std::filesystem::current_path(previous_); }
 
     // What the window does on opening a profile: load it, show it.
-    void Open(const std::string& file, SettingsModel& into, ControlValues& values)
+    void Open(const std::string& file, model::SettingsModel& into, ControlValues& values)
     {
-        ASSERT_EQ(LoadProfile(file, into).error, std::nullopt);
+        ASSERT_EQ(model::LoadProfile(file, into).error, std::nullopt);
         ShowSettings(into, 1, values);
     }
     void Open(const std::string& file) { Open(file, model, controls); }
@@ -71,10 +71,10 @@ protected:
         return texts;
     }
 
-    SettingsModel model;
+    model::SettingsModel model;
     ControlValues controls;
     test::ScriptedProgress progress;
-    Device device{exchange, progress, model, {}};
+    device::Device device{exchange, progress, model, {}};
     RecordingMessages messages;
     RecordingHost host;
     CommandContext context{device, messages, host, controls, 1};
@@ -102,22 +102,22 @@ TEST_F(Commands, WriteAllOfFactoryProfile1AndReadItBack)
 
     // The same as the device operation on the profile as the window takes it: every group
     // selected, the relay masks in force.
-    SettingsModel expected;
+    model::SettingsModel expected;
     ControlValues ignored;
     Open("PMV7700.prf", expected, ignored);
-    for (ChannelSettings& c : expected.channel)
+    for (model::ChannelSettings& c : expected.channel)
         c.select = 1, c.ver_rel_proc = 1;
     expected.rele.select = expected.general.gen_select = 1;
     simulator->ClearTranscript();
-    Device bare{exchange, progress, expected, {}};
-    ASSERT_EQ(WriteDeviceSettings(bare), kOk);
+    device::Device bare{exchange, progress, expected, {}};
+    ASSERT_EQ(device::WriteDeviceSettings(bare), kOk);
     EXPECT_EQ(Requests(), sent);
 
     // Read back into a window that shows another profile: the same controls come back.
-    SettingsModel other;
+    model::SettingsModel other;
     ControlValues readBack;
     Open("PMV7706.prf", other, readBack);
-    Device otherDevice{exchange, progress, other, {}};
+    device::Device otherDevice{exchange, progress, other, {}};
     RecordingHost otherHost;
     CommandContext read{otherDevice, messages, otherHost, readBack, 1};
     ASSERT_EQ(ReadAll(read), kOk);
@@ -149,7 +149,7 @@ TEST_F(Commands, ARefusedRelayQuestionSendsNothingAndYesGoesOn)
     messages.answers = {true};
     EXPECT_EQ(WriteAll(context), kOk);
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{question}));
-    EXPECT_EQ(simulator->Register(2, 1, static_cast<int>(regs::kRel0Msk1.number)), 1u);
+    EXPECT_EQ(simulator->Register(2, 1, static_cast<int>(device::regs::kRel0Msk1.number)), 1u);
 }
 
 TEST_F(Commands, AnEntryErrorInAnUnselectedChannelStopsWriteSelected)
@@ -158,7 +158,7 @@ TEST_F(Commands, AnEntryErrorInAnUnselectedChannelStopsWriteSelected)
     model.channel[0].select = model.rele.select = model.general.gen_select = 0;
     ShowSettings(model, 1, controls);
     controls.channels[0].rangeMin = "1,5.0";
-    const SettingsModel before = model;
+    const model::SettingsModel before = model;
     EXPECT_EQ(WriteSelected(context), kStoppedToCorrect);
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Ошибка задания минимума диапазона.", kStopped17}));
     EXPECT_EQ(messages.boxes[0].caption, "Ошибка задания параметров канала 1.");
@@ -184,7 +184,7 @@ TEST_F(Commands, AGroupFlagOtherThan1FromAProfileIsAnUntickedBox)
     ShowSettings(model, 1, controls);
     EXPECT_EQ(WriteSelected(context), kOk);
     for (const sim::Request& r : simulator->Transcript())
-        EXPECT_NE(r.reg, static_cast<int>(regs::Dat(0).number)) << "channel 1 written although unticked";
+        EXPECT_NE(r.reg, static_cast<int>(device::regs::Dat(0).number)) << "channel 1 written although unticked";
     EXPECT_FALSE(simulator->Transcript().empty());
 }
 
@@ -196,18 +196,18 @@ TEST_F(Commands, ASetpointPulledIntoRangeIsWrittenWhileItsFieldKeepsTheTypedText
     EXPECT_EQ(WriteAll(context), kOk);
     ASSERT_EQ(messages.boxes.size(), 1u);
     EXPECT_EQ(model.channel[0].th1, 9999.0f);
-    EXPECT_EQ(simulator->FloatRegister(2, static_cast<int>(regs::Th1(0).number)), 9999.0f);
+    EXPECT_EQ(simulator->FloatRegister(2, static_cast<int>(device::regs::Th1(0).number)), 9999.0f);
     EXPECT_EQ(controls.channels[0].setpoint1, "12000");
 }
 
 TEST_F(Commands, AReadErrorStillShowsTheGroupsReadBeforeIt)
 {
     Open("PMV7700.prf");
-    simulator->SetRegister(2, 1, static_cast<int>(regs::Dat(0).number), 9);
+    simulator->SetRegister(2, 1, static_cast<int>(device::regs::Dat(0).number), 9);
     sim::Fault refuse{sim::Fault::Kind::Status};
     refuse.count = -1;
     refuse.status = 0x0003;
-    refuse.bank = 2, refuse.memType = 1, refuse.reg = static_cast<int>(regs::Dat(1).number);
+    refuse.bank = 2, refuse.memType = 1, refuse.reg = static_cast<int>(device::regs::Dat(1).number);
     simulator->InjectFault(refuse);
     const int channel2Type = controls.channels[1].sensorType;
 
@@ -275,19 +275,19 @@ TEST_F(Commands, SerialNumberWriteTakesTheTypedNumberAndTheCalendarDay)
     EXPECT_EQ(controls.general.productionDate, "15 Марта 2008");
     ASSERT_EQ(WriteSerialNumber(context), kOk);
     EXPECT_TRUE(messages.boxes.empty());
-    EXPECT_EQ(simulator->Register(2, 1, regs::kSerialHi.number), 0x12u);
-    EXPECT_EQ(simulator->Register(2, 1, regs::kSerialLo.number), 0x34u);
-    EXPECT_EQ(simulator->Register(2, 1, regs::kMadeDay.number), 15u);
-    EXPECT_EQ(simulator->Register(2, 1, regs::kMadeMonth.number), 3u);
-    EXPECT_EQ(simulator->Register(2, 1, regs::kMadeYear.number), 8u);
+    EXPECT_EQ(simulator->Register(2, 1, device::regs::kSerialHi.number), 0x12u);
+    EXPECT_EQ(simulator->Register(2, 1, device::regs::kSerialLo.number), 0x34u);
+    EXPECT_EQ(simulator->Register(2, 1, device::regs::kMadeDay.number), 15u);
+    EXPECT_EQ(simulator->Register(2, 1, device::regs::kMadeMonth.number), 3u);
+    EXPECT_EQ(simulator->Register(2, 1, device::regs::kMadeYear.number), 8u);
 
 }
 
 TEST_F(Commands, ASerialNumberThatDoesNotScanOrIsAbove65535IsNotWrittenAsZero)
 {
     Open("PMV7700.prf");
-    simulator->SetRegister(2, 1, regs::kSerialHi.number, 0x12);
-    simulator->SetRegister(2, 1, regs::kSerialLo.number, 0x34);
+    simulator->SetRegister(2, 1, device::regs::kSerialHi.number, 0x12);
+    simulator->SetRegister(2, 1, device::regs::kSerialLo.number, 0x34);
     for (const char* typed : {"70000", "abc", "", "-1", "12a"}) {
         messages.boxes.clear();
         simulator->ClearTranscript();
@@ -296,8 +296,8 @@ TEST_F(Commands, ASerialNumberThatDoesNotScanOrIsAbove65535IsNotWrittenAsZero)
         EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Неправильно задано число (ERR 23)"})) << typed;
         EXPECT_TRUE(simulator->Transcript().empty()) << typed;
     }
-    EXPECT_EQ(simulator->Register(2, 1, regs::kSerialHi.number), 0x12u);
-    EXPECT_EQ(simulator->Register(2, 1, regs::kSerialLo.number), 0x34u);
+    EXPECT_EQ(simulator->Register(2, 1, device::regs::kSerialHi.number), 0x12u);
+    EXPECT_EQ(simulator->Register(2, 1, device::regs::kSerialLo.number), 0x34u);
 }
 
 TEST_F(Commands, ProfileSavedUnderTheChosenNameWithPrfAppendedOpensAgain)
@@ -380,13 +380,13 @@ TEST_F(Commands, AFieldThatDoesNotScanSurvivesAPageChangeAndStopsTheWrite)
     messages.answers = {true, true, true, true};
     controls.channels[1].setpoint2 = "-2,25";
     EXPECT_EQ(WriteAll(context), kOk);
-    EXPECT_FLOAT_EQ(simulator->FloatRegister(2, static_cast<int>(regs::Th1(0).number)), 7.5f);
-    EXPECT_FLOAT_EQ(simulator->FloatRegister(2, static_cast<int>(regs::Th2(1).number)), -2.25f);
+    EXPECT_FLOAT_EQ(simulator->FloatRegister(2, static_cast<int>(device::regs::Th1(0).number)), 7.5f);
+    EXPECT_FLOAT_EQ(simulator->FloatRegister(2, static_cast<int>(device::regs::Th2(1).number)), -2.25f);
 }
 
 // ---- The reading parts of the passport page and the configuration report ----
 
-sim::Fault Refusal(regs::Register reg, int count = -1)
+sim::Fault Refusal(device::regs::Register reg, int count = -1)
 {
     sim::Fault refuse{sim::Fault::Kind::Status};
     refuse.count = count;
@@ -405,8 +405,8 @@ TEST_F(Commands, PassportReadsEveryGroupAndPutsTheSelectionBack)
     model.rele.select = 0;
     model.general.gen_select = 0;
     controls.channels[0].setpoint1 = "1";  // not gathered: the value read replaces it
-    simulator->SetFloatRegister(2, static_cast<int>(regs::Th1(0).number), 77.5f);
-    simulator->SetRegister(2, 1, static_cast<int>(regs::kMadeMonth.number), 11);
+    simulator->SetFloatRegister(2, static_cast<int>(device::regs::Th1(0).number), 77.5f);
+    simulator->SetRegister(2, 1, static_cast<int>(device::regs::kMadeMonth.number), 11);
 
     ASSERT_EQ(ReadForPassport(context), kOk);
     EXPECT_TRUE(messages.boxes.empty());
@@ -415,7 +415,7 @@ TEST_F(Commands, PassportReadsEveryGroupAndPutsTheSelectionBack)
     EXPECT_EQ(model.channel[1].select, 1);
     EXPECT_EQ(model.rele.select, 0);
     EXPECT_EQ(model.general.gen_select, 0);
-    EXPECT_EQ(controls.channels[0].setpoint1, FormatNumber(77.5f));
+    EXPECT_EQ(controls.channels[0].setpoint1, model::FormatNumber(77.5f));
     EXPECT_EQ(model.made_month, 11);
     EXPECT_EQ(model.general.proc_ver, 1) << "the general group was read although not selected";
 }
@@ -424,7 +424,7 @@ TEST_F(Commands, PassportStopsAtAFailedReadWithTheSelectionBack)
 {
     Open("PMV7700.prf");
     model.channel[1].select = 0;
-    simulator->InjectFault(Refusal(regs::Dat(1)));
+    simulator->InjectFault(Refusal(device::regs::Dat(1)));
     const ErrorCode code = ReadForPassport(context);
     ASSERT_NE(code, kOk);
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{FindErrorMessage(code)->text}));
@@ -434,7 +434,7 @@ TEST_F(Commands, PassportStopsAtAFailedReadWithTheSelectionBack)
 
     simulator->ClearFaults();
     messages.boxes.clear();
-    simulator->InjectFault(Refusal(regs::kMadeDay));
+    simulator->InjectFault(Refusal(device::regs::kMadeDay));
     EXPECT_EQ(ReadForPassport(context), code) << "the production date is read after the settings";
     EXPECT_EQ(messages.boxes.size(), 1u);
 }
@@ -442,8 +442,8 @@ TEST_F(Commands, PassportStopsAtAFailedReadWithTheSelectionBack)
 TEST_F(Commands, ReportReadGoesOnPastFailuresButNotPastEsc)
 {
     Open("PMV7700.prf");
-    simulator->SetFloatRegister(2, static_cast<int>(regs::Uref(1).number), 12.5f);
-    simulator->InjectFault(Refusal(regs::Uref(0)));
+    simulator->SetFloatRegister(2, static_cast<int>(device::regs::Uref(1).number), 12.5f);
+    simulator->InjectFault(Refusal(device::regs::Uref(0)));
     const ErrorCode code = ReadForReport(context);
     ASSERT_NE(code, kOk);
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{FindErrorMessage(code)->text}));
@@ -460,8 +460,8 @@ TEST_F(Commands, ReportReadGoesOnPastFailuresButNotPastEsc)
     ASSERT_EQ(ReadForReport(context), kStoppedByUser);
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{FindErrorMessage(kStoppedByUser)->text}));
     for (const sim::Request& r : simulator->Transcript())
-        EXPECT_FALSE(r.memType == 3 && r.reg == static_cast<int>(regs::Uref(0).number)) << r.text;
+        EXPECT_FALSE(r.memType == 3 && r.reg == static_cast<int>(device::regs::Uref(0).number)) << r.text;
 }
 
 }  // namespace
-}  // namespace pmv
+}  // namespace pmv::binding

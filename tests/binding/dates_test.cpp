@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace pmv {
+namespace pmv::binding {
 namespace {
 
 TEST(DatesTest, AProductionDateIsADayOfTheCalendarInAYearTheInstrumentHolds)
@@ -44,4 +44,4 @@ TEST(DatesTest, AHistoryFilterDateIsADayOfTheCalendar)
 }
 
 }  // namespace
-}  // namespace pmv
+}  // namespace pmv::binding

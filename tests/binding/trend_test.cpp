@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-namespace pmv {
+namespace pmv::binding {
 namespace {
 
 TrendSample At(int64_t timeMs, float ch1 = 0)
@@ -80,7 +80,7 @@ TEST(TrendCsv, SpreadsheetTableReadsAsNumbersInARussianLocale)
 
 TEST(HistoryTable, ATextWithTheSeparatorOrAQuoteStaysOneField)
 {
-    HistoryRecord r;
+    history::HistoryRecord r;
     r.time = "2025-01-31T10:00:00";
     r.typeCode = 7;
     r.serial = 12;
@@ -92,4 +92,4 @@ TEST(HistoryTable, ATextWithTheSeparatorOrAQuoteStaysOneField)
 }
 
 }  // namespace
-}  // namespace pmv
+}  // namespace pmv::binding

@@ -84,8 +84,8 @@ protected:
     // The port is free again at once: no lock file left, and another line opens it.
     void ExpectPortFree()
     {
-        EXPECT_FALSE(std::filesystem::exists(PortLockPath(simulator_->DevicePath())));
-        QtSerialLine line;
+        EXPECT_FALSE(std::filesystem::exists(link::PortLockPath(simulator_->DevicePath())));
+        link::QtSerialLine line;
         EXPECT_TRUE(line.Open(simulator_->DevicePath())) << line.OpenError();
     }
 

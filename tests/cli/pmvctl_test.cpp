@@ -172,13 +172,13 @@ TEST_F(PmvctlTest, WriteOfAProfileAndReadBackGiveTheSameValues)
 
 TEST_F(PmvctlTest, FactoryProfileWrittenAndReadBack)
 {
-    ASSERT_FALSE(CreateDefaultProfiles());
-    SettingsModel written;
-    ASSERT_FALSE(LoadProfile(dir_.file("PMV7706.prf"), written).error);
+    ASSERT_FALSE(model::CreateDefaultProfiles());
+    model::SettingsModel written;
+    ASSERT_FALSE(model::LoadProfile(dir_.file("PMV7706.prf"), written).error);
     ASSERT_EQ(Run({"write", "PMV7706.prf", "--yes"}), 0) << err_;
     ASSERT_EQ(Run({"read", "back.prf"}), 0) << err_;
-    SettingsModel back;
-    ASSERT_FALSE(LoadProfile(dir_.file("back.prf"), back).error);
+    model::SettingsModel back;
+    ASSERT_FALSE(model::LoadProfile(dir_.file("back.prf"), back).error);
     for (int ch = 0; ch < 2; ++ch) {
         EXPECT_EQ(back.channel[ch].dat, written.channel[ch].dat);
         EXPECT_FLOAT_EQ(back.channel[ch].th1, written.channel[ch].th1);
@@ -291,7 +291,7 @@ TEST_F(PmvctlTest, MonitorAndOutputWalkWaitOnTheSessionClockAndStopInAWait)
     EXPECT_EQ(monitorWaits, 3);
     EXPECT_EQ(walk, 0) << err_;
     EXPECT_EQ(waits_.waits, 3);
-    EXPECT_EQ(waits_.waitedMs, 3 * int64_t{OutputTest::kTimerIntervalMs}) << "the window's pace";
+    EXPECT_EQ(waits_.waitedMs, 3 * int64_t{device::OutputTest::kTimerIntervalMs}) << "the window's pace";
     size_t steps = 0;
     for (size_t at = 0; (at = err_.find("Выход ", at)) != std::string::npos; at += 1)
         ++steps;
@@ -341,7 +341,7 @@ TEST_F(PmvctlTest, MonitorPrintsEveryPollGoesOnAfterAFailureAndLogsMeasurements)
 
 TEST_F(PmvctlTest, DiffListsWhatTheInstrumentHoldsOtherwise)
 {
-    ASSERT_FALSE(CreateDefaultProfiles());
+    ASSERT_FALSE(model::CreateDefaultProfiles());
     ASSERT_EQ(Run({"write", "--yes", "PMV7706.prf"}), 0) << err_;
     ASSERT_EQ(Run({"diff", "PMV7706.prf"}), 0) << out_ << err_;
     EXPECT_TRUE(out_.empty());
@@ -371,7 +371,7 @@ TEST_F(PmvctlTest, DiffListsWhatTheInstrumentHoldsOtherwise)
 
 TEST_F(PmvctlTest, VerifyCatchesAnInstrumentThatLosesAValueAtItsRestart)
 {
-    ASSERT_FALSE(CreateDefaultProfiles());
+    ASSERT_FALSE(model::CreateDefaultProfiles());
     ASSERT_EQ(Run({"write", "--yes", "--verify", "PMV7706.prf"}), 0) << out_ << err_;
     EXPECT_NE(err_.find("Проверка после записи"), std::string::npos) << err_;
 
@@ -426,7 +426,7 @@ TEST_F(PmvctlTest, InstrumentNumbersAreReadAlikeByEveryCommand)
 
 TEST_F(PmvctlTest, TheRebootAfterTheRestartCostsAWriteNothingAndAVerifyOnlyShortProbes)
 {
-    ASSERT_FALSE(CreateDefaultProfiles());
+    ASSERT_FALSE(model::CreateDefaultProfiles());
     simulator_.SetRegister(2, 1, 11, 0x39);
     simulator_.SetRegister(2, 1, 12, 0x30);  // serial number 12345
     simulator_.SetRegister(2, 1, 14, 7);
@@ -461,8 +461,8 @@ TEST_F(PmvctlTest, TheRebootAfterTheRestartCostsAWriteNothingAndAVerifyOnlyShort
         EXPECT_TRUE(r.bank == 1 && r.memType == 1 && r.reg == 6) << "only probes are lost: " << r.text;
     }
     EXPECT_GE(lost, 1u);
-    EXPECT_LE(lost, kRebootMs / kMinProbeWindowMs + 2);
-    EXPECT_LT(rebooting - plain, kRebootMs + kMinAnswerTimeoutMs);
+    EXPECT_LE(lost, kRebootMs / link::kMinProbeWindowMs + 2);
+    EXPECT_LT(rebooting - plain, kRebootMs + link::kMinAnswerTimeoutMs);
     EXPECT_NE(err_.find("Проверка после записи: прибор хранит записанное."), std::string::npos) << err_;
 }
 
@@ -475,8 +475,8 @@ TEST_F(PmvctlTest, CalibrateFindsTheTrueCoefficientAndKeepsItInTheProfile)
     EXPECT_NEAR(simulator_.FloatRegister(2, 24), truth, truth * 1e-3);
     EXPECT_EQ(simulator_.RestartCount(), 1);
     EXPECT_EQ(waits_.waitedMs, (2 + 4) * 1000);
-    SettingsModel saved;
-    ASSERT_FALSE(LoadProfile(dir_.file("c.prf"), saved).error);
+    model::SettingsModel saved;
+    ASSERT_FALSE(model::LoadProfile(dir_.file("c.prf"), saved).error);
     EXPECT_NEAR(saved.channel[1].ku10, truth, truth * 1e-3);
     EXPECT_NE(err_.find("Подключите ко входу напряжение  10.0000  V"), std::string::npos) << err_;
     EXPECT_NE(err_.find("До окончания осталось 2 сек"), std::string::npos) << "the dwell on stderr";
@@ -487,7 +487,7 @@ TEST_F(PmvctlTest, CalibrateFindsTheTrueCoefficientAndKeepsItInTheProfile)
     ASSERT_EQ(Run({"calibrate", "1", "ku100", "--no", "c.prf"}), 0) << err_;
     for (const auto& r : simulator_.Transcript())
         EXPECT_FALSE(r.value) << r.text;
-    ASSERT_FALSE(LoadProfile(dir_.file("c.prf"), saved).error);
+    ASSERT_FALSE(model::LoadProfile(dir_.file("c.prf"), saved).error);
     const double ku = simulator_.TrueCoefficientsOf(0).ku;
     EXPECT_NEAR(saved.channel[0].ku, ku, ku * 1e-3);
 

@@ -28,7 +28,7 @@ protected:
     {
         previous_ = std::filesystem::current_path();
         std::filesystem::current_path(dir_.path());
-        ASSERT_EQ(CreateDefaultProfiles(), std::nullopt);
+        ASSERT_EQ(model::CreateDefaultProfiles(), std::nullopt);
     }
     void TearDown() override
     {
@@ -90,12 +90,12 @@ protected:
         return match.hasMatch() ? match.captured(1).toInt() : -1;
     }
 
-    std::vector<HistoryRecord> Rows(const char* operation)
+    std::vector<history::HistoryRecord> Rows(const char* operation)
     {
-        History history(dir_.file(kHistoryFileName));
-        std::vector<HistoryRecord> rows, chosen;
+        history::History history(dir_.file(history::kHistoryFileName));
+        std::vector<history::HistoryRecord> rows, chosen;
         EXPECT_EQ(history.Query({}, rows), std::nullopt);
-        for (const HistoryRecord& r : rows)
+        for (const history::HistoryRecord& r : rows)
             if (r.operation == operation)
                 chosen.push_back(r);
         return chosen;
@@ -153,8 +153,8 @@ TEST_F(ProduceCommand, StartsOnlyWithANumberNoOneElseHasAndATrustworthyHistory)
     EXPECT_EQ(Produce(line, {"--serial", "12"}), kRangeEnd) << err_;
     EXPECT_FALSE(sent_);
 
-    EXPECT_EQ(Rows(kOperationReservation).size(), 4u);
-    const std::vector<HistoryRecord> outcomes = Rows(kOperationProduction);
+    EXPECT_EQ(Rows(history::kOperationReservation).size(), 4u);
+    const std::vector<history::HistoryRecord> outcomes = Rows(history::kOperationProduction);
     ASSERT_EQ(outcomes.size(), 4u);
     EXPECT_EQ(outcomes[0].serial, 7);
     EXPECT_EQ(outcomes[0].result, 0u);
@@ -178,7 +178,7 @@ TEST_F(ProduceCommand, TwoStationsStartedTogetherNeverGetOneNumber)
         }
     }
     EXPECT_EQ(numbers.size(), 2u * kRounds);
-    EXPECT_EQ(Rows(kOperationReservation).size(), 2u * kRounds);
+    EXPECT_EQ(Rows(history::kOperationReservation).size(), 2u * kRounds);
 }
 
 TEST_F(ProduceCommand, ARunKilledAfterItsReservationNeverLetsTheNumberComeBack)
@@ -191,21 +191,21 @@ TEST_F(ProduceCommand, ARunKilledAfterItsReservationNeverLetsTheNumberComeBack)
         // instrument a torn frame, which is not what this test is about.
         const std::string line = StartSimulator("line-" + std::to_string(round), {"--quiet", "--baud", "9600"});
         QProcess* run = StartProduce(line);
-        const size_t reservedBefore = Rows(kOperationReservation).size();
+        const size_t reservedBefore = Rows(history::kOperationReservation).size();
         const auto deadline = std::chrono::steady_clock::now() + 20s;
-        while (Rows(kOperationReservation).size() == reservedBefore && std::chrono::steady_clock::now() < deadline)
+        while (Rows(history::kOperationReservation).size() == reservedBefore && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(10ms);
         std::this_thread::sleep_for(std::chrono::milliseconds(150 * round));
         ::kill(static_cast<pid_t>(run->processId()), SIGKILL);
         ASSERT_TRUE(run->waitForFinished(10'000));
         delete run;
-        const std::vector<HistoryRecord> reserved = Rows(kOperationReservation);
+        const std::vector<history::HistoryRecord> reserved = Rows(history::kOperationReservation);
         ASSERT_EQ(reserved.size(), reservedBefore + 1) << "round " << round;
         EXPECT_TRUE(numbers.insert(reserved.back().serial).second) << "number " << reserved.back().serial << " came back";
     }
     EXPECT_EQ(numbers.size(), static_cast<size_t>(kKills));
-    EXPECT_TRUE(Rows(kOperationSerial).empty()) << "every kill fell between the reservation and the serial number";
-    for (const HistoryRecord& r : Rows(kOperationProduction))
+    EXPECT_TRUE(Rows(history::kOperationSerial).empty()) << "every kill fell between the reservation and the serial number";
+    for (const history::HistoryRecord& r : Rows(history::kOperationProduction))
         ADD_FAILURE() << "a killed run has an outcome: " << r.serial << " code " << r.result << " " << r.details;
 }
 

@@ -66,18 +66,18 @@ protected:
     }
 
     // The one problem of the findings; fails unless there is exactly one.
-    static Finding OnlyProblem(const std::vector<Finding>& findings)
+    static system::Finding OnlyProblem(const std::vector<system::Finding>& findings)
     {
-        std::vector<Finding> problems;
-        for (const Finding& f : findings)
-            if (f.state == FindingState::Problem)
+        std::vector<system::Finding> problems;
+        for (const system::Finding& f : findings)
+            if (f.state == system::FindingState::Problem)
                 problems.push_back(f);
         EXPECT_EQ(problems.size(), 1u);
-        return problems.empty() ? Finding{} : problems.front();
+        return problems.empty() ? system::Finding{} : problems.front();
     }
 
     TempDir root_;
-    SystemView view_;
+    system::SystemView view_;
     gid_t deviceGid_ = 0;
 };
 

@@ -64,10 +64,10 @@ public:
 };
 
 // Local time starts at a chosen stamp and runs with the real monotonic clock.
-class SettableClock : public Clock {
+class SettableClock : public link::Clock {
 public:
-    explicit SettableClock(TimeStamp start) : start_(start), origin_(real_.MonotonicMs()) {}
-    TimeStamp LocalTime() const override
+    explicit SettableClock(link::TimeStamp start) : start_(start), origin_(real_.MonotonicMs()) {}
+    link::TimeStamp LocalTime() const override
     {
         const int64_t ms = static_cast<int64_t>(((start_.hour * 60 + start_.minute) * 60 + start_.second) * 1000 +
                                                 start_.millisecond) +
@@ -79,16 +79,16 @@ public:
     int64_t MonotonicMs() const override { return real_.MonotonicMs(); }
 
 private:
-    SystemClock real_;
-    TimeStamp start_;
+    link::SystemClock real_;
+    link::TimeStamp start_;
     int64_t origin_;
 };
 
 // Waits cost no time: they are added up, and a hook may act at each (the 1-based count), so a
 // test can press Esc or break the line in the middle of a procedure.
-class TestClock : public Clock {
+class TestClock : public link::Clock {
 public:
-    TimeStamp LocalTime() const override { return real_.LocalTime(); }
+    link::TimeStamp LocalTime() const override { return real_.LocalTime(); }
     int64_t MonotonicMs() const override { return real_.MonotonicMs(); }
     void Wait(uint32_t ms) override
     {
@@ -103,7 +103,7 @@ public:
     std::function<void(int)> onWait;
 
 private:
-    SystemClock real_;
+    link::SystemClock real_;
 };
 
 }  // namespace pmv::test

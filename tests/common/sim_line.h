@@ -29,9 +29,9 @@ protected:
         exchange.values().UseLogFile = false;
     }
 
-    SystemClock clock;
-    QtSerialLine line;
-    Exchange exchange{line, clock};
+    link::SystemClock clock;
+    link::QtSerialLine line;
+    link::Exchange exchange{line, clock};
     std::unique_ptr<sim::Simulator> simulator;
 };
 

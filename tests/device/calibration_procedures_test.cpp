@@ -8,7 +8,7 @@
 #include <bit>
 #include <cmath>
 
-namespace pmv {
+namespace pmv::device {
 namespace {
 
 using sim::Source;
@@ -18,10 +18,10 @@ protected:
     void SetUp() override
     {
         DeviceTest::SetUp();
-        CalibrationSettings& g = model.grad;
+        model::CalibrationSettings& g = model.grad;
         g = {1, 8, 180, 9000.0f, 5000.0f, 32.0f, 18.0f, 22.0f, 14.0f, 22.0f, 14.0f, 115.0f, 75.0f, 11.5f, 7.5f,
              2, 3, 2, 8, 8, 8};
-        for (ChannelSettings& c : model.channel) {
+        for (model::ChannelSettings& c : model.channel) {
             c.uref = 26.32f, c.rref = 7491.0f, c.ku = 94.44f, c.ku10 = 9.43f, c.ki05 = 18.43f, c.ki020 = 18.43f;
             c.set_ra = 40.0f, c.set_rb = 300.0f, c.set_ku = 100.0f, c.set_ku10 = 10.0f, c.set_ki05 = 5.0f,
             c.set_ki020 = 20.0f;
@@ -58,15 +58,15 @@ TEST_F(ProcedureTest, EachVariantFindsTheTrueCoefficientAndWritesItsGroupOnYes)
     struct Case {
         CalibrationVariant variant;
         uint32_t ch;
-        float ChannelSettings::*field;
+        float model::ChannelSettings::*field;
         double sim::TrueCoefficients::*truth;
         int reg;
     };
     const Case cases[] = {
-        {CalibrationVariant::Ku10, 0, &ChannelSettings::ku10, &sim::TrueCoefficients::ku10, 23},
-        {CalibrationVariant::Ku100, 1, &ChannelSettings::ku, &sim::TrueCoefficients::ku, 22},
-        {CalibrationVariant::Ki20, 0, &ChannelSettings::ki020, &sim::TrueCoefficients::ki020, 27},
-        {CalibrationVariant::Ki5, 1, &ChannelSettings::ki05, &sim::TrueCoefficients::ki05, 26},
+        {CalibrationVariant::Ku10, 0, &model::ChannelSettings::ku10, &sim::TrueCoefficients::ku10, 23},
+        {CalibrationVariant::Ku100, 1, &model::ChannelSettings::ku, &sim::TrueCoefficients::ku, 22},
+        {CalibrationVariant::Ki20, 0, &model::ChannelSettings::ki020, &sim::TrueCoefficients::ki020, 27},
+        {CalibrationVariant::Ki5, 1, &model::ChannelSettings::ki05, &sim::TrueCoefficients::ki05, 26},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reg);
@@ -260,4 +260,4 @@ TEST_F(ProcedureTest, MeasurementRecordFloatRulesAndDwellBounds)
 }
 
 }  // namespace
-}  // namespace pmv
+}  // namespace pmv::device

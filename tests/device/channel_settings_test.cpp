@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-namespace pmv {
+namespace pmv::device {
 namespace {
 
 using ChannelTest = test::DeviceTest;
@@ -26,7 +26,7 @@ TEST_F(ChannelTest, ReadTakesEveryRegisterInOrderIntoTheModel)
     simulator->SetRegister(2, 1, 341, 200);
     ASSERT_EQ(ReadChannelSettings(device, 0), kOk);
     EXPECT_EQ(Requests(), kCh1ReadOrder);
-    const ChannelSettings& c = model.channel[0];
+    const model::ChannelSettings& c = model.channel[0];
     EXPECT_EQ(c.dat, 3);
     EXPECT_FLOAT_EQ(c.diap_max, 450.5f);
     EXPECT_FLOAT_EQ(c.koef3, -0.25f);
@@ -74,7 +74,7 @@ TEST_F(ChannelTest, ReadFailureKeepsTheFailedAndLaterFields)
 
 TEST_F(ChannelTest, WriteSwitchesEachSetpointOffBeforeItChanges)
 {
-    ChannelSettings& c = model.channel[0];
+    model::ChannelSettings& c = model.channel[0];
     c.dat = 4;
     c.diap_max = 500;
     c.adj = 1;
@@ -135,4 +135,4 @@ TEST_F(ChannelTest, ByteFieldAbove255EndsWithMismatch)
 }
 
 }  // namespace
-}  // namespace pmv
+}  // namespace pmv::device

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-namespace pmv {
+namespace pmv::device {
 namespace {
 
 // The machine's checks reached through a port's by-id name or links (the checks themselves are
@@ -15,7 +15,7 @@ using ConnectionCheckTest = test::FakeMachineTest;
 TEST_F(ConnectionCheckTest, AByIdNameIsFollowedToTheAdaptersDeviceAndBothAreNamed)
 {
     const auto byId = CheckSystem(view_, "/dev/serial/by-id/usb-1a86_USB_Serial-if00-port0");
-    EXPECT_TRUE(AllClear(byId));
+    EXPECT_TRUE(system::AllClear(byId));
     EXPECT_NE(byId.front().text.find("/dev/ttyUSB0"), std::string::npos);
     // A failed open through the by-id name is explained by the device it leads to.
     Process(4242, "minicom", {"/dev/ttyUSB0"});
@@ -35,29 +35,29 @@ using InstrumentCheckTest = test::DeviceTest;
 TEST_F(InstrumentCheckTest, TheInstrumentAnswersWithItsFirmwareVersion)
 {
     exchange.values().DeviceAddress = 1;
-    const Finding answered = CheckInstrument(exchange, 9600);
-    EXPECT_EQ(answered.state, FindingState::Ok);
+    const system::Finding answered = CheckInstrument(exchange, 9600);
+    EXPECT_EQ(answered.state, system::FindingState::Ok);
     EXPECT_NE(answered.text.find("по адресу 1 на скорости 9600, версия программы 1.1.2."), std::string::npos)
         << answered.text;
 
     exchange.values().DeviceAddress = 5;
-    const Finding silent = CheckInstrument(exchange, 9600);
-    EXPECT_EQ(silent.state, FindingState::Problem);
+    const system::Finding silent = CheckInstrument(exchange, 9600);
+    EXPECT_EQ(silent.state, system::FindingState::Problem);
     EXPECT_NE(silent.text.find("(ERR 2)"), std::string::npos) << silent.text;
     EXPECT_EQ(silent.fix, "pmvctl scan");
 }
 
 TEST_F(InstrumentCheckTest, SaysWhetherTheInstrumentsAnswersVerify)
 {
-    const Finding good = CheckInstrument(exchange, 9600);
-    EXPECT_EQ(good.state, FindingState::Ok);
+    const system::Finding good = CheckInstrument(exchange, 9600);
+    EXPECT_EQ(good.state, system::FindingState::Ok);
     EXPECT_NE(good.text.find("Контрольные суммы его ответов сходятся."), std::string::npos) << good.text;
 
     sim::Fault foreign{sim::Fault::Kind::ForeignChecksum};
     foreign.count = -1;
     simulator->InjectFault(foreign);
-    const Finding refused = CheckInstrument(exchange, 9600);
-    EXPECT_EQ(refused.state, FindingState::Problem);
+    const system::Finding refused = CheckInstrument(exchange, 9600);
+    EXPECT_EQ(refused.state, system::FindingState::Problem);
     EXPECT_NE(refused.text.find("версия программы 1.1.2. Но контрольные суммы его ответов не сходятся"),
               std::string::npos)
         << refused.text;
@@ -65,8 +65,8 @@ TEST_F(InstrumentCheckTest, SaysWhetherTheInstrumentsAnswersVerify)
     EXPECT_TRUE(exchange.values().VerifyAnswers) << "the check leaves the setting as it was";
 
     exchange.values().VerifyAnswers = false;
-    const Finding accepted = CheckInstrument(exchange, 9600);
-    EXPECT_EQ(accepted.state, FindingState::Ok);
+    const system::Finding accepted = CheckInstrument(exchange, 9600);
+    EXPECT_EQ(accepted.state, system::FindingState::Ok);
     EXPECT_NE(accepted.text.find("не сходятся; их проверка отключена"), std::string::npos) << accepted.text;
     simulator->ClearFaults();
     EXPECT_NE(CheckInstrument(exchange, 9600).text.find("сходятся, но их проверка отключена"), std::string::npos);
@@ -77,8 +77,8 @@ TEST_F(InstrumentCheckTest, SaysWhetherTheInstrumentsAnswersVerify)
     noise.count = -1;
     noise.flipByte = 0;  // the "!"
     simulator->InjectFault(noise);
-    const Finding garbled = CheckInstrument(exchange, 9600);
-    EXPECT_EQ(garbled.state, FindingState::Problem);
+    const system::Finding garbled = CheckInstrument(exchange, 9600);
+    EXPECT_EQ(garbled.state, system::FindingState::Problem);
     EXPECT_EQ(garbled.fix, "pmvctl scan");
     EXPECT_EQ(garbled.text.find("VerifyAnswerCrc"), std::string::npos) << garbled.text;
 }
@@ -91,4 +91,4 @@ TEST(PortNotOpen, APortWithNoDeviceIsToldInOneSentence)
 }
 
 }  // namespace
-}  // namespace pmv
+}  // namespace pmv::device

@@ -16,7 +16,7 @@ protected:
     void SetUp() override
     {
         SimLine::SetUp();
-        for (ChannelSettings& c : model.channel)
+        for (model::ChannelSettings& c : model.channel)
             c.select = 1;
         model.rele.select = 1;
         model.general.gen_select = 1;
@@ -56,9 +56,9 @@ protected:
         return out;
     }
 
-    SettingsModel model;
+    model::SettingsModel model;
     ScriptedProgress progress;
-    Device device{exchange, progress, model, {}};
+    device::Device device{exchange, progress, model, {}};
 };
 
 }  // namespace pmv::test

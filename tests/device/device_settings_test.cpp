@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-namespace pmv {
+namespace pmv::device {
 namespace {
 
 using DeviceSettingsTest = test::DeviceTest;
@@ -32,7 +32,7 @@ TEST_F(DeviceSettingsTest, AReadAfterTheWritesRestartWaitsForTheInstrumentAndEsc
     const auto requests = Requests();
     const auto probes = std::count(requests.begin(), requests.end(), "R 1.1.6");
     EXPECT_GE(probes, 2);
-    EXPECT_LE(probes, 400 / kMinProbeWindowMs + 3) << "one of them may be the firmware version of the read";
+    EXPECT_LE(probes, 400 / link::kMinProbeWindowMs + 3) << "one of them may be the firmware version of the read";
 
     // Esc while it waits: the read stops with 20 and sends nothing but probes.
     ASSERT_EQ(WriteDeviceSettings(device), kOk);
@@ -137,7 +137,7 @@ TEST_F(DeviceSettingsTest, SerialNumberAndProductionDate)
                                                     "W 2.1.18=11", "W 2.1.19=9"}));
     EXPECT_EQ(model.made_day, 28);
 
-    SettingsModel fresh;
+    model::SettingsModel fresh;
     Device reader{exchange, progress, fresh, {}};
     ASSERT_EQ(ReadSerialAndDate(reader), kOk);
     EXPECT_EQ(fresh.made_year, 2009);
@@ -154,4 +154,4 @@ TEST_F(DeviceSettingsTest, SerialNumberAndProductionDate)
 }
 
 }  // namespace
-}  // namespace pmv
+}  // namespace pmv::device

@@ -12,7 +12,7 @@
 #include <thread>
 #include <unistd.h>
 
-namespace pmv {
+namespace pmv::device {
 namespace {
 
 // The search on a real pseudo-terminal against the simulator, which answers only while the
@@ -143,15 +143,15 @@ TEST(SaveFoundInstrumentTest, AddressAndSpeedGoToDevDatKeepingTheRestOfTheLine)
 {
     test::TempDir dir;
     const std::string path = dir.file("dev.dat");
-    LinkSettings settings;
+    link::LinkSettings settings;
     settings.Settings = "9600,N,8,2";
     ASSERT_FALSE(SaveFoundInstrument(path, {37, 19200, 82}, settings));
-    EXPECT_EQ(ReadIniString(path, "DEVICE", "NetAdrr", ""), "37");
-    EXPECT_EQ(ReadIniString(path, "COM_SETTINGS", "Settings", ""), "19200,N,8,2");
-    EXPECT_EQ(BaudRateFromSettings(settings.Settings), 19200u);
+    EXPECT_EQ(ini::ReadIniString(path, "DEVICE", "NetAdrr", ""), "37");
+    EXPECT_EQ(ini::ReadIniString(path, "COM_SETTINGS", "Settings", ""), "19200,N,8,2");
+    EXPECT_EQ(link::BaudRateFromSettings(settings.Settings), 19200u);
     // Back to 4800 the text must not keep a rate that would win over it.
     ASSERT_FALSE(SaveFoundInstrument(path, {1, 4800, 82}, settings));
-    EXPECT_EQ(BaudRateFromSettings(ReadIniString(path, "COM_SETTINGS", "Settings", "")), 4800u);
+    EXPECT_EQ(link::BaudRateFromSettings(ini::ReadIniString(path, "COM_SETTINGS", "Settings", "")), 4800u);
     EXPECT_TRUE(SaveFoundInstrument(dir.file("missing/dev.dat"), {1, 9600, 82}, settings).has_value());
 }
 
@@ -161,8 +161,8 @@ TEST(SaveFoundInstrumentTest, AddressAndSpeedReachDevDatInOneReplacement)
 {
     test::TempDir dir;
     const std::string path = dir.file("dev.dat");
-    LinkSettings settings;
-    ASSERT_FALSE(WriteIniString(path, "COM_SETTINGS", "Settings", "9600,N,8,2"));
+    link::LinkSettings settings;
+    ASSERT_FALSE(ini::WriteIniString(path, "COM_SETTINGS", "Settings", "9600,N,8,2"));
     const int watch = inotify_init1(IN_NONBLOCK);
     ASSERT_GE(watch, 0);
     ASSERT_GE(inotify_add_watch(watch, dir.path().c_str(), IN_MOVED_TO | IN_CLOSE_WRITE), 0);
@@ -178,9 +178,9 @@ TEST(SaveFoundInstrumentTest, AddressAndSpeedReachDevDatInOneReplacement)
         }
     close(watch);
     EXPECT_EQ(replacements, 1);
-    EXPECT_EQ(ReadIniString(path, "DEVICE", "NetAdrr", ""), "37");
-    EXPECT_EQ(ReadIniString(path, "COM_SETTINGS", "Settings", ""), "19200,N,8,2");
+    EXPECT_EQ(ini::ReadIniString(path, "DEVICE", "NetAdrr", ""), "37");
+    EXPECT_EQ(ini::ReadIniString(path, "COM_SETTINGS", "Settings", ""), "19200,N,8,2");
 }
 
 }  // namespace
-}  // namespace pmv
+}  // namespace pmv::device

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace pmv {
+namespace pmv::device {
 namespace {
 
 // The instrument's values for a full read: every register read holds a value of its own, so an
@@ -32,7 +32,7 @@ void FillDistinctValues(sim::Simulator& sim, const std::vector<sim::Request>& re
 
 struct Outcome {
     ErrorCode code = kOk;
-    SettingsModel model;
+    model::SettingsModel model;
 };
 
 // A full read of all groups against its own simulated instrument. With lateCount > 0, the
@@ -65,17 +65,17 @@ Outcome FullRead(const std::vector<sim::Request>& reads, size_t position, int la
         late.delayMs = lateMs;
         sim.InjectFault(late);
     }
-    SystemClock clock;
-    QtSerialLine line;
+    link::SystemClock clock;
+    link::QtSerialLine line;
     if (!line.Open(sim.DevicePath()) || !line.Configure(9600)) {
         outcome.code = ErrorCode{~0u};  // the simulated instrument or its line did not start
         return outcome;
     }
-    Exchange exchange(line, clock);
+    link::Exchange exchange(line, clock);
     exchange.values().ByteTimeout = 9;
     exchange.values().UseLogFile = false;
     test::ScriptedProgress progress;
-    for (ChannelSettings& c : outcome.model.channel)
+    for (model::ChannelSettings& c : outcome.model.channel)
         c.select = 1;
     outcome.model.rele.select = 1;
     outcome.model.general.gen_select = 1;
@@ -90,15 +90,15 @@ protected:
     {
         sim::Simulator sim;
         ASSERT_TRUE(sim.Start());
-        QtSerialLine line;
+        link::QtSerialLine line;
         ASSERT_TRUE(line.Open(sim.DevicePath()));
-        SystemClock clock;
-        Exchange exchange(line, clock);
+        link::SystemClock clock;
+        link::Exchange exchange(line, clock);
         exchange.values().UseLogFile = false;
         test::ScriptedProgress progress;
-        SettingsModel model;
+        model::SettingsModel model;
         Device device{exchange, progress, model, {}};
-        for (ChannelSettings& c : model.channel)
+        for (model::ChannelSettings& c : model.channel)
             c.select = 1;
         model.rele.select = 1;
         model.general.gen_select = 1;
@@ -141,7 +141,7 @@ protected:
     }
 
     std::vector<sim::Request> reads_;
-    SettingsModel expected_;
+    model::SettingsModel expected_;
 };
 
 // The answer time-out is 1 s. Late by 1.5 s, an answer comes while the line must stay silent
@@ -165,4 +165,4 @@ TEST_F(LateAnswerSweep, TwoLateAnswersInARowGiveTheExactValuesOrAnError)
 }
 
 }  // namespace
-}  // namespace pmv
+}  // namespace pmv::device

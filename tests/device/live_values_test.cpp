@@ -10,7 +10,7 @@
 
 #include <limits>
 
-namespace pmv {
+namespace pmv::device {
 namespace {
 
 using LiveValuesTest = test::DeviceTest;
@@ -37,15 +37,15 @@ TEST_F(LiveValuesTest, BlockIsDecodedClampedAndShown)
     EXPECT_EQ(live.relays, 0x02);
     EXPECT_FLOAT_EQ(live.value[0], 12345.0f);
 
-    const LiveView view = ShowCurrentValues(live);
+    const binding::LiveView view = binding::ShowCurrentValues(live);
     EXPECT_FLOAT_EQ(live.value[0], 10000.0f) << "the clamped value replaces the stored one";
     EXPECT_EQ(view.channel[0].valueText, "10000.0000");
     EXPECT_EQ(view.channel[1].valueText, "-1000.0000");
     EXPECT_EQ(view.channel[0].statusText, "Нормальное измерение");
-    EXPECT_EQ(view.channel[0].valueColour, PanelColour::White);
-    EXPECT_EQ(view.channel[0].statusColour, PanelColour::ButtonFace);
+    EXPECT_EQ(view.channel[0].valueColour, binding::PanelColour::White);
+    EXPECT_EQ(view.channel[0].statusColour, binding::PanelColour::ButtonFace);
     EXPECT_EQ(view.channel[1].statusText, "Канал выключен");
-    EXPECT_EQ(view.channel[1].valueColour, PanelColour::ButtonFace);
+    EXPECT_EQ(view.channel[1].valueColour, binding::PanelColour::ButtonFace);
     EXPECT_EQ(view.channel[0].lamps, (std::array<bool, 3>{true, false, true}));
     EXPECT_EQ(view.relays, (std::array<bool, 2>{false, true}));
     EXPECT_EQ(view.keys, (std::array<bool, 5>{false, false, false, false, true})) << "0x10 lights only \"Диапазон\"";
@@ -61,10 +61,10 @@ TEST_F(LiveValuesTest, SignallingAndQuietNotANumber)
     simulator->SetLiveBlock(block);
     LiveValues live;
     ASSERT_EQ(ReadCurrentValues(exchange, live), kOk);
-    const LiveView view = ShowCurrentValues(live);
+    const binding::LiveView view = binding::ShowCurrentValues(live);
     EXPECT_EQ(view.channel[0].valueText, "-444.0000");
     EXPECT_EQ(view.channel[0].statusText, "Ошибка в плавающей арифметике");
-    EXPECT_EQ(view.channel[0].statusColour, PanelColour::Yellow);
+    EXPECT_EQ(view.channel[0].statusColour, binding::PanelColour::Yellow);
     EXPECT_EQ(view.channel[1].valueText, "-1000.0000");
     EXPECT_EQ(view.channel[1].statusText, "Обрыв");
 }
@@ -79,8 +79,8 @@ TEST_F(LiveValuesTest, PollReportsItsOutcomeAndLogsEverySecondTick)
     for (int i = 0; i < 4; ++i) {
         const LivePoll::Outcome outcome = poll.Tick(exchange, live, dir.file("IZM.txt"));
         EXPECT_EQ(outcome.code, kOk);
-        EXPECT_STREQ(ShowPollOutcome(outcome.code).text, "Получен ответ");
-        EXPECT_EQ(ShowPollOutcome(outcome.code).colour, PanelColour::ButtonFace);
+        EXPECT_STREQ(binding::ShowPollOutcome(outcome.code).text, "Получен ответ");
+        EXPECT_EQ(binding::ShowPollOutcome(outcome.code).colour, binding::PanelColour::ButtonFace);
         EXPECT_EQ(outcome.nextIntervalMs, 500u);
     }
     const std::string log = test::ReadFileBytes(dir.file("IZM.txt"));
@@ -94,24 +94,24 @@ TEST_F(LiveValuesTest, PollReportsItsOutcomeAndLogsEverySecondTick)
     simulator->InjectFault(refuse);
     const LivePoll::Outcome failed = poll.Tick(exchange, live, "");
     EXPECT_EQ(failed.code, kDeviceError);
-    EXPECT_STREQ(ShowPollOutcome(failed.code).text, "Какая-то ошибка в ответе");
-    EXPECT_EQ(ShowPollOutcome(failed.code).colour, PanelColour::Yellow);
+    EXPECT_STREQ(binding::ShowPollOutcome(failed.code).text, "Какая-то ошибка в ответе");
+    EXPECT_EQ(binding::ShowPollOutcome(failed.code).colour, binding::PanelColour::Yellow);
     EXPECT_EQ(failed.nextIntervalMs, 1500u);
     EXPECT_FLOAT_EQ(live.value[0], 21.5f) << "a failed poll keeps the last values";
 
-    EXPECT_STREQ(ShowPollOutcome(kTooManyChars).text, "В ответе много мусора, ответ не разобран");
-    EXPECT_STREQ(ShowPollOutcome(kNoAnswer).text, "Не дождались ответа");
-    EXPECT_STREQ(ShowPollOutcome(kCannotParse).text, "Ошибка в разборе ответа");
+    EXPECT_STREQ(binding::ShowPollOutcome(kTooManyChars).text, "В ответе много мусора, ответ не разобран");
+    EXPECT_STREQ(binding::ShowPollOutcome(kNoAnswer).text, "Не дождались ответа");
+    EXPECT_STREQ(binding::ShowPollOutcome(kCannotParse).text, "Ошибка в разборе ответа");
 }
 
 TEST(LiveView, ChannelStatusTexts)
 {
-    EXPECT_EQ(ChannelStatusText(0), "Нормальное измерение");
-    EXPECT_EQ(ChannelStatusText(9), "Обрыв");
-    EXPECT_EQ(ChannelStatusText(12), "Канал выключен");
-    EXPECT_EQ(ChannelStatusText(15), "Ошибка в градуировках");
+    EXPECT_EQ(binding::ChannelStatusText(0), "Нормальное измерение");
+    EXPECT_EQ(binding::ChannelStatusText(9), "Обрыв");
+    EXPECT_EQ(binding::ChannelStatusText(12), "Канал выключен");
+    EXPECT_EQ(binding::ChannelStatusText(15), "Ошибка в градуировках");
     for (uint32_t status : {1u, 2u, 3u, 5u, 6u, 10u, 11u, 16u, 255u})
-        EXPECT_EQ(ChannelStatusText(status), "Какая то ошибка") << status;
+        EXPECT_EQ(binding::ChannelStatusText(status), "Какая то ошибка") << status;
 }
 
 TEST_F(LiveValuesTest, BothLogsAreSetAsideAtTheirSizeLimit)
@@ -121,7 +121,7 @@ TEST_F(LiveValuesTest, BothLogsAreSetAsideAtTheirSizeLimit)
     for (const std::string& log : {exchangeLog, measurementLog}) {
         test::WriteFileBytes(log + ".1", "older\n");
         test::WriteFileBytes(log, "");
-        std::filesystem::resize_file(log, kLogRotateBytes);  // sparse: costs no disk
+        std::filesystem::resize_file(log, link::kLogRotateBytes);  // sparse: costs no disk
     }
     exchange.values().UseLogFile = true;
     exchange.values().LogFileName = exchangeLog;
@@ -131,7 +131,7 @@ TEST_F(LiveValuesTest, BothLogsAreSetAsideAtTheirSizeLimit)
     ASSERT_EQ(LogMeasurement(measurementLog, exchange.state().sendTime, live), kOk);
 
     for (const std::string& log : {exchangeLog, measurementLog}) {
-        EXPECT_EQ(std::filesystem::file_size(log + ".1"), kLogRotateBytes) << log;
+        EXPECT_EQ(std::filesystem::file_size(log + ".1"), link::kLogRotateBytes) << log;
         EXPECT_LT(std::filesystem::file_size(log), 1000u) << log;
     }
     EXPECT_EQ(test::ReadFileBytes(exchangeLog).rfind("________________________________________\nSend cmd at ", 0), 0u);
@@ -143,4 +143,4 @@ TEST_F(LiveValuesTest, BothLogsAreSetAsideAtTheirSizeLimit)
 }
 
 }  // namespace
-}  // namespace pmv
+}  // namespace pmv::device

@@ -6,7 +6,7 @@
 #include "device/service_commands.h"
 #include "messages/error_codes.h"
 
-namespace pmv {
+namespace pmv::device {
 namespace {
 
 using RelayTest = test::DeviceTest;
@@ -150,4 +150,4 @@ TEST_F(OutputTestTest, FactoryResetOnlyOnYes)
 }
 
 }  // namespace
-}  // namespace pmv
+}  // namespace pmv::device

@@ -10,9 +10,9 @@
 
 namespace {
 
-class FakeClock final : public pmv::Clock {
+class FakeClock final : public pmv::link::Clock {
 public:
-    pmv::TimeStamp LocalTime() const override { return {12, 0, 0, static_cast<uint32_t>(now_ % 1000)}; }
+    pmv::link::TimeStamp LocalTime() const override { return {12, 0, 0, static_cast<uint32_t>(now_ % 1000)}; }
     int64_t MonotonicMs() const override { return now_ += 7; }
 
 private:
@@ -20,13 +20,13 @@ private:
 };
 
 // Hands out the input in pieces whose sizes the input's first byte picks; then silence.
-class FakeLine final : public pmv::SerialLine {
+class FakeLine final : public pmv::link::SerialLine {
 public:
     FakeLine(std::string bytes, size_t piece) : bytes_(std::move(bytes)), piece_(piece) {}
     bool Open(const std::string&) override { return true; }
     bool IsOpen() const override { return true; }
     std::string OpenError() const override { return {}; }
-    pmv::LowLatency LatencyRequest() const override { return pmv::LowLatency::NotApplicable; }
+    pmv::link::LowLatency LatencyRequest() const override { return pmv::link::LowLatency::NotApplicable; }
     void Close() override {}
     bool Configure(uint32_t) override { return true; }
     void Purge() override {}
@@ -56,36 +56,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     uint32_t value = 0;
     std::vector<uint8_t> block;
-    (void)pmv::ParseByteAnswer(text, value);
-    (void)pmv::ParseLongAnswer(text, value);
-    (void)pmv::ParseBlockAnswer(text, data[1] % 101, block);
-    (void)pmv::Exchange::AnswerStatus(text);
+    (void)pmv::link::ParseByteAnswer(text, value);
+    (void)pmv::link::ParseLongAnswer(text, value);
+    (void)pmv::link::ParseBlockAnswer(text, data[1] % 101, block);
+    (void)pmv::link::Exchange::AnswerStatus(text);
 
     FakeClock clock;
     FakeLine line(text, data[0] % 40 + 1);
-    pmv::Exchange exchange(line, clock);
+    pmv::link::Exchange exchange(line, clock);
     exchange.values().UseLogFile = false;
     exchange.values().RetryCount = data[1] % 4 + 2;
     pmv::ErrorCode code = pmv::kOk;
     switch (data[0] % 4) {
     case 0:
-        code = pmv::ReadByteRegister(exchange, 2, data[1], value);
+        code = pmv::link::ReadByteRegister(exchange, 2, data[1], value);
         if (code == pmv::kOk && value > 255)
             std::abort();
         break;
     case 1:
-        code = pmv::ReadLongRegister(exchange, 2, data[1], value);
+        code = pmv::link::ReadLongRegister(exchange, 2, data[1], value);
         break;
     case 2:
-        code = pmv::ReadValueBlock(exchange, 0, data[1] % 101, block, true);
+        code = pmv::link::ReadValueBlock(exchange, 0, data[1] % 101, block, true);
         if (code == pmv::kOk && block.size() != data[1] % 101u)
             std::abort();
         break;
     default:
-        code = pmv::WriteFloatRegisterChecked(exchange, 2, data[1], 1.5f);
+        code = pmv::link::WriteFloatRegisterChecked(exchange, 2, data[1], 1.5f);
         break;
     }
-    if (pmv::CodeNumber(code) > 23 || exchange.answer().size() > pmv::kMaxAnswerBytes + pmv::kReadChunk)
+    if (pmv::CodeNumber(code) > 23 || exchange.answer().size() > pmv::link::kMaxAnswerBytes + pmv::link::kReadChunk)
         std::abort();
     return 0;
 }

@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string path = Folder() + "/f.ini";
     WriteFile(path, data, size);
-    pmv::IniFile file = pmv::IniFile::Load(path);
+    pmv::ini::IniFile file = pmv::ini::IniFile::Load(path);
     if (file.bytes() != std::string(reinterpret_cast<const char*>(data), size))
         std::abort();
 
@@ -67,13 +67,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
     if (file.save(path))
         return 0;
-    const pmv::IniFile reloaded = pmv::IniFile::Load(path);
+    const pmv::ini::IniFile reloaded = pmv::ini::IniFile::Load(path);
     if (reloaded.bytes() != file.bytes())
         std::abort();
     // A value read back equals the one written when the names and the value survive the
     // private-profile trimming rules and the Windows-1251 conversion unchanged.
-    if (valid && pmv::Cp1251ToUtf8(pmv::Utf8ToCp1251(value)) == value &&
-        pmv::Cp1251ToUtf8(pmv::Utf8ToCp1251(section)) == section && pmv::Cp1251ToUtf8(pmv::Utf8ToCp1251(key)) == key &&
+    if (valid && pmv::ini::Cp1251ToUtf8(pmv::ini::Utf8ToCp1251(value)) == value &&
+        pmv::ini::Cp1251ToUtf8(pmv::ini::Utf8ToCp1251(section)) == section && pmv::ini::Cp1251ToUtf8(pmv::ini::Utf8ToCp1251(key)) == key &&
         reloaded.get(section, key) != value)
         std::abort();
     return 0;

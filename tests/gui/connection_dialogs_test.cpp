@@ -153,7 +153,7 @@ TEST_F(ConnectionDialogsTest, SearchFindsAnotherAddressAndSpeedAndYesKeepsThemFo
     instrument->ClearTranscript();
     boxer.answers = {QMessageBox::Yes};
     DialogScript script({{"InstrumentSearchDialog", [&](QDialog& dialog) {
-                              clock.Advance(2 * LivePoll::kIntervalMs);
+                              clock.Advance(2 * device::LivePoll::kIntervalMs);
                               Start(dialog);
                               for (const sim::Request& r : instrument->Transcript())
                                   ASSERT_TRUE(r.text.ends_with(";37;002006;")) << "not a probe: " << r.text;
@@ -163,10 +163,10 @@ TEST_F(ConnectionDialogsTest, SearchFindsAnotherAddressAndSpeedAndYesKeepsThemFo
     Trigger("InstrumentSearchAction");
     ASSERT_EQ(boxer.boxes.size(), 1u);
     EXPECT_EQ(boxer.boxes[0].text.toStdString(), "Прибор найден: адрес 37, скорость 9600. Сохранить их в dev.dat?");
-    EXPECT_EQ(ReadIniString(File("dev.dat"), "DEVICE", "NetAdrr", ""), "37");
-    EXPECT_EQ(ReadIniString(File("dev.dat"), "COM_SETTINGS", "Settings", ""), "9600,N,8,2");
+    EXPECT_EQ(ini::ReadIniString(File("dev.dat"), "DEVICE", "NetAdrr", ""), "37");
+    EXPECT_EQ(ini::ReadIniString(File("dev.dat"), "COM_SETTINGS", "Settings", ""), "9600,N,8,2");
     EXPECT_EQ(window->exchange().values().DeviceAddress, 37u);
-    EXPECT_EQ(window->exchange().values().ByteTimeout, ByteTimeoutForBaud(9600));
+    EXPECT_EQ(window->exchange().values().ByteTimeout, link::ByteTimeoutForBaud(9600));
     EXPECT_EQ(window->port().settings().BaudRate, 9600u);
 
     // Released, the page polls the instrument where it was found.
@@ -178,7 +178,7 @@ TEST_F(ConnectionDialogsTest, SearchFindsAnotherAddressAndSpeedAndYesKeepsThemFo
     EXPECT_TRUE(clock.AdvanceUntil(answered, 2000));
 
     pages->setCurrentIndex(0);
-    instrument->SetFloatRegister(2, regs::Th1(0).number, 123.5f);
+    instrument->SetFloatRegister(2, device::regs::Th1(0).number, 123.5f);
     Click(Button::ReadAll);
     EXPECT_EQ(boxer.boxes.size(), 1u) << boxer.boxes.back().text.toStdString();
     EXPECT_EQ(Text(controls.channels[0].setpoint1).toStdString(), "123.5000");

@@ -14,13 +14,13 @@ namespace pmv::test {
 
 // The window's time, moved on by the test: Advance runs every timer that falls due, in the order
 // they fall due and each at its time, so a test waits no real time for a poll or a tick.
-class DrivenClock final : public WindowClock {
+class DrivenClock final : public gui::WindowClock {
 public:
-    TimeStamp LocalTime() const override { return real_.LocalTime(); }
+    link::TimeStamp LocalTime() const override { return real_.LocalTime(); }
     int64_t MonotonicMs() const override { return nowMs_; }
     void Wait(uint32_t ms) override { Advance(ms); }
     int64_t EpochMs() const override { return epochStartMs_ + nowMs_; }
-    std::unique_ptr<Ticker> NewTicker(std::function<void()> tick, bool singleShot = false) override
+    std::unique_ptr<gui::Ticker> NewTicker(std::function<void()> tick, bool singleShot = false) override
     {
         return std::make_unique<DrivenTicker>(*this, std::move(tick), singleShot);
     }
@@ -58,7 +58,7 @@ public:
     }
 
 private:
-    class DrivenTicker final : public Ticker {
+    class DrivenTicker final : public gui::Ticker {
     public:
         DrivenTicker(DrivenClock& clock, std::function<void()> tick, bool singleShot)
             : clock_(clock), tick_(std::move(tick)), singleShot_(singleShot)
@@ -82,7 +82,7 @@ private:
         int64_t dueMs_ = 0;
     };
 
-    SystemClock real_;
+    link::SystemClock real_;
     std::vector<DrivenTicker*> tickers_;
     int64_t nowMs_ = 0;
     const int64_t epochStartMs_ = QDateTime::currentMSecsSinceEpoch();

@@ -136,7 +136,7 @@ inline const char* FormName(Part part)
 // A widget that shows a control value is named by the value's field in this object, as
 // binding/control_values.h names it: `controls.channels[0].setpoint1` stands for the line edit
 // of setpoint 1 of channel 1. The window's table of controls gives its form's name.
-inline const ControlValues controls{};
+inline const binding::ControlValues controls{};
 
 // A field of `controls`. A string literal is a form's name, never a field.
 class Bound {
@@ -150,19 +150,19 @@ public:
     // The form's name of the widget of `window` that shows the field; empty if none does.
     QString FormName(const QWidget& window) const
     {
-        TopBar* top = nullptr;
-        ChannelsPage* channels = nullptr;
-        RelaysPage* relays = nullptr;
-        GeneralPage* general = nullptr;
+        gui::TopBar* top = nullptr;
+        gui::ChannelsPage* channels = nullptr;
+        gui::RelaysPage* relays = nullptr;
+        gui::GeneralPage* general = nullptr;
         for (QWidget* w : window.findChildren<QWidget*>()) {
-            top = top ? top : dynamic_cast<TopBar*>(w);
-            channels = channels ? channels : dynamic_cast<ChannelsPage*>(w);
-            relays = relays ? relays : dynamic_cast<RelaysPage*>(w);
-            general = general ? general : dynamic_cast<GeneralPage*>(w);
+            top = top ? top : dynamic_cast<gui::TopBar*>(w);
+            channels = channels ? channels : dynamic_cast<gui::ChannelsPage*>(w);
+            relays = relays ? relays : dynamic_cast<gui::RelaysPage*>(w);
+            general = general ? general : dynamic_cast<gui::GeneralPage*>(w);
         }
         if (!top || !channels || !relays || !general)
             return {};
-        return QString::fromUtf8(BoundObjectName({*top, channels->channels, *relays, *general}, controls, field_));
+        return QString::fromUtf8(gui::BoundObjectName({*top, channels->channels, *relays, *general}, controls, field_));
     }
 
 private:

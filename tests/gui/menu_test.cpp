@@ -31,7 +31,7 @@ TEST_F(WindowTest, ExitInTheFileMenuClosesAndSavesLikeTheWindowsClose)
     EXPECT_EQ(exit->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
     exit->trigger();
     EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(IniFile::Load(File("recent.prf")).get("CH1", "th1").value_or(""), "42.5000");
+    EXPECT_EQ(ini::IniFile::Load(File("recent.prf")).get("CH1", "th1").value_or(""), "42.5000");
     EXPECT_TRUE(std::filesystem::exists(File("dev.dat")));
 }
 
@@ -101,7 +101,7 @@ TEST_F(WindowTest, NothingIsClippedWhateverTheSystemFont)
 {
     Open();
     auto* pages = Get<QTabWidget>("TabbedNotebook1");
-    const GroupFlags& panels = controls.top.groupPanels;
+    const binding::GroupFlags& panels = controls.top.groupPanels;
     const std::pair<int, Bound> framed[] = {{0, panels.channel1}, {0, panels.channel2}, {1, panels.relays}, {2, panels.general}};
     for (const auto& [page, panel] : framed) {
         pages->setCurrentIndex(page);

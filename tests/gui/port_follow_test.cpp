@@ -6,7 +6,7 @@
 namespace pmv::test {
 namespace {
 
-QString StatusText(MainWindow& window, const char* name)
+QString StatusText(gui::MainWindow& window, const char* name)
 {
     auto* label = window.findChild<QLabel*>(QString::fromUtf8(name));
     return label ? label->text() : QString();

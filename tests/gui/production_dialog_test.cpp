@@ -15,7 +15,7 @@ namespace pmv::test {
 namespace {
 
 // Opens "Выпуск прибора…" and runs `act` once on the dialog as soon as it shows, then closes it.
-void WithProductionDialog(MainWindow& window, const std::function<void(QDialog&)>& act)
+void WithProductionDialog(gui::MainWindow& window, const std::function<void(QDialog&)>& act)
 {
     bool acted = false;
     QTimer driver;
@@ -48,7 +48,7 @@ TEST_F(WindowTest, ProductionDialogMakesOneInstrumentAndKeepsTheCount)
 
     EXPECT_EQ(step4, QString::fromUtf8("выполнено"));
     EXPECT_EQ(count, QString::fromUtf8("Выпущено за сеанс: 1"));
-    EXPECT_EQ(simulator.Register(2, 1, regs::kOtkType.number), 12u);
+    EXPECT_EQ(simulator.Register(2, 1, device::regs::kOtkType.number), 12u);
     EXPECT_TRUE(std::filesystem::exists(File("012-00345.pdf")));
     ASSERT_EQ(boxer.boxes.size(), 1u);
     EXPECT_TRUE(boxer.boxes[0].text.startsWith(QString::fromUtf8("Прибор 012-00345 выпущен.")));
@@ -58,8 +58,8 @@ TEST_F(WindowTest, ProductionDialogRefusesAUsedNumberAndShowsTheReservedOne)
 {
     Open();
     {
-        History history(File("history.sqlite"));
-        ASSERT_EQ(history.ReserveSerial(12, 345, false, {}, {}).outcome, SerialReservation::Outcome::Reserved);
+        history::History history(File("history.sqlite"));
+        ASSERT_EQ(history.ReserveSerial(12, 345, false, {}, {}).outcome, history::SerialReservation::Outcome::Reserved);
     }
     QString proposed, refusedState, reservedState;
     // The number state while the steps run, between two register operations.

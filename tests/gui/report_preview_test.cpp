@@ -33,9 +33,9 @@ std::string PdfText(const std::string& path)
 TEST_F(WindowTest, PassportButtonShowsThePreviewWhichSavesAPdf)
 {
     Open();
-    simulator.SetRegister(2, 1, regs::kMadeMonth.number, 12);
+    simulator.SetRegister(2, 1, device::regs::kMadeMonth.number, 12);
     boxer.files = {QString::fromStdString(File("passport"))};
-    PreviewCatcher catcher([](ReportPreview& preview) {
+    PreviewCatcher catcher([](gui::ReportPreview& preview) {
         EXPECT_EQ(preview.printer()->pageLayout().orientation(), QPageLayout::Landscape);
         Action(preview, "SavePdf")->trigger();
     });
@@ -74,14 +74,14 @@ TEST_F(WindowTest, ReportsMenuBesideFileRunsBothReportCommands)
     EXPECT_EQ(menus[1]->text(), QString::fromUtf8("Отчёты"));
 
     int orientation = -1;
-    PreviewCatcher catcher([&](ReportPreview& preview) { orientation = preview.printer()->pageLayout().orientation(); });
+    PreviewCatcher catcher([&](gui::ReportPreview& preview) { orientation = preview.printer()->pageLayout().orientation(); });
     Action(*window, "ReportAction")->trigger();
     EXPECT_EQ(catcher.shown, 1);
     EXPECT_EQ(orientation, QPageLayout::Portrait);
     EXPECT_TRUE(simulator.Transcript().empty()) << "the current settings are reported without a read";
 
     Get<QCheckBox>(controls.top.groupBoxes.channel2)->click();
-    simulator.SetFloatRegister(2, regs::Uref(1).number, 12.5f);
+    simulator.SetFloatRegister(2, device::regs::Uref(1).number, 12.5f);
     Action(*window, "ReadReportAction")->trigger();
     EXPECT_EQ(catcher.shown, 2);
     EXPECT_TRUE(boxer.boxes.empty());

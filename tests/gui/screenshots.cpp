@@ -40,7 +40,7 @@ using pmv::test::MenuItem;
 
 bool ShootPages(pmv::sim::Simulator& simulator, const QDir& target)
 {
-    pmv::MainWindow window({simulator.DevicePath()});
+    pmv::gui::MainWindow window({simulator.DevicePath()});
     window.show();
     QTest::qWait(400);
 
@@ -78,9 +78,9 @@ QPixmap WithPopup(QWidget& window, QMenu& menu, QMenu* sub)
 
 bool ShootService(pmv::sim::Simulator& simulator, const QDir& target)
 {
-    pmv::WindowOptions options{simulator.DevicePath()};
-    options.service = {true, nullptr, pmv::SimulatedBench(simulator)};
-    pmv::MainWindow window(options);
+    pmv::gui::WindowOptions options{simulator.DevicePath()};
+    options.service = {true, nullptr, pmv::gui::SimulatedBench(simulator)};
+    pmv::gui::MainWindow window(options);
     window.show();
     QTest::qWait(400);
 
@@ -115,7 +115,7 @@ bool ShootService(pmv::sim::Simulator& simulator, const QDir& target)
 // The user guide opened with F1 on the page of channel settings.
 bool ShootGuide(pmv::sim::Simulator& simulator, const QDir& target)
 {
-    pmv::MainWindow window({simulator.DevicePath()});
+    pmv::gui::MainWindow window({simulator.DevicePath()});
     window.show();
     QTest::qWait(300);
     window.findChild<QAction*>("UserGuideAction")->trigger();
@@ -128,7 +128,7 @@ bool ShootGuide(pmv::sim::Simulator& simulator, const QDir& target)
 // telling the write as refused.
 bool ShootRefusedWrite(pmv::sim::Simulator& simulator, const QDir& target)
 {
-    pmv::MainWindow window({simulator.DevicePath()});
+    pmv::gui::MainWindow window({simulator.DevicePath()});
     window.show();
     QTest::qWait(300);
     auto* setpoint = window.findChild<QLineEdit*>(Bound(controls.channels[0].setpoint1).FormName(window));
@@ -148,7 +148,7 @@ bool ShootRefusedWrite(pmv::sim::Simulator& simulator, const QDir& target)
 // The production dialog after one instrument went through all its steps.
 bool ShootProduction(pmv::sim::Simulator& simulator, const QDir& target)
 {
-    pmv::MainWindow window({simulator.DevicePath()});
+    pmv::gui::MainWindow window({simulator.DevicePath()});
     window.show();
     QTest::qWait(300);
     bool saved = false;
@@ -184,7 +184,7 @@ int main(int argc, char** argv)
     }
     // Taken before the working directory moves to a scratch folder below.
     const QDir target(QDir(QString::fromLocal8Bit(argv[1])).absolutePath());
-    pmv::InstallRussianTranslation(app);
+    pmv::gui::InstallRussianTranslation(app);
 
     QTemporaryDir work;
     QDir::setCurrent(work.path());

@@ -16,14 +16,14 @@ class ServiceMenuTest : public WindowTest {
 protected:
     void OpenWithService(bool visible)
     {
-        WindowOptions options{simulator.DevicePath()};
-        options.service = {visible, &waits, SimulatedBench(simulator)};
+        gui::WindowOptions options{simulator.DevicePath()};
+        options.service = {visible, &waits, gui::SimulatedBench(simulator)};
         Open(options);
     }
-    std::vector<HistoryRecord> HistoryRows() const
+    std::vector<history::HistoryRecord> HistoryRows() const
     {
-        History history(File("history.sqlite"));
-        std::vector<HistoryRecord> rows;
+        history::History history(File("history.sqlite"));
+        std::vector<history::HistoryRecord> rows;
         EXPECT_EQ(history.Query({}, rows), std::nullopt);
         return rows;
     }
@@ -53,9 +53,9 @@ TEST_F(ServiceMenuTest, HiddenUntilAskedForThenCalibratesAChannelOnTheBench)
     EXPECT_EQ(boxer.boxes[0].caption, QString::fromUtf8("Градуировка параметра Ku 0-100 mV"));
     EXPECT_EQ(boxer.boxes[0].text, QString::fromUtf8("Подключите ко входу напряжение 100.0000  mV"));
     EXPECT_FALSE(window->busy());
-    const std::vector<HistoryRecord> rows = HistoryRows();
+    const std::vector<history::HistoryRecord> rows = HistoryRows();
     ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].operation, kOperationCalibration);
+    EXPECT_EQ(rows[0].operation, history::kOperationCalibration);
     EXPECT_TRUE(rows[0].details.starts_with("канал 2: UREF")) << rows[0].details;
 }
 
@@ -76,16 +76,16 @@ TEST_F(ServiceMenuTest, FactoryResetOnNoSendsNothingAndTheOutputWalkTicks)
     simulator.SetRegister(2, 1, 12, 0x30);  // serial number 12345
     boxer.answers.push_back(QMessageBox::Yes);
     Trigger(MenuItem::FactoryReset);
-    const std::vector<HistoryRecord> rows = HistoryRows();
+    const std::vector<history::HistoryRecord> rows = HistoryRows();
     ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].operation, kOperationFactoryReset);
+    EXPECT_EQ(rows[0].operation, history::kOperationFactoryReset);
     EXPECT_EQ(rows[0].serial, 12345);
     EXPECT_EQ(rows[0].result, 0u);
     simulator.ClearTranscript();
 
     Trigger(MenuItem::OutputWalk);  // run
     // The run arms the timer with 1800 ms.
-    clock.Advance(2 * OutputTest::kTimerIntervalMs + 300);
+    clock.Advance(2 * device::OutputTest::kTimerIntervalMs + 300);
     EXPECT_EQ(simulator.Register(1, 1, 5), 2u) << "outputs 0 and 1 in turn, one tick each";
     std::vector<std::string> writes;
     for (const auto& r : simulator.Transcript())
@@ -114,7 +114,7 @@ TEST_F(ServiceMenuTest, ServiceAndProductionItemsAreHeldOffWhileAReadRuns)
         if (!window->busy())
             return;
         sawBusy = true;
-        clock.Advance(OutputTest::kTimerIntervalMs);
+        clock.Advance(device::OutputTest::kTimerIntervalMs);
         for (QAction* a : items)
             if (a->isEnabled() && !enabled.contains(a->objectName()))
                 enabled << a->objectName();
@@ -136,7 +136,7 @@ TEST_F(ServiceMenuTest, ServiceAndProductionItemsAreHeldOffWhileAReadRuns)
     for (QAction* a : items)
         EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString() << " after the read";
     simulator.ClearTranscript();
-    clock.Advance(OutputTest::kTimerIntervalMs);
+    clock.Advance(device::OutputTest::kTimerIntervalMs);
     EXPECT_FALSE(simulator.Transcript().empty()) << "the walk ticks again once the read has ended";
 }
 

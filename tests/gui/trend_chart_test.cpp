@@ -19,7 +19,7 @@ namespace {
 
 class TrendTest : public WindowTest {
 protected:
-    TrendChart& Trend() const { return *Get<TrendChart>("TrendChart"); }
+    gui::TrendChart& Trend() const { return *Get<gui::TrendChart>("TrendChart"); }
 
     QXYSeries& Series(const char* name) const
     {
@@ -168,14 +168,14 @@ TEST_F(TrendTest, TheTimeWindowChoosesTheLastMinutes)
     const int64_t now = clock.EpochMs();
     // Twenty minutes of samples, one a second.
     for (int64_t t = now - 20 * 60 * 1000; t <= now; t += 1000)
-        Trend().Add(LiveValues{}, t);
-    for (size_t i = 0; i < TrendChart::kWindowMinutes.size(); ++i) {
+        Trend().Add(device::LiveValues{}, t);
+    for (size_t i = 0; i < gui::TrendChart::kWindowMinutes.size(); ++i) {
         ChooseWindow(static_cast<int>(i));
-        EXPECT_EQ(Series("Канал 1").count(), TrendChart::kWindowMinutes[i] * 60 + 1) << i;
+        EXPECT_EQ(Series("Канал 1").count(), gui::TrendChart::kWindowMinutes[i] * 60 + 1) << i;
     }
 
     // A clock set back starts the trend afresh, and the picture follows at once.
-    Trend().Add(LiveValues{}, now - 60 * 60 * 1000);
+    Trend().Add(device::LiveValues{}, now - 60 * 60 * 1000);
     EXPECT_EQ(Trend().buffer().size(), 1u);
     EXPECT_EQ(Series("Канал 1").count(), 1);
 
@@ -183,7 +183,7 @@ TEST_F(TrendTest, TheTimeWindowChoosesTheLastMinutes)
     // single high value among them still drawn.
     const int64_t later = now + 60 * 60 * 1000;
     for (int64_t t = later - 15 * 60 * 1000; t <= later; t += 500) {
-        LiveValues v;
+        device::LiveValues v;
         v.value[0] = t == later - 7 * 60 * 1000 ? 30.0f : 20.0f + static_cast<float>(t % 7000) / 7000.0f;
         Trend().Add(v, t);
     }
@@ -211,7 +211,7 @@ TEST_F(TrendTest, SaveMeasurementsWritesTheBufferAsCsv)
     ASSERT_TRUE(in) << "\".csv\" appended";
     std::stringstream text;
     text << in.rdbuf();
-    EXPECT_EQ(text.str(), TrendCsv(Trend().buffer().All()));
+    EXPECT_EQ(text.str(), binding::TrendCsv(Trend().buffer().All()));
     EXPECT_EQ(Trend().buffer().All().size(), Trend().buffer().size());
 
     boxer.files.push_back(QString::fromStdString(File("again.CSV")));

@@ -27,7 +27,7 @@ QStringList PictureNames(const QString& markdown)
 
 TEST(UserGuideText, IsRussianNotTheDevelopersReadme)
 {
-    const QString guide = UserGuideMarkdown();
+    const QString guide = gui::UserGuideMarkdown();
     ASSERT_FALSE(guide.isEmpty()) << "the guide is missing from the program's resources";
     qsizetype cyrillic = 0, latin = 0;
     for (const QChar c : guide) {
@@ -42,7 +42,7 @@ TEST(UserGuideText, IsRussianNotTheDevelopersReadme)
     EXPECT_FALSE(guide.contains(QStringLiteral("## What it is")));
 }
 
-QTextBrowser* OpenGuide(MainWindow& window)
+QTextBrowser* OpenGuide(gui::MainWindow& window)
 {
     window.findChild<QAction*>("UserGuideAction")->trigger();
     auto* dialog = window.findChild<QDialog*>("UserGuide");
@@ -54,7 +54,7 @@ TEST_F(WindowTest, EveryPictureTheGuideNamesLoadsFromTheProgram)
     Open();
     QTextBrowser* text = OpenGuide(*window);
     ASSERT_NE(text, nullptr);
-    const QStringList names = PictureNames(UserGuideMarkdown());
+    const QStringList names = PictureNames(gui::UserGuideMarkdown());
     const QStringList pages = {"pmvconf-page0-channels.png", "pmvconf-page1-relays.png", "pmvconf-page2-general.png",
                                "pmvconf-page3-live-values.png", "pmvconf-page4-configuration.png"};
     for (const QString& page : pages)

@@ -86,7 +86,7 @@ private:
 // Waits for the report preview to be shown modally, lets the test act on it, then closes it.
 class PreviewCatcher {
 public:
-    explicit PreviewCatcher(std::function<void(ReportPreview&)> act = {}) : act_(std::move(act))
+    explicit PreviewCatcher(std::function<void(gui::ReportPreview&)> act = {}) : act_(std::move(act))
     {
         QObject::connect(&timer_, &QTimer::timeout, [this] { Catch(); });
         timer_.start(5);
@@ -97,7 +97,7 @@ public:
 private:
     void Catch()
     {
-        auto* preview = qobject_cast<ReportPreview*>(QApplication::activeModalWidget());
+        auto* preview = qobject_cast<gui::ReportPreview*>(QApplication::activeModalWidget());
         if (!preview || !preview->isVisible() || acting_)
             return;
         ++shown;
@@ -108,7 +108,7 @@ private:
         preview->reject();
     }
 
-    std::function<void(ReportPreview&)> act_;
+    std::function<void(gui::ReportPreview&)> act_;
     bool acting_ = false;
     QTimer timer_;
 };
@@ -131,10 +131,10 @@ protected:
     }
 
     // Starts the window on the test's time and lets the second load of the recent profile pass.
-    void Open(WindowOptions options)
+    void Open(gui::WindowOptions options)
     {
         options.clock = &clock;
-        window = std::make_unique<MainWindow>(options);
+        window = std::make_unique<gui::MainWindow>(options);
         window->show();
         QApplication::processEvents();
         clock.Advance(200);
@@ -181,7 +181,7 @@ protected:
     TempDir dir;
     sim::Simulator simulator;
     DrivenClock clock;
-    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<gui::MainWindow> window;
 
 private:
     template <class T>

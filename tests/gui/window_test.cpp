@@ -26,7 +26,7 @@ const QString kCaption = QString::fromUtf8("Настройка ПМВ 77xx по�
 
 QString Number(float value)
 {
-    return QString::fromStdString(FormatNumber(value));
+    return QString::fromStdString(model::FormatNumber(value));
 }
 
 void ExpectBox(const BoxAnswerer::Box& box, const char* text, const char* caption, QMessageBox::Icon icon)
@@ -43,7 +43,7 @@ void ClickCell(QTableWidget& grid, int row, int column)
 
 std::string ProfileValue(const std::string& path, const char* section, const char* key)
 {
-    return IniFile::Load(path).get(section, key).value_or("");
+    return ini::IniFile::Load(path).get(section, key).value_or("");
 }
 
 // ---- Start-up and the controls ----
@@ -59,12 +59,12 @@ TEST_F(WindowTest, FirstStartInAnEmptyDirectory)
 
     EXPECT_EQ(window->windowTitle(), kCaption);
     // The original client area, taller by the trend on the page of current values.
-    EXPECT_EQ(window->centralWidget()->size(), QSize(703, 461 + kTrendHeight));
+    EXPECT_EQ(window->centralWidget()->size(), QSize(703, 461 + gui::kTrendHeight));
     EXPECT_EQ(window->minimumSize(), window->maximumSize());
     EXPECT_EQ(Get<QTabWidget>("TabbedNotebook1")->currentIndex(), 0);
     EXPECT_TRUE(Get<QFrame>(Part::Progress)->isHidden());
 
-    const ChannelSettings& ch1 = window->model().channel[0];
+    const model::ChannelSettings& ch1 = window->model().channel[0];
     EXPECT_EQ(Text(controls.channels[0].setpoint1), Number(ch1.th1));
     EXPECT_EQ(Text(controls.channels[0].rangeMax), Number(ch1.diap_max));
     EXPECT_EQ(Get<QComboBox>(controls.channels[0].sensorType)->currentIndex(), ch1.dat);
@@ -73,7 +73,7 @@ TEST_F(WindowTest, FirstStartInAnEmptyDirectory)
               window->model().definition[0]);
 
     const QDate today = QDate::currentDate();
-    EXPECT_EQ(Get<QLabel>(controls.general.productionDate)->text().toStdString(), ProductionDateText(today.day(), today.month(), today.year()));
+    EXPECT_EQ(Get<QLabel>(controls.general.productionDate)->text().toStdString(), binding::ProductionDateText(today.day(), today.month(), today.year()));
     EXPECT_EQ(Get<QLabel>(controls.top.portNumber)->text(), "1");
     EXPECT_EQ(Get<QLabel>("PortDeviceLabel")->text().toStdString(), simulator.DevicePath());
     EXPECT_EQ(window->exchange().values().RetryCount, 2u);
@@ -292,8 +292,8 @@ TEST_F(WindowTest, UnwritableRecentProfileIsReportedAndTheWindowStillWorks)
 TEST_F(WindowTest, ReadAllShowsTheInstrumentAndSelectsEveryGroup)
 {
     Open();
-    simulator.SetFloatRegister(2, regs::Th1(0).number, 123.5f);
-    simulator.SetRegister(2, 1, regs::Dat(1).number, 18);
+    simulator.SetFloatRegister(2, device::regs::Th1(0).number, 123.5f);
+    simulator.SetRegister(2, 1, device::regs::Dat(1).number, 18);
 
     Get<QCheckBox>(controls.top.groupBoxes.channel2)->click();
     EXPECT_EQ(window->model().channel[1].select, 0);
@@ -321,9 +321,9 @@ TEST_F(WindowTest, WriteAllChangesTheInstrument)
     Click(Button::WriteAll);
     for (const BoxAnswerer::Box& box : boxer.boxes)
         EXPECT_FALSE(box.text.contains("ERR")) << box.text.toStdString();
-    EXPECT_FLOAT_EQ(simulator.FloatRegister(2, regs::Th1(0).number), 77.25f);
-    EXPECT_FLOAT_EQ(simulator.FloatRegister(2, regs::Th1(1).number), -5.0f);
-    EXPECT_EQ(simulator.Register(2, 1, regs::kDeviceMarker.number), regs::kDeviceMarkerValue);
+    EXPECT_FLOAT_EQ(simulator.FloatRegister(2, device::regs::Th1(0).number), 77.25f);
+    EXPECT_FLOAT_EQ(simulator.FloatRegister(2, device::regs::Th1(1).number), -5.0f);
+    EXPECT_EQ(simulator.Register(2, 1, device::regs::kDeviceMarker.number), device::regs::kDeviceMarkerValue);
     EXPECT_EQ(simulator.RestartCount(), 1);
     EXPECT_TRUE(Get<QPushButton>(Button::WriteAll)->isEnabled());
     EXPECT_TRUE(Get<QCheckBox>(controls.top.groupBoxes.general)->isChecked());
@@ -397,7 +397,7 @@ TEST_F(WindowTest, EscStopsAReadWithCode20AndLeavesTheWindowUnlocked)
     for (const Button button :
          {Button::ReadAll, Button::ReadSelected, Button::WriteAll, Button::WriteSelected, Button::ReadSerial})
         EXPECT_TRUE(Get<QWidget>(button)->isEnabled()) << FormName(button);
-    const GroupFlags& boxes = controls.top.groupBoxes;
+    const binding::GroupFlags& boxes = controls.top.groupBoxes;
     for (const Bound field : {Bound(boxes.channel1), Bound(boxes.channel2), Bound(boxes.relays), Bound(boxes.general),
                               Bound(controls.top.port)})
         EXPECT_TRUE(Get<QWidget>(field)->isEnabled()) << field.FormName(*window).toStdString();
@@ -409,7 +409,7 @@ TEST_F(WindowTest, EscStopsAReadWithCode20AndLeavesTheWindowUnlocked)
 TEST_F(WindowTest, NothingChangesTheModelWhileAReadRuns)
 {
     Open();
-    simulator.SetFloatRegister(2, regs::Th1(0).number, 321.0f);
+    simulator.SetFloatRegister(2, device::regs::Th1(0).number, 321.0f);
     bool sawBusy = false, sawLocked = false, sawHeld = false;
     QTimer meddler;
     QObject::connect(&meddler, &QTimer::timeout, [&] {
@@ -461,8 +461,8 @@ TEST_F(WindowTest, SerialNumberReadReplacesUnwrittenEditsWithoutTakingThem)
 {
     Open();
     const QString shownTh1 = Text(controls.channels[0].setpoint1);
-    simulator.SetRegister(2, 1, regs::kSerialLo.number, 7);
-    simulator.SetRegister(2, 1, regs::kSerialHi.number, 0);
+    simulator.SetRegister(2, 1, device::regs::kSerialLo.number, 7);
+    simulator.SetRegister(2, 1, device::regs::kSerialHi.number, 0);
     SetText(controls.general.serialNumber, "70000");  // above 65535: taking it would show ERR 23
     SetText(controls.channels[0].setpoint1, "5");
     Click(Button::ReadSerial);
@@ -474,11 +474,11 @@ TEST_F(WindowTest, SerialNumberReadReplacesUnwrittenEditsWithoutTakingThem)
 TEST_F(WindowTest, SerialNumberAndDateButtons)
 {
     Open();
-    simulator.SetRegister(2, 1, regs::kSerialLo.number, 0x34);
-    simulator.SetRegister(2, 1, regs::kSerialHi.number, 0x12);
-    simulator.SetRegister(2, 1, regs::kMadeDay.number, 5);
-    simulator.SetRegister(2, 1, regs::kMadeMonth.number, 3);
-    simulator.SetRegister(2, 1, regs::kMadeYear.number, 8);
+    simulator.SetRegister(2, 1, device::regs::kSerialLo.number, 0x34);
+    simulator.SetRegister(2, 1, device::regs::kSerialHi.number, 0x12);
+    simulator.SetRegister(2, 1, device::regs::kMadeDay.number, 5);
+    simulator.SetRegister(2, 1, device::regs::kMadeMonth.number, 3);
+    simulator.SetRegister(2, 1, device::regs::kMadeYear.number, 8);
     Click(Button::ReadSerial);
     EXPECT_TRUE(boxer.boxes.empty());
     EXPECT_EQ(Text(controls.general.serialNumber), "4660");
@@ -491,15 +491,15 @@ TEST_F(WindowTest, SerialNumberAndDateButtons)
     SetText(controls.general.serialNumber, "513");
     Click(Button::Today);
     const QDate today = QDate::currentDate();
-    EXPECT_EQ(Get<QLabel>(controls.general.productionDate)->text().toStdString(), ProductionDateText(today.day(), today.month(), today.year()));
+    EXPECT_EQ(Get<QLabel>(controls.general.productionDate)->text().toStdString(), binding::ProductionDateText(today.day(), today.month(), today.year()));
     EXPECT_EQ(Text(controls.general.serialNumber), "513");
 
     Click(Button::WriteSerial);
     EXPECT_TRUE(boxer.boxes.empty());
-    EXPECT_EQ(simulator.Register(2, 1, regs::kSerialLo.number), 1u);
-    EXPECT_EQ(simulator.Register(2, 1, regs::kSerialHi.number), 2u);
-    EXPECT_EQ(simulator.Register(2, 1, regs::kMadeDay.number), static_cast<uint32_t>(today.day()));
-    EXPECT_EQ(simulator.Register(2, 1, regs::kMadeYear.number), static_cast<uint32_t>(today.year() - 2000));
+    EXPECT_EQ(simulator.Register(2, 1, device::regs::kSerialLo.number), 1u);
+    EXPECT_EQ(simulator.Register(2, 1, device::regs::kSerialHi.number), 2u);
+    EXPECT_EQ(simulator.Register(2, 1, device::regs::kMadeDay.number), static_cast<uint32_t>(today.day()));
+    EXPECT_EQ(simulator.Register(2, 1, device::regs::kMadeYear.number), static_cast<uint32_t>(today.year() - 2000));
 }
 
 TEST_F(WindowTest, PassportButtonReadsEveryGroupAndKeepsTheSelection)
@@ -507,8 +507,8 @@ TEST_F(WindowTest, PassportButtonReadsEveryGroupAndKeepsTheSelection)
     Open();
     Get<QCheckBox>(controls.top.groupBoxes.channel2)->setChecked(true);
     Get<QCheckBox>(controls.top.groupBoxes.channel2)->click();
-    simulator.SetFloatRegister(2, regs::Th1(1).number, 55.5f);
-    simulator.SetRegister(2, 1, regs::kMadeMonth.number, 12);
+    simulator.SetFloatRegister(2, device::regs::Th1(1).number, 55.5f);
+    simulator.SetRegister(2, 1, device::regs::kMadeMonth.number, 12);
     SetText(controls.channels[1].setpoint1, "1");  // not written: the reading replaces it
 
     PreviewCatcher preview;
@@ -585,7 +585,7 @@ TEST_F(WindowTest, CloseWritesRecentProfileAndPortNumber)
 
     window->close();
     EXPECT_EQ(ProfileValue(File("dev.dat"), "COM_SETTINGS", "Number"), "3");
-    EXPECT_FLOAT_EQ(ParseNumberText(ProfileValue(File("recent.prf"), "CH1", "th1")), 42.5f);
+    EXPECT_FLOAT_EQ(binding::ParseNumberText(ProfileValue(File("recent.prf"), "CH1", "th1")), 42.5f);
 }
 
 TEST_F(WindowTest, PortNumbersNameTheDevicesOfDevDat)

@@ -125,16 +125,16 @@ double Seconds(const QString& outcome)
 // The window before a technician.
 class TrustTest : public WindowFixture {
 protected:
-    WindowOptions Options() const
+    gui::WindowOptions Options() const
     {
-        WindowOptions options;
+        gui::WindowOptions options;
         options.portDevice = simulator.DevicePath();
         return options;
     }
     void OpenWithService()
     {
-        WindowOptions options = Options();
-        options.service = {true, nullptr, SimulatedBench(simulator)};
+        gui::WindowOptions options = Options();
+        options.service = {true, nullptr, gui::SimulatedBench(simulator)};
         Open(options);
     }
 
@@ -213,8 +213,8 @@ TEST_F(TrustTest, StatusBarTellsACalibrationDeclinedAtItsPromptAsRefused)
 TEST_F(TrustTest, ASerialNumberOutOfRangeOrNotANumberLeavesTheInstrumentsSerial)
 {
     Open();
-    simulator.SetRegister(2, 1, regs::kSerialHi.number, 0x12);
-    simulator.SetRegister(2, 1, regs::kSerialLo.number, 0x34);
+    simulator.SetRegister(2, 1, device::regs::kSerialHi.number, 0x12);
+    simulator.SetRegister(2, 1, device::regs::kSerialLo.number, 0x34);
     for (const char* typed : {"70000", "abc"}) {
         user.boxes.clear();
         simulator.ClearTranscript();
@@ -225,8 +225,8 @@ TEST_F(TrustTest, ASerialNumberOutOfRangeOrNotANumberLeavesTheInstrumentsSerial)
         EXPECT_TRUE(simulator.Transcript().empty()) << typed;
         EXPECT_TRUE(Outcome().startsWith(U("Ошибка (ERR 23)"))) << Outcome().toStdString();
     }
-    EXPECT_EQ(simulator.Register(2, 1, regs::kSerialHi.number), 0x12u);
-    EXPECT_EQ(simulator.Register(2, 1, regs::kSerialLo.number), 0x34u);
+    EXPECT_EQ(simulator.Register(2, 1, device::regs::kSerialHi.number), 0x12u);
+    EXPECT_EQ(simulator.Register(2, 1, device::regs::kSerialLo.number), 0x34u);
 }
 
 TEST_F(TrustTest, ACommaTypedInAFieldIsWrittenAsItsDecimalValue)
@@ -246,9 +246,9 @@ TEST_F(TrustTest, ACommaTypedInAFieldIsWrittenAsItsDecimalValue)
 
     SetText(controls.channels[0].hysteresis1, "0,5");
     Click(Button::WriteAll);
-    EXPECT_FLOAT_EQ(simulator.FloatRegister(2, regs::Th1(0).number), 7.5f);
-    EXPECT_FLOAT_EQ(simulator.FloatRegister(2, regs::Th1(1).number), -0.25f);
-    EXPECT_FLOAT_EQ(simulator.FloatRegister(2, regs::His1(0).number), 0.5f);
+    EXPECT_FLOAT_EQ(simulator.FloatRegister(2, device::regs::Th1(0).number), 7.5f);
+    EXPECT_FLOAT_EQ(simulator.FloatRegister(2, device::regs::Th1(1).number), -0.25f);
+    EXPECT_FLOAT_EQ(simulator.FloatRegister(2, device::regs::His1(0).number), 0.5f);
 }
 
 TEST_F(TrustTest, OpeningAFileThatIsNoProfileChangesNeitherItNorTheWindow)
@@ -269,7 +269,7 @@ TEST_F(TrustTest, OpeningAFileThatIsNoProfileChangesNeitherItNorTheWindow)
 
 TEST_F(TrustTest, ANamedWorkFolderKeepsDevDatAndTheRecentProfileAfterAFileDialog)
 {
-    WindowOptions options = Options();
+    gui::WindowOptions options = Options();
     options.keepWorkFolder = true;
     Open(options);
     std::filesystem::create_directory(File("sub"));
@@ -305,9 +305,9 @@ TEST_F(TrustTest, SavingOverAnExistingFileAsksFirstAndNoKeepsIt)
 TEST_F(TrustTest, ThePassportIsOfferedAsTypeAndNumberAndNotSavedOverAFileUnasked)
 {
     Open();
-    simulator.SetRegister(2, 1, regs::kSerialHi.number, 0x01);
-    simulator.SetRegister(2, 1, regs::kSerialLo.number, 0x02);  // 258
-    simulator.SetRegister(2, 1, regs::kOtkType.number, 12);
+    simulator.SetRegister(2, 1, device::regs::kSerialHi.number, 0x01);
+    simulator.SetRegister(2, 1, device::regs::kSerialLo.number, 0x02);  // 258
+    simulator.SetRegister(2, 1, device::regs::kOtkType.number, 12);
     WriteFileBytes(File("p.pdf"), "kept");
     bool shown = false;
     QTimer preview;
@@ -391,7 +391,7 @@ TEST_F(TrustTest, ProductionLeavesTheWindowsUnwrittenEditsAsTheyWere)
 TEST_F(TrustTest, WriteSelectedWithNoGroupTickedAsksBeforeItWritesAnything)
 {
     Open();
-    const GroupFlags& boxes = controls.top.groupBoxes;
+    const binding::GroupFlags& boxes = controls.top.groupBoxes;
     for (const Bound box : {Bound(boxes.channel1), Bound(boxes.channel2), Bound(boxes.relays), Bound(boxes.general)})
         if (Get<QCheckBox>(box)->isChecked())
             Get<QCheckBox>(box)->click();
@@ -412,7 +412,7 @@ TEST_F(TrustTest, EnterOnADestructiveQuestionAnswersNo)
     ASSERT_FALSE(user.boxes.empty());
     EXPECT_EQ(user.boxes[0].caption, U("Предупреждение"));
     EXPECT_EQ(user.boxes[0].defaultButton, U("Нет"));
-    EXPECT_EQ(Writes(1, static_cast<int>(regs::kFactoryReset.number)), 0) << "Enter erased the instrument";
+    EXPECT_EQ(Writes(1, static_cast<int>(device::regs::kFactoryReset.number)), 0) << "Enter erased the instrument";
     EXPECT_TRUE(Outcome().startsWith(U("Отменено (ERR 16)"))) << Outcome().toStdString();
 
     user.boxes.clear();
@@ -434,9 +434,9 @@ TEST_F(TrustTest, TheControlByteToggleSwitchesBit1)
 {
     OpenWithService();
     Trigger(MenuItem::ToggleControlByte);
-    EXPECT_EQ(simulator.Register(1, 1, static_cast<int>(regs::kControl.number)), 0x02u);
+    EXPECT_EQ(simulator.Register(1, 1, static_cast<int>(device::regs::kControl.number)), 0x02u);
     Trigger(MenuItem::ToggleControlByte);
-    EXPECT_EQ(simulator.Register(1, 1, static_cast<int>(regs::kControl.number)), 0x00u);
+    EXPECT_EQ(simulator.Register(1, 1, static_cast<int>(device::regs::kControl.number)), 0x00u);
 }
 
 TEST_F(TrustTest, LiveValuesArePolledAndLoggedWhileTheWindowIsMinimised)
@@ -486,7 +486,7 @@ TEST_F(TrustTest, FileDialogsGiveSizesAndDatesInRussian)
     WriteFileBytes(File("big.prf"), std::string(20000, 'x'));
     QFileDialog dialog;
     dialog.setOptions(QFileDialog::DontUseNativeDialog);
-    ShowRussianFileColumns(dialog);
+    gui::ShowRussianFileColumns(dialog);
     dialog.setDirectory(QString::fromStdString(dir.path().string()));
     auto* proxy = qobject_cast<QAbstractProxyModel*>(dialog.proxyModel());
     ASSERT_NE(proxy, nullptr);
@@ -502,7 +502,7 @@ TEST_F(TrustTest, TheComparisonNamesListedValuesAndCanShowOnlyTheDifferences)
 {
     Open();
     Click(Button::ReadAll);                                                 // the window shows the instrument
-    simulator.SetRegister(2, 1, static_cast<int>(regs::Dat(0).number), 0);  // 50М ТС медь Ro=50 W=1.428
+    simulator.SetRegister(2, 1, static_cast<int>(device::regs::Dat(0).number), 0);  // 50М ТС медь Ro=50 W=1.428
     int rows = 0, shownRows = 0, differing = 0;
     bool sensorShown = false;
     QString sensorRow;

@@ -14,7 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace pmv {
+namespace pmv::history {
 namespace {
 
 HistoryRecord Row(int32_t type, int32_t serial, const char* operation, uint32_t result = 0)
@@ -277,4 +277,4 @@ TEST(InstrumentNumbers, TypedNumbersAreReadAsPrintedAndAnythingElseIsRefused)
 }
 
 }  // namespace
-}  // namespace pmv
+}  // namespace pmv::history

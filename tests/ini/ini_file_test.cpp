@@ -15,13 +15,13 @@ using namespace pmv;
 
 TEST(Cp1251, ConvertsCyrillicBothWaysAndMarksForeignCharacters)
 {
-    EXPECT_EQ(Utf8ToCp1251("Ёё№€ АЯая Kanal"), "\xA8\xB8\xB9\x88 \xC0\xDF\xE0\xFF Kanal");
-    EXPECT_EQ(Cp1251ToUtf8("\xA8\xB8\xB9\x88 \xC0\xDF\xE0\xFF Kanal"), "Ёё№€ АЯая Kanal");
-    EXPECT_EQ(Utf8ToCp1251("a中😀b"), "a??b");
+    EXPECT_EQ(ini::Utf8ToCp1251("Ёё№€ АЯая Kanal"), "\xA8\xB8\xB9\x88 \xC0\xDF\xE0\xFF Kanal");
+    EXPECT_EQ(ini::Cp1251ToUtf8("\xA8\xB8\xB9\x88 \xC0\xDF\xE0\xFF Kanal"), "Ёё№€ АЯая Kanal");
+    EXPECT_EQ(ini::Utf8ToCp1251("a中😀b"), "a??b");
     std::string all;
     for (int b = 0; b < 256; ++b)
         all += static_cast<char>(b);
-    EXPECT_EQ(Utf8ToCp1251(Cp1251ToUtf8(all)), all);
+    EXPECT_EQ(ini::Utf8ToCp1251(ini::Cp1251ToUtf8(all)), all);
 }
 
 class IniFiles : public TempDirTest {
@@ -30,7 +30,7 @@ protected:
     std::string after(const std::string& before, const char* section, const char* key, const char* value)
     {
         WriteBytes(path("f.ini"), before);
-        EXPECT_EQ(WriteIniString(path("f.ini"), section, key, value), std::nullopt);
+        EXPECT_EQ(ini::WriteIniString(path("f.ini"), section, key, value), std::nullopt);
         return ReadBytes(path("f.ini"));
     }
 };
@@ -70,7 +70,7 @@ TEST_F(IniFiles, ReadFollowsThePrivateProfileRules)
     };
     for (const Case& c : cases) {
         WriteBytes(path("f.ini"), c.file);
-        EXPECT_EQ(IniFile::Load(path("f.ini")).get(c.section, c.key), c.value) << c.what;
+        EXPECT_EQ(ini::IniFile::Load(path("f.ini")).get(c.section, c.key), c.value) << c.what;
     }
 }
 
@@ -105,7 +105,7 @@ TEST_F(IniFiles, WriteKeepsACrOnlyFileReadable)
 {
     const std::string bytes = after("[A]\rk=1\r[B]\rj=2\r", "A", "n", "3");
     EXPECT_EQ(bytes, "[A]\rk=1\rn=3\r\n[B]\rj=2\r");
-    const IniFile file = IniFile::Load(path("f.ini"));
+    const ini::IniFile file = ini::IniFile::Load(path("f.ini"));
     EXPECT_EQ(file.get("A", "k"), "1");
     EXPECT_EQ(file.get("A", "n"), "3");
     EXPECT_EQ(file.get("B", "j"), "2");
@@ -113,13 +113,13 @@ TEST_F(IniFiles, WriteKeepsACrOnlyFileReadable)
 
 TEST_F(IniFiles, WriteCreatesANewFileExactly)
 {
-    EXPECT_EQ(WriteIniString(path("new.ini"), "Section", "key", "value"), std::nullopt);
+    EXPECT_EQ(ini::WriteIniString(path("new.ini"), "Section", "key", "value"), std::nullopt);
     EXPECT_EQ(ReadBytes(path("new.ini")), "[Section]\r\nkey=value\r\n");
 }
 
 TEST_F(IniFiles, StoresWindows1251AndReadsBackWhatItWrote)
 {
-    IniFile file;
+    ini::IniFile file;
     file.set("Канал", "Имя", "Канал 1, \"т\"");
     file.set("A", "k", "x = ; y");
     file.set("A", "empty", "");
@@ -128,7 +128,7 @@ TEST_F(IniFiles, StoresWindows1251AndReadsBackWhatItWrote)
     EXPECT_EQ(ReadBytes(path("f.ini")),
               "[\xCA\xE0\xED\xE0\xEB]\r\n\xC8\xEC\xFF=\xCA\xE0\xED\xE0\xEB 1, \"\xF2\"\r\n"
               "[A]\r\nk=x = ; y\r\nempty=\r\n[\xEA\xE0\xED\xE0\xEB]\r\nk=2\r\n");
-    const IniFile back = IniFile::Load(path("f.ini"));
+    const ini::IniFile back = ini::IniFile::Load(path("f.ini"));
     EXPECT_TRUE(back.exists());
     EXPECT_EQ(back.get("Канал", "Имя"), "Канал 1, \"т\"");
     EXPECT_EQ(back.get("a", "K"), "x = ; y");
@@ -141,10 +141,10 @@ TEST_F(IniFiles, ReadsAHandMadeCrlfFileWithCyrillicText)
 {
     WriteBytes(path("dev.dat"), "; \xCD\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8\r\n[PORTS]\r\nCOM1 = /dev/ttyUSB0\r\n"
                                 "\r\n[\xD1\xE2\xFF\xE7\xFC]\r\n\xC8\xEC\xFF = \"\xCF\xF0\xE8\xE1\xEE\xF0 \xB9 5\"\r\n");
-    const IniFile file = IniFile::Load(path("dev.dat"));
+    const ini::IniFile file = ini::IniFile::Load(path("dev.dat"));
     EXPECT_EQ(file.get("ports", "com1"), "/dev/ttyUSB0");
     EXPECT_EQ(file.get("Связь", "Имя"), "Прибор № 5");
-    EXPECT_EQ(ReadIniString(path("dev.dat"), "Связь", "Нет", "умолчание"), "умолчание");
+    EXPECT_EQ(ini::ReadIniString(path("dev.dat"), "Связь", "Нет", "умолчание"), "умолчание");
 }
 
 TEST_F(IniFiles, SaveReplacesTheFileAtomicallyKeepingItsPermissions)
@@ -152,7 +152,7 @@ TEST_F(IniFiles, SaveReplacesTheFileAtomicallyKeepingItsPermissions)
     WriteBytes(path("f.ini"), "[A]\r\nk=1\r\n");
     ASSERT_EQ(::chmod(path("f.ini").c_str(), 0640), 0);
     std::filesystem::create_symlink("f.ini", path("link.ini"));
-    ASSERT_EQ(WriteIniString(path("link.ini"), "A", "k", "2"), std::nullopt);
+    ASSERT_EQ(ini::WriteIniString(path("link.ini"), "A", "k", "2"), std::nullopt);
 
     EXPECT_TRUE(std::filesystem::is_symlink(path("link.ini")));
     EXPECT_EQ(ReadBytes(path("f.ini")), "[A]\r\nk=2\r\n");
@@ -165,28 +165,28 @@ TEST_F(IniFiles, SaveReplacesTheFileAtomicallyKeepingItsPermissions)
 TEST_F(IniFiles, SaveFailsOnAMissingFolderOrAReadOnlyFile)
 {
     const std::string missing = path("none/f.ini");
-    EXPECT_EQ(WriteIniString(missing, "A", "k", "1"), "Unable to write to " + missing);
+    EXPECT_EQ(ini::WriteIniString(missing, "A", "k", "1"), "Unable to write to " + missing);
     EXPECT_FALSE(std::filesystem::exists(path("none")));
 
     WriteBytes(path("ro.ini"), "[A]\nk=1\n");
     ASSERT_EQ(::chmod(path("ro.ini").c_str(), 0444), 0);
-    EXPECT_EQ(WriteIniString(path("ro.ini"), "A", "k", "2"), "Unable to write to " + path("ro.ini"));
+    EXPECT_EQ(ini::WriteIniString(path("ro.ini"), "A", "k", "2"), "Unable to write to " + path("ro.ini"));
     EXPECT_EQ(ReadBytes(path("ro.ini")), "[A]\nk=1\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);
 
     std::filesystem::create_directory(path("dir.ini"));
-    EXPECT_EQ(WriteIniString(path("dir.ini"), "A", "k", "2"), "Unable to write to " + path("dir.ini"));
-    EXPECT_FALSE(IniFile::Load(path("dir.ini")).exists());
+    EXPECT_EQ(ini::WriteIniString(path("dir.ini"), "A", "k", "2"), "Unable to write to " + path("dir.ini"));
+    EXPECT_FALSE(ini::IniFile::Load(path("dir.ini")).exists());
 }
 
 TEST_F(IniFiles, ValuesWithLineBreaksAreRefused)
 {
-    IniFile file;
+    ini::IniFile file;
     EXPECT_TRUE(file.set("A", "k", "1"));
     for (const char* value : {"2\r\ninjected=1", "2\ninjected=1", "2\r[B]"})
         EXPECT_FALSE(file.set("A", "k", value)) << value;
     EXPECT_EQ(file.bytes(), "[A]\r\nk=1\r\n");
-    EXPECT_EQ(WriteIniString(path("f.ini"), "A", "k", "x\ny=2"), "Unable to write to " + path("f.ini"));
+    EXPECT_EQ(ini::WriteIniString(path("f.ini"), "A", "k", "x\ny=2"), "Unable to write to " + path("f.ini"));
     EXPECT_FALSE(std::filesystem::exists(path("f.ini")));
 }
 
@@ -196,8 +196,8 @@ TEST_F(IniFiles, SaveWritesThroughADanglingLinkAndKeepsItALink)
     std::filesystem::create_symlink("real/f.ini", path("rel.ini"));
     std::filesystem::create_symlink(path("real/g.ini"), path("abs.ini"));
     std::filesystem::create_symlink("rel.ini", path("chain.ini"));
-    ASSERT_EQ(WriteIniString(path("chain.ini"), "A", "k", "1"), std::nullopt);
-    ASSERT_EQ(WriteIniString(path("abs.ini"), "A", "k", "2"), std::nullopt);
+    ASSERT_EQ(ini::WriteIniString(path("chain.ini"), "A", "k", "1"), std::nullopt);
+    ASSERT_EQ(ini::WriteIniString(path("abs.ini"), "A", "k", "2"), std::nullopt);
     EXPECT_TRUE(std::filesystem::is_symlink(path("chain.ini")));
     EXPECT_TRUE(std::filesystem::is_symlink(path("rel.ini")));
     EXPECT_TRUE(std::filesystem::is_symlink(path("abs.ini")));
@@ -206,7 +206,7 @@ TEST_F(IniFiles, SaveWritesThroughADanglingLinkAndKeepsItALink)
 
     std::filesystem::create_symlink("loop2.ini", path("loop1.ini"));
     std::filesystem::create_symlink("loop1.ini", path("loop2.ini"));
-    EXPECT_EQ(WriteIniString(path("loop1.ini"), "A", "k", "1"), "Unable to write to " + path("loop1.ini"));
+    EXPECT_EQ(ini::WriteIniString(path("loop1.ini"), "A", "k", "1"), "Unable to write to " + path("loop1.ini"));
     EXPECT_TRUE(std::filesystem::is_symlink(path("loop1.ini")));
 }
 
@@ -225,7 +225,7 @@ TEST_F(IniFiles, SaveRemovesTheTemporariesOfKilledSaves)
     WriteBytes(path("f.ini.tmp1_0"), "");              // a process that is alive
     WriteBytes(path("f.ini.tmp" + gone + "_x"), "");   // not a name a save gives
     WriteBytes(path("g.ini.tmp" + gone + "_0"), "");   // another file's
-    ASSERT_EQ(WriteIniString(path("f.ini"), "A", "k", "1"), std::nullopt);
+    ASSERT_EQ(ini::WriteIniString(path("f.ini"), "A", "k", "1"), std::nullopt);
     std::vector<std::string> left;
     for (const auto& e : std::filesystem::directory_iterator(dir_))
         left.push_back(e.path().filename().string());
@@ -248,5 +248,5 @@ TEST(ParseIniInt, AcceptsDecimalAndHexadecimalFormsOnly)
         {"1e3", std::nullopt}, {"x1F", std::nullopt}, {"0x1G", std::nullopt}, {"--5", std::nullopt},
     };
     for (const auto& [text, value] : cases)
-        EXPECT_EQ(ParseIniInt(text), value) << '"' << text << '"';
+        EXPECT_EQ(ini::ParseIniInt(text), value) << '"' << text << '"';
 }

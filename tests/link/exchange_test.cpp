@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <thread>
 
-namespace pmv {
+namespace pmv::link {
 namespace {
 
 using Fault = sim::Fault;
@@ -388,4 +388,4 @@ TEST_F(ExchangeTest, OnlyDataAnswersCarryAChecksum)
 }
 
 }  // namespace
-}  // namespace pmv
+}  // namespace pmv::link

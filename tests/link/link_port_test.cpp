@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-namespace pmv {
+namespace pmv::link {
 namespace {
 
 // The port of the program on devices that are missing, taken or there.
@@ -80,4 +80,4 @@ TEST_F(LinkPortTest, APortTakenByAnotherLineOpensOnceItIsFree)
 }
 
 }  // namespace
-}  // namespace pmv
+}  // namespace pmv::link

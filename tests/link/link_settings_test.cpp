@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-namespace pmv {
+namespace pmv::link {
 namespace {
 
 struct Loaded {
@@ -152,4 +152,4 @@ TEST(LinkSettings, PortNumbersNameDevices)
 }
 
 }  // namespace
-}  // namespace pmv
+}  // namespace pmv::link

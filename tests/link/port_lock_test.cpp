@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <fstream>
 
-namespace pmv {
+namespace pmv::link {
 namespace {
 
 using PortLock = test::SimLine;
@@ -99,4 +99,4 @@ TEST_F(PortLock, AnEmptyLockWhoseOwnerIsGoneIsTakenOverAtOnce)
 }
 
 }  // namespace
-}  // namespace pmv
+}  // namespace pmv::link

@@ -9,7 +9,7 @@
 
 #include <filesystem>
 
-namespace pmv {
+namespace pmv::link {
 namespace {
 
 namespace fs = std::filesystem;
@@ -40,7 +40,7 @@ TEST_F(PortNamesTest, ABoundNumberFollowsItsAdapterToANewTtyNumber)
     std::map<int32_t, std::string> ports;
     ASSERT_FALSE(BindPortToAdapter(devDat, 1, "/dev/ttyUSB0", ports, Root()));
     const std::string byId = "/dev/serial/by-id/usb-FTDI_FT232R_A10K3V-if00-port0";
-    EXPECT_EQ(ReadIniString(devDat, "PORTS", "COM1", ""), byId);
+    EXPECT_EQ(ini::ReadIniString(devDat, "PORTS", "COM1", ""), byId);
 
     // Unplugged, a CH340 takes ttyUSB0, the FTDI comes back as ttyUSB1.
     Plug("usb-1a86_USB_Serial-if00-port0", "ttyUSB0");
@@ -84,4 +84,4 @@ TEST_F(PortNamesTest, TheSelectorNamesAnAdapterByItsStableNameDescriptionAndSeri
 }
 
 }  // namespace
-}  // namespace pmv
+}  // namespace pmv::link

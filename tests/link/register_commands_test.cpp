@@ -8,7 +8,7 @@
 
 #include <cstdio>
 
-namespace pmv {
+namespace pmv::link {
 namespace {
 
 using Fault = sim::Fault;
@@ -199,4 +199,4 @@ TEST_F(RegisterTest, EscapeStopsBetweenRegisterOperations)
 }
 
 }  // namespace
-}  // namespace pmv
+}  // namespace pmv::link

@@ -94,5 +94,5 @@ inline std::string FactoryProfileText(const std::string& channels, const std::st
 
 inline std::string ProfileBytes(const std::string& text)
 {
-    return pmv::Utf8ToCp1251(Crlf(text));
+    return pmv::ini::Utf8ToCp1251(Crlf(text));
 }

@@ -26,7 +26,7 @@ class FactoryProfiles : public WorkingDirTest {};
 
 TEST_F(FactoryProfiles, AreWrittenWithTheirExactContent)
 {
-    ASSERT_EQ(CreateDefaultProfiles(), std::nullopt);
+    ASSERT_EQ(model::CreateDefaultProfiles(), std::nullopt);
     for (const char* file : kFiles)
         EXPECT_TRUE(std::filesystem::is_regular_file(path(file))) << file;
 
@@ -62,7 +62,7 @@ TEST_F(FactoryProfiles, AreWrittenWithTheirExactContent)
 
 TEST_F(FactoryProfiles, LoadWithTheirDifferences)
 {
-    ASSERT_EQ(CreateDefaultProfiles(), std::nullopt);
+    ASSERT_EQ(model::CreateDefaultProfiles(), std::nullopt);
     // dat, th_type1, th_type2, rel0_msk0, rel1_msk0, rel1_msk1, proc_ver, his1, pulse_int of channel 1
     using Values = std::tuple<int, int, int, int, int, int, int, float, int>;
     const Values expected[] = {
@@ -72,9 +72,9 @@ TEST_F(FactoryProfiles, LoadWithTheirDifferences)
         {19, 0, 0, 0, 0, 0, 1, 0.02f, 5},
     };
     for (std::size_t i = 0; i < std::size(kFiles); ++i) {
-        SettingsModel model;
-        EXPECT_EQ(LoadProfile(path(kFiles[i]), model).error, std::nullopt);
-        const ChannelSettings& ch = model.channel[0];
+        model::SettingsModel model;
+        EXPECT_EQ(model::LoadProfile(path(kFiles[i]), model).error, std::nullopt);
+        const model::ChannelSettings& ch = model.channel[0];
         EXPECT_EQ(Values(ch.dat, ch.th_type1, ch.th_type2, model.rele.rel0_msk0, model.rele.rel1_msk0,
                          model.rele.rel1_msk1, model.general.proc_ver, ch.his1, ch.pulse_int),
                   expected[i])
@@ -90,21 +90,21 @@ TEST_F(FactoryProfiles, LoadWithTheirDifferences)
 
 TEST_F(FactoryProfiles, SavedOverKeepTheirBoundsAndGraf)
 {
-    ASSERT_EQ(CreateDefaultProfiles(), std::nullopt);
-    SettingsModel model;
-    LoadProfile(path("PMV77XX_pogrU10.prf"), model);
+    ASSERT_EQ(model::CreateDefaultProfiles(), std::nullopt);
+    model::SettingsModel model;
+    model::LoadProfile(path("PMV77XX_pogrU10.prf"), model);
     model.datBound[6].min = 5;
     model.grad.rref_min = 1;
-    ASSERT_EQ(SaveProfile(path("PMV77XX_pogrU10.prf"), model, {"Мой профиль"}), std::nullopt);
-    LoadProfile(path("PMV7706_PID.prf"), model);
-    ASSERT_EQ(SaveProfile(path("PMV7706_PID.prf"), model, {"ПИД"}), std::nullopt);
+    ASSERT_EQ(model::SaveProfile(path("PMV77XX_pogrU10.prf"), model, {"Мой профиль"}), std::nullopt);
+    model::LoadProfile(path("PMV7706_PID.prf"), model);
+    ASSERT_EQ(model::SaveProfile(path("PMV7706_PID.prf"), model, {"ПИД"}), std::nullopt);
 
     const std::string pid = ReadBytes(path("PMV7706_PID.prf"));
     EXPECT_NE(pid.find("\r\n[Dat_bound24]\r\nmax=1300.0\r\nmin=-50.0\r\npogr=0.5\r\n[GRAF]\r\nwr_int=1\r\n"),
               std::string::npos);
     EXPECT_NE(pid.find("\r\nrref_min=5000.0\r\n"), std::string::npos);
-    SettingsModel back;
-    LoadProfile(path("PMV77XX_pogrU10.prf"), back);
+    model::SettingsModel back;
+    model::LoadProfile(path("PMV77XX_pogrU10.prf"), back);
     EXPECT_FLOAT_EQ(back.datBound[6].min, -100.0f);
     EXPECT_FLOAT_EQ(back.grad.rref_min, 5000.0f);
     EXPECT_EQ(back.definition[0], "Мой профиль");
@@ -112,13 +112,13 @@ TEST_F(FactoryProfiles, SavedOverKeepTheirBoundsAndGraf)
 
 TEST_F(FactoryProfiles, ExistingFilesAreNeverChangedAndAMissingOneIsRecreated)
 {
-    ASSERT_EQ(CreateDefaultProfiles(), std::nullopt);
+    ASSERT_EQ(model::CreateDefaultProfiles(), std::nullopt);
     const std::string original = ReadBytes(path("PMV7700.prf"));
     std::filesystem::remove(path("PMV7700.prf"));
     WriteBytes(path("PMV7701.prf"), "");
     WriteBytes(path("PMV7703.prf"), "[CH1]\r\ndat=1\r\n[damaged");
 
-    ASSERT_EQ(CreateDefaultProfiles(), std::nullopt);
+    ASSERT_EQ(model::CreateDefaultProfiles(), std::nullopt);
     EXPECT_EQ(ReadBytes(path("PMV7700.prf")), original);
     EXPECT_EQ(ReadBytes(path("PMV7701.prf")), "");
     EXPECT_EQ(ReadBytes(path("PMV7703.prf")), "[CH1]\r\ndat=1\r\n[damaged");
@@ -127,22 +127,22 @@ TEST_F(FactoryProfiles, ExistingFilesAreNeverChangedAndAMissingOneIsRecreated)
 TEST_F(FactoryProfiles, StopAtTheFirstFileThatCannotBeWritten)
 {
     std::filesystem::create_directory(path("PMV7706.prf"));
-    EXPECT_EQ(CreateDefaultProfiles(), "Unable to write to " + dir_ + "/PMV7706.prf");
+    EXPECT_EQ(model::CreateDefaultProfiles(), "Unable to write to " + dir_ + "/PMV7706.prf");
     EXPECT_TRUE(std::filesystem::exists(path("PMV7703.prf")));
     EXPECT_FALSE(std::filesystem::exists(path("PMV77XX_progon.prf")));
 
     std::filesystem::create_directory(path("gone"));
     std::filesystem::current_path(path("gone"));
     std::filesystem::remove(path("gone"));
-    EXPECT_EQ(CreateDefaultProfiles(), "Unable to write to ./PMV7700.prf");
-    SettingsModel model;
-    EXPECT_EQ(LoadProfile(RecentProfilePath(), model).error, "Unable to write to ./recent.prf");
+    EXPECT_EQ(model::CreateDefaultProfiles(), "Unable to write to ./PMV7700.prf");
+    model::SettingsModel model;
+    EXPECT_EQ(model::LoadProfile(model::RecentProfilePath(), model).error, "Unable to write to ./recent.prf");
 }
 
 TEST_F(FactoryProfiles, RecentProfileFollowsTheCurrentDirectory)
 {
-    EXPECT_EQ(RecentProfilePath(), dir_ + "/recent.prf");
+    EXPECT_EQ(model::RecentProfilePath(), dir_ + "/recent.prf");
     std::filesystem::create_directory(path("other"));
     std::filesystem::current_path(path("other"));
-    EXPECT_EQ(RecentProfilePath(), dir_ + "/other/recent.prf");
+    EXPECT_EQ(model::RecentProfilePath(), dir_ + "/other/recent.prf");
 }

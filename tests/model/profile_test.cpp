@@ -17,7 +17,7 @@ const std::array<std::string, 4> kNewDescription = {"Прибор ПМВ 77XX Н
                                                     ""};
 
 template <class Record, std::size_t N, std::size_t M>
-void ExpectPermutation(const std::array<ProfileField<Record>, N>& table, const std::array<const char*, M>& order)
+void ExpectPermutation(const std::array<model::ProfileField<Record>, N>& table, const std::array<const char*, M>& order)
 {
     std::set<std::string_view> keys;
     for (const char* key : order) {
@@ -31,26 +31,26 @@ void ExpectPermutation(const std::array<ProfileField<Record>, N>& table, const s
 
 TEST(ProfileTables, SaveOrdersNameEachKeyOnce)
 {
-    ExpectPermutation(kChannelFields, kChannelSaveOrder);
-    EXPECT_EQ(kChannelSaveOrder.size(), kChannelFields.size());
-    ExpectPermutation(kRelayFields, kRelaySaveOrder);
-    EXPECT_EQ(kRelaySaveOrder.size(), kRelayFields.size());
-    ExpectPermutation(kCalibrationFields, kCalibrationSaveOrder);
-    ExpectPermutation(kGeneralFields, kGeneralSaveOrder);
+    ExpectPermutation(model::kChannelFields, model::kChannelSaveOrder);
+    EXPECT_EQ(model::kChannelSaveOrder.size(), model::kChannelFields.size());
+    ExpectPermutation(model::kRelayFields, model::kRelaySaveOrder);
+    EXPECT_EQ(model::kRelaySaveOrder.size(), model::kRelayFields.size());
+    ExpectPermutation(model::kCalibrationFields, model::kCalibrationSaveOrder);
+    ExpectPermutation(model::kGeneralFields, model::kGeneralSaveOrder);
 }
 
 class Profiles : public TempDirTest {};
 
 TEST_F(Profiles, LoadingAMissingFileWritesTheNewFileAndTakesItsValues)
 {
-    SettingsModel model;
-    const LoadProfileResult result = LoadProfile(path("recent.prf"), model);
+    model::SettingsModel model;
+    const model::LoadProfileResult result = model::LoadProfile(path("recent.prf"), model);
     EXPECT_EQ(result.error, std::nullopt);
     EXPECT_EQ(ReadBytes(path("recent.prf")), ProfileBytes(NewProfileText()));
     EXPECT_EQ(result.description, kNewDescription);
     EXPECT_EQ(model.definition, kNewDescription);
 
-    const ChannelSettings& ch = model.channel[1];
+    const model::ChannelSettings& ch = model.channel[1];
     EXPECT_EQ(ch.ns, 1);
     EXPECT_EQ(ch.use, 1);
     EXPECT_EQ(ch.ver_rel_proc, 0);
@@ -65,8 +65,8 @@ TEST_F(Profiles, LoadingAMissingFileWritesTheNewFileAndTakesItsValues)
 TEST_F(Profiles, LoadingAnEmptyFileGivesTheMissingKeyValuesAndWritesTwoKeys)
 {
     WriteBytes(path("empty.prf"), "");
-    SettingsModel model;
-    const LoadProfileResult result = LoadProfile(path("empty.prf"), model);
+    model::SettingsModel model;
+    const model::LoadProfileResult result = model::LoadProfile(path("empty.prf"), model);
     EXPECT_EQ(result.error, std::nullopt);
     EXPECT_EQ(ReadBytes(path("empty.prf")), "[Grad]\r\nwr_grad_immid=1\r\n[GEN]\r\notk_type=47\r\n");
 
@@ -85,8 +85,8 @@ TEST_F(Profiles, LoadingAnEmptyFileGivesTheMissingKeyValuesAndWritesTwoKeys)
 TEST_F(Profiles, LoadingWritesBackWrGradImmidAsOneAndOtkTypeAsRead)
 {
     WriteBytes(path("p.prf"), "[GEN]\notk_type=$1F\n[Grad]\nwr_grad_immid=0\n");
-    SettingsModel model;
-    EXPECT_EQ(LoadProfile(path("p.prf"), model).error, std::nullopt);
+    model::SettingsModel model;
+    EXPECT_EQ(model::LoadProfile(path("p.prf"), model).error, std::nullopt);
     EXPECT_EQ(model.grad.wr_grad_immid, 0);
     EXPECT_EQ(model.general.otk_type, 31);
     EXPECT_EQ(ReadBytes(path("p.prf")), "[GEN]\notk_type=31\n[Grad]\nwr_grad_immid=1\n");
@@ -109,13 +109,13 @@ TEST_F(Profiles, HandEditedValuesLoadByTheirTypeRules)
                               "point=-1\n"
                               "text=\n"
                               "unit=\" \xB0\xD1 \"\n");
-    SettingsModel model;
+    model::SettingsModel model;
     model.channel[0].lin = 7;
     model.channel[0].adj = 8;
     model.channel[0].th1 = 9;
     model.channel[0].th2 = 10;
-    LoadProfile(path("p.prf"), model);
-    const ChannelSettings& ch = model.channel[0];
+    model::LoadProfile(path("p.prf"), model);
+    const model::ChannelSettings& ch = model.channel[0];
     EXPECT_FLOAT_EQ(ch.diap_max, 1234567890123456.0f);
     EXPECT_FLOAT_EQ(ch.diap_min, -32.5f);
     EXPECT_FLOAT_EQ(ch.lin, 7);
@@ -134,9 +134,9 @@ TEST_F(Profiles, HandEditedValuesLoadByTheirTypeRules)
 
 TEST_F(Profiles, SaveWritesTheKeysInOrderAndLoadsBackRounded)
 {
-    SettingsModel model;
-    LoadProfile(path("defaults.prf"), model);
-    ChannelSettings& ch = model.channel[0];
+    model::SettingsModel model;
+    model::LoadProfile(path("defaults.prf"), model);
+    model::ChannelSettings& ch = model.channel[0];
     ch.th1 = 12.34567f;
     ch.his1 = 0.00004f;
     ch.diap_min = -50;
@@ -147,7 +147,7 @@ TEST_F(Profiles, SaveWritesTheKeysInOrderAndLoadsBackRounded)
     model.rele.rel1_msk0 = 0x7F;
     model.general.otk_type = 200;
 
-    ASSERT_EQ(SaveProfile(path("saved.prf"), model, {"Строка 1", "", " Строка 3 "}), std::nullopt);
+    ASSERT_EQ(model::SaveProfile(path("saved.prf"), model, {"Строка 1", "", " Строка 3 "}), std::nullopt);
     EXPECT_EQ(model.definition, (std::array<std::string, 4>{"Строка 1", "", " Строка 3 ", ""}));
     const std::string channel2 =
         "[CH2]\ndat=17\ndiap_max=100.0000\ndiap_min=  0.0000\nadj=  1.0000\nlin=  0.2000\nwire=3\nflag=0\nns=1\n"
@@ -171,9 +171,9 @@ TEST_F(Profiles, SaveWritesTheKeysInOrderAndLoadsBackRounded)
     EXPECT_EQ(saved.find("Dat_bound"), std::string::npos);
     EXPECT_EQ(saved.find("rref_min"), std::string::npos);
 
-    SettingsModel back;
-    LoadProfile(path("saved.prf"), back);
-    SettingsModel expected = model;
+    model::SettingsModel back;
+    model::LoadProfile(path("saved.prf"), back);
+    model::SettingsModel expected = model;
     expected.channel[0].th1 = 12.3457f;
     expected.channel[0].his1 = 0;
     expected.channel[0].koef3 = 123456.7891f;
@@ -193,32 +193,32 @@ TEST_F(Profiles, AHandWrittenCrlfProfileLoadsLikeOneTheProgramWrote)
         hand.replace(hand.find(from), from.size(), to);
     }
     WriteBytes(path("hand.prf"), ProfileBytes(hand));
-    SettingsModel fromHand;
-    LoadProfile(path("hand.prf"), fromHand);
+    model::SettingsModel fromHand;
+    model::LoadProfile(path("hand.prf"), fromHand);
     EXPECT_EQ(fromHand.channel[0].text, "Канал 1");
     EXPECT_EQ(fromHand.rele.rel0_msk0, 16);
 
-    ASSERT_EQ(SaveProfile(path("program.prf"), fromHand,
+    ASSERT_EQ(model::SaveProfile(path("program.prf"), fromHand,
                           std::vector<std::string>(fromHand.definition.begin(), fromHand.definition.end())),
               std::nullopt);
-    SettingsModel fromProgram;
-    LoadProfile(path("program.prf"), fromProgram);
+    model::SettingsModel fromProgram;
+    model::LoadProfile(path("program.prf"), fromProgram);
     EXPECT_EQ(fromProgram, fromHand);
 }
 
 TEST_F(Profiles, AFailedCreationLeavesModelAndFolderUntouched)
 {
-    SettingsModel model;
+    model::SettingsModel model;
     model.channel[0].dat = 5;
-    const SettingsModel before = model;
+    const model::SettingsModel before = model;
     const std::string missing = path("none/recent.prf");
 
-    const LoadProfileResult loaded = LoadProfile(missing, model);
+    const model::LoadProfileResult loaded = model::LoadProfile(missing, model);
     EXPECT_EQ(loaded.error, "Unable to write to " + missing);
     EXPECT_EQ(loaded.description, std::nullopt);
     EXPECT_EQ(model, before);
 
-    EXPECT_EQ(SaveProfile(missing, model, {"x"}), "Unable to write to " + missing);
+    EXPECT_EQ(model::SaveProfile(missing, model, {"x"}), "Unable to write to " + missing);
     model.definition[0].clear();
     EXPECT_EQ(model, before);
     EXPECT_FALSE(std::filesystem::exists(path("none")));
@@ -226,22 +226,22 @@ TEST_F(Profiles, AFailedCreationLeavesModelAndFolderUntouched)
 
 TEST_F(Profiles, AReadOnlyProfileLoadsUntilAWriteBackIsNeededAndIsSavedOver)
 {
-    SettingsModel model;
-    LoadProfile(path("ok.prf"), model);
+    model::SettingsModel model;
+    model::LoadProfile(path("ok.prf"), model);
     std::string bytes = ReadBytes(path("ok.prf"));
     ASSERT_EQ(::chmod(path("ok.prf").c_str(), 0444), 0);
-    SettingsModel again;
-    EXPECT_EQ(LoadProfile(path("ok.prf"), again).error, std::nullopt) << "nothing to write back";
+    model::SettingsModel again;
+    EXPECT_EQ(model::LoadProfile(path("ok.prf"), again).error, std::nullopt) << "nothing to write back";
     EXPECT_EQ(again, model);
 
     bytes.replace(bytes.find("wr_grad_immid=1"), 15, "wr_grad_immid=0");
     WriteBytes(path("ro.prf"), bytes);
     ASSERT_EQ(::chmod(path("ro.prf").c_str(), 0444), 0);
-    SettingsModel stale;
+    model::SettingsModel stale;
     stale.general.otk_type = 99;
     stale.grad.rref_max = 1;
     stale.datBound[0].max = 1;
-    const LoadProfileResult result = LoadProfile(path("ro.prf"), stale);
+    const model::LoadProfileResult result = model::LoadProfile(path("ro.prf"), stale);
     EXPECT_EQ(result.error, "Unable to write to " + path("ro.prf"));
     EXPECT_EQ(result.description, kNewDescription);
     EXPECT_EQ(stale.channel[0], model.channel[0]);
@@ -253,12 +253,12 @@ TEST_F(Profiles, AReadOnlyProfileLoadsUntilAWriteBackIsNeededAndIsSavedOver)
     EXPECT_EQ(ReadBytes(path("ro.prf")), bytes);
 
     model.channel[0].dat = 3;
-    EXPECT_EQ(SaveProfile(path("ro.prf"), model, {}), std::nullopt);
+    EXPECT_EQ(model::SaveProfile(path("ro.prf"), model, {}), std::nullopt);
     struct stat st {};
     ASSERT_EQ(::stat(path("ro.prf").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0644u);
-    SettingsModel back;
-    EXPECT_EQ(LoadProfile(path("ro.prf"), back).error, std::nullopt);
+    model::SettingsModel back;
+    EXPECT_EQ(model::LoadProfile(path("ro.prf"), back).error, std::nullopt);
     EXPECT_EQ(back.channel[0].dat, 3);
     EXPECT_EQ(back.grad.wr_grad_immid, 0);
     EXPECT_EQ(back.definition[0], "");
@@ -286,11 +286,11 @@ TEST_F(Profiles, ReadingInPlaceGivesTheLoadedModelAndWritesNothing)
             WriteBytes(read, c.bytes);
             WriteBytes(loaded, c.bytes);
         }
-        SettingsModel inPlace, viaLoad;
-        const ReadProfileResult result = ReadProfile(read, inPlace);
-        ASSERT_FALSE(LoadProfile(loaded, viaLoad).error);
+        model::SettingsModel inPlace, viaLoad;
+        const model::ReadProfileResult result = model::ReadProfile(read, inPlace);
+        ASSERT_FALSE(model::LoadProfile(loaded, viaLoad).error);
         EXPECT_TRUE(inPlace == viaLoad) << (c.bytes ? c.bytes : "no file");
-        EXPECT_EQ(result.description, *LoadProfile(loaded, viaLoad).description);
+        EXPECT_EQ(result.description, *model::LoadProfile(loaded, viaLoad).description);
         EXPECT_EQ(result.exists, c.bytes != nullptr);
         EXPECT_EQ(result.holdsProfile, c.holdsProfile) << (c.bytes ? c.bytes : "no file");
         EXPECT_FALSE(result.error);

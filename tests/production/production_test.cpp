@@ -12,7 +12,7 @@
 #include <functional>
 #include <memory>
 
-namespace pmv {
+namespace pmv::production {
 namespace {
 
 class StepLog : public ProductionObserver {
@@ -34,11 +34,11 @@ public:
     std::vector<std::string> notes;
 };
 
-class NoWindow : public CommandHost {
+class NoWindow : public binding::CommandHost {
 public:
     void LockCommands() override {}
     void UnlockCommands() override {}
-    void ShowControls(const ControlValues&) override {}
+    void ShowControls(const binding::ControlValues&) override {}
 };
 
 // One instrument on the simulated line, the factory profiles in the working directory.
@@ -49,7 +49,7 @@ protected:
         SimLine::SetUp();
         previous_ = std::filesystem::current_path();
         std::filesystem::current_path(dir.path());
-        ASSERT_EQ(CreateDefaultProfiles(), std::nullopt);
+        ASSERT_EQ(model::CreateDefaultProfiles(), std::nullopt);
         order.profilePath = dir.file("PMV7706.prf");
         order.typeCode = 12;
         order.serial = 345;
@@ -60,24 +60,24 @@ protected:
 
     ProductionResult Produce()
     {
-        return ProduceInstrument(context, order, steps, [&](const HistoryRecord& r) { ASSERT_FALSE(history->Record(r)); });
+        return ProduceInstrument(context, order, steps, [&](const history::HistoryRecord& r) { ASSERT_FALSE(history->Record(r)); });
     }
-    std::vector<HistoryRecord> Rows()
+    std::vector<history::HistoryRecord> Rows()
     {
-        std::vector<HistoryRecord> rows;
+        std::vector<history::HistoryRecord> rows;
         EXPECT_EQ(history->Query({}, rows), std::nullopt);
         return rows;
     }
 
     test::TempDir dir;
-    std::unique_ptr<History> history = std::make_unique<History>(dir.file(kHistoryFileName));
-    SettingsModel model;
+    std::unique_ptr<history::History> history = std::make_unique<history::History>(dir.file(history::kHistoryFileName));
+    model::SettingsModel model;
     test::ScriptedProgress progress;
     test::RecordingMessages messages;
-    Device device{exchange, progress, model, {}};
-    ControlValues controls;
+    device::Device device{exchange, progress, model, {}};
+    binding::ControlValues controls;
     NoWindow host;
-    CommandContext context{device, messages, host, controls, 1};
+    binding::CommandContext context{device, messages, host, controls, 1};
     ProductionOrder order;
     StepLog steps;
 
@@ -90,17 +90,17 @@ TEST_F(ProductionTest, OneInstrumentWrittenVerifiedNumberedAndItsPassportSaved)
     const ProductionResult result = Produce();
     ASSERT_EQ(result.code, kOk) << (steps.notes.empty() ? "" : steps.notes.back());
     EXPECT_EQ(steps.started.size(), kProductionSteps);
-    EXPECT_EQ(simulator->Register(2, 1, regs::kProcVer.number), 2u) << "the profile's device type";
-    EXPECT_EQ(simulator->Register(2, 1, regs::kSerialLo.number), 345u % 256);
-    EXPECT_EQ(simulator->Register(2, 1, regs::kSerialHi.number), 345u / 256);
-    EXPECT_EQ(simulator->Register(2, 1, regs::kOtkType.number), 12u);
-    EXPECT_EQ(simulator->Register(2, 1, regs::kMadeMonth.number), 3u);
+    EXPECT_EQ(simulator->Register(2, 1, device::regs::kProcVer.number), 2u) << "the profile's device type";
+    EXPECT_EQ(simulator->Register(2, 1, device::regs::kSerialLo.number), 345u % 256);
+    EXPECT_EQ(simulator->Register(2, 1, device::regs::kSerialHi.number), 345u / 256);
+    EXPECT_EQ(simulator->Register(2, 1, device::regs::kOtkType.number), 12u);
+    EXPECT_EQ(simulator->Register(2, 1, device::regs::kMadeMonth.number), 3u);
     EXPECT_EQ(result.passportPath, dir.file("012-00345.pdf"));
     EXPECT_EQ(test::ReadFileBytes(result.passportPath).rfind("%PDF", 0), 0u);
 
-    const std::vector<HistoryRecord> rows = Rows();
+    const std::vector<history::HistoryRecord> rows = Rows();
     ASSERT_EQ(rows.size(), kProductionSteps + 1);
-    for (const HistoryRecord& r : rows) {
+    for (const history::HistoryRecord& r : rows) {
         EXPECT_EQ(r.serial, 345);
         EXPECT_EQ(r.typeCode, 12);
         EXPECT_EQ(r.result, 0u);
@@ -108,10 +108,10 @@ TEST_F(ProductionTest, OneInstrumentWrittenVerifiedNumberedAndItsPassportSaved)
         EXPECT_EQ(r.profileSha256.size(), 64u);
         EXPECT_EQ(r.firmware, "1.1.2") << r.operation;
     }
-    EXPECT_EQ(rows[0].operation, kOperationWrite);
+    EXPECT_EQ(rows[0].operation, history::kOperationWrite);
     EXPECT_NE(rows[0].details.find("Общие · Тип прибора=2\n"), std::string::npos);
     EXPECT_EQ(rows[3].details, result.passportPath);
-    EXPECT_EQ(rows[4].operation, kOperationProduction);
+    EXPECT_EQ(rows[4].operation, history::kOperationProduction);
     EXPECT_EQ(history->PeekNextSerial(12).serial, 346);
     EXPECT_EQ(history->PeekNextSerial(13).serial, 1);
 }
@@ -141,14 +141,14 @@ TEST_F(ProductionTest, NothingIsSentAndNoNumberTakenWhenTheProductionCannotStart
          [&] { test::WriteFileBytes(dir.file("012-00345.pdf"), "%PDF"); }, ProductionRefusal::Kind::Used},
         {"the history is a folder",
          [&] {
-             history = std::make_unique<History>(dir.path().string());
+             history = std::make_unique<history::History>(dir.path().string());
          },
          ProductionRefusal::Kind::History},
     };
     const ProductionOrder planned = order;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        history = std::make_unique<History>(dir.file(kHistoryFileName));
+        history = std::make_unique<history::History>(dir.file(history::kHistoryFileName));
         order = planned;
         c.arrange();
         const std::optional<ProductionRefusal> refusal = PrepareProduction(*history, order);
@@ -158,7 +158,7 @@ TEST_F(ProductionTest, NothingIsSentAndNoNumberTakenWhenTheProductionCannotStart
         std::filesystem::remove(dir.file("012-00345.pdf"));
     }
     EXPECT_TRUE(simulator->Transcript().empty());
-    history = std::make_unique<History>(dir.file(kHistoryFileName));
+    history = std::make_unique<history::History>(dir.file(history::kHistoryFileName));
     EXPECT_TRUE(Rows().empty()) << "no reservation";
 
     // A folder that does not exist yet is made before the number is taken.
@@ -167,7 +167,7 @@ TEST_F(ProductionTest, NothingIsSentAndNoNumberTakenWhenTheProductionCannotStart
     ASSERT_EQ(PrepareProduction(*history, order), std::nullopt);
     EXPECT_TRUE(std::filesystem::is_directory(order.passportDir));
     ASSERT_EQ(Rows().size(), 1u);
-    EXPECT_EQ(Rows()[0].operation, kOperationReservation);
+    EXPECT_EQ(Rows()[0].operation, history::kOperationReservation);
     EXPECT_EQ(Rows()[0].profile, "PMV7706.prf");
     EXPECT_EQ(PrepareProduction(*history, order)->kind, ProductionRefusal::Kind::Used) << "named twice";
     order.nextSerial = true;
@@ -197,9 +197,9 @@ TEST_F(ProductionTest, TheRebootAfterTheWriteCostsOnlyShortProbes)
         EXPECT_TRUE(r.bank == 1 && r.memType == 1 && r.reg == 6) << "only probes are lost: " << r.text;
     }
     EXPECT_GE(lost, 1u);
-    EXPECT_LE(lost, kRebootMs / kMinProbeWindowMs + 2);
-    EXPECT_LT(rebooting - plain, kRebootMs + kMinAnswerTimeoutMs);
-    for (const HistoryRecord& r : Rows())
+    EXPECT_LE(lost, kRebootMs / link::kMinProbeWindowMs + 2);
+    EXPECT_LT(rebooting - plain, kRebootMs + link::kMinAnswerTimeoutMs);
+    for (const history::HistoryRecord& r : Rows())
         EXPECT_EQ(r.firmware, "1.1.2") << r.operation << " " << r.serial;
 }
 
@@ -220,7 +220,7 @@ TEST_F(ProductionTest, AFailureStopsAtItsStepAndIsRecordedAsFailed)
                  sim::Fault refuse{sim::Fault::Kind::Status};
                  refuse.count = -1;
                  refuse.status = 0x0006;
-                 refuse.bank = 2, refuse.memType = 1, refuse.reg = static_cast<int>(regs::kSerialLo.number);
+                 refuse.bank = 2, refuse.memType = 1, refuse.reg = static_cast<int>(device::regs::kSerialLo.number);
                  if (step == ProductionStep::SerialAndDate)
                      simulator->InjectFault(refuse);
              };
@@ -229,14 +229,14 @@ TEST_F(ProductionTest, AFailureStopsAtItsStepAndIsRecordedAsFailed)
         {"passport folder missing", [&] { order.passportDir = dir.file("nowhere"); }, ProductionStep::Passport,
          kFileNotOpened},
         // Last: the simulator keeps losing the setting from now on.
-        {"a setting lost at the restart", [&] { simulator->ChangeOnRestart(2, 1, regs::Ns(0).number, 9); },
+        {"a setting lost at the restart", [&] { simulator->ChangeOnRestart(2, 1, device::regs::Ns(0).number, 9); },
          ProductionStep::Verify, kReadBackMismatch},
     };
     const ProductionOrder planned = order;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         test::TempDir fresh;
-        history = std::make_unique<History>(fresh.file(kHistoryFileName));
+        history = std::make_unique<history::History>(fresh.file(history::kHistoryFileName));
         steps = {};
         order = planned;
         simulator->ClearFaults();
@@ -244,16 +244,16 @@ TEST_F(ProductionTest, AFailureStopsAtItsStepAndIsRecordedAsFailed)
         const ProductionResult result = Produce();
         EXPECT_EQ(result.code, c.code);
         ASSERT_EQ(result.failedStep, c.failing);
-        const std::vector<HistoryRecord> rows = Rows();
+        const std::vector<history::HistoryRecord> rows = Rows();
         ASSERT_EQ(rows.size(), static_cast<size_t>(c.failing) + 2) << "stops at the failing step, then the outcome";
         EXPECT_EQ(rows[static_cast<size_t>(c.failing)].result, CodeNumber(c.code));
         for (size_t i = 0; i < static_cast<size_t>(c.failing); ++i)
             EXPECT_EQ(rows[i].result, 0u);
-        EXPECT_EQ(rows.back().operation, kOperationProduction);
+        EXPECT_EQ(rows.back().operation, history::kOperationProduction);
         EXPECT_EQ(rows.back().result, CodeNumber(c.code));
         EXPECT_EQ(rows.back().details, StepName(c.failing));
     }
 }
 
 }  // namespace
-}  // namespace pmv
+}  // namespace pmv::production

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace pmv {
+namespace pmv::reports {
 namespace {
 
 const std::string kSeparator(53, '_');
@@ -19,8 +19,8 @@ std::vector<std::string> Box(const Page& page, const char* name)
 
 TEST(ConfigurationReport, ChannelBoxLineByLine)
 {
-    SettingsModel m;
-    ChannelSettings& c = m.channel[0];
+    model::SettingsModel m;
+    model::ChannelSettings& c = m.channel[0];
     c.use = 0;
     c.dat = 19;
     c.diap_min = 0;
@@ -77,7 +77,7 @@ TEST(ConfigurationReport, ChannelBoxLineByLine)
 
 TEST(ConfigurationReport, RelayBoxesFollowTheRelayLogicOfChannelOne)
 {
-    SettingsModel m;
+    model::SettingsModel m;
     m.rele.rel0_msk0 = 0x05;
     m.rele.rel1_msk0 = 0x02;
     m.rele.rel0_msk1 = 0x01;
@@ -127,7 +127,7 @@ TEST(ConfigurationReport, RelayBoxesFollowTheRelayLogicOfChannelOne)
 
 TEST(ConfigurationReport, GeneralBoxNamesOnlyKnownValues)
 {
-    SettingsModel m;
+    model::SettingsModel m;
     const std::vector<std::pair<std::pair<int32_t, int32_t>, std::vector<std::string>>> cases{
         {{0, 0}, {"Упрощенная индикация ошибки", "Одноканальный прибор"}},
         {{1, 1}, {"Расширенная индикация ошибки", "Двухканальный прибор"}},
@@ -144,7 +144,7 @@ TEST(ConfigurationReport, GeneralBoxNamesOnlyKnownValues)
 
 TEST(ConfigurationReport, TextIsNumberDateThenEachBoxUnderItsHeading)
 {
-    SettingsModel m;
+    model::SettingsModel m;
     m.general.otk_type = 47;
     m.serial_hi = 4;
     m.serial_lo = 210;  // 1234
@@ -182,4 +182,4 @@ TEST(ConfigurationReport, TextIsNumberDateThenEachBoxUnderItsHeading)
 }
 
 }  // namespace
-}  // namespace pmv
+}  // namespace pmv::reports

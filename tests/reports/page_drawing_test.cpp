@@ -11,7 +11,7 @@
 
 #include <filesystem>
 
-namespace pmv {
+namespace pmv::reports {
 namespace {
 
 constexpr double kUnitsPerInch = 96;
@@ -39,9 +39,9 @@ bool Inked(const QImage& image, int x, int y, int width, int height)
     return false;
 }
 
-SettingsModel TwoChannelInstrument()
+model::SettingsModel TwoChannelInstrument()
 {
-    SettingsModel m;
+    model::SettingsModel m;
     m.general.proc_ver = 1;
     m.general.otk_type = 47;
     m.serial_hi = 4;
@@ -110,7 +110,7 @@ TEST(PageDrawing, TextBoxShrinksItsLinesToFitAndNeverSpillsOver)
 
 TEST(PageDrawing, PassportTitleStaysInsideItsFrame)
 {
-    SettingsModel m = TwoChannelInstrument();
+    model::SettingsModel m = TwoChannelInstrument();
     m.general.otk_type = 255;
     m.serial_hi = 255;
     m.serial_lo = 255;
@@ -125,4 +125,4 @@ TEST(PageDrawing, PassportTitleStaysInsideItsFrame)
 }
 
 }  // namespace
-}  // namespace pmv
+}  // namespace pmv::reports

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace pmv {
+namespace pmv::reports {
 namespace {
 
 const std::string kSeparator(53, '_');
@@ -38,9 +38,9 @@ std::vector<std::string> RelayBlock(const std::vector<std::string>& lines, int r
     return {at + 1, end};
 }
 
-SettingsModel Instrument(int32_t type)
+model::SettingsModel Instrument(int32_t type)
 {
-    SettingsModel m;
+    model::SettingsModel m;
     m.general.proc_ver = type;
     m.general.otk_type = 7;
     m.serial_hi = 2;
@@ -48,7 +48,7 @@ SettingsModel Instrument(int32_t type)
     m.made_day = 5;
     m.made_month = 3;
     m.made_year = 2024;
-    for (ChannelSettings& c : m.channel) {
+    for (model::ChannelSettings& c : m.channel) {
         c.dat = 9;
         c.ns = 4;
         c.point = 2;
@@ -76,7 +76,7 @@ TEST(PassportPage, TitleAndPrintDateOfEveryDeviceType)
         EXPECT_EQ(page.Label("rightDate")->text, "Дата печати 1.2.2025");
         EXPECT_EQ(Lines(page).front(), "Конфигурация прибора:");
     }
-    SettingsModel big = Instrument(0);
+    model::SettingsModel big = Instrument(0);
     big.general.otk_type = 255;
     big.serial_hi = 255;
     big.serial_lo = 255;
@@ -96,8 +96,8 @@ TEST(PassportPage, UnknownDeviceTypeGivesNoTitleAndNoText)
 
 TEST(PassportPage, OneChannelInstrumentLineByLine)
 {
-    SettingsModel m = Instrument(0);
-    ChannelSettings& c = m.channel[0];
+    model::SettingsModel m = Instrument(0);
+    model::ChannelSettings& c = m.channel[0];
     c.diap_min = -50;
     c.diap_max = 1300;
     c.th_type1 = 2;
@@ -150,7 +150,7 @@ TEST(PassportPage, OneChannelInstrumentLineByLine)
 
 TEST(PassportPage, RelayBlocksListTheSetBitsInTheirOrder)
 {
-    SettingsModel m = Instrument(0);
+    model::SettingsModel m = Instrument(0);
     m.rele.rel0_msk0 = 0x20;
     EXPECT_EQ(RelayBlock(Lines(BuildPassportPage(m, kPrinted)), 1),
               (std::vector<std::string>{"Реле 1 выбирает направление привода задвижки",
@@ -176,8 +176,8 @@ TEST(PassportPage, RelayBlocksListTheSetBitsInTheirOrder)
 TEST(PassportPage, SquareRootOnlyForUnifiedSignalsWithTheFlag)
 {
     const std::string root = "Включено корнеизвлечение";
-    for (int32_t dat = 0; dat < kSensorCount; ++dat) {
-        SettingsModel m = Instrument(0);
+    for (int32_t dat = 0; dat < model::kSensorCount; ++dat) {
+        model::SettingsModel m = Instrument(0);
         m.channel[0].dat = dat;
         m.channel[0].flag = 1;
         EXPECT_EQ(Has(Lines(BuildPassportPage(m, kPrinted)), root), dat >= 17 && dat <= 21) << dat;
@@ -186,7 +186,7 @@ TEST(PassportPage, SquareRootOnlyForUnifiedSignalsWithTheFlag)
     }
 
     // Two channels: each channel's own type and flag decide.
-    SettingsModel two = Instrument(1);
+    model::SettingsModel two = Instrument(1);
     two.channel[0].dat = 22;
     two.channel[0].flag = 1;
     two.channel[1].dat = 18;
@@ -199,7 +199,7 @@ TEST(PassportPage, SquareRootOnlyForUnifiedSignalsWithTheFlag)
 
 TEST(PassportPage, ValuesOutsideTheListsPrintAsNumbers)
 {
-    SettingsModel m = Instrument(0);
+    model::SettingsModel m = Instrument(0);
     m.channel[0].th_type1 = 7;
     m.channel[0].th_type2 = -1;
     m.channel[0].dat = 30;
@@ -214,7 +214,7 @@ TEST(PassportPage, ValuesOutsideTheListsPrintAsNumbers)
 
 TEST(PassportPage, TwoChannelInstrumentTakesEachChannelsOwnRecord)
 {
-    SettingsModel m = Instrument(1);
+    model::SettingsModel m = Instrument(1);
     m.channel[1].dat = 18;
     m.datBound[18].pogr = 0.25f;
     m.channel[1].th_type1 = 1;
@@ -241,7 +241,7 @@ TEST(PassportPage, TwoChannelInstrumentTakesEachChannelsOwnRecord)
 
 TEST(PassportPage, ValveInstrumentShowsItsRegulator)
 {
-    SettingsModel m = Instrument(2);
+    model::SettingsModel m = Instrument(2);
     m.channel[0].th1 = 70;
     m.channel[0].th2 = 2;
     m.channel[0].his1 = 5;
@@ -261,7 +261,7 @@ TEST(PassportPage, ValveInstrumentShowsItsRegulator)
 
 TEST(PassportPage, PidInstrumentTakesItsAlarmFromChannelTwo)
 {
-    SettingsModel m = Instrument(3);
+    model::SettingsModel m = Instrument(3);
     m.channel[0].th_type1 = 2;
     m.channel[0].th1 = 80;
     m.channel[0].search = 1;
@@ -299,7 +299,7 @@ TEST(PassportPage, PidInstrumentTakesItsAlarmFromChannelTwo)
 TEST(PassportPage, RightCopyIsTheLeftOneAndTheTextIsDateTitleLines)
 {
     for (int32_t type = 0; type < 4; ++type) {
-        SettingsModel m = Instrument(type);
+        model::SettingsModel m = Instrument(type);
         m.rele.rel0_msk0 = 0x7F;
         m.rele.rel1_msk1 = 0x07;
         m.channel[0].flag = 1;
@@ -314,4 +314,4 @@ TEST(PassportPage, RightCopyIsTheLeftOneAndTheTextIsDateTitleLines)
 }
 
 }  // namespace
-}  // namespace pmv
+}  // namespace pmv::reports

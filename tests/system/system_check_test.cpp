@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <sys/stat.h>
 
-namespace pmv {
+namespace pmv::system {
 namespace {
 
 namespace fs = std::filesystem;
@@ -156,4 +156,4 @@ TEST_F(SystemCheckTest, ALatencyTimerAboveOneMillisecond)
 }
 
 }  // namespace
-}  // namespace pmv
+}  // namespace pmv::system
