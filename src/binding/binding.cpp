@@ -13,10 +13,12 @@ namespace {
 
 using CS = model::ChannelSettings;
 
+// clang-format off
 constexpr std::array<const char*, 12> kGenitiveMonths = {
     "Января ", "Февраля ", "Марта ",    "Апреля ",  "Мая ",    "Июня ",
     "Июля ",   "Августа ", "Сентября ", "Октября ", "Ноября ", "Декабря ",
 };
+// clang-format on
 
 // Nominal top of each unified input's signal range; nothing for the sensors with a range of
 // their own (thermometers, thermocouples, resistance), which take it from datBound.
@@ -24,8 +26,8 @@ constexpr std::array<std::optional<float>, model::kSensorCount> kUnifiedTop = {
     std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,  // 0..4
     std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,  // 5..9
     std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,  // 10..14
-    std::nullopt, std::nullopt, 5.0f,         20.0f,        20.0f,         // 15..19
-    100.0f,       75.0f,        std::nullopt, 10.0f,        std::nullopt,  // 20..24
+    std::nullopt, std::nullopt, 5.0f, 20.0f, 20.0f,                        // 15..19
+    100.0f, 75.0f, std::nullopt, 10.0f, std::nullopt,                      // 20..24
 };
 
 // How a list position stands for a model value.
@@ -158,8 +160,7 @@ constexpr std::array<GeneralList, 5> kGeneralLists = {{
      Offset(0, kDeviceTypeListSize)},
     {nullptr, &GeneralControls::errorDisplay, [](model::SettingsModel& m) -> int32_t& { return m.general.err_ver; },
      Offset(0, kErrorDisplayListSize)},
-    {nullptr, &GeneralControls::typeCode, [](model::SettingsModel& m) -> int32_t& { return m.general.otk_type; },
-     {ListMapping::LowByte, 0, kTypeCodeListSize}},
+    {nullptr, &GeneralControls::typeCode, [](model::SettingsModel& m) -> int32_t& { return m.general.otk_type; }, {ListMapping::LowByte, 0, kTypeCodeListSize}},
 }};
 
 template <class Values>
@@ -174,11 +175,13 @@ struct RelayColumn {
     int bit;
 };
 
+// clang-format off
 constexpr std::array<RelayColumn, 10> kRelayColumns = {{
     {0, 0}, {0, 1}, {0, 2},          // channel 1: " 1", " 2", "Обр."
     {1, 0}, {1, 1}, {1, 2},          // channel 2: " 1", " 2", "Обр."
     {0, 3}, {0, 4}, {0, 5}, {0, 6},  // regulator: "Закр.", "Откр.", "Напр.", "Импульс"
 }};
+// clang-format on
 
 constexpr std::array<std::array<int32_t model::RelaySettings::*, 2>, 2> kMaskWords = {{
     {&model::RelaySettings::rel0_msk0, &model::RelaySettings::rel0_msk1},

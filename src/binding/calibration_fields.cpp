@@ -31,10 +31,12 @@ int32_t* GradWhole(model::SettingsModel& m)
 constexpr int32_t kLongestDwell = 3600;
 constexpr int32_t kMostMeasurements = 255;
 
+// clang-format off
 #define PMV_SET(key, ch, label) \
     {#key #ch, label, K::Real, ChannelReal<ch - 1, &model::ChannelSettings::key>, nullptr, 0, 0}
 #define PMV_BOUND(key, label) {#key, label, K::Real, GradReal<&model::CalibrationSettings::key>, nullptr, 0, 0}
 #define PMV_WHOLE(key, label, min, max) {#key, label, K::Whole, nullptr, GradWhole<&model::CalibrationSettings::key>, min, max}
+// clang-format on
 
 const std::vector<CalibrationField> kFields{
     PMV_SET(set_ra, 1, "сопротивления первого резистора канала 1"),

@@ -17,7 +17,11 @@ namespace pmv::binding {
 // The settings of the calibration procedures as the service dialog edits them: the reference
 // values of each channel and the section Grad. Each field is named by its control.
 struct CalibrationField {
-    enum class Kind { Real, Whole, Flag };
+    enum class Kind {
+        Real,
+        Whole,
+        Flag,
+    };
     const char* name;   // control name: the profile key, with the channel number for set_*
     const char* label;  // the field as the operator knows it, also in its error message
     Kind kind;

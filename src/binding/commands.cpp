@@ -89,7 +89,7 @@ ErrorCode WriteSelected(CommandContext& context)
     // With no group ticked the write would still send the regulator, the marker and the restart.
     if (!boxes.channel1 && !boxes.channel2 && !boxes.relays && !boxes.general &&
         !context.messages.AskYesNo(Question::Other, "Не выбрана ни одна группа настроек. Записать только параметры регулятора, "
-                                   "маркер прибора и перезапустить его?",
+                                                    "маркер прибора и перезапустить его?",
                                    "Замечание по настройкам", MessageIcon::Warning)) {
         ShowResult(context, kStoppedToRevise);
         return kStoppedToRevise;

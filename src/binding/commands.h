@@ -36,8 +36,8 @@ public:
 
 // What a command works with.
 struct CommandContext {
-    device::Device& device;           // the exchange, the progress panel with Esc, the settings model
-    Messages& messages;       // entry errors, the checks' questions, the message of the result
+    device::Device& device;  // the exchange, the progress panel with Esc, the settings model
+    Messages& messages;      // entry errors, the checks' questions, the message of the result
     CommandHost& host;
     ControlValues& controls;  // what the controls show; the caller fills it before the command
     int32_t portNumber;       // the port in force, shown by ShowSettings
@@ -59,7 +59,7 @@ ErrorCode ReadSelected(CommandContext& context);  // "Прочитать выб�
 // CheckSelectedChannels with remarks and errors, beforeWriting, WriteDeviceSettings, unlock. A
 // refused check sends nothing. The controls are not refreshed: a value pulled into range by a
 // check is in the model and in the instrument, while its control still shows what was typed.
-ErrorCode WriteAll(CommandContext& context);       // "Записать все": selects all four groups first
+ErrorCode WriteAll(CommandContext& context);  // "Записать все": selects all four groups first
 // "Записать выбранное": with no group ticked it asks first; a No sends nothing and gives 16.
 ErrorCode WriteSelected(CommandContext& context);
 

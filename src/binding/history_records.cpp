@@ -82,7 +82,7 @@ private:
 }  // namespace
 
 history::HistoryRecord MakeHistoryRecord(const model::SettingsModel& identity, const model::SettingsModel& settings,
-                                const OperationFacts& facts)
+                                         const OperationFacts& facts)
 {
     history::HistoryRecord r;
     r.serial = identity.SerialNumber();

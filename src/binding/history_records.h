@@ -44,7 +44,7 @@ struct OperationFacts {
 
 // A row of the history: identity from `identity`, device type and groups from `settings`.
 history::HistoryRecord MakeHistoryRecord(const model::SettingsModel& identity, const model::SettingsModel& settings,
-                                const OperationFacts& facts);
+                                         const OperationFacts& facts);
 
 // The row of channel `ch`'s calibration coefficients written from the device's model ("канал 1:
 // UREF 1.0000, RREF …, Ku 100 mV …"), the instrument named as it answers after `code`.

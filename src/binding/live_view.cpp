@@ -10,6 +10,7 @@ namespace {
 
 constexpr const char* kSomeError = "Какая то ошибка";
 
+// clang-format off
 constexpr std::array<const char*, 16> kChannelStatusTexts{
     "Нормальное измерение", kSomeError, kSomeError, kSomeError,
     "Ошибка в плавающей арифметике", kSomeError, kSomeError, "Не отвечает канальный АЦП",
@@ -17,6 +18,7 @@ constexpr std::array<const char*, 16> kChannelStatusTexts{
     "Канал выключен", "Данные еще не готовы", "Ошибка компенсатора холодного спая",
     "Ошибка в градуировках",
 };
+// clang-format on
 
 constexpr std::array<const char*, 4> kPollOutcomeTexts{"Получен ответ", "В ответе много мусора, ответ не разобран",
                                                        "Не дождались ответа", "Ошибка в разборе ответа"};

@@ -9,7 +9,15 @@
 
 namespace pmv::binding {
 
-enum class PanelColour { ButtonFace, White, Yellow };
+enum class PanelColour {
+
+    ButtonFace,
+
+    White,
+
+    Yellow,
+
+};
 
 // What the page of current values shows for one channel.
 struct LiveChannelView {
@@ -23,7 +31,7 @@ struct LiveChannelView {
 struct LiveView {
     std::array<LiveChannelView, 2> channel;
     std::array<bool, 2> relays{};
-    std::array<bool, 5> keys{};     // "1", "Гистерезис", "2", "0", "Диапазон"
+    std::array<bool, 5> keys{};  // "1", "Гистерезис", "2", "0", "Диапазон"
     std::array<bool, 2> encoder{};
 };
 

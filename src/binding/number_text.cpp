@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cmath>
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <locale.h>
 #include <string_view>

@@ -35,7 +35,8 @@ std::string SetpointTypeName(int32_t type)
 }
 std::string Tick(int32_t value)
 {
-    return value == 0 ? "нет" : value == 1 ? "да" : std::to_string(value);
+    return value == 0 ? "нет" : value == 1 ? "да"
+                                           : std::to_string(value);
 }
 std::string DeviceTypeName(int32_t type)
 {
@@ -186,8 +187,7 @@ std::vector<FieldComparison> CompareFields(const model::SettingsModel& expected,
     const std::vector<FieldValue> a = SelectedFields(expected, actual);
     std::vector<FieldComparison> out;
     for (size_t i = 0; i < e.size(); ++i)
-        out.push_back({{e[i].label, e[i].Text(), a[i].Text(), e[i].section, e[i].key}, !Equal(e[i], a[i]), e[i].Shown(),
-                       a[i].Shown()});
+        out.push_back({{e[i].label, e[i].Text(), a[i].Text(), e[i].section, e[i].key}, !Equal(e[i], a[i]), e[i].Shown(), a[i].Shown()});
     return out;
 }
 

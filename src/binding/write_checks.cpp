@@ -31,8 +31,8 @@ struct RelayCheck {
 constexpr uint32_t kAnyBit = 0xFFFFFFFF;
 constexpr uint32_t kSetpoint1 = 0x01;
 constexpr uint32_t kSetpoint2 = 0x02;
-constexpr uint32_t kChannelEvents = 0x07;    // setpoints 1 and 2, sensor break
-constexpr uint32_t kRegulatorColumns = 0x78; // "Закр.", "Откр.", "Напр.", "Импульс"
+constexpr uint32_t kChannelEvents = 0x07;     // setpoints 1 and 2, sensor break
+constexpr uint32_t kRegulatorColumns = 0x78;  // "Закр.", "Откр.", "Напр.", "Импульс"
 
 constexpr const char* kRelayCaption = "Ошибка в настройках реле ";
 constexpr const char* kValveRelay1 =
@@ -46,6 +46,7 @@ constexpr const char* kPidRelay2 =
 
 // In the order they are put to the user. A PID regulator tests both relays alike: the
 // channel-1 events and channel 2's setpoint 1.
+// clang-format off
 constexpr std::array<RelayCheck, 20> kRelayChecks = {{
     {0, &RS::rel0_msk1, RelayTest::AnyOf, kAnyBit,
      "В одноканальном приборе реле 1 назначено на второй канал. Записать так как есть?"},
@@ -80,6 +81,7 @@ constexpr std::array<RelayCheck, 20> kRelayChecks = {{
     {3, &RS::rel1_msk0, RelayTest::AnyOf, kChannelEvents, kPidRelay2},
     {3, &RS::rel1_msk1, RelayTest::AnyOf, kSetpoint1, kPidRelay2},
 }};
+// clang-format on
 
 bool Finds(const RelayCheck& check, int32_t maskWord)
 {
@@ -95,8 +97,21 @@ bool Finds(const RelayCheck& check, int32_t maskWord)
 
 // --- Channel values.
 
-enum class Finding { Question, Error, Remark };
-enum class Compare { Greater, Less, Equal, NotLess };
+enum class Finding {
+
+    Question,
+
+    Error,
+
+    Remark,
+
+};
+enum class Compare {
+    Greater,
+    Less,
+    Equal,
+    NotLess,
+};
 
 // A field of the channel, a count field read as an unsigned number, or a constant.
 struct Operand {
@@ -161,6 +176,7 @@ constexpr Compare GT = Compare::Greater;
 constexpr Compare LT = Compare::Less;
 
 // Each test sees the values as the earlier ones left them.
+// clang-format off
 const std::array<ChannelCheck, 16> kErrorChecks = {{
     {Q, Field(&CS::th1), GT, Limit(9999.0f),
      "Слишком большая величина уставки 1 она будет ограничена величиной 9999. Записать так ?", 9999.0f},
@@ -196,8 +212,10 @@ const std::array<ChannelCheck, 16> kErrorChecks = {{
      "Задано отрицательное сопротивление линии для двухпроводного включения. Прибор не будет работать правильно.",
      {}},
 }};
+// clang-format on
 
 // The steps are tested against 20 but set to 10.
+// clang-format off
 const std::array<ChannelCheck, 5> kRemarkChecks = {{
     {R, Count(&CS::ns), GT, Limit(10),
      "При таком усреднении в канале теряется динамика отображения.Записать так как есть?", {}},
@@ -210,11 +228,12 @@ const std::array<ChannelCheck, 5> kRemarkChecks = {{
     {R, Field(&CS::spd_his), LT, Limit(0.001f),
      "Слишком маленький шаг изменения гистерезиса уставки. Он будет сделан равным 0.001. Записать так?", 0.001f},
 }};
+// clang-format on
 
 // Puts every finding of `checks` to the user; 0, or the code that stops the write.
 template <size_t N>
 ErrorCode RunChecks(const std::array<ChannelCheck, N>& checks, CS& channel, const std::string& caption,
-                   Messages& messages)
+                    Messages& messages)
 {
     for (const ChannelCheck& check : checks) {
         if (!Finds(check, channel))

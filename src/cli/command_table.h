@@ -22,7 +22,7 @@ struct Command {
     size_t maxWords = 0;
     std::function<int(Session&, const Arguments&)> run;
     bool (*needsLine)(const Arguments&) = nullptr;  // nullptr: always
-    bool runsWithoutPort = false;  // the command explains a port that does not open itself
+    bool runsWithoutPort = false;                   // the command explains a port that does not open itself
 };
 
 // Every command in the order of the help's list.

@@ -18,7 +18,6 @@ std::string Padded(const std::string& text, size_t width)
     return characters >= width ? text : text + std::string(width - characters, ' ');
 }
 
-
 }  // namespace
 
 int RunHistory(Session& s, const Arguments& a)

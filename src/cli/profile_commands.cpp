@@ -117,7 +117,7 @@ int RunDiff(Session& s, const Arguments& a)
     binding::ControlValues controls;
     binding::ShowSettings(s.model, s.port.settings().Number, controls);
     binding::SetGroupBoxes(s.model, controls,
-                  a.options.count("--groups") ? *ParseGroups(a.options.at("--groups")) : GroupSelection{});
+                           a.options.count("--groups") ? *ParseGroups(a.options.at("--groups")) : GroupSelection{});
     binding::GatherSettings(controls, s.model, s.messages);
     model::SettingsModel instrument;
     if (const ErrorCode code = binding::ReadForComparison(s.device, s.model, instrument); code != kOk)

@@ -34,7 +34,7 @@ void PrintLong(std::FILE* out, uint32_t value)
 // A write answered with any text without "$" counts as done on the line, so the register is
 // read back as the checked writes do. The command registers keep no value to read back.
 ErrorCode WriteAndReadBack(link::Exchange& exchange, uint32_t memoryType, uint32_t bank, uint32_t reg, uint32_t value,
-                          bool isFloat)
+                           bool isFloat)
 {
     const auto is = [&](device::regs::Register r) { return r.bank == bank && r.memoryType == memoryType && r.number == reg; };
     if (is(device::regs::kRestart) || is(device::regs::kFactoryReset))

@@ -100,8 +100,7 @@ int RunScan(Session& s, const Arguments& a)
     }
     const device::FoundInstrument& first = result.found.front();
     const bool save = a.Has("--save") ||
-                      s.messages.AskYesNo(Question::Other, "Сохранить адрес " + std::to_string(first.address) + " и скорость " +
-                                              std::to_string(first.baud) + " в dev.dat?",
+                      s.messages.AskYesNo(Question::Other, "Сохранить адрес " + std::to_string(first.address) + " и скорость " + std::to_string(first.baud) + " в dev.dat?",
                                           "Поиск прибора", MessageIcon::Warning);
     if (save) {
         if (const auto failure = device::SaveFoundInstrument(link::LinkSettingsPath(), first, s.port.settings())) {

@@ -1,10 +1,10 @@
 #include "calibration_procedures.h"
 
 #include "calibration_coefficients.h"
+#include "link/register_commands.h"
 #include "messages/device_texts.h"
 #include "messages/error_codes.h"
 #include "messages/messages.h"
-#include "link/register_commands.h"
 #include "model/number_format.h"
 #include "register_map.h"
 #include "service_commands.h"
@@ -167,7 +167,7 @@ bool AskForReference(Calibration& c, Prompt caption, Prompt connect, uint32_t ch
 // `count` measurements, one a second, each handed to `add`.
 template <typename Add>
 ErrorCode Series(Calibration& c, ProgressStep title, ProgressStep subtitle, int32_t count, uint32_t ch, bool ku10Form,
-                Add add)
+                 Add add)
 {
     MeasurementRecord& record = c.records[ch];
     Show(c, {Text(title), Text(subtitle), Text(S::FirstMeasurement), "", "", kEscapeHint});
@@ -189,7 +189,7 @@ ErrorCode Series(Calibration& c, ProgressStep title, ProgressStep subtitle, int3
 // operator's word into the instrument followed by a restart. A failed write or restart is
 // returned for the calling command to show.
 ErrorCode StoreResult(Calibration& c, const std::string& question, uint32_t group, uint32_t ch,
-                     std::initializer_list<std::pair<float model::ChannelSettings::*, float>> results)
+                      std::initializer_list<std::pair<float model::ChannelSettings::*, float>> results)
 {
     model::ChannelSettings& channel = c.device.model.channel[ch];
     const bool offer = c.device.model.grad.wr_grad_immid == 1;
@@ -274,8 +274,8 @@ ErrorCode CalibrateCoefficient(Calibration& c, CalibrationVariant which, uint32_
     const int32_t count = grad.*v.count;
     float sum = 0;
     if (const ErrorCode code = Series(c, v.seriesTitle, S::Series, count, ch,
-                                     which == CalibrationVariant::Ku10,
-                                     [&](const MeasurementRecord& r) { sum += r.*v.measured; });
+                                      which == CalibrationVariant::Ku10,
+                                      [&](const MeasurementRecord& r) { sum += r.*v.measured; });
         code != kOk)
         return code;
     Hide(c, kOk);

@@ -31,10 +31,21 @@ ErrorCode ReadMeasurementBlock(link::Exchange& exchange, uint32_t ch, Measuremen
 std::string MeasurementLine(const MeasurementRecord& record, bool ku10Series = false);
 
 // The four single-coefficient calibrations.
-enum class CalibrationVariant { Ku10, Ku100, Ki20, Ki5 };
+enum class CalibrationVariant {
+    Ku10,
+    Ku100,
+    Ki20,
+    Ki5,
+};
 
 // The reference the operator has just confirmed connecting to a channel's input.
-enum class Reference { Volts, Millivolts, Milliamps20, Milliamps5, Ohms };
+enum class Reference {
+    Volts,
+    Millivolts,
+    Milliamps20,
+    Milliamps5,
+    Ohms,
+};
 
 // What a calibration procedure works with besides the device: the operator's questions and
 // the seconds it waits between measurements.

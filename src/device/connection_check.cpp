@@ -53,7 +53,7 @@ system::Finding CheckInstrument(link::Exchange& exchange, uint32_t baud)
     }
     const ErrorMessage* message = FindErrorMessage(code);
     return system::Finding::Problem("instrument", F::InstrumentSilent,
-                            {address, speed, message ? message->text : std::to_string(CodeNumber(code))});
+                                    {address, speed, message ? message->text : std::to_string(CodeNumber(code))});
 }
 
 system::Finding PortNotOpen(const std::string& device)

@@ -182,7 +182,7 @@ ErrorCode WriteProductionDate(Device& device)
     if (const ErrorCode code = WriteByte(device.exchange, regs::kMadeMonth, m.made_month); code != kOk)
         return code;
     return link::WriteByteRegister(device.exchange, regs::kMadeYear.bank, regs::kMadeYear.number,
-                             EncodeProductionYear(m.made_year));
+                                   EncodeProductionYear(m.made_year));
 }
 
 }  // namespace pmv::device

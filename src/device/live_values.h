@@ -15,7 +15,7 @@ struct LiveValues {
     uint8_t relays = 0;  // bit 0 relay 1, bit 1 relay 2
     uint8_t panel = 0;   // bits 0..4 the front buttons, bits 5 and 6 the rotary encoder
     std::array<float, 2> value{};
-    std::array<uint8_t, 2> status{};       // channel status byte
+    std::array<uint8_t, 2> status{};      // channel status byte
     std::array<uint8_t, 2> signalBits{};  // bit 0 setpoint 1, bit 1 setpoint 2, bit 2 break
 };
 

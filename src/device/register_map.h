@@ -77,7 +77,7 @@ inline constexpr Register kFactoryReset = Byte1(1);  // write 1: erases everythi
 inline constexpr Register kControl = Byte1(2);
 inline constexpr Register kTestMode = Byte1(4);
 constexpr Register TestOutputs(uint32_t r) { return Byte1(5 + r); }  // r 0..4
-inline constexpr Register kFirmwareVersion = Byte1(6);                // read only
+inline constexpr Register kFirmwareVersion = Byte1(6);               // read only
 
 // Bank 1, blocks (memory type 4).
 inline constexpr uint32_t kLiveBlock = 2;

@@ -48,11 +48,13 @@ CalibrationSettingsDialog::CalibrationSettingsDialog(QWidget* parent, model::Set
 
     auto* references = new QGroupBox(Text("Образцовые сигналы"));
     QGridLayout* r = grid(references, {Text("Канал 1"), Text("Канал 2")});
+    // clang-format off
     const std::pair<const char*, const char*> referenceRows[] = {
         {"set_ra", "Первый резистор, Ом"}, {"set_rb", "Второй резистор, Ом"},
         {"set_ku", "Ku 0-100 mV, mV"},      {"set_ku10", "Ku 0-10 V, V"},
         {"set_ki05", "Ki 0-5 мА, мА"},      {"set_ki020", "Ki 0-20 мА, мА"},
     };
+    // clang-format on
     int row = 1;
     for (const auto& [key, label] : referenceRows) {
         r->addWidget(new QLabel(Text(label)), row, 0);
@@ -63,9 +65,9 @@ CalibrationSettingsDialog::CalibrationSettingsDialog(QWidget* parent, model::Set
 
     auto* procedure = new QGroupBox(Text("Выдержка и накопление"));
     QGridLayout* p = grid(procedure, {Text("Выдержка, с"), Text("Измерений")});
-    const std::array<const char*[3], 3> procedureRows{{{"UREF/RREF", "del_ref", "usr_ref"},
+    const std::array<const char* [3], 3> procedureRows {{{"UREF/RREF", "del_ref", "usr_ref"},
                                                       {"Ku", "del_ku", "usr_ku"},
-                                                      {"Ki", "del_ki", "usr_ki"}}};
+                                                      {"Ki", "del_ki", "usr_ki"}} };
     row = 1;
     for (const auto& columns : procedureRows) {
         p->addWidget(new QLabel(Text(columns[0])), row, 0);
@@ -80,10 +82,12 @@ CalibrationSettingsDialog::CalibrationSettingsDialog(QWidget* parent, model::Set
 
     auto* bounds = new QGroupBox(Text("Допустимые значения результата"));
     QGridLayout* b = grid(bounds, {Text("Минимум"), Text("Максимум")});
+    // clang-format off
     const std::pair<const char*, const char*> boundRows[] = {
         {"UREF", "uref"}, {"RREF", "rref"},           {"Ku 0-100 mV", "ku"},
         {"Ku 0-10 V", "ku10"}, {"Ki 0-5 мА", "ki05"}, {"Ki 0-20 мА", "ki020"},
     };
+    // clang-format on
     row = 1;
     for (const auto& [label, key] : boundRows) {
         b->addWidget(new QLabel(Text(label)), row, 0);

@@ -24,7 +24,6 @@ QStringList Items(const std::array<const char*, N>& items)
 
 }  // namespace
 
-
 using namespace widgets;
 
 GeneralPage::GeneralPage(QWidget* parent) : QWidget(parent)

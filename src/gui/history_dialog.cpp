@@ -7,8 +7,8 @@
 
 #include <QCheckBox>
 #include <QDateEdit>
-#include <QDialogButtonBox>
 #include <QDateTime>
+#include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>

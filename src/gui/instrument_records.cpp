@@ -68,8 +68,8 @@ bool InstrumentRecords::StartNewHistoryIfAgreed(const std::string& failure, bool
     if (!history_.corrupt() || (newHistoryDeclined_ && !askAgain))
         return false;
     newHistoryDeclined_ = !w_.messages.AskYesNo(Question::Other,
-        failure + ".\nСохранить его в стороне и начать новый журнал? Нумерация выпускаемых приборов начнется заново.",
-        "Журнал приборов", MessageIcon::Warning);
+                                                failure + ".\nСохранить его в стороне и начать новый журнал? Нумерация выпускаемых приборов начнется заново.",
+                                                "Журнал приборов", MessageIcon::Warning);
     if (newHistoryDeclined_)
         return false;
     if (const auto startFailure = history_.StartNew()) {
@@ -98,7 +98,7 @@ void InstrumentRecords::Write(binding::CommandContext& context, ErrorCode (*writ
     const ErrorCode code = write(context);
     context.beforeWriting = {};
     Record(binding::MakeHistoryRecord(identity, w_.device.model,
-                             {history::kOperationWrite, code, {}, binding::SettingsValueLines(w_.device.model)}));
+                                      {history::kOperationWrite, code, {}, binding::SettingsValueLines(w_.device.model)}));
     if (code != kOk || !verifyAfterWrite())
         return;
     std::vector<binding::FieldDifference> differences;

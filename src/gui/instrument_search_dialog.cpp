@@ -28,7 +28,7 @@ InstrumentSearchDialog::InstrumentSearchDialog(QWidget* parent, link::LinkPort& 
     status_->setObjectName("SearchStatus");
     status_->setMinimumWidth(420);
     status_->setText(line_.IsOpen() ? QString::fromUtf8("Адреса 1..255 на всех скоростях, сначала на заданной. "
-                                                         "Esc останавливает поиск.")
+                                                        "Esc останавливает поиск.")
                                     : QString::fromUtf8("Порт не открыт: поиск невозможен."));
     start_->setObjectName("StartButton");
     start_->setEnabled(line_.IsOpen());

@@ -8,8 +8,8 @@
 #include <QGroupBox>
 #include <QHideEvent>
 #include <QLabel>
-#include <QShowEvent>
 #include <QPushButton>
+#include <QShowEvent>
 
 namespace pmv::gui {
 

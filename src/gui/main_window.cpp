@@ -4,17 +4,17 @@
 #include "binding/window_commands.h"
 #include "channels_page.h"
 #include "configuration_page.h"
+#include "connection_menu.h"
 #include "control_table.h"
 #include "general_page.h"
-#include "connection_menu.h"
-#include "link/link_settings.h"
 #include "instrument_records.h"
+#include "link/link_settings.h"
 #include "live_values_page.h"
 #include "messages/error_codes.h"
 #include "model/factory_profiles.h"
 #include "model/profile.h"
-#include "relays_page.h"
 #include "port_watch.h"
+#include "relays_page.h"
 #include "status_bar.h"
 #include "top_bar.h"
 #include "trend_chart.h"
@@ -116,11 +116,12 @@ void MainWindow::Start()
     ShowModel();
     SetCaption({});
     ShowFileErrorOnce(session_.OpenPort());
-    portWatch_ = new PortWatch(this, session_, clock_, [this] { return busy(); },
-                               [this](const std::vector<link::SerialPortInfo>&, const std::optional<std::string>& fileError) {
-                                   ShowFileErrorOnce(fileError);
-                                   ShowPorts();
-                               });
+    portWatch_ = new PortWatch(
+        this, session_, clock_, [this] { return busy(); },
+        [this](const std::vector<link::SerialPortInfo>&, const std::optional<std::string>& fileError) {
+            ShowFileErrorOnce(fileError);
+            ShowPorts();
+        });
     ShowPorts();
     pages_->setCurrentIndex(0);
     const QDate today = QDate::currentDate();

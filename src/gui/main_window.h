@@ -133,7 +133,7 @@ private:
     binding::ControlValues controls_;
     WindowState state_;
     std::unique_ptr<Ticker> reload_;  // the form's Timer2
-    bool closeRequested_ = false;  // a close came during an operation: it follows the operation
+    bool closeRequested_ = false;     // a close came during an operation: it follows the operation
     std::set<std::string> shownFileErrors_;
 };
 

@@ -3,12 +3,12 @@
 #include "binding/window_commands.h"
 #include "channels_page.h"
 #include "configuration_page.h"
-#include "instrument_records.h"
-#include "status_bar.h"
 #include "control_table.h"
 #include "general_page.h"
+#include "instrument_records.h"
 #include "profile_dialog.h"
 #include "relays_page.h"
+#include "status_bar.h"
 #include "top_bar.h"
 
 #include <QCalendarWidget>
@@ -58,9 +58,9 @@ void MainWindow::ConnectPages()
     });
 
     const std::pair<QCheckBox*, bool binding::GroupFlags::*> groups[] = {{top_->channel1Box, &binding::GroupFlags::channel1},
-                                                                {top_->channel2Box, &binding::GroupFlags::channel2},
-                                                                {top_->relaysBox, &binding::GroupFlags::relays},
-                                                                {top_->generalBox, &binding::GroupFlags::general}};
+                                                                         {top_->channel2Box, &binding::GroupFlags::channel2},
+                                                                         {top_->relaysBox, &binding::GroupFlags::relays},
+                                                                         {top_->generalBox, &binding::GroupFlags::general}};
     for (const auto& [box, group] : groups)
         connect(box, &QCheckBox::clicked, this, [this, group](bool ticked) {
             Run(Command::GroupBoxes, [&](binding::CommandContext& c) { binding::SelectGroup(c, group, ticked); });
@@ -116,7 +116,8 @@ void MainWindow::Run(Command what, const std::function<void(binding::CommandCont
 RunCommand MainWindow::Runner(Command what)
 {
     return [this, what](const std::function<void()>& command, bool operation) {
-        Run(what, [&](binding::CommandContext&) { command(); }, operation);
+        Run(
+            what, [&](binding::CommandContext&) { command(); }, operation);
     };
 }
 

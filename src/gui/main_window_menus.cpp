@@ -54,7 +54,8 @@ void MainWindow::BuildReportsMenu()
     connect(action("ReadReportAction"), &QAction::triggered, this, [this] {
         if (!state_.Allows(Command::PassportButton))
             return;
-        Run(Command::PassportButton, [](binding::CommandContext& c) { binding::ReadForReport(c); }, true);
+        Run(
+            Command::PassportButton, [](binding::CommandContext& c) { binding::ReadForReport(c); }, true);
         ShowReportPreview(reports::BuildConfigurationReport(session_.model, reports::Today()), *this);
     });
     connect(action("PassportAction"), &QAction::triggered, this, [this] { MakePassportPage(); });
@@ -64,7 +65,8 @@ void MainWindow::BuildReportsMenu()
 void MainWindow::MakePassportPage()
 {
     bool read = false;
-    Run(Command::PassportButton, [&](binding::CommandContext& c) { read = binding::ReadForPassport(c) == kOk; }, true);
+    Run(
+        Command::PassportButton, [&](binding::CommandContext& c) { read = binding::ReadForPassport(c) == kOk; }, true);
     if (!read)
         return;
     const model::SettingsModel& m = session_.model;

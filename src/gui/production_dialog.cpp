@@ -124,7 +124,7 @@ ProductionDialog::ProductionDialog(QWidget* parent, Line line, InstrumentRecords
         const std::string made = history::InstrumentNumber(type_->value(), serial_->value());
         ProposeNextSerial();
         if (line_.messages.AskYesNo(Question::Other, "Прибор " + made + " выпущен. Подключите следующий прибор и "
-                                                                      "нажмите \"Да\", чтобы выпустить его.",
+                                                                        "нажмите \"Да\", чтобы выпустить его.",
                                     "Выпуск прибора", MessageIcon::Information))
             start_->click();
     });

@@ -1,9 +1,9 @@
 #include "register_dialog.h"
 
-#include "messages/error_codes.h"
 #include "link/exchange.h"
-#include "messages/messages.h"
 #include "link/register_commands.h"
+#include "messages/error_codes.h"
+#include "messages/messages.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

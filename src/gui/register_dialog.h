@@ -23,7 +23,11 @@ public:
     RegisterDialog(QWidget* parent, link::Exchange& exchange, Messages& messages);
 
 private:
-    enum class Action { Read, Write, WriteChecked };
+    enum class Action {
+        Read,
+        Write,
+        WriteChecked,
+    };
     void Run(Action action);
 
     link::Exchange& exchange_;

@@ -30,10 +30,10 @@ struct ServiceHost {
     QMainWindow& window;
     device::Device& device;
     Messages& messages;
-    std::function<void()> gather;                      // the controls into the model
-    std::function<void()> show;                        // the model into the controls
-    RunCommand run;                                    // through the row of "Сервис"
-    WindowClock& clock;                                // the output test's timer
+    std::function<void()> gather;                               // the controls into the model
+    std::function<void()> show;                                 // the model into the controls
+    RunCommand run;                                             // through the row of "Сервис"
+    WindowClock& clock;                                         // the output test's timer
     std::function<void(const history::HistoryRecord&)> record;  // a row of the instruments' history
 };
 

@@ -1,9 +1,9 @@
 #include "status_bar.h"
 
-#include "messages/error_codes.h"
 #include "link/exchange.h"
 #include "link/link_port.h"
 #include "link/serial_line.h"
+#include "messages/error_codes.h"
 
 #include <QTimer>
 

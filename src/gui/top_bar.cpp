@@ -6,13 +6,13 @@
 #include "link/qt_serial_line.h"
 #include "widgets.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
-#include <QAbstractItemView>
 #include <QPushButton>
-#include <QStyledItemDelegate>
 #include <QSignalBlocker>
+#include <QStyledItemDelegate>
 #include <QTextCursor>
 #include <QTextEdit>
 

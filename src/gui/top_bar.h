@@ -41,7 +41,6 @@ private:
     void FitDescriptionText();
 
 public:
-
     QComboBox* port;
     QLabel* portNumber;
     QLabel* portDevice;

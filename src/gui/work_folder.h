@@ -9,7 +9,7 @@ namespace pmv::gui {
 // shell it works in the current directory; the desktop entry passes --desktop, so that a start
 // from the menu does not scatter those files into the home folder.
 struct WorkFolderChoice {
-    std::string workdir;  // --workdir DIR
+    std::string workdir;   // --workdir DIR
     bool desktop = false;  // --desktop: $XDG_DATA_HOME/pmvconf
 };
 

@@ -11,11 +11,11 @@
 #include <atomic>
 #include <charconv>
 #include <chrono>
-#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <pwd.h>
+#include <thread>
 #include <unistd.h>
 
 namespace pmv::history {
@@ -413,7 +413,7 @@ SerialReservation History::ReserveSerial(int32_t typeCode, std::optional<int32_t
         if (reserved.next()) {
             const QVariant outcome = reserved.value(1);
             why = "Номер " + name + " уже выдан " + when(reserved.value(0)) + ": " +
-                  (outcome.isNull()          ? std::string("выпуск не завершен")
+                  (outcome.isNull()            ? std::string("выпуск не завершен")
                    : outcome.toLongLong() == 0 ? std::string("прибор выпущен")
                                                : "выпуск завершился ошибкой, код " + outcome.toString().toStdString());
         } else if (written.next()) {

@@ -11,18 +11,18 @@ namespace pmv::history {
 
 // One operation on one instrument, as the history keeps it.
 struct HistoryRecord {
-    std::string time;        // local ISO time, filled by Record when empty
+    std::string time;          // local ISO time, filled by Record when empty
     std::string operatorName;  // the login, filled by Record when empty
-    int32_t serial = 0;      // serial number 0..65535
-    int32_t typeCode = 0;    // otk_type, printed in front of the serial number
-    int32_t deviceType = 0;  // proc_ver
-    std::string firmware;    // "1.1.2"
-    std::string operation;   // one of the kOperation... words
-    std::string profile;     // the profile's file name
+    int32_t serial = 0;        // serial number 0..65535
+    int32_t typeCode = 0;      // otk_type, printed in front of the serial number
+    int32_t deviceType = 0;    // proc_ver
+    std::string firmware;      // "1.1.2"
+    std::string operation;     // one of the kOperation... words
+    std::string profile;       // the profile's file name
     std::string profileSha256;
-    std::string groups;      // "ch1,ch2,relay,general"
-    uint32_t result = 0;     // the operation's error code, 0 for success
-    std::string details;     // values written, coefficients, ...
+    std::string groups;   // "ch1,ch2,relay,general"
+    uint32_t result = 0;  // the operation's error code, 0 for success
+    std::string details;  // values written, coefficients, ...
 };
 
 inline constexpr const char* kOperationWrite = "запись";
@@ -125,7 +125,10 @@ struct InstrumentId {
 
 // What a number typed without a dash names: a serial number where the rows of an instrument are
 // looked for, a type code where production picks the serial number itself.
-enum class LoneNumber { Serial, TypeCode };
+enum class LoneNumber {
+    Serial,
+    TypeCode,
+};
 
 // "012-00345" or "12-345": the type code 0..255 and the serial number 0..65535 around one dash,
 // in decimal digits with or without leading zeros; one number alone is the part `lone` names.

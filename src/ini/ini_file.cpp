@@ -52,10 +52,14 @@ bool SameName(std::string_view a, std::string_view b)
 
 // What one line of the file is, by the private-profile reading rules.
 struct Line {
-    enum Kind { Other, Section, Key } kind = Other;
-    std::string_view name;     // section or key name, trimmed
-    std::string_view value;    // key value as read: trimmed, outer quotes removed, cut
-    std::size_t valueAt = 0;   // where the value starts: just after the '='
+    enum Kind {
+        Other,
+        Section,
+        Key,
+    } kind = Other;
+    std::string_view name;    // section or key name, trimmed
+    std::string_view value;   // key value as read: trimmed, outer quotes removed, cut
+    std::size_t valueAt = 0;  // where the value starts: just after the '='
 };
 
 Line Classify(std::string_view text)
@@ -358,7 +362,8 @@ std::optional<int32_t> ParseIniInt(const std::string& text)
     if (t.empty())
         return std::nullopt;
 
-    const uint64_t limit = base == 16 ? 0xFFFFFFFFull : negative ? 0x80000000ull : 0x7FFFFFFFull;
+    const uint64_t limit = base == 16 ? 0xFFFFFFFFull : negative ? 0x80000000ull
+                                                                 : 0x7FFFFFFFull;
     uint64_t value = 0;
     for (char c : t) {
         unsigned digit;

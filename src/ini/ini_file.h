@@ -61,7 +61,7 @@ private:
     std::vector<std::string> lines_;  // raw Windows-1251 lines without their line ends
     std::vector<std::string> ends_;   // the line end that followed each line ("" for the last)
     bool exists_ = false;
-    bool unreadable_ = false;         // the file exists but could not be read; save() refuses
+    bool unreadable_ = false;  // the file exists but could not be read; save() refuses
 };
 
 // Integer text as the instrument's files write it: optional sign, then decimal digits, or

@@ -131,7 +131,7 @@ ErrorCode Exchange::RunExchange(const std::string& fields, const AnswerCheck& ch
 }
 
 ErrorCode Exchange::AwaitReturn(const std::string& probeFields, const AnswerCheck& check, uint32_t limitMs,
-                               const ProbePause& pause)
+                                const ProbePause& pause)
 {
     // A restart longer ago than the limit is over: the exchanges that follow find out as usual.
     if (restartedAt_ && clock_.MonotonicMs() - *restartedAt_ >= limitMs)

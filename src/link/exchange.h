@@ -15,12 +15,12 @@ namespace pmv::link {
 // The link values in force for the run (taken from the link settings at start-up).
 struct LinkValues {
     uint32_t DeviceAddress = 1;
-    uint32_t RetryCount = 2;      // tries of one exchange, and passes of a write with read-back
+    uint32_t RetryCount = 2;        // tries of one exchange, and passes of a write with read-back
     uint32_t AnswerTimeout = 1000;  // ms; waits shorter than 1000 ms are raised to 1000 ms
-    uint32_t ByteTimeout = 20;    // ms per byte of a port read or write
+    uint32_t ByteTimeout = 20;      // ms per byte of a port read or write
     bool UseLogFile = true;
     std::string LogFileName = "COM.txt";  // relative to the working directory
-    bool VerifyAnswers = true;  // a data answer whose checksum does not match is a failed attempt
+    bool VerifyAnswers = true;            // a data answer whose checksum does not match is a failed attempt
 };
 
 // The state of the last attempt, kept for the exchange log and the measurement log.
@@ -86,7 +86,7 @@ public:
     // is answered after others were not, nothing is sent until the line has been silent for a
     // probe window. After an unanswered wait an answer is owed as after a failed exchange.
     ErrorCode AwaitReturn(const std::string& probeFields, const AnswerCheck& check, uint32_t limitMs,
-                         const ProbePause& pause);
+                          const ProbePause& pause);
 
     // True while a request waits for its answer: a timer that fires between two exchanges of an
     // operation may poll, one that fires inside an exchange may not.

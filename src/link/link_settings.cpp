@@ -193,7 +193,8 @@ std::vector<std::string> OrderSerialPorts(std::vector<std::string> devices)
 {
     auto rank = [](const std::string& d) {
         const std::string name = std::filesystem::path(d).filename().string();
-        const int kind = name.starts_with("ttyUSB") ? 0 : name.starts_with("ttyACM") ? 1 : 2;
+        const int kind = name.starts_with("ttyUSB") ? 0 : name.starts_with("ttyACM") ? 1
+                                                                                     : 2;
         const size_t digits = name.find_last_not_of("0123456789") + 1;
         const long number = digits < name.size() ? std::stol(name.substr(digits)) : -1;
         return std::tuple(kind, name.substr(0, digits), number, name);

@@ -23,8 +23,8 @@ namespace pmv::link {
 namespace {
 
 // The folders in the order Qt's serial port tries them.
-constexpr std::array<const char*, 8> kLockFolders{"/var/lock",       "/etc/locks", "/var/spool/locks",
-                                                  "/var/spool/uucp", "/tmp",       "/var/tmp",
+constexpr std::array<const char*, 8> kLockFolders{"/var/lock", "/etc/locks", "/var/spool/locks",
+                                                  "/var/spool/uucp", "/tmp", "/var/tmp",
                                                   "/var/lock/lockdev", "/run/lock"};
 
 constexpr int kReleaseTries = 20;

@@ -196,7 +196,7 @@ ErrorCode WriteFloatRegisterChecked(Exchange& exchange, uint32_t bank, uint32_t 
 }
 
 ErrorCode ReadValueBlock(Exchange& exchange, uint32_t block, size_t count, std::vector<uint8_t>& bytes,
-                        bool statusTest)
+                         bool statusTest)
 {
     return exchange.RunExchange(ReadCommand(1, kBlockMemory, block), [&](const std::string& a) {
         if (statusTest)

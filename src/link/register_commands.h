@@ -10,7 +10,11 @@
 namespace pmv::link {
 
 // Memory types of a register address: separate address spaces of the instrument.
-enum MemoryType : uint32_t { kByteMemory = 1, kLongMemory = 3, kBlockMemory = 4 };
+enum MemoryType : uint32_t {
+    kByteMemory = 1,
+    kLongMemory = 3,
+    kBlockMemory = 4,
+};
 
 inline constexpr uint32_t kRegisterMask = 0x1FFF;  // 13-bit register numbers
 inline constexpr size_t kMaxBangOffset = 63;       // "!" must stand within the first 64 bytes
@@ -42,7 +46,7 @@ ErrorCode WriteFloatRegisterChecked(Exchange& exchange, uint32_t bank, uint32_t 
 // Reads `count` bytes of a block of bank 1. With `statusTest` an error status answer is
 // mapped to its code before the data are parsed (the live-values block).
 ErrorCode ReadValueBlock(Exchange& exchange, uint32_t block, size_t count, std::vector<uint8_t>& bytes,
-                        bool statusTest);
+                         bool statusTest);
 
 // IEEE-754 single precision bit patterns, as floats travel on the line.
 uint32_t FloatBits(float value);

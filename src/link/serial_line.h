@@ -8,7 +8,11 @@ namespace pmv::link {
 
 // What became of the request for low latency made at the last open. USB adapters hold short
 // answers back for their latency timer (16 ms by default) unless the driver is asked not to.
-enum class LowLatency { Set, NotApplicable, Refused };
+enum class LowLatency {
+    Set,
+    NotApplicable,
+    Refused,
+};
 
 // One serial device: 8 data bits, no parity, 1 stop bit, no flow control, opened exclusively.
 class SerialLine {

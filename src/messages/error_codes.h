@@ -36,7 +36,15 @@ constexpr uint32_t CodeNumber(ErrorCode code) { return static_cast<uint32_t>(cod
 // "ERR 15", "OK": for logs and test failures.
 std::ostream& operator<<(std::ostream& out, ErrorCode code);
 
-enum class MessageIcon { Error, Warning, Information };
+enum class MessageIcon {
+
+    Error,
+
+    Warning,
+
+    Information,
+
+};
 
 struct ErrorMessage {
     const char* text;

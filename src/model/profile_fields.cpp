@@ -55,6 +55,7 @@ const std::array<ProfileField<ChannelSettings>, 42> kChannelFields = {{
     {"CH%u", "set_ku10", &C::set_ku10, "10.0", "10.0"},
 }};
 
+// clang-format off
 const std::array<const char*, 42> kChannelSaveOrder = {
     "dat", "diap_max", "diap_min", "adj", "lin", "wire", "flag", "ns", "shift",
     "th_type1", "th_type2", "th1", "th2", "his1", "his2", "spd_th", "spd_his",
@@ -63,6 +64,7 @@ const std::array<const char*, 42> kChannelSaveOrder = {
     "set_ra", "set_rb", "set_ku", "set_ku10", "set_ki05", "set_ki020",
     "search", "point", "select", "use", "ver_rel_proc", "reg_int", "pulse_int", "text", "unit",
 };
+// clang-format on
 
 const std::array<ProfileField<RelaySettings>, 7> kRelayFields = {{
     {"RELE", "select", &R::select, "1", "1"},
@@ -74,9 +76,11 @@ const std::array<ProfileField<RelaySettings>, 7> kRelayFields = {{
     {"RELE", "rel1_msk1", &R::rel1_msk1, "0", "0"},
 }};
 
+// clang-format off
 const std::array<const char*, 7> kRelaySaveOrder = {
     "select", "use", "test", "rel0_msk0", "rel0_msk1", "rel1_msk0", "rel1_msk1",
 };
+// clang-format on
 
 const std::array<ProfileField<GeneralSettings>, 6> kGeneralFields = {{
     {"ERR", "err_ver", &G::err_ver, "1", "1"},
@@ -87,9 +91,11 @@ const std::array<ProfileField<GeneralSettings>, 6> kGeneralFields = {{
     {"GEN", "otk_type", &G::otk_type, "47", "47"},
 }};
 
+// clang-format off
 const std::array<const char*, 5> kGeneralSaveOrder = {
     "gen_select", "proc_ver", "err_ver", "use_max", "otk_type",
 };
+// clang-format on
 
 const std::array<ProfileField<CalibrationSettings>, 21> kCalibrationFields = {{
     {"Grad", "kalib_usr", &K::kalib_usr, "8", "8"},

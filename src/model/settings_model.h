@@ -8,24 +8,24 @@ namespace pmv::model {
 
 // The settings of one measuring channel (profile sections CH1, CH2).
 struct ChannelSettings {
-    int32_t dat = 0;           // sensor type 0..24: index into kSensorTypes and datBound
-    float diap_max = 0;        // upper end of the measuring range, display units
-    float diap_min = 0;        // lower end of the measuring range
-    float lin = 0;             // line resistance of a two-wire resistance sensor; profiles only
-    int32_t wire = 0;          // wires of the sensor connection; profiles only
-    int32_t flag = 0;          // square-root extraction of a unified signal: 0 off, 1 on
-    int32_t ns = 0;            // number of averages of the measured value
-    float shift = 0;           // offset of the measured value
-    float adj = 0;             // adjustment factor of the range span
-    float koef0 = 0;           // K0..K3 of the correction polynomial
+    int32_t dat = 0;     // sensor type 0..24: index into kSensorTypes and datBound
+    float diap_max = 0;  // upper end of the measuring range, display units
+    float diap_min = 0;  // lower end of the measuring range
+    float lin = 0;       // line resistance of a two-wire resistance sensor; profiles only
+    int32_t wire = 0;    // wires of the sensor connection; profiles only
+    int32_t flag = 0;    // square-root extraction of a unified signal: 0 off, 1 on
+    int32_t ns = 0;      // number of averages of the measured value
+    float shift = 0;     // offset of the measured value
+    float adj = 0;       // adjustment factor of the range span
+    float koef0 = 0;     // K0..K3 of the correction polynomial
     float koef1 = 0;
     float koef2 = 0;
     float koef3 = 0;
-    int32_t th_type1 = 0;      // setpoint type: 0 none, 1 falling, 2 rising
+    int32_t th_type1 = 0;  // setpoint type: 0 none, 1 falling, 2 rising
     int32_t th_type2 = 0;
-    float th1 = 0;             // setpoint values, display units
+    float th1 = 0;  // setpoint values, display units
     float th2 = 0;
-    float his1 = 0;            // setpoint hystereses
+    float his1 = 0;  // setpoint hystereses
     float his2 = 0;
     int32_t search = 0;        // equal successive observations before a relay changes state
     int32_t use = 0;           // 0: the channel works
@@ -42,14 +42,14 @@ struct ChannelSettings {
     float ku10 = 0;
     float ki05 = 0;
     float ki020 = 0;
-    float set_ra = 0;          // reference values applied in the calibration procedures
+    float set_ra = 0;  // reference values applied in the calibration procedures
     float set_rb = 0;
     float set_ku = 0;
     float set_ku10 = 0;
     float set_ki05 = 0;
     float set_ki020 = 0;
-    float spd_th = 0;          // step of setpoint change
-    float spd_his = 0;         // step of hysteresis change
+    float spd_th = 0;   // step of setpoint change
+    float spd_his = 0;  // step of hysteresis change
 
     bool operator==(const ChannelSettings&) const = default;
 };
@@ -96,10 +96,10 @@ struct CalibrationSettings {
     float ku_min = 0;
     float ku10_max = 0;
     float ku10_min = 0;
-    int32_t del_ref = 0;        // hold times before the measurements, s
+    int32_t del_ref = 0;  // hold times before the measurements, s
     int32_t del_ku = 0;
     int32_t del_ki = 0;
-    int32_t usr_ref = 0;        // measurements accumulated by the calibrations
+    int32_t usr_ref = 0;  // measurements accumulated by the calibrations
     int32_t usr_ki = 0;
     int32_t usr_ku = 0;
 
@@ -138,7 +138,7 @@ struct SettingsModel {
     }
     int32_t made_day = 0;
     int32_t made_month = 0;
-    int32_t made_year = 0;   // full year
+    int32_t made_year = 0;  // full year
 
     bool operator==(const SettingsModel&) const = default;
 };

@@ -110,8 +110,8 @@ std::optional<ProductionRefusal> PrepareProduction(history::History& history, Pr
         order.typeCode, order.nextSerial ? std::nullopt : std::optional<int32_t>(order.serial), order.reuse,
         passportExists,
         binding::MakeHistoryRecord(identity, profile,
-                          {history::kOperationReservation, kOk, order.profilePath,
-                           order.reuse ? "повторно" : (order.nextSerial ? "следующий номер" : "")}));
+                                   {history::kOperationReservation, kOk, order.profilePath,
+                                    order.reuse ? "повторно" : (order.nextSerial ? "следующий номер" : "")}));
     switch (reservation.outcome) {
     case history::SerialReservation::Outcome::Reserved:
         order.serial = reservation.serial;

@@ -39,7 +39,17 @@ struct ProductionRefusal {
     std::string message;
 };
 
-enum class ProductionStep { Write, Verify, SerialAndDate, Passport };
+enum class ProductionStep {
+
+    Write,
+
+    Verify,
+
+    SerialAndDate,
+
+    Passport,
+
+};
 inline constexpr std::array<const char*, 4> kProductionStepNames{"Запись настроек", "Проверка записанного",
                                                                  "Номер и дата изготовления", "Паспорт"};
 inline constexpr size_t kProductionSteps = kProductionStepNames.size();

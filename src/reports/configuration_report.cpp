@@ -112,8 +112,8 @@ std::array<std::vector<std::string>, 2> RelayLines(const model::SettingsModel& m
 
 std::vector<std::string> CalibrationLines(const model::ChannelSettings& c)
 {
-    return {"UREF : " + Value(c.uref),      "RREF : " + Value(c.rref),      "Ku 100 mV: " + Value(c.ku),
-            "Ku 10 V: " + Value(c.ku10),    "Ki 0-5 mA: " + Value(c.ki05),  "Ki 0-20 mA: " + Value(c.ki020)};
+    return {"UREF : " + Value(c.uref), "RREF : " + Value(c.rref), "Ku 100 mV: " + Value(c.ku),
+            "Ku 10 V: " + Value(c.ku10), "Ki 0-5 mA: " + Value(c.ki05), "Ki 0-20 mA: " + Value(c.ki020)};
 }
 
 std::vector<std::string> GeneralLines(const model::GeneralSettings& g)
@@ -136,8 +136,8 @@ Page BuildConfigurationReport(const model::SettingsModel& model, const PrintDate
 {
     const std::array<std::vector<std::string>, 2> relays = RelayLines(model);
     const std::array<std::vector<std::string>, 7> lines{
-        ChannelLines(model.channel[0], true),  ChannelLines(model.channel[1], false), relays[0], relays[1],
-        CalibrationLines(model.channel[0]),    CalibrationLines(model.channel[1]),    GeneralLines(model.general)};
+        ChannelLines(model.channel[0], true), ChannelLines(model.channel[1], false), relays[0], relays[1],
+        CalibrationLines(model.channel[0]), CalibrationLines(model.channel[1]), GeneralLines(model.general)};
 
     Page page;
     page.title = "Отчет по настройкам прибора";

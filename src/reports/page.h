@@ -8,10 +8,16 @@ namespace pmv::reports {
 
 // A printed page as a report form lays it out. Positions and sizes are report units of 1/96 inch
 // from the top left corner of an A4 sheet (794 x 1123 portrait, 1123 x 794 landscape).
-enum class PageOrientation { Portrait, Landscape };
+enum class PageOrientation {
+    Portrait,
+    Landscape,
+};
 
 // The faces of the forms; the drawing takes their metric twins.
-enum class FontFace { Arial, TimesNewRoman };
+enum class FontFace {
+    Arial,
+    TimesNewRoman,
+};
 
 struct PageFont {
     FontFace face = FontFace::Arial;

@@ -15,11 +15,11 @@ using LiveBlock = std::array<uint8_t, 16>;
 using MeasurementBlock = std::array<uint8_t, 13>;
 
 struct LiveValues {
-    uint8_t relays = 0;                 // bit 0 relay 1, bit 1 relay 2
-    uint8_t panel = 0;                  // bits 0-4 buttons, bits 5-6 rotary encoder
-    float value[2] = {21.5f, 48.0f};    // measured value of CH1, CH2
-    uint8_t status[2] = {0, 0};         // channel status (12: channel switched off)
-    uint8_t signals[2] = {0, 0};        // bit 0 setpoint 1, bit 1 setpoint 2, bit 2 break
+    uint8_t relays = 0;               // bit 0 relay 1, bit 1 relay 2
+    uint8_t panel = 0;                // bits 0-4 buttons, bits 5-6 rotary encoder
+    float value[2] = {21.5f, 48.0f};  // measured value of CH1, CH2
+    uint8_t status[2] = {0, 0};       // channel status (12: channel switched off)
+    uint8_t signals[2] = {0, 0};      // bit 0 setpoint 1, bit 1 setpoint 2, bit 2 break
 };
 
 // Bytes 0-1 unused, 2 relays, 3 panel, 4-7 CH1 value (float, most significant byte first),

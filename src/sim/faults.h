@@ -11,28 +11,28 @@ namespace pmv::sim {
 
 struct Fault {
     enum class Kind {
-        NoAnswer,       // nothing comes back
-        Delay,          // the answer comes delayMs late, and the instrument is busy meanwhile:
-                        // requests that arrive in that time are served after it, in turn
-        DelayApart,     // the answer comes delayMs late, while later requests are served at once
-        GarbageBefore,  // raw (or some line noise when empty), no CR, then the answer
-        Overlong,       // 300 bytes without CR instead of the answer
-        Status,         // "$XXXX" with the given status instead of the answer; the request is refused
-        BangBeyond64,   // 70 bytes without CR before the answer, so its "!" stands beyond byte 64
-        WrongReadBack,  // reads return the stored byte XOR 1, or the stored float + 1.0
-        RawAnswer,      // exactly raw instead of the answer
-        FlippedBit,     // the answer with one bit flipped: flipMask in byte flipByte
+        NoAnswer,         // nothing comes back
+        Delay,            // the answer comes delayMs late, and the instrument is busy meanwhile:
+                          // requests that arrive in that time are served after it, in turn
+        DelayApart,       // the answer comes delayMs late, while later requests are served at once
+        GarbageBefore,    // raw (or some line noise when empty), no CR, then the answer
+        Overlong,         // 300 bytes without CR instead of the answer
+        Status,           // "$XXXX" with the given status instead of the answer; the request is refused
+        BangBeyond64,     // 70 bytes without CR before the answer, so its "!" stands beyond byte 64
+        WrongReadBack,    // reads return the stored byte XOR 1, or the stored float + 1.0
+        RawAnswer,        // exactly raw instead of the answer
+        FlippedBit,       // the answer with one bit flipped: flipMask in byte flipByte
         ForeignChecksum,  // a data answer's checksum taken over the "!" too, as an instrument
                           // that computes it otherwise would send it
     };
     Kind kind = Kind::NoAnswer;
-    int count = 1;          // requests it applies to; negative: until cleared
-    uint32_t delayMs = 0;   // Delay, DelayApart
-    uint16_t status = 0;    // Status
-    std::string raw{};      // RawAnswer, GarbageBefore
-    int flipByte = -1;      // FlippedBit: offset in the answer; -1: the first digit of a data
-                            // answer's data field, the last digit of a status answer
-    uint8_t flipMask = 0x01;  // FlippedBit: a digit stays a digit, so the value read is wrong
+    int count = 1;                        // requests it applies to; negative: until cleared
+    uint32_t delayMs = 0;                 // Delay, DelayApart
+    uint16_t status = 0;                  // Status
+    std::string raw{};                    // RawAnswer, GarbageBefore
+    int flipByte = -1;                    // FlippedBit: offset in the answer; -1: the first digit of a data
+                                          // answer's data field, the last digit of a status answer
+    uint8_t flipMask = 0x01;              // FlippedBit: a digit stays a digit, so the value read is wrong
     int bank = 0, memType = 0, reg = -1;  // reg -1: any request; else only that register
 };
 

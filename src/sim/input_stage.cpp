@@ -82,10 +82,12 @@ std::optional<std::pair<int, Source>> ParseSourceOption(const std::string& text)
     const auto value = Number(parts[2]);
     if (!channel || !value || *value < 0)
         return std::nullopt;
+    // clang-format off
     static const std::pair<const char*, Source::Kind> kKinds[] = {
         {"V", Source::Kind::Volts},         {"mV", Source::Kind::Millivolts}, {"mA20", Source::Kind::Milliamps20},
         {"mA5", Source::Kind::Milliamps5}, {"ohm", Source::Kind::Ohms},
     };
+    // clang-format on
     for (const auto& [word, kind] : kKinds)
         if (parts[1] == word)
             return std::pair{*channel, Source{kind, *value}};
@@ -101,10 +103,12 @@ bool ApplyTrueOption(const std::string& text, std::array<TrueCoefficients, 2>& c
     const auto value = Number(parts[2]);
     if (!channel || !value || *value <= 0)
         return false;
+    // clang-format off
     static const std::pair<const char*, double TrueCoefficients::*> kNames[] = {
         {"uref", &TrueCoefficients::uref}, {"rref", &TrueCoefficients::rref}, {"ku", &TrueCoefficients::ku},
         {"ku10", &TrueCoefficients::ku10}, {"ki05", &TrueCoefficients::ki05}, {"ki020", &TrueCoefficients::ki020},
     };
+    // clang-format on
     for (const auto& [name, field] : kNames)
         if (parts[1] == name) {
             coefficients[static_cast<size_t>(*channel)].*field = *value;

@@ -1,9 +1,9 @@
 // pmvsim: a PMV 77xx instrument on a pseudo-terminal, for tests, demonstrations and training.
 
 #include <array>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <optional>

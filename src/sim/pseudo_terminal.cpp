@@ -55,7 +55,7 @@ bool PseudoTerminal::Open(const std::string& linkPath, std::string* error)
         tcsetattr(slave_, TCSANOW, &tio);
     }
     if (!linkPath.empty()) {
-        struct stat st{};
+        struct stat st {};
         if (lstat(linkPath.c_str(), &st) == 0) {
             if (!S_ISLNK(st.st_mode)) {
                 errno = EEXIST;

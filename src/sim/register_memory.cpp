@@ -17,6 +17,7 @@ struct FloatDefault {
 };
 
 // Bank 2 byte registers; per-channel pairs list CH1 then CH2.
+// clang-format off
 constexpr ByteDefault kByteDefaults[] = {
     {0, 47},                  // device type marker
     {3, 1},                   // proc_ver: two-channel
@@ -35,8 +36,10 @@ constexpr ByteDefault kByteDefaults[] = {
     {337, 30}, {338, 30},     // reg_int
     {339, 5}, {340, 5},       // pulse_int
 };
+// clang-format on
 
 // Bank 2 4-byte registers (floats); unlisted ones (shift, koef0..3, ...) are 0.
+// clang-format off
 constexpr FloatDefault kFloatDefaults[] = {
     {3, 1.0f}, {4, 1.0f},            // adj
     {15, 100.0f}, {16, 100.0f},      // diap_max
@@ -53,6 +56,7 @@ constexpr FloatDefault kFloatDefaults[] = {
     {37, 0.02f}, {41, 0.02f},        // his1
     {38, 0.02f}, {42, 0.02f},        // his2
 };
+// clang-format on
 
 }  // namespace
 

@@ -12,10 +12,10 @@ using Clock = std::chrono::steady_clock;
 
 // One request line cut from the input stream.
 struct Frame {
-    std::string line;            // between ':' and CR
-    Clock::time_point start;     // arrival of the first byte after the previous request
-    Clock::time_point end;       // arrival of the CR
-    size_t wireBytes = 0;        // bytes from that first byte up to and including the CR
+    std::string line;         // between ':' and CR
+    Clock::time_point start;  // arrival of the first byte after the previous request
+    Clock::time_point end;    // arrival of the CR
+    size_t wireBytes = 0;     // bytes from that first byte up to and including the CR
 };
 
 // Cuts requests out of the bytes from the line: everything before ':' (the 0xFF preamble,
@@ -32,8 +32,8 @@ public:
 
 private:
     bool lineFeedEnds_;
-    bool inRun_ = false;    // bytes have come since the previous request
-    bool inLine_ = false;   // a ':' has come
+    bool inRun_ = false;   // bytes have come since the previous request
+    bool inLine_ = false;  // a ':' has come
     Clock::time_point runStart_{};
     size_t runBytes_ = 0;
     std::string line_;

@@ -20,17 +20,17 @@ namespace pmv::sim {
 class LineWriter;
 
 struct SimOptions {
-    uint32_t address = 1;        // device address answered to; requests for others stay unanswered
-    bool anyAddress = false;     // answers every device address, each in its own name
-    bool onlyAtBaud = false;     // answers only while the line is set to `baud`, like a real
-                                 // instrument that hears noise at any other speed
-    uint32_t baud = 0;           // 0: no line timing; else every byte costs 10 bit times, both ways
-    uint32_t turnaroundMs = 0;   // from the end of a request to the start of its answer
-    uint32_t rebootMs = 0;       // silent for this long after answering a restart command: requests
-                                 // that end meanwhile are lost, as the instrument reboots
-    std::string linkPath{};      // if not empty: a symbolic link to the pty slave, placed here
-    bool lenient = false;        // a request may end right after its last ';' (typing by hand);
-                                 // LF then also ends a request
+    uint32_t address = 1;                             // device address answered to; requests for others stay unanswered
+    bool anyAddress = false;                          // answers every device address, each in its own name
+    bool onlyAtBaud = false;                          // answers only while the line is set to `baud`, like a real
+                                                      // instrument that hears noise at any other speed
+    uint32_t baud = 0;                                // 0: no line timing; else every byte costs 10 bit times, both ways
+    uint32_t turnaroundMs = 0;                        // from the end of a request to the start of its answer
+    uint32_t rebootMs = 0;                            // silent for this long after answering a restart command: requests
+                                                      // that end meanwhile are lost, as the instrument reboots
+    std::string linkPath{};                           // if not empty: a symbolic link to the pty slave, placed here
+    bool lenient = false;                             // a request may end right after its last ';' (typing by hand);
+                                                      // LF then also ends a request
     std::function<void(const Request&)> onRequest{};  // on the serving thread, after each request
 };
 

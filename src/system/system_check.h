@@ -22,7 +22,13 @@ struct SystemView {
     static SystemView Current();
 };
 
-enum class FindingState { Ok, Problem };
+enum class FindingState {
+
+    Ok,
+
+    Problem,
+
+};
 
 // One line of the check: what was found, in plain Russian, and the command that fixes it.
 struct Finding {

@@ -208,7 +208,7 @@ TEST_F(TwoModels, ShownTextsPositionsAndHeadings)
     EXPECT_EQ(v.channels[0].hysteresis1, "  1.5000");
     EXPECT_EQ(v.channels[0].setpoint2, " 35.2500");
     EXPECT_EQ(v.channels[0].setpointStep, " 10.0000");
-    EXPECT_EQ(v.channels[0].averaging, 9);  // ns 10
+    EXPECT_EQ(v.channels[0].averaging, 9);     // ns 10
     EXPECT_EQ(v.channels[1].observations, 0);  // search 1
     EXPECT_EQ(v.relays.decisionInterval, 230);
     EXPECT_EQ(v.relays.pulseLength, 55);

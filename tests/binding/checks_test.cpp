@@ -57,7 +57,7 @@ TEST(CheckEntries, FirstFailingFieldInTheFixedOrder)
         {[](ControlValues& v) { v.channels[0].polynomial[3] = "?"; v.channels[1].rangeMin = "?"; }, "Ошибка задания коэффициента 4 полинома.", kCh1},
         {[](ControlValues& v) { v.channels[1].rangeMax = " "; v.channels[1].shift = "?"; }, "Ошибка задания максимума диапазона.", kCh2},
         {[](ControlValues& v) { v.channels[1].hysteresis1 = "-"; }, "Ошибка задания гистерезиса уставки 1.", kCh2},  // no number in it
-        {[](ControlValues& v) { v.channels[1].hysteresisStep = "0,1"; }, "", kCh2},  // a decimal comma
+        {[](ControlValues& v) { v.channels[1].hysteresisStep = "0,1"; }, "", kCh2},                                  // a decimal comma
         {[](ControlValues& v) { v.channels[1].hysteresisStep = "0.1.2"; }, "Ошибка задания скорости изменения гистерезиса уставки.", kCh2},
         {[](ControlValues& v) { v.channels[1].polynomial[0] = "k"; }, "Ошибка задания коэффициента 1 полинома.", kCh2},
     };

@@ -280,7 +280,6 @@ TEST_F(Commands, SerialNumberWriteTakesTheTypedNumberAndTheCalendarDay)
     EXPECT_EQ(simulator->Register(2, 1, device::regs::kMadeDay.number), 15u);
     EXPECT_EQ(simulator->Register(2, 1, device::regs::kMadeMonth.number), 3u);
     EXPECT_EQ(simulator->Register(2, 1, device::regs::kMadeYear.number), 8u);
-
 }
 
 TEST_F(Commands, ASerialNumberThatDoesNotScanOrIsAbove65535IsNotWrittenAsZero)

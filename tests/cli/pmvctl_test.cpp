@@ -156,7 +156,7 @@ TEST_F(PmvctlTest, FailedReadLeavesTheProfileAsItWas)
 TEST_F(PmvctlTest, WriteOfAProfileAndReadBackGiveTheSameValues)
 {
     test::WriteFileBytes(dir_.file("w.prf"), "[CH1]\r\ndat=17\r\nth1=42.25\r\nth_type1=2\r\n[CH2]\r\nns=4\r\n"
-                                              "[RELE]\r\nrel0_msk0=1\r\n[GEN]\r\nproc_ver=1\r\n");
+                                             "[RELE]\r\nrel0_msk0=1\r\n[GEN]\r\nproc_ver=1\r\n");
     ASSERT_EQ(Run({"write", "--yes", "w.prf"}), 0) << err_;
     EXPECT_FLOAT_EQ(simulator_.FloatRegister(2, 29), 42.25f);
     EXPECT_EQ(simulator_.Register(2, 1, 327), 2u);
@@ -346,10 +346,10 @@ TEST_F(PmvctlTest, DiffListsWhatTheInstrumentHoldsOtherwise)
     ASSERT_EQ(Run({"diff", "PMV7706.prf"}), 0) << out_ << err_;
     EXPECT_TRUE(out_.empty());
 
-    simulator_.SetFloatRegister(2, 29, 45.0f);                                   // setpoint 1 of channel 1
-    simulator_.SetFloatRegister(2, 33, 46.0f);                                   // setpoint 1 of channel 2
+    simulator_.SetFloatRegister(2, 29, 45.0f);                                     // setpoint 1 of channel 1
+    simulator_.SetFloatRegister(2, 33, 46.0f);                                     // setpoint 1 of channel 2
     simulator_.SetFloatRegister(2, 37, simulator_.FloatRegister(2, 37) + 0.005f);  // within tolerance
-    simulator_.SetRegister(2, 1, 3, 0);                                          // device type
+    simulator_.SetRegister(2, 1, 3, 0);                                            // device type
     simulator_.ClearTranscript();
     ASSERT_EQ(Run({"diff", "PMV7706.prf"}), cli::kDiffersStatus) << err_;
     EXPECT_EQ(out_.find("Канал 1 · Уставка I: в профиле "), 0u) << out_;
@@ -448,7 +448,8 @@ TEST_F(PmvctlTest, TheRebootAfterTheRestartCostsAWriteNothingAndAVerifyOnlyShort
     for (const auto& r : written)
         EXPECT_TRUE(r.answered) << r.text;
     ASSERT_EQ(RunRaw({"history", "007-12345"}), 0) << err_;
-    EXPECT_EQ(std::count(out_.begin(), out_.end(), '\n'), 3) << "the first write, its verification, this write\n" << out_;
+    EXPECT_EQ(std::count(out_.begin(), out_.end(), '\n'), 3) << "the first write, its verification, this write\n"
+                                                             << out_;
 
     // The verification waits for the instrument with short probes, not with answer time-outs.
     std::this_thread::sleep_for(std::chrono::milliseconds(kRebootMs));
@@ -520,7 +521,9 @@ TEST_F(PmvctlTest, CalibrateFindsTheTrueCoefficientAndKeepsItInTheProfile)
 TEST_F(PmvctlTest, MissingOrForeignFilesAreNeverWrittenIntoTheInstrument)
 {
     test::WriteFileBytes(dir_.file("empty.prf"), "");
+    // clang-format off
     test::WriteFileBytes(dir_.file("junk.prf"), std::string("\x7F" "ELF\x02\x01\x01\0\0\r\n[\xFF\xFE]\n=", 18));
+    // clang-format on
     test::WriteFileBytes(dir_.file("paper.pdf"), "%PDF-1.4\n1 0 obj\n<< /Type /Catalog >>\nendobj\n");
     for (const char* name : {"mistyped.prf", "empty.prf", "junk.prf", "paper.pdf"}) {
         EXPECT_EQ(Run({"write", "--yes", name}), 14) << name;
@@ -618,8 +621,8 @@ TEST_F(PmvctlTest, PassportTextOfTheSimulatedInstrument)
 {
     // The accuracy figure comes from the window's profile.
     test::WriteFileBytes(dir_.file("recent.prf"), "[Dat_bound17]\r\npogr=0.1\r\n");
-    simulator_.SetRegister(2, 1, 3, 0);    // one channel
-    simulator_.SetRegister(2, 1, 325, 1);  // relay masks in force
+    simulator_.SetRegister(2, 1, 3, 0);     // one channel
+    simulator_.SetRegister(2, 1, 325, 1);   // relay masks in force
     simulator_.SetRegister(2, 1, 6, 0x20);  // rel0_msk0: valve direction only
     simulator_.SetRegister(2, 1, 18, 11);
     ASSERT_EQ(Run({"passport"}), 0) << err_;
@@ -652,7 +655,7 @@ TEST_F(PmvctlTest, PassportTextOfTheSimulatedInstrument)
 TEST_F(PmvctlTest, ReportOfAProfileNeedsNoInstrument)
 {
     test::WriteFileBytes(dir_.file("r.prf"), "[CH1]\r\nver_rel_proc=1\r\nuse=1\r\n[CH2]\r\nver_rel_proc=0\r\n"
-                                              "[RELE]\r\nrel0_msk0=4\r\n[GEN]\r\nproc_ver=3\r\n[ERR]\r\nerr_ver=0\r\n");
+                                             "[RELE]\r\nrel0_msk0=4\r\n[GEN]\r\nproc_ver=3\r\n[ERR]\r\nerr_ver=0\r\n");
     const std::string before = test::ReadFileBytes(dir_.file("r.prf"));
     ASSERT_EQ(RunRaw({"--port", "/nonexistent", "report", "r.prf"}), 0) << err_;
     EXPECT_EQ(test::ReadFileBytes(dir_.file("r.prf")), before);
@@ -695,7 +698,6 @@ TEST_F(PmvctlTest, ReportAfterAReadSavesTheProfileOnlyWhenEveryReadSucceeded)
     EXPECT_NE(profile.find("[CH1]\r\ndat=17\r\n"), std::string::npos) << profile;
     EXPECT_NE(profile.find("uref= 30.5000\r\n"), std::string::npos) << profile;
 }
-
 
 // ---- What scripts read: JSON with the profile's keys, CSV for spreadsheets and for scripts ----
 

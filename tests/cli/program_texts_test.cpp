@@ -174,7 +174,8 @@ TEST(ProgramHelp, AllThreeProgramsHelpInRussianWithoutADisplay)
         for (const char* asked : {"--help", "-h"}) {
             const Outcome help = RunProgram(program, {asked}, {}, bare);
             EXPECT_EQ(help.status, 0) << program << " " << asked;
-            EXPECT_EQ(help.out.rfind("Использование: ", 0), 0u) << program << "\n" << help.out;
+            EXPECT_EQ(help.out.rfind("Использование: ", 0), 0u) << program << "\n"
+                                                                << help.out;
         }
     }
     const Outcome bogus = RunProgram(PMVCONF_PATH, {"--bogus"}, {}, bare);

@@ -1,9 +1,9 @@
 #include "temp_dir.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <cstdlib>
 
 namespace pmv::test {
 

@@ -13,9 +13,9 @@ using ChannelTest = test::DeviceTest;
 using Fault = sim::Fault;
 
 const std::vector<std::string> kCh1ReadOrder{
-    "R 2.1.315", "R 2.3.15", "R 2.3.13", "R 2.1.323", "R 2.3.3",  "R 2.3.1",  "R 2.3.29", "R 2.3.37",
+    "R 2.1.315", "R 2.3.15", "R 2.3.13", "R 2.1.323", "R 2.3.3", "R 2.3.1", "R 2.3.29", "R 2.3.37",
     "R 2.1.327", "R 2.3.30", "R 2.3.38", "R 2.1.328", "R 2.1.317", "R 2.1.319", "R 2.1.341", "R 2.1.321",
-    "R 2.3.31",  "R 2.3.32", "R 2.3.5",  "R 2.3.6",   "R 2.3.7",  "R 2.3.8"};
+    "R 2.3.31", "R 2.3.32", "R 2.3.5", "R 2.3.6", "R 2.3.7", "R 2.3.8"};
 
 TEST_F(ChannelTest, ReadTakesEveryRegisterInOrderIntoTheModel)
 {

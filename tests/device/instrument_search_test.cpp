@@ -2,8 +2,8 @@
 #include "temp_dir.h"
 
 #include "device/instrument_search.h"
-#include "link/link_settings.h"
 #include "ini/ini_file.h"
+#include "link/link_settings.h"
 
 #include <gtest/gtest.h>
 

@@ -12,11 +12,11 @@
 #include "gui/window_messages.h"
 #include "sim/simulator.h"
 
-#include <QApplication>
 #include <QAction>
+#include <QApplication>
 #include <QDialog>
-#include <QLineEdit>
 #include <QDir>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>

@@ -501,7 +501,7 @@ TEST_F(TrustTest, FileDialogsGiveSizesAndDatesInRussian)
 TEST_F(TrustTest, TheComparisonNamesListedValuesAndCanShowOnlyTheDifferences)
 {
     Open();
-    Click(Button::ReadAll);                                                 // the window shows the instrument
+    Click(Button::ReadAll);                                                         // the window shows the instrument
     simulator.SetRegister(2, 1, static_cast<int>(device::regs::Dat(0).number), 0);  // 50М ТС медь Ro=50 W=1.428
     int rows = 0, shownRows = 0, differing = 0;
     bool sensorShown = false;

@@ -35,7 +35,7 @@ TEST(History, RecordsAreListedFilteredAndExported)
     ASSERT_EQ(history.PeekNextSerial(12).serial, 1);
     ASSERT_EQ(history.Record(Row(12, 100, kOperationSerial)), std::nullopt);
     ASSERT_EQ(history.Record(Row(12, 101, kOperationSerial, 2)), std::nullopt);  // failed: not produced
-    ASSERT_EQ(history.Record(Row(12, 102, kOperationWrite)), std::nullopt);     // no number written
+    ASSERT_EQ(history.Record(Row(12, 102, kOperationWrite)), std::nullopt);      // no number written
     HistoryRecord dated = Row(7, 100, kOperationSerial);
     dated.time = "2025-01-31T10:00:00";
     ASSERT_EQ(history.Record(dated), std::nullopt);

@@ -222,9 +222,9 @@ TEST_F(IniFiles, SaveRemovesTheTemporariesOfKilledSaves)
     const std::string gone = std::to_string(child);
     WriteBytes(path("f.ini.tmp" + gone + "_0"), "[A]\r\nk=ha");
     WriteBytes(path("f.ini.tmp" + gone + "_3"), "");
-    WriteBytes(path("f.ini.tmp1_0"), "");              // a process that is alive
-    WriteBytes(path("f.ini.tmp" + gone + "_x"), "");   // not a name a save gives
-    WriteBytes(path("g.ini.tmp" + gone + "_0"), "");   // another file's
+    WriteBytes(path("f.ini.tmp1_0"), "");             // a process that is alive
+    WriteBytes(path("f.ini.tmp" + gone + "_x"), "");  // not a name a save gives
+    WriteBytes(path("g.ini.tmp" + gone + "_0"), "");  // another file's
     ASSERT_EQ(ini::WriteIniString(path("f.ini"), "A", "k", "1"), std::nullopt);
     std::vector<std::string> left;
     for (const auto& e : std::filesystem::directory_iterator(dir_))
@@ -237,6 +237,7 @@ TEST_F(IniFiles, SaveRemovesTheTemporariesOfKilledSaves)
 
 TEST(ParseIniInt, AcceptsDecimalAndHexadecimalFormsOnly)
 {
+    // clang-format off
     const std::pair<const char*, std::optional<int32_t>> cases[] = {
         {"0", 0}, {"17", 17}, {"-5", -5}, {"+5", 5}, {"007", 7},
         {"2147483647", INT32_MAX}, {"-2147483648", INT32_MIN},
@@ -247,6 +248,7 @@ TEST(ParseIniInt, AcceptsDecimalAndHexadecimalFormsOnly)
         {" 5", std::nullopt}, {"5 ", std::nullopt}, {"12a", std::nullopt}, {"1.0", std::nullopt},
         {"1e3", std::nullopt}, {"x1F", std::nullopt}, {"0x1G", std::nullopt}, {"--5", std::nullopt},
     };
+    // clang-format on
     for (const auto& [text, value] : cases)
         EXPECT_EQ(ini::ParseIniInt(text), value) << '"' << text << '"';
 }

@@ -67,11 +67,7 @@ TEST_F(ExchangeTest, StatusAnswersMapToErrorCodesAndAreRetried)
         uint16_t status;
         ErrorCode code;
     };
-    const Case cases[] = {{0x0001, kDeviceError},     {0x0002, kAnswerFormat},
-                          {0x0003, kParameterNotFound}, {0x0005, kDeviceError},
-                          {0x0006, kOperandTooLarge}, {0x000B, kCannotParse},
-                          {0x000C, kModuleAddressTooLarge}, {0x000D, kChecksumMismatch},
-                          {0x0042, kDeviceError}};
+    const Case cases[] = {{0x0001, kDeviceError}, {0x0002, kAnswerFormat}, {0x0003, kParameterNotFound}, {0x0005, kDeviceError}, {0x0006, kOperandTooLarge}, {0x000B, kCannotParse}, {0x000C, kModuleAddressTooLarge}, {0x000D, kChecksumMismatch}, {0x0042, kDeviceError}};
     exchange.values().RetryCount = 3;
     for (const Case& c : cases) {
         simulator->ClearTranscript();
@@ -371,7 +367,7 @@ TEST_F(ExchangeTest, OnlyDataAnswersCarryAChecksum)
     EXPECT_EQ(Exchange::AnswerChecksum("\x7F~noise" + good + "!9;9;\r"), kOk) << "noise around the line is not covered";
     EXPECT_EQ(Exchange::AnswerChecksum("$0000\r"), kOk);
     for (const std::string& bad : {"!" + covered + "\r", "!" + covered + std::to_string(Crc16("!" + covered)) + "\r",
-                                  "!" + covered + "1x\r", "!" + covered + "123456\r", "!" + covered + "-1\r"})
+                                   "!" + covered + "1x\r", "!" + covered + "123456\r", "!" + covered + "-1\r"})
         EXPECT_EQ(Exchange::AnswerChecksum(bad), kChecksumMismatch) << bad;
 
     // A write is answered by a status without a checksum, and an instrument that computes the

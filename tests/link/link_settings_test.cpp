@@ -111,7 +111,7 @@ TEST(LinkSettings, WarningsForPortNumberAndLongTimeout)
     for (const Case& c : cases) {
         test::TempDir dir;
         test::WriteFileBytes(dir.file("dev.dat"), std::string("[COM_SETTINGS]\r\nNumber=") + c.number +
-                                                       "\r\n[SETTINGS]\r\nTimeOut=" + c.timeout + "\r\n");
+                                                      "\r\n[SETTINGS]\r\nTimeOut=" + c.timeout + "\r\n");
         const auto loaded = LoadFrom(dir.file("dev.dat"));
         ASSERT_EQ(loaded->messages.boxes.size(), c.icons.size()) << c.number << " " << c.timeout;
         for (size_t i = 0; i < c.icons.size(); ++i) {

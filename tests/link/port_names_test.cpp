@@ -1,9 +1,9 @@
 #include "fakes.h"
 #include "temp_dir.h"
 
+#include "ini/ini_file.h"
 #include "link/link_settings.h"
 #include "link/port_names.h"
-#include "ini/ini_file.h"
 
 #include <gtest/gtest.h>
 

@@ -26,6 +26,7 @@ inline std::string Lines(const char* const* keysAndValues, std::size_t count, co
 // A channel section as a new file holds it.
 inline std::string ChannelSection(int number, const Changes& changes = {})
 {
+    // clang-format off
     static const char* const kv[] = {
         "dat", "17", "diap_max", "100", "diap_min", "0", "adj", "1.0", "lin", "0.2", "wire", "3", "flag", "0",
         "ns", "1", "shift", "0", "th_type1", "0", "th_type2", "0", "th1", "50", "th2", "60", "his1", "0.02",
@@ -35,6 +36,7 @@ inline std::string ChannelSection(int number, const Changes& changes = {})
         "ku", "94.44", "ku10", "9.43", "ki05", "18.43", "ki020", "18.43", "set_ra", "40.0", "set_rb", "300.0",
         "set_ki05", "5.0", "set_ki020", "20.0", "set_ku", "100.0", "set_ku10", "10.0",
     };
+    // clang-format on
     Changes all = changes;
     all.emplace("text", "Канал " + std::to_string(number));
     return "[CH" + std::to_string(number) + "]\n" + Lines(kv, std::size(kv), all);
@@ -51,6 +53,7 @@ inline std::string GradBounds()
 // Dat_bound0 ... Dat_bound24; minOf6 is the min of Dat_bound6.
 inline std::string SensorBoundsSections(const std::string& minOf6 = "-50.0")
 {
+    // clang-format off
     static const char* const bounds[25][3] = {
         {"200.0", "-50.0", "0.25"},  {"200.0", "-50.0", "0.25"}, {"200.0", "-50.0", "0.25"},
         {"200.0", "-50.0", "0.25"},  {"200.0", "-50.0", "0.25"}, {"200.0", "-50.0", "0.25"},
@@ -62,6 +65,7 @@ inline std::string SensorBoundsSections(const std::string& minOf6 = "-50.0")
         {"100.0", "0.0", "0.25"},    {"300.0", "0.0", "0.25"},   {"100.0", "0.0", "0.25"},
         {"1300.0", "-50.0", "0.5"},
     };
+    // clang-format on
     std::string out;
     for (int i = 0; i < 25; ++i) {
         out += "[Dat_bound" + std::to_string(i) + "]\nmax=" + bounds[i][0] + "\nmin=" +
@@ -74,7 +78,8 @@ inline std::string NewProfileText()
 {
     return ChannelSection(1) + ChannelSection(2) +
            "[RELE]\nselect=1\ntest=0\nuse=1\nrel0_msk0=0\nrel0_msk1=0\nrel1_msk0=0\nrel1_msk1=0\n"
-           "[Grad]\nkalib_usr=8\nkalib_del=180\n" + GradBounds() +
+           "[Grad]\nkalib_usr=8\nkalib_del=180\n" +
+           GradBounds() +
            "[ERR]\nerr_ver=1\n"
            "[GEN]\ngen_select=1\nproc_ver=0\nuse_max=1\ndev_type=47\notk_type=47\n"
            "[Definition]\ntxt0=Прибор ПМВ 77XX Н. Описание настроек текущего профиля.\ntxt1=\ntxt2=\ntxt3=\n" +
@@ -82,6 +87,7 @@ inline std::string NewProfileText()
 }
 
 // A factory profile: channel sections, then the relay masks, proc_ver and description.
+// clang-format off
 inline std::string FactoryProfileText(const std::string& channels, const std::string& masks, const char* procVer,
                                       const std::string& definition, const std::string& minOf6 = "-50.0")
 {
@@ -91,6 +97,7 @@ inline std::string FactoryProfileText(const std::string& channels, const std::st
            "[GEN]\ngen_select=1\nproc_ver=" + procVer + "\nuse_max=0\ndev_type=47\n"
            "[Definition]\n" + definition + SensorBoundsSections(minOf6);
 }
+// clang-format on
 
 inline std::string ProfileBytes(const std::string& text)
 {

@@ -9,10 +9,12 @@ using namespace pmv;
 
 namespace {
 
+// clang-format off
 const char* const kFiles[] = {
     "PMV7700.prf",        "PMV7701.prf",       "PMV7703.prf",          "PMV7706.prf",         "PMV77XX_progon.prf",
     "PMV7706_PID.prf",    "PMV77XX_pogrR.prf", "PMV77XX_pogrU100.prf", "PMV77XX_pogrU10.prf", "PMV77XX_pogrI.prf",
 };
+// clang-format on
 
 std::string Masks(int r0m0, int r1m0, int r1m1)
 {
@@ -37,14 +39,8 @@ TEST_F(FactoryProfiles, AreWrittenWithTheirExactContent)
                   "txt0=Прибор ПМВ 7700 Н. Одноканальный прибор.\ntxt1=Реле 1 назначено на 1 уставку.\n"
                   "txt2=Реле 2 сработает при обрыве датчика или при срабатывании второй уставки\ntxt3=\n")));
 
-    const Changes pid1 = {{"th_type1", "0"}, {"th_type2", "0"}, {"th1", "40"},     {"th2", "555"},
-                          {"his1", "5.0"},   {"his2", "0.5"},   {"spd_th", "1.0"}, {"spd_his", "0.1"},
-                          {"koef0", "1.0"},  {"koef1", "4.4"},  {"koef2", "444.0"}, {"koef3", "1.0"},
-                          {"reg_int", "2"},  {"pulse_int", "2"}};
-    const Changes pid2 = {{"th_type1", "2"}, {"th_type2", "0"}, {"th2", "0"},      {"his1", "1.0"},
-                          {"his2", "0.5"},   {"spd_th", "1.0"}, {"spd_his", "0.1"}, {"koef0", "0"},
-                          {"koef1", "0"},    {"koef2", "0"},    {"koef3", "0"},    {"reg_int", "2"},
-                          {"pulse_int", "2"}};
+    const Changes pid1 = {{"th_type1", "0"}, {"th_type2", "0"}, {"th1", "40"}, {"th2", "555"}, {"his1", "5.0"}, {"his2", "0.5"}, {"spd_th", "1.0"}, {"spd_his", "0.1"}, {"koef0", "1.0"}, {"koef1", "4.4"}, {"koef2", "444.0"}, {"koef3", "1.0"}, {"reg_int", "2"}, {"pulse_int", "2"}};
+    const Changes pid2 = {{"th_type1", "2"}, {"th_type2", "0"}, {"th2", "0"}, {"his1", "1.0"}, {"his2", "0.5"}, {"spd_th", "1.0"}, {"spd_his", "0.1"}, {"koef0", "0"}, {"koef1", "0"}, {"koef2", "0"}, {"koef3", "0"}, {"reg_int", "2"}, {"pulse_int", "2"}};
     EXPECT_EQ(ReadBytes(path("PMV7706_PID.prf")),
               ProfileBytes(FactoryProfileText(
                                ChannelSection(1, pid1) + ChannelSection(2, pid2), Masks(16, 0, 1), "3",
@@ -65,12 +61,14 @@ TEST_F(FactoryProfiles, LoadWithTheirDifferences)
     ASSERT_EQ(model::CreateDefaultProfiles(), std::nullopt);
     // dat, th_type1, th_type2, rel0_msk0, rel1_msk0, rel1_msk1, proc_ver, his1, pulse_int of channel 1
     using Values = std::tuple<int, int, int, int, int, int, int, float, int>;
+    // clang-format off
     const Values expected[] = {
         {17, 2, 2, 1, 6, 0, 0, 0.02f, 5},  {17, 0, 0, 1, 2, 0, 0, 0.02f, 5}, {17, 0, 0, 1, 0, 1, 1, 0.02f, 5},
         {17, 0, 0, 16, 8, 0, 2, 10.0f, 10}, {19, 2, 0, 1, 0, 1, 1, 0.02f, 5}, {17, 0, 0, 16, 0, 1, 3, 5.0f, 2},
         {22, 0, 0, 0, 0, 0, 1, 0.02f, 5},  {20, 0, 0, 0, 0, 0, 1, 0.02f, 5}, {23, 0, 0, 0, 0, 0, 1, 0.02f, 5},
         {19, 0, 0, 0, 0, 0, 1, 0.02f, 5},
     };
+    // clang-format on
     for (std::size_t i = 0; i < std::size(kFiles); ++i) {
         model::SettingsModel model;
         EXPECT_EQ(model::LoadProfile(path(kFiles[i]), model).error, std::nullopt);

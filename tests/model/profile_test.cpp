@@ -199,7 +199,7 @@ TEST_F(Profiles, AHandWrittenCrlfProfileLoadsLikeOneTheProgramWrote)
     EXPECT_EQ(fromHand.rele.rel0_msk0, 16);
 
     ASSERT_EQ(model::SaveProfile(path("program.prf"), fromHand,
-                          std::vector<std::string>(fromHand.definition.begin(), fromHand.definition.end())),
+                                 std::vector<std::string>(fromHand.definition.begin(), fromHand.definition.end())),
               std::nullopt);
     model::SettingsModel fromProgram;
     model::LoadProfile(path("program.prf"), fromProgram);

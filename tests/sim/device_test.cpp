@@ -20,7 +20,7 @@ TEST_F(SimTest, LiveBlockChangesUntilFixed)
     ASSERT_EQ(first.size(), 32u);
     ASSERT_EQ(second.size(), 32u);
     EXPECT_NE(first.substr(8, 8), second.substr(8, 8));  // CH1 value
-    EXPECT_EQ(first.substr(16, 4), "0000");               // CH1 status and signals
+    EXPECT_EQ(first.substr(16, 4), "0000");              // CH1 status and signals
 
     LiveValues v;
     v.relays = 3;
@@ -31,7 +31,9 @@ TEST_F(SimTest, LiveBlockChangesUntilFixed)
     v.signals[0] = 1;
     v.signals[1] = 4;
     sim.SetLiveBlock(EncodeLiveBlock(v));
+    // clang-format off
     const std::string fixed = "00000310" "3F800000" "00" "01" "C0000000" "0C" "04";
+    // clang-format on
     EXPECT_EQ(DataField(line->Exchange("1;37;00E002;")), fixed);
     EXPECT_EQ(DataField(line->Exchange("1;37;00E002;")), fixed);
     sim.ReleaseLiveBlock();
@@ -40,8 +42,8 @@ TEST_F(SimTest, LiveBlockChangesUntilFixed)
 
 TEST_F(SimTest, LiveBlockFollowsChannelSettings)
 {
-    sim.SetRegister(2, 1, 342, 1);    // CH2 switched out of work
-    sim.SetRegister(2, 1, 327, 2);    // CH1 setpoint 1 acts on a rising value ...
+    sim.SetRegister(2, 1, 342, 1);      // CH2 switched out of work
+    sim.SetRegister(2, 1, 327, 2);      // CH1 setpoint 1 acts on a rising value ...
     sim.SetFloatRegister(2, 29, 0.0f);  // ... and the value is above it
     const std::string block = DataField(line->Exchange("1;37;00E002;"));
     EXPECT_EQ(block.substr(4, 2), "01");   // relay 1

@@ -85,7 +85,7 @@ TEST(SimLifecycle, LinkIsPlacedReplacedAndRemoved)
         Line line(link);
         EXPECT_EQ(line.Exchange("1;37;00013B;"), "!1;11;27729\r");
     }
-    struct stat st{};
+    struct stat st {};
     EXPECT_NE(lstat(link.c_str(), &st), 0);
 
     // Anything but a symbolic link is left alone.

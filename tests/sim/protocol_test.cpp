@@ -48,8 +48,8 @@ TEST_F(SimTest, RefusesBadRequestsWithTheirStatus)
         std::string bytes;
         std::string answer;
     } cases[] = {
-        {":1;37;00013B;1\r", "$000D\r"},                        // wrong checksum
-        {":1;37;00013B;\r", "$000D\r"},                         // missing checksum
+        {":1;37;00013B;1\r", "$000D\r"},  // wrong checksum
+        {":1;37;00013B;\r", "$000D\r"},   // missing checksum
         {":garbage\r", "$000D\r"},
         {":1;37;00013G;" + std::to_string(Crc16("1;37;00013G;")) + "\r", "$000B\r"},
         {":1;37;0013B;" + std::to_string(Crc16("1;37;0013B;")) + "\r", "$000B\r"},
@@ -167,8 +167,14 @@ TEST(RequestParser, ToleratesMangledLines)
             const char c = alphabet[rng() % alphabet.size()];
             switch (rng() % 3) {
             case 0: line.insert(at, 1, c); break;
-            case 1: if (at < line.size()) line.erase(at, 1); break;
-            default: if (at < line.size()) line[at] = c; break;
+            case 1:
+                if (at < line.size())
+                    line.erase(at, 1);
+                break;
+            default:
+                if (at < line.size())
+                    line[at] = c;
+                break;
             }
         }
         const ParsedRequest p = ParseRequest(line, 1, i % 2 == 0);

@@ -27,7 +27,11 @@ public:
     std::string ReadAnswer(int timeoutMs = 1000);
     // Everything that comes within ms.
     std::string ReadFor(int ms);
-    std::string Exchange(const std::string& text) { Send(text); return ReadAnswer(); }
+    std::string Exchange(const std::string& text)
+    {
+        Send(text);
+        return ReadAnswer();
+    }
 
 private:
     int fd_ = -1;
