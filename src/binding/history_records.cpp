@@ -1,5 +1,6 @@
 #include "binding/history_records.h"
 
+#include "device/calibration_coefficients.h"
 #include "device/device_settings.h"
 #include "device/service_commands.h"
 #include "messages/error_codes.h"
@@ -104,6 +105,16 @@ history::HistoryRecord CoefficientsRecord(device::Device& device, uint32_t ch, E
 {
     return MakeHistoryRecord(IdentityAfter(device, code), device.model,
                              {history::kOperationCalibration, code, profilePath, CoefficientsText(device.model, ch)});
+}
+
+RecordedCoefficientsWrite WriteCoefficientsWithRecord(device::Device& device, uint32_t ch,
+                                                      const std::string& profilePath,
+                                                      const std::function<void(ErrorCode)>& written)
+{
+    const ErrorCode write = device::WriteCalibrationCoefficients(device, ch);
+    written(write);
+    const ErrorCode restart = device::Restart(device.exchange);
+    return {write, restart, CoefficientsRecord(device, ch, write != kOk ? write : restart, profilePath)};
 }
 
 RecordedFactoryReset FactoryResetWithRecord(device::Device& device, Messages& messages)

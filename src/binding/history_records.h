@@ -50,6 +50,18 @@ history::HistoryRecord MakeHistoryRecord(const model::SettingsModel& identity, c
 // UREF 1.0000, RREF …, Ku 100 mV …"), the instrument named as it answers after `code`.
 history::HistoryRecord CoefficientsRecord(device::Device& device, uint32_t ch, ErrorCode code, const std::string& profilePath);
 
+// Channel `ch`'s coefficients from the device's model into the instrument, then its restart,
+// which takes them in and follows a failed write too. `written` hears the write's own result
+// before the restart; the row names the write's failure, else the restart's.
+struct RecordedCoefficientsWrite {
+    ErrorCode write;
+    ErrorCode restart;
+    history::HistoryRecord record;
+};
+RecordedCoefficientsWrite WriteCoefficientsWithRecord(device::Device& device, uint32_t ch,
+                                                      const std::string& profilePath,
+                                                      const std::function<void(ErrorCode)>& written);
+
 // The factory reset, asked first. The reset erases the serial number too, so the instrument is
 // read between the operator's Yes and the reset and its row names it as it was; a No leaves no row
 // and gives 16, so that a declined reset is never reported as done.

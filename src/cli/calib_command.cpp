@@ -28,14 +28,11 @@ int RunCalib(Session& s, const Arguments& a)
         if (!LoadProfileUnchanged(a.words[2], s.model, true, error))
             return s.FileFailure(error);
         s.progress.DiscardEscape();
-        const ErrorCode code = device::WriteCalibrationCoefficients(s.device, ch);
-        s.Finish(code);
-        // The instrument takes new coefficients at its restart, which follows even a failed write.
-        const ErrorCode restart = device::Restart(s.exchange);
-        s.Finish(restart);
-        const ErrorCode result = code != kOk ? code : restart;
-        s.Record(binding::CoefficientsRecord(s.device, ch, result, a.words[2]));
-        return static_cast<int>(CodeNumber(result));
+        const binding::RecordedCoefficientsWrite written =
+            binding::WriteCoefficientsWithRecord(s.device, ch, a.words[2], [&](ErrorCode code) { s.Finish(code); });
+        s.Finish(written.restart);
+        s.Record(written.record);
+        return static_cast<int>(CodeNumber(written.write != kOk ? written.write : written.restart));
     }
     return Usage(s.console, "calib read КАНАЛ | calib write КАНАЛ ПРОФИЛЬ");
 }

@@ -169,12 +169,10 @@ ErrorCode ServiceMenu::Calibrate(uint32_t ch, std::optional<device::CalibrationV
 ErrorCode ServiceMenu::WriteCoefficients(uint32_t ch)
 {
     host_.gather();
-    const ErrorCode code = device::WriteCalibrationCoefficients(host_.device, ch);
-    ShowErrorMessage(host_.messages, code);
-    // The instrument takes its coefficients at a restart, which follows a failed write too.
-    const ErrorCode restart = device::Restart(host_.device.exchange);
-    host_.record(binding::CoefficientsRecord(host_.device, ch, code != kOk ? code : restart, {}));
-    return restart;
+    const binding::RecordedCoefficientsWrite written = binding::WriteCoefficientsWithRecord(
+        host_.device, ch, {}, [this](ErrorCode code) { ShowErrorMessage(host_.messages, code); });
+    host_.record(written.record);
+    return written.restart;
 }
 
 ErrorCode ServiceMenu::ResetToFactorySettings()
