@@ -1,4 +1,5 @@
 #include "fakes.h"
+#include "reboot_checks.h"
 #include "temp_dir.h"
 
 #include "cli/pmvctl.h"
@@ -454,16 +455,7 @@ TEST_F(PmvctlTest, TheRebootAfterTheRestartCostsAWriteNothingAndAVerifyOnlyShort
     // The verification waits for the instrument with short probes, not with answer time-outs.
     std::this_thread::sleep_for(std::chrono::milliseconds(kRebootMs));
     const int64_t rebooting = timed({"write", "--yes", "--verify", "PMV7706.prf"});
-    size_t lost = 0;
-    for (const auto& r : simulator_.Transcript()) {
-        if (r.answered)
-            continue;
-        ++lost;
-        EXPECT_TRUE(r.bank == 1 && r.memType == 1 && r.reg == 6) << "only probes are lost: " << r.text;
-    }
-    EXPECT_GE(lost, 1u);
-    EXPECT_LE(lost, kRebootMs / link::kMinProbeWindowMs + 2);
-    EXPECT_LT(rebooting - plain, kRebootMs + link::kMinAnswerTimeoutMs);
+    test::ExpectOnlyProbesWaitedForTheReboot(simulator_.Transcript(), kRebootMs, rebooting, plain);
     EXPECT_NE(err_.find("Проверка после записи: прибор хранит записанное."), std::string::npos) << err_;
 }
 

@@ -1,4 +1,5 @@
 #include "fakes.h"
+#include "reboot_checks.h"
 #include "sim_line.h"
 #include "temp_dir.h"
 
@@ -189,16 +190,7 @@ TEST_F(ProductionTest, TheRebootAfterTheWriteCostsOnlyShortProbes)
     simulator->ClearTranscript();
     order.serial = 346;
     const int64_t rebooting = timed();
-    size_t lost = 0;
-    for (const sim::Request& r : simulator->Transcript()) {
-        if (r.answered)
-            continue;
-        ++lost;
-        EXPECT_TRUE(r.bank == 1 && r.memType == 1 && r.reg == 6) << "only probes are lost: " << r.text;
-    }
-    EXPECT_GE(lost, 1u);
-    EXPECT_LE(lost, kRebootMs / link::kMinProbeWindowMs + 2);
-    EXPECT_LT(rebooting - plain, kRebootMs + link::kMinAnswerTimeoutMs);
+    test::ExpectOnlyProbesWaitedForTheReboot(simulator->Transcript(), kRebootMs, rebooting, plain);
     for (const history::HistoryRecord& r : Rows())
         EXPECT_EQ(r.firmware, "1.1.2") << r.operation << " " << r.serial;
 }
