@@ -80,11 +80,13 @@ bool InstrumentSearch::TakeAnswers(std::string& heard, const SentProbe& current,
         const std::string answer = heard.substr(0, end + 1);
         uint32_t firmware = 0;
         const bool data = link::ParseByteAnswer(answer, firmware) == kOk;
-        if (data && unanswered_ && NamesAddress(answer, unanswered_->address)) {
-            result.found.push_back({unanswered_->address, baud, firmware});
+        const auto late = std::find_if(unanswered_.begin(), unanswered_.end(),
+                                       [&](const SentProbe& probe) { return data && NamesAddress(answer, probe.address); });
+        if (late != unanswered_.end()) {
+            result.found.push_back({late->address, baud, firmware});
             result.wireMs += WireMs(answer.size(), baud);
-            widen(*unanswered_, answer.size());
-            unanswered_.reset();
+            widen(*late, answer.size());
+            unanswered_.erase(late);
             continue;
         }
         if (ended)
@@ -106,13 +108,15 @@ bool InstrumentSearch::Probe(uint32_t address, uint32_t baud, SearchResult& resu
     const std::string frame = ProbeFrame(address);
     const uint32_t timeoutMs = ProbeTimeoutMs(baud, frame.size(), allowanceMs_);
     char chunk[link::kReadChunk];
-    // What came since the last window closed: the late answer of the probe before, or noise.
-    std::string heard;
+    // What came since the last window closed: the late answer of a probe before, or noise.
+    std::string& heard = heard_;
     for (size_t got; heard.size() <= link::kMaxAnswerBytes && (got = line_.Read(chunk, sizeof chunk, 0)) > 0;)
         heard.append(chunk, got);
     SentProbe probe{address, clock_.MonotonicMs(), frame.size()};
     bool own = false;
     TakeAnswers(heard, probe, baud, result, own);
+    if (heard.size() > link::kMaxAnswerBytes)
+        heard.clear();
     // A line begun before the probe went out is no answer to it; it may end a late one.
     own = false;
     probe.sent = clock_.MonotonicMs();
@@ -126,9 +130,8 @@ bool InstrumentSearch::Probe(uint32_t address, uint32_t baud, SearchResult& resu
         if (heard.find('\r') != std::string::npos && TakeAnswers(heard, probe, baud, result, own))
             break;
     }
-    unanswered_.reset();
     if (!own)
-        unanswered_ = probe;
+        unanswered_.push_back(probe);
     return own;
 }
 
@@ -141,6 +144,8 @@ SearchResult InstrumentSearch::Run(const SearchOptions& options, const std::func
     step.total = perBaud * static_cast<uint32_t>(options.bauds.size());
     for (const uint32_t baud : options.bauds) {
         line_.Configure(baud);
+        unanswered_.clear();
+        heard_.clear();
         for (uint32_t address = options.firstAddress; address <= options.lastAddress; ++address) {
             step.baud = baud;
             step.address = address;
@@ -159,16 +164,14 @@ SearchResult InstrumentSearch::Run(const SearchOptions& options, const std::func
                 return result;
             }
         }
-        // The last probe's answer has no next probe to come in with.
-        if (unanswered_) {
-            std::string heard;
+        // The last probes' answers have no next probe to come in with.
+        if (!unanswered_.empty()) {
             char chunk[link::kReadChunk];
             const uint32_t tailMs = allowanceMs_ + kLastProbeTailMs;
-            for (size_t got; heard.size() <= link::kMaxAnswerBytes && (got = line_.Read(chunk, sizeof chunk, tailMs)) > 0;)
-                heard.append(chunk, got);
+            for (size_t got; heard_.size() <= link::kMaxAnswerBytes && (got = line_.Read(chunk, sizeof chunk, tailMs)) > 0;)
+                heard_.append(chunk, got);
             bool own = false;
-            TakeAnswers(heard, *unanswered_, baud, result, own);
-            unanswered_.reset();
+            TakeAnswers(heard_, unanswered_.back(), baud, result, own);
         }
     }
     result.elapsedMs = clock_.MonotonicMs() - start;

@@ -53,8 +53,9 @@ struct SearchResult {
 // Tries addresses at each speed with a probe that reads the firmware version, waiting only as
 // long as a request and its longest answer need on the wire plus an allowance for the
 // instrument's turnaround and adapter latency: a millisecond until an instrument has answered,
-// then what its answers showed. An answer that comes after its window is still taken for the
-// address it names when it turns up before or during the next probe, and widens the allowance.
+// then what its answers showed. An answer that comes after its window (a slow instrument, or a
+// busy computer) is still taken for the address it names, at any time while the search is at
+// that speed, and widens the allowance.
 // The line is left at the last speed tried.
 class InstrumentSearch {
 public:
@@ -78,17 +79,18 @@ private:
         size_t requestBytes;
     };
 
-    // Probes `address`; what answered (the address, or the one before it late) goes to `result`.
+    // Probes `address`; what answered (the address, or one before it late) goes to `result`.
     // True when `address` answered.
     bool Probe(uint32_t address, uint32_t baud, SearchResult& result);
-    // Takes the lines in `heard`: a late answer of the probe before counts for its address; true
+    // Takes the lines in `heard`: a late answer of a probe before counts for its address; true
     // when another line came, which ends `current`'s wait, `own` when it was its answer.
     bool TakeAnswers(std::string& heard, const SentProbe& current, uint32_t baud, SearchResult& result, bool& own);
 
     link::SerialLine& line_;
     const link::Clock& clock_;
     uint32_t allowanceMs_ = kFirstAllowanceMs;
-    std::optional<SentProbe> unanswered_;  // the probe before, while its answer may still come
+    std::vector<SentProbe> unanswered_;  // the probes at this speed whose answers may still come
+    std::string heard_;                  // an answer begun in one probe's window may end in the next
 };
 
 // The line description with its speed replaced by `baud` (the rest of the text kept).

@@ -99,20 +99,22 @@ TEST_F(InstrumentSearchTest, EscStopsTheSearchBeforeTheNextProbe)
     EXPECT_EQ(simulator->Transcript().size(), 4u);
 }
 
-TEST_F(InstrumentSearchTest, ALateAnswerIsNotTakenForTheNextAddress)
+// A busy computer or a slow adapter may hold an answer back past the next probe's window too.
+TEST_F(InstrumentSearchTest, AnAnswerLaterThanTheNextProbeCountsForItsOwnAddressOnly)
 {
     sim::SimOptions options;
     options.address = 8;
     options.baud = 9600;
-    // The answer to the probe of 8 comes only while the probe of 9 waits.
+    // The answer to the probe of 8 comes only after the probe of 9 has given up.
     options.turnaroundMs = 50;
     Connect(options);
-    const SearchResult result = Search({9600}, 8, 9, true);
-    EXPECT_TRUE(result.found.empty());
-    // The simulator's thread may still be taking in the second probe on a slow (sanitized) run.
-    for (int wait = 0; wait < 100 && simulator->Transcript().size() < 2; ++wait)
+    const SearchResult result = Search({9600}, 8, 11, true);
+    ASSERT_EQ(result.found.size(), 1u);
+    EXPECT_EQ(result.found[0].address, 8u);
+    // The simulator's thread may still be taking in the last probe on a slow (sanitized) run.
+    for (int wait = 0; wait < 100 && simulator->Transcript().size() < 4; ++wait)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_EQ(simulator->Transcript().size(), 2u);
+    ASSERT_EQ(simulator->Transcript().size(), 4u);
     EXPECT_TRUE(simulator->Transcript()[0].answered);
 }
 
