@@ -1,5 +1,7 @@
 #include "binding/number_text.h"
 
+#include "history/history.h"
+
 #include <algorithm>
 #include <cctype>
 #include <clocale>
@@ -85,16 +87,7 @@ bool IsNumberText(const std::string& text)
 
 bool IsSerialNumberText(const std::string& text)
 {
-    const std::string_view t = Trimmed(text);
-    uint32_t number = 0;
-    for (char c : t) {
-        if (!IsDigit(c))
-            return false;
-        number = number * 10 + static_cast<uint32_t>(c - '0');
-        if (number > kMaxSerialNumber)
-            return false;
-    }
-    return !t.empty();
+    return history::ParseSerialNumber(Trimmed(text)).has_value();
 }
 
 uint32_t ScanSerialNumber(const std::string& text)

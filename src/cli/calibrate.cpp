@@ -75,7 +75,7 @@ int RunCalibrate(Session& s, const Arguments& a)
     CalibrationProgress progress(s.progress);
     device::Device device{s.exchange, progress, s.model, {}};
     CalibrationAnswers answers(s.messages, a.Has("--no"));
-    device::Calibration calibration{device, answers, s.console.waitClock ? *s.console.waitClock : s.clock};
+    device::Calibration calibration{device, answers, s.waitClock()};
     progress.DiscardEscape();
     const auto index = static_cast<uint32_t>(*ch - 1);
     const ErrorCode code = variant ? device::CalibrateCoefficient(calibration, *variant, index) : device::CalibrateReference(calibration, index);
