@@ -1,5 +1,6 @@
 #include "sim_line.h"
 #include "temp_dir.h"
+#include "wait_for.h"
 
 #include "device/instrument_search.h"
 #include "ini/ini_file.h"
@@ -7,9 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <sys/inotify.h>
-#include <thread>
 #include <unistd.h>
 
 namespace pmv::device {
@@ -56,10 +55,13 @@ TEST_F(InstrumentSearchTest, FindsTheInstrumentAtItsAddressAndSpeed)
     EXPECT_EQ(result.found[0].address, 37u);
     EXPECT_EQ(result.found[0].baud, 19200u);
     EXPECT_FALSE(result.stopped);
-    // The configured speed first, all its addresses; then 19200 up to the instrument.
-    ASSERT_EQ(steps.size(), 11u + 8u);
+    // The configured speed first, all its addresses; then 19200 up to the instrument, or a probe
+    // or two beyond it when a busy machine lets its answer come in with the next probe.
+    ASSERT_GE(steps.size(), 11u + 8u);
+    EXPECT_LE(steps.size(), 11u + 8u + 2u);
     EXPECT_EQ(steps.front(), std::make_pair(9600u, 30u));
-    EXPECT_EQ(steps.back(), std::make_pair(19200u, 37u));
+    EXPECT_EQ(steps[10], std::make_pair(9600u, 40u));
+    EXPECT_EQ(steps[18], std::make_pair(19200u, 37u));
     // At 9600 the simulator heard nothing: no answer was taken for an instrument.
     for (const sim::Request& r : simulator->Transcript())
         EXPECT_FALSE(r.answered && r.address != 37) << r.text;
@@ -112,8 +114,7 @@ TEST_F(InstrumentSearchTest, AnAnswerLaterThanTheNextProbeCountsForItsOwnAddress
     ASSERT_EQ(result.found.size(), 1u);
     EXPECT_EQ(result.found[0].address, 8u);
     // The simulator's thread may still be taking in the last probe on a slow (sanitized) run.
-    for (int wait = 0; wait < 100 && simulator->Transcript().size() < 4; ++wait)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(test::WaitFor([&] { return simulator->Transcript().size() >= 4; }, 1000));
     ASSERT_EQ(simulator->Transcript().size(), 4u);
     EXPECT_TRUE(simulator->Transcript()[0].answered);
 }
