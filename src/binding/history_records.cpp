@@ -113,8 +113,9 @@ RecordedCoefficientsWrite WriteCoefficientsWithRecord(device::Device& device, ui
 {
     const ErrorCode write = device::WriteCalibrationCoefficients(device, ch);
     written(write);
-    const ErrorCode restart = device::Restart(device.exchange);
-    return {write, restart, CoefficientsRecord(device, ch, write != kOk ? write : restart, profilePath)};
+    RecordedCoefficientsWrite done{write, device::Restart(device.exchange), {}};
+    done.record = CoefficientsRecord(device, ch, done.result(), profilePath);
+    return done;
 }
 
 RecordedFactoryReset FactoryResetWithRecord(device::Device& device, Messages& messages)

@@ -57,6 +57,7 @@ struct RecordedCoefficientsWrite {
     ErrorCode write;
     ErrorCode restart;
     history::HistoryRecord record;
+    ErrorCode result() const { return write != kOk ? write : restart; }
 };
 RecordedCoefficientsWrite WriteCoefficientsWithRecord(device::Device& device, uint32_t ch,
                                                       const std::string& profilePath,

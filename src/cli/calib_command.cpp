@@ -32,7 +32,7 @@ int RunCalib(Session& s, const Arguments& a)
             binding::WriteCoefficientsWithRecord(s.device, ch, a.words[2], [&](ErrorCode code) { s.Finish(code); });
         s.Finish(written.restart);
         s.Record(written.record);
-        return static_cast<int>(CodeNumber(written.write != kOk ? written.write : written.restart));
+        return static_cast<int>(CodeNumber(written.result()));
     }
     return Usage(s.console, "calib read КАНАЛ | calib write КАНАЛ ПРОФИЛЬ");
 }

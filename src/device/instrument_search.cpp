@@ -64,7 +64,7 @@ std::string InstrumentSearch::ProbeFrame(uint32_t address)
     return frame;
 }
 
-bool InstrumentSearch::TakeAnswers(std::string& heard, const SentProbe& current, uint32_t baud, SearchResult& result,
+bool InstrumentSearch::TakeAnswers(const SentProbe& current, uint32_t baud, SearchResult& result,
                                    bool& own)
 {
     // How long the instrument took beyond the wire becomes the allowance from now on; the clock
@@ -76,8 +76,8 @@ bool InstrumentSearch::TakeAnswers(std::string& heard, const SentProbe& current,
             allowanceMs_ = std::clamp(static_cast<uint32_t>(2 * beyond) + 1, allowanceMs_, kLongestAllowanceMs);
     };
     bool ended = false;
-    for (size_t end; (end = heard.find('\r')) != std::string::npos; heard.erase(0, end + 1)) {
-        const std::string answer = heard.substr(0, end + 1);
+    for (size_t end; (end = heard_.find('\r')) != std::string::npos; heard_.erase(0, end + 1)) {
+        const std::string answer = heard_.substr(0, end + 1);
         uint32_t firmware = 0;
         const bool data = link::ParseByteAnswer(answer, firmware) == kOk;
         const auto late = std::find_if(unanswered_.begin(), unanswered_.end(),
@@ -103,31 +103,36 @@ bool InstrumentSearch::TakeAnswers(std::string& heard, const SentProbe& current,
     return ended;
 }
 
+void InstrumentSearch::TakeInUntilQuiet(uint32_t quietMs)
+{
+    char chunk[link::kReadChunk];
+    for (size_t got; heard_.size() <= link::kMaxAnswerBytes && (got = line_.Read(chunk, sizeof chunk, quietMs)) > 0;)
+        heard_.append(chunk, got);
+}
+
 bool InstrumentSearch::Probe(uint32_t address, uint32_t baud, SearchResult& result)
 {
     const std::string frame = ProbeFrame(address);
     const uint32_t timeoutMs = ProbeTimeoutMs(baud, frame.size(), allowanceMs_);
-    char chunk[link::kReadChunk];
     // What came since the last window closed: the late answer of a probe before, or noise.
-    std::string& heard = heard_;
-    for (size_t got; heard.size() <= link::kMaxAnswerBytes && (got = line_.Read(chunk, sizeof chunk, 0)) > 0;)
-        heard.append(chunk, got);
+    TakeInUntilQuiet(0);
     SentProbe probe{address, clock_.MonotonicMs(), frame.size()};
     bool own = false;
-    TakeAnswers(heard, probe, baud, result, own);
-    if (heard.size() > link::kMaxAnswerBytes)
-        heard.clear();
+    TakeAnswers(probe, baud, result, own);
+    if (heard_.size() > link::kMaxAnswerBytes)
+        heard_.clear();
     // A line begun before the probe went out is no answer to it; it may end a late one.
     own = false;
     probe.sent = clock_.MonotonicMs();
     line_.Write(frame.data(), frame.size(), timeoutMs);
     result.wireMs += WireMs(frame.size(), baud);
+    char chunk[link::kReadChunk];
     for (;;) {
         const int64_t left = probe.sent + timeoutMs - clock_.MonotonicMs();
-        if (left <= 0 || heard.size() > link::kMaxAnswerBytes)
+        if (left <= 0 || heard_.size() > link::kMaxAnswerBytes)
             break;
-        heard.append(chunk, line_.Read(chunk, sizeof chunk, static_cast<uint32_t>(left)));
-        if (heard.find('\r') != std::string::npos && TakeAnswers(heard, probe, baud, result, own))
+        heard_.append(chunk, line_.Read(chunk, sizeof chunk, static_cast<uint32_t>(left)));
+        if (heard_.find('\r') != std::string::npos && TakeAnswers(probe, baud, result, own))
             break;
     }
     if (!own)
@@ -166,12 +171,9 @@ SearchResult InstrumentSearch::Run(const SearchOptions& options, const std::func
         }
         // The last probes' answers have no next probe to come in with.
         if (!unanswered_.empty()) {
-            char chunk[link::kReadChunk];
-            const uint32_t tailMs = allowanceMs_ + kLastProbeTailMs;
-            for (size_t got; heard_.size() <= link::kMaxAnswerBytes && (got = line_.Read(chunk, sizeof chunk, tailMs)) > 0;)
-                heard_.append(chunk, got);
+            TakeInUntilQuiet(allowanceMs_ + kLastProbeTailMs);
             bool own = false;
-            TakeAnswers(heard_, unanswered_.back(), baud, result, own);
+            TakeAnswers(unanswered_.back(), baud, result, own);
         }
     }
     result.elapsedMs = clock_.MonotonicMs() - start;

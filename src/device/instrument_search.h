@@ -79,12 +79,14 @@ private:
         size_t requestBytes;
     };
 
+    // Reads what the line holds into `heard_` until it stays quiet for `quietMs`.
+    void TakeInUntilQuiet(uint32_t quietMs);
     // Probes `address`; what answered (the address, or one before it late) goes to `result`.
     // True when `address` answered.
     bool Probe(uint32_t address, uint32_t baud, SearchResult& result);
-    // Takes the lines in `heard`: a late answer of a probe before counts for its address; true
+    // Takes the lines in `heard_`: a late answer of a probe before counts for its address; true
     // when another line came, which ends `current`'s wait, `own` when it was its answer.
-    bool TakeAnswers(std::string& heard, const SentProbe& current, uint32_t baud, SearchResult& result, bool& own);
+    bool TakeAnswers(const SentProbe& current, uint32_t baud, SearchResult& result, bool& own);
 
     link::SerialLine& line_;
     const link::Clock& clock_;
