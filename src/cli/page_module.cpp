@@ -36,11 +36,14 @@ std::unique_ptr<QCoreApplication> CreatePageApplication(int& argc, char** argv, 
 
 namespace pmv::reports {
 
-std::optional<std::string> WritePagePdf(const Page& page, const std::string& path)
+std::optional<std::string> DrawPagePdf(const Page& page)
 {
-    if (cli::loaded == nullptr)
-        return "Unable to write to " + path;
-    return cli::loaded->writePagePdf(page, path);
+    return cli::loaded ? cli::loaded->drawPagePdf(page) : std::nullopt;
+}
+
+std::optional<std::string> SavePagePdf(const std::string& document, const std::string& path)
+{
+    return cli::loaded ? cli::loaded->savePagePdf(document, path) : "Unable to write to " + path;
 }
 
 }  // namespace pmv::reports

@@ -15,7 +15,8 @@ namespace pmv::cli {
 // module of their own, which makes the GUI application (fonts need one) and draws the pages.
 struct PageModule {
     QCoreApplication* (*createApplication)(int& argc, char** argv);
-    std::optional<std::string> (*writePagePdf)(const reports::Page& page, const std::string& path);
+    std::optional<std::string> (*drawPagePdf)(const reports::Page& page);
+    std::optional<std::string> (*savePagePdf)(const std::string& document, const std::string& path);
 };
 
 // The module's one exported function, returning its PageModule.
@@ -23,7 +24,7 @@ inline constexpr const char* kPageModuleEntry = "pmvctlPageModule";
 
 // Loads the module (lib/<multiarch>/pmv77xx/pmvctl-pages.so beside the folder of the running
 // program, as installed and as built) and makes the application with it; null with the reason in `error`
-// when the module cannot be loaded. From then on WritePagePdf draws with the module.
+// when the module cannot be loaded. From then on DrawPagePdf and SavePagePdf work with the module.
 std::unique_ptr<QCoreApplication> CreatePageApplication(int& argc, char** argv, std::string& error);
 
 }  // namespace pmv::cli

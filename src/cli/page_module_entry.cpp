@@ -12,7 +12,7 @@ QCoreApplication* CreateApplication(int& argc, char** argv)
     return new QGuiApplication(argc, argv);
 }
 
-const pmv::cli::PageModule kModule{CreateApplication, pmv::reports::WritePagePdf};
+const pmv::cli::PageModule kModule{CreateApplication, pmv::reports::DrawPagePdf, pmv::reports::SavePagePdf};
 
 }  // namespace
 

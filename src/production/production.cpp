@@ -10,6 +10,8 @@
 #include "reports/passport_page.h"
 
 #include <filesystem>
+#include <future>
+#include <system_error>
 #include <unistd.h>
 
 namespace pmv::production {
@@ -130,6 +132,16 @@ std::optional<ProductionRefusal> PrepareProduction(history::History& history, Pr
 
 namespace {
 
+// The page drawn on a thread of its own; no future when no thread can be had.
+std::future<std::optional<std::string>> DrawAside(const reports::Page& page)
+{
+    try {
+        return std::async(std::launch::async, [&page] { return reports::DrawPagePdf(page); });
+    } catch (const std::system_error&) {
+        return {};
+    }
+}
+
 void RunSteps(Run& run, binding::CommandContext& c, const ProductionOrder& order)
 {
     model::SettingsModel& model = c.device.model;
@@ -170,11 +182,19 @@ void RunSteps(Run& run, binding::CommandContext& c, const ProductionOrder& order
         return;
 
     run.Step(ProductionStep::Passport, [&](std::string& note) -> ErrorCode {
-        if (const ErrorCode code = binding::ReadForPassport(c); code != kOk)
+        // The passport shows what the instrument reports, which takes a whole read. The page of
+        // what was just written and verified is drawn meanwhile and kept when the read gives
+        // the same page.
+        const reports::Page expected = reports::BuildPassportPage(model, reports::Today());
+        std::future<std::optional<std::string>> drawing = DrawAside(expected);
+        const ErrorCode code = binding::ReadForPassport(c);
+        const std::optional<std::string> drawn = drawing.valid() ? drawing.get() : std::nullopt;
+        if (code != kOk)
             return code;
+        const reports::Page page = reports::BuildPassportPage(model, reports::Today());
         const std::string path =
             (std::filesystem::path(order.passportDir) / PassportFileName(order.typeCode, order.serial)).string();
-        if (const auto failure = reports::WritePagePdf(reports::BuildPassportPage(model, reports::Today()), path)) {
+        if (const auto failure = drawn && page == expected ? reports::SavePagePdf(*drawn, path) : reports::WritePagePdf(page, path)) {
             note = *failure;
             return kFileNotOpened;
         }

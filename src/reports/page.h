@@ -23,14 +23,20 @@ struct PageFont {
     FontFace face = FontFace::Arial;
     int points = 10;
     bool bold = false;
+
+    bool operator==(const PageFont&) const = default;
 };
 
 struct PageRect {
     int x = 0, y = 0, width = 0, height = 0;
+
+    bool operator==(const PageRect&) const = default;
 };
 
 struct PageLine {
     int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+
+    bool operator==(const PageLine&) const = default;
 };
 
 // One line of text from its top left corner, as wide as the text. A text wider than maxWidth
@@ -41,6 +47,8 @@ struct PageLabel {
     PageFont font;
     std::string text;
     int maxWidth = 0;
+
+    bool operator==(const PageLabel&) const = default;
 };
 
 // A memo: its lines fill the rectangle from the top, wrapped at word boundaries. Lines that do
@@ -51,6 +59,8 @@ struct PageTextBox {
     PageRect rect;
     PageFont font;
     std::vector<std::string> lines;
+
+    bool operator==(const PageTextBox&) const = default;
 };
 
 inline constexpr double kSmallestPoints = 6;
@@ -67,6 +77,9 @@ struct Page {
     // The element of that name; nullptr when the page has none.
     const PageLabel* Label(std::string_view name) const;
     const PageTextBox* TextBox(std::string_view name) const;
+
+    // Pages that are equal are drawn alike.
+    bool operator==(const Page&) const = default;
 };
 
 // The computer's local date a page is printed on.

@@ -1,5 +1,6 @@
 #include "reports/page_drawing.h"
 
+#include <QBuffer>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPdfWriter>
@@ -193,26 +194,31 @@ void PaintPage(const Page& page, QPainter& painter)
     painter.restore();
 }
 
-std::optional<std::string> WritePagePdf(const Page& page, const std::string& path)
+std::optional<std::string> DrawPagePdf(const Page& page)
 {
-    const std::optional<std::string> failure = "Unable to write to " + path;
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly))
-        return failure;
+    QBuffer document;
+    document.open(QIODevice::WriteOnly);
     {
-        QPdfWriter writer(&file);
+        QPdfWriter writer(&document);
         writer.setResolution(kPdfDotsPerInch);
         writer.setPageLayout(PageLayoutOf(page));
         writer.setCreator(QStringLiteral("pmvconf"));
         writer.setTitle(QString::fromStdString(page.title));
         QPainter painter;
         if (!painter.begin(&writer))
-            return failure;
+            return std::nullopt;
         PaintPage(page, painter);
         painter.end();
     }
-    if (!file.commit())
-        return failure;
+    return document.data().toStdString();
+}
+
+std::optional<std::string> SavePagePdf(const std::string& document, const std::string& path)
+{
+    QSaveFile file(QString::fromStdString(path));
+    const auto size = static_cast<qint64>(document.size());
+    if (!file.open(QIODevice::WriteOnly) || file.write(document.data(), size) != size || !file.commit())
+        return "Unable to write to " + path;
     return std::nullopt;
 }
 

@@ -1,4 +1,5 @@
 #include "fakes.h"
+#include "pdf_text.h"
 #include "reboot_checks.h"
 #include "sim_line.h"
 #include "temp_dir.h"
@@ -98,6 +99,9 @@ TEST_F(ProductionTest, OneInstrumentWrittenVerifiedNumberedAndItsPassportSaved)
     EXPECT_EQ(simulator->Register(2, 1, device::regs::kMadeMonth.number), 3u);
     EXPECT_EQ(result.passportPath, dir.file("012-00345.pdf"));
     EXPECT_EQ(test::ReadFileBytes(result.passportPath).rfind("%PDF", 0), 0u);
+    const std::string text = test::Poppler("pdftotext", result.passportPath);
+    ASSERT_FALSE(text.empty()) << "pdftotext (poppler-utils) is needed";
+    EXPECT_NE(text.find("номер 012-345 "), std::string::npos) << text;
 
     const std::vector<history::HistoryRecord> rows = Rows();
     ASSERT_EQ(rows.size(), kProductionSteps + 1);
@@ -115,6 +119,22 @@ TEST_F(ProductionTest, OneInstrumentWrittenVerifiedNumberedAndItsPassportSaved)
     EXPECT_EQ(rows[4].operation, history::kOperationProduction);
     EXPECT_EQ(history->PeekNextSerial(12).serial, 346);
     EXPECT_EQ(history->PeekNextSerial(13).serial, 1);
+}
+
+// The passport's page is drawn while the instrument is read back; what the instrument reports
+// is what the passport shows, also when it is not what was written.
+TEST_F(ProductionTest, ThePassportShowsTheNumberTheInstrumentReportsNotTheOneSentIt)
+{
+    steps.onStart = [&](ProductionStep step) {
+        if (step == ProductionStep::Passport)
+            simulator->SetRegister(2, 1, device::regs::kSerialLo.number, 346 % 256);
+    };
+    const ProductionResult result = Produce();
+    ASSERT_EQ(result.code, kOk) << (steps.notes.empty() ? "" : steps.notes.back());
+    const std::string text = test::Poppler("pdftotext", result.passportPath);
+    ASSERT_FALSE(text.empty()) << "pdftotext (poppler-utils) is needed";
+    EXPECT_NE(text.find("номер 012-346 "), std::string::npos) << text;
+    EXPECT_EQ(text.find("номер 012-345 "), std::string::npos) << text;
 }
 
 TEST_F(ProductionTest, NothingIsSentAndNoNumberTakenWhenTheProductionCannotStart)

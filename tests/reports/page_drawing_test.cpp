@@ -1,3 +1,4 @@
+#include "pdf_text.h"
 #include "temp_dir.h"
 
 #include "reports/configuration_report.h"
@@ -5,7 +6,6 @@
 #include "reports/passport_page.h"
 
 #include <QImage>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -16,18 +16,7 @@ namespace {
 
 constexpr double kUnitsPerInch = 96;
 
-// The output of a poppler tool on a file; empty when it cannot run.
-std::string Poppler(const char* tool, const std::string& path)
-{
-    QProcess process;
-    QStringList arguments{QString::fromStdString(path)};
-    if (std::string(tool) == "pdftotext")
-        arguments << "-";
-    process.start(tool, arguments);
-    if (!process.waitForFinished(20000) || process.exitCode() != 0)
-        return {};
-    return process.readAllStandardOutput().toStdString();
-}
+using test::Poppler;
 
 // Whether any pixel of the report-unit rectangle is not white.
 bool Inked(const QImage& image, int x, int y, int width, int height)
