@@ -72,8 +72,11 @@ int RunWindowCommand(Session& s, const Arguments& a, bool write)
         binding::SetGroupBoxes(s.model, controls, *ParseGroups(a.options.at("--groups")));
     // The history rows name the instrument as it identifies itself on the line.
     model::SettingsModel identity;
-    if (write)
+    if (write) {
         context.beforeWriting = binding::IdentityBeforeWriting(s.device, identity);
+        // The write's history row is ready to go when the line work ends.
+        s.history.OpenAside();
+    }
     ErrorCode code = kOk;
     if (write)
         code = selected ? binding::WriteSelected(context) : binding::WriteAll(context);

@@ -6,6 +6,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <QVariant>
 
 #include <atomic>
@@ -15,8 +16,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <pwd.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace pmv::history {
 namespace {
@@ -120,41 +123,87 @@ History::History(std::string path) : path_(std::move(path))
 
 History::~History()
 {
+    Settle();
     if (!QSqlDatabase::contains(Q(connection_)))
         return;
     QSqlDatabase::database(Q(connection_), false).close();
     QSqlDatabase::removeDatabase(Q(connection_));
 }
 
+void History::OpenAside()
+{
+    if (open_ || aside_.valid())
+        return;
+    // A connection serves only the thread that made it: the check runs on one of its own, and
+    // the caller's connection then only opens the file.
+    try {
+        aside_ = std::async(std::launch::async, [this] {
+            const QString name = Q(connection_ + "-aside");
+            checkedAside_ = !OpenUntilNotBusy(name, false);
+            if (!QSqlDatabase::contains(name))
+                return;
+            QSqlDatabase::database(name, false).close();
+            QSqlDatabase::removeDatabase(name);
+        });
+    } catch (const std::system_error&) {
+        // Without a thread the file is opened and checked by the next call, as it always was.
+    }
+}
+
+void History::Settle()
+{
+    if (aside_.valid())
+        aside_.get();
+}
+
 std::optional<std::string> History::Open()
 {
+    Settle();
     if (open_)
         return std::nullopt;
+    auto failure = OpenUntilNotBusy(Q(connection_), std::exchange(checkedAside_, false));
+    open_ = !failure;
+    return failure;
+}
+
+std::optional<std::string> History::OpenUntilNotBusy(const QString& connection, bool checked)
+{
     // A new file turned into WAL by two stations at once, or a check beside another's write, may
     // find the file busy without waiting: tried again for as long as a row would wait.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRowBusyMs);
     for (;;) {
         busy_ = false;
-        auto failure = OpenOnce();
+        auto failure = OpenOnce(connection, checked);
         if (!failure || !busy_ || std::chrono::steady_clock::now() > deadline)
             return failure;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
 }
 
-std::optional<std::string> History::OpenOnce()
+std::optional<std::string> History::OpenOnce(const QString& connection, bool checked)
 {
     corrupt_ = false;
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
         return "Не удается открыть журнал приборов " + path_ +
                ": нет драйвера SQLite библиотеки Qt (пакет libqt6sql6-sqlite)";
-    QSqlDatabase db = QSqlDatabase::contains(Q(connection_))
-                          ? QSqlDatabase::database(Q(connection_), false)
-                          : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), Q(connection_));
+    QSqlDatabase db = QSqlDatabase::contains(connection)
+                          ? QSqlDatabase::database(connection, false)
+                          : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
     db.setDatabaseName(Q(path_));
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kRowBusyMs));
     if (!db.open())
         return "Не удается открыть журнал приборов " + path_ + ": " + db.lastError().text().toStdString();
+    // A kill between two records must never cost a committed one: a setting of each connection.
+    if (checked) {
+        QSqlQuery synchronous(db);
+        if (synchronous.exec(QStringLiteral("PRAGMA synchronous=FULL")))
+            return std::nullopt;
+        busy_ = IsBusy(synchronous.lastError());
+        const std::string failure = Failure(path_, synchronous.lastError());
+        synchronous.finish();
+        db.close();
+        return failure;
+    }
     QSqlQuery check(db);
     const bool sound = check.exec(QStringLiteral("PRAGMA quick_check")) && check.next() &&
                        check.value(0).toString() == QStringLiteral("ok");
@@ -173,7 +222,6 @@ std::optional<std::string> History::OpenOnce()
     QSqlQuery setup(db);
     const auto run = [&](const QString& statement) { return setup.exec(statement); };
     bool done = run(QStringLiteral("PRAGMA journal_mode")) && setup.next();
-    // A kill between two records must never cost a committed one.
     if (done && setup.value(0).toString() != QStringLiteral("wal"))
         done = run(QStringLiteral("PRAGMA journal_mode=WAL"));
     done = done && run(QStringLiteral("PRAGMA synchronous=FULL"));
@@ -195,12 +243,13 @@ std::optional<std::string> History::OpenOnce()
             return "Файл " + path_ + " не является журналом приборов этой программы: таблица " + shape.table +
                    " другого вида";
         }
-    open_ = true;
     return std::nullopt;
 }
 
 std::optional<std::string> History::StartNew()
 {
+    Settle();
+    checkedAside_ = false;
     if (QSqlDatabase::contains(Q(connection_)))
         QSqlDatabase::database(Q(connection_), false).close();
     open_ = false;

@@ -2,10 +2,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+class QString;
 
 namespace pmv::history {
 
@@ -73,6 +76,12 @@ public:
 
     const std::string& path() const { return path_; }
 
+    // Checks the file on a thread of its own while the caller goes on, for a caller that will
+    // record after a long job on the line: the check reads the whole file, which takes longer the
+    // more instruments it holds. The next call waits for it and then only opens the file; after a
+    // failed check it checks again and reports as usual. Nothing happens when the file is open.
+    void OpenAside();
+
     // nullopt, or the message of a failure.
     std::optional<std::string> Record(HistoryRecord record);
     std::optional<std::string> Query(const HistoryFilter& filter, std::vector<HistoryRecord>& rows);
@@ -96,8 +105,12 @@ public:
     std::optional<std::string> TakeNotice();
 
 private:
+    // Waits for the opening begun by OpenAside.
+    void Settle();
     std::optional<std::string> Open();
-    std::optional<std::string> OpenOnce();
+    // `checked`: the file was checked and set up on another connection; this one only opens it.
+    std::optional<std::string> OpenUntilNotBusy(const QString& connection, bool checked);
+    std::optional<std::string> OpenOnce(const QString& connection, bool checked);
     std::optional<std::string> Begin();
     std::optional<std::string> Commit();
     void Rollback();
@@ -109,6 +122,8 @@ private:
     bool corrupt_ = false;
     bool busy_ = false;
     std::optional<std::string> notice_;
+    std::future<void> aside_;
+    bool checkedAside_ = false;
 };
 
 inline constexpr const char* kHistoryFileName = "history.sqlite";

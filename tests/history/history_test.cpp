@@ -94,6 +94,40 @@ TEST(History, ACorruptFileIsKeptUntilTheOperatorBeginsANewOne)
     EXPECT_NE(unwritable->find("no-such-folder"), std::string::npos);
 }
 
+// The write opens its history while it works the line; the row then goes in on the caller's
+// thread, and a file that cannot serve is reported by the row as before.
+TEST(History, AHistoryOpenedAsideTakesTheCallersRowsAndStillReportsAFailure)
+{
+    test::TempDir dir;
+    History history(dir.file(kHistoryFileName));
+    history.OpenAside();
+    ASSERT_EQ(history.Record(Row(12, 5, kOperationWrite)), std::nullopt);
+    std::vector<HistoryRecord> rows;
+    ASSERT_EQ(history.Query({}, rows), std::nullopt);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].serial, 5);
+
+    const std::string junk(8192, '\x5A');
+    test::WriteFileBytes(dir.file("junk.sqlite"), junk);
+    History broken(dir.file("junk.sqlite"));
+    broken.OpenAside();
+    const auto failure = broken.Record(Row(12, 6, kOperationWrite));
+    ASSERT_TRUE(failure);
+    EXPECT_NE(failure->find("поврежден"), std::string::npos) << *failure;
+    EXPECT_TRUE(broken.corrupt());
+    EXPECT_EQ(test::ReadFileBytes(dir.file("junk.sqlite")), junk);
+    ASSERT_EQ(broken.StartNew(), std::nullopt);
+    EXPECT_EQ(broken.Record(Row(12, 6, kOperationWrite)), std::nullopt);
+
+    // Given up while the opening runs: it is waited for, and the file is a sound history.
+    {
+        History left(dir.file("left.sqlite"));
+        left.OpenAside();
+    }
+    History reopened(dir.file("left.sqlite"));
+    EXPECT_EQ(reopened.Query({}, rows), std::nullopt);
+}
+
 TEST(History, ReservedNumbersAreNeverGivenTwice)
 {
     using Outcome = SerialReservation::Outcome;
