@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -247,14 +248,17 @@ IniFile IniFile::Load(const std::string& path)
         file.ends_.push_back(content.substr(end, endLength));
         start = end + endLength;
     }
+    for (std::size_t i = 0; i < file.lines_.size(); ++i) {
+        if (Classify(file.lines_[i]).kind == Line::Section)
+            file.sectionLines_.push_back(i);
+    }
     return file;
 }
 
 std::size_t IniFile::findSection(const std::string& name) const
 {
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-        const Line line = Classify(lines_[i]);
-        if (line.kind == Line::Section && SameName(line.name, name))
+    for (const std::size_t i : sectionLines_) {
+        if (SameName(Classify(lines_[i]).name, name))
             return i;
     }
     return lines_.size();
@@ -325,6 +329,11 @@ void IniFile::insertLine(std::size_t at, const std::string& text)
         ends_[at - 1] = kNewLineEnd;
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), text);
     ends_.insert(ends_.begin() + static_cast<std::ptrdiff_t>(at), kNewLineEnd);
+    const auto later = std::lower_bound(sectionLines_.begin(), sectionLines_.end(), at);
+    for (auto i = later; i != sectionLines_.end(); ++i)
+        ++*i;
+    if (Classify(text).kind == Line::Section)
+        sectionLines_.insert(later, at);
 }
 
 std::string IniFile::bytes() const

@@ -7,9 +7,12 @@
 #include <QSerialPortInfo>
 
 #include <linux/serial.h>
+#include <poll.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -117,23 +120,62 @@ size_t QtSerialLine::Read(char* buffer, size_t max, uint32_t timeoutMs)
         std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
         return 0;
     }
-    if (port_.bytesAvailable() == 0 && !port_.waitForReadyRead(static_cast<int>(timeoutMs))) {
-        port_.clearError();
+    // What Qt took in while the window handled its events came first.
+    if (port_.bytesAvailable() > 0) {
+        const qint64 got = port_.read(buffer, static_cast<qint64>(max));
+        return got > 0 ? static_cast<size_t>(got) : 0;
+    }
+    // The descriptor itself is waited on: Qt's wait buffers and signals every byte, and the time
+    // it takes after an answer's last byte delays the next request.
+    const int fd = static_cast<int>(port_.handle());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd watch{fd, POLLIN, 0};
+        const int ready = ::poll(&watch, 1, static_cast<int>(std::max<int64_t>(left.count(), 0)));
+        if (ready == 0)
+            return 0;
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready > 0 && (watch.revents & POLLIN)) {
+            const ssize_t got = ::read(fd, buffer, max);
+            if (got > 0)
+                return static_cast<size_t>(got);
+            if (got < 0 && (errno == EAGAIN || errno == EINTR))
+                continue;
+        }
+        // The device is gone (unplugged, hung up): nothing more can come, but the callers'
+        // time-outs hold, as for a closed port, instead of a loop that never waits.
+        std::this_thread::sleep_until(deadline);
         return 0;
     }
-    const qint64 got = port_.read(buffer, static_cast<qint64>(max));
-    return got > 0 ? static_cast<size_t>(got) : 0;
 }
 
 size_t QtSerialLine::Write(const char* data, size_t size, uint32_t timeoutMs)
 {
     if (!port_.isOpen())
         return 0;
-    const qint64 put = port_.write(data, static_cast<qint64>(size));
-    if (put <= 0)
-        return 0;
-    port_.waitForBytesWritten(static_cast<int>(timeoutMs));
-    return static_cast<size_t>(put);
+    // Written straight to the descriptor: Qt would first wait for it to become writable and
+    // then write, one more system call before every request.
+    const int fd = static_cast<int>(port_.handle());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    size_t put = 0;
+    while (put < size) {
+        const ssize_t n = ::write(fd, data + put, size - put);
+        if (n > 0) {
+            put += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN)
+            break;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd watch{fd, POLLOUT, 0};
+        if (left.count() <= 0 || ::poll(&watch, 1, static_cast<int>(left.count())) == 0)
+            break;
+    }
+    return put;
 }
 
 std::vector<SerialPortInfo> FoundSerialPortInfos()

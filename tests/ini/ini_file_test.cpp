@@ -111,6 +111,30 @@ TEST_F(IniFiles, WriteKeepsACrOnlyFileReadable)
     EXPECT_EQ(file.get("B", "j"), "2");
 }
 
+TEST_F(IniFiles, ADocumentChangedManyTimesReadsAsItsOwnBytesLoadedAnew)
+{
+    WriteBytes(path("f.ini"), "k=0\r\n[A]\r\nk=1\r\n; c\r\n[B]\r\nj=2\r\n[a]\r\nk=9\r\n[C]\r\n");
+    ini::IniFile file = ini::IniFile::Load(path("f.ini"));
+    // Lines go in before, between and after the sections, and sections are added and looked up.
+    const char* const changes[][3] = {
+        {"A", "n", "1"}, {"C", "m", "2"}, {"D", "k", "3"}, {"B", "j", "4"}, {"A", "o", "5"},
+        {"E", "[x", "6"}, {"B", "p", "7"}, {"D", "q", "8"}, {"a", "k", "10"}, {"E", "r", "11"},
+    };
+    for (const auto& c : changes)
+        ASSERT_TRUE(file.set(c[0], c[1], c[2]));
+    WriteBytes(path("g.ini"), file.bytes());
+    const ini::IniFile loaded = ini::IniFile::Load(path("g.ini"));
+    for (const char* section : {"A", "a", "B", "C", "D", "E", "x=6", "F"}) {
+        EXPECT_EQ(file.hasSection(section), loaded.hasSection(section)) << section;
+        for (const char* key : {"k", "n", "o", "j", "p", "m", "q", "r", "[x"})
+            EXPECT_EQ(file.get(section, key), loaded.get(section, key)) << section << "/" << key;
+    }
+    EXPECT_EQ(file.get("A", "k"), "10");
+    // A key named "[x" reads back as a section of its own, which ends E before its keys.
+    EXPECT_TRUE(file.hasSection("x=6"));
+    EXPECT_EQ(file.get("E", "r"), "11");
+}
+
 TEST_F(IniFiles, WriteCreatesANewFileExactly)
 {
     EXPECT_EQ(ini::WriteIniString(path("new.ini"), "Section", "key", "value"), std::nullopt);
