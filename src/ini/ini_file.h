@@ -62,7 +62,7 @@ private:
     // The lines that open a section, in file order: a profile asks for hundreds of keys, and
     // looking each section up through every line made loading and saving grow with the square.
     std::vector<std::size_t> sectionLines_;
-    std::vector<std::string> ends_;   // the line end that followed each line ("" for the last)
+    std::vector<std::string> ends_;  // the line end that followed each line ("" for the last)
     bool exists_ = false;
     bool unreadable_ = false;  // the file exists but could not be read; save() refuses
 };

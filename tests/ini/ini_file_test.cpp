@@ -117,8 +117,16 @@ TEST_F(IniFiles, ADocumentChangedManyTimesReadsAsItsOwnBytesLoadedAnew)
     ini::IniFile file = ini::IniFile::Load(path("f.ini"));
     // Lines go in before, between and after the sections, and sections are added and looked up.
     const char* const changes[][3] = {
-        {"A", "n", "1"}, {"C", "m", "2"}, {"D", "k", "3"}, {"B", "j", "4"}, {"A", "o", "5"},
-        {"E", "[x", "6"}, {"B", "p", "7"}, {"D", "q", "8"}, {"a", "k", "10"}, {"E", "r", "11"},
+        {"A", "n", "1"},
+        {"C", "m", "2"},
+        {"D", "k", "3"},
+        {"B", "j", "4"},
+        {"A", "o", "5"},
+        {"E", "[x", "6"},
+        {"B", "p", "7"},
+        {"D", "q", "8"},
+        {"a", "k", "10"},
+        {"E", "r", "11"},
     };
     for (const auto& c : changes)
         ASSERT_TRUE(file.set(c[0], c[1], c[2]));
