@@ -190,6 +190,7 @@ ErrorCode Exchange::ReceiveAnswer(uint32_t limit)
 {
     state_.sendTime = clock_.LocalTime();
     const int64_t sent = clock_.MonotonicMs();
+    logBegun_ = false;
     const uint32_t readTimeout = values_.ByteTimeout * static_cast<uint32_t>(kReadChunk + 1);
     std::array<char, kReadChunk> chunk{};
     for (;;) {
@@ -204,6 +205,11 @@ ErrorCode Exchange::ReceiveAnswer(uint32_t limit)
                 state_.waitMs = static_cast<uint32_t>(clock_.MonotonicMs() - sent);
                 return receive_.size() > kMaxAnswerBytes ? kTooManyChars : kOk;
             }
+            // The rest of the answer is still on its way: the log entry is begun meanwhile, so
+            // that after the answer only its own lines are left to write. Right after the request
+            // the same work would hold up its way to the instrument.
+            if (!logBegun_)
+                BeginLogEntry();
         }
         state_.answerTime = clock_.LocalTime();
         state_.waitMs = static_cast<uint32_t>(clock_.MonotonicMs() - sent);
@@ -230,20 +236,44 @@ void Exchange::AwaitSilence(uint32_t guard)
     }
 }
 
+void Exchange::BeginLogEntry()
+{
+    logBegun_ = true;
+    logTo_ = nullptr;
+    logEntry_.clear();
+    if (!values_.UseLogFile)
+        return;
+    logTo_ = log_.Begin(values_.LogFileName);
+    const TimeStamp& s = state_.sendTime;
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%02u:%02u:%02u :", s.hour, s.minute, s.second);
+    logEntry_ += "________________________________________\n";
+    logEntry_ += "Send cmd at ";
+    logEntry_ += stamp;
+    logEntry_ += std::string_view(send_.c_str());
+    logEntry_ += '\n';
+}
+
 ErrorCode Exchange::LogExchange()
 {
+    if (!logBegun_)
+        BeginLogEntry();
+    logBegun_ = false;
     if (!values_.UseLogFile)
         return kOk;
-    std::FILE* log = log_.Begin(values_.LogFileName);
-    if (!log)
+    if (!logTo_)
         return kFileNotOpened;
-    const TimeStamp& s = state_.sendTime;
     const TimeStamp& a = state_.answerTime;
-    std::fprintf(log, "________________________________________\n");
-    std::fprintf(log, "Send cmd at %02u:%02u:%02u :%s\n", s.hour, s.minute, s.second, send_.c_str());
-    std::fprintf(log, "Answ at %02u:%02u:%02u :%s\n", a.hour, a.minute, a.second, receive_.c_str());
-    std::fprintf(log, "Wait for answ %u ms\n", state_.waitMs);
+    char line[48];
+    std::snprintf(line, sizeof line, "Answ at %02u:%02u:%02u :", a.hour, a.minute, a.second);
+    logEntry_ += line;
+    // Text up to a NUL, as the entry has always been printed.
+    logEntry_ += std::string_view(receive_.c_str());
+    std::snprintf(line, sizeof line, "\nWait for answ %u ms\n", state_.waitMs);
+    logEntry_ += line;
+    std::fwrite(logEntry_.data(), 1, logEntry_.size(), logTo_);
     log_.End();
+    logTo_ = nullptr;
     return kOk;
 }
 

@@ -112,6 +112,9 @@ private:
     void AwaitSilence(uint32_t guard);
     uint32_t EffectiveTimeout() const;
     uint32_t ProbeWindow() const;
+    // The exchange log: the file's lookup and the request's lines while the answer comes in (or
+    // after it, when it came at once), the answer's lines and the flush of the whole entry after it.
+    void BeginLogEntry();
     ErrorCode LogExchange();
 
     SerialLine& line_;
@@ -125,6 +128,9 @@ private:
     uint32_t lastAnswerMs_ = 0;
     std::optional<int64_t> restartedAt_;  // monotonic ms
     LogFile log_;
+    bool logBegun_ = false;
+    std::FILE* logTo_ = nullptr;  // the file of the entry begun, nullptr when it could not be opened
+    std::string logEntry_;
 };
 
 // Appends the decimal CRC-16 of the command text (the frame from offset 5 on) and a carriage

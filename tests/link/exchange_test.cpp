@@ -130,6 +130,30 @@ TEST_F(ExchangeTest, LogStampsComeFromTheLocalClockAcrossTheHour)
     EXPECT_LT(stamped.state().waitMs, 1000u);
 }
 
+TEST_F(ExchangeTest, ALogEntryHoldsTheRequestAndTheAnswerUpToItsFirstNulByteForByte)
+{
+    test::TempDir dir;
+    test::SettableClock clock({10, 20, 30, 0});
+    Exchange logged(line, clock);
+    logged.values() = exchange.values();
+    logged.values().UseLogFile = true;
+    logged.values().LogFileName = dir.file("COM.txt");
+    logged.values().RetryCount = 1;
+    Fault noise{Fault::Kind::RawAnswer};
+    noise.raw = std::string("!1;0\0"
+                            "5;1\r",
+                            9);
+    simulator->InjectFault(noise);
+    uint32_t value = 0;
+    EXPECT_NE(ReadByteRegister(logged, 2, 11, value), kOk);
+    const auto requests = simulator->Transcript();
+    ASSERT_EQ(requests.size(), 1u);
+    const std::string frame = logged.BuildFrame(requests[0].text.substr(requests[0].text.find(';') + 1));
+    EXPECT_EQ(test::ReadFileBytes(dir.file("COM.txt")),
+              "________________________________________\nSend cmd at 10:20:30 :" + frame +
+                  "\nAnsw at 10:20:30 :!1;0\nWait for answ " + std::to_string(logged.state().waitMs) + " ms\n");
+}
+
 TEST_F(ExchangeTest, OverlongAnswersAndFarStartMarksGiveError1)
 {
     uint32_t value = 0;
