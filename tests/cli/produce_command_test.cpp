@@ -65,7 +65,7 @@ protected:
         return p;
     }
 
-    // Runs one produce to its end: the exit status, stderr in `err_`, and in `sent_` whether the
+    // Runs one produce to its end: the exit status, stderr in `err_`, stdout in `out_`, and in `sent_` whether the
     // simulator printed any request meanwhile.
     int Produce(const std::string& link, const QStringList& options)
     {
@@ -75,6 +75,7 @@ protected:
         QProcess* run = StartProduce(link, options);
         EXPECT_TRUE(run->waitForFinished(60'000));
         err_ = run->readAllStandardError().toStdString();
+        out_ = run->readAllStandardOutput().toStdString();
         const int status = run->exitCode();
         delete run;
         sim->waitForReadyRead(100);
@@ -105,6 +106,7 @@ protected:
     std::filesystem::path previous_;
     std::vector<QProcess*> simulators_;
     std::string err_;
+    std::string out_;
     bool sent_ = false;
 };
 
@@ -131,6 +133,10 @@ TEST_F(ProduceCommand, StartsOnlyWithANumberNoOneElseHasAndATrustworthyHistory)
     EXPECT_TRUE(sent_);
     EXPECT_NE(err_.find("сохранен как"), std::string::npos) << err_;
     EXPECT_TRUE(std::filesystem::exists(dir_.file("012-00007.pdf")));
+    // A run that ends prints its passport into the pipe, and has closed its history, not left it
+    // to be recovered by the next.
+    EXPECT_EQ(out_, "./012-00007.pdf\n");
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("history.sqlite-wal")));
 
     // A number given before, or its passport, only with --reuse; a passport is never overwritten.
     EXPECT_EQ(Produce(line, {"--serial", "12-7"}), kUsed) << err_;
