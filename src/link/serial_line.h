@@ -38,7 +38,8 @@ public:
     virtual void RaiseDtrDropRts() = 0;
 
     // Waits up to timeoutMs for input and returns as soon as any bytes have arrived (at most
-    // max); 0 when nothing came. A closed line returns 0 after the time-out.
+    // max); 0 when nothing came. A closed line, or one whose device is gone, returns 0 after the
+    // time-out.
     virtual size_t Read(char* buffer, size_t max, uint32_t timeoutMs) = 0;
 
     // Writes all bytes, waiting up to timeoutMs; returns the number written.
