@@ -21,6 +21,14 @@ int64_t ElapsedMs(std::chrono::steady_clock::time_point since)
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since).count();
 }
 
+// The fixture's link values on `other`, with its exchange log in `log`.
+void LogEveryTry(Exchange& other, const LinkValues& values, const std::string& log)
+{
+    other.values() = values;
+    other.values().UseLogFile = true;
+    other.values().LogFileName = log;
+}
+
 TEST(Crc16, PublishedCheckValueAndFrameLayout)
 {
     EXPECT_EQ(Crc16("123456789"), 0x4B37);
@@ -114,9 +122,7 @@ TEST_F(ExchangeTest, LogStampsComeFromTheLocalClockAcrossTheHour)
     test::TempDir dir;
     test::SettableClock late({12, 59, 59, 950});
     Exchange stamped(line, late);
-    stamped.values() = exchange.values();
-    stamped.values().UseLogFile = true;
-    stamped.values().LogFileName = dir.file("COM.txt");
+    LogEveryTry(stamped, exchange.values(), dir.file("COM.txt"));
     // The instrument's delay runs from the request's arrival, which can come a moment before the
     // send stamp taken when the write has returned: 200 ms measure at least 150 on a busy machine.
     Fault delay{Fault::Kind::Delay};
@@ -135,9 +141,7 @@ TEST_F(ExchangeTest, ALogEntryHoldsTheRequestAndTheAnswerUpToItsFirstNulByteForB
     test::TempDir dir;
     test::SettableClock clock({10, 20, 30, 0});
     Exchange logged(line, clock);
-    logged.values() = exchange.values();
-    logged.values().UseLogFile = true;
-    logged.values().LogFileName = dir.file("COM.txt");
+    LogEveryTry(logged, exchange.values(), dir.file("COM.txt"));
     logged.values().RetryCount = 1;
     Fault noise{Fault::Kind::RawAnswer};
     noise.raw = std::string("!1;0\0"
