@@ -12,6 +12,7 @@
 //                                                   middle printed; every table by default;
 //                                                   PMVCTL=path times another build)
 #include "model/factory_profiles.h"
+#include "sim/crc16.h"
 #include "sim/simulator.h"
 
 #include <QCoreApplication>
@@ -19,8 +20,10 @@
 #include <QTemporaryDir>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -139,6 +142,56 @@ bool Start(pmv::sim::Simulator& simulator)
     return false;
 }
 
+// The floor under a job: its requests sent again by a bare loop in this process (no program
+// start, no Qt, no log), each as soon as the answer before it is in, each purged first as the
+// program does. What a job takes beyond this is the program's; this much is the simulator's
+// pseudo-terminal and the machine's wake-ups.
+Run ReplayBare(pmv::sim::Simulator& simulator, uint32_t baud, const std::vector<pmv::sim::Request>& requests)
+{
+    std::vector<std::string> frames;
+    for (const auto& r : requests) {
+        std::string frame = std::string(4, '\xFF') + ":" + r.text;
+        frame += std::to_string(pmv::sim::Crc16(r.text)) + "\r";
+        frames.push_back(std::move(frame));
+    }
+    Run run;
+    const int fd = open(simulator.PtyPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return run;
+    termios raw{};
+    tcgetattr(fd, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(fd, TCSANOW, &raw);
+    simulator.ClearTranscript();
+    const auto start = std::chrono::steady_clock::now();
+    run.ok = true;
+    for (const std::string& frame : frames) {
+        tcflush(fd, TCIOFLUSH);
+        run.ok = run.ok && write(fd, frame.data(), frame.size()) == static_cast<ssize_t>(frame.size());
+        std::string answer;
+        char chunk[64];
+        while (run.ok && answer.find('\r') == std::string::npos) {
+            pollfd watch{fd, POLLIN, 0};
+            if (poll(&watch, 1, 1000) <= 0) {
+                run.ok = false;
+                break;
+            }
+            const ssize_t got = read(fd, chunk, sizeof chunk);
+            if (got > 0)
+                answer.append(chunk, static_cast<size_t>(got));
+        }
+    }
+    run.elapsedMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    close(fd);
+    size_t line = 0;
+    for (const auto& r : simulator.Transcript()) {
+        line += r.wireBytes + r.answer.size();
+        ++run.requests;
+    }
+    run.lineMs = WireMs(line, baud);
+    return run;
+}
+
 const std::vector<Job>& BulkJobs()
 {
     static const std::vector<Job> jobs{
@@ -158,11 +211,23 @@ bool BaudTable(uint32_t baud, int runs)
     pmv::sim::Simulator simulator(options);
     if (!Start(simulator))
         return false;
-    for (const Job& job : BulkJobs()) {
-        const auto [fast, median, slow] = Repeat(simulator, baud, job, runs, ok);
+    const auto print = [&](const char* name, const Runs& r) {
         std::printf("%5u  %-34s %4zu exchanges  %7.0f ms  line %7.0f ms  ratio to line %.3f-%.3f, median %.3f\n", baud,
-                    job.name, fast.requests, fast.elapsedMs, fast.lineMs, fast.elapsedMs / fast.lineMs,
-                    slow.elapsedMs / slow.lineMs, median.elapsedMs / median.lineMs);
+                    name, r.fast.requests, r.fast.elapsedMs, r.fast.lineMs, r.fast.elapsedMs / r.fast.lineMs,
+                    r.slow.elapsedMs / r.slow.lineMs, r.median.elapsedMs / r.median.lineMs);
+    };
+    for (const Job& job : BulkJobs()) {
+        print(job.name, Repeat(simulator, baud, job, runs, ok));
+        if (job.args.front() != "read")
+            continue;
+        const std::vector<pmv::sim::Request> requests = simulator.Transcript();
+        std::vector<Run> bare;
+        for (int i = 0; i < runs; ++i) {
+            bare.push_back(ReplayBare(simulator, baud, requests));
+            ok = ok && bare.back().ok;
+        }
+        std::sort(bare.begin(), bare.end(), [](const Run& a, const Run& b) { return a.elapsedMs < b.elapsedMs; });
+        print("  its requests from a bare loop", {bare.front(), bare[bare.size() / 2], bare.back()});
     }
     simulator.Stop();
 
