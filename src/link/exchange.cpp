@@ -205,9 +205,8 @@ ErrorCode Exchange::ReceiveAnswer(uint32_t limit)
                 state_.waitMs = static_cast<uint32_t>(clock_.MonotonicMs() - sent);
                 return receive_.size() > kMaxAnswerBytes ? kTooManyChars : kOk;
             }
-            // The rest of the answer is still on its way: the log entry is begun meanwhile, so
-            // that after the answer only its own lines are left to write. Right after the request
-            // the same work would hold up its way to the instrument.
+            // The rest of the answer is still on its way: the log entry is begun between its
+            // bytes, so that after the last one only the answer's own lines are left to write.
             if (!logBegun_)
                 BeginLogEntry();
         }
