@@ -11,8 +11,8 @@
 //   pmvctl_bench [RUNS] [baud|9600|57600|reboot]   (3 runs by default, the fastest, slowest and
 //                                                   middle printed; every table by default;
 //                                                   PMVCTL=path times another build)
+#include "link/exchange.h"
 #include "model/factory_profiles.h"
-#include "sim/crc16.h"
 #include "sim/simulator.h"
 
 #include <QCoreApplication>
@@ -30,6 +30,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -85,6 +86,19 @@ int RunPmvctl(const std::vector<std::string>& args)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// The simulator's transcript of a run: its requests and what they took on the line.
+void TakeLine(const pmv::sim::Simulator& simulator, uint32_t baud, Run& run)
+{
+    size_t line = 0, slots = 0;
+    for (const auto& r : simulator.Transcript()) {
+        line += r.wireBytes + r.answer.size();
+        slots += r.wireBytes + (r.answered ? r.answer.size() : kLongestReadAnswer);
+        ++run.requests;
+    }
+    run.lineMs = WireMs(line, baud);
+    run.slotMs = WireMs(slots, baud);
+}
+
 // `settleMs`: the time the instrument is left alone first, so that a reboot of the job before is over.
 Run Measure(pmv::sim::Simulator& simulator, uint32_t baud, const Job& job, uint32_t settleMs)
 {
@@ -105,14 +119,7 @@ Run Measure(pmv::sim::Simulator& simulator, uint32_t baud, const Job& job, uint3
             std::fclose(out);
         }
     }
-    size_t line = 0, slots = 0;
-    for (const auto& r : simulator.Transcript()) {
-        line += r.wireBytes + r.answer.size();
-        slots += r.wireBytes + (r.answered ? r.answer.size() : kLongestReadAnswer);
-        ++run.requests;
-    }
-    run.lineMs = WireMs(line, baud);
-    run.slotMs = WireMs(slots, baud);
+    TakeLine(simulator, baud, run);
     return run;
 }
 
@@ -122,11 +129,11 @@ struct Runs {
     Run fast, median, slow;
 };
 
-Runs Repeat(pmv::sim::Simulator& simulator, uint32_t baud, const Job& job, int runs, bool& ok, uint32_t settleMs = 0)
+Runs Repeat(int runs, bool& ok, const std::function<Run()>& measure)
 {
     std::vector<Run> all;
     for (int i = 0; i < runs; ++i) {
-        all.push_back(Measure(simulator, baud, job, settleMs));
+        all.push_back(measure());
         ok = ok && all.back().ok;
     }
     std::sort(all.begin(), all.end(), [](const Run& a, const Run& b) { return a.elapsedMs < b.elapsedMs; });
@@ -150,9 +157,8 @@ Run ReplayBare(pmv::sim::Simulator& simulator, uint32_t baud, const std::vector<
 {
     std::vector<std::string> frames;
     for (const auto& r : requests) {
-        std::string frame = std::string(4, '\xFF') + ":" + r.text;
-        frame += std::to_string(pmv::sim::Crc16(r.text)) + "\r";
-        frames.push_back(std::move(frame));
+        frames.push_back(std::string(4, '\xFF') + ":" + r.text);
+        pmv::link::AppendChecksum(frames.back());
     }
     Run run;
     const int fd = open(simulator.PtyPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
@@ -183,12 +189,7 @@ Run ReplayBare(pmv::sim::Simulator& simulator, uint32_t baud, const std::vector<
     }
     run.elapsedMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     close(fd);
-    size_t line = 0;
-    for (const auto& r : simulator.Transcript()) {
-        line += r.wireBytes + r.answer.size();
-        ++run.requests;
-    }
-    run.lineMs = WireMs(line, baud);
+    TakeLine(simulator, baud, run);
     return run;
 }
 
@@ -217,17 +218,11 @@ bool BaudTable(uint32_t baud, int runs)
                     r.slow.elapsedMs / r.slow.lineMs, r.median.elapsedMs / r.median.lineMs);
     };
     for (const Job& job : BulkJobs()) {
-        print(job.name, Repeat(simulator, baud, job, runs, ok));
+        print(job.name, Repeat(runs, ok, [&] { return Measure(simulator, baud, job, 0); }));
         if (job.args.front() != "read")
             continue;
         const std::vector<pmv::sim::Request> requests = simulator.Transcript();
-        std::vector<Run> bare;
-        for (int i = 0; i < runs; ++i) {
-            bare.push_back(ReplayBare(simulator, baud, requests));
-            ok = ok && bare.back().ok;
-        }
-        std::sort(bare.begin(), bare.end(), [](const Run& a, const Run& b) { return a.elapsedMs < b.elapsedMs; });
-        print("  its requests from a bare loop", {bare.front(), bare[bare.size() / 2], bare.back()});
+        print("  its requests from a bare loop", Repeat(runs, ok, [&] { return ReplayBare(simulator, baud, requests); }));
     }
     simulator.Stop();
 
@@ -240,7 +235,7 @@ bool BaudTable(uint32_t baud, int runs)
             return;
         }
         const Job job{name, {"scan", "--addresses", "0-255", "--all"}, status};
-        const auto [fast, median, slow] = Repeat(s, baud, job, runs, ok);
+        const auto [fast, median, slow] = Repeat(runs, ok, [&] { return Measure(s, baud, job, 0); });
         std::printf("%5u  %-34s %4zu probes     %7.0f ms  line %7.0f ms  slots %7.0f ms  ratio to line %.3f-%.3f, "
                     "to slots %.3f-%.3f, median %.3f\n",
                     baud, name, fast.requests, fast.elapsedMs, fast.lineMs, fast.slotMs, fast.elapsedMs / fast.lineMs,
@@ -280,7 +275,8 @@ bool RebootTable(int runs)
         for (size_t i = 0; i < jobs.size(); ++i) {
             // A calibration waits most of a minute for its inputs to settle: once is enough.
             const int times = jobs[i].args.front() == "calibrate" ? 1 : runs;
-            const double ms = Repeat(simulator, kBaud, jobs[i], times, ok, reboot + 200).fast.elapsedMs;
+            const double ms =
+                Repeat(times, ok, [&] { return Measure(simulator, kBaud, jobs[i], reboot + 200); }).fast.elapsedMs;
             if (reboot == 0) {
                 without.push_back(ms);
                 continue;
