@@ -190,7 +190,7 @@ ErrorCode Exchange::ReceiveAnswer(uint32_t limit)
 {
     state_.sendTime = clock_.LocalTime();
     const int64_t sent = clock_.MonotonicMs();
-    logBegun_ = false;
+    logEntry_.clear();
     const uint32_t readTimeout = values_.ByteTimeout * static_cast<uint32_t>(kReadChunk + 1);
     std::array<char, kReadChunk> chunk{};
     for (;;) {
@@ -207,7 +207,7 @@ ErrorCode Exchange::ReceiveAnswer(uint32_t limit)
             }
             // The rest of the answer is still on its way: the log entry is begun between its
             // bytes, so that after the last one only the answer's own lines are left to write.
-            if (!logBegun_)
+            if (logEntry_.empty())
                 BeginLogEntry();
         }
         state_.answerTime = clock_.LocalTime();
@@ -237,9 +237,6 @@ void Exchange::AwaitSilence(uint32_t guard)
 
 void Exchange::BeginLogEntry()
 {
-    logBegun_ = true;
-    logTo_ = nullptr;
-    logEntry_.clear();
     if (!values_.UseLogFile)
         return;
     logTo_ = log_.Begin(values_.LogFileName);
@@ -255,11 +252,10 @@ void Exchange::BeginLogEntry()
 
 ErrorCode Exchange::LogExchange()
 {
-    if (!logBegun_)
-        BeginLogEntry();
-    logBegun_ = false;
     if (!values_.UseLogFile)
         return kOk;
+    if (logEntry_.empty())
+        BeginLogEntry();
     if (!logTo_)
         return kFileNotOpened;
     const TimeStamp& a = state_.answerTime;

@@ -128,9 +128,8 @@ private:
     uint32_t lastAnswerMs_ = 0;
     std::optional<int64_t> restartedAt_;  // monotonic ms
     LogFile log_;
-    bool logBegun_ = false;
     std::FILE* logTo_ = nullptr;  // the file of the entry begun, nullptr when it could not be opened
-    std::string logEntry_;
+    std::string logEntry_;        // the entry begun, empty until it is
 };
 
 // Appends the decimal CRC-16 of the command text (the frame from offset 5 on) and a carriage
