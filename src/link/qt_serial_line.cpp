@@ -32,6 +32,13 @@ LowLatency RequestLowLatency(int fd)
     return ioctl(fd, TIOCSSERIAL, &serial) == 0 ? LowLatency::Set : LowLatency::Refused;
 }
 
+// Whole milliseconds left until `deadline` for poll, 0 when it has passed.
+int MsUntil(std::chrono::steady_clock::time_point deadline)
+{
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    return static_cast<int>(std::max<int64_t>(left.count(), 0));
+}
+
 }  // namespace
 
 bool QtSerialLine::Open(const std::string& device)
@@ -130,9 +137,8 @@ size_t QtSerialLine::Read(char* buffer, size_t max, uint32_t timeoutMs)
     const int fd = static_cast<int>(port_.handle());
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         pollfd watch{fd, POLLIN, 0};
-        const int ready = ::poll(&watch, 1, static_cast<int>(std::max<int64_t>(left.count(), 0)));
+        const int ready = ::poll(&watch, 1, MsUntil(deadline));
         if (ready == 0)
             return 0;
         if (ready < 0 && errno == EINTR)
@@ -170,9 +176,9 @@ size_t QtSerialLine::Write(const char* data, size_t size, uint32_t timeoutMs)
             continue;
         if (n < 0 && errno != EAGAIN)
             break;
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const int left = MsUntil(deadline);
         pollfd watch{fd, POLLOUT, 0};
-        if (left.count() <= 0 || ::poll(&watch, 1, static_cast<int>(left.count())) == 0)
+        if (left == 0 || ::poll(&watch, 1, left) == 0)
             break;
     }
     return put;
