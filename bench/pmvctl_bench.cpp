@@ -4,8 +4,10 @@
 //   slots: the same, but a request left unanswered counts the longest answer it could have got,
 //          which the program must wait for before it may send again (the scan's silent probes).
 // Goals: every bulk job at most 1.02 of its line time at 9600 and 1.03 at 57600; a silent scan
-// at most 1.3 of its slots. Then the reboot after the restart command: the jobs that restart
-// the instrument at 9600 with answers 20 ms after each request, without and with a 1.5 s
+// at most 1.3 of its slots. Under the full read, what lies beneath every job: its requests sent
+// by a bare loop (the pseudo-terminal and the machine's wake-ups), and a pmvctl start and exit
+// that does nothing (loading Qt). Then the reboot after the restart command: the jobs that
+// restart the instrument at 9600 with answers 20 ms after each request, without and with a 1.5 s
 // reboot, and what production achieves per hour with it.
 //
 //   pmvctl_bench [RUNS] [baud|9600|57600|reboot]   (3 runs by default, the fastest, slowest and
@@ -193,6 +195,18 @@ Run ReplayBare(pmv::sim::Simulator& simulator, uint32_t baud, const std::vector<
     return run;
 }
 
+// A program start and exit with no work (`--version`): what every job pays before its first
+// request and after its last answer, whatever it does on the line.
+Run StartAndExit()
+{
+    const auto start = std::chrono::steady_clock::now();
+    const int status = RunPmvctl({"--version"});
+    Run run;
+    run.elapsedMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    run.ok = status == 0;
+    return run;
+}
+
 const std::vector<Job>& BulkJobs()
 {
     static const std::vector<Job> jobs{
@@ -222,7 +236,11 @@ bool BaudTable(uint32_t baud, int runs)
         if (job.args.front() != "read")
             continue;
         const std::vector<pmv::sim::Request> requests = simulator.Transcript();
-        print("  its requests from a bare loop", Repeat(runs, ok, [&] { return ReplayBare(simulator, baud, requests); }));
+        const Runs bare = Repeat(runs, ok, [&] { return ReplayBare(simulator, baud, requests); });
+        print("  its requests from a bare loop", bare);
+        const Run start = Repeat(runs, ok, StartAndExit).median;
+        std::printf("%5u    pmvctl --version alone (start, exit)  %5.1f ms, with the bare loop: median %.3f of the line\n",
+                    baud, start.elapsedMs, (bare.median.elapsedMs + start.elapsedMs) / bare.median.lineMs);
     }
     simulator.Stop();
 
