@@ -101,15 +101,13 @@ void TakeLine(const pmv::sim::Simulator& simulator, uint32_t baud, Run& run)
     run.slotMs = WireMs(slots, baud);
 }
 
-// `settleMs`: the time the instrument is left alone first, so that a reboot of the job before is over.
-Run Measure(pmv::sim::Simulator& simulator, uint32_t baud, const Job& job, uint32_t settleMs)
+// Times pmvctl with `before` and the job's arguments from its start to its exit; a run that does
+// not end in the job's status shows what pmvctl printed.
+Run TimedRun(const Job& job, std::vector<std::string> before)
 {
-    std::this_thread::sleep_for(std::chrono::milliseconds(settleMs));
-    simulator.ClearTranscript();
-    std::vector<std::string> args{"--port", simulator.DevicePath(), "--baud", std::to_string(baud)};
-    args.insert(args.end(), job.args.begin(), job.args.end());
+    before.insert(before.end(), job.args.begin(), job.args.end());
     const auto start = std::chrono::steady_clock::now();
-    const int status = RunPmvctl(args);
+    const int status = RunPmvctl(before);
     Run run;
     run.elapsedMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     run.ok = status == job.status;
@@ -121,6 +119,15 @@ Run Measure(pmv::sim::Simulator& simulator, uint32_t baud, const Job& job, uint3
             std::fclose(out);
         }
     }
+    return run;
+}
+
+// `settleMs`: the time the instrument is left alone first, so that a reboot of the job before is over.
+Run Measure(pmv::sim::Simulator& simulator, uint32_t baud, const Job& job, uint32_t settleMs)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(settleMs));
+    simulator.ClearTranscript();
+    Run run = TimedRun(job, {"--port", simulator.DevicePath(), "--baud", std::to_string(baud)});
     TakeLine(simulator, baud, run);
     return run;
 }
@@ -195,16 +202,11 @@ Run ReplayBare(pmv::sim::Simulator& simulator, uint32_t baud, const std::vector<
     return run;
 }
 
-// A program start and exit with no work (`--version`): what every job pays before its first
-// request and after its last answer, whatever it does on the line.
+// A program start and exit with no work: what every job pays before its first request and after
+// its last answer, whatever it does on the line.
 Run StartAndExit()
 {
-    const auto start = std::chrono::steady_clock::now();
-    const int status = RunPmvctl({"--version"});
-    Run run;
-    run.elapsedMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    run.ok = status == 0;
-    return run;
+    return TimedRun({"pmvctl --version", {"--version"}}, {});
 }
 
 const std::vector<Job>& BulkJobs()
