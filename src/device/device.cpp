@@ -47,7 +47,7 @@ ErrorCode AwaitRestart(Device& device)
     if (!device.exchange.Restarting())
         return kOk;
     const regs::Register probe = regs::kFirmwareVersion;
-    const std::string fields = "37;" + link::RegisterAddressText(probe.bank, probe.memoryType, probe.number) + ";";
+    const std::string fields = link::ReadCommand(probe.bank, probe.memoryType, probe.number);
     const auto isByteAnswer = [](const std::string& answer) {
         uint32_t value = 0;
         return link::ParseByteAnswer(answer, value);
@@ -55,7 +55,7 @@ ErrorCode AwaitRestart(Device& device)
     constexpr uint32_t kLimitSeconds = kRestartLimitMs / 1000;
     uint32_t shown = kLimitSeconds;
     device.progress.ShowProgressPanel();
-    return device.exchange.AwaitReturn(fields, isByteAnswer, kRestartLimitMs, [&](uint32_t waitedMs) {
+    return device.exchange.AwaitReturn(fields, link::AnswerShape{2, true}, isByteAnswer, kRestartLimitMs, [&](uint32_t waitedMs) {
         if (const uint32_t second = waitedMs / 1000; second != shown) {
             shown = second;
             device.Step(Text(ProgressStep::AwaitRestart, {std::to_string(second), std::to_string(kLimitSeconds)}));

@@ -86,6 +86,16 @@ ErrorCode Exchange::AnswerChecksum(const std::string& answer)
 
 ErrorCode Exchange::RunExchange(const std::string& fields, const AnswerCheck& check)
 {
+    return Run(fields, AnswerShape{0, false}, check);
+}
+
+ErrorCode Exchange::RunRead(const std::string& fields, AnswerShape shape, const AnswerCheck& check)
+{
+    return Run(fields, shape, check);
+}
+
+ErrorCode Exchange::Run(const std::string& fields, AnswerShape shape, const AnswerCheck& check)
+{
     struct Busy {
         bool& flag;
         explicit Busy(bool& f) : flag(f) { flag = true; }
@@ -98,19 +108,41 @@ ErrorCode Exchange::RunExchange(const std::string& fields, const AnswerCheck& ch
         state_.lastError = kNoAnswer;
         return kNoAnswer;
     }
+    const uint64_t exchange = ++exchanges_;
+    owedAnswers_.Expire(clock_.MonotonicMs());
     const uint32_t byteWriteTimeout = values_.ByteTimeout * static_cast<uint32_t>(send_.size() + 1);
     if (owed_ > 0) {
         AwaitSilence(EffectiveTimeout());
         // Whatever has not come by now was lost; it must not stop the next request's drain.
         owed_ = 0;
     }
-    for (uint32_t attempt = 0; attempt < values_.RetryCount; ++attempt) {
+    const bool confirmed = shape.digits > 0 && shape.steady;
+    if (shape.digits == 0)
+        owedAnswers_.WriteSent();
+    // Live values change with every read, so a late answer of an earlier read cannot be told
+    // from this one's by its text: while one is owed and has not turned up, the read fails at
+    // once rather than show values of an earlier moment.
+    if (shape.digits > 0 && !shape.steady && owedAnswers_.ForeignUnknown(exchange, shape.digits) > 0) {
+        DropInput();
+        if (owedAnswers_.ForeignUnknown(exchange, shape.digits) > 0) {
+            receive_.clear();
+            state_.lastError = kNoAnswer;
+            return kNoAnswer;
+        }
+    }
+    // At most every owed answer comes in, and each confirmation needs one more than could be
+    // owed: the tries beyond the failures are bounded by the owed answers.
+    const auto attemptLimit = values_.RetryCount + 2 * static_cast<uint32_t>(owedAnswers_.Size()) + 1;
+    std::vector<std::string> heard;  // the answer texts that passed, in order
+    uint32_t failures = 0;
+    for (uint32_t attempt = 0; failures < values_.RetryCount && attempt < attemptLimit; ++attempt) {
         if (owed_ > 0)
             AwaitSilence(EffectiveTimeout());
         receive_.clear();
         state_.lastError = kOk;
-        line_.Purge();
+        DropInput();
         line_.Write(send_.data(), send_.size(), byteWriteTimeout);
+        const int64_t sentMs = clock_.MonotonicMs();
         ++owed_;
         state_.lastError = ReceiveAnswer(EffectiveTimeout());
         if (state_.lastError == kOk) {
@@ -119,19 +151,54 @@ ErrorCode Exchange::RunExchange(const std::string& fields, const AnswerCheck& ch
             restartedAt_.reset();
         }
         LogExchange();
-        if (state_.lastError != kOk)
+        if (state_.lastError != kOk) {
+            owedAnswers_.Add(sentMs, fields, shape.digits, exchange);
+            ++failures;
             continue;
+        }
+        TakeExtraLines();
         state_.lastError = values_.VerifyAnswers ? AnswerChecksum(receive_) : kOk;
         if (state_.lastError == kOk)
             state_.lastError = check(receive_);
-        if (state_.lastError == kOk)
+        const std::string text(AnswerText(receive_));
+        if (state_.lastError != kOk) {
+            // It may have been owed for another request; then this one's is owed now.
+            if (!owedAnswers_.Empty()) {
+                owedAnswers_.Arrived(text);
+                owedAnswers_.Add(sentMs, fields, shape.digits, exchange);
+            }
+            ++failures;
+            continue;
+        }
+        if (!confirmed)
             return kOk;
+        heard.push_back(text);
+        const auto times = static_cast<uint32_t>(std::count(heard.begin(), heard.end(), text));
+        if (times > owedAnswers_.Foreign(exchange, fields, text)) {
+            SettleRead(exchange, fields, text, heard);
+            return kOk;
+        }
     }
+    if (state_.lastError == kOk)
+        state_.lastError = kNoAnswer;
     return state_.lastError;
 }
 
-ErrorCode Exchange::AwaitReturn(const std::string& probeFields, const AnswerCheck& check, uint32_t limitMs,
-                                const ProbePause& pause)
+void Exchange::SettleRead(uint64_t exchange, const std::string& fields, const std::string& answer,
+                          const std::vector<std::string>& heard)
+{
+    owedAnswers_.Settle(exchange, answer);
+    for (const std::string& text : heard) {
+        if (text == answer)
+            continue;
+        owedAnswers_.Arrived(text);
+        owedAnswers_.Add(clock_.MonotonicMs(), fields, DataDigits(answer), exchange);
+    }
+    owedAnswers_.Settle(exchange, answer);
+}
+
+ErrorCode Exchange::AwaitReturn(const std::string& probeFields, AnswerShape probe, const AnswerCheck& check,
+                                uint32_t limitMs, const ProbePause& pause)
 {
     // A restart longer ago than the limit is over: the exchanges that follow find out as usual.
     if (restartedAt_ && clock_.MonotonicMs() - *restartedAt_ >= limitMs)
@@ -146,8 +213,18 @@ ErrorCode Exchange::AwaitReturn(const std::string& probeFields, const AnswerChec
     send_ = BuildFrame(probeFields);
     const uint32_t window = ProbeWindow();
     const uint32_t byteWriteTimeout = values_.ByteTimeout * static_cast<uint32_t>(send_.size() + 1);
+    const uint64_t exchange = ++exchanges_;
+    // The probes lost while the instrument reboots are never answered; only the last ones, which
+    // may have reached it as it woke, can still be.
+    constexpr size_t kProbesOwed = 3;
+    std::vector<int64_t> unansweredAt;
     bool unanswered = false;
     ErrorCode code = kNoAnswer;
+    const auto noteOwed = [&] {
+        const size_t first = unansweredAt.size() > kProbesOwed ? unansweredAt.size() - kProbesOwed : 0;
+        for (size_t i = first; i < unansweredAt.size(); ++i)
+            owedAnswers_.Add(unansweredAt[i], probeFields, probe.digits, exchange);
+    };
     for (;;) {
         const auto waited = static_cast<uint32_t>(clock_.MonotonicMs() - *restartedAt_);
         if (waited >= limitMs || !line_.IsOpen())
@@ -155,21 +232,27 @@ ErrorCode Exchange::AwaitReturn(const std::string& probeFields, const AnswerChec
         if ((code = pause(waited)) != kOk)
             break;
         receive_.clear();
-        line_.Purge();
+        DropInput();
         line_.Write(send_.data(), send_.size(), byteWriteTimeout);
+        const int64_t sentMs = clock_.MonotonicMs();
         state_.lastError = ReceiveAnswer(window);
         LogExchange();
         if (state_.lastError == kOk && check(receive_) == kOk) {
             restartedAt_.reset();
             lastAnswerMs_ = state_.waitMs;
+            noteOwed();
+            if (probe.steady)
+                owedAnswers_.Settle(exchange, std::string(AnswerText(receive_)));
             if (unanswered)
                 AwaitSilence(window);
             return kOk;
         }
+        unansweredAt.push_back(sentMs);
         unanswered = true;
         code = kNoAnswer;
     }
     restartedAt_.reset();
+    noteOwed();
     if (unanswered)
         owed_ = std::max(owed_, 1u);
     state_.lastError = code;
@@ -230,9 +313,45 @@ void Exchange::AwaitSilence(uint32_t guard)
         if (got == 0)
             continue;
         quietSince = clock_.MonotonicMs();
-        const auto lines = static_cast<uint32_t>(std::count(chunk.data(), chunk.data() + got, '\r'));
-        owed_ -= std::min(owed_, lines);
+        TakeApart(std::string_view(chunk.data(), got));
     }
+}
+
+void Exchange::DropInput()
+{
+    // Only while answers are owed is the waiting input worth a look: otherwise it is noise.
+    if (!owedAnswers_.Empty() || owed_ > 0) {
+        std::array<char, kReadChunk> chunk{};
+        size_t taken = 0;
+        while (taken < 4 * kMaxAnswerBytes) {
+            const size_t got = line_.Read(chunk.data(), chunk.size(), 0);
+            if (got == 0)
+                break;
+            TakeApart(std::string_view(chunk.data(), got));
+            taken += got;
+        }
+    }
+    apart_.clear();
+    line_.Purge();
+}
+
+void Exchange::TakeApart(std::string_view bytes)
+{
+    apart_ += bytes;
+    for (size_t end = apart_.find('\r'); end != std::string::npos; end = apart_.find('\r')) {
+        owedAnswers_.Arrived(AnswerText(std::string_view(apart_).substr(0, end + 1)));
+        if (owed_ > 0)
+            --owed_;
+        apart_.erase(0, end + 1);
+    }
+}
+
+void Exchange::TakeExtraLines()
+{
+    const size_t end = receive_.find('\r');
+    if (end != std::string::npos && end + 1 < receive_.size())
+        TakeApart(std::string_view(receive_).substr(end + 1));
+    apart_.clear();
 }
 
 void Exchange::BeginLogEntry()

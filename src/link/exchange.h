@@ -3,12 +3,14 @@
 #include "clock.h"
 #include "log_file.h"
 #include "messages/error_codes.h"
+#include "owed_answers.h"
 #include "serial_line.h"
 
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace pmv::link {
 
@@ -37,6 +39,13 @@ inline constexpr uint32_t kMinAnswerTimeoutMs = 1000;
 // The shortest window a probe for a restarting instrument gets for its answer.
 inline constexpr uint32_t kMinProbeWindowMs = 50;
 
+// What a read's answer holds: the data field's hexadecimal digits, and whether the register gives
+// the same answer when read again (a setting does; the live values change with every read).
+struct AnswerShape {
+    size_t digits = 0;
+    bool steady = true;
+};
+
 // Checks an answer line (the receive buffer as text) and returns an error code; kOk accepts it.
 using AnswerCheck = std::function<ErrorCode(const std::string& answer)>;
 // Runs between two probes with the milliseconds since the restart; a code other than kOk ends
@@ -58,16 +67,27 @@ public:
 
     // Sends the request up to RetryCount times until an answer passes `check` (after its
     // checksum, unless VerifyAnswers is off); returns the last attempt's error code. On a line that is not open it returns "no answer" at once and
-    // logs nothing.
+    // logs nothing. For commands answered with a status ("$0000").
     //
     // The instrument works through its requests one after the other, so after an attempt that
     // got no answer line it may still owe an answer for it, even after a retry was answered; and
     // a late answer carries the right address and checksum, so only its timing tells it apart.
     // Therefore, while an answer is owed, nothing is sent until the line has been silent for the
     // guard time (the effective answer time-out), dropping what arrives: before a retry, and
-    // before the next request once more if an answer is still owed. An answer that comes later
-    // than the guard time after the last byte on the line is beyond this protection.
+    // before the next request once more if an answer is still owed.
     ErrorCode RunExchange(const std::string& fields, const AnswerCheck& check);
+
+    // A read, as RunExchange, whose answer must also not be a late answer of another request.
+    // An answer later than the guard time would be taken for the next request's, so answers owed
+    // are remembered for kLateAnswerHorizonMs. While one of them could read like this request's
+    // answer (same width; same text once its request was answered on a retry) and stand for
+    // another value (another register's, or this one's before a write), the request is
+    // sent again until one answer text has come more often than the owed answers that could
+    // read so: then at least one of them is this register's own. The live values cannot be
+    // confirmed so, as they change with every read: while such an answer is owed and has not
+    // turned up, their read fails with "no answer". Without owed answers a read costs one
+    // exchange, as before.
+    ErrorCode RunRead(const std::string& fields, AnswerShape shape, const AnswerCheck& check);
 
     // The instrument acknowledged its restart command: it reboots and answers nothing for a while.
     void NoteRestart() { restartedAt_ = clock_.MonotonicMs(); }
@@ -85,7 +105,8 @@ public:
     // stand for the next probe; it must never stand for another request. Therefore, once a probe
     // is answered after others were not, nothing is sent until the line has been silent for a
     // probe window. After an unanswered wait an answer is owed as after a failed exchange.
-    ErrorCode AwaitReturn(const std::string& probeFields, const AnswerCheck& check, uint32_t limitMs,
+    // The last probes unanswered before it is heard are remembered as owed, as a failed exchange's.
+    ErrorCode AwaitReturn(const std::string& probeFields, AnswerShape probe, const AnswerCheck& check, uint32_t limitMs,
                           const ProbePause& pause);
 
     // True while a request waits for its answer: a timer that fires between two exchanges of an
@@ -105,11 +126,23 @@ public:
     static ErrorCode AnswerChecksum(const std::string& answer);
 
 private:
+    ErrorCode Run(const std::string& fields, AnswerShape shape, const AnswerCheck& check);
+    // The owed answers once a steady read is answered by `answer`: its own read so; each other
+    // text it heard was owed for another request, and one more of its own is owed instead.
+    void SettleRead(uint64_t exchange, const std::string& fields, const std::string& answer,
+                    const std::vector<std::string>& heard);
     // Reads until a line end, more than kMaxAnswerBytes, or `limit` ms.
     ErrorCode ReceiveAnswer(uint32_t limit);
     // Reads and drops input until the line has been silent for `guard` ms; each line end that
     // arrives settles one owed answer.
     void AwaitSilence(uint32_t guard);
+    // Drops what is waiting on the line before a request; lines in it settle owed answers.
+    void DropInput();
+    // Lines that arrived apart from an attempt settle owed answers; a line's start is kept until
+    // its end arrives.
+    void TakeApart(std::string_view bytes);
+    // Lines behind the first of the answer received.
+    void TakeExtraLines();
     uint32_t EffectiveTimeout() const;
     uint32_t ProbeWindow() const;
     // The exchange log: the file's lookup and the request's lines while the answer comes in (or
@@ -125,6 +158,9 @@ private:
     std::string receive_;
     bool inExchange_ = false;
     uint32_t owed_ = 0;
+    OwedAnswers owedAnswers_;
+    uint64_t exchanges_ = 0;
+    std::string apart_;  // the start of a line that arrived apart from an attempt
     uint32_t lastAnswerMs_ = 0;
     std::optional<int64_t> restartedAt_;  // monotonic ms
     LogFile log_;

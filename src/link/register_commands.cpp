@@ -51,14 +51,19 @@ ErrorCode LocateDataField(const std::string& answer, size_t& dataStart)
     return kOk;
 }
 
+// A late answer of another register has that register's width, so the data field must end
+// exactly after the digits read: at its ";", or for a long, whose ";" may be missing, at the
+// line's end.
+bool FieldEndsAt(const std::string& answer, size_t end, bool lineMayEnd)
+{
+    if (end < answer.size() && answer[end] == ';')
+        return true;
+    return lineMayEnd && (end == answer.size() || answer[end] == '\r');
+}
+
 bool ValidBank(uint32_t bank)
 {
     return bank == 1 || bank == 2;
-}
-
-std::string ReadCommand(uint32_t bank, uint32_t memoryType, uint32_t reg)
-{
-    return "37;" + RegisterAddressText(bank, memoryType, reg) + ";";
 }
 
 // Write, read back, compare; up to RetryCount passes. An answer without "$" says the request
@@ -99,13 +104,18 @@ std::string RegisterAddressText(uint32_t bank, uint32_t memoryType, uint32_t reg
     return text;
 }
 
+std::string ReadCommand(uint32_t bank, uint32_t memoryType, uint32_t reg)
+{
+    return "37;" + RegisterAddressText(bank, memoryType, reg) + ";";
+}
+
 ErrorCode ParseByteAnswer(const std::string& answer, uint32_t& value)
 {
     size_t data = 0;
     if (const ErrorCode code = LocateDataField(answer, data); code != kOk)
         return code;
     uint8_t byte = 0;
-    if (answer.find(';', data) == std::string::npos || !ReadHexBytes(answer, data, 1, &byte))
+    if (!ReadHexBytes(answer, data, 1, &byte) || !FieldEndsAt(answer, data + 2, false))
         return kCannotParse;
     value = byte;
     return kOk;
@@ -117,7 +127,7 @@ ErrorCode ParseLongAnswer(const std::string& answer, uint32_t& value)
     if (const ErrorCode code = LocateDataField(answer, data); code != kOk)
         return code;
     uint8_t b[4];
-    if (!ReadHexBytes(answer, data, 4, b))
+    if (!ReadHexBytes(answer, data, 4, b) || !FieldEndsAt(answer, data + 8, true))
         return kCannotParse;
     value = (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
     return kOk;
@@ -139,8 +149,8 @@ ErrorCode ReadByteRegister(Exchange& exchange, uint32_t bank, uint32_t reg, uint
 {
     if (!ValidBank(bank))
         return kAddressTooLarge;
-    return exchange.RunExchange(ReadCommand(bank, kByteMemory, reg),
-                                [&value](const std::string& a) { return ParseByteAnswer(a, value); });
+    return exchange.RunRead(ReadCommand(bank, kByteMemory, reg), AnswerShape{2, true},
+                            [&value](const std::string& a) { return ParseByteAnswer(a, value); });
 }
 
 ErrorCode WriteByteRegister(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t value)
@@ -157,8 +167,8 @@ ErrorCode ReadLongRegister(Exchange& exchange, uint32_t bank, uint32_t reg, uint
 {
     if (!ValidBank(bank))
         return kAddressTooLarge;
-    return exchange.RunExchange(ReadCommand(bank, kLongMemory, reg),
-                                [&value](const std::string& a) { return ParseLongAnswer(a, value); });
+    return exchange.RunRead(ReadCommand(bank, kLongMemory, reg), AnswerShape{8, true},
+                            [&value](const std::string& a) { return ParseLongAnswer(a, value); });
 }
 
 ErrorCode WriteLongRegister(Exchange& exchange, uint32_t bank, uint32_t reg, uint32_t value)
@@ -198,7 +208,7 @@ ErrorCode WriteFloatRegisterChecked(Exchange& exchange, uint32_t bank, uint32_t 
 ErrorCode ReadValueBlock(Exchange& exchange, uint32_t block, size_t count, std::vector<uint8_t>& bytes,
                          bool statusTest)
 {
-    return exchange.RunExchange(ReadCommand(1, kBlockMemory, block), [&](const std::string& a) {
+    return exchange.RunRead(ReadCommand(1, kBlockMemory, block), AnswerShape{2 * count, false}, [&](const std::string& a) {
         if (statusTest)
             if (const ErrorCode code = Exchange::AnswerStatus(a); code != kOk)
                 return code;

@@ -23,8 +23,12 @@ inline constexpr size_t kMaxBangOffset = 63;       // "!" must stand within the 
 // bits of the number above 13 are dropped.
 std::string RegisterAddressText(uint32_t bank, uint32_t memoryType, uint32_t reg);
 
+// The fields of a read request (command 37) of one register or block.
+std::string ReadCommand(uint32_t bank, uint32_t memoryType, uint32_t reg);
+
 // Answer parsers (also the answer checks of the read exchanges). Each returns an error code:
-// 3 for a malformed answer or a data field with too few hexadecimal digits, 1 for a "!"
+// 3 for a malformed answer or a data field of another width than the register's (two digits
+// for a byte, eight for a long, each closed by ";"; a block takes at least its own), 1 for a "!"
 // beyond the 64th byte.
 ErrorCode ParseByteAnswer(const std::string& answer, uint32_t& value);
 ErrorCode ParseLongAnswer(const std::string& answer, uint32_t& value);

@@ -184,11 +184,11 @@ TEST_F(ExchangeTest, AnswerLengthLimitIs256Bytes)
 {
     uint32_t value = 0;
     Fault fault{Fault::Kind::RawAnswer};
-    // 256 bytes with the carriage return, filler after the data; its length and letter are
-    // chosen so that the checksum's digits make up the rest.
+    // 256 bytes with the carriage return, filler in the answering address, which nothing
+    // compares; its length and letter are chosen so that the checksum's digits make up the rest.
     for (const char filler : {' ', '.', '_', '-'})
         for (size_t length = 240; length < 252 && fault.raw.size() != 256; ++length) {
-            const std::string covered = "1;C3" + std::string(length, filler) + ";";
+            const std::string covered = "1" + std::string(length, filler) + ";C3;";
             fault.raw = "!" + covered + std::to_string(Crc16(covered)) + "\r";
         }
     ASSERT_EQ(fault.raw.size(), 256u);
@@ -278,7 +278,7 @@ TEST_F(ExchangeTest, ARestartedInstrumentIsProbedShortlyUntilItAnswers)
     exchange.NoteRestart();
     const auto start = std::chrono::steady_clock::now();
     uint32_t probes = 0;
-    ASSERT_EQ(exchange.AwaitReturn(kProbe, ByteAnswer, 10000, [&](uint32_t) { return ++probes, kOk; }), kOk);
+    ASSERT_EQ(exchange.AwaitReturn(kProbe, link::AnswerShape{2, true}, ByteAnswer, 10000, [&](uint32_t) { return ++probes, kOk; }), kOk);
     const int64_t waited = ElapsedMs(start);
     EXPECT_FALSE(exchange.Restarting());
     // Short probes, not answer time-outs: the wait ends soon after the reboot.
@@ -289,7 +289,7 @@ TEST_F(ExchangeTest, ARestartedInstrumentIsProbedShortlyUntilItAnswers)
     EXPECT_EQ(ReadByteRegister(exchange, 2, 11, value), kOk);
     EXPECT_EQ(value, 0x11u);
     // Nothing pending: no more probes.
-    EXPECT_EQ(exchange.AwaitReturn(kProbe, ByteAnswer, 10000, [&](uint32_t) { return ++probes, kOk; }), kOk);
+    EXPECT_EQ(exchange.AwaitReturn(kProbe, link::AnswerShape{2, true}, ByteAnswer, 10000, [&](uint32_t) { return ++probes, kOk; }), kOk);
     EXPECT_EQ(simulator->Transcript().back().text, "1;37;00000B;");
 }
 
@@ -306,7 +306,7 @@ TEST_F(ExchangeTest, ALateAnswerToAProbeIsNeverTakenForTheNextRequest)
     late.delayMs = 150;
     late.bank = 1, late.memType = 1, late.reg = 6;
     simulator->InjectFault(late);
-    ASSERT_EQ(exchange.AwaitReturn(kProbe, ByteAnswer, 10000, [](uint32_t) { return kOk; }), kOk);
+    ASSERT_EQ(exchange.AwaitReturn(kProbe, link::AnswerShape{2, true}, ByteAnswer, 10000, [](uint32_t) { return kOk; }), kOk);
     uint32_t value = 0;
     EXPECT_EQ(ReadByteRegister(exchange, 2, 11, value), kOk);
     EXPECT_EQ(value, 0x11u);
@@ -319,14 +319,14 @@ TEST_F(ExchangeTest, AnInstrumentThatDoesNotComeBackEndsTheWaitAtItsLimit)
     exchange.NoteRestart();
     uint32_t probes = 0;
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(exchange.AwaitReturn(kProbe, ByteAnswer, 400, [&](uint32_t) { return ++probes, kOk; }),
+    EXPECT_EQ(exchange.AwaitReturn(kProbe, link::AnswerShape{2, true}, ByteAnswer, 400, [&](uint32_t) { return ++probes, kOk; }),
               kNoAnswer);
     EXPECT_LT(ElapsedMs(start), 400 + 2 * kMinAnswerTimeoutMs);
     EXPECT_GE(probes, 2u);
     EXPECT_FALSE(exchange.Restarting());
     // Esc between probes ends the wait with its code.
     exchange.NoteRestart();
-    EXPECT_EQ(exchange.AwaitReturn(kProbe, ByteAnswer, 10000, [](uint32_t) { return kStoppedByUser; }),
+    EXPECT_EQ(exchange.AwaitReturn(kProbe, link::AnswerShape{2, true}, ByteAnswer, 10000, [](uint32_t) { return kStoppedByUser; }),
               kStoppedByUser);
 }
 

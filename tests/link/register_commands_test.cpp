@@ -36,6 +36,7 @@ TEST(AnswerParsers, DataAnswersAndTheirErrors)
         {"!1;3c;123\r", kOk, 0x3C},
         {"!1;FF;65535\r", kOk, 0xFF},
         {"!1;5;1\r", kCannotParse, 0},   // fewer digits than a byte needs
+        {"!1;3CA3D70A;1\r", kCannotParse, 0},  // a long's answer, come late to a byte read
         {"!1;ZZ;1\r", kCannotParse, 0},  // not hexadecimal
         {"!1;3C\r", kCannotParse, 0},    // data field not closed
         {"!1\r", kCannotParse, 0},       // no separator at all
@@ -57,6 +58,8 @@ TEST(AnswerParsers, DataAnswersAndTheirErrors)
     EXPECT_EQ(ParseLongAnswer("!1;00000001\r", value), kOk) << "no closing separator needed";
     EXPECT_EQ(value, 1u);
     EXPECT_EQ(ParseLongAnswer("!1;3F80;1\r", value), kCannotParse);
+    EXPECT_EQ(ParseLongAnswer("!1;3F80000000;1\r", value), kCannotParse) << "wider than a long";
+    EXPECT_EQ(ParseLongAnswer("!1;3C;1\r", value), kCannotParse) << "a byte's answer, come late";
 
     std::vector<uint8_t> block;
     EXPECT_EQ(ParseBlockAnswer("!1;0102A0ff;7\r", 4, block), kOk);

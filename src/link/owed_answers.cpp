@@ -1,0 +1,78 @@
+#include "owed_answers.h"
+
+#include <algorithm>
+
+namespace pmv::link {
+
+std::string_view AnswerText(std::string_view received)
+{
+    const size_t start = received.find_first_of("!$");
+    if (start == std::string_view::npos)
+        return {};
+    const size_t end = received.find('\r', start);
+    return received.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+}
+
+size_t DataDigits(std::string_view line)
+{
+    const size_t bang = line.find('!');
+    if (bang == std::string_view::npos)
+        return 0;
+    const size_t start = line.find(';', bang + 1);
+    if (start == std::string_view::npos)
+        return 0;
+    const size_t end = line.find(';', start + 1);
+    return end == std::string_view::npos ? 0 : end - start - 1;
+}
+
+void OwedAnswers::Expire(int64_t nowMs)
+{
+    std::erase_if(owed_, [nowMs](const Owed& o) { return nowMs - o.sentMs > kLateAnswerHorizonMs; });
+}
+
+void OwedAnswers::Add(int64_t sentMs, const std::string& fields, size_t digits, uint64_t exchange)
+{
+    owed_.push_back({sentMs, digits, fields, {}, exchange});
+}
+
+void OwedAnswers::WriteSent()
+{
+    for (Owed& o : owed_)
+        o.beforeWrite = true;
+}
+
+void OwedAnswers::Settle(uint64_t exchange, const std::string& line)
+{
+    for (Owed& o : owed_)
+        if (o.exchange == exchange)
+            o.line = line;
+}
+
+void OwedAnswers::Arrived(std::string_view line)
+{
+    auto it = std::find_if(owed_.begin(), owed_.end(), [&](const Owed& o) { return o.line == line; });
+    if (it == owed_.end()) {
+        const size_t digits = DataDigits(line);
+        it = std::find_if(owed_.begin(), owed_.end(), [&](const Owed& o) { return o.line.empty() && o.digits == digits; });
+    }
+    if (it != owed_.end())
+        owed_.erase(it);
+}
+
+uint32_t OwedAnswers::Foreign(uint64_t exchange, const std::string& fields, std::string_view line) const
+{
+    const size_t digits = DataDigits(line);
+    return static_cast<uint32_t>(std::count_if(owed_.begin(), owed_.end(), [&](const Owed& o) {
+        const bool sameValue = o.exchange == exchange || (o.fields == fields && !o.beforeWrite);
+        return !sameValue && (o.line.empty() ? o.digits == digits : o.line == line);
+    }));
+}
+
+uint32_t OwedAnswers::ForeignUnknown(uint64_t exchange, size_t digits) const
+{
+    return static_cast<uint32_t>(std::count_if(owed_.begin(), owed_.end(), [&](const Owed& o) {
+        return o.exchange != exchange && o.line.empty() && o.digits == digits;
+    }));
+}
+
+}  // namespace pmv::link
