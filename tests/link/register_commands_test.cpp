@@ -35,13 +35,13 @@ TEST(AnswerParsers, DataAnswersAndTheirErrors)
     const Case bytes[] = {
         {"!1;3c;123\r", kOk, 0x3C},
         {"!1;FF;65535\r", kOk, 0xFF},
-        {"!1;5;1\r", kCannotParse, 0},   // fewer digits than a byte needs
+        {"!1;5;1\r", kCannotParse, 0},         // fewer digits than a byte needs
         {"!1;3CA3D70A;1\r", kCannotParse, 0},  // a long's answer, come late to a byte read
-        {"!1;ZZ;1\r", kCannotParse, 0},  // not hexadecimal
-        {"!1;3C\r", kCannotParse, 0},    // data field not closed
-        {"!1\r", kCannotParse, 0},       // no separator at all
-        {"1;3C;1\r", kCannotParse, 0},   // no start mark
-        {"xx;!1\r", kCannotParse, 0},    // no separator after the start mark
+        {"!1;ZZ;1\r", kCannotParse, 0},        // not hexadecimal
+        {"!1;3C\r", kCannotParse, 0},          // data field not closed
+        {"!1\r", kCannotParse, 0},             // no separator at all
+        {"1;3C;1\r", kCannotParse, 0},         // no start mark
+        {"xx;!1\r", kCannotParse, 0},          // no separator after the start mark
         {"", kCannotParse, 0},
     };
     for (const Case& c : bytes) {
