@@ -3,6 +3,8 @@
 #include "answers.h"
 #include "crc16.h"
 
+#include <algorithm>
+
 namespace pmv::sim {
 namespace {
 
@@ -66,6 +68,16 @@ std::optional<Fault> FaultList::Take(const Request& request, bool wrongReadBack)
         return taken;
     }
     return std::nullopt;
+}
+
+void LateAnswerDraw::Apply(Delivery& delivery)
+{
+    if (late_.perMille == 0 || delivery.bytes.empty() || delivery.delayMs > 0)
+        return;
+    if (std::uniform_int_distribution<uint32_t>(0, 999)(random_) >= late_.perMille)
+        return;
+    delivery.delayMs = std::uniform_int_distribution<uint32_t>(late_.minMs, std::max(late_.minMs, late_.maxMs))(random_);
+    delivery.apart = std::uniform_int_distribution<int>(0, 1)(random_) == 1;
 }
 
 Delivery Deliver(const std::optional<Fault>& fault, const std::string& answer)

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <deque>
 #include <optional>
+#include <random>
 #include <string>
 
 #include "request.h"
@@ -58,6 +59,26 @@ private:
     std::optional<Fault> Take(const Request& request, bool wrongReadBack);
 
     std::deque<Fault> faults_;
+};
+
+// Answers held back at random, as a busy instrument or a serial device server on a network may
+// hold them: a share of the answers (per mille) comes between minMs and maxMs late, each either
+// holding up the requests after it (busy) or not (apart), at random. Seeded, so a run repeats.
+struct LateAnswers {
+    uint32_t perMille = 0;
+    uint32_t minMs = 0, maxMs = 0;
+    uint32_t seed = 1;
+};
+
+class LateAnswerDraw {
+public:
+    explicit LateAnswerDraw(const LateAnswers& late = {}) : late_(late), random_(late.seed) {}
+    // Holds the delivery back when its turn is drawn.
+    void Apply(Delivery& delivery);
+
+private:
+    LateAnswers late_;
+    std::mt19937 random_;
 };
 
 // The answer as the fault puts it on the line.

@@ -17,7 +17,8 @@ constexpr int kUsageError = 64;
 
 constexpr const char* kUsage =
     "Использование: pmvsim [--address N | --any-address] [--baud N [--only-at-baud]] [--turnaround MS]\n"
-    "                      [--reboot-ms MS] [--link PATH] [--lenient] [--foreign-checksum] [--quiet]\n"
+    "                      [--reboot-ms MS] [--late-answers P:MIN:MAX [--seed N]] [--link PATH] [--lenient]\n"
+    "                      [--foreign-checksum] [--quiet]\n"
     "                      [--source КАНАЛ:ВИД:ЗНАЧЕНИЕ]... [--true КАНАЛ:ИМЯ:ЗНАЧЕНИЕ]...\n"
     "       pmvsim --help | -h | --version\n";
 
@@ -29,6 +30,10 @@ constexpr const char* kHelp =
     "  --only-at-baud   отвечать, только пока линия настроена на скорость --baud\n"
     "  --turnaround MS  задержка между запросом и ответом (по умолчанию 0)\n"
     "  --reboot-ms MS   после команды перезапуска не отвечать MS мс (по умолчанию 0)\n"
+    "  --late-answers P:MIN:MAX\n"
+    "                   задерживать P промилле ответов на случайное время от MIN до MAX мс; прибор то\n"
+    "                   ждёт с остальными запросами, то отвечает на них раньше, как сервер линии в сети\n"
+    "  --seed N         начальное число случайных задержек (по умолчанию 1): прогон повторяется\n"
     "  --link PATH      символическая ссылка на псевдотерминал по этому пути\n"
     "  --lenient        принимать запросы без контрольной суммы, набранные вручную\n"
     "  --foreign-checksum\n"
@@ -55,6 +60,28 @@ std::optional<uint32_t> ParseNumber(const char* text, unsigned long max)
     if (errno != 0 || *end != '\0' || v > max)
         return std::nullopt;
     return static_cast<uint32_t>(v);
+}
+
+// "P:MIN:MAX": per mille of the answers, and the range of their delay in ms.
+std::optional<pmv::sim::LateAnswers> ParseLateAnswers(const char* text)
+{
+    if (text == nullptr)
+        return std::nullopt;
+    const std::string all = text;
+    const size_t first = all.find(':');
+    const size_t second = first == std::string::npos ? first : all.find(':', first + 1);
+    if (second == std::string::npos)
+        return std::nullopt;
+    const auto perMille = ParseNumber(all.substr(0, first).c_str(), 1000);
+    const auto minMs = ParseNumber(all.substr(first + 1, second - first - 1).c_str(), 600'000);
+    const auto maxMs = ParseNumber(all.substr(second + 1).c_str(), 600'000);
+    if (!perMille || !minMs || !maxMs || *maxMs < *minMs)
+        return std::nullopt;
+    pmv::sim::LateAnswers late;
+    late.perMille = *perMille;
+    late.minMs = *minMs;
+    late.maxMs = *maxMs;
+    return late;
 }
 
 int UsageError(const std::string& problem)
@@ -125,6 +152,16 @@ int main(int argc, char** argv)
             ++i;
         } else if (arg == "--reboot-ms" && (number = ParseNumber(next, 600'000))) {
             options.rebootMs = *number;
+            ++i;
+        } else if (arg == "--late-answers" && next != nullptr) {
+            auto late = ParseLateAnswers(next);
+            if (!late)
+                return UsageError(std::string("неверные задержки ответов: ") + next);
+            late->seed = options.lateAnswers.seed;
+            options.lateAnswers = *late;
+            ++i;
+        } else if (arg == "--seed" && (number = ParseNumber(next, UINT32_MAX))) {
+            options.lateAnswers.seed = *number;
             ++i;
         } else if (arg == "--source" && next != nullptr) {
             const auto source = pmv::sim::ParseSourceOption(next);

@@ -14,7 +14,7 @@
 
 namespace pmv::sim {
 
-Simulator::Simulator(SimOptions options) : options_(std::move(options)) {}
+Simulator::Simulator(SimOptions options) : options_(std::move(options)), lateDraw_(options_.lateAnswers) {}
 
 Simulator::~Simulator()
 {
@@ -135,6 +135,8 @@ bool Simulator::Handle(const Frame& frame, const LineWriter& writer, std::vector
             const auto fault = faults_.TakeDeliveryFault(parsed.request);
             const bool refused = fault && fault->kind == Fault::Kind::Status;
             delivery = Deliver(fault, refused ? std::string() : instrument_.Respond(parsed, faults_));
+            if (!fault)
+                lateDraw_.Apply(delivery);
         }
         restarted = instrument_.Restarts() != restartsBefore;
         request = std::move(parsed.request);
@@ -297,6 +299,13 @@ void Simulator::SetBaud(uint32_t baud)
 {
     const std::lock_guard lock(mutex_);
     options_.baud = baud;
+}
+
+void Simulator::SetLateAnswers(const LateAnswers& late)
+{
+    const std::lock_guard lock(mutex_);
+    options_.lateAnswers = late;
+    lateDraw_ = LateAnswerDraw(late);
 }
 
 void Simulator::SetReboot(uint32_t ms)

@@ -31,6 +31,7 @@ struct SimOptions {
     std::string linkPath{};                           // if not empty: a symbolic link to the pty slave, placed here
     bool lenient = false;                             // a request may end right after its last ';' (typing by hand);
                                                       // LF then also ends a request
+    LateAnswers lateAnswers{};                        // answers held back at random
     std::function<void(const Request&)> onRequest{};  // on the serving thread, after each request
 };
 
@@ -105,6 +106,8 @@ public:
     void SetBaud(uint32_t baud);
     void SetTurnaround(uint32_t ms);
     void SetReboot(uint32_t ms);
+    // Holds answers back at random from now on; a share of 0 stops it.
+    void SetLateAnswers(const LateAnswers& late);
 
 private:
     // An answer of a DelayApart fault, due at start.
@@ -121,6 +124,7 @@ private:
     SimOptions options_;
     Instrument instrument_;
     FaultList faults_;
+    LateAnswerDraw lateDraw_;
     Clock::time_point silentUntil_{};  // end of the current reboot
     std::deque<Request> transcript_;
     std::string ptyPath_;
