@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/settings_model.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -125,14 +127,11 @@ inline constexpr int kMonthListSize = 12;
 inline constexpr int kFirstListedYear = 2007;
 inline constexpr int kLastListedYear = 2017;
 
-// Items of the device type and error display lists of the page "Общие".
-inline constexpr std::array<const char*, kDeviceTypeListSize> kDeviceTypeItems = {
-    "7700/01 Н Одноканальный", "7703 Н Двухканальный", "7706 Н Одноканальн. проп.регул.",
-    "7706 Н Одноканальн. ПИД регул."};
-inline constexpr std::array<const char*, kErrorDisplayListSize> kErrorDisplayItems = {"Упрощенное", "Расширенное"};
-
-// Items of the setpoint type lists.
-inline constexpr std::array<const char*, kSetpointTypeListSize> kSetpointTypeItems = {"Нет", "Понижение",
-                                                                                      "Повышение"};
+// Items of the device type, error display and setpoint type lists.
+inline constexpr const auto& kDeviceTypeItems = model::kDeviceTypeNames;
+inline constexpr const auto& kErrorDisplayItems = model::kErrorDisplayNames;
+inline constexpr const auto& kSetpointTypeItems = model::kSetpointTypeNames;
+static_assert(kDeviceTypeItems.size() == kDeviceTypeListSize && kErrorDisplayItems.size() == kErrorDisplayListSize &&
+              kSetpointTypeItems.size() == kSetpointTypeListSize);
 
 }  // namespace pmv::binding

@@ -17,6 +17,9 @@ struct FieldDifference {
     std::string actual;    // the instrument's value
     std::string section;   // the setting's profile section and key: "CH1", "th1"
     std::string key;
+    // False for a float that is NaN or infinite: no number, whatever its text says.
+    bool expectedFinite = true;
+    bool actualFinite = true;
 };
 
 // Floats differ when they are further apart than a checked write accepts.
@@ -42,7 +45,8 @@ std::vector<FieldComparison> CompareFields(const model::SettingsModel& expected,
 struct SettingValue {
     std::string section;
     std::string key;
-    std::string text;  // as the differences show it: "55.5000", "3"
+    std::string text;    // as the differences show it: "55.5000", "3", "nan"
+    bool finite = true;  // false for a float that is NaN or infinite
 };
 std::vector<SettingValue> SelectedSettings(const model::SettingsModel& model);
 

@@ -8,6 +8,7 @@
 #include "messages/error_codes.h"
 #include "messages/messages.h"
 #include "model/profile.h"
+#include "model/profile_check.h"
 
 #include <utility>
 
@@ -150,6 +151,19 @@ std::optional<std::array<std::string, 4>> OpenProfile(CommandContext& context, c
         ShowFileError(context.messages, read.error ? *read.error : NotAProfileText(path, read.exists));
         return std::nullopt;
     }
+    // "Записать все" sends every group whatever the profile's boxes say, so every group is checked.
+    model::SettingsModel everyGroup = probe;
+    everyGroup.channel[0].select = everyGroup.channel[1].select = everyGroup.rele.select = everyGroup.general.gen_select = 1;
+    const model::ProfileCheck check = model::CheckProfile(ini::IniFile::Load(path), model::SentByWrite(everyGroup));
+    if (!check.bad.empty()) {
+        context.messages.ShowMessage(model::BadValuesText(path, check.bad) + "\nПрофиль не открыт.", "Ошибка",
+                                     MessageIcon::Error);
+        return std::nullopt;
+    }
+    if (check.missing != 0 &&
+        !context.messages.AskYesNo(Question::ProfileDefaults, model::MissingKeysText(path, check.missing) + "\nОткрыть профиль?",
+                                   "Профиль", MessageIcon::Warning))
+        return std::nullopt;
     model::SettingsModel loaded = context.device.model;
     const model::LoadProfileResult profile = model::LoadProfile(path, loaded);
     if (profile.error) {

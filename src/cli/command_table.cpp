@@ -38,12 +38,14 @@ const std::vector<Command>& Commands()
          .maxWords = 1,
          .run = RunRead},
         {.name = "write",
-         .usage = "[--groups ch1,ch2,relay,general] [--yes|--no] [--verify] PROFILE",
+         .usage = "[--groups ch1,ch2,relay,general] [--yes|--no] [--verify] [--defaults] PROFILE",
          .help = "Записывает профиль в прибор, как окно после открытия профиля и \"Записать все\" (\"Записать "
                  "выбранное\" с --groups); вопросы проверок задаются на терминале, --yes или --no отвечает на все. "
-                 "--verify: после перезапуска прибора читает записанные группы и сверяет их (код 15 при отличии).",
+                 "--verify: после перезапуска прибора читает записанные группы и сверяет их (код 15 при отличии). "
+                 "Профиль с неверными значениями не записывается (код 14); профиль без ключей записываемых групп "
+                 "записывается только с --defaults: вместо недостающих значений будут записаны значения по умолчанию.",
          .valueOptions = {"--groups"},
-         .flags = {"--yes", "--no", "--verify"},
+         .flags = {"--yes", "--no", "--verify", "--defaults"},
          .minWords = 1,
          .maxWords = 1,
          .run = RunWrite},
@@ -122,7 +124,7 @@ const std::vector<Command>& Commands()
          .usage = kProduceUsage,
          .help = kProduceHelp,
          .valueOptions = {"--profile", "--serial", "--date", "--passport-dir"},
-         .flags = {"--yes", "--no", "--reuse", "--new-history"},
+         .flags = {"--yes", "--no", "--reuse", "--new-history", "--defaults"},
          .run = RunProduce},
         {.name = "history",
          .usage = kHistoryUsage,

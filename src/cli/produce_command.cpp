@@ -77,6 +77,7 @@ int RunProduce(Session& s, const Arguments& a)
     order.serial = instrument->serial.value_or(0);
     order.nextSerial = !instrument->serial;
     order.reuse = a.Has("--reuse");
+    order.allowDefaults = a.Has("--defaults");
 
     std::optional<production::ProductionRefusal> refusal = production::PrepareProduction(s.history, order);
     if (refusal && refusal->kind == production::ProductionRefusal::Kind::HistoryCorrupt && a.Has("--new-history")) {
@@ -93,6 +94,8 @@ int RunProduce(Session& s, const Arguments& a)
         if (refusal->kind == production::ProductionRefusal::Kind::HistoryCorrupt)
             std::fprintf(s.console.err, "С --new-history журнал будет сохранен в стороне и начат новый; нумерация "
                                         "начнется заново, поэтому укажите номер явно (--serial ТИП-НОМЕР).\n");
+        if (refusal->kind == production::ProductionRefusal::Kind::ProfileIncomplete)
+            std::fprintf(s.console.err, "Записать значения по умолчанию: --defaults.\n");
         if (refusal->kind == production::ProductionRefusal::Kind::Used)
             std::fprintf(s.console.err, "Выпустить прибор под этим номером еще раз: --reuse.\n");
         return RefusalStatus(refusal->kind);

@@ -8,6 +8,7 @@
 #include "binding/settings_diff.h"
 #include "messages/error_codes.h"
 #include "model/profile.h"
+#include "model/profile_check.h"
 
 #include <algorithm>
 
@@ -21,16 +22,26 @@ bool PrintDifferences(Session& s, const std::vector<binding::FieldDifference>& d
     return !differences.empty();
 }
 
+// A float register that holds NaN or an infinity has no number to give.
+std::string NotANumberNote(const std::string& text)
+{
+    return "в приборе не число (" + text + ")";
+}
+
 // {"CH1":{"dat":3,"th1":55.5,...},...}: the selected groups by their profile sections and keys,
-// each section once (the relay and regulator keys live in the channels' sections too).
-std::string SettingsJson(const model::SettingsModel& model)
+// each section once (the relay and regulator keys live in the channels' sections too). A value
+// that is no number is null, and `notes` names it.
+std::string SettingsJson(const model::SettingsModel& model, std::string& notes)
 {
     std::vector<std::pair<std::string, std::string>> sections;
     for (const binding::SettingValue& v : binding::SelectedSettings(model)) {
         auto section = std::find_if(sections.begin(), sections.end(), [&](const auto& s) { return s.first == v.section; });
         if (section == sections.end())
             section = sections.insert(sections.end(), {v.section, {}});
-        section->second += (section->second.empty() ? "" : ",") + JsonString(v.key) + ":" + JsonNumber(v.text);
+        section->second += (section->second.empty() ? "" : ",") + JsonString(v.key) + ":" + (v.finite ? JsonNumber(v.text) : "null");
+        if (!v.finite)
+            notes += std::string(notes.empty() ? "" : ",") + "{\"section\":" + JsonString(v.section) +
+                     ",\"key\":" + JsonString(v.key) + ",\"note\":" + JsonString(NotANumberNote(v.text)) + "}";
     }
     std::string json;
     for (const auto& [name, members] : sections)
@@ -70,6 +81,13 @@ int RunWindowCommand(Session& s, const Arguments& a, bool write)
     // The boxes themselves are set, so that the gather at the start of the command keeps them.
     if (selected)
         binding::SetGroupBoxes(s.model, controls, *ParseGroups(a.options.at("--groups")));
+    if (write) {
+        model::SettingsModel boxes = s.model;
+        if (!selected)
+            binding::SelectAllGroups(boxes, controls);
+        if (RefusedToSend(s, path, model::SentByWrite(boxes), true, a.Has("--defaults")))
+            return Session::kFileFailure;
+    }
     // The history rows name the instrument as it identifies itself on the line.
     model::SettingsModel identity;
     if (write) {
@@ -93,9 +111,15 @@ int RunWindowCommand(Session& s, const Arguments& a, bool write)
     binding::GatherSettings(controls, s.model, s.messages);
     if (const auto failure = model::SaveProfile(path, s.model, *description))
         return s.FileFailure(*failure);
-    if (a.Has("--json"))
-        std::fprintf(s.console.out, "{\"profile\":%s,\"settings\":%s}\n", JsonString(path).c_str(),
-                     SettingsJson(s.model).c_str());
+    for (const binding::SettingValue& v : binding::SelectedSettings(s.model))
+        if (!v.finite)
+            std::fprintf(s.console.err, "[%s] %s: %s\n", v.section.c_str(), v.key.c_str(), NotANumberNote(v.text).c_str());
+    if (a.Has("--json")) {
+        std::string notes;
+        const std::string settings = SettingsJson(s.model, notes);
+        std::fprintf(s.console.out, "{\"profile\":%s,\"settings\":%s%s}\n", JsonString(path).c_str(), settings.c_str(),
+                     notes.empty() ? "" : (",\"notes\":[" + notes + "]").c_str());
+    }
     return 0;
 }
 
@@ -121,6 +145,9 @@ int RunDiff(Session& s, const Arguments& a)
     binding::ShowSettings(s.model, s.port.settings().Number, controls);
     binding::SetGroupBoxes(s.model, controls,
                            a.options.count("--groups") ? *ParseGroups(a.options.at("--groups")) : GroupSelection{});
+    // A value the profile cannot hold would be compared as whatever the load made of it.
+    if (RefusedToSend(s, path, model::SentByWrite(s.model), false, false))
+        return Session::kFileFailure;
     binding::GatherSettings(controls, s.model, s.messages);
     model::SettingsModel instrument;
     if (const ErrorCode code = binding::ReadForComparison(s.device, s.model, instrument); code != kOk)
@@ -130,8 +157,9 @@ int RunDiff(Session& s, const Arguments& a)
         std::string list;
         for (const binding::FieldDifference& d : differences)
             list += std::string(list.empty() ? "" : ",") + "{\"section\":" + JsonString(d.section) +
-                    ",\"key\":" + JsonString(d.key) + ",\"profile\":" + JsonNumber(d.expected) +
-                    ",\"instrument\":" + JsonNumber(d.actual) + "}";
+                    ",\"key\":" + JsonString(d.key) + ",\"profile\":" + (d.expectedFinite ? JsonNumber(d.expected) : "null") +
+                    ",\"instrument\":" + (d.actualFinite ? JsonNumber(d.actual) : "null") +
+                    (d.actualFinite ? "" : ",\"note\":" + JsonString(NotANumberNote(d.actual))) + "}";
         std::fprintf(s.console.out, "{\"profile\":%s,\"equal\":%s,\"differences\":[%s]}\n", JsonString(path).c_str(),
                      differences.empty() ? "true" : "false", list.c_str());
         return differences.empty() ? 0 : kDiffersStatus;

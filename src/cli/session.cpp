@@ -1,5 +1,7 @@
 #include "session.h"
 
+#include "ini/ini_file.h"
+
 #include "link/link_settings.h"
 #include "messages/error_codes.h"
 #include "model/profile.h"
@@ -119,6 +121,24 @@ std::optional<std::vector<std::string>> LoadProfileUnchanged(const std::string& 
     }
     model = loaded;
     return std::vector<std::string>(read.description.begin(), read.description.end());
+}
+
+bool RefusedToSend(Session& s, const std::string& path, const model::SentSettings& sent, bool checkMissing,
+                   bool allowDefaults)
+{
+    const model::ProfileCheck check = model::CheckProfile(ini::IniFile::Load(path), sent);
+    if (!check.bad.empty()) {
+        std::fprintf(s.console.err, "pmvctl: %s\nВ прибор ничего не отправлено.\n",
+                     model::BadValuesText(path, check.bad).c_str());
+        return true;
+    }
+    if (!checkMissing || check.missing == 0)
+        return false;
+    std::fprintf(s.console.err, "pmvctl: %s\n", model::MissingKeysText(path, check.missing).c_str());
+    if (allowDefaults)
+        return false;
+    std::fprintf(s.console.err, "В прибор ничего не отправлено; записать значения по умолчанию: --defaults.\n");
+    return true;
 }
 
 }  // namespace pmv::cli

@@ -7,6 +7,7 @@
 #include "binding/session.h"
 #include "history/history.h"
 #include "messages/error_codes.h"
+#include "model/profile_check.h"
 #include "model/settings_model.h"
 
 #include <optional>
@@ -77,5 +78,12 @@ private:
 // the user's file.
 std::optional<std::vector<std::string>> LoadProfileUnchanged(const std::string& path, model::SettingsModel& model,
                                                              bool toInstrument, std::string& error);
+
+// Refuses a profile about to be sent (or compared) that holds values the instrument would get
+// wrong: a value that does not scan whole or lies outside its valid values, all of them named at
+// once; with checkMissing also keys of the sent settings the file lacks, whose defaults would be
+// sent, unless allowDefaults (--defaults). Prints why; true when refused.
+bool RefusedToSend(Session& s, const std::string& path, const model::SentSettings& sent, bool checkMissing,
+                   bool allowDefaults);
 
 }  // namespace pmv::cli

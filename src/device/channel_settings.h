@@ -3,6 +3,9 @@
 #include "device.h"
 #include "messages/error_codes.h"
 
+#include <string>
+#include <vector>
+
 namespace pmv::device {
 
 // The settings of one measuring channel (ch 0 for CH1, 1 for CH2) between the instrument and
@@ -13,5 +16,8 @@ ErrorCode ReadChannelSettings(Device& device, uint32_t ch);
 // Every register is written with read-back. A setpoint is switched off (type 0) before its
 // value and hysteresis change and gets its type last.
 ErrorCode WriteChannelSettings(Device& device, uint32_t ch);
+
+// The keys of a channel's section that a read (write) moves, in the order of the line.
+std::vector<std::string> ChannelStepKeys(bool write);
 
 }  // namespace pmv::device

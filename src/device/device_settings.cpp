@@ -5,6 +5,7 @@
 #include "messages/device_texts.h"
 #include "messages/error_codes.h"
 #include "relay_regulator.h"
+#include "setting_steps.h"
 
 #include <cstdio>
 #include <span>
@@ -23,29 +24,54 @@ void ShowProcessLines(Device& device)
     device.progress.SetProgressLines({Text(S::ProcessTitle), "", "", "", "", kEscapeHint});
 }
 
-// Reads the general group after the serial number and date: firmware, device type, error display.
+// A step of the general group: its read and write texts and the setting it moves.
+struct GeneralStep {
+    ProgressStep read;
+    ProgressStep write;
+    SettingName setting;
+};
+
+const GeneralStep kGeneralSteps[] = {
+    {S::ReadDeviceType, S::WriteDeviceType, {"GEN", "proc_ver"}},
+    {S::ReadErrorDisplay, S::WriteErrorDisplay, {"ERR", "err_ver"}},
+};
+
+// Reads the general group after the serial number and date: firmware, then the group's settings.
 ErrorCode ReadGeneralGroup(Device& device)
 {
-    struct Step {
-        ProgressStep text;
-        regs::Register reg;
-        int32_t& field;
-    };
-    model::SettingsModel& m = device.model;
-    const Step steps[] = {
-        {S::ReadFirmwareVersion, regs::kFirmwareVersion, m.fw_version},
-        {S::ReadDeviceType, regs::kProcVer, m.general.proc_ver},
-        {S::ReadErrorDisplay, regs::kErrVer, m.general.err_ver},
-    };
-    for (const Step& s : steps) {
-        device.Step(Text(s.text));
-        if (const ErrorCode code = ReadByte(device.exchange, s.reg, s.field); code != kOk)
+    device.Step(Text(S::ReadFirmwareVersion));
+    if (const ErrorCode code = ReadByte(device.exchange, regs::kFirmwareVersion, device.model.fw_version); code != kOk)
+        return code;
+    for (const GeneralStep& s : kGeneralSteps) {
+        device.Step(Text(s.read));
+        if (const ErrorCode code = ReadSetting(device.exchange, SettingRow(s.setting.section, s.setting.key), device.model);
+            code != kOk)
+            return code;
+    }
+    return kOk;
+}
+
+ErrorCode WriteGeneralGroup(Device& device)
+{
+    for (const GeneralStep& s : kGeneralSteps) {
+        device.Step(Text(s.write));
+        if (const ErrorCode code =
+                WriteSetting(device.exchange, SettingRow(s.setting.section, s.setting.key), device.model, false);
+            code != kOk)
             return code;
     }
     return kOk;
 }
 
 }  // namespace
+
+std::vector<SettingName> GeneralGroupSettings()
+{
+    std::vector<SettingName> out;
+    for (const GeneralStep& s : kGeneralSteps)
+        out.push_back(s.setting);
+    return out;
+}
 
 std::string FirmwareVersionText(int32_t fwVersion)
 {
@@ -105,11 +131,6 @@ ErrorCode WriteDeviceSettings(Device& device)
         regs::Register reg;
         int32_t value;
     };
-    const model::GeneralSettings& g = device.model.general;
-    const Step general[] = {
-        {S::WriteDeviceType, regs::kProcVer, g.proc_ver},
-        {S::WriteErrorDisplay, regs::kErrVer, g.err_ver},
-    };
     // The marker and the restart end every full write, whatever the selection.
     const Step closing[] = {
         {S::WriteDeviceMarker, regs::kDeviceMarker, static_cast<int32_t>(regs::kDeviceMarkerValue)},
@@ -123,9 +144,9 @@ ErrorCode WriteDeviceSettings(Device& device)
         }
         return kOk;
     };
-    if (g.gen_select == 1) {
+    if (device.model.general.gen_select == 1) {
         device.progress.ShowProgressPanel();
-        if (const ErrorCode code = run(general); code != kOk)
+        if (const ErrorCode code = WriteGeneralGroup(device); code != kOk)
             return device.Fail(code);
     }
     return device.Fail(run(closing));

@@ -2,8 +2,10 @@
 
 #include "device.h"
 #include "messages/error_codes.h"
+#include "setting_steps.h"
 
 #include <string>
+#include <vector>
 
 namespace pmv::device {
 
@@ -14,6 +16,9 @@ ErrorCode ReadDeviceSettings(Device& device);
 // The selected groups and the regulator parameters into the instrument, then the marker value
 // 47 and the restart command.
 ErrorCode WriteDeviceSettings(Device& device);
+
+// The settings of the general group in the order of the line.
+std::vector<SettingName> GeneralGroupSettings();
 
 // Serial number, type code and production date.
 ErrorCode ReadSerialAndDate(Device& device);

@@ -2,6 +2,7 @@
 
 #include "messages/device_texts.h"
 #include "messages/error_codes.h"
+#include "setting_steps.h"
 
 #include <array>
 #include <span>
@@ -9,37 +10,26 @@
 namespace pmv::device {
 namespace {
 
-struct GroupRegister {
-    regs::Register reg;
-    int32_t& field;
+// clang-format off
+const SettingName kRelayLogic[] = {
+    {"CH1", "ver_rel_proc"}, {"CH2", "ver_rel_proc"},
+    {"RELE", "rel0_msk0"}, {"RELE", "rel0_msk1"}, {"RELE", "rel1_msk0"}, {"RELE", "rel1_msk1"},
 };
-
-std::array<GroupRegister, 6> RelayLogic(model::SettingsModel& m)
-{
-    return {{{regs::VerRelProc(0), m.channel[0].ver_rel_proc},
-             {regs::VerRelProc(1), m.channel[1].ver_rel_proc},
-             {regs::kRel0Msk0, m.rele.rel0_msk0},
-             {regs::kRel0Msk1, m.rele.rel0_msk1},
-             {regs::kRel1Msk0, m.rele.rel1_msk0},
-             {regs::kRel1Msk1, m.rele.rel1_msk1}}};
-}
-
-std::array<GroupRegister, 4> Regulator(model::SettingsModel& m)
-{
-    return {{{regs::RegInt(0), m.channel[0].reg_int},
-             {regs::RegInt(1), m.channel[1].reg_int},
-             {regs::PulseInt(0), m.channel[0].pulse_int},
-             {regs::PulseInt(1), m.channel[1].pulse_int}}};
-}
+const SettingName kRegulator[] = {
+    {"CH1", "reg_int"}, {"CH2", "reg_int"}, {"CH1", "pulse_int"}, {"CH2", "pulse_int"},
+};
+// clang-format on
 
 // The group runs under its own sub-title with no step texts and no abort check. A failure
 // leaves the panel for the caller to hide.
-ErrorCode RunGroup(Device& device, ProgressStep subtitle, std::span<const GroupRegister> group, bool read)
+ErrorCode RunGroup(Device& device, ProgressStep subtitle, std::span<const SettingName> group, bool read)
 {
     device.progress.SetProgressLines({"", Text(subtitle), "", "", "", ""});
     device.progress.ShowProgressPanel();
-    for (const GroupRegister& r : group) {
-        const ErrorCode code = read ? ReadByte(device.exchange, r.reg, r.field) : WriteByte(device.exchange, r.reg, r.field);
+    for (const SettingName& name : group) {
+        const model::Setting& setting = SettingRow(name.section, name.key);
+        const ErrorCode code = read ? ReadSetting(device.exchange, setting, device.model)
+                                    : WriteSetting(device.exchange, setting, device.model, false);
         if (code != kOk)
             return code;
     }
@@ -48,32 +38,38 @@ ErrorCode RunGroup(Device& device, ProgressStep subtitle, std::span<const GroupR
 
 }  // namespace
 
+std::span<const SettingName> RelayLogicSettings()
+{
+    return kRelayLogic;
+}
+
+std::span<const SettingName> RegulatorSettings()
+{
+    return kRegulator;
+}
+
 ErrorCode ReadRelayLogic(Device& device)
 {
     if (device.model.rele.select != 1)
         return kOk;
-    const auto group = RelayLogic(device.model);
-    return RunGroup(device, ProgressStep::ReadRelayLogic, group, true);
+    return RunGroup(device, ProgressStep::ReadRelayLogic, kRelayLogic, true);
 }
 
 ErrorCode WriteRelayLogic(Device& device)
 {
     if (device.model.rele.select != 1)
         return kOk;
-    const auto group = RelayLogic(device.model);
-    return RunGroup(device, ProgressStep::WriteRelayLogic, group, false);
+    return RunGroup(device, ProgressStep::WriteRelayLogic, kRelayLogic, false);
 }
 
 ErrorCode ReadRegulatorParameters(Device& device)
 {
-    const auto group = Regulator(device.model);
-    return RunGroup(device, ProgressStep::ReadRegulator, group, true);
+    return RunGroup(device, ProgressStep::ReadRegulator, kRegulator, true);
 }
 
 ErrorCode WriteRegulatorParameters(Device& device)
 {
-    const auto group = Regulator(device.model);
-    return RunGroup(device, ProgressStep::WriteRegulator, group, false);
+    return RunGroup(device, ProgressStep::WriteRegulator, kRegulator, false);
 }
 
 }  // namespace pmv::device

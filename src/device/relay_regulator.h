@@ -2,6 +2,9 @@
 
 #include "device.h"
 #include "messages/error_codes.h"
+#include "setting_steps.h"
+
+#include <span>
 
 namespace pmv::device {
 
@@ -12,5 +15,9 @@ ErrorCode WriteRelayLogic(Device& device);
 // Decision interval and pulse length of both channels' regulator; on every full read and write.
 ErrorCode ReadRegulatorParameters(Device& device);
 ErrorCode WriteRegulatorParameters(Device& device);
+
+// The settings of each group in the order of the line.
+std::span<const SettingName> RelayLogicSettings();
+std::span<const SettingName> RegulatorSettings();
 
 }  // namespace pmv::device

@@ -264,7 +264,7 @@ std::size_t IniFile::findSection(const std::string& name) const
     return lines_.size();
 }
 
-std::optional<std::string> IniFile::get(const std::string& section, const std::string& key) const
+std::optional<std::size_t> IniFile::lineOf(const std::string& section, const std::string& key) const
 {
     const std::size_t header = findSection(Utf8ToCp1251(section));
     if (header == lines_.size())
@@ -275,9 +275,17 @@ std::optional<std::string> IniFile::get(const std::string& section, const std::s
         if (line.kind == Line::Section)
             break;
         if (line.kind == Line::Key && SameName(line.name, name))
-            return Cp1251ToUtf8(std::string(line.value));
+            return i + 1;
     }
     return std::nullopt;
+}
+
+std::optional<std::string> IniFile::get(const std::string& section, const std::string& key) const
+{
+    const std::optional<std::size_t> line = lineOf(section, key);
+    if (!line)
+        return std::nullopt;
+    return Cp1251ToUtf8(std::string(Classify(lines_[*line - 1]).value));
 }
 
 std::string IniFile::getString(const std::string& section, const std::string& key,

@@ -39,6 +39,8 @@ public:
     std::optional<std::string> get(const std::string& section, const std::string& key) const;
     std::string getString(const std::string& section, const std::string& key,
                           const std::string& fallback) const;
+    // The line (from 1) of the key that get() reads, or nothing when it reads none.
+    std::optional<std::size_t> lineOf(const std::string& section, const std::string& key) const;
 
     // Changes the document in memory only; save() puts it on disk. A value holding CR or LF
     // is refused (false, nothing changed): read back, its second line would be a key of its own.

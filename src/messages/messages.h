@@ -14,6 +14,7 @@ enum class Question {
     Other,
     ReferenceConnected,      // the reference a calibration asks for is connected to the input
     WriteCalibrationResult,  // a calibration's result is written into the instrument at once
+    ProfileDefaults,         // an opened profile lacks settings a write sends: take their defaults
 };
 
 // Message boxes and the keyboard state they depend on. The window shows real boxes (raising and

@@ -5,12 +5,9 @@
 #include "ini/ini_file.h"
 #include "model/profile_fields.h"
 
-#include <locale.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cmath>
 #include <filesystem>
 #include <initializer_list>
 #include <string_view>
@@ -24,27 +21,6 @@ template <class... F>
 struct Overloaded : F... {
     using F::operator()...;
 };
-
-// A float value as the "%f" scan reads it: only its first 16 characters, leading white space
-// skipped, a point as the decimal separator whatever the locale, the rest after the number
-// ignored. Infinities and NaN, which no setting can hold, count as not a number.
-std::optional<float> ParseProfileFloat(const std::string& text)
-{
-    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", nullptr);
-    const std::string head = text.substr(0, 16);
-    char* end = nullptr;
-    const float value = strtof_l(head.c_str(), &end, cLocale);
-    if (end == head.c_str() || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
-template <class Record, std::size_t N>
-const ProfileField<Record>* FindField(const std::array<ProfileField<Record>, N>& table, std::string_view key)
-{
-    const auto it = std::find_if(table.begin(), table.end(), [&](const auto& f) { return key == f.key; });
-    return it == table.end() ? nullptr : &*it;
-}
 
 template <class Record>
 void ReadField(const ini::IniFile& file, const ProfileField<Record>& f, Record& record, unsigned number)

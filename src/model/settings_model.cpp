@@ -31,4 +31,24 @@ const std::array<SensorType, kSensorCount> kSensorTypes = {{
     {"ТНН ТП НН(N) нихросил/нисил", "1300.0", "-50.0", "0.5"},             // 24
 }};
 
+namespace {
+
+template <std::size_t N>
+std::string Item(const std::array<const char*, N>& names, int32_t value)
+{
+    return value >= 0 && static_cast<std::size_t>(value) < N ? names[static_cast<std::size_t>(value)] : std::to_string(value);
+}
+
+}  // namespace
+
+std::string SensorName(int32_t dat)
+{
+    return dat >= 0 && dat < kSensorCount ? kSensorTypes[static_cast<std::size_t>(dat)].name : std::to_string(dat);
+}
+
+std::string SetpointTypeName(int32_t type)
+{
+    return Item(kSetpointTypeNames, type);
+}
+
 }  // namespace pmv::model

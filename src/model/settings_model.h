@@ -154,4 +154,18 @@ struct SensorType {
 
 extern const std::array<SensorType, kSensorCount> kSensorTypes;
 
+// The items of the window's lists that name a setting's values, indexed by the value.
+inline constexpr std::array<const char*, 3> kSetpointTypeNames = {"Нет", "Понижение", "Повышение"};
+inline constexpr std::array<const char*, 4> kDeviceTypeNames = {
+    "7700/01 Н Одноканальный", "7703 Н Двухканальный", "7706 Н Одноканальн. проп.регул.",
+    "7706 Н Одноканальн. ПИД регул."};
+inline constexpr std::array<const char*, 2> kErrorDisplayNames = {"Упрощенное", "Расширенное"};
+inline constexpr std::array<const char*, 2> kTickNames = {"нет", "да"};
+
+// The sensor's name of the list for dat; a type the list does not hold gives its number, so
+// that nothing names a sensor the instrument does not have.
+std::string SensorName(int32_t dat);
+// "Нет", "Понижение", "Повышение"; any other value gives its number.
+std::string SetpointTypeName(int32_t type);
+
 }  // namespace pmv::model

@@ -4,8 +4,10 @@
 #include "binding/history_records.h"
 #include "binding/window_commands.h"
 #include "device/device_settings.h"
+#include "ini/ini_file.h"
 #include "messages/error_codes.h"
 #include "model/profile.h"
+#include "model/profile_check.h"
 #include "reports/page_pdf.h"
 #include "reports/passport_page.h"
 
@@ -94,6 +96,15 @@ std::optional<ProductionRefusal> PrepareProduction(history::History& history, Pr
     if (!read.holdsProfile)
         return ProductionRefusal{Kind::Profile,
                                  "Файл " + order.profilePath + " не является профилем: в нем нет ни одного раздела настроек"};
+    // A production writes every group, whatever the profile's boxes say.
+    const auto everyGroup = [](model::Group group, unsigned) {
+        return group != model::Group::Calibration && group != model::Group::ProfileOnly;
+    };
+    const model::ProfileCheck check = model::CheckProfile(ini::IniFile::Load(order.profilePath), everyGroup);
+    if (!check.bad.empty())
+        return ProductionRefusal{Kind::Profile, model::BadValuesText(order.profilePath, check.bad)};
+    if (check.missing != 0 && !order.allowDefaults)
+        return ProductionRefusal{Kind::ProfileIncomplete, model::MissingKeysText(order.profilePath, check.missing)};
 
     const std::filesystem::path folder(order.passportDir.empty() ? "." : order.passportDir);
     std::error_code error;

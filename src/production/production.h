@@ -20,20 +20,22 @@ struct ProductionOrder {
     int32_t typeCode = 0;  // 0..255
     int32_t serial = 0;    // 0..65535
     int32_t day = 1, month = 1, year = 2000;
-    std::string passportDir;  // where the passport PDF goes
-    bool nextSerial = false;  // take the next free number of the type code instead of `serial`
-    bool reuse = false;       // a named number given before, and its passport, may be given again
+    std::string passportDir;     // where the passport PDF goes
+    bool nextSerial = false;     // take the next free number of the type code instead of `serial`
+    bool reuse = false;          // a named number given before, and its passport, may be given again
+    bool allowDefaults = false;  // a profile without some keys of the written groups writes their defaults
 };
 
 // Why a production did not start. Nothing was sent to the instrument and no number was taken.
 struct ProductionRefusal {
     enum class Kind {
-        Profile,         // the profile cannot be read or is no profile
-        PassportFolder,  // the passport folder cannot be made or written
-        History,         // the history cannot be opened, read or written, or is not ours
-        HistoryCorrupt,  // the history is not a sound database; a new one is the operator's decision
-        Used,            // the number (or its passport) was given before
-        RangeEnd,        // no number is left for the type code
+        Profile,            // the profile cannot be read, is no profile, or holds values that cannot be sent
+        ProfileIncomplete,  // the profile lacks keys of the written groups and defaults were not allowed
+        PassportFolder,     // the passport folder cannot be made or written
+        History,            // the history cannot be opened, read or written, or is not ours
+        HistoryCorrupt,     // the history is not a sound database; a new one is the operator's decision
+        Used,               // the number (or its passport) was given before
+        RangeEnd,           // no number is left for the type code
     };
     Kind kind;
     std::string message;

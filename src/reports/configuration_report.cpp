@@ -44,7 +44,7 @@ std::vector<std::string> ChannelLines(const model::ChannelSettings& c, bool regu
 {
     std::vector<std::string> l;
     l.push_back(c.use != 0 ? "Канал выключен из работы" : "Канал включен в работу");
-    l.push_back("Тип датчика : " + SensorName(c.dat));
+    l.push_back("Тип датчика : " + model::SensorName(c.dat));
     l.push_back("Диапазон измерений унифицированных входов : " + Value(c.diap_min) + "..." + Value(c.diap_max));
     if (c.flag != 0) {
         l.push_back("При работе с унифицированным сигналом");
@@ -60,7 +60,7 @@ std::vector<std::string> ChannelLines(const model::ChannelSettings& c, bool regu
     for (int s = 1; s <= 2; ++s) {
         const std::string n = std::to_string(s);
         l.push_back(kSeparatorLine);
-        l.push_back("Тип уставки " + n + " : " + SetpointTypeName(s == 1 ? c.th_type1 : c.th_type2));
+        l.push_back("Тип уставки " + n + " : " + model::SetpointTypeName(s == 1 ? c.th_type1 : c.th_type2));
         l.push_back("Величина уставки " + n + " : " + Value(s == 1 ? c.th1 : c.th2));
         l.push_back("Величина гистерезиса уставки " + n + " : " + Value(s == 1 ? c.his1 : c.his2));
     }

@@ -79,7 +79,7 @@ public:
     // Sensor, range, accuracy, square root, averaging and decimals of a channel.
     void Sensor(const model::ChannelSettings& c)
     {
-        Add("Тип датчика : " + SensorName(c.dat));
+        Add("Тип датчика : " + model::SensorName(c.dat));
         Add("Диапазон измерений : " + Value(c.diap_min) + "..." + Value(c.diap_max));
         if (const std::optional<float> accuracy = AccuracyFigure(m_, c.dat))
             Add("Пределы допустимой основной погрешности : " + Value(*accuracy) + " %");
@@ -94,7 +94,7 @@ public:
     {
         const std::string n = std::to_string(s);
         Add(kSeparatorLine);
-        Add("Тип уставки " + n + " : " + SetpointTypeName(s == 1 ? c.th_type1 : c.th_type2));
+        Add("Тип уставки " + n + " : " + model::SetpointTypeName(s == 1 ? c.th_type1 : c.th_type2));
         Add("Величина уставки " + n + " : " + Value(s == 1 ? c.th1 : c.th2));
         Add("Величина гистерезиса уставки " + n + " : " + Value(s == 1 ? c.his1 : c.his2));
     }
@@ -102,7 +102,7 @@ public:
     // The single setpoint of a channel and the confirmations of its relay.
     void SingleSetpoint(const model::ChannelSettings& c)
     {
-        Add("Тип уставки  : " + SetpointTypeName(c.th_type1));
+        Add("Тип уставки  : " + model::SetpointTypeName(c.th_type1));
         Add("Величина уставки  : " + Value(c.th1));
         Add("Величина гистерезиса уставки  : " + Value(c.his1));
         Confirmations(c);

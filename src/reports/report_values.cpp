@@ -1,6 +1,5 @@
 #include "reports/report_values.h"
 
-#include "binding/control_values.h"
 #include "model/number_format.h"
 
 #include <cstdio>
@@ -15,20 +14,6 @@ std::string Value(float value)
 std::string Value(int32_t value)
 {
     return std::to_string(value);
-}
-
-std::string SensorName(int32_t dat)
-{
-    if (dat < 0 || dat >= model::kSensorCount)
-        return Value(dat);
-    return model::kSensorTypes[static_cast<size_t>(dat)].name;
-}
-
-std::string SetpointTypeName(int32_t type)
-{
-    if (type < 0 || type >= binding::kSetpointTypeListSize)
-        return Value(type);
-    return binding::kSetpointTypeItems[static_cast<size_t>(type)];
 }
 
 std::optional<float> AccuracyFigure(const model::SettingsModel& model, int32_t dat)

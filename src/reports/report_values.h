@@ -14,12 +14,6 @@ inline constexpr const char* kSeparatorLine = "_________________________________
 std::string Value(float value);
 std::string Value(int32_t value);
 
-// The entry of the window's sensor-type list for dat; a type the list does not hold prints as
-// its number, so a page never names a sensor the instrument does not have.
-std::string SensorName(int32_t dat);
-// The entry of the setpoint-type list ("Нет", "Понижение", "Повышение"); any other value prints
-// as its number.
-std::string SetpointTypeName(int32_t type);
 // pogr of the sensor's Dat_bound entry; nothing for a type outside the table.
 std::optional<float> AccuracyFigure(const model::SettingsModel& model, int32_t dat);
 

@@ -340,6 +340,34 @@ TEST_F(Commands, AFileThatIsNoProfileIsNeitherTakenNorChanged)
     EXPECT_FALSE(std::filesystem::exists("missing.prf"));
 }
 
+TEST_F(Commands, AnOpenedProfileWithBadValuesIsRefusedAndOneLackingKeysAsksFirst)
+{
+    Open("PMV7700.prf");
+    controls.channels[0].setpoint1 = "33";
+    test::WriteFileBytes("bad.prf", "[CH1]\r\nth1=50,5\r\nth2=abc\r\n[CH2]\r\ndat=99\r\n");
+    messages.boxes.clear();
+    EXPECT_FALSE(OpenProfile(context, "bad.prf").has_value());
+    ASSERT_EQ(messages.boxes.size(), 1u);
+    EXPECT_EQ(messages.boxes[0].text, "В профиле bad.prf неверные значения (2):\n"
+                                      "[CH1] th2, строка 3: \"abc\" — не число\n"
+                                      "[CH2] dat, строка 5: \"99\" — вне допустимых значений 0..24\n"
+                                      "Профиль не открыт.");
+    EXPECT_FLOAT_EQ(model.channel[0].th1, 33.0f);
+
+    test::WriteFileBytes("part.prf", "[CH1]\r\nth1=50,5\r\n");
+    for (const bool yes : {false, true}) {
+        messages.boxes.clear();
+        messages.answers = {yes};
+        EXPECT_EQ(OpenProfile(context, "part.prf").has_value(), yes);
+        ASSERT_EQ(messages.boxes.size(), 1u);
+        EXPECT_TRUE(messages.boxes[0].question);
+        EXPECT_EQ(messages.boxes[0].asked, Question::ProfileDefaults);
+        EXPECT_EQ(messages.boxes[0].text.rfind("В профиле part.prf нет 55 настроек записываемых групп", 0), 0u)
+            << messages.boxes[0].text;
+        EXPECT_FLOAT_EQ(model.channel[0].th1, yes ? 50.5f : 33.0f);
+    }
+}
+
 TEST_F(Commands, WriteSelectedWithNoGroupTickedAsksAndNoSendsNothing)
 {
     Open("PMV7700.prf");

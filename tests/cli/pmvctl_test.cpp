@@ -5,6 +5,7 @@
 #include "cli/pmvctl.h"
 #include "cli/terminal_io.h"
 #include "device/output_test.h"
+#include "ini/ini_file.h"
 #include "link/exchange.h"
 #include "model/factory_profiles.h"
 #include "model/profile.h"
@@ -20,6 +21,7 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <limits>
 #include <sstream>
 #include <thread>
 
@@ -158,7 +160,7 @@ TEST_F(PmvctlTest, WriteOfAProfileAndReadBackGiveTheSameValues)
 {
     test::WriteFileBytes(dir_.file("w.prf"), "[CH1]\r\ndat=17\r\nth1=42.25\r\nth_type1=2\r\n[CH2]\r\nns=4\r\n"
                                              "[RELE]\r\nrel0_msk0=1\r\n[GEN]\r\nproc_ver=1\r\n");
-    ASSERT_EQ(Run({"write", "--yes", "w.prf"}), 0) << err_;
+    ASSERT_EQ(Run({"write", "--yes", "--defaults", "w.prf"}), 0) << err_;
     EXPECT_FLOAT_EQ(simulator_.FloatRegister(2, 29), 42.25f);
     EXPECT_EQ(simulator_.Register(2, 1, 327), 2u);
     EXPECT_EQ(simulator_.Register(2, 1, 318), 4u);
@@ -197,9 +199,55 @@ TEST_F(PmvctlTest, WriteRefusedByACheckSendsNothing)
 {
     // A relay acting on channel 2 of a one-channel instrument: the check asks, No stops the write.
     test::WriteFileBytes(dir_.file("w.prf"), "[RELE]\r\nrel0_msk1=1\r\n[GEN]\r\nproc_ver=0\r\n");
-    EXPECT_EQ(Run({"write", "w.prf"}), 17);
+    EXPECT_EQ(Run({"write", "--defaults", "w.prf"}), 17);
     EXPECT_TRUE(simulator_.Transcript().empty());
     EXPECT_NE(err_.find("Ответ: нет"), std::string::npos) << err_;
+}
+
+TEST_F(PmvctlTest, AHandEditedProfileWithValuesItCannotHoldSendsNothing)
+{
+    ASSERT_EQ(Run({"read", "full.prf"}), 0) << err_;
+    ini::IniFile file = ini::IniFile::Load(dir_.file("full.prf"));
+    file.set("CH1", "th1", "5O.0");
+    file.set("CH1", "dat", "30");
+    file.set("CH2", "his1", "0x32");
+    file.set("GEN", "proc_ver", "");
+    ASSERT_EQ(file.save(dir_.file("bad.prf")), std::nullopt);
+    simulator_.ClearTranscript();
+    for (const std::vector<std::string>& command : {std::vector<std::string>{"write", "--yes", "--verify", "bad.prf"},
+                                                    {"produce", "--profile", "bad.prf", "--serial", "12", "--yes"}}) {
+        EXPECT_EQ(Run(command), 14) << command[0];
+        EXPECT_TRUE(simulator_.Transcript().empty()) << command[0];
+        for (const char* named : {"[CH1] th1, строка ", ": \"5O.0\" — не число", "[CH1] dat, строка ",
+                                  "[CH2] his1, строка ", "[GEN] proc_ver, строка "})
+            EXPECT_NE(err_.find(named), std::string::npos) << command[0] << ": " << named << "\n"
+                                                           << err_;
+    }
+    EXPECT_EQ(Run({"diff", "bad.prf"}), 14) << "a comparison with a misread value says nothing true";
+
+    file.set("CH1", "th1", "50,5");
+    file.set("CH1", "dat", "17");
+    file.set("CH2", "his1", "1");
+    file.set("GEN", "proc_ver", "1");
+    ASSERT_EQ(file.save(dir_.file("comma.prf")), std::nullopt);
+    ASSERT_EQ(Run({"write", "--yes", "--verify", "comma.prf"}), 0) << err_;
+    EXPECT_FLOAT_EQ(simulator_.FloatRegister(2, 29), 50.5f);
+}
+
+TEST_F(PmvctlTest, AProfileLackingKeysOfTheWrittenGroupsNeedsDefaults)
+{
+    test::WriteFileBytes(dir_.file("th1.prf"), "[CH2]\r\nth1=5\r\n");
+    EXPECT_EQ(Run({"write", "--yes", "th1.prf"}), 14);
+    EXPECT_TRUE(simulator_.Transcript().empty());
+    EXPECT_NE(err_.find("нет 55 настроек записываемых групп: в прибор будут записаны значения по умолчанию"),
+              std::string::npos)
+        << err_;
+    EXPECT_NE(err_.find("--defaults"), std::string::npos);
+    EXPECT_EQ(Run({"write", "--yes", "--groups", "ch2", "th1.prf"}), 14);
+    EXPECT_NE(err_.find("нет 25 настроек"), std::string::npos) << "channel 2 and the regulator: " << err_;
+
+    ASSERT_EQ(Run({"write", "--yes", "--defaults", "th1.prf"}), 0) << err_;
+    EXPECT_FLOAT_EQ(simulator_.FloatRegister(2, 33), 5.0f);
 }
 
 TEST_F(PmvctlTest, ExitStatusesAndUsage)
@@ -555,7 +603,7 @@ TEST_F(PmvctlTest, ProfilesAreReadInPlaceAndWriteBacksStayInMemory)
     const std::string text = "[CH1]\r\nth1=42.25\r\n";
     test::WriteFileBytes(dir_.file("ro.prf"), text);
     std::filesystem::permissions(dir_.file("ro.prf"), std::filesystem::perms::owner_read);
-    ASSERT_EQ(Run({"write", "--yes", "ro.prf"}), 0) << err_;
+    ASSERT_EQ(Run({"write", "--yes", "--defaults", "ro.prf"}), 0) << err_;
     EXPECT_FLOAT_EQ(simulator_.FloatRegister(2, 29), 42.25f);
     EXPECT_EQ(Run({"calib", "write", "1", "ro.prf"}), 0) << err_;
     EXPECT_EQ(test::ReadFileBytes(dir_.file("ro.prf")), text) << "no write-back reached the file";
@@ -706,6 +754,34 @@ std::vector<QJsonObject> JsonLines(const std::string& text)
         objects.push_back(document.object());
     }
     return objects;
+}
+
+TEST_F(PmvctlTest, ARegisterHoldingNoNumberIsReportedAsSuch)
+{
+    simulator_.SetFloatRegister(2, 29, std::numeric_limits<float>::quiet_NaN());
+    simulator_.SetFloatRegister(2, 30, std::numeric_limits<float>::infinity());
+    ASSERT_EQ(Run({"read", "--json", "x.prf"}), 0) << err_;
+    auto read = JsonLines(out_);
+    ASSERT_EQ(read.size(), 1u) << out_;
+    const QJsonObject ch1 = read[0]["settings"].toObject()["CH1"].toObject();
+    EXPECT_TRUE(ch1["th1"].isNull()) << out_;
+    EXPECT_TRUE(ch1["th2"].isNull()) << out_;
+    const QJsonArray notes = read[0]["notes"].toArray();
+    ASSERT_EQ(notes.size(), 2) << out_;
+    EXPECT_EQ(notes[0].toObject()["key"].toString(), "th1");
+    EXPECT_NE(err_.find("[CH1] th1: в приборе не число"), std::string::npos) << err_;
+
+    ASSERT_FALSE(model::CreateDefaultProfiles());
+    ASSERT_EQ(Run({"diff", "PMV7706.prf"}), cli::kDiffersStatus) << err_;
+    EXPECT_NE(out_.find("Канал 1 · Уставка I: в профиле 50.0000, в приборе не число (nan)\n"), std::string::npos) << out_;
+    ASSERT_EQ(Run({"diff", "--json", "PMV7706.prf"}), cli::kDiffersStatus) << err_;
+    const QJsonArray differences = JsonLines(out_)[0]["differences"].toArray();
+    const auto th1 = std::find_if(differences.begin(), differences.end(), [](const QJsonValue& d) {
+        return d.toObject()["section"].toString() == "CH1" && d.toObject()["key"].toString() == "th1";
+    });
+    ASSERT_NE(th1, differences.end()) << out_;
+    EXPECT_TRUE((*th1).toObject()["instrument"].isNull()) << out_;
+    EXPECT_FALSE((*th1).toObject()["note"].toString().isEmpty()) << out_;
 }
 
 TEST_F(PmvctlTest, JsonNamesSettingsByTheProfilesKeysAndNeverByRussianLabels)

@@ -563,9 +563,12 @@ TEST_F(WindowTest, AProfileThatFailsToLoadChangesNothing)
     const QString th1 = Text(controls.channels[0].setpoint1);
     const float modelTh1 = window->model().channel[0].th1;
     boxer.files = {QString::fromStdString(File("ro.prf"))};
+    // The profile lacks the other settings: their defaults are taken, then the write-back fails.
+    boxer.answers = {QMessageBox::Yes};
     Trigger(MenuItem::OpenProfile);
-    ASSERT_EQ(boxer.boxes.size(), 1u);
-    EXPECT_EQ(boxer.boxes[0].text.toStdString(), "Не удается записать файл " + File("ro.prf") + ": файл защищен от записи.");
+    ASSERT_EQ(boxer.boxes.size(), 2u);
+    EXPECT_EQ(boxer.boxes[0].text.toStdString().rfind("В профиле " + File("ro.prf") + " нет 55 настроек", 0), 0u);
+    EXPECT_EQ(boxer.boxes[1].text.toStdString(), "Не удается записать файл " + File("ro.prf") + ": файл защищен от записи.");
     EXPECT_EQ(window->windowTitle(), kCaption);
     EXPECT_EQ(Text(controls.channels[0].setpoint1), th1);
     EXPECT_EQ(window->model().channel[0].th1, modelTh1);
