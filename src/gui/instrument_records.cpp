@@ -68,7 +68,7 @@ bool InstrumentRecords::StartNewHistoryIfAgreed(const std::string& failure, bool
     if (!history_.corrupt() || (newHistoryDeclined_ && !askAgain))
         return false;
     newHistoryDeclined_ = !w_.messages.AskYesNo(Question::Other,
-                                                failure + ".\nСохранить его в стороне и начать новый журнал? Нумерация выпускаемых приборов начнется заново.",
+                                                failure + ".\nСохранить его в стороне и начать новый журнал? Следующий номер выпуска будет выше паспортов в папке паспортов; номера, выданные без паспорта в ней, новый журнал знать не будет.",
                                                 "Журнал приборов", MessageIcon::Warning);
     if (newHistoryDeclined_)
         return false;
