@@ -590,34 +590,9 @@ SerialReservation History::ReserveSerial(int32_t typeCode, std::optional<int32_t
                                   InstrumentNumber(typeCode, kLastSerial) + " уже есть");
     } else {
         number = *serial;
-        QSqlQuery reserved(db);
-        reserved.prepare(QStringLiteral("SELECT reserved, outcome FROM serials WHERE type_code = ? AND serial = ?"));
-        reserved.addBindValue(typeCode);
-        reserved.addBindValue(number);
-        QSqlQuery written(db);
-        written.prepare(QStringLiteral("SELECT time FROM records WHERE type_code = ? AND serial = ? AND operation = ? "
-                                       "ORDER BY id DESC LIMIT 1"));
-        written.addBindValue(typeCode);
-        written.addBindValue(number);
-        written.addBindValue(QString::fromUtf8(kOperationSerial));
-        if (!reserved.exec())
-            return refuse(Outcome::HistoryFailed, number, ReadFailure(path_, reserved.lastError()));
-        if (!written.exec())
-            return refuse(Outcome::HistoryFailed, number, ReadFailure(path_, written.lastError()));
-        const auto when = [](const QVariant& time) { return time.toString().replace(QChar('T'), QChar(' ')).toStdString(); };
-        const std::string name = InstrumentNumber(typeCode, number);
         std::string why;
-        if (reserved.next()) {
-            const QVariant outcome = reserved.value(1);
-            why = "Номер " + name + " уже выдан " + when(reserved.value(0)) + ": " +
-                  (outcome.isNull()            ? std::string("выпуск не завершен")
-                   : outcome.toLongLong() == 0 ? std::string("прибор выпущен")
-                                               : "выпуск завершился ошибкой, код " + outcome.toString().toStdString());
-        } else if (written.next()) {
-            why = "Номер " + name + " уже записан в прибор " + when(written.value(0));
-        } else if (taken && taken(number)) {
-            why = "Паспорт прибора " + name + " уже есть";
-        }
+        if (auto failure = WhyUsed(typeCode, number, taken, why))
+            return refuse(Outcome::HistoryFailed, number, *failure);
         if (!why.empty() && !reuse)
             return refuse(Outcome::Used, number, why);
     }
@@ -648,6 +623,54 @@ SerialReservation History::ReserveSerial(int32_t typeCode, std::optional<int32_t
     if (auto failure = Commit())
         return {Outcome::HistoryFailed, number, *failure};
     return {Outcome::Reserved, number, {}};
+}
+
+std::optional<std::string> History::WhyUsed(int32_t typeCode, int32_t number, const std::function<bool(int32_t)>& taken,
+                                            std::string& why)
+{
+    QSqlDatabase db = QSqlDatabase::database(Q(connection_), false);
+    QSqlQuery reserved(db);
+    reserved.prepare(QStringLiteral("SELECT reserved, outcome FROM serials WHERE type_code = ? AND serial = ?"));
+    reserved.addBindValue(typeCode);
+    reserved.addBindValue(number);
+    QSqlQuery written(db);
+    written.prepare(QStringLiteral("SELECT time FROM records WHERE type_code = ? AND serial = ? AND operation = ? "
+                                   "ORDER BY id DESC LIMIT 1"));
+    written.addBindValue(typeCode);
+    written.addBindValue(number);
+    written.addBindValue(QString::fromUtf8(kOperationSerial));
+    if (!reserved.exec())
+        return ReadFailure(path_, reserved.lastError());
+    if (!written.exec())
+        return ReadFailure(path_, written.lastError());
+    const auto when = [](const QVariant& time) { return time.toString().replace(QChar('T'), QChar(' ')).toStdString(); };
+    const std::string name = InstrumentNumber(typeCode, number);
+    why.clear();
+    if (reserved.next()) {
+        const QVariant outcome = reserved.value(1);
+        why = "Номер " + name + " уже выдан " + when(reserved.value(0)) + ": " +
+              (outcome.isNull()            ? std::string("выпуск не завершен")
+               : outcome.toLongLong() == 0 ? std::string("прибор выпущен")
+                                           : "выпуск завершился ошибкой, код " + outcome.toString().toStdString());
+    } else if (written.next()) {
+        why = "Номер " + name + " уже записан в прибор " + when(written.value(0));
+    } else if (taken && taken(number)) {
+        why = "Паспорт прибора " + name + " уже есть";
+    }
+    return std::nullopt;
+}
+
+std::optional<SerialReservation> History::CheckSerial(int32_t typeCode, int32_t serial)
+{
+    using Outcome = SerialReservation::Outcome;
+    if (auto failure = Open())
+        return SerialReservation{corrupt_ ? Outcome::HistoryCorrupt : Outcome::HistoryFailed, serial, *failure};
+    std::string why;
+    if (auto failure = WhyUsed(typeCode, serial, {}, why))
+        return SerialReservation{Outcome::HistoryFailed, serial, *failure};
+    if (why.empty())
+        return std::nullopt;
+    return SerialReservation{Outcome::Used, serial, why};
 }
 
 std::string InstrumentNumber(int32_t typeCode, int32_t serial)

@@ -97,6 +97,10 @@ public:
     // `row` carries the operator, profile and details of the reservation's row.
     SerialReservation ReserveSerial(int32_t typeCode, std::optional<int32_t> serial, bool reuse,
                                     const std::function<bool(int32_t)>& taken, HistoryRecord row);
+    // What a reservation of the named number would be refused for, without taking it: Used with
+    // when and how it was given, or why the history cannot tell; nullopt when it is free. For a
+    // number written by hand, whose row of the write then makes it used.
+    std::optional<SerialReservation> CheckSerial(int32_t typeCode, int32_t serial);
 
     // True when the last failure was a file that is not a sound database.
     bool corrupt() const { return corrupt_; }
@@ -124,6 +128,9 @@ private:
     std::optional<std::string> Commit();
     void Rollback();
     std::optional<std::string> Insert(const HistoryRecord& r);
+    // Why a number counts as given (`why` empty when it does not), or the failure to read it.
+    std::optional<std::string> WhyUsed(int32_t typeCode, int32_t number, const std::function<bool(int32_t)>& taken,
+                                       std::string& why);
 
     std::string path_;
     std::string connection_;

@@ -14,6 +14,7 @@ enum class Question {
     Other,
     ReferenceConnected,      // the reference a calibration asks for is connected to the input
     WriteCalibrationResult,  // a calibration's result is written into the instrument at once
+    ReuseSerialNumber,       // a serial number given before is written into an instrument again
 };
 
 // Message boxes and the keyboard state they depend on. The window shows real boxes (raising and
