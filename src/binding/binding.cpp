@@ -2,6 +2,7 @@
 
 #include "binding/number_text.h"
 #include "device/device_settings.h"
+#include "history/history.h"
 #include "messages/error_codes.h"
 
 #include <algorithm>
@@ -352,7 +353,7 @@ void ShowSettings(model::SettingsModel& model, int32_t portNumber, ControlValues
     general.firmwareVersion = device::FirmwareVersionText(model.fw_version);
     values.top.portNumber = std::to_string(portNumber);
     values.top.port = ListPosition(portNumber, Offset(1, kPortListSize));
-    general.serialNumber = std::to_string(int64_t{model.serial_hi} * 256 + model.serial_lo);
+    general.serialNumber = std::to_string(model.SerialNumber());
 
     // A box takes its flag back as 1 or 0, as its click does: a flag of 2 from a profile must
     // not select a group whose box shows unticked.
@@ -384,10 +385,10 @@ void GatherSettings(const ControlValues& values, model::SettingsModel& model, Me
     ReadRelayGrid(values, model.rele);
 
     const uint32_t serial = ScanSerialNumber(values.general.serialNumber);
-    if (serial > kMaxSerialNumber)
+    const bool tooLarge = serial > history::kLastSerial;
+    if (tooLarge)
         ShowErrorMessage(messages, kBadNumber);
-    model.serial_hi = static_cast<int32_t>((serial >> 8) & 0xFF);
-    model.serial_lo = static_cast<int32_t>(serial & 0xFF);
+    model.SetSerialNumber(tooLarge ? 0 : static_cast<int32_t>(serial));
 }
 
 }  // namespace pmv::binding

@@ -118,6 +118,27 @@ RecordedCoefficientsWrite WriteCoefficientsWithRecord(device::Device& device, ui
     return done;
 }
 
+RecordedSerialWrite WriteSerialWithRecord(device::Device& device, history::History& history, int32_t day,
+                                          const std::function<bool(const std::string& why)>& reuse,
+                                          const std::function<void(const history::HistoryRecord&)>& record)
+{
+    using Refusal = RecordedSerialWrite::Refusal;
+    const model::SettingsModel& m = device.model;
+    bool again = false;
+    if (const auto refused = history.CheckSerial(m.general.otk_type, m.SerialNumber())) {
+        if (refused->outcome != history::SerialReservation::Outcome::Used)
+            return {Refusal::History, kFileNotOpened, refused->message};
+        if (!reuse(refused->message))
+            return {Refusal::Used, kStoppedToRevise, refused->message};
+        again = true;
+    }
+    const ErrorCode code = device::WriteSerialAndDate(device, day);
+    char date[16];
+    std::snprintf(date, sizeof date, "%02d.%02d.%04d", day, m.made_month, m.made_year);
+    record(MakeHistoryRecord(m, m, {history::kOperationSerial, code, {}, std::string(date) + (again ? ", повторно" : "")}));
+    return {Refusal::None, code, {}};
+}
+
 RecordedFactoryReset FactoryResetWithRecord(device::Device& device, Messages& messages)
 {
     model::SettingsModel identity;

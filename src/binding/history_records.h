@@ -63,6 +63,26 @@ RecordedCoefficientsWrite WriteCoefficientsWithRecord(device::Device& device, ui
                                                       const std::string& profilePath,
                                                       const std::function<void(ErrorCode)>& written);
 
+// The serial number, type code and production date of the device's model written by hand (the
+// window's "Записать" of the production parameters, pmvctl serial --set), one flow for both. The
+// history is asked first: a number it holds as given (reserved by a production, written into an
+// instrument) is written again only when `reuse`, told why, agrees; a history that cannot tell
+// refuses the write too, since the number could then be given twice. A write that was sent is a
+// history row (`record`), whatever its result: a failed one may have reached the instrument.
+struct RecordedSerialWrite {
+    enum class Refusal {
+        None,     // the write was sent; `code` is its result
+        Used,     // the number was given before and not agreed to again; gives 16
+        History,  // the history cannot be read; gives 14
+    };
+    Refusal refusal = Refusal::None;
+    ErrorCode code = kOk;
+    std::string message;  // why it was refused
+};
+RecordedSerialWrite WriteSerialWithRecord(device::Device& device, history::History& history, int32_t day,
+                                          const std::function<bool(const std::string& why)>& reuse,
+                                          const std::function<void(const history::HistoryRecord&)>& record);
+
 // The factory reset, asked first. The reset erases the serial number too, so the instrument is
 // read between the operator's Yes and the reset and its row names it as it was; a No leaves no row
 // and gives 16, so that a declined reset is never reported as done.

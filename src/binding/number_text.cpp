@@ -92,7 +92,7 @@ bool IsSerialNumberText(const std::string& text)
 
 uint32_t ScanSerialNumber(const std::string& text)
 {
-    constexpr uint32_t kTooLarge = kMaxSerialNumber + 1;
+    constexpr uint32_t kTooLarge = history::kLastSerial + 1;
     std::string_view t = text;
     while (!t.empty() && std::isspace(static_cast<unsigned char>(t.front())))
         t.remove_prefix(1);

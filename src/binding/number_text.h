@@ -21,15 +21,13 @@ float ParseNumberText(const std::string& text);
 bool IsNumberText(const std::string& text);
 
 // The check of the serial number field: without its outer blanks, the text is not empty,
-// holds decimal digits only, and its number does not exceed kMaxSerialNumber.
+// holds decimal digits only, and its number does not exceed history::kLastSerial.
 bool IsSerialNumberText(const std::string& text);
-
-inline constexpr uint32_t kMaxSerialNumber = 65535;
 
 // The serial number field scanned as an unsigned decimal number ("%u": leading blanks, an
 // optional sign, the digits up to the first other character); 0 when nothing scans. Numbers
-// above kMaxSerialNumber, and negative ones (which "%u" wraps to large numbers), give
-// kMaxSerialNumber + 1.
+// above history::kLastSerial, and negative ones (which "%u" wraps to large numbers), give
+// history::kLastSerial + 1.
 uint32_t ScanSerialNumber(const std::string& text);
 
 }  // namespace pmv::binding

@@ -63,15 +63,25 @@ ErrorCode ReadSerialNumber(CommandContext& context)
     return kOk;
 }
 
-ErrorCode WriteSerialNumber(CommandContext& context)
+RecordedSerialWrite WriteSerialNumber(CommandContext& context, history::History& history,
+                                      const std::function<void(const history::HistoryRecord&)>& record)
 {
     // A number that does not scan or is above 65535 would be written as 0.
     if (!IsSerialNumberText(context.controls.general.serialNumber))
-        return Failed(context, kBadNumber);
+        return {RecordedSerialWrite::Refusal::None, Failed(context, kBadNumber), {}};
     Gather(context);
-    if (const ErrorCode code = device::WriteSerialAndDate(context.device, context.controls.general.calendar.day); code != kOk)
-        return Failed(context, code);
-    return kOk;
+    const auto again = [&](const std::string& why) {
+        return context.messages.AskYesNo(Question::ReuseSerialNumber,
+                                         why + ".\nЗаписать этот номер в прибор еще раз?", "Заводской номер",
+                                         MessageIcon::Warning);
+    };
+    const RecordedSerialWrite written =
+        WriteSerialWithRecord(context.device, history, context.controls.general.calendar.day, again, record);
+    if (written.refusal == RecordedSerialWrite::Refusal::Used)
+        context.messages.ResultReported(written.code);
+    else if (written.refusal == RecordedSerialWrite::Refusal::None && written.code != kOk)
+        Failed(context, written.code);
+    return written;
 }
 
 void SetProductionDate(CommandContext& context, const CalendarDate& date)

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "binding/commands.h"
+#include "binding/history_records.h"
+#include "history/history.h"
 #include "messages/error_codes.h"
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,8 +35,12 @@ void SyncControls(CommandContext& context);
 ErrorCode ReadSerialNumber(CommandContext& context);
 // "Записать": a serial number that does not scan or is above 65535 shows error 23 and nothing
 // is written; else gathers the controls, then writes the serial number, type code and
-// production date. The window is not refreshed.
-ErrorCode WriteSerialNumber(CommandContext& context);
+// production date through WriteSerialWithRecord (binding/history_records.h), asking whether a
+// number the history holds as given is to be written again. A history that cannot be read comes
+// back as the refusal, for the window to show or to offer a new history. The window is not
+// refreshed.
+RecordedSerialWrite WriteSerialNumber(CommandContext& context, history::History& history,
+                                      const std::function<void(const history::HistoryRecord&)>& record);
 
 // "Текущее", the hidden month and year lists and the calendar: a part of the production date.
 void SetProductionDate(CommandContext& context, const CalendarDate& date);

@@ -70,10 +70,12 @@ const std::vector<Command>& Commands()
          .maxWords = 4,
          .run = RunSet},
         {.name = "serial",
-         .usage = "[--set SERIAL TYPE DD.MM.YYYY] [--json]",
-         .help = "Читает или записывает заводской номер, тип и дату изготовления.",
+         .usage = "[--set SERIAL TYPE DD.MM.YYYY [--reuse]] [--json]",
+         .help = "Читает или записывает заводской номер, тип и дату изготовления. Запись сверяется с журналом "
+                 "приборов и вносится в него: номер, уже выданный этому типу (выпуском или записью), - код 66, "
+                 "записать его еще раз - --reuse; журнал, который не читается, - код 14, номер не записан.",
          .valueOptions = {"--set"},
-         .flags = {"--json"},
+         .flags = {"--json", "--reuse"},
          .minWords = 0,
          .maxWords = 2,
          .run = RunSerial},

@@ -92,8 +92,9 @@ int RunProduce(Session& s, const Arguments& a)
     if (refusal) {
         std::fprintf(s.console.err, "pmvctl: выпуск не начат, в прибор ничего не записано.\n%s\n", refusal->message.c_str());
         if (refusal->kind == production::ProductionRefusal::Kind::HistoryCorrupt)
-            std::fprintf(s.console.err, "С --new-history журнал будет сохранен в стороне и начат новый; нумерация "
-                                        "начнется заново, поэтому укажите номер явно (--serial ТИП-НОМЕР).\n");
+            std::fprintf(s.console.err, "С --new-history журнал будет сохранен в стороне и начат новый; следующий "
+                                        "номер будет выше паспортов в папке паспортов, номера, выданные вне ее, "
+                                        "новый журнал не знает: тогда укажите номер явно (--serial ТИП-НОМЕР).\n");
         if (refusal->kind == production::ProductionRefusal::Kind::ProfileIncomplete)
             std::fprintf(s.console.err, "Записать значения по умолчанию: --defaults.\n");
         if (refusal->kind == production::ProductionRefusal::Kind::Used)

@@ -23,14 +23,25 @@ int RunSerial(Session& s, const Arguments& a)
             std::fprintf(s.console.err, "pmvctl: %s\n", problem.c_str());
         if (!serial || !type || !date)
             return s.Finish(kBadNumber);
-        m.serial_lo = *serial % 256;
-        m.serial_hi = *serial / 256;
+        m.SetSerialNumber(*serial);
         m.general.otk_type = *type;
         m.made_month = date->month;
         m.made_year = date->year;
-        const ErrorCode code = device::WriteSerialAndDate(s.device, date->day);
-        s.Record(binding::MakeHistoryRecord(m, m, {history::kOperationSerial, code, {}, a.words[1]}));
-        return s.Finish(code);
+        const binding::RecordedSerialWrite written = binding::WriteSerialWithRecord(
+            s.device, s.history, date->day, [&](const std::string&) { return a.Has("--reuse"); },
+            [&](const history::HistoryRecord& r) { s.Record(r); });
+        switch (written.refusal) {
+        case binding::RecordedSerialWrite::Refusal::None:
+            return s.Finish(written.code);
+        case binding::RecordedSerialWrite::Refusal::Used:
+            std::fprintf(s.console.err, "pmvctl: номер не записан.\n%s\nЗаписать его еще раз: --reuse.\n", written.message.c_str());
+            return kSerialUsedStatus;
+        case binding::RecordedSerialWrite::Refusal::History:
+            break;
+        }
+        std::fprintf(s.console.err, "pmvctl: номер не записан: без журнала приборов не проверить, что он не выдан раньше.\n%s\n",
+                     written.message.c_str());
+        return Session::kFileFailure;
     }
     if (!a.words.empty())
         return Usage(s.console, "лишние параметры");

@@ -2,6 +2,7 @@
 
 #include "binding/history_records.h"
 #include "binding/settings_diff.h"
+#include "binding/window_commands.h"
 #include "comparison_dialog.h"
 #include "history_dialog.h"
 #include "messages/error_codes.h"
@@ -68,7 +69,7 @@ bool InstrumentRecords::StartNewHistoryIfAgreed(const std::string& failure, bool
     if (!history_.corrupt() || (newHistoryDeclined_ && !askAgain))
         return false;
     newHistoryDeclined_ = !w_.messages.AskYesNo(Question::Other,
-                                                failure + ".\nСохранить его в стороне и начать новый журнал? Нумерация выпускаемых приборов начнется заново.",
+                                                failure + ".\nСохранить его в стороне и начать новый журнал? Следующий номер выпуска будет выше паспортов в папке паспортов; номера, выданные без паспорта в ней, новый журнал знать не будет.",
                                                 "Журнал приборов", MessageIcon::Warning);
     if (newHistoryDeclined_)
         return false;
@@ -111,10 +112,18 @@ void InstrumentRecords::Write(binding::CommandContext& context, ErrorCode (*writ
         ShowErrorMessage(w_.messages, verified);
 }
 
-void InstrumentRecords::AfterSerialWrite(ErrorCode code)
+void InstrumentRecords::WriteSerial(binding::CommandContext& context)
 {
-    const model::SettingsModel& m = w_.device.model;
-    Record(binding::MakeHistoryRecord(m, m, {history::kOperationSerial, code, {}, {}}));
+    using Refusal = binding::RecordedSerialWrite::Refusal;
+    const auto record = [this](const history::HistoryRecord& r) { Record(r); };
+    binding::RecordedSerialWrite written = binding::WriteSerialNumber(context, history_, record);
+    if (written.refusal == Refusal::History && StartNewHistoryIfAgreed(written.message, true))
+        written = binding::WriteSerialNumber(context, history_, record);
+    if (written.refusal != Refusal::History)
+        return;
+    w_.messages.ShowMessage(written.message + ".\nНомер не записан: без журнала не проверить, что он не выдан раньше.",
+                            "Журнал приборов", MessageIcon::Error);
+    w_.messages.ResultReported(written.code);
 }
 
 void InstrumentRecords::Compare()

@@ -44,8 +44,9 @@ public:
     // its first register, the history row, then the verification when it is switched on and the
     // write succeeded.
     void Write(binding::CommandContext& context, ErrorCode (*write)(binding::CommandContext&));
-    // After the serial number and date were written from the window.
-    void AfterSerialWrite(ErrorCode code);
+    // "Записать" of the production parameters: the number checked against the history, written
+    // and recorded (binding::WriteSerialNumber); a corrupt history may be begun anew first.
+    void WriteSerial(binding::CommandContext& context);
 
     void Record(const history::HistoryRecord& record);
     // A corrupt history is set aside and a new one begun only when the operator agrees (the

@@ -45,7 +45,7 @@ void MainWindow::ConnectPages()
            [this](binding::CommandContext& c) { records_->Write(c, binding::WriteSelected); });
     button(general_->readSerial, Command::SerialButtons, read, [](binding::CommandContext& c) { binding::ReadSerialNumber(c); });
     button(general_->writeSerial, Command::SerialButtons, written,
-           [this](binding::CommandContext& c) { records_->AfterSerialWrite(binding::WriteSerialNumber(c)); });
+           [this](binding::CommandContext& c) { records_->WriteSerial(c); });
     connect(configuration_->makePassportPage, &QPushButton::clicked, this, [this] { MakePassportPage(); });
     top_->onRefusedCharacters = [this](const std::string& text) {
         messages_.ShowMessage(text, "Описание настроек", MessageIcon::Warning);

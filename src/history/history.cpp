@@ -10,12 +10,17 @@
 #include <QVariant>
 
 #include <atomic>
+#include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <pwd.h>
+#include <sys/file.h>
 #include <system_error>
 #include <thread>
 #include <unistd.h>
@@ -113,6 +118,81 @@ std::string ColumnsOf(QSqlDatabase& db, const char* table)
     return columns;
 }
 
+// The bytes of a path as an SQLite URI names them, so that a name that is not UTF-8 still names
+// its own file, and the mode decides: "ro" never writes, "rw" never creates.
+QString FileUri(const std::string& path, const char* mode)
+{
+    std::string uri = path.starts_with('/') ? "file://" : "file:";
+    constexpr char kHex[] = "0123456789ABCDEF";
+    for (const unsigned char c : path)
+        if (std::isalnum(c) || std::strchr("/._-~", c))
+            uri += static_cast<char>(c);
+        else
+            uri += {'%', kHex[c >> 4], kHex[c & 15]};
+    return QString::fromLatin1(uri + "?mode=" + mode);
+}
+
+QSqlDatabase Connection(const QString& name, const std::string& path, const char* mode, int busyMs)
+{
+    QSqlDatabase db = QSqlDatabase::contains(name) ? QSqlDatabase::database(name, false)
+                                                   : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    db.setDatabaseName(FileUri(path, mode));
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(busyMs) +
+                         (std::string_view(mode) == "ro" ? QStringLiteral(";QSQLITE_OPEN_READONLY") : QString()));
+    return db;
+}
+
+// Moves a file to a name no file has; 0, or the errno of the failure (EEXIST when the name is
+// taken). Without renameat2 on the file system: a link, which never replaces either.
+int PlaceNoReplace(const std::string& from, const std::string& to)
+{
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    if (link(from.c_str(), to.c_str()) != 0)
+        return errno;
+    unlink(from.c_str());
+    return 0;
+}
+
+// An exclusive flock of a file beside the history, waited for as long as a reservation would
+// wait; released when the program ends, also by a kill.
+class StationLock {
+public:
+    explicit StationLock(const std::string& path) : fd_(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666))
+    {
+        if (fd_ < 0) {
+            failure_ = path + ": " + std::strerror(errno);
+            return;
+        }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReservationBusyMs);
+        while (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK || std::chrono::steady_clock::now() > deadline) {
+                failure_ = path + ": " + (errno == EWOULDBLOCK ? "занят другой программой" : std::strerror(errno));
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        held_ = true;
+    }
+    ~StationLock()
+    {
+        if (fd_ >= 0)
+            close(fd_);
+    }
+    StationLock(const StationLock&) = delete;
+    StationLock& operator=(const StationLock&) = delete;
+
+    bool held() const { return held_; }
+    const std::string& failure() const { return failure_; }
+
+private:
+    int fd_;
+    bool held_ = false;
+    std::string failure_;
+};
+
 }  // namespace
 
 History::History(std::string path) : path_(std::move(path))
@@ -186,48 +266,28 @@ std::optional<std::string> History::OpenOnce(const QString& connection, bool che
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
         return "Не удается открыть журнал приборов " + path_ +
                ": нет драйвера SQLite библиотеки Qt (пакет libqt6sql6-sqlite)";
-    QSqlDatabase db = QSqlDatabase::contains(connection)
-                          ? QSqlDatabase::database(connection, false)
-                          : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-    db.setDatabaseName(Q(path_));
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kRowBusyMs));
-    if (!db.open())
+    if (!checked)
+        if (auto failure = Look(connection))
+            return failure;
+    QSqlDatabase db = Connection(connection, path_, "rw", kRowBusyMs);
+    if (!db.open()) {
+        // Set aside by another station since it was looked at: looked at again.
+        busy_ = !std::filesystem::exists(path_);
         return "Не удается открыть журнал приборов " + path_ + ": " + db.lastError().text().toStdString();
+    }
     // A kill between two records must never cost a committed one: a setting of each connection.
-    if (checked) {
-        QSqlQuery synchronous(db);
-        if (synchronous.exec(QStringLiteral("PRAGMA synchronous=FULL")))
-            return std::nullopt;
-        busy_ = IsBusy(synchronous.lastError());
-        const std::string failure = Failure(path_, synchronous.lastError());
-        synchronous.finish();
-        db.close();
-        return failure;
-    }
-    QSqlQuery check(db);
-    const bool sound = check.exec(QStringLiteral("PRAGMA quick_check")) && check.next() &&
-                       check.value(0).toString() == QStringLiteral("ok");
-    const QSqlError checkError = check.lastError();
-    check.finish();  // its open read would keep the journal mode from changing
-    if (!sound) {
-        db.close();
-        busy_ = IsBusy(checkError);
-        corrupt_ = checkError.type() == QSqlError::NoError || IsCorrupt(checkError);
-        if (corrupt_)
-            return "Журнал приборов " + path_ + " поврежден" +
-                   (checkError.type() == QSqlError::NoError ? std::string() : ": " + checkError.text().toStdString());
-        return ReadFailure(path_, checkError);
-    }
     // Only what is missing is written: a write needs the lock another station may hold for a while.
     QSqlQuery setup(db);
     const auto run = [&](const QString& statement) { return setup.exec(statement); };
-    bool done = run(QStringLiteral("PRAGMA journal_mode")) && setup.next();
-    if (done && setup.value(0).toString() != QStringLiteral("wal"))
-        done = run(QStringLiteral("PRAGMA journal_mode=WAL"));
-    done = done && run(QStringLiteral("PRAGMA synchronous=FULL"));
-    for (const TableShape& shape : kTables)
-        if (done && ColumnsOf(db, shape.table).empty())
-            done = run(QString::fromUtf8(shape.create));
+    bool done = run(QStringLiteral("PRAGMA synchronous=FULL"));
+    if (!checked) {
+        done = done && run(QStringLiteral("PRAGMA journal_mode")) && setup.next();
+        if (done && setup.value(0).toString() != QStringLiteral("wal"))
+            done = run(QStringLiteral("PRAGMA journal_mode=WAL"));
+        for (const TableShape& shape : kTables)
+            if (done && ColumnsOf(db, shape.table).empty())
+                done = run(QString::fromUtf8(shape.create));
+    }
     if (!done) {
         busy_ = IsBusy(setup.lastError());
         const std::string failure = Failure(path_, setup.lastError());
@@ -235,15 +295,84 @@ std::optional<std::string> History::OpenOnce(const QString& connection, bool che
         db.close();
         return failure;
     }
-    setup.finish();
-    // A table of the same name from another program would take rows it does not understand.
-    for (const TableShape& shape : kTables)
-        if (ColumnsOf(db, shape.table) != shape.columns) {
-            db.close();
-            return "Файл " + path_ + " не является журналом приборов этой программы: таблица " + shape.table +
-                   " другого вида";
-        }
     return std::nullopt;
+}
+
+std::optional<std::string> History::Look(const QString& connection)
+{
+    std::error_code error;
+    if (!std::filesystem::exists(path_, error) && !error)
+        if (auto failure = CreateFresh(connection))
+            return failure;
+    const QString name = connection + QStringLiteral("-look");
+    std::optional<std::string> failure;
+    {
+        QSqlDatabase db = Connection(name, path_, "ro", kRowBusyMs);
+        if (!db.open()) {
+            busy_ = !std::filesystem::exists(path_);
+            failure = "Не удается открыть журнал приборов " + path_ + ": " + db.lastError().text().toStdString();
+        } else {
+            QSqlQuery check(db);
+            const bool sound = check.exec(QStringLiteral("PRAGMA quick_check")) && check.next() &&
+                               check.value(0).toString() == QStringLiteral("ok");
+            const QSqlError checkError = check.lastError();
+            check.finish();
+            if (!sound) {
+                busy_ = IsBusy(checkError);
+                corrupt_ = checkError.type() == QSqlError::NoError || IsCorrupt(checkError);
+                failure = corrupt_ ? "Журнал приборов " + path_ + " поврежден" +
+                                         (checkError.type() == QSqlError::NoError ? std::string()
+                                                                                  : ": " + checkError.text().toStdString())
+                                   : ReadFailure(path_, checkError);
+            } else if (const std::string records = ColumnsOf(db, "records"), serials = ColumnsOf(db, "serials");
+                       records != kTables[0].columns || (!serials.empty() && serials != kTables[1].columns)) {
+                // An empty file or a table of the same name from another program: its rows are not
+                // ours to read, nor is the file ours to change. A history of an earlier version
+                // lacks only the numbers' table.
+                failure = "Файл " + path_ + " не является журналом приборов этой программы: " +
+                          (records.empty() ? std::string("в нем нет таблицы records")
+                                           : std::string("таблица ") + (records != kTables[0].columns ? "records" : "serials") +
+                                                 " другого вида");
+            }
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return failure;
+}
+
+std::optional<std::string> History::CreateFresh(const QString& connection)
+{
+    std::string made = path_ + ".new-XXXXXX";
+    const int fd = mkstemp(made.data());
+    if (fd < 0)
+        return "Не удается создать журнал приборов " + path_ + ": " + std::strerror(errno);
+    close(fd);
+    const QString name = connection + QStringLiteral("-new");
+    std::optional<std::string> failure;
+    {
+        QSqlDatabase db = Connection(name, made, "rw", kRowBusyMs);
+        QSqlQuery setup(db);
+        bool done = db.open() && setup.exec(QStringLiteral("PRAGMA journal_mode=WAL")) &&
+                    setup.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+        for (const TableShape& shape : kTables)
+            done = done && setup.exec(QString::fromUtf8(shape.create));
+        if (!done)
+            failure = Failure(path_, setup.lastError().type() == QSqlError::NoError ? db.lastError() : setup.lastError());
+        setup.finish();
+        // The last connection's close moves the rows into the file and removes its -wal.
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    if (!failure) {
+        const int placed = PlaceNoReplace(made, path_);
+        if (placed != 0 && placed != EEXIST)
+            failure = "Не удается создать журнал приборов " + path_ + ": " + std::strerror(placed);
+    }
+    std::error_code ignored;
+    for (const char* suffix : {"", "-wal", "-shm"})
+        std::filesystem::remove(made + suffix, ignored);
+    return failure;
 }
 
 std::optional<std::string> History::StartNew()
@@ -253,15 +382,34 @@ std::optional<std::string> History::StartNew()
     if (QSqlDatabase::contains(Q(connection_)))
         QSqlDatabase::database(Q(connection_), false).close();
     open_ = false;
-    // Set aside, never overwritten: the rows in it may still be recovered by hand.
-    const std::string aside =
+    // One station at a time: a second one that found the same file corrupt finds the first one's
+    // new history here and keeps it.
+    StationLock lock(path_ + ".lock");
+    if (!lock.held())
+        return "Журнал приборов " + path_ + " не начинается заново: " + lock.failure();
+    busy_ = false;
+    const std::optional<std::string> look = Look(Q(connection_));
+    if (!look) {
+        notice_ = "Журнал приборов " + path_ + " уже начат заново другой программой; записи идут в него.";
+        return Open();
+    }
+    if (!corrupt_)
+        return look;
+    // Set aside under a name no file has, never overwritten, with its -wal and -shm (the rows of
+    // its last transactions): they go first, while no other history can have its own there.
+    const std::string stamp =
         path_ + ".corrupt-" + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")).toStdString();
-    std::error_code error;
-    std::filesystem::rename(path_, aside, error);
-    if (error)
-        return "Журнал приборов " + path_ + " поврежден и не переименовывается: " + error.message();
-    for (const char* suffix : {"-wal", "-shm"})
-        std::filesystem::remove(path_ + suffix, error);
+    std::string aside = stamp;
+    for (int n = 2; std::filesystem::exists(aside) || std::filesystem::exists(aside + "-wal") ||
+                    std::filesystem::exists(aside + "-shm");
+         ++n)
+        aside = stamp + "-" + std::to_string(n);
+    for (const std::string suffix : {"-wal", "-shm", ""})
+        if (const int moved = PlaceNoReplace(path_ + suffix, aside + suffix); moved != 0 && (moved != ENOENT || suffix.empty()))
+            return "Журнал приборов " + path_ + " поврежден и не переносится в " + aside + suffix + ": " +
+                   std::strerror(moved);
+    if (auto failure = CreateFresh(Q(connection_)))
+        return failure;
     if (auto failure = Open())
         return failure;
     notice_ = "Журнал приборов " + path_ + " был поврежден и сохранен как " + aside + "; начат новый.";
@@ -442,34 +590,9 @@ SerialReservation History::ReserveSerial(int32_t typeCode, std::optional<int32_t
                                   InstrumentNumber(typeCode, kLastSerial) + " уже есть");
     } else {
         number = *serial;
-        QSqlQuery reserved(db);
-        reserved.prepare(QStringLiteral("SELECT reserved, outcome FROM serials WHERE type_code = ? AND serial = ?"));
-        reserved.addBindValue(typeCode);
-        reserved.addBindValue(number);
-        QSqlQuery written(db);
-        written.prepare(QStringLiteral("SELECT time FROM records WHERE type_code = ? AND serial = ? AND operation = ? "
-                                       "ORDER BY id DESC LIMIT 1"));
-        written.addBindValue(typeCode);
-        written.addBindValue(number);
-        written.addBindValue(QString::fromUtf8(kOperationSerial));
-        if (!reserved.exec())
-            return refuse(Outcome::HistoryFailed, number, ReadFailure(path_, reserved.lastError()));
-        if (!written.exec())
-            return refuse(Outcome::HistoryFailed, number, ReadFailure(path_, written.lastError()));
-        const auto when = [](const QVariant& time) { return time.toString().replace(QChar('T'), QChar(' ')).toStdString(); };
-        const std::string name = InstrumentNumber(typeCode, number);
         std::string why;
-        if (reserved.next()) {
-            const QVariant outcome = reserved.value(1);
-            why = "Номер " + name + " уже выдан " + when(reserved.value(0)) + ": " +
-                  (outcome.isNull()            ? std::string("выпуск не завершен")
-                   : outcome.toLongLong() == 0 ? std::string("прибор выпущен")
-                                               : "выпуск завершился ошибкой, код " + outcome.toString().toStdString());
-        } else if (written.next()) {
-            why = "Номер " + name + " уже записан в прибор " + when(written.value(0));
-        } else if (taken && taken(number)) {
-            why = "Паспорт прибора " + name + " уже есть";
-        }
+        if (auto failure = WhyUsed(typeCode, number, taken, why))
+            return refuse(Outcome::HistoryFailed, number, *failure);
         if (!why.empty() && !reuse)
             return refuse(Outcome::Used, number, why);
     }
@@ -500,6 +623,54 @@ SerialReservation History::ReserveSerial(int32_t typeCode, std::optional<int32_t
     if (auto failure = Commit())
         return {Outcome::HistoryFailed, number, *failure};
     return {Outcome::Reserved, number, {}};
+}
+
+std::optional<std::string> History::WhyUsed(int32_t typeCode, int32_t number, const std::function<bool(int32_t)>& taken,
+                                            std::string& why)
+{
+    QSqlDatabase db = QSqlDatabase::database(Q(connection_), false);
+    QSqlQuery reserved(db);
+    reserved.prepare(QStringLiteral("SELECT reserved, outcome FROM serials WHERE type_code = ? AND serial = ?"));
+    reserved.addBindValue(typeCode);
+    reserved.addBindValue(number);
+    QSqlQuery written(db);
+    written.prepare(QStringLiteral("SELECT time FROM records WHERE type_code = ? AND serial = ? AND operation = ? "
+                                   "ORDER BY id DESC LIMIT 1"));
+    written.addBindValue(typeCode);
+    written.addBindValue(number);
+    written.addBindValue(QString::fromUtf8(kOperationSerial));
+    if (!reserved.exec())
+        return ReadFailure(path_, reserved.lastError());
+    if (!written.exec())
+        return ReadFailure(path_, written.lastError());
+    const auto when = [](const QVariant& time) { return time.toString().replace(QChar('T'), QChar(' ')).toStdString(); };
+    const std::string name = InstrumentNumber(typeCode, number);
+    why.clear();
+    if (reserved.next()) {
+        const QVariant outcome = reserved.value(1);
+        why = "Номер " + name + " уже выдан " + when(reserved.value(0)) + ": " +
+              (outcome.isNull()            ? std::string("выпуск не завершен")
+               : outcome.toLongLong() == 0 ? std::string("прибор выпущен")
+                                           : "выпуск завершился ошибкой, код " + outcome.toString().toStdString());
+    } else if (written.next()) {
+        why = "Номер " + name + " уже записан в прибор " + when(written.value(0));
+    } else if (taken && taken(number)) {
+        why = "Паспорт прибора " + name + " уже есть";
+    }
+    return std::nullopt;
+}
+
+std::optional<SerialReservation> History::CheckSerial(int32_t typeCode, int32_t serial)
+{
+    using Outcome = SerialReservation::Outcome;
+    if (auto failure = Open())
+        return SerialReservation{corrupt_ ? Outcome::HistoryCorrupt : Outcome::HistoryFailed, serial, *failure};
+    std::string why;
+    if (auto failure = WhyUsed(typeCode, serial, {}, why))
+        return SerialReservation{Outcome::HistoryFailed, serial, *failure};
+    if (why.empty())
+        return std::nullopt;
+    return SerialReservation{Outcome::Used, serial, why};
 }
 
 std::string InstrumentNumber(int32_t typeCode, int32_t serial)

@@ -63,9 +63,10 @@ struct SerialReservation {
 
 // The history of every instrument in an SQLite file: one transaction per record, WAL, so a
 // kill in the middle of a record loses at most that record. Production numbers are reserved in
-// it before anything is sent; the database itself refuses a number reserved twice. A file that
-// is not a sound database is left alone until StartNew sets it aside: a new history restarts the
-// numbering, which only the operator may decide. A history that cannot be opened or written is an
+// it before anything is sent; the database itself refuses a number reserved twice. A file is
+// looked at before anything writes to it: one without this program's tables (an empty one too)
+// is refused and left as it is, and one that is not a sound database is left alone until StartNew
+// sets it aside, since a new history restarts the numbering, which only the operator may decide. A history that cannot be opened or written is an
 // error message, never a reason to stop the operation it records (production excepted).
 class History {
 public:
@@ -96,10 +97,16 @@ public:
     // `row` carries the operator, profile and details of the reservation's row.
     SerialReservation ReserveSerial(int32_t typeCode, std::optional<int32_t> serial, bool reuse,
                                     const std::function<bool(int32_t)>& taken, HistoryRecord row);
+    // What a reservation of the named number would be refused for, without taking it: Used with
+    // when and how it was given, or why the history cannot tell; nullopt when it is free. For a
+    // number written by hand, whose row of the write then makes it used.
+    std::optional<SerialReservation> CheckSerial(int32_t typeCode, int32_t serial);
 
     // True when the last failure was a file that is not a sound database.
     bool corrupt() const { return corrupt_; }
-    // Sets a corrupt file aside as NAME.corrupt-TIME and begins a new, empty history.
+    // Sets a corrupt file aside as NAME.corrupt-TIME (with "-2", "-3", ... when that name is
+    // taken), its -wal and -shm with it, and begins a new, empty history. Stations doing it at
+    // once take turns (NAME.lock): the one that finds the file sound again keeps it.
     std::optional<std::string> StartNew();
     // A message about the file set aside by StartNew, once.
     std::optional<std::string> TakeNotice();
@@ -111,10 +118,19 @@ private:
     // `checked`: the file was checked and set up on another connection; this one only opens it.
     std::optional<std::string> OpenUntilNotBusy(const QString& connection, bool checked);
     std::optional<std::string> OpenOnce(const QString& connection, bool checked);
+    // Checks the file through a read-only connection before anything writes to it: a sound
+    // database with this program's tables, or none yet, when a new history is made.
+    std::optional<std::string> Look(const QString& connection);
+    // Makes a new history under a temporary name and moves it into place whole, so that no
+    // station finds it empty or half made; when another station's is there first, that one stays.
+    std::optional<std::string> CreateFresh(const QString& connection);
     std::optional<std::string> Begin();
     std::optional<std::string> Commit();
     void Rollback();
     std::optional<std::string> Insert(const HistoryRecord& r);
+    // Why a number counts as given (`why` empty when it does not), or the failure to read it.
+    std::optional<std::string> WhyUsed(int32_t typeCode, int32_t number, const std::function<bool(int32_t)>& taken,
+                                       std::string& why);
 
     std::string path_;
     std::string connection_;

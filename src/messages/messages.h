@@ -15,6 +15,7 @@ enum class Question {
     ReferenceConnected,      // the reference a calibration asks for is connected to the input
     WriteCalibrationResult,  // a calibration's result is written into the instrument at once
     ProfileDefaults,         // an opened profile lacks settings a write sends: take their defaults
+    ReuseSerialNumber,       // a serial number given before is written into an instrument again
 };
 
 // Message boxes and the keyboard state they depend on. The window shows real boxes (raising and

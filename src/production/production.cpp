@@ -11,6 +11,7 @@
 #include "reports/page_pdf.h"
 #include "reports/passport_page.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <future>
 #include <system_error>
@@ -84,6 +85,25 @@ std::string PassportFileName(int32_t typeCode, int32_t serial)
     return history::InstrumentNumber(typeCode, serial) + ".pdf";
 }
 
+namespace {
+
+// The highest serial number of the type code among the passports in the folder; -1 when none.
+int32_t HighestPassport(const std::filesystem::path& folder, int32_t typeCode)
+{
+    int32_t highest = -1;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        const auto id = history::ParseInstrumentNumber(std::string_view(name).substr(0, name.find('.')),
+                                                       history::LoneNumber::Serial);
+        if (id && id->typeCode == typeCode && PassportFileName(typeCode, *id->serial) == name)
+            highest = std::max(highest, *id->serial);
+    }
+    return highest;
+}
+
+}  // namespace
+
 std::optional<ProductionRefusal> PrepareProduction(history::History& history, ProductionOrder& order)
 {
     using Kind = ProductionRefusal::Kind;
@@ -107,6 +127,9 @@ std::optional<ProductionRefusal> PrepareProduction(history::History& history, Pr
         return ProductionRefusal{Kind::ProfileIncomplete, model::MissingKeysText(order.profilePath, check.missing)};
 
     const std::filesystem::path folder(order.passportDir.empty() ? "." : order.passportDir);
+    if (!reports::SavesUnderItsName((folder / PassportFileName(order.typeCode, order.serial)).string()))
+        return ProductionRefusal{Kind::PassportFolder, "Имя папки паспортов " + folder.string() +
+                                                           " не является текстом UTF-8: паспорт в ней не сохранить"};
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error || !std::filesystem::is_directory(folder) || access(folder.c_str(), W_OK | X_OK) != 0)
@@ -116,8 +139,11 @@ std::optional<ProductionRefusal> PrepareProduction(history::History& history, Pr
 
     model::SettingsModel identity;
     identity.general.otk_type = order.typeCode;
+    // The next number goes above every passport of the type code in the folder: a history begun
+    // anew, or lost, must not give the numbers of instruments made before it again.
+    const int32_t highest = order.nextSerial ? HighestPassport(folder, order.typeCode) : -1;
     const auto passportExists = [&](int32_t serial) {
-        return std::filesystem::exists(folder / PassportFileName(order.typeCode, serial));
+        return serial <= highest || std::filesystem::exists(folder / PassportFileName(order.typeCode, serial));
     };
     const history::SerialReservation reservation = history.ReserveSerial(
         order.typeCode, order.nextSerial ? std::nullopt : std::optional<int32_t>(order.serial), order.reuse,

@@ -21,7 +21,8 @@ struct ProductionOrder {
     int32_t serial = 0;    // 0..65535
     int32_t day = 1, month = 1, year = 2000;
     std::string passportDir;     // where the passport PDF goes
-    bool nextSerial = false;     // take the next free number of the type code instead of `serial`
+    bool nextSerial = false;     // take the next free number of the type code instead of `serial`:
+                                 // above every number of the history and every passport in the folder
     bool reuse = false;          // a named number given before, and its passport, may be given again
     bool allowDefaults = false;  // a profile without some keys of the written groups writes their defaults
 };
@@ -31,7 +32,7 @@ struct ProductionRefusal {
     enum class Kind {
         Profile,            // the profile cannot be read, is no profile, or holds values that cannot be sent
         ProfileIncomplete,  // the profile lacks keys of the written groups and defaults were not allowed
-        PassportFolder,     // the passport folder cannot be made or written
+        PassportFolder,     // the passport folder cannot be made or written, or its name is no text
         History,            // the history cannot be opened, read or written, or is not ours
         HistoryCorrupt,     // the history is not a sound database; a new one is the operator's decision
         Used,               // the number (or its passport) was given before

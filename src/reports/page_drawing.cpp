@@ -217,7 +217,7 @@ std::optional<std::string> SavePagePdf(const std::string& document, const std::s
 {
     QSaveFile file(QString::fromStdString(path));
     const auto size = static_cast<qint64>(document.size());
-    if (!file.open(QIODevice::WriteOnly) || file.write(document.data(), size) != size || !file.commit())
+    if (!SavesUnderItsName(path) || !file.open(QIODevice::WriteOnly) || file.write(document.data(), size) != size || !file.commit())
         return "Unable to write to " + path;
     return std::nullopt;
 }

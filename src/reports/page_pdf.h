@@ -18,6 +18,10 @@ std::optional<std::string> DrawPagePdf(const Page& page);
 // cannot be.
 std::optional<std::string> SavePagePdf(const std::string& document, const std::string& path);
 
+// Whether a PDF can be saved under `path` as given: the file's name passes through Qt's text, in
+// which bytes that are not UTF-8 become another name. SavePagePdf refuses any other.
+bool SavesUnderItsName(const std::string& path);
+
 // The page as a PDF file, replaced atomically; "Unable to write to <path>" when it cannot be.
 inline std::optional<std::string> WritePagePdf(const Page& page, const std::string& path)
 {

@@ -27,7 +27,7 @@ std::string InstrumentNumberOf(const model::SettingsModel& model)
 {
     char type[16];
     std::snprintf(type, sizeof type, "%03u", static_cast<unsigned>(model.general.otk_type));
-    return std::string(type) + "-" + Value(256 * model.serial_hi + model.serial_lo);
+    return std::string(type) + "-" + Value(model.SerialNumber());
 }
 
 }  // namespace pmv::reports

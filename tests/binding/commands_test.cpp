@@ -7,6 +7,7 @@
 #include "binding/window_commands.h"
 #include "device/device_settings.h"
 #include "device/register_map.h"
+#include "history/history.h"
 #include "messages/error_codes.h"
 #include "model/factory_profiles.h"
 #include "model/number_format.h"
@@ -78,6 +79,15 @@ protected:
     RecordingMessages messages;
     RecordingHost host;
     CommandContext context{device, messages, host, controls, 1};
+    history::History history{history::kHistoryFileName};
+    std::vector<history::HistoryRecord> recorded;
+    RecordedSerialWrite WriteSerial()
+    {
+        return WriteSerialNumber(context, history, [&](const history::HistoryRecord& r) {
+            recorded.push_back(r);
+            EXPECT_EQ(history.Record(r), std::nullopt);
+        });
+    }
 
 private:
     test::TempDir dir_;
@@ -273,7 +283,7 @@ TEST_F(Commands, SerialNumberWriteTakesTheTypedNumberAndTheCalendarDay)
     ChooseProductionYear(context, 1);
     ChooseProductionDay(context, 15);
     EXPECT_EQ(controls.general.productionDate, "15 Марта 2008");
-    ASSERT_EQ(WriteSerialNumber(context), kOk);
+    ASSERT_EQ(WriteSerial().code, kOk);
     EXPECT_TRUE(messages.boxes.empty());
     EXPECT_EQ(simulator->Register(2, 1, device::regs::kSerialHi.number), 0x12u);
     EXPECT_EQ(simulator->Register(2, 1, device::regs::kSerialLo.number), 0x34u);
@@ -291,12 +301,68 @@ TEST_F(Commands, ASerialNumberThatDoesNotScanOrIsAbove65535IsNotWrittenAsZero)
         messages.boxes.clear();
         simulator->ClearTranscript();
         controls.general.serialNumber = typed;
-        EXPECT_EQ(WriteSerialNumber(context), kBadNumber) << typed;
+        EXPECT_EQ(WriteSerial().code, kBadNumber) << typed;
         EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Неправильно задано число (ERR 23)"})) << typed;
         EXPECT_TRUE(simulator->Transcript().empty()) << typed;
     }
     EXPECT_EQ(simulator->Register(2, 1, device::regs::kSerialHi.number), 0x12u);
     EXPECT_EQ(simulator->Register(2, 1, device::regs::kSerialLo.number), 0x34u);
+    EXPECT_TRUE(recorded.empty());
+}
+
+// A number written by hand goes through the history as production's do: one given before (by a
+// production's reservation or an earlier write) is written again only after a question, and a
+// history that cannot tell keeps the number out of the instrument.
+TEST_F(Commands, ASerialNumberGivenBeforeIsWrittenAgainOnlyAfterTheOperatorAgrees)
+{
+    Open("PMV7700.prf");
+    controls.general.typeCode = 12;
+    controls.general.serialNumber = "4660";
+    ASSERT_EQ(WriteSerial().code, kOk);
+    EXPECT_TRUE(messages.boxes.empty()) << "a free number is written without a question";
+    ASSERT_EQ(recorded.size(), 1u);
+    EXPECT_EQ(recorded[0].operation, history::kOperationSerial);
+    EXPECT_EQ(recorded[0].serial, 4660);
+    EXPECT_EQ(recorded[0].typeCode, 12);
+
+    ASSERT_EQ(history.ReserveSerial(12, 4661, false, {}, {}).outcome, history::SerialReservation::Outcome::Reserved);
+    for (const char* given : {"4660", "4661"}) {
+        SCOPED_TRACE(given);
+        controls.general.serialNumber = given;
+        messages.boxes.clear();
+        simulator->ClearTranscript();
+        messages.answers = {false};
+        const RecordedSerialWrite declined = WriteSerial();
+        EXPECT_EQ(declined.refusal, RecordedSerialWrite::Refusal::Used);
+        EXPECT_EQ(declined.code, kStoppedToRevise);
+        ASSERT_EQ(messages.boxes.size(), 1u);
+        EXPECT_EQ(messages.boxes[0].asked, Question::ReuseSerialNumber);
+        EXPECT_NE(messages.boxes[0].text.find(std::string("012-0") + given), std::string::npos) << messages.boxes[0].text;
+        EXPECT_TRUE(simulator->Transcript().empty()) << "nothing sent";
+    }
+    EXPECT_EQ(recorded.size(), 1u) << "a number not written leaves no row";
+
+    messages.answers = {true};
+    ASSERT_EQ(WriteSerial().code, kOk);
+    EXPECT_EQ(simulator->Register(2, 1, device::regs::kSerialLo.number), 4661u % 256);
+    ASSERT_EQ(recorded.size(), 2u);
+    EXPECT_NE(recorded[1].details.find("повторно"), std::string::npos) << recorded[1].details;
+
+    controls.general.typeCode = 13;
+    messages.boxes.clear();
+    EXPECT_EQ(WriteSerial().code, kOk) << "another type code's number";
+    EXPECT_TRUE(messages.boxes.empty());
+
+    std::filesystem::create_directory("folder");
+    history::History unusable("folder");
+    simulator->ClearTranscript();
+    controls.general.serialNumber = "5000";
+    const RecordedSerialWrite refused =
+        WriteSerialNumber(context, unusable, [&](const history::HistoryRecord&) { ADD_FAILURE() << "a row"; });
+    EXPECT_EQ(refused.refusal, RecordedSerialWrite::Refusal::History);
+    EXPECT_EQ(refused.code, kFileNotOpened);
+    EXPECT_NE(refused.message.find("folder"), std::string::npos) << refused.message;
+    EXPECT_TRUE(simulator->Transcript().empty());
 }
 
 TEST_F(Commands, ProfileSavedUnderTheChosenNameWithPrfAppendedOpensAgain)

@@ -3,8 +3,10 @@
 #include "temp_dir.h"
 
 #include "cli/pmvctl.h"
+#include "cli/session.h"
 #include "cli/terminal_io.h"
 #include "device/output_test.h"
+#include "history/history.h"
 #include "ini/ini_file.h"
 #include "link/exchange.h"
 #include "model/factory_profiles.h"
@@ -447,6 +449,39 @@ TEST_F(PmvctlTest, VerifyCatchesAnInstrumentThatLosesAValueAtItsRestart)
     // The operation is padded to 20 characters, not bytes.
     EXPECT_NE(out_.find(" 007-12345  номер и дата" + std::string(9, ' ') + "  "), std::string::npos) << out_;
     EXPECT_EQ(RunRaw({"history", "--from", "01.02.2026"}), cli::kUsageStatus);
+}
+
+// serial --set after a production gave the same number again with exit 0.
+TEST_F(PmvctlTest, SerialSetRefusesANumberGivenBeforeUnlessReuseAndWritesNothingWithoutAHistory)
+{
+    {
+        history::History history(history::kHistoryFileName);
+        ASSERT_EQ(history.ReserveSerial(12, 400, false, {}, {}).outcome, history::SerialReservation::Outcome::Reserved);
+    }
+    ASSERT_EQ(Run({"serial", "--set", "345", "12", "01.02.2026"}), 0) << err_;
+    for (const char* given : {"345", "400"}) {
+        SCOPED_TRACE(given);
+        simulator_.SetRegister(2, 1, 11, 7);
+        simulator_.ClearTranscript();
+        EXPECT_EQ(Run({"serial", "--set", given, "12", "01.02.2026"}), cli::kSerialUsedStatus) << err_;
+        EXPECT_NE(err_.find(std::string("012-00") + given), std::string::npos) << err_;
+        EXPECT_NE(err_.find("--reuse"), std::string::npos) << err_;
+        EXPECT_TRUE(simulator_.Transcript().empty()) << "nothing sent";
+    }
+    ASSERT_EQ(Run({"serial", "--set", "400", "12", "01.02.2026", "--reuse"}), 0) << err_;
+    EXPECT_EQ(simulator_.Register(2, 1, 11), 400u % 256);
+    EXPECT_EQ(Run({"serial", "--set", "345", "13", "01.02.2026"}), 0) << "another type code's number: " << err_;
+    ASSERT_EQ(RunRaw({"history", "012-00400", "--json"}), 0) << err_;
+    EXPECT_NE(out_.find("номер и дата"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("повторно"), std::string::npos) << out_;
+
+    for (const char* suffix : {"", "-wal", "-shm"})
+        std::filesystem::remove(dir_.file(std::string(history::kHistoryFileName) + suffix));
+    std::filesystem::create_directory(dir_.file(history::kHistoryFileName));
+    simulator_.ClearTranscript();
+    EXPECT_EQ(Run({"serial", "--set", "500", "12", "01.02.2026"}), cli::Session::kFileFailure) << err_;
+    EXPECT_NE(err_.find("history.sqlite"), std::string::npos) << err_;
+    EXPECT_TRUE(simulator_.Transcript().empty()) << "nothing sent without a history to check the number";
 }
 
 // history, produce and serial --set read instrument numbers by rules of their own: hexadecimal

@@ -56,23 +56,26 @@ protected:
         return link;
     }
 
-    static QProcess* StartProduce(const std::string& link, const QStringList& options = {"--serial", "12"})
+    static QProcess* StartPmvctl(const std::string& link, const QStringList& arguments)
     {
         auto* p = new QProcess;
-        p->start(QStringLiteral(PMVCTL_PATH),
-                 QStringList{"--port", QString::fromStdString(link), "produce", "--profile", "PMV7706.prf", "--yes"} +
-                     options);
+        p->start(QStringLiteral(PMVCTL_PATH), QStringList{"--port", QString::fromStdString(link)} + arguments);
         return p;
     }
+    static QProcess* StartProduce(const std::string& link, const QStringList& options = {"--serial", "12"})
+    {
+        return StartPmvctl(link, QStringList{"produce", "--profile", "PMV7706.prf", "--yes"} + options);
+    }
+    static constexpr int kSerialUsed = 66;
 
-    // Runs one produce to its end: the exit status, stderr in `err_`, stdout in `out_`, and in `sent_` whether the
-    // simulator printed any request meanwhile.
-    int Produce(const std::string& link, const QStringList& options)
+    // Runs one produce (or, not `produce`, the pmvctl command of `options`) to its end: the exit status, stderr in
+    // `err_`, stdout in `out_`, and in `sent_` whether the simulator printed any request meanwhile.
+    int Produce(const std::string& link, const QStringList& options, bool produce = true)
     {
         QProcess* sim = simulators_.back();
         while (sim->waitForReadyRead(50))
             sim->readAllStandardOutput();
-        QProcess* run = StartProduce(link, options);
+        QProcess* run = produce ? StartProduce(link, options) : StartPmvctl(link, options);
         EXPECT_TRUE(run->waitForFinished(60'000));
         err_ = run->readAllStandardError().toStdString();
         out_ = run->readAllStandardOutput().toStdString();
@@ -213,6 +216,79 @@ TEST_F(ProduceCommand, ARunKilledAfterItsReservationNeverLetsTheNumberComeBack)
     EXPECT_TRUE(Rows(history::kOperationSerial).empty()) << "every kill fell between the reservation and the serial number";
     for (const history::HistoryRecord& r : Rows(history::kOperationProduction))
         ADD_FAILURE() << "a killed run has an outcome: " << r.serial << " code " << r.result << " " << r.details;
+}
+
+// The riskiest moment: the number is in the instrument and the run dies before its history row of
+// the write. The reservation alone keeps the number from production and from a write by hand.
+TEST_F(ProduceCommand, ARunKilledRightAfterTheSerialNumberWentInNeverLetsTheNumberComeBack)
+{
+    constexpr int kKills = 3;
+    std::set<int> numbers;
+    for (int round = 0; round < kKills; ++round) {
+        SCOPED_TRACE(round);
+        // Paced like a 57600-baud line, so that the kill comes before the production date is written.
+        const std::string line = StartSimulator("line-" + std::to_string(round), {"--baud", "57600"});
+        QProcess* sim = simulators_.back();
+        QProcess* run = StartProduce(line);
+        // The type code is the number's last register: the simulator prints a request once answered.
+        QByteArray printed;
+        const auto deadline = std::chrono::steady_clock::now() + 30s;
+        while (!printed.contains("1;38;00000E;") && std::chrono::steady_clock::now() < deadline)
+            if (sim->waitForReadyRead(5))
+                printed += sim->readAllStandardOutput();
+        ::kill(static_cast<pid_t>(run->processId()), SIGKILL);
+        ASSERT_TRUE(run->waitForFinished(10'000));
+        delete run;
+        ASSERT_TRUE(printed.contains("1;38;00000E;")) << "the serial number was never written";
+
+        const std::vector<history::HistoryRecord> reserved = Rows(history::kOperationReservation);
+        ASSERT_EQ(reserved.size(), static_cast<size_t>(round) + 1);
+        const int serial = reserved.back().serial;
+        EXPECT_TRUE(numbers.insert(serial).second) << "number " << serial << " given twice";
+        ASSERT_EQ(Produce(line, {"serial", "--json"}, false), 0) << err_;
+        EXPECT_NE(out_.find("\"serial\":" + std::to_string(serial) + ","), std::string::npos)
+            << "the instrument holds the reserved number: " << out_;
+        EXPECT_EQ(Produce(line, {"serial", "--set", QString::number(serial), "12", "01.02.2026"}, false), kSerialUsed) << err_;
+    }
+    EXPECT_EQ(numbers.size(), static_cast<size_t>(kKills));
+}
+
+// Two stations find one corrupt history and both begin a new one, round after round, with one
+// passport folder: every corrupt file is kept aside with its bytes, and no number comes twice,
+// also across the new histories, since each goes on above the passports.
+TEST_F(ProduceCommand, TwoStationsBeginningANewHistoryTogetherLoseNoFileAndGiveNoNumberTwice)
+{
+    const std::string lines[2] = {StartSimulator("line-a", {"--quiet"}), StartSimulator("line-b", {"--quiet"})};
+    constexpr int kRounds = 8;
+    const QStringList options{"--serial", "12", "--new-history", "--passport-dir", "passports"};
+    std::set<int> numbers;
+    std::set<std::string> junks;
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE(round);
+        for (const char* suffix : {"", "-wal", "-shm"})
+            std::filesystem::remove(dir_.file(std::string(history::kHistoryFileName) + suffix));
+        const std::string junk = "round " + std::to_string(round) + std::string(4096, 'Z');
+        test::WriteFileBytes(dir_.file(history::kHistoryFileName), junk);
+        junks.insert(junk.substr(0, 8));
+        QProcess* runs[2] = {StartProduce(lines[0], options), StartProduce(lines[1], options)};
+        for (QProcess* run : runs) {
+            ASSERT_TRUE(run->waitForFinished(60'000));
+            const QByteArray err = run->readAllStandardError();
+            EXPECT_EQ(run->exitCode(), 0) << err.toStdString();
+            const int serial = AnnouncedSerial(err);
+            EXPECT_GT(serial, 0) << err.toStdString();
+            EXPECT_TRUE(numbers.insert(serial).second) << "number " << serial << " given twice";
+            delete run;
+        }
+        std::set<std::string> kept;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
+            if (entry.path().filename().string().starts_with("history.sqlite.corrupt-")) {
+                const std::string bytes = test::ReadFileBytes(entry.path().string());
+                kept.insert(bytes.substr(0, 8) + (bytes.ends_with(std::string(4096, 'Z')) ? "" : " torn"));
+            }
+        EXPECT_EQ(kept, junks) << "every corrupt file set aside whole, none overwritten";
+    }
+    EXPECT_EQ(numbers.size(), 2u * kRounds);
 }
 
 }  // namespace

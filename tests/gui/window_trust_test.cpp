@@ -229,6 +229,27 @@ TEST_F(TrustTest, ASerialNumberOutOfRangeOrNotANumberLeavesTheInstrumentsSerial)
     EXPECT_EQ(simulator.Register(2, 1, device::regs::kSerialLo.number), 0x34u);
 }
 
+// The window's serial write once gave a number again without a word after it was produced.
+TEST_F(TrustTest, ASerialNumberGivenBeforeIsWrittenAgainOnlyAfterTheOperatorAgrees)
+{
+    Open();
+    SetText(controls.general.serialNumber, "513");
+    Click(Button::WriteSerial);
+    ASSERT_TRUE(user.boxes.empty()) << user.boxes[0].text.toStdString();
+    simulator.SetRegister(2, 1, device::regs::kSerialLo.number, 0);
+    simulator.ClearTranscript();
+    user.decide = [](const QString&) { return QMessageBox::No; };
+    Click(Button::WriteSerial);
+    ASSERT_EQ(user.boxes.size(), 1u);
+    EXPECT_TRUE(user.Saw("уже записан в прибор"));
+    EXPECT_TRUE(user.Saw("Записать этот номер в прибор еще раз?"));
+    EXPECT_TRUE(simulator.Transcript().empty());
+    EXPECT_TRUE(Outcome().startsWith(U("Отменено (ERR 16)"))) << Outcome().toStdString();
+    user.decide = [](const QString&) { return QMessageBox::Yes; };
+    Click(Button::WriteSerial);
+    EXPECT_EQ(simulator.Register(2, 1, device::regs::kSerialLo.number), 513u % 256);
+}
+
 TEST_F(TrustTest, ACommaTypedInAFieldIsWrittenAsItsDecimalValue)
 {
     Open();

@@ -11,6 +11,9 @@
 #include <csignal>
 #include <filesystem>
 #include <functional>
+#include <grp.h>
+#include <pwd.h>
+#include <set>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -166,51 +169,161 @@ TEST(History, ReservedNumbersAreNeverGivenTwice)
     EXPECT_EQ(rows[1].operation, kOperationReservation);
 }
 
-TEST(History, AHistoryThatCannotBeUsedRefusesAReservation)
+// Runs `body` in a child process as the user "nobody" when the test runs as root, who writes
+// whatever the permissions say; true when the body returned true.
+bool AsUnprivilegedUser(const std::function<bool()>& body)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0) {
+            const passwd* nobody = getpwnam("nobody");
+            if (!nobody || setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0)
+                _exit(2);
+        }
+        _exit(body() ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// A file made by another program through SQLite, in its own journal mode.
+void MakeForeignDatabase(const std::string& path, const char* statement)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("foreign"));
+        db.setDatabaseName(QString::fromStdString(path));
+        EXPECT_TRUE(db.open());
+        EXPECT_TRUE(QSqlQuery(db).exec(QString::fromUtf8(statement)));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("foreign"));
+}
+
+TEST(History, AHistoryThatCannotBeUsedRefusesAReservationAndIsLeftAsItIs)
 {
     using Outcome = SerialReservation::Outcome;
     test::TempDir dir;
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::others_read | std::filesystem::perms::others_exec,
+                                 std::filesystem::perm_options::add);
     struct Case {
         const char* what;
         std::function<std::string()> arrange;  // returns the history's path
+        const char* why;
     };
     const std::vector<Case> cases{
         {"a folder of that name",
          [&] {
              std::filesystem::create_directories(dir.path() / "folder" / kHistoryFileName);
              return (dir.path() / "folder" / kHistoryFileName).string();
-         }},
+         },
+         "Не удается"},
         {"a records table of another program",
          [&] {
-             const std::string path = dir.file("foreign.sqlite");
-             {
-                 QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("foreign"));
-                 db.setDatabaseName(QString::fromStdString(path));
-                 EXPECT_TRUE(db.open());
-                 EXPECT_TRUE(QSqlQuery(db).exec(QStringLiteral("CREATE TABLE records (id INTEGER, name TEXT)")));
-                 db.close();
-             }
-             QSqlDatabase::removeDatabase(QStringLiteral("foreign"));
-             return path;
-         }},
+             MakeForeignDatabase(dir.file("foreign.sqlite"), "CREATE TABLE records (id INTEGER, name TEXT)");
+             return dir.file("foreign.sqlite");
+         },
+         "таблица records другого вида"},
+        {"a database of another program",
+         [&] {
+             MakeForeignDatabase(dir.file("notes.sqlite"), "CREATE TABLE notes (text TEXT)");
+             return dir.file("notes.sqlite");
+         },
+         "нет таблицы records"},
+        {"an empty file",
+         [&] {
+             test::WriteFileBytes(dir.file("empty.sqlite"), "");
+             return dir.file("empty.sqlite");
+         },
+         "нет таблицы records"},
         {"a read-only file",
          [&] {
              const std::string path = dir.file("readonly.sqlite");
              EXPECT_EQ(History(path).Record(Row(1, 1, kOperationWrite)), std::nullopt);
-             std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+             std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                                    std::filesystem::perms::others_read);
              return path;
-         }},
+         },
+         "readonly.sqlite"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string path = c.arrange();
-        if (std::string(c.what) == "a read-only file" && geteuid() == 0)
-            continue;  // root writes whatever the permissions say
-        History history(path);
-        const SerialReservation refused = history.ReserveSerial(12, std::nullopt, false, {}, {});
-        EXPECT_EQ(refused.outcome, Outcome::HistoryFailed);
-        EXPECT_NE(refused.message.find(path), std::string::npos) << refused.message;
-        EXPECT_NE(history.PeekNextSerial(12).outcome, Outcome::Reserved);
+        const std::string before = test::ReadFileBytes(path);
+        EXPECT_TRUE(AsUnprivilegedUser([&] {
+            History history(path);
+            const SerialReservation refused = history.ReserveSerial(12, std::nullopt, false, {}, {});
+            return refused.outcome == Outcome::HistoryFailed && refused.message.find(path) != std::string::npos &&
+                   refused.message.find(c.why) != std::string::npos &&
+                   history.PeekNextSerial(12).outcome != Outcome::Reserved && history.Record(Row(12, 1, kOperationSerial));
+        }));
+        EXPECT_EQ(test::ReadFileBytes(path), before) << "looked at, never changed";
+        EXPECT_FALSE(std::filesystem::exists(path + "-wal"));
+    }
+}
+
+// Two stations that find one corrupt history and both begin a new one: the first sets the file
+// aside, the second keeps the first one's new history; every file set aside keeps its bytes, its
+// -wal goes with it, and the two reservations of a round are two numbers of one history.
+TEST(History, TwoStationsBeginningANewHistoryTogetherLoseNoFileAndGiveNoNumberTwice)
+{
+    test::TempDir dir;
+    const std::string path = dir.file(kHistoryFileName);
+    constexpr int kRounds = 25;
+    std::set<char> junks;  // each round's file: 8192 times its own letter
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE(round);
+        for (const char* suffix : {"", "-wal", "-shm"})
+            std::filesystem::remove(path + suffix);
+        const std::string junk(8192, static_cast<char>('A' + round));
+        test::WriteFileBytes(path, junk);
+        if (round % 2)
+            test::WriteFileBytes(path + "-wal", "wal of " + junk);
+        junks.insert(junk[0]);
+
+        int go[2], numbers[2];
+        ASSERT_EQ(pipe(go), 0);
+        ASSERT_EQ(pipe(numbers), 0);
+        pid_t stations[2];
+        for (pid_t& station : stations) {
+            station = fork();
+            ASSERT_GE(station, 0);
+            if (station == 0) {
+                close(go[1]);
+                char start;
+                if (read(go[0], &start, 1) != 1)
+                    _exit(1);
+                History history(path);
+                SerialReservation r = history.ReserveSerial(12, std::nullopt, false, {}, {});
+                if (r.outcome == SerialReservation::Outcome::HistoryCorrupt && !history.StartNew())
+                    r = history.ReserveSerial(12, std::nullopt, false, {}, {});
+                const int32_t number = r.outcome == SerialReservation::Outcome::Reserved ? r.serial : -1;
+                _exit(write(numbers[1], &number, sizeof number) == sizeof number ? 0 : 1);
+            }
+        }
+        close(go[0]);
+        close(numbers[1]);
+        ASSERT_EQ(write(go[1], "gg", 2), 2);
+        close(go[1]);
+        std::set<int32_t> given;
+        for (int32_t n; read(numbers[0], &n, sizeof n) == sizeof n;)
+            given.insert(n);
+        close(numbers[0]);
+        for (pid_t station : stations)
+            waitpid(station, nullptr, 0);
+        EXPECT_EQ(given, (std::set<int32_t>{1, 2})) << "both numbers from one new history";
+
+        std::set<char> kept;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+            const std::string name = entry.path().string();
+            if (name.find(".corrupt-") == std::string::npos || name.ends_with("-shm"))
+                continue;
+            const std::string bytes = test::ReadFileBytes(name);
+            if (name.ends_with("-wal"))
+                EXPECT_EQ(test::ReadFileBytes(name.substr(0, name.size() - 4)), bytes.substr(7)) << "its own -wal";
+            else
+                kept.insert(bytes == std::string(8192, bytes.front()) ? bytes.front() : '?');
+        }
+        EXPECT_EQ(kept, junks) << "every corrupt file set aside, none overwritten";
     }
 }
 

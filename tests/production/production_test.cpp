@@ -158,6 +158,8 @@ TEST_F(ProductionTest, NothingIsSentAndNoNumberTakenWhenTheProductionCannotStart
              order.passportDir = dir.file("passports");
          },
          ProductionRefusal::Kind::PassportFolder},
+        {"the passport folder's name is no text: the PDF could not be saved under it",
+         [&] { order.passportDir = dir.file("pp\xff"); }, ProductionRefusal::Kind::PassportFolder},
         {"the passport exists",
          [&] { test::WriteFileBytes(dir.file("012-00345.pdf"), "%PDF"); }, ProductionRefusal::Kind::Used},
         {"the history is a folder",
@@ -179,6 +181,7 @@ TEST_F(ProductionTest, NothingIsSentAndNoNumberTakenWhenTheProductionCannotStart
         std::filesystem::remove(dir.file("012-00345.pdf"));
     }
     EXPECT_TRUE(simulator->Transcript().empty());
+    EXPECT_FALSE(std::filesystem::exists(dir.file("pp\xff")));
     history = std::make_unique<history::History>(dir.file(history::kHistoryFileName));
     EXPECT_TRUE(Rows().empty()) << "no reservation";
 
@@ -194,6 +197,27 @@ TEST_F(ProductionTest, NothingIsSentAndNoNumberTakenWhenTheProductionCannotStart
     order.nextSerial = true;
     ASSERT_EQ(PrepareProduction(*history, order), std::nullopt);
     EXPECT_EQ(order.serial, 346);
+}
+
+// A history begun anew (or lost) knows none of the instruments made before it; their passports do.
+TEST_F(ProductionTest, TheNextNumberGoesAboveEveryPassportOfTheTypeInTheFolder)
+{
+    for (const char* name : {"012-00001.pdf", "012-00004.pdf", "013-00050.pdf", "012-00009 копия.pdf", "12-00030.pdf",
+                             "012-00040.txt", "012-00060.pdf.bak"})
+        test::WriteFileBytes(dir.file(name), "%PDF");
+    order.nextSerial = true;
+    ASSERT_EQ(PrepareProduction(*history, order), std::nullopt);
+    EXPECT_EQ(order.serial, 5) << "only passports named as production names them count";
+    ASSERT_EQ(PrepareProduction(*history, order), std::nullopt);
+    EXPECT_EQ(order.serial, 6);
+
+    order.nextSerial = false;
+    order.serial = 2;
+    EXPECT_EQ(PrepareProduction(*history, order), std::nullopt) << "a number named below them is not a passport's";
+    order.typeCode = 13;
+    order.nextSerial = true;
+    ASSERT_EQ(PrepareProduction(*history, order), std::nullopt);
+    EXPECT_EQ(order.serial, 51);
 }
 
 TEST_F(ProductionTest, TheRebootAfterTheWriteCostsOnlyShortProbes)
