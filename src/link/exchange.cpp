@@ -319,12 +319,16 @@ void Exchange::AwaitSilence(uint32_t guard)
 
 void Exchange::DropInput()
 {
-    // Only while answers are owed is the waiting input worth a look: otherwise it is noise.
-    if (!owedAnswers_.Empty() || owed_ > 0) {
+    // Only while answers are owed, or a line is under way, is the waiting input worth a look:
+    // otherwise it is noise.
+    if (!owedAnswers_.Empty() || owed_ > 0 || !apart_.empty()) {
         std::array<char, kReadChunk> chunk{};
         size_t taken = 0;
         while (taken < 4 * kMaxAnswerBytes) {
-            const size_t got = line_.Read(chunk.data(), chunk.size(), 0);
+            // A line begun is awaited to its end while its bytes keep coming: its tail would
+            // otherwise stand as the next request's answer.
+            const uint32_t wait = apart_.empty() ? 0 : values_.ByteTimeout * 4;
+            const size_t got = line_.Read(chunk.data(), chunk.size(), wait);
             if (got == 0)
                 break;
             TakeApart(std::string_view(chunk.data(), got));
@@ -348,10 +352,10 @@ void Exchange::TakeApart(std::string_view bytes)
 
 void Exchange::TakeExtraLines()
 {
+    apart_.clear();
     const size_t end = receive_.find('\r');
     if (end != std::string::npos && end + 1 < receive_.size())
         TakeApart(std::string_view(receive_).substr(end + 1));
-    apart_.clear();
 }
 
 void Exchange::BeginLogEntry()

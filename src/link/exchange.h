@@ -141,7 +141,7 @@ private:
     // Lines that arrived apart from an attempt settle owed answers; a line's start is kept until
     // its end arrives.
     void TakeApart(std::string_view bytes);
-    // Lines behind the first of the answer received.
+    // Lines behind the first of the answer received; the start of one still coming is kept.
     void TakeExtraLines();
     uint32_t EffectiveTimeout() const;
     uint32_t ProbeWindow() const;
