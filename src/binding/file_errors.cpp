@@ -4,12 +4,33 @@
 #include <string_view>
 #include <system_error>
 
+#include <cerrno>
+
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace pmv::binding {
 namespace {
 
 constexpr std::string_view kUnableToWrite = "Unable to write to ";
+
+struct SystemReason {
+    int error;
+    const char* text;
+};
+
+constexpr SystemReason kSystemReasons[] = {
+    {ENOSPC, "диск заполнен"},
+    {EDQUOT, "превышена квота диска"},
+    {EACCES, "нет права записи"},
+    {EPERM, "нет права записи"},
+    {EROFS, "диск только для чтения"},
+    {ENOENT, "нет папки"},
+    {ENOTDIR, "нет папки"},
+    {EISDIR, "под этим именем папка"},
+    {EIO, "ошибка ввода-вывода"},
+    {EFBIG, "файл слишком велик"},
+};
 
 std::string WhyNotWritten(const std::string& path)
 {
@@ -28,6 +49,9 @@ std::string WhyNotWritten(const std::string& path)
         return "файл защищен от записи";
     if (::access(folder.c_str(), W_OK) != 0)
         return "нет права записи в папку " + folder.string();
+    struct statvfs disk {};
+    if (::statvfs(folder.c_str(), &disk) == 0 && disk.f_bavail == 0)
+        return "диск заполнен";
     return "файл не читается или диск заполнен";
 }
 
@@ -43,6 +67,20 @@ std::string FileErrorText(const std::string& error)
 std::string NotWrittenText(const std::string& path)
 {
     return "Не удается записать файл " + path + ": " + WhyNotWritten(path) + ".";
+}
+
+std::string SystemReasonText(int error)
+{
+    for (const SystemReason& r : kSystemReasons)
+        if (r.error == error)
+            return r.text;
+    return "системная ошибка " + std::to_string(error);
+}
+
+std::string LogNotWrittenText(const std::string& path, int error)
+{
+    return "Журнал обмена " + path + " не записывается: " + SystemReasonText(error) +
+           ". Обмен с прибором идет без журнала.";
 }
 
 }  // namespace pmv::binding

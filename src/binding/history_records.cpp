@@ -22,14 +22,6 @@ ErrorCode ReadIdentity(device::Device& device, model::SettingsModel& identity)
     return device::ReadByte(device.exchange, device::regs::kFirmwareVersion, identity.fw_version);
 }
 
-model::SettingsModel IdentityAfter(device::Device& device, ErrorCode code)
-{
-    model::SettingsModel identity;
-    if (code != kStoppedToRevise && code != kStoppedToCorrect && code != kStoppedByUser && code != kNoAnswer)
-        ReadIdentity(device, identity);
-    return identity;
-}
-
 std::function<ErrorCode()> IdentityBeforeWriting(device::Device& device, model::SettingsModel& identity)
 {
     return [&device, &identity] { return ReadIdentity(device, identity) == kNoAnswer ? kNoAnswer : kOk; };
@@ -101,20 +93,46 @@ history::HistoryRecord MakeHistoryRecord(const model::SettingsModel& identity, c
     return r;
 }
 
-history::HistoryRecord CoefficientsRecord(device::Device& device, uint32_t ch, ErrorCode code, const std::string& profilePath)
+ErrorCode CalibrateWithRecord(device::Calibration& c, DeclineWatch& declines,
+                              std::optional<device::CalibrationVariant> variant, uint32_t ch,
+                              const std::string& profilePath,
+                              const std::function<void(const history::HistoryRecord&)>& record)
 {
-    return MakeHistoryRecord(IdentityAfter(device, code), device.model,
-                             {history::kOperationCalibration, code, profilePath, CoefficientsText(device.model, ch)});
+    model::SettingsModel identity;
+    c.written = false;
+    declines.declined = false;
+    // The model as the procedure begins with it: after the window's controls are taken in.
+    model::SettingsModel start = c.device.model;
+    const std::function<ErrorCode()> gather = c.gather;
+    c.gather = [&] {
+        const ErrorCode code = gather();
+        start = c.device.model;
+        return code;
+    };
+    c.beforeWrite = [&] { ReadIdentity(c.device, identity); };
+    const ErrorCode code = variant ? device::CalibrateCoefficient(c, *variant, ch) : device::CalibrateReference(c, ch);
+    c.gather = gather;
+    c.beforeWrite = [] {};
+    if (c.written)
+        record(MakeHistoryRecord(identity, c.device.model,
+                                 {history::kOperationCalibration, code, profilePath, CoefficientsText(c.device.model, ch)}));
+    if (code == kOk && declines.declined && c.device.model == start)
+        return kStoppedToRevise;
+    return code;
 }
 
 RecordedCoefficientsWrite WriteCoefficientsWithRecord(device::Device& device, uint32_t ch,
                                                       const std::string& profilePath,
                                                       const std::function<void(ErrorCode)>& written)
 {
-    const ErrorCode write = device::WriteCalibrationCoefficients(device, ch);
+    // The identity first: after the restart the row would wait for the instrument's return.
+    model::SettingsModel identity;
+    const bool heard = ReadIdentity(device, identity) != kNoAnswer;
+    const ErrorCode write = heard ? device::WriteCalibrationCoefficients(device, ch) : kNoAnswer;
     written(write);
-    RecordedCoefficientsWrite done{write, device::Restart(device.exchange), {}};
-    done.record = CoefficientsRecord(device, ch, done.result(), profilePath);
+    RecordedCoefficientsWrite done{write, heard ? device::Restart(device.exchange) : kNoAnswer, {}};
+    done.record = MakeHistoryRecord(identity, device.model,
+                                    {history::kOperationCalibration, done.result(), profilePath, CoefficientsText(device.model, ch)});
     return done;
 }
 

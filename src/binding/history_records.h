@@ -1,8 +1,10 @@
 #pragma once
 
+#include "device/calibration_procedures.h"
 #include "device/device.h"
 #include "history/history.h"
 #include "messages/error_codes.h"
+#include "messages/forwarded_messages.h"
 #include "model/settings_model.h"
 
 #include <cstdint>
@@ -46,9 +48,30 @@ struct OperationFacts {
 history::HistoryRecord MakeHistoryRecord(const model::SettingsModel& identity, const model::SettingsModel& settings,
                                          const OperationFacts& facts);
 
-// The row of channel `ch`'s calibration coefficients written from the device's model ("канал 1:
-// UREF 1.0000, RREF …, Ku 100 mV …"), the instrument named as it answers after `code`.
-history::HistoryRecord CoefficientsRecord(device::Device& device, uint32_t ch, ErrorCode code, const std::string& profilePath);
+// The questions of a calibration passed on, with a note of a No: a procedure the operator
+// declined ends with 0, which must not be told as done.
+class DeclineWatch : public ForwardedMessages {
+public:
+    using ForwardedMessages::ForwardedMessages;
+    bool AskYesNo(Question question, const std::string& text, const std::string& caption, MessageIcon icon) override
+    {
+        const bool yes = ForwardedMessages::AskYesNo(question, text, caption, icon);
+        declined = declined || !yes;
+        return yes;
+    }
+    bool declined = false;
+};
+
+// One calibration procedure of channel `ch` (a coefficient's variant, or UREF and RREF without
+// one) with its history row when its result was written, for the window and pmvctl alike; the
+// calibration asks its questions through `declines`. The instrument's identity for the row is
+// read before the result is written, as a write does: after it the instrument restarts, and the
+// row would wait for its return. A No that left the model as the procedure found it is a refusal
+// (16); a No to writing the result keeps the result in the model, which is done.
+ErrorCode CalibrateWithRecord(device::Calibration& c, DeclineWatch& declines,
+                              std::optional<device::CalibrationVariant> variant, uint32_t ch,
+                              const std::string& profilePath,
+                              const std::function<void(const history::HistoryRecord&)>& record);
 
 // Channel `ch`'s coefficients from the device's model into the instrument, then its restart,
 // which takes them in and follows a failed write too. `written` hears the write's own result

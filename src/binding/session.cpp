@@ -1,7 +1,9 @@
 #include "binding/session.h"
 
+#include "binding/file_errors.h"
 #include "device/connection_check.h"
 #include "link/link_settings.h"
+#include "messages/messages.h"
 
 #include <filesystem>
 
@@ -23,6 +25,9 @@ Session::Session(Messages& m, Progress& p)
 {
     port.SetOpenExplainer([](const std::string& device, const std::string& systemError) {
         return device::ExplainOpenFailure(system::SystemView::Current(), device, systemError);
+    });
+    exchange.OnLogFailure([this](const std::string& path, int error) {
+        messages.ShowMessage(LogNotWrittenText(path, error), "Ошибка", MessageIcon::Warning);
     });
 }
 

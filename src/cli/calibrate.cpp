@@ -52,7 +52,7 @@ bool CalibrationAnswers::AskYesNo(Question question, const std::string& text, co
         inner_.ShowMessage(text + " - подключено", caption, icon);
         return true;
     }
-    return inner_.AskYesNo(question, text, caption, icon);
+    return DeclineWatch::AskYesNo(question, text, caption, icon);
 }
 
 int RunCalibrate(Session& s, const Arguments& a)
@@ -78,15 +78,14 @@ int RunCalibrate(Session& s, const Arguments& a)
     device::Calibration calibration{device, answers, s.waitClock()};
     progress.DiscardEscape();
     const auto index = static_cast<uint32_t>(*ch - 1);
-    const ErrorCode code = variant ? device::CalibrateCoefficient(calibration, *variant, index) : device::CalibrateReference(calibration, index);
+    const ErrorCode code = binding::CalibrateWithRecord(calibration, answers, variant, index, path,
+                                                        [&](const history::HistoryRecord& r) { s.Record(r); });
     s.Finish(code);
     std::optional<std::string> failure;
     if (s.model != before)
         failure = model::SaveProfile(path, s.model, *description);
-    if (calibration.written)
-        s.Record(binding::CoefficientsRecord(s.device, index, code, path));
     if (failure) {
-        std::fprintf(s.console.err, "%s\n", failure->c_str());
+        s.ReportFileProblem(*failure);
         return code != kOk ? static_cast<int>(CodeNumber(code)) : Session::kFileFailure;
     }
     return static_cast<int>(CodeNumber(code));

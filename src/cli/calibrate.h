@@ -1,16 +1,16 @@
 #pragma once
 
 #include "arguments.h"
-#include "messages/forwarded_messages.h"
+#include "binding/history_records.h"
 #include "session.h"
 
 namespace pmv::cli {
 
 // With --no the reference is taken as connected: only the question about writing the result
 // gets the No.
-class CalibrationAnswers : public ForwardedMessages {
+class CalibrationAnswers : public binding::DeclineWatch {
 public:
-    CalibrationAnswers(Messages& inner, bool connectedAnyway) : ForwardedMessages(inner), connectedAnyway_(connectedAnyway) {}
+    CalibrationAnswers(Messages& inner, bool connectedAnyway) : DeclineWatch(inner), connectedAnyway_(connectedAnyway) {}
 
     bool AskYesNo(Question question, const std::string& text, const std::string& caption, MessageIcon icon) override;
 

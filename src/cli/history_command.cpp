@@ -49,8 +49,7 @@ int RunHistory(Session& s, const Arguments& a)
     }
     std::vector<history::HistoryRecord> rows;
     if (const auto failure = s.history.Query(filter, rows)) {
-        std::fprintf(s.console.err, "%s\n", failure->c_str());
-        return Session::kFileFailure;
+        return s.FileFailure(*failure);
     }
     if (a.Has("--csv")) {
         std::fputs(binding::HistoryTable(rows, *format).c_str(), s.console.out);

@@ -82,8 +82,7 @@ int RunProduce(Session& s, const Arguments& a)
     std::optional<production::ProductionRefusal> refusal = production::PrepareProduction(s.history, order);
     if (refusal && refusal->kind == production::ProductionRefusal::Kind::HistoryCorrupt && a.Has("--new-history")) {
         if (const auto failure = s.history.StartNew()) {
-            std::fprintf(s.console.err, "%s\n", failure->c_str());
-            return Session::kFileFailure;
+            return s.FileFailure(*failure);
         }
         if (const auto notice = s.history.TakeNotice())
             std::fprintf(s.console.err, "%s\n", notice->c_str());

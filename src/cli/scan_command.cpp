@@ -104,8 +104,7 @@ int RunScan(Session& s, const Arguments& a)
                                           "Поиск прибора", MessageIcon::Warning);
     if (save) {
         if (const auto failure = device::SaveFoundInstrument(link::LinkSettingsPath(), first, s.port.settings())) {
-            std::fprintf(s.console.err, "%s\n", failure->c_str());
-            return Session::kFileFailure;
+            return s.FileFailure(*failure);
         }
         std::fprintf(json ? s.console.err : s.console.out, "Адрес и скорость сохранены в dev.dat\n");
     }

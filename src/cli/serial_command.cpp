@@ -21,8 +21,9 @@ int RunSerial(Session& s, const Arguments& a)
         const auto date = binding::ParseProductionDate(a.words[1], &problem);
         if (!date)
             std::fprintf(s.console.err, "pmvctl: %s\n", problem.c_str());
+        // A number or date that does not scan is a bad argument, as for produce.
         if (!serial || !type || !date)
-            return s.Finish(kBadNumber);
+            return Usage(s.console, "--set НОМЕР ТИП ДД.ММ.ГГГГ (0..65535, 0..255)");
         m.SetSerialNumber(*serial);
         m.general.otk_type = *type;
         m.made_month = date->month;

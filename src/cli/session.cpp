@@ -1,5 +1,7 @@
 #include "session.h"
 
+#include "binding/file_errors.h"
+
 #include "ini/ini_file.h"
 
 #include "link/link_settings.h"
@@ -66,7 +68,7 @@ ErrorCode Session::Open(const LinkOverrides& given)
     std::error_code missing;
     const bool firstRun = !std::filesystem::exists(link::LinkSettingsPath(), missing);
     if (const auto failure = LoadLinkSettings())
-        std::fprintf(console.err, "%s\n", failure->c_str());
+        ReportFileProblem(*failure);
     link::LinkSettings& settings = port.settings();
     if (overrides.address)
         settings.NetAdrr = *overrides.address;
@@ -81,7 +83,7 @@ ErrorCode Session::Open(const LinkOverrides& given)
                      settings.Number, device.empty() ? "устройство не найдено" : device.c_str());
     }
     if (const auto failure = OpenPort())
-        std::fprintf(console.err, "%s\n", failure->c_str());
+        ReportFileProblem(*failure);
     if (!port.LatencyNote().empty())
         std::fprintf(console.err, "%s\n", port.LatencyNote().c_str());
     // Without a port every exchange would end with "no answer" after its time-outs; say so at once.
@@ -97,8 +99,13 @@ int Session::Finish(ErrorCode code)
 
 int Session::FileFailure(const std::string& message)
 {
-    std::fprintf(console.err, "%s\n", message.c_str());
+    ReportFileProblem(message);
     return kFileFailure;
+}
+
+void Session::ReportFileProblem(const std::string& message)
+{
+    std::fprintf(console.err, "%s\n", binding::FileErrorText(message).c_str());
 }
 
 std::optional<std::vector<std::string>> LoadProfileUnchanged(const std::string& path, model::SettingsModel& model,

@@ -201,6 +201,7 @@ ErrorCode StoreResult(Calibration& c, const std::string& question, uint32_t grou
     if (!write)
         return kOk;
     c.written = true;
+    c.beforeWrite();
     if (const ErrorCode code = WriteCalibrationGroup(c.device, group, ch); code != kOk)
         return code;
     return Restart(c.device.exchange);

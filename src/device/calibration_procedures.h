@@ -61,6 +61,9 @@ struct Calibration {
     std::array<MeasurementRecord, 2> records{};
     // Set when the operator had the result written into the instrument (the write may have failed).
     bool written = false;
+    // Runs when the operator had the result written, before it is sent: what must be read from
+    // the instrument before its restart.
+    std::function<void()> beforeWrite = [] {};
 };
 
 // The dwell before a measurement series: one block read per second for `seconds` seconds

@@ -36,7 +36,6 @@ ServiceMenu::ServiceMenu(ServiceHost host, const ServiceOptions& options)
 {
     calibration_.gather = [this] {
         host_.gather();
-        calibrationStart_ = host_.device.model;
         return kOk;
     };
     calibration_.referenceConnected = options.referenceConnected;
@@ -152,18 +151,7 @@ void ServiceMenu::Run(const std::function<ErrorCode()>& command)
 
 ErrorCode ServiceMenu::Calibrate(uint32_t ch, std::optional<device::CalibrationVariant> variant)
 {
-    calibration_.written = false;
-    declines_.declined = false;
-    calibrationStart_ = host_.device.model;
-    const ErrorCode code =
-        variant ? device::CalibrateCoefficient(calibration_, *variant, ch) : device::CalibrateReference(calibration_, ch);
-    if (calibration_.written)
-        host_.record(binding::CoefficientsRecord(host_.device, ch, code, {}));
-    // A No to a reference prompt ends the procedure with 0 and nothing found: a refusal. A No to
-    // writing the result still leaves the result in the model, which is done.
-    if (code == kOk && declines_.declined && host_.device.model == calibrationStart_)
-        return kStoppedToRevise;
-    return code;
+    return binding::CalibrateWithRecord(calibration_, declines_, variant, ch, {}, host_.record);
 }
 
 ErrorCode ServiceMenu::WriteCoefficients(uint32_t ch)

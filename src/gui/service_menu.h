@@ -1,8 +1,8 @@
 #pragma once
 
+#include "binding/history_records.h"
 #include "device/calibration_procedures.h"
 #include "device/output_test.h"
-#include "messages/forwarded_messages.h"
 #include "state_table.h"
 #include "window_clock.h"
 
@@ -76,29 +76,14 @@ private:
     // The output test's state in the title of its menu: the mode and the selected output.
     void ShowOutputTestState();
 
-    // The calibrations' questions, with a note of a No: a procedure the operator declined ends
-    // with 0, which must not reach the status bar as done.
-    class DeclineWatch final : public ForwardedMessages {
-    public:
-        using ForwardedMessages::ForwardedMessages;
-        bool AskYesNo(Question question, const std::string& text, const std::string& caption, MessageIcon icon) override
-        {
-            const bool yes = inner_.AskYesNo(question, text, caption, icon);
-            declined = declined || !yes;
-            return yes;
-        }
-        bool declined = false;
-    };
-
     ServiceHost host_;
-    DeclineWatch declines_;
+    binding::DeclineWatch declines_;
     device::Calibration calibration_;
     device::OutputTest outputTest_;
     std::unique_ptr<Ticker> timer4_;
     QMenu* menu_ = nullptr;
     QMenu* outputMenu_ = nullptr;
     int32_t controlByte_ = 0;
-    model::SettingsModel calibrationStart_;  // the model as the running calibration found it
 };
 
 }  // namespace pmv::gui

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <string_view>
 
@@ -86,12 +87,26 @@ ErrorCode Exchange::AnswerChecksum(const std::string& answer)
 
 ErrorCode Exchange::RunExchange(const std::string& fields, const AnswerCheck& check)
 {
-    return Run(fields, AnswerShape{0, false}, check);
+    const ErrorCode code = Run(fields, AnswerShape{0, false}, check);
+    ReportLogFailure();
+    return code;
 }
 
 ErrorCode Exchange::RunRead(const std::string& fields, AnswerShape shape, const AnswerCheck& check)
 {
-    return Run(fields, shape, check);
+    const ErrorCode code = Run(fields, shape, check);
+    ReportLogFailure();
+    return code;
+}
+
+void Exchange::ReportLogFailure()
+{
+    if (logError_ == 0)
+        return;
+    const int error = logError_;
+    logError_ = 0;
+    if (onLogFailure_)
+        onLogFailure_(values_.LogFileName, error);
 }
 
 ErrorCode Exchange::Run(const std::string& fields, AnswerShape shape, const AnswerCheck& check)
@@ -362,7 +377,9 @@ void Exchange::BeginLogEntry()
 {
     if (!values_.UseLogFile)
         return;
+    errno = 0;
     logTo_ = log_.Begin(values_.LogFileName);
+    logOpenError_ = logTo_ ? 0 : errno;
     const TimeStamp& s = state_.sendTime;
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "%02u:%02u:%02u :", s.hour, s.minute, s.second);
@@ -379,8 +396,14 @@ ErrorCode Exchange::LogExchange()
         return kOk;
     if (logEntry_.empty())
         BeginLogEntry();
-    if (!logTo_)
+    const auto failed = [this](int error) {
+        if (!logFailing_)
+            logError_ = error != 0 ? error : EIO;
+        logFailing_ = true;
         return kFileNotOpened;
+    };
+    if (!logTo_)
+        return failed(logOpenError_);
     const TimeStamp& a = state_.answerTime;
     char line[48];
     std::snprintf(line, sizeof line, "Answ at %02u:%02u:%02u :", a.hour, a.minute, a.second);
@@ -389,9 +412,13 @@ ErrorCode Exchange::LogExchange()
     logEntry_ += std::string_view(receive_.c_str());
     std::snprintf(line, sizeof line, "\nWait for answ %u ms\n", state_.waitMs);
     logEntry_ += line;
-    std::fwrite(logEntry_.data(), 1, logEntry_.size(), logTo_);
-    log_.End();
+    errno = 0;
+    const bool written = std::fwrite(logEntry_.data(), 1, logEntry_.size(), logTo_) == logEntry_.size();
+    const bool onDisk = log_.End();
     logTo_ = nullptr;
+    if (!written || !onDisk)
+        return failed(errno);
+    logFailing_ = false;
     return kOk;
 }
 

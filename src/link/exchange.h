@@ -109,6 +109,11 @@ public:
     ErrorCode AwaitReturn(const std::string& probeFields, AnswerShape probe, const AnswerCheck& check, uint32_t limitMs,
                           const ProbePause& pause);
 
+    // Called once, after the exchange, when the exchange log could not be written (the file, the
+    // system's errno); again only after an entry was written since.
+    using LogFailure = std::function<void(const std::string& path, int error)>;
+    void OnLogFailure(LogFailure report) { onLogFailure_ = std::move(report); }
+
     // True while a request waits for its answer: a timer that fires between two exchanges of an
     // operation may poll, one that fires inside an exchange may not.
     bool InExchange() const { return inExchange_; }
@@ -127,6 +132,8 @@ public:
 
 private:
     ErrorCode Run(const std::string& fields, AnswerShape shape, const AnswerCheck& check);
+    // Tells a log failure of the exchange just ended, once.
+    void ReportLogFailure();
     // The owed answers once a steady read is answered by `answer`: its own read so; each other
     // text it heard was owed for another request, and one more of its own is owed instead.
     void SettleRead(uint64_t exchange, const std::string& fields, const std::string& answer,
@@ -166,6 +173,10 @@ private:
     LogFile log_;
     std::FILE* logTo_ = nullptr;  // the file of the entry begun, nullptr when it could not be opened
     std::string logEntry_;        // the entry begun, empty until it is
+    LogFailure onLogFailure_;
+    bool logFailing_ = false;  // the last entry was not written
+    int logError_ = 0;         // errno of the first entry not written, until told
+    int logOpenError_ = 0;     // errno of the log's last failed open
 };
 
 // Appends the decimal CRC-16 of the command text (the frame from offset 5 on) and a carriage

@@ -41,10 +41,13 @@ std::FILE* LogFile::Begin(const std::string& path, uint64_t limit)
     return file_;
 }
 
-void LogFile::End()
+bool LogFile::End()
 {
-    if (file_)
-        std::fflush(file_);
+    if (!file_)
+        return false;
+    const bool written = std::fflush(file_) == 0 && !std::ferror(file_);
+    std::clearerr(file_);
+    return written;
 }
 
 void LogFile::Close()

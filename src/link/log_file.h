@@ -27,8 +27,8 @@ public:
 
     // The file to write one entry to; nullptr when it cannot be opened.
     std::FILE* Begin(const std::string& path, uint64_t limit = kLogRotateBytes);
-    // Puts the entry on disk.
-    void End();
+    // Puts the entry on disk; false when the system refused it (a full disk), with errno set.
+    bool End();
 
 private:
     void Close();

@@ -40,6 +40,7 @@ constexpr FindingRow kFindings[] = {
      kListAdapters},
     {F::DeviceMissing, "Устройства %1 нет: адаптер не подключён или в dev.dat указан другой порт.", kListAdapters},
     {F::DevicePresent, "Устройство %1 есть.", ""},
+    {F::NotASerialPort, "%1 не последовательный порт (устройство вида %2): прибор на нем искать нельзя.", kListAdapters},
     {F::AccessGranted, "Права на чтение и запись %1 есть.", ""},
     {F::AccessAfterNewLogin,
      "Пользователь %1 уже в группе %2, но этот сеанс начат до того: права появятся после нового входа в систему "

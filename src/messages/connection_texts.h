@@ -29,6 +29,7 @@ enum class FindingKind {
     PortUnmapped,
     DeviceMissing,        // device
     DevicePresent,        // device as shown
+    NotASerialPort,       // device, the kind of device it is
     AccessGranted,        // device
     AccessAfterNewLogin,  // user, group
     AccessDenied,         // device, group, user

@@ -7,6 +7,7 @@
 #include <pwd.h>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -139,6 +140,18 @@ Finding CheckHolders(const SystemView& view, const std::string& device)
 
 // The findings about the device itself: that it exists, that the user may use it, that no other
 // program holds it. The first is always the device's.
+// The kernel's class of a character device ("tty" for a serial port, "mem" for /dev/null);
+// empty when the file is none or the kernel does not list it (a pseudo-terminal).
+std::string CharacterDeviceKind(const SystemView& view, const struct stat& st)
+{
+    if (!S_ISCHR(st.st_mode))
+        return {};
+    std::error_code error;
+    const fs::path subsystem = fs::read_symlink(
+        InRoot(view, "/sys/dev/char/" + std::to_string(major(st.st_rdev)) + ":" + std::to_string(minor(st.st_rdev)) + "/subsystem"), error);
+    return error ? std::string() : subsystem.filename().string();
+}
+
 std::vector<Finding> CheckPort(const SystemView& view, const std::string& device, const std::string& resolved)
 {
     std::vector<Finding> findings;
@@ -150,6 +163,10 @@ std::vector<Finding> CheckPort(const SystemView& view, const std::string& device
         findings.push_back(Finding::Problem("device", F::DeviceMissing, {device}));
     } else {
         const std::string shown = resolved == device ? device : device + " (" + resolved + ")";
+        if (const std::string kind = CharacterDeviceKind(view, st); !kind.empty() && kind != "tty") {
+            findings.push_back(Finding::Problem("device", F::NotASerialPort, {shown, kind}));
+            return findings;
+        }
         findings.push_back(Finding::Ok("device", F::DevicePresent, {shown}));
         findings.push_back(CheckAccess(view, resolved, st));
         findings.push_back(CheckHolders(view, resolved));

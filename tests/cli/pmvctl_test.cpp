@@ -293,7 +293,7 @@ TEST_F(PmvctlTest, RawRegistersSerialAndServiceCommands)
     EXPECT_EQ(simulator_.Register(2, 1, 19), 9u);
     ASSERT_EQ(Run({"serial"}), 0);
     EXPECT_EQ(out_, "Заводской номер: 1234\nТип: 047\nДата изготовления: 28.11.2009\n");
-    EXPECT_EQ(Run({"serial", "--set", "70000", "47", "28.11.2009"}), 23);
+    EXPECT_EQ(Run({"serial", "--set", "70000", "47", "28.11.2009"}), cli::kUsageStatus);
 
     EXPECT_EQ(Run({"factory-reset"}), cli::kNotConfirmedStatus);
     EXPECT_EQ(simulator_.FactoryResetCount(), 0) << "no terminal and no --yes: the answer is No";
@@ -503,8 +503,8 @@ TEST_F(PmvctlTest, InstrumentNumbersAreReadAlikeByEveryCommand)
         EXPECT_NE(err_.find("--serial ТИП[-НОМЕР] (0..255, 0..65535)"), std::string::npos) << err_;
     }
     EXPECT_EQ(Run({"produce", "--profile", "p.prf", "--serial", "300"}), cli::kUsageStatus) << "no type code 300";
-    EXPECT_EQ(Run({"serial", "--set", "0x159", "12", "01.02.2026"}), 23);
-    EXPECT_EQ(Run({"serial", "--set", "345", "256", "01.02.2026"}), 23);
+    EXPECT_EQ(Run({"serial", "--set", "0x159", "12", "01.02.2026"}), cli::kUsageStatus);
+    EXPECT_EQ(Run({"serial", "--set", "345", "256", "01.02.2026"}), cli::kUsageStatus);
     EXPECT_TRUE(simulator_.Transcript().empty());
 }
 
@@ -592,6 +592,34 @@ TEST_F(PmvctlTest, CalibrateFindsTheTrueCoefficientAndKeepsItInTheProfile)
     EXPECT_EQ(Run({"calibrate", "1", "ref", "missing.prf"}), 14);
 }
 
+// A No at the reference's prompt is a refusal, as in the window; the history row of a result
+// written reads the instrument before its restart, so nothing waits for the reboot.
+TEST_F(PmvctlTest, CalibrateTellsADeclinedPromptAsRefusedAndItsRowNeverWaitsForTheReboot)
+{
+    test::WriteFileBytes(dir_.file("c.prf"), "[Grad]\r\ndel_ku=1\r\nusr_ku=2\r\n");
+    EXPECT_EQ(Run({"calibrate", "1", "ku10", "c.prf"}, "n\n"), 16) << err_;
+    for (const auto& r : simulator_.Transcript())
+        EXPECT_FALSE(r.value) << r.text;
+
+    simulator_.ConnectSource(0, {sim::Source::Kind::Volts, 10.0});
+    simulator_.SetReboot(1500);
+    simulator_.ClearTranscript();
+    ASSERT_EQ(Run({"calibrate", "1", "ku10", "--yes", "c.prf"}), 0) << err_;
+    const std::vector<sim::Request> sent = simulator_.Transcript();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_TRUE(sent.back().bank == 1 && sent.back().reg == 0 && sent.back().value == 1u) << "the restart is the last request: " << sent.back().text;
+    ASSERT_EQ(RunRaw({"history", "--csv"}), 0) << err_;
+    EXPECT_NE(out_.find(";градуировка;c.prf;"), std::string::npos) << out_;
+}
+
+// /dev/null is held open by every program: it must be told as no serial port, not as taken.
+TEST_F(PmvctlTest, ADeviceThatIsNoSerialPortIsNamedSo)
+{
+    EXPECT_EQ(RunRaw({"--port", "/dev/null", "serial"}), 2);
+    EXPECT_NE(err_.find("/dev/null не последовательный порт"), std::string::npos) << err_;
+    EXPECT_EQ(err_.find("занят"), std::string::npos) << err_;
+}
+
 // Nothing goes into the instrument from a file that is not there or holds no profile.
 TEST_F(PmvctlTest, MissingOrForeignFilesAreNeverWrittenIntoTheInstrument)
 {
@@ -645,7 +673,7 @@ TEST_F(PmvctlTest, ProfilesAreReadInPlaceAndWriteBacksStayInMemory)
     EXPECT_EQ(temporaries(), before);
 
     EXPECT_EQ(Run({"read", "no-folder/p.prf"}), 14);
-    EXPECT_NE(err_.find("Unable to write to no-folder/p.prf"), std::string::npos) << err_;
+    EXPECT_NE(err_.find("Не удается записать файл no-folder/p.prf: нет папки no-folder."), std::string::npos) << err_;
 }
 
 TEST_F(PmvctlTest, SetReadsTheRegisterBack)
@@ -960,7 +988,7 @@ TEST_F(PmvctlTest, AnAnswerWithAFlippedBitIsNeverSaved)
 TEST_F(PmvctlTest, DatesThatAreNoDaysOrThatTheInstrumentCannotHoldAreRefused)
 {
     for (const char* date : {"31.02.2026", "29.02.2025", "31.12.1999", "01.01.2300", "1.2.26"}) {
-        EXPECT_EQ(Run({"serial", "--set", "1234", "47", date}), 23) << date;
+        EXPECT_EQ(Run({"serial", "--set", "1234", "47", date}), cli::kUsageStatus) << date;
         EXPECT_NE(err_.find(std::string(" ") + date), std::string::npos) << "the message names the date: " << err_;
         EXPECT_EQ(Run({"produce", "--profile", "p.prf", "--serial", "13-5", "--date", date}), cli::kUsageStatus) << date;
         EXPECT_NE(err_.find(date), std::string::npos) << err_;

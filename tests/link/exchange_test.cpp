@@ -6,6 +6,7 @@
 #include "link/register_commands.h"
 #include "messages/error_codes.h"
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -258,6 +259,29 @@ TEST_F(ExchangeTest, EachLogEntryIsOnDiskAfterItsExchangeAndTheLogFollowsItsName
     ASSERT_EQ(ReadByteRegister(exchange, 2, 11, value), kOk);
     EXPECT_EQ(LogEntries(dir.file("other.txt")), 1u);
     EXPECT_EQ(LogEntries(dir.file("COM.txt")), 1u);
+}
+
+// A log on a full disk is told once, with the system's reason, and again only after it was
+// written in between; the exchanges go on.
+TEST_F(ExchangeTest, ALogThatCannotBeWrittenIsToldOnceAndTheExchangesGoOn)
+{
+    test::TempDir dir;
+    std::vector<std::pair<std::string, int>> told;
+    exchange.OnLogFailure([&](const std::string& path, int error) { told.emplace_back(path, error); });
+    exchange.values().UseLogFile = true;
+    exchange.values().LogFileName = "/dev/full";
+    uint32_t value = 0;
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(ReadByteRegister(exchange, 2, 11, value), kOk);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0], std::make_pair(std::string("/dev/full"), ENOSPC));
+
+    exchange.values().LogFileName = dir.file("COM.txt");
+    ASSERT_EQ(ReadByteRegister(exchange, 2, 11, value), kOk);
+    exchange.values().LogFileName = dir.file("missing/COM.txt");
+    ASSERT_EQ(ReadByteRegister(exchange, 2, 11, value), kOk);
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_EQ(told[1].second, ENOENT);
 }
 
 // The probe of a restarting instrument: a read of its firmware version.
