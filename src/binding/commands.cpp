@@ -67,14 +67,14 @@ ErrorCode SendGroups(CommandContext& c)
         const StoppedWrite stop = DescribeStop(c.device.model, c.reach);
         c.messages.DiscardPendingKeys();
         if (!c.offerWriteAgain) {
-            c.messages.OutcomeNoted(StoppedWriteNote(stop));
+            c.messages.OutcomeNoted("прервана на: " + WritePartName(stop.stoppedIn));
             ShowResult(c, code);
             c.host.UnlockCommands();
             return code;
         }
         if (!c.messages.AskYesNo(Question::WriteAgain, StoppedWriteText(stop, code), "Запись прервана", MessageIcon::Warning)) {
             c.messages.ResultReported(code);
-            c.messages.OutcomeNoted(StoppedWriteNote(stop));
+            c.messages.OutcomeNoted("прервана на: " + WritePartName(stop.stoppedIn));
             c.host.UnlockCommands();
             return code;
         }

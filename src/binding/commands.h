@@ -47,6 +47,7 @@ struct CommandContext {
     std::function<ErrorCode()> beforeWriting{};
     // A write stopped after its first register asks whether to send it again
     // (Question::WriteAgain), naming the groups written and not; else it shows only its code.
+    // Either way the status bar hears the group it stopped in.
     bool offerWriteAgain = false;
     // How far the last write came.
     device::WriteReach reach{};

@@ -26,7 +26,7 @@ std::string WritePartName(device::WritePart part);
 // The box of a stopped write: the failure, what the instrument may hold now, the parts written
 // and not, and the question whether to write again.
 std::string StoppedWriteText(const StoppedWrite& stop, ErrorCode code);
-// The same, short, for the status bar beside the result: "записаны: канал 1".
+// The same in one line, for the history row: "запись прервана на: реле; записаны: канал 1".
 std::string StoppedWriteNote(const StoppedWrite& stop);
 
 }  // namespace pmv::binding

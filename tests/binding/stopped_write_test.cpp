@@ -104,7 +104,8 @@ TEST_F(StoppedWriteTest, NoToWritingAgainEndsWithTheCodeAndTheGroupsInTheOutcome
     EXPECT_EQ(messages.boxes.size(), 1u);
     EXPECT_EQ(messages.results, (std::vector<ErrorCode>{kOperandTooLarge}));
     ASSERT_EQ(messages.notes.size(), 1u);
-    EXPECT_EQ(messages.notes[0], "запись прервана на: регулятор; записаны: канал 1, канал 2, реле");
+    EXPECT_EQ(messages.notes[0], "прервана на: регулятор");
+    EXPECT_EQ(StoppedWriteNote(DescribeStop(model, context.reach)), "запись прервана на: регулятор; записаны: канал 1, канал 2, реле");
     EXPECT_EQ(simulator->RestartCount(), 0);
 }
 

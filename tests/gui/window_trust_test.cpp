@@ -597,7 +597,7 @@ TEST_F(TrustTest, AStoppedWriteNamesWhatWasWrittenAndTheHistoryPutsBackWhatTheIn
     EXPECT_TRUE(user.Saw("Не дописана: регулятор"));
     EXPECT_EQ(user.boxes.size(), 1u) << "the question says it all; no second box of the code";
     EXPECT_TRUE(Outcome().startsWith(U("Ошибка (ERR 4) за "))) << Outcome().toStdString();
-    EXPECT_TRUE(Outcome().contains(U("запись прервана на: регулятор"))) << Outcome().toStdString();
+    EXPECT_TRUE(Outcome().endsWith(U(" · прервана на: регулятор"))) << Outcome().toStdString();
     EXPECT_FLOAT_EQ(simulator.FloatRegister(2, 29), 50.0f);
 
     simulator.ClearFaults();
