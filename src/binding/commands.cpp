@@ -2,6 +2,7 @@
 
 #include "binding/binding.h"
 #include "binding/entry_checks.h"
+#include "binding/stopped_write.h"
 #include "binding/write_checks.h"
 #include "device/calibration_coefficients.h"
 #include "device/device_settings.h"
@@ -9,6 +10,7 @@
 #include "messages/messages.h"
 
 #include <array>
+#include <string>
 #include <utility>
 
 namespace pmv::binding {
@@ -31,16 +33,53 @@ void ShowResult(CommandContext& c, ErrorCode code)
         ShowErrorMessage(c.messages, code);
 }
 
+// An Esc pressed during the last exchange stops nothing: the status bar says so.
+void NoteLateEscape(CommandContext& c, ErrorCode code, const char* done)
+{
+    if (code == kOk && c.device.progress.EscapePressed())
+        c.messages.OutcomeNoted(std::string("Esc пришел после последнего обмена: ") + done + " до конца");
+}
+
 ErrorCode ReadGroups(CommandContext& c)
 {
     GatherSettings(c.controls, c.device.model, c.messages);
     c.host.LockCommands();
     const ErrorCode code = device::ReadDeviceSettings(c.device);
+    NoteLateEscape(c, code, "прочитано");
     ShowResult(c, code);
     c.host.UnlockCommands();
     ShowSettings(c.device.model, c.portNumber, c.controls);
     c.host.ShowControls(c.controls);
     return code;
+}
+
+// The checked write onto the line, sent again while the operator asks it to after a stop.
+ErrorCode SendGroups(CommandContext& c)
+{
+    for (;;) {
+        const ErrorCode code = device::WriteDeviceSettings(c.device, &c.reach);
+        NoteLateEscape(c, code, "записано");
+        if (code == kOk || !c.reach.stoppedIn) {
+            ShowResult(c, code);
+            c.host.UnlockCommands();
+            return code;
+        }
+        const StoppedWrite stop = DescribeStop(c.device.model, c.reach);
+        c.messages.DiscardPendingKeys();
+        if (!c.offerWriteAgain) {
+            c.messages.OutcomeNoted("прервана на: " + WritePartName(stop.stoppedIn));
+            ShowResult(c, code);
+            c.host.UnlockCommands();
+            return code;
+        }
+        if (!c.messages.AskYesNo(Question::WriteAgain, StoppedWriteText(stop, code), "Запись прервана", MessageIcon::Warning)) {
+            c.messages.ResultReported(code);
+            c.messages.OutcomeNoted("прервана на: " + WritePartName(stop.stoppedIn));
+            c.host.UnlockCommands();
+            return code;
+        }
+        c.device.progress.DiscardEscape();
+    }
 }
 
 ErrorCode WriteGroups(CommandContext& c)
@@ -55,7 +94,7 @@ ErrorCode WriteGroups(CommandContext& c)
         if (code == kOk && c.beforeWriting)
             code = c.beforeWriting();
         if (code == kOk)
-            code = device::WriteDeviceSettings(c.device);
+            return SendGroups(c);
     }
     ShowResult(c, code);
     c.host.UnlockCommands();

@@ -2,6 +2,7 @@
 
 #include "binding/control_values.h"
 #include "device/device.h"
+#include "device/device_settings.h"
 #include "messages/error_codes.h"
 
 #include <cstdint>
@@ -44,6 +45,12 @@ struct CommandContext {
     // A write runs it once its checks have passed, before the first register; a non-zero code
     // ends the write with it, nothing written.
     std::function<ErrorCode()> beforeWriting{};
+    // A write stopped after its first register asks whether to send it again
+    // (Question::WriteAgain), naming the groups written and not; else it shows only its code.
+    // Either way the status bar hears the group it stopped in.
+    bool offerWriteAgain = false;
+    // How far the last write came.
+    device::WriteReach reach{};
 };
 
 // The four exchange commands of the window. Each forgets an earlier Esc, shows the group
@@ -57,7 +64,8 @@ ErrorCode ReadSelected(CommandContext& context);  // "Прочитать выб�
 
 // Write: CheckEntries (17 leaves the model untouched), GatherSettings, lock, CheckRelaySettings,
 // CheckSelectedChannels with remarks and errors, beforeWriting, WriteDeviceSettings, unlock. A
-// refused check sends nothing. The controls are not refreshed: a value pulled into range by a
+// refused check sends nothing. An Esc that came too late to stop anything is told beside the
+// result (Messages::OutcomeNoted). The controls are not refreshed: a value pulled into range by a
 // check is in the model and in the instrument, while its control still shows what was typed.
 ErrorCode WriteAll(CommandContext& context);  // "Записать все": selects all four groups first
 // "Записать выбранное": with no group ticked it asks first; a No sends nothing and gives 16.

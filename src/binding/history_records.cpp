@@ -24,7 +24,10 @@ ErrorCode ReadIdentity(device::Device& device, model::SettingsModel& identity)
 
 std::function<ErrorCode()> IdentityBeforeWriting(device::Device& device, model::SettingsModel& identity)
 {
-    return [&device, &identity] { return ReadIdentity(device, identity) == kNoAnswer ? kNoAnswer : kOk; };
+    return [&device, &identity] {
+        const ErrorCode code = ReadIdentity(device, identity);
+        return code == kNoAnswer || code == kStoppedByUser ? code : kOk;
+    };
 }
 
 std::string SelectedGroupsText(const model::SettingsModel& m)

@@ -30,7 +30,7 @@ model::SettingsModel IdentityAfter(device::Device& device, ErrorCode code);
 // A write's `beforeWriting` (binding/commands.h) that reads the identity into `identity` for the
 // write's history row: after the write's closing restart the instrument is silent for a while,
 // and a write that fails half-way still names the instrument it reached. An instrument that does
-// not answer stops the write with 2 (it would not take the write either).
+// not answer stops the write with 2 (it would not take the write either), an Esc with 20.
 std::function<ErrorCode()> IdentityBeforeWriting(device::Device& device, model::SettingsModel& identity);
 
 // "ch1,ch2,relay,general": the groups selected in the model.

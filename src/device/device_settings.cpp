@@ -8,7 +8,6 @@
 #include "setting_steps.h"
 
 #include <cstdio>
-#include <span>
 #include <utility>
 
 namespace pmv::device {
@@ -39,10 +38,14 @@ const GeneralStep kGeneralSteps[] = {
 // Reads the general group after the serial number and date: firmware, then the group's settings.
 ErrorCode ReadGeneralGroup(Device& device)
 {
+    if (const ErrorCode code = device.AbortCheck(); code != kOk)
+        return code;
     device.Step(Text(S::ReadFirmwareVersion));
     if (const ErrorCode code = ReadByte(device.exchange, regs::kFirmwareVersion, device.model.fw_version); code != kOk)
         return code;
     for (const GeneralStep& s : kGeneralSteps) {
+        if (const ErrorCode code = device.AbortCheck(); code != kOk)
+            return code;
         device.Step(Text(s.read));
         if (const ErrorCode code = ReadSetting(device.exchange, SettingRow(s.setting.section, s.setting.key), device.model);
             code != kOk)
@@ -54,6 +57,8 @@ ErrorCode ReadGeneralGroup(Device& device)
 ErrorCode WriteGeneralGroup(Device& device)
 {
     for (const GeneralStep& s : kGeneralSteps) {
+        if (const ErrorCode code = device.AbortCheck(); code != kOk)
+            return code;
         device.Step(Text(s.write));
         if (const ErrorCode code =
                 WriteSetting(device.exchange, SettingRow(s.setting.section, s.setting.key), device.model, false);
@@ -113,16 +118,34 @@ ErrorCode ReadDeviceSettings(Device& device)
     return device.Fail(kOk);
 }
 
-ErrorCode WriteDeviceSettings(Device& device)
+ErrorCode WriteDeviceSettings(Device& device, WriteReach* reach)
 {
+    WriteReach own;
+    WriteReach& r = reach ? *reach : own;
+    r = {};
+    const auto part = [&](WritePart which, const auto& write) -> ErrorCode {
+        r.stoppedIn = which;
+        const ErrorCode code = write();
+        if (code == kOk) {
+            r.finished.push_back(which);
+            r.stoppedIn.reset();
+        }
+        return code;
+    };
+    const model::SettingsModel& m = device.model;
+
     ShowProcessLines(device);
     device.progress.ShowProgressPanel();
     for (uint32_t ch = 0; ch < kChannelCount; ++ch)
-        if (const ErrorCode code = WriteChannelSettings(device, ch); code != kOk)
+        if (m.channel[ch].select != 0)
+            if (const ErrorCode code = part(ch == 0 ? WritePart::Channel1 : WritePart::Channel2,
+                                            [&] { return WriteChannelSettings(device, ch); });
+                code != kOk)
+                return device.Fail(code);
+    if (m.rele.select == 1)
+        if (const ErrorCode code = part(WritePart::Relays, [&] { return WriteRelayLogic(device); }); code != kOk)
             return device.Fail(code);
-    if (const ErrorCode code = WriteRelayLogic(device); code != kOk)
-        return device.Fail(code);
-    if (const ErrorCode code = WriteRegulatorParameters(device); code != kOk)
+    if (const ErrorCode code = part(WritePart::Regulator, [&] { return WriteRegulatorParameters(device); }); code != kOk)
         return device.Fail(code);
     ShowProcessLines(device);
 
@@ -136,20 +159,22 @@ ErrorCode WriteDeviceSettings(Device& device)
         {S::WriteDeviceMarker, regs::kDeviceMarker, static_cast<int32_t>(regs::kDeviceMarkerValue)},
         {S::SendRestart, regs::kRestart, 1},
     };
-    auto run = [&](std::span<const Step> steps) -> ErrorCode {
-        for (const Step& s : steps) {
+    const auto close = [&]() -> ErrorCode {
+        for (const Step& s : closing) {
+            if (const ErrorCode code = device.AbortCheck(); code != kOk)
+                return code;
             device.Step(Text(s.text));
             if (const ErrorCode code = WriteByte(device.exchange, s.reg, s.value); code != kOk)
                 return code;
         }
         return kOk;
     };
-    if (device.model.general.gen_select == 1) {
+    if (m.general.gen_select == 1) {
         device.progress.ShowProgressPanel();
-        if (const ErrorCode code = WriteGeneralGroup(device); code != kOk)
+        if (const ErrorCode code = part(WritePart::General, [&] { return WriteGeneralGroup(device); }); code != kOk)
             return device.Fail(code);
     }
-    return device.Fail(run(closing));
+    return device.Fail(part(WritePart::Closing, close));
 }
 
 ErrorCode ReadSerialAndDate(Device& device)

@@ -4,6 +4,7 @@
 #include "messages/error_codes.h"
 #include "setting_steps.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,9 +14,26 @@ namespace pmv::device {
 // regulator parameters, from the instrument into the model; after a restart, once the instrument
 // is back (AwaitRestart).
 ErrorCode ReadDeviceSettings(Device& device);
+// The parts of a write, in the order of the line; Closing is the marker and the restart, which
+// make the instrument take the new settings in.
+enum class WritePart { Channel1,
+                       Channel2,
+                       Relays,
+                       Regulator,
+                       General,
+                       Closing };
+
+// How far a write came: the parts finished, and the one under way when it stopped (nothing of it
+// may have reached the instrument yet, or some of its registers).
+struct WriteReach {
+    std::vector<WritePart> finished;
+    std::optional<WritePart> stoppedIn;
+};
+
 // The selected groups and the regulator parameters into the instrument, then the marker value
-// 47 and the restart command.
-ErrorCode WriteDeviceSettings(Device& device);
+// 47 and the restart command. Esc stops it between two register operations; `reach` hears how
+// far it came.
+ErrorCode WriteDeviceSettings(Device& device, WriteReach* reach = nullptr);
 
 // The settings of the general group in the order of the line.
 std::vector<SettingName> GeneralGroupSettings();

@@ -20,13 +20,15 @@ const SettingName kRegulator[] = {
 };
 // clang-format on
 
-// The group runs under its own sub-title with no step texts and no abort check. A failure
-// leaves the panel for the caller to hide.
+// The group runs under its own sub-title with no step texts; Esc stops it before any of its
+// settings. A failure leaves the panel for the caller to hide.
 ErrorCode RunGroup(Device& device, ProgressStep subtitle, std::span<const SettingName> group, bool read)
 {
-    device.progress.SetProgressLines({"", Text(subtitle), "", "", "", ""});
+    device.progress.SetProgressLines({"", Text(subtitle), "", "", "", kEscapeHint});
     device.progress.ShowProgressPanel();
     for (const SettingName& name : group) {
+        if (const ErrorCode code = device.AbortCheck(); code != kOk)
+            return code;
         const model::Setting& setting = SettingRow(name.section, name.key);
         const ErrorCode code = read ? ReadSetting(device.exchange, setting, device.model)
                                     : WriteSetting(device.exchange, setting, device.model, false);

@@ -85,6 +85,26 @@ HistoryDialog::HistoryDialog(QWidget* parent, history::History& history) : QDial
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
     QPushButton* exportButton = buttons->addButton(QString::fromUtf8("Экспорт CSV…"), QDialogButtonBox::ActionRole);
     exportButton->setObjectName("HistoryExport");
+    QPushButton* restore = buttons->addButton(QString::fromUtf8("Вернуть как было"), QDialogButtonBox::ActionRole);
+    restore->setObjectName("HistoryRestore");
+    restore->setToolTip(QString::fromUtf8("Записать в прибор настройки, которые он хранил до записи (строка «до записи»)"));
+    restore->setEnabled(false);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    const auto heldRow = [this]() -> const history::HistoryRecord* {
+        const int row = table_->currentRow();
+        if (row < 0 || row >= static_cast<int>(rows_.size()) || !table_->item(row, 0)->isSelected())
+            return nullptr;
+        const history::HistoryRecord& r = rows_[static_cast<size_t>(row)];
+        return r.operation == history::kOperationHeld ? &r : nullptr;
+    };
+    connect(table_, &QTableWidget::itemSelectionChanged, this, [=] { restore->setEnabled(heldRow() != nullptr); });
+    connect(restore, &QPushButton::clicked, this, [=, this] {
+        if (const history::HistoryRecord* r = heldRow()) {
+            chosen_ = *r;
+            accept();
+        }
+    });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(exportButton, &QPushButton::clicked, this, &HistoryDialog::Export);
     connect(serial_, &QLineEdit::textChanged, this, &HistoryDialog::Fill);

@@ -4,6 +4,9 @@
 
 #include <QDialog>
 
+#include <optional>
+#include <vector>
+
 class QDateEdit;
 class QCheckBox;
 class QLineEdit;
@@ -16,6 +19,9 @@ class HistoryDialog final : public QDialog {
 public:
     HistoryDialog(QWidget* parent, history::History& history);
 
+    // The row of what an instrument held before a write, chosen with "Вернуть как было".
+    const std::optional<history::HistoryRecord>& chosen() const { return chosen_; }
+
 private:
     void Fill();
     void Export();
@@ -27,6 +33,7 @@ private:
     QDateEdit* to_;
     QTableWidget* table_;
     std::vector<history::HistoryRecord> rows_;
+    std::optional<history::HistoryRecord> chosen_;
 };
 
 }  // namespace pmv::gui

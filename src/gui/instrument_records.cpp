@@ -1,7 +1,10 @@
 #include "instrument_records.h"
 
+#include "binding/binding.h"
+#include "binding/held_settings.h"
 #include "binding/history_records.h"
 #include "binding/settings_diff.h"
+#include "binding/stopped_write.h"
 #include "binding/window_commands.h"
 #include "comparison_dialog.h"
 #include "history_dialog.h"
@@ -10,6 +13,7 @@
 #include "production_dialog.h"
 
 #include <QAction>
+#include <QDateTime>
 #include <QMenu>
 #include <QSettings>
 
@@ -94,12 +98,61 @@ void InstrumentRecords::Record(const history::HistoryRecord& record)
 
 void InstrumentRecords::Write(binding::CommandContext& context, ErrorCode (*write)(binding::CommandContext&))
 {
+    WriteRecorded(context, write, nullptr);
+}
+
+ErrorCode InstrumentRecords::KeepHeld(const model::SettingsModel& identity)
+{
+    model::SettingsModel held;
+    if (lastRead_ && binding::SameInstrument(*lastRead_, identity)) {
+        held = *lastRead_;
+    } else {
+        model::SettingsModel everyGroup = w_.device.model;
+        everyGroup.channel[0].select = everyGroup.channel[1].select = everyGroup.rele.select = everyGroup.general.gen_select = 1;
+        if (const ErrorCode code = binding::ReadForComparison(w_.device, everyGroup, held); code != kOk) {
+            w_.messages.OutcomeNoted("не прочитано, что прибор хранит: ничего не записано");
+            return code;
+        }
+    }
+    Record(binding::MakeHistoryRecord(identity, held, {history::kOperationHeld, kOk, {}, binding::HeldSettingsText(held)}));
+    return kOk;
+}
+
+void InstrumentRecords::WriteRecorded(binding::CommandContext& context, ErrorCode (*write)(binding::CommandContext&),
+                                      const history::HistoryRecord* expected)
+{
     model::SettingsModel identity;
-    context.beforeWriting = binding::IdentityBeforeWriting(w_.device, identity);
+    const bool everyGroup = write == &binding::WriteAll;
+    const std::function<ErrorCode()> readIdentity = binding::IdentityBeforeWriting(w_.device, identity);
+    context.beforeWriting = [&]() -> ErrorCode {
+        if (const ErrorCode code = readIdentity(); code != kOk)
+            return code;
+        if (expected && (identity.SerialNumber() != expected->serial || identity.general.otk_type != expected->typeCode)) {
+            w_.messages.ShowMessage("На линии прибор " + history::InstrumentNumber(identity.general.otk_type, identity.SerialNumber()) +
+                                        ", а журнал хранит настройки прибора " +
+                                        history::InstrumentNumber(expected->typeCode, expected->serial) + ".\nНичего не записано.",
+                                    "Вернуть как было", MessageIcon::Warning);
+            return kStoppedToRevise;
+        }
+        return everyGroup ? KeepHeld(identity) : kOk;
+    };
+    context.offerWriteAgain = true;
     const ErrorCode code = write(context);
     context.beforeWriting = {};
-    Record(binding::MakeHistoryRecord(identity, w_.device.model,
-                                      {history::kOperationWrite, code, {}, binding::SettingsValueLines(w_.device.model)}));
+    context.offerWriteAgain = false;
+    const model::SettingsModel& written = w_.device.model;
+    std::string details = binding::SettingsValueLines(written);
+    if (code != kOk && context.reach.stoppedIn)
+        details = binding::StoppedWriteNote(binding::DescribeStop(written, context.reach)) + "\n" + details;
+    Record(binding::MakeHistoryRecord(identity, written, {history::kOperationWrite, code, {}, details}));
+    lastRead_.reset();
+    if (everyGroup && code == kOk) {
+        lastRead_ = written;
+        lastRead_->serial_lo = identity.serial_lo;
+        lastRead_->serial_hi = identity.serial_hi;
+        lastRead_->general.otk_type = identity.general.otk_type;
+        lastRead_->fw_version = identity.fw_version;
+    }
     if (code != kOk || !verifyAfterWrite())
         return;
     std::vector<binding::FieldDifference> differences;
@@ -110,6 +163,32 @@ void InstrumentRecords::Write(binding::CommandContext& context, ErrorCode (*writ
                                 "Проверка после записи", MessageIcon::Error);
     else if (verified != kOk)
         ShowErrorMessage(w_.messages, verified);
+}
+
+void InstrumentRecords::Restore(binding::CommandContext& context, const history::HistoryRecord& held)
+{
+    model::SettingsModel settings = w_.device.model;
+    if (!binding::TakeHeldSettings(held.details, settings)) {
+        w_.messages.ShowMessage("В строке журнала нет полного набора настроек: вернуть их нельзя.", "Вернуть как было",
+                                MessageIcon::Error);
+        w_.messages.ResultReported(kParameterNotFound);
+        return;
+    }
+    if (!w_.messages.AskYesNo(Question::RestoreHeldSettings,
+                              "Записать в прибор " + history::InstrumentNumber(held.typeCode, held.serial) +
+                                  " настройки, которые он хранил до записи " +
+                                  QDateTime::fromString(QString::fromStdString(held.time), Qt::ISODateWithMs)
+                                      .toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"))
+                                      .toStdString() +
+                                  "?\nОкно покажет их вместо своих.",
+                              "Вернуть как было", MessageIcon::Warning)) {
+        w_.messages.ResultReported(kStoppedToRevise);
+        return;
+    }
+    w_.device.model = settings;
+    binding::ShowSettings(settings, context.portNumber, context.controls);
+    w_.host.ShowControls(context.controls);
+    WriteRecorded(context, &binding::WriteAll, &held);
 }
 
 void InstrumentRecords::WriteSerial(binding::CommandContext& context)
@@ -157,7 +236,8 @@ void InstrumentRecords::Produce()
 void InstrumentRecords::ShowHistory()
 {
     HistoryDialog dialog(&w_.widget, history_);
-    dialog.exec();
+    if (dialog.exec() == QDialog::Accepted && dialog.chosen())
+        w_.restore(*dialog.chosen());
 }
 
 }  // namespace pmv::gui

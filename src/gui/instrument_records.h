@@ -8,6 +8,7 @@
 #include <QObject>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 class QAction;
@@ -36,14 +37,24 @@ public:
         RunCommand run;                     // through the row of the production items
         std::function<void(bool)> setBusy;  // the production dialog's operations
         history::History& history;
+        // Writes back what an instrument held, chosen in the history window (Restore).
+        std::function<void(const history::HistoryRecord&)> restore;
     };
 
     InstrumentRecords(Window window, QMenu& fileMenu);
 
     // "Записать все" / "Записать выбранное": `write` with the instrument's identity read before
     // its first register, the history row, then the verification when it is switched on and the
-    // write succeeded.
+    // write succeeded. Before "Записать все" the history keeps what the instrument holds: its last
+    // read when the identity shows the same instrument, else what a read finds. A write stopped
+    // part way is offered again.
     void Write(binding::CommandContext& context, ErrorCode (*write)(binding::CommandContext&));
+    // "Вернуть как было" of the history window: the settings of a row kept before a write into
+    // the window and, after the operator agrees, into the instrument, when the instrument on the
+    // line is the one the row names.
+    void Restore(binding::CommandContext& context, const history::HistoryRecord& held);
+    // A successful "Прочитать все": what the instrument holds now.
+    void NoteRead(const model::SettingsModel& model) { lastRead_ = model; }
     // "Записать" of the production parameters: the number checked against the history, written
     // and recorded (binding::WriteSerialNumber); a corrupt history may be begun anew first.
     void WriteSerial(binding::CommandContext& context);
@@ -58,6 +69,11 @@ public:
     const QList<QAction*>& items() const { return items_; }
 
 private:
+    // `expected`: the row naming the instrument the write must find on the line, or null.
+    void WriteRecorded(binding::CommandContext& context, ErrorCode (*write)(binding::CommandContext&),
+                       const history::HistoryRecord* expected);
+    // The history row of what the instrument named by `identity` holds now.
+    ErrorCode KeepHeld(const model::SettingsModel& identity);
     void Compare();
     void Produce();
     void ShowHistory();
@@ -68,6 +84,7 @@ private:
     QList<QAction*> items_;
     bool failureShown_ = false;
     bool newHistoryDeclined_ = false;
+    std::optional<model::SettingsModel> lastRead_;
 };
 
 }  // namespace pmv::gui

@@ -85,6 +85,7 @@ MainWindow::MainWindow(const WindowOptions& options)
     linkStatus_ = new LinkStatusBar(*statusBar(), session_.port, session_.line, session_.exchange,
                                     [this] { return messages_.BoxOpenMs(); });
     messages_.onResult = [this](ErrorCode code) { linkStatus_->ResultReported(code); };
+    messages_.onNote = [this](const std::string& note) { linkStatus_->NoteOutcome(QString::fromStdString(note)); };
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen())

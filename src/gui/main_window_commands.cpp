@@ -37,7 +37,10 @@ void MainWindow::ConnectPages()
     };
     const char* read = "Прочитано";
     const char* written = "Записано";
-    button(top_->readAll, Command::ExchangeButtons, read, [](binding::CommandContext& c) { binding::ReadAll(c); });
+    button(top_->readAll, Command::ExchangeButtons, read, [this](binding::CommandContext& c) {
+        if (binding::ReadAll(c) == kOk)
+            records_->NoteRead(c.device.model);
+    });
     button(top_->readSelected, Command::ExchangeButtons, read, [](binding::CommandContext& c) { binding::ReadSelected(c); });
     button(top_->writeAll, Command::ExchangeButtons, written,
            [this](binding::CommandContext& c) { records_->Write(c, binding::WriteAll); });

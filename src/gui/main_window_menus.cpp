@@ -10,6 +10,7 @@
 #include "report_preview.h"
 #include "reports/configuration_report.h"
 #include "reports/passport_page.h"
+#include "status_bar.h"
 
 #include <QAction>
 #include <QDate>
@@ -32,7 +33,14 @@ void MainWindow::BuildFileMenu()
     records_ = new InstrumentRecords({*this, session_.device, messages_, *this,
                                       [this] { GatherControls(); },
                                       [this] { return session_.port.settings().Number; }, Runner(Command::Production),
-                                      [this](bool running) { SetBusy(running); }, session_.history},
+                                      [this](bool running) { SetBusy(running); }, session_.history,
+                                      [this](const history::HistoryRecord& held) {
+                                          if (state_.Allows(Command::ExchangeButtons))
+                                              linkStatus_->NameOperation(QString::fromUtf8("Записано"));
+                                          Run(
+                                              Command::ExchangeButtons, [&](binding::CommandContext& c) { records_->Restore(c, held); },
+                                              true);
+                                      }},
                                      *file);
     state_.Add(Command::Production, records_->items());
     records_->setParent(this);

@@ -47,6 +47,7 @@ void LinkStatusBar::OperationStarted()
     operation_.start();
     boxMsAtStart_ = boxMs_();
     result_.reset();
+    note_.clear();
     running_ = true;
     justEnded_ = false;
     outcome_->setText(QString::fromUtf8("Идёт обмен…"));
@@ -61,6 +62,16 @@ void LinkStatusBar::ResultReported(ErrorCode code)
         result_ = code;
     } else if (justEnded_) {
         result_ = code;
+        ShowOutcome();
+    }
+}
+
+void LinkStatusBar::NoteOutcome(const QString& note)
+{
+    if (running_) {
+        note_ = note;
+    } else if (justEnded_) {
+        note_ = note;
         ShowOutcome();
     }
 }
@@ -86,7 +97,7 @@ void LinkStatusBar::ShowOutcome()
                                  code != kStoppedByUser && !line_.IsOpen()
                              ? QString::fromUtf8("Порт не открыт: обмен невозможен (ERR %1)").arg(CodeNumber(code))
                              : OutcomeText(code, finishedDone_, durationMs_);
-    outcome_->setText(text);
+    outcome_->setText(note_.isEmpty() ? text : text + QString::fromUtf8(" · ") + note_);
     const ErrorMessage* message = FindErrorMessage(code);
     outcome_->setToolTip(message ? QString::fromUtf8(message->text) : QString());
 }

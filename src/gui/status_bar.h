@@ -38,6 +38,9 @@ public:
     // one of an operation is its outcome; one reported just after the operation ended (before
     // the window goes back to waiting) still belongs to it.
     void ResultReported(ErrorCode code);
+    // What the outcome leaves unsaid, shown after it; like a result, one noted just after the
+    // operation ended still belongs to it.
+    void NoteOutcome(const QString& note);
 
     static QString DurationText(qint64 ms);
     // "Прочитано за 2,5 с", "Отменено (ERR 17) за 0,3 с", "Остановлено (ERR 20) за 7,9 с",
@@ -62,6 +65,7 @@ private:
     bool justEnded_ = false;  // the operation ended in this turn of the event loop
     QString done_;
     QString finishedDone_;
+    QString note_;
 };
 
 }  // namespace pmv::gui

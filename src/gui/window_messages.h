@@ -33,10 +33,17 @@ public:
             onResult(code);
     }
 
+    void OutcomeNoted(const std::string& note) override
+    {
+        if (onNote)
+            onNote(note);
+    }
+
     // Milliseconds the boxes have stood open since the window was made.
     int64_t BoxOpenMs() const { return boxOpenMs_; }
 
     std::function<void(ErrorCode)> onResult;
+    std::function<void(const std::string&)> onNote;
 
 private:
     void RaiseWindow();

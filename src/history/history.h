@@ -30,6 +30,8 @@ struct HistoryRecord {
 
 inline constexpr const char* kOperationWrite = "запись";
 inline constexpr const char* kOperationVerify = "проверка";
+// What the instrument held before "Записать все", kept so that it can be written back.
+inline constexpr const char* kOperationHeld = "до записи";
 inline constexpr const char* kOperationSerial = "номер и дата";
 inline constexpr const char* kOperationPassport = "паспорт";
 inline constexpr const char* kOperationCalibration = "градуировка";

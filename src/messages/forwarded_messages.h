@@ -24,6 +24,7 @@ public:
     }
     void DiscardPendingKeys() override { inner_.DiscardPendingKeys(); }
     void ResultReported(ErrorCode code) override { inner_.ResultReported(code); }
+    void OutcomeNoted(const std::string& note) override { inner_.OutcomeNoted(note); }
 
 protected:
     Messages& inner_;

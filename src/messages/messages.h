@@ -16,6 +16,8 @@ enum class Question {
     WriteCalibrationResult,  // a calibration's result is written into the instrument at once
     ProfileDefaults,         // an opened profile lacks settings a write sends: take their defaults
     ReuseSerialNumber,       // a serial number given before is written into an instrument again
+    WriteAgain,              // a write stopped part way is sent again from its first group
+    RestoreHeldSettings,     // settings an instrument held before a write, from the history, go back into it
 };
 
 // Message boxes and the keyboard state they depend on. The window shows real boxes (raising and
@@ -44,6 +46,10 @@ public:
     // The result of a command, 0 included, as ShowErrorMessage is given it before its box: the
     // window's status bar names the outcome of the running operation from it.
     virtual void ResultReported(ErrorCode /*code*/) {}
+
+    // What the running operation's outcome leaves unsaid (the groups a stopped write reached, an
+    // Esc that came after the last exchange), for the window's status bar beside the result.
+    virtual void OutcomeNoted(const std::string& /*note*/) {}
 };
 
 }  // namespace pmv

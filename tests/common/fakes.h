@@ -41,8 +41,16 @@ public:
         return yes;
     }
     void DiscardPendingKeys() override { ++discards; }
+    void ResultReported(ErrorCode code) override
+    {
+        if (code != kOk)
+            results.push_back(code);
+    }
+    void OutcomeNoted(const std::string& note) override { notes.push_back(note); }
 
     std::vector<Box> boxes;
+    std::vector<std::string> notes;
+    std::vector<ErrorCode> results;  // the non-zero ones
     std::deque<bool> answers;
     int discards = 0;
 };

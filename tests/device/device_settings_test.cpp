@@ -125,6 +125,50 @@ TEST_F(DeviceSettingsTest, FailedWriteNeverRestarts)
     EXPECT_FALSE(progress.shown);
 }
 
+TEST_F(DeviceSettingsTest, EscStopsAFullWriteBetweenAnyTwoSettingsAndNeverReordersTheLine)
+{
+    model.rele.rel1_msk1 = 0x04;
+    WriteReach reach;
+    ASSERT_EQ(WriteDeviceSettings(device, &reach), kOk);
+    const std::vector<std::string> full = Requests();
+    const int checks = progress.queries;
+    EXPECT_EQ(reach.finished, (std::vector<WritePart>{WritePart::Channel1, WritePart::Channel2, WritePart::Relays,
+                                                      WritePart::Regulator, WritePart::General, WritePart::Closing}));
+    ASSERT_EQ(simulator->RestartCount(), 1);
+
+    // After the channels (whose last steps belong together and go unchecked) every register
+    // operation is followed by a check.
+    const size_t relays = static_cast<size_t>(std::find(full.begin(), full.end(), "W 2.1.325=0") - full.begin());
+    ASSERT_LT(relays, full.size());
+    size_t before = 0, widestGap = 0;
+    for (int k = 1; k <= checks; ++k) {
+        simulator->ClearTranscript();
+        progress = {};
+        progress.escapeAtQuery = k;
+        ASSERT_EQ(WriteDeviceSettings(device, &reach), kStoppedByUser) << "check " << k;
+        const std::vector<std::string> sent = Requests();
+        ASSERT_LE(sent.size(), full.size());
+        EXPECT_TRUE(std::equal(sent.begin(), sent.end(), full.begin())) << "check " << k;
+        EXPECT_TRUE(reach.stoppedIn.has_value());
+        EXPECT_FALSE(progress.shown);
+        if (before >= relays)
+            widestGap = std::max(widestGap, sent.size() - before);
+        before = sent.size();
+    }
+    EXPECT_EQ(simulator->RestartCount(), 1) << "no stopped write restarts the instrument";
+    EXPECT_EQ(before, full.size() - 1) << "the last check stands before the restart command";
+    EXPECT_EQ(widestGap, 1u);
+}
+
+TEST_F(DeviceSettingsTest, AWriteStoppedByTheLineNamesThePartUnderWay)
+{
+    Refuse(2, 1, 339, 0x0006);
+    WriteReach reach;
+    EXPECT_EQ(WriteDeviceSettings(device, &reach), kOperandTooLarge);
+    EXPECT_EQ(reach.finished, (std::vector<WritePart>{WritePart::Channel1, WritePart::Channel2, WritePart::Relays}));
+    EXPECT_EQ(reach.stoppedIn, WritePart::Regulator);
+}
+
 TEST_F(DeviceSettingsTest, SerialNumberAndProductionDate)
 {
     model.serial_lo = 1234 % 256;

@@ -28,7 +28,7 @@ TEST_F(RelayTest, RelayGroupOnlyWhenSelectedRegulatorAlways)
     EXPECT_EQ(Requests(), (std::vector<std::string>{"W 2.1.325=2", "W 2.1.326=0", "W 2.1.6=0", "W 2.1.7=0",
                                                     "W 2.1.8=64", "W 2.1.9=4"}));
     EXPECT_EQ(progress.lines[1], "Запись логики реле");
-    EXPECT_EQ(progress.lines[5], "");
+    EXPECT_EQ(progress.lines[5], kEscapeHint) << "Esc stops the relay group between its registers";
     EXPECT_FALSE(progress.shown);
     EXPECT_FLOAT_EQ(simulator->FloatRegister(2, 6), 0.0f) << "the mask never touches koef1 of channel 1";
 }

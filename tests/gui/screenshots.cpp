@@ -1,8 +1,8 @@
 // Pictures of the window's five pages for docs/: the window reads the simulated instrument,
 // two relay cells are marked by a click, then each page is grabbed, and once the progress
 // panel during the read. Then a window with its service menu: the menu open, and a
-// calibration's dwell on the simulated bench; the user guide, a write refused by the entry checks
-// and the production dialog.
+// calibration's dwell on the simulated bench; the user guide, a write refused by the entry checks,
+// a write stopped part way and the production dialog.
 //
 //   xvfb-run -a gui_screenshots DIR
 
@@ -145,6 +145,34 @@ bool ShootRefusedWrite(pmv::sim::Simulator& simulator, const QDir& target)
     return window.grab().save(target.filePath("pmvconf-refused-write.png"));
 }
 
+// "Записать все" stopped by a refused regulator register: the box naming the groups written and
+// not, then the window with the status bar after "Нет".
+bool ShootStoppedWrite(pmv::sim::Simulator& simulator, const QDir& target)
+{
+    pmv::gui::MainWindow window({simulator.DevicePath()});
+    window.show();
+    QTest::qWait(300);
+    // What the instrument holds is read first, so the history keeps it without reading again.
+    window.findChild<QPushButton*>(FormName(Button::ReadAll))->click();
+    simulator.InjectFault({.kind = pmv::sim::Fault::Kind::Status, .count = -1, .status = 6, .bank = 2, .memType = 1, .reg = 337});
+    bool boxSaved = false;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        if (box->text().contains(QString::fromUtf8("еще раз")))
+            boxSaved = box->grab().save(target.filePath("pmvconf-stopped-write.png"));
+        box->button(box->button(QMessageBox::No) ? QMessageBox::No : QMessageBox::Ok)->click();
+    });
+    answer.start(50);
+    window.findChild<QPushButton*>(FormName(Button::WriteAll))->click();
+    answer.stop();
+    simulator.ClearFaults();
+    QTest::qWait(200);
+    return window.grab().save(target.filePath("pmvconf-stopped-write-status.png")) && boxSaved;
+}
+
 // The production dialog after one instrument went through all its steps.
 bool ShootProduction(pmv::sim::Simulator& simulator, const QDir& target)
 {
@@ -199,5 +227,6 @@ int main(int argc, char** argv)
     const bool service = ShootService(simulator, target);
     const bool guide = ShootGuide(simulator, target);
     const bool refused = ShootRefusedWrite(simulator, target);
-    return ShootProduction(simulator, target) && service && guide && refused ? 0 : 1;
+    const bool stopped = ShootStoppedWrite(simulator, target);
+    return ShootProduction(simulator, target) && service && guide && refused && stopped ? 0 : 1;
 }

@@ -582,6 +582,47 @@ TEST_F(TrustTest, TheHistoryShowsGroupNamesAndDatesAsTheWindowDoes)
     EXPECT_EQ(groups, U("канал 1, канал 2, реле, общие"));
 }
 
+TEST_F(TrustTest, AStoppedWriteNamesWhatWasWrittenAndTheHistoryPutsBackWhatTheInstrumentHeld)
+{
+    Open();
+    simulator.SetFloatRegister(2, 29, 45.0f);
+    Click(Button::ReadAll);
+    ASSERT_EQ(Text(controls.channels[0].setpoint1).trimmed(), U("45.0000"));
+
+    SetText(controls.channels[0].setpoint1, "50");
+    simulator.InjectFault({.kind = sim::Fault::Kind::Status, .count = -1, .status = 6, .bank = 2, .memType = 1, .reg = 337});
+    user.decide = [](const QString& text) { return YesUnless(text, "еще раз"); };
+    Click(Button::WriteAll);
+    EXPECT_TRUE(user.Saw("Записаны: канал 1, канал 2, реле."));
+    EXPECT_TRUE(user.Saw("Не дописана: регулятор"));
+    EXPECT_EQ(user.boxes.size(), 1u) << "the question says it all; no second box of the code";
+    EXPECT_TRUE(Outcome().startsWith(U("Ошибка (ERR 4) за "))) << Outcome().toStdString();
+    EXPECT_TRUE(Outcome().endsWith(U(" · прервана на: регулятор"))) << Outcome().toStdString();
+    EXPECT_FLOAT_EQ(simulator.FloatRegister(2, 29), 50.0f);
+
+    simulator.ClearFaults();
+    QTimer chooser;
+    QObject::connect(&chooser, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible() || dialog->objectName() != "HistoryDialog")
+            return;
+        auto* table = dialog->findChild<QTableWidget*>("HistoryTable");
+        auto* restore = dialog->findChild<QPushButton*>("HistoryRestore");
+        for (int row = 0; row < table->rowCount(); ++row)
+            if (table->item(row, 3)->text() == U("до записи"))
+                table->selectRow(row);
+        EXPECT_TRUE(restore->isEnabled());
+        restore->click();
+    });
+    chooser.start(20);
+    Trigger("HistoryAction");
+    chooser.stop();
+    EXPECT_TRUE(user.Saw("настройки, которые он хранил до записи"));
+    EXPECT_FLOAT_EQ(simulator.FloatRegister(2, 29), 45.0f);
+    EXPECT_EQ(Text(controls.channels[0].setpoint1).trimmed(), U("45.0000"));
+    EXPECT_TRUE(Outcome().startsWith(U("Записано за "))) << Outcome().toStdString();
+}
+
 TEST_F(TrustTest, TheOutputTestShowsItsModeAndOutput)
 {
     OpenWithService();
