@@ -1,5 +1,6 @@
 #include "history_command.h"
 
+#include "command_table.h"
 #include "json.h"
 
 #include "binding/csv_format.h"
@@ -26,8 +27,7 @@ int RunHistory(Session& s, const Arguments& a)
     if (!a.words.empty()) {
         const auto instrument = history::ParseInstrumentNumber(a.words[0], history::LoneNumber::Serial);
         if (!instrument) {
-            std::fprintf(s.console.err, "pmvctl: номер прибора 0..65535 или ТИП-НОМЕР\n");
-            return kUsageStatus;
+            return Usage(s.console, "номер прибора 0..65535 или ТИП-НОМЕР");
         }
         filter.serial = instrument->serial;
         filter.typeCode = instrument->typeCode;
@@ -38,14 +38,12 @@ int RunHistory(Session& s, const Arguments& a)
         *date = a.options.at(option);
         std::string problem;
         if (!binding::ParseIsoDate(*date, &problem)) {
-            std::fprintf(s.console.err, "pmvctl: %s: %s\n", option, problem.c_str());
-            return kUsageStatus;
+            return Usage(s.console, std::string(option) + ": " + problem);
         }
     }
     const auto format = binding::ParseCsvFormat(a.options.count("--csv-format") ? a.options.at("--csv-format") : "ru");
     if (!format || (a.Has("--csv") && a.Has("--json"))) {
-        std::fprintf(s.console.err, "pmvctl: --csv [--csv-format ru|c] или --json\n");
-        return kUsageStatus;
+        return Usage(s.console, "--csv [--csv-format ru|c] или --json");
     }
     std::vector<history::HistoryRecord> rows;
     if (const auto failure = s.history.Query(filter, rows)) {

@@ -2,6 +2,7 @@
 #include "reboot_checks.h"
 #include "temp_dir.h"
 
+#include "cli/command_table.h"
 #include "cli/pmvctl.h"
 #include "cli/session.h"
 #include "cli/terminal_io.h"
@@ -274,6 +275,71 @@ TEST_F(PmvctlTest, ExitStatusesAndUsage)
     simulator_.InjectFault(refuse);
     EXPECT_EQ(Run({"set", "2", "byte", "4", "1"}), 4);
     EXPECT_NE(err_.find("Слишком большой операнд (ERR 4)"), std::string::npos);
+}
+
+TEST_F(PmvctlTest, OptionValuesFollowEqualsAndAnErrorPrintsItsCommandsUsage)
+{
+    ASSERT_EQ(RunRaw({"--port=" + simulator_.DevicePath(), "--address=1", "--baud=9600", "read", "--groups=ch2",
+                      "x.prf"}),
+              0)
+        << err_;
+    EXPECT_FALSE(Sent(2, 1, 315)) << "channel 1 not read";
+    EXPECT_TRUE(Sent(2, 1, 316));
+    EXPECT_EQ(Run({"read", "--groups=ch3", "x.prf"}), cli::kUsageStatus);
+    EXPECT_EQ(Run({"read", "--json=yes", "x.prf"}), cli::kUsageStatus);
+    EXPECT_NE(err_.find("у --json нет значения"), std::string::npos) << err_;
+    EXPECT_EQ(RunRaw({"--quiet=1", "serial"}), cli::kUsageStatus);
+    EXPECT_EQ(RunRaw({"--colour=1", "serial"}), cli::kUsageStatus);
+    EXPECT_NE(err_.find("неизвестный параметр --colour"), std::string::npos) << err_;
+
+    // The command's own usage, not the list of every command's.
+    const auto usageOf = [this](const std::string& command) {
+        return "Использование: pmvctl " + command + " " + cli::FindCommand(command)->usage + "\n";
+    };
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"history", "--from", "2026-02-30"},
+                                                 {"history", "--csv", "--json"},
+                                                 {"scan", "--yes"},
+                                                 {"scan", "--addresses=9-1"},
+                                                 {"get", "3", "byte", "1"},
+                                                 {"produce", "--serial", "12"},
+                                                 {"monitor", "--count=0"},
+                                                 {"test", "walk"},
+                                                 {"calib", "read", "1", "extra"},
+                                                 {"read"}}) {
+        EXPECT_EQ(Run(args), cli::kUsageStatus) << args[0];
+        EXPECT_NE(err_.find(usageOf(args[0])), std::string::npos) << err_;
+        EXPECT_EQ(err_.find("КОМАНДА"), std::string::npos) << err_;
+    }
+    EXPECT_TRUE(simulator_.Transcript().size() == 26u) << "only the first read reached the instrument";
+}
+
+TEST_F(PmvctlTest, OutputThatCannotBeWrittenIsAnErrorWhateverTheCommand)
+{
+    ASSERT_EQ(Run({"serial", "--set", "1", "12", "05.03.2026"}), 0) << err_;
+    ASSERT_EQ(Run({"read", "r.prf"}), 0) << err_;
+    const auto runIntoFullDisk = [this](std::vector<std::string> args, bool line = true) {
+        if (line)
+            args.insert(args.begin(), {"--port", simulator_.DevicePath()});
+        std::FILE* out = std::fopen("/dev/full", "w");
+        std::FILE* err = std::tmpfile();
+        std::istringstream in;
+        cli::Console console{out, err, &in, false, false, &waits_};
+        const int status = cli::RunPmvctl(args, console);
+        std::fclose(out);
+        err_ = Slurp(err);
+        return status;
+    };
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--help"}, {"read", "--help"}, {"history", "--csv"}, {"history", "--json"}, {"history"}, {"serial", "--json"}, {"report", "--text", "r.prf"}, {"read", "--json", "j.prf"}}) {
+        EXPECT_EQ(runIntoFullDisk(args, args[0] != "history"), cli::kOutputFailedStatus) << args[0];
+        EXPECT_NE(err_.find("pmvctl: стандартный вывод не записывается: "), std::string::npos) << err_;
+    }
+    // A watch without end stops at the first line nobody gets.
+    simulator_.ClearTranscript();
+    EXPECT_EQ(runIntoFullDisk({"monitor", "--json", "--interval", "100"}), cli::kOutputFailedStatus);
+    EXPECT_LE(simulator_.Transcript().size(), 12u) << "one poll";
+    // A command that failed keeps its own status.
+    EXPECT_EQ(runIntoFullDisk({"--address", "9", "serial", "--json"}), 2);
 }
 
 TEST_F(PmvctlTest, RawRegistersSerialAndServiceCommands)
@@ -853,7 +919,10 @@ TEST_F(PmvctlTest, JsonNamesSettingsByTheProfilesKeysAndNeverByRussianLabels)
     ASSERT_EQ(Run({"serial", "--json"}), 0) << err_;
     EXPECT_EQ(out_, "{\"serial\":12,\"type\":47,\"made\":\"2026-03-05\"}\n");
 
+    const std::string linkSettings = test::ReadFileBytes(dir_.file("dev.dat"));
     ASSERT_EQ(Run({"scan", "--addresses", "0-2", "--bauds", "9600", "--json"}), 0) << err_;
+    EXPECT_EQ(err_, "") << "nothing asked without --save";
+    EXPECT_EQ(test::ReadFileBytes(dir_.file("dev.dat")), linkSettings);
     auto scan = JsonLines(out_);
     ASSERT_EQ(scan.size(), 1u) << out_;
     EXPECT_EQ(scan[0]["found"].toArray()[0].toObject()["address"].toInt(), 1);

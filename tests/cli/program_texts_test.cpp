@@ -215,6 +215,21 @@ TEST_F(PmvctlProcess, ProgressStaysOutOfALogUnlessVerboseAsksForEveryExchange)
     EXPECT_EQ(Run({"--quiet", "--verbose", "read", "z.prf"}).status, 64);
 }
 
+TEST_F(PmvctlProcess, AProductionIntoALogPrintsThePassportOnceAndNoSteps)
+{
+    ASSERT_EQ(Run({"read", "d.prf"}).status, 0);
+    const Outcome produced = Run({"produce", "--profile", "d.prf", "--serial", "12", "--yes"});
+    ASSERT_EQ(produced.status, 0) << produced.err;
+    EXPECT_EQ(produced.err, "");
+    EXPECT_TRUE(produced.out.ends_with("012-00001.pdf\n")) << produced.out;
+    EXPECT_EQ(produced.out.find('\n'), produced.out.size() - 1) << produced.out;
+    const Outcome verbose = Run({"--verbose", "produce", "--profile", "d.prf", "--serial", "12", "--yes"});
+    ASSERT_EQ(verbose.status, 0) << verbose.err;
+    EXPECT_NE(verbose.err.find("Прибор 012-00002"), std::string::npos) << verbose.err;
+    EXPECT_NE(verbose.err.find("4/4 "), std::string::npos) << verbose.err;
+    EXPECT_EQ(verbose.err.find("012-00002.pdf"), std::string::npos) << "the path is stdout's";
+}
+
 TEST_F(PmvctlProcess, AnErrorIsNamedOnceAndAMissingPortNamesTheDeviceTried)
 {
     // No --port and no dev.dat: port 1 is whatever serial device the machine lists first, or none.
