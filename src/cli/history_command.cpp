@@ -5,6 +5,7 @@
 
 #include "binding/csv_format.h"
 #include "binding/dates.h"
+#include "binding/settings_diff.h"
 
 #include <algorithm>
 
@@ -17,6 +18,25 @@ std::string Padded(const std::string& text, size_t width)
     const auto characters = static_cast<size_t>(
         std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
     return characters >= width ? text : text + std::string(width - characters, ' ');
+}
+
+// The values a write sent, by profile section and key; a float that held no number is null.
+std::string ValuesJson(const history::HistoryRecord& r)
+{
+    if (r.operation != history::kOperationWrite)
+        return "{}";
+    std::vector<std::pair<std::string, std::string>> sections;  // in the order they first come
+    for (const binding::SettingValue& v : binding::ParseSettingsValueLines(r.details)) {
+        auto section = std::find_if(sections.begin(), sections.end(), [&](const auto& s) { return s.first == v.section; });
+        if (section == sections.end())
+            section = sections.insert(sections.end(), {v.section, ""});
+        section->second += (section->second.empty() ? "" : ",") + JsonString(v.key) + ":" +
+                           (v.finite ? JsonNumber(v.text) : "null");
+    }
+    std::string json;
+    for (const auto& [name, keys] : sections)
+        json += (json.empty() ? "" : ",") + JsonString(name) + ":{" + keys + "}";
+    return "{" + json + "}";
 }
 
 }  // namespace
@@ -58,13 +78,13 @@ int RunHistory(Session& s, const Arguments& a)
         for (const history::HistoryRecord& r : rows)
             std::fprintf(s.console.out,
                          "{\"time\":%s,\"operator\":%s,\"type\":%d,\"serial\":%d,\"instrument\":\"%s\","
-                         "\"device_type\":%d,\"firmware\":%s,\"operation\":%s,\"profile\":%s,\"profile_sha256\":%s,"
-                         "\"groups\":%s,\"result\":%u,\"details\":%s}\n",
+                         "\"device_type\":%d,\"firmware\":%s,\"operation\":%s,\"operation_code\":\"%s\",\"profile\":%s,"
+                         "\"profile_sha256\":%s,\"groups\":%s,\"result\":%u,\"values\":%s,\"details\":%s}\n",
                          JsonString(r.time).c_str(), JsonString(r.operatorName).c_str(), r.typeCode, r.serial,
                          history::InstrumentNumber(r.typeCode, r.serial).c_str(), r.deviceType, JsonString(r.firmware).c_str(),
-                         JsonString(r.operation).c_str(), JsonString(r.profile).c_str(),
-                         JsonString(r.profileSha256).c_str(), JsonString(r.groups).c_str(), r.result,
-                         JsonString(r.details).c_str());
+                         JsonString(r.operation).c_str(), history::OperationCode(r.operation).c_str(),
+                         JsonString(r.profile).c_str(), JsonString(r.profileSha256).c_str(), JsonString(r.groups).c_str(),
+                         r.result, ValuesJson(r).c_str(), JsonString(r.details).c_str());
         return 0;
     }
     for (const history::HistoryRecord& r : rows)

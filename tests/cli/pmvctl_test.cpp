@@ -2,6 +2,7 @@
 #include "reboot_checks.h"
 #include "temp_dir.h"
 
+#include "binding/settings_diff.h"
 #include "cli/command_table.h"
 #include "cli/pmvctl.h"
 #include "cli/session.h"
@@ -19,6 +20,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 #include <chrono>
 #include <csignal>
@@ -932,6 +934,12 @@ TEST_F(PmvctlTest, JsonNamesSettingsByTheProfilesKeysAndNeverByRussianLabels)
     ASSERT_EQ(doctor.size(), 1u) << out_;
     EXPECT_TRUE(doctor[0]["findings"].isArray());
     EXPECT_FALSE(doctor[0]["findings"].toArray().isEmpty());
+    // Scripts branch on the finding's name, never on its Russian text.
+    const QJsonArray findings = doctor[0]["findings"].toArray();
+    for (const QJsonValue& f : findings)
+        EXPECT_TRUE(QRegularExpression("^[a-z]+(_[a-z]+)*$").match(f.toObject()["id"].toString()).hasMatch()) << out_;
+    EXPECT_EQ(findings.last().toObject()["id"].toString(), "answers_verified") << out_;
+    EXPECT_EQ(findings.last().toObject()["topic"].toString(), "instrument") << out_;
 
     ASSERT_EQ(Run({"monitor", "--count", "2", "--interval", "100", "--json"}), 0) << err_;
     auto polls = JsonLines(out_);
@@ -945,6 +953,25 @@ TEST_F(PmvctlTest, JsonNamesSettingsByTheProfilesKeysAndNeverByRussianLabels)
     ASSERT_GE(rows.size(), 1u) << out_;
     EXPECT_EQ(rows.back()["instrument"].toString(), "047-00012");
     EXPECT_EQ(rows.back()["serial"].toInt(), 12);
+    EXPECT_EQ(rows.back()["operation_code"].toString(), "serial");
+
+    // A write's row gives what it sent by profile keys; a value that was no number is null.
+    simulator_.SetFloatRegister(2, 29, 55.5f);
+    ASSERT_EQ(Run({"write", "--yes", "--groups", "ch1", "x.prf"}), 0) << err_;
+    ASSERT_EQ(RunRaw({"history", "--json"}), 0) << err_;
+    rows = JsonLines(out_);
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.back()["operation_code"].toString(), "write") << out_;
+    const QJsonObject written = rows.back()["values"].toObject();
+    EXPECT_DOUBLE_EQ(written["CH1"].toObject()["th1"].toDouble(), 55.5) << out_;
+    EXPECT_EQ(written["CH1"].toObject()["dat"].toInt(), 3) << out_;
+    EXPECT_FALSE(written["CH2"].toObject().contains("th1")) << "channel 2 not written: " << out_;
+    const std::vector<binding::SettingValue> parsed =
+        binding::ParseSettingsValueLines("Канал 2 · Уставка I=nan\nКанал 2 · Уставка I=-1.5000\nнет такой=1\n");
+    ASSERT_EQ(parsed.size(), 2u);
+    EXPECT_EQ(parsed[0].section + "." + parsed[0].key, "CH2.th1");
+    EXPECT_FALSE(parsed[0].finite);
+    EXPECT_TRUE(parsed[1].finite);
 }
 
 TEST_F(PmvctlTest, HistoryCsvReadsAsNumbersInARussianSpreadsheetAndAsCForScripts)
