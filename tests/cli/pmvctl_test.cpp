@@ -985,9 +985,14 @@ TEST_F(PmvctlTest, HistoryCsvReadsAsNumbersInARussianSpreadsheetAndAsCForScripts
     EXPECT_NE(row.find(";012-00001;"), std::string::npos) << "the number in one column: " << row;
     EXPECT_EQ(std::count(row.begin(), row.end(), ';'), std::count(heading.begin(), heading.end(), ';')) << row;
 
+    ASSERT_EQ(Run({"read", "r.prf"}), 0) << err_;
+    ASSERT_EQ(Run({"write", "--yes", "r.prf"}), 0) << err_;
+    ASSERT_EQ(RunRaw({"history", "--csv"}), 0) << err_;
+    EXPECT_NE(out_.find(";\u20601.1.2;"), std::string::npos) << "the version stays a text, never a date: " << out_;
     ASSERT_EQ(RunRaw({"history", "--csv", "--csv-format", "c"}), 0) << err_;
     EXPECT_EQ(out_.rfind("Время,Оператор,Прибор,", 0), 0u) << "no mark, commas" << out_;
     EXPECT_NE(out_.find(",012-00001,"), std::string::npos) << out_;
+    EXPECT_NE(out_.find(",1.1.2,"), std::string::npos) << "scripts get the version as it is: " << out_;
     EXPECT_EQ(RunRaw({"history", "--csv", "--csv-format", "excel"}), cli::kUsageStatus);
     EXPECT_EQ(RunRaw({"history", "--csv", "--json"}), cli::kUsageStatus);
 }

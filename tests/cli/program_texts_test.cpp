@@ -330,7 +330,8 @@ TEST_F(PmvctlProcess, OnlyPageDrawingLoadsQtGuiAndAMissingModuleIsNamed)
     EXPECT_FALSE(std::filesystem::exists(dir_.file("r.pdf")));
 }
 
-// PDF viewers and print queues show the document's title, not the file name.
+// PDF viewers and print queues show the document's title, not the file name; its creator is the
+// program that made it.
 TEST_F(PmvctlProcess, PdfTitlesNameThePassportAndTheProfile)
 {
     ASSERT_EQ(Run({"serial", "--set", "12", "47", "05.03.2026"}).status, 0);
@@ -347,6 +348,8 @@ TEST_F(PmvctlProcess, PdfTitlesNameThePassportAndTheProfile)
     };
     EXPECT_EQ(title("p.pdf"), "Паспорт 047-00012");
     EXPECT_EQ(title("r.pdf"), "Печь 3");
+    const Outcome info = RunProgram("pdfinfo", {"p.pdf"}, dir_.path().string());
+    EXPECT_TRUE(std::regex_search(info.out, std::regex("\nCreator: +pmvctl\n"))) << info.out;
 }
 
 }  // namespace
