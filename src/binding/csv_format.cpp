@@ -53,7 +53,10 @@ std::string HistoryTable(const std::vector<history::HistoryRecord>& rows, const 
     std::string csv = CsvStart(format) + line({"Время", "Оператор", "Прибор", "Тип прибора", "ПО", "Операция",
                                                "Профиль", "SHA-256 профиля", "Группы", "Результат", "Подробности"});
     for (const history::HistoryRecord& r : rows) {
-        csv += line({r.time, r.operatorName, history::InstrumentNumber(r.typeCode, r.serial), std::to_string(r.deviceType), r.firmware, r.operation, r.profile,
+        // A Russian spreadsheet takes "1.1.2" for the date 01.01.2002; an invisible word joiner
+        // in front keeps the version a text there.
+        const std::string firmware = format.spreadsheet && !r.firmware.empty() ? "\u2060" + r.firmware : r.firmware;
+        csv += line({r.time, r.operatorName, history::InstrumentNumber(r.typeCode, r.serial), std::to_string(r.deviceType), firmware, r.operation, r.profile,
                      r.profileSha256, r.groups, std::to_string(r.result), r.details});
     }
     return csv;

@@ -16,9 +16,10 @@ struct CsvFormat {
     char separator;
     char decimal;
     bool byteOrderMark;
+    bool spreadsheet;  // read by a Russian spreadsheet, which turns texts such as "1.1.2" into dates
 };
-inline constexpr CsvFormat kSpreadsheetCsv{';', ',', true};
-inline constexpr CsvFormat kScriptCsv{',', '.', false};
+inline constexpr CsvFormat kSpreadsheetCsv{';', ',', true, true};
+inline constexpr CsvFormat kScriptCsv{',', '.', false, false};
 
 // "ru" (the default of the programs) or "c".
 std::optional<CsvFormat> ParseCsvFormat(const std::string& name);

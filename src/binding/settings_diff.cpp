@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <sstream>
 #include <utility>
 #include <variant>
 
@@ -155,6 +156,27 @@ std::string SettingsValueLines(const model::SettingsModel& model)
     for (const FieldValue& f : SelectedFields(model, model))
         lines += f.label + "=" + f.Text() + "\n";
     return lines;
+}
+
+std::vector<SettingValue> ParseSettingsValueLines(const std::string& lines)
+{
+    std::vector<SettingValue> out;
+    std::istringstream in(lines);
+    std::string line;
+    while (std::getline(in, line)) {
+        const size_t equals = line.rfind('=');
+        if (equals == std::string::npos)
+            continue;
+        const std::string label = line.substr(0, equals);
+        const auto& settings = ComparedSettings();
+        const auto s = std::find_if(settings.begin(), settings.end(), [&](const model::Setting* s) { return s->label == label; });
+        if (s == settings.end())
+            continue;
+        const std::string text = line.substr(equals + 1);
+        const bool finite = text.find_first_not_of("-+.0123456789") == std::string::npos;
+        out.push_back({(*s)->section, (*s)->key, text, finite});
+    }
+    return out;
 }
 
 ErrorCode ReadForComparison(device::Device& device, const model::SettingsModel& selection, model::SettingsModel& instrument)

@@ -52,6 +52,9 @@ std::vector<SettingValue> SelectedSettings(const model::SettingsModel& model);
 
 // "label=value" lines of the groups selected in the model, in the same order: what a write sends.
 std::string SettingsValueLines(const model::SettingsModel& model);
+// Those lines read back, each setting named by its profile section and key; lines of no setting
+// are left out.
+std::vector<SettingValue> ParseSettingsValueLines(const std::string& lines);
 
 // Reads the groups selected in `selection` from the instrument into `instrument`, which starts
 // as a copy of `selection`; the caller's model is not touched. Returns the read's code.

@@ -8,6 +8,14 @@
 
 namespace pmv::cli {
 
+std::pair<std::string, std::optional<std::string>> SplitOption(const std::string& word)
+{
+    const size_t equals = word.find('=');
+    if (!word.starts_with("--") || equals == std::string::npos)
+        return {word, std::nullopt};
+    return {word.substr(0, equals), word.substr(equals + 1)};
+}
+
 Arguments ParseArguments(const std::vector<std::string>& args, const std::set<std::string>& valueOptions,
                          const std::set<std::string>& flagOptions)
 {
@@ -15,7 +23,13 @@ Arguments ParseArguments(const std::vector<std::string>& args, const std::set<st
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a.size() > 2 && a.starts_with("--")) {
-            if (flagOptions.count(a)) {
+            if (const auto [name, value] = SplitOption(a); value) {
+                if (!valueOptions.count(name)) {
+                    parsed.error = flagOptions.count(name) ? "у " + name + " нет значения" : "неизвестный параметр " + name;
+                    return parsed;
+                }
+                parsed.options[name] = *value;
+            } else if (flagOptions.count(a)) {
                 parsed.flags.insert(a);
             } else if (valueOptions.count(a) && i + 1 < args.size()) {
                 parsed.options[a] = args[++i];

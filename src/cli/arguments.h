@@ -7,12 +7,14 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pmv::cli {
 
 // A command line split into options and positional words. `flags` are options without a
-// value, every other "--name" takes the next word as its value.
+// value, every other "--name" takes the next word as its value, or the text after "=" in
+// "--name=value".
 struct Arguments {
     std::map<std::string, std::string> options;
     std::set<std::string> flags;
@@ -21,6 +23,9 @@ struct Arguments {
 
     bool Has(const std::string& flag) const { return flags.count(flag) != 0; }
 };
+
+// "--name=value" as its name and value; any other word as itself without a value.
+std::pair<std::string, std::optional<std::string>> SplitOption(const std::string& word);
 
 Arguments ParseArguments(const std::vector<std::string>& args, const std::set<std::string>& valueOptions,
                          const std::set<std::string>& flagOptions);

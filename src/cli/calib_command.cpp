@@ -39,7 +39,7 @@ int RunCalib(Session& s, const Arguments& a)
         s.Record(written.record);
         return static_cast<int>(CodeNumber(written.result()));
     }
-    return Usage(s.console, "calib read КАНАЛ | calib write КАНАЛ ПРОФИЛЬ");
+    return Usage(s.console, "неверные параметры");
 }
 
 }  // namespace pmv::cli

@@ -1,5 +1,7 @@
 #include "calibrate.h"
 
+#include "command_table.h"
+
 #include "binding/history_records.h"
 #include "device/calibration_procedures.h"
 #include "messages/error_codes.h"
@@ -60,8 +62,7 @@ int RunCalibrate(Session& s, const Arguments& a)
     const auto ch = ParseNumber(a.words[0], 1, 2);
     const auto variant = VariantOf(a.words[1]);
     if (!ch || (!variant && a.words[1] != "ref")) {
-        std::fprintf(s.console.err, "pmvctl: pmvctl calibrate %s\n", kCalibrateUsage);
-        return kUsageStatus;
+        return Usage(s.console, "канал 1 или 2, вариант градуировки или ref");
     }
     const std::string& path = a.words[2];
     std::string error;

@@ -51,7 +51,7 @@ const std::vector<Command>& Commands()
          .run = RunWrite},
         {.name = "diff",
          .usage = "[--groups ch1,ch2,relay,general] [--json] PROFILE",
-         .help = "Читает группы настроек из прибора и перечисляет отличия от профиля; код 0: совпадают, 1: отличаются.",
+         .help = "Читает группы настроек из прибора и перечисляет отличия от профиля; код 0: совпадают, 68: отличаются (вне кодов ошибок 1..23).",
          .valueOptions = {"--groups"},
          .flags = {"--json"},
          .minWords = 1,
@@ -172,7 +172,11 @@ int Usage(Console& console, const std::string& problem)
 {
     if (!problem.empty())
         std::fprintf(console.err, "pmvctl: %s\n", problem.c_str());
-    std::fputs(kUsage, console.err);
+    if (console.command.empty())
+        std::fputs(kUsage, console.err);
+    else
+        std::fprintf(console.err, "Использование: pmvctl %s %s\nСправка: pmvctl %s --help\n", console.command.c_str(),
+                     console.commandUsage.c_str(), console.command.c_str());
     return kUsageStatus;
 }
 

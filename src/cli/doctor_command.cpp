@@ -18,7 +18,8 @@ int RunDoctor(Session& s, const Arguments& a)
     if (a.Has("--json")) {
         std::string list;
         for (const system::Finding& f : findings)
-            list += std::string(list.empty() ? "" : ",") + "{\"ok\":" + (f.state == system::FindingState::Ok ? "true" : "false") +
+            list += std::string(list.empty() ? "" : ",") + "{\"id\":" + JsonString(f.id) + ",\"topic\":" +
+                    JsonString(f.topic) + ",\"ok\":" + (f.state == system::FindingState::Ok ? "true" : "false") +
                     ",\"text\":" + JsonString(f.text) + ",\"fix\":" + JsonString(f.fix) + "}";
         std::fprintf(s.console.out, "{\"ok\":%s,\"findings\":[%s]}\n", system::AllClear(findings) ? "true" : "false", list.c_str());
         return system::AllClear(findings) ? 0 : kNothingFoundStatus;

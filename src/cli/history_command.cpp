@@ -1,9 +1,11 @@
 #include "history_command.h"
 
+#include "command_table.h"
 #include "json.h"
 
 #include "binding/csv_format.h"
 #include "binding/dates.h"
+#include "binding/settings_diff.h"
 
 #include <algorithm>
 
@@ -18,6 +20,25 @@ std::string Padded(const std::string& text, size_t width)
     return characters >= width ? text : text + std::string(width - characters, ' ');
 }
 
+// The values a write sent, by profile section and key; a float that held no number is null.
+std::string ValuesJson(const history::HistoryRecord& r)
+{
+    if (r.operation != history::kOperationWrite)
+        return "{}";
+    std::vector<std::pair<std::string, std::string>> sections;  // in the order they first come
+    for (const binding::SettingValue& v : binding::ParseSettingsValueLines(r.details)) {
+        auto section = std::find_if(sections.begin(), sections.end(), [&](const auto& s) { return s.first == v.section; });
+        if (section == sections.end())
+            section = sections.insert(sections.end(), {v.section, ""});
+        section->second += (section->second.empty() ? "" : ",") + JsonString(v.key) + ":" +
+                           (v.finite ? JsonNumber(v.text) : "null");
+    }
+    std::string json;
+    for (const auto& [name, keys] : sections)
+        json += (json.empty() ? "" : ",") + JsonString(name) + ":{" + keys + "}";
+    return "{" + json + "}";
+}
+
 }  // namespace
 
 int RunHistory(Session& s, const Arguments& a)
@@ -26,8 +47,7 @@ int RunHistory(Session& s, const Arguments& a)
     if (!a.words.empty()) {
         const auto instrument = history::ParseInstrumentNumber(a.words[0], history::LoneNumber::Serial);
         if (!instrument) {
-            std::fprintf(s.console.err, "pmvctl: номер прибора 0..65535 или ТИП-НОМЕР\n");
-            return kUsageStatus;
+            return Usage(s.console, "номер прибора 0..65535 или ТИП-НОМЕР");
         }
         filter.serial = instrument->serial;
         filter.typeCode = instrument->typeCode;
@@ -38,14 +58,12 @@ int RunHistory(Session& s, const Arguments& a)
         *date = a.options.at(option);
         std::string problem;
         if (!binding::ParseIsoDate(*date, &problem)) {
-            std::fprintf(s.console.err, "pmvctl: %s: %s\n", option, problem.c_str());
-            return kUsageStatus;
+            return Usage(s.console, std::string(option) + ": " + problem);
         }
     }
     const auto format = binding::ParseCsvFormat(a.options.count("--csv-format") ? a.options.at("--csv-format") : "ru");
     if (!format || (a.Has("--csv") && a.Has("--json"))) {
-        std::fprintf(s.console.err, "pmvctl: --csv [--csv-format ru|c] или --json\n");
-        return kUsageStatus;
+        return Usage(s.console, "--csv [--csv-format ru|c] или --json");
     }
     std::vector<history::HistoryRecord> rows;
     if (const auto failure = s.history.Query(filter, rows)) {
@@ -59,13 +77,13 @@ int RunHistory(Session& s, const Arguments& a)
         for (const history::HistoryRecord& r : rows)
             std::fprintf(s.console.out,
                          "{\"time\":%s,\"operator\":%s,\"type\":%d,\"serial\":%d,\"instrument\":\"%s\","
-                         "\"device_type\":%d,\"firmware\":%s,\"operation\":%s,\"profile\":%s,\"profile_sha256\":%s,"
-                         "\"groups\":%s,\"result\":%u,\"details\":%s}\n",
+                         "\"device_type\":%d,\"firmware\":%s,\"operation\":%s,\"operation_code\":\"%s\",\"profile\":%s,"
+                         "\"profile_sha256\":%s,\"groups\":%s,\"result\":%u,\"values\":%s,\"details\":%s}\n",
                          JsonString(r.time).c_str(), JsonString(r.operatorName).c_str(), r.typeCode, r.serial,
                          history::InstrumentNumber(r.typeCode, r.serial).c_str(), r.deviceType, JsonString(r.firmware).c_str(),
-                         JsonString(r.operation).c_str(), JsonString(r.profile).c_str(),
-                         JsonString(r.profileSha256).c_str(), JsonString(r.groups).c_str(), r.result,
-                         JsonString(r.details).c_str());
+                         JsonString(r.operation).c_str(), history::OperationCode(r.operation).c_str(),
+                         JsonString(r.profile).c_str(), JsonString(r.profileSha256).c_str(), JsonString(r.groups).c_str(),
+                         r.result, ValuesJson(r).c_str(), JsonString(r.details).c_str());
         return 0;
     }
     for (const history::HistoryRecord& r : rows)

@@ -63,6 +63,7 @@ int main(int argc, char** argv)
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
+    QCoreApplication::setApplicationName("pmvctl");
     pmv::cli::TerminalProgress::CatchInterrupt();
     pmv::cli::Console console;
     console.in = &std::cin;

@@ -1,5 +1,6 @@
 #include "monitor_command.h"
 
+#include "command_table.h"
 #include "json.h"
 
 #include "binding/live_view.h"
@@ -84,15 +85,13 @@ int RunMonitor(Session& s, const Arguments& a)
     const auto count = a.options.count("--count") ? ParseNumber(a.options.at("--count"), 1, 100'000'000)
                                                   : std::optional<int64_t>(-1);
     if (!interval || !count) {
-        std::fprintf(s.console.err, "pmvctl: --interval 100..3600000, --count 1..100000000\n");
-        return kUsageStatus;
+        return Usage(s.console, "--interval 100..3600000, --count 1..100000000");
     }
     const bool csv = a.Has("--csv");
     const bool json = a.Has("--json");
     const auto format = binding::ParseCsvFormat(a.options.count("--csv-format") ? a.options.at("--csv-format") : "ru");
     if ((csv && json) || !format) {
-        std::fprintf(s.console.err, "pmvctl: --csv [--csv-format ru|c] или --json\n");
-        return kUsageStatus;
+        return Usage(s.console, "--csv [--csv-format ru|c] или --json");
     }
     const link::LinkSettings& link = s.port.settings();
     const std::string log = link.UseIzmFile == 1 ? link.IzmFileName : std::string();
@@ -120,7 +119,9 @@ int RunMonitor(Session& s, const Arguments& a)
         } else {
             std::fprintf(s.console.out, "%s\n", TextLine(now, binding::ShowCurrentValues(values)).c_str());
         }
-        std::fflush(s.console.out);
+        // A reader gone or a full disk ends the watch: nobody gets its lines any more.
+        if (std::fflush(s.console.out) != 0)
+            return kOutputFailedStatus;
         lastCode = outcome.code;
         answered |= outcome.code == kOk;
         if (n + 1 != *count && WaitOrStop(s, clock, next)) {

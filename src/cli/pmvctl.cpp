@@ -8,6 +8,8 @@
 #include "link/link_settings.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace pmv::cli {
 namespace {
@@ -54,14 +56,15 @@ int PrintCommandHelp(Console& console, const Command& command)
     return 0;
 }
 
-}  // namespace
-
-int RunPmvctl(const std::vector<std::string>& args, Console& console)
+int RunCommandLine(const std::vector<std::string>& args, Console& console)
 {
     LinkOverrides overrides;
     size_t at = 0;
     for (; at < args.size() && args[at].starts_with("-"); ++at) {
-        const std::string& option = args[at];
+        const auto [option, given] = SplitOption(args[at]);
+        if (given && option != "--port" && option != "--address" && option != "--baud")
+            return Usage(console, (option == "--quiet" || option == "--verbose" ? "у " + option + " нет значения"
+                                                                                : "неизвестный параметр " + option));
         if (option == "--help" || option == "-h")
             return PrintHelp(console);
         if (option == "--version") {
@@ -74,9 +77,9 @@ int RunPmvctl(const std::vector<std::string>& args, Console& console)
         }
         if (option != "--port" && option != "--address" && option != "--baud")
             return Usage(console, "неизвестный параметр " + option);
-        if (++at >= args.size())
+        if (!given && ++at >= args.size())
             return Usage(console, "нет значения у " + option);
-        const std::string& value = args[at];
+        const std::string& value = given ? *given : args[at];
         if (option == "--port") {
             overrides.port = value;
         } else if (option == "--address") {
@@ -106,6 +109,8 @@ int RunPmvctl(const std::vector<std::string>& args, Console& console)
     const Command* command = FindCommand(args[at]);
     if (!command)
         return Usage(console, "неизвестная команда " + args[at]);
+    console.command = command->name;
+    console.commandUsage = command->usage;
 
     const std::vector<std::string> rest(args.begin() + static_cast<long>(at) + 1, args.end());
     if (std::find_if(rest.begin(), rest.end(), [](const std::string& a) { return a == "--help" || a == "-h"; }) != rest.end())
@@ -114,7 +119,7 @@ int RunPmvctl(const std::vector<std::string>& args, Console& console)
     if (!parsed.error.empty())
         return Usage(console, parsed.error);
     if (parsed.words.size() < command->minWords || parsed.words.size() > command->maxWords)
-        return Usage(console, std::string("pmvctl ") + command->name + " " + command->usage);
+        return Usage(console, parsed.words.size() < command->minWords ? "не хватает параметров" : "лишние параметры");
     if (parsed.options.count("--groups") && !ParseGroups(parsed.options.at("--groups")))
         return Usage(console, "группы: ch1, ch2, relay, general");
     if (parsed.Has("--yes") && parsed.Has("--no"))
@@ -130,6 +135,18 @@ int RunPmvctl(const std::vector<std::string>& args, Console& console)
         if (const ErrorCode code = session.Open(overrides); code != kOk && !command->runsWithoutPort)
             return session.Finish(code);
     return command->run(session, parsed);
+}
+
+}  // namespace
+
+int RunPmvctl(const std::vector<std::string>& args, Console& console)
+{
+    const int status = RunCommandLine(args, console);
+    // A result that never reached its file or pipe (a full disk, a closed reader) is no success.
+    if (std::fflush(console.out) == 0 && !std::ferror(console.out))
+        return status;
+    std::fprintf(console.err, "pmvctl: стандартный вывод не записывается: %s\n", std::strerror(errno));
+    return status == 0 ? kOutputFailedStatus : status;
 }
 
 }  // namespace pmv::cli

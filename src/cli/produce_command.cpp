@@ -1,5 +1,7 @@
 #include "produce_command.h"
 
+#include "command_table.h"
+
 #include "binding/dates.h"
 #include "messages/error_codes.h"
 #include "production/production.h"
@@ -10,25 +12,30 @@
 namespace pmv::cli {
 namespace {
 
-// Each step as a line on stderr: "1/4 Запись настроек ... выполнено".
+// Each step as a line on stderr, "1/4 Запись настроек ... выполнено", where progress lines are
+// shown; what a failed step says, always.
 class TerminalSteps : public production::ProductionObserver {
 public:
-    explicit TerminalSteps(std::FILE* err) : err_(err) {}
+    TerminalSteps(std::FILE* err, bool shown) : err_(err), shown_(shown) {}
 
     void StepStarted(production::ProductionStep step) override
     {
-        std::fprintf(err_, "%zu/%zu %s ...\n", static_cast<size_t>(step) + 1, production::kProductionSteps, production::StepName(step));
+        if (shown_)
+            std::fprintf(err_, "%zu/%zu %s ...\n", static_cast<size_t>(step) + 1, production::kProductionSteps, production::StepName(step));
     }
     void StepEnded(production::ProductionStep step, ErrorCode code, const std::string& note) override
     {
-        std::fprintf(err_, "%zu/%zu %s: %s\n", static_cast<size_t>(step) + 1, production::kProductionSteps, production::StepName(step),
-                     code == kOk ? "выполнено" : "ошибка");
-        if (!note.empty())
+        if (shown_)
+            std::fprintf(err_, "%zu/%zu %s: %s\n", static_cast<size_t>(step) + 1, production::kProductionSteps,
+                         production::StepName(step), code == kOk ? "выполнено" : "ошибка");
+        // The passport's path is the command's result on stdout.
+        if (!note.empty() && code != kOk)
             std::fprintf(err_, "%s%s", note.c_str(), note.back() == '\n' ? "" : "\n");
     }
 
 private:
     std::FILE* err_;
+    bool shown_;
 };
 
 bool ParseDate(const std::string& text, production::ProductionOrder& order, std::FILE* err)
@@ -60,8 +67,7 @@ int RefusalStatus(production::ProductionRefusal::Kind kind)
 int RunProduce(Session& s, const Arguments& a)
 {
     if (!a.options.count("--profile") || !a.options.count("--serial")) {
-        std::fprintf(s.console.err, "pmvctl: pmvctl produce %s\n", kProduceUsage);
-        return kUsageStatus;
+        return Usage(s.console, "нужны --profile и --serial");
     }
     production::ProductionOrder order;
     order.profilePath = a.options.at("--profile");
@@ -70,8 +76,7 @@ int RunProduce(Session& s, const Arguments& a)
     const reports::PrintDate today = reports::Today();
     order.day = today.day, order.month = today.month, order.year = today.year;
     if (!instrument || (a.options.count("--date") && !ParseDate(a.options.at("--date"), order, s.console.err))) {
-        std::fprintf(s.console.err, "pmvctl: --serial ТИП[-НОМЕР] (0..255, 0..65535), --date ДД.ММ.ГГГГ\n");
-        return kUsageStatus;
+        return Usage(s.console, "--serial ТИП[-НОМЕР] (0..255, 0..65535), --date ДД.ММ.ГГГГ");
     }
     order.typeCode = *instrument->typeCode;
     order.serial = instrument->serial.value_or(0);
@@ -100,12 +105,14 @@ int RunProduce(Session& s, const Arguments& a)
             std::fprintf(s.console.err, "Выпустить прибор под этим номером еще раз: --reuse.\n");
         return RefusalStatus(refusal->kind);
     }
-    std::fprintf(s.console.err, "Прибор %s\n", history::InstrumentNumber(order.typeCode, order.serial).c_str());
+    const bool shown = ProgressShown(s.console);
+    if (shown)
+        std::fprintf(s.console.err, "Прибор %s\n", history::InstrumentNumber(order.typeCode, order.serial).c_str());
 
     binding::ControlValues controls;
     NoWindow host;
     binding::CommandContext context{s.device, s.messages, host, controls, s.port.settings().Number};
-    TerminalSteps steps(s.console.err);
+    TerminalSteps steps(s.console.err, shown);
     const production::ProductionResult result =
         production::ProduceInstrument(context, order, steps, [&](const history::HistoryRecord& r) { s.Record(r); });
     if (result.code == kOk)

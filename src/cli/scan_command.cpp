@@ -1,4 +1,5 @@
 #include "arguments.h"
+#include "command_table.h"
 #include "connection_commands.h"
 #include "json.h"
 #include "session.h"
@@ -51,16 +52,14 @@ int RunScan(Session& s, const Arguments& a)
     else if (a.options.count("--bauds")) {
         const auto bauds = ParseBauds(a.options.at("--bauds"));
         if (!bauds) {
-            std::fprintf(s.console.err, "pmvctl: скорости через запятую: 4800, 9600, 19200, 38400, 57600\n");
-            return kUsageStatus;
+            return Usage(s.console, "скорости через запятую: 4800, 9600, 19200, 38400, 57600");
         }
         options.bauds = *bauds;
     } else {
         options.bauds = device::SearchBauds(s.port.settings().BaudRate);
     }
     if (a.options.count("--addresses") && !ParseAddresses(a.options.at("--addresses"), options)) {
-        std::fprintf(s.console.err, "pmvctl: адреса A-B, от 0 до 255\n");
-        return kUsageStatus;
+        return Usage(s.console, "адреса A-B, от 0 до 255");
     }
 
     s.progress.SetProgressLines({"Поиск прибора"});
@@ -99,10 +98,7 @@ int RunScan(Session& s, const Arguments& a)
         return kNothingFoundStatus;
     }
     const device::FoundInstrument& first = result.found.front();
-    const bool save = a.Has("--save") ||
-                      s.messages.AskYesNo(Question::Other, "Сохранить адрес " + std::to_string(first.address) + " и скорость " + std::to_string(first.baud) + " в dev.dat?",
-                                          "Поиск прибора", MessageIcon::Warning);
-    if (save) {
+    if (a.Has("--save")) {
         if (const auto failure = device::SaveFoundInstrument(link::LinkSettingsPath(), first, s.port.settings())) {
             return s.FileFailure(*failure);
         }

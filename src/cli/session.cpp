@@ -14,8 +14,13 @@
 namespace pmv::cli {
 
 TerminalSeams::TerminalSeams(Console& c, std::optional<bool> answer)
-    : terminalMessages(c.err, *c.in, c.inIsTerminal, answer), terminalProgress(c.err, c.errIsTerminal && !c.verbose, (c.errIsTerminal && !c.quiet) || c.verbose)
+    : terminalMessages(c.err, *c.in, c.inIsTerminal, answer), terminalProgress(c.err, c.errIsTerminal && !c.verbose, ProgressShown(c))
 {
+}
+
+bool ProgressShown(const Console& console)
+{
+    return (console.errIsTerminal && !console.quiet) || console.verbose;
 }
 
 Session::Session(Console& c, std::optional<bool> answer)

@@ -32,6 +32,9 @@ public:
     void RepaintNow() override {}
 };
 
+// Progress lines go to stderr when it is a terminal, unless --quiet; with --verbose always.
+bool ProgressShown(const Console& console);
+
 // The terminal's message and progress objects, built before the session that uses them.
 struct TerminalSeams {
     TerminalSeams(Console& console, std::optional<bool> answer);

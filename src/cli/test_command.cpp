@@ -40,7 +40,7 @@ int RunTest(Session& s, const Arguments& a)
         }
         return s.Finish(test.RunStop());
     }
-    return Usage(s.console, "test mode on|off | all-on | all-off | select N | run [--count N]");
+    return Usage(s.console, "неверные параметры");
 }
 
 }  // namespace pmv::cli

@@ -673,6 +673,24 @@ std::optional<SerialReservation> History::CheckSerial(int32_t typeCode, int32_t 
     return SerialReservation{Outcome::Used, serial, why};
 }
 
+std::string OperationCode(const std::string& operation)
+{
+    static const std::pair<const char*, const char*> kCodes[] = {
+        {kOperationWrite, "write"},
+        {kOperationVerify, "verify"},
+        {kOperationSerial, "serial"},
+        {kOperationPassport, "passport"},
+        {kOperationCalibration, "calibration"},
+        {kOperationFactoryReset, "factory_reset"},
+        {kOperationReservation, "reservation"},
+        {kOperationProduction, "production"},
+    };
+    for (const auto& [word, code] : kCodes)
+        if (operation == word)
+            return code;
+    return "other";
+}
+
 std::string InstrumentNumber(int32_t typeCode, int32_t serial)
 {
     char text[32];

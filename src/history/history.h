@@ -40,6 +40,9 @@ inline constexpr const char* kOperationFactoryReset = "заводские нас
 inline constexpr const char* kOperationReservation = "резерв номера";
 inline constexpr const char* kOperationProduction = "выпуск";
 
+// The operation's ASCII name for scripts ("write", "verify", ...); the Russian word is for people.
+std::string OperationCode(const std::string& operation);
+
 inline constexpr int32_t kLastSerial = 65535;
 
 // Which rows to list: a serial number, and local dates "YYYY-MM-DD" from and to (inclusive).

@@ -96,6 +96,38 @@ constexpr FindingRow kFindings[] = {
 };
 static_assert(InKeyOrder(kFindings));
 
+// Stable names for scripts (pmvctl doctor --json): never translated, never renamed.
+constexpr TextRow<F> kFindingIds[] = {
+    {F::PortUnmapped, "port_unmapped"},
+    {F::DeviceMissing, "device_missing"},
+    {F::DevicePresent, "device_present"},
+    {F::AccessGranted, "access_granted"},
+    {F::AccessAfterNewLogin, "access_after_new_login"},
+    {F::AccessDenied, "access_denied"},
+    {F::PortHeld, "port_held"},
+    {F::PortFree, "port_free"},
+    {F::BrlttyAbsent, "brltty_absent"},
+    {F::BrlttyGrabsAdapter, "brltty_grabs_adapter"},
+    {F::BrlttyHarmless, "brltty_harmless"},
+    {F::ModemManagerStopped, "modem_manager_stopped"},
+    {F::ModemManagerRuled, "modem_manager_ruled"},
+    {F::ModemManagerInterferes, "modem_manager_interferes"},
+    {F::NoLatencyTimer, "no_latency_timer"},
+    {F::LatencyUnread, "latency_unread"},
+    {F::LatencyLow, "latency_low"},
+    {F::LatencyHigh, "latency_high"},
+    {F::AnswersRefused, "answers_refused"},
+    {F::AnswersVerified, "answers_verified"},
+    {F::AnswersUncheckedButGood, "answers_unchecked_but_good"},
+    {F::AnswersUncheckedAndBad, "answers_unchecked_and_bad"},
+    {F::InstrumentSilent, "instrument_silent"},
+    {F::PortNotSet, "port_not_set"},
+    {F::PortNotOpen, "port_not_open"},
+    {F::OpenFailureWithFix, "open_failure_with_fix"},
+    {F::OpenFailure, "open_failure"},
+};
+static_assert(InKeyOrder(kFindingIds));
+
 }  // namespace
 
 std::string Text(LinkNotice notice, std::initializer_list<std::string_view> values)
@@ -111,6 +143,11 @@ std::string FindingText(FindingKind kind, std::initializer_list<std::string_view
 std::string FindingFix(FindingKind kind, std::initializer_list<std::string_view> values)
 {
     return FillIn(RowOf(kFindings, kind).fix, values);
+}
+
+std::string FindingId(FindingKind kind)
+{
+    return RowOf(kFindingIds, kind).text;
 }
 
 }  // namespace pmv

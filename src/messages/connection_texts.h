@@ -60,5 +60,7 @@ enum class FindingKind {
 
 std::string FindingText(FindingKind kind, std::initializer_list<std::string_view> values = {});
 std::string FindingFix(FindingKind kind, std::initializer_list<std::string_view> values = {});
+// The finding's ASCII name, the same in every release: "device_missing", "port_held", ...
+std::string FindingId(FindingKind kind);
 
 }  // namespace pmv

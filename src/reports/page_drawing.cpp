@@ -1,6 +1,7 @@
 #include "reports/page_drawing.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPdfWriter>
@@ -202,7 +203,8 @@ std::optional<std::string> DrawPagePdf(const Page& page)
         QPdfWriter writer(&document);
         writer.setResolution(kPdfDotsPerInch);
         writer.setPageLayout(PageLayoutOf(page));
-        writer.setCreator(QStringLiteral("pmvconf"));
+        // The program that made the document: pmvconf or pmvctl.
+        writer.setCreator(QCoreApplication::applicationName());
         writer.setTitle(QString::fromStdString(page.title));
         QPainter painter;
         if (!painter.begin(&writer))

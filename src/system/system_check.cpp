@@ -250,12 +250,12 @@ SystemView SystemView::Current()
 
 Finding Finding::Ok(const char* topic, FindingKind kind, std::initializer_list<std::string_view> values)
 {
-    return {topic, FindingState::Ok, FindingText(kind, values), FindingFix(kind, values)};
+    return {topic, FindingState::Ok, FindingText(kind, values), FindingFix(kind, values), FindingId(kind)};
 }
 
 Finding Finding::Problem(const char* topic, FindingKind kind, std::initializer_list<std::string_view> values)
 {
-    return {topic, FindingState::Problem, FindingText(kind, values), FindingFix(kind, values)};
+    return {topic, FindingState::Problem, FindingText(kind, values), FindingFix(kind, values), FindingId(kind)};
 }
 
 std::vector<Finding> CheckMachine(const SystemView& view, const std::string& device, const std::string& resolved)

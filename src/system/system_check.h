@@ -35,7 +35,8 @@ struct Finding {
     std::string topic;  // device, access, holder, brltty, modemmanager, latency, instrument
     FindingState state = FindingState::Ok;
     std::string text;
-    std::string fix;  // empty when nothing is to be done
+    std::string fix;   // empty when nothing is to be done
+    std::string id{};  // the kind's stable name for scripts
 
     // The finding's text and fix from the texts of its kind, filled with `values`.
     static Finding Ok(const char* topic, FindingKind kind, std::initializer_list<std::string_view> values = {});

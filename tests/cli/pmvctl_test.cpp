@@ -2,6 +2,8 @@
 #include "reboot_checks.h"
 #include "temp_dir.h"
 
+#include "binding/settings_diff.h"
+#include "cli/command_table.h"
 #include "cli/pmvctl.h"
 #include "cli/session.h"
 #include "cli/terminal_io.h"
@@ -18,6 +20,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 #include <chrono>
 #include <csignal>
@@ -274,6 +277,71 @@ TEST_F(PmvctlTest, ExitStatusesAndUsage)
     simulator_.InjectFault(refuse);
     EXPECT_EQ(Run({"set", "2", "byte", "4", "1"}), 4);
     EXPECT_NE(err_.find("Слишком большой операнд (ERR 4)"), std::string::npos);
+}
+
+TEST_F(PmvctlTest, OptionValuesFollowEqualsAndAnErrorPrintsItsCommandsUsage)
+{
+    ASSERT_EQ(RunRaw({"--port=" + simulator_.DevicePath(), "--address=1", "--baud=9600", "read", "--groups=ch2",
+                      "x.prf"}),
+              0)
+        << err_;
+    EXPECT_FALSE(Sent(2, 1, 315)) << "channel 1 not read";
+    EXPECT_TRUE(Sent(2, 1, 316));
+    EXPECT_EQ(Run({"read", "--groups=ch3", "x.prf"}), cli::kUsageStatus);
+    EXPECT_EQ(Run({"read", "--json=yes", "x.prf"}), cli::kUsageStatus);
+    EXPECT_NE(err_.find("у --json нет значения"), std::string::npos) << err_;
+    EXPECT_EQ(RunRaw({"--quiet=1", "serial"}), cli::kUsageStatus);
+    EXPECT_EQ(RunRaw({"--colour=1", "serial"}), cli::kUsageStatus);
+    EXPECT_NE(err_.find("неизвестный параметр --colour"), std::string::npos) << err_;
+
+    // The command's own usage, not the list of every command's.
+    const auto usageOf = [this](const std::string& command) {
+        return "Использование: pmvctl " + command + " " + cli::FindCommand(command)->usage + "\n";
+    };
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"history", "--from", "2026-02-30"},
+                                                 {"history", "--csv", "--json"},
+                                                 {"scan", "--yes"},
+                                                 {"scan", "--addresses=9-1"},
+                                                 {"get", "3", "byte", "1"},
+                                                 {"produce", "--serial", "12"},
+                                                 {"monitor", "--count=0"},
+                                                 {"test", "walk"},
+                                                 {"calib", "read", "1", "extra"},
+                                                 {"read"}}) {
+        EXPECT_EQ(Run(args), cli::kUsageStatus) << args[0];
+        EXPECT_NE(err_.find(usageOf(args[0])), std::string::npos) << err_;
+        EXPECT_EQ(err_.find("КОМАНДА"), std::string::npos) << err_;
+    }
+    EXPECT_TRUE(simulator_.Transcript().size() == 26u) << "only the first read reached the instrument";
+}
+
+TEST_F(PmvctlTest, OutputThatCannotBeWrittenIsAnErrorWhateverTheCommand)
+{
+    ASSERT_EQ(Run({"serial", "--set", "1", "12", "05.03.2026"}), 0) << err_;
+    ASSERT_EQ(Run({"read", "r.prf"}), 0) << err_;
+    const auto runIntoFullDisk = [this](std::vector<std::string> args, bool line = true) {
+        if (line)
+            args.insert(args.begin(), {"--port", simulator_.DevicePath()});
+        std::FILE* out = std::fopen("/dev/full", "w");
+        std::FILE* err = std::tmpfile();
+        std::istringstream in;
+        cli::Console console{out, err, &in, false, false, &waits_};
+        const int status = cli::RunPmvctl(args, console);
+        std::fclose(out);
+        err_ = Slurp(err);
+        return status;
+    };
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--help"}, {"read", "--help"}, {"history", "--csv"}, {"history", "--json"}, {"history"}, {"serial", "--json"}, {"report", "--text", "r.prf"}, {"read", "--json", "j.prf"}}) {
+        EXPECT_EQ(runIntoFullDisk(args, args[0] != "history"), cli::kOutputFailedStatus) << args[0];
+        EXPECT_NE(err_.find("pmvctl: стандартный вывод не записывается: "), std::string::npos) << err_;
+    }
+    // A watch without end stops at the first line nobody gets.
+    simulator_.ClearTranscript();
+    EXPECT_EQ(runIntoFullDisk({"monitor", "--json", "--interval", "100"}), cli::kOutputFailedStatus);
+    EXPECT_LE(simulator_.Transcript().size(), 12u) << "one poll";
+    // A command that failed keeps its own status.
+    EXPECT_EQ(runIntoFullDisk({"--address", "9", "serial", "--json"}), 2);
 }
 
 TEST_F(PmvctlTest, RawRegistersSerialAndServiceCommands)
@@ -881,7 +949,10 @@ TEST_F(PmvctlTest, JsonNamesSettingsByTheProfilesKeysAndNeverByRussianLabels)
     ASSERT_EQ(Run({"serial", "--json"}), 0) << err_;
     EXPECT_EQ(out_, "{\"serial\":12,\"type\":47,\"made\":\"2026-03-05\"}\n");
 
+    const std::string linkSettings = test::ReadFileBytes(dir_.file("dev.dat"));
     ASSERT_EQ(Run({"scan", "--addresses", "0-2", "--bauds", "9600", "--json"}), 0) << err_;
+    EXPECT_EQ(err_, "") << "nothing asked without --save";
+    EXPECT_EQ(test::ReadFileBytes(dir_.file("dev.dat")), linkSettings);
     auto scan = JsonLines(out_);
     ASSERT_EQ(scan.size(), 1u) << out_;
     EXPECT_EQ(scan[0]["found"].toArray()[0].toObject()["address"].toInt(), 1);
@@ -891,6 +962,12 @@ TEST_F(PmvctlTest, JsonNamesSettingsByTheProfilesKeysAndNeverByRussianLabels)
     ASSERT_EQ(doctor.size(), 1u) << out_;
     EXPECT_TRUE(doctor[0]["findings"].isArray());
     EXPECT_FALSE(doctor[0]["findings"].toArray().isEmpty());
+    // Scripts branch on the finding's name, never on its Russian text.
+    const QJsonArray findings = doctor[0]["findings"].toArray();
+    for (const QJsonValue& f : findings)
+        EXPECT_TRUE(QRegularExpression("^[a-z]+(_[a-z]+)*$").match(f.toObject()["id"].toString()).hasMatch()) << out_;
+    EXPECT_EQ(findings.last().toObject()["id"].toString(), "answers_verified") << out_;
+    EXPECT_EQ(findings.last().toObject()["topic"].toString(), "instrument") << out_;
 
     ASSERT_EQ(Run({"monitor", "--count", "2", "--interval", "100", "--json"}), 0) << err_;
     auto polls = JsonLines(out_);
@@ -904,6 +981,25 @@ TEST_F(PmvctlTest, JsonNamesSettingsByTheProfilesKeysAndNeverByRussianLabels)
     ASSERT_GE(rows.size(), 1u) << out_;
     EXPECT_EQ(rows.back()["instrument"].toString(), "047-00012");
     EXPECT_EQ(rows.back()["serial"].toInt(), 12);
+    EXPECT_EQ(rows.back()["operation_code"].toString(), "serial");
+
+    // A write's row gives what it sent by profile keys; a value that was no number is null.
+    simulator_.SetFloatRegister(2, 29, 55.5f);
+    ASSERT_EQ(Run({"write", "--yes", "--groups", "ch1", "x.prf"}), 0) << err_;
+    ASSERT_EQ(RunRaw({"history", "--json"}), 0) << err_;
+    rows = JsonLines(out_);
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.back()["operation_code"].toString(), "write") << out_;
+    const QJsonObject written = rows.back()["values"].toObject();
+    EXPECT_DOUBLE_EQ(written["CH1"].toObject()["th1"].toDouble(), 55.5) << out_;
+    EXPECT_EQ(written["CH1"].toObject()["dat"].toInt(), 3) << out_;
+    EXPECT_FALSE(written["CH2"].toObject().contains("th1")) << "channel 2 not written: " << out_;
+    const std::vector<binding::SettingValue> parsed =
+        binding::ParseSettingsValueLines("Канал 2 · Уставка I=nan\nКанал 2 · Уставка I=-1.5000\nнет такой=1\n");
+    ASSERT_EQ(parsed.size(), 2u);
+    EXPECT_EQ(parsed[0].section + "." + parsed[0].key, "CH2.th1");
+    EXPECT_FALSE(parsed[0].finite);
+    EXPECT_TRUE(parsed[1].finite);
 }
 
 TEST_F(PmvctlTest, HistoryCsvReadsAsNumbersInARussianSpreadsheetAndAsCForScripts)
@@ -917,9 +1013,14 @@ TEST_F(PmvctlTest, HistoryCsvReadsAsNumbersInARussianSpreadsheetAndAsCForScripts
     EXPECT_NE(row.find(";012-00001;"), std::string::npos) << "the number in one column: " << row;
     EXPECT_EQ(std::count(row.begin(), row.end(), ';'), std::count(heading.begin(), heading.end(), ';')) << row;
 
+    ASSERT_EQ(Run({"read", "r.prf"}), 0) << err_;
+    ASSERT_EQ(Run({"write", "--yes", "r.prf"}), 0) << err_;
+    ASSERT_EQ(RunRaw({"history", "--csv"}), 0) << err_;
+    EXPECT_NE(out_.find(";\u20601.1.2;"), std::string::npos) << "the version stays a text, never a date: " << out_;
     ASSERT_EQ(RunRaw({"history", "--csv", "--csv-format", "c"}), 0) << err_;
     EXPECT_EQ(out_.rfind("Время,Оператор,Прибор,", 0), 0u) << "no mark, commas" << out_;
     EXPECT_NE(out_.find(",012-00001,"), std::string::npos) << out_;
+    EXPECT_NE(out_.find(",1.1.2,"), std::string::npos) << "scripts get the version as it is: " << out_;
     EXPECT_EQ(RunRaw({"history", "--csv", "--csv-format", "excel"}), cli::kUsageStatus);
     EXPECT_EQ(RunRaw({"history", "--csv", "--json"}), cli::kUsageStatus);
 }

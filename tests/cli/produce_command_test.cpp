@@ -87,10 +87,10 @@ protected:
         return status;
     }
 
-    // The number a run announced ("Прибор 012-00042"), or -1.
-    static int AnnouncedSerial(const QByteArray& err)
+    // The number of the passport a run printed ("./012-00042.pdf"), or -1.
+    static int AnnouncedSerial(const QByteArray& out)
     {
-        const auto match = QRegularExpression(QStringLiteral("Прибор 012-(\\d{5})")).match(QString::fromUtf8(err));
+        const auto match = QRegularExpression(QStringLiteral("012-(\\d{5})\\.pdf\n")).match(QString::fromUtf8(out));
         return match.hasMatch() ? match.captured(1).toInt() : -1;
     }
 
@@ -155,7 +155,7 @@ TEST_F(ProduceCommand, StartsOnlyWithANumberNoOneElseHasAndATrustworthyHistory)
 
     // The next number skips a passport that exists; the range ends, it never wraps.
     ASSERT_EQ(Produce(line, {"--serial", "12", "--passport-dir", "passports"}), 0) << err_;
-    EXPECT_NE(err_.find("Прибор 012-00009"), std::string::npos) << err_;
+    EXPECT_EQ(out_, "passports/012-00009.pdf\n") << err_;
     EXPECT_EQ(test::ReadFileBytes(dir_.file("passports/012-00008.pdf")), "%PDF earlier");
     ASSERT_EQ(Produce(line, {"--serial", "12-65535", "--passport-dir", "new/folder"}), 0) << err_;
     EXPECT_TRUE(std::filesystem::exists(dir_.file("new/folder/012-65535.pdf"))) << "the folder is made first";
@@ -180,7 +180,7 @@ TEST_F(ProduceCommand, TwoStationsStartedTogetherNeverGetOneNumber)
             ASSERT_TRUE(run->waitForFinished(60'000));
             const QByteArray err = run->readAllStandardError();
             EXPECT_EQ(run->exitCode(), 0) << err.toStdString();
-            const int serial = AnnouncedSerial(err);
+            const int serial = AnnouncedSerial(run->readAllStandardOutput());
             EXPECT_GT(serial, 0) << err.toStdString();
             EXPECT_TRUE(numbers.insert(serial).second) << "number " << serial << " given twice in round " << round;
             delete run;
@@ -275,7 +275,7 @@ TEST_F(ProduceCommand, TwoStationsBeginningANewHistoryTogetherLoseNoFileAndGiveN
             ASSERT_TRUE(run->waitForFinished(60'000));
             const QByteArray err = run->readAllStandardError();
             EXPECT_EQ(run->exitCode(), 0) << err.toStdString();
-            const int serial = AnnouncedSerial(err);
+            const int serial = AnnouncedSerial(run->readAllStandardOutput());
             EXPECT_GT(serial, 0) << err.toStdString();
             EXPECT_TRUE(numbers.insert(serial).second) << "number " << serial << " given twice";
             delete run;

@@ -91,7 +91,7 @@ std::vector<std::string> PmvctlCommands()
     return names;
 }
 
-// The entry of a command in the man page: from its ".B name" line to the next paragraph.
+// The entry of a command in the man page: from its ".B name" line to the next paragraph or section.
 std::string CommandEntry(const std::string& page, const std::string& command)
 {
     const size_t at = page.find("\n.B " + command + " ");
@@ -99,12 +99,13 @@ std::string CommandEntry(const std::string& page, const std::string& command)
     const size_t start = std::min(at, atEnd);
     if (start == std::string::npos)
         return {};
-    return page.substr(start, page.find("\n.TP", start + 1) - start);
+    return page.substr(start, std::min(page.find("\n.TP", start + 1), page.find("\n.SH", start + 1)) - start);
 }
 
 TEST(ProgramHelp, EveryCommandAndOptionOfPmvctlIsInItsManPage)
 {
     const std::string page = ManPage("pmvctl.1");
+    const std::string global = RunProgram(PMVCTL_PATH, {"--help"}).out;
     const std::vector<std::string> commands = PmvctlCommands();
     ASSERT_GE(commands.size(), 18u);
     for (const std::string& command : commands) {
@@ -115,9 +116,58 @@ TEST(ProgramHelp, EveryCommandAndOptionOfPmvctlIsInItsManPage)
         const std::string usage = help.out.substr(0, help.out.find('\n'));
         for (const std::string& option : OptionsIn(usage))
             EXPECT_NE(entry.find(option), std::string::npos) << command << " " << option << " missing from pmvctl.1";
+        // And back: an option the page gives the command that the command no longer has.
+        std::set<std::string> known = OptionsIn(help.out);
+        known.merge(OptionsIn(global));
+        for (const std::string& option : OptionsIn(entry))
+            EXPECT_TRUE(known.count(option)) << command << " " << option << " in pmvctl.1 but not in its --help";
     }
-    for (const std::string& line : Block(RunProgram(PMVCTL_PATH, {"--help"}).out, "Общие параметры"))
+    for (const std::string& line : Block(global, "Общие параметры"))
         EXPECT_NE(page.find(FirstWord(line)), std::string::npos) << FirstWord(line) << " missing from pmvctl.1";
+    const size_t globalStart = page.find(".SH GLOBAL OPTIONS");
+    for (const std::string& option : OptionsIn(page.substr(globalStart, page.find(".SH COMMANDS") - globalStart)))
+        EXPECT_NE(global.find(option), std::string::npos) << option << " in GLOBAL OPTIONS but not in --help";
+}
+
+// What bash offers after the words typed, with the completion script as packaged; bash-completion's
+// two helpers stand in as plain functions (files are offered as "FILES:ext").
+std::string Offered(const std::string& line)
+{
+    const std::string script = "_init_completion() { words=(\"${COMP_WORDS[@]}\"); cword=$COMP_CWORD;"
+                               " cur=${words[cword]}; prev=${words[cword-1]}; }\n"
+                               "_filedir() { COMPREPLY=(FILES:$1); }\n"
+                               "compopt() { :; }\n"
+                               "source '" PMV_PACKAGING_DIR "/pmvctl.bash-completion'\n"
+                               "COMP_WORDS=(" +
+                               line + ")\n"
+                                      "[[ '" +
+                               line + "' == *' ' ]] && COMP_WORDS+=('')\n"
+                                      "COMP_CWORD=$((${#COMP_WORDS[@]} - 1))\n"
+                                      "_pmvctl\n"
+                                      "echo \"${COMPREPLY[*]}\"\n";
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("PATH", QString::fromUtf8(std::filesystem::path(PMVCTL_PATH).parent_path().c_str()) + ":" +
+                                   environment.value("PATH"));
+    const Outcome outcome = RunProgram("bash", {"-c", script}, {}, environment);
+    return outcome.out.substr(0, outcome.out.find('\n'));
+}
+
+TEST(ProgramHelp, CompletionOffersTheWordsEachPlaceTakes)
+{
+    EXPECT_EQ(Offered("pmvctl history --csv-format "), "ru c");
+    EXPECT_EQ(Offered("pmvctl monitor --csv --csv-format "), "ru c");
+    EXPECT_EQ(Offered("pmvctl calibrate "), "1 2");
+    EXPECT_EQ(Offered("pmvctl calibrate 1 "), "ku10 ku100 ki20 ki5 ref");
+    EXPECT_EQ(Offered("pmvctl calibrate 1 k"), "ku10 ku100 ki20 ki5");
+    EXPECT_EQ(Offered("pmvctl calibrate --yes 2 ref "), "FILES:prf");
+    EXPECT_EQ(Offered("pmvctl test "), "mode all-on all-off select run");
+    EXPECT_EQ(Offered("pmvctl --port /dev/ttyUSB0 test mode "), "on off");
+    EXPECT_EQ(Offered("pmvctl test select "), "");
+    EXPECT_EQ(Offered("pmvctl calib write 1 "), "FILES:prf");
+    EXPECT_EQ(Offered("pmvctl read --groups ch1 "), "FILES:prf");
+    EXPECT_EQ(Offered("pmvctl read --groups ch1,r"), "ch1,relay");
+    EXPECT_EQ(Offered("pmvctl sc"), "scan");
+    EXPECT_EQ(Offered("pmvctl history --c"), "--csv --csv-format");
 }
 
 TEST(ProgramHelp, EveryOptionOfPmvsimAndPmvconfIsInItsManPage)
@@ -215,6 +265,21 @@ TEST_F(PmvctlProcess, ProgressStaysOutOfALogUnlessVerboseAsksForEveryExchange)
     EXPECT_EQ(Run({"--quiet", "--verbose", "read", "z.prf"}).status, 64);
 }
 
+TEST_F(PmvctlProcess, AProductionIntoALogPrintsThePassportOnceAndNoSteps)
+{
+    ASSERT_EQ(Run({"read", "d.prf"}).status, 0);
+    const Outcome produced = Run({"produce", "--profile", "d.prf", "--serial", "12", "--yes"});
+    ASSERT_EQ(produced.status, 0) << produced.err;
+    EXPECT_EQ(produced.err, "");
+    EXPECT_TRUE(produced.out.ends_with("012-00001.pdf\n")) << produced.out;
+    EXPECT_EQ(produced.out.find('\n'), produced.out.size() - 1) << produced.out;
+    const Outcome verbose = Run({"--verbose", "produce", "--profile", "d.prf", "--serial", "12", "--yes"});
+    ASSERT_EQ(verbose.status, 0) << verbose.err;
+    EXPECT_NE(verbose.err.find("Прибор 012-00002"), std::string::npos) << verbose.err;
+    EXPECT_NE(verbose.err.find("4/4 "), std::string::npos) << verbose.err;
+    EXPECT_EQ(verbose.err.find("012-00002.pdf"), std::string::npos) << "the path is stdout's";
+}
+
 TEST_F(PmvctlProcess, AnErrorIsNamedOnceAndAMissingPortNamesTheDeviceTried)
 {
     // No --port and no dev.dat: port 1 is whatever serial device the machine lists first, or none.
@@ -265,7 +330,8 @@ TEST_F(PmvctlProcess, OnlyPageDrawingLoadsQtGuiAndAMissingModuleIsNamed)
     EXPECT_FALSE(std::filesystem::exists(dir_.file("r.pdf")));
 }
 
-// PDF viewers and print queues show the document's title, not the file name.
+// PDF viewers and print queues show the document's title, not the file name; its creator is the
+// program that made it.
 TEST_F(PmvctlProcess, PdfTitlesNameThePassportAndTheProfile)
 {
     ASSERT_EQ(Run({"serial", "--set", "12", "47", "05.03.2026"}).status, 0);
@@ -282,6 +348,8 @@ TEST_F(PmvctlProcess, PdfTitlesNameThePassportAndTheProfile)
     };
     EXPECT_EQ(title("p.pdf"), "Паспорт 047-00012");
     EXPECT_EQ(title("r.pdf"), "Печь 3");
+    const Outcome info = RunProgram("pdfinfo", {"p.pdf"}, dir_.path().string());
+    EXPECT_TRUE(std::regex_search(info.out, std::regex("\nCreator: +pmvctl\n"))) << info.out;
 }
 
 }  // namespace
