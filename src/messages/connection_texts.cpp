@@ -101,6 +101,7 @@ constexpr TextRow<F> kFindingIds[] = {
     {F::PortUnmapped, "port_unmapped"},
     {F::DeviceMissing, "device_missing"},
     {F::DevicePresent, "device_present"},
+    {F::NotASerialPort, "not_a_serial_port"},
     {F::AccessGranted, "access_granted"},
     {F::AccessAfterNewLogin, "access_after_new_login"},
     {F::AccessDenied, "access_denied"},
