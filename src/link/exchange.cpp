@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <string_view>
 
@@ -97,6 +98,27 @@ ErrorCode Exchange::RunRead(const std::string& fields, AnswerShape shape, const 
     const ErrorCode code = Run(fields, shape, check);
     ReportLogFailure();
     return code;
+}
+
+namespace {
+
+int64_t EpochMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+std::string Exchange::OwedHandover() const
+{
+    return owedAnswers_.Handover(clock_.MonotonicMs(), EpochMs());
+}
+
+void Exchange::TakeOwedHandover(std::string_view text)
+{
+    owedAnswers_.TakeHandover(text, clock_.MonotonicMs(), EpochMs());
+    if (!owedAnswers_.Empty())
+        owed_ = std::max(owed_, 1u);
 }
 
 void Exchange::ReportLogFailure()

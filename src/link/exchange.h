@@ -89,6 +89,12 @@ public:
     // exchange, as before.
     ErrorCode RunRead(const std::string& fields, AnswerShape shape, const AnswerCheck& check);
 
+    // Answers still owed when a program gives up the line, for the next program on it (see
+    // OwedAnswers::Handover), and those the last one left: the first request then waits for the
+    // line to be silent, and reads are confirmed as in this program.
+    std::string OwedHandover() const;
+    void TakeOwedHandover(std::string_view text);
+
     // The instrument acknowledged its restart command: it reboots and answers nothing for a while.
     void NoteRestart() { restartedAt_ = clock_.MonotonicMs(); }
     // From an acknowledged restart until the instrument is heard again.

@@ -3,10 +3,48 @@
 #include "exchange.h"
 #include "messages/connection_texts.h"
 #include "messages/messages.h"
+#include "port_lock.h"
 #include "port_names.h"
 #include "serial_line.h"
 
+#include <cstdio>
+
 namespace pmv::link {
+namespace {
+
+// Beside the device's lock, so that every name of the device finds it.
+std::string OwedAnswersPath(const std::string& device)
+{
+    const std::string lock = DeviceLockPath(device);
+    return lock.empty() ? lock : lock + ".owed";
+}
+
+void LeaveOwedAnswers(const Exchange& exchange, const std::string& device)
+{
+    const std::string path = OwedAnswersPath(device);
+    const std::string owed = exchange.OwedHandover();
+    if (path.empty() || owed.empty())
+        return;
+    if (std::FILE* file = std::fopen(path.c_str(), "we")) {
+        std::fwrite(owed.data(), 1, owed.size(), file);
+        std::fclose(file);
+    }
+}
+
+void TakeOwedAnswers(Exchange& exchange, const std::string& device)
+{
+    const std::string path = OwedAnswersPath(device);
+    std::FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "re");
+    if (!file)
+        return;
+    std::string text(4096, '\0');
+    text.resize(std::fread(text.data(), 1, text.size(), file));
+    std::fclose(file);
+    std::remove(path.c_str());
+    exchange.TakeOwedHandover(text);
+}
+
+}  // namespace
 
 LinkPort::LinkPort(SerialLine& line, Exchange& exchange, Messages& messages, PortLister lister)
     : line_(line), exchange_(exchange), messages_(messages), lister_(std::move(lister))
@@ -46,6 +84,8 @@ std::optional<std::string> LinkPort::OpenPort(bool quiet)
     line_.Configure(settings_.BaudRate);
     line_.Purge();
     line_.RaiseDtrDropRts();
+    opened_ = device;
+    TakeOwedAnswers(exchange_, opened_);
     if (line_.LatencyRequest() == LowLatency::Refused)
         latencyNote_ = Text(LinkNotice::LatencyNotLowered, {device});
     if (!override_.empty())
@@ -53,8 +93,15 @@ std::optional<std::string> LinkPort::OpenPort(bool quiet)
     return BindPortToAdapter(LinkSettingsPath(), settings_.Number, device, settings_.PortDevices);
 }
 
+LinkPort::~LinkPort()
+{
+    ClosePort();
+}
+
 void LinkPort::ClosePort()
 {
+    if (line_.IsOpen())
+        LeaveOwedAnswers(exchange_, opened_);
     line_.Close();
 }
 

@@ -53,6 +53,11 @@ public:
     const std::string& OpenProblem() const { return openProblem_; }
     // After an open whose driver refused low latency: what that costs; else empty.
     const std::string& LatencyNote() const { return latencyNote_; }
+    // Closes the port, leaving the answers the instrument still owes for the next program on it.
+    ~LinkPort();
+    LinkPort(const LinkPort&) = delete;
+    LinkPort& operator=(const LinkPort&) = delete;
+
     // Writes the port number back to dev.dat and closes the port; returns a write failure.
     std::optional<std::string> SaveLinkSettingsAtExit(const std::string& path);
 
@@ -66,6 +71,7 @@ private:
     std::string override_;
     std::string openProblem_;
     std::string latencyNote_;
+    std::string opened_;  // the device of the open port
 };
 
 }  // namespace pmv::link

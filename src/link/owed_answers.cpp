@@ -1,8 +1,15 @@
 #include "owed_answers.h"
 
 #include <algorithm>
+#include <sstream>
 
 namespace pmv::link {
+namespace {
+
+// No answer holds more bytes than its whole line.
+constexpr size_t kMaxHandedDigits = 256;
+
+}  // namespace
 
 std::string_view AnswerText(std::string_view received)
 {
@@ -66,6 +73,34 @@ uint32_t OwedAnswers::Foreign(uint64_t exchange, const std::string& fields, std:
         const bool sameValue = o.exchange == exchange || (o.fields == fields && !o.beforeWrite);
         return !sameValue && (o.line.empty() ? o.digits == digits : o.line == line);
     }));
+}
+
+std::string OwedAnswers::Handover(int64_t nowMs, int64_t epochMs) const
+{
+    std::string text;
+    for (const Owed& o : owed_) {
+        const int64_t end = o.sentMs + kLateAnswerHorizonMs;
+        if (end > nowMs)
+            text += std::to_string(end - nowMs + epochMs) + " " + std::to_string(o.digits) + " " + o.line + "\n";
+    }
+    return text;
+}
+
+void OwedAnswers::TakeHandover(std::string_view text, int64_t nowMs, int64_t epochMs)
+{
+    std::istringstream lines{std::string(text)};
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        int64_t end = 0;
+        size_t digits = 0;
+        std::string answer;
+        if (!(fields >> end >> digits))
+            continue;
+        fields >> answer;
+        const int64_t left = end - epochMs;
+        if (left > 0 && left <= kLateAnswerHorizonMs && digits <= 2 * kMaxHandedDigits)
+            owed_.push_back({nowMs + left - kLateAnswerHorizonMs, digits, {}, answer, 0});
+    }
 }
 
 uint32_t OwedAnswers::ForeignUnknown(uint64_t exchange, size_t digits) const

@@ -52,6 +52,13 @@ public:
     // How many answers owed for other exchanges are still unknown and `digits` wide.
     uint32_t ForeignUnknown(uint64_t exchange, size_t digits) const;
 
+    // The owed answers for the next program on the line, one a line: "<end of watch, ms since the
+    // epoch> <digits> <text>"; `epochMs` is the epoch's time of monotonic `nowMs`.
+    std::string Handover(int64_t nowMs, int64_t epochMs) const;
+    // Takes the answers another program left owed, as owed for no exchange of this one. Lines
+    // that do not scan are skipped.
+    void TakeHandover(std::string_view text, int64_t nowMs, int64_t epochMs);
+
 private:
     struct Owed {
         int64_t sentMs;

@@ -284,6 +284,35 @@ TEST_F(ExchangeTest, ALogThatCannotBeWrittenIsToldOnceAndTheExchangesGoOn)
     EXPECT_EQ(told[1].second, ENOENT);
 }
 
+// A program may end while the instrument still owes it an answer: the next program on the line
+// takes the owed answers over, so that the late one never stands for its own value.
+TEST_F(ExchangeTest, AnAnswerOwedToTheLastProgramNeverStandsForTheNextOnesValue)
+{
+    simulator->SetRegister(2, 1, 11, 0x11);
+    simulator->SetRegister(2, 1, 12, 0x22);
+    Fault late{Fault::Kind::DelayApart};
+    late.delayMs = 3200;
+    simulator->InjectFault(late);
+    const auto start = std::chrono::steady_clock::now();
+    uint32_t value = 0;
+    ASSERT_EQ(ReadByteRegister(exchange, 2, 11, value), kOk);
+    ASSERT_EQ(value, 0x11u);
+    const std::string owed = exchange.OwedHandover();
+    EXPECT_FALSE(owed.empty());
+
+    Exchange next(line, clock);
+    next.values() = exchange.values();
+    next.TakeOwedHandover(owed);
+    int reads = 0;
+    while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(4500)) {
+        ASSERT_EQ(ReadByteRegister(next, 2, 12, value), kOk);
+        ASSERT_EQ(value, 0x22u) << "read " << reads;
+        ++reads;
+    }
+    EXPECT_GT(reads, 100);
+    EXPECT_TRUE(next.OwedHandover().empty()) << "the late answer came and settled what was owed";
+}
+
 // The probe of a restarting instrument: a read of its firmware version.
 constexpr const char* kProbe = "37;002006;";
 
