@@ -9,6 +9,8 @@
 
 #include <cstdio>
 
+#include <sys/stat.h>
+
 namespace pmv::link {
 namespace {
 
@@ -19,14 +21,26 @@ std::string OwedAnswersPath(const std::string& device)
     return lock.empty() ? lock : lock + ".owed";
 }
 
+// The device node's birth: a pseudo-terminal made again under the same number, or an adapter
+// plugged in again, is another line, whose instrument owes nothing.
+std::string DeviceBirth(const std::string& device)
+{
+    struct stat st {};
+    if (::stat(device.c_str(), &st) != 0)
+        return {};
+    return "line " + std::to_string(st.st_ctim.tv_sec) + "." + std::to_string(st.st_ctim.tv_nsec) + "\n";
+}
+
 void LeaveOwedAnswers(const Exchange& exchange, const std::string& device)
 {
     const std::string path = OwedAnswersPath(device);
     const std::string owed = exchange.OwedHandover();
-    if (path.empty() || owed.empty())
+    const std::string birth = DeviceBirth(device);
+    if (path.empty() || owed.empty() || birth.empty())
         return;
     if (std::FILE* file = std::fopen(path.c_str(), "we")) {
-        std::fwrite(owed.data(), 1, owed.size(), file);
+        const std::string text = birth + owed;
+        std::fwrite(text.data(), 1, text.size(), file);
         std::fclose(file);
     }
 }
@@ -41,7 +55,9 @@ void TakeOwedAnswers(Exchange& exchange, const std::string& device)
     text.resize(std::fread(text.data(), 1, text.size(), file));
     std::fclose(file);
     std::remove(path.c_str());
-    exchange.TakeOwedHandover(text);
+    const std::string birth = DeviceBirth(device);
+    if (!birth.empty() && text.starts_with(birth))
+        exchange.TakeOwedHandover(std::string_view(text).substr(birth.size()));
 }
 
 }  // namespace

@@ -3,10 +3,14 @@
 
 #include "link/exchange.h"
 #include "link/link_port.h"
+#include "link/port_lock.h"
 #include "link/qt_serial_line.h"
+#include "link/register_commands.h"
 #include "sim/simulator.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace pmv::link {
 namespace {
@@ -25,6 +29,39 @@ protected:
     Exchange exchange{line, clock};
     test::RecordingMessages messages;
 };
+
+// Answers still owed when the port closes reach the next program on the same line, never one
+// on another line that came to bear the same device number.
+TEST_F(LinkPortTest, OwedAnswersGoToTheNextProgramOnTheSameLineOnly)
+{
+    sim::Simulator simulator;
+    ASSERT_TRUE(simulator.Start());
+    sim::Fault late{sim::Fault::Kind::DelayApart};
+    late.delayMs = 6000;
+    simulator.InjectFault(late);
+    const auto ReadOnce = [&](Exchange& e) {
+        LinkPort port(line, e, messages, [] { return std::vector<std::string>{}; });
+        port.SetDeviceOverride(simulator.PtyPath());
+        EXPECT_FALSE(port.OpenPort());
+        uint32_t value = 0;
+        EXPECT_EQ(ReadByteRegister(e, 2, 11, value), kOk);
+    };
+    ReadOnce(exchange);
+    ASSERT_FALSE(exchange.OwedHandover().empty()) << "the first try's answer is owed";
+    const std::string kept = DeviceLockPath(simulator.PtyPath()) + ".owed";
+    ASSERT_TRUE(std::filesystem::exists(kept));
+
+    Exchange next(line, clock);
+    ReadOnce(next);
+    EXPECT_FALSE(next.OwedHandover().empty()) << "taken over and still owed";
+    EXPECT_TRUE(std::filesystem::exists(kept)) << "and left again";
+
+    test::WriteFileBytes(kept, "line 1.2\n" + exchange.OwedHandover());
+    Exchange other(line, clock);
+    ReadOnce(other);
+    EXPECT_TRUE(other.OwedHandover().empty()) << "a file of another line is not taken";
+    std::filesystem::remove(kept);
+}
 
 TEST_F(LinkPortTest, AFailedOpenNamesTheDeviceAndItsReasonBesideTheMessage)
 {
