@@ -4,6 +4,7 @@
 #include "messages/error_codes.h"
 
 #include <array>
+#include <cstdio>
 
 namespace pmv::binding {
 namespace {
@@ -72,6 +73,40 @@ LiveView ShowCurrentValues(device::LiveValues& values)
         view.keys[bit] = Bit(values.panel, bit);
     for (unsigned bit = 0; bit < view.encoder.size(); ++bit)
         view.encoder[bit] = Bit(values.panel, 5 + bit);
+    return view;
+}
+
+std::string AgeText(int64_t ageMs)
+{
+    const long long seconds = ageMs < 0 ? 0 : ageMs / 1000;
+    char text[32];
+    if (seconds < 60)
+        std::snprintf(text, sizeof text, "%lld с", seconds);
+    else if (seconds < 3600)
+        std::snprintf(text, sizeof text, "%lld мин %lld с", seconds / 60, seconds % 60);
+    else
+        std::snprintf(text, sizeof text, "%lld ч %lld мин", seconds / 3600, seconds % 3600 / 60);
+    return text;
+}
+
+LiveView ShowReceivedValues(device::LiveValues& values, std::optional<int64_t> receivedMs, int64_t polledMs)
+{
+    if (!receivedMs) {
+        LiveView none;
+        for (LiveChannelView& c : none.channel)
+            c.statusText = "Значений от прибора ещё не было";
+        return none;
+    }
+    LiveView view = ShowCurrentValues(values);
+    if (*receivedMs >= polledMs)
+        return view;
+    view.stale = true;
+    view.litColour = PanelColour::Grey;
+    for (LiveChannelView& c : view.channel) {
+        c.valueColour = PanelColour::ButtonFace;
+        c.statusColour = PanelColour::ButtonFace;
+        c.statusText = "Получено " + AgeText(polledMs - *receivedMs) + " назад";
+    }
     return view;
 }
 

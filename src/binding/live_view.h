@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace pmv::binding {
@@ -16,6 +17,8 @@ enum class PanelColour {
     White,
 
     Yellow,
+
+    Grey,
 
 };
 
@@ -33,6 +36,8 @@ struct LiveView {
     std::array<bool, 2> relays{};
     std::array<bool, 5> keys{};  // "1", "Гистерезис", "2", "0", "Диапазон"
     std::array<bool, 2> encoder{};
+    PanelColour litColour = PanelColour::Yellow;  // of every lamp that is on
+    bool stale = false;                           // the texts are shown greyed
 };
 
 // The text of a channel status byte as the instrument reports it in the live values.
@@ -49,5 +54,14 @@ PollOutcomeView ShowPollOutcome(ErrorCode code);
 // and gives every text and colour of the page. Normal measurement: value panel white; channel
 // off: both panels button face; any other status: both yellow.
 LiveView ShowCurrentValues(device::LiveValues& values);
+
+// What the page shows after a poll at `polledMs` when the values arrived at `receivedMs`.
+// Before the first answer there is no number and no status: zeros would read as a measurement.
+// Values the last poll did not renew are greyed, lit lamps grey, and the status panel tells
+// their age instead of a status that may have changed since.
+LiveView ShowReceivedValues(device::LiveValues& values, std::optional<int64_t> receivedMs, int64_t polledMs);
+
+// The age "12 с", "3 мин 5 с", "1 ч 2 мин".
+std::string AgeText(int64_t ageMs);
 
 }  // namespace pmv::binding

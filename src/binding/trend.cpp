@@ -52,6 +52,15 @@ std::vector<TrendSample> TrendBuffer::Window(int64_t nowMs, int64_t lengthMs) co
     return out;
 }
 
+std::optional<TimeSpan> TrendAxis(const TrendBuffer& buffer, int64_t nowMs, int64_t lengthMs)
+{
+    const std::optional<int64_t> oldest = buffer.OldestMs();
+    if (!oldest)
+        return std::nullopt;
+    const int64_t start = std::max(nowMs - lengthMs, *oldest);
+    return TimeSpan{start, start + lengthMs};
+}
+
 std::string IsoLocalTime(int64_t timeMs)
 {
     const std::time_t seconds = static_cast<std::time_t>(timeMs / 1000);

@@ -4,6 +4,7 @@
 #include "device/live_values.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,7 @@ public:
     // The samples of the last `lengthMs` before `nowMs` that are also within the hour.
     std::vector<TrendSample> Window(int64_t nowMs, int64_t lengthMs) const;
     std::vector<TrendSample> All() const { return Window(newestMs(), kSpanMs); }
+    std::optional<int64_t> OldestMs() const { return count_ ? std::optional(at(0).timeMs) : std::nullopt; }
 
 private:
     const TrendSample& at(size_t i) const { return ring_[(first_ + i) % ring_.size()]; }
@@ -40,6 +42,15 @@ private:
     size_t first_ = 0;
     size_t count_ = 0;
 };
+
+// The time axis of a picture `lengthMs` long that ends at `nowMs`. Until the samples fill it, it
+// starts at the oldest of them and the curve grows from the left edge: an axis reaching back
+// before the first poll would suggest times nobody measured. None before the first sample.
+struct TimeSpan {
+    int64_t startMs = 0;
+    int64_t endMs = 0;
+};
+std::optional<TimeSpan> TrendAxis(const TrendBuffer& buffer, int64_t nowMs, int64_t lengthMs);
 
 // The samples as a table: a heading line (after the byte order mark of the format), local ISO
 // time with milliseconds, values with four decimals as the page shows them, signals and relays as

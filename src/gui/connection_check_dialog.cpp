@@ -25,7 +25,7 @@ QString WindowFix(const system::Finding& f)
 }
 
 // The instrument check with the exchange's tries made one by one, each on the progress panel.
-system::Finding AskInstrument(link::Exchange& exchange, uint32_t baud, Progress& progress)
+system::Finding AskInstrument(link::Exchange& exchange, uint32_t baud, Progress& progress, ErrorCode& outcome)
 {
     const uint32_t tries = exchange.values().RetryCount;
     progress.DiscardEscape();
@@ -37,12 +37,14 @@ system::Finding AskInstrument(link::Exchange& exchange, uint32_t baud, Progress&
         const std::string step = "Попытка " + std::to_string(attempt) + " из " + std::to_string(tries);
         progress.SetProgressStep(step);
         found = device::CheckInstrument(exchange, baud);
-        if (found.state == system::FindingState::Ok)
+        outcome = found.state == system::FindingState::Ok ? kOk : kNoAnswer;
+        if (outcome == kOk)
             break;
         // The window handles the keys pressed during the try before the next one begins.
         progress.SetProgressStep(step + ": нет ответа");
         if (attempt < tries && progress.EscapePressed()) {
             found = {"instrument", system::FindingState::Problem, "Опрос прибора остановлен пользователем (Esc).", ""};
+            outcome = kStoppedByUser;
             break;
         }
     }
@@ -61,7 +63,9 @@ ConnectionCheckDialog::ConnectionCheckDialog(QWidget* parent, link::LinkPort& po
     setWindowTitle(QString::fromUtf8("Проверка связи"));
     const std::string device = port.DeviceName();
     std::vector<system::Finding> findings = device::CheckSystem(system::SystemView::Current(), device);
-    findings.push_back(line.IsOpen() ? AskInstrument(exchange, port.settings().BaudRate, progress) : device::PortNotOpen(device));
+    outcome_ = kNoAnswer;
+    findings.push_back(line.IsOpen() ? AskInstrument(exchange, port.settings().BaudRate, progress, outcome_)
+                                     : device::PortNotOpen(device));
 
     QString html;
     for (const system::Finding& f : findings) {

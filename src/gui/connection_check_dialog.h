@@ -1,5 +1,7 @@
 #pragma once
 
+#include "messages/error_codes.h"
+
 #include <QDialog>
 
 namespace pmv {
@@ -23,9 +25,13 @@ public:
 
     // True when the user asked for the search from here.
     bool SearchWanted() const { return searchWanted_; }
+    // The instrument's answer for the status bar: 0, no answer (2, also with the port not open) or
+    // stopped by Esc (20); the findings of the machine are told in the dialog alone.
+    ErrorCode Outcome() const { return outcome_; }
 
 private:
     bool searchWanted_ = false;
+    ErrorCode outcome_ = kOk;
 };
 
 }  // namespace pmv::gui

@@ -3,6 +3,7 @@
 #include "connection_check_dialog.h"
 #include "instrument_search_dialog.h"
 #include "live_values_page.h"
+#include "messages/messages.h"
 
 #include <QMainWindow>
 #include <QMenuBar>
@@ -10,7 +11,8 @@
 namespace pmv::gui {
 
 QMenu* InstallConnectionMenu(QMainWindow& window, link::LinkPort& port, link::Exchange& exchange, link::SerialLine& line,
-                             const link::Clock& clock, Progress& progress, std::function<void(bool)> setBusy)
+                             const link::Clock& clock, Progress& progress, Messages& messages,
+                             std::function<void(bool)> setBusy)
 {
     QMenu* menu = window.menuBar()->addMenu(QString::fromUtf8("Связь"));
     menu->setObjectName("ConnectionMenu");
@@ -28,10 +30,11 @@ QMenu* InstallConnectionMenu(QMainWindow& window, link::LinkPort& port, link::Ex
     };
     QAction* check = menu->addAction(QString::fromUtf8("Проверка связи…"));
     check->setObjectName("ConnectionCheckAction");
-    QObject::connect(check, &QAction::triggered, &window, [&window, &port, &exchange, &line, &progress, setBusy, search] {
+    QObject::connect(check, &QAction::triggered, &window, [&window, &port, &exchange, &line, &progress, &messages, setBusy, search] {
         setBusy(true);
         ConnectionCheckDialog dialog(&window, port, exchange, line, progress);
         dialog.exec();
+        messages.ResultReported(dialog.Outcome());
         setBusy(false);
         if (dialog.SearchWanted())
             search();

@@ -6,6 +6,7 @@ class QMainWindow;
 class QMenu;
 
 namespace pmv {
+class Messages;
 class Progress;
 }  // namespace pmv
 namespace pmv::link {
@@ -20,6 +21,7 @@ namespace pmv::gui {
 // The "Связь" menu: "Проверка связи…" and "Поиск прибора…". `setBusy` holds the window's
 // commands off while a dialog talks to the line; the check shows its tries on `progress`.
 QMenu* InstallConnectionMenu(QMainWindow& window, link::LinkPort& port, link::Exchange& exchange, link::SerialLine& line,
-                             const link::Clock& clock, Progress& progress, std::function<void(bool)> setBusy);
+                             const link::Clock& clock, Progress& progress, Messages& messages,
+                             std::function<void(bool)> setBusy);
 
 }  // namespace pmv::gui

@@ -17,21 +17,23 @@ using namespace widgets;
 
 namespace {
 
-void Light(QLabel* lamp, bool on)
+void Light(QLabel* lamp, bool on, const binding::LiveView& view)
 {
-    Paint(*lamp, on ? binding::PanelColour::Yellow : binding::PanelColour::ButtonFace);
+    Paint(*lamp, on ? view.litColour : binding::PanelColour::ButtonFace);
+    lamp->setEnabled(!view.stale);
 }
 
-void Show(QLabel* panel, const std::string& text, binding::PanelColour colour)
+void Show(QLabel* panel, const std::string& text, binding::PanelColour colour, bool stale)
 {
     Paint(*panel, colour);
     panel->setText(QString::fromStdString(text));
+    panel->setEnabled(!stale);
 }
 
 }  // namespace
 
 LiveValuesPage::LiveValuesPage(QWidget* parent, link::Exchange& exchange, const link::LinkSettings& link, WindowClock& clock)
-    : QWidget(parent), exchange_(exchange), link_(link), timer_(clock.NewTicker([this] { Poll(); }))
+    : QWidget(parent), exchange_(exchange), link_(link), clock_(clock), timer_(clock.NewTicker([this] { Poll(); }))
 {
     for (int ch = 0; ch < 2; ++ch) {
         const QString n = QString::number(ch + 1);
@@ -117,7 +119,10 @@ void LiveValuesPage::Poll()
         return;
     const device::LivePoll::Outcome outcome =
         poll_.Tick(exchange_, values_, link_.UseIzmFile == 1 ? link_.IzmFileName : std::string());
-    ShowView(binding::ShowCurrentValues(values_));
+    const int64_t now = clock_.EpochMs();
+    if (outcome.code == kOk)
+        receivedMs_ = now;
+    ShowView(binding::ShowReceivedValues(values_, receivedMs_, now));
     ShowOutcome(binding::ShowPollOutcome(outcome.code));
     if (outcome.code == kOk && onGoodPoll)
         onGoodPoll(values_);
@@ -128,17 +133,17 @@ void LiveValuesPage::ShowView(const binding::LiveView& view)
 {
     for (size_t ch = 0; ch < view.channel.size(); ++ch) {
         const binding::LiveChannelView& c = view.channel[ch];
-        Show(channels_[ch].value, c.valueText, c.valueColour);
-        Show(channels_[ch].status, c.statusText, c.statusColour);
+        Show(channels_[ch].value, c.valueText, c.valueColour, view.stale);
+        Show(channels_[ch].status, c.statusText, c.statusColour, view.stale);
         for (size_t i = 0; i < c.lamps.size(); ++i)
-            Light(channels_[ch].lamps[i], c.lamps[i]);
+            Light(channels_[ch].lamps[i], c.lamps[i], view);
     }
     for (size_t i = 0; i < view.relays.size(); ++i)
-        Light(relays_[i], view.relays[i]);
+        Light(relays_[i], view.relays[i], view);
     for (size_t i = 0; i < view.keys.size(); ++i)
-        Light(keys_[i], view.keys[i]);
+        Light(keys_[i], view.keys[i], view);
     for (size_t i = 0; i < view.encoder.size(); ++i)
-        Light(encoder_[i], view.encoder[i]);
+        Light(encoder_[i], view.encoder[i], view);
 }
 
 void LiveValuesPage::ShowOutcome(const binding::PollOutcomeView& outcome)

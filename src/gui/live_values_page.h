@@ -9,6 +9,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QLabel;
 
@@ -52,9 +53,11 @@ private:
 
     link::Exchange& exchange_;
     const link::LinkSettings& link_;
+    WindowClock& clock_;
     std::unique_ptr<Ticker> timer_;  // the form's Timer3
     device::LivePoll poll_;
     device::LiveValues values_;
+    std::optional<int64_t> receivedMs_;  // the last good poll, since the epoch
     std::array<ChannelLamps, 2> channels_{};
     std::array<QLabel*, 2> relays_{};
     std::array<QLabel*, 5> keys_{};

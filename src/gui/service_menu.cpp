@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QShortcut>
+#include <cstdio>
 
 namespace pmv::gui {
 namespace {
@@ -84,7 +85,7 @@ void ServiceMenu::Build()
     add(menu_, "Button39", "Переключить управляющий байт", [this] { Run([this] { return WriteControlByte(true); }); });
     add(menu_, "Button43", "Записать вид отображения ошибки", [this] { Run([this] { return WriteErrorDisplay(); }); });
     menu_->addSeparator();
-    add(menu_, "Button29", "Перезапуск прибора", [this] { Run([this] { return device::Restart(host_.device.exchange); }); });
+    add(menu_, "Button29", "Перезапуск прибора", [this] { Run([this] { return RestartInstrument(); }); });
     add(menu_, "Button30", "Сброс к заводским настройкам...",
         [this] { Run([this] { return ResetToFactorySettings(); }); });
 }
@@ -145,13 +146,20 @@ void ServiceMenu::Run(const std::function<ErrorCode()>& command)
             code = command();
         },
         true);
-    if (code != kOk)
+    // A refusal follows the operator's own No: a box would only repeat it, the status bar tells it.
+    if (code == kStoppedToRevise)
+        host_.messages.ResultReported(*code);
+    else if (code != kOk)
         ShowErrorMessage(host_.messages, *code);
 }
 
 ErrorCode ServiceMenu::Calibrate(uint32_t ch, std::optional<device::CalibrationVariant> variant)
 {
-    return binding::CalibrateWithRecord(calibration_, declines_, variant, ch, {}, host_.record);
+    const ErrorCode code = binding::CalibrateWithRecord(calibration_, declines_, variant, ch, {}, host_.record);
+    // A No to writing the result keeps it in the window only: "Выполнено" alone would read as written.
+    if (code == kOk && declines_.declined && !calibration_.written)
+        host_.messages.OutcomeNoted("результат только в окне, в прибор не записан");
+    return code;
 }
 
 ErrorCode ServiceMenu::WriteCoefficients(uint32_t ch)
@@ -184,9 +192,22 @@ ErrorCode ServiceMenu::ShowMeasurement(uint32_t ch)
 ErrorCode ServiceMenu::WriteControlByte(bool toggle)
 {
     constexpr int32_t kToggledBit = 0x02;
-    if (toggle)
-        controlByte_ ^= kToggledBit;
+    const int32_t byte = toggle ? controlByte_ ^ kToggledBit : controlByte_;
+    char question[96];
+    std::snprintf(question, sizeof question, "Записать в прибор управляющий байт 0x%02X?", static_cast<unsigned>(byte));
+    if (!host_.messages.AskYesNo(Question::WriteControlByte, question, "Управляющий байт", MessageIcon::Warning))
+        return kStoppedToRevise;
+    controlByte_ = byte;
     return device::WriteByte(host_.device.exchange, device::regs::kControl, controlByte_);
+}
+
+ErrorCode ServiceMenu::RestartInstrument()
+{
+    if (!host_.messages.AskYesNo(Question::RestartInstrument,
+                                 "Перезапустить прибор? Пока он перезапускается, измерение и выходы не работают.",
+                                 "Перезапуск прибора", MessageIcon::Warning))
+        return kStoppedToRevise;
+    return device::Restart(host_.device.exchange);
 }
 
 ErrorCode ServiceMenu::WriteErrorDisplay()

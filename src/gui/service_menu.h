@@ -70,7 +70,9 @@ private:
     ErrorCode ResetToFactorySettings();
     ErrorCode WriteCoefficients(uint32_t ch);
     ErrorCode ShowMeasurement(uint32_t ch);
+    // Both ask first: a control byte or a restart changes what the instrument does at once.
     ErrorCode WriteControlByte(bool toggle);
+    ErrorCode RestartInstrument();
     ErrorCode WriteErrorDisplay();
     void Timer4Timer();
     // The output test's state in the title of its menu: the mode and the selected output.

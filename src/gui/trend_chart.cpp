@@ -215,8 +215,13 @@ void TrendChart::Redraw()
     const int64_t length = WindowMs();
     drawnAtMs_ = now;
     const std::vector<binding::TrendSample> samples = buffer_.Window(now, length);
+    const std::optional<binding::TimeSpan> axis = binding::TrendAxis(buffer_, now, length);
+    const int64_t start = axis ? axis->startMs : now - length;
+    const int64_t end = axis ? axis->endMs : now;
     timeAxis_->setFormat(length <= 60 * 1000 ? "hh:mm:ss" : "hh:mm");
-    timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(now - length), QDateTime::fromMSecsSinceEpoch(now));
+    timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(start), QDateTime::fromMSecsSinceEpoch(end));
+    // Without a sample there is no time to tell.
+    timeAxis_->setLabelsVisible(axis.has_value());
 
     double low = 0, high = 0;
     bool any = false;
@@ -242,7 +247,7 @@ void TrendChart::Redraw()
             if (i > 0 && (v.signalBits[ch] & kBreakBit) && !(samples[i - 1].values.signalBits[ch] & kBreakBit))
                 breaks.append({t, kBreakMarkHeight[ch]});
         }
-        values_[ch]->replace(Thinned(points, static_cast<qreal>(now - length), static_cast<qreal>(length),
+        values_[ch]->replace(Thinned(points, static_cast<qreal>(start), static_cast<qreal>(length),
                                      static_cast<int>(chart_->plotArea().width())));
         breakMarks_[ch]->replace(breaks);
         ShowSeries(*chart_, *values_[ch], !off, true);
@@ -254,8 +259,8 @@ void TrendChart::Redraw()
         for (size_t sp = 0; sp < 2; ++sp) {
             const bool shown = !off && setpoints[sp].first != 0;
             const double level = setpoints[sp].second;
-            setpoints_[ch][sp]->replace(QList<QPointF>{{static_cast<qreal>(now - length), level},
-                                                       {static_cast<qreal>(now), level}});
+            setpoints_[ch][sp]->replace(QList<QPointF>{{static_cast<qreal>(start), level},
+                                                       {static_cast<qreal>(end), level}});
             ShowSeries(*chart_, *setpoints_[ch][sp], shown, false);
             if (shown)
                 include(level);

@@ -179,6 +179,8 @@ QColor Colour(binding::PanelColour colour)
         return Qt::white;
     case binding::PanelColour::Yellow:
         return Qt::yellow;
+    case binding::PanelColour::Grey:
+        return Qt::lightGray;
     case binding::PanelColour::ButtonFace:
         break;
     }

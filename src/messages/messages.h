@@ -18,6 +18,8 @@ enum class Question {
     ReuseSerialNumber,       // a serial number given before is written into an instrument again
     WriteAgain,              // a write stopped part way is sent again from its first group
     RestoreHeldSettings,     // settings an instrument held before a write, from the history, go back into it
+    RestartInstrument,       // the instrument restarts at once, its measurement and outputs stopped meanwhile
+    WriteControlByte,        // a control byte is written into the instrument
 };
 
 // Message boxes and the keyboard state they depend on. The window shows real boxes (raising and

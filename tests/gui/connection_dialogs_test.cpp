@@ -138,6 +138,8 @@ TEST_F(ConnectionDialogsTest, TheCheckOfASilentInstrumentShowsItsTriesAndEscStop
     EXPECT_TRUE(steps.contains(QString::fromUtf8("Попытка 1 из 2"))) << steps.join('|').toStdString();
     EXPECT_FALSE(steps.contains(QString::fromUtf8("Попытка 2 из 2"))) << "no second try after Esc";
     EXPECT_TRUE(findings.contains(QString::fromUtf8("Опрос прибора остановлен пользователем (Esc)."))) << findings.toStdString();
+    const QString outcome = Get<QLabel>("StatusOutcome")->text();
+    EXPECT_TRUE(outcome.startsWith(QString::fromUtf8("Остановлено (ERR 20)"))) << outcome.toStdString();
     EXPECT_EQ(window->exchange().values().RetryCount, 2u) << "the tries in force come back";
     EXPECT_TRUE(Get<QFrame>(Part::Progress)->isHidden());
 }

@@ -1,13 +1,16 @@
 #include "window_fixture.h"
 
+#include "device/register_map.h"
 #include "fakes.h"
 #include "gui/simulated_bench.h"
 #include "history/history.h"
 
 #include <QAction>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 
 namespace pmv::test {
 namespace {
@@ -64,10 +67,9 @@ TEST_F(ServiceMenuTest, FactoryResetOnNoSendsNothingAndTheOutputWalkTicks)
     OpenWithService(true);
     simulator.ClearTranscript();
     Trigger(MenuItem::FactoryReset);
-    ASSERT_EQ(boxer.boxes.size(), 2u);
+    ASSERT_EQ(boxer.boxes.size(), 1u) << "the operator's No is not told back to him";
     EXPECT_EQ(boxer.boxes[0].text, QString::fromUtf8("Вы хотите стереть все настройки прибора включая калибровки и "
                                                      "записать заводские значения по умолчанию?"));
-    EXPECT_EQ(boxer.boxes[1].text, QString::fromUtf8("Прекратили запись для уточнения настроек (ERR 16)"));
     EXPECT_TRUE(simulator.Transcript().empty());
     EXPECT_TRUE(HistoryRows().empty());
 
@@ -93,6 +95,40 @@ TEST_F(ServiceMenuTest, FactoryResetOnNoSendsNothingAndTheOutputWalkTicks)
     EXPECT_EQ(writes, (std::vector<std::string>{"5=1", "5=1", "5=2", "5=2"}));
     Trigger(MenuItem::OutputWalk);  // stop: all off
     EXPECT_EQ(simulator.Register(1, 1, 5), 0u);
+}
+
+TEST_F(ServiceMenuTest, RestartAndControlByteAskFirstAndEveryNoEndsWithItsQuestionAlone)
+{
+    OpenWithService(true);
+    window->model().grad.del_ku = 2;
+    window->model().grad.usr_ku = 4;
+    const QLabel* outcome = Get<QLabel>("StatusOutcome");
+    simulator.ClearTranscript();
+    for (const MenuItem item : {MenuItem::FactoryReset, MenuItem::Ch1CalibrateKu100, MenuItem::Restart, MenuItem::ToggleControlByte}) {
+        boxer.boxes.clear();
+        Trigger(item);
+        ASSERT_EQ(boxer.boxes.size(), 1u) << FormName(item) << ": " << boxer.boxes.back().text.toStdString();
+        EXPECT_TRUE(outcome->text().startsWith(QString::fromUtf8("Отменено (ERR 16)"))) << outcome->text().toStdString();
+    }
+    EXPECT_TRUE(simulator.Transcript().empty());
+
+    boxer.boxes.clear();
+    boxer.answers = {QMessageBox::Yes};
+    Trigger(MenuItem::Restart);
+    ASSERT_EQ(boxer.boxes.size(), 1u);
+    EXPECT_EQ(boxer.boxes[0].caption, QString::fromUtf8("Перезапуск прибора"));
+    EXPECT_EQ(simulator.RestartCount(), 1);
+    boxer.answers = {QMessageBox::Yes};
+    Trigger(MenuItem::ToggleControlByte);
+    EXPECT_TRUE(boxer.boxes.back().text.contains("0x02")) << boxer.boxes.back().text.toStdString();
+    EXPECT_EQ(simulator.Register(1, 1, static_cast<int>(device::regs::kControl.number)), 0x02u);
+
+    // A result kept in the window on No is done, and the status bar says it never reached the instrument.
+    boxer.answers = {QMessageBox::Yes, QMessageBox::No};
+    Trigger(MenuItem::Ch1CalibrateKu100);
+    EXPECT_EQ(simulator.RestartCount(), 1);
+    EXPECT_NEAR(window->model().channel[0].ku, simulator.TrueCoefficientsOf(0).ku, simulator.TrueCoefficientsOf(0).ku * 1e-3);
+    EXPECT_TRUE(outcome->text().contains(QString::fromUtf8("в прибор не записан"))) << outcome->text().toStdString();
 }
 
 TEST_F(ServiceMenuTest, ServiceAndProductionItemsAreHeldOffWhileAReadRuns)

@@ -7,9 +7,12 @@
 #include "ini/ini_file.h"
 
 #include <QAction>
+#include <QChart>
+#include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
+#include <QDateTimeAxis>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
@@ -626,6 +629,44 @@ TEST_F(WindowTest, LiveValuesArePolledOnlyWhileTheirPageIsShown)
     EXPECT_EQ(Get<QLabel>("StatusPanel2")->text(), QString::fromUtf8("Канал выключен"));
     EXPECT_EQ(Get<QLabel>("PollPanel")->text(), QString::fromUtf8("Получен ответ"));
     EXPECT_GE(polls(), 1);
+}
+
+TEST_F(WindowTest, NoNumberBeforeTheFirstAnswerAndValuesNoLongerRenewedGreyedWithTheirAge)
+{
+    sim::LiveValues live;
+    live.value[0] = 23.25f;
+    simulator.SetLiveBlock(sim::EncodeLiveBlock(live));
+    // Every poll refused, as the poll of an instrument that does not answer fails.
+    const sim::Fault refusal{.kind = sim::Fault::Kind::Status, .count = -1, .status = 2, .bank = 1, .memType = 4, .reg = 2};
+    simulator.InjectFault(refusal);
+    Open();
+    Get<QTabWidget>("TabbedNotebook1")->setCurrentIndex(3);
+    const QLabel* value = Get<QLabel>("ValuePanel1");
+    const QLabel* status = Get<QLabel>("StatusPanel1");
+    const QLabel* outcome = Get<QLabel>("PollPanel");
+    const auto failed = [&] { return !outcome->text().isEmpty() && outcome->text() != QString::fromUtf8("Получен ответ"); };
+    ASSERT_TRUE(clock.AdvanceUntil(failed, 5000));
+    EXPECT_EQ(value->text(), QString());
+    EXPECT_EQ(status->text(), QString::fromUtf8("Значений от прибора ещё не было"));
+    auto* timeAxis = qobject_cast<QDateTimeAxis*>(Get<QChartView>("TrendView")->chart()->axes(Qt::Horizontal).front());
+    ASSERT_NE(timeAxis, nullptr);
+    EXPECT_FALSE(timeAxis->labelsVisible()) << "no time before the first value";
+
+    simulator.ClearFaults();
+    ASSERT_TRUE(clock.AdvanceUntil([&] { return value->text() == QString(" 23.2500"); }, 5000)) << value->text().toStdString();
+    EXPECT_TRUE(value->isEnabled());
+    EXPECT_EQ(status->text(), QString::fromUtf8("Нормальное измерение"));
+    const auto* trend = Get<gui::TrendChart>("TrendChart");
+    ASSERT_TRUE(trend->buffer().OldestMs());
+    EXPECT_TRUE(timeAxis->labelsVisible());
+    EXPECT_EQ(timeAxis->min().toMSecsSinceEpoch(), *trend->buffer().OldestMs()) << "the axis starts at the first value";
+
+    simulator.InjectFault(refusal);
+    ASSERT_TRUE(clock.AdvanceUntil(failed, 5000));
+    EXPECT_EQ(value->text(), QString(" 23.2500"));
+    EXPECT_FALSE(value->isEnabled()) << "greyed";
+    EXPECT_TRUE(status->text().startsWith(QString::fromUtf8("Получено "))) << status->text().toStdString();
+    EXPECT_TRUE(status->text().endsWith(QString::fromUtf8(" с назад"))) << status->text().toStdString();
 }
 
 }  // namespace

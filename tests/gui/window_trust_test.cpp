@@ -454,6 +454,7 @@ TEST_F(TrustTest, EnterOnADestructiveQuestionAnswersNo)
 TEST_F(TrustTest, TheControlByteToggleSwitchesBit1)
 {
     OpenWithService();
+    user.decide = [](const QString&) { return QMessageBox::Yes; };
     Trigger(MenuItem::ToggleControlByte);
     EXPECT_EQ(simulator.Register(1, 1, static_cast<int>(device::regs::kControl.number)), 0x02u);
     Trigger(MenuItem::ToggleControlByte);
