@@ -119,7 +119,7 @@ int RunProduce(Session& s, const Arguments& a)
         std::fprintf(s.console.out, "%s\n", result.passportPath.c_str());
     // A write that reached the instrument has printed its message already.
     if (result.failedStep == production::ProductionStep::Write && result.code != kFileNotOpened)
-        return static_cast<int>(result.code);
+        return static_cast<int>(CodeNumber(result.code));
     return s.Finish(result.code);
 }
 

@@ -104,10 +104,10 @@ int RunWindowCommand(Session& s, const Arguments& a, bool write)
         s.Record(binding::MakeHistoryRecord(identity, s.model, {history::kOperationWrite, code, path, binding::SettingsValueLines(s.model)}));
         if (code == kOk && a.Has("--verify"))
             return s.Finish(VerifyWrite(s, path, identity));
-        return static_cast<int>(code);
+        return static_cast<int>(CodeNumber(code));
     }
     if (code != kOk)
-        return static_cast<int>(code);
+        return static_cast<int>(CodeNumber(code));
     binding::GatherSettings(controls, s.model, s.messages);
     if (const auto failure = model::SaveProfile(path, s.model, *description))
         return s.FileFailure(*failure);

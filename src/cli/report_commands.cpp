@@ -48,7 +48,7 @@ int RunPassport(Session& s, const Arguments& a)
     NoWindow host;
     binding::CommandContext context{s.device, s.messages, host, controls, port};
     if (const ErrorCode code = binding::ReadForPassport(context); code != kOk)
-        return static_cast<int>(code);
+        return static_cast<int>(CodeNumber(code));
     s.progress.HideProgressPanel();
     const reports::Page page = reports::BuildPassportPage(s.model, reports::Today());
     return PutOut(s, a, page, reports::PassportText(page));

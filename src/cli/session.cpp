@@ -99,7 +99,7 @@ int Session::Finish(ErrorCode code)
 {
     progress.HideProgressPanel();
     ShowErrorMessage(messages, code);
-    return static_cast<int>(code);
+    return static_cast<int>(CodeNumber(code));
 }
 
 int Session::FileFailure(const std::string& message)

@@ -1,4 +1,5 @@
 #include "temp_dir.h"
+#include "wait_for.h"
 
 #include "link/port_lock.h"
 #include "link/qt_serial_line.h"
@@ -58,12 +59,7 @@ protected:
     // Waits until the instrument has had `count` requests since `since`; false after 10 s.
     bool AwaitRequests(int since, int count)
     {
-        for (auto end = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < end;) {
-            if (requests_ - since >= count)
-                return true;
-            std::this_thread::sleep_for(5ms);
-        }
-        return false;
+        return test::WaitFor([&] { return requests_ - since >= count; }, 10'000);
     }
 
     // The exit status of a program that ended by itself; -1 when it was killed or still ran
@@ -71,11 +67,8 @@ protected:
     static int ExitStatus(pid_t child)
     {
         int status = 0;
-        for (auto end = std::chrono::steady_clock::now() + 15s; std::chrono::steady_clock::now() < end;) {
-            if (waitpid(child, &status, WNOHANG) == child)
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            std::this_thread::sleep_for(10ms);
-        }
+        if (test::WaitFor([&] { return waitpid(child, &status, WNOHANG) == child; }, 15'000))
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         kill(child, SIGKILL);
         waitpid(child, &status, 0);
         return -1;

@@ -604,6 +604,7 @@ TEST_F(PmvctlTest, TheRebootAfterTheRestartCostsAWriteNothingAndAVerifyOnlyShort
                                                              << out_;
 
     // The verification waits for the instrument with short probes, not with answer time-outs.
+    // rules: real time: pmvsim reboots on the wall clock; the next run starts on an awake instrument
     std::this_thread::sleep_for(std::chrono::milliseconds(kRebootMs));
     const int64_t rebooting = timed({"write", "--yes", "--verify", "PMV7706.prf"});
     test::ExpectOnlyProbesWaitedForTheReboot(simulator_.Transcript(), kRebootMs, rebooting, plain);

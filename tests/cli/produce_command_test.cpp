@@ -2,6 +2,7 @@
 // refusals before anything is sent, two stations in one folder, runs killed after their number
 // was reserved.
 #include "temp_dir.h"
+#include "wait_for.h"
 
 #include "history/history.h"
 #include "model/factory_profiles.h"
@@ -50,9 +51,7 @@ protected:
         auto* p = new QProcess;
         p->start(QStringLiteral(PMVSIM_PATH), args);
         simulators_.push_back(p);
-        for (int i = 0; i < 100 && !std::filesystem::exists(link); ++i)
-            std::this_thread::sleep_for(20ms);
-        EXPECT_TRUE(std::filesystem::exists(link)) << name;
+        EXPECT_TRUE(test::WaitFor([&] { return std::filesystem::exists(link); }, 2000)) << name;
         return link;
     }
 
@@ -201,9 +200,8 @@ TEST_F(ProduceCommand, ARunKilledAfterItsReservationNeverLetsTheNumberComeBack)
         const std::string line = StartSimulator("line-" + std::to_string(round), {"--quiet", "--baud", "9600"});
         QProcess* run = StartProduce(line);
         const size_t reservedBefore = Rows(history::kOperationReservation).size();
-        const auto deadline = std::chrono::steady_clock::now() + 20s;
-        while (Rows(history::kOperationReservation).size() == reservedBefore && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(10ms);
+        EXPECT_TRUE(test::WaitFor([&] { return Rows(history::kOperationReservation).size() != reservedBefore; }, 20'000));
+        // rules: real time: each round kills the run at another point of pmvsim's paced line
         std::this_thread::sleep_for(std::chrono::milliseconds(150 * round));
         ::kill(static_cast<pid_t>(run->processId()), SIGKILL);
         ASSERT_TRUE(run->waitForFinished(10'000));

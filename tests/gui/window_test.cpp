@@ -451,7 +451,7 @@ TEST_F(WindowTest, ClosingDuringAReadStopsItAndThenCloses)
     SetText(controls.channels[0].setpoint1, "42.5");
     QTimer::singleShot(0, window.get(), [&] { window->close(); });
     Click(Button::ReadAll);
-    QTest::qWait(50);
+    EXPECT_TRUE(WaitFor([&] { return !window->isVisible(); }, 5000));
 
     EXPECT_LT(simulator.Transcript().size(), fullRead);
     ASSERT_EQ(boxer.boxes.size(), 1u);

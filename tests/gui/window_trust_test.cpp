@@ -1,4 +1,3 @@
-#include "user_wait.h"
 #include "window_fixture.h"
 
 #include "device/register_map.h"
@@ -515,7 +514,7 @@ TEST_F(TrustTest, FileDialogsGiveSizesAndDatesInRussian)
     auto* files = qobject_cast<QFileSystemModel*>(proxy->sourceModel());
     ASSERT_NE(files, nullptr);
     const auto shown = [&](int column) { return proxy->mapFromSource(files->index(QFile("big.prf"), column)).data().toString(); };
-    EXPECT_TRUE(WaitUntil([&] { return shown(1) == U("19,5 КБ"); })) << shown(1).toStdString();
+    EXPECT_TRUE(WaitFor([&] { return shown(1) == U("19,5 КБ"); }, 5000)) << shown(1).toStdString();
     EXPECT_TRUE(QRegularExpression("^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d$").match(shown(3)).hasMatch())
         << shown(3).toStdString();
 }

@@ -222,7 +222,8 @@ TEST_F(ExchangeTest, LateAnswerIsNeverTakenForTheNextRequest)
     simulator->InjectFault(delay);
     uint32_t value = 0;
     EXPECT_EQ(ReadByteRegister(exchange, 2, 11, value), kNoAnswer);
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));  // the late answer is waiting now
+    // rules: real time: the simulator sends its delayed answer on the wall clock; now it waits on the line
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
     EXPECT_EQ(ReadByteRegister(exchange, 2, 12, value), kOk);
     EXPECT_EQ(value, 0x22u);
 }

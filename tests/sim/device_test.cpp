@@ -58,6 +58,7 @@ TEST_F(SimTest, ARestartedInstrumentIsSilentForItsRebootThenAnswersAgain)
     const auto restarted = std::chrono::steady_clock::now();
     EXPECT_EQ(line->Exchange("1;37;00000B;"), "") << "lost while it reboots";
     while (MsSince(restarted) < 350)
+        // rules: real time: the simulator's reboot runs on the wall clock
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(line->Exchange("1;37;00000B;").front(), '!');
     const auto transcript = sim.Transcript();
