@@ -35,8 +35,6 @@ public:
     void ShowMessage(const std::string&, const std::string&, pmv::MessageIcon) override {}
     bool AskYesNo(pmv::Question, const std::string&, const std::string&, pmv::MessageIcon) override { return true; }
     void DiscardPendingKeys() override {}
-    void LockCommands() override {}
-    void UnlockCommands() override {}
     void ShowControls(const pmv::binding::ControlValues&) override {}
     void StepStarted(pmv::production::ProductionStep) override {}
     void StepEnded(pmv::production::ProductionStep, pmv::ErrorCode, const std::string&) override {}

@@ -43,11 +43,9 @@ void NoteLateEscape(CommandContext& c, ErrorCode code, const char* done)
 ErrorCode ReadGroups(CommandContext& c)
 {
     GatherSettings(c.controls, c.device.model, c.messages);
-    c.host.LockCommands();
     const ErrorCode code = device::ReadDeviceSettings(c.device);
     NoteLateEscape(c, code, "прочитано");
     ShowResult(c, code);
-    c.host.UnlockCommands();
     ShowSettings(c.device.model, c.portNumber, c.controls);
     c.host.ShowControls(c.controls);
     return code;
@@ -61,7 +59,6 @@ ErrorCode SendGroups(CommandContext& c)
         NoteLateEscape(c, code, "записано");
         if (code == kOk || !c.reach.stoppedIn) {
             ShowResult(c, code);
-            c.host.UnlockCommands();
             return code;
         }
         const StoppedWrite stop = DescribeStop(c.device.model, c.reach);
@@ -69,13 +66,11 @@ ErrorCode SendGroups(CommandContext& c)
         if (!c.offerWriteAgain) {
             c.messages.OutcomeNoted("прервана на: " + WritePartName(stop.stoppedIn));
             ShowResult(c, code);
-            c.host.UnlockCommands();
             return code;
         }
         if (!c.messages.AskYesNo(Question::WriteAgain, StoppedWriteText(stop, code), "Запись прервана", MessageIcon::Warning)) {
             c.messages.ResultReported(code);
             c.messages.OutcomeNoted("прервана на: " + WritePartName(stop.stoppedIn));
-            c.host.UnlockCommands();
             return code;
         }
         c.device.progress.DiscardEscape();
@@ -87,7 +82,6 @@ ErrorCode WriteGroups(CommandContext& c)
     ErrorCode code = CheckEntries(c.controls, c.messages);
     if (code == kOk) {
         GatherSettings(c.controls, c.device.model, c.messages);
-        c.host.LockCommands();
         code = CheckRelaySettings(c.device.model, c.messages);
         if (code == kOk)
             code = CheckSelectedChannels(c.device.model, c.messages, {.remarks = true, .errors = true});
@@ -97,7 +91,6 @@ ErrorCode WriteGroups(CommandContext& c)
             return SendGroups(c);
     }
     ShowResult(c, code);
-    c.host.UnlockCommands();
     return code;
 }
 
@@ -140,7 +133,6 @@ ErrorCode ReadForReport(CommandContext& c)
 {
     BeginCommand(c, true);
     GatherSettings(c.controls, c.device.model, c.messages);
-    c.host.LockCommands();
     ErrorCode first = device::ReadDeviceSettings(c.device);
     ShowResult(c, first);
     bool stopped = first == kStoppedByUser;
@@ -151,7 +143,6 @@ ErrorCode ReadForReport(CommandContext& c)
             first = code;
         stopped = code == kStoppedByUser;
     }
-    c.host.UnlockCommands();
     ShowSettings(c.device.model, c.portNumber, c.controls);
     c.host.ShowControls(c.controls);
     return first;

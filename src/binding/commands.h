@@ -20,13 +20,6 @@ class CommandHost {
 public:
     virtual ~CommandHost() = default;
 
-    // Disable / enable everything that could start a second exchange or change the model while
-    // an operation runs: the four exchange buttons and the four group boxes (the window also
-    // holds off its File menu, port selector, page and sensor changes). Every command reaches
-    // UnlockCommands on every path, also where it locked nothing.
-    virtual void LockCommands() = 0;
-    virtual void UnlockCommands() = 0;
-
     // Puts the control values on the controls without running their change handlers, and
     // repaints at once. Called after the group selection is shown and after a read is shown.
     virtual void ShowControls(const ControlValues& values) = 0;

@@ -26,11 +26,10 @@ void Show(CommandContext& c)
     c.host.ShowControls(c.controls);
 }
 
-// A failed operation: its message, then the window unlocked and redrawn.
+// A failed operation: its message, then the window redrawn.
 ErrorCode Failed(CommandContext& c, ErrorCode code)
 {
     ShowErrorMessage(c.messages, code);
-    c.host.UnlockCommands();
     c.host.RepaintNow();
     return code;
 }
@@ -119,7 +118,6 @@ ErrorCode ReadForPassport(CommandContext& context)
 {
     context.device.progress.DiscardEscape();
     context.host.RepaintNow();
-    context.host.LockCommands();
 
     // The passport needs every group; the user's selection comes back afterwards.
     model::SettingsModel& m = context.device.model;
@@ -136,7 +134,6 @@ ErrorCode ReadForPassport(CommandContext& context)
     if (const ErrorCode dateCode = device::ReadProductionDate(context.device); dateCode != kOk)
         return Failed(context, dateCode);
     context.host.RepaintNow();
-    context.host.UnlockCommands();
     Show(context);
     return kOk;
 }

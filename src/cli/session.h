@@ -23,11 +23,9 @@ struct LinkOverrides {
     std::optional<uint32_t> baud;
 };
 
-// The window's part around a command: nothing to lock or repaint on a terminal.
+// The window's part around a command: nothing to repaint on a terminal.
 class NoWindow : public binding::CommandHost {
 public:
-    void LockCommands() override {}
-    void UnlockCommands() override {}
     void ShowControls(const binding::ControlValues&) override {}
     void RepaintNow() override {}
 };

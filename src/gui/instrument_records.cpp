@@ -26,8 +26,6 @@ constexpr const char* kVerifyKey = "verifyAfterWrite";
 class EditsKept final : public binding::CommandHost {
 public:
     explicit EditsKept(binding::CommandHost& window) : window_(window) {}
-    void LockCommands() override { window_.LockCommands(); }
-    void UnlockCommands() override { window_.UnlockCommands(); }
     void ShowControls(const binding::ControlValues&) override { window_.RepaintNow(); }
     void RepaintNow() override { window_.RepaintNow(); }
 

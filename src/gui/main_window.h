@@ -104,8 +104,6 @@ private:
     void SaveProfile();
 
     // CommandHost: the state table holds the exchange controls off for the whole operation.
-    void LockCommands() override {}
-    void UnlockCommands() override {}
     void ShowControls(const binding::ControlValues& values) override;
     void RepaintNow() override;
 

@@ -24,8 +24,6 @@ using test::RecordingMessages;
 
 class RecordingHost : public CommandHost {
 public:
-    void LockCommands() override { calls.push_back("lock"); }
-    void UnlockCommands() override { calls.push_back("unlock"); }
     void ShowControls(const ControlValues& values) override
     {
         calls.push_back("show");
@@ -103,7 +101,7 @@ TEST_F(Commands, WriteAllOfFactoryProfile1AndReadItBack)
     model.rele.select = 0;
     ASSERT_EQ(WriteAll(context), kOk);
     EXPECT_TRUE(messages.boxes.empty());
-    EXPECT_EQ(host.calls, (std::vector<std::string>{"show", "lock", "unlock"}));
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"show"}));
     EXPECT_TRUE(host.shown.top.groupBoxes.channel2 && host.shown.top.groupBoxes.relays && host.shown.top.groupPanels.relays);
     const std::vector<std::string> sent = Requests();
     ASSERT_GE(sent.size(), 2u);
@@ -132,7 +130,7 @@ TEST_F(Commands, WriteAllOfFactoryProfile1AndReadItBack)
     CommandContext read{otherDevice, messages, otherHost, readBack, 1};
     ASSERT_EQ(ReadAll(read), kOk);
     EXPECT_TRUE(messages.boxes.empty());
-    EXPECT_EQ(otherHost.calls, (std::vector<std::string>{"show", "lock", "unlock", "show"}));
+    EXPECT_EQ(otherHost.calls, (std::vector<std::string>{"show", "show"}));
     EXPECT_EQ(otherHost.shown, readBack);
     ControlValues written;
     ShowSettings(model, 1, written);
@@ -153,7 +151,7 @@ TEST_F(Commands, ARefusedRelayQuestionSendsNothingAndYesGoesOn)
     EXPECT_EQ(WriteAll(context), kStoppedToCorrect);
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{question, kStopped17}));
     EXPECT_TRUE(simulator->Transcript().empty());
-    EXPECT_EQ(host.calls, (std::vector<std::string>{"show", "lock", "unlock"}));
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"show"}));
 
     messages = {};
     messages.answers = {true};
@@ -174,7 +172,7 @@ TEST_F(Commands, AnEntryErrorInAnUnselectedChannelStopsWriteSelected)
     EXPECT_EQ(messages.boxes[0].caption, "Ошибка задания параметров канала 1.");
     EXPECT_EQ(model, before);
     EXPECT_TRUE(simulator->Transcript().empty());
-    EXPECT_EQ(host.calls, (std::vector<std::string>{"show", "unlock"}));
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"show"}));
     EXPECT_FALSE(host.shown.top.groupPanels.channel1);
     EXPECT_TRUE(host.shown.top.groupPanels.channel2);
 }
@@ -225,7 +223,7 @@ TEST_F(Commands, AReadErrorStillShowsTheGroupsReadBeforeIt)
     ASSERT_NE(code, kOk);
     ASSERT_NE(FindErrorMessage(code), nullptr);
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{FindErrorMessage(code)->text}));
-    EXPECT_EQ(host.calls, (std::vector<std::string>{"show", "lock", "unlock", "show"}));
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"show", "show"}));
     EXPECT_EQ(controls.channels[0].sensorType, 9);
     EXPECT_EQ(controls.channels[0].rangeMax, "1300.0000") << "the range of the sensor read";
     EXPECT_EQ(controls.channels[1].sensorType, channel2Type);
@@ -233,7 +231,7 @@ TEST_F(Commands, AReadErrorStillShowsTheGroupsReadBeforeIt)
 
 // ---- The window's other commands ----
 
-TEST_F(Commands, PassportReadThatFailsKeepsTheSelectionAndUnlocks)
+TEST_F(Commands, PassportReadThatFailsKeepsTheSelection)
 {
     Open("PMV7700.prf");
     SetGroupBoxes(model, controls, {.ch1 = true, .ch2 = false, .relay = false, .general = true});
@@ -245,7 +243,7 @@ TEST_F(Commands, PassportReadThatFailsKeepsTheSelectionAndUnlocks)
     const ErrorCode code = ReadForPassport(context);
     ASSERT_NE(FindErrorMessage(code), nullptr);
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{FindErrorMessage(code)->text}));
-    EXPECT_EQ(host.calls, (std::vector<std::string>{"repaint", "lock", "unlock", "repaint"}));
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"repaint", "repaint"}));
     EXPECT_EQ(model.channel[0].select, 1);
     EXPECT_EQ(model.channel[1].select, 0);
     EXPECT_EQ(model.rele.select, 0);
@@ -254,7 +252,7 @@ TEST_F(Commands, PassportReadThatFailsKeepsTheSelectionAndUnlocks)
     simulator->ClearFaults();
     host.calls.clear();
     EXPECT_EQ(ReadForPassport(context), kOk);
-    EXPECT_EQ(host.calls, (std::vector<std::string>{"repaint", "lock", "repaint", "unlock", "show"}));
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"repaint", "repaint", "show"}));
     EXPECT_EQ(model.channel[1].select, 0) << "the selection comes back after the full read";
     EXPECT_FALSE(host.shown.top.groupBoxes.channel2);
 }
@@ -503,7 +501,7 @@ TEST_F(Commands, PassportReadsEveryGroupAndPutsTheSelectionBack)
 
     ASSERT_EQ(ReadForPassport(context), kOk);
     EXPECT_TRUE(messages.boxes.empty());
-    EXPECT_EQ(host.calls, (std::vector<std::string>{"repaint", "lock", "repaint", "unlock", "show"}));
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"repaint", "repaint", "show"}));
     EXPECT_EQ(model.channel[0].select, 0);
     EXPECT_EQ(model.channel[1].select, 1);
     EXPECT_EQ(model.rele.select, 0);
@@ -521,7 +519,7 @@ TEST_F(Commands, PassportStopsAtAFailedReadWithTheSelectionBack)
     const ErrorCode code = ReadForPassport(context);
     ASSERT_NE(code, kOk);
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{FindErrorMessage(code)->text}));
-    EXPECT_EQ(host.calls, (std::vector<std::string>{"repaint", "lock", "unlock", "repaint"})) << "nothing shown";
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"repaint", "repaint"})) << "nothing shown";
     EXPECT_EQ(model.channel[1].select, 0);
     EXPECT_EQ(model.channel[0].select, 1);
 
@@ -542,7 +540,7 @@ TEST_F(Commands, ReportReadGoesOnPastFailuresButNotPastEsc)
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{FindErrorMessage(code)->text}));
     EXPECT_FLOAT_EQ(model.channel[1].uref, 12.5f) << "channel 2 read after channel 1 failed";
     EXPECT_EQ(controls.top.groupBoxes, (GroupFlags{true, true, true, true}));
-    EXPECT_EQ(host.calls, (std::vector<std::string>{"show", "lock", "unlock", "show"}));
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"show", "show"}));
 
     // Esc during the settings: the message of code 20, and no calibration read afterwards.
     simulator->ClearFaults();

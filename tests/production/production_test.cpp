@@ -38,8 +38,6 @@ public:
 
 class NoWindow : public binding::CommandHost {
 public:
-    void LockCommands() override {}
-    void UnlockCommands() override {}
     void ShowControls(const binding::ControlValues&) override {}
 };
 
