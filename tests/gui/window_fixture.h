@@ -11,14 +11,18 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -27,8 +31,10 @@
 namespace pmv::test {
 
 // Answers the window's modal boxes as a user would, by clicking their buttons, and keeps what
-// they said. Questions get the scripted answers (No once the script runs out); file dialogs
-// get the scripted paths (cancelled once the script runs out).
+// they said. A box stands `thinkMs` before its answer. With `decide` set, a box gets the button
+// `decide` names or, when it names none the box has, Enter, as a hurried user does; without it,
+// Ok where the box has one, else Yes with `yesToAll`, else the scripted answers (No once the
+// script runs out). File dialogs get the scripted paths (cancelled once the script runs out).
 class BoxAnswerer {
 public:
     struct Box {
@@ -36,6 +42,7 @@ public:
         QMessageBox::Icon icon;
         QStringList buttons;
         QString detail{};
+        QString defaultButton{};
     };
 
     BoxAnswerer()
@@ -47,29 +54,44 @@ public:
     std::vector<Box> boxes;
     std::deque<QMessageBox::StandardButton> answers;
     bool yesToAll = false;
+    std::function<QMessageBox::StandardButton(const QString& text)> decide;
+    int thinkMs = 0;
     std::deque<QString> files;
     int fileDialogs = 0;
+    QStringList offered;  // the name each file dialog offered before one was chosen
+
+    bool Saw(const char* part) const
+    {
+        return std::any_of(boxes.begin(), boxes.end(), [&](const Box& b) { return b.text.contains(QString::fromUtf8(part)); });
+    }
 
 private:
     void Answer()
     {
         QWidget* modal = QApplication::activeModalWidget();
         if (auto* box = qobject_cast<QMessageBox*>(modal); box && box->isVisible()) {
-            Box seen{box->text(), box->windowTitle(), box->icon(), {}};
-            for (QAbstractButton* b : box->buttons())
-                seen.buttons << b->text();
-            seen.detail = box->informativeText();
-            boxes.push_back(seen);
-            QMessageBox::StandardButton answer = box->button(QMessageBox::Ok) ? QMessageBox::Ok : QMessageBox::No;
-            if (answer == QMessageBox::No && yesToAll)
-                answer = QMessageBox::Yes;
-            else if (answer == QMessageBox::No && !answers.empty()) {
-                answer = answers.front();
-                answers.pop_front();
+            if (box != current_) {
+                current_ = box;
+                shown_.start();
+                Box seen{box->text(), box->windowTitle(), box->icon(), {}};
+                for (QAbstractButton* b : box->buttons())
+                    seen.buttons << b->text();
+                seen.detail = box->informativeText();
+                if (QAbstractButton* d = box->defaultButton())
+                    seen.defaultButton = d->text().remove('&');
+                boxes.push_back(seen);
             }
-            box->button(answer)->click();
+            if (shown_.elapsed() < thinkMs)
+                return;
+            current_ = nullptr;
+            const QMessageBox::StandardButton answer = Choose(*box);
+            if (QAbstractButton* b = answer != QMessageBox::NoButton ? box->button(answer) : nullptr)
+                b->click();
+            else
+                QTest::keyClick(box, Qt::Key_Return);
         } else if (auto* dialog = qobject_cast<QFileDialog*>(modal); dialog && dialog->isVisible()) {
             ++fileDialogs;
+            offered << QFileInfo(dialog->selectedFiles().value(0)).fileName();
             if (files.empty()) {
                 dialog->reject();
                 return;
@@ -80,7 +102,24 @@ private:
         }
     }
 
+    QMessageBox::StandardButton Choose(const QMessageBox& box)
+    {
+        if (decide)
+            return decide(box.text());
+        if (box.button(QMessageBox::Ok))
+            return QMessageBox::Ok;
+        if (yesToAll)
+            return QMessageBox::Yes;
+        if (answers.empty())
+            return QMessageBox::No;
+        const QMessageBox::StandardButton answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
     QTimer timer_;
+    QPointer<QMessageBox> current_;
+    QElapsedTimer shown_;
 };
 
 // Waits for the report preview to be shown modally, lets the test act on it, then closes it.

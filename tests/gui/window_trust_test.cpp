@@ -16,15 +16,12 @@
 #include <QDate>
 #include <QDateEdit>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
-#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
@@ -47,68 +44,6 @@ QString U(const char* text)
     return QString::fromUtf8(text);
 }
 
-// A technician at the window: reads every box, thinks `thinkMs` before answering, and answers
-// with the button `decide` names or, when it names none the box has, with Enter, as a hurried
-// user does. File dialogs get `files` in turn (cancelled when none is left).
-class Technician {
-public:
-    struct Box {
-        QString text, caption, defaultButton;
-    };
-
-    Technician()
-    {
-        QObject::connect(&timer_, &QTimer::timeout, [this] { Look(); });
-        timer_.start(5);
-    }
-
-    std::vector<Box> boxes;
-    std::function<QMessageBox::StandardButton(const QString& text)> decide;
-    int thinkMs = 0;
-    std::deque<QString> files;
-    QStringList offered;  // the name each file dialog offered before one was chosen
-
-    bool Saw(const char* part) const
-    {
-        return std::any_of(boxes.begin(), boxes.end(), [&](const Box& b) { return b.text.contains(U(part)); });
-    }
-
-private:
-    void Look()
-    {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (auto* box = qobject_cast<QMessageBox*>(modal); box && box->isVisible()) {
-            if (box != current_) {
-                current_ = box;
-                shown_.start();
-                QAbstractButton* d = box->defaultButton();
-                boxes.push_back({box->text(), box->windowTitle(), d ? d->text().remove('&') : QString()});
-            }
-            if (shown_.elapsed() < thinkMs)
-                return;
-            current_ = nullptr;
-            const QMessageBox::StandardButton answer = decide ? decide(box->text()) : QMessageBox::NoButton;
-            if (QAbstractButton* b = answer != QMessageBox::NoButton ? box->button(answer) : nullptr)
-                b->click();
-            else
-                QTest::keyClick(box, Qt::Key_Return);
-        } else if (auto* dialog = qobject_cast<QFileDialog*>(modal); dialog && dialog->isVisible()) {
-            offered << QFileInfo(dialog->selectedFiles().value(0)).fileName();
-            if (files.empty()) {
-                dialog->reject();
-                return;
-            }
-            dialog->selectFile(files.front());
-            files.pop_front();
-            static_cast<QDialog*>(dialog)->accept();
-        }
-    }
-
-    QTimer timer_;
-    QPointer<QMessageBox> current_;
-    QElapsedTimer shown_;
-};
-
 QMessageBox::StandardButton YesUnless(const QString& text, const char* part)
 {
     return text.contains(U(part)) ? QMessageBox::No : QMessageBox::Yes;
@@ -124,6 +59,12 @@ double Seconds(const QString& outcome)
 // The window before a technician.
 class TrustTest : public WindowFixture {
 protected:
+    // A technician at the window: Enter on every box unless a test decides otherwise.
+    TrustTest()
+    {
+        user.decide = [](const QString&) { return QMessageBox::NoButton; };
+    }
+
     gui::WindowOptions Options() const
     {
         gui::WindowOptions options;
@@ -147,7 +88,7 @@ protected:
         return n;
     }
 
-    Technician user;
+    BoxAnswerer user;
 };
 
 // ---- What the status bar tells ----
@@ -440,7 +381,7 @@ TEST_F(TrustTest, EnterOnADestructiveQuestionAnswersNo)
     simulator.ClearTranscript();
     Click(Button::WriteAll);
     ASSERT_TRUE(user.Saw("9999"));
-    for (const Technician::Box& box : user.boxes) {
+    for (const BoxAnswerer::Box& box : user.boxes) {
         if (box.text.contains("9999")) {
             EXPECT_EQ(box.defaultButton, U("Нет"));
         }
