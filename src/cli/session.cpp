@@ -1,6 +1,7 @@
 #include "session.h"
 
 #include "binding/file_errors.h"
+#include "device/device.h"
 
 #include "ini/ini_file.h"
 
@@ -92,7 +93,15 @@ ErrorCode Session::Open(const LinkOverrides& given)
     if (!port.LatencyNote().empty())
         std::fprintf(console.err, "%s\n", port.LatencyNote().c_str());
     // Without a port every exchange would end with "no answer" after its time-outs; say so at once.
-    return line.IsOpen() ? kOk : kNoAnswer;
+    if (!line.IsOpen())
+        return kNoAnswer;
+    if (!exchange.Restarting())
+        return kOk;
+    // The last command on this line may have ended as its instrument began to reboot: short probes
+    // until it is back cost the command less than a first request that waits a whole time-out.
+    const ErrorCode code = device::AwaitRestart(device);
+    progress.HideProgressPanel();
+    return code;
 }
 
 int Session::Finish(ErrorCode code)

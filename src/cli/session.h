@@ -46,7 +46,8 @@ class Session : private TerminalSeams, public pmv::binding::Session {
 public:
     Session(Console& console, std::optional<bool> answer);
 
-    // Returns kOk, or the error code to exit with (kNoAnswer when the port does not open).
+    // Returns kOk, or the error code to exit with (kNoAnswer when the port does not open). A restart
+    // the last program on the line left pending is waited for here (device::AwaitRestart).
     ErrorCode Open(const LinkOverrides& overrides);
     // Exit status of a profile that cannot be read or written.
     static constexpr int kFileFailure = CodeNumber(kFileNotOpened);

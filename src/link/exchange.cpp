@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <string_view>
@@ -102,6 +103,9 @@ ErrorCode Exchange::RunRead(const std::string& fields, AnswerShape shape, const 
 
 namespace {
 
+// The line of the hand-over that dates a restart still pending, in epoch ms.
+constexpr std::string_view kRestartHandover = "restart ";
+
 int64_t EpochMs()
 {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
@@ -111,12 +115,28 @@ int64_t EpochMs()
 
 std::string Exchange::OwedHandover() const
 {
-    return owedAnswers_.Handover(clock_.MonotonicMs(), EpochMs());
+    const int64_t nowMs = clock_.MonotonicMs();
+    const int64_t epochMs = EpochMs();
+    std::string text = owedAnswers_.Handover(nowMs, epochMs);
+    if (restartedAt_)
+        text += std::string(kRestartHandover) + std::to_string(epochMs - (nowMs - *restartedAt_)) + "\n";
+    return text;
 }
 
 void Exchange::TakeOwedHandover(std::string_view text)
 {
-    owedAnswers_.TakeHandover(text, clock_.MonotonicMs(), EpochMs());
+    const int64_t nowMs = clock_.MonotonicMs();
+    const int64_t epochMs = EpochMs();
+    owedAnswers_.TakeHandover(text, nowMs, epochMs);
+    // The system clock is the only one two programs share; a restart it dates after now is now.
+    for (size_t at = text.find(kRestartHandover); at != std::string_view::npos; at = text.find(kRestartHandover, at + 1)) {
+        if (at != 0 && text[at - 1] != '\n')
+            continue;
+        int64_t restartEpochMs = 0;
+        const std::string_view digits = text.substr(at + kRestartHandover.size());
+        if (std::from_chars(digits.data(), digits.data() + digits.size(), restartEpochMs).ec == std::errc{})
+            restartedAt_ = nowMs - std::max<int64_t>(0, epochMs - restartEpochMs);
+    }
     if (!owedAnswers_.Empty())
         owed_ = std::max(owed_, 1u);
 }
@@ -275,6 +295,10 @@ ErrorCode Exchange::AwaitReturn(const std::string& probeFields, AnswerShape prob
         state_.lastError = ReceiveAnswer(window);
         LogExchange();
         if (state_.lastError == kOk && check(receive_) == kOk) {
+            // What was owed before the restart, here or by the program before, was lost in the
+            // reboot: no whole time-out of silence for it.
+            owedAnswers_.ForgetBefore(*restartedAt_);
+            owed_ = 0;
             restartedAt_.reset();
             lastAnswerMs_ = state_.waitMs;
             noteOwed();

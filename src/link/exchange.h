@@ -91,7 +91,9 @@ public:
 
     // Answers still owed when a program gives up the line, for the next program on it (see
     // OwedAnswers::Handover), and those the last one left: the first request then waits for the
-    // line to be silent, and reads are confirmed as in this program.
+    // line to be silent, and reads are confirmed as in this program. A restart still pending is
+    // handed on with its time, so that the next program probes for the instrument (AwaitReturn)
+    // rather than spend whole time-outs on it while it reboots.
     std::string OwedHandover() const;
     void TakeOwedHandover(std::string_view text);
 

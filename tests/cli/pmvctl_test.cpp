@@ -611,6 +611,37 @@ TEST_F(PmvctlTest, TheRebootAfterTheRestartCostsAWriteNothingAndAVerifyOnlyShort
     EXPECT_NE(err_.find("Проверка после записи: прибор хранит записанное."), std::string::npos) << err_;
 }
 
+TEST_F(PmvctlTest, TheCommandAfterAWriteProbesForTheRebootingInstrumentInsteadOfWaitingTimeOuts)
+{
+    ASSERT_FALSE(model::CreateDefaultProfiles());
+    simulator_.SetRegister(2, 1, 11, 0x39);
+    simulator_.SetRegister(2, 1, 12, 0x30);
+    simulator_.SetRegister(2, 1, 14, 7);
+    const auto timed = [this](const std::vector<std::string>& args) {
+        simulator_.ClearTranscript();
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(Run(args), 0) << args[0] << ": " << err_;
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    };
+    const std::vector<std::vector<std::string>> next = {{"read", "r.prf"}, {"get", "2", "long", "29"}, {"serial"}};
+    std::vector<int64_t> plain;
+    for (const auto& command : next)
+        plain.push_back(timed(command));
+
+    constexpr uint32_t kRebootMs = 1500;
+    simulator_.SetReboot(kRebootMs);
+    for (size_t i = 0; i < next.size(); ++i) {
+        SCOPED_TRACE(next[i][0]);
+        timed({"write", "--yes", "PMV7706.prf"});
+        const auto written = simulator_.Transcript();
+        ASSERT_FALSE(written.empty());
+        EXPECT_TRUE(written.back().bank == 1 && written.back().reg == 0 && written.back().value == 1u)
+            << "the write ends with the restart's answer: " << written.back().text;
+        const int64_t rebooting = timed(next[i]);
+        test::ExpectOnlyProbesWaitedForTheReboot(simulator_.Transcript(), kRebootMs, rebooting, plain[i]);
+    }
+}
+
 TEST_F(PmvctlTest, CalibrateFindsTheTrueCoefficientAndKeepsItInTheProfile)
 {
     test::WriteFileBytes(dir_.file("c.prf"), "[Grad]\r\ndel_ku=2\r\nusr_ku=4\r\n");

@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <memory>
 
 namespace pmv::link {
 namespace {
@@ -61,6 +63,58 @@ TEST_F(LinkPortTest, OwedAnswersGoToTheNextProgramOnTheSameLineOnly)
     ReadOnce(other);
     EXPECT_TRUE(other.OwedHandover().empty()) << "a file of another line is not taken";
     std::filesystem::remove(kept);
+}
+
+// A program that ends while its instrument reboots hands the restart's time to the next one on the
+// line, which probes for the instrument; a restart older than the wait's limit is over.
+TEST_F(LinkPortTest, ARestartStillPendingGoesToTheNextProgramOnTheSameLine)
+{
+    sim::Simulator simulator;
+    ASSERT_TRUE(simulator.Start());
+    const std::string probe = ReadCommand(1, kByteMemory, 6);
+    const auto isAnswer = [](const std::string& answer) {
+        uint32_t value = 0;
+        return ParseByteAnswer(answer, value);
+    };
+    const auto carryOn = [](uint32_t) { return kOk; };
+    const auto open = [&](Exchange& e) {
+        auto port = std::make_unique<LinkPort>(line, e, messages, [] { return std::vector<std::string>{}; });
+        port->SetDeviceOverride(simulator.PtyPath());
+        EXPECT_FALSE(port->OpenPort());
+        return port;
+    };
+    open(exchange)->ClosePort();
+    const std::string kept = DeviceLockPath(simulator.PtyPath()) + ".owed";
+    EXPECT_FALSE(std::filesystem::exists(kept)) << "nothing owed, nothing pending";
+    {
+        const auto port = open(exchange);
+        exchange.NoteRestart();
+    }
+    ASSERT_TRUE(std::filesystem::exists(kept));
+    const std::string handed = test::ReadFileBytes(kept);
+
+    Exchange next(line, clock);
+    {
+        const auto port = open(next);
+        EXPECT_TRUE(next.Restarting());
+        simulator.ClearTranscript();
+        EXPECT_EQ(next.AwaitReturn(probe, AnswerShape{2, true}, isAnswer, 10000, carryOn), kOk);
+        EXPECT_EQ(simulator.Transcript().size(), 1u) << "one probe, answered";
+        EXPECT_FALSE(next.Restarting());
+    }
+    EXPECT_FALSE(std::filesystem::exists(kept)) << "the instrument was heard: nothing to hand on";
+
+    const size_t at = handed.find("restart ");
+    ASSERT_NE(at, std::string::npos) << handed;
+    const int64_t epochMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+    test::WriteFileBytes(kept, handed.substr(0, at) + "restart " + std::to_string(epochMs - 20000) + "\n");
+    Exchange late(line, clock);
+    const auto port = open(late);
+    simulator.ClearTranscript();
+    EXPECT_EQ(late.AwaitReturn(probe, AnswerShape{2, true}, isAnswer, 10000, carryOn), kOk);
+    EXPECT_TRUE(simulator.Transcript().empty()) << "a restart older than the limit is not waited for";
+    EXPECT_FALSE(late.Restarting());
 }
 
 TEST_F(LinkPortTest, AFailedOpenNamesTheDeviceAndItsReasonBesideTheMessage)
