@@ -295,9 +295,9 @@ ErrorCode Exchange::AwaitReturn(const std::string& probeFields, AnswerShape prob
         state_.lastError = ReceiveAnswer(window);
         LogExchange();
         if (state_.lastError == kOk && check(receive_) == kOk) {
-            // What was owed before the restart, here or by the program before, was lost in the
-            // reboot: no whole time-out of silence for it.
-            owedAnswers_.ForgetBefore(*restartedAt_);
+            // An answer owed from before the restart is not waited for with a whole time-out of
+            // silence: the instrument is heard again. It stays owed, so a read it could stand for
+            // is still confirmed.
             owed_ = 0;
             restartedAt_.reset();
             lastAnswerMs_ = state_.waitMs;

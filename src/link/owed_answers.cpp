@@ -37,11 +37,6 @@ void OwedAnswers::Expire(int64_t nowMs)
     std::erase_if(owed_, [nowMs](const Owed& o) { return nowMs - o.sentMs > kLateAnswerHorizonMs; });
 }
 
-void OwedAnswers::ForgetBefore(int64_t ms)
-{
-    std::erase_if(owed_, [ms](const Owed& o) { return o.sentMs < ms; });
-}
-
 void OwedAnswers::Add(int64_t sentMs, const std::string& fields, size_t digits, uint64_t exchange)
 {
     owed_.push_back({sentMs, digits, fields, {}, exchange});

@@ -30,8 +30,6 @@ public:
 
     // Forgets answers requested longer ago than the horizon.
     void Expire(int64_t nowMs);
-    // Forgets answers requested before `ms`: the instrument rebooted since and lost them.
-    void ForgetBefore(int64_t ms);
 
     // An attempt of exchange `exchange` with the request `fields` got no answer; its answer has
     // `digits` data digits (0: a status answer).
