@@ -137,8 +137,6 @@ void Exchange::TakeOwedHandover(std::string_view text)
         if (std::from_chars(digits.data(), digits.data() + digits.size(), restartEpochMs).ec == std::errc{})
             restartedAt_ = nowMs - std::max<int64_t>(0, epochMs - restartEpochMs);
     }
-    if (!owedAnswers_.Empty())
-        owed_ = std::max(owed_, 1u);
 }
 
 void Exchange::ReportLogFailure()

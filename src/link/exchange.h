@@ -90,8 +90,9 @@ public:
     ErrorCode RunRead(const std::string& fields, AnswerShape shape, const AnswerCheck& check);
 
     // Answers still owed when a program gives up the line, for the next program on it (see
-    // OwedAnswers::Handover), and those the last one left: the first request then waits for the
-    // line to be silent, and reads are confirmed as in this program. A restart still pending is
+    // OwedAnswers::Handover), and those the last one left: reads they could stand for are
+    // confirmed as in this program. No silence is waited for them: after every restart the last
+    // probes are owed, and the next command must not pay for that. A restart still pending is
     // handed on with its time, so that the next program probes for the instrument (AwaitReturn)
     // rather than spend whole time-outs on it while it reboots.
     std::string OwedHandover() const;

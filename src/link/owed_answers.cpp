@@ -81,7 +81,8 @@ std::string OwedAnswers::Handover(int64_t nowMs, int64_t epochMs) const
     for (const Owed& o : owed_) {
         const int64_t end = o.sentMs + kLateAnswerHorizonMs;
         if (end > nowMs)
-            text += std::to_string(end - nowMs + epochMs) + " " + std::to_string(o.digits) + " " + o.line + "\n";
+            text += std::to_string(end - nowMs + epochMs) + " " + std::to_string(o.digits) + " " + (o.beforeWrite ? "1 " : "0 ") +
+                    (o.fields.empty() ? "-" : o.fields) + " " + (o.line.empty() ? "-" : o.line) + "\n";
     }
     return text;
 }
@@ -93,13 +94,14 @@ void OwedAnswers::TakeHandover(std::string_view text, int64_t nowMs, int64_t epo
         std::istringstream fields(line);
         int64_t end = 0;
         size_t digits = 0;
-        std::string answer;
-        if (!(fields >> end >> digits))
+        int beforeWrite = 0;
+        std::string request, answer;
+        if (!(fields >> end >> digits >> beforeWrite >> request >> answer))
             continue;
-        fields >> answer;
         const int64_t left = end - epochMs;
         if (left > 0 && left <= kLateAnswerHorizonMs && digits <= 2 * kMaxHandedDigits)
-            owed_.push_back({nowMs + left - kLateAnswerHorizonMs, digits, {}, answer, 0});
+            owed_.push_back({nowMs + left - kLateAnswerHorizonMs, digits, request == "-" ? "" : request,
+                             answer == "-" ? "" : answer, 0, beforeWrite != 0});
     }
 }
 

@@ -53,7 +53,8 @@ public:
     uint32_t ForeignUnknown(uint64_t exchange, size_t digits) const;
 
     // The owed answers for the next program on the line, one a line: "<end of watch, ms since the
-    // epoch> <digits> <text>"; `epochMs` is the epoch's time of monotonic `nowMs`.
+    // epoch> <digits> <1 when sent before a write> <request> <text>", "-" for a request or text
+    // not known; `epochMs` is the epoch's time of monotonic `nowMs`.
     std::string Handover(int64_t nowMs, int64_t epochMs) const;
     // Takes the answers another program left owed, as owed for no exchange of this one. Lines
     // that do not scan are skipped.

@@ -304,6 +304,10 @@ TEST_F(ExchangeTest, AnAnswerOwedToTheLastProgramNeverStandsForTheNextOnesValue)
     Exchange next(line, clock);
     next.values() = exchange.values();
     next.TakeOwedHandover(owed);
+    // The owed answer is the same register's: a read of it costs one request, no confirmation.
+    const size_t sentBefore = simulator->Transcript().size();
+    ASSERT_EQ(ReadByteRegister(next, 2, 11, value), kOk);
+    EXPECT_EQ(simulator->Transcript().size(), sentBefore + 1);
     int reads = 0;
     while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(4500)) {
         ASSERT_EQ(ReadByteRegister(next, 2, 12, value), kOk);
