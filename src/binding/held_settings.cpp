@@ -42,24 +42,24 @@ std::string ValueText(const model::SettingValue& value)
     return text;
 }
 
+// The number is the whole text, or nothing is stored.
+template <class Number>
+bool ScanWhole(const std::string& text, Number& out)
+{
+    Number v{};
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size())
+        return false;
+    out = v;
+    return true;
+}
+
 bool Scan(const std::string& text, model::SettingField field)
 {
-    if (auto* i = std::get_if<int32_t*>(&field)) {
-        int32_t v = 0;
-        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-        if (ec != std::errc() || end != text.data() + text.size())
-            return false;
-        **i = v;
-        return true;
-    }
-    if (auto* f = std::get_if<float*>(&field)) {
-        float v = 0;
-        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-        if (ec != std::errc() || end != text.data() + text.size())
-            return false;
-        **f = v;
-        return true;
-    }
+    if (auto* i = std::get_if<int32_t*>(&field))
+        return ScanWhole(text, **i);
+    if (auto* f = std::get_if<float*>(&field))
+        return ScanWhole(text, **f);
     if (auto* s = std::get_if<std::string*>(&field)) {
         **s = text;
         return true;

@@ -4,7 +4,6 @@
 #include "device/device_settings.h"
 #include "device/service_commands.h"
 #include "messages/error_codes.h"
-#include "messages/forwarded_messages.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -55,21 +54,18 @@ std::string CoefficientsText(const model::SettingsModel& model, uint32_t ch)
     return text;
 }
 
-// Passes the questions on, notes a No and runs `onYes` once a question is answered Yes.
-class ConfirmationWatch : public ForwardedMessages {
+// A DeclineWatch that also runs `onYes` once a question is answered Yes.
+class ConfirmationWatch : public DeclineWatch {
 public:
-    ConfirmationWatch(Messages& inner, std::function<void()> onYes) : ForwardedMessages(inner), onYes_(std::move(onYes)) {}
+    ConfirmationWatch(Messages& inner, std::function<void()> onYes) : DeclineWatch(inner), onYes_(std::move(onYes)) {}
 
     bool AskYesNo(Question question, const std::string& text, const std::string& caption, MessageIcon icon) override
     {
-        const bool yes = inner_.AskYesNo(question, text, caption, icon);
-        declined = declined || !yes;
+        const bool yes = DeclineWatch::AskYesNo(question, text, caption, icon);
         if (yes)
             onYes_();
         return yes;
     }
-
-    bool declined = false;
 
 private:
     std::function<void()> onYes_;

@@ -247,9 +247,8 @@ void Exchange::SettleRead(uint64_t exchange, const std::string& fields, const st
         if (text == answer)
             continue;
         owedAnswers_.Arrived(text);
-        owedAnswers_.Add(clock_.MonotonicMs(), fields, DataDigits(answer), exchange);
+        owedAnswers_.Add(clock_.MonotonicMs(), fields, DataDigits(answer), exchange, answer);
     }
-    owedAnswers_.Settle(exchange, answer);
 }
 
 ErrorCode Exchange::AwaitReturn(const std::string& probeFields, AnswerShape probe, const AnswerCheck& check,

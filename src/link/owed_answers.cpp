@@ -37,9 +37,9 @@ void OwedAnswers::Expire(int64_t nowMs)
     std::erase_if(owed_, [nowMs](const Owed& o) { return nowMs - o.sentMs > kLateAnswerHorizonMs; });
 }
 
-void OwedAnswers::Add(int64_t sentMs, const std::string& fields, size_t digits, uint64_t exchange)
+void OwedAnswers::Add(int64_t sentMs, const std::string& fields, size_t digits, uint64_t exchange, const std::string& line)
 {
-    owed_.push_back({sentMs, digits, fields, {}, exchange});
+    owed_.push_back({sentMs, digits, fields, line, exchange});
 }
 
 void OwedAnswers::WriteSent()

@@ -32,8 +32,8 @@ public:
     void Expire(int64_t nowMs);
 
     // An attempt of exchange `exchange` with the request `fields` got no answer; its answer has
-    // `digits` data digits (0: a status answer).
-    void Add(int64_t sentMs, const std::string& fields, size_t digits, uint64_t exchange);
+    // `digits` data digits (0: a status answer) and reads `line` when that is known.
+    void Add(int64_t sentMs, const std::string& fields, size_t digits, uint64_t exchange, const std::string& line = {});
 
     // A write or command went out: a register read before it may read otherwise now.
     void WriteSent();

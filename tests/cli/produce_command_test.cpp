@@ -87,6 +87,20 @@ protected:
     }
 
     // The number of the passport a run printed ("./012-00042.pdf"), or -1.
+    // Two productions run at once: each ends with 0 and a number no run had before.
+    static void ExpectBothProducedNewNumbers(QProcess* (&runs)[2], std::set<int>& numbers)
+    {
+        for (QProcess* run : runs) {
+            ASSERT_TRUE(run->waitForFinished(60'000));
+            const QByteArray err = run->readAllStandardError();
+            EXPECT_EQ(run->exitCode(), 0) << err.toStdString();
+            const int serial = AnnouncedSerial(run->readAllStandardOutput());
+            EXPECT_GT(serial, 0) << err.toStdString();
+            EXPECT_TRUE(numbers.insert(serial).second) << "number " << serial << " given twice";
+            delete run;
+        }
+    }
+
     static int AnnouncedSerial(const QByteArray& out)
     {
         const auto match = QRegularExpression(QStringLiteral("012-(\\d{5})\\.pdf\n")).match(QString::fromUtf8(out));
@@ -174,16 +188,9 @@ TEST_F(ProduceCommand, TwoStationsStartedTogetherNeverGetOneNumber)
     constexpr int kRounds = 20;
     std::set<int> numbers;
     for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE(round);
         QProcess* runs[2] = {StartProduce(lines[0]), StartProduce(lines[1])};
-        for (QProcess* run : runs) {
-            ASSERT_TRUE(run->waitForFinished(60'000));
-            const QByteArray err = run->readAllStandardError();
-            EXPECT_EQ(run->exitCode(), 0) << err.toStdString();
-            const int serial = AnnouncedSerial(run->readAllStandardOutput());
-            EXPECT_GT(serial, 0) << err.toStdString();
-            EXPECT_TRUE(numbers.insert(serial).second) << "number " << serial << " given twice in round " << round;
-            delete run;
-        }
+        ASSERT_NO_FATAL_FAILURE(ExpectBothProducedNewNumbers(runs, numbers));
     }
     EXPECT_EQ(numbers.size(), 2u * kRounds);
     EXPECT_EQ(Rows(history::kOperationReservation).size(), 2u * kRounds);
@@ -269,15 +276,7 @@ TEST_F(ProduceCommand, TwoStationsBeginningANewHistoryTogetherLoseNoFileAndGiveN
         test::WriteFileBytes(dir_.file(history::kHistoryFileName), junk);
         junks.insert(junk.substr(0, 8));
         QProcess* runs[2] = {StartProduce(lines[0], options), StartProduce(lines[1], options)};
-        for (QProcess* run : runs) {
-            ASSERT_TRUE(run->waitForFinished(60'000));
-            const QByteArray err = run->readAllStandardError();
-            EXPECT_EQ(run->exitCode(), 0) << err.toStdString();
-            const int serial = AnnouncedSerial(run->readAllStandardOutput());
-            EXPECT_GT(serial, 0) << err.toStdString();
-            EXPECT_TRUE(numbers.insert(serial).second) << "number " << serial << " given twice";
-            delete run;
-        }
+        ASSERT_NO_FATAL_FAILURE(ExpectBothProducedNewNumbers(runs, numbers));
         std::set<std::string> kept;
         for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
             if (entry.path().filename().string().starts_with("history.sqlite.corrupt-")) {
