@@ -3,7 +3,7 @@
 //   line:  the bytes actually on the line (each probe with its preamble, each answer sent);
 //   slots: the same, but an unanswered probe counts the longest answer it could have got, which
 //          the search must wait for before it may send the next one.
-// Goal: a silent search at most 1.3 of its slots at both speeds.
+// Goal: a silent search at most 1.10 of its slots at 57600 and 1.03 at 9600.
 #include "device/instrument_search.h"
 #include "link/clock.h"
 #include "link/qt_serial_line.h"

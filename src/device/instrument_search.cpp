@@ -19,13 +19,18 @@ namespace {
 constexpr size_t kLongestProbeAnswer = 14;
 // The widest allowance an answer can ask for: a slower instrument is not worth waiting for at
 // every silent address.
-constexpr uint32_t kLongestAllowanceMs = 100;
+constexpr uint32_t kLongestAllowanceUs = 100'000;
 // How long the last probe at a speed gets beyond its window for a late answer.
-constexpr uint32_t kLastProbeTailMs = 15;
+constexpr uint32_t kLastProbeTailUs = 15'000;
 
 double WireMs(size_t bytes, uint32_t baud)
 {
     return static_cast<double>(bytes) * 10.0 * 1000.0 / static_cast<double>(baud);
+}
+
+double WireUs(size_t bytes, uint32_t baud)
+{
+    return WireMs(bytes, baud) * 1000.0;
 }
 
 // The address an answer names after its "!"; the probe's own address must come back, so that
@@ -50,9 +55,9 @@ std::vector<uint32_t> SearchBauds(uint32_t configured)
     return bauds;
 }
 
-uint32_t InstrumentSearch::ProbeTimeoutMs(uint32_t baud, size_t requestBytes, uint32_t allowanceMs)
+uint32_t InstrumentSearch::ProbeTimeoutUs(uint32_t baud, size_t requestBytes, uint32_t allowanceUs)
 {
-    return static_cast<uint32_t>(std::ceil(WireMs(requestBytes + kLongestProbeAnswer, baud))) + allowanceMs;
+    return static_cast<uint32_t>(std::ceil(WireUs(requestBytes + kLongestProbeAnswer, baud))) + allowanceUs;
 }
 
 std::string InstrumentSearch::ProbeFrame(uint32_t address)
@@ -67,13 +72,12 @@ std::string InstrumentSearch::ProbeFrame(uint32_t address)
 bool InstrumentSearch::TakeAnswers(const SentProbe& current, uint32_t baud, SearchResult& result,
                                    bool& own)
 {
-    // How long the instrument took beyond the wire becomes the allowance from now on; the clock
-    // counts whole milliseconds, so less than one shows nothing.
+    // The allowance from now on is at least twice what the instrument took beyond the wire.
     const auto widen = [&](const SentProbe& probe, size_t answerBytes) {
         const double beyond =
-            static_cast<double>(clock_.MonotonicMs() - probe.sent) - WireMs(probe.requestBytes + answerBytes, baud);
-        if (beyond > 1)
-            allowanceMs_ = std::clamp(static_cast<uint32_t>(2 * beyond) + 1, allowanceMs_, kLongestAllowanceMs);
+            static_cast<double>(clock_.MonotonicUs() - probe.sent) - WireUs(probe.requestBytes + answerBytes, baud);
+        if (beyond > 0)
+            allowanceUs_ = std::clamp(static_cast<uint32_t>(2 * beyond), allowanceUs_, kLongestAllowanceUs);
     };
     bool ended = false;
     for (size_t end; (end = heard_.find('\r')) != std::string::npos; heard_.erase(0, end + 1)) {
@@ -103,35 +107,35 @@ bool InstrumentSearch::TakeAnswers(const SentProbe& current, uint32_t baud, Sear
     return ended;
 }
 
-void InstrumentSearch::TakeInUntilQuiet(uint32_t quietMs)
+void InstrumentSearch::TakeInUntilQuiet(uint32_t quietUs)
 {
     char chunk[link::kReadChunk];
-    for (size_t got; heard_.size() <= link::kMaxAnswerBytes && (got = line_.Read(chunk, sizeof chunk, quietMs)) > 0;)
+    for (size_t got; heard_.size() <= link::kMaxAnswerBytes && (got = line_.ReadUs(chunk, sizeof chunk, quietUs)) > 0;)
         heard_.append(chunk, got);
 }
 
 bool InstrumentSearch::Probe(uint32_t address, uint32_t baud, SearchResult& result)
 {
     const std::string frame = ProbeFrame(address);
-    const uint32_t timeoutMs = ProbeTimeoutMs(baud, frame.size(), allowanceMs_);
+    const uint32_t timeoutUs = ProbeTimeoutUs(baud, frame.size(), allowanceUs_);
     // What came since the last window closed: the late answer of a probe before, or noise.
     TakeInUntilQuiet(0);
-    SentProbe probe{address, clock_.MonotonicMs(), frame.size()};
+    SentProbe probe{address, clock_.MonotonicUs(), frame.size()};
     bool own = false;
     TakeAnswers(probe, baud, result, own);
     if (heard_.size() > link::kMaxAnswerBytes)
         heard_.clear();
     // A line begun before the probe went out is no answer to it; it may end a late one.
     own = false;
-    probe.sent = clock_.MonotonicMs();
-    line_.Write(frame.data(), frame.size(), timeoutMs);
+    probe.sent = clock_.MonotonicUs();
+    line_.Write(frame.data(), frame.size(), (timeoutUs + 999) / 1000);
     result.wireMs += WireMs(frame.size(), baud);
     char chunk[link::kReadChunk];
     for (;;) {
-        const int64_t left = probe.sent + timeoutMs - clock_.MonotonicMs();
+        const int64_t left = probe.sent + timeoutUs - clock_.MonotonicUs();
         if (left <= 0 || heard_.size() > link::kMaxAnswerBytes)
             break;
-        heard_.append(chunk, line_.Read(chunk, sizeof chunk, static_cast<uint32_t>(left)));
+        heard_.append(chunk, line_.ReadUs(chunk, sizeof chunk, static_cast<uint32_t>(left)));
         if (heard_.find('\r') != std::string::npos && TakeAnswers(probe, baud, result, own))
             break;
     }
@@ -171,7 +175,7 @@ SearchResult InstrumentSearch::Run(const SearchOptions& options, const std::func
         }
         // The last probes' answers have no next probe to come in with.
         if (!unanswered_.empty()) {
-            TakeInUntilQuiet(allowanceMs_ + kLastProbeTailMs);
+            TakeInUntilQuiet(allowanceUs_ + kLastProbeTailUs);
             bool own = false;
             TakeAnswers(unanswered_.back(), baud, result, own);
         }

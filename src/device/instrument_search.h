@@ -52,8 +52,8 @@ struct SearchResult {
 
 // Tries addresses at each speed with a probe that reads the firmware version, waiting only as
 // long as a request and its longest answer need on the wire plus an allowance for the
-// instrument's turnaround and adapter latency: a millisecond until an instrument has answered,
-// then what its answers showed. An answer that comes after its window (a slow instrument, or a
+// instrument's turnaround and adapter latency: a fraction of a millisecond until an instrument
+// has answered, then twice the most its answers were late. An answer that comes after its window (a slow instrument, or a
 // busy computer) is still taken for the address it names, at any time while the search is at
 // that speed, and widens the allowance.
 // The line is left at the last speed tried.
@@ -64,23 +64,23 @@ public:
     // `onStep` runs before each probe; returning false stops the search.
     SearchResult Run(const SearchOptions& options, const std::function<bool(const SearchStep&)>& onStep);
 
-    // The allowance before any instrument has answered.
-    static constexpr uint32_t kFirstAllowanceMs = 1;
+    // The allowance before any instrument has answered, in microseconds.
+    static constexpr uint32_t kFirstAllowanceUs = 300;
 
-    // Time a probe waits for its answer at a speed, in milliseconds.
-    static uint32_t ProbeTimeoutMs(uint32_t baud, size_t requestBytes, uint32_t allowanceMs = kFirstAllowanceMs);
+    // Time a probe waits for its answer at a speed, in microseconds.
+    static uint32_t ProbeTimeoutUs(uint32_t baud, size_t requestBytes, uint32_t allowanceUs = kFirstAllowanceUs);
     // The probe frame for an address, as written to the line.
     static std::string ProbeFrame(uint32_t address);
 
 private:
     struct SentProbe {
         uint32_t address;
-        int64_t sent;  // monotonic ms
+        int64_t sent;  // monotonic µs
         size_t requestBytes;
     };
 
-    // Reads what the line holds into `heard_` until it stays quiet for `quietMs`.
-    void TakeInUntilQuiet(uint32_t quietMs);
+    // Reads what the line holds into `heard_` until it stays quiet for `quietUs`.
+    void TakeInUntilQuiet(uint32_t quietUs);
     // Probes `address`; what answered (the address, or one before it late) goes to `result`.
     // True when `address` answered.
     bool Probe(uint32_t address, uint32_t baud, SearchResult& result);
@@ -90,7 +90,7 @@ private:
 
     link::SerialLine& line_;
     const link::Clock& clock_;
-    uint32_t allowanceMs_ = kFirstAllowanceMs;
+    uint32_t allowanceUs_ = kFirstAllowanceUs;
     std::vector<SentProbe> unanswered_;  // the probes at this speed whose answers may still come
     std::string heard_;                  // an answer begun in one probe's window may end in the next
 };

@@ -30,6 +30,7 @@ class EventLoopClock final : public WindowClock {
 public:
     link::TimeStamp LocalTime() const override { return system_.LocalTime(); }
     int64_t MonotonicMs() const override { return system_.MonotonicMs(); }
+    int64_t MonotonicUs() const override { return system_.MonotonicUs(); }
     void Wait(uint32_t ms) override;
     std::unique_ptr<Ticker> NewTicker(std::function<void()> tick, bool singleShot = false) override;
     int64_t EpochMs() const override;

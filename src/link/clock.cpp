@@ -29,4 +29,10 @@ int64_t SystemClock::MonotonicMs() const
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+int64_t SystemClock::MonotonicUs() const
+{
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 }  // namespace pmv::link

@@ -15,6 +15,9 @@ public:
     virtual ~Clock() = default;
     virtual TimeStamp LocalTime() const = 0;
     virtual int64_t MonotonicMs() const = 0;
+    // The same clock in microseconds, for windows of a few milliseconds that whole milliseconds
+    // would widen by a fifth; a clock that counts milliseconds only gives them in microseconds.
+    virtual int64_t MonotonicUs() const { return MonotonicMs() * 1000; }
     // Blocks for the given time; the window keeps handling its events meanwhile, tests let
     // the time pass at once.
     virtual void Wait(uint32_t ms);
@@ -24,6 +27,7 @@ class SystemClock final : public Clock {
 public:
     TimeStamp LocalTime() const override;
     int64_t MonotonicMs() const override;
+    int64_t MonotonicUs() const override;
 };
 
 }  // namespace pmv::link

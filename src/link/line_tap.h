@@ -29,10 +29,12 @@ public:
 
     size_t Read(char* buffer, size_t max, uint32_t timeoutMs) override
     {
-        const size_t n = line_.Read(buffer, max, timeoutMs);
-        if (observer_ && n > 0)
-            observer_(false, buffer, n);
-        return n;
+        return Seen(buffer, line_.Read(buffer, max, timeoutMs));
+    }
+
+    size_t ReadUs(char* buffer, size_t max, uint32_t timeoutUs) override
+    {
+        return Seen(buffer, line_.ReadUs(buffer, max, timeoutUs));
     }
 
     size_t Write(const char* data, size_t size, uint32_t timeoutMs) override
@@ -44,6 +46,13 @@ public:
     }
 
 private:
+    size_t Seen(const char* bytes, size_t n) const
+    {
+        if (observer_ && n > 0)
+            observer_(false, bytes, n);
+        return n;
+    }
+
     SerialLine& line_;
     Observer observer_;
 };

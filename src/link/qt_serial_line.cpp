@@ -39,6 +39,14 @@ int MsUntil(std::chrono::steady_clock::time_point deadline)
     return static_cast<int>(std::max<int64_t>(left.count(), 0));
 }
 
+// The time left until `deadline` for ppoll, zero when it has passed.
+timespec TimeUntil(std::chrono::steady_clock::time_point deadline)
+{
+    const auto left = std::max(deadline - std::chrono::steady_clock::now(), std::chrono::steady_clock::duration::zero());
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+    return {static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
+}
+
 }  // namespace
 
 bool QtSerialLine::Open(const std::string& device)
@@ -122,9 +130,19 @@ void QtSerialLine::RaiseDtrDropRts()
 
 size_t QtSerialLine::Read(char* buffer, size_t max, uint32_t timeoutMs)
 {
+    return ReadUntil(buffer, max, std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs));
+}
+
+size_t QtSerialLine::ReadUs(char* buffer, size_t max, uint32_t timeoutUs)
+{
+    return ReadUntil(buffer, max, std::chrono::steady_clock::now() + std::chrono::microseconds(timeoutUs));
+}
+
+size_t QtSerialLine::ReadUntil(char* buffer, size_t max, std::chrono::steady_clock::time_point deadline)
+{
     if (!port_.isOpen()) {
         // Nothing can arrive; wait like an unanswered read so callers' time-outs hold.
-        std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
+        std::this_thread::sleep_until(deadline);
         return 0;
     }
     // What Qt took in while the window handled its events came first.
@@ -135,10 +153,10 @@ size_t QtSerialLine::Read(char* buffer, size_t max, uint32_t timeoutMs)
     // The descriptor itself is waited on: Qt's wait buffers and signals every byte, and the time
     // it takes after an answer's last byte delays the next request.
     const int fd = static_cast<int>(port_.handle());
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         pollfd watch{fd, POLLIN, 0};
-        const int ready = ::poll(&watch, 1, MsUntil(deadline));
+        const timespec left = TimeUntil(deadline);
+        const int ready = ::ppoll(&watch, 1, &left, nullptr);
         if (ready == 0)
             return 0;
         if (ready < 0 && errno == EINTR)

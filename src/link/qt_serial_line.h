@@ -6,6 +6,8 @@
 
 #include <QSerialPort>
 
+#include <chrono>
+
 #include <string>
 #include <vector>
 
@@ -22,9 +24,11 @@ public:
     void Purge() override;
     void RaiseDtrDropRts() override;
     size_t Read(char* buffer, size_t max, uint32_t timeoutMs) override;
+    size_t ReadUs(char* buffer, size_t max, uint32_t timeoutUs) override;
     size_t Write(const char* data, size_t size, uint32_t timeoutMs) override;
 
 private:
+    size_t ReadUntil(char* buffer, size_t max, std::chrono::steady_clock::time_point deadline);
     // Opens the port or sets openError_.
     bool OpenPort(const std::string& device);
 

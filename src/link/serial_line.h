@@ -41,6 +41,12 @@ public:
     // max); 0 when nothing came. A closed line, or one whose device is gone, returns 0 after the
     // time-out.
     virtual size_t Read(char* buffer, size_t max, uint32_t timeoutMs) = 0;
+    // Read with the time-out in microseconds: a search's probe window is a few milliseconds at
+    // 57600 baud. A line that waits in whole milliseconds rounds up.
+    virtual size_t ReadUs(char* buffer, size_t max, uint32_t timeoutUs)
+    {
+        return Read(buffer, max, (timeoutUs + 999) / 1000);
+    }
 
     // Writes all bytes, waiting up to timeoutMs; returns the number written.
     virtual size_t Write(const char* data, size_t size, uint32_t timeoutMs) = 0;

@@ -85,6 +85,7 @@ public:
                 static_cast<uint32_t>(day / 1000 % 60), static_cast<uint32_t>(day % 1000)};
     }
     int64_t MonotonicMs() const override { return real_.MonotonicMs(); }
+    int64_t MonotonicUs() const override { return real_.MonotonicUs(); }
 
 private:
     link::SystemClock real_;
@@ -98,6 +99,7 @@ class TestClock : public link::Clock {
 public:
     link::TimeStamp LocalTime() const override { return real_.LocalTime(); }
     int64_t MonotonicMs() const override { return real_.MonotonicMs(); }
+    int64_t MonotonicUs() const override { return real_.MonotonicUs(); }
     void Wait(uint32_t ms) override
     {
         waitedMs += ms;

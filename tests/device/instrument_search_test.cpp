@@ -87,8 +87,8 @@ TEST_F(InstrumentSearchTest, NothingFoundEndsAfterTheProbeTimeOutsWithoutAHang)
     EXPECT_TRUE(result.found.empty());
     EXPECT_FALSE(result.stopped);
     EXPECT_EQ(result.probes, 20u);
-    const uint32_t bound = 10 * (InstrumentSearch::ProbeTimeoutMs(9600, 30) + InstrumentSearch::ProbeTimeoutMs(4800, 30));
-    EXPECT_LT(elapsed, bound + 1000);
+    const uint32_t boundUs = 10 * (InstrumentSearch::ProbeTimeoutUs(9600, 30) + InstrumentSearch::ProbeTimeoutUs(4800, 30));
+    EXPECT_LT(elapsed, boundUs / 1000 + 1000);
 }
 
 TEST_F(InstrumentSearchTest, EscStopsTheSearchBeforeTheNextProbe)
@@ -133,7 +133,7 @@ TEST_F(InstrumentSearchTest, AnAnswerAfterItsWindowCountsForTheAddressItNamesAnd
     ASSERT_EQ(result.found.size(), 1u);
     EXPECT_EQ(result.found[0].address, 8u);
     // The probes after it wait for such a turnaround.
-    EXPECT_GT(elapsed, 5 * InstrumentSearch::ProbeTimeoutMs(9600, 22) + 3 * 30);
+    EXPECT_GT(elapsed, 5 * InstrumentSearch::ProbeTimeoutUs(9600, 22) / 1000 + 3 * 30);
 }
 
 TEST(SearchBaudsTest, TheConfiguredSpeedComesFirstAndOnce)
