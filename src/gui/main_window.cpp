@@ -43,6 +43,10 @@ MainWindow::MainWindow(const WindowOptions& options)
       keepWorkFolder_(options.keepWorkFolder)
 {
     setObjectName("Form1");
+    // A device named on the command line needs no look at the system's serial ports, which takes
+    // tens of milliseconds; the status bar built below names it at once.
+    if (!portOverride_.empty())
+        session_.port.SetDeviceOverride(portOverride_);
     setFont(widgets::WindowFont());
     auto* client = new QWidget;
     client->setFixedSize(703, 461 + kTrendHeight);
@@ -91,8 +95,6 @@ MainWindow::MainWindow(const WindowOptions& options)
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - frameGeometry().center() + pos());
 
-    if (!portOverride_.empty())
-        session_.port.SetDeviceOverride(portOverride_);
     reload_ = clock_.NewTicker([this] { ReloadRecentProfile(); }, true);
     ConnectPages();
     HoldWhileRunning();
