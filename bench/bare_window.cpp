@@ -3,6 +3,8 @@
 #include <QEvent>
 #include <QWidget>
 
+#include <cstdlib>
+
 namespace {
 
 class FirstPaint final : public QWidget {
@@ -10,8 +12,10 @@ protected:
     bool event(QEvent* e) override
     {
         const bool handled = QWidget::event(e);
+        // Ends once the frame is flushed, without the teardown, which is no part of the start.
         if (e->type() == QEvent::Paint)
-            QCoreApplication::exit(0);
+            QMetaObject::invokeMethod(
+                this, [] { std::_Exit(0); }, Qt::QueuedConnection);
         return handled;
     }
 };

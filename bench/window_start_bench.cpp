@@ -34,8 +34,10 @@ class QuitOnFirstPaint final : public QObject {
 protected:
     bool eventFilter(QObject*, QEvent* e) override
     {
+        // Ends once the frame is flushed, without the teardown, which is no part of the start.
         if (e->type() == QEvent::Paint)
-            QCoreApplication::exit(0);
+            QMetaObject::invokeMethod(
+                this, [] { std::_Exit(0); }, Qt::QueuedConnection);
         return false;
     }
 };

@@ -2,11 +2,11 @@
 
 #include "channels_page.h"
 #include "general_page.h"
+#include "production_calendar.h"
 #include "relays_page.h"
 #include "top_bar.h"
 #include "widgets.h"
 
-#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
@@ -52,14 +52,12 @@ void Take(const QLabel*, std::string&) {}
 void Put(QFrame* w, bool white) { widgets::Paint(*w, white ? binding::PanelColour::White : binding::PanelColour::ButtonFace); }
 void Take(const QFrame*, bool&) {}
 
-void Put(QCalendarWidget* w, const binding::CalendarDate& date)
+void Put(ProductionCalendar* w, const binding::CalendarDate& date)
 {
     const QSignalBlocker hold(w);
-    w->setCurrentPage(date.year, date.month);
-    if (const QDate day(date.year, date.month, date.day); day.isValid())
-        w->setSelectedDate(day);
+    w->setSelectedDate(QDate(date.year, date.month, date.day));
 }
-void Take(const QCalendarWidget*, binding::CalendarDate&) {}
+void Take(const ProductionCalendar*, binding::CalendarDate&) {}
 
 using Marks = std::array<std::array<std::string, 10>, 2>;
 

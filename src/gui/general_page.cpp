@@ -1,9 +1,9 @@
 #include "general_page.h"
 
 #include "binding/control_values.h"
+#include "production_calendar.h"
 #include "widgets.h"
 
-#include <QCalendarWidget>
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
@@ -64,7 +64,7 @@ GeneralPage::GeneralPage(QWidget* parent) : QWidget(parent)
     productionYear = List(panel, 460, 180, 64, "Здесь можно выбрать и изменить год выпуска прибора");
     Fill(*productionYear, Numbers(binding::kFirstListedYear, binding::kLastListedYear));
     productionYear->hide();
-    calendar = new QCalendarWidget(panel);
+    calendar = new ProductionCalendar(panel);
     calendar->setToolTip(Text(
         "Здесь показывается дата производства прибора.  Перед записью здесь можно выбрать дату выпуска прибора."));
     calendar->setGeometry(QRect(354, 206, 260, 80));

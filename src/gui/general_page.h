@@ -2,7 +2,6 @@
 
 #include <QWidget>
 
-class QCalendarWidget;
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -10,6 +9,8 @@ class QLineEdit;
 class QPushButton;
 
 namespace pmv::gui {
+
+class ProductionCalendar;
 
 // Page "Общие": device type and error display, and what production assigns: type code, serial
 // number and production date, with the buttons that read and write them.
@@ -30,7 +31,7 @@ public:
     // Hidden: the production date's month and year lists and its calendar.
     QComboBox* productionMonth;
     QComboBox* productionYear;
-    QCalendarWidget* calendar;
+    ProductionCalendar* calendar;
 };
 
 }  // namespace pmv::gui

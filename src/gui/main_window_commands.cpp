@@ -6,12 +6,12 @@
 #include "control_table.h"
 #include "general_page.h"
 #include "instrument_records.h"
+#include "production_calendar.h"
 #include "profile_dialog.h"
 #include "relays_page.h"
 #include "status_bar.h"
 #include "top_bar.h"
 
-#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
@@ -86,7 +86,7 @@ void MainWindow::ConnectPages()
     connect(general_->productionYear, &QComboBox::activated, this, [this](int position) {
         Run(Command::ModelSync, [&](binding::CommandContext& c) { binding::ChooseProductionYear(c, position); });
     });
-    connect(general_->calendar, &QCalendarWidget::selectionChanged, this, [this] {
+    connect(general_->calendar, &ProductionCalendar::selectionChanged, this, [this] {
         const int day = general_->calendar->selectedDate().day();
         Run(Command::ModelSync, [&](binding::CommandContext& c) { binding::ChooseProductionDay(c, day); });
     });

@@ -31,13 +31,16 @@ bool Present(const std::string& device)
 PortWatch::PortWatch(QObject* parent, binding::Session& session, WindowClock& clock, std::function<bool()> busy, Changed changed)
     : QObject(parent), session_(session), busy_(std::move(busy)), changed_(std::move(changed)),
       inotify_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)),
-      settle_(clock.NewTicker([this] { Poll(); }, inotify_ >= 0)), found_(link::FoundSerialPortInfos()),
+      settle_(clock.NewTicker([this] { Poll(); }, inotify_ >= 0)),
       devicePresent_(Present(session.port.DeviceName(link::DeviceNames(found_))))
 {
     if (inotify_ >= 0) {
         notifier_ = new QSocketNotifier(inotify_, QSocketNotifier::Read, this);
         connect(notifier_, &QSocketNotifier::activated, this, &PortWatch::OnEvents);
         WatchFolders();
+        // The system's serial ports take tens of milliseconds to list: the first look comes
+        // after the window's first frame.
+        settle_->Start(kSettleMs);
     } else {
         // Without inotify (no descriptors left): look once a second as a last resort.
         settle_->Start(kBusyRetryMs);

@@ -47,9 +47,9 @@ private:
     Changed changed_;
     int inotify_ = -1;
     QSocketNotifier* notifier_ = nullptr;
-    std::map<std::string, int> watched_;  // folder -> watch descriptor
-    std::unique_ptr<Ticker> settle_;      // after events; again while an operation holds the look off
-    std::vector<link::SerialPortInfo> found_;
+    std::map<std::string, int> watched_;       // folder -> watch descriptor
+    std::unique_ptr<Ticker> settle_;           // after events; again while an operation holds the look off
+    std::vector<link::SerialPortInfo> found_;  // empty until the first look
     bool devicePresent_;
 };
 

@@ -103,12 +103,16 @@ TrendChart::TrendChart(QWidget& page, const model::SettingsModel& model, Message
     save->setToolTip(QString::fromUtf8("Измерения последнего часа в файл CSV"));
     save->setGeometry(514, kControlsTop, 172, 23);
     connect(save, &QPushButton::clicked, this, [this] { SaveClick(); });
+    page.installEventFilter(this);
+}
 
+void TrendChart::BuildChart()
+{
     chart_ = new QChart;
     chart_->setMargins(QMargins(2, 2, 2, 2));
     chart_->setBackgroundRoundness(0);
     chart_->layout()->setContentsMargins(0, 0, 0, 0);
-    QFont small = page.font();
+    QFont small = page_.font();
     small.setPixelSize(10);
     chart_->legend()->setFont(small);
     chart_->legend()->setAlignment(Qt::AlignRight);
@@ -158,18 +162,26 @@ TrendChart::TrendChart(QWidget& page, const model::SettingsModel& model, Message
         breakMarks_[ch] = marks;
     }
 
-    view_ = new QChartView(chart_, &page);
+    view_ = new QChartView(chart_, &page_);
     view_->setObjectName("TrendView");
     view_->setRenderHint(QPainter::Antialiasing);
     view_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    page.installEventFilter(this);
+    PlaceView();
+    view_->show();
     Redraw();
+}
+
+void TrendChart::PlaceView()
+{
+    view_->setGeometry(4, kChartTop, page_.width() - 8, std::max(page_.height() - kChartTop - 4, 0));
 }
 
 bool TrendChart::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == &page_ && event->type() == QEvent::Resize)
-        view_->setGeometry(4, kChartTop, page_.width() - 8, std::max(page_.height() - kChartTop - 4, 0));
+    if (watched == &page_ && event->type() == QEvent::Show && !view_)
+        BuildChart();
+    else if (watched == &page_ && event->type() == QEvent::Resize && view_)
+        PlaceView();
     return QObject::eventFilter(watched, event);
 }
 
@@ -177,6 +189,8 @@ void TrendChart::Add(const device::LiveValues& values, int64_t timeMs)
 {
     buffer_.Add({timeMs, values});
     newestMs_ = timeMs;
+    if (!chart_)
+        return;
     // A long window is drawn again only once its curve has moved by a pixel: the same picture
     // for a fraction of the processor time.
     const qreal width = chart_->plotArea().width();
@@ -211,6 +225,8 @@ void TrendChart::SaveClick()
 
 void TrendChart::Redraw()
 {
+    if (!chart_)
+        return;
     const int64_t now = pausedAt_.value_or(newestMs_);
     const int64_t length = WindowMs();
     drawnAtMs_ = now;

@@ -55,6 +55,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The chart is built when the page is first shown: Qt Charts costs the window's start more
+    // than the page that is shown first.
+    void BuildChart();
+    void PlaceView();
     int64_t WindowMs() const;
     void Redraw();
     void PauseClick();
