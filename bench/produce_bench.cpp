@@ -12,6 +12,7 @@
 #include "messages/messages.h"
 #include "model/factory_profiles.h"
 #include "production/production.h"
+#include "reports/page_pdf.h"
 #include "sim/simulator.h"
 
 #include <QDir>
@@ -68,6 +69,7 @@ bool Produce(const QTemporaryDir& work, uint32_t turnaroundMs, uint32_t rebootMs
     order.nextSerial = true;
     order.year = 2026;
     order.passportDir = work.path().toStdString();
+    order.passportWriter = pmv::reports::QtGuiPdfWriter();
 
     // The reservation of the number is part of every production: timed with it.
     const auto start = std::chrono::steady_clock::now();

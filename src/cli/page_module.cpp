@@ -32,18 +32,11 @@ std::unique_ptr<QCoreApplication> CreatePageApplication(int& argc, char** argv, 
     return std::unique_ptr<QCoreApplication>(loaded->createApplication(argc, argv));
 }
 
+reports::PdfWriter ModulePdfWriter()
+{
+    if (loaded == nullptr)
+        return {};
+    return {loaded->drawPagePdf, loaded->savePagePdf};
+}
+
 }  // namespace pmv::cli
-
-namespace pmv::reports {
-
-std::optional<std::string> DrawPagePdf(const Page& page)
-{
-    return cli::loaded ? cli::loaded->drawPagePdf(page) : std::nullopt;
-}
-
-std::optional<std::string> SavePagePdf(const std::string& document, const std::string& path)
-{
-    return cli::loaded ? cli::loaded->savePagePdf(document, path) : "Unable to write to " + path;
-}
-
-}  // namespace pmv::reports

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "reports/page_pdf.h"
+#include "reports/page.h"
+#include "reports/page_writer.h"
 
 #include <QCoreApplication>
 
@@ -24,7 +25,10 @@ inline constexpr const char* kPageModuleEntry = "pmvctlPageModule";
 
 // Loads the module (lib/<multiarch>/pmv77xx/pmvctl-pages.so beside the folder of the running
 // program, as installed and as built) and makes the application with it; null with the reason in `error`
-// when the module cannot be loaded. From then on DrawPagePdf and SavePagePdf work with the module.
+// when the module cannot be loaded. From then on ModulePdfWriter draws with the module.
 std::unique_ptr<QCoreApplication> CreatePageApplication(int& argc, char** argv, std::string& error);
+
+// Draws and saves with the loaded module; before it is loaded, every page fails to be written.
+reports::PdfWriter ModulePdfWriter();
 
 }  // namespace pmv::cli

@@ -1,6 +1,7 @@
 #include "produce_command.h"
 
 #include "command_table.h"
+#include "page_module.h"
 
 #include "binding/dates.h"
 #include "messages/error_codes.h"
@@ -72,6 +73,7 @@ int RunProduce(Session& s, const Arguments& a)
     production::ProductionOrder order;
     order.profilePath = a.options.at("--profile");
     order.passportDir = a.options.count("--passport-dir") ? a.options.at("--passport-dir") : ".";
+    order.passportWriter = ModulePdfWriter();
     const auto instrument = history::ParseInstrumentNumber(a.options.at("--serial"), history::LoneNumber::TypeCode);
     const reports::PrintDate today = reports::Today();
     order.day = today.day, order.month = today.month, order.year = today.year;

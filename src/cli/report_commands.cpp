@@ -4,8 +4,8 @@
 #include "binding/commands.h"
 #include "binding/window_commands.h"
 #include "model/profile.h"
+#include "page_module.h"
 #include "reports/configuration_report.h"
-#include "reports/page_pdf.h"
 #include "reports/passport_page.h"
 
 #include <algorithm>
@@ -22,7 +22,7 @@ int PutOut(Session& s, const Arguments& a, const reports::Page& page, const std:
         for (const std::string& line : text)
             std::fprintf(s.console.out, "%s\n", line.c_str());
     if (pdf)
-        if (const auto failure = reports::WritePagePdf(page, a.options.at("--pdf")))
+        if (const auto failure = ModulePdfWriter().Write(page, a.options.at("--pdf")))
             return s.FileFailure(*failure);
     return 0;
 }

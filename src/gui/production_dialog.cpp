@@ -4,6 +4,7 @@
 #include "instrument_records.h"
 #include "messages/error_codes.h"
 #include "messages/messages.h"
+#include "reports/page_pdf.h"
 
 #include <QApplication>
 #include <QDateEdit>
@@ -208,6 +209,7 @@ bool ProductionDialog::ProduceOne()
     order.month = date_->date().month();
     order.year = date_->date().year();
     order.passportDir = folder_->text().toStdString();
+    order.passportWriter = reports::QtGuiPdfWriter();
     if (!Reserve(order))
         return false;
 

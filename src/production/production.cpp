@@ -8,7 +8,6 @@
 #include "messages/error_codes.h"
 #include "model/profile.h"
 #include "model/profile_check.h"
-#include "reports/page_pdf.h"
 #include "reports/passport_page.h"
 
 #include <algorithm>
@@ -170,10 +169,12 @@ std::optional<ProductionRefusal> PrepareProduction(history::History& history, Pr
 namespace {
 
 // The page drawn on a thread of its own; no future when no thread can be had.
-std::future<std::optional<std::string>> DrawAside(const reports::Page& page)
+std::future<std::optional<std::string>> DrawAside(const reports::PdfWriter& pdf, const reports::Page& page)
 {
+    if (!pdf.draw)
+        return {};
     try {
-        return std::async(std::launch::async, [&page] { return reports::DrawPagePdf(page); });
+        return std::async(std::launch::async, [&pdf, &page] { return pdf.draw(page); });
     } catch (const std::system_error&) {
         return {};
     }
@@ -223,7 +224,7 @@ void RunSteps(Run& run, binding::CommandContext& c, const ProductionOrder& order
         // what was just written and verified is drawn meanwhile and kept when the read gives
         // the same page.
         const reports::Page expected = reports::BuildPassportPage(model, reports::Today());
-        std::future<std::optional<std::string>> drawing = DrawAside(expected);
+        std::future<std::optional<std::string>> drawing = DrawAside(order.passportWriter, expected);
         const ErrorCode code = binding::ReadForPassport(c);
         const std::optional<std::string> drawn = drawing.valid() ? drawing.get() : std::nullopt;
         if (code != kOk)
@@ -231,7 +232,8 @@ void RunSteps(Run& run, binding::CommandContext& c, const ProductionOrder& order
         const reports::Page page = reports::BuildPassportPage(model, reports::Today());
         const std::string path =
             (std::filesystem::path(order.passportDir) / PassportFileName(order.typeCode, order.serial)).string();
-        if (const auto failure = drawn && page == expected ? reports::SavePagePdf(*drawn, path) : reports::WritePagePdf(page, path)) {
+        const reports::PdfWriter& pdf = order.passportWriter;
+        if (const auto failure = drawn && page == expected && pdf.save ? pdf.save(*drawn, path) : pdf.Write(page, path)) {
             note = *failure;
             return kFileNotOpened;
         }

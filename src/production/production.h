@@ -4,6 +4,7 @@
 #include "binding/settings_diff.h"
 #include "history/history.h"
 #include "messages/error_codes.h"
+#include "reports/page_writer.h"
 
 #include <array>
 #include <cstdint>
@@ -20,11 +21,12 @@ struct ProductionOrder {
     int32_t typeCode = 0;  // 0..255
     int32_t serial = 0;    // 0..65535
     int32_t day = 1, month = 1, year = 2000;
-    std::string passportDir;     // where the passport PDF goes
-    bool nextSerial = false;     // take the next free number of the type code instead of `serial`:
-                                 // above every number of the history and every passport in the folder
-    bool reuse = false;          // a named number given before, and its passport, may be given again
-    bool allowDefaults = false;  // a profile without some keys of the written groups writes their defaults
+    std::string passportDir;            // where the passport PDF goes
+    bool nextSerial = false;            // take the next free number of the type code instead of `serial`:
+                                        // above every number of the history and every passport in the folder
+    bool reuse = false;                 // a named number given before, and its passport, may be given again
+    bool allowDefaults = false;         // a profile without some keys of the written groups writes their defaults
+    reports::PdfWriter passportWriter;  // how the passport page becomes its PDF
 };
 
 // Why a production did not start. Nothing was sent to the instrument and no number was taken.

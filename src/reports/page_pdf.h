@@ -1,15 +1,15 @@
 #pragma once
 
 #include "reports/page.h"
+#include "reports/page_writer.h"
 
 #include <optional>
 #include <string>
 
 namespace pmv::reports {
 
-// Drawn with QtGui by page_drawing.cpp; a program that keeps QtGui out of its start gives its own
-// definitions, which draw the page where QtGui is loaded (pmvctl's page module). Drawing is safe
-// on a thread of its own while the program's main thread works the line.
+// Drawn with QtGui by page_drawing.cpp. Drawing is safe on a thread of its own while the program's
+// main thread works the line.
 
 // The page as a PDF document in memory; nullopt when it cannot be drawn.
 std::optional<std::string> DrawPagePdf(const Page& page);
@@ -18,15 +18,16 @@ std::optional<std::string> DrawPagePdf(const Page& page);
 // cannot be.
 std::optional<std::string> SavePagePdf(const std::string& document, const std::string& path);
 
-// Whether a PDF can be saved under `path` as given: the file's name passes through Qt's text, in
-// which bytes that are not UTF-8 become another name. SavePagePdf refuses any other.
-bool SavesUnderItsName(const std::string& path);
+// The two above, for the code that is given a PdfWriter.
+inline PdfWriter QtGuiPdfWriter()
+{
+    return {DrawPagePdf, SavePagePdf};
+}
 
 // The page as a PDF file, replaced atomically; "Unable to write to <path>" when it cannot be.
 inline std::optional<std::string> WritePagePdf(const Page& page, const std::string& path)
 {
-    const std::optional<std::string> document = DrawPagePdf(page);
-    return document ? SavePagePdf(*document, path) : "Unable to write to " + path;
+    return QtGuiPdfWriter().Write(page, path);
 }
 
 }  // namespace pmv::reports

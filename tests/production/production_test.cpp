@@ -8,6 +8,7 @@
 #include "messages/error_codes.h"
 #include "model/factory_profiles.h"
 #include "production/production.h"
+#include "reports/page_pdf.h"
 
 #include <chrono>
 #include <filesystem>
@@ -55,6 +56,7 @@ protected:
         order.serial = 345;
         order.day = 5, order.month = 3, order.year = 2026;
         order.passportDir = dir.path().string();
+        order.passportWriter = reports::QtGuiPdfWriter();
     }
     void TearDown() override { std::filesystem::current_path(previous_); }
 
