@@ -23,8 +23,8 @@ std::string HistoryPathHere()
 Session::Session(Messages& m, Progress& p)
     : messages(m), progress(p), port(line, exchange, m, link::FoundSerialPorts), history(HistoryPathHere())
 {
-    port.SetOpenExplainer([](const std::string& device, const std::string& systemError) {
-        return device::ExplainOpenFailure(system::SystemView::Current(), device, systemError);
+    port.SetOpenExplainer([](const std::string& path, const std::string& systemError) {
+        return device::ExplainOpenFailure(system::SystemView::Current(), path, systemError);
     });
     exchange.OnLogFailure([this](const std::string& path, int error) {
         messages.ShowMessage(LogNotWrittenText(path, error), "Ошибка", MessageIcon::Warning);

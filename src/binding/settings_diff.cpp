@@ -169,7 +169,7 @@ std::vector<SettingValue> ParseSettingsValueLines(const std::string& lines)
             continue;
         const std::string label = line.substr(0, equals);
         const auto& settings = ComparedSettings();
-        const auto s = std::find_if(settings.begin(), settings.end(), [&](const model::Setting* s) { return s->label == label; });
+        const auto s = std::find_if(settings.begin(), settings.end(), [&](const model::Setting* each) { return each->label == label; });
         if (s == settings.end())
             continue;
         const std::string text = line.substr(equals + 1);

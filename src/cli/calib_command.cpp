@@ -27,8 +27,8 @@ int RunCalib(Session& s, const Arguments& a)
         std::string error;
         if (!LoadProfileUnchanged(a.words[2], s.model, true, error))
             return s.FileFailure(error);
-        const auto coefficients = [ch](model::Group group, unsigned channel) {
-            return group == model::Group::Calibration && channel == ch + 1;
+        const auto coefficients = [ch](model::Group group, unsigned groupChannel) {
+            return group == model::Group::Calibration && groupChannel == ch + 1;
         };
         if (RefusedToSend(s, a.words[2], coefficients, false, false))
             return Session::kFileFailure;

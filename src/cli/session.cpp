@@ -84,9 +84,9 @@ ErrorCode Session::Open(const LinkOverrides& given)
         port.SetDeviceOverride(overrides.port);
     // Without dev.dat and --port the instrument is looked for on a port nobody chose: name it.
     if (firstRun && overrides.port.empty()) {
-        const std::string device = port.DeviceName();
+        const std::string chosen = port.DeviceName();
         std::fprintf(console.err, "Нет dev.dat: создан с портом %d (%s); другое устройство: pmvctl --port DEVICE\n",
-                     settings.Number, device.empty() ? "устройство не найдено" : device.c_str());
+                     settings.Number, chosen.empty() ? "устройство не найдено" : chosen.c_str());
     }
     if (const auto failure = OpenPort())
         ReportFileProblem(*failure);
