@@ -8,6 +8,7 @@
 #include "control_table.h"
 #include "general_page.h"
 #include "instrument_records.h"
+#include "keyboard.h"
 #include "link/link_settings.h"
 #include "live_values_page.h"
 #include "messages/error_codes.h"
@@ -86,6 +87,8 @@ MainWindow::MainWindow(const WindowOptions& options)
                                     [this] { return messages_.BoxOpenMs(); });
     messages_.onResult = [this](ErrorCode code) { linkStatus_->ResultReported(code); };
     messages_.onNote = [this](const std::string& note) { linkStatus_->NoteOutcome(QString::fromStdString(note)); };
+    InstallWindowKeys(*this, *pages_);
+    ChainTabOrder(*pages_, *top_);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -125,6 +128,7 @@ void MainWindow::Start()
         });
     ShowPorts();
     pages_->setCurrentIndex(0);
+    channels_->channels[0]->sensorType->setFocus();
     const QDate today = QDate::currentDate();
     session_.model.made_day = today.day();
     session_.model.made_month = today.month();
