@@ -1,5 +1,7 @@
 #include "help_dialogs.h"
 
+#include "window_messages.h"
+
 #include <QAbstractTextDocumentLayout>
 #include <QDialog>
 #include <QFile>
@@ -11,16 +13,26 @@
 
 namespace pmv::gui {
 
+QString ProgramVersion()
+{
+    QStringList parts = QStringLiteral(PMV_VERSION).split('.');
+    while (parts.size() < 4)
+        parts << QStringLiteral("0");
+    return parts.join('.');
+}
+
 QString AboutText(const std::string& device)
 {
     return QString::fromUtf8("Настройка ПМВ 77xx\nВерсия %1\nQt %2\nПрибор: %3")
-        .arg(QStringLiteral(PMV_VERSION), QString::fromLatin1(qVersion()),
+        .arg(ProgramVersion(), QString::fromLatin1(qVersion()),
              device.empty() ? QString::fromUtf8("нет устройства") : QString::fromStdString(device));
 }
 
 void ShowAbout(QWidget& parent, const std::string& device)
 {
-    QMessageBox::about(&parent, QString::fromUtf8("О программе"), AboutText(device));
+    QMessageBox box(QMessageBox::Information, QString::fromUtf8("О программе"), AboutText(device), QMessageBox::Ok, &parent);
+    FitCaption(box);
+    box.exec();
 }
 
 QString UserGuideMarkdown()

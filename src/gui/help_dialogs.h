@@ -9,6 +9,9 @@ class QWidget;
 
 namespace pmv::gui {
 
+// The program's version in four parts, "1.0.24.0": the caption and "О программе" show the same.
+QString ProgramVersion();
+
 // "О программе": the program's version, the Qt version it runs on and the serial device in use.
 QString AboutText(const std::string& device);
 void ShowAbout(QWidget& parent, const std::string& device);

@@ -6,7 +6,9 @@
 #include "configuration_page.h"
 #include "connection_menu.h"
 #include "control_table.h"
+#include "device/connection_check.h"
 #include "general_page.h"
+#include "help_dialogs.h"
 #include "instrument_records.h"
 #include "keyboard.h"
 #include "link/link_settings.h"
@@ -24,6 +26,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDate>
+#include <QLabel>
 #include <QLayout>
 #include <QMenu>
 #include <QScreen>
@@ -41,7 +44,7 @@ constexpr uint32_t kReloadMs = 200;
 MainWindow::MainWindow(const WindowOptions& options)
     : messages_(*this, keys_), progress_(keys_), session_(messages_, progress_),
       clock_(options.clock ? *options.clock : ownClock_), portOverride_(options.portDevice),
-      keepWorkFolder_(options.keepWorkFolder)
+      keepWorkFolder_(options.keepWorkFolder), simulated_(options.simulated)
 {
     setObjectName("Form1");
     setFont(widgets::WindowFont());
@@ -94,8 +97,18 @@ MainWindow::MainWindow(const WindowOptions& options)
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - frameGeometry().center() + pos());
 
-    if (!portOverride_.empty())
+    if (!portOverride_.empty()) {
         session_.port.SetDeviceOverride(portOverride_);
+        session_.port.SetOpenExplainer([](const std::string& device, const std::string& systemError) {
+            return device::ExplainOpenFailure(system::SystemView::Current(), device, systemError, true);
+        });
+    }
+    if (simulated_) {
+        auto* mark = new QLabel(QString::fromUtf8(kSimulatedMark));
+        mark->setObjectName("SimulatedMark");
+        mark->setStyleSheet("font-weight: bold; color: #b05000");
+        statusBar()->addPermanentWidget(mark);
+    }
     reload_ = clock_.NewTicker([this] { ReloadRecentProfile(); }, true);
     ConnectPages();
     HoldWhileRunning();
@@ -194,7 +207,10 @@ void MainWindow::ShowModel()
 
 void MainWindow::SetCaption(const QString& fileName)
 {
-    setWindowTitle(QString::fromUtf8(kCaptionPrefix) + QString::fromUtf8(kProgramVersion) + fileName);
+    QString caption = QString::fromUtf8(kCaptionPrefix) + ProgramVersion() + QStringLiteral(" ") + fileName;
+    if (simulated_)
+        caption += QString::fromUtf8(" — %1").arg(QString::fromUtf8(kSimulatedMark));
+    setWindowTitle(caption);
 }
 
 void MainWindow::ShowFileErrorOnce(const std::optional<std::string>& error)

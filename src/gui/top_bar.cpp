@@ -140,7 +140,8 @@ void TopBar::ShowPortDevices(const link::LinkPort& link, const std::string& over
     QStringList mapping;
     int widest = 0;
     for (int32_t n = 1; n <= binding::kPortListSize; ++n) {
-        const std::string device = override.empty() ? link::PortDevice(n, link.settings().PortDevices, devices) : override;
+        // Each number names its own device, also while one given on the command line is in use.
+        const std::string device = link::PortDevice(n, link.settings().PortDevices, devices);
         const QString label = device.empty() ? none : QString::fromStdString(link::PortLabel(device, found));
         port->setItemData(n - 1, label, kPortLabelRole);
         port->setItemData(n - 1, QStringLiteral("%1: %2").arg(n).arg(label), Qt::ToolTipRole);
@@ -151,7 +152,12 @@ void TopBar::ShowPortDevices(const link::LinkPort& link, const std::string& over
     const std::string current = link.DeviceName(devices);
     const QString text = current.empty() ? none : QString::fromStdString(current);
     portDevice->setText(portDevice->fontMetrics().elidedText(text, Qt::ElideLeft, portDevice->width()));
-    portDevice->setToolTip(Text("Устройства портов:\n") + mapping.join('\n'));
+    const QString ports = Text("Устройства портов:\n") + mapping.join('\n');
+    portDevice->setToolTip(override.empty() ? ports
+                                            : Text("Связь идёт через устройство %1, заданное параметром --port; номер "
+                                                   "порта запомнится для следующих запусков.\n")
+                                                      .arg(text) +
+                                                  ports);
 }
 
 }  // namespace pmv::gui
