@@ -12,6 +12,7 @@
 #include <QTextBrowser>
 #include <QTextFragment>
 #include <QTextImageFormat>
+#include <QTextList>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -139,7 +140,12 @@ void FitPictures(QTextBrowser& text)
     const qreal room = text.viewport()->width() - 2 * document.documentMargin() - 8;
     if (room <= 0)
         return;
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        // A picture in a list item stands as far in as the item's text.
+        const QTextBlockFormat format = block.blockFormat();
+        qreal indent = format.leftMargin() + format.textIndent() + format.indent() * document.indentWidth();
+        if (const QTextList* list = block.textList())
+            indent += list->format().indent() * document.indentWidth();
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             if (!fragment.charFormat().isImageFormat())
@@ -148,7 +154,7 @@ void FitPictures(QTextBrowser& text)
             const QSizeF size = PictureSize(document, picture.name());
             if (size.isEmpty())
                 continue;
-            const qreal width = std::min(size.width(), room);
+            const qreal width = std::min(size.width(), room - indent);
             if (qFuzzyCompare(picture.width(), width))
                 continue;
             picture.setWidth(width);
@@ -158,6 +164,7 @@ void FitPictures(QTextBrowser& text)
             cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
             cursor.setCharFormat(picture);
         }
+    }
 }
 
 bool ShowGuidePart(QTextBrowser& text, const QString& heading)

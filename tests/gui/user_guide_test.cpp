@@ -125,7 +125,7 @@ TEST_F(WindowTest, GuidePicturesFitItsWindowAndItsContentsLeadToEachPart)
     QTextBrowser* text = OpenGuide(*window);
     ASSERT_NE(text, nullptr);
     auto* dialog = window->findChild<QDialog*>("UserGuide");
-    for (const int width : {480, 900}) {
+    for (const int width : {480, 703, 900}) {
         dialog->resize(width, 600);
         QApplication::processEvents();
         int pictures = 0, scaled = 0;
@@ -143,11 +143,15 @@ TEST_F(WindowTest, GuidePicturesFitItsWindowAndItsContentsLeadToEachPart)
                 scaled += picture.width() < image.width();
             }
         EXPECT_GT(pictures, 10);
+        // From the width the guide opens at, nothing is wider than the window; narrower, the
+        // table of error codes keeps the room its longest words need.
+        if (width >= 703) {
+            EXPECT_EQ(text->horizontalScrollBar()->maximum(), 0) << "something is wider than the window at " << width;
+        }
         if (width == 480) {
             EXPECT_GT(scaled, 5) << "the window's pictures are wider than 480";
         }
     }
-    EXPECT_EQ(text->horizontalScrollBar()->maximum(), 0) << "nothing wider than the window";
 
     const QString markdown = gui::UserGuideMarkdown();
     const QStringList headings = gui::GuideHeadings(markdown);
