@@ -6,7 +6,6 @@
 #include "configuration_page.h"
 #include "connection_menu.h"
 #include "control_table.h"
-#include "device/connection_check.h"
 #include "general_page.h"
 #include "help_dialogs.h"
 #include "instrument_records.h"
@@ -97,12 +96,8 @@ MainWindow::MainWindow(const WindowOptions& options)
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - frameGeometry().center() + pos());
 
-    if (!portOverride_.empty()) {
-        session_.port.SetDeviceOverride(portOverride_);
-        session_.port.SetOpenExplainer([](const std::string& device, const std::string& systemError) {
-            return device::ExplainOpenFailure(system::SystemView::Current(), device, systemError, true);
-        });
-    }
+    if (!portOverride_.empty())
+        session_.UseGivenDevice(portOverride_);
     if (simulated_) {
         auto* mark = new QLabel(QString::fromUtf8(kSimulatedMark));
         mark->setObjectName("SimulatedMark");
