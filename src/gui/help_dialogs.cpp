@@ -205,6 +205,9 @@ void ShowUserGuide(QWidget& parent, const QString& part)
             if (number && n >= 0 && n < headings.size())
                 ShowGuidePart(*text, headings[n]);
         });
+        // The guide is always longer than its window; a scroll bar that came and went would change
+        // the width the pictures were fitted to.
+        text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         text->viewport()->installEventFilter(new PictureFitter(*text));
         auto* layout = new QVBoxLayout(guide);
         layout->addWidget(text);

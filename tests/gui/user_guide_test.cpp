@@ -125,6 +125,8 @@ TEST_F(WindowTest, GuidePicturesFitItsWindowAndItsContentsLeadToEachPart)
     QTextBrowser* text = OpenGuide(*window);
     ASSERT_NE(text, nullptr);
     auto* dialog = window->findChild<QDialog*>("UserGuide");
+    QApplication::processEvents();
+    EXPECT_EQ(text->horizontalScrollBar()->maximum(), 0) << "as the guide opens, something is wider than it";
     for (const int width : {480, 703, 900}) {
         dialog->resize(width, 600);
         QApplication::processEvents();
