@@ -36,6 +36,14 @@ std::optional<std::string> Session::LoadLinkSettings()
     return pmv::link::LoadLinkSettings(link::LinkSettingsPath(), port.settings(), messages);
 }
 
+void Session::UseGivenDevice(const std::string& given)
+{
+    port.SetDeviceOverride(given);
+    port.SetOpenExplainer([](const std::string& path, const std::string& systemError) {
+        return device::ExplainOpenFailure(system::SystemView::Current(), path, systemError, true);
+    });
+}
+
 std::optional<std::string> Session::OpenPort(bool quiet)
 {
     std::optional<std::string> failure = port.OpenPort(quiet);

@@ -81,7 +81,7 @@ ErrorCode Session::Open(const LinkOverrides& given)
     if (overrides.baud)
         settings.BaudRate = *overrides.baud;
     if (!overrides.port.empty())
-        port.SetDeviceOverride(overrides.port);
+        UseGivenDevice(overrides.port);
     // Without dev.dat and --port the instrument is looked for on a port nobody chose: name it.
     if (firstRun && overrides.port.empty()) {
         const std::string chosen = port.DeviceName();

@@ -193,8 +193,14 @@ ErrorCode StoreResult(Calibration& c, const std::string& question, uint32_t grou
 {
     model::ChannelSettings& channel = c.device.model.channel[ch];
     const bool offer = c.device.model.grad.wr_grad_immid == 1;
+    // The coefficients the results replace, beside them, so that the operator sees how far they moved.
+    std::vector<std::string> before;
+    for (const auto& [field, value] : results)
+        before.push_back(model::FormatNumber(channel.*field));
+    const std::string previous = before.size() == 1 ? Text(P::PreviousResult, {before[0]})
+                                                    : Text(P::PreviousReferenceResult, {before[0], before[1]});
     // A result within its bounds is news, not an error: the question carries the information icon.
-    const bool write = offer && c.messages.AskYesNo(Question::WriteCalibrationResult, question,
+    const bool write = offer && c.messages.AskYesNo(Question::WriteCalibrationResult, question + "\n" + previous,
                                                     Text(P::CalibrationResultCaption), MessageIcon::Information);
     for (const auto& [field, value] : results)
         channel.*field = value;

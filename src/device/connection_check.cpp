@@ -62,9 +62,10 @@ system::Finding PortNotOpen(const std::string& device)
                           : system::Finding::Problem("instrument", FindingKind::PortNotOpen, {device});
 }
 
-std::string ExplainOpenFailure(const system::SystemView& view, const std::string& device, const std::string& systemError)
+std::string ExplainOpenFailure(const system::SystemView& view, const std::string& device, const std::string& systemError,
+                               bool given)
 {
-    return system::ExplainPortFailure(view, device, Resolved(view, device), systemError);
+    return system::ExplainPortFailure(view, device, Resolved(view, device), systemError, given);
 }
 
 }  // namespace pmv::device

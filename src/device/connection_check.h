@@ -26,6 +26,8 @@ system::Finding PortNotOpen(const std::string& device);
 
 // Why `device` did not open, for the message of the failed open: the first problem the checks
 // of the device, its access and its holders find, else the system's reason with the device.
-std::string ExplainOpenFailure(const system::SystemView& view, const std::string& device, const std::string& systemError);
+// `given`: the device was named on the command line rather than by dev.dat's port number.
+std::string ExplainOpenFailure(const system::SystemView& view, const std::string& device, const std::string& systemError,
+                               bool given = false);
 
 }  // namespace pmv::device

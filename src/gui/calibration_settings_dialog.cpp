@@ -51,7 +51,7 @@ CalibrationSettingsDialog::CalibrationSettingsDialog(QWidget* parent, model::Set
     // clang-format off
     const std::pair<const char*, const char*> referenceRows[] = {
         {"set_ra", "Первый резистор, Ом"}, {"set_rb", "Второй резистор, Ом"},
-        {"set_ku", "Ku 0-100 mV, mV"},      {"set_ku10", "Ku 0-10 V, V"},
+        {"set_ku", "Ku 0-100 мВ, мВ"},      {"set_ku10", "Ku 0-10 В, В"},
         {"set_ki05", "Ki 0-5 мА, мА"},      {"set_ki020", "Ki 0-20 мА, мА"},
     };
     // clang-format on
@@ -84,8 +84,8 @@ CalibrationSettingsDialog::CalibrationSettingsDialog(QWidget* parent, model::Set
     QGridLayout* b = grid(bounds, {Text("Минимум"), Text("Максимум")});
     // clang-format off
     const std::pair<const char*, const char*> boundRows[] = {
-        {"UREF", "uref"}, {"RREF", "rref"},           {"Ku 0-100 mV", "ku"},
-        {"Ku 0-10 V", "ku10"}, {"Ki 0-5 мА", "ki05"}, {"Ki 0-20 мА", "ki020"},
+        {"UREF", "uref"}, {"RREF", "rref"},           {"Ku 0-100 мВ", "ku"},
+        {"Ku 0-10 В", "ku10"}, {"Ki 0-5 мА", "ki05"}, {"Ki 0-20 мА", "ki020"},
     };
     // clang-format on
     row = 1;

@@ -66,7 +66,7 @@ ChannelPanel::ChannelPanel(QWidget* parent, int channel) : QFrame(parent)
     const QStringList steps = Texts({"0.001", "0.01", "0.1", "1.0", "10.0"});
     sensorType = Choice(this, "Тип датчика", 0, 0, 324, "Задаем тип датчика в канале", SensorNames());
     // Root extraction belongs to the input signal: beside the sensor type.
-    squareRoot = Check("Корнеизвлечение", this, kColumn[2], kRow[0] - 2, 150,
+    squareRoot = Check(channel == 0 ? "Корнеизв&лечение" : "Корне&извлечение", this, kColumn[2], kRow[0] - 2, 150,
                        "Включение извлечения корня при расчете значений унифицированных сигналов.");
     rangeMin = Field(this, "Минимум", 0, 1, "Минимум диапазона.Для унифицированных входов его можно изменить.");
     rangeMax = Field(this, "Максимум", 1, 1, "Максимум диапазона.Для унифицированных входов его можно изменить.");

@@ -4,6 +4,8 @@
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScreen>
+#include <QStyle>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -43,6 +45,9 @@ ComparisonDialog::ComparisonDialog(QWidget* parent, const std::vector<binding::F
     }
     table->resizeColumnsToContents();
     table->horizontalHeader()->setStretchLastSection(true);
+    // Wide enough for all three columns, within the screen: the instrument's column was cut off.
+    const int columns = table->horizontalHeader()->length() + 2 * table->frameWidth() +
+                        table->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4;
 
     auto* onlyDifferences = new QCheckBox(QString::fromUtf8("только различия"));
     onlyDifferences->setObjectName("OnlyDifferences");
@@ -58,7 +63,10 @@ ComparisonDialog::ComparisonDialog(QWidget* parent, const std::vector<binding::F
     layout->addWidget(onlyDifferences);
     layout->addWidget(table);
     layout->addWidget(buttons);
-    resize(620, 480);
+    const QRect screen = parent ? parent->screen()->availableGeometry() : QRect(0, 0, 1024, 768);
+    resize(std::min(std::max(620, columns + layout->contentsMargins().left() + layout->contentsMargins().right()),
+                    screen.width() - 40),
+           480);
 }
 
 }  // namespace pmv::gui

@@ -10,7 +10,7 @@ using namespace widgets;
 
 ConfigurationPage::ConfigurationPage(QWidget* parent) : QWidget(parent)
 {
-    makePassportPage = Button("Генерируем страничку в паспорт", this, 10, 10, 260);
+    makePassportPage = Button("&Генерируем страничку в паспорт", this, 10, 10, 260);
     makePassportPage->setObjectName("Button42");
     // The configuration report: present on the form, never shown.
     QPushButton* report = Button("Генерируем отчет по текущим настройкам", this, 10, 44, 330);

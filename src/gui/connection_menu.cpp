@@ -14,7 +14,7 @@ QMenu* InstallConnectionMenu(QMainWindow& window, link::LinkPort& port, link::Ex
                              const link::Clock& clock, Progress& progress, Messages& messages,
                              std::function<void(bool)> setBusy)
 {
-    QMenu* menu = window.menuBar()->addMenu(QString::fromUtf8("Связь"));
+    QMenu* menu = window.menuBar()->addMenu(QString::fromUtf8("&Связь"));
     menu->setObjectName("ConnectionMenu");
     auto search = [&window, &port, &exchange, &line, &clock, setBusy] {
         setBusy(true);
@@ -28,7 +28,7 @@ QMenu* InstallConnectionMenu(QMainWindow& window, link::LinkPort& port, link::Ex
             live->HoldPolls(false);
         setBusy(false);
     };
-    QAction* check = menu->addAction(QString::fromUtf8("Проверка связи…"));
+    QAction* check = menu->addAction(QString::fromUtf8("&Проверка связи…"));
     check->setObjectName("ConnectionCheckAction");
     QObject::connect(check, &QAction::triggered, &window, [&window, &port, &exchange, &line, &progress, &messages, setBusy, search] {
         setBusy(true);
@@ -39,7 +39,7 @@ QMenu* InstallConnectionMenu(QMainWindow& window, link::LinkPort& port, link::Ex
         if (dialog.SearchWanted())
             search();
     });
-    QAction* find = menu->addAction(QString::fromUtf8("Поиск прибора…"));
+    QAction* find = menu->addAction(QString::fromUtf8("П&оиск прибора…"));
     find->setObjectName("InstrumentSearchAction");
     QObject::connect(find, &QAction::triggered, &window, search);
     return menu;

@@ -3,7 +3,9 @@
 #include <QDateTime>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QIdentityProxyModel>
+#include <QTreeView>
 
 namespace pmv::gui {
 namespace {
@@ -44,6 +46,9 @@ public:
 void ShowRussianFileColumns(QFileDialog& dialog)
 {
     dialog.setProxyModel(new RussianColumns(&dialog));
+    // The detail view's date column as wide as a date with its time: a narrow one cut them.
+    if (auto* tree = dialog.findChild<QTreeView*>(QStringLiteral("treeView")))
+        tree->header()->setSectionResizeMode(kDateColumn, QHeaderView::ResizeToContents);
 }
 
 }  // namespace pmv::gui

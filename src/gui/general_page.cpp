@@ -50,11 +50,11 @@ GeneralPage::GeneralPage(QWidget* parent) : QWidget(parent)
     serialNumber = Edit(panel, 428, 52, 96, "Здесь задается заводской номер прибора");
     Label("Дата выпуска", panel, 354, 86);
     productionDate = TextPanel(panel, 354, 102, 170);
-    today = Button("Текущее", panel, 530, 100, 84, "Выставить в календаре текущую дату по часам компьютора");
+    today = Button("&Текущее", panel, 530, 100, 84, "Выставить в календаре текущую дату по часам компьютора");
     today->setObjectName("Button46");
-    readSerial = Button("Прочитать", panel, 354, 138, 84, "Читаем из прибора заводской номер и дату выпуска");
+    readSerial = Button("Про&читать", panel, 354, 138, 84, "Читаем из прибора заводской номер и дату выпуска");
     readSerial->setObjectName("Button44");
-    writeSerial = Button("Записать", panel, 440, 138, 84, "Записываем в прибор заводской номер и дату выпуска");
+    writeSerial = Button("Зап&исать", panel, 440, 138, 84, "Записываем в прибор заводской номер и дату выпуска");
     writeSerial->setObjectName("Button45");
 
     productionMonth = List(panel, 354, 180, 100, "Здесь можно выбрать и изменить месяц выпуска прибора");

@@ -50,10 +50,10 @@ InstrumentRecords::InstrumentRecords(Window window, QMenu& file)
         connect(action, &QAction::triggered, this, [this, handler] { w_.run([&] { (this->*handler)(); }, false); });
         items_.append(action);
     };
-    add("Сравнить с прибором…", "CompareAction", &InstrumentRecords::Compare);
-    add("Выпуск прибора…", "ProduceAction", &InstrumentRecords::Produce);
-    add("Журнал приборов…", "HistoryAction", &InstrumentRecords::ShowHistory);
-    verify_ = file.addAction(QString::fromUtf8("Проверять после записи"));
+    add("Сра&внить с прибором…", "CompareAction", &InstrumentRecords::Compare);
+    add("В&ыпуск прибора…", "ProduceAction", &InstrumentRecords::Produce);
+    add("&Журнал приборов…", "HistoryAction", &InstrumentRecords::ShowHistory);
+    verify_ = file.addAction(QString::fromUtf8("Проверять после &записи"));
     verify_->setObjectName("VerifyAfterWriteAction");
     verify_->setCheckable(true);
     verify_->setChecked(ProgramSettings().value(kVerifyKey, false).toBool());

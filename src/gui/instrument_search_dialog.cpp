@@ -6,6 +6,7 @@
 #include "link/link_port.h"
 #include "link/link_settings.h"
 #include "link/serial_line.h"
+#include "window_messages.h"
 
 #include <QCoreApplication>
 #include <QDialogButtonBox>
@@ -95,11 +96,14 @@ void InstrumentSearchDialog::Search()
                          .arg(f.address)
                          .arg(f.baud)
                          .arg(QString::fromStdString(device::FirmwareVersionText(static_cast<int32_t>(f.firmware)))));
-    const auto answer = QMessageBox::question(
-        this, windowTitle(),
-        QString::fromUtf8("Прибор найден: адрес %1, скорость %2. Сохранить их в dev.dat?").arg(f.address).arg(f.baud),
-        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-    if (answer != QMessageBox::Yes)
+    QMessageBox question(QMessageBox::Question, windowTitle(),
+                         QString::fromUtf8("Прибор найден: адрес %1, скорость %2. Запомнить эти настройки связи?")
+                             .arg(f.address)
+                             .arg(f.baud),
+                         QMessageBox::Yes | QMessageBox::No, this);
+    question.setDefaultButton(QMessageBox::No);
+    FitCaption(question);
+    if (question.exec() != QMessageBox::Yes)
         return;
     if (const auto failure = device::SaveFoundInstrument(link::LinkSettingsPath(), f, settings)) {
         QMessageBox::critical(this, QString::fromUtf8("Ошибка"), QString::fromStdString(*failure));

@@ -7,7 +7,9 @@
 #include "connection_menu.h"
 #include "control_table.h"
 #include "general_page.h"
+#include "help_dialogs.h"
 #include "instrument_records.h"
+#include "keyboard.h"
 #include "link/link_settings.h"
 #include "live_values_page.h"
 #include "messages/error_codes.h"
@@ -22,9 +24,13 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QColor>
 #include <QDate>
+#include <QFont>
+#include <QLabel>
 #include <QLayout>
 #include <QMenu>
+#include <QPalette>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -40,13 +46,13 @@ constexpr uint32_t kReloadMs = 200;
 MainWindow::MainWindow(const WindowOptions& options)
     : messages_(*this, keys_), progress_(keys_), session_(messages_, progress_),
       clock_(options.clock ? *options.clock : ownClock_), portOverride_(options.portDevice),
-      keepWorkFolder_(options.keepWorkFolder)
+      keepWorkFolder_(options.keepWorkFolder), simulated_(options.simulated)
 {
     setObjectName("Form1");
     // A device named on the command line needs no look at the system's serial ports, which takes
     // tens of milliseconds; the status bar built below names it at once.
     if (!portOverride_.empty())
-        session_.port.SetDeviceOverride(portOverride_);
+        session_.UseGivenDevice(portOverride_);
     setFont(widgets::WindowFont());
     auto* client = new QWidget;
     client->setFixedSize(703, 461 + kTrendHeight);
@@ -90,11 +96,25 @@ MainWindow::MainWindow(const WindowOptions& options)
                                     [this] { return messages_.BoxOpenMs(); });
     messages_.onResult = [this](ErrorCode code) { linkStatus_->ResultReported(code); };
     messages_.onNote = [this](const std::string& note) { linkStatus_->NoteOutcome(QString::fromStdString(note)); };
+    InstallWindowKeys(*this, *pages_);
+    ChainTabOrder(*pages_, *top_);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - frameGeometry().center() + pos());
 
+    if (simulated_) {
+        auto* mark = new QLabel(QString::fromUtf8(kSimulatedMark));
+        mark->setObjectName("SimulatedMark");
+        // A font and a palette, not a style sheet, whose machinery costs the start tens of milliseconds.
+        QFont bold = mark->font();
+        bold.setBold(true);
+        mark->setFont(bold);
+        QPalette orange = mark->palette();
+        orange.setColor(QPalette::WindowText, QColor(0xb0, 0x50, 0x00));
+        mark->setPalette(orange);
+        statusBar()->addPermanentWidget(mark);
+    }
     reload_ = clock_.NewTicker([this] { ReloadRecentProfile(); }, true);
     ConnectPages();
     HoldWhileRunning();
@@ -127,6 +147,7 @@ void MainWindow::Start()
         });
     ShowPorts();
     pages_->setCurrentIndex(0);
+    channels_->channels[0]->sensorType->setFocus();
     const QDate today = QDate::currentDate();
     session_.model.made_day = today.day();
     session_.model.made_month = today.month();
@@ -192,7 +213,10 @@ void MainWindow::ShowModel()
 
 void MainWindow::SetCaption(const QString& fileName)
 {
-    setWindowTitle(QString::fromUtf8(kCaptionPrefix) + QString::fromUtf8(kProgramVersion) + fileName);
+    QString caption = QString::fromUtf8(kCaptionPrefix) + ProgramVersion() + QStringLiteral(" ") + fileName;
+    if (simulated_)
+        caption += QString::fromUtf8(" — %1").arg(QString::fromUtf8(kSimulatedMark));
+    setWindowTitle(caption);
 }
 
 void MainWindow::ShowFileErrorOnce(const std::optional<std::string>& error)

@@ -36,7 +36,6 @@ class TopBar;
 struct BoundWidgets;
 
 inline constexpr const char* kCaptionPrefix = "Настройка ПМВ 77xx пользовательская верс.";
-inline constexpr const char* kProgramVersion = "1.0.24.0 ";
 
 struct WindowOptions {
     // A serial device used instead of the one the port number names; never written to dev.dat.
@@ -47,7 +46,12 @@ struct WindowOptions {
     bool keepWorkFolder = false;
     // The window's timers and the trend's time; the system's when null.
     WindowClock* clock = nullptr;
+    // The instrument is the program's own simulation (--simulate): the caption and the status
+    // bar say so for the whole run.
+    bool simulated = false;
 };
+
+inline constexpr const char* kSimulatedMark = "Имитация прибора";
 
 // The one working window: the menu, the top bar, the five pages, start-up and close. The
 // session holds the program's objects; the pages show them; the binding runs every command.
@@ -115,6 +119,7 @@ private:
     WindowClock& clock_;
     std::string portOverride_;
     bool keepWorkFolder_;
+    bool simulated_;
     TopBar* top_;
     QTabWidget* pages_;
     ChannelsPage* channels_;

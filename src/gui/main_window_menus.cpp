@@ -22,12 +22,12 @@ namespace pmv::gui {
 
 void MainWindow::BuildFileMenu()
 {
-    QMenu* file = menuBar()->addMenu(QString::fromUtf8("Файл"));
+    QMenu* file = menuBar()->addMenu(QString::fromUtf8("&Файл"));
     file->setObjectName("N1");
-    QAction* open = file->addAction(QString::fromUtf8("Прочитать из файла настройки прибора"), QKeySequence(Qt::CTRL | Qt::Key_O),
+    QAction* open = file->addAction(QString::fromUtf8("&Прочитать из файла настройки прибора"), QKeySequence(Qt::CTRL | Qt::Key_O),
                                     this, [this] { OpenProfile(); });
     open->setObjectName("N2");
-    QAction* save = file->addAction(QString::fromUtf8("Сохранить настройки прибора в файл"), QKeySequence(Qt::CTRL | Qt::Key_S),
+    QAction* save = file->addAction(QString::fromUtf8("&Сохранить настройки прибора в файл"), QKeySequence(Qt::CTRL | Qt::Key_S),
                                     this, [this] { SaveProfile(); });
     save->setObjectName("N3");
     records_ = new InstrumentRecords({*this, session_.device, messages_, *this,
@@ -45,7 +45,7 @@ void MainWindow::BuildFileMenu()
     state_.Add(Command::Production, records_->items());
     records_->setParent(this);
     file->addSeparator();
-    QAction* exit = file->addAction(QString::fromUtf8("Выход"), QKeySequence(Qt::CTRL | Qt::Key_Q), this, &QWidget::close);
+    QAction* exit = file->addAction(QString::fromUtf8("Вы&ход"), QKeySequence(Qt::CTRL | Qt::Key_Q), this, &QWidget::close);
     exit->setObjectName("Exit");
     state_.Add(Command::FileMenu, {open, save});
     state_.Add(Command::Exit, {exit});
@@ -84,11 +84,11 @@ void MainWindow::MakePassportPage()
 
 void MainWindow::BuildHelpMenu()
 {
-    QMenu* help = menuBar()->addMenu(QString::fromUtf8("Справка"));
-    QAction* guide = help->addAction(QString::fromUtf8("Руководство пользователя"), QKeySequence(Qt::Key_F1),
+    QMenu* help = menuBar()->addMenu(QString::fromUtf8("Спр&авка"));
+    QAction* guide = help->addAction(QString::fromUtf8("&Руководство пользователя"), QKeySequence(Qt::Key_F1),
                                      this, [this] { ShowUserGuide(*this, pages_->tabText(pages_->currentIndex())); });
     guide->setObjectName("UserGuideAction");
-    QAction* about = help->addAction(QString::fromUtf8("О программе"), this,
+    QAction* about = help->addAction(QString::fromUtf8("&О программе"), this,
                                      [this] { ShowAbout(*this, session_.port.DeviceName()); });
     about->setObjectName("AboutAction");
     state_.Add(Command::Help, {guide, about});

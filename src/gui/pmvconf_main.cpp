@@ -133,6 +133,7 @@ int main(int argc, char** argv)
             return 1;
         }
         options.portDevice = simulator->DevicePath();
+        options.simulated = true;
         options.service.referenceConnected = pmv::gui::SimulatedBench(*simulator);
         std::fprintf(stderr, "pmvconf: моделируемый прибор на %s\n", options.portDevice.c_str());
     }

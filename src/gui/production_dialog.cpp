@@ -11,6 +11,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -25,15 +26,22 @@ namespace {
 // The steps' observer: each state on its label at once, the window redrawn between steps.
 class StepLabels final : public production::ProductionObserver {
 public:
-    explicit StepLabels(std::function<void(production::ProductionStep, const QString&)> show) : show_(std::move(show)) {}
-    void StepStarted(production::ProductionStep step) override { show_(step, QString::fromUtf8("выполняется…")); }
-    void StepEnded(production::ProductionStep step, ErrorCode code, const std::string&) override
+    using Show = std::function<void(production::ProductionStep, const QString& state, const QString& file)>;
+    explicit StepLabels(Show show) : show_(std::move(show)) {}
+    void StepStarted(production::ProductionStep step) override { show_(step, QString::fromUtf8("выполняется…"), {}); }
+    void StepEnded(production::ProductionStep step, ErrorCode code, const std::string& note) override
     {
-        show_(step, code == kOk ? QString::fromUtf8("выполнено") : QString::fromUtf8("ошибка (ERR %1)").arg(CodeNumber(code)));
+        // The passport's step names the file it saved, for the operator to find and print.
+        if (step == production::ProductionStep::Passport && code == kOk && !note.empty()) {
+            const QString path = QString::fromStdString(note);
+            show_(step, QString::fromUtf8("сохранён в %1").arg(QFileInfo(path).fileName()), QDir::toNativeSeparators(path));
+            return;
+        }
+        show_(step, code == kOk ? QString::fromUtf8("выполнено") : QString::fromUtf8("ошибка (ERR %1)").arg(CodeNumber(code)), {});
     }
 
 private:
-    std::function<void(production::ProductionStep, const QString&)> show_;
+    Show show_;
 };
 
 // The file or folder the operator chose, in a dialog that speaks Russian in every column.
@@ -185,9 +193,10 @@ bool ProductionDialog::Reserve(production::ProductionOrder& order)
     return true;
 }
 
-void ProductionDialog::ShowStep(production::ProductionStep step, const QString& state)
+void ProductionDialog::ShowStep(production::ProductionStep step, const QString& state, const QString& file)
 {
     states_[static_cast<size_t>(step)]->setText(state);
+    states_[static_cast<size_t>(step)]->setToolTip(file);
     repaint();
 }
 
@@ -218,7 +227,7 @@ bool ProductionDialog::ProduceOne()
     device::Device device{line_.device.exchange, line_.device.progress, model, {}};
     binding::ControlValues controls;
     binding::CommandContext context{device, line_.messages, line_.host, controls, line_.portNumber()};
-    StepLabels labels([this](production::ProductionStep step, const QString& state) { ShowStep(step, state); });
+    StepLabels labels([this](production::ProductionStep step, const QString& state, const QString& file) { ShowStep(step, state, file); });
     start_->setEnabled(false);
     line_.setBusy(true);
     const production::ProductionResult result =

@@ -42,7 +42,8 @@ public:
     int producedCount() const { return produced_; }
 
 private:
-    void ShowStep(production::ProductionStep step, const QString& state);
+    // `file`: the file the step saved, in full, as the state's hint.
+    void ShowStep(production::ProductionStep step, const QString& state, const QString& file = {});
     // The next free number of the type code into the number field, or why there is none.
     void ProposeNextSerial();
     void ShowNumberState(const QString& text, bool problem);

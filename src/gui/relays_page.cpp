@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
+#include <QShortcut>
 #include <QTableWidget>
 
 namespace pmv::gui {
@@ -49,6 +50,14 @@ RelaysPage::RelaysPage(QWidget* parent) : QWidget(parent)
         relayLogic[ch]->hide();
     }
     connect(grid, &QTableWidget::cellClicked, this, &RelaysPage::ToggleCell);
+    // From the keyboard: the arrows walk the cells, Space marks or clears the one in hand.
+    grid->setFocusPolicy(Qt::StrongFocus);
+    grid->setTabKeyNavigation(false);
+    grid->setCurrentCell(1, 1);
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_Space), QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
+        auto* toggle = new QShortcut(key, grid, nullptr, nullptr, Qt::WidgetShortcut);
+        connect(toggle, &QShortcut::activated, this, [this] { ToggleCell(grid->currentRow(), grid->currentColumn()); });
+    }
 }
 
 void RelaysPage::ToggleCell(int row, int column)

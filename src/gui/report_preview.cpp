@@ -100,11 +100,11 @@ void ShowReportPreview(const reports::Page& page, QWidget& parent, const QString
 
 QMenu* AddReportsMenu(QMenuBar& bar)
 {
-    QMenu* menu = bar.addMenu(QString::fromUtf8("Отчёты"));
+    QMenu* menu = bar.addMenu(QString::fromUtf8("&Отчёты"));
     menu->setObjectName("ReportsMenu");
-    menu->addAction(QString::fromUtf8("Отчёт по текущим настройкам"))->setObjectName("ReportAction");
-    menu->addAction(QString::fromUtf8("Прочитать из прибора и составить отчёт"))->setObjectName("ReadReportAction");
-    menu->addAction(QString::fromUtf8("Паспорт прибора…"))->setObjectName("PassportAction");
+    menu->addAction(QString::fromUtf8("&Отчёт по текущим настройкам"))->setObjectName("ReportAction");
+    menu->addAction(QString::fromUtf8("&Прочитать из прибора и составить отчёт"))->setObjectName("ReadReportAction");
+    menu->addAction(QString::fromUtf8("П&аспорт прибора…"))->setObjectName("PassportAction");
     return menu;
 }
 

@@ -59,7 +59,7 @@ QList<QAction*> ServiceMenu::items() const
 
 void ServiceMenu::Build()
 {
-    menu_ = host_.window.menuBar()->addMenu(Text("Сервис"));
+    menu_ = host_.window.menuBar()->addMenu(Text("С&ервис"));
     menu_->setObjectName("ServiceMenu");
     static const char* const kChannel1[7] = {"Button6", "Button7", "Button8", "Button9", "Button10", "Button11", "Button12"};
     static const char* const kChannel2[7] = {"Button13", "Button14", "Button15", "Button16", "Button17", "Button18", "Button19"};
@@ -71,59 +71,59 @@ void ServiceMenu::Build()
         connect(a, &QAction::triggered, this, std::move(run));
         return a;
     };
-    add(menu_, "CalibrationSettings", "Параметры градуировки...", [this] {
+    add(menu_, "CalibrationSettings", "П&араметры градуировки...", [this] {
         host_.run([this] { CalibrationSettingsDialog(&host_.window, host_.device.model, host_.messages).exec(); }, false);
     });
     menu_->addSeparator();
     AddOutputTestMenu();
-    add(menu_, "Button21", "Доступ к регистрам...", [this] {
+    add(menu_, "Button21", "&Доступ к регистрам...", [this] {
         host_.run([this] { RegisterDialog(&host_.window, host_.device.exchange, host_.messages).exec(); }, true);
     });
-    add(menu_, "Button31", "Измерения канала 1", [this] { Run([this] { return ShowMeasurement(0); }); });
-    add(menu_, "Button32", "Измерения канала 2", [this] { Run([this] { return ShowMeasurement(1); }); });
-    add(menu_, "Button38", "Записать управляющий байт", [this] { Run([this] { return WriteControlByte(false); }); });
-    add(menu_, "Button39", "Переключить управляющий байт", [this] { Run([this] { return WriteControlByte(true); }); });
-    add(menu_, "Button43", "Записать вид отображения ошибки", [this] { Run([this] { return WriteErrorDisplay(); }); });
+    add(menu_, "Button31", "&Измерения канала 1", [this] { Run([this] { return ShowMeasurement(0); }); });
+    add(menu_, "Button32", "Изм&ерения канала 2", [this] { Run([this] { return ShowMeasurement(1); }); });
+    add(menu_, "Button38", "Записать &управляющий байт", [this] { Run([this] { return WriteControlByte(false); }); });
+    add(menu_, "Button39", "Пере&ключить управляющий байт", [this] { Run([this] { return WriteControlByte(true); }); });
+    add(menu_, "Button43", "Записать вид &отображения ошибки", [this] { Run([this] { return WriteErrorDisplay(); }); });
     menu_->addSeparator();
-    add(menu_, "Button29", "Перезапуск прибора", [this] { Run([this] { return RestartInstrument(); }); });
-    add(menu_, "Button30", "Сброс к заводским настройкам...",
+    add(menu_, "Button29", "Пере&запуск прибора", [this] { Run([this] { return RestartInstrument(); }); });
+    add(menu_, "Button30", "&Сброс к заводским настройкам...",
         [this] { Run([this] { return ResetToFactorySettings(); }); });
 }
 
 void ServiceMenu::AddCalibrationMenu(uint32_t ch, const char* const names[7])
 {
-    QMenu* sub = menu_->addMenu(Text(ch == 0 ? "Градуировка канала 1" : "Градуировка канала 2"));
+    QMenu* sub = menu_->addMenu(Text(ch == 0 ? "Градуировка канала &1" : "Градуировка канала &2"));
     auto add = [&](const char* name, const char* caption, std::function<ErrorCode()> command) {
         QAction* a = sub->addAction(Text(caption));
         a->setObjectName(name);
         connect(a, &QAction::triggered, this, [this, command = std::move(command)] { Run(command); });
     };
-    add(names[0], "UREF и RREF", [this, ch] { return Calibrate(ch, std::nullopt); });
-    add(names[1], "Ku 0-10 V", [this, ch] { return Calibrate(ch, device::CalibrationVariant::Ku10); });
-    add(names[2], "Ku 0-100 mV", [this, ch] { return Calibrate(ch, device::CalibrationVariant::Ku100); });
-    add(names[3], "Ki 0-20 мА", [this, ch] { return Calibrate(ch, device::CalibrationVariant::Ki20); });
-    add(names[4], "Ki 0-5 мА", [this, ch] { return Calibrate(ch, device::CalibrationVariant::Ki5); });
+    add(names[0], "&UREF и RREF", [this, ch] { return Calibrate(ch, std::nullopt); });
+    add(names[1], "Ku 0-10 &В", [this, ch] { return Calibrate(ch, device::CalibrationVariant::Ku10); });
+    add(names[2], "Ku 0-100 &мВ", [this, ch] { return Calibrate(ch, device::CalibrationVariant::Ku100); });
+    add(names[3], "Ki 0-&20 мА", [this, ch] { return Calibrate(ch, device::CalibrationVariant::Ki20); });
+    add(names[4], "Ki 0-&5 мА", [this, ch] { return Calibrate(ch, device::CalibrationVariant::Ki5); });
     sub->addSeparator();
-    add(names[5], "Прочитать коэффициенты", [this, ch] {
+    add(names[5], "&Прочитать коэффициенты", [this, ch] {
         const ErrorCode code = device::ReadCalibrationCoefficients(host_.device, ch);
         host_.show();
         return code;
     });
-    add(names[6], "Записать коэффициенты", [this, ch] { return WriteCoefficients(ch); });
+    add(names[6], "&Записать коэффициенты", [this, ch] { return WriteCoefficients(ch); });
 }
 
 void ServiceMenu::AddOutputTestMenu()
 {
-    QMenu* sub = menu_->addMenu(Text("Проверка выходов"));
+    QMenu* sub = menu_->addMenu(Text("Про&верка выходов"));
     sub->setObjectName("OutputTestMenu");
     outputMenu_ = sub;
     const std::tuple<const char*, const char*, ErrorCode (device::OutputTest::*)()> items[] = {
-        {"Button20", "Режим проверки вкл./выкл.", &device::OutputTest::ToggleTestMode},
-        {"Button33", "Включить все выходы", &device::OutputTest::AllOn},
-        {"Button34", "Выключить все выходы", &device::OutputTest::AllOff},
-        {"Button35", "Предыдущий выход", &device::OutputTest::PreviousOutput},
-        {"Button36", "Следующий выход", &device::OutputTest::NextOutput},
-        {"Button37", "Перебор выходов: пуск/стоп", &device::OutputTest::RunStop},
+        {"Button20", "&Режим проверки вкл./выкл.", &device::OutputTest::ToggleTestMode},
+        {"Button33", "&Включить все выходы", &device::OutputTest::AllOn},
+        {"Button34", "В&ыключить все выходы", &device::OutputTest::AllOff},
+        {"Button35", "Пре&дыдущий выход", &device::OutputTest::PreviousOutput},
+        {"Button36", "&Следующий выход", &device::OutputTest::NextOutput},
+        {"Button37", "П&еребор выходов: пуск/стоп", &device::OutputTest::RunStop},
     };
     for (const auto& [name, caption, command] : items) {
         QAction* a = sub->addAction(Text(caption));
@@ -234,7 +234,7 @@ void ServiceMenu::Timer4Timer()
 
 void ServiceMenu::ShowOutputTestState()
 {
-    QString state = Text("Проверка выходов");
+    QString state = Text("Про&верка выходов");
     if (outputTest_.testMode())
         state += Text(" (режим вкл., выход %1%2)")
                      .arg(outputTest_.selectedOutput() + 1)

@@ -46,8 +46,10 @@ using namespace widgets;
 TopBar::TopBar(QWidget* parent) : QWidget(parent)
 {
     setGeometry(QRect(0, 0, 703, 106));
-    Label("Номер порта", this, 8, 6)->setObjectName("Label1");
+    QLabel* portHeading = Label("&Номер порта", this, 8, 6);
+    portHeading->setObjectName("Label1");
     port = List(this, 8, 22, 44, "Задаем номер порта компьютора");
+    portHeading->setBuddy(port);
     Fill(*port, Numbers(1, binding::kPortListSize));
     port->setItemDelegate(new PortItemDelegate(port));
     portNumber = Label(this, 58, 22, 20);
@@ -55,33 +57,33 @@ TopBar::TopBar(QWidget* parent) : QWidget(parent)
     portDevice->setObjectName("PortDeviceLabel");
 
     Label("Используемые каналы", this, 170, 6)->setObjectName("Label3");
-    channel1Box = Check("1", this, 170, 24, 36,
+    channel1Box = Check("&1", this, 170, 24, 36,
                         "При нажатии кнопок прочитать/ записать выбранное будут прочитаны или записаны параметры "
                         "первого канала");
-    channel2Box = Check("2", this, 208, 24, 36,
+    channel2Box = Check("&2", this, 208, 24, 36,
                         "При нажатии на кнопки прочитать/ записать выбранное будут прочитаны или записаны параметры "
                         "второго канала");
-    relaysBox = Check("Реле", this, 246, 24, 54,
+    relaysBox = Check("&Реле", this, 246, 24, 54,
                       "При нажатии на кнопки прочитать/ записать выбранное будут прочитаны или записаны настройки "
                       "логики реле");
-    generalBox = Check("Общие", this, 302, 24, 64,
+    generalBox = Check("Об&щие", this, 302, 24, 64,
                        "При нажатии на кнопки прочитать / записать будут прочитаны или записаны заводские настройки : "
                        "вид прибора, вид отображения ошибки. Прочитаются : версия ПО и заводской номер. ");
 
-    readAll = Button("Прочитать все", this, 170, 48, 124,
+    readAll = Button("&Прочитать все", this, 170, 48, 124,
                      "Прочитать параметры обоих каналов, реле, часть общеприборных настроек.");
     readAll->setObjectName("Button1");
-    readSelected = Button("Прочитать выбранное", this, 296, 48, 124, "Прочитать отмеченные группы параметров.");
+    readSelected = Button("Прочитать в&ыбранное", this, 296, 48, 124, "Прочитать отмеченные группы параметров.");
     readSelected->setObjectName("Button2");
-    writeAll = Button("Записать все", this, 170, 77, 124,
+    writeAll = Button("&Записать все", this, 170, 77, 124,
                       "Записать параметры обоих каналов, реле, часть общеприборных  настроек.");
     writeAll->setObjectName("Button3");
-    writeSelected = Button("Записать выбранное", this, 296, 77, 124, "Записать отмеченные группы параметров.");
+    writeSelected = Button("Записать вы&бранное", this, 296, 77, 124, "Записать отмеченные группы параметров.");
     writeSelected->setObjectName("Button4");
 
     const char* descriptionHint =
         "Текстовое описание файла настроек прибора.  Перед записью нового файла сюда можно внести свои комментарии.";
-    QLabel* heading = Label("Описание настроек", this, 428, 6);
+    QLabel* heading = Label("Описание настрое&к", this, 428, 6);
     heading->setObjectName("Label5");
     heading->setToolTip(Text(descriptionHint));
     description = new QTextEdit(this);
@@ -89,6 +91,9 @@ TopBar::TopBar(QWidget* parent) : QWidget(parent)
     description->setAcceptRichText(false);
     description->setToolTip(Text(descriptionHint));
     description->setGeometry(QRect(428, 22, 267, 80));
+    // Tab moves on to the next control: a tab character has no place in the four lines.
+    description->setTabChangesFocus(true);
+    heading->setBuddy(description);
     connect(description, &QTextEdit::textChanged, this, &TopBar::FitDescriptionText);
 }
 
@@ -135,7 +140,8 @@ void TopBar::ShowPortDevices(const link::LinkPort& link, const std::string& over
     QStringList mapping;
     int widest = 0;
     for (int32_t n = 1; n <= binding::kPortListSize; ++n) {
-        const std::string device = override.empty() ? link::PortDevice(n, link.settings().PortDevices, devices) : override;
+        // Each number names its own device, also while one given on the command line is in use.
+        const std::string device = link::PortDevice(n, link.settings().PortDevices, devices);
         const QString label = device.empty() ? none : QString::fromStdString(link::PortLabel(device, found));
         port->setItemData(n - 1, label, kPortLabelRole);
         port->setItemData(n - 1, QStringLiteral("%1: %2").arg(n).arg(label), Qt::ToolTipRole);
@@ -146,7 +152,12 @@ void TopBar::ShowPortDevices(const link::LinkPort& link, const std::string& over
     const std::string current = link.DeviceName(devices);
     const QString text = current.empty() ? none : QString::fromStdString(current);
     portDevice->setText(portDevice->fontMetrics().elidedText(text, Qt::ElideLeft, portDevice->width()));
-    portDevice->setToolTip(Text("Устройства портов:\n") + mapping.join('\n'));
+    const QString ports = Text("Устройства портов:\n") + mapping.join('\n');
+    portDevice->setToolTip(override.empty() ? ports
+                                            : Text("Связь идёт через устройство %1, заданное параметром --port; номер "
+                                                   "порта запомнится для следующих запусков.\n")
+                                                      .arg(text) +
+                                                  ports);
 }
 
 }  // namespace pmv::gui

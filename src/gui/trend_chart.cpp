@@ -93,12 +93,12 @@ TrendChart::TrendChart(QWidget& page, const model::SettingsModel& model, Message
     window_->setGeometry(346, kControlsTop, 70, 23);
     connect(window_, &QComboBox::activated, this, [this] { Redraw(); });
 
-    pause_ = new QPushButton(QString::fromUtf8("Пауза"), &page);
+    pause_ = new QPushButton(QString::fromUtf8("Па&уза"), &page);
     pause_->setObjectName("TrendPause");
     pause_->setGeometry(420, kControlsTop, 90, 23);
     connect(pause_, &QPushButton::clicked, this, [this] { PauseClick(); });
 
-    auto* save = new QPushButton(QString::fromUtf8("Сохранить измерения…"), &page);
+    auto* save = new QPushButton(QString::fromUtf8("Сохранить &измерения…"), &page);
     save->setObjectName("TrendSave");
     save->setToolTip(QString::fromUtf8("Измерения последнего часа в файл CSV"));
     save->setGeometry(514, kControlsTop, 172, 23);
@@ -209,7 +209,7 @@ void TrendChart::PauseClick()
         pausedAt_.reset();
     else
         pausedAt_ = newestMs_;
-    pause_->setText(QString::fromUtf8(paused() ? "Продолжить" : "Пауза"));
+    pause_->setText(QString::fromUtf8(paused() ? "Продол&жить" : "Па&уза"));
     Redraw();
 }
 

@@ -3,6 +3,8 @@
 #include "key_watch.h"
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
@@ -24,7 +26,22 @@ QMessageBox::Icon BoxIcon(MessageIcon icon)
     return QMessageBox::Information;
 }
 
+// The title bar beside its caption: the window's icon and its close button, with margins.
+constexpr int kTitleBarRoom = 120;
+
 }  // namespace
+
+void FitCaption(QMessageBox& box)
+{
+    QFont title = QApplication::font();
+    title.setBold(true);
+    const int width = QFontMetrics(title).horizontalAdvance(box.windowTitle()) + kTitleBarRoom;
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid)
+        return;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+}
 
 void WindowMessages::RaiseWindow()
 {
@@ -36,6 +53,7 @@ void WindowMessages::RaiseWindow()
 
 int WindowMessages::Exec(QMessageBox& box)
 {
+    FitCaption(box);
     const int64_t opened = clock_.elapsed();
     const int answer = box.exec();
     boxOpenMs_ += clock_.elapsed() - opened;

@@ -18,6 +18,10 @@ class KeyWatch;
 // Message boxes of the window: the window is brought to the front and drawn completely
 // before a box is put over it. A question's default button is "Нет": Enter never confirms
 // a write or an erase.
+// Widens the box, just before it is shown, so that the window manager has room for its whole
+// caption: a box is as narrow as its text, and a long caption was cut in the middle.
+void FitCaption(QMessageBox& box);
+
 class WindowMessages final : public Messages {
 public:
     WindowMessages(QWidget& window, KeyWatch& keys) : window_(window), keys_(keys) { clock_.start(); }

@@ -39,6 +39,7 @@ constexpr FindingRow kFindings[] = {
      "Выберите другой номер порта или подключите адаптер.",
      kListAdapters},
     {F::DeviceMissing, "Устройства %1 нет: адаптер не подключён или в dev.dat указан другой порт.", kListAdapters},
+    {F::GivenDeviceMissing, "Устройства %1 нет: адаптер не подключён или параметр --port называет другое устройство.", ""},
     {F::DevicePresent, "Устройство %1 есть.", ""},
     {F::NotASerialPort, "%1 не последовательный порт (устройство вида %2): прибор на нем искать нельзя.", kListAdapters},
     {F::AccessGranted, "Права на чтение и запись %1 есть.", ""},
@@ -100,6 +101,7 @@ static_assert(InKeyOrder(kFindings));
 constexpr TextRow<F> kFindingIds[] = {
     {F::PortUnmapped, "port_unmapped"},
     {F::DeviceMissing, "device_missing"},
+    {F::GivenDeviceMissing, "given_device_missing"},
     {F::DevicePresent, "device_present"},
     {F::NotASerialPort, "not_a_serial_port"},
     {F::AccessGranted, "access_granted"},

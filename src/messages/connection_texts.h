@@ -28,6 +28,7 @@ std::string Text(LinkNotice notice, std::initializer_list<std::string_view> valu
 enum class FindingKind {
     PortUnmapped,
     DeviceMissing,        // device
+    GivenDeviceMissing,   // device named on the command line
     DevicePresent,        // device as shown
     NotASerialPort,       // device, the kind of device it is
     AccessGranted,        // device

@@ -118,7 +118,9 @@ enum class Prompt {
     Ku100Result,
     Ki20Result,
     Ki5Result,
-    ReferenceResult,  // Uref, Rref
+    ReferenceResult,          // Uref, Rref
+    PreviousResult,           // the coefficient the result replaces
+    PreviousReferenceResult,  // the Uref and Rref the results replace
     FactoryResetQuestion,
     WarningCaption,
     Count,

@@ -116,6 +116,15 @@ std::vector<std::string> CalibrationLines(const model::ChannelSettings& c)
             "Ku 10 V: " + Value(c.ku10), "Ki 0-5 mA: " + Value(c.ki05), "Ki 0-20 mA: " + Value(c.ki020)};
 }
 
+// The model the settings describe, by their device type; the family's name when the type is none
+// of the four.
+std::string DeviceName(int32_t deviceType)
+{
+    static constexpr std::array<const char*, 4> kNames{"ПМВ 7700/01 Н", "ПМВ 7703 Н", "ПМВ 7706 Н", "ПМВ 7706 Н"};
+    return deviceType >= 0 && deviceType < static_cast<int32_t>(kNames.size()) ? kNames[static_cast<size_t>(deviceType)]
+                                                                               : "ПМВ 77xx";
+}
+
 std::vector<std::string> GeneralLines(const model::GeneralSettings& g)
 {
     std::vector<std::string> l;
@@ -149,7 +158,7 @@ Page BuildConfigurationReport(const model::SettingsModel& model, const PrintDate
                   {36, 1032, kRightEdge, 1032}};
     page.labels = {
         {"maker", 184, 136, kMakerFont, "НПП Велтон"},
-        {"device", 372, 176, kHeadingFont, "ПМВ 7701МП"},
+        {"device", 372, 176, kHeadingFont, DeviceName(model.general.proc_ver), kRightEdge - 372},
         {"heading", 336, 204, kHeadingFont, "Конфигурация прибора"},
         {"number", 56, 188, kLabelFont, "Прибор номер  " + InstrumentNumberOf(model)},
         {"date", 68, 212, kLabelFont, "Дата " + DateText(date.day, date.month, date.year)},

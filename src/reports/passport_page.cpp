@@ -4,6 +4,7 @@
 
 #include "history/history.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -275,15 +276,19 @@ Page BuildPassportPage(const model::SettingsModel& model, const PrintDate& date)
     page.rules = {{525, 4, 525, 4 + 728}};
     // The title of a long number or date is wider than its half of the sheet; it shrinks to
     // stay inside its frame.
+    // Both copies get the room of the narrower half, so that a text too long for it shrinks to
+    // the same type size in both.
+    const int dateRoom = std::min(RoomRightOf(88, kLeftFrame), RoomRightOf(592, kRightFrame));
+    const int titleRoom = std::min(RoomRightOf(52, kLeftFrame), RoomRightOf(552, kRightFrame));
     page.labels = {
-        {"leftDate", 88, 16, kHeadFont, dateLine, RoomRightOf(88, kLeftFrame)},
-        {"rightDate", 592, 12, kHeadFont, dateLine, RoomRightOf(592, kRightFrame)},
-        {"leftTitle", 52, 40, kHeadFont, title, RoomRightOf(52, kLeftFrame)},
-        {"rightTitle", 552, 36, kHeadFont, title, RoomRightOf(552, kRightFrame)},
+        {"leftDate", 88, 16, kHeadFont, dateLine, dateRoom},
+        {"rightDate", 592, 12, kHeadFont, dateLine, dateRoom},
+        {"leftTitle", 52, 40, kHeadFont, title, titleRoom},
+        {"rightTitle", 552, 36, kHeadFont, title, titleRoom},
     };
     page.boxes = {
-        {"leftText", {52, 76, 442, 618}, kTextFont, lines},
-        {"rightText", {553, 76, 469, 617}, kTextFont, lines},
+        {"leftText", {52, 76, 442, 617}, kTextFont, lines},
+        {"rightText", {553, 76, 442, 617}, kTextFont, lines},
     };
     return page;
 }

@@ -270,10 +270,12 @@ std::vector<Finding> CheckMachine(const SystemView& view, const std::string& dev
 }
 
 std::string ExplainPortFailure(const SystemView& view, const std::string& device, const std::string& resolved,
-                               const std::string& systemError)
+                               const std::string& systemError, bool given)
 {
     for (const Finding& f : CheckPort(view, device, resolved))
-        if (f.state == FindingState::Problem)
+        if (given && f.id == FindingId(FindingKind::DeviceMissing))
+            return FindingText(FindingKind::GivenDeviceMissing, {device});
+        else if (f.state == FindingState::Problem)
             return f.fix.empty() ? f.text : FindingText(FindingKind::OpenFailureWithFix, {f.text, f.fix});
     return FindingText(FindingKind::OpenFailure, {device, systemError});
 }

@@ -54,9 +54,10 @@ inline constexpr const char* kUdevRuleName = "60-pmv77xx.rules";
 std::vector<Finding> CheckMachine(const SystemView& view, const std::string& device, const std::string& resolved);
 
 // Why `device` did not open: the first problem the checks of the device, its access and its
-// holders find, else the system's reason with the device.
+// holders find, else the system's reason with the device. A device named on the command line
+// (`given`) is not the one of dev.dat: a missing one is blamed on the name given.
 std::string ExplainPortFailure(const SystemView& view, const std::string& device, const std::string& resolved,
-                               const std::string& systemError);
+                               const std::string& systemError, bool given = false);
 
 bool AllClear(const std::vector<Finding>& findings);
 

@@ -270,6 +270,10 @@ TEST_F(PmvctlTest, ExitStatusesAndUsage)
     EXPECT_EQ(RunRaw({"--port", dir_.file("no-such-device"), "restart"}), 2);
     EXPECT_NE(err_.find("Невозможно открыть последовательный порт"), std::string::npos);
     EXPECT_NE(err_.find("Устройства " + dir_.file("no-such-device") + " нет"), std::string::npos) << err_;
+    // The device came from --port: the message names that, not dev.dat, and no listing of adapters.
+    EXPECT_NE(err_.find("--port"), std::string::npos) << err_;
+    EXPECT_EQ(err_.find("dev.dat"), std::string::npos) << err_;
+    EXPECT_EQ(err_.find("ls -l"), std::string::npos) << err_;
 
     sim::Fault refuse{sim::Fault::Kind::Status};
     refuse.count = -1;

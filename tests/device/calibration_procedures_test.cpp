@@ -103,6 +103,7 @@ TEST_F(ProcedureTest, EachVariantFindsTheTrueCoefficientAndWritesItsGroupOnYes)
     EXPECT_EQ(messages.boxes[1].text, "Подключите ко входу резистор сопротивлением 300.0000  Ом");
     EXPECT_EQ(messages.boxes[2].text.rfind("В результате получили Uref= 26.", 0), 0u) << messages.boxes[2].text;
     EXPECT_NE(messages.boxes[2].text.find("   Rref=73", 0), std::string::npos) << messages.boxes[2].text;
+    EXPECT_NE(messages.boxes[2].text.find("\n(прежние значения: Uref="), std::string::npos) << messages.boxes[2].text;
 }
 
 TEST_F(ProcedureTest, AverageOfOnePointZeroSixAgainstTenVolts)
@@ -118,7 +119,9 @@ TEST_F(ProcedureTest, AverageOfOnePointZeroSixAgainstTenVolts)
     EXPECT_EQ(messages.boxes[0].text, "Подключите ко входу напряжение  10.0000  V");
     EXPECT_EQ(messages.boxes[0].icon, MessageIcon::Information);
     EXPECT_EQ(messages.boxes[1].caption, "Результат градуировки");
-    EXPECT_EQ(messages.boxes[1].text, "В результате получили Ku 0-10 V=  9.4340.  Записать в прибор сразу?");
+    // The coefficient the result would replace stands beside it.
+    EXPECT_EQ(messages.boxes[1].text,
+              "В результате получили Ku 0-10 V=  9.4340.  Записать в прибор сразу?\n(прежнее значение:   9.4300)");
     EXPECT_EQ(messages.boxes[1].icon, MessageIcon::Information) << "a good result is no error";
     // pmvctl's --no answers by these, whatever the captions say.
     EXPECT_EQ(messages.boxes[0].asked, Question::ReferenceConnected);

@@ -164,7 +164,7 @@ TEST_F(ConnectionDialogsTest, SearchFindsAnotherAddressAndSpeedAndYesKeepsThemFo
                           }}});
     Trigger("InstrumentSearchAction");
     ASSERT_EQ(boxer.boxes.size(), 1u);
-    EXPECT_EQ(boxer.boxes[0].text.toStdString(), "Прибор найден: адрес 37, скорость 9600. Сохранить их в dev.dat?");
+    EXPECT_EQ(boxer.boxes[0].text.toStdString(), "Прибор найден: адрес 37, скорость 9600. Запомнить эти настройки связи?");
     EXPECT_EQ(ini::ReadIniString(File("dev.dat"), "DEVICE", "NetAdrr", ""), "37");
     EXPECT_EQ(ini::ReadIniString(File("dev.dat"), "COM_SETTINGS", "Settings", ""), "9600,N,8,2");
     EXPECT_EQ(window->exchange().values().DeviceAddress, 37u);

@@ -27,7 +27,7 @@ TEST_F(WindowTest, ExitInTheFileMenuClosesAndSavesLikeTheWindowsClose)
     Open();
     SetText(controls.channels[0].setpoint1, "42.5");
     QAction* exit = Action(*window, "Exit");
-    EXPECT_EQ(exit->text(), QString::fromUtf8("Выход"));
+    EXPECT_EQ(Caption(exit->text()), QString::fromUtf8("Выход"));
     EXPECT_EQ(exit->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
     exit->trigger();
     EXPECT_FALSE(window->isVisible());

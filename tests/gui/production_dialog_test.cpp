@@ -4,6 +4,7 @@
 #include "history/history.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
@@ -35,7 +36,7 @@ void WithProductionDialog(gui::MainWindow& window, const std::function<void(QDia
 TEST_F(WindowTest, ProductionDialogMakesOneInstrumentAndKeepsTheCount)
 {
     Open();
-    QString step4, count;
+    QString step4, step4Hint, count;
     WithProductionDialog(*window, [&](QDialog& dialog) {
         dialog.findChild<QLineEdit*>("ProductionProfile")->setText("PMV7706.prf");
         dialog.findChild<QSpinBox*>("ProductionType")->setValue(12);
@@ -43,10 +44,13 @@ TEST_F(WindowTest, ProductionDialogMakesOneInstrumentAndKeepsTheCount)
         boxer.answers = {QMessageBox::No};  // no next instrument
         dialog.findChild<QPushButton*>("ProductionStart")->click();
         step4 = dialog.findChild<QLabel*>("ProductionStep4")->text();
+        step4Hint = dialog.findChild<QLabel*>("ProductionStep4")->toolTip();
         count = dialog.findChild<QLabel*>("ProductionCount")->text();
     });
 
-    EXPECT_EQ(step4, QString::fromUtf8("выполнено"));
+    // The passport's step names the file it saved, in full in its hint.
+    EXPECT_EQ(step4, QString::fromUtf8("сохранён в 012-00345.pdf"));
+    EXPECT_EQ(QFileInfo(step4Hint).canonicalFilePath(), QFileInfo(QString::fromStdString(File("012-00345.pdf"))).canonicalFilePath());
     EXPECT_EQ(count, QString::fromUtf8("Выпущено за сеанс: 1"));
     EXPECT_EQ(simulator.Register(2, 1, device::regs::kOtkType.number), 12u);
     EXPECT_TRUE(std::filesystem::exists(File("012-00345.pdf")));

@@ -70,8 +70,8 @@ TEST_F(WindowTest, ReportsMenuBesideFileRunsBothReportCommands)
     QList<QAction*> menus = window->menuBar()->actions();
     menus.removeIf([](const QAction* menu) { return !menu->isVisible(); });  // the hidden service menu
     ASSERT_GE(menus.size(), 2);
-    EXPECT_EQ(menus[0]->text(), QString::fromUtf8("Файл"));
-    EXPECT_EQ(menus[1]->text(), QString::fromUtf8("Отчёты"));
+    EXPECT_EQ(Caption(menus[0]->text()), QString::fromUtf8("Файл"));
+    EXPECT_EQ(Caption(menus[1]->text()), QString::fromUtf8("Отчёты"));
 
     int orientation = -1;
     PreviewCatcher catcher([&](gui::ReportPreview& preview) { orientation = preview.printer()->pageLayout().orientation(); });

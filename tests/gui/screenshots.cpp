@@ -1,8 +1,10 @@
-// Pictures of the window's five pages for docs/: the window reads the simulated instrument,
+// Pictures of the window's five pages for docs/ (scripts/screenshots builds and runs this): the window reads the simulated instrument,
 // two relay cells are marked by a click, then each page is grabbed, and once the progress
 // panel during the read. Then a window with its service menu: the menu open, and a
 // calibration's dwell on the simulated bench; the user guide, a write refused by the entry checks,
-// a write stopped part way and the production dialog.
+// a write stopped part way (the box alone, the box over the window, the status bar after it), the
+// production dialog, the live values of an instrument that stopped answering and the Tab order of
+// the page of channel settings.
 //
 //   xvfb-run -a gui_screenshots DIR
 
@@ -10,6 +12,9 @@
 #include "gui/main_window.h"
 #include "gui/simulated_bench.h"
 #include "gui/window_messages.h"
+#include "reports/configuration_report.h"
+#include "reports/page_drawing.h"
+#include "reports/passport_page.h"
 #include "sim/simulator.h"
 
 #include <QAction>
@@ -62,7 +67,12 @@ bool ShootPages(pmv::sim::Simulator& simulator, const QDir& target)
         if (!window.grab().save(target.filePath(QStringLiteral("pmvconf-page%1-%2.png").arg(page).arg(names[page]))))
             return false;
     }
-    return true;
+    // The two printed pages of the settings just read, at 120 dots per inch.
+    const pmv::reports::PrintDate today = pmv::reports::Today();
+    return pmv::reports::RenderPageImage(pmv::reports::BuildConfigurationReport(window.model(), today), 120)
+               .save(target.filePath("configuration-report.png")) &&
+           pmv::reports::RenderPageImage(pmv::reports::BuildPassportPage(window.model(), today), 120)
+               .save(target.filePath("passport-page.png"));
 }
 
 // The menu drawn over the window, as the screen shows it.
@@ -161,8 +171,20 @@ bool ShootStoppedWrite(pmv::sim::Simulator& simulator, const QDir& target)
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box || !box->isVisible())
             return;
-        if (box->text().contains(QString::fromUtf8("еще раз")))
+        if (box->text().contains(QString::fromUtf8("еще раз"))) {
             boxSaved = box->grab().save(target.filePath("pmvconf-stopped-write.png"));
+            // The box over the window, where the screen shows it.
+            QPixmap shot = window.grab();
+            QPainter painter(&shot);
+            const QPoint at = box->mapToGlobal(QPoint(0, 0)) - window.mapToGlobal(QPoint(0, 0));
+            const QRect place(QPoint(at.x() < 0 || at.x() + box->width() > shot.width() ? (shot.width() - box->width()) / 2 : at.x(),
+                                     at.y() < 0 || at.y() + box->height() > shot.height() ? (shot.height() - box->height()) / 2 : at.y()),
+                              box->size());
+            painter.drawPixmap(place.topLeft(), box->grab());
+            painter.setPen(Qt::darkGray);
+            painter.drawRect(place.adjusted(-1, -1, 0, 0));
+            boxSaved = shot.save(target.filePath("pmvconf-stopped-write-message.png")) && boxSaved;
+        }
         box->button(box->button(QMessageBox::No) ? QMessageBox::No : QMessageBox::Ok)->click();
     });
     answer.start(50);
@@ -201,6 +223,63 @@ bool ShootProduction(pmv::sim::Simulator& simulator, const QDir& target)
     return saved;
 }
 
+// The page of current values once the instrument has stopped answering: its last values greyed
+// with their age, and what the poll says.
+bool ShootSilentInstrument(pmv::sim::Simulator& simulator, const QDir& target)
+{
+    pmv::gui::MainWindow window({simulator.DevicePath()});
+    window.show();
+    QTest::qWait(300);
+    auto* notebook = window.findChild<QTabWidget*>("TabbedNotebook1");
+    notebook->setCurrentIndex(3);
+    QTest::qWait(1500);
+    simulator.InjectFault({.kind = pmv::sim::Fault::Kind::NoAnswer, .count = -1});
+    QTest::qWait(6000);
+    const bool saved = window.grab().save(target.filePath("pmvconf-live-values-silent.png"));
+    simulator.ClearFaults();
+    notebook->setCurrentIndex(0);
+    return saved;
+}
+
+// The page of channel settings with the place of each control in the Tab order numbered over it.
+bool ShootTabOrder(pmv::sim::Simulator& simulator, const QDir& target)
+{
+    pmv::gui::MainWindow window({simulator.DevicePath()});
+    window.show();
+    window.activateWindow();
+    if (!QTest::qWaitForWindowActive(&window))
+        return false;
+    QTest::qWait(300);
+    QWidget* first = QApplication::focusWidget();
+    if (!first)
+        return false;
+    std::vector<QWidget*> order;
+    for (QWidget* w = first; w && order.size() < 200;) {
+        order.push_back(w);
+        QTest::keyClick(w, Qt::Key_Tab);
+        w = QApplication::focusWidget();
+        if (w == first)
+            break;
+    }
+    QPixmap shot = window.grab();
+    QPainter painter(&shot);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QFont font = painter.font();
+    font.setPixelSize(11);
+    font.setBold(true);
+    painter.setFont(font);
+    for (size_t i = 0; i < order.size(); ++i) {
+        const QPoint corner = order[i]->mapTo(&window, QPoint(0, 0)) + QPoint(-6, -6);
+        const QRect badge(std::max(0, corner.x()), std::max(0, corner.y()), 18, 16);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(200, 0, 0));
+        painter.drawRoundedRect(badge, 7, 7);
+        painter.setPen(Qt::white);
+        painter.drawText(badge, Qt::AlignCenter, QString::number(i + 1));
+    }
+    return shot.save(target.filePath("pmvconf-tab-order.png"));
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -228,5 +307,7 @@ int main(int argc, char** argv)
     const bool guide = ShootGuide(simulator, target);
     const bool refused = ShootRefusedWrite(simulator, target);
     const bool stopped = ShootStoppedWrite(simulator, target);
-    return ShootProduction(simulator, target) && service && guide && refused && stopped ? 0 : 1;
+    const bool silent = ShootSilentInstrument(simulator, target);
+    const bool tabs = ShootTabOrder(simulator, target);
+    return ShootProduction(simulator, target) && service && guide && refused && stopped && silent && tabs ? 0 : 1;
 }

@@ -147,14 +147,14 @@ TEST_F(TrendTest, PauseHoldsThePictureWhileTheBufferFills)
     ASSERT_TRUE(WaitForSamples(2));
     Click("TrendPause");
     EXPECT_TRUE(Trend().paused());
-    EXPECT_EQ(Get<QPushButton>("TrendPause")->text(), QString::fromUtf8("Продолжить"));
+    EXPECT_EQ(Caption(Get<QPushButton>("TrendPause")->text()), QString::fromUtf8("Продолжить"));
     const int shown = Series("Канал 1").count();
     ASSERT_TRUE(WaitForSamples(2));
     EXPECT_EQ(Series("Канал 1").count(), shown);
 
     Click("TrendPause");
     EXPECT_FALSE(Trend().paused());
-    EXPECT_EQ(Get<QPushButton>("TrendPause")->text(), QString::fromUtf8("Пауза"));
+    EXPECT_EQ(Caption(Get<QPushButton>("TrendPause")->text()), QString::fromUtf8("Пауза"));
     EXPECT_EQ(Series("Канал 1").count(), static_cast<int>(Trend().buffer().size()));
 }
 

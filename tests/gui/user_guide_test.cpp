@@ -11,6 +11,7 @@
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextImageFormat>
 
 namespace pmv::test {
 namespace {
@@ -116,6 +117,66 @@ TEST_F(WindowTest, F1AfterTheGuideWasClosedOpensItAtThePageAgain)
     const int offset = HeadingOffset(*text, pages->tabText(1));
     EXPECT_GE(offset, 0);
     EXPECT_LT(offset, text->viewport()->height() / 4);
+}
+
+TEST_F(WindowTest, GuidePicturesFitItsWindowAndItsContentsLeadToEachPart)
+{
+    Open();
+    QTextBrowser* text = OpenGuide(*window);
+    ASSERT_NE(text, nullptr);
+    auto* dialog = window->findChild<QDialog*>("UserGuide");
+    QApplication::processEvents();
+    EXPECT_EQ(text->horizontalScrollBar()->maximum(), 0) << "as the guide opens, something is wider than it";
+    for (const int width : {480, 703, 900}) {
+        dialog->resize(width, 600);
+        QApplication::processEvents();
+        int pictures = 0, scaled = 0;
+        for (QTextBlock block = text->document()->begin(); block.isValid(); block = block.next())
+            for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment) {
+                if (!fragment.fragment().charFormat().isImageFormat())
+                    continue;
+                const QTextImageFormat picture = fragment.fragment().charFormat().toImageFormat();
+                const QImage image(QStringLiteral(":/docs/") + picture.name());
+                ++pictures;
+                EXPECT_GT(picture.width(), 0) << picture.name().toStdString();
+                EXPECT_LE(picture.width(), text->viewport()->width()) << picture.name().toStdString() << " at " << width;
+                EXPECT_LE(picture.width(), image.width()) << "enlarged: " << picture.name().toStdString();
+                EXPECT_NEAR(picture.height() / picture.width(), double(image.height()) / image.width(), 0.01);
+                scaled += picture.width() < image.width();
+            }
+        EXPECT_GT(pictures, 10);
+        // From the width the guide opens at, nothing is wider than the window; narrower, the
+        // table of error codes keeps the room its longest words need.
+        if (width >= 703) {
+            EXPECT_EQ(text->horizontalScrollBar()->maximum(), 0) << "something is wider than the window at " << width;
+        }
+        if (width == 480) {
+            EXPECT_GT(scaled, 5) << "the window's pictures are wider than 480";
+        }
+    }
+
+    const QString markdown = gui::UserGuideMarkdown();
+    const QStringList headings = gui::GuideHeadings(markdown);
+    ASSERT_GT(headings.size(), 15);
+    EXPECT_TRUE(headings.contains(QString::fromUtf8("Меню")));
+    EXPECT_TRUE(headings.contains(QString::fromUtf8("Коды ошибок")));
+    QStringList links;
+    for (QTextBlock block = text->document()->begin(); block.isValid(); block = block.next())
+        for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment)
+            if (fragment.fragment().charFormat().isAnchor())
+                links << fragment.fragment().charFormat().anchorHref();
+    for (int n = 0; n < headings.size(); ++n)
+        EXPECT_TRUE(links.contains(QStringLiteral("#part-%1").arg(n))) << headings[n].toStdString();
+    EXPECT_TRUE(text->toPlainText().indexOf(QString::fromUtf8("Содержание")) < text->toPlainText().indexOf(headings[1]));
+
+    for (const QString& part : {QString::fromUtf8("Коды ошибок"), QString::fromUtf8("Меню")}) {
+        text->verticalScrollBar()->setValue(0);
+        Q_EMIT text->anchorClicked(QUrl(QStringLiteral("#part-%1").arg(headings.indexOf(part))));
+        EXPECT_EQ(text->textCursor().block().text(), part);
+        const int offset = HeadingOffset(*text, part);
+        EXPECT_GE(offset, 0) << part.toStdString();
+        EXPECT_LT(offset, text->viewport()->height() / 4) << part.toStdString();
+    }
 }
 
 }  // namespace

@@ -30,6 +30,12 @@
 
 namespace pmv::test {
 
+// A caption as the user reads it: without the "&" that marks its accelerator key.
+inline QString Caption(const QString& text)
+{
+    return QString(text).remove('&');
+}
+
 // Answers the window's modal boxes as a user would, by clicking their buttons, and keeps what
 // they said. A box stands `thinkMs` before its answer. With `decide` set, a box gets the button
 // `decide` names or, when it names none the box has, Enter, as a hurried user does; without it,

@@ -193,7 +193,7 @@ TEST_F(WindowTest, EveryControlWithItsNameCaptionListAndHint)
         {Button::StartLiveValues, "Начать чтение"},
     };
     for (const auto& [button, caption] : buttonCaptions)
-        EXPECT_EQ(Get<QAbstractButton>(button)->text(), QString::fromUtf8(caption)) << FormName(button);
+        EXPECT_EQ(Caption(Get<QAbstractButton>(button)->text()), QString::fromUtf8(caption)) << FormName(button);
     const std::pair<Bound, const char*> boxCaptions[] = {
         {controls.top.groupBoxes.channel1, "1"},
         {controls.top.groupBoxes.channel2, "2"},
@@ -202,12 +202,12 @@ TEST_F(WindowTest, EveryControlWithItsNameCaptionListAndHint)
         {controls.channels[0].squareRoot, "Корнеизвлечение"},
     };
     for (const auto& [box, caption] : boxCaptions)
-        EXPECT_EQ(Get<QAbstractButton>(box)->text(), QString::fromUtf8(caption)) << name(box);
-    EXPECT_EQ(Get<QLabel>(Part::PortHeading)->text(), QString::fromUtf8("Номер порта"));
+        EXPECT_EQ(Caption(Get<QAbstractButton>(box)->text()), QString::fromUtf8(caption)) << name(box);
+    EXPECT_EQ(Caption(Get<QLabel>(Part::PortHeading)->text()), QString::fromUtf8("Номер порта"));
     EXPECT_EQ(Get<QLabel>(Part::ChannelsHeading)->text(), QString::fromUtf8("Используемые каналы"));
-    EXPECT_EQ(Get<QLabel>(Part::DescriptionHeading)->text(), QString::fromUtf8("Описание настроек"));
-    EXPECT_EQ(Get<QAction>(MenuItem::OpenProfile)->text(), QString::fromUtf8("Прочитать из файла настройки прибора"));
-    EXPECT_EQ(Get<QAction>(MenuItem::SaveProfile)->text(), QString::fromUtf8("Сохранить настройки прибора в файл"));
+    EXPECT_EQ(Caption(Get<QLabel>(Part::DescriptionHeading)->text()), QString::fromUtf8("Описание настроек"));
+    EXPECT_EQ(Caption(Get<QAction>(MenuItem::OpenProfile)->text()), QString::fromUtf8("Прочитать из файла настройки прибора"));
+    EXPECT_EQ(Caption(Get<QAction>(MenuItem::SaveProfile)->text()), QString::fromUtf8("Сохранить настройки прибора в файл"));
 
     const std::pair<Bound, const char*> hints[] = {
         {controls.top.port, "Задаем номер порта компьютора"},

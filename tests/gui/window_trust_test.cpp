@@ -570,9 +570,9 @@ TEST_F(TrustTest, TheOutputTestShowsItsModeAndOutput)
     auto* menu = Get<QMenu>("OutputTestMenu");
     Trigger(MenuItem::OutputTestMode);  // mode on
     Trigger(MenuItem::NextOutput);
-    EXPECT_EQ(menu->title(), U("Проверка выходов (режим вкл., выход 2)"));
+    EXPECT_EQ(Caption(menu->title()), U("Проверка выходов (режим вкл., выход 2)"));
     Trigger(MenuItem::OutputTestMode);  // mode off
-    EXPECT_EQ(menu->title(), U("Проверка выходов (режим выкл.)"));
+    EXPECT_EQ(Caption(menu->title()), U("Проверка выходов (режим выкл.)"));
 }
 
 TEST_F(TrustTest, TheCalibrationSettingsLeaveNoBoxStretchedPastItsRows)

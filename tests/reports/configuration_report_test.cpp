@@ -181,5 +181,16 @@ TEST(ConfigurationReport, TextIsNumberDateThenEachBoxUnderItsHeading)
     EXPECT_EQ(text, expected);
 }
 
+TEST(ConfigurationReport, HeadingNamesTheModelOfTheDeviceType)
+{
+    const std::pair<int32_t, const char*> names[] = {
+        {0, "ПМВ 7700/01 Н"}, {1, "ПМВ 7703 Н"}, {2, "ПМВ 7706 Н"}, {3, "ПМВ 7706 Н"}, {4, "ПМВ 77xx"}, {-1, "ПМВ 77xx"}};
+    for (const auto& [type, name] : names) {
+        model::SettingsModel m;
+        m.general.proc_ver = type;
+        EXPECT_EQ(BuildConfigurationReport(m, kPrinted).Label("device")->text, name) << type;
+    }
+}
+
 }  // namespace
 }  // namespace pmv::reports

@@ -6,10 +6,14 @@
 #include "reports/passport_page.h"
 
 #include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
+#include <map>
 
 namespace pmv::reports {
 namespace {
@@ -111,6 +115,52 @@ TEST(PageDrawing, PassportTitleStaysInsideItsFrame)
     // Between the left frame (right edge at 514) and the divider (525).
     EXPECT_FALSE(Inked(image, 516, 10, 8, 700));
     EXPECT_FALSE(Inked(image, 1044, 0, 79, 794));
+}
+
+// The height of each word of a PDF in the left and in the right half of the sheet, as
+// pdftotext -bbox measures it: the first time the word is met in each half.
+std::array<std::map<std::string, double>, 2> WordHeightsByHalf(const std::string& path, double middle)
+{
+    QProcess process;
+    process.start("pdftotext", {"-bbox", QString::fromStdString(path), "-"});
+    std::array<std::map<std::string, double>, 2> heights;
+    if (!process.waitForFinished(20000) || process.exitCode() != 0)
+        return heights;
+    const QString html = QString::fromUtf8(process.readAllStandardOutput());
+    static const QRegularExpression word(
+        R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="[\d.]+" yMax="([\d.]+)">([^<]*)</word>)re");
+    for (auto it = word.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        auto& half = heights[m.captured(1).toDouble() < middle ? 0 : 1];
+        half.try_emplace(m.captured(4).toStdString(), m.captured(3).toDouble() - m.captured(2).toDouble());
+    }
+    return heights;
+}
+
+TEST(PageDrawing, BothCopiesOfAPassportAreDrawnInTheSameTypeSizes)
+{
+    // Every relay line of a two-channel instrument: more text than its box holds at 11 points.
+    model::SettingsModel m = TwoChannelInstrument();
+    m.rele.rel0_msk0 = m.rele.rel1_msk0 = 0x7F;
+    m.rele.rel0_msk1 = m.rele.rel1_msk1 = 0x07;
+    for (model::ChannelSettings& c : m.channel) {
+        c.dat = 19;
+        c.flag = 1;
+    }
+    test::TempDir dir;
+    const std::string path = dir.file("passport.pdf");
+    ASSERT_EQ(WritePagePdf(BuildPassportPage(m, {28, 12, 2025}), path), std::nullopt);
+    // The divider at 525 report units is 393.75 points from the left edge.
+    const auto halves = WordHeightsByHalf(path, 525 * 72.0 / kUnitsPerInch);
+    ASSERT_GT(halves[0].size(), 40u) << "pdftotext (poppler-utils) is needed";
+    size_t compared = 0;
+    for (const auto& [text, height] : halves[0]) {
+        const auto right = halves[1].find(text);
+        ASSERT_NE(right, halves[1].end()) << text;
+        EXPECT_NEAR(right->second, height, 0.05) << text;
+        ++compared;
+    }
+    EXPECT_EQ(compared, halves[1].size());
 }
 
 }  // namespace
