@@ -6,6 +6,7 @@
 #include "configuration_page.h"
 #include "connection_menu.h"
 #include "control_table.h"
+#include "edits_guard.h"
 #include "general_page.h"
 #include "instrument_records.h"
 #include "link/link_settings.h"
@@ -19,6 +20,7 @@
 #include "top_bar.h"
 #include "trend_chart.h"
 #include "widgets.h"
+#include "work_folder.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -108,12 +110,12 @@ BoundWidgets MainWindow::Bound() const
 
 void MainWindow::Start()
 {
+    if (const std::string folder = model::CurrentDirectory(); !FolderWritable(folder))
+        readOnlyFolder_ = folder;
     ShowFileErrorOnce(session_.LoadLinkSettings());
-    const model::LoadProfileResult recent = model::LoadProfile(model::RecentProfilePath(), session_.model);
-    if (recent.description)
-        top_->ShowDescription(*recent.description);
-    ShowFileErrorOnce(recent.error);
-    ShowFileErrorOnce(model::CreateDefaultProfiles());
+    LoadRecentProfile();
+    if (readOnlyFolder_.empty())
+        ShowFileErrorOnce(model::CreateDefaultProfiles());
     ShowModel();
     SetCaption({});
     ShowFileErrorOnce(session_.OpenPort());
@@ -131,6 +133,8 @@ void MainWindow::Start()
     session_.model.made_year = today.year();
     ShowModel();
     RepaintNow();
+    WatchEdits();
+    NoteReadOnlyFolder();
     reload_->Start(kReloadMs);
 }
 
@@ -147,25 +151,16 @@ void MainWindow::ReloadRecentProfile()
         reload_->Start(kReloadMs);
         return;
     }
-    const model::LoadProfileResult recent = model::LoadProfile(model::RecentProfilePath(), session_.model);
-    if (recent.description)
-        top_->ShowDescription(*recent.description);
-    ShowFileErrorOnce(recent.error);
+    LoadRecentProfile();
     ShowModel();
     RepaintNow();
+    edits_->Settle();
 }
 
 void MainWindow::GatherControls()
 {
     TakeControls(Bound(), controls_);
     binding::GatherSettings(controls_, session_.model, messages_);
-}
-
-void MainWindow::SaveAtClose()
-{
-    ShowFileErrorOnce(session_.port.SaveLinkSettingsAtExit(link::LinkSettingsPath()));
-    GatherControls();
-    ShowFileErrorOnce(pmv::model::SaveProfile(model::RecentProfilePath(), session_.model, top_->DescriptionLines()));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -175,6 +170,10 @@ void MainWindow::closeEvent(QCloseEvent* event)
     if (busy()) {
         closeRequested_ = true;
         keys_.PressEscape();
+        event->ignore();
+        return;
+    }
+    if (!edits_->MayClose()) {
         event->ignore();
         return;
     }
@@ -190,12 +189,13 @@ void MainWindow::ShowModel()
 
 void MainWindow::SetCaption(const QString& fileName)
 {
-    setWindowTitle(QString::fromUtf8(kCaptionPrefix) + QString::fromUtf8(kProgramVersion) + fileName);
+    setWindowTitle(QString::fromUtf8(kCaptionPrefix) + QString::fromUtf8(kProgramVersion) + fileName + QStringLiteral("[*]"));
 }
 
 void MainWindow::ShowFileErrorOnce(const std::optional<std::string>& error)
 {
-    if (error && shownFileErrors_.insert(*error).second)
+    // The files of a read-only work folder were told of once, as the folder.
+    if (error && !InReadOnlyFolder(*error) && shownFileErrors_.insert(*error).second)
         binding::ShowFileError(messages_, *error);
 }
 

@@ -25,6 +25,7 @@ namespace pmv::gui {
 
 class ChannelsPage;
 class ConfigurationPage;
+class EditsGuard;
 class InstrumentRecords;
 class LinkStatusBar;
 class PortWatch;
@@ -81,6 +82,7 @@ private:
 
     void Start();
     void ReloadRecentProfile();
+    // The state kept in dev.dat and recent.prf, or one message saying it could not be.
     void SaveAtClose();
     void ShowModel();
     void SetCaption(const QString& fileName);
@@ -101,11 +103,26 @@ private:
     void Run(Command what, const std::function<void(binding::CommandContext&)>& command, bool operation = false);
     RunCommand Runner(Command what);
     void OpenProfile();
-    void SaveProfile();
+    // False when the dialog was cancelled or the file refused.
+    bool SaveProfile();
+
+    // main_window_edits.cpp: unsaved edits, the entry in error, the work folder.
+    void WatchEdits();
+    // The controls into the model first, so that a command that only looks at the model (a
+    // report) takes a value still being typed.
+    void CommitEdits() { GatherControls(); }
+    // A read that replaced the shown settings of `read` with the instrument's.
+    void SettleRead(const binding::GroupFlags& read);
+    // recent.prf into the model; in a read-only work folder it is read and nothing is written.
+    void LoadRecentProfile();
+    // Start in a folder that cannot be written: one message and a lasting mark in the status bar.
+    void NoteReadOnlyFolder();
+    bool InReadOnlyFolder(const std::string& error) const;
 
     // CommandHost: the state table holds the exchange controls off for the whole operation.
     void ShowControls(const binding::ControlValues& values) override;
     void RepaintNow() override;
+    void ShowEntry(const std::string& field) override;
 
     KeyWatch keys_;
     WindowMessages messages_;
@@ -133,6 +150,8 @@ private:
     std::unique_ptr<Ticker> reload_;  // the form's Timer2
     bool closeRequested_ = false;     // a close came during an operation: it follows the operation
     std::set<std::string> shownFileErrors_;
+    EditsGuard* edits_ = nullptr;
+    std::string readOnlyFolder_;  // the work folder when it cannot be written; empty otherwise
 };
 
 }  // namespace pmv::gui

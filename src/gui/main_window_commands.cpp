@@ -4,6 +4,7 @@
 #include "channels_page.h"
 #include "configuration_page.h"
 #include "control_table.h"
+#include "edits_guard.h"
 #include "general_page.h"
 #include "instrument_records.h"
 #include "profile_dialog.h"
@@ -30,6 +31,10 @@ void MainWindow::ConnectPages()
     // `done` names the operation's outcome in the status bar: "Прочитано за 2,5 с".
     const auto button = [this](QPushButton* b, Command what, const char* done, auto command) {
         connect(b, &QPushButton::clicked, this, [=, this] {
+            // A read shows the instrument's settings in place of the window's.
+            const bool replaces = b == top_->readAll || b == top_->readSelected || b == general_->readSerial;
+            if (replaces && state_.Allows(what) && !edits_->MayReplace(b->text()))
+                return;
             if (state_.Allows(what))
                 linkStatus_->NameOperation(QString::fromUtf8(done));
             Run(what, command, true);
@@ -38,10 +43,17 @@ void MainWindow::ConnectPages()
     const char* read = "Прочитано";
     const char* written = "Записано";
     button(top_->readAll, Command::ExchangeButtons, read, [this](binding::CommandContext& c) {
-        if (binding::ReadAll(c) == kOk)
+        if (binding::ReadAll(c) == kOk) {
             records_->NoteRead(c.device.model);
+            SettleRead({true, true, true, true});
+        }
     });
-    button(top_->readSelected, Command::ExchangeButtons, read, [](binding::CommandContext& c) { binding::ReadSelected(c); });
+    button(top_->readSelected, Command::ExchangeButtons, read, [this](binding::CommandContext& c) {
+        if (binding::ReadSelected(c) == kOk) {
+            const model::SettingsModel& m = c.device.model;
+            SettleRead({m.channel[0].select != 0, m.channel[1].select != 0, m.rele.select != 0, m.general.gen_select != 0});
+        }
+    });
     button(top_->writeAll, Command::ExchangeButtons, written,
            [this](binding::CommandContext& c) { records_->Write(c, binding::WriteAll); });
     button(top_->writeSelected, Command::ExchangeButtons, written,
@@ -135,6 +147,8 @@ void MainWindow::SetActivity(Activity activity)
 
 void MainWindow::OpenProfile()
 {
+    if (!state_.Allows(Command::FileMenu) || !edits_->MayReplace(QString::fromUtf8("Прочитать из файла настройки прибора")))
+        return;
     const std::optional<QString> path = AskProfilePath(*this, true, keepWorkFolder_);
     if (!path)
         return;
@@ -142,16 +156,23 @@ void MainWindow::OpenProfile()
         if (const auto description = pmv::binding::OpenProfile(c, path->toStdString())) {
             top_->ShowDescription(*description);
             SetCaption(*path);
+            edits_->Settle();
         }
     });
 }
 
-void MainWindow::SaveProfile()
+bool MainWindow::SaveProfile()
 {
     const std::optional<QString> path = AskProfilePath(*this, false, keepWorkFolder_);
     if (!path)
-        return;
-    Run(Command::FileMenu, [&](binding::CommandContext& c) { binding::SaveProfileAs(c, path->toStdString(), top_->DescriptionLines()); });
+        return false;
+    bool saved = false;
+    Run(Command::FileMenu, [&](binding::CommandContext& c) {
+        saved = binding::SaveProfileAs(c, path->toStdString(), top_->DescriptionLines());
+    });
+    if (saved)
+        edits_->Settle();
+    return saved;
 }
 
 }  // namespace pmv::gui

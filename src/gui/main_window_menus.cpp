@@ -3,6 +3,7 @@
 #include "binding/binding.h"
 #include "binding/window_commands.h"
 #include "control_table.h"
+#include "edits_guard.h"
 #include "help_dialogs.h"
 #include "instrument_records.h"
 #include "messages/error_codes.h"
@@ -56,14 +57,21 @@ void MainWindow::BuildReportsMenu()
     QMenu* reports = AddReportsMenu(*menuBar());
     const auto action = [reports](const char* name) { return reports->findChild<QAction*>(QString::fromUtf8(name)); };
     connect(action("ReportAction"), &QAction::triggered, this, [this] {
-        if (state_.Allows(Command::PassportButton))
-            ShowReportPreview(reports::BuildConfigurationReport(session_.model, reports::Today()), *this);
-    });
-    connect(action("ReadReportAction"), &QAction::triggered, this, [this] {
         if (!state_.Allows(Command::PassportButton))
             return;
+        CommitEdits();
+        ShowReportPreview(reports::BuildConfigurationReport(session_.model, reports::Today()), *this);
+    });
+    connect(action("ReadReportAction"), &QAction::triggered, this, [this, action] {
+        if (!state_.Allows(Command::PassportButton) || !edits_->MayReplace(action("ReadReportAction")->text()))
+            return;
         Run(
-            Command::PassportButton, [](binding::CommandContext& c) { binding::ReadForReport(c); }, true);
+            Command::PassportButton,
+            [this](binding::CommandContext& c) {
+                if (binding::ReadForReport(c) == kOk)
+                    SettleRead({true, true, true, true});
+            },
+            true);
         ShowReportPreview(reports::BuildConfigurationReport(session_.model, reports::Today()), *this);
     });
     connect(action("PassportAction"), &QAction::triggered, this, [this] { MakePassportPage(); });
@@ -72,11 +80,14 @@ void MainWindow::BuildReportsMenu()
 
 void MainWindow::MakePassportPage()
 {
+    if (!state_.Allows(Command::PassportButton) || !edits_->MayReplace(QString::fromUtf8("Паспорт прибора")))
+        return;
     bool read = false;
     Run(
         Command::PassportButton, [&](binding::CommandContext& c) { read = binding::ReadForPassport(c) == kOk; }, true);
     if (!read)
         return;
+    SettleRead({true, true, true, true});
     const model::SettingsModel& m = session_.model;
     ShowReportPreview(reports::BuildPassportPage(m, reports::Today()), *this,
                       QString::fromStdString(production::PassportFileName(m.general.otk_type & 0xFF, m.SerialNumber())));

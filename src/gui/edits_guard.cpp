@@ -1,0 +1,84 @@
+#include "edits_guard.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTableWidget>
+#include <QTextEdit>
+#include <QWidget>
+
+#include <utility>
+
+namespace pmv::gui {
+
+EditsGuard::EditsGuard(Window window) : QObject(&window.window), w_(std::move(window)) {}
+
+void EditsGuard::Watch(const QWidget& root)
+{
+    const auto refresh = [this] { Refresh(); };
+    for (auto* edit : root.findChildren<QLineEdit*>())
+        connect(edit, &QLineEdit::textChanged, this, refresh);
+    for (auto* list : root.findChildren<QComboBox*>()) {
+        connect(list, &QComboBox::currentIndexChanged, this, refresh);
+        connect(list, &QComboBox::editTextChanged, this, refresh);
+    }
+    for (auto* box : root.findChildren<QCheckBox*>())
+        connect(box, &QCheckBox::toggled, this, refresh);
+    for (auto* grid : root.findChildren<QTableWidget*>())
+        connect(grid, &QTableWidget::itemChanged, this, refresh);
+    for (auto* text : root.findChildren<QTextEdit*>())
+        connect(text, &QTextEdit::textChanged, this, refresh);
+}
+
+void EditsGuard::Settle()
+{
+    edits_.Settle(w_.shown(), w_.description());
+    Refresh();
+}
+
+void EditsGuard::SettleGroups(const binding::GroupFlags& read)
+{
+    edits_.SettleGroups(w_.shown(), read);
+    Refresh();
+}
+
+bool EditsGuard::Unsaved() const
+{
+    return edits_.Differ(w_.shown(), w_.description(), w_.model());
+}
+
+void EditsGuard::Refresh()
+{
+    w_.window.setWindowModified(Unsaved());
+}
+
+bool EditsGuard::MayReplace(const QString& command)
+{
+    return Ask(QString::fromUtf8("Изменения настроек в окне не сохранены в файл. «%1» заменит их.\nСохранить изменения?")
+                   .arg(QString(command).remove('&')));
+}
+
+bool EditsGuard::MayClose()
+{
+    return Ask(QString::fromUtf8("Изменения настроек в окне не сохранены в файл.\nСохранить изменения перед выходом?"));
+}
+
+bool EditsGuard::Ask(const QString& text)
+{
+    // A command started while the question stands (a shortcut) does not ask again over it.
+    if (asking_ || !Unsaved())
+        return !asking_;
+    asking_ = true;
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf8("Несохраненные изменения"), text,
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, &w_.window);
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    const int answer = box.exec();
+    asking_ = false;
+    if (answer == QMessageBox::Discard)
+        return true;
+    return answer == QMessageBox::Save && w_.save();
+}
+
+}  // namespace pmv::gui
