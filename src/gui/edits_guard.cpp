@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTableWidget>
@@ -72,6 +73,8 @@ bool EditsGuard::Ask(const QString& text)
     asking_ = true;
     QMessageBox box(QMessageBox::Warning, QString::fromUtf8("Несохраненные изменения"), text,
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, &w_.window);
+    // Qt's own words for the three answers; "Don't Save" reads "Не сохранять" in its Russian.
+    box.button(QMessageBox::Discard)->setText(QCoreApplication::translate("QCocoaTheme", "Don't Save"));
     box.setDefaultButton(QMessageBox::Save);
     box.setEscapeButton(QMessageBox::Cancel);
     const int answer = box.exec();
