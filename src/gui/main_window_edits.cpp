@@ -65,9 +65,15 @@ void MainWindow::NoteReadOnlyFolder()
     auto* mark = new QLabel(QString::fromUtf8("Папка только для чтения: ") + QString::fromStdString(readOnlyFolder_));
     mark->setObjectName("ReadOnlyFolderLabel");
     statusBar()->addPermanentWidget(mark);
+    // The exchange log of the folder cannot be written either: the folder's message tells it.
+    session_.exchange.OnLogFailure([this](const std::string& path, int error) {
+        if (path.find('/') != std::string::npos && !path.starts_with(readOnlyFolder_ + "/"))
+            messages_.ShowMessage(binding::LogNotWrittenText(path, error), "Ошибка", MessageIcon::Warning);
+    });
     messages_.ShowMessage("Рабочая папка " + readOnlyFolder_ +
                               " только для чтения.\nОкно показывает профиль recent.prf из нее (без него - значения нового "
-                              "профиля), но ничего в нее не записывает: ни dev.dat, ни recent.prf, ни заводские профили. "
+                              "профиля), но ничего в нее не записывает: ни dev.dat, ни recent.prf, ни заводские профили, ни журнал "
+                              "обмена. "
                               "Состояние окна при выходе сохранить не удастся.",
                           "Рабочая папка", MessageIcon::Warning);
 }
