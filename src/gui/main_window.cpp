@@ -15,6 +15,7 @@
 #include "model/factory_profiles.h"
 #include "model/profile.h"
 #include "port_watch.h"
+#include "recent_profiles_menu.h"
 #include "relays_page.h"
 #include "status_bar.h"
 #include "top_bar.h"
@@ -114,6 +115,7 @@ void MainWindow::Start()
         readOnlyFolder_ = folder;
     ShowFileErrorOnce(session_.LoadLinkSettings());
     LoadRecentProfile();
+    recentProfiles_->Load(model::RecentProfilePath());
     if (readOnlyFolder_.empty())
         ShowFileErrorOnce(model::CreateDefaultProfiles());
     ShowModel();

@@ -29,6 +29,7 @@ class EditsGuard;
 class InstrumentRecords;
 class LinkStatusBar;
 class PortWatch;
+class RecentProfilesMenu;
 class TrendChart;
 class GeneralPage;
 class LiveValuesPage;
@@ -103,6 +104,9 @@ private:
     void Run(Command what, const std::function<void(binding::CommandContext&)>& command, bool operation = false);
     RunCommand Runner(Command what);
     void OpenProfile();
+    // A profile of "Последние профили"; a missing file is told and leaves the list.
+    void OpenRecentProfile(const std::string& path);
+    void OpenProfileAt(const QString& path);
     // False when the dialog was cancelled or the file refused.
     bool SaveProfile();
 
@@ -151,6 +155,7 @@ private:
     bool closeRequested_ = false;     // a close came during an operation: it follows the operation
     std::set<std::string> shownFileErrors_;
     EditsGuard* edits_ = nullptr;
+    RecentProfilesMenu* recentProfiles_ = nullptr;
     std::string readOnlyFolder_;  // the work folder when it cannot be written; empty otherwise
 };
 

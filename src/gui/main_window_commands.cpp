@@ -8,6 +8,7 @@
 #include "general_page.h"
 #include "instrument_records.h"
 #include "profile_dialog.h"
+#include "recent_profiles_menu.h"
 #include "relays_page.h"
 #include "status_bar.h"
 #include "top_bar.h"
@@ -16,6 +17,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
@@ -149,14 +151,32 @@ void MainWindow::OpenProfile()
 {
     if (!state_.Allows(Command::FileMenu) || !edits_->MayReplace(QString::fromUtf8("Прочитать из файла настройки прибора")))
         return;
-    const std::optional<QString> path = AskProfilePath(*this, true, keepWorkFolder_);
-    if (!path)
+    if (const std::optional<QString> path = AskProfilePath(*this, true, keepWorkFolder_))
+        OpenProfileAt(*path);
+}
+
+void MainWindow::OpenRecentProfile(const std::string& path)
+{
+    if (!state_.Allows(Command::FileMenu))
         return;
+    if (!QFileInfo(QString::fromStdString(path)).isFile()) {
+        messages_.ShowMessage("Нет файла профиля " + path + ": он убран из списка последних профилей.", "Последние профили",
+                              MessageIcon::Warning);
+        recentProfiles_->Remove(path);
+        return;
+    }
+    if (edits_->MayReplace(QString::fromStdString(path)))
+        OpenProfileAt(QString::fromStdString(path));
+}
+
+void MainWindow::OpenProfileAt(const QString& path)
+{
     Run(Command::FileMenu, [&](binding::CommandContext& c) {
-        if (const auto description = pmv::binding::OpenProfile(c, path->toStdString())) {
+        if (const auto description = pmv::binding::OpenProfile(c, path.toStdString())) {
             top_->ShowDescription(*description);
-            SetCaption(*path);
+            SetCaption(path);
             edits_->Settle();
+            recentProfiles_->Add(path.toStdString());
         }
     });
 }
@@ -170,8 +190,10 @@ bool MainWindow::SaveProfile()
     Run(Command::FileMenu, [&](binding::CommandContext& c) {
         saved = binding::SaveProfileAs(c, path->toStdString(), top_->DescriptionLines());
     });
-    if (saved)
+    if (saved) {
         edits_->Settle();
+        recentProfiles_->Add(path->toStdString() + ".prf");
+    }
     return saved;
 }
 

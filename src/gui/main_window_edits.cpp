@@ -6,6 +6,7 @@
 #include "edits_guard.h"
 #include "link/link_settings.h"
 #include "model/profile.h"
+#include "recent_profiles_menu.h"
 #include "top_bar.h"
 #include "work_folder.h"
 
@@ -91,7 +92,11 @@ void MainWindow::SaveAtClose()
     GatherControls();
     if (writable) {
         note(linkError);
-        note(pmv::model::SaveProfile(model::RecentProfilePath(), session_.model, top_->DescriptionLines()));
+        const std::optional<std::string> failed =
+            pmv::model::SaveProfile(model::RecentProfilePath(), session_.model, top_->DescriptionLines());
+        note(failed);
+        if (!failed)
+            note(recentProfiles_->list().Save(model::RecentProfilePath()));
     } else {
         failures.push_back("папка " + folder + " только для чтения");
     }

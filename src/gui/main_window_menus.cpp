@@ -8,6 +8,7 @@
 #include "instrument_records.h"
 #include "messages/error_codes.h"
 #include "production/production.h"
+#include "recent_profiles_menu.h"
 #include "report_preview.h"
 #include "reports/configuration_report.h"
 #include "reports/passport_page.h"
@@ -31,6 +32,7 @@ void MainWindow::BuildFileMenu()
     QAction* save = file->addAction(QString::fromUtf8("Сохранить настройки прибора в файл"), QKeySequence(Qt::CTRL | Qt::Key_S),
                                     this, [this] { SaveProfile(); });
     save->setObjectName("N3");
+    recentProfiles_ = new RecentProfilesMenu(*file, [this](const std::string& path) { OpenRecentProfile(path); });
     records_ = new InstrumentRecords({*this, session_.device, messages_, *this,
                                       [this] { GatherControls(); },
                                       [this] { return session_.port.settings().Number; }, Runner(Command::Production),
@@ -48,7 +50,7 @@ void MainWindow::BuildFileMenu()
     file->addSeparator();
     QAction* exit = file->addAction(QString::fromUtf8("Выход"), QKeySequence(Qt::CTRL | Qt::Key_Q), this, &QWidget::close);
     exit->setObjectName("Exit");
-    state_.Add(Command::FileMenu, {open, save});
+    state_.Add(Command::FileMenu, {open, save, recentProfiles_->menu()->menuAction()});
     state_.Add(Command::Exit, {exit});
 }
 

@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTextEdit>
@@ -184,6 +185,47 @@ TEST_F(EditsTest, AnEntryErrorBringsItsFieldForwardWithTheFocus)
     EXPECT_EQ(boxer.boxes[2].detail, U("Поле «Заводской номер»: пусто."));
     EXPECT_EQ(Pages()->currentIndex(), 2);
     EXPECT_EQ(window->focusWidget(), Get<QLineEdit>(controls.general.serialNumber));
+}
+
+TEST_F(EditsTest, RecentProfilesAreKeptWithTheWindowsStateAndAMissingOneLeavesTheList)
+{
+    Open();
+    const auto listed = [this] {
+        QStringList paths;
+        for (QAction* action : Get<QMenu>("RecentProfilesMenu")->actions())
+            paths << action->text().section(' ', 1).replace(U("&&"), U("&"));
+        return paths;
+    };
+    EXPECT_TRUE(listed().isEmpty());
+    EXPECT_FALSE(Get<QMenu>("RecentProfilesMenu")->menuAction()->isVisible());
+    for (const char* name : {"a", "b", "c", "d", "e", "f&g"}) {
+        boxer.files = {QString::fromStdString(File(name))};
+        Trigger(MenuItem::SaveProfile);
+    }
+    boxer.files = {QString::fromStdString(File("c.prf"))};
+    Trigger(MenuItem::OpenProfile);
+    const QStringList five = {QString::fromStdString(File("c.prf")), QString::fromStdString(File("f&g.prf")),
+                              QString::fromStdString(File("e.prf")), QString::fromStdString(File("d.prf")),
+                              QString::fromStdString(File("b.prf"))};
+    EXPECT_EQ(listed(), five);
+    window->close();
+    EXPECT_TRUE(boxer.boxes.empty());
+
+    window.reset();
+    Open();
+    EXPECT_EQ(listed(), five);
+    std::filesystem::remove(File("e.prf"));
+    Get<QAction>("RecentProfile3")->trigger();
+    ASSERT_EQ(boxer.boxes.size(), 1u);
+    EXPECT_EQ(boxer.boxes[0].text.toStdString(), "Нет файла профиля " + File("e.prf") + ": он убран из списка последних профилей.");
+    EXPECT_EQ(listed().size(), 4);
+    EXPECT_FALSE(listed().contains(QString::fromStdString(File("e.prf"))));
+
+    Get<QAction>("RecentProfile2")->trigger();
+    EXPECT_EQ(window->windowHandle()->title(), window->windowTitle().remove(U("[*]")));
+    EXPECT_TRUE(window->windowTitle().contains(QString::fromStdString(File("f&g.prf"))));
+    EXPECT_EQ(listed().first(), QString::fromStdString(File("f&g.prf")));
+    EXPECT_EQ(boxer.boxes.size(), 1u);
 }
 
 class ReadOnlyFolderTest : public WindowTest {
