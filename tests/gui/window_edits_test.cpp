@@ -11,13 +11,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTextEdit>
 #include <QWindow>
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 namespace pmv::test {
 namespace {
@@ -226,6 +229,44 @@ TEST_F(EditsTest, RecentProfilesAreKeptWithTheWindowsStateAndAMissingOneLeavesTh
     EXPECT_TRUE(window->windowTitle().contains(QString::fromStdString(File("f&g.prf"))));
     EXPECT_EQ(listed().first(), QString::fromStdString(File("f&g.prf")));
     EXPECT_EQ(boxer.boxes.size(), 1u);
+}
+
+TEST_F(EditsTest, AHistoryRowOpensToShowTheValuesWritten)
+{
+    Open();
+    SetText(controls.channels[0].setpoint1, "33,5");
+    boxer.yesToAll = true;
+    Click(Button::WriteAll);
+    ASSERT_FLOAT_EQ(simulator.FloatRegister(2, device::regs::Th1(0).number), 33.5f);
+
+    QString heading, values;
+    bool opened = false;
+    QTimer looker;
+    QObject::connect(&looker, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        if (dialog->objectName() == "HistoryRowDialog") {
+            heading = dialog->findChild<QLabel*>("HistoryRowHeading")->text();
+            values = dialog->findChild<QPlainTextEdit*>("HistoryRowDetails")->toPlainText();
+            dialog->reject();
+            return;
+        }
+        auto* table = dialog->findChild<QTableWidget*>("HistoryTable");
+        if (dialog->objectName() != "HistoryDialog" || !heading.isEmpty()) {
+            dialog->reject();
+            return;
+        }
+        // Opened once this tick has returned: the row's own box is answered by the next ticks.
+        for (int row = 0; row < table->rowCount(); ++row)
+            if (table->item(row, 3)->text() == U("запись") && !std::exchange(opened, true))
+                QTimer::singleShot(0, table, [table, row] { Q_EMIT table->itemActivated(table->item(row, 1)); });
+    });
+    looker.start(20);
+    Trigger("HistoryAction");
+    looker.stop();
+    EXPECT_TRUE(heading.contains(U(" · запись · выполнено"))) << heading.toStdString();
+    EXPECT_TRUE(values.contains(U("Канал 1 · Уставка I=33.5"))) << values.toStdString();
 }
 
 class ReadOnlyFolderTest : public WindowTest {
