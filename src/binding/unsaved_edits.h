@@ -15,9 +15,10 @@ namespace pmv::binding {
 // as an edit.
 class UnsavedEdits {
 public:
-    // What is shown now is the reference: after a load, a save, or a read of every group.
+    // What is shown now is the reference: after a load or a save.
     void Settle(const ControlValues& shown, const std::vector<std::string>& description);
-    // After a read of the groups `read`: their part of what is shown becomes the reference.
+    // After a read of the groups `read`: their part of what is shown becomes the reference; the
+    // description, which no read changes, keeps its reference.
     void SettleGroups(const ControlValues& shown, const GroupFlags& read);
 
     // Whether what is shown differs from the reference. `model` holds what no control shows.

@@ -34,7 +34,7 @@ public:
     void Watch(const QWidget& root);
     // What the window shows now is what was loaded, saved or read.
     void Settle();
-    // After a read of some groups only.
+    // After a read: the settings of the groups read.
     void SettleGroups(const binding::GroupFlags& read);
     void Refresh();
     bool Unsaved() const;

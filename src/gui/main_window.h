@@ -115,7 +115,8 @@ private:
     // The controls into the model first, so that a command that only looks at the model (a
     // report) takes a value still being typed.
     void CommitEdits() { GatherControls(); }
-    // A read that replaced the shown settings of `read` with the instrument's.
+    // A read that replaced the shown settings of `read` with the instrument's; the description
+    // keeps its reference.
     void SettleRead(const binding::GroupFlags& read);
     // recent.prf into the model; in a read-only work folder it is read and nothing is written.
     void LoadRecentProfile();

@@ -37,10 +37,8 @@ void MainWindow::WatchEdits()
 
 void MainWindow::SettleRead(const binding::GroupFlags& read)
 {
-    if (read.channel1 && read.channel2 && read.relays && read.general)
-        edits_->Settle();
-    else
-        edits_->SettleGroups(read);
+    // A read leaves the description as it was, edited or not.
+    edits_->SettleGroups(read);
 }
 
 void MainWindow::LoadRecentProfile()
