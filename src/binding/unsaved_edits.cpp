@@ -54,6 +54,22 @@ bool UnscannedEdit(const ChannelControls& settled, const ChannelControls& shown)
                        [&](const std::string& a, const std::string& b) { return !edited(a, b); });
 }
 
+// The settings of the groups `groups` as `from` shows them, into `to`.
+void CopyGroups(const ControlValues& from, const GroupFlags& groups, ControlValues& to)
+{
+    if (groups.channel1)
+        to.channels[0] = from.channels[0];
+    if (groups.channel2)
+        to.channels[1] = from.channels[1];
+    if (groups.relays)
+        to.relays = from.relays;
+    if (groups.general) {
+        to.general.deviceType = from.general.deviceType;
+        to.general.errorDisplay = from.general.errorDisplay;
+        to.general.typeCode = from.general.typeCode;
+    }
+}
+
 }  // namespace
 
 void UnsavedEdits::Settle(const ControlValues& shown, const std::vector<std::string>& description)
@@ -64,17 +80,14 @@ void UnsavedEdits::Settle(const ControlValues& shown, const std::vector<std::str
 
 void UnsavedEdits::SettleGroups(const ControlValues& shown, const GroupFlags& read)
 {
-    if (read.channel1)
-        settled_.channels[0] = shown.channels[0];
-    if (read.channel2)
-        settled_.channels[1] = shown.channels[1];
-    if (read.relays)
-        settled_.relays = shown.relays;
-    if (read.general) {
-        settled_.general.deviceType = shown.general.deviceType;
-        settled_.general.errorDisplay = shown.general.errorDisplay;
-        settled_.general.typeCode = shown.general.typeCode;
-    }
+    CopyGroups(shown, read, settled_);
+}
+
+bool UnsavedEdits::DifferIn(const ControlValues& shown, const GroupFlags& read, const model::SettingsModel& model) const
+{
+    ControlValues replaced = settled_;
+    CopyGroups(shown, read, replaced);
+    return Differ(replaced, description_, model);
 }
 
 bool UnsavedEdits::Differ(const ControlValues& shown, const std::vector<std::string>& description,

@@ -25,6 +25,10 @@ public:
     bool Differ(const ControlValues& shown, const std::vector<std::string>& description,
                 const model::SettingsModel& model) const;
 
+    // Whether a read of the groups `read` would replace an edit: the differences in their
+    // settings alone (a read leaves the description and the other groups as they are).
+    bool DifferIn(const ControlValues& shown, const GroupFlags& read, const model::SettingsModel& model) const;
+
 private:
     ControlValues settled_;
     std::vector<std::string> description_;

@@ -54,21 +54,36 @@ void EditsGuard::Refresh()
     w_.window.setWindowModified(Unsaved());
 }
 
+namespace {
+
+QString ReplaceQuestion(const QString& command)
+{
+    return QString::fromUtf8("Изменения настроек в окне не сохранены в файл. «%1» заменит их.\nСохранить изменения?")
+        .arg(QString(command).remove('&'));
+}
+
+}  // namespace
+
 bool EditsGuard::MayReplace(const QString& command)
 {
-    return Ask(QString::fromUtf8("Изменения настроек в окне не сохранены в файл. «%1» заменит их.\nСохранить изменения?")
-                   .arg(QString(command).remove('&')));
+    return Ask(ReplaceQuestion(command), Unsaved());
+}
+
+bool EditsGuard::MayRead(const QString& command, const binding::GroupFlags& read)
+{
+    return Ask(ReplaceQuestion(command), edits_.DifferIn(w_.shown(), read, w_.model()));
 }
 
 bool EditsGuard::MayClose()
 {
-    return Ask(QString::fromUtf8("Изменения настроек в окне не сохранены в файл.\nСохранить изменения перед выходом?"));
+    return Ask(QString::fromUtf8("Изменения настроек в окне не сохранены в файл.\nСохранить изменения перед выходом?"),
+               Unsaved());
 }
 
-bool EditsGuard::Ask(const QString& text)
+bool EditsGuard::Ask(const QString& text, bool unsaved)
 {
     // A command started while the question stands (a shortcut) does not ask again over it.
-    if (asking_ || !Unsaved())
+    if (asking_ || !unsaved)
         return !asking_;
     asking_ = true;
     QMessageBox box(QMessageBox::Warning, QString::fromUtf8("Несохраненные изменения"), text,

@@ -42,11 +42,13 @@ public:
     // Before `command` replaces the window's settings: true when nothing is unsaved, or the user
     // saved the edits or let them go; false when the user kept them (the command does not run).
     bool MayReplace(const QString& command);
+    // Before a read replaces the settings of the groups `read`: asks only about their edits.
+    bool MayRead(const QString& command, const binding::GroupFlags& read);
     // Before the window closes.
     bool MayClose();
 
 private:
-    bool Ask(const QString& text);
+    bool Ask(const QString& text, bool unsaved);
 
     Window w_;
     binding::UnsavedEdits edits_;

@@ -115,6 +115,8 @@ private:
     // The controls into the model first, so that a command that only looks at the model (a
     // report) takes a value still being typed.
     void CommitEdits() { GatherControls(); }
+    // The groups whose boxes are ticked: what "Прочитать выбранное" reads.
+    binding::GroupFlags TickedGroups() const;
     // A read that replaced the shown settings of `read` with the instrument's; the description
     // keeps its reference.
     void SettleRead(const binding::GroupFlags& read);

@@ -33,9 +33,11 @@ void MainWindow::ConnectPages()
     // `done` names the operation's outcome in the status bar: "Прочитано за 2,5 с".
     const auto button = [this](QPushButton* b, Command what, const char* done, auto command) {
         connect(b, &QPushButton::clicked, this, [=, this] {
-            // A read shows the instrument's settings in place of the window's.
+            // A read shows the instrument's settings in place of the window's: "Прочитать выбранное"
+            // those of the ticked groups, the others every group's ("Прочитать" shows the whole model).
             const bool replaces = b == top_->readAll || b == top_->readSelected || b == general_->readSerial;
-            if (replaces && state_.Allows(what) && !edits_->MayReplace(b->text()))
+            const binding::GroupFlags read = b == top_->readSelected ? TickedGroups() : binding::GroupFlags{true, true, true, true};
+            if (replaces && state_.Allows(what) && !edits_->MayRead(b->text(), read))
                 return;
             if (state_.Allows(what))
                 linkStatus_->NameOperation(QString::fromUtf8(done));

@@ -35,6 +35,13 @@ void MainWindow::WatchEdits()
     edits_->Settle();
 }
 
+binding::GroupFlags MainWindow::TickedGroups() const
+{
+    binding::ControlValues shown = controls_;
+    TakeControls(Bound(), shown);
+    return shown.top.groupBoxes;
+}
+
 void MainWindow::SettleRead(const binding::GroupFlags& read)
 {
     // A read leaves the description as it was, edited or not.

@@ -65,7 +65,7 @@ void MainWindow::BuildReportsMenu()
         ShowReportPreview(reports::BuildConfigurationReport(session_.model, reports::Today()), *this);
     });
     connect(action("ReadReportAction"), &QAction::triggered, this, [this, action] {
-        if (!state_.Allows(Command::PassportButton) || !edits_->MayReplace(action("ReadReportAction")->text()))
+        if (!state_.Allows(Command::PassportButton) || !edits_->MayRead(action("ReadReportAction")->text(), {true, true, true, true}))
             return;
         Run(
             Command::PassportButton,
@@ -82,7 +82,7 @@ void MainWindow::BuildReportsMenu()
 
 void MainWindow::MakePassportPage()
 {
-    if (!state_.Allows(Command::PassportButton) || !edits_->MayReplace(QString::fromUtf8("Паспорт прибора")))
+    if (!state_.Allows(Command::PassportButton) || !edits_->MayRead(QString::fromUtf8("Паспорт прибора"), {true, true, true, true}))
         return;
     bool read = false;
     Run(

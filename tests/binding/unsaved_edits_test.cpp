@@ -71,5 +71,17 @@ TEST(UnsavedEdits, AReadOfSomeGroupsSettlesOnlyThem)
     EXPECT_FALSE(edits.Differ(s.values, s.description, s.model));
 }
 
+TEST(UnsavedEdits, AReadIsAskedAboutOnlyForTheGroupsItReplaces)
+{
+    Shown s = Loaded();
+    UnsavedEdits edits;
+    edits.Settle(s.values, s.description);
+    s.values.channels[1].setpoint1 = "2";
+    s.description[1] = "новая строка";
+    EXPECT_FALSE(edits.DifferIn(s.values, {.channel1 = true, .relays = true, .general = true}, s.model));
+    EXPECT_TRUE(edits.DifferIn(s.values, {.channel2 = true}, s.model));
+    EXPECT_TRUE(edits.Differ(s.values, s.description, s.model));
+}
+
 }  // namespace
 }  // namespace pmv::binding

@@ -148,6 +148,27 @@ TEST_F(EditsTest, UnsavedEditsAreMarkedAndAskedAboutBeforeAnythingReplacesThem)
     EXPECT_EQ(boxer.boxes.size(), 5u);
 }
 
+TEST_F(EditsTest, AReadAsksOnlyAboutTheEditsItWouldReplace)
+{
+    Open();
+    const QString loaded = Text(controls.channels[1].setpoint1);
+    // Channel 2 unticked: "Прочитать выбранное" takes its edit along and reads the others.
+    Get<QCheckBox>(controls.top.groupBoxes.channel2)->click();
+    SetText(controls.channels[1].setpoint1, "2");
+    Click(Button::ReadSelected);
+    EXPECT_TRUE(boxer.boxes.empty());
+    EXPECT_EQ(Text(controls.channels[1].setpoint1), Number(2.0f));
+    EXPECT_TRUE(window->isWindowModified());
+
+    // No read changes the description: an edit of it alone is no question, and stays marked.
+    SetText(controls.channels[1].setpoint1, loaded.toUtf8().constData());
+    Get<QTextEdit>(Part::Description)->setPlainText(U("своё описание"));
+    Click(Button::ReadAll);
+    EXPECT_TRUE(boxer.boxes.empty());
+    EXPECT_EQ(Get<QTextEdit>(Part::Description)->toPlainText(), U("своё описание"));
+    EXPECT_TRUE(window->isWindowModified());
+}
+
 TEST_F(EditsTest, AProfileSavedOrOpenedIsTheNewReference)
 {
     Open();
