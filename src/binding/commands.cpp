@@ -79,7 +79,7 @@ ErrorCode SendGroups(CommandContext& c)
 
 ErrorCode WriteGroups(CommandContext& c)
 {
-    ErrorCode code = CheckEntries(c.controls, c.messages);
+    ErrorCode code = CheckEntries(c.controls, c.messages, [&c](const std::string& field) { c.host.ShowEntry(field); });
     if (code == kOk) {
         GatherSettings(c.controls, c.device.model, c.messages);
         code = CheckRelaySettings(c.device.model, c.messages);

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace pmv {
 class Messages;
@@ -26,6 +27,10 @@ public:
 
     // Draws the window at once, without waiting for the event loop.
     virtual void RepaintNow() {}
+
+    // The entry check refused `field`, a field of the context's controls: its control is brought
+    // into view and takes the focus, before the box that names it.
+    virtual void ShowEntry(const std::string& /*field*/) {}
 };
 
 // What a command works with.

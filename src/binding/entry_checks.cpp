@@ -3,6 +3,7 @@
 #include "binding/number_text.h"
 #include "messages/error_codes.h"
 #include "messages/messages.h"
+#include "model/profile_fields.h"
 
 #include <array>
 #include <string>
@@ -19,6 +20,7 @@ constexpr std::array<const char*, 2> kChannelCaption = {"Ошибка задан
 struct EntryCheck {
     const std::string& (*field)(const ChannelControls&);
     std::array<const char*, 2> text;
+    const char* key;  // the profile key, whose row gives the field's label
 };
 
 #define FIELD(name) [](const ChannelControls& c) -> const std::string& { return c.name; }
@@ -28,50 +30,68 @@ struct EntryCheck {
     }
 
 const std::array<EntryCheck, 14> kChannelChecks = {{
-    {FIELD(rangeMin), BOTH("Ошибка задания минимума диапазона.")},
-    {FIELD(rangeMax), BOTH("Ошибка задания максимума диапазона.")},
-    {FIELD(shift), BOTH("Ошибка задания смещения диапазона.")},
-    {FIELD(rangeAdjust), BOTH("Ошибка задания подстройки диапазона.")},
-    {FIELD(setpoint1), BOTH("Ошибка задания уставки 1.")},
-    {FIELD(setpoint2), BOTH("Ошибка задания уставки 2.")},
-    {FIELD(hysteresis1), BOTH("Ошибка задания гистерезиса уставки 1.")},
-    {FIELD(hysteresis2), BOTH("Ошибка задания гистерезиса уставки 2.")},
-    {FIELD(setpointStep), BOTH("Ошибка задания скорости изменения уставки.")},
+    {FIELD(rangeMin), BOTH("Ошибка задания минимума диапазона."), "diap_min"},
+    {FIELD(rangeMax), BOTH("Ошибка задания максимума диапазона."), "diap_max"},
+    {FIELD(shift), BOTH("Ошибка задания смещения диапазона."), "shift"},
+    {FIELD(rangeAdjust), BOTH("Ошибка задания подстройки диапазона."), "adj"},
+    {FIELD(setpoint1), BOTH("Ошибка задания уставки 1."), "th1"},
+    {FIELD(setpoint2), BOTH("Ошибка задания уставки 2."), "th2"},
+    {FIELD(hysteresis1), BOTH("Ошибка задания гистерезиса уставки 1."), "his1"},
+    {FIELD(hysteresis2), BOTH("Ошибка задания гистерезиса уставки 2."), "his2"},
+    {FIELD(setpointStep), BOTH("Ошибка задания скорости изменения уставки."), "spd_th"},
     {FIELD(hysteresisStep),
-     {"Ошибка задания скорости изменения гистерезиса.", "Ошибка задания скорости изменения гистерезиса уставки."}},
-    {FIELD(polynomial[0]), BOTH("Ошибка задания коэффициента 1 полинома.")},
-    {FIELD(polynomial[1]), BOTH("Ошибка задания коэффициента 2 полинома.")},
-    {FIELD(polynomial[2]), BOTH("Ошибка задания коэффициента 3 полинома.")},
-    {FIELD(polynomial[3]), BOTH("Ошибка задания коэффициента 4 полинома.")},
+     {"Ошибка задания скорости изменения гистерезиса.", "Ошибка задания скорости изменения гистерезиса уставки."},
+     "spd_his"},
+    {FIELD(polynomial[0]), BOTH("Ошибка задания коэффициента 1 полинома."), "koef0"},
+    {FIELD(polynomial[1]), BOTH("Ошибка задания коэффициента 2 полинома."), "koef1"},
+    {FIELD(polynomial[2]), BOTH("Ошибка задания коэффициента 3 полинома."), "koef2"},
+    {FIELD(polynomial[3]), BOTH("Ошибка задания коэффициента 4 полинома."), "koef3"},
 }};
 
 #undef BOTH
 #undef FIELD
 
-bool Fails(const EntryCheck& check, const ControlValues& values, size_t ch, Messages& messages)
+// The field as the window labels it, with what it holds.
+std::string FieldNote(const std::string& label, const std::string& typed)
 {
-    if (IsNumberText(check.field(values.channels[ch])))
+    return "Поле «" + label + "»: " + (typed.empty() ? std::string("пусто") : "введено «" + typed + "»") + ".";
+}
+
+void Report(const std::string& field, const char* text, const std::string& label, const char* caption, Messages& messages,
+            const EntryLocated& located)
+{
+    if (located)
+        located(field);
+    messages.ShowDetailedMessage(text, FieldNote(label, field), caption, MessageIcon::Error);
+}
+
+bool Fails(const EntryCheck& check, const ControlValues& values, size_t ch, Messages& messages, const EntryLocated& located)
+{
+    const std::string& field = check.field(values.channels[ch]);
+    if (IsNumberText(field))
         return false;
-    messages.ShowMessage(check.text[ch], kChannelCaption[ch], MessageIcon::Error);
+    const model::Setting* setting = model::FindSetting(ch == 0 ? "CH1" : "CH2", check.key);
+    Report(field, check.text[ch], setting ? setting->label : check.key, kChannelCaption[ch], messages, located);
     return true;
 }
 
 }  // namespace
 
-ErrorCode CheckEntries(const ControlValues& values, Messages& messages)
+ErrorCode CheckEntries(const ControlValues& values, Messages& messages, const EntryLocated& located)
 {
     // Channel 1's minimum comes before the serial number, as the window has always checked them.
-    if (Fails(kChannelChecks[0], values, 0, messages))
+    if (Fails(kChannelChecks[0], values, 0, messages, located))
         return kStoppedToCorrect;
     if (!IsSerialNumberText(values.general.serialNumber)) {
-        messages.ShowMessage("Ошибка задания заводского номера прибора.", kGeneral, MessageIcon::Error);
+        Report(values.general.serialNumber, "Ошибка задания заводского номера прибора.", "Заводской номер", kGeneral, messages,
+               located);
         return kStoppedToCorrect;
     }
     for (size_t i = 1; i < kChannelChecks.size(); ++i)
-        if (Fails(kChannelChecks[i], values, 0, messages))
+        if (Fails(kChannelChecks[i], values, 0, messages, located))
             return kStoppedToCorrect;
     for (const EntryCheck& check : kChannelChecks)
-        if (Fails(check, values, 1, messages))
+        if (Fails(check, values, 1, messages, located))
             return kStoppedToCorrect;
     return kOk;
 }

@@ -47,7 +47,7 @@ std::string WhyNotWritten(const std::string& path)
     if (fs::exists(file, ignored) &&
         ((fs::status(file, ignored).permissions() & writable) == fs::perms::none || ::access(path.c_str(), W_OK) != 0))
         return "файл защищен от записи";
-    if (::access(folder.c_str(), W_OK) != 0)
+    if ((fs::status(folder, ignored).permissions() & writable) == fs::perms::none || ::access(folder.c_str(), W_OK) != 0)
         return "нет права записи в папку " + folder.string();
     struct statvfs disk {};
     if (::statvfs(folder.c_str(), &disk) == 0 && disk.f_bavail == 0)

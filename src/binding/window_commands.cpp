@@ -3,6 +3,7 @@
 #include "binding/binding.h"
 #include "binding/file_errors.h"
 #include "binding/number_text.h"
+#include "binding/profile_load.h"
 #include "device/device_settings.h"
 #include "link/link_port.h"
 #include "messages/error_codes.h"
@@ -171,22 +172,25 @@ std::optional<std::array<std::string, 4>> OpenProfile(CommandContext& context, c
         !context.messages.AskYesNo(Question::ProfileDefaults, model::MissingKeysText(path, check.missing) + "\nОткрыть профиль?",
                                    "Профиль", MessageIcon::Warning))
         return std::nullopt;
-    model::SettingsModel loaded = context.device.model;
-    const model::LoadProfileResult profile = model::LoadProfile(path, loaded);
-    if (profile.error) {
-        ShowFileError(context.messages, *profile.error);
+    const LoadedProfile profile = LoadProfileKeepingFile(path, context.device.model);
+    if (profile.unread) {
+        ShowFileError(context.messages, *profile.notUpdated);
         return std::nullopt;
     }
-    context.device.model = loaded;
     Show(context);
-    return profile.description.value_or(std::array<std::string, 4>{});
+    if (profile.notUpdated)
+        context.messages.ShowMessage(NotUpdatedText(path, *profile.notUpdated), "Профиль", MessageIcon::Information);
+    return profile.description;
 }
 
-void SaveProfileAs(CommandContext& context, const std::string& chosenPath, const std::vector<std::string>& description)
+bool SaveProfileAs(CommandContext& context, const std::string& chosenPath, const std::vector<std::string>& description)
 {
     Gather(context);
-    if (const auto error = model::SaveProfile(chosenPath + ".prf", context.device.model, description))
+    if (const auto error = model::SaveProfile(chosenPath + ".prf", context.device.model, description)) {
         ShowFileError(context.messages, *error);
+        return false;
+    }
+    return true;
 }
 
 std::string NotAProfileText(const std::string& path, bool exists)

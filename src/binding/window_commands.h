@@ -59,13 +59,15 @@ std::optional<std::string> ChangePort(CommandContext& context, link::LinkPort& p
 
 // "Прочитать из файла настройки прибора": the controls into the model, then the profile. A
 // missing file, or one with none of a profile's sections, is refused with its message and left
-// as it is. The profile loads into a copy, so a load that fails half way (a write-back refused)
-// leaves the model as it was and shows its message. The description lines come back on success.
+// as it is. A file that refuses the load's write-backs (a read-only reference profile) is taken
+// as it reads and left as it is, which a box tells after the profile is shown. The description
+// lines come back on success.
 std::optional<std::array<std::string, 4>> OpenProfile(CommandContext& context, const std::string& path);
 
 // "Сохранить настройки прибора в файл": the controls into the model, then the profile under the
-// chosen name with ".prf" appended whatever it ends in ("a.prf" is saved as "a.prf.prf").
-void SaveProfileAs(CommandContext& context, const std::string& chosenPath, const std::vector<std::string>& description);
+// chosen name with ".prf" appended whatever it ends in ("a.prf" is saved as "a.prf.prf"). False
+// when the file could not be written, after its message.
+bool SaveProfileAs(CommandContext& context, const std::string& chosenPath, const std::vector<std::string>& description);
 
 // Why a file cannot be opened as a profile: it is missing, or it holds none of the sections.
 std::string NotAProfileText(const std::string& path, bool exists);

@@ -3,6 +3,7 @@
 #include "binding/csv_format.h"
 
 #include "binding/file_errors.h"
+#include "history_row_dialog.h"
 #include "save_dialog.h"
 
 #include <QCheckBox>
@@ -104,6 +105,17 @@ HistoryDialog::HistoryDialog(QWidget* parent, history::History& history) : QDial
             chosen_ = *r;
             accept();
         }
+    });
+    // A row opened (double click, Enter) shows the values it keeps.
+    connect(table_, &QTableWidget::itemActivated, this, [this](const QTableWidgetItem* item) {
+        const int row = item->row();
+        if (row < 0 || row >= static_cast<int>(rows_.size()))
+            return;
+        QStringList heading;
+        for (int column = 0; column < table_->columnCount(); ++column)
+            if (!table_->item(row, column)->text().isEmpty())
+                heading << table_->item(row, column)->text();
+        HistoryRowDialog(this, rows_[static_cast<size_t>(row)], heading.join(QStringLiteral(" · "))).exec();
     });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(exportButton, &QPushButton::clicked, this, &HistoryDialog::Export);

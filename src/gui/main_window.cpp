@@ -6,6 +6,7 @@
 #include "configuration_page.h"
 #include "connection_menu.h"
 #include "control_table.h"
+#include "edits_guard.h"
 #include "general_page.h"
 #include "help_dialogs.h"
 #include "instrument_records.h"
@@ -16,11 +17,13 @@
 #include "model/factory_profiles.h"
 #include "model/profile.h"
 #include "port_watch.h"
+#include "recent_profiles_menu.h"
 #include "relays_page.h"
 #include "status_bar.h"
 #include "top_bar.h"
 #include "trend_chart.h"
 #include "widgets.h"
+#include "work_folder.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -130,12 +133,13 @@ BoundWidgets MainWindow::Bound() const
 
 void MainWindow::Start()
 {
+    if (const std::string folder = model::CurrentDirectory(); !FolderWritable(folder))
+        readOnlyFolder_ = folder;
     ShowFileErrorOnce(session_.LoadLinkSettings());
-    const model::LoadProfileResult recent = model::LoadProfile(model::RecentProfilePath(), session_.model);
-    if (recent.description)
-        top_->ShowDescription(*recent.description);
-    ShowFileErrorOnce(recent.error);
-    ShowFileErrorOnce(model::CreateDefaultProfiles());
+    LoadRecentProfile();
+    recentProfiles_->Load(model::RecentProfilePath());
+    if (readOnlyFolder_.empty())
+        ShowFileErrorOnce(model::CreateDefaultProfiles());
     ShowModel();
     SetCaption({});
     ShowFileErrorOnce(session_.OpenPort());
@@ -154,6 +158,8 @@ void MainWindow::Start()
     session_.model.made_year = today.year();
     ShowModel();
     RepaintNow();
+    WatchEdits();
+    NoteReadOnlyFolder();
     reload_->Start(kReloadMs);
 }
 
@@ -170,25 +176,16 @@ void MainWindow::ReloadRecentProfile()
         reload_->Start(kReloadMs);
         return;
     }
-    const model::LoadProfileResult recent = model::LoadProfile(model::RecentProfilePath(), session_.model);
-    if (recent.description)
-        top_->ShowDescription(*recent.description);
-    ShowFileErrorOnce(recent.error);
+    LoadRecentProfile();
     ShowModel();
     RepaintNow();
+    edits_->Settle();
 }
 
 void MainWindow::GatherControls()
 {
     TakeControls(Bound(), controls_);
     binding::GatherSettings(controls_, session_.model, messages_);
-}
-
-void MainWindow::SaveAtClose()
-{
-    ShowFileErrorOnce(session_.port.SaveLinkSettingsAtExit(link::LinkSettingsPath()));
-    GatherControls();
-    ShowFileErrorOnce(pmv::model::SaveProfile(model::RecentProfilePath(), session_.model, top_->DescriptionLines()));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -198,6 +195,10 @@ void MainWindow::closeEvent(QCloseEvent* event)
     if (busy()) {
         closeRequested_ = true;
         keys_.PressEscape();
+        event->ignore();
+        return;
+    }
+    if (!edits_->MayClose()) {
         event->ignore();
         return;
     }
@@ -213,7 +214,7 @@ void MainWindow::ShowModel()
 
 void MainWindow::SetCaption(const QString& fileName)
 {
-    QString caption = QString::fromUtf8(kCaptionPrefix) + ProgramVersion() + QStringLiteral(" ") + fileName;
+    QString caption = QString::fromUtf8(kCaptionPrefix) + ProgramVersion() + QStringLiteral(" ") + fileName + QStringLiteral("[*]");
     if (simulated_)
         caption += QString::fromUtf8(" — %1").arg(QString::fromUtf8(kSimulatedMark));
     setWindowTitle(caption);
@@ -221,7 +222,8 @@ void MainWindow::SetCaption(const QString& fileName)
 
 void MainWindow::ShowFileErrorOnce(const std::optional<std::string>& error)
 {
-    if (error && shownFileErrors_.insert(*error).second)
+    // The files of a read-only work folder were told of once, as the folder.
+    if (error && !InReadOnlyFolder(*error) && shownFileErrors_.insert(*error).second)
         binding::ShowFileError(messages_, *error);
 }
 

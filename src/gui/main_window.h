@@ -25,9 +25,11 @@ namespace pmv::gui {
 
 class ChannelsPage;
 class ConfigurationPage;
+class EditsGuard;
 class InstrumentRecords;
 class LinkStatusBar;
 class PortWatch;
+class RecentProfilesMenu;
 class TrendChart;
 class GeneralPage;
 class LiveValuesPage;
@@ -85,6 +87,7 @@ private:
 
     void Start();
     void ReloadRecentProfile();
+    // The state kept in dev.dat and recent.prf, or one message saying it could not be.
     void SaveAtClose();
     void ShowModel();
     void SetCaption(const QString& fileName);
@@ -105,11 +108,32 @@ private:
     void Run(Command what, const std::function<void(binding::CommandContext&)>& command, bool operation = false);
     RunCommand Runner(Command what);
     void OpenProfile();
-    void SaveProfile();
+    // A profile of "Последние профили"; a missing file is told and leaves the list.
+    void OpenRecentProfile(const std::string& path);
+    void OpenProfileAt(const QString& path);
+    // False when the dialog was cancelled or the file refused.
+    bool SaveProfile();
+
+    // main_window_edits.cpp: unsaved edits, the entry in error, the work folder.
+    void WatchEdits();
+    // The controls into the model first, so that a command that only looks at the model (a
+    // report) takes a value still being typed.
+    void CommitEdits() { GatherControls(); }
+    // The groups whose boxes are ticked: what "Прочитать выбранное" reads.
+    binding::GroupFlags TickedGroups() const;
+    // A read that replaced the shown settings of `read` with the instrument's; the description
+    // keeps its reference.
+    void SettleRead(const binding::GroupFlags& read);
+    // recent.prf into the model; in a read-only work folder it is read and nothing is written.
+    void LoadRecentProfile();
+    // Start in a folder that cannot be written: one message and a lasting mark in the status bar.
+    void NoteReadOnlyFolder();
+    bool InReadOnlyFolder(const std::string& error) const;
 
     // CommandHost: the state table holds the exchange controls off for the whole operation.
     void ShowControls(const binding::ControlValues& values) override;
     void RepaintNow() override;
+    void ShowEntry(const std::string& field) override;
 
     KeyWatch keys_;
     WindowMessages messages_;
@@ -138,6 +162,9 @@ private:
     std::unique_ptr<Ticker> reload_;  // the form's Timer2
     bool closeRequested_ = false;     // a close came during an operation: it follows the operation
     std::set<std::string> shownFileErrors_;
+    EditsGuard* edits_ = nullptr;
+    RecentProfilesMenu* recentProfiles_ = nullptr;
+    std::string readOnlyFolder_;  // the work folder when it cannot be written; empty otherwise
 };
 
 }  // namespace pmv::gui

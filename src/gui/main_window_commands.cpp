@@ -4,10 +4,12 @@
 #include "channels_page.h"
 #include "configuration_page.h"
 #include "control_table.h"
+#include "edits_guard.h"
 #include "general_page.h"
 #include "instrument_records.h"
 #include "production_calendar.h"
 #include "profile_dialog.h"
+#include "recent_profiles_menu.h"
 #include "relays_page.h"
 #include "status_bar.h"
 #include "top_bar.h"
@@ -15,6 +17,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
@@ -30,6 +33,12 @@ void MainWindow::ConnectPages()
     // `done` names the operation's outcome in the status bar: "Прочитано за 2,5 с".
     const auto button = [this](QPushButton* b, Command what, const char* done, auto command) {
         connect(b, &QPushButton::clicked, this, [=, this] {
+            // A read shows the instrument's settings in place of the window's: "Прочитать выбранное"
+            // those of the ticked groups, the others every group's ("Прочитать" shows the whole model).
+            const bool replaces = b == top_->readAll || b == top_->readSelected || b == general_->readSerial;
+            const binding::GroupFlags read = b == top_->readSelected ? TickedGroups() : binding::GroupFlags{true, true, true, true};
+            if (replaces && state_.Allows(what) && !edits_->MayRead(b->text(), read))
+                return;
             if (state_.Allows(what))
                 linkStatus_->NameOperation(QString::fromUtf8(done));
             Run(what, command, true);
@@ -38,10 +47,17 @@ void MainWindow::ConnectPages()
     const char* read = "Прочитано";
     const char* written = "Записано";
     button(top_->readAll, Command::ExchangeButtons, read, [this](binding::CommandContext& c) {
-        if (binding::ReadAll(c) == kOk)
+        if (binding::ReadAll(c) == kOk) {
             records_->NoteRead(c.device.model);
+            SettleRead({true, true, true, true});
+        }
     });
-    button(top_->readSelected, Command::ExchangeButtons, read, [](binding::CommandContext& c) { binding::ReadSelected(c); });
+    button(top_->readSelected, Command::ExchangeButtons, read, [this](binding::CommandContext& c) {
+        if (binding::ReadSelected(c) == kOk) {
+            const model::SettingsModel& m = c.device.model;
+            SettleRead({m.channel[0].select != 0, m.channel[1].select != 0, m.rele.select != 0, m.general.gen_select != 0});
+        }
+    });
     button(top_->writeAll, Command::ExchangeButtons, written,
            [this](binding::CommandContext& c) { records_->Write(c, binding::WriteAll); });
     button(top_->writeSelected, Command::ExchangeButtons, written,
@@ -135,23 +151,52 @@ void MainWindow::SetActivity(Activity activity)
 
 void MainWindow::OpenProfile()
 {
-    const std::optional<QString> path = AskProfilePath(*this, true, keepWorkFolder_);
-    if (!path)
+    if (!state_.Allows(Command::FileMenu) || !edits_->MayReplace(QString::fromUtf8("Прочитать из файла настройки прибора")))
         return;
+    if (const std::optional<QString> path = AskProfilePath(*this, true, keepWorkFolder_))
+        OpenProfileAt(*path);
+}
+
+void MainWindow::OpenRecentProfile(const std::string& path)
+{
+    if (!state_.Allows(Command::FileMenu))
+        return;
+    if (!QFileInfo(QString::fromStdString(path)).isFile()) {
+        messages_.ShowMessage("Нет файла профиля " + path + ": он убран из списка последних профилей.", "Последние профили",
+                              MessageIcon::Warning);
+        recentProfiles_->Remove(path);
+        return;
+    }
+    if (edits_->MayReplace(QString::fromStdString(path)))
+        OpenProfileAt(QString::fromStdString(path));
+}
+
+void MainWindow::OpenProfileAt(const QString& path)
+{
     Run(Command::FileMenu, [&](binding::CommandContext& c) {
-        if (const auto description = pmv::binding::OpenProfile(c, path->toStdString())) {
+        if (const auto description = pmv::binding::OpenProfile(c, path.toStdString())) {
             top_->ShowDescription(*description);
-            SetCaption(*path);
+            SetCaption(path);
+            edits_->Settle();
+            recentProfiles_->Add(path.toStdString());
         }
     });
 }
 
-void MainWindow::SaveProfile()
+bool MainWindow::SaveProfile()
 {
     const std::optional<QString> path = AskProfilePath(*this, false, keepWorkFolder_);
     if (!path)
-        return;
-    Run(Command::FileMenu, [&](binding::CommandContext& c) { binding::SaveProfileAs(c, path->toStdString(), top_->DescriptionLines()); });
+        return false;
+    bool saved = false;
+    Run(Command::FileMenu, [&](binding::CommandContext& c) {
+        saved = binding::SaveProfileAs(c, path->toStdString(), top_->DescriptionLines());
+    });
+    if (saved) {
+        edits_->Settle();
+        recentProfiles_->Add(path->toStdString() + ".prf");
+    }
+    return saved;
 }
 
 }  // namespace pmv::gui

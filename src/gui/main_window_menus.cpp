@@ -3,10 +3,12 @@
 #include "binding/binding.h"
 #include "binding/window_commands.h"
 #include "control_table.h"
+#include "edits_guard.h"
 #include "help_dialogs.h"
 #include "instrument_records.h"
 #include "messages/error_codes.h"
 #include "production/production.h"
+#include "recent_profiles_menu.h"
 #include "report_preview.h"
 #include "reports/configuration_report.h"
 #include "reports/passport_page.h"
@@ -30,6 +32,7 @@ void MainWindow::BuildFileMenu()
     QAction* save = file->addAction(QString::fromUtf8("&Сохранить настройки прибора в файл"), QKeySequence(Qt::CTRL | Qt::Key_S),
                                     this, [this] { SaveProfile(); });
     save->setObjectName("N3");
+    recentProfiles_ = new RecentProfilesMenu(*file, [this](const std::string& path) { OpenRecentProfile(path); });
     records_ = new InstrumentRecords({*this, session_.device, messages_, *this,
                                       [this] { GatherControls(); },
                                       [this] { return session_.port.settings().Number; }, Runner(Command::Production),
@@ -47,7 +50,7 @@ void MainWindow::BuildFileMenu()
     file->addSeparator();
     QAction* exit = file->addAction(QString::fromUtf8("Вы&ход"), QKeySequence(Qt::CTRL | Qt::Key_Q), this, &QWidget::close);
     exit->setObjectName("Exit");
-    state_.Add(Command::FileMenu, {open, save});
+    state_.Add(Command::FileMenu, {open, save, recentProfiles_->menu()->menuAction()});
     state_.Add(Command::Exit, {exit});
 }
 
@@ -56,14 +59,21 @@ void MainWindow::BuildReportsMenu()
     QMenu* reports = AddReportsMenu(*menuBar());
     const auto action = [reports](const char* name) { return reports->findChild<QAction*>(QString::fromUtf8(name)); };
     connect(action("ReportAction"), &QAction::triggered, this, [this] {
-        if (state_.Allows(Command::PassportButton))
-            ShowReportPreview(reports::BuildConfigurationReport(session_.model, reports::Today()), *this);
-    });
-    connect(action("ReadReportAction"), &QAction::triggered, this, [this] {
         if (!state_.Allows(Command::PassportButton))
             return;
+        CommitEdits();
+        ShowReportPreview(reports::BuildConfigurationReport(session_.model, reports::Today()), *this);
+    });
+    connect(action("ReadReportAction"), &QAction::triggered, this, [this, action] {
+        if (!state_.Allows(Command::PassportButton) || !edits_->MayRead(action("ReadReportAction")->text(), {true, true, true, true}))
+            return;
         Run(
-            Command::PassportButton, [](binding::CommandContext& c) { binding::ReadForReport(c); }, true);
+            Command::PassportButton,
+            [this](binding::CommandContext& c) {
+                if (binding::ReadForReport(c) == kOk)
+                    SettleRead({true, true, true, true});
+            },
+            true);
         ShowReportPreview(reports::BuildConfigurationReport(session_.model, reports::Today()), *this);
     });
     connect(action("PassportAction"), &QAction::triggered, this, [this] { MakePassportPage(); });
@@ -72,11 +82,14 @@ void MainWindow::BuildReportsMenu()
 
 void MainWindow::MakePassportPage()
 {
+    if (!state_.Allows(Command::PassportButton) || !edits_->MayRead(QString::fromUtf8("Паспорт прибора"), {true, true, true, true}))
+        return;
     bool read = false;
     Run(
         Command::PassportButton, [&](binding::CommandContext& c) { read = binding::ReadForPassport(c) == kOk; }, true);
     if (!read)
         return;
+    SettleRead({true, true, true, true});
     const model::SettingsModel& m = session_.model;
     ShowReportPreview(reports::BuildPassportPage(m, reports::Today()), *this,
                       QString::fromStdString(production::PassportFileName(m.general.otk_type & 0xFF, m.SerialNumber())));

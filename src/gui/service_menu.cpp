@@ -105,6 +105,8 @@ void ServiceMenu::AddCalibrationMenu(uint32_t ch, const char* const names[7])
     add(names[4], "Ki 0-&5 мА", [this, ch] { return Calibrate(ch, device::CalibrationVariant::Ki5); });
     sub->addSeparator();
     add(names[5], "&Прочитать коэффициенты", [this, ch] {
+        // The window is shown again from the model: what is typed goes into it first.
+        host_.gather();
         const ErrorCode code = device::ReadCalibrationCoefficients(host_.device, ch);
         host_.show();
         return code;

@@ -2,6 +2,9 @@
 
 #include <filesystem>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace pmv::gui {
 
 std::string WorkFolderFor(const WorkFolderChoice& choice, const char* xdgDataHome, const char* home)
@@ -16,6 +19,13 @@ std::string WorkFolderFor(const WorkFolderChoice& choice, const char* xdgDataHom
     if (home && home[0] != '\0')
         return std::string(home) + "/.local/share/pmvconf";
     return {};
+}
+
+bool FolderWritable(const std::string& folder)
+{
+    struct stat st {};
+    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & 0222) != 0 &&
+           ::access(folder.c_str(), W_OK) == 0;
 }
 
 std::optional<std::string> EnterWorkFolder(const std::string& folder)

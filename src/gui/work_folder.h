@@ -17,6 +17,10 @@ struct WorkFolderChoice {
 // environment's values; XDG_DATA_HOME falls back to ~/.local/share.
 std::string WorkFolderFor(const WorkFolderChoice& choice, const char* xdgDataHome, const char* home);
 
+// Whether files can be made and replaced in `folder`: the system allows it and the folder's mode
+// has a write bit (root passes every access() test, but a read-only folder is kept as one).
+bool FolderWritable(const std::string& folder);
+
 // Creates the folder when missing and makes it the working directory; returns the reason when
 // that fails.
 std::optional<std::string> EnterWorkFolder(const std::string& folder);

@@ -179,7 +179,8 @@ bool ReplaceAtomically(const std::string& target, const std::string& data)
 {
     const std::string folder = FolderOf(target);
     struct stat folderStat {};
-    if (::stat(folder.c_str(), &folderStat) != 0 || !S_ISDIR(folderStat.st_mode))
+    // A folder without write bits is kept like a read-only file, also from root.
+    if (::stat(folder.c_str(), &folderStat) != 0 || !S_ISDIR(folderStat.st_mode) || (folderStat.st_mode & 0222) == 0)
         return false;
 
     struct stat old {};

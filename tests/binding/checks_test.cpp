@@ -77,6 +77,33 @@ TEST(CheckEntries, FirstFailingFieldInTheFixedOrder)
     }
 }
 
+TEST(CheckEntries, TheFailingFieldIsNamedWithWhatWasTypedAndHandedToTheWindowFirst)
+{
+    RecordingMessages messages;
+    ControlValues v = ValidEntries();
+    v.channels[1].setpointStep = "0,1,";
+    const std::string* located = nullptr;
+    size_t boxesWhenLocated = 1;
+    EXPECT_EQ(CheckEntries(v, messages,
+                           [&](const std::string& field) {
+                               located = &field;
+                               boxesWhenLocated = messages.boxes.size();
+                           }),
+              kStoppedToCorrect);
+    EXPECT_EQ(located, &v.channels[1].setpointStep);
+    EXPECT_EQ(boxesWhenLocated, 0u);
+    ASSERT_EQ(messages.boxes.size(), 1u);
+    EXPECT_EQ(messages.boxes[0].detail, "Поле «Канал 2 · Шаг изменения уставки»: введено «0,1,».");
+
+    messages.boxes.clear();
+    v = ValidEntries();
+    v.general.serialNumber = "";
+    EXPECT_EQ(CheckEntries(v, messages, [&](const std::string& field) { located = &field; }), kStoppedToCorrect);
+    EXPECT_EQ(located, &v.general.serialNumber);
+    ASSERT_EQ(messages.boxes.size(), 1u);
+    EXPECT_EQ(messages.boxes[0].detail, "Поле «Заводской номер»: пусто.");
+}
+
 struct RelayCase {
     int32_t procVer;
     model::RelaySettings masks;

@@ -18,9 +18,11 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextEdit>
+#include <QWindow>
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 namespace pmv::test {
 namespace {
@@ -60,7 +62,7 @@ TEST_F(WindowTest, FirstStartInAnEmptyDirectory)
         EXPECT_TRUE(std::filesystem::exists(File(name))) << name;
     EXPECT_TRUE(boxer.boxes.empty());
 
-    EXPECT_EQ(window->windowTitle(), kCaption);
+    EXPECT_EQ(window->windowHandle()->title(), kCaption);
     // The original client area, taller by the trend on the page of current values.
     EXPECT_EQ(window->centralWidget()->size(), QSize(703, 461 + gui::kTrendHeight));
     EXPECT_EQ(window->minimumSize(), window->maximumSize());
@@ -275,7 +277,7 @@ TEST_F(WindowTest, UnwritableRecentProfileIsReportedAndTheWindowStillWorks)
     ExpectBox(boxer.boxes.front(),
               ("Не удается записать файл " + File("recent.prf") + ": под этим именем уже есть папка.").c_str(), "Ошибка",
               QMessageBox::Critical);
-    EXPECT_EQ(window->windowTitle(), kCaption);
+    EXPECT_EQ(window->windowHandle()->title(), kCaption);
     EXPECT_TRUE(std::filesystem::exists(File("PMV7700.prf")));
 
     const size_t shown = boxer.boxes.size();
@@ -449,13 +451,26 @@ TEST_F(WindowTest, ClosingDuringAReadStopsItAndThenCloses)
     const size_t fullRead = simulator.Transcript().size();
     simulator.ClearTranscript();
     SetText(controls.channels[0].setpoint1, "42.5");
-    QTimer::singleShot(0, window.get(), [&] { window->close(); });
+    // The edit is let go at the read's question; the close comes once the read runs.
+    bool closing = false;
+    boxer.decide = [&](const QString& text) {
+        if (!text.contains(QString::fromUtf8("не сохранены")))
+            return QMessageBox::Ok;
+        if (!std::exchange(closing, true))
+            QTimer::singleShot(0, window.get(), [&] { window->close(); });
+        return QMessageBox::Discard;
+    };
     Click(Button::ReadAll);
     EXPECT_TRUE(WaitFor([&] { return !window->isVisible(); }, 5000));
+    ASSERT_FALSE(boxer.boxes.empty());
+    EXPECT_TRUE(boxer.boxes[0].text.contains(QString::fromUtf8("не сохранены")));
+    boxer.boxes.erase(boxer.boxes.begin());
 
     EXPECT_LT(simulator.Transcript().size(), fullRead);
-    ASSERT_EQ(boxer.boxes.size(), 1u);
+    // The read took the edit before it stopped: the close asks about it again.
+    ASSERT_EQ(boxer.boxes.size(), 2u);
     EXPECT_EQ(boxer.boxes[0].text, QString::fromUtf8("Ход процесса остановлен пользователем (ERR 20)"));
+    EXPECT_TRUE(boxer.boxes[1].text.contains(QString::fromUtf8("перед выходом")));
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(std::filesystem::exists(File("recent.prf")));
 }
@@ -468,8 +483,10 @@ TEST_F(WindowTest, SerialNumberReadReplacesUnwrittenEditsWithoutTakingThem)
     simulator.SetRegister(2, 1, device::regs::kSerialHi.number, 0);
     SetText(controls.general.serialNumber, "70000");  // above 65535: taking it would show ERR 23
     SetText(controls.channels[0].setpoint1, "5");
+    boxer.answers = {QMessageBox::Discard};
     Click(Button::ReadSerial);
-    EXPECT_TRUE(boxer.boxes.empty());
+    ASSERT_EQ(boxer.boxes.size(), 1u);
+    EXPECT_TRUE(boxer.boxes[0].text.contains(QString::fromUtf8("не сохранены")));
     EXPECT_EQ(Text(controls.general.serialNumber), "7");
     EXPECT_EQ(Text(controls.channels[0].setpoint1), shownTh1);
 }
@@ -512,12 +529,14 @@ TEST_F(WindowTest, PassportButtonReadsEveryGroupAndKeepsTheSelection)
     Get<QCheckBox>(controls.top.groupBoxes.channel2)->click();
     simulator.SetFloatRegister(2, device::regs::Th1(1).number, 55.5f);
     simulator.SetRegister(2, 1, device::regs::kMadeMonth.number, 12);
-    SetText(controls.channels[1].setpoint1, "1");  // not written: the reading replaces it
+    SetText(controls.channels[1].setpoint1, "1");  // not written: the reading replaces it, once let go
 
     PreviewCatcher preview;
+    boxer.answers = {QMessageBox::Discard};
     Click(Button::PassportPage);
     EXPECT_EQ(preview.shown, 1);
-    EXPECT_TRUE(boxer.boxes.empty());
+    ASSERT_EQ(boxer.boxes.size(), 1u);
+    EXPECT_TRUE(boxer.boxes[0].text.contains(QString::fromUtf8("не сохранены")));
     EXPECT_EQ(Text(controls.channels[1].setpoint1), Number(55.5f));
     EXPECT_TRUE(Get<QLabel>(controls.general.productionDate)->text().contains(QString::fromUtf8("Декабря")));
     EXPECT_FALSE(Get<QCheckBox>(controls.top.groupBoxes.channel2)->isChecked());
@@ -543,38 +562,43 @@ TEST_F(WindowTest, ProfilesOpenAndSaveWithTheCaptionAndTheWorkingDirectory)
     EXPECT_TRUE(std::filesystem::exists((sub + "/other.prf.prf").toStdString()));
 
     SetText(controls.channels[0].setpoint1, "1");
-    Trigger(MenuItem::OpenProfile);  // cancelled: nothing happens
-    EXPECT_EQ(window->windowTitle(), kCaption);
+    boxer.answers = {QMessageBox::Discard, QMessageBox::Discard};  // the edit is let go each time
+    Trigger(MenuItem::OpenProfile);                                // cancelled: nothing happens
+    EXPECT_EQ(window->windowHandle()->title(), kCaption + "*");
     boxer.files = {sub + "/mine.prf"};
     Trigger(MenuItem::OpenProfile);
     EXPECT_EQ(Text(controls.channels[0].setpoint1), Number(33.5f));
-    EXPECT_EQ(window->windowTitle(), kCaption + sub + "/mine.prf");
+    EXPECT_EQ(window->windowHandle()->title(), kCaption + sub + "/mine.prf");
     EXPECT_EQ(boxer.fileDialogs, 4);
 
     window->close();
     EXPECT_TRUE(std::filesystem::exists((sub + "/recent.prf").toStdString()));
     EXPECT_TRUE(std::filesystem::exists((sub + "/dev.dat").toStdString()));
-    EXPECT_TRUE(boxer.boxes.empty());
+    EXPECT_EQ(boxer.boxes.size(), 2u);
 }
 
-TEST_F(WindowTest, AProfileThatFailsToLoadChangesNothing)
+TEST_F(WindowTest, AReadOnlyProfileIsOpenedAndLeftAsItIs)
 {
     Open();
-    // No otk_type: the load writes it back, which a read-only profile refuses.
-    WriteFileBytes(File("ro.prf"), "[CH1]\r\nth1=77\r\n");
+    // No otk_type: the load would write it back, which a read-only reference profile refuses.
+    const std::string text = "[CH1]\r\nth1=77\r\n";
+    WriteFileBytes(File("ro.prf"), text);
     std::filesystem::permissions(File("ro.prf"), std::filesystem::perms::owner_read);
-    const QString th1 = Text(controls.channels[0].setpoint1);
-    const float modelTh1 = window->model().channel[0].th1;
     boxer.files = {QString::fromStdString(File("ro.prf"))};
-    // The profile lacks the other settings: their defaults are taken, then the write-back fails.
+    // The profile lacks the other settings: their defaults are taken.
     boxer.answers = {QMessageBox::Yes};
     Trigger(MenuItem::OpenProfile);
     ASSERT_EQ(boxer.boxes.size(), 2u);
     EXPECT_EQ(boxer.boxes[0].text.toStdString().rfind("В профиле " + File("ro.prf") + " нет 55 настроек", 0), 0u);
-    EXPECT_EQ(boxer.boxes[1].text.toStdString(), "Не удается записать файл " + File("ro.prf") + ": файл защищен от записи.");
-    EXPECT_EQ(window->windowTitle(), kCaption);
-    EXPECT_EQ(Text(controls.channels[0].setpoint1), th1);
-    EXPECT_EQ(window->model().channel[0].th1, modelTh1);
+    EXPECT_EQ(boxer.boxes[1].text.toStdString(), "Профиль " + File("ro.prf") +
+                                                     " открыт, но файл не обновлен.\nНе удается записать файл " +
+                                                     File("ro.prf") + ": файл защищен от записи.");
+    EXPECT_EQ(boxer.boxes[1].icon, QMessageBox::Information);
+    EXPECT_EQ(window->windowHandle()->title(), kCaption + QString::fromStdString(File("ro.prf")));
+    EXPECT_EQ(Text(controls.channels[0].setpoint1), Number(77.0f));
+    EXPECT_EQ(window->model().channel[0].th1, 77.0f);
+    EXPECT_EQ(window->model().general.otk_type, 47) << "the missing key's value, as the load gives it";
+    EXPECT_EQ(ReadFileBytes(File("ro.prf")), text);
 }
 
 TEST_F(WindowTest, CloseWritesRecentProfileAndPortNumber)
@@ -586,8 +610,14 @@ TEST_F(WindowTest, CloseWritesRecentProfileAndPortNumber)
     Q_EMIT selector->activated(2);
     EXPECT_EQ(Get<QLabel>(controls.top.portNumber)->text(), "3");
     EXPECT_EQ(Text(controls.channels[0].setpoint1), Number(42.5f));  // typed values survive the port change
-    Click(Button::ReadSerial);                                       // the port reopened on the same device answers
-    EXPECT_TRUE(boxer.boxes.empty());
+    // The port reopened on the same device answers; the edit is saved into a profile first.
+    boxer.answers = {QMessageBox::Save};
+    boxer.files = {QString::fromStdString(File("kept"))};
+    Click(Button::ReadSerial);
+    ASSERT_EQ(boxer.boxes.size(), 1u);
+    EXPECT_TRUE(boxer.boxes[0].text.contains(QString::fromUtf8("не сохранены")));
+    EXPECT_FLOAT_EQ(binding::ParseNumberText(ProfileValue(File("kept.prf"), "CH1", "th1")), 42.5f);
+    EXPECT_EQ(Text(controls.channels[0].setpoint1), Number(42.5f));
 
     window->close();
     EXPECT_EQ(ProfileValue(File("dev.dat"), "COM_SETTINGS", "Number"), "3");

@@ -220,9 +220,10 @@ TEST_F(TrustTest, OpeningAFileThatIsNoProfileChangesNeitherItNorTheWindow)
     const QString title = window->windowTitle();
     SetText(controls.channels[0].setpoint1, "12.5");
     user.files = {QFile("log.csv")};
+    user.decide = [](const QString& text) { return text.contains(U("не сохранены")) ? QMessageBox::Discard : QMessageBox::NoButton; };
     Trigger(MenuItem::OpenProfile);
-    ASSERT_EQ(user.boxes.size(), 1u);
-    EXPECT_TRUE(user.boxes[0].text.contains(U("не является профилем"))) << user.boxes[0].text.toStdString();
+    ASSERT_EQ(user.boxes.size(), 2u);
+    EXPECT_TRUE(user.boxes[1].text.contains(U("не является профилем"))) << user.boxes[1].text.toStdString();
     EXPECT_EQ(ReadFileBytes(File("log.csv")), csv);
     EXPECT_EQ(window->windowTitle(), title);
     EXPECT_EQ(Text(controls.channels[0].setpoint1), U("12.5"));
