@@ -8,7 +8,7 @@
 #include "cli/session.h"
 #include "cli/terminal_io.h"
 #include "device/output_test.h"
-#include "history/history.h"
+#include "history/sqlite_history.h"
 #include "ini/ini_file.h"
 #include "link/exchange.h"
 #include "model/factory_profiles.h"
@@ -523,7 +523,7 @@ TEST_F(PmvctlTest, VerifyCatchesAnInstrumentThatLosesAValueAtItsRestart)
 TEST_F(PmvctlTest, SerialSetRefusesANumberGivenBeforeUnlessReuseAndWritesNothingWithoutAHistory)
 {
     {
-        history::History history(history::kHistoryFileName);
+        history::SqliteHistory history(history::kHistoryFileName);
         ASSERT_EQ(history.ReserveSerial(12, 400, false, {}, {}).outcome, history::SerialReservation::Outcome::Reserved);
     }
     ASSERT_EQ(Run({"serial", "--set", "345", "12", "01.02.2026"}), 0) << err_;

@@ -4,7 +4,7 @@
 #include "temp_dir.h"
 #include "wait_for.h"
 
-#include "history/history.h"
+#include "history/sqlite_history.h"
 #include "model/factory_profiles.h"
 
 #include <gtest/gtest.h>
@@ -109,7 +109,7 @@ protected:
 
     std::vector<history::HistoryRecord> Rows(const char* operation)
     {
-        history::History history(dir_.file(history::kHistoryFileName));
+        history::SqliteHistory history(dir_.file(history::kHistoryFileName));
         std::vector<history::HistoryRecord> rows, chosen;
         EXPECT_EQ(history.Query({}, rows), std::nullopt);
         for (const history::HistoryRecord& r : rows)

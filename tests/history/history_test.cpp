@@ -1,6 +1,6 @@
 #include "temp_dir.h"
 
-#include "history/history.h"
+#include "history/sqlite_history.h"
 
 #include <gtest/gtest.h>
 
@@ -34,7 +34,7 @@ HistoryRecord Row(int32_t type, int32_t serial, const char* operation, uint32_t 
 TEST(History, RecordsAreListedFilteredAndExported)
 {
     test::TempDir dir;
-    History history(dir.file(kHistoryFileName));
+    SqliteHistory history(dir.file(kHistoryFileName));
     ASSERT_EQ(history.PeekNextSerial(12).serial, 1);
     ASSERT_EQ(history.Record(Row(12, 100, kOperationSerial)), std::nullopt);
     ASSERT_EQ(history.Record(Row(12, 101, kOperationSerial, 2)), std::nullopt);  // failed: not produced
@@ -57,7 +57,7 @@ TEST(History, RecordsAreListedFilteredAndExported)
     EXPECT_EQ(rows[0].typeCode, 7);
 
     // A second program on the same file sees every committed row.
-    History other(dir.file(kHistoryFileName));
+    SqliteHistory other(dir.file(kHistoryFileName));
     ASSERT_EQ(other.Query({}, rows), std::nullopt);
     EXPECT_EQ(rows.size(), 4u);
 }
@@ -68,7 +68,7 @@ TEST(History, ACorruptFileIsKeptUntilTheOperatorBeginsANewOne)
     const std::string path = dir.file(kHistoryFileName);
     const std::string junk(8192, '\x5A');
     test::WriteFileBytes(path, junk);
-    History history(path);
+    SqliteHistory history(path);
     const auto failure = history.Record(Row(1, 1, kOperationFactoryReset));
     ASSERT_TRUE(failure);
     EXPECT_NE(failure->find("поврежден"), std::string::npos) << *failure;
@@ -91,7 +91,7 @@ TEST(History, ACorruptFileIsKeptUntilTheOperatorBeginsANewOne)
         }
     EXPECT_EQ(setAside, 1);
 
-    History nowhere(dir.file("no-such-folder/history.sqlite"));
+    SqliteHistory nowhere(dir.file("no-such-folder/history.sqlite"));
     const auto unwritable = nowhere.Record(Row(1, 1, kOperationWrite));
     ASSERT_TRUE(unwritable);
     EXPECT_NE(unwritable->find("no-such-folder"), std::string::npos);
@@ -102,7 +102,7 @@ TEST(History, ACorruptFileIsKeptUntilTheOperatorBeginsANewOne)
 TEST(History, AHistoryOpenedAsideTakesTheCallersRowsAndStillReportsAFailure)
 {
     test::TempDir dir;
-    History history(dir.file(kHistoryFileName));
+    SqliteHistory history(dir.file(kHistoryFileName));
     history.OpenAside();
     ASSERT_EQ(history.Record(Row(12, 5, kOperationWrite)), std::nullopt);
     std::vector<HistoryRecord> rows;
@@ -112,7 +112,7 @@ TEST(History, AHistoryOpenedAsideTakesTheCallersRowsAndStillReportsAFailure)
 
     const std::string junk(8192, '\x5A');
     test::WriteFileBytes(dir.file("junk.sqlite"), junk);
-    History broken(dir.file("junk.sqlite"));
+    SqliteHistory broken(dir.file("junk.sqlite"));
     broken.OpenAside();
     const auto failure = broken.Record(Row(12, 6, kOperationWrite));
     ASSERT_TRUE(failure);
@@ -124,10 +124,10 @@ TEST(History, AHistoryOpenedAsideTakesTheCallersRowsAndStillReportsAFailure)
 
     // Given up while the opening runs: it is waited for, and the file is a sound history.
     {
-        History left(dir.file("left.sqlite"));
+        SqliteHistory left(dir.file("left.sqlite"));
         left.OpenAside();
     }
-    History reopened(dir.file("left.sqlite"));
+    SqliteHistory reopened(dir.file("left.sqlite"));
     EXPECT_EQ(reopened.Query({}, rows), std::nullopt);
 }
 
@@ -135,7 +135,7 @@ TEST(History, ReservedNumbersAreNeverGivenTwice)
 {
     using Outcome = SerialReservation::Outcome;
     test::TempDir dir;
-    History history(dir.file(kHistoryFileName));
+    SqliteHistory history(dir.file(kHistoryFileName));
     ASSERT_EQ(history.Record(Row(12, 40, kOperationSerial)), std::nullopt);  // written by hand from the window
 
     const SerialReservation first = history.ReserveSerial(12, std::nullopt, false, {}, {});
@@ -238,7 +238,7 @@ TEST(History, AHistoryThatCannotBeUsedRefusesAReservationAndIsLeftAsItIs)
         {"a read-only file",
          [&] {
              const std::string path = dir.file("readonly.sqlite");
-             EXPECT_EQ(History(path).Record(Row(1, 1, kOperationWrite)), std::nullopt);
+             EXPECT_EQ(SqliteHistory(path).Record(Row(1, 1, kOperationWrite)), std::nullopt);
              std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
                                                     std::filesystem::perms::others_read);
              return path;
@@ -250,7 +250,7 @@ TEST(History, AHistoryThatCannotBeUsedRefusesAReservationAndIsLeftAsItIs)
         const std::string path = c.arrange();
         const std::string before = test::ReadFileBytes(path);
         EXPECT_TRUE(AsUnprivilegedUser([&] {
-            History history(path);
+            SqliteHistory history(path);
             const SerialReservation refused = history.ReserveSerial(12, std::nullopt, false, {}, {});
             return refused.outcome == Outcome::HistoryFailed && refused.message.find(path) != std::string::npos &&
                    refused.message.find(c.why) != std::string::npos &&
@@ -292,7 +292,7 @@ TEST(History, TwoStationsBeginningANewHistoryTogetherLoseNoFileAndGiveNoNumberTw
                 char start;
                 if (read(go[0], &start, 1) != 1)
                     _exit(1);
-                History history(path);
+                SqliteHistory history(path);
                 SerialReservation r = history.ReserveSerial(12, std::nullopt, false, {}, {});
                 if (r.outcome == SerialReservation::Outcome::HistoryCorrupt && !history.StartNew())
                     r = history.ReserveSerial(12, std::nullopt, false, {}, {});
@@ -331,7 +331,7 @@ TEST(History, AHistoryHeldByAnotherProgramRefusesWithinSeconds)
 {
     test::TempDir dir;
     const std::string path = dir.file(kHistoryFileName);
-    History history(path);
+    SqliteHistory history(path);
     ASSERT_EQ(history.Record(Row(12, 1, kOperationWrite)), std::nullopt);
     QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
     holder.setDatabaseName(QString::fromStdString(path));
@@ -363,7 +363,7 @@ TEST(History, AKillInTheMiddleOfARecordKeepsEveryCommittedRow)
     ASSERT_GE(child, 0);
     if (child == 0) {
         close(pipe_[0]);
-        History history(path);
+        SqliteHistory history(path);
         for (int32_t n = 1;; ++n) {
             if (history.Record(Row(3, n, kOperationWrite)))
                 _exit(1);
@@ -380,7 +380,7 @@ TEST(History, AKillInTheMiddleOfARecordKeepsEveryCommittedRow)
     close(pipe_[0]);
     ASSERT_EQ(committed, 40);
 
-    History history(path);
+    SqliteHistory history(path);
     std::vector<HistoryRecord> rows;
     ASSERT_EQ(history.Query({.typeCode = 3}, rows), std::nullopt);
     EXPECT_EQ(history.TakeNotice(), std::nullopt) << "the file is sound";
