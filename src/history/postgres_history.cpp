@@ -389,8 +389,18 @@ std::optional<std::string> PostgresHistory::Open()
 
 bool PostgresHistory::Run(QSqlQuery& query, std::string& failure, bool write)
 {
-    if (query.exec())
-        return true;
+    return query.exec() || Failed(query, failure, write);
+}
+
+bool PostgresHistory::Run(const char* statement, std::string& failure, bool write)
+{
+    // Transaction control, locks and settings cannot be prepared: sent as they are.
+    QSqlQuery query(QSqlDatabase::database(Q(connection_), false));
+    return query.exec(QString::fromUtf8(statement)) || Failed(query, failure, write);
+}
+
+bool PostgresHistory::Failed(QSqlQuery& query, std::string& failure, bool write)
+{
     const QSqlError error = query.lastError();
     failure = (write ? WriteFailure : ReadFailure)(address_, error.text().trimmed().toStdString());
     // A statement refused by the server leaves the connection as it was; a lost one is closed,
@@ -403,13 +413,6 @@ bool PostgresHistory::Run(QSqlQuery& query, std::string& failure, bool write)
         open_ = false;
     }
     return false;
-}
-
-bool PostgresHistory::Run(const char* statement, std::string& failure, bool write)
-{
-    QSqlQuery query(QSqlDatabase::database(Q(connection_), false));
-    query.prepare(QString::fromUtf8(statement));
-    return Run(query, failure, write);
 }
 
 void PostgresHistory::Rollback()
@@ -436,17 +439,16 @@ std::optional<std::string> PostgresHistory::Inspect(Schema& schema)
     schema = {};
     if (found.empty())
         return std::nullopt;
-    for (const TableShape& shape : kTables) {
-        const auto table = found.find(shape.table);
-        if (table == found.end()) {
-            schema = {Schema::State::Foreign, 0, std::string("в ней нет таблицы ") + shape.table};
-            return std::nullopt;
-        }
-        if (table->second != shape.columns) {
+    for (const TableShape& shape : kTables)
+        if (const auto table = found.find(shape.table); table != found.end() && table->second != shape.columns) {
             schema = {Schema::State::Foreign, 0, std::string("таблица ") + shape.table + " другого вида"};
             return std::nullopt;
         }
-    }
+    for (const TableShape& shape : kTables)
+        if (!found.contains(shape.table)) {
+            schema = {Schema::State::Foreign, 0, std::string("в ней нет таблицы ") + shape.table};
+            return std::nullopt;
+        }
     QSqlQuery version(QSqlDatabase::database(Q(connection_), false));
     version.prepare(QStringLiteral("SELECT max(version) FROM schema_version"));
     if (!Run(version, failure, false))

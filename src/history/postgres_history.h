@@ -94,6 +94,8 @@ private:
     // Runs a statement; false with `failure` set when it failed. A broken connection is closed.
     bool Run(QSqlQuery& query, std::string& failure, bool write);
     bool Run(const char* statement, std::string& failure, bool write);
+    // The failure of a statement; false.
+    bool Failed(QSqlQuery& query, std::string& failure, bool write);
     void Rollback();
     std::optional<std::string> Insert(const HistoryRecord& r);
     std::optional<std::string> WhyUsed(int32_t typeCode, int32_t number, const std::function<bool(int32_t)>& taken,
