@@ -8,7 +8,7 @@
 // Goals: a reservation on the local server adds at most 20 ms to a production; 4 stations lose
 // no throughput against one.
 //
-//   history_bench [ROUNDS]   (20 by default)
+//   history_bench [ROUNDS] [reservation]   (20 rounds by default; `reservation`: that table alone)
 #include "postgres_server.h"
 
 #include "history/history.h"
@@ -168,6 +168,8 @@ int main(int argc, char** argv)
     std::printf("  history open (the window)              %6.2f/%-6.2f %6.2f/%-6.2f\n", Median(fileOpen), Highest(fileOpen),
                 Median(serverOpen), Highest(serverOpen));
 
+    if (argc > 2 && std::string(argv[2]) == "reservation")
+        return 0;
     const auto fileRuns = Stations(folder, {}, 1, rounds);
     const auto serverRuns = Stations(folder, QString::fromStdString(url), 1, rounds);
     std::printf("pmvctl produce at 57600 baud (ms, median of %d): file %.1f, server %.1f: the server adds %.1f ms "

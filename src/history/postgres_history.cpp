@@ -3,7 +3,9 @@
 #include "history/store_texts.h"
 
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlField>
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -58,12 +60,11 @@ constexpr const char* kColumns =
 // Stations making the tables at once take turns on this lock of the database.
 constexpr const char* kSchemaLock = "SELECT pg_advisory_xact_lock(7700177)";
 
-// A wait on another station's lock longer than this is a failure, not a frozen window; a
-// reservation waits longer, since a refusal stops a line.
-constexpr const char* kRowLockWait = "SET lock_timeout = 1000";
-constexpr const char* kReservationLockWait = "SET LOCAL lock_timeout = 5000";
-// Numbers are taken one station at a time; rows and reads go on beside.
-constexpr const char* kNumbersLock = "LOCK TABLE serials IN EXCLUSIVE MODE";
+// A wait on another station's lock longer than this is a failure, not a frozen window (a setting
+// of the connection, sent with the login); a reservation waits longer, since a refusal stops a
+// line. Numbers are taken one station at a time; rows and reads go on beside. One round trip.
+constexpr const char* kRowLockWait = "-c lock_timeout=1000";
+constexpr const char* kBeginNumbers = "BEGIN; SET LOCAL lock_timeout = 5000; LOCK TABLE serials IN EXCLUSIVE MODE";
 
 constexpr const char* kUsedSerials =
     "SELECT serial FROM serials WHERE type_code = :type UNION SELECT serial FROM records "
@@ -352,10 +353,15 @@ std::optional<std::string> PostgresHistory::Connect()
     db.setDatabaseName(Q(server_->database));
     std::string options = "application_name=pmv77xx";
     bool timeoutGiven = false;
+    std::string serverOptions = kRowLockWait;
     for (const auto& [key, value] : server_->options) {
-        options += ";" + key + "=" + Quoted(value);
+        if (key == "options")
+            serverOptions = value + " " + serverOptions;
+        else
+            options += ";" + key + "=" + Quoted(value);
         timeoutGiven |= key == "connect_timeout";
     }
+    options += ";options=" + Quoted(serverOptions);
     // A station whose server does not answer refuses within seconds; a server that goes silent
     // in the middle of a statement is noticed by the keepalives.
     if (!timeoutGiven)
@@ -367,9 +373,6 @@ std::optional<std::string> PostgresHistory::Connect()
         db.close();
         return "Не удается подключиться к журналу приборов " + address_ + ": " + reason;
     }
-    std::string failure;
-    if (!Run(kRowLockWait, failure, false))
-        return failure;
     return std::nullopt;
 }
 
@@ -379,6 +382,13 @@ std::optional<std::string> PostgresHistory::Open()
         return std::nullopt;
     if (auto failure = Connect())
         return failure;
+    // The tables of this release answer one question; anything else is looked at closely.
+    QSqlQuery version(QSqlDatabase::database(Q(connection_), false));
+    if (version.exec(QStringLiteral("SELECT max(version) FROM schema_version")) && version.next() &&
+        version.value(0).toInt() == kSchemaVersion) {
+        open_ = true;
+        return std::nullopt;
+    }
     if (auto failure = PrepareSchema()) {
         QSqlDatabase::database(Q(connection_), false).close();
         return failure;
@@ -396,7 +406,18 @@ bool PostgresHistory::Run(const char* statement, std::string& failure, bool writ
 {
     // Transaction control, locks and settings cannot be prepared: sent as they are.
     QSqlQuery query(QSqlDatabase::database(Q(connection_), false));
-    return query.exec(QString::fromUtf8(statement)) || Failed(query, failure, write);
+    return RunAll(query, QString::fromUtf8(statement), failure, write);
+}
+
+bool PostgresHistory::RunAll(QSqlQuery& query, const QString& statements, std::string& failure, bool write)
+{
+    // Each statement has a result of its own: a failure of a later one shows there, and the
+    // rows of a SELECT are read from its own.
+    if (!query.exec(statements))
+        return Failed(query, failure, write);
+    while (!query.isSelect() && query.nextResult()) {
+    }
+    return query.lastError().type() == QSqlError::NoError || Failed(query, failure, write);
 }
 
 bool PostgresHistory::Failed(QSqlQuery& query, std::string& failure, bool write)
@@ -505,18 +526,45 @@ std::optional<std::string> PostgresHistory::PrepareSchema()
     return std::nullopt;
 }
 
-std::optional<std::string> PostgresHistory::Insert(const HistoryRecord& r)
+QString PostgresHistory::Literal(const QVariant& value) const
 {
-    QSqlQuery insert(QSqlDatabase::database(Q(connection_), false));
-    insert.prepare(QStringLiteral("INSERT INTO records (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                       .arg(QString::fromUtf8(kColumns)));
-    for (const QVariant& v : {QVariant(Q(r.time)), QVariant(Q(r.operatorName)), QVariant(r.serial),
-                              QVariant(r.typeCode), QVariant(r.deviceType), QVariant(Q(r.firmware)),
-                              QVariant(Q(r.operation)), QVariant(Q(r.profile)), QVariant(Q(r.profileSha256)),
-                              QVariant(Q(r.groups)), QVariant(static_cast<qlonglong>(r.result)), QVariant(Q(r.details))})
-        insert.addBindValue(v);
+    QSqlField field(QString(), value.metaType());
+    field.setValue(value);
+    return QSqlDatabase::database(Q(connection_), false).driver()->formatValue(field);
+}
+
+QString PostgresHistory::Filled(const char* statement, const std::vector<QVariant>& values) const
+{
+    QString filled;
+    size_t next = 0;
+    for (const char* c = statement; *c; ++c)
+        if (*c == '?' && next < values.size())
+            filled += Literal(values[next++]);
+        else
+            filled += QChar::fromLatin1(*c);
+    return filled;
+}
+
+std::optional<std::string> PostgresHistory::Insert(const HistoryRecord& r, const char* with,
+                                                   const std::vector<QVariant>& withValues, const char* then, QSqlQuery* ran)
+{
+    QSqlQuery own(QSqlDatabase::database(Q(connection_), false));
+    QSqlQuery& insert = ran ? *ran : own;
+    // A change of another table that must go with the row is a part of the same statement; the
+    // values are written into it by the driver's own quoting, so that it is one round trip.
+    QString statement = with ? QStringLiteral("WITH beside AS (%1) ").arg(Filled(with, withValues)) : QString();
+    statement += QStringLiteral("INSERT INTO records (%1) VALUES (").arg(QString::fromUtf8(kColumns));
+    const QVariant values[] = {QVariant(Q(r.time)), QVariant(Q(r.operatorName)), QVariant(r.serial),
+                               QVariant(r.typeCode), QVariant(r.deviceType), QVariant(Q(r.firmware)),
+                               QVariant(Q(r.operation)), QVariant(Q(r.profile)), QVariant(Q(r.profileSha256)),
+                               QVariant(Q(r.groups)), QVariant(static_cast<qlonglong>(r.result)), QVariant(Q(r.details))};
+    for (const QVariant& v : values)
+        statement += (&v == values ? QString() : QStringLiteral(", ")) + Literal(v);
+    statement += QStringLiteral(")");
+    if (then)
+        statement += QStringLiteral("; ") + QString::fromUtf8(then);
     std::string failure;
-    if (!Run(insert, failure, true))
+    if (!RunAll(insert, statement, failure, true))
         return failure;
     return std::nullopt;
 }
@@ -529,23 +577,11 @@ std::optional<std::string> PostgresHistory::Record(HistoryRecord r)
         r.operatorName = OperatorLogin();
     if (auto failure = Open())
         return failure;
-    std::string failure;
-    if (!Run("BEGIN", failure, true))
-        return failure;
-    std::optional<std::string> inserted = Insert(r);
-    if (!inserted && r.operation == kOperationProduction) {
-        QSqlQuery outcome(QSqlDatabase::database(Q(connection_), false));
-        outcome.prepare(QStringLiteral("UPDATE serials SET outcome = ? WHERE type_code = ? AND serial = ?"));
-        outcome.addBindValue(static_cast<qlonglong>(r.result));
-        outcome.addBindValue(r.typeCode);
-        outcome.addBindValue(r.serial);
-        if (!Run(outcome, failure, true))
-            inserted = failure;
-    }
-    if (!inserted && Run("COMMIT", failure, true))
-        return std::nullopt;
-    Rollback();
-    return inserted.value_or(failure);
+    // One statement: the row, and for a production's outcome its number's, commit together.
+    if (r.operation == kOperationProduction)
+        return Insert(r, "UPDATE serials SET outcome = ? WHERE type_code = ? AND serial = ? RETURNING 1",
+                      {QVariant(static_cast<qlonglong>(r.result)), QVariant(r.typeCode), QVariant(r.serial)});
+    return Insert(r);
 }
 
 std::optional<std::string> PostgresHistory::Query(const HistoryFilter& filter, std::vector<HistoryRecord>& rows)
@@ -612,17 +648,24 @@ SerialReservation PostgresHistory::ReserveSerial(int32_t typeCode, std::optional
         Rollback();
         return SerialReservation{outcome, number, std::move(message)};
     };
-    if (!Run("BEGIN", failure, true))
-        return {Outcome::HistoryFailed, 0, failure};
     // The lock comes before the first read: what the reservation reads stays true until it commits.
-    if (!Run(kReservationLockWait, failure, true) || !Run(kNumbersLock, failure, true))
+    // The next number is read in the same round trip.
+    QSqlQuery begin(QSqlDatabase::database(Q(connection_), false));
+    const QString next = serial ? QString()
+                                : QStringLiteral("; SELECT MAX(serial) FROM (SELECT serial FROM serials WHERE type_code = %1 "
+                                                 "UNION SELECT serial FROM records WHERE type_code = %1 AND operation = %2) AS used")
+                                      .arg(typeCode)
+                                      .arg(Literal(QString::fromUtf8(kOperationSerial)));
+    if (!RunAll(begin, QString::fromUtf8(kBeginNumbers) + next, failure, true))
         return refuse(Outcome::HistoryFailed, 0, failure);
     int32_t number = 0;
     if (!serial) {
-        const SerialReservation next = PeekNextSerial(typeCode);
-        if (next.outcome != Outcome::Reserved)
-            return refuse(next.outcome, 0, next.message);
-        number = next.serial;
+        if (!begin.next())
+            return refuse(Outcome::HistoryFailed, 0, ReadFailure(address_, "нет ответа на запрос номера"));
+        const int64_t highest = begin.value(0).isNull() ? 0 : begin.value(0).toLongLong();
+        if (highest >= kLastSerial)
+            return refuse(Outcome::RangeEnd, 0, RangeEndText(typeCode, false));
+        number = static_cast<int32_t>(highest + 1);
         for (; taken && taken(number); ++number)
             if (number == kLastSerial)
                 return refuse(Outcome::RangeEnd, 0, RangeEndText(typeCode, true));
@@ -636,30 +679,26 @@ SerialReservation PostgresHistory::ReserveSerial(int32_t typeCode, std::optional
     }
 
     // Without reuse a plain INSERT: the UNIQUE constraint refuses a number that another station
-    // took between the checks above and here, should the lock ever not hold.
-    QSqlQuery insert(QSqlDatabase::database(Q(connection_), false));
-    insert.prepare(QString::fromUtf8(
-        reuse ? "INSERT INTO serials (type_code, serial, reserved, operator, profile) VALUES (?, ?, ?, ?, ?) "
-                "ON CONFLICT (type_code, serial) DO UPDATE SET reserved = excluded.reserved, "
-                "operator = excluded.operator, profile = excluded.profile, outcome = NULL"
-              : "INSERT INTO serials (type_code, serial, reserved, operator, profile) VALUES (?, ?, ?, ?, ?)"));
+    // took between the checks above and here, should the lock ever not hold. The number and its
+    // row are one statement.
     row.time = row.time.empty() ? LocalNow() : row.time;
     row.operatorName = row.operatorName.empty() ? OperatorLogin() : row.operatorName;
     row.typeCode = typeCode;
     row.serial = number;
     row.operation = kOperationReservation;
-    for (const QVariant& v : {QVariant(typeCode), QVariant(number), QVariant(Q(row.time)), QVariant(Q(row.operatorName)),
-                              QVariant(Q(row.profile))})
-        insert.addBindValue(v);
-    if (!Run(insert, failure, true)) {
+    QSqlQuery insert(QSqlDatabase::database(Q(connection_), false));
+    if (auto inserted = Insert(row,
+                               reuse ? "INSERT INTO serials (type_code, serial, reserved, operator, profile) VALUES (?, ?, ?, ?, ?) "
+                                       "ON CONFLICT (type_code, serial) DO UPDATE SET reserved = excluded.reserved, "
+                                       "operator = excluded.operator, profile = excluded.profile, outcome = NULL RETURNING 1"
+                                     : "INSERT INTO serials (type_code, serial, reserved, operator, profile) VALUES (?, ?, ?, ?, ?) "
+                                       "RETURNING 1",
+                               {QVariant(typeCode), QVariant(number), QVariant(Q(row.time)), QVariant(Q(row.operatorName)),
+                                QVariant(Q(row.profile))},
+                               "COMMIT", &insert)) {
         const bool twice = insert.lastError().nativeErrorCode() == QString::fromLatin1(kUniqueViolation);
-        return refuse(twice ? Outcome::Used : Outcome::HistoryFailed, number,
-                      twice ? GivenTwiceText(typeCode, number) : failure);
+        return refuse(twice ? Outcome::Used : Outcome::HistoryFailed, number, twice ? GivenTwiceText(typeCode, number) : *inserted);
     }
-    if (auto inserted = Insert(row))
-        return refuse(Outcome::HistoryFailed, number, *inserted);
-    if (!Run("COMMIT", failure, true))
-        return refuse(Outcome::HistoryFailed, number, failure);
     return {Outcome::Reserved, number, {}};
 }
 
@@ -781,9 +820,7 @@ std::optional<std::string> PostgresHistory::Import(const std::string& file, Impo
     if (auto failure = Open())
         return failure;
     std::string failure;
-    if (!Run("BEGIN", failure, true))
-        return failure;
-    if (!Run(kReservationLockWait, failure, true) || !Run(kNumbersLock, failure, true)) {
+    if (!Run(kBeginNumbers, failure, true)) {
         Rollback();
         return failure;
     }

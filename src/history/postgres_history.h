@@ -3,6 +3,8 @@
 #include "history/history.h"
 #include "history/sqlite_history.h"
 
+#include <QVariant>
+
 #include <optional>
 #include <string>
 #include <utility>
@@ -94,10 +96,21 @@ private:
     // Runs a statement; false with `failure` set when it failed. A broken connection is closed.
     bool Run(QSqlQuery& query, std::string& failure, bool write);
     bool Run(const char* statement, std::string& failure, bool write);
+    // Statements sent together in one round trip, up to the first that returns rows.
+    bool RunAll(QSqlQuery& query, const QString& statements, std::string& failure, bool write);
     // The failure of a statement; false.
     bool Failed(QSqlQuery& query, std::string& failure, bool write);
     void Rollback();
-    std::optional<std::string> Insert(const HistoryRecord& r);
+    // Adds a row; `with`, a statement of another table run in the same statement first, its values
+    // `withValues` in place of its "?"; `then`, a statement sent behind it (COMMIT); `ran`, the
+    // query that ran, for its error.
+    std::optional<std::string> Insert(const HistoryRecord& r, const char* with = nullptr,
+                                      const std::vector<QVariant>& withValues = {}, const char* then = nullptr,
+                                      QSqlQuery* ran = nullptr);
+    // A value as an SQL literal, quoted by the driver: a statement with its values in it is one
+    // round trip to the server, where a prepared one takes three (prepare, execute, deallocate).
+    QString Literal(const QVariant& value) const;
+    QString Filled(const char* statement, const std::vector<QVariant>& values) const;
     std::optional<std::string> WhyUsed(int32_t typeCode, int32_t number, const std::function<bool(int32_t)>& taken,
                                        std::string& why);
     std::optional<std::string> MoveIn(const std::vector<HistoryRecord>& records,

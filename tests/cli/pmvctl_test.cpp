@@ -998,8 +998,12 @@ TEST_F(PmvctlTest, JsonNamesSettingsByTheProfilesKeysAndNeverByRussianLabels)
     const QJsonArray findings = doctor[0]["findings"].toArray();
     for (const QJsonValue& f : findings)
         EXPECT_TRUE(QRegularExpression("^[a-z]+(_[a-z]+)*$").match(f.toObject()["id"].toString()).hasMatch()) << out_;
-    EXPECT_EQ(findings.last().toObject()["id"].toString(), "answers_verified") << out_;
-    EXPECT_EQ(findings.last().toObject()["topic"].toString(), "instrument") << out_;
+    // The instrument, then the history the command would record in.
+    ASSERT_GE(findings.size(), 2);
+    EXPECT_EQ(findings[findings.size() - 2].toObject()["id"].toString(), "answers_verified") << out_;
+    EXPECT_EQ(findings[findings.size() - 2].toObject()["topic"].toString(), "instrument") << out_;
+    EXPECT_EQ(findings.last().toObject()["id"].toString(), "history_file") << out_;
+    EXPECT_EQ(findings.last().toObject()["topic"].toString(), "history") << out_;
 
     ASSERT_EQ(Run({"monitor", "--count", "2", "--interval", "100", "--json"}), 0) << err_;
     auto polls = JsonLines(out_);
