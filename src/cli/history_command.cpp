@@ -39,8 +39,6 @@ std::string ValuesJson(const history::HistoryRecord& r)
     return "{" + json + "}";
 }
 
-}  // namespace
-
 int ImportHistory(Session& s, const std::string& file)
 {
     if (!history::IsServerAddress(s.history.address())) {
@@ -57,6 +55,8 @@ int ImportHistory(Session& s, const std::string& file)
                  s.history.where().c_str(), report.records, report.serials, report.recordsKept, report.conflicts.size());
     return 0;
 }
+
+}  // namespace
 
 int RunHistory(Session& s, const Arguments& a)
 {

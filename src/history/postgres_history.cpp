@@ -66,10 +66,6 @@ constexpr const char* kSchemaLock = "SELECT pg_advisory_xact_lock(7700177)";
 constexpr const char* kRowLockWait = "-c lock_timeout=1000";
 constexpr const char* kBeginNumbers = "BEGIN; SET LOCAL lock_timeout = 5000; LOCK TABLE serials IN EXCLUSIVE MODE";
 
-constexpr const char* kUsedSerials =
-    "SELECT serial FROM serials WHERE type_code = :type UNION SELECT serial FROM records "
-    "WHERE type_code = :type AND operation = :serial_op";
-
 constexpr const char* kUniqueViolation = "23505";
 
 QString Q(const std::string& text)
@@ -620,16 +616,23 @@ std::optional<std::string> PostgresHistory::Query(const HistoryFilter& filter, s
     return std::nullopt;
 }
 
+QString PostgresHistory::HighestUsed(int32_t typeCode) const
+{
+    // Every number of the type code that is reserved or was written into an instrument (also by
+    // hand, and also when the write failed: part of it may have reached the instrument).
+    return QStringLiteral("SELECT MAX(serial) FROM (SELECT serial FROM serials WHERE type_code = %1 UNION "
+                          "SELECT serial FROM records WHERE type_code = %1 AND operation = %2) AS used")
+        .arg(typeCode)
+        .arg(Literal(QString::fromUtf8(kOperationSerial)));
+}
+
 SerialReservation PostgresHistory::PeekNextSerial(int32_t typeCode)
 {
     if (auto failure = Open())
         return {SerialReservation::Outcome::HistoryFailed, 0, *failure};
     QSqlQuery query(QSqlDatabase::database(Q(connection_), false));
-    query.prepare(QStringLiteral("SELECT MAX(serial) FROM (%1) AS used").arg(QString::fromUtf8(kUsedSerials)));
-    query.bindValue(QStringLiteral(":type"), typeCode);
-    query.bindValue(QStringLiteral(":serial_op"), QString::fromUtf8(kOperationSerial));
     std::string failure;
-    if (!Run(query, failure, false) || !query.next())
+    if (!RunAll(query, HighestUsed(typeCode), failure, false) || !query.next())
         return {SerialReservation::Outcome::HistoryFailed, 0, failure};
     const int64_t next = query.value(0).isNull() ? 1 : query.value(0).toLongLong() + 1;
     if (next > kLastSerial)
@@ -651,11 +654,7 @@ SerialReservation PostgresHistory::ReserveSerial(int32_t typeCode, std::optional
     // The lock comes before the first read: what the reservation reads stays true until it commits.
     // The next number is read in the same round trip.
     QSqlQuery begin(QSqlDatabase::database(Q(connection_), false));
-    const QString next = serial ? QString()
-                                : QStringLiteral("; SELECT MAX(serial) FROM (SELECT serial FROM serials WHERE type_code = %1 "
-                                                 "UNION SELECT serial FROM records WHERE type_code = %1 AND operation = %2) AS used")
-                                      .arg(typeCode)
-                                      .arg(Literal(QString::fromUtf8(kOperationSerial)));
+    const QString next = serial ? QString() : QStringLiteral("; ") + HighestUsed(typeCode);
     if (!RunAll(begin, QString::fromUtf8(kBeginNumbers) + next, failure, true))
         return refuse(Outcome::HistoryFailed, 0, failure);
     int32_t number = 0;

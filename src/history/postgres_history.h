@@ -111,6 +111,8 @@ private:
     // round trip to the server, where a prepared one takes three (prepare, execute, deallocate).
     QString Literal(const QVariant& value) const;
     QString Filled(const char* statement, const std::vector<QVariant>& values) const;
+    // The query of the highest number of the type code that counts as given.
+    QString HighestUsed(int32_t typeCode) const;
     std::optional<std::string> WhyUsed(int32_t typeCode, int32_t number, const std::function<bool(int32_t)>& taken,
                                        std::string& why);
     std::optional<std::string> MoveIn(const std::vector<HistoryRecord>& records,
