@@ -425,6 +425,18 @@ TEST_F(ProduceOnServer, AStationWhoseServerIsDownRefusesWithinSecondsAndSendsNot
     EXPECT_NE(err_.find(silentUrl.toStdString()), std::string::npos) << err_;
     close(silent);
 
+    // A database of another program is left as it is.
+    ASSERT_TRUE(server_.Start()) << server_.failure();
+    const std::string foreign = server_.CreateDatabase();
+    ASSERT_TRUE(server_.Sql(foreign, "CREATE TABLE serials (serial integer)"));
+    EXPECT_EQ(Produce(line, {"--history", QString::fromStdString(server_.Url(foreign)), "produce", "--profile", "PMV7706.prf", "--yes", "--serial", "12"},
+                      false),
+              kFileFailure)
+        << err_;
+    EXPECT_FALSE(sent_);
+    EXPECT_NE(err_.find("не является журналом приборов этой программы: таблица serials другого вида"), std::string::npos) << err_;
+    ASSERT_TRUE(server_.Kill()) << server_.failure();
+
     EXPECT_EQ(Produce(line, {"doctor", "--json"}, false), kProblemFound) << out_;
     EXPECT_NE(out_.find("{\"id\":\"history_server\",\"topic\":\"history\",\"ok\":true"), std::string::npos) << out_;
     EXPECT_NE(out_.find("{\"id\":\"history_server_unreachable\",\"topic\":\"history\",\"ok\":false"), std::string::npos) << out_;
@@ -456,6 +468,9 @@ TEST_F(ProduceOnServer, TheHistoryIsReadFromTheServerAndAStationsFileMovesInOnce
 
     ASSERT_EQ(Produce(line, {"--serial", "12"}), 0) << err_;
     EXPECT_EQ(out_, "./012-00006.pdf\n") << "above the number the station gave";
+    EXPECT_EQ(Produce(line, {"--serial", "12-5"}), kSerialUsed) << err_;
+    EXPECT_NE(err_.find("012-00005"), std::string::npos) << err_;
+    ASSERT_EQ(Produce(line, {"--serial", "12-5", "--reuse"}), 0) << err_;
     ASSERT_EQ(Produce(line, {"history", "--json"}, false), 0) << err_;
     EXPECT_NE(out_.find("\"instrument\":\"012-00005\",\"device_type\":0,\"firmware\":\"\",\"operation\":\"резерв номера\""),
               std::string::npos)
