@@ -143,7 +143,8 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(3, std::atoi(argv[1])) : 20;
-    pmv::test::PostgresServer server(true);
+    // Static: a run that ends with std::exit stops its server too.
+    static pmv::test::PostgresServer server(true);
     if (!server.failure().empty()) {
         std::fprintf(stderr, "%s\n", server.failure().c_str());
         return 1;
