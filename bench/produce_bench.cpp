@@ -4,7 +4,7 @@
 // and again with an instrument that answers 20 ms after each request and is silent for 1.5 s
 // after its restart, as a real one.
 #include "binding/commands.h"
-#include "history/history.h"
+#include "history/sqlite_history.h"
 #include "link/clock.h"
 #include "link/exchange.h"
 #include "link/link_settings.h"
@@ -62,7 +62,7 @@ bool Produce(const QTemporaryDir& work, uint32_t turnaroundMs, uint32_t rebootMs
     pmv::device::Device device{exchange, silent, model, {}};
     pmv::binding::ControlValues controls;
     pmv::binding::CommandContext context{device, silent, silent, controls, 1};
-    pmv::history::History history((work.path() + "/history.sqlite").toStdString());
+    pmv::history::SqliteHistory history((work.path() + "/history.sqlite").toStdString());
     pmv::production::ProductionOrder order;
     order.profilePath = "PMV7706.prf";
     order.typeCode = 12;
@@ -78,7 +78,7 @@ bool Produce(const QTemporaryDir& work, uint32_t turnaroundMs, uint32_t rebootMs
         return 1;
     }
     const pmv::production::ProductionResult result =
-        pmv::production::ProduceInstrument(context, order, silent, [&](const pmv::history::HistoryRecord& r) { history.Record(r); });
+        pmv::production::ProduceInstrument(context, order, silent, [&](const pmv::history::HistoryRecord& r) { return !history.Record(r); });
     const double elapsed = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     size_t bytes = 0;
     const auto requests = simulator.Transcript();

@@ -11,17 +11,17 @@ namespace pmv::binding {
 
 namespace {
 
-std::string HistoryPathHere()
+std::string FolderHere()
 {
     std::error_code error;
     const std::filesystem::path here = std::filesystem::current_path(error);
-    return (error ? std::filesystem::path() : here / history::kHistoryFileName).string();
+    return error ? std::string() : here.string();
 }
 
 }  // namespace
 
 Session::Session(Messages& m, Progress& p)
-    : messages(m), progress(p), port(line, exchange, m, link::FoundSerialPorts), history(HistoryPathHere())
+    : messages(m), progress(p), port(line, exchange, m, link::FoundSerialPorts), history({}, FolderHere())
 {
     port.SetOpenExplainer([](const std::string& path, const std::string& systemError) {
         return device::ExplainOpenFailure(system::SystemView::Current(), path, systemError);
@@ -33,7 +33,14 @@ Session::Session(Messages& m, Progress& p)
 
 std::optional<std::string> Session::LoadLinkSettings()
 {
-    return pmv::link::LoadLinkSettings(link::LinkSettingsPath(), port.settings(), messages);
+    auto failure = pmv::link::LoadLinkSettings(link::LinkSettingsPath(), port.settings(), messages);
+    history.Use(historyOverride.empty() ? port.settings().HistoryServer : historyOverride);
+    return failure;
+}
+
+void Session::SelectHistory()
+{
+    history.Use(historyOverride.empty() ? link::ReadHistoryServer(link::LinkSettingsPath()) : historyOverride);
 }
 
 void Session::UseGivenDevice(const std::string& given)

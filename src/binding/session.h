@@ -49,9 +49,14 @@ public:
     link::LinkPort port;
     model::SettingsModel model;
     device::Device device{exchange, progress, model, {}};
+    // Uses the history dev.dat names ([HISTORY] Server), or `historyOverride` when it is set.
+    void SelectHistory();
+    // The history's server for this run alone (pmvctl --history), never written to dev.dat.
+    std::string historyOverride;
+
     // history.sqlite in the folder the program works in when the session begins, so that later
-    // folder changes of the file dialogs never split it.
-    history::History history;
+    // folder changes of the file dialogs never split it; or the server dev.dat names.
+    history::SelectedHistory history;
 };
 
 }  // namespace pmv::binding

@@ -131,7 +131,7 @@ const std::vector<Command>& Commands()
         {.name = "history",
          .usage = kHistoryUsage,
          .help = kHistoryHelp,
-         .valueOptions = {"--from", "--to", "--csv-format"},
+         .valueOptions = {"--from", "--to", "--csv-format", "--import"},
          .flags = {"--csv", "--json"},
          .minWords = 0,
          .maxWords = 1,
@@ -146,7 +146,8 @@ const std::vector<Command>& Commands()
         {.name = "doctor",
          .usage = "[--json]",
          .help = "Проверка связи: устройство, права, другие программы, brltty, ModemManager, таймер задержки, "
-                 "ответ прибора; для каждой найденной причины команда, которая её устраняет.",
+                 "ответ прибора, журнал приборов (файл или сервер: доступен ли, пускает ли, его ли это таблицы); "
+                 "для каждой найденной причины команда, которая её устраняет.",
          .flags = {"--json"},
          .run = RunDoctor,
          .runsWithoutPort = true},

@@ -31,7 +31,7 @@ const std::vector<Command>& Commands();
 const Command* FindCommand(const std::string& name);
 
 inline constexpr const char* kUsage =
-    "Использование: pmvctl [--port DEVICE] [--address N] [--baud N] [--quiet | --verbose] КОМАНДА ...\n"
+    "Использование: pmvctl [--port DEVICE] [--address N] [--baud N] [--history URL] [--quiet | --verbose] КОМАНДА ...\n"
     "       pmvctl КОМАНДА --help | help КОМАНДА\n"
     "       pmvctl --help | -h | help | --version\n";
 

@@ -15,6 +15,8 @@ int RunDoctor(Session& s, const Arguments& a)
         findings.push_back(device::CheckInstrument(s.exchange, s.port.settings().BaudRate));
     else
         findings.push_back(device::PortNotOpen(device));
+    for (const history::HistoryFinding& h : s.history.Check())
+        findings.push_back({"history", h.ok ? system::FindingState::Ok : system::FindingState::Problem, h.text, h.fix, h.id});
     if (a.Has("--json")) {
         std::string list;
         for (const system::Finding& f : findings)

@@ -39,10 +39,32 @@ std::string ValuesJson(const history::HistoryRecord& r)
     return "{" + json + "}";
 }
 
+int ImportHistory(Session& s, const std::string& file)
+{
+    if (!history::IsServerAddress(s.history.address())) {
+        return Usage(s.console, "--import переносит журнал на сервер: укажите его (--history URL или [HISTORY] Server в dev.dat)");
+    }
+    history::ImportReport report;
+    if (const auto failure = s.history.Import(file, report)) {
+        std::fprintf(s.console.err, "pmvctl: журнал %s не перенесен: %s\n", file.c_str(), failure->c_str());
+        return Session::kFileFailure;
+    }
+    for (const std::string& conflict : report.conflicts)
+        std::fprintf(s.console.err, "Номер выдан дважды: %s\n", conflict.c_str());
+    std::fprintf(s.console.out, "Перенесено на сервер %s: записей %d, номеров %d; уже были там: записей %d; номеров, выданных дважды: %zu\n",
+                 s.history.where().c_str(), report.records, report.serials, report.recordsKept, report.conflicts.size());
+    return 0;
+}
+
 }  // namespace
 
 int RunHistory(Session& s, const Arguments& a)
 {
+    if (a.options.count("--import")) {
+        if (!a.words.empty() || a.Has("--csv") || a.Has("--json") || a.options.size() != 1)
+            return Usage(s.console, "--import ФАЙЛ без других параметров");
+        return ImportHistory(s, a.options.at("--import"));
+    }
     history::HistoryFilter filter;
     if (!a.words.empty()) {
         const auto instrument = history::ParseInstrumentNumber(a.words[0], history::LoneNumber::Serial);

@@ -5,6 +5,7 @@
 #include "exit_statuses.h"
 #include "session.h"
 
+#include "history/postgres_history.h"
 #include "link/link_settings.h"
 
 #include <algorithm>
@@ -19,6 +20,8 @@ constexpr const char* kGlobalOptions =
     "  --port DEVICE    устройство прибора; без него - порт с номером из dev.dat текущей папки\n"
     "  --address N      адрес прибора 0..255\n"
     "  --baud N         скорость 4800, 9600, 19200, 38400 или 57600\n"
+    "  --history URL    журнал приборов на сервере PostgreSQL (postgresql://ПОЛЬЗОВАТЕЛЬ@СЕРВЕР/БАЗА; пароль\n"
+    "                   в ~/.pgpass или PGPASSWORD) вместо [HISTORY] Server из dev.dat или history.sqlite\n"
     "  --quiet          без строк хода операции (без --quiet они идут в stderr, если это терминал)\n"
     "  --verbose        строки хода операции и каждый обмен с прибором в stderr, даже без терминала\n"
     "  --version        версия программы\n";
@@ -62,7 +65,8 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console)
     size_t at = 0;
     for (; at < args.size() && args[at].starts_with("-"); ++at) {
         const auto [option, given] = SplitOption(args[at]);
-        if (given && option != "--port" && option != "--address" && option != "--baud")
+        const bool takesValue = option == "--port" || option == "--address" || option == "--baud" || option == "--history";
+        if (given && !takesValue)
             return Usage(console, (option == "--quiet" || option == "--verbose" ? "у " + option + " нет значения"
                                                                                 : "неизвестный параметр " + option));
         if (option == "--help" || option == "-h")
@@ -75,13 +79,18 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console)
             (option == "--quiet" ? console.quiet : console.verbose) = true;
             continue;
         }
-        if (option != "--port" && option != "--address" && option != "--baud")
+        if (!takesValue)
             return Usage(console, "неизвестный параметр " + option);
         if (!given && ++at >= args.size())
             return Usage(console, "нет значения у " + option);
         const std::string& value = given ? *given : args[at];
         if (option == "--port") {
             overrides.port = value;
+        } else if (option == "--history") {
+            std::string problem;
+            if (!history::ParseServerAddress(value, problem))
+                return Usage(console, "--history: " + problem);
+            overrides.history = value;
         } else if (option == "--address") {
             const auto address = ParseNumber(value, 0, 255);
             if (!address)
@@ -131,6 +140,8 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console)
     else if (parsed.Has("--no"))
         answer = false;
     Session session(console, answer);
+    session.historyOverride = overrides.history;
+    session.SelectHistory();
     if (!command->needsLine || command->needsLine(parsed))
         if (const ErrorCode code = session.Open(overrides); code != kOk && !command->runsWithoutPort)
             return session.Finish(code);

@@ -116,9 +116,16 @@ int RunProduce(Session& s, const Arguments& a)
     binding::CommandContext context{s.device, s.messages, host, controls, s.port.settings().Number};
     TerminalSteps steps(s.console.err, shown);
     const production::ProductionResult result =
-        production::ProduceInstrument(context, order, steps, [&](const history::HistoryRecord& r) { s.Record(r); });
+        production::ProduceInstrument(context, order, steps, [&](const history::HistoryRecord& r) { return s.Record(r); });
     if (result.code == kOk)
         std::fprintf(s.console.out, "%s\n", result.passportPath.c_str());
+    if (result.historyLost) {
+        std::fprintf(s.console.err, "pmvctl: выпуск остановлен после шага «%s»: журнал приборов не принял его запись. "
+                                    "Номер %s остается выданным.\n",
+                     production::StepName(*result.failedStep), history::InstrumentNumber(order.typeCode, order.serial).c_str());
+        s.progress.HideProgressPanel();
+        return Session::kFileFailure;
+    }
     // A write that reached the instrument has printed its message already.
     if (result.failedStep == production::ProductionStep::Write && result.code != kFileNotOpened)
         return static_cast<int>(CodeNumber(result.code));

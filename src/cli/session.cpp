@@ -57,7 +57,7 @@ void Session::ShowExchanges()
     });
 }
 
-void Session::Record(const history::HistoryRecord& record)
+bool Session::Record(const history::HistoryRecord& record)
 {
     const std::optional<std::string> failure = history.Record(record);
     if (const auto notice = history.TakeNotice())
@@ -66,6 +66,7 @@ void Session::Record(const history::HistoryRecord& record)
         std::fprintf(console.err, "%s%s\n", failure->c_str(),
                      history.corrupt() ? "; отложить его и начать новый: pmvctl produce ... --new-history" : "");
     historyFailed_ |= failure.has_value();
+    return !failure;
 }
 
 ErrorCode Session::Open(const LinkOverrides& given)

@@ -21,6 +21,7 @@ struct LinkOverrides {
     std::string port;
     std::optional<int32_t> address;
     std::optional<uint32_t> baud;
+    std::string history;  // the history's server
 };
 
 // The window's part around a command: nothing to repaint on a terminal.
@@ -66,8 +67,8 @@ public:
     LinkOverrides overrides;  // as given to Open
 
     // Adds a row to the history; a history that cannot be written is said once on stderr and
-    // never changes the command's result.
-    void Record(const history::HistoryRecord& record);
+    // never changes the command's result. False when the row was not written.
+    bool Record(const history::HistoryRecord& record);
 
 private:
     // --verbose: each request and answer on stderr as a line of its own.

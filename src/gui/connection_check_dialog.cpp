@@ -55,18 +55,16 @@ system::Finding AskInstrument(link::Exchange& exchange, uint32_t baud, Progress&
 
 }  // namespace
 
-ConnectionCheckDialog::ConnectionCheckDialog(QWidget* parent, link::LinkPort& port, link::Exchange& exchange, const link::SerialLine& line,
-                                             Progress& progress)
-    : QDialog(parent)
+std::vector<system::Finding> HistoryFindings(history::History& history)
 {
-    setObjectName("ConnectionCheckDialog");
-    setWindowTitle(QString::fromUtf8("Проверка связи"));
-    const std::string device = port.DeviceName();
-    std::vector<system::Finding> findings = device::CheckSystem(system::SystemView::Current(), device);
-    outcome_ = kNoAnswer;
-    findings.push_back(line.IsOpen() ? AskInstrument(exchange, port.settings().BaudRate, progress, outcome_)
-                                     : device::PortNotOpen(device));
+    std::vector<system::Finding> findings;
+    for (const history::HistoryFinding& h : history.Check())
+        findings.push_back({"history", h.ok ? system::FindingState::Ok : system::FindingState::Problem, h.text, h.fix, h.id});
+    return findings;
+}
 
+QString FindingsHtml(const std::vector<system::Finding>& findings)
+{
     QString html;
     for (const system::Finding& f : findings) {
         const bool ok = f.state == system::FindingState::Ok;
@@ -79,6 +77,24 @@ ConnectionCheckDialog::ConnectionCheckDialog(QWidget* parent, link::LinkPort& po
             html += QString::fromUtf8("<br>Исправить в терминале: <code>%1</code>").arg(QString::fromStdString(f.fix).toHtmlEscaped());
         html += "</p>";
     }
+    return html;
+}
+
+ConnectionCheckDialog::ConnectionCheckDialog(QWidget* parent, link::LinkPort& port, link::Exchange& exchange, const link::SerialLine& line,
+                                             Progress& progress, history::History& history)
+    : QDialog(parent)
+{
+    setObjectName("ConnectionCheckDialog");
+    setWindowTitle(QString::fromUtf8("Проверка связи"));
+    const std::string device = port.DeviceName();
+    std::vector<system::Finding> findings = device::CheckSystem(system::SystemView::Current(), device);
+    outcome_ = kNoAnswer;
+    findings.push_back(line.IsOpen() ? AskInstrument(exchange, port.settings().BaudRate, progress, outcome_)
+                                     : device::PortNotOpen(device));
+    const bool instrumentAnswered = findings.back().state == system::FindingState::Ok;
+    for (system::Finding& f : HistoryFindings(history))
+        findings.push_back(std::move(f));
+    const QString html = FindingsHtml(findings);
     auto* text = new QTextBrowser;
     text->setObjectName("Findings");
     text->setHtml(html);
@@ -86,7 +102,7 @@ ConnectionCheckDialog::ConnectionCheckDialog(QWidget* parent, link::LinkPort& po
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    if (findings.back().state == system::FindingState::Problem && line.IsOpen()) {
+    if (!instrumentAnswered && line.IsOpen()) {
         QPushButton* search = buttons->addButton(QString::fromUtf8("Поиск прибора…"), QDialogButtonBox::ActionRole);
         search->setObjectName("SearchButton");
         connect(search, &QPushButton::clicked, this, [this] {

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "history/history.h"
 #include "messages/error_codes.h"
+#include "system/system_check.h"
 
 #include <QDialog>
+
+#include <vector>
 
 namespace pmv {
 class Progress;
@@ -15,13 +19,19 @@ class SerialLine;
 
 namespace pmv::gui {
 
-// "Связь → Проверка связи…": the findings of the connection check, each with its fix; when
-// the instrument does not answer, a button leads to the search. The instrument is asked one try
+// The findings of a check, each with its fix, as the window shows them.
+QString FindingsHtml(const std::vector<system::Finding>& findings);
+
+// The history's findings as findings of the connection check.
+std::vector<system::Finding> HistoryFindings(history::History& history);
+
+// "Связь → Проверка связи…": the findings of the connection check, each with its fix, the
+// history's last; when the instrument does not answer, a button leads to the search. The instrument is asked one try
 // at a time on the window's progress panel, so Esc stops the check between two tries.
 class ConnectionCheckDialog : public QDialog {
 public:
     ConnectionCheckDialog(QWidget* parent, link::LinkPort& port, link::Exchange& exchange, const link::SerialLine& line,
-                          Progress& progress);
+                          Progress& progress, history::History& history);
 
     // True when the user asked for the search from here.
     bool SearchWanted() const { return searchWanted_; }

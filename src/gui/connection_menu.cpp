@@ -1,6 +1,7 @@
 #include "connection_menu.h"
 
 #include "connection_check_dialog.h"
+#include "history_place_dialog.h"
 #include "instrument_search_dialog.h"
 #include "live_values_page.h"
 #include "messages/messages.h"
@@ -12,7 +13,7 @@ namespace pmv::gui {
 
 QMenu* InstallConnectionMenu(QMainWindow& window, link::LinkPort& port, link::Exchange& exchange, link::SerialLine& line,
                              const link::Clock& clock, Progress& progress, Messages& messages,
-                             std::function<void(bool)> setBusy)
+                             history::SelectedHistory& history, std::function<void(bool)> setBusy)
 {
     QMenu* menu = window.menuBar()->addMenu(QString::fromUtf8("&Связь"));
     menu->setObjectName("ConnectionMenu");
@@ -30,9 +31,9 @@ QMenu* InstallConnectionMenu(QMainWindow& window, link::LinkPort& port, link::Ex
     };
     QAction* check = menu->addAction(QString::fromUtf8("&Проверка связи…"));
     check->setObjectName("ConnectionCheckAction");
-    QObject::connect(check, &QAction::triggered, &window, [&window, &port, &exchange, &line, &progress, &messages, setBusy, search] {
+    QObject::connect(check, &QAction::triggered, &window, [&window, &port, &exchange, &line, &progress, &messages, &history, setBusy, search] {
         setBusy(true);
-        ConnectionCheckDialog dialog(&window, port, exchange, line, progress);
+        ConnectionCheckDialog dialog(&window, port, exchange, line, progress, history);
         dialog.exec();
         messages.ResultReported(dialog.Outcome());
         setBusy(false);
@@ -42,6 +43,14 @@ QMenu* InstallConnectionMenu(QMainWindow& window, link::LinkPort& port, link::Ex
     QAction* find = menu->addAction(QString::fromUtf8("П&оиск прибора…"));
     find->setObjectName("InstrumentSearchAction");
     QObject::connect(find, &QAction::triggered, &window, search);
+    QAction* place = menu->addAction(QString::fromUtf8("&Журнал приборов: где вести…"));
+    place->setObjectName("HistoryPlaceAction");
+    QObject::connect(place, &QAction::triggered, &window, [&window, &history, setBusy] {
+        setBusy(true);
+        HistoryPlaceDialog dialog(&window, history);
+        dialog.exec();
+        setBusy(false);
+    });
     return menu;
 }
 

@@ -9,6 +9,9 @@ namespace pmv {
 class Messages;
 class Progress;
 }  // namespace pmv
+namespace pmv::history {
+class SelectedHistory;
+}  // namespace pmv::history
 namespace pmv::link {
 class Clock;
 class Exchange;
@@ -18,10 +21,11 @@ class SerialLine;
 
 namespace pmv::gui {
 
-// The "Связь" menu: "Проверка связи…" and "Поиск прибора…". `setBusy` holds the window's
-// commands off while a dialog talks to the line; the check shows its tries on `progress`.
+// The "Связь" menu: "Проверка связи…", "Поиск прибора…" and "Журнал приборов: где вести…".
+// `setBusy` holds the window's commands off while a dialog talks to the line; the check shows its
+// tries on `progress` and ends with the history's findings.
 QMenu* InstallConnectionMenu(QMainWindow& window, link::LinkPort& port, link::Exchange& exchange, link::SerialLine& line,
                              const link::Clock& clock, Progress& progress, Messages& messages,
-                             std::function<void(bool)> setBusy);
+                             history::SelectedHistory& history, std::function<void(bool)> setBusy);
 
 }  // namespace pmv::gui

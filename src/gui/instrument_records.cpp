@@ -84,7 +84,7 @@ bool InstrumentRecords::StartNewHistoryIfAgreed(const std::string& failure, bool
     return true;
 }
 
-void InstrumentRecords::Record(const history::HistoryRecord& record)
+bool InstrumentRecords::Record(const history::HistoryRecord& record)
 {
     std::optional<std::string> failure = history_.Record(record);
     if (failure && StartNewHistoryIfAgreed(*failure))
@@ -92,6 +92,7 @@ void InstrumentRecords::Record(const history::HistoryRecord& record)
     if (failure && !failureShown_)
         w_.messages.ShowMessage(*failure, "Журнал приборов", MessageIcon::Warning);
     failureShown_ |= failure.has_value();
+    return !failure;
 }
 
 void InstrumentRecords::Write(binding::CommandContext& context, ErrorCode (*write)(binding::CommandContext&))

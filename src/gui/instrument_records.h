@@ -59,7 +59,8 @@ public:
     // and recorded (binding::WriteSerialNumber); a corrupt history may be begun anew first.
     void WriteSerial(binding::CommandContext& context);
 
-    void Record(const history::HistoryRecord& record);
+    // False when the row was not written; the failure is shown once.
+    bool Record(const history::HistoryRecord& record);
     // A corrupt history is set aside and a new one begun only when the operator agrees (the
     // numbering restarts); asked once per run unless `askAgain`. True when a new history was begun.
     bool StartNewHistoryIfAgreed(const std::string& failure, bool askAgain = false);

@@ -90,7 +90,7 @@ MainWindow::MainWindow(const WindowOptions& options)
                                service);
     state_.Add(Command::ServiceMenu, service_->items());
     connectionMenu_ = InstallConnectionMenu(*this, session_.port, session_.exchange, session_.line, session_.clock,
-                                            progress_, messages_, [this](bool running) { SetBusy(running); });
+                                            progress_, messages_, session_.history, [this](bool running) { SetBusy(running); });
     state_.Add(Command::FileMenu, connectionMenu_->actions());
     BuildHelpMenu();
     trend_ = new TrendChart(*live_, session_.model, messages_);

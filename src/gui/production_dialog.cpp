@@ -231,9 +231,17 @@ bool ProductionDialog::ProduceOne()
     start_->setEnabled(false);
     line_.setBusy(true);
     const production::ProductionResult result =
-        production::ProduceInstrument(context, order, labels, [this](const history::HistoryRecord& r) { records_.Record(r); });
+        production::ProduceInstrument(context, order, labels, [this](const history::HistoryRecord& r) { return records_.Record(r); });
     line_.setBusy(false);
     start_->setEnabled(true);
+    if (result.historyLost) {
+        line_.messages.ShowMessage("Выпуск остановлен: журнал приборов не принял запись шага «" +
+                                       std::string(production::StepName(*result.failedStep)) + "». Номер " +
+                                       history::InstrumentNumber(order.typeCode, order.serial) + " остается выданным.",
+                                   "Журнал приборов", MessageIcon::Error);
+        line_.messages.ResultReported(result.code);
+        return false;
+    }
     if (result.code != kOk) {
         // A write that reached the instrument has shown its message already.
         if (result.failedStep != production::ProductionStep::Write || result.code == kFileNotOpened)

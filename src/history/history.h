@@ -2,13 +2,11 @@
 
 #include <cstdint>
 #include <functional>
-#include <future>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-class QString;
 
 namespace pmv::history {
 
@@ -66,85 +64,123 @@ struct SerialReservation {
     std::string message;  // the failure's reason, or when and how the number was used
 };
 
-// The history of every instrument in an SQLite file: one transaction per record, WAL, so a
-// kill in the middle of a record loses at most that record. Production numbers are reserved in
-// it before anything is sent; the database itself refuses a number reserved twice. A file is
-// looked at before anything writes to it: one without this program's tables (an empty one too)
-// is refused and left as it is, and one that is not a sound database is left alone until StartNew
-// sets it aside, since a new history restarts the numbering, which only the operator may decide. A history that cannot be opened or written is an
-// error message, never a reason to stop the operation it records (production excepted).
+// One line of the history's check for `pmvctl doctor` and the window's connection check: what was
+// found, in Russian, the command that mends it, and the kind's name, the same in every release.
+struct HistoryFinding {
+    std::string id;
+    bool ok = true;
+    std::string text;
+    std::string fix = {};
+};
+
+// What moving a station's file into the server did (History::Import).
+struct ImportReport {
+    int records = 0;                     // rows added
+    int recordsKept = 0;                 // rows the server held already: a file moved before
+    int serials = 0;                     // numbers added
+    std::vector<std::string> conflicts;  // a number given both at the station and on the server
+};
+
+// The history of every instrument: the rows of each operation and the production numbers taken,
+// in one store the whole program shares (the file of the work folder, or a database server
+// several stations share). One transaction per record, so a kill in the middle of a record loses
+// at most that record. Production numbers are reserved in it before anything is sent; the store
+// itself refuses a number reserved twice. A store that is not this program's is refused and left as
+// it is. A history that cannot be reached or written is an error message, never a reason to stop
+// the operation it records (production excepted).
 class History {
 public:
-    explicit History(std::string path);
-    ~History();
-    History(const History&) = delete;
-    History& operator=(const History&) = delete;
+    virtual ~History() = default;
 
-    const std::string& path() const { return path_; }
+    // Where the rows go, as messages name it: the file's path or the server's address.
+    virtual std::string where() const = 0;
 
-    // Checks the file on a thread of its own while the caller goes on, for a caller that will
-    // record after a long job on the line: the check reads the whole file, which takes longer the
-    // more instruments it holds. The next call waits for it and then only opens the file; after a
-    // failed check it checks again and reports as usual. Nothing happens when the file is open.
-    void OpenAside();
+    // Begins the opening aside, for a caller that will record after a long job on the line; the
+    // next call waits for it. Nothing happens when the history is open.
+    virtual void OpenAside() = 0;
 
     // nullopt, or the message of a failure.
-    std::optional<std::string> Record(HistoryRecord record);
-    std::optional<std::string> Query(const HistoryFilter& filter, std::vector<HistoryRecord>& rows);
+    virtual std::optional<std::string> Record(HistoryRecord record) = 0;
+    virtual std::optional<std::string> Query(const HistoryFilter& filter, std::vector<HistoryRecord>& rows) = 0;
 
     // The number production would take next for the type code, without taking it: one above
     // every number reserved or written, 1 in an empty history.
-    SerialReservation PeekNextSerial(int32_t typeCode);
+    virtual SerialReservation PeekNextSerial(int32_t typeCode) = 0;
     // Takes a number in one transaction, with a history row of its own, so that no other station
     // and no later run gets it again, whatever happens after. Without `serial`, the next number;
     // `taken` tells of a number that is used outside the history (its passport exists) and is
     // skipped, or refused when named. A named number that is used is refused unless `reuse`.
     // `row` carries the operator, profile and details of the reservation's row.
-    SerialReservation ReserveSerial(int32_t typeCode, std::optional<int32_t> serial, bool reuse,
-                                    const std::function<bool(int32_t)>& taken, HistoryRecord row);
+    virtual SerialReservation ReserveSerial(int32_t typeCode, std::optional<int32_t> serial, bool reuse,
+                                            const std::function<bool(int32_t)>& taken, HistoryRecord row) = 0;
     // What a reservation of the named number would be refused for, without taking it: Used with
     // when and how it was given, or why the history cannot tell; nullopt when it is free. For a
     // number written by hand, whose row of the write then makes it used.
-    std::optional<SerialReservation> CheckSerial(int32_t typeCode, int32_t serial);
+    virtual std::optional<SerialReservation> CheckSerial(int32_t typeCode, int32_t serial) = 0;
 
-    // True when the last failure was a file that is not a sound database.
-    bool corrupt() const { return corrupt_; }
-    // Sets a corrupt file aside as NAME.corrupt-TIME (with "-2", "-3", ... when that name is
-    // taken), its -wal and -shm with it, and begins a new, empty history. Stations doing it at
-    // once take turns (NAME.lock): the one that finds the file sound again keeps it.
-    std::optional<std::string> StartNew();
-    // A message about the file set aside by StartNew, once.
-    std::optional<std::string> TakeNotice();
+    // True when the last failure was a store that is not sound (a damaged file).
+    virtual bool corrupt() const = 0;
+    // Sets a damaged store aside and begins a new, empty history (the operator's decision).
+    virtual std::optional<std::string> StartNew() = 0;
+    // A message about the store set aside by StartNew, once.
+    virtual std::optional<std::string> TakeNotice() = 0;
+
+    // Which store this is and whether it serves: for a server also whether it is reached, lets
+    // the user in and holds this program's tables. Creates nothing.
+    virtual std::vector<HistoryFinding> Check() = 0;
+
+    // Moves the rows and numbers of a station's history file into this history; rows it holds
+    // already are not added twice, and a number given on both sides stays as this history has it.
+    virtual std::optional<std::string> Import(const std::string& file, ImportReport& report) = 0;
+};
+
+// Where a history lives, as dev.dat, `pmvctl --history` and the window's settings name it: empty
+// for the file history.sqlite in the work folder, else a PostgreSQL address.
+bool IsServerAddress(std::string_view where);
+
+// The store `where` names; `folder` is the work folder of the file history.
+std::unique_ptr<History> MakeHistory(const std::string& where, const std::string& folder);
+
+// The history the program uses: the store its settings name, replaced when they change, so that
+// everything holding the history keeps it.
+class SelectedHistory final : public History {
+public:
+    SelectedHistory(std::string where, std::string folder);
+
+    // Uses the store `where` names from now on (nothing happens when it is the one in use).
+    void Use(const std::string& where);
+    const std::string& address() const { return where_; }
+
+    std::string where() const override { return store_->where(); }
+    void OpenAside() override { store_->OpenAside(); }
+    std::optional<std::string> Record(HistoryRecord record) override { return store_->Record(std::move(record)); }
+    std::optional<std::string> Query(const HistoryFilter& filter, std::vector<HistoryRecord>& rows) override
+    {
+        return store_->Query(filter, rows);
+    }
+    SerialReservation PeekNextSerial(int32_t typeCode) override { return store_->PeekNextSerial(typeCode); }
+    SerialReservation ReserveSerial(int32_t typeCode, std::optional<int32_t> serial, bool reuse,
+                                    const std::function<bool(int32_t)>& taken, HistoryRecord row) override
+    {
+        return store_->ReserveSerial(typeCode, serial, reuse, taken, std::move(row));
+    }
+    std::optional<SerialReservation> CheckSerial(int32_t typeCode, int32_t serial) override
+    {
+        return store_->CheckSerial(typeCode, serial);
+    }
+    bool corrupt() const override { return store_->corrupt(); }
+    std::optional<std::string> StartNew() override { return store_->StartNew(); }
+    std::optional<std::string> TakeNotice() override { return store_->TakeNotice(); }
+    std::vector<HistoryFinding> Check() override { return store_->Check(); }
+    std::optional<std::string> Import(const std::string& file, ImportReport& report) override
+    {
+        return store_->Import(file, report);
+    }
 
 private:
-    // Waits for the opening begun by OpenAside.
-    void Settle();
-    std::optional<std::string> Open();
-    // `checked`: the file was checked and set up on another connection; this one only opens it.
-    std::optional<std::string> OpenUntilNotBusy(const QString& connection, bool checked);
-    std::optional<std::string> OpenOnce(const QString& connection, bool checked);
-    // Checks the file through a read-only connection before anything writes to it: a sound
-    // database with this program's tables, or none yet, when a new history is made.
-    std::optional<std::string> Look(const QString& connection);
-    // Makes a new history under a temporary name and moves it into place whole, so that no
-    // station finds it empty or half made; when another station's is there first, that one stays.
-    std::optional<std::string> CreateFresh(const QString& connection);
-    std::optional<std::string> Begin();
-    std::optional<std::string> Commit();
-    void Rollback();
-    std::optional<std::string> Insert(const HistoryRecord& r);
-    // Why a number counts as given (`why` empty when it does not), or the failure to read it.
-    std::optional<std::string> WhyUsed(int32_t typeCode, int32_t number, const std::function<bool(int32_t)>& taken,
-                                       std::string& why);
-
-    std::string path_;
-    std::string connection_;
-    bool open_ = false;
-    bool corrupt_ = false;
-    bool busy_ = false;
-    std::optional<std::string> notice_;
-    std::future<void> aside_;
-    bool checkedAside_ = false;
+    std::string where_;
+    std::string folder_;
+    std::unique_ptr<History> store_;
 };
 
 inline constexpr const char* kHistoryFileName = "history.sqlite";

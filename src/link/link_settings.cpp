@@ -46,6 +46,7 @@ std::string PortKey(int32_t number)
 
 // Read, never written: the file of an instrument that needs it says so by hand.
 constexpr std::array<const char*, 2> kVerifyAnswersKey{"DEVICE", "VerifyAnswerCrc"};
+constexpr std::array<const char*, 2> kHistoryServerKey{"HISTORY", "Server"};
 
 // The order in which the keys are read and written back.
 constexpr std::array<int, 9> kReadOrder{4, 0, 1, 3, 5, 6, 8, 7, 9};
@@ -87,6 +88,16 @@ std::optional<std::string> SavePortNumber(const std::string& path, int32_t numbe
 std::optional<std::string> SavePortDevice(const std::string& path, int32_t number, const std::string& device)
 {
     return ini::WriteIniString(path, kPortsSection, PortKey(number), device);
+}
+
+std::optional<std::string> SaveHistoryServer(const std::string& path, const std::string& address)
+{
+    return ini::WriteIniString(path, kHistoryServerKey[0], kHistoryServerKey[1], address);
+}
+
+std::string ReadHistoryServer(const std::string& path)
+{
+    return ini::ReadIniString(path, kHistoryServerKey[0], kHistoryServerKey[1], "");
 }
 
 int32_t ReadDeviceAddress(const std::string& path, int32_t fallback)
@@ -159,6 +170,8 @@ std::optional<std::string> LoadLinkSettings(const std::string& path, LinkSetting
 
     const std::optional<std::string> verify = file.get(kVerifyAnswersKey[0], kVerifyAnswersKey[1]);
     settings.VerifyAnswerCrc = verify ? ini::ParseIniInt(*verify).value_or(defaults.VerifyAnswerCrc) : defaults.VerifyAnswerCrc;
+
+    settings.HistoryServer = file.get(kHistoryServerKey[0], kHistoryServerKey[1]).value_or("");
 
     settings.PortDevices.clear();
     for (int32_t n = 1; n <= kPortCount; ++n)

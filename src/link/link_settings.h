@@ -29,6 +29,10 @@ struct LinkSettings {
     // [DEVICE] VerifyAnswerCrc: 0 accepts answers whose checksum does not match, for an
     // instrument that computes it otherwise. Read only; a new dev.dat does not list it.
     int32_t VerifyAnswerCrc = 1;
+    // [HISTORY] Server: the PostgreSQL server of the history of instruments several stations
+    // share (postgresql://USER@HOST/DATABASE); empty for history.sqlite in the work folder. A new
+    // dev.dat does not list it.
+    std::string HistoryServer;
 
     uint32_t BaudRate = 9600;       // taken from Settings
     uint32_t AnswerTimeout = 1000;  // ms
@@ -55,6 +59,12 @@ std::optional<std::string> SavePortNumber(const std::string& path, int32_t numbe
 
 // Binds a port number to a device in the [PORTS] section of dev.dat.
 std::optional<std::string> SavePortDevice(const std::string& path, int32_t number, const std::string& device);
+
+// Names the history's server in dev.dat; empty goes back to the file of the work folder.
+std::optional<std::string> SaveHistoryServer(const std::string& path, const std::string& address);
+
+// The history's server of dev.dat without loading the rest, and without making dev.dat.
+std::string ReadHistoryServer(const std::string& path);
 
 // The device address of dev.dat without loading the rest; `fallback` when there is none.
 int32_t ReadDeviceAddress(const std::string& path, int32_t fallback);

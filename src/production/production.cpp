@@ -25,7 +25,7 @@ constexpr std::array<const char*, kProductionSteps> kOperations{history::kOperat
 class Run {
 public:
     Run(binding::CommandContext& c, const ProductionOrder& o, ProductionObserver& observer,
-        const std::function<void(const history::HistoryRecord&)>& record)
+        const std::function<bool(const history::HistoryRecord&)>& record)
         : c_(c), order_(o), observer_(observer), record_(record)
     {
     }
@@ -39,7 +39,13 @@ public:
         const ErrorCode code = body(note);
         observer_.StepEnded(step, code, note);
         const std::string details = step == ProductionStep::Write ? binding::SettingsValueLines(c_.device.model) : note;
-        Record(kOperations[static_cast<size_t>(step)], code, details);
+        const bool recorded = Record(kOperations[static_cast<size_t>(step)], code, details);
+        if (code == kOk && !recorded) {
+            result.code = kFileNotOpened;
+            result.failedStep = step;
+            result.historyLost = true;
+            return false;
+        }
         if (code != kOk) {
             result.code = code;
             result.failedStep = step;
@@ -57,19 +63,19 @@ public:
     ProductionResult result;
 
 private:
-    void Record(const char* operation, ErrorCode code, const std::string& details)
+    bool Record(const char* operation, ErrorCode code, const std::string& details)
     {
         model::SettingsModel identity;
         identity.SetSerialNumber(order_.serial);
         identity.general.otk_type = order_.typeCode;
         identity.fw_version = c_.device.model.fw_version;
-        record_(binding::MakeHistoryRecord(identity, c_.device.model, {operation, code, order_.profilePath, details}));
+        return record_(binding::MakeHistoryRecord(identity, c_.device.model, {operation, code, order_.profilePath, details}));
     }
 
     binding::CommandContext& c_;
     const ProductionOrder& order_;
     ProductionObserver& observer_;
-    const std::function<void(const history::HistoryRecord&)>& record_;
+    const std::function<bool(const history::HistoryRecord&)>& record_;
 };
 
 }  // namespace
@@ -245,7 +251,7 @@ void RunSteps(Run& run, binding::CommandContext& c, const ProductionOrder& order
 }  // namespace
 
 ProductionResult ProduceInstrument(binding::CommandContext& c, const ProductionOrder& order, ProductionObserver& observer,
-                                   const std::function<void(const history::HistoryRecord&)>& record)
+                                   const std::function<bool(const history::HistoryRecord&)>& record)
 {
     Run run(c, order, observer, record);
     RunSteps(run, c, order);

@@ -75,6 +75,7 @@ struct ProductionResult {
     std::optional<ProductionStep> failedStep;
     std::string passportPath;
     std::vector<binding::FieldDifference> differences;
+    bool historyLost = false;  // a step's row was not written
 };
 
 // "012-00345.pdf": the type code and serial number as the passport prints them.
@@ -89,10 +90,12 @@ std::optional<ProductionRefusal> PrepareProduction(history::History& history, Pr
 // written groups back and compares them, writes the serial number and production date, reads
 // the instrument for its passport and saves the page as PDF. The first failing step ends the
 // run with its code. Every step's outcome, failed or not, and then the whole run's go to `record`
-// as history rows of the reserved serial number (PrepareProduction first). `context.controls`
+// as history rows of the reserved serial number (PrepareProduction first). `record` returns false
+// when the row was not written: the run stops there (kFileNotOpened, `historyLost`), since an
+// instrument must never leave the line without its history. `context.controls`
 // and the model are the command's own.
 ProductionResult ProduceInstrument(binding::CommandContext& context, const ProductionOrder& order,
                                    ProductionObserver& observer,
-                                   const std::function<void(const history::HistoryRecord&)>& record);
+                                   const std::function<bool(const history::HistoryRecord&)>& record);
 
 }  // namespace pmv::production

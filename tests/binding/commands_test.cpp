@@ -7,7 +7,7 @@
 #include "binding/window_commands.h"
 #include "device/device_settings.h"
 #include "device/register_map.h"
-#include "history/history.h"
+#include "history/sqlite_history.h"
 #include "messages/error_codes.h"
 #include "model/factory_profiles.h"
 #include "model/number_format.h"
@@ -77,7 +77,7 @@ protected:
     RecordingMessages messages;
     RecordingHost host;
     CommandContext context{device, messages, host, controls, 1};
-    history::History history{history::kHistoryFileName};
+    history::SqliteHistory history{history::kHistoryFileName};
     std::vector<history::HistoryRecord> recorded;
     RecordedSerialWrite WriteSerial()
     {
@@ -352,7 +352,7 @@ TEST_F(Commands, ASerialNumberGivenBeforeIsWrittenAgainOnlyAfterTheOperatorAgree
     EXPECT_TRUE(messages.boxes.empty());
 
     std::filesystem::create_directory("folder");
-    history::History unusable("folder");
+    history::SqliteHistory unusable("folder");
     simulator->ClearTranscript();
     controls.general.serialNumber = "5000";
     const RecordedSerialWrite refused =

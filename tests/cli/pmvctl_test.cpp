@@ -8,7 +8,7 @@
 #include "cli/session.h"
 #include "cli/terminal_io.h"
 #include "device/output_test.h"
-#include "history/history.h"
+#include "history/sqlite_history.h"
 #include "ini/ini_file.h"
 #include "link/exchange.h"
 #include "model/factory_profiles.h"
@@ -527,7 +527,7 @@ TEST_F(PmvctlTest, VerifyCatchesAnInstrumentThatLosesAValueAtItsRestart)
 TEST_F(PmvctlTest, SerialSetRefusesANumberGivenBeforeUnlessReuseAndWritesNothingWithoutAHistory)
 {
     {
-        history::History history(history::kHistoryFileName);
+        history::SqliteHistory history(history::kHistoryFileName);
         ASSERT_EQ(history.ReserveSerial(12, 400, false, {}, {}).outcome, history::SerialReservation::Outcome::Reserved);
     }
     ASSERT_EQ(Run({"serial", "--set", "345", "12", "01.02.2026"}), 0) << err_;
@@ -1002,8 +1002,12 @@ TEST_F(PmvctlTest, JsonNamesSettingsByTheProfilesKeysAndNeverByRussianLabels)
     const QJsonArray findings = doctor[0]["findings"].toArray();
     for (const QJsonValue& f : findings)
         EXPECT_TRUE(QRegularExpression("^[a-z]+(_[a-z]+)*$").match(f.toObject()["id"].toString()).hasMatch()) << out_;
-    EXPECT_EQ(findings.last().toObject()["id"].toString(), "answers_verified") << out_;
-    EXPECT_EQ(findings.last().toObject()["topic"].toString(), "instrument") << out_;
+    // The instrument, then the history the command would record in.
+    ASSERT_GE(findings.size(), 2);
+    EXPECT_EQ(findings[findings.size() - 2].toObject()["id"].toString(), "answers_verified") << out_;
+    EXPECT_EQ(findings[findings.size() - 2].toObject()["topic"].toString(), "instrument") << out_;
+    EXPECT_EQ(findings.last().toObject()["id"].toString(), "history_file") << out_;
+    EXPECT_EQ(findings.last().toObject()["topic"].toString(), "history") << out_;
 
     ASSERT_EQ(Run({"monitor", "--count", "2", "--interval", "100", "--json"}), 0) << err_;
     auto polls = JsonLines(out_);

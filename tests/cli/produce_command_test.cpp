@@ -1,10 +1,12 @@
 // pmvctl produce as real processes, each station talking to a pmvsim process of its own: the
 // refusals before anything is sent, two stations in one folder, runs killed after their number
 // was reserved.
+#include "postgres_server.h"
 #include "temp_dir.h"
 #include "wait_for.h"
 
-#include "history/history.h"
+#include "history/postgres_history.h"
+#include "history/sqlite_history.h"
 #include "model/factory_profiles.h"
 
 #include <gtest/gtest.h>
@@ -12,11 +14,14 @@
 #include <QProcess>
 #include <QRegularExpression>
 
+#include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <set>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 
 namespace pmv {
 namespace {
@@ -86,9 +91,9 @@ protected:
         return status;
     }
 
-    // The number of the passport a run printed ("./012-00042.pdf"), or -1.
-    // Two productions run at once: each ends with 0 and a number no run had before.
-    static void ExpectBothProducedNewNumbers(QProcess* (&runs)[2], std::set<int>& numbers)
+    // Productions run at once: each ends with 0 and a number no run had before.
+    template <size_t N>
+    static void ExpectEachProducedANewNumber(QProcess* (&runs)[N], std::set<int>& numbers)
     {
         for (QProcess* run : runs) {
             ASSERT_TRUE(run->waitForFinished(60'000));
@@ -101,6 +106,7 @@ protected:
         }
     }
 
+    // The number of the passport a run printed ("./012-00042.pdf"), or -1.
     static int AnnouncedSerial(const QByteArray& out)
     {
         const auto match = QRegularExpression(QStringLiteral("012-(\\d{5})\\.pdf\n")).match(QString::fromUtf8(out));
@@ -109,7 +115,12 @@ protected:
 
     std::vector<history::HistoryRecord> Rows(const char* operation)
     {
-        history::History history(dir_.file(history::kHistoryFileName));
+        history::SqliteHistory history(dir_.file(history::kHistoryFileName));
+        return Chosen(history, operation);
+    }
+
+    static std::vector<history::HistoryRecord> Chosen(history::History& history, const char* operation)
+    {
         std::vector<history::HistoryRecord> rows, chosen;
         EXPECT_EQ(history.Query({}, rows), std::nullopt);
         for (const history::HistoryRecord& r : rows)
@@ -190,7 +201,7 @@ TEST_F(ProduceCommand, TwoStationsStartedTogetherNeverGetOneNumber)
     for (int round = 0; round < kRounds; ++round) {
         SCOPED_TRACE(round);
         QProcess* runs[2] = {StartProduce(lines[0]), StartProduce(lines[1])};
-        ASSERT_NO_FATAL_FAILURE(ExpectBothProducedNewNumbers(runs, numbers));
+        ASSERT_NO_FATAL_FAILURE(ExpectEachProducedANewNumber(runs, numbers));
     }
     EXPECT_EQ(numbers.size(), 2u * kRounds);
     EXPECT_EQ(Rows(history::kOperationReservation).size(), 2u * kRounds);
@@ -276,7 +287,7 @@ TEST_F(ProduceCommand, TwoStationsBeginningANewHistoryTogetherLoseNoFileAndGiveN
         test::WriteFileBytes(dir_.file(history::kHistoryFileName), junk);
         junks.insert(junk.substr(0, 8));
         QProcess* runs[2] = {StartProduce(lines[0], options), StartProduce(lines[1], options)};
-        ASSERT_NO_FATAL_FAILURE(ExpectBothProducedNewNumbers(runs, numbers));
+        ASSERT_NO_FATAL_FAILURE(ExpectEachProducedANewNumber(runs, numbers));
         std::set<std::string> kept;
         for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
             if (entry.path().filename().string().starts_with("history.sqlite.corrupt-")) {
@@ -286,6 +297,195 @@ TEST_F(ProduceCommand, TwoStationsBeginningANewHistoryTogetherLoseNoFileAndGiveN
         EXPECT_EQ(kept, junks) << "every corrupt file set aside whole, none overwritten";
     }
     EXPECT_EQ(numbers.size(), 2u * kRounds);
+}
+
+// The same stations with the history on a PostgreSQL server of the test's own, named in the
+// dev.dat of their folder.
+class ProduceOnServer : public ProduceCommand {
+protected:
+    void SetUp() override
+    {
+        ProduceCommand::SetUp();
+        ASSERT_EQ(server_.failure(), "");
+        database_ = server_.CreateDatabase();
+        ASSERT_FALSE(database_.empty()) << server_.failure();
+        url_ = server_.Url(database_);
+        test::WriteFileBytes(dir_.file("dev.dat"), "[HISTORY]\r\nServer=" + url_ + "\r\n");
+    }
+
+    std::vector<history::HistoryRecord> ServerRows(const char* operation)
+    {
+        history::PostgresHistory history(url_);
+        return Chosen(history, operation);
+    }
+
+    test::PostgresServer server_;
+    std::string database_;
+    std::string url_;
+};
+
+TEST_F(ProduceOnServer, FourStationsProducingTogetherNeverGetOneNumber)
+{
+    constexpr int kStations = 4, kRounds = 50;
+    std::vector<std::string> lines;
+    for (int i = 0; i < kStations; ++i)
+        lines.push_back(StartSimulator("line-" + std::to_string(i), {"--quiet"}));
+    std::set<int> numbers;
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE(round);
+        QProcess* runs[kStations];
+        for (int i = 0; i < kStations; ++i)
+            runs[i] = StartProduce(lines[static_cast<size_t>(i)]);
+        ASSERT_NO_FATAL_FAILURE(ExpectEachProducedANewNumber(runs, numbers));
+    }
+    EXPECT_EQ(numbers.size(), static_cast<size_t>(kStations * kRounds));
+    EXPECT_EQ(*numbers.rbegin(), kStations * kRounds) << "no number skipped either";
+    EXPECT_EQ(ServerRows(history::kOperationReservation).size(), static_cast<size_t>(kStations * kRounds));
+    EXPECT_EQ(ServerRows(history::kOperationProduction).size(), static_cast<size_t>(kStations * kRounds));
+    EXPECT_FALSE(std::filesystem::exists(dir_.file(history::kHistoryFileName))) << "the file history is not used";
+}
+
+// The server killed, or the run's connection cut, between the reservation and the serial number:
+// the run stops with 14 before the number goes into the instrument, the number stays given, and
+// the next run goes on with the next one.
+TEST_F(ProduceOnServer, AServerKilledOrAConnectionCutAfterTheReservationFailsTheRunAndGivesNoNumberTwice)
+{
+    std::set<int> numbers, stopped;
+    const std::string next = StartSimulator("line-next", {"--quiet"});
+    for (const bool kill : {true, false, true, false}) {
+        SCOPED_TRACE(kill ? "server killed" : "connection cut");
+        // Paced like a 9600-baud line: the write takes seconds after the reservation.
+        const std::string line = StartSimulator("line-" + std::to_string(numbers.size()), {"--quiet", "--baud", "9600"});
+        const size_t before = ServerRows(history::kOperationReservation).size();
+        QProcess* run = StartProduce(line);
+        ASSERT_TRUE(test::WaitFor([&] { return ServerRows(history::kOperationReservation).size() > before; }, 20'000));
+        const int reserved = ServerRows(history::kOperationReservation).back().serial;
+        if (kill) {
+            ASSERT_TRUE(server_.Kill()) << server_.failure();
+        } else {
+            ASSERT_TRUE(server_.Sql(database_, "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" +
+                                                   database_ + "' AND pid <> pg_backend_pid()"));
+        }
+        ASSERT_TRUE(run->waitForFinished(60'000));
+        const std::string err = run->readAllStandardError().toStdString();
+        EXPECT_EQ(run->exitCode(), 14) << err;
+        EXPECT_TRUE(run->readAllStandardOutput().isEmpty()) << "no passport";
+        EXPECT_NE(err.find("выпуск остановлен"), std::string::npos) << err;
+        delete run;
+        EXPECT_TRUE(numbers.insert(reserved).second) << "number " << reserved << " given twice";
+        stopped.insert(reserved);
+        if (kill) {
+            ASSERT_TRUE(server_.Start()) << server_.failure();
+        }
+
+        ASSERT_EQ(Produce(line, {"serial", "--json"}, false), 0) << err_;
+        EXPECT_EQ(out_.find("\"serial\":" + std::to_string(reserved) + ","), std::string::npos)
+            << "the stopped run never wrote its number: " << out_;
+        ASSERT_EQ(Produce(next, {"--serial", "12"}), 0) << err_;
+        const int following = AnnouncedSerial(QByteArray::fromStdString(out_));
+        EXPECT_TRUE(numbers.insert(following).second) << "number " << following << " given twice";
+    }
+    EXPECT_EQ(numbers.size(), 8u);
+    for (const history::HistoryRecord& r : ServerRows(history::kOperationSerial))
+        EXPECT_FALSE(stopped.count(r.serial)) << "a stopped run wrote its number " << r.serial;
+    EXPECT_EQ(ServerRows(history::kOperationSerial).size(), 4u) << "only the runs that went on wrote a number";
+}
+
+// A station whose server is down, or does not answer, refuses production within seconds with the
+// reason and sends nothing; doctor names the step; other commands work and say once that their
+// row was not written.
+TEST_F(ProduceOnServer, AStationWhoseServerIsDownRefusesWithinSecondsAndSendsNothing)
+{
+    const std::string line = StartSimulator("line");
+    constexpr int kFileFailure = 14, kProblemFound = 2;
+    ASSERT_TRUE(server_.Kill()) << server_.failure();
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Produce(line, {"--serial", "12"}), kFileFailure) << err_;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_FALSE(sent_);
+    EXPECT_NE(err_.find(url_), std::string::npos) << err_;
+    EXPECT_NE(err_.find("в прибор ничего не записано"), std::string::npos) << err_;
+
+    // A host that takes the connection and never answers: connect_timeout, not the system's minutes.
+    const int silentPort = test::FreePort();
+    const int silent = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(silentPort));
+    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(silent, 8), 0);
+    const QString silentUrl = QStringLiteral("postgresql://pmv@127.0.0.1:%1/pmv").arg(silentPort);
+    start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Produce(line, {"--history", silentUrl, "produce", "--profile", "PMV7706.prf", "--yes", "--serial", "12"}, false),
+              kFileFailure)
+        << err_;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    EXPECT_FALSE(sent_);
+    EXPECT_NE(err_.find(silentUrl.toStdString()), std::string::npos) << err_;
+    close(silent);
+
+    // A database of another program is left as it is.
+    ASSERT_TRUE(server_.Start()) << server_.failure();
+    const std::string foreign = server_.CreateDatabase();
+    ASSERT_TRUE(server_.Sql(foreign, "CREATE TABLE serials (serial integer)"));
+    EXPECT_EQ(Produce(line, {"--history", QString::fromStdString(server_.Url(foreign)), "produce", "--profile", "PMV7706.prf", "--yes", "--serial", "12"},
+                      false),
+              kFileFailure)
+        << err_;
+    EXPECT_FALSE(sent_);
+    EXPECT_NE(err_.find("не является журналом приборов этой программы: таблица serials другого вида"), std::string::npos) << err_;
+    ASSERT_TRUE(server_.Kill()) << server_.failure();
+
+    EXPECT_EQ(Produce(line, {"doctor", "--json"}, false), kProblemFound) << out_;
+    EXPECT_NE(out_.find("{\"id\":\"history_server\",\"topic\":\"history\",\"ok\":true"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("{\"id\":\"history_server_unreachable\",\"topic\":\"history\",\"ok\":false"), std::string::npos) << out_;
+
+    ASSERT_EQ(Produce(line, {"write", "--yes", "PMV7706.prf"}, false), 0) << err_;
+    EXPECT_TRUE(sent_);
+    const size_t said = err_.find("Не удается подключиться к журналу приборов");
+    ASSERT_NE(said, std::string::npos) << err_;
+    EXPECT_EQ(err_.find("Не удается подключиться к журналу приборов", said + 1), std::string::npos) << "said once: " << err_;
+
+    ASSERT_TRUE(server_.Start()) << server_.failure();
+    EXPECT_EQ(Produce(line, {"doctor", "--json"}, false), 0) << out_;
+    EXPECT_NE(out_.find("\"id\":\"history_schema_empty\""), std::string::npos) << out_;
+}
+
+// `pmvctl history` reads the server dev.dat or --history names; a station's file moves in once.
+TEST_F(ProduceOnServer, TheHistoryIsReadFromTheServerAndAStationsFileMovesInOnce)
+{
+    const std::string line = StartSimulator("line", {"--quiet"});
+    std::filesystem::create_directory(dir_.file("station"));
+    {
+        history::SqliteHistory station(dir_.file("station/history.sqlite"));
+        ASSERT_EQ(station.ReserveSerial(12, 5, false, {}, {}).outcome, history::SerialReservation::Outcome::Reserved);
+    }
+    ASSERT_EQ(Produce(line, {"history", "--import", "station/history.sqlite"}, false), 0) << err_;
+    EXPECT_NE(out_.find("записей 1, номеров 1"), std::string::npos) << out_;
+    ASSERT_EQ(Produce(line, {"history", "--import", "station/history.sqlite"}, false), 0) << err_;
+    EXPECT_NE(out_.find("записей 0, номеров 0; уже были там: записей 1"), std::string::npos) << out_;
+
+    ASSERT_EQ(Produce(line, {"--serial", "12"}), 0) << err_;
+    EXPECT_EQ(out_, "./012-00006.pdf\n") << "above the number the station gave";
+    EXPECT_EQ(Produce(line, {"--serial", "12-5"}), kSerialUsed) << err_;
+    EXPECT_NE(err_.find("012-00005"), std::string::npos) << err_;
+    ASSERT_EQ(Produce(line, {"--serial", "12-5", "--reuse"}), 0) << err_;
+    ASSERT_EQ(Produce(line, {"history", "--json"}, false), 0) << err_;
+    EXPECT_NE(out_.find("\"instrument\":\"012-00005\",\"device_type\":0,\"firmware\":\"\",\"operation\":\"резерв номера\""),
+              std::string::npos)
+        << out_;
+    EXPECT_NE(out_.find("\"instrument\":\"012-00006\""), std::string::npos) << out_;
+
+    // Without a server named, the file of the folder; --history names one for a run.
+    test::WriteFileBytes(dir_.file("dev.dat"), "[HISTORY]\r\nServer=\r\n");
+    ASSERT_EQ(Produce(line, {"history"}, false), 0) << err_;
+    EXPECT_EQ(out_, "");
+    EXPECT_EQ(Produce(line, {"history", "--import", "station/history.sqlite"}, false), 64) << err_;
+    ASSERT_EQ(Produce(line, {"--history", QString::fromStdString(url_), "history", "012-00006"}, false), 0) << err_;
+    EXPECT_NE(out_.find("012-00006"), std::string::npos) << out_;
+    EXPECT_EQ(Produce(line, {"--history", "postgresql://pmv:secret@db/pmv", "history"}, false), 64) << err_;
+    EXPECT_NE(err_.find("~/.pgpass"), std::string::npos) << err_;
 }
 
 }  // namespace

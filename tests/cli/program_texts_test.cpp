@@ -168,6 +168,9 @@ TEST(ProgramHelp, CompletionOffersTheWordsEachPlaceTakes)
     EXPECT_EQ(Offered("pmvctl read --groups ch1,r"), "ch1,relay");
     EXPECT_EQ(Offered("pmvctl sc"), "scan");
     EXPECT_EQ(Offered("pmvctl history --c"), "--csv --csv-format");
+    EXPECT_EQ(Offered("pmvctl --history postgresql://pmv@db/pmv history --c"), "--csv --csv-format");
+    EXPECT_EQ(Offered("pmvctl --hi"), "--history");
+    EXPECT_EQ(Offered("pmvctl history --import "), "FILES:sqlite");
 }
 
 TEST(ProgramHelp, EveryOptionOfPmvsimAndPmvconfIsInItsManPage)

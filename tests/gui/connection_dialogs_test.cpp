@@ -1,3 +1,4 @@
+#include "postgres_server.h"
 #include "window_fixture.h"
 
 #include "device/live_values.h"
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTextBrowser>
 
@@ -93,6 +95,56 @@ TEST_F(ConnectionDialogsTest, CheckReadsTheFirmwareAndOffersNoSearchWhileTheInst
                           }}});
     Trigger("ConnectionCheckAction");
     EXPECT_EQ(script.seen, QStringList{"ConnectionCheckDialog"});
+    EXPECT_FALSE(window->busy());
+}
+
+// "Связь → Журнал приборов: где вести…" checks what is typed, refuses a password in the address,
+// puts the server into dev.dat, and the window's history follows at once: the connection check
+// then ends with the server's findings.
+TEST_F(ConnectionDialogsTest, AServerChosenForTheHistoryGoesIntoDevDatAndTheCheckNamesIt)
+{
+    PostgresServer server;
+    ASSERT_EQ(server.failure(), "");
+    const std::string database = server.CreateDatabase();
+    ASSERT_FALSE(database.empty()) << server.failure();
+    const QString url = QString::fromStdString(server.Url(database));
+    OpenOn({});
+    const auto check = [](QDialog& dialog, const QString& address) {
+        dialog.findChild<QLineEdit*>("HistoryAddress")->setText(address);
+        dialog.findChild<QPushButton*>("CheckButton")->click();
+        return Findings(dialog);
+    };
+    DialogScript script(
+        {{"HistoryPlaceDialog",
+          [&](QDialog& dialog) {
+              EXPECT_TRUE(dialog.findChild<QRadioButton*>("HistoryFile")->isChecked());
+              dialog.findChild<QRadioButton*>("HistoryServer")->click();
+              EXPECT_TRUE(check(dialog, QStringLiteral("postgresql://pmv:secret@db/pmv")).contains(QStringLiteral("~/.pgpass")));
+              dialog.accept();
+              EXPECT_TRUE(dialog.isVisible()) << "a password is never kept";
+              const QString found = check(dialog, url);
+              EXPECT_TRUE(found.contains(QString::fromUtf8("✔ Вход в базу %1 как pmv выполнен").arg(QString::fromStdString(database))))
+                  << found.toStdString();
+              dialog.accept();
+          }},
+         {"ConnectionCheckDialog",
+          [&](QDialog& dialog) {
+              EXPECT_TRUE(Findings(dialog).contains(QString::fromUtf8("Журнал приборов: сервер PostgreSQL ") + url))
+                  << Findings(dialog).toStdString();
+              EXPECT_TRUE(Findings(dialog).contains(QString::fromUtf8("Таблиц журнала в базе пока нет")));
+          }},
+         {"HistoryPlaceDialog", [&](QDialog& dialog) {
+              EXPECT_TRUE(dialog.findChild<QRadioButton*>("HistoryServer")->isChecked());
+              EXPECT_EQ(dialog.findChild<QLineEdit*>("HistoryAddress")->text(), url);
+              dialog.findChild<QRadioButton*>("HistoryFile")->click();
+              dialog.accept();
+          }}});
+    Trigger("HistoryPlaceAction");
+    EXPECT_NE(DevDat().find("[HISTORY]\r\nServer=" + url.toStdString() + "\r\n"), std::string::npos) << DevDat();
+    Trigger("ConnectionCheckAction");
+    Trigger("HistoryPlaceAction");
+    EXPECT_EQ(script.seen, (QStringList{"HistoryPlaceDialog", "ConnectionCheckDialog", "HistoryPlaceDialog"}));
+    EXPECT_NE(DevDat().find("[HISTORY]\r\nServer=\r\n"), std::string::npos) << "back to the file: " << DevDat();
     EXPECT_FALSE(window->busy());
 }
 

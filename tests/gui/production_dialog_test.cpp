@@ -1,7 +1,7 @@
 #include "window_fixture.h"
 
 #include "device/register_map.h"
-#include "history/history.h"
+#include "history/sqlite_history.h"
 
 #include <QAction>
 #include <QFileInfo>
@@ -62,7 +62,7 @@ TEST_F(WindowTest, ProductionDialogRefusesAUsedNumberAndShowsTheReservedOne)
 {
     Open();
     {
-        history::History history(File("history.sqlite"));
+        history::SqliteHistory history(File("history.sqlite"));
         ASSERT_EQ(history.ReserveSerial(12, 345, false, {}, {}).outcome, history::SerialReservation::Outcome::Reserved);
     }
     QString proposed, refusedState, reservedState;

@@ -3,7 +3,7 @@
 #include "device/register_map.h"
 #include "fakes.h"
 #include "gui/simulated_bench.h"
-#include "history/history.h"
+#include "history/sqlite_history.h"
 
 #include <QAction>
 #include <QDialog>
@@ -25,7 +25,7 @@ protected:
     }
     std::vector<history::HistoryRecord> HistoryRows() const
     {
-        history::History history(File("history.sqlite"));
+        history::SqliteHistory history(File("history.sqlite"));
         std::vector<history::HistoryRecord> rows;
         EXPECT_EQ(history.Query({}, rows), std::nullopt);
         return rows;

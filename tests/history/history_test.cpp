@@ -1,19 +1,25 @@
+#include "postgres_server.h"
 #include "temp_dir.h"
 
-#include "history/history.h"
+#include "history/postgres_history.h"
+#include "history/sqlite_history.h"
 
 #include <gtest/gtest.h>
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 
+#include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <functional>
 #include <grp.h>
+#include <netinet/in.h>
 #include <pwd.h>
 #include <set>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,11 +37,60 @@ HistoryRecord Row(int32_t type, int32_t serial, const char* operation, uint32_t 
     return r;
 }
 
-TEST(History, RecordsAreListedFilteredAndExported)
+// The promises of the history hold on both of its stores: the file of the work folder (false)
+// and a PostgreSQL server of the test's own (true).
+class Stores : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override
+    {
+        if (!GetParam())
+            return;
+        server_ = std::make_unique<test::PostgresServer>();
+        ASSERT_EQ(server_->failure(), "");
+        database_ = server_->CreateDatabase();
+        ASSERT_FALSE(database_.empty()) << server_->failure();
+    }
+
+    std::unique_ptr<History> Open() const
+    {
+        return MakeHistory(GetParam() ? server_->Url(database_) : std::string(), dir_.path().string());
+    }
+
+    // Another program holding every table of the history in a transaction of its own.
+    QSqlDatabase Holder()
+    {
+        QSqlDatabase holder = QSqlDatabase::addDatabase(GetParam() ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"),
+                                                        QStringLiteral("holder"));
+        if (!GetParam()) {
+            holder.setDatabaseName(QString::fromStdString(dir_.file(kHistoryFileName)));
+            EXPECT_TRUE(holder.open());
+            EXPECT_TRUE(QSqlQuery(holder).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+            return holder;
+        }
+        holder.setHostName(QStringLiteral("127.0.0.1"));
+        holder.setPort(server_->port());
+        holder.setUserName(QStringLiteral("pmv"));
+        holder.setDatabaseName(QString::fromStdString(database_));
+        EXPECT_TRUE(holder.open()) << holder.lastError().text().toStdString();
+        EXPECT_TRUE(QSqlQuery(holder).exec(QStringLiteral("BEGIN")));
+        EXPECT_TRUE(QSqlQuery(holder).exec(QStringLiteral("LOCK TABLE records, serials IN ACCESS EXCLUSIVE MODE")));
+        return holder;
+    }
+
+    test::TempDir dir_;
+    std::unique_ptr<test::PostgresServer> server_;
+    std::string database_;
+};
+
+INSTANTIATE_TEST_SUITE_P(History, Stores, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "server" : "file"; });
+
+TEST_P(Stores, RecordsAreListedFilteredAndExported)
 {
-    test::TempDir dir;
-    History history(dir.file(kHistoryFileName));
-    ASSERT_EQ(history.PeekNextSerial(12).serial, 1);
+    const std::unique_ptr<History> store = Open();
+    History& history = *store;
+    const SerialReservation first = history.PeekNextSerial(12);
+    ASSERT_EQ(first.serial, 1) << first.message;
     ASSERT_EQ(history.Record(Row(12, 100, kOperationSerial)), std::nullopt);
     ASSERT_EQ(history.Record(Row(12, 101, kOperationSerial, 2)), std::nullopt);  // failed: not produced
     ASSERT_EQ(history.Record(Row(12, 102, kOperationWrite)), std::nullopt);      // no number written
@@ -56,9 +111,8 @@ TEST(History, RecordsAreListedFilteredAndExported)
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].typeCode, 7);
 
-    // A second program on the same file sees every committed row.
-    History other(dir.file(kHistoryFileName));
-    ASSERT_EQ(other.Query({}, rows), std::nullopt);
+    // A second program on the same history sees every committed row.
+    ASSERT_EQ(Open()->Query({}, rows), std::nullopt);
     EXPECT_EQ(rows.size(), 4u);
 }
 
@@ -68,7 +122,7 @@ TEST(History, ACorruptFileIsKeptUntilTheOperatorBeginsANewOne)
     const std::string path = dir.file(kHistoryFileName);
     const std::string junk(8192, '\x5A');
     test::WriteFileBytes(path, junk);
-    History history(path);
+    SqliteHistory history(path);
     const auto failure = history.Record(Row(1, 1, kOperationFactoryReset));
     ASSERT_TRUE(failure);
     EXPECT_NE(failure->find("поврежден"), std::string::npos) << *failure;
@@ -91,7 +145,7 @@ TEST(History, ACorruptFileIsKeptUntilTheOperatorBeginsANewOne)
         }
     EXPECT_EQ(setAside, 1);
 
-    History nowhere(dir.file("no-such-folder/history.sqlite"));
+    SqliteHistory nowhere(dir.file("no-such-folder/history.sqlite"));
     const auto unwritable = nowhere.Record(Row(1, 1, kOperationWrite));
     ASSERT_TRUE(unwritable);
     EXPECT_NE(unwritable->find("no-such-folder"), std::string::npos);
@@ -102,7 +156,7 @@ TEST(History, ACorruptFileIsKeptUntilTheOperatorBeginsANewOne)
 TEST(History, AHistoryOpenedAsideTakesTheCallersRowsAndStillReportsAFailure)
 {
     test::TempDir dir;
-    History history(dir.file(kHistoryFileName));
+    SqliteHistory history(dir.file(kHistoryFileName));
     history.OpenAside();
     ASSERT_EQ(history.Record(Row(12, 5, kOperationWrite)), std::nullopt);
     std::vector<HistoryRecord> rows;
@@ -112,7 +166,7 @@ TEST(History, AHistoryOpenedAsideTakesTheCallersRowsAndStillReportsAFailure)
 
     const std::string junk(8192, '\x5A');
     test::WriteFileBytes(dir.file("junk.sqlite"), junk);
-    History broken(dir.file("junk.sqlite"));
+    SqliteHistory broken(dir.file("junk.sqlite"));
     broken.OpenAside();
     const auto failure = broken.Record(Row(12, 6, kOperationWrite));
     ASSERT_TRUE(failure);
@@ -124,18 +178,18 @@ TEST(History, AHistoryOpenedAsideTakesTheCallersRowsAndStillReportsAFailure)
 
     // Given up while the opening runs: it is waited for, and the file is a sound history.
     {
-        History left(dir.file("left.sqlite"));
+        SqliteHistory left(dir.file("left.sqlite"));
         left.OpenAside();
     }
-    History reopened(dir.file("left.sqlite"));
+    SqliteHistory reopened(dir.file("left.sqlite"));
     EXPECT_EQ(reopened.Query({}, rows), std::nullopt);
 }
 
-TEST(History, ReservedNumbersAreNeverGivenTwice)
+TEST_P(Stores, ReservedNumbersAreNeverGivenTwice)
 {
     using Outcome = SerialReservation::Outcome;
-    test::TempDir dir;
-    History history(dir.file(kHistoryFileName));
+    const std::unique_ptr<History> store = Open();
+    History& history = *store;
     ASSERT_EQ(history.Record(Row(12, 40, kOperationSerial)), std::nullopt);  // written by hand from the window
 
     const SerialReservation first = history.ReserveSerial(12, std::nullopt, false, {}, {});
@@ -238,7 +292,7 @@ TEST(History, AHistoryThatCannotBeUsedRefusesAReservationAndIsLeftAsItIs)
         {"a read-only file",
          [&] {
              const std::string path = dir.file("readonly.sqlite");
-             EXPECT_EQ(History(path).Record(Row(1, 1, kOperationWrite)), std::nullopt);
+             EXPECT_EQ(SqliteHistory(path).Record(Row(1, 1, kOperationWrite)), std::nullopt);
              std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
                                                     std::filesystem::perms::others_read);
              return path;
@@ -250,7 +304,7 @@ TEST(History, AHistoryThatCannotBeUsedRefusesAReservationAndIsLeftAsItIs)
         const std::string path = c.arrange();
         const std::string before = test::ReadFileBytes(path);
         EXPECT_TRUE(AsUnprivilegedUser([&] {
-            History history(path);
+            SqliteHistory history(path);
             const SerialReservation refused = history.ReserveSerial(12, std::nullopt, false, {}, {});
             return refused.outcome == Outcome::HistoryFailed && refused.message.find(path) != std::string::npos &&
                    refused.message.find(c.why) != std::string::npos &&
@@ -292,7 +346,7 @@ TEST(History, TwoStationsBeginningANewHistoryTogetherLoseNoFileAndGiveNoNumberTw
                 char start;
                 if (read(go[0], &start, 1) != 1)
                     _exit(1);
-                History history(path);
+                SqliteHistory history(path);
                 SerialReservation r = history.ReserveSerial(12, std::nullopt, false, {}, {});
                 if (r.outcome == SerialReservation::Outcome::HistoryCorrupt && !history.StartNew())
                     r = history.ReserveSerial(12, std::nullopt, false, {}, {});
@@ -327,16 +381,12 @@ TEST(History, TwoStationsBeginningANewHistoryTogetherLoseNoFileAndGiveNoNumberTw
     }
 }
 
-TEST(History, AHistoryHeldByAnotherProgramRefusesWithinSeconds)
+TEST_P(Stores, AHistoryHeldByAnotherProgramRefusesWithinSeconds)
 {
-    test::TempDir dir;
-    const std::string path = dir.file(kHistoryFileName);
-    History history(path);
+    const std::unique_ptr<History> store = Open();
+    History& history = *store;
     ASSERT_EQ(history.Record(Row(12, 1, kOperationWrite)), std::nullopt);
-    QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
-    holder.setDatabaseName(QString::fromStdString(path));
-    ASSERT_TRUE(holder.open());
-    ASSERT_TRUE(QSqlQuery(holder).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+    QSqlDatabase holder = Holder();
 
     const auto start = std::chrono::steady_clock::now();
     const SerialReservation refused = history.ReserveSerial(12, std::nullopt, false, {}, {});
@@ -353,19 +403,17 @@ TEST(History, AHistoryHeldByAnotherProgramRefusesWithinSeconds)
     EXPECT_EQ(history.ReserveSerial(12, std::nullopt, false, {}, {}).serial, 1) << "free again";
 }
 
-TEST(History, AKillInTheMiddleOfARecordKeepsEveryCommittedRow)
+TEST_P(Stores, AKillInTheMiddleOfARecordKeepsEveryCommittedRow)
 {
-    test::TempDir dir;
-    const std::string path = dir.file(kHistoryFileName);
     int pipe_[2];
     ASSERT_EQ(pipe(pipe_), 0);
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         close(pipe_[0]);
-        History history(path);
+        const std::unique_ptr<History> history = Open();
         for (int32_t n = 1;; ++n) {
-            if (history.Record(Row(3, n, kOperationWrite)))
+            if (history->Record(Row(3, n, kOperationWrite)))
                 _exit(1);
             if (write(pipe_[1], &n, sizeof n) != sizeof n)
                 _exit(1);
@@ -380,13 +428,238 @@ TEST(History, AKillInTheMiddleOfARecordKeepsEveryCommittedRow)
     close(pipe_[0]);
     ASSERT_EQ(committed, 40);
 
-    History history(path);
+    const std::unique_ptr<History> history = Open();
     std::vector<HistoryRecord> rows;
-    ASSERT_EQ(history.Query({.typeCode = 3}, rows), std::nullopt);
-    EXPECT_EQ(history.TakeNotice(), std::nullopt) << "the file is sound";
+    ASSERT_EQ(history->Query({.typeCode = 3}, rows), std::nullopt);
+    EXPECT_EQ(history->TakeNotice(), std::nullopt) << "the history is sound";
     ASSERT_GE(rows.size(), static_cast<size_t>(committed));
     for (size_t i = 0; i < rows.size(); ++i)
         EXPECT_EQ(rows[i].serial, static_cast<int32_t>(i + 1));
+}
+
+TEST(ServerAddresses, AnAddressIsReadAsLibpqReadsItAndNeverHoldsAPassword)
+{
+    std::string problem;
+    const auto full = ParseServerAddress("postgresql://pmv%40plant@factory-db:5433/pmv%20hist?sslmode=require&connect_timeout=2", problem);
+    ASSERT_TRUE(full) << problem;
+    EXPECT_EQ(full->user, "pmv@plant");
+    EXPECT_EQ(full->host, "factory-db");
+    EXPECT_EQ(full->port, 5433);
+    EXPECT_EQ(full->database, "pmv hist");
+    EXPECT_EQ(full->options, (std::vector<std::pair<std::string, std::string>>{{"sslmode", "require"}, {"connect_timeout", "2"}}));
+    const auto bare = ParseServerAddress("postgres://[::1]/pmv", problem);
+    ASSERT_TRUE(bare) << problem;
+    EXPECT_EQ(bare->host, "::1");
+    EXPECT_EQ(bare->port, 0);
+    const auto socket = ParseServerAddress("postgresql:///pmv?host=/var/run/postgresql", problem);
+    ASSERT_TRUE(socket) << problem;
+    EXPECT_EQ(socket->host, "/var/run/postgresql");
+    EXPECT_EQ(socket->ShownPort() > 0, true);
+
+    for (const char* refused : {"postgresql://pmv:secret@db/pmv", "postgresql://db/pmv?password=secret", "mysql://db/pmv",
+                                "history.sqlite", "postgresql://db:0/pmv", "postgresql://db:99999/pmv", "postgresql://db:5x/pmv",
+                                "postgresql://db/p%zzv", "postgresql://a,b/pmv", "postgresql://db/pmv?sslmode", "postgresql://db/pmv?a=b;c"}) {
+        problem.clear();
+        EXPECT_FALSE(ParseServerAddress(refused, problem)) << refused;
+        EXPECT_FALSE(problem.empty()) << refused;
+    }
+    problem.clear();
+    ParseServerAddress("postgresql://pmv:secret@db/pmv", problem);
+    EXPECT_NE(problem.find("~/.pgpass"), std::string::npos) << problem;
+}
+
+class ServerHistory : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(server_.failure(), "");
+        database_ = server_.CreateDatabase();
+        ASSERT_FALSE(database_.empty()) << server_.failure();
+    }
+
+    std::vector<std::string> FindingIds(History& history)
+    {
+        std::vector<std::string> ids;
+        for (const HistoryFinding& f : history.Check())
+            ids.push_back(f.id + (f.ok ? "" : " !"));
+        return ids;
+    }
+
+    test::PostgresServer server_;
+    std::string database_;
+};
+
+// Each way a server fails a station: the reservation is refused with the reason and the address,
+// nothing is made or changed on it, and the check says which step failed.
+TEST_F(ServerHistory, AServerThatCannotServeRefusesWithItsReasonAndTheCheckNamesTheStep)
+{
+    using Outcome = SerialReservation::Outcome;
+    const std::string foreign = server_.CreateDatabase(), newer = server_.CreateDatabase();
+    ASSERT_TRUE(server_.Sql(foreign, "CREATE TABLE records (id integer, name text)"));
+    {
+        PostgresHistory made(server_.Url(newer));
+        ASSERT_EQ(made.Record(Row(1, 1, kOperationWrite)), std::nullopt);
+    }
+    ASSERT_TRUE(server_.Sql(newer, "UPDATE schema_version SET version = 2"));
+    // A server that takes the connection and never answers.
+    const int silentPort = test::FreePort();
+    const int silent = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(silentPort));
+    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(silent, 8), 0);
+
+    struct Case {
+        std::string address;
+        const char* why;
+        std::vector<std::string> ids;
+    };
+    const std::string port = std::to_string(server_.port());
+    const std::vector<Case> cases{
+        {"postgresql://pmv@127.0.0.1:" + std::to_string(test::FreePort()) + "/pmv", "Не удается подключиться", {"history_server", "history_server_unreachable !"}},
+        {"postgresql://pmv@127.0.0.1:" + std::to_string(silentPort) + "/pmv?connect_timeout=2", "timeout", {"history_server", "history_server_reachable", "history_login_refused !"}},
+        {server_.Url(database_, "stranger"), "stranger", {"history_server", "history_server_reachable", "history_login_refused !"}},
+        {server_.Url("no_such_database"), "no_such_database", {"history_server", "history_server_reachable", "history_login_refused !"}},
+        {server_.Url(foreign), "таблица records другого вида", {"history_server", "history_server_reachable", "history_login", "history_schema_foreign !"}},
+        {server_.Url(newer), "более новая версия программы (схема 2", {"history_server", "history_server_reachable", "history_login", "history_schema_newer !"}},
+        {"postgresql://pmv@127.0.0.1:" + port + "/" + database_ + "?sslmode=bogus", "sslmode", {"history_server", "history_server_reachable", "history_login_refused !"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.address);
+        PostgresHistory history(c.address);
+        const auto start = std::chrono::steady_clock::now();
+        const SerialReservation refused = history.ReserveSerial(12, std::nullopt, false, {}, {});
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8)) << "refused within seconds";
+        EXPECT_EQ(refused.outcome, Outcome::HistoryFailed);
+        EXPECT_NE(refused.message.find(c.address), std::string::npos) << refused.message;
+        EXPECT_NE(refused.message.find(c.why), std::string::npos) << refused.message;
+        EXPECT_TRUE(history.Record(Row(12, 1, kOperationWrite)));
+        EXPECT_EQ(FindingIds(history), c.ids);
+    }
+    close(silent);
+    EXPECT_EQ(server_.Sql(foreign, "SELECT string_agg(tablename, ',' ORDER BY tablename) FROM pg_tables WHERE schemaname = 'public'"),
+              "records\n")
+        << "another program's database is left as it is";
+    EXPECT_EQ(server_.Sql(newer, "SELECT version FROM schema_version"), "2\n");
+
+    // The database given to the history: the check makes nothing, the first row makes the tables.
+    PostgresHistory history(server_.Url(database_));
+    EXPECT_EQ(FindingIds(history), (std::vector<std::string>{"history_server", "history_server_reachable", "history_login",
+                                                             "history_schema_empty"}));
+    EXPECT_EQ(server_.Sql(database_, "SELECT count(*) FROM pg_tables WHERE schemaname = 'public'"), "0\n");
+    ASSERT_EQ(history.Record(Row(12, 1, kOperationWrite)), std::nullopt);
+    EXPECT_EQ(FindingIds(history),
+              (std::vector<std::string>{"history_server", "history_server_reachable", "history_login", "history_schema"}));
+    EXPECT_EQ(server_.Sql(database_, "SELECT version FROM schema_version"), "1\n");
+}
+
+// Stations that begin together on an empty database: one makes the tables, none fails for it,
+// and their first numbers are 1 to 4.
+TEST_F(ServerHistory, StationsStartingTogetherOnAnEmptyDatabaseMakeItsTablesOnce)
+{
+    constexpr int kStations = 4;
+    int go[2], numbers[2];
+    ASSERT_EQ(pipe(go), 0);
+    ASSERT_EQ(pipe(numbers), 0);
+    std::vector<pid_t> stations;
+    for (int i = 0; i < kStations; ++i) {
+        const pid_t station = fork();
+        ASSERT_GE(station, 0);
+        if (station == 0) {
+            close(go[1]);
+            char start;
+            if (read(go[0], &start, 1) != 1)
+                _exit(1);
+            PostgresHistory history(server_.Url(database_));
+            const SerialReservation r = history.ReserveSerial(12, std::nullopt, false, {}, {});
+            const int32_t number = r.outcome == SerialReservation::Outcome::Reserved ? r.serial : -1;
+            _exit(write(numbers[1], &number, sizeof number) == sizeof number ? 0 : 1);
+        }
+        stations.push_back(station);
+    }
+    close(go[0]);
+    close(numbers[1]);
+    ASSERT_EQ(write(go[1], "gggg", kStations), kStations);
+    close(go[1]);
+    std::set<int32_t> given;
+    for (int32_t n; read(numbers[0], &n, sizeof n) == sizeof n;)
+        given.insert(n);
+    close(numbers[0]);
+    for (pid_t station : stations)
+        waitpid(station, nullptr, 0);
+    EXPECT_EQ(given, (std::set<int32_t>{1, 2, 3, 4}));
+    EXPECT_EQ(server_.Sql(database_, "SELECT count(*) FROM schema_version"), "1\n");
+}
+
+// A connection the server drops, or a server that goes down and comes back: the call that meets
+// it fails with the reason, the next one connects again, and no number comes twice.
+TEST_F(ServerHistory, ALostConnectionFailsTheCallThatMeetsItAndTheNextConnectsAgain)
+{
+    PostgresHistory history(server_.Url(database_));
+    ASSERT_EQ(history.ReserveSerial(12, std::nullopt, false, {}, {}).serial, 1);
+    ASSERT_TRUE(server_.Sql(database_, "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" +
+                                           database_ + "' AND pid <> pg_backend_pid()"));
+    const auto cut = history.Record(Row(12, 1, kOperationWrite));
+    ASSERT_TRUE(cut);
+    EXPECT_NE(cut->find("Не удается записать журнал приборов " + server_.Url(database_)), std::string::npos) << *cut;
+    EXPECT_EQ(history.Record(Row(12, 1, kOperationWrite)), std::nullopt);
+    EXPECT_EQ(history.ReserveSerial(12, std::nullopt, false, {}, {}).serial, 2);
+
+    ASSERT_TRUE(server_.Kill()) << server_.failure();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(history.ReserveSerial(12, std::nullopt, false, {}, {}).outcome, SerialReservation::Outcome::HistoryFailed);
+    EXPECT_EQ(history.ReserveSerial(12, std::nullopt, false, {}, {}).outcome, SerialReservation::Outcome::HistoryFailed);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3)) << "a server that is down refuses at once";
+    ASSERT_TRUE(server_.Start()) << server_.failure();
+    EXPECT_EQ(history.ReserveSerial(12, std::nullopt, false, {}, {}).serial, 3);
+    std::vector<HistoryRecord> rows;
+    ASSERT_EQ(history.Query({.typeCode = 12}, rows), std::nullopt);
+    EXPECT_EQ(rows.size(), 4u);
+}
+
+// A station's file moves into the server: its rows and numbers once, however often it is moved;
+// a number the server had given already stays as the server has it and is named.
+TEST_F(ServerHistory, AStationsFileMovesInOnceAndANumberGivenOnBothSidesStaysAsTheServerHasIt)
+{
+    test::TempDir dir;
+    const std::string file = dir.file(kHistoryFileName);
+    {
+        SqliteHistory station(file);
+        for (int32_t n : {1, 2, 3})
+            ASSERT_EQ(station.ReserveSerial(12, n, false, {}, {}).outcome, SerialReservation::Outcome::Reserved);
+        ASSERT_EQ(station.Record(Row(12, 1, kOperationProduction)), std::nullopt);
+        ASSERT_EQ(station.Record(Row(12, 9, kOperationSerial)), std::nullopt);
+    }
+    PostgresHistory server(server_.Url(database_));
+    HistoryRecord other;
+    other.operatorName = "other-station";
+    ASSERT_EQ(server.ReserveSerial(12, 2, false, {}, other).outcome, SerialReservation::Outcome::Reserved);
+
+    ImportReport report;
+    ASSERT_EQ(server.Import(file, report), std::nullopt);
+    EXPECT_EQ(report.records, 5) << "three reservations, an outcome and a number written by hand";
+    EXPECT_EQ(report.serials, 2);
+    ASSERT_EQ(report.conflicts.size(), 1u);
+    EXPECT_NE(report.conflicts[0].find("012-00002"), std::string::npos) << report.conflicts[0];
+    EXPECT_NE(report.conflicts[0].find("other-station"), std::string::npos) << report.conflicts[0];
+    EXPECT_EQ(server_.Sql(database_, "SELECT operator, outcome IS NULL FROM serials WHERE serial = 2"), "other-station|t\n");
+    EXPECT_EQ(server_.Sql(database_, "SELECT outcome FROM serials WHERE serial = 1"), "0\n") << "the outcome came along";
+    const std::optional<SerialReservation> written = server.CheckSerial(12, 9);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(written->outcome, SerialReservation::Outcome::Used);
+    EXPECT_EQ(server.ReserveSerial(12, std::nullopt, false, {}, {}).serial, 10);
+
+    ASSERT_EQ(server.Import(file, report), std::nullopt);
+    EXPECT_EQ(report.records, 0);
+    EXPECT_EQ(report.recordsKept, 5);
+    EXPECT_EQ(report.serials, 0);
+
+    EXPECT_TRUE(server.Import(dir.file("missing.sqlite"), report));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("missing.sqlite"))) << "never made";
+    SqliteHistory station(file);
+    EXPECT_TRUE(station.Import(file, report)) << "a file moves into a server only";
 }
 
 // The history command, production and the history window each read "TYPE-SERIAL" by rules of

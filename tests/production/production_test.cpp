@@ -1,4 +1,5 @@
 #include "fakes.h"
+#include "history/sqlite_history.h"
 #include "pdf_text.h"
 #include "reboot_checks.h"
 #include "sim_line.h"
@@ -62,7 +63,11 @@ protected:
 
     ProductionResult Produce()
     {
-        return ProduceInstrument(context, order, steps, [&](const history::HistoryRecord& r) { ASSERT_FALSE(history->Record(r)); });
+        return ProduceInstrument(context, order, steps, [&](const history::HistoryRecord& r) {
+            const auto failure = history->Record(r);
+            EXPECT_EQ(failure, std::nullopt);
+            return !failure;
+        });
     }
     std::vector<history::HistoryRecord> Rows()
     {
@@ -72,7 +77,7 @@ protected:
     }
 
     test::TempDir dir;
-    std::unique_ptr<history::History> history = std::make_unique<history::History>(dir.file(history::kHistoryFileName));
+    std::unique_ptr<history::History> history = std::make_unique<history::SqliteHistory>(dir.file(history::kHistoryFileName));
     model::SettingsModel model;
     test::ScriptedProgress progress;
     test::RecordingMessages messages;
@@ -164,14 +169,14 @@ TEST_F(ProductionTest, NothingIsSentAndNoNumberTakenWhenTheProductionCannotStart
          [&] { test::WriteFileBytes(dir.file("012-00345.pdf"), "%PDF"); }, ProductionRefusal::Kind::Used},
         {"the history is a folder",
          [&] {
-             history = std::make_unique<history::History>(dir.path().string());
+             history = std::make_unique<history::SqliteHistory>(dir.path().string());
          },
          ProductionRefusal::Kind::History},
     };
     const ProductionOrder planned = order;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        history = std::make_unique<history::History>(dir.file(history::kHistoryFileName));
+        history = std::make_unique<history::SqliteHistory>(dir.file(history::kHistoryFileName));
         order = planned;
         c.arrange();
         const std::optional<ProductionRefusal> refusal = PrepareProduction(*history, order);
@@ -182,7 +187,7 @@ TEST_F(ProductionTest, NothingIsSentAndNoNumberTakenWhenTheProductionCannotStart
     }
     EXPECT_TRUE(simulator->Transcript().empty());
     EXPECT_FALSE(std::filesystem::exists(dir.file("pp\xff")));
-    history = std::make_unique<history::History>(dir.file(history::kHistoryFileName));
+    history = std::make_unique<history::SqliteHistory>(dir.file(history::kHistoryFileName));
     EXPECT_TRUE(Rows().empty()) << "no reservation";
 
     // A folder that does not exist yet is made before the number is taken.
@@ -272,7 +277,7 @@ TEST_F(ProductionTest, AFailureStopsAtItsStepAndIsRecordedAsFailed)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         test::TempDir fresh;
-        history = std::make_unique<history::History>(fresh.file(history::kHistoryFileName));
+        history = std::make_unique<history::SqliteHistory>(fresh.file(history::kHistoryFileName));
         steps = {};
         order = planned;
         simulator->ClearFaults();
