@@ -2,6 +2,7 @@
 
 #include "connection_check_dialog.h"
 #include "instrument_search_dialog.h"
+#include "link/port_line.h"
 #include "live_values_page.h"
 #include "messages/messages.h"
 
@@ -10,7 +11,7 @@
 
 namespace pmv::gui {
 
-QMenu* InstallConnectionMenu(QMainWindow& window, link::LinkPort& port, link::Exchange& exchange, link::SerialLine& line,
+QMenu* InstallConnectionMenu(QMainWindow& window, link::LinkPort& port, link::Exchange& exchange, link::PortLine& line,
                              const link::Clock& clock, Progress& progress, Messages& messages,
                              std::function<void(bool)> setBusy)
 {
