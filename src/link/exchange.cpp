@@ -238,6 +238,8 @@ ErrorCode Exchange::Run(const std::string& fields, AnswerShape shape, const Answ
     }
     if (state_.lastError == kOk)
         state_.lastError = kNoAnswer;
+    if (!line_.IsOpen() && onLineLost_)
+        onLineLost_();
     return state_.lastError;
 }
 

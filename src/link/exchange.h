@@ -129,6 +129,11 @@ public:
     using LogFailure = std::function<void(const std::string& path, int error)>;
     void OnLogFailure(LogFailure report) { onLogFailure_ = std::move(report); }
 
+    // Called when the line closed under an exchange (a network connection broke), before the
+    // exchange ends with "no answer": that alone would send the user looking at the instrument.
+    using LineLost = std::function<void()>;
+    void OnLineLost(LineLost report) { onLineLost_ = std::move(report); }
+
     // True while a request waits for its answer: a timer that fires between two exchanges of an
     // operation may poll, one that fires inside an exchange may not.
     bool InExchange() const { return inExchange_; }
@@ -189,6 +194,7 @@ private:
     std::FILE* logTo_ = nullptr;  // the file of the entry begun, nullptr when it could not be opened
     std::string logEntry_;        // the entry begun, empty until it is
     LogFailure onLogFailure_;
+    LineLost onLineLost_;
     bool logFailing_ = false;  // the last entry was not written
     int logError_ = 0;         // errno of the first entry not written, until told
     int logOpenError_ = 0;     // errno of the log's last failed open
