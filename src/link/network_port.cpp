@@ -16,7 +16,7 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix)
 {
     return text.size() >= prefix.size() &&
            std::equal(prefix.begin(), prefix.end(), text.begin(),
-                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+                      [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
 }
 
 bool HostCharacter(char c)
