@@ -4,6 +4,7 @@
 #include "binding/description.h"
 #include "link/link_port.h"
 #include "link/qt_serial_line.h"
+#include "network_port_dialog.h"
 #include "widgets.h"
 
 #include <QAbstractItemView>
@@ -49,6 +50,7 @@ TopBar::TopBar(QWidget* parent) : QWidget(parent)
     Label("Номер порта", this, 8, 6)->setObjectName("Label1");
     port = List(this, 8, 22, 44, "Задаем номер порта компьютора");
     Fill(*port, Numbers(1, binding::kPortListSize));
+    port->addItem(QString::fromUtf8(kNetworkPortEntry));
     port->setItemDelegate(new PortItemDelegate(port));
     portNumber = Label(this, 58, 22, 20);
     portDevice = Label(this, 8, 48, 156);
