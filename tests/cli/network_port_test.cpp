@@ -158,6 +158,21 @@ TEST_F(NetworkPortTest, WriteWithVerifyOverRfc2217SetsTheServersLineSpeed)
     EXPECT_EQ(Run(raw.Name(), {"read", "raw.prf"}), 2) << "the server's 4800 baud held";
 }
 
+// The search sets each speed it tries on the server's line through RFC 2217.
+TEST_F(NetworkPortTest, TheSearchOverRfc2217FindsAnInstrumentAtAnotherSpeed)
+{
+    sim::SimOptions options;
+    options.onlyAtBaud = true;
+    options.baud = 19200;
+    options.address = 5;
+    sim::Simulator simulator(options);
+    ASSERT_TRUE(simulator.Start());
+    Ser2net server;
+    ASSERT_TRUE(server.Start(Ser2net::Accepter::Rfc2217, simulator.PtyPath(), 9600)) << server.Log();
+    EXPECT_EQ(Run(server.Name(), {"scan", "--addresses", "1-6", "--bauds", "9600,19200"}), 0) << err_;
+    EXPECT_NE(out_.find("адрес 5, скорость 19200"), std::string::npos) << out_;
+}
+
 // A server that goes away in the middle of a read ends it at once with a clean error that says
 // so; no profile is written.
 TEST_F(NetworkPortTest, AServerKilledMidReadEndsTheReadWithACleanErrorAndNothingSaved)
