@@ -122,7 +122,8 @@ bool NetworkLine::Connect()
     if (fd_ < 0) {
         if (failure == NetworkFailure::Refused)
             return Fail(failure, Text(LinkNotice::PortRefused, {port_.host, std::to_string(port_.port)}));
-        reason_ = std::strerror(lastError);
+        reason_ = lastError == ETIMEDOUT ? Text(LinkNotice::ConnectTimedOut, {std::to_string(kConnectMs / 1000)})
+                                         : std::strerror(lastError);
         return Fail(failure, Text(LinkNotice::HostUnreachable, {port_.host, reason_}));
     }
     // A request is a few dozen bytes: it must leave at once, not wait to be joined by more.
@@ -145,7 +146,9 @@ void NetworkLine::Close()
 
 void NetworkLine::Lose(int error)
 {
-    const std::string reason = error == 0 ? Text(LinkNotice::ServerClosed) : std::strerror(error);
+    const std::string reason = error == 0                              ? Text(LinkNotice::ServerClosed)
+                               : error == ECONNRESET || error == EPIPE ? Text(LinkNotice::ServerReset)
+                                                                       : std::strerror(error);
     Close();
     failure_ = NetworkFailure::Lost;
     error_ = Text(LinkNotice::ConnectionLost, {NetworkPortName(port_), reason});

@@ -28,6 +28,8 @@ constexpr TextRow<L> kLinkNotices[] = {
     {L::PortRefused, "узел %1 отказал в соединении на порту %2: сервер линии там не слушает"},
     {L::NotRfc2217, "сервер %1 принял соединение, но не отвечает по RFC 2217"},
     {L::ServerClosed, "сервер закрыл соединение"},
+    {L::ServerReset, "сервер сбросил соединение"},
+    {L::ConnectTimedOut, "нет ответа на соединение за %1 с"},
     {L::ConnectionLost, "Соединение с %1 разорвано: %2. Ответ не получен, ничего не сохранено."},
 };
 static_assert(InKeyOrder(kLinkNotices));

@@ -27,7 +27,9 @@ enum class LinkNotice {
     PortRefused,      // host, port
     NotRfc2217,       // host:port
     ServerClosed,
-    ConnectionLost,  // port name, reason
+    ServerReset,
+    ConnectTimedOut,  // seconds
+    ConnectionLost,   // port name, reason
     Count,
 };
 

@@ -146,22 +146,8 @@ void TcpBridge::Serve()
             break;
         if (watch[0].revents)
             break;
-        if (watch[1].revents & POLLIN) {
-            const int newcomer = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-            if (newcomer >= 0 && client >= 0) {
-                ::close(newcomer);
-            } else if (newcomer >= 0 && (device = OpenDevice()) < 0) {
-                ::close(newcomer);
-            } else if (newcomer >= 0) {
-                client = newcomer;
-                const int on = 1;
-                ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-                continue;
-            }
-        }
-        if (client < 0)
-            continue;
-        if (watch[2].revents) {
+        // The client's end first: one that has just hung up makes room for the one that follows it.
+        if (client >= 0 && watch[2].revents) {
             const ssize_t got = ::recv(client, buffer, sizeof buffer, 0);
             if (got > 0)
                 WriteAll(device, buffer, static_cast<size_t>(got), false);
@@ -174,6 +160,18 @@ void TcpBridge::Serve()
             if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR) ||
                 (got > 0 && !WriteAll(client, buffer, static_cast<size_t>(got), true)))
                 hangUp();
+        }
+        if (watch[1].revents & POLLIN) {
+            const int newcomer = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+            if (newcomer >= 0 && client >= 0) {
+                ::close(newcomer);
+            } else if (newcomer >= 0 && (device = OpenDevice()) < 0) {
+                ::close(newcomer);
+            } else if (newcomer >= 0) {
+                client = newcomer;
+                const int on = 1;
+                ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+            }
         }
     }
     if (client >= 0)

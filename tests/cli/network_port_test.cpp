@@ -124,10 +124,11 @@ TEST_F(NetworkPortTest, ReadAllOverEveryKindOfPortGivesWhatThePseudoTerminalGive
     EXPECT_EQ(test::ReadFileBytes("sim.prf"), expected);
     times.emplace_back("pmvsim --listen", seconds);
     // ser2net passes each answer on some 30 ms after its last byte reaches its device; the
-    // program's own side adds nothing measurable, as the simulator's server shows.
+    // program's own side adds little, as the simulator's server shows. A time-out waited out
+    // would cost a second at least.
     for (const auto& [port, s] : times) {
         std::printf("read all over %s: %.2f s\n", port.c_str(), s);
-        EXPECT_LT(s, (port.starts_with("ser2net") ? 2.0 : 1.2) * ptySeconds) << port << ": no answer waited out";
+        EXPECT_LT(s, (port.starts_with("ser2net") ? 2.0 : 1.3) * ptySeconds) << port << ": no answer waited out";
     }
 }
 
