@@ -3,6 +3,7 @@
 #include "binding/file_errors.h"
 #include "device/connection_check.h"
 #include "link/link_settings.h"
+#include "messages/connection_texts.h"
 #include "messages/messages.h"
 
 #include <filesystem>
@@ -26,6 +27,7 @@ Session::Session(Messages& m, Progress& p)
     port.SetOpenExplainer([](const std::string& path, const std::string& systemError) {
         return device::ExplainOpenFailure(system::SystemView::Current(), path, systemError);
     });
+    exchange.OnLineLost([this] { messages.ShowMessage(line.OpenError(), Text(LinkNotice::ErrorCaption), MessageIcon::Error); });
     exchange.OnLogFailure([this](const std::string& path, int error) {
         messages.ShowMessage(LogNotWrittenText(path, error), "Ошибка", MessageIcon::Warning);
     });

@@ -6,7 +6,7 @@
 #include "link/exchange.h"
 #include "link/line_tap.h"
 #include "link/link_port.h"
-#include "link/qt_serial_line.h"
+#include "link/port_line.h"
 #include "model/settings_model.h"
 
 #include <optional>
@@ -42,7 +42,7 @@ public:
     Messages& messages;
     Progress& progress;
     link::SystemClock clock;
-    link::QtSerialLine line;
+    link::PortLine line;
     // The exchange's way to the line, which pmvctl --verbose watches.
     link::LineTap tap{line};
     link::Exchange exchange{tap, clock};

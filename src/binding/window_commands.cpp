@@ -6,6 +6,7 @@
 #include "binding/profile_load.h"
 #include "device/device_settings.h"
 #include "link/link_port.h"
+#include "link/link_settings.h"
 #include "messages/error_codes.h"
 #include "messages/messages.h"
 #include "model/profile.h"
@@ -146,6 +147,28 @@ std::optional<std::string> ChangePort(CommandContext& context, link::LinkPort& p
     context.portNumber = port.settings().Number;
     Show(context);
     return failure;
+}
+
+std::optional<std::string> ChooseNetworkPort(CommandContext& context, link::LinkPort& port,
+                                             const std::optional<std::string>& name, const std::vector<std::string>& found)
+{
+    if (!name) {
+        Gather(context);
+        Show(context);
+        return std::nullopt;
+    }
+    link::LinkSettings& settings = port.settings();
+    int32_t number = kPortListSize;
+    for (int32_t n = kPortListSize; n >= 1; --n)
+        if (link::PortDevice(n, settings.PortDevices, found).empty())
+            number = n;
+    for (const auto& [n, device] : settings.PortDevices)
+        if (device == *name)
+            number = n;
+    settings.PortDevices[number] = *name;
+    std::optional<std::string> failure = link::SavePortDevice(link::LinkSettingsPath(), number, *name);
+    std::optional<std::string> opened = ChangePort(context, port, number - 1);
+    return failure ? failure : opened;
 }
 
 std::optional<std::array<std::string, 4>> OpenProfile(CommandContext& context, const std::string& path)

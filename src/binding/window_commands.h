@@ -57,6 +57,13 @@ ErrorCode ReadForPassport(CommandContext& context);
 // failed write of the port's binding to its adapter comes back.
 std::optional<std::string> ChangePort(CommandContext& context, link::LinkPort& port, int position);
 
+// "Сетевой порт…" of the port selector: `name`, a well-formed tcp:// or rfc2217:// name, becomes
+// the device of a port number in dev.dat ([PORTS]), and that number is opened: the number it is
+// bound to already, else the first that names no device among `found`, else number 8. Without a
+// name (the question was cancelled) the selector shows the port in use again.
+std::optional<std::string> ChooseNetworkPort(CommandContext& context, link::LinkPort& port,
+                                             const std::optional<std::string>& name, const std::vector<std::string>& found);
+
 // "Прочитать из файла настройки прибора": the controls into the model, then the profile. A
 // missing file, or one with none of a profile's sections, is refused with its message and left
 // as it is. A file that refuses the load's write-backs (a read-only reference profile) is taken

@@ -10,7 +10,7 @@ namespace pmv::cli {
 int RunDoctor(Session& s, const Arguments& a)
 {
     const std::string device = s.port.DeviceName();
-    std::vector<system::Finding> findings = device::CheckSystem(system::SystemView::Current(), device);
+    std::vector<system::Finding> findings = device::CheckPortSide(system::SystemView::Current(), device, s.line);
     if (s.line.IsOpen())
         findings.push_back(device::CheckInstrument(s.exchange, s.port.settings().BaudRate));
     else

@@ -4,6 +4,9 @@
 #include "register_map.h"
 
 #include "link/exchange.h"
+#include "link/network_line.h"
+#include "link/network_port.h"
+#include "link/port_line.h"
 #include "link/port_names.h"
 #include "link/register_commands.h"
 #include "messages/error_codes.h"
@@ -21,6 +24,46 @@ std::string Resolved(const system::SystemView& view, const std::string& device)
 std::vector<system::Finding> CheckSystem(const system::SystemView& view, const std::string& device)
 {
     return system::CheckMachine(view, device, Resolved(view, device));
+}
+
+std::vector<system::Finding> CheckNetworkLine(const link::NetworkLine& line, const std::string& device)
+{
+    using F = FindingKind;
+    const link::NetworkPort& port = line.Port();
+    const std::string hostAndPort = link::HostAndPort(port);
+    if (line.IsOpen())
+        return {system::Finding::Ok("network",
+                                    port.mode == link::NetworkMode::Raw ? F::NetworkConnected : F::NetworkConnectedRfc2217,
+                                    {device, std::to_string(line.RoundTripMs())})};
+    switch (line.Failure()) {
+    case link::NetworkFailure::BadName: {
+        link::NetworkNameProblem problem = link::NetworkNameProblem::None;
+        link::ParseNetworkPort(device, &problem);
+        return {system::Finding::Problem("network", F::NetworkNameBad, {device, link::NetworkNameProblemText(problem)})};
+    }
+    case link::NetworkFailure::HostNotFound:
+        return {system::Finding::Problem("network", F::NetworkHostNotFound, {port.host, line.Reason()})};
+    case link::NetworkFailure::HostUnreachable:
+        return {system::Finding::Problem("network", F::NetworkHostUnreachable, {port.host, line.Reason()})};
+    case link::NetworkFailure::Refused:
+        return {system::Finding::Problem("network", F::NetworkPortRefused, {port.host, std::to_string(port.port)})};
+    case link::NetworkFailure::NotRfc2217:
+        return {system::Finding::Problem("network", F::NetworkNotRfc2217, {hostAndPort})};
+    case link::NetworkFailure::Held:
+        return {system::Finding::Problem("network", F::NetworkLineHeld, {device})};
+    case link::NetworkFailure::None:
+    case link::NetworkFailure::Lost:
+        break;
+    }
+    return {system::Finding::Problem("network", F::OpenFailure, {device, line.OpenError()})};
+}
+
+std::vector<system::Finding> CheckPortSide(const system::SystemView& view, const std::string& device,
+                                           const link::PortLine& line)
+{
+    if (link::IsNetworkName(device) && line.OnNetwork())
+        return CheckNetworkLine(line.network(), device);
+    return CheckSystem(view, device);
 }
 
 system::Finding CheckInstrument(link::Exchange& exchange, uint32_t baud)
@@ -65,6 +108,8 @@ system::Finding PortNotOpen(const std::string& device)
 std::string ExplainOpenFailure(const system::SystemView& view, const std::string& device, const std::string& systemError,
                                bool given)
 {
+    if (link::IsNetworkName(device))
+        return FindingText(FindingKind::OpenFailure, {device, systemError});
     return system::ExplainPortFailure(view, device, Resolved(view, device), systemError, given);
 }
 

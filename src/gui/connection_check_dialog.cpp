@@ -3,6 +3,7 @@
 #include "device/connection_check.h"
 #include "link/exchange.h"
 #include "link/link_port.h"
+#include "link/port_line.h"
 #include "link/serial_line.h"
 #include "messages/progress.h"
 
@@ -80,14 +81,14 @@ QString FindingsHtml(const std::vector<system::Finding>& findings)
     return html;
 }
 
-ConnectionCheckDialog::ConnectionCheckDialog(QWidget* parent, link::LinkPort& port, link::Exchange& exchange, const link::SerialLine& line,
+ConnectionCheckDialog::ConnectionCheckDialog(QWidget* parent, link::LinkPort& port, link::Exchange& exchange, const link::PortLine& line,
                                              Progress& progress, history::History& history)
     : QDialog(parent)
 {
     setObjectName("ConnectionCheckDialog");
     setWindowTitle(QString::fromUtf8("Проверка связи"));
     const std::string device = port.DeviceName();
-    std::vector<system::Finding> findings = device::CheckSystem(system::SystemView::Current(), device);
+    std::vector<system::Finding> findings = device::CheckPortSide(system::SystemView::Current(), device, line);
     outcome_ = kNoAnswer;
     findings.push_back(line.IsOpen() ? AskInstrument(exchange, port.settings().BaudRate, progress, outcome_)
                                      : device::PortNotOpen(device));

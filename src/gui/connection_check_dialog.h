@@ -14,7 +14,7 @@ class Progress;
 namespace pmv::link {
 class Exchange;
 class LinkPort;
-class SerialLine;
+class PortLine;
 }  // namespace pmv::link
 
 namespace pmv::gui {
@@ -30,7 +30,7 @@ std::vector<system::Finding> HistoryFindings(history::History& history);
 // at a time on the window's progress panel, so Esc stops the check between two tries.
 class ConnectionCheckDialog : public QDialog {
 public:
-    ConnectionCheckDialog(QWidget* parent, link::LinkPort& port, link::Exchange& exchange, const link::SerialLine& line,
+    ConnectionCheckDialog(QWidget* parent, link::LinkPort& port, link::Exchange& exchange, const link::PortLine& line,
                           Progress& progress, history::History& history);
 
     // True when the user asked for the search from here.

@@ -3,6 +3,7 @@
 #include "connection_check_dialog.h"
 #include "history_place_dialog.h"
 #include "instrument_search_dialog.h"
+#include "link/port_line.h"
 #include "live_values_page.h"
 #include "messages/messages.h"
 
@@ -11,7 +12,7 @@
 
 namespace pmv::gui {
 
-QMenu* InstallConnectionMenu(QMainWindow& window, link::LinkPort& port, link::Exchange& exchange, link::SerialLine& line,
+QMenu* InstallConnectionMenu(QMainWindow& window, link::LinkPort& port, link::Exchange& exchange, link::PortLine& line,
                              const link::Clock& clock, Progress& progress, Messages& messages,
                              history::SelectedHistory& history, std::function<void(bool)> setBusy)
 {

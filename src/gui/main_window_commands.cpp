@@ -7,6 +7,10 @@
 #include "edits_guard.h"
 #include "general_page.h"
 #include "instrument_records.h"
+#include "link/network_port.h"
+#include "link/port_names.h"
+#include "network_port_dialog.h"
+#include "port_watch.h"
 #include "production_calendar.h"
 #include "profile_dialog.h"
 #include "recent_profiles_menu.h"
@@ -92,6 +96,16 @@ void MainWindow::ConnectPages()
         connect(panel->sensorType, &QComboBox::activated, this, sync);
     connect(top_->port, &QComboBox::activated, this, [this](int position) {
         std::optional<std::string> failure;
+        if (position == binding::kPortListSize) {
+            const std::string device = session_.port.DeviceName();
+            const auto name = AskNetworkPort(this, messages_, link::IsNetworkName(device) ? device : std::string());
+            const std::vector<std::string> found = link::DeviceNames(portWatch_->found());
+            Run(Command::PortSelector,
+                [&](binding::CommandContext& c) { failure = binding::ChooseNetworkPort(c, session_.port, name, found); });
+            ShowFileErrorOnce(failure);
+            ShowPorts();
+            return;
+        }
         Run(Command::PortSelector, [&](binding::CommandContext& c) { failure = binding::ChangePort(c, session_.port, position); });
         ShowFileErrorOnce(failure);
         ShowPorts();

@@ -1,6 +1,7 @@
 #include "port_watch.h"
 
 #include "binding/session.h"
+#include "link/network_port.h"
 #include "link/qt_serial_line.h"
 
 #include <sys/inotify.h>
@@ -22,6 +23,9 @@ constexpr uint32_t kEntryEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOV
 
 bool Present(const std::string& device)
 {
+    // A server's line is no file here: whether it is there shows when it is used.
+    if (link::IsNetworkName(device))
+        return true;
     // Follows a by-id link or any other link to the tty it leads to now.
     return !device.empty() && ::access(device.c_str(), F_OK) == 0;
 }

@@ -4,6 +4,7 @@
 #include "binding/description.h"
 #include "link/link_port.h"
 #include "link/qt_serial_line.h"
+#include "network_port_dialog.h"
 #include "widgets.h"
 
 #include <QAbstractItemView>
@@ -51,6 +52,7 @@ TopBar::TopBar(QWidget* parent) : QWidget(parent)
     port = List(this, 8, 22, 44, "Задаем номер порта компьютора");
     portHeading->setBuddy(port);
     Fill(*port, Numbers(1, binding::kPortListSize));
+    port->addItem(QString::fromUtf8(kNetworkPortEntry));
     port->setItemDelegate(new PortItemDelegate(port));
     portNumber = Label(this, 58, 22, 20);
     portDevice = Label(this, 8, 48, 156);

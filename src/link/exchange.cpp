@@ -209,6 +209,8 @@ ErrorCode Exchange::Run(const std::string& fields, AnswerShape shape, const Answ
         if (state_.lastError != kOk) {
             owedAnswers_.Add(sentMs, fields, shape.digits, exchange);
             ++failures;
+            if (!line_.IsOpen())
+                break;
             continue;
         }
         TakeExtraLines();
@@ -236,6 +238,8 @@ ErrorCode Exchange::Run(const std::string& fields, AnswerShape shape, const Answ
     }
     if (state_.lastError == kOk)
         state_.lastError = kNoAnswer;
+    if (!line_.IsOpen() && onLineLost_)
+        onLineLost_();
     return state_.lastError;
 }
 
@@ -319,7 +323,7 @@ ErrorCode Exchange::AwaitReturn(const std::string& probeFields, AnswerShape prob
 
 uint32_t Exchange::EffectiveTimeout() const
 {
-    return values_.AnswerTimeout < kMinAnswerTimeoutMs ? kMinAnswerTimeoutMs : values_.AnswerTimeout;
+    return (values_.AnswerTimeout < kMinAnswerTimeoutMs ? kMinAnswerTimeoutMs : values_.AnswerTimeout) + values_.TransitMs;
 }
 
 uint32_t Exchange::ProbeWindow() const
@@ -353,7 +357,7 @@ ErrorCode Exchange::ReceiveAnswer(uint32_t limit)
         }
         state_.answerTime = clock_.LocalTime();
         state_.waitMs = static_cast<uint32_t>(clock_.MonotonicMs() - sent);
-        if (state_.waitMs > limit)
+        if (state_.waitMs > limit || !line_.IsOpen())
             return kNoAnswer;
     }
 }
@@ -365,7 +369,7 @@ void Exchange::AwaitSilence(uint32_t guard)
     int64_t quietSince = clock_.MonotonicMs();
     for (;;) {
         const auto quiet = static_cast<uint32_t>(clock_.MonotonicMs() - quietSince);
-        if (quiet > guard)
+        if (quiet > guard || !line_.IsOpen())
             return;
         const size_t got = line_.Read(chunk.data(), chunk.size(), std::min(readTimeout, guard + 1 - quiet));
         if (got == 0)
@@ -385,7 +389,7 @@ void Exchange::DropInput()
         while (taken < 4 * kMaxAnswerBytes) {
             // A line begun is awaited to its end while its bytes keep coming: its tail would
             // otherwise stand as the next request's answer.
-            const uint32_t wait = apart_.empty() ? 0 : values_.ByteTimeout * 4;
+            const uint32_t wait = apart_.empty() ? 0 : values_.ByteTimeout * 4 + values_.TransitMs;
             const size_t got = line_.Read(chunk.data(), chunk.size(), wait);
             if (got == 0)
                 break;

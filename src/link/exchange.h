@@ -20,6 +20,9 @@ struct LinkValues {
     uint32_t RetryCount = 2;        // tries of one exchange, and passes of a write with read-back
     uint32_t AnswerTimeout = 1000;  // ms; waits shorter than 1000 ms are raised to 1000 ms
     uint32_t ByteTimeout = 20;      // ms per byte of a port read or write
+    // ms the way to the line adds to an answer (a network's, SerialLine::TransitMs): added to the
+    // answer time-out, the silence awaited after it and the wait for the rest of a line begun.
+    uint32_t TransitMs = 0;
     bool UseLogFile = true;
     std::string LogFileName = "COM.txt";  // relative to the working directory
     bool VerifyAnswers = true;            // a data answer whose checksum does not match is a failed attempt
@@ -75,6 +78,9 @@ public:
     // Therefore, while an answer is owed, nothing is sent until the line has been silent for the
     // guard time (the effective answer time-out), dropping what arrives: before a retry, and
     // before the next request once more if an answer is still owed.
+    //
+    // A line that closes under an attempt (a network connection that broke) ends the exchange
+    // with "no answer" at once: nothing more can come, and no retry is sent.
     ErrorCode RunExchange(const std::string& fields, const AnswerCheck& check);
 
     // A read, as RunExchange, whose answer must also not be a late answer of another request.
@@ -122,6 +128,11 @@ public:
     // system's errno); again only after an entry was written since.
     using LogFailure = std::function<void(const std::string& path, int error)>;
     void OnLogFailure(LogFailure report) { onLogFailure_ = std::move(report); }
+
+    // Called when the line closed under an exchange (a network connection broke), before the
+    // exchange ends with "no answer": that alone would send the user looking at the instrument.
+    using LineLost = std::function<void()>;
+    void OnLineLost(LineLost report) { onLineLost_ = std::move(report); }
 
     // True while a request waits for its answer: a timer that fires between two exchanges of an
     // operation may poll, one that fires inside an exchange may not.
@@ -183,6 +194,7 @@ private:
     std::FILE* logTo_ = nullptr;  // the file of the entry begun, nullptr when it could not be opened
     std::string logEntry_;        // the entry begun, empty until it is
     LogFailure onLogFailure_;
+    LineLost onLineLost_;
     bool logFailing_ = false;  // the last entry was not written
     int logError_ = 0;         // errno of the first entry not written, until told
     int logOpenError_ = 0;     // errno of the log's last failed open

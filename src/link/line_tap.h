@@ -26,6 +26,7 @@ public:
     bool Configure(uint32_t baud) override { return line_.Configure(baud); }
     void Purge() override { line_.Purge(); }
     void RaiseDtrDropRts() override { line_.RaiseDtrDropRts(); }
+    uint32_t TransitMs() const override { return line_.TransitMs(); }
 
     size_t Read(char* buffer, size_t max, uint32_t timeoutMs) override
     {

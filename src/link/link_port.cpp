@@ -3,6 +3,7 @@
 #include "exchange.h"
 #include "messages/connection_texts.h"
 #include "messages/messages.h"
+#include "network_port.h"
 #include "port_lock.h"
 #include "port_names.h"
 #include "serial_line.h"
@@ -22,9 +23,12 @@ std::string OwedAnswersPath(const std::string& device)
 }
 
 // The device node's birth: a pseudo-terminal made again under the same number, or an adapter
-// plugged in again, is another line, whose instrument owes nothing.
+// plugged in again, is another line, whose instrument owes nothing. A server's line has no node
+// that is made again: it is the same line for as long as it keeps its host and port.
 std::string DeviceBirth(const std::string& device)
 {
+    if (const auto network = ParseNetworkPort(device))
+        return "line " + HostAndPort(*network) + "\n";
     struct stat st {};
     if (::stat(device.c_str(), &st) != 0)
         return {};
@@ -82,6 +86,7 @@ std::string LinkPort::DeviceName(const std::vector<std::string>& found) const
 std::optional<std::string> LinkPort::OpenPort(bool quiet)
 {
     exchange_.values().ByteTimeout = ByteTimeoutForBaud(settings_.BaudRate);
+    exchange_.values().TransitMs = 0;
     openProblem_.clear();
     latencyNote_.clear();
     const bool numbered = settings_.Number >= 1 && settings_.Number <= 8;
@@ -100,6 +105,7 @@ std::optional<std::string> LinkPort::OpenPort(bool quiet)
     line_.Configure(settings_.BaudRate);
     line_.Purge();
     line_.RaiseDtrDropRts();
+    exchange_.values().TransitMs = line_.TransitMs();
     opened_ = device;
     TakeOwedAnswers(exchange_, opened_);
     if (line_.LatencyRequest() == LowLatency::Refused)

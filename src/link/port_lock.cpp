@@ -1,8 +1,11 @@
 #include "port_lock.h"
 
+#include "network_port.h"
+
 #include <QFileInfo>
 #include <QString>
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -76,19 +79,25 @@ std::string PortLockPath(const std::string& device)
 
 std::string DeviceLockPath(const std::string& device)
 {
+    std::string name(96, '\0');
     struct stat st {};
-    if (::stat(device.c_str(), &st) != 0)
+    if (const auto network = ParseNetworkPort(device)) {
+        std::string host;
+        for (const char c : network->host)
+            host += std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' ? static_cast<char>(std::tolower(c)) : '_';
+        name = "/pmv77xx-net-" + host + "-" + std::to_string(network->port) + ".lock";
+    } else if (::stat(device.c_str(), &st) != 0) {
         return {};
-    char name[96];
-    if (S_ISCHR(st.st_mode))
-        std::snprintf(name, sizeof name, "/pmv77xx-dev-%u-%u.lock", major(st.st_rdev), minor(st.st_rdev));
+    } else if (S_ISCHR(st.st_mode))
+        name.resize(static_cast<size_t>(std::snprintf(name.data(), name.size(), "/pmv77xx-dev-%u-%u.lock",
+                                                      major(st.st_rdev), minor(st.st_rdev))));
     else
-        std::snprintf(name, sizeof name, "/pmv77xx-file-%ju-%ju.lock", static_cast<uintmax_t>(st.st_dev),
-                      static_cast<uintmax_t>(st.st_ino));
+        name.resize(static_cast<size_t>(std::snprintf(name.data(), name.size(), "/pmv77xx-file-%ju-%ju.lock",
+                                                      static_cast<uintmax_t>(st.st_dev), static_cast<uintmax_t>(st.st_ino))));
     for (const char* folder : kLockFolders) {
         const QFileInfo info{QString::fromLatin1(folder)};
         if (info.isDir() && info.isReadable() && info.isWritable())
-            return folder + std::string(name);
+            return folder + name;
     }
     return {};
 }

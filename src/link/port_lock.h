@@ -15,7 +15,10 @@ std::string PortLockPath(const std::string& device);
 
 // A lock on the device itself, whatever name it is opened by: a file named by the device number
 // in the lock folder, locked with flock while the line is open. The system releases it when the
-// process ends, however it ends, so it is never left behind.
+// process ends, however it ends, so it is never left behind. A line on the network has no device:
+// its file is named by host and port as written ("pmv77xx-net-10.0.0.7-4001.lock"), in the same
+// folder, so that every program of this computer on that server's line shares it whether it
+// carries the line raw or by RFC 2217.
 std::string DeviceLockPath(const std::string& device);
 
 class DeviceLock {

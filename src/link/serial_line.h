@@ -14,7 +14,8 @@ enum class LowLatency {
     Refused,
 };
 
-// One serial device: 8 data bits, no parity, 1 stop bit, no flow control, opened exclusively.
+// One serial line, a local device or one behind a serial device server: 8 data bits, no parity,
+// 1 stop bit, no flow control, opened exclusively.
 class SerialLine {
 public:
     virtual ~SerialLine() = default;
@@ -50,6 +51,10 @@ public:
 
     // Writes all bytes, waiting up to timeoutMs; returns the number written.
     virtual size_t Write(const char* data, size_t size, uint32_t timeoutMs) = 0;
+
+    // What the way to the instrument adds to every answer's time besides the line itself: 0 for
+    // a local device, a network's round trips for a line behind a serial device server.
+    virtual uint32_t TransitMs() const { return 0; }
 };
 
 }  // namespace pmv::link

@@ -18,6 +18,18 @@ enum class LinkNotice {
     PortAlreadyOpen,       // the reason of an open refused by the port's lock
     StalePortLockRemoved,  // device, lock file
     LatencyNotLowered,     // device
+    NetworkNameInvalid,    // name, what is wrong with it
+    NetworkNameForm,
+    NetworkNameHost,
+    NetworkNamePort,
+    HostNotFound,     // host, the resolver's reason
+    HostUnreachable,  // host, the system's reason
+    PortRefused,      // host, port
+    NotRfc2217,       // host:port
+    ServerClosed,
+    ServerReset,
+    ConnectTimedOut,  // seconds
+    ConnectionLost,   // port name, reason
     Count,
 };
 
@@ -52,7 +64,15 @@ enum class FindingKind {
     AnswersUncheckedAndBad,   // address, speed, firmware version
     InstrumentSilent,         // address, speed, error message
     PortNotSet,
-    PortNotOpen,  // device
+    PortNotOpen,              // device
+    NetworkNameBad,           // name, what is wrong with it
+    NetworkHostNotFound,      // host, the resolver's reason
+    NetworkHostUnreachable,   // host, the system's reason
+    NetworkPortRefused,       // host, port
+    NetworkNotRfc2217,        // host:port
+    NetworkLineHeld,          // port name
+    NetworkConnected,         // port name, round trip in ms
+    NetworkConnectedRfc2217,  // port name, round trip in ms
     // The explanation of a failed open rather than a finding.
     OpenFailureWithFix,  // finding, command
     OpenFailure,         // device, the system's reason

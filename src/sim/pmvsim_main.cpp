@@ -10,6 +10,7 @@
 #include <string>
 
 #include "simulator.h"
+#include "tcp_bridge.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ constexpr int kUsageError = 64;
 constexpr const char* kUsage =
     "Использование: pmvsim [--address N | --any-address] [--baud N [--only-at-baud]] [--turnaround MS]\n"
     "                      [--reboot-ms MS] [--late-answers P:MIN:MAX [--seed N]] [--link PATH] [--lenient]\n"
-    "                      [--foreign-checksum] [--quiet]\n"
+    "                      [--foreign-checksum] [--listen [УЗЕЛ:]ПОРТ] [--quiet]\n"
     "                      [--source КАНАЛ:ВИД:ЗНАЧЕНИЕ]... [--true КАНАЛ:ИМЯ:ЗНАЧЕНИЕ]...\n"
     "       pmvsim --help | -h | --version\n";
 
@@ -39,6 +40,9 @@ constexpr const char* kHelp =
     "  --foreign-checksum\n"
     "                   считать контрольную сумму ответов с данными вместе с \"!\", как прибор, который\n"
     "                   считает её иначе (такие ответы принимает строка VerifyAnswerCrc=0 в [DEVICE] dev.dat)\n"
+    "  --listen [УЗЕЛ:]ПОРТ\n"
+    "                   отдавать линию и по TCP, как сервер линии в режиме \"TCP server\": один клиент за\n"
+    "                   раз; УЗЕЛ по умолчанию 127.0.0.1, ПОРТ 0 - любой свободный (он печатается)\n"
     "  --quiet          не печатать запросы\n"
     "  --source КАНАЛ:ВИД:ЗНАЧЕНИЕ\n"
     "                   образцовый сигнал на входе канала 1 или 2; ВИД: V (вход 0-10 В), mV, mA20, mA5\n"
@@ -47,8 +51,8 @@ constexpr const char* kHelp =
     "                   истинный коэффициент ИМЯ (uref, rref, ku, ku10, ki05, ki020) канала, который\n"
     "                   должна найти градуировка; например 1:ku10:9.51\n"
     "  --version        версия программы\n"
-    "Код завершения: 0 после SIGINT или SIGTERM, 1, если псевдотерминал не создан, 64 при неверных\n"
-    "аргументах.\n";
+    "Код завершения: 0 после SIGINT или SIGTERM, 1, если псевдотерминал не создан или порт TCP не\n"
+    "открыт, 64 при неверных аргументах.\n";
 
 std::optional<uint32_t> ParseNumber(const char* text, unsigned long max)
 {
@@ -116,6 +120,9 @@ int main(int argc, char** argv)
     pmv::sim::SimOptions options;
     bool quiet = false;
     bool foreignChecksum = false;
+    std::string listenHost;
+    uint16_t listenPort = 0;
+    bool listen = false;
     std::array<pmv::sim::Source, 2> sources{};
     std::array<pmv::sim::TrueCoefficients, 2> coefficients{};
     for (int i = 1; i < argc; ++i) {
@@ -138,6 +145,11 @@ int main(int argc, char** argv)
             foreignChecksum = true;
         } else if (arg == "--quiet") {
             quiet = true;
+        } else if (arg == "--listen" && next != nullptr) {
+            if (!pmv::sim::ParseListenAddress(next, listenHost, listenPort))
+                return UsageError(std::string("неверный адрес для --listen: ") + next);
+            listen = true;
+            ++i;
         } else if (arg == "--link" && next != nullptr && *next != '\0') {
             options.linkPath = next;
             ++i;
@@ -195,6 +207,7 @@ int main(int argc, char** argv)
         return UsageError("--only-at-baud без --baud");
     const bool anyAddress = options.anyAddress;
     const uint32_t address = options.address;
+    const uint32_t baud = options.baud;
     pmv::sim::Simulator simulator(std::move(options));
     for (int ch = 0; ch < 2; ++ch) {
         simulator.ConnectSource(ch, sources[static_cast<size_t>(ch)]);
@@ -216,10 +229,19 @@ int main(int argc, char** argv)
         std::printf("pmvsim: прибор с адресом %u, %s\n", address, simulator.PtyPath().c_str());
     if (simulator.DevicePath() != simulator.PtyPath())
         std::printf("pmvsim: ссылка %s\n", simulator.DevicePath().c_str());
+    pmv::sim::TcpBridge bridge;
+    if (listen) {
+        if (!bridge.Start(simulator.PtyPath(), baud, listenHost, listenPort, &error)) {
+            std::fprintf(stderr, "pmvsim: порт TCP не открыт: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("pmvsim: линия на tcp://%s:%u\n", listenHost.c_str(), bridge.Port());
+    }
     std::fflush(stdout);
 
     int signal = 0;
     sigwait(&stopSignals, &signal);
+    bridge.Stop();
     simulator.Stop();
     return 0;
 }

@@ -5,8 +5,10 @@
 #include "device/register_map.h"
 #include "ini/ini_file.h"
 #include "link/exchange.h"
+#include "sim/tcp_bridge.h"
 
 #include <QAction>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -265,6 +267,45 @@ TEST_F(ConnectionDialogsTest, EscStopsTheSearchAndASearchFindingNothingChangesNo
     EXPECT_TRUE(boxer.boxes.empty()) << "nothing to keep, nothing asked";
     EXPECT_EQ(DevDat(), devDat);
     EXPECT_EQ(window->exchange().values().DeviceAddress, 1u);
+}
+
+// "Сетевой порт…" asks for the address, refuses a malformed one with its reason, binds a good
+// one to a port number in dev.dat and opens the line behind the server.
+TEST_F(ConnectionDialogsTest, TheNetworkPortEntryChecksTheAddressAndOpensTheLineBehindTheServer)
+{
+    instrument = std::make_unique<sim::Simulator>();
+    ASSERT_TRUE(instrument->Start());
+    sim::TcpBridge server;
+    std::string error;
+    ASSERT_TRUE(server.Start(instrument->PtyPath(), 9600, "127.0.0.1", 0, &error)) << error;
+    const std::string name = "tcp://127.0.0.1:" + std::to_string(server.Port());
+    std::ofstream(File("dev.dat")) << "[COM_SETTINGS]\r\nNumber=1\r\n[PORTS]\r\nCOM1=/dev/pmv-no-such-device\r\n";
+    Open({});
+    boxer.boxes.clear();
+    const auto typeIn = [](const std::string& text) {
+        return [text](QDialog& dialog) {
+            auto& input = static_cast<QInputDialog&>(dialog);
+            input.setTextValue(QString::fromStdString(text));
+            input.accept();
+        };
+    };
+    DialogScript script({{"NetworkPortDialog", typeIn("tcp://127.0.0.1:99999")}, {"NetworkPortDialog", typeIn(name)}});
+    auto* selector = Get<QComboBox>(controls.top.port);
+    ASSERT_EQ(selector->itemText(binding::kPortListSize).toStdString(), "Сетевой порт…");
+    Q_EMIT selector->activated(binding::kPortListSize);
+    EXPECT_EQ(script.seen.size(), 2);
+    ASSERT_TRUE(boxer.Saw("номер порта должен быть числом от 1 до 65535")) << "the malformed address is refused";
+
+    const std::string devDat = DevDat();
+    const size_t bound = devDat.find("=" + name);
+    ASSERT_NE(bound, std::string::npos) << devDat;
+    const std::string number = devDat.substr(devDat.rfind("COM", bound) + 3, bound - devDat.rfind("COM", bound) - 3);
+    EXPECT_EQ(Get<QLabel>(controls.top.portNumber)->text().toStdString(), number);
+    EXPECT_LT(selector->currentIndex(), binding::kPortListSize) << "the entry itself is no port";
+    EXPECT_EQ(Get<QLabel>("PortDeviceLabel")->text().toStdString(), name);
+    instrument->SetRegister(1, 1, 7, 42);
+    Click(Button::ReadSerial);
+    EXPECT_EQ(boxer.boxes.size(), 1u) << "the instrument answers behind the server";
 }
 
 }  // namespace

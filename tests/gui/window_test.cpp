@@ -154,7 +154,7 @@ TEST_F(WindowTest, EveryControlWithItsNameCaptionListAndHint)
         bool stepList = false;  // editable
     };
     for (const List& l : {
-             List{controls.top.port, 8, "1", "8"},
+             List{controls.top.port, 9, "1", "Сетевой порт…"},
              List{controls.channels[0].sensorType, 25, "50М ТС медь Ro=50 W=1.428", "ТНН ТП НН(N) нихросил/нисил"},
              List{controls.channels[1].sensorType, 25, "50М ТС медь Ro=50 W=1.428", "ТНН ТП НН(N) нихросил/нисил"},
              List{controls.channels[0].setpoint1Type, 3, "Нет", "Повышение"},
