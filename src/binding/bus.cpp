@@ -23,7 +23,7 @@ namespace pmv::binding {
 std::string ModelText(const BusInstrument& instrument)
 {
     const int32_t type = instrument.identity.general.proc_ver;
-    if (instrument.conflict || instrument.code != kOk || type < 0 ||
+    if (!instrument.identified || type < 0 ||
         type >= static_cast<int32_t>(model::kDeviceTypeNames.size()))
         return {};
     return model::kDeviceTypeNames[static_cast<size_t>(type)];
@@ -31,14 +31,14 @@ std::string ModelText(const BusInstrument& instrument)
 
 std::string NumberText(const BusInstrument& instrument)
 {
-    if (instrument.conflict || instrument.code != kOk)
+    if (!instrument.identified)
         return {};
     return history::InstrumentNumber(instrument.identity.general.otk_type, instrument.identity.SerialNumber());
 }
 
 std::string FirmwareText(const BusInstrument& instrument)
 {
-    if (instrument.conflict)
+    if (instrument.conflict || (!instrument.identified && instrument.identity.fw_version == 0))
         return {};
     return device::FirmwareVersionText(instrument.identity.fw_version);
 }
@@ -60,6 +60,7 @@ ErrorCode ReadBusIdentity(device::Device& device, BusInstrument& instrument)
         code = device::ReadByte(device.exchange, device::regs::kProcVer, identity.general.proc_ver);
     instrument.identity = identity;
     instrument.code = code;
+    instrument.identified = code == kOk;
     return code;
 }
 
@@ -73,6 +74,10 @@ BusScan ScanBus(device::Device& device, link::SerialLine& line, const link::Cloc
     device::SearchOptions all = options;
     all.all = true;
     all.onFound = [&](const device::FoundInstrument& f) {
+        // An instrument that hears several speeds is one instrument, at the speed tried first.
+        if (std::any_of(scan.instruments.begin(), scan.instruments.end(),
+                        [&](const BusInstrument& i) { return i.address == f.address; }))
+            return;
         BusInstrument instrument;
         instrument.address = f.address;
         instrument.baud = f.baud;
@@ -137,28 +142,58 @@ std::optional<std::vector<uint32_t>> ParseAddressList(const std::string& text)
     return addresses;
 }
 
+namespace {
+
+// The progress of one instrument's flow inside a batch: lines and steps go to the batch's panel,
+// an Esc is kept for the batch, which stops between two instruments.
+class BatchProgress : public Progress {
+public:
+    explicit BatchProgress(Progress& panel) : panel_(panel) {}
+    void SetProgressLines(const ProgressLines& lines) override { panel_.SetProgressLines(lines); }
+    void ShowProgressPanel() override { panel_.ShowProgressPanel(); }
+    void HideProgressPanel() override { panel_.HideProgressPanel(); }
+    void SetProgressStep(const std::string& text) override { panel_.SetProgressStep(text); }
+    bool EscapePressed() override
+    {
+        pressed_ = panel_.EscapePressed() || pressed_;
+        return false;
+    }
+    // An Esc since the batch began; each query resets it.
+    bool StopAsked()
+    {
+        const bool asked = panel_.EscapePressed() || pressed_;
+        pressed_ = false;
+        return asked;
+    }
+
+private:
+    Progress& panel_;
+    bool pressed_ = false;
+};
+
+}  // namespace
+
 std::vector<BusOutcome> RunOnEach(device::Device& device, link::SerialLine& line,
                                   const std::vector<BusInstrument>& instruments,
-                                  const std::function<ErrorCode(BusOutcome&)>& flow,
-                                  const std::function<bool()>& stopRequested)
+                                  const std::function<ErrorCode(device::Device&, BusOutcome&)>& flow)
 {
     const uint32_t address = device.exchange.values().DeviceAddress;
     const uint32_t byteTimeout = device.exchange.values().ByteTimeout;
+    BatchProgress progress(device.progress);
+    device::Device each{device.exchange, progress, device.model, {}};
     std::vector<BusOutcome> outcomes;
     bool stopped = false;
     for (const BusInstrument& instrument : instruments) {
         BusOutcome& outcome = outcomes.emplace_back();
         outcome.instrument = instrument;
-        if (stopped || (stopRequested && stopRequested())) {
-            stopped = true;
+        stopped = stopped || progress.StopAsked();
+        if (stopped) {
             outcome.code = kStoppedByUser;
             continue;
         }
         SelectOnLine(device.exchange, line, instrument.address, instrument.baud);
-        outcome.code = flow(outcome);
+        outcome.code = flow(each, outcome);
         outcome.done = true;
-        // An Esc inside a flow stops that instrument's flow and the batch with it.
-        stopped = outcome.code == kStoppedByUser;
     }
     device.exchange.values().DeviceAddress = address;
     device.exchange.values().ByteTimeout = byteTimeout;
@@ -196,6 +231,7 @@ ErrorCode ReadIntoFolder(device::Device& device, Messages& messages, int32_t por
     if (code != kOk)
         return code;
     outcome.instrument.code = kOk;
+    outcome.instrument.identified = true;
     GatherSettings(controls, read, messages);
     const std::string number = history::InstrumentNumber(read.general.otk_type, read.SerialNumber());
     std::string name = number + ".prf";
@@ -226,7 +262,8 @@ ErrorCode WriteAndVerify(device::Device& device, Messages& messages, int32_t por
     ErrorCode code = WriteAllChecked(context);
     outcome.instrument.identity = identity;
     outcome.instrument.identity.general.proc_ver = written.general.proc_ver;
-    outcome.instrument.code = identity.SerialNumber() != 0 || identity.fw_version != 0 ? kOk : code;
+    // The identity is read before the first register; a write refused before it leaves it unknown.
+    outcome.instrument.identified = identity.fw_version != 0;
     record(MakeHistoryRecord(identity, written, {history::kOperationWrite, code, profilePath, SettingsValueLines(written)}));
     if (code != kOk)
         return code;

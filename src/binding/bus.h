@@ -34,6 +34,7 @@ struct BusInstrument {
     // Answers came garbled: more than one instrument at this address. Nothing more is read.
     bool conflict = false;
     ErrorCode code = kOk;           // of the identity's read
+    bool identified = false;        // the identity below was read from the instrument
     model::SettingsModel identity;  // serial number, type code, date, firmware, device type
 };
 
@@ -76,12 +77,13 @@ struct BusOutcome {
 };
 
 // Runs `flow` on each instrument in turn, with the exchange on it; an instrument that fails is
-// reported and the others go on. An Esc between two instruments (`stopRequested`) ends the batch:
-// those not begun stay !done. The exchange is put back on the instrument it was on.
+// reported and the others go on. An Esc ends the batch between two instruments: the instrument
+// under way runs to its end (its flow sees no Esc), those not begun stay !done with 20. The flow
+// gets the device on a progress that keeps the Esc for the batch. The exchange is put back on the
+// instrument it was on.
 std::vector<BusOutcome> RunOnEach(device::Device& device, link::SerialLine& line,
                                   const std::vector<BusInstrument>& instruments,
-                                  const std::function<ErrorCode(BusOutcome&)>& flow,
-                                  const std::function<bool()>& stopRequested);
+                                  const std::function<ErrorCode(device::Device&, BusOutcome&)>& flow);
 
 // A bus read of one instrument: every group into a model of its own, saved in `folder` as
 // "<instrument number>.prf" (".адрес N" before ".prf" when an instrument of this batch took the

@@ -15,6 +15,7 @@
 #include "messages/error_codes.h"
 #include "model/profile_check.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <filesystem>
@@ -116,11 +117,6 @@ int Report(Session& s, const std::vector<binding::BusOutcome>& outcomes, const s
     return static_cast<int>(CodeNumber(first));
 }
 
-std::function<bool()> StopAsked(Session& s)
-{
-    return [&s] { return s.progress.EscapePressed(); };
-}
-
 int BusRead(Session& s, const Arguments& a, const std::string& folder)
 {
     std::error_code error;
@@ -137,8 +133,7 @@ int BusRead(Session& s, const Arguments& a, const std::string& folder)
     s.progress.DiscardEscape();
     const auto outcomes = binding::RunOnEach(
         s.device, s.line, *instruments,
-        [&](binding::BusOutcome& o) { return binding::ReadIntoFolder(s.device, s.messages, port, folder, taken, o); },
-        StopAsked(s));
+        [&](device::Device& d, binding::BusOutcome& o) { return binding::ReadIntoFolder(d, s.messages, port, folder, taken, o); });
     return Report(s, outcomes, (std::filesystem::path(folder) / "summary.txt").string());
 }
 
@@ -169,12 +164,11 @@ int BusWrite(Session& s, const Arguments& a, const std::string& path)
     s.progress.DiscardEscape();
     const auto outcomes = binding::RunOnEach(
         s.device, s.line, *instruments,
-        [&](binding::BusOutcome& o) {
+        [&](device::Device& d, binding::BusOutcome& o) {
             return binding::WriteAndVerify(
-                s.device, s.messages, port, checked, path,
+                d, s.messages, port, checked, path,
                 [&](const history::HistoryRecord& r) { s.Record(r); }, o);
-        },
-        StopAsked(s));
+        });
     return Report(s, outcomes, {});
 }
 
@@ -229,14 +223,12 @@ int BusMonitor(Session& s, const Arguments& a)
         std::vector<ErrorCode> codes;
         const auto outcomes = binding::RunOnEach(
             s.device, s.line, *instruments,
-            [&](binding::BusOutcome& o) {
+            [&](device::Device& d, binding::BusOutcome&) {
                 const size_t at = codes.size();
-                const ErrorCode code = polls[at].Tick(s.exchange, values[at], {}).code;
+                const ErrorCode code = polls[at].Tick(d.exchange, values[at], {}).code;
                 codes.push_back(code);
-                (void)o;
                 return code;
-            },
-            {});
+            });
         const std::string time = binding::IsoLocalTime(WallMs());
         std::string row;
         if (json) {
@@ -256,14 +248,15 @@ int BusMonitor(Session& s, const Arguments& a)
             row = binding::CsvText(time, f);
             for (size_t i = 0; i < outcomes.size(); ++i)
                 for (size_t ch = 0; ch < 2; ++ch)
-                    row += f.separator + (outcomes[i].code == kOk ? binding::CsvDecimal(values[i].value[ch], 4, f) : std::string());
+                    row += f.separator + (outcomes[i].done && outcomes[i].code == kOk ? binding::CsvDecimal(values[i].value[ch], 4, f) : std::string());
         }
         std::fprintf(s.console.out, "%s\n", row.c_str());
         if (std::fflush(s.console.out) != 0)
             return kOutputFailedStatus;
         for (const ErrorCode code : codes)
             answered |= code == kOk;
-        if (n + 1 != *count && WaitOrStop(s, clock, next))
+        const bool cut = std::any_of(outcomes.begin(), outcomes.end(), [](const binding::BusOutcome& o) { return !o.done; });
+        if (cut || (n + 1 != *count && WaitOrStop(s, clock, next)))
             break;
     }
     return answered ? 0 : s.Finish(kNoAnswer);
