@@ -141,6 +141,12 @@ int main(int argc, char** argv)
         const bool probe = r.command == 37 && r.bank == 1 && r.memType == 1 && r.reg == 6 && r.text.find("37;002006") != std::string::npos;
         slotBytes += r.wireBytes + (r.answered ? r.answer.size() : (probe ? kLongestProbeAnswer : 0));
     }
+    size_t probeBytes = 0;
+    for (const auto& r : scanLine.line.simulator.Transcript())
+        if (r.text.find(";37;002006;") != std::string::npos)
+            probeBytes += r.wireBytes + (r.answered ? r.answer.size() : kLongestProbeAnswer);
+    std::printf("57600  of which the search          %6.2f s, its probes' slots %.2f s\n", scan.search.elapsedMs / 1000.0,
+                WireMs(probeBytes, 57600) / 1000.0);
     size_t identified = 0;
     for (const auto& i : scan.instruments)
         identified += i.identified;

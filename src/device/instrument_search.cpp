@@ -84,13 +84,17 @@ void InstrumentSearch::Found(SearchResult& result, const FoundInstrument& found)
 bool InstrumentSearch::TakeAnswers(const SentProbe& current, uint32_t baud, SearchResult& result,
                                    bool& own)
 {
-    // How long the instrument took beyond the wire becomes the allowance from now on; the clock
-    // counts whole milliseconds, so less than one shows nothing.
+    // How long the quickest answer took beyond the wire becomes the allowance from now on: that is
+    // the instrument's turnaround and the adapter's latency, while one answer held up by a busy
+    // computer would slow every probe after it. The clock counts whole milliseconds, so less than
+    // one shows nothing.
     const auto widen = [&](const SentProbe& probe, size_t answerBytes) {
         const double beyond =
             static_cast<double>(clock_.MonotonicMs() - probe.sent) - WireMs(probe.requestBytes + answerBytes, baud);
-        if (beyond > 1)
-            allowanceMs_ = std::clamp(static_cast<uint32_t>(2 * beyond) + 1, allowanceMs_, kLongestAllowanceMs);
+        quickestBeyondMs_ = std::min(quickestBeyondMs_, beyond);
+        allowanceMs_ = quickestBeyondMs_ > 1
+                           ? std::clamp(static_cast<uint32_t>(2 * quickestBeyondMs_) + 1, kFirstAllowanceMs, kLongestAllowanceMs)
+                           : kFirstAllowanceMs;
     };
     bool ended = false;
     for (size_t end; (end = heard_.find('\r')) != std::string::npos; heard_.erase(0, end + 1)) {

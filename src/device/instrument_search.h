@@ -59,9 +59,9 @@ struct SearchResult {
 // Tries addresses at each speed with a probe that reads the firmware version, waiting only as
 // long as a request and its longest answer need on the wire plus an allowance for the
 // instrument's turnaround and adapter latency: a millisecond until an instrument has answered,
-// then what its answers showed. An answer that comes after its window (a slow instrument, or a
-// busy computer) is still taken for the address it names, at any time while the search is at
-// that speed, and widens the allowance.
+// then what the quickest of its answers showed. An answer that comes after its window (a slow
+// instrument, or a busy computer) is still taken for the address it names, at any time while the
+// search is at that speed. A silent address is known once its answer's first byte is due.
 // The line is left at the last speed tried.
 class InstrumentSearch {
 public:
@@ -98,6 +98,7 @@ private:
     link::SerialLine& line_;
     const link::Clock& clock_;
     uint32_t allowanceMs_ = kFirstAllowanceMs;
+    double quickestBeyondMs_ = 1e9;  // of the answers so far
     bool lookForGarbled_ = false;
     std::function<void(const FoundInstrument&)> onFound_;
     std::vector<SentProbe> unanswered_;  // the probes at this speed whose answers may still come
