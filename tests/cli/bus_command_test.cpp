@@ -217,12 +217,22 @@ TEST_F(BusCommandTest, MonitorGivesOneRowARoundWithEveryInstrumentAndBadListsAre
     ASSERT_EQ(Run({"bus", "monitor", "--addresses", "4", "--count", "1", "--csv-format", "c"}), 0) << err_;
     EXPECT_EQ(out_.rfind("Время,Адрес 4 К1,Адрес 4 К2\n", 0), 0u) << out_;
 
-    // An address nobody answers has its code and no values in the row.
-    ASSERT_EQ(Run({"bus", "monitor", "--addresses", "4,9", "--count", "1", "--json"}), 0) << err_;
-    const QJsonArray each = QJsonDocument::fromJson(QByteArray::fromStdString(out_)).object()["instruments"].toArray();
-    ASSERT_EQ(each.size(), 2) << out_;
-    EXPECT_EQ(each[1].toObject()["code"].toInt(), 2);
-    EXPECT_FALSE(each[1].toObject().contains("CH1"));
+    // An instrument gone silent has its code and no values in each row; the answers it owes keep
+    // no other instrument's values from the rows, round after round.
+    simulator_->SetSilent(8, true);
+    ASSERT_EQ(Run({"bus", "monitor", "--addresses", "4,8,9", "--count", "3", "--interval", "100", "--json"}), 0) << err_;
+    std::istringstream silent(out_);
+    rounds = 0;
+    for (std::string line; std::getline(silent, line); ++rounds) {
+        const QJsonArray each = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object()["instruments"].toArray();
+        ASSERT_EQ(each.size(), 3) << line;
+        EXPECT_EQ(each[0].toObject()["code"].toInt(), 0) << line;
+        EXPECT_TRUE(each[0].toObject().contains("CH1")) << line;
+        EXPECT_EQ(each[1].toObject()["code"].toInt(), 2) << line;
+        EXPECT_FALSE(each[1].toObject().contains("CH1")) << line;
+        EXPECT_EQ(each[2].toObject()["code"].toInt(), 2) << line;
+    }
+    EXPECT_EQ(rounds, 3);
 
     for (const char* bad : {"5-2", "300", "1,,2", "a"})
         EXPECT_EQ(Run({"bus", "monitor", "--addresses", bad}), cli::kUsageStatus) << bad;
