@@ -258,12 +258,17 @@ ErrorCode WriteAndVerify(device::Device& device, Messages& messages, int32_t por
     NoControls host;
     CommandContext context{writer, messages, host, controls, portNumber};
     model::SettingsModel identity;
-    context.beforeWriting = IdentityBeforeWriting(writer, identity);
+    const auto identityRead = IdentityBeforeWriting(writer, identity);
+    bool identified = false;
+    context.beforeWriting = [&] {
+        const ErrorCode code = identityRead();
+        identified = code == kOk;
+        return code;
+    };
     ErrorCode code = WriteAllChecked(context);
     outcome.instrument.identity = identity;
     outcome.instrument.identity.general.proc_ver = written.general.proc_ver;
-    // The identity is read before the first register; a write refused before it leaves it unknown.
-    outcome.instrument.identified = identity.fw_version != 0;
+    outcome.instrument.identified = identified;
     record(MakeHistoryRecord(identity, written, {history::kOperationWrite, code, profilePath, SettingsValueLines(written)}));
     if (code != kOk)
         return code;

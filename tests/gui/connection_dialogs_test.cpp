@@ -277,6 +277,27 @@ TEST_F(ConnectionDialogsTest, BusViewReadsAndWritesTheSelectedRowsWithAResultInE
     EXPECT_EQ(instrument->RestartCountAt(4), 0);
 }
 
+TEST_F(ConnectionDialogsTest, EscStopsTheBusScanAndKeepsTheInstrumentsFoundSoFar)
+{
+    // At 9600 the silent addresses take a while: Esc comes long before the last.
+    OpenOn({.addresses = {1, 200}});
+    DialogScript script({{"BusViewDialog", [&](QDialog& dialog) {
+                              QTimer::singleShot(300, &dialog, [&] { QTest::keyClick(&dialog, Qt::Key_Escape); });
+                              dialog.findChild<QPushButton*>("BusScanButton")->click();
+                              EXPECT_TRUE(dialog.isVisible()) << "Esc stops the scan, not the dialog";
+                              EXPECT_TRUE(dialog.findChild<QLabel*>("BusStatus")->text().startsWith(QString::fromUtf8("Поиск остановлен")))
+                                  << dialog.findChild<QLabel*>("BusStatus")->text().toStdString();
+                              auto* table = dialog.findChild<QTableWidget*>("BusTable");
+                              ASSERT_EQ(table->rowCount(), 1);
+                              EXPECT_EQ(Cell(dialog, 0, 0), "1");
+                              EXPECT_TRUE(dialog.findChild<QPushButton*>("BusScanButton")->isEnabled());
+                          }}});
+    Trigger("BusViewAction");
+    ASSERT_EQ(script.seen, QStringList{"BusViewDialog"});
+    for (const sim::Request& r : instrument->Transcript())
+        EXPECT_LT(r.address, 200u) << "stopped before the last address";
+}
+
 TEST_F(ConnectionDialogsTest, EscStopsTheSearchAndASearchFindingNothingChangesNothing)
 {
     // Every probe is refused at once, so the whole search runs in a moment.
