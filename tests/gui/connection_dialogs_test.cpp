@@ -3,6 +3,7 @@
 #include "device/live_values.h"
 #include "device/register_map.h"
 #include "gui/bus_view_dialog.h"
+#include "history/history.h"
 #include "ini/ini_file.h"
 #include "link/exchange.h"
 
@@ -235,6 +236,21 @@ TEST_F(ConnectionDialogsTest, BusViewListsTheCabinetPollsEachAndADoubleClickMake
     EXPECT_EQ(DevDat(), devDat) << "dev.dat keeps the instrument only when asked";
     Click(Button::ReadAll);
     EXPECT_EQ(Text(controls.channels[0].setpoint1).toStdString(), "123.5000");
+
+    // The window's write goes to the instrument chosen, and its history row names it.
+    boxer.yesToAll = true;
+    Click(Button::WriteAll);
+    EXPECT_EQ(instrument->RestartCountAt(5), 1);
+    EXPECT_EQ(instrument->RestartCountAt(1), 0);
+    history::History history(File("history.sqlite"));
+    std::vector<history::HistoryRecord> rows;
+    ASSERT_FALSE(history.Query({}, rows).has_value());
+    const auto written = std::find_if(rows.begin(), rows.end(), [](const history::HistoryRecord& r) {
+        return r.operation == history::kOperationWrite;
+    });
+    ASSERT_NE(written, rows.end());
+    EXPECT_EQ(written->serial, 1235);
+    EXPECT_EQ(written->result, 0u);
 }
 
 TEST_F(ConnectionDialogsTest, BusViewReadsAndWritesTheSelectedRowsWithAResultInEachRow)
