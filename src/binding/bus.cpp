@@ -90,7 +90,7 @@ BusScan ScanBus(device::Device& device, link::SerialLine& line, const link::Cloc
     device::InstrumentSearch search(line, clock);
     scan.search = search.Run(all, onStep);
     std::sort(scan.instruments.begin(), scan.instruments.end(),
-              [](const BusInstrument& a, const BusInstrument& b) { return a.address < b.address || (a.address == b.address && a.baud < b.baud); });
+              [](const BusInstrument& a, const BusInstrument& b) { return a.address < b.address; });
     scan.stopped = scan.search.stopped;
     device::SearchStep step;
     step.total = scan.search.probes + static_cast<uint32_t>(scan.instruments.size());

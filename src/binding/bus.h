@@ -60,7 +60,7 @@ struct BusScan {
 // Every instrument that answers on the line: a search of all addresses at the speeds given,
 // then the identity of each one found. `onStep` runs before each probe and each identity read
 // (false stops the scan); `onFound` hears each instrument when found and again once read.
-// The exchange is left on the instrument it was on.
+// The exchange is left on the instrument it was on, the line at the last speed used.
 BusScan ScanBus(device::Device& device, link::SerialLine& line, const link::Clock& clock,
                 const device::SearchOptions& options, const std::function<bool(const device::SearchStep&)>& onStep,
                 const std::function<void(const BusInstrument&)>& onFound);
