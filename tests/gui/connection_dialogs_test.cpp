@@ -200,7 +200,7 @@ QString Cell(QDialog& dialog, int row, int column)
     return item ? item->text() : QString();
 }
 
-TEST_F(ConnectionDialogsTest, BusViewListsTheCabinetPollsEachAndADoubleClickMakesOneTheWindowsInstrument)
+TEST_F(ConnectionDialogsTest, BusViewListsTheCabinetPollsEachAndEnterOnARowMakesItTheWindowsInstrument)
 {
     // At 57600 the silent addresses of the scan pass quickest.
     OpenOn({.addresses = {1, 5, 9}}, kCabinetDevDat);
