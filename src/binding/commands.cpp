@@ -77,7 +77,7 @@ ErrorCode SendGroups(CommandContext& c)
     }
 }
 
-ErrorCode WriteGroups(CommandContext& c)
+ErrorCode CheckGroups(CommandContext& c)
 {
     ErrorCode code = CheckEntries(c.controls, c.messages, [&c](const std::string& field) { c.host.ShowEntry(field); });
     if (code == kOk) {
@@ -85,11 +85,26 @@ ErrorCode WriteGroups(CommandContext& c)
         code = CheckRelaySettings(c.device.model, c.messages);
         if (code == kOk)
             code = CheckSelectedChannels(c.device.model, c.messages, {.remarks = true, .errors = true});
-        if (code == kOk && c.beforeWriting)
-            code = c.beforeWriting();
-        if (code == kOk)
-            return SendGroups(c);
     }
+    return code;
+}
+
+ErrorCode SendChecked(CommandContext& c)
+{
+    ErrorCode code = kOk;
+    if (c.beforeWriting)
+        code = c.beforeWriting();
+    if (code == kOk)
+        return SendGroups(c);
+    ShowResult(c, code);
+    return code;
+}
+
+ErrorCode WriteGroups(CommandContext& c)
+{
+    const ErrorCode code = CheckGroups(c);
+    if (code == kOk)
+        return SendChecked(c);
     ShowResult(c, code);
     return code;
 }
@@ -127,6 +142,20 @@ ErrorCode WriteSelected(CommandContext& context)
         return kStoppedToRevise;
     }
     return WriteGroups(context);
+}
+
+ErrorCode CheckAllBeforeWriting(CommandContext& context)
+{
+    BeginCommand(context, true);
+    const ErrorCode code = CheckGroups(context);
+    ShowResult(context, code);
+    return code;
+}
+
+ErrorCode WriteAllChecked(CommandContext& context)
+{
+    context.device.progress.DiscardEscape();
+    return SendChecked(context);
 }
 
 ErrorCode ReadForReport(CommandContext& c)

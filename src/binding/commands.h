@@ -69,6 +69,12 @@ ErrorCode WriteAll(CommandContext& context);  // "Записать все": sele
 // "Записать выбранное": with no group ticked it asks first; a No sends nothing and gives 16.
 ErrorCode WriteSelected(CommandContext& context);
 
+// "Записать все" in two halves, for a write of one profile into several instruments: the checks
+// once (they may ask, and pull values into range in the model), then the write alone for each
+// instrument, with beforeWriting.
+ErrorCode CheckAllBeforeWriting(CommandContext& context);
+ErrorCode WriteAllChecked(CommandContext& context);
+
 // The reading part of "Считываем из прибора настройки и генерируем отчет": selects all four
 // groups as "Прочитать все" does, GatherSettings, lock, ReadDeviceSettings and the calibration
 // coefficients of both channels, unlock, ShowSettings and ShowControls. Each failure shows its

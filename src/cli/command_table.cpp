@@ -1,5 +1,6 @@
 #include "command_table.h"
 
+#include "bus_command.h"
 #include "calib_command.h"
 #include "calibrate.h"
 #include "connection_commands.h"
@@ -154,10 +155,20 @@ const std::vector<Command>& Commands()
         {.name = "scan",
          .usage = "[--bauds LIST] [--addresses A-B] [--all] [--save] [--json]",
          .help = "Поиск прибора по адресам и скоростям (с глобальным --baud только на этой скорости); --save "
-                 "сохраняет адрес и скорость в dev.dat. Код 0, если прибор найден, 2, если нет.",
+                 "сохраняет адрес и скорость (первого найденного) в dev.dat. --all: все приборы на линии, с адресом, "
+                 "скоростью, моделью, кодом типа, заводским номером и версией программы. Код 0, если прибор найден, "
+                 "2, если нет, 69, если на одном адресе несколько приборов.",
          .valueOptions = {"--bauds", "--addresses"},
          .flags = {"--all", "--save", "--json"},
          .run = RunScan},
+        {.name = "bus",
+         .usage = kBusUsage,
+         .help = kBusHelp,
+         .valueOptions = {"--addresses", "--interval", "--count", "--csv-format"},
+         .flags = {"--yes", "--no", "--defaults", "--csv", "--json"},
+         .minWords = 1,
+         .maxWords = 2,
+         .run = RunBus},
     };
     return kCommands;
 }

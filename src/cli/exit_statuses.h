@@ -20,6 +20,7 @@ inline constexpr ExitStatusRow kExitStatuses[] = {
     {"66", "produce, serial --set: номер уже выдан (другой номер или --reuse)"},
     {"67", "produce: номера этого типа исчерпаны"},
     {"68", "diff: настройки прибора отличаются от профиля"},
+    {"69", "scan --all: на одном адресе несколько приборов (их ответы искажены)"},
 };
 
 }  // namespace pmv::cli

@@ -40,6 +40,9 @@ inline constexpr int kSerialUsedStatus = 66;
 // produce: every number of the type code up to 65535 is given.
 inline constexpr int kSerialRangeEndStatus = 67;
 
+// scan --all: two instruments at one address, whose answers collide.
+inline constexpr int kConflictStatus = 69;
+
 // Runs one pmvctl command line (without the program name). Returns the exit status: 0, an
 // error code 1..23, 64 for bad arguments, 65 for an unconfirmed factory reset, 66 and 67
 // for a production number refused, 68 for a diff that found differences; 14 for output that

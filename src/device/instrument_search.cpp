@@ -9,6 +9,7 @@
 #include "link/serial_line.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 
@@ -44,6 +45,15 @@ bool NamesAddress(const std::string& answer, uint32_t address)
     return end != std::string::npos && answer.substr(bang + 1, end - bang - 1) == std::to_string(address);
 }
 
+// "$" and four hexadecimal digits before the CR: the instrument refused the probe, in its own words.
+bool IsStatusAnswer(const std::string& answer)
+{
+    const size_t dollar = answer.rfind('$');
+    return dollar != std::string::npos && answer.size() - dollar == 6 &&
+           std::all_of(answer.begin() + static_cast<long>(dollar) + 1, answer.end() - 1,
+                       [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
+}
+
 }  // namespace
 
 std::vector<uint32_t> SearchBauds(uint32_t configured)
@@ -69,15 +79,25 @@ std::string InstrumentSearch::ProbeFrame(uint32_t address)
     return frame;
 }
 
+void InstrumentSearch::Found(SearchResult& result, const FoundInstrument& found)
+{
+    result.found.push_back(found);
+    if (onFound_)
+        onFound_(found);
+}
+
 bool InstrumentSearch::TakeAnswers(const SentProbe& current, uint32_t baud, SearchResult& result,
                                    bool& own)
 {
-    // The allowance from now on is at least twice what the instrument took beyond the wire.
+    // How long the quickest answer took beyond the wire, twice, becomes the allowance from now on:
+    // that is the instrument's turnaround and the adapter's latency, while one answer held up by a
+    // busy computer would slow every probe after it.
     const auto widen = [&](const SentProbe& probe, size_t answerBytes) {
         const double beyond =
             static_cast<double>(clock_.MonotonicUs() - probe.sent) - WireUs(probe.requestBytes + answerBytes, baud);
-        if (beyond > 0)
-            allowanceUs_ = std::clamp(static_cast<uint32_t>(2 * beyond), allowanceUs_, kLongestAllowanceUs);
+        quickestBeyondUs_ = std::min(quickestBeyondUs_, beyond);
+        allowanceUs_ = std::clamp(static_cast<uint32_t>(std::max(2 * quickestBeyondUs_, 0.0)), kFirstAllowanceUs,
+                                  kLongestAllowanceUs);
     };
     bool ended = false;
     for (size_t end; (end = heard_.find('\r')) != std::string::npos; heard_.erase(0, end + 1)) {
@@ -87,7 +107,7 @@ bool InstrumentSearch::TakeAnswers(const SentProbe& current, uint32_t baud, Sear
         const auto late = std::find_if(unanswered_.begin(), unanswered_.end(),
                                        [&](const SentProbe& probe) { return data && NamesAddress(answer, probe.address); });
         if (late != unanswered_.end()) {
-            result.found.push_back({late->address, baud, firmware});
+            Found(result, {late->address, baud, firmware});
             result.wireMs += WireMs(answer.size(), baud);
             widen(*late, answer.size());
             unanswered_.erase(late);
@@ -98,9 +118,15 @@ bool InstrumentSearch::TakeAnswers(const SentProbe& current, uint32_t baud, Sear
         // Any other line ends the wait; only this address's own answer finds an instrument.
         ended = true;
         if (data && NamesAddress(answer, current.address)) {
-            result.found.push_back({current.address, baud, firmware});
+            Found(result, {current.address, baud, firmware});
             result.wireMs += WireMs(answer.size(), baud);
             widen(current, answer.size());
+            own = true;
+        } else if (!data && lookForGarbled_ && !IsStatusAnswer(answer)) {
+            // Neither an answer nor a status: answers that met on the line. The address is taken,
+            // so no probe after it waits for this one.
+            Found(result, {current.address, baud, 0, true});
+            result.wireMs += WireMs(answer.size(), baud);
             own = true;
         }
     }
@@ -130,12 +156,19 @@ bool InstrumentSearch::Probe(uint32_t address, uint32_t baud, SearchResult& resu
     probe.sent = clock_.MonotonicUs();
     line_.Write(frame.data(), frame.size(), (timeoutUs + 999) / 1000);
     result.wireMs += WireMs(frame.size(), baud);
+    // A silent address is known once its answer's first byte could have come: the rest of the
+    // window is waited for only when something arrives.
+    const uint32_t firstByteUs =
+        std::min(timeoutUs, static_cast<uint32_t>(std::ceil(WireUs(frame.size() + 1, baud))) + allowanceUs_);
+    bool arrived = false;
     char chunk[link::kReadChunk];
     for (;;) {
-        const int64_t left = probe.sent + timeoutUs - clock_.MonotonicUs();
+        const int64_t left = probe.sent + (arrived ? timeoutUs : firstByteUs) - clock_.MonotonicUs();
         if (left <= 0 || heard_.size() > link::kMaxAnswerBytes)
             break;
-        heard_.append(chunk, line_.ReadUs(chunk, sizeof chunk, static_cast<uint32_t>(left)));
+        const size_t got = line_.ReadUs(chunk, sizeof chunk, static_cast<uint32_t>(left));
+        arrived |= got > 0;
+        heard_.append(chunk, got);
         if (heard_.find('\r') != std::string::npos && TakeAnswers(probe, baud, result, own))
             break;
     }
@@ -147,6 +180,8 @@ bool InstrumentSearch::Probe(uint32_t address, uint32_t baud, SearchResult& resu
 SearchResult InstrumentSearch::Run(const SearchOptions& options, const std::function<bool(const SearchStep&)>& onStep)
 {
     SearchResult result;
+    lookForGarbled_ = options.all;
+    onFound_ = options.onFound;
     const int64_t start = clock_.MonotonicMs();
     SearchStep step;
     const uint32_t perBaud = options.lastAddress >= options.firstAddress ? options.lastAddress - options.firstAddress + 1 : 0;

@@ -21,17 +21,23 @@ inline constexpr uint32_t kSearchBauds[] = {9600, 19200, 4800, 38400, 57600};
 // The configured speed first, then the others.
 std::vector<uint32_t> SearchBauds(uint32_t configured);
 
+struct FoundInstrument;
+
 struct SearchOptions {
     std::vector<uint32_t> bauds;
     uint32_t firstAddress = 1;
     uint32_t lastAddress = 255;
-    bool all = false;  // go on after the first instrument found
+    bool all = false;                                       // go on after the first instrument found
+    std::function<void(const FoundInstrument&)> onFound{};  // hears each instrument as it is found
 };
 
 struct FoundInstrument {
     uint32_t address = 0;
     uint32_t baud = 0;
     uint32_t firmware = 0;
+    // A line came back in the probe's window but was no answer: instruments at one address
+    // answering at once. Its firmware is unknown.
+    bool garbled = false;
 };
 
 struct SearchStep {
@@ -43,8 +49,8 @@ struct SearchStep {
 };
 
 struct SearchResult {
-    std::vector<FoundInstrument> found;
-    bool stopped = false;  // the user stopped it
+    std::vector<FoundInstrument> found;  // garbled ones only with `all`, which looks at every address
+    bool stopped = false;                // the user stopped it
     uint32_t probes = 0;
     int64_t elapsedMs = 0;
     double wireMs = 0;  // what the probes and the answers need on the wire
@@ -53,9 +59,10 @@ struct SearchResult {
 // Tries addresses at each speed with a probe that reads the firmware version, waiting only as
 // long as a request and its longest answer need on the wire plus an allowance for the
 // instrument's turnaround and adapter latency: a fraction of a millisecond until an instrument
-// has answered, then twice the most its answers were late. An answer that comes after its window (a slow instrument, or a
-// busy computer) is still taken for the address it names, at any time while the search is at
-// that speed, and widens the allowance.
+// has answered, then twice what the quickest of its answers showed. An answer that comes after
+// its window (a slow instrument, or a busy computer) is still taken for the address it names, at
+// any time while the search is at that speed. A silent address is known once its answer's first
+// byte is due.
 // The line is left at the last speed tried.
 class InstrumentSearch {
 public:
@@ -79,6 +86,7 @@ private:
         size_t requestBytes;
     };
 
+    void Found(SearchResult& result, const FoundInstrument& found);
     // Reads what the line holds into `heard_` until it stays quiet for `quietUs`.
     void TakeInUntilQuiet(uint32_t quietUs);
     // Probes `address`; what answered (the address, or one before it late) goes to `result`.
@@ -91,6 +99,9 @@ private:
     link::SerialLine& line_;
     const link::Clock& clock_;
     uint32_t allowanceUs_ = kFirstAllowanceUs;
+    double quickestBeyondUs_ = 1e12;  // of the answers so far
+    bool lookForGarbled_ = false;
+    std::function<void(const FoundInstrument&)> onFound_;
     std::vector<SentProbe> unanswered_;  // the probes at this speed whose answers may still come
     std::string heard_;                  // an answer begun in one probe's window may end in the next
 };

@@ -2,10 +2,12 @@
 
 #include "binding/binding.h"
 #include "binding/window_commands.h"
+#include "bus_view_dialog.h"
 #include "channels_page.h"
 #include "configuration_page.h"
 #include "connection_menu.h"
 #include "control_table.h"
+#include "device/instrument_search.h"
 #include "edits_guard.h"
 #include "general_page.h"
 #include "help_dialogs.h"
@@ -91,6 +93,9 @@ MainWindow::MainWindow(const WindowOptions& options)
     state_.Add(Command::ServiceMenu, service_->items());
     connectionMenu_ = InstallConnectionMenu(*this, session_.port, session_.exchange, session_.line, session_.clock,
                                             progress_, messages_, session_.history, [this](bool running) { SetBusy(running); });
+    QAction* bus = connectionMenu_->addAction(QString::fromUtf8("Приборы на &линии…"));
+    bus->setObjectName("BusViewAction");
+    connect(bus, &QAction::triggered, this, [this] { ShowBusView(); });
     state_.Add(Command::FileMenu, connectionMenu_->actions());
     BuildHelpMenu();
     trend_ = new TrendChart(*live_, session_.model, messages_);
@@ -214,10 +219,46 @@ void MainWindow::ShowModel()
 
 void MainWindow::SetCaption(const QString& fileName)
 {
+    captionFile_ = fileName;
     QString caption = QString::fromUtf8(kCaptionPrefix) + ProgramVersion() + QStringLiteral(" ") + fileName + QStringLiteral("[*]");
+    if (!chosenInstrument_.isEmpty())
+        caption += QString::fromUtf8(" — ") + chosenInstrument_;
     if (simulated_)
         caption += QString::fromUtf8(" — %1").arg(QString::fromUtf8(kSimulatedMark));
     setWindowTitle(caption);
+}
+
+void MainWindow::ShowBusView()
+{
+    SetBusy(true);
+    // The page of current values polls one instrument; the table polls them all in turn.
+    live_->HoldPolls(true);
+    BusViewDialog dialog(this, session_, messages_, clock_,
+                         [this](const binding::BusInstrument& instrument, bool keep) { ChooseInstrument(instrument, keep); });
+    dialog.exec();
+    live_->HoldPolls(false);
+    SetBusy(false);
+    linkStatus_->ShowLink();
+}
+
+void MainWindow::ChooseInstrument(const binding::BusInstrument& instrument, bool keep)
+{
+    link::LinkSettings& settings = session_.port.settings();
+    settings.NetAdrr = static_cast<int32_t>(instrument.address);
+    settings.Settings = device::SettingsWithBaud(settings.Settings, instrument.baud);
+    settings.BaudRate = instrument.baud;
+    session_.exchange.values().DeviceAddress = instrument.address;
+    session_.exchange.values().ByteTimeout = link::ByteTimeoutForBaud(instrument.baud);
+    session_.line.Configure(instrument.baud);
+    if (keep)
+        ShowFileErrorOnce(link::SaveAddressAndSpeed(link::LinkSettingsPath(), settings));
+    const std::string number = binding::NumberText(instrument);
+    chosenInstrument_ = QString::fromUtf8("прибор: адрес %1%2")
+                            .arg(instrument.address)
+                            .arg(number.empty() ? QString() : ", " + QString::fromStdString(number));
+    linkStatus_->SetInstrument(chosenInstrument_);
+    SetCaption(captionFile_);
+    linkStatus_->ShowLink();
 }
 
 void MainWindow::ShowFileErrorOnce(const std::optional<std::string>& error)

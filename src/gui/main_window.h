@@ -1,5 +1,6 @@
 #pragma once
 
+#include "binding/bus.h"
 #include "binding/commands.h"
 #include "binding/control_values.h"
 #include "binding/session.h"
@@ -91,6 +92,10 @@ private:
     void SaveAtClose();
     void ShowModel();
     void SetCaption(const QString& fileName);
+    // "Связь → Приборы на линии…", and the instrument chosen there made the window's: its address
+    // and speed in force (in dev.dat too when `keep`), named in the title and the status bar.
+    void ShowBusView();
+    void ChooseInstrument(const binding::BusInstrument& instrument, bool keep);
     // The files the window writes on its own (dev.dat, recent.prf, the factory profiles): each
     // message once per run, not again from the second load and the close.
     void ShowFileErrorOnce(const std::optional<std::string>& error);
@@ -165,6 +170,8 @@ private:
     EditsGuard* edits_ = nullptr;
     RecentProfilesMenu* recentProfiles_ = nullptr;
     std::string readOnlyFolder_;  // the work folder when it cannot be written; empty otherwise
+    QString captionFile_;
+    QString chosenInstrument_;  // empty until one is chosen on the line
 };
 
 }  // namespace pmv::gui

@@ -42,7 +42,8 @@ void LinkStatusBar::ShowLink()
                        .arg(device.empty() ? QString::fromUtf8("нет устройства") : QString::fromStdString(device))
                        .arg(s.BaudRate)
                        .arg(exchange_.values().DeviceAddress)
-                       .arg(line_.IsOpen() ? QString::fromUtf8("порт открыт") : QString::fromUtf8("порт не открыт")));
+                       .arg(line_.IsOpen() ? QString::fromUtf8("порт открыт") : QString::fromUtf8("порт не открыт")) +
+                   (instrument_.isEmpty() ? QString() : QString::fromUtf8(" · ") + instrument_));
     const QString problem = QString::fromStdString(line_.IsOpen() ? port_.LatencyNote() : port_.OpenProblem());
     problem_->setText(problem);
     problem_->setToolTip(problem);

@@ -29,6 +29,8 @@ public:
 
     // Called after every operation and by the window whenever adapters or the port change.
     void ShowLink();
+    // The instrument chosen on a line of several, named after the address.
+    void SetInstrument(const QString& instrument) { instrument_ = instrument; }
     // The word for the outcome of the operation that starts next ("Прочитано"); "Выполнено"
     // when none is given.
     void NameOperation(const QString& done) { done_ = done; }
@@ -66,6 +68,7 @@ private:
     QString done_;
     QString finishedDone_;
     QString note_;
+    QString instrument_;
 };
 
 }  // namespace pmv::gui

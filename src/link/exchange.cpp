@@ -165,6 +165,7 @@ ErrorCode Exchange::Run(const std::string& fields, AnswerShape shape, const Answ
     }
     const uint64_t exchange = ++exchanges_;
     owedAnswers_.Expire(clock_.MonotonicMs());
+    owedAnswers_.SetAddress(values_.DeviceAddress);
     const uint32_t byteWriteTimeout = values_.ByteTimeout * static_cast<uint32_t>(send_.size() + 1);
     if (owed_ > 0) {
         AwaitSilence(EffectiveTimeout());
@@ -218,6 +219,11 @@ ErrorCode Exchange::Run(const std::string& fields, AnswerShape shape, const Answ
         if (state_.lastError == kOk)
             state_.lastError = check(receive_);
         const std::string text(AnswerText(receive_));
+        // On a line of several instruments, the late answer of another one that owes it.
+        if (state_.lastError == kOk && owedAnswers_.OwedByAnother(AnswerAddress(text))) {
+            owedAnswers_.Arrived(text);
+            continue;
+        }
         if (state_.lastError != kOk) {
             // It may have been owed for another request; then this one's is owed now.
             if (!owedAnswers_.Empty()) {
@@ -263,6 +269,7 @@ ErrorCode Exchange::AwaitReturn(const std::string& probeFields, AnswerShape prob
         restartedAt_.reset();
     if (!restartedAt_)
         return kOk;
+    owedAnswers_.SetAddress(values_.DeviceAddress);
     struct Busy {
         bool& flag;
         explicit Busy(bool& f) : flag(f) { flag = true; }

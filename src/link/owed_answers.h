@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,11 +21,23 @@ std::string_view AnswerText(std::string_view received);
 // neither.
 size_t DataDigits(std::string_view line);
 
+// The device address an answer names after its "!"; nothing for a status answer or a line
+// without one.
+std::optional<uint32_t> AnswerAddress(std::string_view line);
+
 // The answers requested and not received: each may still come, late, and would then stand as
 // the answer of whatever request waits at that moment. An answer carries no register, so a late
-// one with a good checksum can only be told by its width and its text.
+// one with a good checksum can only be told by its width and its text. On a line of several
+// instruments it names its instrument's address, so an answer owed by another instrument can
+// stand for nothing the exchange waits for (the exchange refuses an answer naming it).
 class OwedAnswers {
 public:
+    // The instrument the requests go to from now on; what is owed is owed by it.
+    void SetAddress(uint32_t address) { address_ = address; }
+    // An answer that names `address` where one of the instrument `current` is awaited, while that
+    // instrument owes one: it is that late answer.
+    bool OwedByAnother(std::optional<uint32_t> address) const;
+
     bool Empty() const { return owed_.empty(); }
     size_t Size() const { return owed_.size(); }
 
@@ -68,8 +81,13 @@ private:
         std::string line;  // empty while unknown
         uint64_t exchange;
         bool beforeWrite = false;
+        std::optional<uint32_t> address = std::nullopt;  // unknown for one handed over without it
     };
+    // Owed by the instrument requests go to now, or by one not known.
+    bool Ours(const Owed& o) const { return !o.address || *o.address == address_; }
+
     std::vector<Owed> owed_;  // oldest first
+    uint32_t address_ = 0;
 };
 
 }  // namespace pmv::link

@@ -1,5 +1,6 @@
 // pmvsim: a PMV 77xx instrument on a pseudo-terminal, for tests, demonstrations and training.
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <csignal>
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "simulator.h"
 #include "tcp_bridge.h"
@@ -17,15 +19,20 @@ namespace {
 constexpr int kUsageError = 64;
 
 constexpr const char* kUsage =
-    "Использование: pmvsim [--address N | --any-address] [--baud N [--only-at-baud]] [--turnaround MS]\n"
+    "Использование: pmvsim [--address N | --addresses N,N,... | --any-address] [--baud N [--only-at-baud]]\n"
+    "                      [--turnaround MS]\n"
     "                      [--reboot-ms MS] [--late-answers P:MIN:MAX [--seed N]] [--link PATH] [--lenient]\n"
     "                      [--foreign-checksum] [--listen [УЗЕЛ:]ПОРТ] [--quiet]\n"
     "                      [--source КАНАЛ:ВИД:ЗНАЧЕНИЕ]... [--true КАНАЛ:ИМЯ:ЗНАЧЕНИЕ]...\n"
     "       pmvsim --help | -h | --version\n";
 
 constexpr const char* kHelp =
-    "Обслуживает один прибор PMV 77xx на псевдотерминале до SIGINT или SIGTERM.\n"
+    "Обслуживает прибор PMV 77xx (или несколько на одной линии) на псевдотерминале до SIGINT или SIGTERM.\n"
     "  --address N      адрес прибора (по умолчанию 1); запросы к другим адресам остаются без ответа\n"
+    "  --addresses N,N,...\n"
+    "                   несколько приборов на одной линии, по одному на каждом адресе, каждый со своей\n"
+    "                   памятью, заводским номером (1234, 1235, ...) и типом; линия занята, пока один\n"
+    "                   отвечает; адрес, названный дважды, - два прибора, чьи ответы сталкиваются\n"
     "  --any-address    отвечать на любой адрес\n"
     "  --baud N         время линии на скорости N бод (по умолчанию 0: без задержек)\n"
     "  --only-at-baud   отвечать, только пока линия настроена на скорость --baud\n"
@@ -64,6 +71,24 @@ std::optional<uint32_t> ParseNumber(const char* text, unsigned long max)
     if (errno != 0 || *end != '\0' || v > max)
         return std::nullopt;
     return static_cast<uint32_t>(v);
+}
+
+// "1,5,9": the addresses of the instruments on the line, 0..255 each, repeats allowed.
+std::optional<std::vector<uint32_t>> ParseAddressList(const char* text)
+{
+    if (text == nullptr)
+        return std::nullopt;
+    std::vector<uint32_t> addresses;
+    const std::string all = text;
+    for (size_t at = 0; at <= all.size();) {
+        const size_t comma = std::min(all.find(',', at), all.size());
+        const auto address = ParseNumber(all.substr(at, comma - at).c_str(), 255);
+        if (!address)
+            return std::nullopt;
+        addresses.push_back(*address);
+        at = comma + 1;
+    }
+    return addresses;
 }
 
 // "P:MIN:MAX": per mille of the answers, and the range of their delay in ms.
@@ -156,6 +181,12 @@ int main(int argc, char** argv)
         } else if (arg == "--address" && (number = ParseNumber(next, UINT32_MAX))) {
             options.address = *number;
             ++i;
+        } else if (arg == "--addresses" && next != nullptr) {
+            const auto addresses = ParseAddressList(next);
+            if (!addresses)
+                return UsageError(std::string("неверный список адресов: ") + next);
+            options.addresses = *addresses;
+            ++i;
         } else if (arg == "--baud" && (number = ParseNumber(next, 4'000'000))) {
             options.baud = *number;
             ++i;
@@ -205,7 +236,10 @@ int main(int argc, char** argv)
 
     if (options.onlyAtBaud && options.baud == 0)
         return UsageError("--only-at-baud без --baud");
+    if (options.anyAddress && !options.addresses.empty())
+        return UsageError("--any-address вместе с --addresses");
     const bool anyAddress = options.anyAddress;
+    const bool bus = !options.addresses.empty();
     const uint32_t address = options.address;
     const uint32_t baud = options.baud;
     pmv::sim::Simulator simulator(std::move(options));
@@ -223,7 +257,12 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "pmvsim: псевдотерминал не создан: %s\n", error.c_str());
         return 1;
     }
-    if (anyAddress)
+    if (bus) {
+        std::string list;
+        for (const uint32_t a : simulator.Addresses())
+            list += (list.empty() ? "" : ", ") + std::to_string(a);
+        std::printf("pmvsim: приборы с адресами %s, %s\n", list.c_str(), simulator.PtyPath().c_str());
+    } else if (anyAddress)
         std::printf("pmvsim: прибор на любом адресе, %s\n", simulator.PtyPath().c_str());
     else
         std::printf("pmvsim: прибор с адресом %u, %s\n", address, simulator.PtyPath().c_str());

@@ -14,7 +14,43 @@
 
 namespace pmv::sim {
 
-Simulator::Simulator(SimOptions options) : options_(std::move(options)), lateDraw_(options_.lateAnswers) {}
+namespace {
+
+// What the line carries when two answers start together: each byte of one meets the other's
+// bits a bit time apart and the receiver reads neither. The CR both end with still ends a line.
+std::string Collided(const std::string& a, const std::string& b)
+{
+    std::string line(std::max(a.size(), b.size()), '\xFF');
+    for (size_t i = 0; i < line.size(); ++i) {
+        const auto first = static_cast<uint8_t>(i < a.size() ? a[i] : '\xFF');
+        const auto second = static_cast<uint8_t>(i < b.size() ? b[i] : '\xFF');
+        line[i] = static_cast<char>(first & static_cast<uint8_t>((second << 1) | 1u));
+    }
+    std::replace(line.begin(), line.end(), '\r', '\x0C');
+    if (!a.empty() && a.back() == '\r')
+        line.back() = '\r';
+    return line;
+}
+
+}  // namespace
+
+Simulator::Simulator(SimOptions options) : options_(std::move(options)), lateDraw_(options_.lateAnswers)
+{
+    if (options_.addresses.empty()) {
+        stations_.push_back({options_.address});
+        return;
+    }
+    // Each instrument of a cabinet tells itself apart by its serial number; the device type
+    // alternates so that the instruments differ in what they show too.
+    for (const uint32_t address : options_.addresses) {
+        Station& station = stations_.emplace_back(Station{address});
+        const uint32_t serial = 1234 + static_cast<uint32_t>(stations_.size() - 1);
+        RegisterMemory& memory = station.instrument.Memory();
+        memory.Set(2, 1, 11, serial % 256);
+        memory.Set(2, 1, 12, serial / 256);
+        memory.Set(2, 1, 3, stations_.size() % 2 == 1 ? 1 : 0);
+    }
+}
 
 Simulator::~Simulator()
 {
@@ -126,19 +162,42 @@ bool Simulator::Handle(const Frame& frame, const LineWriter& writer, std::vector
     bool restarted = false;
     {
         const std::lock_guard lock(mutex_);
-        ParsedRequest parsed = ParseRequest(frame.line, options_.address, options_.lenient);
-        if (options_.anyAddress && parsed.verdict == Verdict::ForeignAddress)
+        const uint32_t first = stations_.front().address;
+        ParsedRequest parsed = ParseRequest(frame.line, first, options_.lenient);
+        const bool foreign = parsed.verdict == Verdict::ForeignAddress;
+        // Each instrument parses the request in its own name; one whose address could not be read
+        // is answered by the first alone.
+        if (foreign && (options_.anyAddress || stations_.size() > 1))
             parsed = ParseRequest(frame.line, parsed.request.address, options_.lenient);
+        std::vector<Station*> addressed;
+        if (parsed.verdict != Verdict::ForeignAddress) {
+            for (Station& station : stations_)
+                if (options_.anyAddress ? &station == &stations_.front()
+                                        : station.address == (foreign ? parsed.request.address : first))
+                    addressed.push_back(&station);
+        }
         const bool heard = (!options_.onlyAtBaud || pty_.LineBaud() == options_.baud) && frame.end >= silentUntil_;
-        const int restartsBefore = instrument_.Restarts();
-        if (heard && parsed.verdict != Verdict::ForeignAddress) {
+        int restartsBefore = 0;
+        for (const Station* station : addressed)
+            restartsBefore += station->instrument.Restarts();
+        std::erase_if(addressed, [](const Station* station) { return station->silent; });
+        if (heard && !addressed.empty()) {
             const auto fault = faults_.TakeDeliveryFault(parsed.request);
             const bool refused = fault && fault->kind == Fault::Kind::Status;
-            delivery = Deliver(fault, refused ? std::string() : instrument_.Respond(parsed, faults_));
+            std::string answer;
+            if (!refused) {
+                answer = addressed.front()->instrument.Respond(parsed, faults_);
+                for (size_t i = 1; i < addressed.size(); ++i)
+                    answer = Collided(answer, addressed[i]->instrument.Respond(parsed, faults_));
+            }
+            delivery = Deliver(fault, answer);
             if (!fault)
                 lateDraw_.Apply(delivery);
         }
-        restarted = instrument_.Restarts() != restartsBefore;
+        int restartsAfter = 0;
+        for (const Station* station : addressed)
+            restartsAfter += station->instrument.Restarts();
+        restarted = restartsAfter != restartsBefore;
         request = std::move(parsed.request);
         request.answered = !delivery.bytes.empty();
         request.answer = delivery.bytes;
@@ -171,16 +230,66 @@ bool Simulator::Handle(const Frame& frame, const LineWriter& writer, std::vector
     return running;
 }
 
+Simulator::Station* Simulator::StationAt(uint32_t address)
+{
+    const auto at = std::find_if(stations_.begin(), stations_.end(), [&](const Station& s) { return s.address == address; });
+    return at == stations_.end() ? nullptr : &*at;
+}
+
+const Simulator::Station* Simulator::StationAt(uint32_t address) const
+{
+    const auto at = std::find_if(stations_.begin(), stations_.end(), [&](const Station& s) { return s.address == address; });
+    return at == stations_.end() ? nullptr : &*at;
+}
+
+std::vector<uint32_t> Simulator::Addresses() const
+{
+    const std::lock_guard lock(mutex_);
+    std::vector<uint32_t> addresses;
+    for (const Station& station : stations_)
+        addresses.push_back(station.address);
+    return addresses;
+}
+
+uint32_t Simulator::RegisterAt(uint32_t address, int bank, int memType, int reg) const
+{
+    const std::lock_guard lock(mutex_);
+    const Station* station = StationAt(address);
+    return station ? station->instrument.Memory().Get(bank, memType, reg) : 0;
+}
+
+void Simulator::SetRegisterAt(uint32_t address, int bank, int memType, int reg, uint32_t value)
+{
+    const std::lock_guard lock(mutex_);
+    if (Station* station = StationAt(address))
+        station->instrument.Memory().Set(bank, memType, reg, value);
+}
+
+int Simulator::RestartCountAt(uint32_t address) const
+{
+    const std::lock_guard lock(mutex_);
+    const Station* station = StationAt(address);
+    return station ? station->instrument.Restarts() : 0;
+}
+
+void Simulator::SetSilent(uint32_t address, bool silent)
+{
+    const std::lock_guard lock(mutex_);
+    for (Station& station : stations_)
+        if (station.address == address)
+            station.silent = silent;
+}
+
 uint32_t Simulator::Register(int bank, int memType, int reg) const
 {
     const std::lock_guard lock(mutex_);
-    return instrument_.Memory().Get(bank, memType, reg);
+    return stations_.front().instrument.Memory().Get(bank, memType, reg);
 }
 
 void Simulator::SetRegister(int bank, int memType, int reg, uint32_t value)
 {
     const std::lock_guard lock(mutex_);
-    instrument_.Memory().Set(bank, memType, reg, value);
+    stations_.front().instrument.Memory().Set(bank, memType, reg, value);
 }
 
 float Simulator::FloatRegister(int bank, int reg) const
@@ -196,53 +305,53 @@ void Simulator::SetFloatRegister(int bank, int reg, float value)
 void Simulator::SetLiveBlock(const LiveBlock& block)
 {
     const std::lock_guard lock(mutex_);
-    instrument_.Blocks().FixLive(block);
+    stations_.front().instrument.Blocks().FixLive(block);
 }
 
 void Simulator::ReleaseLiveBlock()
 {
     const std::lock_guard lock(mutex_);
-    instrument_.Blocks().ReleaseLive();
+    stations_.front().instrument.Blocks().ReleaseLive();
 }
 
 void Simulator::SetMeasurementBlock(int channel, const MeasurementBlock& block)
 {
     const std::lock_guard lock(mutex_);
     if (channel == 0 || channel == 1)
-        instrument_.Blocks().SetMeasurement(channel, block);
+        stations_.front().instrument.Blocks().SetMeasurement(channel, block);
 }
 
 void Simulator::ReleaseMeasurementBlock(int channel)
 {
     const std::lock_guard lock(mutex_);
     if (channel == 0 || channel == 1)
-        instrument_.Blocks().ReleaseMeasurement(channel);
+        stations_.front().instrument.Blocks().ReleaseMeasurement(channel);
 }
 
 void Simulator::ConnectSource(int channel, const Source& source)
 {
     const std::lock_guard lock(mutex_);
     if (channel == 0 || channel == 1)
-        instrument_.Blocks().Inputs().Connect(channel, source);
+        stations_.front().instrument.Blocks().Inputs().Connect(channel, source);
 }
 
 Source Simulator::ConnectedSource(int channel) const
 {
     const std::lock_guard lock(mutex_);
-    return channel == 0 || channel == 1 ? instrument_.Blocks().Inputs().Connected(channel) : Source{};
+    return channel == 0 || channel == 1 ? stations_.front().instrument.Blocks().Inputs().Connected(channel) : Source{};
 }
 
 void Simulator::SetTrueCoefficients(int channel, const TrueCoefficients& coefficients)
 {
     const std::lock_guard lock(mutex_);
     if (channel == 0 || channel == 1)
-        instrument_.Blocks().Inputs().SetTrue(channel, coefficients);
+        stations_.front().instrument.Blocks().Inputs().SetTrue(channel, coefficients);
 }
 
 TrueCoefficients Simulator::TrueCoefficientsOf(int channel) const
 {
     const std::lock_guard lock(mutex_);
-    return channel == 0 || channel == 1 ? instrument_.Blocks().Inputs().True(channel) : TrueCoefficients{};
+    return channel == 0 || channel == 1 ? stations_.front().instrument.Blocks().Inputs().True(channel) : TrueCoefficients{};
 }
 
 void Simulator::InjectFault(const Fault& fault)
@@ -274,25 +383,25 @@ void Simulator::ChangeOnRestart(int bank, int memType, int reg, uint32_t value)
     const std::lock_guard lock(mutex_);
     Request cell;
     cell.bank = bank, cell.memType = memType, cell.reg = reg;
-    instrument_.ChangeOnRestart(cell, value);
+    stations_.front().instrument.ChangeOnRestart(cell, value);
 }
 
 int Simulator::RestartCount() const
 {
     const std::lock_guard lock(mutex_);
-    return instrument_.Restarts();
+    return stations_.front().instrument.Restarts();
 }
 
 int Simulator::FactoryResetCount() const
 {
     const std::lock_guard lock(mutex_);
-    return instrument_.FactoryResets();
+    return stations_.front().instrument.FactoryResets();
 }
 
 void Simulator::ResetToFactory()
 {
     const std::lock_guard lock(mutex_);
-    instrument_.Memory().LoadFactoryParameters();
+    stations_.front().instrument.Memory().LoadFactoryParameters();
 }
 
 void Simulator::SetBaud(uint32_t baud)

@@ -21,6 +21,9 @@ class LineWriter;
 
 struct SimOptions {
     uint32_t address = 1;                             // device address answered to; requests for others stay unanswered
+    std::vector<uint32_t> addresses{};                // if not empty: one instrument at each of these addresses on the
+                                                      // line instead, each with its memory, serial number and type; an
+                                                      // address given twice holds two whose answers collide
     bool anyAddress = false;                          // answers every device address, each in its own name
     bool onlyAtBaud = false;                          // answers only while the line is set to `baud`, like a real
                                                       // instrument that hears noise at any other speed
@@ -48,6 +51,11 @@ struct SimOptions {
 // Reboot (rebootMs > 0): the restart's "$0000" still goes out; requests whose CR arrives before
 // rebootMs after its last byte get no answer and take no fault.
 //
+// Several instruments on the line (addresses): a request is carried out by every instrument at its
+// address; the one line is busy while one answers, so the next request waits for the answer
+// before it. Two at one address answer at once and the line carries neither answer: the bytes
+// overlap and arrive garbled, up to the CR both end with.
+//
 // Line timing (baud > 0): the request is taken to have come over the line from the arrival of
 // its first byte, so its answer starts no earlier than that arrival + its length in byte times
 // + the turnaround (+ a Delay or DelayApart fault); the answer's bytes are then handed over one by one as
@@ -64,7 +72,17 @@ public:
     std::string DevicePath() const;  // the link if one was asked for, else the slave
     std::string PtyPath() const;     // the slave, /dev/pts/N; empty while stopped
 
-    // Register cells: banks 1 and 2, memory types 1 (byte) and 3 (4 bytes), numbers 0..8191.
+    // The addresses of the instruments on the line, in the order given.
+    std::vector<uint32_t> Addresses() const;
+    // The first instrument at `address`: its cells as Register and SetRegister below (0 and
+    // ignored when none is there).
+    uint32_t RegisterAt(uint32_t address, int bank, int memType, int reg) const;
+    void SetRegisterAt(uint32_t address, int bank, int memType, int reg, uint32_t value);
+    int RestartCountAt(uint32_t address) const;
+    // Every instrument at `address` stops answering, as one cut off the line, or answers again.
+    void SetSilent(uint32_t address, bool silent);
+
+    // The first instrument's register cells: banks 1 and 2, memory types 1 (byte) and 3 (4 bytes), numbers 0..8191.
     // Other coordinates read 0 and ignore writes. Bank 1 byte register 6 holds the last value
     // written there, whereas a read over the line gives the firmware version.
     uint32_t Register(int bank, int memType, int reg) const;
@@ -122,7 +140,16 @@ private:
 
     mutable std::mutex mutex_;  // guards everything below but the thread and the descriptors
     SimOptions options_;
-    Instrument instrument_;
+    // One instrument on the line.
+    struct Station {
+        uint32_t address = 0;
+        Instrument instrument{};
+        bool silent = false;
+    };
+    Station* StationAt(uint32_t address);
+    const Station* StationAt(uint32_t address) const;
+
+    std::vector<Station> stations_;  // never empty; the first serves the one-instrument calls
     FaultList faults_;
     LateAnswerDraw lateDraw_;
     Clock::time_point silentUntil_{};  // end of the current reboot

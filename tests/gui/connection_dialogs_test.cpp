@@ -3,6 +3,8 @@
 
 #include "device/live_values.h"
 #include "device/register_map.h"
+#include "gui/bus_view_dialog.h"
+#include "history/sqlite_history.h"
 #include "ini/ini_file.h"
 #include "link/exchange.h"
 #include "sim/tcp_bridge.h"
@@ -13,11 +15,15 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTextBrowser>
 
 #include <algorithm>
+#include <bit>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -238,6 +244,128 @@ TEST_F(ConnectionDialogsTest, SearchFindsAnotherAddressAndSpeedAndYesKeepsThemFo
     Click(Button::ReadAll);
     EXPECT_EQ(boxer.boxes.size(), 1u) << boxer.boxes.back().text.toStdString();
     EXPECT_EQ(Text(controls.channels[0].setpoint1).toStdString(), "123.5000");
+}
+
+constexpr const char* kCabinetDevDat = "[COM_SETTINGS]\r\nNumber=1\r\nSettings=57600,N,8,2\r\n[DEVICE]\r\nNetAdrr=1\r\n";
+
+QString Cell(QDialog& dialog, int row, int column)
+{
+    const QTableWidgetItem* item = dialog.findChild<QTableWidget*>("BusTable")->item(row, column);
+    return item ? item->text() : QString();
+}
+
+TEST_F(ConnectionDialogsTest, BusViewListsTheCabinetPollsEachAndEnterOnARowMakesItTheWindowsInstrument)
+{
+    // At 57600 the silent addresses of the scan pass quickest.
+    OpenOn({.addresses = {1, 5, 9}}, kCabinetDevDat);
+    instrument->SetRegisterAt(5, 2, 3, device::regs::Th1(0).number, std::bit_cast<uint32_t>(123.5f));
+    const std::string devDat = DevDat();
+    DialogScript script({{"BusViewDialog", [&](QDialog& dialog) {
+                              dialog.findChild<QPushButton*>("BusScanButton")->click();
+                              auto* table = dialog.findChild<QTableWidget*>("BusTable");
+                              ASSERT_EQ(table->rowCount(), 3);
+                              EXPECT_EQ(Cell(dialog, 1, 0), "5");
+                              EXPECT_EQ(Cell(dialog, 1, 2), QString::fromUtf8("7700/01 Н Одноканальный"));
+                              EXPECT_EQ(Cell(dialog, 1, 4), "047-01235");
+                              EXPECT_EQ(Cell(dialog, 2, 5), "1.1.2");
+                              // Each instrument's current values, polled in turn.
+                              EXPECT_TRUE(clock.AdvanceUntil([&] { return !Cell(dialog, 2, 6).isEmpty(); }, 3000));
+                              bool number = false;
+                              Cell(dialog, 0, 6).toDouble(&number);
+                              EXPECT_TRUE(number) << Cell(dialog, 0, 6).toStdString();
+                              // Enter on the row, as a double-click: the table activates it.
+                              table->setCurrentCell(1, 0);
+                              QTest::keyClick(table, Qt::Key_Return);
+                              EXPECT_TRUE(dialog.findChild<QLabel*>("BusStatus")->text().contains("047-01235"));
+                          }}});
+    Trigger("BusViewAction");
+    ASSERT_EQ(script.seen, QStringList{"BusViewDialog"});
+    EXPECT_EQ(window->exchange().values().DeviceAddress, 5u);
+    EXPECT_TRUE(window->windowTitle().endsWith(QString::fromUtf8(" — прибор: адрес 5, 047-01235")))
+        << window->windowTitle().toStdString();
+    bool named = false;
+    for (QLabel* label : window->statusBar()->findChildren<QLabel*>())
+        named |= label->text().contains(QString::fromUtf8("адрес 5 ·")) && label->text().contains("047-01235");
+    EXPECT_TRUE(named);
+    EXPECT_EQ(DevDat(), devDat) << "dev.dat keeps the instrument only when asked";
+    Click(Button::ReadAll);
+    EXPECT_EQ(Text(controls.channels[0].setpoint1).toStdString(), "123.5000");
+
+    // The window's write goes to the instrument chosen, and its history row names it.
+    boxer.yesToAll = true;
+    Click(Button::WriteAll);
+    EXPECT_EQ(instrument->RestartCountAt(5), 1);
+    EXPECT_EQ(instrument->RestartCountAt(1), 0);
+    history::SqliteHistory history(File("history.sqlite"));
+    std::vector<history::HistoryRecord> rows;
+    ASSERT_FALSE(history.Query({}, rows).has_value());
+    const auto written = std::find_if(rows.begin(), rows.end(), [](const history::HistoryRecord& r) {
+        return r.operation == history::kOperationWrite;
+    });
+    ASSERT_NE(written, rows.end());
+    EXPECT_EQ(written->serial, 1235);
+    EXPECT_EQ(written->result, 0u);
+}
+
+TEST_F(ConnectionDialogsTest, BusViewReadsAndWritesTheSelectedRowsWithAResultInEachRow)
+{
+    OpenOn({.addresses = {2, 3, 4}}, kCabinetDevDat);
+    instrument->SetRegisterAt(3, 2, 1, 315, 5);
+    const std::string folder = File("cabinet");
+    std::filesystem::create_directory(folder);
+    boxer.answers = {QMessageBox::Yes, QMessageBox::Yes, QMessageBox::Yes};
+    DialogScript script({{"BusViewDialog", [&](QDialog& dialog) {
+                              auto& view = static_cast<gui::BusViewDialog&>(dialog);
+                              dialog.findChild<QPushButton*>("BusScanButton")->click();
+                              auto* table = dialog.findChild<QTableWidget*>("BusTable");
+                              ASSERT_EQ(table->rowCount(), 3);
+                              table->clearSelection();
+                              table->selectionModel()->select(table->model()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+                              table->selectionModel()->select(table->model()->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+                              view.askFolder = [&] { return QString::fromStdString(folder); };
+                              view.ReadSelected();
+                              EXPECT_EQ(Cell(dialog, 0, 8), QString::fromUtf8("выполнено"));
+                              EXPECT_EQ(Cell(dialog, 1, 8), QString::fromUtf8("выполнено"));
+                              EXPECT_EQ(Cell(dialog, 2, 8), QString()) << "not selected";
+                              EXPECT_EQ(ini::ReadIniString(folder + "/047-01235.prf", "CH1", "dat", ""), "5");
+                              EXPECT_FALSE(std::filesystem::exists(folder + "/047-01236.prf"));
+
+                              // One profile into two instruments, one of them gone from the line.
+                              ini::WriteIniString(folder + "/047-01235.prf", "CH1", "dat", "6");
+                              view.askProfile = [&] { return QString::fromStdString(folder + "/047-01235.prf"); };
+                              instrument->SetSilent(4, true);
+                              table->selectionModel()->select(table->model()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+                              table->selectionModel()->select(table->model()->index(1, 0), QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+                              view.WriteSelected();
+                              EXPECT_EQ(Cell(dialog, 0, 8), QString::fromUtf8("выполнено"));
+                              EXPECT_EQ(Cell(dialog, 2, 8), QString::fromUtf8("Прибор не ответил (ERR 2)"));
+                          }}});
+    Trigger("BusViewAction");
+    ASSERT_EQ(script.seen, QStringList{"BusViewDialog"});
+    EXPECT_EQ(instrument->RegisterAt(2, 2, 1, 315), 6u);
+    EXPECT_EQ(instrument->RegisterAt(3, 2, 1, 315), 5u) << "not selected for the write";
+    EXPECT_EQ(instrument->RestartCountAt(4), 0);
+}
+
+TEST_F(ConnectionDialogsTest, EscStopsTheBusScanAndKeepsTheInstrumentsFoundSoFar)
+{
+    // At 9600 the silent addresses take a while: Esc comes long before the last.
+    OpenOn({.addresses = {1, 200}});
+    DialogScript script({{"BusViewDialog", [&](QDialog& dialog) {
+                              QTimer::singleShot(300, &dialog, [&] { QTest::keyClick(&dialog, Qt::Key_Escape); });
+                              dialog.findChild<QPushButton*>("BusScanButton")->click();
+                              EXPECT_TRUE(dialog.isVisible()) << "Esc stops the scan, not the dialog";
+                              EXPECT_TRUE(dialog.findChild<QLabel*>("BusStatus")->text().startsWith(QString::fromUtf8("Поиск остановлен")))
+                                  << dialog.findChild<QLabel*>("BusStatus")->text().toStdString();
+                              auto* table = dialog.findChild<QTableWidget*>("BusTable");
+                              ASSERT_EQ(table->rowCount(), 1);
+                              EXPECT_EQ(Cell(dialog, 0, 0), "1");
+                              EXPECT_TRUE(dialog.findChild<QPushButton*>("BusScanButton")->isEnabled());
+                          }}});
+    Trigger("BusViewAction");
+    ASSERT_EQ(script.seen, QStringList{"BusViewDialog"});
+    for (const sim::Request& r : instrument->Transcript())
+        EXPECT_LT(r.address, 200u) << "stopped before the last address";
 }
 
 TEST_F(ConnectionDialogsTest, EscStopsTheSearchAndASearchFindingNothingChangesNothing)

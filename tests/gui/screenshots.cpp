@@ -6,7 +6,9 @@
 // production dialog, the live values of an instrument that stopped answering and the Tab order of
 // the page of channel settings.
 //
-//   xvfb-run -a gui_screenshots DIR
+// Last, the bus view with a cabinet of three instruments.
+//
+//   xvfb-run -a gui_screenshots DIR [bus-view]
 
 #include "form_names.h"
 #include "gui/main_window.h"
@@ -282,11 +284,43 @@ bool ShootTabOrder(pmv::sim::Simulator& simulator, const QDir& target)
 
 }  // namespace
 
+// A cabinet of three instruments on one line: the bus view after its scan, with each
+// instrument's current values and the second one made the window's.
+bool ShootBusView(const QDir& target)
+{
+    pmv::sim::SimOptions options;
+    options.baud = 9600;
+    options.addresses = {1, 5, 9};
+    pmv::sim::Simulator cabinet(options);
+    if (!cabinet.Start())
+        return false;
+    pmv::gui::MainWindow window({cabinet.DevicePath()});
+    window.show();
+    QTest::qWait(400);
+    bool shot = false;
+    QTimer::singleShot(300, &window, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        dialog->findChild<QPushButton*>("BusScanButton")->click();
+        auto* table = dialog->findChild<QTableWidget*>("BusTable");
+        QTest::qWait(2500);
+        table->resizeColumnsToContents();
+        table->setCurrentCell(1, 0);
+        QTest::keyClick(table, Qt::Key_Return);
+        QTest::qWait(200);
+        shot = dialog->grab().save(target.filePath("pmvconf-bus-view.png"));
+        dialog->reject();
+    });
+    window.findChild<QAction*>("BusViewAction")->trigger();
+    return shot;
+}
+
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: gui_screenshots DIR\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: gui_screenshots DIR [bus-view]\n");
         return 2;
     }
     // Taken before the working directory moves to a scratch folder below.
@@ -301,7 +335,10 @@ int main(int argc, char** argv)
     if (!simulator.Start())
         return 1;
 
-    if (!ShootPages(simulator, target))
+    // "bus-view" after the folder takes the bus view's picture alone.
+    if (argc == 3 && QString::fromLocal8Bit(argv[2]) == "bus-view")
+        return ShootBusView(target) ? 0 : 1;
+    if (!ShootPages(simulator, target) || !ShootBusView(target))
         return 1;
     const bool service = ShootService(simulator, target);
     const bool guide = ShootGuide(simulator, target);

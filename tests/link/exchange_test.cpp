@@ -318,6 +318,39 @@ TEST_F(ExchangeTest, AnAnswerOwedToTheLastProgramNeverStandsForTheNextOnesValue)
     EXPECT_TRUE(next.OwedHandover().empty()) << "the late answer came and settled what was owed";
 }
 
+// On a line of several instruments the late answer of one names it: it never stands for another
+// instrument's value, and the answers it owes neither hold up the other's live values nor go to
+// the next program without its address.
+TEST_F(ExchangeTest, AnAnswerOwedByAnotherInstrumentOnTheLineStandsForNothingOfThisOne)
+{
+    sim::SimOptions cabinet;
+    cabinet.addresses = {1, 2};
+    Connect(cabinet);
+    simulator->SetRegisterAt(1, 2, 1, 11, 0x11);
+    simulator->SetRegisterAt(2, 2, 1, 11, 0x22);
+    Fault late{Fault::Kind::DelayApart};
+    late.delayMs = 3200;
+    simulator->InjectFault(late);
+    exchange.values().DeviceAddress = 1;
+    uint32_t value = 0;
+    ASSERT_EQ(ReadByteRegister(exchange, 2, 11, value), kOk);
+    ASSERT_EQ(value, 0x11u);
+    EXPECT_NE(exchange.OwedHandover().find(" @1:"), std::string::npos) << exchange.OwedHandover();
+
+    exchange.values().DeviceAddress = 2;
+    const auto start = std::chrono::steady_clock::now();
+    int reads = 0;
+    while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(3000)) {
+        ASSERT_EQ(ReadByteRegister(exchange, 2, 11, value), kOk);
+        ASSERT_EQ(value, 0x22u) << "read " << reads;
+        ++reads;
+    }
+    EXPECT_GT(reads, 20);
+    EXPECT_TRUE(exchange.OwedHandover().empty()) << "the late answer came and settled what instrument 1 owed";
+    EXPECT_EQ(link::AnswerAddress("!12;5A;123"), 12u);
+    EXPECT_FALSE(link::AnswerAddress("$0000").has_value());
+}
+
 // The probe of a restarting instrument: a read of its firmware version.
 constexpr const char* kProbe = "37;002006;";
 

@@ -70,6 +70,36 @@ TEST(SimLineTiming, AnswerTakesTheWireTimeAndTricklesIn)
     EXPECT_GE(TimedExchange(sim.DevicePath(), request).lastByteMs, (requestBytes + t.answer.size()) * 4 * kByteMs9600 * 0.95);
 }
 
+// A cabinet on one line: each instrument answers its own address from its own memory, one at a
+// time, two at one address collide, and one cut off the line is silent.
+TEST(SimCabinet, EachAddressAnswersAloneAndTwoAtOneAddressCollide)
+{
+    SimOptions options;
+    options.addresses = {3, 7, 7};
+    options.baud = 9600;
+    Simulator sim(options);
+    ASSERT_TRUE(sim.Start());
+    Line line(sim.DevicePath());
+    EXPECT_EQ(line.Exchange("3;37;00000B;"), DataAnswer("3;D2;")) << "serial number 1234, low byte";
+    EXPECT_EQ(line.Exchange("5;37;00000B;"), "") << "nobody at 5";
+    // Requests to 3 sent back to back: the second answer comes after the first, never over it.
+    line.Send("3;37;00000B;");
+    line.Send("3;37;00000C;");
+    EXPECT_EQ(line.ReadFor(300), DataAnswer("3;D2;") + DataAnswer("3;04;"));
+    const std::string collided = line.Exchange("7;37;00000B;");
+    ASSERT_FALSE(collided.empty());
+    EXPECT_EQ(collided.back(), '\r');
+    EXPECT_EQ(collided.find('\r'), collided.size() - 1);
+    EXPECT_NE(collided, DataAnswer("7;D3;"));
+    EXPECT_NE(collided, DataAnswer("7;D4;"));
+    sim.SetRegisterAt(3, 2, 1, 315, 9);
+    EXPECT_EQ(sim.RegisterAt(3, 2, 1, 315), 9u);
+    EXPECT_EQ(sim.RegisterAt(7, 2, 1, 315), 17u) << "memories of their own";
+    sim.SetSilent(3, true);
+    EXPECT_EQ(line.Exchange("3;37;00000B;"), "");
+    EXPECT_EQ(sim.Addresses(), (std::vector<uint32_t>{3, 7, 7}));
+}
+
 TEST(SimLifecycle, LinkIsPlacedReplacedAndRemoved)
 {
     const std::string link = "/tmp/pmvsim_test_link_" + std::to_string(getpid());
