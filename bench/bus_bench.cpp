@@ -41,14 +41,12 @@ public:
     bool EscapePressed() override { return false; }
 };
 
-double WireMs(size_t bytes, uint32_t baud)
-{
-    return static_cast<double>(bytes) * 10.0 * 1000.0 / baud;
-}
+double WireMs(size_t bytes, uint32_t baud) { return static_cast<double>(bytes) * 10.0 * 1000.0 / baud; }
 
 int64_t NowMs()
 {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 struct Line {
@@ -85,7 +83,8 @@ int64_t ReadInto(Bench& b, const std::vector<pmv::binding::BusInstrument>& instr
     const int64_t elapsed = NowMs() - start;
     for (const auto& o : outcomes)
         if (o.code != pmv::kOk)
-            std::fprintf(stderr, "bus_bench: address %u failed: %s\n", o.instrument.address, pmv::binding::OutcomeLine(o).c_str());
+            std::fprintf(stderr, "bus_bench: address %u failed: %s\n", o.instrument.address,
+                         pmv::binding::OutcomeLine(o).c_str());
     return elapsed;
 }
 
@@ -138,15 +137,16 @@ int main(int argc, char** argv)
     const int64_t elapsed = NowMs() - start;
     size_t slotBytes = 0;
     for (const auto& r : scanLine.line.simulator.Transcript()) {
-        const bool probe = r.command == 37 && r.bank == 1 && r.memType == 1 && r.reg == 6 && r.text.find("37;002006") != std::string::npos;
+        const bool probe = r.command == 37 && r.bank == 1 && r.memType == 1 && r.reg == 6 &&
+                           r.text.find("37;002006") != std::string::npos;
         slotBytes += r.wireBytes + (r.answered ? r.answer.size() : (probe ? kLongestProbeAnswer : 0));
     }
     size_t probeBytes = 0;
     for (const auto& r : scanLine.line.simulator.Transcript())
         if (r.text.find(";37;002006;") != std::string::npos)
             probeBytes += r.wireBytes + (r.answered ? r.answer.size() : kLongestProbeAnswer);
-    std::printf("57600  of which the search          %6.2f s, its probes' slots %.2f s\n", scan.search.elapsedMs / 1000.0,
-                WireMs(probeBytes, 57600) / 1000.0);
+    std::printf("57600  of which the search          %6.2f s, its probes' slots %.2f s\n",
+                scan.search.elapsedMs / 1000.0, WireMs(probeBytes, 57600) / 1000.0);
     size_t identified = 0;
     for (const auto& i : scan.instruments)
         identified += i.identified;

@@ -32,10 +32,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Ms(Clock::duration d)
-{
-    return std::chrono::duration<double, std::milli>(d).count();
-}
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 double Median(std::vector<double> v)
 {
@@ -43,13 +40,11 @@ double Median(std::vector<double> v)
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
-double Highest(const std::vector<double>& v)
-{
-    return v.empty() ? 0 : *std::max_element(v.begin(), v.end());
-}
+double Highest(const std::vector<double>& v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); }
 
 // Reservations of type `type`, each in a new history object (`fresh`) or all in one.
-std::vector<double> Reservations(const std::string& where, const std::string& folder, int32_t type, int count, bool fresh)
+std::vector<double> Reservations(const std::string& where, const std::string& folder, int32_t type, int count,
+                                 bool fresh)
 {
     std::vector<double> times;
     std::unique_ptr<pmv::history::History> kept = pmv::history::MakeHistory(where, folder);
@@ -162,12 +157,12 @@ int main(int argc, char** argv)
     std::printf("reservation (ms, median / highest of %d)      file       server\n", rounds * 2);
     const auto fileFresh = Reservations({}, folder.toStdString(), 1, rounds * 2, true);
     const auto serverFresh = Reservations(url, {}, 1, rounds * 2, true);
-    std::printf("  new history object (pmvctl produce)    %6.2f/%-6.2f %6.2f/%-6.2f\n", Median(fileFresh), Highest(fileFresh),
-                Median(serverFresh), Highest(serverFresh));
+    std::printf("  new history object (pmvctl produce)    %6.2f/%-6.2f %6.2f/%-6.2f\n", Median(fileFresh),
+                Highest(fileFresh), Median(serverFresh), Highest(serverFresh));
     const auto fileOpen = Reservations({}, folder.toStdString(), 2, rounds * 2, false);
     const auto serverOpen = Reservations(url, {}, 2, rounds * 2, false);
-    std::printf("  history open (the window)              %6.2f/%-6.2f %6.2f/%-6.2f\n", Median(fileOpen), Highest(fileOpen),
-                Median(serverOpen), Highest(serverOpen));
+    std::printf("  history open (the window)              %6.2f/%-6.2f %6.2f/%-6.2f\n", Median(fileOpen),
+                Highest(fileOpen), Median(serverOpen), Highest(serverOpen));
 
     if (argc > 2 && std::string(argv[2]) == "reservation")
         return 0;

@@ -82,11 +82,15 @@ bool LoadInstrument(pmv::sim::Simulator& simulator, const std::string& profile, 
         const bool change = std::uniform_int_distribution<int>(0, 1)(random) == 1;
         const double low = std::max(s.about->rule.min, -1000.0), high = std::min(s.about->rule.max, 1000.0);
         if (const float* f = std::get_if<float>(&value)) {
-            const double v = change ? std::round(std::uniform_real_distribution<double>(low, high)(random) * 100) / 100 : *f;
+            const double v =
+                change ? std::round(std::uniform_real_distribution<double>(low, high)(random) * 100) / 100 : *f;
             simulator.SetFloatRegister(static_cast<int>(cell.bank), reg, static_cast<float>(v));
         } else if (const int32_t* i = std::get_if<int32_t>(&value)) {
-            const int32_t v = change ? std::uniform_int_distribution<int32_t>(static_cast<int32_t>(low), static_cast<int32_t>(high))(random) : *i;
-            simulator.SetRegister(static_cast<int>(cell.bank), static_cast<int>(cell.memoryType), reg, static_cast<uint32_t>(v));
+            const int32_t v = change ? std::uniform_int_distribution<int32_t>(static_cast<int32_t>(low),
+                                                                              static_cast<int32_t>(high))(random)
+                                     : *i;
+            simulator.SetRegister(static_cast<int>(cell.bank), static_cast<int>(cell.memoryType), reg,
+                                  static_cast<uint32_t>(v));
         }
     }
     return true;
@@ -98,7 +102,8 @@ int WrongMonitorRows(const std::string& json)
     int wrong = 0;
     for (size_t at = json.find("\"code\":0"); at != std::string::npos; at = json.find("\"code\":0", at + 1)) {
         const std::string row = json.substr(at, json.find('\n', at) - at);
-        if (row.find("\"CH1\":{\"value\":21.5,") == std::string::npos || row.find("\"CH2\":{\"value\":21.5,") == std::string::npos)
+        if (row.find("\"CH1\":{\"value\":21.5,") == std::string::npos ||
+            row.find("\"CH2\":{\"value\":21.5,") == std::string::npos)
             ++wrong;
     }
     return wrong;
@@ -132,7 +137,8 @@ int main(int argc, char** argv)
         if (!devDat.open(QIODevice::WriteOnly) || devDat.write("[SETTINGS]\r\nNOfReadings=5\r\n") < 0)
             return 1;
         devDat.close();
-        const std::string profile = kProfiles[std::uniform_int_distribution<size_t>(0, std::size(kProfiles) - 1)(random)];
+        const std::string profile =
+            kProfiles[std::uniform_int_distribution<size_t>(0, std::size(kProfiles) - 1)(random)];
         const QString profileArg = QString::fromStdString(profile);
 
         pmv::sim::SimOptions options;
@@ -159,7 +165,9 @@ int main(int argc, char** argv)
         else if (seed % 4 == 1)
             run = Pmvctl(work.path(), port, {"write", "--yes", "--verify", profileArg});
         else if (seed % 4 == 2)
-            run = Pmvctl(work.path(), port, {"produce", "--yes", "--profile", profileArg, "--serial", QString("12-%1").arg(serial), "--passport-dir", "pp"});
+            run = Pmvctl(work.path(), port,
+                         {"produce", "--yes", "--profile", profileArg, "--serial", QString("12-%1").arg(serial),
+                          "--passport-dir", "pp"});
         else
             run = Pmvctl(work.path(), port, {"monitor", "--json", "--count", QString::number(kMonitorRows)});
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -189,16 +197,15 @@ int main(int argc, char** argv)
                 right = check.out.find(QString("\"serial\":%1,").arg(serial).toStdString()) != std::string::npos;
             }
         }
-        const char* verdict = run.status != 0 ? "failed" : right ? "right"
-                                                                 : "WRONG";
-        std::printf("seed %u %-15s %-16s exit %3d %6.1f s %s%s\n", seed, job, profile.c_str(), run.status, seconds, verdict,
-                    work.autoRemove() ? "" : qPrintable(" " + work.path()));
+        const char* verdict = run.status != 0 ? "failed" : right ? "right" : "WRONG";
+        std::printf("seed %u %-15s %-16s exit %3d %6.1f s %s%s\n", seed, job, profile.c_str(), run.status, seconds,
+                    verdict, work.autoRemove() ? "" : qPrintable(" " + work.path()));
         if (!right)
             std::printf("%s", check.out.c_str());
         std::fflush(stdout);
-        (run.status != 0 ? failed : right ? passed
-                                          : wrong) += 1;
+        (run.status != 0 ? failed : right ? passed : wrong) += 1;
     }
-    std::printf("runs %u: right %d, failed with an error %d, wrong with exit 0 %d (goal 0)\n", runs, passed, failed, wrong);
+    std::printf("runs %u: right %d, failed with an error %d, wrong with exit 0 %d (goal 0)\n", runs, passed, failed,
+                wrong);
     return wrong == 0 ? 0 : 1;
 }

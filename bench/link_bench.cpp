@@ -54,8 +54,8 @@ public:
 
 void Report(const char* name, const Result& r)
 {
-    std::printf("%-34s %4zu exchanges  %9.1f ms  wire %9.1f ms  ratio %.3f\n", name, r.exchanges, r.elapsedMs,
-                r.wireMs, r.elapsedMs / r.wireMs);
+    std::printf("%-34s %4zu exchanges  %9.1f ms  wire %9.1f ms  ratio %.3f\n", name, r.exchanges, r.elapsedMs, r.wireMs,
+                r.elapsedMs / r.wireMs);
 }
 
 }  // namespace
@@ -103,12 +103,15 @@ int main(int argc, char** argv)
     model.general.gen_select = 1;
     pmv::device::Device device{exchange, progress, model, {}};
     bool failed = false;
-    Report("full read, all groups", Measure(exchange, simulator, [&] { failed |= pmv::device::ReadDeviceSettings(device) != pmv::kOk; }));
-    Report("full write, all groups", Measure(exchange, simulator, [&] { failed |= pmv::device::WriteDeviceSettings(device) != pmv::kOk; }));
+    Report("full read, all groups",
+           Measure(exchange, simulator, [&] { failed |= pmv::device::ReadDeviceSettings(device) != pmv::kOk; }));
+    Report("full write, all groups",
+           Measure(exchange, simulator, [&] { failed |= pmv::device::WriteDeviceSettings(device) != pmv::kOk; }));
 
     // What a fault costs a full read beyond its time-out: the silent guard time before the
     // retry, and before the next request while an answer is still owed.
-    const double clean = Measure(exchange, simulator, [&] { failed |= pmv::device::ReadDeviceSettings(device) != pmv::kOk; }).elapsedMs;
+    const double clean =
+        Measure(exchange, simulator, [&] { failed |= pmv::device::ReadDeviceSettings(device) != pmv::kOk; }).elapsedMs;
     const auto faulted = [&](pmv::sim::Fault::Kind kind, uint32_t delayMs) {
         pmv::sim::Fault fault{kind};
         fault.delayMs = delayMs;
@@ -116,7 +119,9 @@ int main(int argc, char** argv)
         fault.memType = 1;
         fault.reg = 315;
         simulator.InjectFault(fault);
-        return Measure(exchange, simulator, [&] { failed |= pmv::device::ReadDeviceSettings(device) != pmv::kOk; }).elapsedMs - clean;
+        return Measure(exchange, simulator, [&] { failed |= pmv::device::ReadDeviceSettings(device) != pmv::kOk; })
+                   .elapsedMs -
+               clean;
     };
     std::printf("full read, one answer lost:       +%.0f ms\n", faulted(pmv::sim::Fault::Kind::NoAnswer, 0));
     std::printf("full read, one answer 1.5 s late: +%.0f ms\n", faulted(pmv::sim::Fault::Kind::Delay, 1500));

@@ -85,7 +85,8 @@ int main(int argc, char** argv)
     const int64_t now = QDateTime::currentMSecsSinceEpoch();
     for (int64_t t = now - pmv::binding::TrendBuffer::kSpanMs; t < now; t += pmv::device::LivePoll::kIntervalMs) {
         pmv::device::LiveValues values;
-        values.value = {static_cast<float>(21.5 + 0.5 * std::sin(t / 3000.0)), static_cast<float>(48.0 + 3.0 * std::cos(t / 3000.0))};
+        values.value = {static_cast<float>(21.5 + 0.5 * std::sin(t / 3000.0)),
+                        static_cast<float>(48.0 + 3.0 * std::cos(t / 3000.0))};
         trend->Add(values, t);
     }
     window.findChild<QTabWidget*>("TabbedNotebook1")->setCurrentIndex(3);  // "Текущие значения"

@@ -62,10 +62,7 @@ struct Run {
     bool ok = false;
 };
 
-double WireMs(size_t bytes, uint32_t baud)
-{
-    return static_cast<double>(bytes) * 10.0 * 1000.0 / baud;
-}
+double WireMs(size_t bytes, uint32_t baud) { return static_cast<double>(bytes) * 10.0 * 1000.0 / baud; }
 
 // Runs a program to its exit; its output goes to pmvctl.out in the working folder.
 int RunProgram(std::vector<std::string> all)
@@ -218,7 +215,9 @@ Run ReplayBare(pmv::sim::Simulator& simulator, uint32_t baud, const std::vector<
     for (const auto& r : requests) {
         std::string frame = std::string(4, '\xFF') + ":" + r.text;
         pmv::link::AppendChecksum(frame);
-        file.write((std::string(r.answered ? "1 " : "0 ") + QByteArray::fromStdString(frame).toHex().toStdString() + "\n").c_str());
+        file.write(
+            (std::string(r.answered ? "1 " : "0 ") + QByteArray::fromStdString(frame).toHex().toStdString() + "\n")
+                .c_str());
     }
     file.close();
     simulator.ClearTranscript();
@@ -249,10 +248,7 @@ int BareMain(const char* device, const char* framesPath)
 
 // A program start and exit with no work: what every job pays before its first request and after
 // its last answer, whatever it does on the line.
-Run StartAndExit()
-{
-    return TimedRun({"pmvctl --version", {"--version"}}, {});
-}
+Run StartAndExit() { return TimedRun({"pmvctl --version", {"--version"}}, {}); }
 
 const std::vector<Job>& BulkJobs()
 {

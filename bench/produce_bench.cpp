@@ -26,7 +26,10 @@ namespace {
 
 constexpr uint32_t kBaud = 9600;
 
-class Silent : public pmv::Progress, public pmv::Messages, public pmv::binding::CommandHost, public pmv::production::ProductionObserver {
+class Silent : public pmv::Progress,
+               public pmv::Messages,
+               public pmv::binding::CommandHost,
+               public pmv::production::ProductionObserver {
 public:
     void SetProgressLines(const pmv::ProgressLines&) override {}
     void ShowProgressPanel() override {}
@@ -77,8 +80,8 @@ bool Produce(const QTemporaryDir& work, uint32_t turnaroundMs, uint32_t rebootMs
         std::fprintf(stderr, "%s\n", refusal->message.c_str());
         return 1;
     }
-    const pmv::production::ProductionResult result =
-        pmv::production::ProduceInstrument(context, order, silent, [&](const pmv::history::HistoryRecord& r) { return !history.Record(r); });
+    const pmv::production::ProductionResult result = pmv::production::ProduceInstrument(
+        context, order, silent, [&](const pmv::history::HistoryRecord& r) { return !history.Record(r); });
     const double elapsed = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     size_t bytes = 0;
     const auto requests = simulator.Transcript();
@@ -100,8 +103,7 @@ int main(int argc, char** argv)
     QDir::setCurrent(work.path());
     if (pmv::model::CreateDefaultProfiles())
         return 1;
-    const bool ok = Produce(work, 0, 0, "produce one instrument:") &&
-                    Produce(work, 20, 0, "answers after 20 ms:") &&
+    const bool ok = Produce(work, 0, 0, "produce one instrument:") && Produce(work, 20, 0, "answers after 20 ms:") &&
                     Produce(work, 20, 1500, "answers after 20 ms, 1.5 s reboot:");
     return ok ? 0 : 1;
 }

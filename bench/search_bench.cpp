@@ -18,10 +18,7 @@ namespace {
 
 constexpr size_t kLongestProbeAnswer = 14;  // "!255;FF;65535" CR
 
-double WireMs(size_t bytes, uint32_t baud)
-{
-    return static_cast<double>(bytes) * 10.0 * 1000.0 / baud;
-}
+double WireMs(size_t bytes, uint32_t baud) { return static_cast<double>(bytes) * 10.0 * 1000.0 / baud; }
 
 bool Run(uint32_t baud, const char* title, pmv::sim::SimOptions options)
 {

@@ -86,7 +86,9 @@ Took Timed(std::vector<std::string> args)
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return {};
-    const auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_usec) / 1000.0; };
+    const auto ms = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_usec) / 1000.0;
+    };
     return {std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count(),
             ms(used.ru_utime) + ms(used.ru_stime)};
 }

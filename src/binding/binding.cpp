@@ -27,8 +27,8 @@ constexpr std::array<std::optional<float>, model::kSensorCount> kUnifiedTop = {
     std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,  // 0..4
     std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,  // 5..9
     std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,  // 10..14
-    std::nullopt, std::nullopt, 5.0f, 20.0f, 20.0f,                        // 15..19
-    100.0f, 75.0f, std::nullopt, 10.0f, std::nullopt,                      // 20..24
+    std::nullopt, std::nullopt, 5.0f,         20.0f,        20.0f,         // 15..19
+    100.0f,       75.0f,        std::nullopt, 10.0f,        std::nullopt,  // 20..24
 };
 
 // How a list position stands for a model value.
@@ -48,15 +48,9 @@ int ListPosition(int32_t value, ListRule rule)
 {
     int64_t position = -1;
     switch (rule.mapping) {
-    case ListMapping::Offset:
-        position = int64_t{value} - rule.offset;
-        break;
-    case ListMapping::SetpointType:
-        position = value >= 0 && value < rule.size ? SetpointTypeIndex(value) : -1;
-        break;
-    case ListMapping::LowByte:
-        position = value & 0xFF;
-        break;
+    case ListMapping::Offset: position = int64_t{value} - rule.offset; break;
+    case ListMapping::SetpointType: position = value >= 0 && value < rule.size ? SetpointTypeIndex(value) : -1; break;
+    case ListMapping::LowByte: position = value & 0xFF; break;
     }
     return position >= 0 && position < rule.size ? static_cast<int>(position) : -1;
 }
@@ -68,20 +62,14 @@ int32_t ListValue(int position, int32_t current, ListRule rule)
     if (position == -1 && ListPosition(current, rule) == -1)
         return current;
     switch (rule.mapping) {
-    case ListMapping::Offset:
-        return position + rule.offset;
-    case ListMapping::SetpointType:
-        return SetpointTypeIndex(position);
-    case ListMapping::LowByte:
-        return position;
+    case ListMapping::Offset: return position + rule.offset;
+    case ListMapping::SetpointType: return SetpointTypeIndex(position);
+    case ListMapping::LowByte: return position;
     }
     return current;
 }
 
-constexpr ListRule Offset(int32_t offset, int size)
-{
-    return {ListMapping::Offset, offset, size};
-}
+constexpr ListRule Offset(int32_t offset, int size) { return {ListMapping::Offset, offset, size}; }
 constexpr ListRule kSetpointType = {ListMapping::SetpointType, 0, kSetpointTypeListSize};
 
 using CC = ChannelControls;
@@ -124,10 +112,7 @@ constexpr std::array<ChannelList, 6> kChannelLists = {{
     {&CC::observations, &CS::search, Offset(1, kObservationsListSize)},
 }};
 
-ListRule RelayLogicRule(size_t ch)
-{
-    return Offset(0, kRelayLogicListSize[ch]);
-}
+ListRule RelayLogicRule(size_t ch) { return Offset(0, kRelayLogicListSize[ch]); }
 
 struct ChannelTick {
     bool CC::*control;
@@ -153,15 +138,18 @@ struct GeneralList {
 };
 
 constexpr std::array<GeneralList, 5> kGeneralLists = {{
-    {&RelayControls::decisionInterval, nullptr, [](model::SettingsModel& m) -> int32_t& { return m.channel[0].reg_int; },
-     Offset(10, kDecisionIntervalListSize)},
+    {&RelayControls::decisionInterval, nullptr,
+     [](model::SettingsModel& m) -> int32_t& { return m.channel[0].reg_int; }, Offset(10, kDecisionIntervalListSize)},
     {&RelayControls::pulseLength, nullptr, [](model::SettingsModel& m) -> int32_t& { return m.channel[0].pulse_int; },
      Offset(5, kPulseLengthListSize)},
     {nullptr, &GeneralControls::deviceType, [](model::SettingsModel& m) -> int32_t& { return m.general.proc_ver; },
      Offset(0, kDeviceTypeListSize)},
     {nullptr, &GeneralControls::errorDisplay, [](model::SettingsModel& m) -> int32_t& { return m.general.err_ver; },
      Offset(0, kErrorDisplayListSize)},
-    {nullptr, &GeneralControls::typeCode, [](model::SettingsModel& m) -> int32_t& { return m.general.otk_type; }, {ListMapping::LowByte, 0, kTypeCodeListSize}},
+    {nullptr,
+     &GeneralControls::typeCode,
+     [](model::SettingsModel& m) -> int32_t& { return m.general.otk_type; },
+     {ListMapping::LowByte, 0, kTypeCodeListSize}},
 }};
 
 template <class Values>
@@ -264,10 +252,7 @@ void GatherChannel(const ChannelControls& controls, model::ChannelSettings& chan
 
 }  // namespace
 
-int32_t SetpointTypeIndex(int32_t v)
-{
-    return v == 1 || v == 2 || v == 3 ? v : 0;
-}
+int32_t SetpointTypeIndex(int32_t v) { return v == 1 || v == 2 || v == 3 ? v : 0; }
 
 std::string ProductionDateText(int32_t day, int32_t month, int32_t year)
 {
@@ -298,10 +283,7 @@ void ReadRelayGrid(const ControlValues& values, model::RelaySettings& relays)
     }
 }
 
-std::string ToggledRelayCell(const std::string& cell)
-{
-    return cell.empty() ? kClickedMark : "";
-}
+std::string ToggledRelayCell(const std::string& cell) { return cell.empty() ? kClickedMark : ""; }
 
 void KeepUnscannedTexts(const ControlValues& typed, ControlValues& shown)
 {
@@ -329,7 +311,8 @@ void ShowGroupSelection(const model::SettingsModel& model, ControlValues& values
 
 void SetGroupBoxes(model::SettingsModel& model, ControlValues& values, const GroupTicks& ticks)
 {
-    values.top.groupBoxes = {.channel1 = ticks.ch1, .channel2 = ticks.ch2, .relays = ticks.relay, .general = ticks.general};
+    values.top.groupBoxes = {
+        .channel1 = ticks.ch1, .channel2 = ticks.ch2, .relays = ticks.relay, .general = ticks.general};
     model.channel[0].select = ticks.ch1 ? 1 : 0;
     model.channel[1].select = ticks.ch2 ? 1 : 0;
     model.rele.select = ticks.relay ? 1 : 0;

@@ -23,8 +23,7 @@ namespace pmv::binding {
 std::string ModelText(const BusInstrument& instrument)
 {
     const int32_t type = instrument.identity.general.proc_ver;
-    if (!instrument.identified || type < 0 ||
-        type >= static_cast<int32_t>(model::kDeviceTypeNames.size()))
+    if (!instrument.identified || type < 0 || type >= static_cast<int32_t>(model::kDeviceTypeNames.size()))
         return {};
     return model::kDeviceTypeNames[static_cast<size_t>(type)];
 }
@@ -269,12 +268,14 @@ ErrorCode WriteAndVerify(device::Device& device, Messages& messages, int32_t por
     outcome.instrument.identity = identity;
     outcome.instrument.identity.general.proc_ver = written.general.proc_ver;
     outcome.instrument.identified = identified;
-    record(MakeHistoryRecord(identity, written, {history::kOperationWrite, code, profilePath, SettingsValueLines(written)}));
+    record(MakeHistoryRecord(identity, written,
+                             {history::kOperationWrite, code, profilePath, SettingsValueLines(written)}));
     if (code != kOk)
         return code;
     std::vector<FieldDifference> differences;
     code = VerifyWritten(writer, written, differences);
-    record(MakeHistoryRecord(identity, written, {history::kOperationVerify, code, profilePath, DifferenceLines(differences)}));
+    record(MakeHistoryRecord(identity, written,
+                             {history::kOperationVerify, code, profilePath, DifferenceLines(differences)}));
     if (!differences.empty())
         outcome.note = std::to_string(differences.size()) + " отличий после записи";
     return code;

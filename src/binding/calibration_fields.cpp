@@ -35,7 +35,8 @@ constexpr int32_t kMostMeasurements = 255;
 #define PMV_SET(key, ch, label) \
     {#key #ch, label, K::Real, ChannelReal<ch - 1, &model::ChannelSettings::key>, nullptr, 0, 0}
 #define PMV_BOUND(key, label) {#key, label, K::Real, GradReal<&model::CalibrationSettings::key>, nullptr, 0, 0}
-#define PMV_WHOLE(key, label, min, max) {#key, label, K::Whole, nullptr, GradWhole<&model::CalibrationSettings::key>, min, max}
+#define PMV_WHOLE(key, label, min, max) \
+    {#key, label, K::Whole, nullptr, GradWhole<&model::CalibrationSettings::key>, min, max}
 // clang-format on
 
 const std::vector<CalibrationField> kFields{
@@ -51,7 +52,8 @@ const std::vector<CalibrationField> kFields{
     PMV_SET(set_ku10, 2, "напряжения Ku 0-10 V канала 2"),
     PMV_SET(set_ki05, 2, "тока Ki 0-5 мА канала 2"),
     PMV_SET(set_ki020, 2, "тока Ki 0-20 мА канала 2"),
-    {"wr_grad_immid", "записи результата в прибор", K::Flag, nullptr, GradWhole<&model::CalibrationSettings::wr_grad_immid>, 0, 1},
+    {"wr_grad_immid", "записи результата в прибор", K::Flag, nullptr,
+     GradWhole<&model::CalibrationSettings::wr_grad_immid>, 0, 1},
     PMV_WHOLE(del_ref, "выдержки UREF/RREF", 1, kLongestDwell),
     PMV_WHOLE(del_ku, "выдержки Ku", 1, kLongestDwell),
     PMV_WHOLE(del_ki, "выдержки Ki", 1, kLongestDwell),
@@ -102,10 +104,7 @@ std::string TextOf(const FieldTexts& texts, const char* name)
 
 }  // namespace
 
-const std::vector<CalibrationField>& CalibrationFields()
-{
-    return kFields;
-}
+const std::vector<CalibrationField>& CalibrationFields() { return kFields; }
 
 FieldTexts ShowCalibrationFields(model::SettingsModel& model)
 {

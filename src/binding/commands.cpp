@@ -68,7 +68,8 @@ ErrorCode SendGroups(CommandContext& c)
             ShowResult(c, code);
             return code;
         }
-        if (!c.messages.AskYesNo(Question::WriteAgain, StoppedWriteText(stop, code), "Запись прервана", MessageIcon::Warning)) {
+        if (!c.messages.AskYesNo(Question::WriteAgain, StoppedWriteText(stop, code), "Запись прервана",
+                                 MessageIcon::Warning)) {
             c.messages.ResultReported(code);
             c.messages.OutcomeNoted("прервана на: " + WritePartName(stop.stoppedIn));
             return code;
@@ -135,8 +136,9 @@ ErrorCode WriteSelected(CommandContext& context)
     const GroupFlags& boxes = context.controls.top.groupBoxes;
     // With no group ticked the write would still send the regulator, the marker and the restart.
     if (!boxes.channel1 && !boxes.channel2 && !boxes.relays && !boxes.general &&
-        !context.messages.AskYesNo(Question::Other, "Не выбрана ни одна группа настроек. Записать только параметры регулятора, "
-                                                    "маркер прибора и перезапустить его?",
+        !context.messages.AskYesNo(Question::Other,
+                                   "Не выбрана ни одна группа настроек. Записать только параметры регулятора, "
+                                   "маркер прибора и перезапустить его?",
                                    "Замечание по настройкам", MessageIcon::Warning)) {
         ShowResult(context, kStoppedToRevise);
         return kStoppedToRevise;

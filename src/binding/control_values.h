@@ -105,10 +105,7 @@ struct ControlValues {
 };
 
 // Column of both relay grids that heads setpoint s (0, 1) of channel ch (0, 1): 1, 2, 4, 5.
-constexpr int SetpointGridColumn(int ch, int s)
-{
-    return 1 + 3 * ch + s;
-}
+constexpr int SetpointGridColumn(int ch, int s) { return 1 + 3 * ch + s; }
 
 // Number of items of the lists the binding positions.
 inline constexpr int kSensorListSize = 25;

@@ -14,10 +14,7 @@ std::optional<CsvFormat> ParseCsvFormat(const std::string& name)
     return std::nullopt;
 }
 
-std::string CsvStart(const CsvFormat& format)
-{
-    return format.byteOrderMark ? "\xEF\xBB\xBF" : "";
-}
+std::string CsvStart(const CsvFormat& format) { return format.byteOrderMark ? "\xEF\xBB\xBF" : ""; }
 
 std::string CsvText(const std::string& text, const CsvFormat& format)
 {
@@ -56,8 +53,9 @@ std::string HistoryTable(const std::vector<history::HistoryRecord>& rows, const 
         // A Russian spreadsheet takes "1.1.2" for the date 01.01.2002; an invisible word joiner
         // in front keeps the version a text there.
         const std::string firmware = format.spreadsheet && !r.firmware.empty() ? "\u2060" + r.firmware : r.firmware;
-        csv += line({r.time, r.operatorName, history::InstrumentNumber(r.typeCode, r.serial), std::to_string(r.deviceType), firmware, r.operation, r.profile,
-                     r.profileSha256, r.groups, std::to_string(r.result), r.details});
+        csv +=
+            line({r.time, r.operatorName, history::InstrumentNumber(r.typeCode, r.serial), std::to_string(r.deviceType),
+                  firmware, r.operation, r.profile, r.profileSha256, r.groups, std::to_string(r.result), r.details});
     }
     return csv;
 }

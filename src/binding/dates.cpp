@@ -60,7 +60,8 @@ std::optional<CalendarDate> ParseProductionDate(const std::string& text, std::st
         return Refuse(problem, "Даты " + text + " нет в календаре");
     if (date.year < device::kFirstProductionYear || date.year > device::kLastProductionYear)
         return Refuse(problem, "Дата " + text + ": прибор хранит год изготовления от " +
-                                   std::to_string(device::kFirstProductionYear) + " до " + std::to_string(device::kLastProductionYear));
+                                   std::to_string(device::kFirstProductionYear) + " до " +
+                                   std::to_string(device::kLastProductionYear));
     return date;
 }
 

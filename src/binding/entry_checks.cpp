@@ -24,9 +24,9 @@ struct EntryCheck {
 };
 
 #define FIELD(name) [](const ChannelControls& c) -> const std::string& { return c.name; }
-#define BOTH(text) \
-    {              \
-        text, text \
+#define BOTH(text)                                                                                                     \
+    {                                                                                                                  \
+        text, text                                                                                                     \
     }
 
 const std::array<EntryCheck, 14> kChannelChecks = {{
@@ -57,15 +57,16 @@ std::string FieldNote(const std::string& label, const std::string& typed)
     return "Поле «" + label + "»: " + (typed.empty() ? std::string("пусто") : "введено «" + typed + "»") + ".";
 }
 
-void Report(const std::string& field, const char* text, const std::string& label, const char* caption, Messages& messages,
-            const EntryLocated& located)
+void Report(const std::string& field, const char* text, const std::string& label, const char* caption,
+            Messages& messages, const EntryLocated& located)
 {
     if (located)
         located(field);
     messages.ShowDetailedMessage(text, FieldNote(label, field), caption, MessageIcon::Error);
 }
 
-bool Fails(const EntryCheck& check, const ControlValues& values, size_t ch, Messages& messages, const EntryLocated& located)
+bool Fails(const EntryCheck& check, const ControlValues& values, size_t ch, Messages& messages,
+           const EntryLocated& located)
 {
     const std::string& field = check.field(values.channels[ch]);
     if (IsNumberText(field))
@@ -83,8 +84,8 @@ ErrorCode CheckEntries(const ControlValues& values, Messages& messages, const En
     if (Fails(kChannelChecks[0], values, 0, messages, located))
         return kStoppedToCorrect;
     if (!IsSerialNumberText(values.general.serialNumber)) {
-        Report(values.general.serialNumber, "Ошибка задания заводского номера прибора.", "Заводской номер", kGeneral, messages,
-               located);
+        Report(values.general.serialNumber, "Ошибка задания заводского номера прибора.", "Заводской номер", kGeneral,
+               messages, located);
         return kStoppedToCorrect;
     }
     for (size_t i = 1; i < kChannelChecks.size(); ++i)

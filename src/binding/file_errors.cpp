@@ -20,15 +20,9 @@ struct SystemReason {
 };
 
 constexpr SystemReason kSystemReasons[] = {
-    {ENOSPC, "диск заполнен"},
-    {EDQUOT, "превышена квота диска"},
-    {EACCES, "нет права записи"},
-    {EPERM, "нет права записи"},
-    {EROFS, "диск только для чтения"},
-    {ENOENT, "нет папки"},
-    {ENOTDIR, "нет папки"},
-    {EISDIR, "под этим именем папка"},
-    {EIO, "ошибка ввода-вывода"},
+    {ENOSPC, "диск заполнен"},     {EDQUOT, "превышена квота диска"}, {EACCES, "нет права записи"},
+    {EPERM, "нет права записи"},   {EROFS, "диск только для чтения"}, {ENOENT, "нет папки"},
+    {ENOTDIR, "нет папки"},        {EISDIR, "под этим именем папка"}, {EIO, "ошибка ввода-вывода"},
     {EFBIG, "файл слишком велик"},
 };
 
@@ -47,7 +41,8 @@ std::string WhyNotWritten(const std::string& path)
     if (fs::exists(file, ignored) &&
         ((fs::status(file, ignored).permissions() & writable) == fs::perms::none || ::access(path.c_str(), W_OK) != 0))
         return "файл защищен от записи";
-    if ((fs::status(folder, ignored).permissions() & writable) == fs::perms::none || ::access(folder.c_str(), W_OK) != 0)
+    if ((fs::status(folder, ignored).permissions() & writable) == fs::perms::none ||
+        ::access(folder.c_str(), W_OK) != 0)
         return "нет права записи в папку " + folder.string();
     struct statvfs disk {};
     if (::statvfs(folder.c_str(), &disk) == 0 && disk.f_bavail == 0)

@@ -49,8 +49,8 @@ std::string CoefficientsText(const model::SettingsModel& model, uint32_t ch)
     const model::ChannelSettings& c = model.channel[ch];
     char text[256];
     std::snprintf(text, sizeof text,
-                  "канал %u: UREF %.4f, RREF %.4f, Ku 100 mV %.4f, Ku 10 V %.4f, Ki 0-5 mA %.4f, Ki 0-20 mA %.4f", ch + 1,
-                  c.uref, c.rref, c.ku, c.ku10, c.ki05, c.ki020);
+                  "канал %u: UREF %.4f, RREF %.4f, Ku 100 mV %.4f, Ku 10 V %.4f, Ki 0-5 mA %.4f, Ki 0-20 mA %.4f",
+                  ch + 1, c.uref, c.rref, c.ku, c.ku10, c.ki05, c.ki020);
     return text;
 }
 
@@ -113,8 +113,9 @@ ErrorCode CalibrateWithRecord(device::Calibration& c, DeclineWatch& declines,
     c.gather = gather;
     c.beforeWrite = [] {};
     if (c.written)
-        record(MakeHistoryRecord(identity, c.device.model,
-                                 {history::kOperationCalibration, code, profilePath, CoefficientsText(c.device.model, ch)}));
+        record(MakeHistoryRecord(
+            identity, c.device.model,
+            {history::kOperationCalibration, code, profilePath, CoefficientsText(c.device.model, ch)}));
     if (code == kOk && declines.declined && c.device.model == start)
         return kStoppedToRevise;
     return code;
@@ -130,8 +131,9 @@ RecordedCoefficientsWrite WriteCoefficientsWithRecord(device::Device& device, ui
     const ErrorCode write = heard ? device::WriteCalibrationCoefficients(device, ch) : kNoAnswer;
     written(write);
     RecordedCoefficientsWrite done{write, heard ? device::Restart(device.exchange) : kNoAnswer, {}};
-    done.record = MakeHistoryRecord(identity, device.model,
-                                    {history::kOperationCalibration, done.result(), profilePath, CoefficientsText(device.model, ch)});
+    done.record = MakeHistoryRecord(
+        identity, device.model,
+        {history::kOperationCalibration, done.result(), profilePath, CoefficientsText(device.model, ch)});
     return done;
 }
 
@@ -152,7 +154,8 @@ RecordedSerialWrite WriteSerialWithRecord(device::Device& device, history::Histo
     const ErrorCode code = device::WriteSerialAndDate(device, day);
     char date[16];
     std::snprintf(date, sizeof date, "%02d.%02d.%04d", day, m.made_month, m.made_year);
-    record(MakeHistoryRecord(m, m, {history::kOperationSerial, code, {}, std::string(date) + (again ? ", повторно" : "")}));
+    record(MakeHistoryRecord(m, m,
+                             {history::kOperationSerial, code, {}, std::string(date) + (again ? ", повторно" : "")}));
     return {Refusal::None, code, {}};
 }
 

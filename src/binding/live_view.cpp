@@ -27,10 +27,7 @@ constexpr std::array<const char*, 4> kPollOutcomeTexts{"Получен отве�
 constexpr uint8_t kNormalMeasurement = 0;
 constexpr uint8_t kChannelOff = 12;
 
-bool Bit(uint8_t byte, unsigned bit)
-{
-    return (byte >> bit) & 1u;
-}
+bool Bit(uint8_t byte, unsigned bit) { return (byte >> bit) & 1u; }
 
 }  // namespace
 

@@ -31,10 +31,7 @@ private:
     locale_t previous_;
 };
 
-bool IsBlank(char c)
-{
-    return static_cast<unsigned char>(c) <= ' ';
-}
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
 std::string_view Trimmed(std::string_view text)
 {
@@ -45,10 +42,7 @@ std::string_view Trimmed(std::string_view text)
     return text;
 }
 
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
@@ -63,10 +57,7 @@ std::optional<float> ScanNumberText(const std::string& text)
     return value;
 }
 
-float ParseNumberText(const std::string& text)
-{
-    return ScanNumberText(text).value_or(0.0f);
-}
+float ParseNumberText(const std::string& text) { return ScanNumberText(text).value_or(0.0f); }
 
 bool IsNumberText(const std::string& text)
 {
@@ -85,10 +76,7 @@ bool IsNumberText(const std::string& text)
     return std::isfinite(value);
 }
 
-bool IsSerialNumberText(const std::string& text)
-{
-    return history::ParseSerialNumber(Trimmed(text)).has_value();
-}
+bool IsSerialNumberText(const std::string& text) { return history::ParseSerialNumber(Trimmed(text)).has_value(); }
 
 uint32_t ScanSerialNumber(const std::string& text)
 {

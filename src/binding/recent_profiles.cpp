@@ -9,10 +9,7 @@ namespace {
 
 constexpr const char* kSection = "RecentFiles";
 
-std::string Key(std::size_t i)
-{
-    return "f" + std::to_string(i + 1);
-}
+std::string Key(std::size_t i) { return "f" + std::to_string(i + 1); }
 
 }  // namespace
 

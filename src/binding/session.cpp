@@ -27,7 +27,8 @@ Session::Session(Messages& m, Progress& p)
     port.SetOpenExplainer([](const std::string& path, const std::string& systemError) {
         return device::ExplainOpenFailure(system::SystemView::Current(), path, systemError);
     });
-    exchange.OnLineLost([this] { messages.ShowMessage(line.OpenError(), Text(LinkNotice::ErrorCaption), MessageIcon::Error); });
+    exchange.OnLineLost(
+        [this] { messages.ShowMessage(line.OpenError(), Text(LinkNotice::ErrorCaption), MessageIcon::Error); });
     exchange.OnLogFailure([this](const std::string& path, int error) {
         messages.ShowMessage(LogNotWrittenText(path, error), "Ошибка", MessageIcon::Warning);
     });

@@ -24,16 +24,11 @@ constexpr model::Group kComparedGroups[] = {model::Group::Channel, model::Group:
 bool Compared(const model::SettingsModel& selection, model::Group group, unsigned channel)
 {
     switch (group) {
-    case model::Group::Channel:
-        return selection.channel[channel - 1].select == 1;
-    case model::Group::Relay:
-        return selection.rele.select == 1;
-    case model::Group::Regulator:
-        return true;
-    case model::Group::General:
-        return selection.general.gen_select == 1;
-    default:
-        return false;
+    case model::Group::Channel: return selection.channel[channel - 1].select == 1;
+    case model::Group::Relay: return selection.rele.select == 1;
+    case model::Group::Regulator: return true;
+    case model::Group::General: return selection.general.gen_select == 1;
+    default: return false;
     }
 }
 
@@ -49,7 +44,9 @@ const std::vector<const model::Setting*>& ComparedSettings()
                 if (s.about->group == group)
                     part.push_back(&s);
             std::stable_sort(part.begin(), part.end(), [](const model::Setting* a, const model::Setting* b) {
-                const auto rank = [](const model::Setting* s) { return std::pair(s->channel == 0 ? 3u : s->channel, s->about->shown); };
+                const auto rank = [](const model::Setting* s) {
+                    return std::pair(s->channel == 0 ? 3u : s->channel, s->about->shown);
+                };
                 return rank(a) < rank(b);
             });
             out.insert(out.end(), part.begin(), part.end());
@@ -60,15 +57,9 @@ const std::vector<const model::Setting*>& ComparedSettings()
 }
 
 // A byte register holds 0..255, and the writes send anything else as 255.
-int32_t AsStored(int32_t value)
-{
-    return value < 0 || value > 255 ? 255 : value;
-}
+int32_t AsStored(int32_t value) { return value < 0 || value > 255 ? 255 : value; }
 
-std::string Trimmed(const std::string& text)
-{
-    return text.substr(std::min(text.find_first_not_of(' '), text.size()));
-}
+std::string Trimmed(const std::string& text) { return text.substr(std::min(text.find_first_not_of(' '), text.size())); }
 
 struct FieldValue {
     std::string label;
@@ -104,8 +95,9 @@ std::vector<FieldValue> SelectedFields(const model::SettingsModel& selection, co
         if (!Compared(selection, s->about->group, s->channel))
             continue;
         const model::SettingValue v = s->value(m);
-        const std::variant<int32_t, float> value =
-            std::holds_alternative<int32_t>(v) ? std::variant<int32_t, float>(std::get<int32_t>(v)) : std::get<float>(v);
+        const std::variant<int32_t, float> value = std::holds_alternative<int32_t>(v)
+                                                       ? std::variant<int32_t, float>(std::get<int32_t>(v))
+                                                       : std::get<float>(v);
         out.push_back({s->label, value, s->section, s->key, s->about->rule.names});
     }
     return out;
@@ -169,7 +161,8 @@ std::vector<SettingValue> ParseSettingsValueLines(const std::string& lines)
             continue;
         const std::string label = line.substr(0, equals);
         const auto& settings = ComparedSettings();
-        const auto s = std::find_if(settings.begin(), settings.end(), [&](const model::Setting* each) { return each->label == label; });
+        const auto s = std::find_if(settings.begin(), settings.end(),
+                                    [&](const model::Setting* each) { return each->label == label; });
         if (s == settings.end())
             continue;
         const std::string text = line.substr(equals + 1);
@@ -179,14 +172,16 @@ std::vector<SettingValue> ParseSettingsValueLines(const std::string& lines)
     return out;
 }
 
-ErrorCode ReadForComparison(device::Device& device, const model::SettingsModel& selection, model::SettingsModel& instrument)
+ErrorCode ReadForComparison(device::Device& device, const model::SettingsModel& selection,
+                            model::SettingsModel& instrument)
 {
     instrument = selection;
     device::Device reader{device.exchange, device.progress, instrument, {}};
     return device::ReadDeviceSettings(reader);
 }
 
-ErrorCode VerifyWritten(device::Device& device, const model::SettingsModel& written, std::vector<FieldDifference>& differences)
+ErrorCode VerifyWritten(device::Device& device, const model::SettingsModel& written,
+                        std::vector<FieldDifference>& differences)
 {
     differences.clear();
     model::SettingsModel instrument;
@@ -200,8 +195,8 @@ std::string DifferenceLines(const std::vector<FieldDifference>& differences)
 {
     std::string lines;
     for (const FieldDifference& d : differences)
-        lines += d.label + ": в профиле " + d.expected + ", в приборе " + (d.actualFinite ? d.actual : "не число (" + d.actual + ")") +
-                 "\n";
+        lines += d.label + ": в профиле " + d.expected + ", в приборе " +
+                 (d.actualFinite ? d.actual : "не число (" + d.actual + ")") + "\n";
     return lines;
 }
 

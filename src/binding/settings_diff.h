@@ -58,12 +58,14 @@ std::vector<SettingValue> ParseSettingsValueLines(const std::string& lines);
 
 // Reads the groups selected in `selection` from the instrument into `instrument`, which starts
 // as a copy of `selection`; the caller's model is not touched. Returns the read's code.
-ErrorCode ReadForComparison(device::Device& device, const model::SettingsModel& selection, model::SettingsModel& instrument);
+ErrorCode ReadForComparison(device::Device& device, const model::SettingsModel& selection,
+                            model::SettingsModel& instrument);
 
 // The check after a write: the groups selected in `written` read back from the instrument and
 // compared with it. Returns the read's code, or 15 when the instrument holds other values;
 // `differences` lists them.
-ErrorCode VerifyWritten(device::Device& device, const model::SettingsModel& written, std::vector<FieldDifference>& differences);
+ErrorCode VerifyWritten(device::Device& device, const model::SettingsModel& written,
+                        std::vector<FieldDifference>& differences);
 
 // "Канал 1 · Уставка I: в профиле 50.0000, в приборе 45.0000", one line a difference.
 std::string DifferenceLines(const std::vector<FieldDifference>& differences);

@@ -20,16 +20,14 @@ std::string Names(const std::vector<WritePart>& parts)
 StoppedWrite DescribeStop(const model::SettingsModel& m, const device::WriteReach& reach)
 {
     const std::pair<WritePart, bool> sent[] = {
-        {WritePart::Channel1, m.channel[0].select != 0},
-        {WritePart::Channel2, m.channel[1].select != 0},
-        {WritePart::Relays, m.rele.select == 1},
-        {WritePart::Regulator, true},
-        {WritePart::General, m.general.gen_select == 1},
-        {WritePart::Closing, true},
+        {WritePart::Channel1, m.channel[0].select != 0}, {WritePart::Channel2, m.channel[1].select != 0},
+        {WritePart::Relays, m.rele.select == 1},         {WritePart::Regulator, true},
+        {WritePart::General, m.general.gen_select == 1}, {WritePart::Closing, true},
     };
     StoppedWrite stop{reach.finished, reach.stoppedIn.value_or(WritePart::Channel1), {}};
     for (const auto& [part, selected] : sent)
-        if (selected && part > stop.stoppedIn && std::find(reach.finished.begin(), reach.finished.end(), part) == reach.finished.end())
+        if (selected && part > stop.stoppedIn &&
+            std::find(reach.finished.begin(), reach.finished.end(), part) == reach.finished.end())
             stop.notWritten.push_back(part);
     return stop;
 }
@@ -37,18 +35,12 @@ StoppedWrite DescribeStop(const model::SettingsModel& m, const device::WriteReac
 std::string WritePartName(WritePart part)
 {
     switch (part) {
-    case WritePart::Channel1:
-        return "канал 1";
-    case WritePart::Channel2:
-        return "канал 2";
-    case WritePart::Relays:
-        return "реле";
-    case WritePart::Regulator:
-        return "регулятор";
-    case WritePart::General:
-        return "общие";
-    case WritePart::Closing:
-        return "маркер и перезапуск";
+    case WritePart::Channel1: return "канал 1";
+    case WritePart::Channel2: return "канал 2";
+    case WritePart::Relays: return "реле";
+    case WritePart::Regulator: return "регулятор";
+    case WritePart::General: return "общие";
+    case WritePart::Closing: return "маркер и перезапуск";
     }
     return {};
 }

@@ -11,16 +11,13 @@
 namespace pmv::binding {
 namespace {
 
-constexpr const char* kCsvHeading[] = {"Время", "Канал 1", "Состояние 1", "Канал 2", "Состояние 2", "Реле 1",
-                                       "Реле 2", "К1 уставка 1", "К1 уставка 2", "К1 обрыв", "К2 уставка 1",
-                                       "К2 уставка 2", "К2 обрыв"};
+constexpr const char* kCsvHeading[] = {"Время",        "Канал 1",      "Состояние 1",  "Канал 2",      "Состояние 2",
+                                       "Реле 1",       "Реле 2",       "К1 уставка 1", "К1 уставка 2", "К1 обрыв",
+                                       "К2 уставка 1", "К2 уставка 2", "К2 обрыв"};
 // As the page of current values shows them.
 constexpr int kValueDecimals = 4;
 
-char Bit(uint8_t byte, unsigned bit)
-{
-    return ((byte >> bit) & 1u) ? '1' : '0';
-}
+char Bit(uint8_t byte, unsigned bit) { return ((byte >> bit) & 1u) ? '1' : '0'; }
 
 }  // namespace
 
@@ -37,10 +34,7 @@ void TrendBuffer::Add(const TrendSample& sample)
     ++count_;
 }
 
-void TrendBuffer::Clear()
-{
-    first_ = count_ = 0;
-}
+void TrendBuffer::Clear() { first_ = count_ = 0; }
 
 std::vector<TrendSample> TrendBuffer::Window(int64_t nowMs, int64_t lengthMs) const
 {
@@ -86,7 +80,8 @@ std::string TrendCsvLine(const TrendSample& sample, const CsvFormat& format)
     const char sep = format.separator;
     std::string line = IsoLocalTime(sample.timeMs);
     for (size_t ch = 0; ch < 2; ++ch)
-        line += sep + CsvDecimal(v.value[ch], kValueDecimals, format) + sep + CsvText(ChannelStatusText(v.status[ch]), format);
+        line += sep + CsvDecimal(v.value[ch], kValueDecimals, format) + sep +
+                CsvText(ChannelStatusText(v.status[ch]), format);
     for (unsigned r = 0; r < 2; ++r)
         (line += sep) += Bit(v.relays, r);
     for (size_t ch = 0; ch < 2; ++ch)

@@ -43,13 +43,16 @@ std::vector<std::string> ProfileLines(std::vector<std::string> lines)
 // A number text changed into one that does not scan: gathering keeps the old value for it.
 bool UnscannedEdit(const ChannelControls& settled, const ChannelControls& shown)
 {
-    const std::string ChannelControls::*texts[] = {
-        &ChannelControls::rangeMax, &ChannelControls::rangeMin, &ChannelControls::shift,
-        &ChannelControls::rangeAdjust, &ChannelControls::setpoint1, &ChannelControls::hysteresis1,
-        &ChannelControls::setpoint2, &ChannelControls::hysteresis2, &ChannelControls::setpointStep,
-        &ChannelControls::hysteresisStep};
-    const auto edited = [](const std::string& before, const std::string& now) { return now != before && !IsNumberText(now); };
-    return std::any_of(std::begin(texts), std::end(texts), [&](auto text) { return edited(settled.*text, shown.*text); }) ||
+    const std::string ChannelControls::*texts[] = {&ChannelControls::rangeMax,     &ChannelControls::rangeMin,
+                                                   &ChannelControls::shift,        &ChannelControls::rangeAdjust,
+                                                   &ChannelControls::setpoint1,    &ChannelControls::hysteresis1,
+                                                   &ChannelControls::setpoint2,    &ChannelControls::hysteresis2,
+                                                   &ChannelControls::setpointStep, &ChannelControls::hysteresisStep};
+    const auto edited = [](const std::string& before, const std::string& now) {
+        return now != before && !IsNumberText(now);
+    };
+    return std::any_of(std::begin(texts), std::end(texts),
+                       [&](auto text) { return edited(settled.*text, shown.*text); }) ||
            !std::equal(settled.polynomial.begin(), settled.polynomial.end(), shown.polynomial.begin(),
                        [&](const std::string& a, const std::string& b) { return !edited(a, b); });
 }

@@ -11,7 +11,8 @@ namespace pmv::binding {
 // What the window's settings were when they were last loaded, saved or read, against what its
 // controls show now. Only the settings a profile keeps and its description count: the group
 // boxes choose what an exchange moves, and the serial number and the production date belong to
-// the instrument, not to a profile. Numbers count by value ("50" is " 50.0000"); a number text that does not scan counts
+// the instrument, not to a profile. Numbers count by value ("50" is " 50.0000"); a number text that
+// does not scan counts
 // as an edit.
 class UnsavedEdits {
 public:

@@ -17,10 +17,7 @@
 namespace pmv::binding {
 namespace {
 
-void Gather(CommandContext& c)
-{
-    GatherSettings(c.controls, c.device.model, c.messages);
-}
+void Gather(CommandContext& c) { GatherSettings(c.controls, c.device.model, c.messages); }
 
 void Show(CommandContext& c)
 {
@@ -72,9 +69,8 @@ RecordedSerialWrite WriteSerialNumber(CommandContext& context, history::History&
         return {RecordedSerialWrite::Refusal::None, Failed(context, kBadNumber), {}};
     Gather(context);
     const auto again = [&](const std::string& why) {
-        return context.messages.AskYesNo(Question::ReuseSerialNumber,
-                                         why + ".\nЗаписать этот номер в прибор еще раз?", "Заводской номер",
-                                         MessageIcon::Warning);
+        return context.messages.AskYesNo(Question::ReuseSerialNumber, why + ".\nЗаписать этот номер в прибор еще раз?",
+                                         "Заводской номер", MessageIcon::Warning);
     };
     const RecordedSerialWrite written =
         WriteSerialWithRecord(context.device, history, context.controls.general.calendar.day, again, record);
@@ -150,7 +146,8 @@ std::optional<std::string> ChangePort(CommandContext& context, link::LinkPort& p
 }
 
 std::optional<std::string> ChooseNetworkPort(CommandContext& context, link::LinkPort& port,
-                                             const std::optional<std::string>& name, const std::vector<std::string>& found)
+                                             const std::optional<std::string>& name,
+                                             const std::vector<std::string>& found)
 {
     if (!name) {
         Gather(context);
@@ -184,7 +181,8 @@ std::optional<std::array<std::string, 4>> OpenProfile(CommandContext& context, c
     }
     // "Записать все" sends every group whatever the profile's boxes say, so every group is checked.
     model::SettingsModel everyGroup = probe;
-    everyGroup.channel[0].select = everyGroup.channel[1].select = everyGroup.rele.select = everyGroup.general.gen_select = 1;
+    everyGroup.channel[0].select = everyGroup.channel[1].select = everyGroup.rele.select =
+        everyGroup.general.gen_select = 1;
     const model::ProfileCheck check = model::CheckProfile(ini::IniFile::Load(path), model::SentByWrite(everyGroup));
     if (!check.bad.empty()) {
         context.messages.ShowMessage(model::BadValuesText(path, check.bad) + "\nПрофиль не открыт.", "Ошибка",
@@ -192,8 +190,9 @@ std::optional<std::array<std::string, 4>> OpenProfile(CommandContext& context, c
         return std::nullopt;
     }
     if (check.missing != 0 &&
-        !context.messages.AskYesNo(Question::ProfileDefaults, model::MissingKeysText(path, check.missing) + "\nОткрыть профиль?",
-                                   "Профиль", MessageIcon::Warning))
+        !context.messages.AskYesNo(Question::ProfileDefaults,
+                                   model::MissingKeysText(path, check.missing) + "\nОткрыть профиль?", "Профиль",
+                                   MessageIcon::Warning))
         return std::nullopt;
     const LoadedProfile profile = LoadProfileKeepingFile(path, context.device.model);
     if (profile.unread) {

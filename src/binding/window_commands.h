@@ -62,7 +62,8 @@ std::optional<std::string> ChangePort(CommandContext& context, link::LinkPort& p
 // bound to already, else the first that names no device among `found`, else number 8. Without a
 // name (the question was cancelled) the selector shows the port in use again.
 std::optional<std::string> ChooseNetworkPort(CommandContext& context, link::LinkPort& port,
-                                             const std::optional<std::string>& name, const std::vector<std::string>& found);
+                                             const std::optional<std::string>& name,
+                                             const std::vector<std::string>& found);
 
 // "Прочитать из файла настройки прибора": the controls into the model, then the profile. A
 // missing file, or one with none of a profile's sections, is refused with its message and left

@@ -87,10 +87,8 @@ bool Finds(const RelayCheck& check, int32_t maskWord)
 {
     const uint32_t mask = static_cast<uint32_t>(maskWord);
     switch (check.test) {
-    case RelayTest::AnyOf:
-        return (mask & check.bits) != 0;
-    case RelayTest::NotOneRegulatorColumn:
-        return mask != 0x08 && mask != 0x10 && mask != 0x20 && mask != 0x40;
+    case RelayTest::AnyOf: return (mask & check.bits) != 0;
+    case RelayTest::NotOneRegulatorColumn: return mask != 0x08 && mask != 0x10 && mask != 0x20 && mask != 0x40;
     }
     return false;
 }
@@ -120,18 +118,9 @@ struct Operand {
     float limit = 0;
 };
 
-constexpr Operand Field(float CS::*real)
-{
-    return {real, nullptr, 0};
-}
-constexpr Operand Count(int32_t CS::*count)
-{
-    return {nullptr, count, 0};
-}
-constexpr Operand Limit(float limit)
-{
-    return {nullptr, nullptr, limit};
-}
+constexpr Operand Field(float CS::*real) { return {real, nullptr, 0}; }
+constexpr Operand Count(int32_t CS::*count) { return {nullptr, count, 0}; }
+constexpr Operand Limit(float limit) { return {nullptr, nullptr, limit}; }
 
 // Floats compare as 32-bit floats: widening both sides to double keeps every comparison as is.
 double ValueOf(const CS& channel, const Operand& operand)
@@ -157,14 +146,10 @@ bool Finds(const ChannelCheck& check, const CS& channel)
     const double a = ValueOf(channel, check.lhs);
     const double b = ValueOf(channel, check.rhs);
     switch (check.compare) {
-    case Compare::Greater:
-        return a > b;
-    case Compare::Less:
-        return a < b;
-    case Compare::Equal:
-        return a == b;
-    case Compare::NotLess:
-        return a >= b;
+    case Compare::Greater: return a > b;
+    case Compare::Less: return a < b;
+    case Compare::Equal: return a == b;
+    case Compare::NotLess: return a >= b;
     }
     return false;
 }
@@ -239,9 +224,7 @@ ErrorCode RunChecks(const std::array<ChannelCheck, N>& checks, CS& channel, cons
         if (!Finds(check, channel))
             continue;
         switch (check.kind) {
-        case Finding::Error:
-            messages.ShowMessage(check.text, caption, MessageIcon::Error);
-            return kStoppedToCorrect;
+        case Finding::Error: messages.ShowMessage(check.text, caption, MessageIcon::Error); return kStoppedToCorrect;
         case Finding::Question:
             if (!messages.AskYesNo(Question::Other, check.text, caption, MessageIcon::Error))
                 return kStoppedToCorrect;
@@ -268,14 +251,16 @@ ErrorCode CheckRelaySettings(const model::SettingsModel& model, Messages& messag
     return kOk;
 }
 
-ErrorCode CheckChannelSettings(model::SettingsModel& model, Messages& messages, int channel, ChannelCheckSwitches switches)
+ErrorCode CheckChannelSettings(model::SettingsModel& model, Messages& messages, int channel,
+                               ChannelCheckSwitches switches)
 {
     if (channel < 0 || channel > 1)
         return kOk;
     CS& settings = model.channel[static_cast<size_t>(channel)];
     const std::string number = std::to_string(channel + 1);
     if (switches.errors)
-        if (const ErrorCode code = RunChecks(kErrorChecks, settings, "Ошибка в настройках канала " + number, messages); code != kOk)
+        if (const ErrorCode code = RunChecks(kErrorChecks, settings, "Ошибка в настройках канала " + number, messages);
+            code != kOk)
             return code;
     if (switches.remarks)
         return RunChecks(kRemarkChecks, settings, "Замечание по настройкам канала " + number, messages);

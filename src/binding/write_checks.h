@@ -27,7 +27,8 @@ struct ChannelCheckSwitches {
 
 // The error checks (when switched on), then the remark checks (when switched on) of channel
 // 0 or 1; any other channel has none. Returns 0, 16 or 17.
-ErrorCode CheckChannelSettings(model::SettingsModel& model, Messages& messages, int channel, ChannelCheckSwitches switches);
+ErrorCode CheckChannelSettings(model::SettingsModel& model, Messages& messages, int channel,
+                               ChannelCheckSwitches switches);
 
 // CheckChannelSettings for channel 1, then channel 2, each unless its select is 0 (the channels
 // that WriteDeviceSettings sends); the first non-zero result, else 0.

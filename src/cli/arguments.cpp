@@ -25,7 +25,8 @@ Arguments ParseArguments(const std::vector<std::string>& args, const std::set<st
         if (a.size() > 2 && a.starts_with("--")) {
             if (const auto [name, value] = SplitOption(a); value) {
                 if (!valueOptions.count(name)) {
-                    parsed.error = flagOptions.count(name) ? "у " + name + " нет значения" : "неизвестный параметр " + name;
+                    parsed.error =
+                        flagOptions.count(name) ? "у " + name + " нет значения" : "неизвестный параметр " + name;
                     return parsed;
                 }
                 parsed.options[name] = *value;
@@ -76,7 +77,8 @@ std::optional<GroupSelection> ParseGroups(const std::string& list)
     while (std::getline(items, item, ',')) {
         if (item.empty())
             continue;
-        const auto* name = std::find_if(std::begin(kNames), std::end(kNames), [&](const Name& n) { return item == n.word; });
+        const auto* name =
+            std::find_if(std::begin(kNames), std::end(kNames), [&](const Name& n) { return item == n.word; });
         if (name == std::end(kNames))
             return std::nullopt;
         groups.*name->flag = true;

@@ -33,7 +33,7 @@ int64_t WallMs()
 
 // The instruments of the batch: the addresses of --addresses at the line's speed, or every
 // instrument a scan at that speed finds (two at one address are told and left out).
-std::optional<std::vector<binding::BusInstrument>> Instruments(Session& s, const Arguments& a, int& status)
+std::optional<std::vector<binding::BusInstrument>> Instruments(TerminalSession& s, const Arguments& a, int& status)
 {
     const uint32_t baud = s.port.settings().BaudRate;
     std::vector<binding::BusInstrument> instruments;
@@ -55,17 +55,17 @@ std::optional<std::vector<binding::BusInstrument>> Instruments(Session& s, const
     options.bauds = {baud};
     s.progress.SetProgressLines({"Приборы на линии"});
     s.progress.ShowProgressPanel();
-    const binding::BusScan scan = binding::ScanBus(
-        s.device, s.line, s.clock, options,
-        [&](const device::SearchStep& step) {
-            if (s.console.errIsTerminal) {
-                char text[96];
-                std::snprintf(text, sizeof text, "адрес %u (%u из %u)", step.address, step.probed, step.total);
-                s.progress.SetProgressStep(text);
-            }
-            return !s.progress.EscapePressed();
-        },
-        {});
+    const binding::BusScan scan = binding::ScanBus(s.device, s.line, s.clock, options,
+                                                   [&](const device::SearchStep& step) {
+                                                       if (s.console.errIsTerminal) {
+                                                           char text[96];
+                                                           std::snprintf(text, sizeof text, "адрес %u (%u из %u)",
+                                                                         step.address, step.probed, step.total);
+                                                           s.progress.SetProgressStep(text);
+                                                       }
+                                                       return !s.progress.EscapePressed();
+                                                   },
+                                                   {});
     s.progress.HideProgressPanel();
     s.line.Configure(baud);
     if (scan.stopped) {
@@ -74,7 +74,8 @@ std::optional<std::vector<binding::BusInstrument>> Instruments(Session& s, const
     }
     for (const binding::BusInstrument& i : scan.instruments) {
         if (i.conflict)
-            std::fprintf(s.console.err, "адрес %u: ответы искажены, на адресе несколько приборов; пропущен\n", i.address);
+            std::fprintf(s.console.err, "адрес %u: ответы искажены, на адресе несколько приборов; пропущен\n",
+                         i.address);
         else
             instruments.push_back(i);
     }
@@ -88,7 +89,7 @@ std::optional<std::vector<binding::BusInstrument>> Instruments(Session& s, const
 
 // The table of results and the exit status: 0 only when every instrument succeeded, 20 when the
 // batch was stopped, else the first failure's code.
-int Report(Session& s, const std::vector<binding::BusOutcome>& outcomes, const std::string& summaryPath)
+int Report(TerminalSession& s, const std::vector<binding::BusOutcome>& outcomes, const std::string& summaryPath)
 {
     std::string table;
     size_t succeeded = 0;
@@ -117,12 +118,12 @@ int Report(Session& s, const std::vector<binding::BusOutcome>& outcomes, const s
     return static_cast<int>(CodeNumber(first));
 }
 
-int BusRead(Session& s, const Arguments& a, const std::string& folder)
+int BusRead(TerminalSession& s, const Arguments& a, const std::string& folder)
 {
     std::error_code error;
     if (!std::filesystem::is_directory(folder, error)) {
         std::fprintf(s.console.err, "pmvctl: нет папки %s\n", folder.c_str());
-        return Session::kFileFailure;
+        return TerminalSession::kFileFailure;
     }
     int status = 0;
     const auto instruments = Instruments(s, a, status);
@@ -131,13 +132,14 @@ int BusRead(Session& s, const Arguments& a, const std::string& folder)
     std::vector<std::string> taken;
     const int32_t port = s.port.settings().Number;
     s.progress.DiscardEscape();
-    const auto outcomes = binding::RunOnEach(
-        s.device, s.line, *instruments,
-        [&](device::Device& d, binding::BusOutcome& o) { return binding::ReadIntoFolder(d, s.messages, port, folder, taken, o); });
+    const auto outcomes =
+        binding::RunOnEach(s.device, s.line, *instruments, [&](device::Device& d, binding::BusOutcome& o) {
+            return binding::ReadIntoFolder(d, s.messages, port, folder, taken, o);
+        });
     return Report(s, outcomes, (std::filesystem::path(folder) / "summary.txt").string());
 }
 
-int BusWrite(Session& s, const Arguments& a, const std::string& path)
+int BusWrite(TerminalSession& s, const Arguments& a, const std::string& path)
 {
     std::string error;
     const auto description = LoadProfileUnchanged(path, s.model, true, error);
@@ -149,7 +151,7 @@ int BusWrite(Session& s, const Arguments& a, const std::string& path)
     binding::ShowSettings(s.model, port, controls);
     binding::SelectAllGroups(boxes, controls);
     if (RefusedToSend(s, path, model::SentByWrite(boxes), true, a.Has("--defaults")))
-        return Session::kFileFailure;
+        return TerminalSession::kFileFailure;
     binding::ShowSettings(s.model, port, controls);
     NoWindow host;
     binding::CommandContext context{s.device, s.messages, host, controls, port};
@@ -162,18 +164,16 @@ int BusWrite(Session& s, const Arguments& a, const std::string& path)
     const model::SettingsModel checked = s.model;
     s.history.OpenAside();
     s.progress.DiscardEscape();
-    const auto outcomes = binding::RunOnEach(
-        s.device, s.line, *instruments,
-        [&](device::Device& d, binding::BusOutcome& o) {
+    const auto outcomes =
+        binding::RunOnEach(s.device, s.line, *instruments, [&](device::Device& d, binding::BusOutcome& o) {
             return binding::WriteAndVerify(
-                d, s.messages, port, checked, path,
-                [&](const history::HistoryRecord& r) { s.Record(r); }, o);
+                d, s.messages, port, checked, path, [&](const history::HistoryRecord& r) { s.Record(r); }, o);
         });
     return Report(s, outcomes, {});
 }
 
 // Waits until `deadline`, or less when Ctrl-C comes; true when it came.
-bool WaitOrStop(Session& s, link::Clock& clock, int64_t deadline)
+bool WaitOrStop(TerminalSession& s, link::Clock& clock, int64_t deadline)
 {
     const int64_t wait = deadline - clock.MonotonicMs();
     for (int64_t waited = 0; waited < wait; waited += kWaitSliceMs) {
@@ -191,12 +191,12 @@ std::string Number(float value)
     return JsonNumber(std::string(text, end));
 }
 
-int BusMonitor(Session& s, const Arguments& a)
+int BusMonitor(TerminalSession& s, const Arguments& a)
 {
     const auto interval = a.options.count("--interval") ? ParseNumber(a.options.at("--interval"), 100, 3'600'000)
                                                         : std::optional<int64_t>(device::LivePoll::kIntervalMs);
-    const auto count = a.options.count("--count") ? ParseNumber(a.options.at("--count"), 1, 100'000'000)
-                                                  : std::optional<int64_t>(-1);
+    const auto count =
+        a.options.count("--count") ? ParseNumber(a.options.at("--count"), 1, 100'000'000) : std::optional<int64_t>(-1);
     const auto format = binding::ParseCsvFormat(a.options.count("--csv-format") ? a.options.at("--csv-format") : "ru");
     if (!interval || !count || !format || (a.Has("--csv") && a.Has("--json")))
         return Usage(s.console, "--interval 100..3600000, --count 1..100000000, --csv [--csv-format ru|c] или --json");
@@ -210,7 +210,8 @@ int BusMonitor(Session& s, const Arguments& a)
         std::string heading = binding::CsvStart(f) + "Время";
         for (const binding::BusInstrument& i : *instruments)
             for (int ch = 1; ch <= 2; ++ch)
-                heading += f.separator + binding::CsvText("Адрес " + std::to_string(i.address) + " К" + std::to_string(ch), f);
+                heading +=
+                    f.separator + binding::CsvText("Адрес " + std::to_string(i.address) + " К" + std::to_string(ch), f);
         std::fprintf(s.console.out, "%s\n", heading.c_str());
     }
     std::vector<device::LivePoll> polls(instruments->size());
@@ -221,9 +222,8 @@ int BusMonitor(Session& s, const Arguments& a)
     for (int64_t n = 0; *count < 0 || n < *count; ++n) {
         const int64_t next = clock.MonotonicMs() + *interval;
         std::vector<ErrorCode> codes;
-        const auto outcomes = binding::RunOnEach(
-            s.device, s.line, *instruments,
-            [&](device::Device& d, binding::BusOutcome&) {
+        const auto outcomes =
+            binding::RunOnEach(s.device, s.line, *instruments, [&](device::Device& d, binding::BusOutcome&) {
                 const size_t at = codes.size();
                 const ErrorCode code = polls[at].Tick(d.exchange, values[at], {}).code;
                 codes.push_back(code);
@@ -248,14 +248,17 @@ int BusMonitor(Session& s, const Arguments& a)
             row = binding::CsvText(time, f);
             for (size_t i = 0; i < outcomes.size(); ++i)
                 for (size_t ch = 0; ch < 2; ++ch)
-                    row += f.separator + (outcomes[i].done && outcomes[i].code == kOk ? binding::CsvDecimal(values[i].value[ch], 4, f) : std::string());
+                    row += f.separator + (outcomes[i].done && outcomes[i].code == kOk
+                                              ? binding::CsvDecimal(values[i].value[ch], 4, f)
+                                              : std::string());
         }
         std::fprintf(s.console.out, "%s\n", row.c_str());
         if (std::fflush(s.console.out) != 0)
             return kOutputFailedStatus;
         for (const ErrorCode code : codes)
             answered |= code == kOk;
-        const bool cut = std::any_of(outcomes.begin(), outcomes.end(), [](const binding::BusOutcome& o) { return !o.done; });
+        const bool cut =
+            std::any_of(outcomes.begin(), outcomes.end(), [](const binding::BusOutcome& o) { return !o.done; });
         if (cut || (n + 1 != *count && WaitOrStop(s, clock, next)))
             break;
     }
@@ -264,7 +267,7 @@ int BusMonitor(Session& s, const Arguments& a)
 
 }  // namespace
 
-int RunBus(Session& s, const Arguments& a)
+int RunBus(TerminalSession& s, const Arguments& a)
 {
     const std::string& action = a.words[0];
     if (action == "monitor" && a.words.size() == 1)

@@ -18,6 +18,6 @@ inline constexpr const char* kBusHelp =
     "иначе код первой ошибки.";
 
 // pmvctl bus read / write / monitor: one-instrument flows on every instrument of the line.
-int RunBus(Session& session, const Arguments& arguments);
+int RunBus(TerminalSession& session, const Arguments& arguments);
 
 }  // namespace pmv::cli

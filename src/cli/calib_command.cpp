@@ -8,7 +8,7 @@
 
 namespace pmv::cli {
 
-int RunCalib(Session& s, const Arguments& a)
+int RunCalib(TerminalSession& s, const Arguments& a)
 {
     const auto channel = ParseNumber(a.words[1], 1, 2);
     if (!channel)
@@ -19,8 +19,9 @@ int RunCalib(Session& s, const Arguments& a)
         s.progress.DiscardEscape();
         if (const ErrorCode code = device::ReadCalibrationCoefficients(s.device, ch); code != kOk)
             return s.Finish(code);
-        std::fprintf(s.console.out, "UREF %.4f\nRREF %.4f\nKu 100 mV %.4f\nKu 10 V %.4f\nKi 0-5 mA %.4f\nKi 0-20 mA %.4f\n",
-                     c.uref, c.rref, c.ku, c.ku10, c.ki05, c.ki020);
+        std::fprintf(s.console.out,
+                     "UREF %.4f\nRREF %.4f\nKu 100 mV %.4f\nKu 10 V %.4f\nKi 0-5 mA %.4f\nKi 0-20 mA %.4f\n", c.uref,
+                     c.rref, c.ku, c.ku10, c.ki05, c.ki020);
         return 0;
     }
     if (a.words[0] == "write" && a.words.size() == 3) {
@@ -31,7 +32,7 @@ int RunCalib(Session& s, const Arguments& a)
             return group == model::Group::Calibration && groupChannel == ch + 1;
         };
         if (RefusedToSend(s, a.words[2], coefficients, false, false))
-            return Session::kFileFailure;
+            return TerminalSession::kFileFailure;
         s.progress.DiscardEscape();
         const binding::RecordedCoefficientsWrite written =
             binding::WriteCoefficientsWithRecord(s.device, ch, a.words[2], [&](ErrorCode code) { s.Finish(code); });

@@ -7,6 +7,6 @@ namespace pmv::cli {
 
 // pmvctl calib read CH | write CH PROFILE: a channel's calibration coefficients, printed or
 // written from the profile (the instrument restarts after a write to take them).
-int RunCalib(Session& session, const Arguments& arguments);
+int RunCalib(TerminalSession& session, const Arguments& arguments);
 
 }  // namespace pmv::cli

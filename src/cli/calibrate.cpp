@@ -57,7 +57,7 @@ bool CalibrationAnswers::AskYesNo(Question question, const std::string& text, co
     return DeclineWatch::AskYesNo(question, text, caption, icon);
 }
 
-int RunCalibrate(Session& s, const Arguments& a)
+int RunCalibrate(TerminalSession& s, const Arguments& a)
 {
     const auto ch = ParseNumber(a.words[0], 1, 2);
     const auto variant = VariantOf(a.words[1]);
@@ -69,7 +69,7 @@ int RunCalibrate(Session& s, const Arguments& a)
     const auto description = LoadProfileUnchanged(path, s.model, true, error);
     if (!description) {
         std::fprintf(s.console.err, "%s\n", error.c_str());
-        return Session::kFileFailure;
+        return TerminalSession::kFileFailure;
     }
     const model::SettingsModel before = s.model;
 
@@ -87,7 +87,7 @@ int RunCalibrate(Session& s, const Arguments& a)
         failure = model::SaveProfile(path, s.model, *description);
     if (failure) {
         s.ReportFileProblem(*failure);
-        return code != kOk ? static_cast<int>(CodeNumber(code)) : Session::kFileFailure;
+        return code != kOk ? static_cast<int>(CodeNumber(code)) : TerminalSession::kFileFailure;
     }
     return static_cast<int>(CodeNumber(code));
 }

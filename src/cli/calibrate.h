@@ -10,7 +10,8 @@ namespace pmv::cli {
 // gets the No.
 class CalibrationAnswers : public binding::DeclineWatch {
 public:
-    CalibrationAnswers(Messages& inner, bool connectedAnyway) : DeclineWatch(inner), connectedAnyway_(connectedAnyway) {}
+    CalibrationAnswers(Messages& inner, bool connectedAnyway) : DeclineWatch(inner), connectedAnyway_(connectedAnyway)
+    {}
 
     bool AskYesNo(Question question, const std::string& text, const std::string& caption, MessageIcon icon) override;
 
@@ -20,7 +21,7 @@ private:
 
 // pmvctl calibrate CH VARIANT [--yes|--no] PROFILE: one calibration procedure of a channel on
 // the values of PROFILE, which is saved when the procedure changed the model.
-int RunCalibrate(Session& session, const Arguments& arguments);
+int RunCalibrate(TerminalSession& session, const Arguments& arguments);
 
 inline constexpr const char* kCalibrateUsage = "CH ku10|ku100|ki20|ki5|ref [--yes|--no] PROFILE";
 inline constexpr const char* kCalibrateHelp =

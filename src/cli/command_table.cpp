@@ -19,10 +19,7 @@
 namespace pmv::cli {
 namespace {
 
-bool NeverNeedsLine(const Arguments&)
-{
-    return false;
-}
+bool NeverNeedsLine(const Arguments&) { return false; }
 
 }  // namespace
 
@@ -52,7 +49,8 @@ const std::vector<Command>& Commands()
          .run = RunWrite},
         {.name = "diff",
          .usage = "[--groups ch1,ch2,relay,general] [--json] PROFILE",
-         .help = "Читает группы настроек из прибора и перечисляет отличия от профиля; код 0: совпадают, 68: отличаются (вне кодов ошибок 1..23).",
+         .help =
+             "Читает группы настроек из прибора и перечисляет отличия от профиля; код 0: совпадают, 68: отличаются (вне кодов ошибок 1..23).",
          .valueOptions = {"--groups"},
          .flags = {"--json"},
          .minWords = 1,

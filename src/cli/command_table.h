@@ -20,7 +20,7 @@ struct Command {
     std::set<std::string> flags = {};
     size_t minWords = 0;
     size_t maxWords = 0;
-    std::function<int(Session&, const Arguments&)> run;
+    std::function<int(TerminalSession&, const Arguments&)> run;
     bool (*needsLine)(const Arguments&) = nullptr;  // nullptr: always
     bool runsWithoutPort = false;                   // the command explains a port that does not open itself
 };

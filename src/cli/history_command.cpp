@@ -27,11 +27,12 @@ std::string ValuesJson(const history::HistoryRecord& r)
         return "{}";
     std::vector<std::pair<std::string, std::string>> sections;  // in the order they first come
     for (const binding::SettingValue& v : binding::ParseSettingsValueLines(r.details)) {
-        auto section = std::find_if(sections.begin(), sections.end(), [&](const auto& s) { return s.first == v.section; });
+        auto section =
+            std::find_if(sections.begin(), sections.end(), [&](const auto& s) { return s.first == v.section; });
         if (section == sections.end())
             section = sections.insert(sections.end(), {v.section, ""});
-        section->second += (section->second.empty() ? "" : ",") + JsonString(v.key) + ":" +
-                           (v.finite ? JsonNumber(v.text) : "null");
+        section->second +=
+            (section->second.empty() ? "" : ",") + JsonString(v.key) + ":" + (v.finite ? JsonNumber(v.text) : "null");
     }
     std::string json;
     for (const auto& [name, keys] : sections)
@@ -39,26 +40,29 @@ std::string ValuesJson(const history::HistoryRecord& r)
     return "{" + json + "}";
 }
 
-int ImportHistory(Session& s, const std::string& file)
+int ImportHistory(TerminalSession& s, const std::string& file)
 {
     if (!history::IsServerAddress(s.history.address())) {
-        return Usage(s.console, "--import переносит журнал на сервер: укажите его (--history URL или [HISTORY] Server в dev.dat)");
+        return Usage(s.console,
+                     "--import переносит журнал на сервер: укажите его (--history URL или [HISTORY] Server в dev.dat)");
     }
     history::ImportReport report;
     if (const auto failure = s.history.Import(file, report)) {
         std::fprintf(s.console.err, "pmvctl: журнал %s не перенесен: %s\n", file.c_str(), failure->c_str());
-        return Session::kFileFailure;
+        return TerminalSession::kFileFailure;
     }
     for (const std::string& conflict : report.conflicts)
         std::fprintf(s.console.err, "Номер выдан дважды: %s\n", conflict.c_str());
-    std::fprintf(s.console.out, "Перенесено на сервер %s: записей %d, номеров %d; уже были там: записей %d; номеров, выданных дважды: %zu\n",
-                 s.history.where().c_str(), report.records, report.serials, report.recordsKept, report.conflicts.size());
+    std::fprintf(
+        s.console.out,
+        "Перенесено на сервер %s: записей %d, номеров %d; уже были там: записей %d; номеров, выданных дважды: %zu\n",
+        s.history.where().c_str(), report.records, report.serials, report.recordsKept, report.conflicts.size());
     return 0;
 }
 
 }  // namespace
 
-int RunHistory(Session& s, const Arguments& a)
+int RunHistory(TerminalSession& s, const Arguments& a)
 {
     if (a.options.count("--import")) {
         if (!a.words.empty() || a.Has("--csv") || a.Has("--json") || a.options.size() != 1)
@@ -102,16 +106,18 @@ int RunHistory(Session& s, const Arguments& a)
                          "\"device_type\":%d,\"firmware\":%s,\"operation\":%s,\"operation_code\":\"%s\",\"profile\":%s,"
                          "\"profile_sha256\":%s,\"groups\":%s,\"result\":%u,\"values\":%s,\"details\":%s}\n",
                          JsonString(r.time).c_str(), JsonString(r.operatorName).c_str(), r.typeCode, r.serial,
-                         history::InstrumentNumber(r.typeCode, r.serial).c_str(), r.deviceType, JsonString(r.firmware).c_str(),
-                         JsonString(r.operation).c_str(), history::OperationCode(r.operation).c_str(),
-                         JsonString(r.profile).c_str(), JsonString(r.profileSha256).c_str(), JsonString(r.groups).c_str(),
-                         r.result, ValuesJson(r).c_str(), JsonString(r.details).c_str());
+                         history::InstrumentNumber(r.typeCode, r.serial).c_str(), r.deviceType,
+                         JsonString(r.firmware).c_str(), JsonString(r.operation).c_str(),
+                         history::OperationCode(r.operation).c_str(), JsonString(r.profile).c_str(),
+                         JsonString(r.profileSha256).c_str(), JsonString(r.groups).c_str(), r.result,
+                         ValuesJson(r).c_str(), JsonString(r.details).c_str());
         return 0;
     }
     for (const history::HistoryRecord& r : rows)
         std::fprintf(s.console.out, "%s  %s %s  %s %s  %s  %s  код %u\n", r.time.c_str(),
-                     Padded(r.operatorName, 10).c_str(), history::InstrumentNumber(r.typeCode, r.serial).c_str(), Padded(r.operation, 20).c_str(),
-                     r.groups.c_str(), r.profile.c_str(), r.firmware.c_str(), r.result);
+                     Padded(r.operatorName, 10).c_str(), history::InstrumentNumber(r.typeCode, r.serial).c_str(),
+                     Padded(r.operation, 20).c_str(), r.groups.c_str(), r.profile.c_str(), r.firmware.c_str(),
+                     r.result);
     return 0;
 }
 

@@ -6,7 +6,7 @@
 namespace pmv::cli {
 
 // `pmvctl history [[TYPE-]SERIAL] [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--csv]`.
-int RunHistory(Session& session, const Arguments& arguments);
+int RunHistory(TerminalSession& session, const Arguments& arguments);
 
 inline constexpr const char* kHistoryUsage =
     "[[ТИП-]НОМЕР] [--from ГГГГ-ММ-ДД] [--to ГГГГ-ММ-ДД] [--csv [--csv-format ru|c] | --json] | --import ФАЙЛ";

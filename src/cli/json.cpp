@@ -25,10 +25,7 @@ std::string JsonString(const std::string& text)
 
 namespace {
 
-bool IsDigit(char c)
-{
-    return std::isdigit(static_cast<unsigned char>(c)) != 0;
-}
+bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
 
 // A number as JSON writes it: -?(0|[1-9][0-9]*)(\.[0-9]+)?([eE][-+]?[0-9]+)?
 bool IsJsonNumber(const std::string& text)

@@ -19,9 +19,8 @@ namespace {
 
 bool AsksForHelp(const std::vector<std::string>& args)
 {
-    return std::any_of(args.begin(), args.end(), [](const std::string& a) {
-        return a == "--help" || a == "-h" || a == "--version";
-    });
+    return std::any_of(args.begin(), args.end(),
+                       [](const std::string& a) { return a == "--help" || a == "-h" || a == "--version"; });
 }
 
 // Page drawing asks Qt for the runtime folder, and Qt warns on stderr when XDG_RUNTIME_DIR is

@@ -47,15 +47,16 @@ std::string TextLine(int64_t timeMs, const binding::LiveView& view)
 //  "CH2":{...},"relays":[0,1]}; a failed poll: {"time":"...","code":2,"error":"..."}.
 std::string JsonLine(int64_t timeMs, ErrorCode code, const device::LiveValues& v)
 {
-    std::string line = "{\"time\":" + JsonString(binding::IsoLocalTime(timeMs)) + ",\"code\":" + std::to_string(CodeNumber(code));
+    std::string line =
+        "{\"time\":" + JsonString(binding::IsoLocalTime(timeMs)) + ",\"code\":" + std::to_string(CodeNumber(code));
     if (code != kOk)
         return line + ",\"error\":" + JsonString(binding::ShowPollOutcome(code).text) + "}";
     for (size_t ch = 0; ch < 2; ++ch) {
         char value[32];
         const auto end = std::to_chars(std::begin(value), std::end(value), v.value[ch]).ptr;
         line += ",\"CH" + std::to_string(ch + 1) + "\":{\"value\":" + JsonNumber(std::string(value, end)) +
-                ",\"status\":" + std::to_string(v.status[ch]) + ",\"status_text\":" +
-                JsonString(binding::ChannelStatusText(v.status[ch])) + ",\"signals\":[";
+                ",\"status\":" + std::to_string(v.status[ch]) +
+                ",\"status_text\":" + JsonString(binding::ChannelStatusText(v.status[ch])) + ",\"signals\":[";
         for (unsigned bit = 0; bit < 3; ++bit)
             line += std::string(bit ? "," : "") + ((v.signalBits[ch] >> bit) & 1u ? "1" : "0");
         line += "]}";
@@ -65,7 +66,7 @@ std::string JsonLine(int64_t timeMs, ErrorCode code, const device::LiveValues& v
 
 // Waits until `deadline` on the clock's monotonic time, or less when Ctrl-C comes; true when it
 // came. The wait is counted in the slices waited, so that a clock whose waits pass at once ends it.
-bool WaitOrStop(Session& s, link::Clock& clock, int64_t deadline)
+bool WaitOrStop(TerminalSession& s, link::Clock& clock, int64_t deadline)
 {
     const int64_t wait = deadline - clock.MonotonicMs();
     for (int64_t waited = 0; waited < wait; waited += kWaitSliceMs) {
@@ -78,12 +79,12 @@ bool WaitOrStop(Session& s, link::Clock& clock, int64_t deadline)
 
 }  // namespace
 
-int RunMonitor(Session& s, const Arguments& a)
+int RunMonitor(TerminalSession& s, const Arguments& a)
 {
     const auto interval = a.options.count("--interval") ? ParseNumber(a.options.at("--interval"), 100, 3'600'000)
                                                         : std::optional<int64_t>(kDefaultIntervalMs);
-    const auto count = a.options.count("--count") ? ParseNumber(a.options.at("--count"), 1, 100'000'000)
-                                                  : std::optional<int64_t>(-1);
+    const auto count =
+        a.options.count("--count") ? ParseNumber(a.options.at("--count"), 1, 100'000'000) : std::optional<int64_t>(-1);
     if (!interval || !count) {
         return Usage(s.console, "--interval 100..3600000, --count 1..100000000");
     }
@@ -112,8 +113,9 @@ int RunMonitor(Session& s, const Arguments& a)
         if (json) {
             std::fprintf(s.console.out, "%s\n", JsonLine(now, outcome.code, values).c_str());
         } else if (outcome.code != kOk) {
-            std::fprintf(csv ? s.console.err : s.console.out, "%s  %s (ERR %u)\n", binding::IsoLocalTime(now).substr(11).c_str(),
-                         binding::ShowPollOutcome(outcome.code).text, CodeNumber(outcome.code));
+            std::fprintf(csv ? s.console.err : s.console.out, "%s  %s (ERR %u)\n",
+                         binding::IsoLocalTime(now).substr(11).c_str(), binding::ShowPollOutcome(outcome.code).text,
+                         CodeNumber(outcome.code));
         } else if (csv) {
             std::fputs(binding::TrendCsvLine({now, values}, *format).c_str(), s.console.out);
         } else {

@@ -8,7 +8,7 @@ namespace pmv::cli {
 // `pmvctl monitor [--interval MS] [--count N] [--csv]`: polls the current values as the page of
 // current values does and prints one line per poll; Ctrl-C ends it with status 0, or with the last
 // poll's error code when that poll failed; run to --count, it fails when no poll was answered.
-int RunMonitor(Session& session, const Arguments& arguments);
+int RunMonitor(TerminalSession& session, const Arguments& arguments);
 
 inline constexpr const char* kMonitorUsage = "[--interval MS] [--count N] [--csv [--csv-format ru|c] | --json]";
 inline constexpr const char* kMonitorHelp =

@@ -7,16 +7,10 @@
 
 namespace {
 
-QCoreApplication* CreateApplication(int& argc, char** argv)
-{
-    return new QGuiApplication(argc, argv);
-}
+QCoreApplication* CreateApplication(int& argc, char** argv) { return new QGuiApplication(argc, argv); }
 
 const pmv::cli::PageModule kModule{CreateApplication, pmv::reports::DrawPagePdf, pmv::reports::SavePagePdf};
 
 }  // namespace
 
-extern "C" Q_DECL_EXPORT const pmv::cli::PageModule* pmvctlPageModule()
-{
-    return &kModule;
-}
+extern "C" Q_DECL_EXPORT const pmv::cli::PageModule* pmvctlPageModule() { return &kModule; }

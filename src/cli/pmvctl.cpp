@@ -66,7 +66,8 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console)
     size_t at = 0;
     for (; at < args.size() && args[at].starts_with("-"); ++at) {
         const auto [option, given] = SplitOption(args[at]);
-        const bool takesValue = option == "--port" || option == "--address" || option == "--baud" || option == "--history";
+        const bool takesValue =
+            option == "--port" || option == "--address" || option == "--baud" || option == "--history";
         if (given && !takesValue)
             return Usage(console, (option == "--quiet" || option == "--verbose" ? "у " + option + " нет значения"
                                                                                 : "неизвестный параметр " + option));
@@ -123,7 +124,8 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console)
     console.commandUsage = command->usage;
 
     const std::vector<std::string> rest(args.begin() + static_cast<long>(at) + 1, args.end());
-    if (std::find_if(rest.begin(), rest.end(), [](const std::string& a) { return a == "--help" || a == "-h"; }) != rest.end())
+    if (std::find_if(rest.begin(), rest.end(), [](const std::string& a) { return a == "--help" || a == "-h"; }) !=
+        rest.end())
         return PrintCommandHelp(console, *command);
     const Arguments parsed = ParseArguments(rest, command->valueOptions, command->flags);
     if (!parsed.error.empty())
@@ -140,7 +142,7 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console)
         answer = true;
     else if (parsed.Has("--no"))
         answer = false;
-    Session session(console, answer);
+    TerminalSession session(console, answer);
     session.historyOverride = overrides.history;
     session.SelectHistory();
     if (!command->needsLine || command->needsLine(parsed))

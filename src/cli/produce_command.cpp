@@ -22,7 +22,8 @@ public:
     void StepStarted(production::ProductionStep step) override
     {
         if (shown_)
-            std::fprintf(err_, "%zu/%zu %s ...\n", static_cast<size_t>(step) + 1, production::kProductionSteps, production::StepName(step));
+            std::fprintf(err_, "%zu/%zu %s ...\n", static_cast<size_t>(step) + 1, production::kProductionSteps,
+                         production::StepName(step));
     }
     void StepEnded(production::ProductionStep step, ErrorCode code, const std::string& note) override
     {
@@ -54,18 +55,15 @@ bool ParseDate(const std::string& text, production::ProductionOrder& order, std:
 int RefusalStatus(production::ProductionRefusal::Kind kind)
 {
     switch (kind) {
-    case production::ProductionRefusal::Kind::Used:
-        return kSerialUsedStatus;
-    case production::ProductionRefusal::Kind::RangeEnd:
-        return kSerialRangeEndStatus;
-    default:
-        return Session::kFileFailure;
+    case production::ProductionRefusal::Kind::Used: return kSerialUsedStatus;
+    case production::ProductionRefusal::Kind::RangeEnd: return kSerialRangeEndStatus;
+    default: return TerminalSession::kFileFailure;
     }
 }
 
 }  // namespace
 
-int RunProduce(Session& s, const Arguments& a)
+int RunProduce(TerminalSession& s, const Arguments& a)
 {
     if (!a.options.count("--profile") || !a.options.count("--serial")) {
         return Usage(s.console, "нужны --profile и --serial");
@@ -96,7 +94,8 @@ int RunProduce(Session& s, const Arguments& a)
         refusal = production::PrepareProduction(s.history, order);
     }
     if (refusal) {
-        std::fprintf(s.console.err, "pmvctl: выпуск не начат, в прибор ничего не записано.\n%s\n", refusal->message.c_str());
+        std::fprintf(s.console.err, "pmvctl: выпуск не начат, в прибор ничего не записано.\n%s\n",
+                     refusal->message.c_str());
         if (refusal->kind == production::ProductionRefusal::Kind::HistoryCorrupt)
             std::fprintf(s.console.err, "С --new-history журнал будет сохранен в стороне и начат новый; следующий "
                                         "номер будет выше паспортов в папке паспортов, номера, выданные вне ее, "
@@ -115,16 +114,18 @@ int RunProduce(Session& s, const Arguments& a)
     NoWindow host;
     binding::CommandContext context{s.device, s.messages, host, controls, s.port.settings().Number};
     TerminalSteps steps(s.console.err, shown);
-    const production::ProductionResult result =
-        production::ProduceInstrument(context, order, steps, [&](const history::HistoryRecord& r) { return s.Record(r); });
+    const production::ProductionResult result = production::ProduceInstrument(
+        context, order, steps, [&](const history::HistoryRecord& r) { return s.Record(r); });
     if (result.code == kOk)
         std::fprintf(s.console.out, "%s\n", result.passportPath.c_str());
     if (result.historyLost) {
-        std::fprintf(s.console.err, "pmvctl: выпуск остановлен после шага «%s»: журнал приборов не принял его запись. "
-                                    "Номер %s остается выданным.\n",
-                     production::StepName(*result.failedStep), history::InstrumentNumber(order.typeCode, order.serial).c_str());
+        std::fprintf(s.console.err,
+                     "pmvctl: выпуск остановлен после шага «%s»: журнал приборов не принял его запись. "
+                     "Номер %s остается выданным.\n",
+                     production::StepName(*result.failedStep),
+                     history::InstrumentNumber(order.typeCode, order.serial).c_str());
         s.progress.HideProgressPanel();
-        return Session::kFileFailure;
+        return TerminalSession::kFileFailure;
     }
     // A write that reached the instrument has printed its message already.
     if (result.failedStep == production::ProductionStep::Write && result.code != kFileNotOpened)

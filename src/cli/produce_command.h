@@ -7,7 +7,7 @@ namespace pmv::cli {
 
 // `pmvctl produce --profile P --serial TYPE[-NUMBER] [--date DD.MM.YYYY] [--passport-dir DIR]
 // [--reuse] [--new-history]`.
-int RunProduce(Session& session, const Arguments& arguments);
+int RunProduce(TerminalSession& session, const Arguments& arguments);
 
 inline constexpr const char* kProduceUsage =
     "--profile PROFILE --serial ТИП[-НОМЕР] [--date ДД.ММ.ГГГГ] [--passport-dir DIR] [--reuse] [--new-history] "

@@ -16,17 +16,14 @@ namespace pmv::cli {
 namespace {
 
 // Prints the differences; 0 when there are none.
-bool PrintDifferences(Session& s, const std::vector<binding::FieldDifference>& differences)
+bool PrintDifferences(TerminalSession& s, const std::vector<binding::FieldDifference>& differences)
 {
     std::fputs(binding::DifferenceLines(differences).c_str(), s.console.out);
     return !differences.empty();
 }
 
 // A float register that holds NaN or an infinity has no number to give.
-std::string NotANumberNote(const std::string& text)
-{
-    return "в приборе не число (" + text + ")";
-}
+std::string NotANumberNote(const std::string& text) { return "в приборе не число (" + text + ")"; }
 
 // {"CH1":{"dat":3,"th1":55.5,...},...}: the selected groups by their profile sections and keys,
 // each section once (the relay and regulator keys live in the channels' sections too). A value
@@ -35,10 +32,12 @@ std::string SettingsJson(const model::SettingsModel& model, std::string& notes)
 {
     std::vector<std::pair<std::string, std::string>> sections;
     for (const binding::SettingValue& v : binding::SelectedSettings(model)) {
-        auto section = std::find_if(sections.begin(), sections.end(), [&](const auto& s) { return s.first == v.section; });
+        auto section =
+            std::find_if(sections.begin(), sections.end(), [&](const auto& s) { return s.first == v.section; });
         if (section == sections.end())
             section = sections.insert(sections.end(), {v.section, {}});
-        section->second += (section->second.empty() ? "" : ",") + JsonString(v.key) + ":" + (v.finite ? JsonNumber(v.text) : "null");
+        section->second +=
+            (section->second.empty() ? "" : ",") + JsonString(v.key) + ":" + (v.finite ? JsonNumber(v.text) : "null");
         if (!v.finite)
             notes += std::string(notes.empty() ? "" : ",") + "{\"section\":" + JsonString(v.section) +
                      ",\"key\":" + JsonString(v.key) + ",\"note\":" + JsonString(NotANumberNote(v.text)) + "}";
@@ -51,12 +50,13 @@ std::string SettingsJson(const model::SettingsModel& model, std::string& notes)
 
 // Reads the written groups back after the instrument's restart and compares them with what was
 // written: 15 when they differ.
-ErrorCode VerifyWrite(Session& s, const std::string& profile, const model::SettingsModel& identity)
+ErrorCode VerifyWrite(TerminalSession& s, const std::string& profile, const model::SettingsModel& identity)
 {
     std::vector<binding::FieldDifference> differences;
     const ErrorCode code = binding::VerifyWritten(s.device, s.model, differences);
     PrintDifferences(s, differences);
-    s.Record(binding::MakeHistoryRecord(identity, s.model, {history::kOperationVerify, code, profile, binding::DifferenceLines(differences)}));
+    s.Record(binding::MakeHistoryRecord(
+        identity, s.model, {history::kOperationVerify, code, profile, binding::DifferenceLines(differences)}));
     if (code == kOk)
         std::fprintf(s.console.err, "Проверка после записи: прибор хранит записанное.\n");
     return code;
@@ -65,7 +65,7 @@ ErrorCode VerifyWrite(Session& s, const std::string& profile, const model::Setti
 // Runs a read or write command of the window on PROFILE as the window does after opening it:
 // the profile is loaded (its file unchanged) and shown, then the command runs on all groups, or
 // on the groups of --groups as if only their boxes were ticked.
-int RunWindowCommand(Session& s, const Arguments& a, bool write)
+int RunWindowCommand(TerminalSession& s, const Arguments& a, bool write)
 {
     const std::string& path = a.words[0];
     std::string error;
@@ -86,7 +86,7 @@ int RunWindowCommand(Session& s, const Arguments& a, bool write)
         if (!selected)
             binding::SelectAllGroups(boxes, controls);
         if (RefusedToSend(s, path, model::SentByWrite(boxes), true, a.Has("--defaults")))
-            return Session::kFileFailure;
+            return TerminalSession::kFileFailure;
     }
     // The history rows name the instrument as it identifies itself on the line.
     model::SettingsModel identity;
@@ -101,7 +101,8 @@ int RunWindowCommand(Session& s, const Arguments& a, bool write)
     else
         code = selected ? binding::ReadSelected(context) : binding::ReadAll(context);
     if (write) {
-        s.Record(binding::MakeHistoryRecord(identity, s.model, {history::kOperationWrite, code, path, binding::SettingsValueLines(s.model)}));
+        s.Record(binding::MakeHistoryRecord(
+            identity, s.model, {history::kOperationWrite, code, path, binding::SettingsValueLines(s.model)}));
         if (code == kOk && a.Has("--verify"))
             return s.Finish(VerifyWrite(s, path, identity));
         return static_cast<int>(CodeNumber(code));
@@ -113,7 +114,8 @@ int RunWindowCommand(Session& s, const Arguments& a, bool write)
         return s.FileFailure(*failure);
     for (const binding::SettingValue& v : binding::SelectedSettings(s.model))
         if (!v.finite)
-            std::fprintf(s.console.err, "[%s] %s: %s\n", v.section.c_str(), v.key.c_str(), NotANumberNote(v.text).c_str());
+            std::fprintf(s.console.err, "[%s] %s: %s\n", v.section.c_str(), v.key.c_str(),
+                         NotANumberNote(v.text).c_str());
     if (a.Has("--json")) {
         std::string notes;
         const std::string settings = SettingsJson(s.model, notes);
@@ -125,17 +127,11 @@ int RunWindowCommand(Session& s, const Arguments& a, bool write)
 
 }  // namespace
 
-int RunRead(Session& s, const Arguments& a)
-{
-    return RunWindowCommand(s, a, false);
-}
+int RunRead(TerminalSession& s, const Arguments& a) { return RunWindowCommand(s, a, false); }
 
-int RunWrite(Session& s, const Arguments& a)
-{
-    return RunWindowCommand(s, a, true);
-}
+int RunWrite(TerminalSession& s, const Arguments& a) { return RunWindowCommand(s, a, true); }
 
-int RunDiff(Session& s, const Arguments& a)
+int RunDiff(TerminalSession& s, const Arguments& a)
 {
     const std::string& path = a.words[0];
     std::string error;
@@ -147,7 +143,7 @@ int RunDiff(Session& s, const Arguments& a)
                            a.options.count("--groups") ? *ParseGroups(a.options.at("--groups")) : GroupSelection{});
     // A value the profile cannot hold would be compared as whatever the load made of it.
     if (RefusedToSend(s, path, model::SentByWrite(s.model), false, false))
-        return Session::kFileFailure;
+        return TerminalSession::kFileFailure;
     binding::GatherSettings(controls, s.model, s.messages);
     model::SettingsModel instrument;
     if (const ErrorCode code = binding::ReadForComparison(s.device, s.model, instrument); code != kOk)
@@ -157,7 +153,8 @@ int RunDiff(Session& s, const Arguments& a)
         std::string list;
         for (const binding::FieldDifference& d : differences)
             list += std::string(list.empty() ? "" : ",") + "{\"section\":" + JsonString(d.section) +
-                    ",\"key\":" + JsonString(d.key) + ",\"profile\":" + (d.expectedFinite ? JsonNumber(d.expected) : "null") +
+                    ",\"key\":" + JsonString(d.key) +
+                    ",\"profile\":" + (d.expectedFinite ? JsonNumber(d.expected) : "null") +
                     ",\"instrument\":" + (d.actualFinite ? JsonNumber(d.actual) : "null") +
                     (d.actualFinite ? "" : ",\"note\":" + JsonString(NotANumberNote(d.actual))) + "}";
         std::fprintf(s.console.out, "{\"profile\":%s,\"equal\":%s,\"differences\":[%s]}\n", JsonString(path).c_str(),

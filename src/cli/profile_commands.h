@@ -7,11 +7,11 @@ namespace pmv::cli {
 
 // pmvctl read / write PROFILE: the window's read and write commands on the profile, as after
 // opening it, on all groups or on those of --groups as if only their boxes were ticked.
-int RunRead(Session& session, const Arguments& arguments);
-int RunWrite(Session& session, const Arguments& arguments);
+int RunRead(TerminalSession& session, const Arguments& arguments);
+int RunWrite(TerminalSession& session, const Arguments& arguments);
 
 // pmvctl diff PROFILE: the profile as the window would write it against the instrument's groups;
 // 0 equal, 1 different.
-int RunDiff(Session& session, const Arguments& arguments);
+int RunDiff(TerminalSession& session, const Arguments& arguments);
 
 }  // namespace pmv::cli

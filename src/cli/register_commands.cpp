@@ -36,7 +36,9 @@ void PrintLong(std::FILE* out, uint32_t value)
 ErrorCode WriteAndReadBack(link::Exchange& exchange, uint32_t memoryType, uint32_t bank, uint32_t reg, uint32_t value,
                            bool isFloat)
 {
-    const auto is = [&](device::regs::Register r) { return r.bank == bank && r.memoryType == memoryType && r.number == reg; };
+    const auto is = [&](device::regs::Register r) {
+        return r.bank == bank && r.memoryType == memoryType && r.number == reg;
+    };
     if (is(device::regs::kRestart) || is(device::regs::kFactoryReset))
         return link::WriteByteRegister(exchange, bank, reg, value);
     if (memoryType == link::kByteMemory)
@@ -48,7 +50,7 @@ ErrorCode WriteAndReadBack(link::Exchange& exchange, uint32_t memoryType, uint32
 
 }  // namespace
 
-int RunGet(Session& s, const Arguments& a)
+int RunGet(TerminalSession& s, const Arguments& a)
 {
     const auto bank = ParseNumber(a.words[0], 1, 2);
     const auto width = ParseWidth(a.words[1]);
@@ -57,12 +59,14 @@ int RunGet(Session& s, const Arguments& a)
         return Usage(s.console, "неверный регистр");
     uint32_t value = 0;
     if (*width == link::kByteMemory) {
-        const ErrorCode code = link::ReadByteRegister(s.exchange, static_cast<uint32_t>(*bank), static_cast<uint32_t>(*number), value);
+        const ErrorCode code =
+            link::ReadByteRegister(s.exchange, static_cast<uint32_t>(*bank), static_cast<uint32_t>(*number), value);
         if (code != kOk)
             return s.Finish(code);
         std::fprintf(s.console.out, "%u 0x%02X\n", value, value);
     } else if (*width == link::kLongMemory) {
-        const ErrorCode code = link::ReadLongRegister(s.exchange, static_cast<uint32_t>(*bank), static_cast<uint32_t>(*number), value);
+        const ErrorCode code =
+            link::ReadLongRegister(s.exchange, static_cast<uint32_t>(*bank), static_cast<uint32_t>(*number), value);
         if (code != kOk)
             return s.Finish(code);
         PrintLong(s.console.out, value);
@@ -71,7 +75,9 @@ int RunGet(Session& s, const Arguments& a)
         if (*bank != 1 || !count)
             return Usage(s.console, "блоки читаются из банка 1, число байт 1..100");
         std::vector<uint8_t> bytes;
-        if (const ErrorCode code = link::ReadValueBlock(s.exchange, static_cast<uint32_t>(*number), static_cast<size_t>(*count), bytes, false); code != kOk)
+        if (const ErrorCode code = link::ReadValueBlock(s.exchange, static_cast<uint32_t>(*number),
+                                                        static_cast<size_t>(*count), bytes, false);
+            code != kOk)
             return s.Finish(code);
         for (size_t i = 0; i < bytes.size(); ++i)
             std::fprintf(s.console.out, "%s%02X", i ? " " : "", bytes[i]);
@@ -80,7 +86,7 @@ int RunGet(Session& s, const Arguments& a)
     return 0;
 }
 
-int RunSet(Session& s, const Arguments& a)
+int RunSet(TerminalSession& s, const Arguments& a)
 {
     const auto bank = ParseNumber(a.words[0], 1, 2);
     const auto width = ParseWidth(a.words[1]);

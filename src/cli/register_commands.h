@@ -6,9 +6,9 @@
 namespace pmv::cli {
 
 // pmvctl get BANK byte|long|block NUMBER [COUNT]: one register, or a block of bank 1, as read.
-int RunGet(Session& session, const Arguments& arguments);
+int RunGet(TerminalSession& session, const Arguments& arguments);
 
 // pmvctl set BANK byte|long NUMBER VALUE: one register written and read back.
-int RunSet(Session& session, const Arguments& arguments);
+int RunSet(TerminalSession& session, const Arguments& arguments);
 
 }  // namespace pmv::cli

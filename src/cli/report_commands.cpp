@@ -15,7 +15,7 @@ namespace pmv::cli {
 namespace {
 
 // The page as lines on stdout (also when no option asks for anything) and as a PDF file.
-int PutOut(Session& s, const Arguments& a, const reports::Page& page, const std::vector<std::string>& text)
+int PutOut(TerminalSession& s, const Arguments& a, const reports::Page& page, const std::vector<std::string>& text)
 {
     const bool pdf = a.options.count("--pdf") != 0;
     if (a.Has("--text") || !pdf)
@@ -37,7 +37,7 @@ reports::Page ProfileReport(const model::SettingsModel& model, const std::string
 
 }  // namespace
 
-int RunPassport(Session& s, const Arguments& a)
+int RunPassport(TerminalSession& s, const Arguments& a)
 {
     // The accuracy figures and whatever the reads do not fill come from the window's profile.
     std::string error;
@@ -54,7 +54,7 @@ int RunPassport(Session& s, const Arguments& a)
     return PutOut(s, a, page, reports::PassportText(page));
 }
 
-int RunReport(Session& s, const Arguments& a)
+int RunReport(TerminalSession& s, const Arguments& a)
 {
     const std::string& path = a.words[0];
     const bool read = a.Has("--read");
@@ -85,10 +85,7 @@ int RunReport(Session& s, const Arguments& a)
     return status;
 }
 
-bool ReportNeedsLine(const Arguments& a)
-{
-    return a.Has("--read");
-}
+bool ReportNeedsLine(const Arguments& a) { return a.Has("--read"); }
 
 bool NeedsPageDrawing(const std::vector<std::string>& args)
 {

@@ -5,12 +5,9 @@
 
 namespace pmv::cli {
 
-int RunRestart(Session& s, const Arguments&)
-{
-    return s.Finish(device::Restart(s.exchange));
-}
+int RunRestart(TerminalSession& s, const Arguments&) { return s.Finish(device::Restart(s.exchange)); }
 
-int RunFactoryReset(Session& s, const Arguments&)
+int RunFactoryReset(TerminalSession& s, const Arguments&)
 {
     const binding::RecordedFactoryReset reset = binding::FactoryResetWithRecord(s.device, s.messages);
     if (!reset.record) {

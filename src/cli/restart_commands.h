@@ -6,10 +6,10 @@
 namespace pmv::cli {
 
 // pmvctl restart: the instrument restarts.
-int RunRestart(Session& session, const Arguments& arguments);
+int RunRestart(TerminalSession& session, const Arguments& arguments);
 
 // pmvctl factory-reset [--yes|--no]: the instrument's factory values, only when confirmed;
 // 65 when not.
-int RunFactoryReset(Session& session, const Arguments& arguments);
+int RunFactoryReset(TerminalSession& session, const Arguments& arguments);
 
 }  // namespace pmv::cli

@@ -62,35 +62,37 @@ std::string InstrumentJson(const binding::BusInstrument& i)
     json += ",\"firmware\":" + JsonString(binding::FirmwareText(i));
     if (i.code != kOk)
         return json + ",\"code\":" + std::to_string(CodeNumber(i.code)) + "}";
-    return json + ",\"model\":" + JsonString(binding::ModelText(i)) + ",\"proc_ver\":" +
-           std::to_string(i.identity.general.proc_ver) + ",\"type_code\":" + std::to_string(i.identity.general.otk_type) +
-           ",\"serial\":" + std::to_string(i.identity.SerialNumber()) + ",\"number\":" +
-           JsonString(binding::NumberText(i)) + "}";
+    return json + ",\"model\":" + JsonString(binding::ModelText(i)) +
+           ",\"proc_ver\":" + std::to_string(i.identity.general.proc_ver) +
+           ",\"type_code\":" + std::to_string(i.identity.general.otk_type) +
+           ",\"serial\":" + std::to_string(i.identity.SerialNumber()) +
+           ",\"number\":" + JsonString(binding::NumberText(i)) + "}";
 }
 
 // pmvctl scan --all: every instrument on the line with its identity, as a table or JSON.
-int ScanAll(Session& s, const Arguments& a, const device::SearchOptions& options)
+int ScanAll(TerminalSession& s, const Arguments& a, const device::SearchOptions& options)
 {
     const bool json = a.Has("--json");
     s.progress.SetProgressLines({"Приборы на линии"});
     s.progress.ShowProgressPanel();
-    const binding::BusScan scan = binding::ScanBus(
-        s.device, s.line, s.clock, options,
-        [&](const device::SearchStep& step) {
-            if (!s.console.errIsTerminal && step.address != options.firstAddress)
-                return !s.progress.EscapePressed();
-            char text[128];
-            std::snprintf(text, sizeof text, "скорость %u, адрес %u (%u из %u)", step.baud, step.address, step.probed,
-                          step.total);
-            s.progress.SetProgressStep(text);
-            return !s.progress.EscapePressed();
-        },
-        {});
+    const binding::BusScan scan =
+        binding::ScanBus(s.device, s.line, s.clock, options,
+                         [&](const device::SearchStep& step) {
+                             if (!s.console.errIsTerminal && step.address != options.firstAddress)
+                                 return !s.progress.EscapePressed();
+                             char text[128];
+                             std::snprintf(text, sizeof text, "скорость %u, адрес %u (%u из %u)", step.baud,
+                                           step.address, step.probed, step.total);
+                             s.progress.SetProgressStep(text);
+                             return !s.progress.EscapePressed();
+                         },
+                         {});
     s.progress.HideProgressPanel();
     bool conflict = false;
     std::string list;
     if (!json && !scan.instruments.empty())
-        std::fprintf(s.console.out, "Адрес  Скорость  %s Тип  Номер  Прибор     Версия\n", Padded("Модель", 31).c_str());
+        std::fprintf(s.console.out, "Адрес  Скорость  %s Тип  Номер  Прибор     Версия\n",
+                     Padded("Модель", 31).c_str());
     for (const binding::BusInstrument& i : scan.instruments) {
         conflict |= i.conflict;
         if (json) {
@@ -103,8 +105,8 @@ int ScanAll(Session& s, const Arguments& a, const device::SearchOptions& options
                          message ? message->text : std::to_string(CodeNumber(i.code)).c_str());
         } else {
             std::fprintf(s.console.out, "%5u  %8u  %s %3d  %5d  %s  %s\n", i.address, i.baud,
-                         Padded(binding::ModelText(i), 31).c_str(), i.identity.general.otk_type, i.identity.SerialNumber(),
-                         binding::NumberText(i).c_str(), binding::FirmwareText(i).c_str());
+                         Padded(binding::ModelText(i), 31).c_str(), i.identity.general.otk_type,
+                         i.identity.SerialNumber(), binding::NumberText(i).c_str(), binding::FirmwareText(i).c_str());
         }
     }
     if (json)
@@ -124,15 +126,16 @@ int ScanAll(Session& s, const Arguments& a, const device::SearchOptions& options
         const auto first = std::find_if(scan.instruments.begin(), scan.instruments.end(),
                                         [](const binding::BusInstrument& i) { return !i.conflict; });
         if (first != scan.instruments.end()) {
-            if (const auto failure = device::SaveFoundInstrument(link::LinkSettingsPath(), {first->address, first->baud},
-                                                                 s.port.settings()))
+            if (const auto failure = device::SaveFoundInstrument(link::LinkSettingsPath(),
+                                                                 {first->address, first->baud}, s.port.settings()))
                 return s.FileFailure(*failure);
             std::fprintf(json ? s.console.err : s.console.out, "Адрес %u и скорость %u сохранены в dev.dat\n",
                          first->address, first->baud);
         }
     }
     if (conflict) {
-        std::fprintf(s.console.err, "pmvctl: на одном адресе несколько приборов: их ответы сталкиваются; дайте каждому свой адрес\n");
+        std::fprintf(s.console.err,
+                     "pmvctl: на одном адресе несколько приборов: их ответы сталкиваются; дайте каждому свой адрес\n");
         return kConflictStatus;
     }
     for (const binding::BusInstrument& i : scan.instruments)
@@ -143,7 +146,7 @@ int ScanAll(Session& s, const Arguments& a, const device::SearchOptions& options
 
 }  // namespace
 
-int RunScan(Session& s, const Arguments& a)
+int RunScan(TerminalSession& s, const Arguments& a)
 {
     device::SearchOptions options;
     options.all = a.Has("--all");
@@ -187,8 +190,8 @@ int RunScan(Session& s, const Arguments& a)
             list += std::string(list.empty() ? "" : ",") + "{\"address\":" + std::to_string(f.address) +
                     ",\"baud\":" + std::to_string(f.baud) + ",\"firmware\":" + JsonString(firmware) + "}";
         else
-            std::fprintf(s.console.out, "Прибор найден: адрес %u, скорость %u, версия программы %s\n", f.address, f.baud,
-                         firmware.c_str());
+            std::fprintf(s.console.out, "Прибор найден: адрес %u, скорость %u, версия программы %s\n", f.address,
+                         f.baud, firmware.c_str());
     }
     if (result.stopped && result.found.empty())
         return s.Finish(kStoppedByUser);

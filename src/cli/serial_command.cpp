@@ -9,7 +9,7 @@
 
 namespace pmv::cli {
 
-int RunSerial(Session& s, const Arguments& a)
+int RunSerial(TerminalSession& s, const Arguments& a)
 {
     model::SettingsModel& m = s.model;
     if (a.options.count("--set")) {
@@ -32,29 +32,29 @@ int RunSerial(Session& s, const Arguments& a)
             s.device, s.history, date->day, [&](const std::string&) { return a.Has("--reuse"); },
             [&](const history::HistoryRecord& r) { s.Record(r); });
         switch (written.refusal) {
-        case binding::RecordedSerialWrite::Refusal::None:
-            return s.Finish(written.code);
+        case binding::RecordedSerialWrite::Refusal::None: return s.Finish(written.code);
         case binding::RecordedSerialWrite::Refusal::Used:
-            std::fprintf(s.console.err, "pmvctl: номер не записан.\n%s\nЗаписать его еще раз: --reuse.\n", written.message.c_str());
+            std::fprintf(s.console.err, "pmvctl: номер не записан.\n%s\nЗаписать его еще раз: --reuse.\n",
+                         written.message.c_str());
             return kSerialUsedStatus;
-        case binding::RecordedSerialWrite::Refusal::History:
-            break;
+        case binding::RecordedSerialWrite::Refusal::History: break;
         }
-        std::fprintf(s.console.err, "pmvctl: номер не записан: без журнала приборов не проверить, что он не выдан раньше.\n%s\n",
+        std::fprintf(s.console.err,
+                     "pmvctl: номер не записан: без журнала приборов не проверить, что он не выдан раньше.\n%s\n",
                      written.message.c_str());
-        return Session::kFileFailure;
+        return TerminalSession::kFileFailure;
     }
     if (!a.words.empty())
         return Usage(s.console, "лишние параметры");
     if (const ErrorCode code = device::ReadSerialAndDate(s.device); code != kOk)
         return s.Finish(code);
     if (a.Has("--json")) {
-        std::fprintf(s.console.out, "{\"serial\":%d,\"type\":%d,\"made\":\"%04d-%02d-%02d\"}\n",
-                     m.SerialNumber(), m.general.otk_type, m.made_year, m.made_month, m.made_day);
+        std::fprintf(s.console.out, "{\"serial\":%d,\"type\":%d,\"made\":\"%04d-%02d-%02d\"}\n", m.SerialNumber(),
+                     m.general.otk_type, m.made_year, m.made_month, m.made_day);
         return 0;
     }
-    std::fprintf(s.console.out, "Заводской номер: %d\nТип: %03d\nДата изготовления: %02d.%02d.%04d\n",
-                 m.SerialNumber(), m.general.otk_type, m.made_day, m.made_month, m.made_year);
+    std::fprintf(s.console.out, "Заводской номер: %d\nТип: %03d\nДата изготовления: %02d.%02d.%04d\n", m.SerialNumber(),
+                 m.general.otk_type, m.made_day, m.made_month, m.made_year);
     return 0;
 }
 

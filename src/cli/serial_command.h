@@ -7,6 +7,6 @@ namespace pmv::cli {
 
 // pmvctl serial [--set SERIAL TYPE DD.MM.YYYY] [--json]: the instrument's serial number, type code
 // and date of manufacture, read or written.
-int RunSerial(Session& session, const Arguments& arguments);
+int RunSerial(TerminalSession& session, const Arguments& arguments);
 
 }  // namespace pmv::cli

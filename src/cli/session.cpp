@@ -15,25 +15,20 @@
 namespace pmv::cli {
 
 TerminalSeams::TerminalSeams(Console& c, std::optional<bool> answer)
-    : terminalMessages(c.err, *c.in, c.inIsTerminal, answer), terminalProgress(c.err, c.errIsTerminal && !c.verbose, ProgressShown(c))
-{
-}
+    : terminalMessages(c.err, *c.in, c.inIsTerminal, answer),
+      terminalProgress(c.err, c.errIsTerminal && !c.verbose, ProgressShown(c))
+{}
 
-bool ProgressShown(const Console& console)
-{
-    return (console.errIsTerminal && !console.quiet) || console.verbose;
-}
+bool ProgressShown(const Console& console) { return (console.errIsTerminal && !console.quiet) || console.verbose; }
 
-Session::Session(Console& c, std::optional<bool> answer)
-    : TerminalSeams(c, answer),
-      pmv::binding::Session(terminalMessages, terminalProgress),
-      console(c)
+TerminalSession::TerminalSession(Console& c, std::optional<bool> answer)
+    : TerminalSeams(c, answer), pmv::binding::Session(terminalMessages, terminalProgress), console(c)
 {
     if (c.verbose)
         ShowExchanges();
 }
 
-void Session::ShowExchanges()
+void TerminalSession::ShowExchanges()
 {
     tap.SetObserver([this](bool sent, const char* bytes, size_t size) {
         if (sent) {
@@ -57,7 +52,7 @@ void Session::ShowExchanges()
     });
 }
 
-bool Session::Record(const history::HistoryRecord& record)
+bool TerminalSession::Record(const history::HistoryRecord& record)
 {
     const std::optional<std::string> failure = history.Record(record);
     if (const auto notice = history.TakeNotice())
@@ -69,7 +64,7 @@ bool Session::Record(const history::HistoryRecord& record)
     return !failure;
 }
 
-ErrorCode Session::Open(const LinkOverrides& given)
+ErrorCode TerminalSession::Open(const LinkOverrides& given)
 {
     overrides = given;
     std::error_code missing;
@@ -105,20 +100,20 @@ ErrorCode Session::Open(const LinkOverrides& given)
     return code;
 }
 
-int Session::Finish(ErrorCode code)
+int TerminalSession::Finish(ErrorCode code)
 {
     progress.HideProgressPanel();
     ShowErrorMessage(messages, code);
     return static_cast<int>(CodeNumber(code));
 }
 
-int Session::FileFailure(const std::string& message)
+int TerminalSession::FileFailure(const std::string& message)
 {
     ReportFileProblem(message);
     return kFileFailure;
 }
 
-void Session::ReportFileProblem(const std::string& message)
+void TerminalSession::ReportFileProblem(const std::string& message)
 {
     std::fprintf(console.err, "%s\n", binding::FileErrorText(message).c_str());
 }
@@ -145,7 +140,7 @@ std::optional<std::vector<std::string>> LoadProfileUnchanged(const std::string& 
     return std::vector<std::string>(read.description.begin(), read.description.end());
 }
 
-bool RefusedToSend(Session& s, const std::string& path, const model::SentSettings& sent, bool checkMissing,
+bool RefusedToSend(TerminalSession& s, const std::string& path, const model::SentSettings& sent, bool checkMissing,
                    bool allowDefaults)
 {
     const model::ProfileCheck check = model::CheckProfile(ini::IniFile::Load(path), sent);

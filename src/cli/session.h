@@ -43,9 +43,9 @@ struct TerminalSeams {
 
 // One pmvctl run: the program's session on the terminal, with dev.dat from the current
 // directory (created when missing) and the overrides of the command line.
-class Session : private TerminalSeams, public pmv::binding::Session {
+class TerminalSession : private TerminalSeams, public pmv::binding::Session {
 public:
-    Session(Console& console, std::optional<bool> answer);
+    TerminalSession(Console& console, std::optional<bool> answer);
 
     // Returns kOk, or the error code to exit with (kNoAnswer when the port does not open). A restart
     // the last program on the line left pending is waited for here (device::AwaitRestart).
@@ -89,7 +89,7 @@ std::optional<std::vector<std::string>> LoadProfileUnchanged(const std::string& 
 // wrong: a value that does not scan whole or lies outside its valid values, all of them named at
 // once; with checkMissing also keys of the sent settings the file lacks, whose defaults would be
 // sent, unless allowDefaults (--defaults). Prints why; true when refused.
-bool RefusedToSend(Session& s, const std::string& path, const model::SentSettings& sent, bool checkMissing,
+bool RefusedToSend(TerminalSession& s, const std::string& path, const model::SentSettings& sent, bool checkMissing,
                    bool allowDefaults);
 
 }  // namespace pmv::cli

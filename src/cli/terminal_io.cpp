@@ -29,12 +29,9 @@ struct IconWords {
 IconWords IconWord(MessageIcon icon)
 {
     switch (icon) {
-    case MessageIcon::Error:
-        return {"ошибка", "Ошибка"};
-    case MessageIcon::Warning:
-        return {"внимание", "Внимание"};
-    case MessageIcon::Information:
-        return {"информация", "Информация"};
+    case MessageIcon::Error: return {"ошибка", "Ошибка"};
+    case MessageIcon::Warning: return {"внимание", "Внимание"};
+    case MessageIcon::Information: return {"информация", "Информация"};
     }
     return {"", ""};
 }
@@ -88,10 +85,7 @@ bool TerminalMessages::AskYesNo(Question, const std::string& text, const std::st
     }
 }
 
-TerminalProgress::~TerminalProgress()
-{
-    HideProgressPanel();
-}
+TerminalProgress::~TerminalProgress() { HideProgressPanel(); }
 
 void TerminalProgress::CatchInterrupt()
 {
@@ -120,10 +114,7 @@ void TerminalProgress::HideProgressPanel()
     }
 }
 
-void TerminalProgress::SetProgressStep(const std::string& text)
-{
-    Print(text);
-}
+void TerminalProgress::SetProgressStep(const std::string& text) { Print(text); }
 
 void TerminalProgress::Print(const std::string& step)
 {
@@ -139,9 +130,6 @@ void TerminalProgress::Print(const std::string& step)
     std::fflush(err_);
 }
 
-bool TerminalProgress::EscapePressed()
-{
-    return g_interrupted.exchange(false) || g_terminating.load();
-}
+bool TerminalProgress::EscapePressed() { return g_interrupted.exchange(false) || g_terminating.load(); }
 
 }  // namespace pmv::cli

@@ -16,8 +16,7 @@ class TerminalMessages : public Messages {
 public:
     TerminalMessages(std::FILE* err, std::istream& in, bool interactive, std::optional<bool> answer)
         : err_(err), in_(in), interactive_(interactive), answer_(answer)
-    {
-    }
+    {}
 
     void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
     void ShowDetailedMessage(const std::string& text, const std::string& detail, const std::string& caption,

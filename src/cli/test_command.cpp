@@ -6,7 +6,7 @@
 
 namespace pmv::cli {
 
-int RunTest(Session& s, const Arguments& a)
+int RunTest(TerminalSession& s, const Arguments& a)
 {
     device::OutputTest test(s.exchange);
     const std::string& what = a.words[0];
@@ -23,7 +23,8 @@ int RunTest(Session& s, const Arguments& a)
         return s.Finish(test.SelectTestOutput(static_cast<uint32_t>(*n)));
     }
     if (what == "run" && a.words.size() == 1) {
-        const auto ticks = a.options.count("--count") ? ParseNumber(a.options.at("--count"), 1, 100000) : std::optional<int64_t>(-1);
+        const auto ticks =
+            a.options.count("--count") ? ParseNumber(a.options.at("--count"), 1, 100000) : std::optional<int64_t>(-1);
         if (!ticks)
             return Usage(s.console, "--count 1..100000");
         s.progress.DiscardEscape();

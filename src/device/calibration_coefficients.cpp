@@ -83,7 +83,8 @@ ErrorCode WriteCalibrationGroup(Device& device, uint32_t group, uint32_t ch)
     device.progress.ShowProgressPanel();
     for (const Coefficient& c : std::span(kCoefficients).subspan(g.first, g.count)) {
         ShowCoefficient(device, ProgressStep::WriteCoefficients, ch, c);
-        if (const ErrorCode code = WriteFloatChecked(device.exchange, c.reg(ch), device.model.channel[ch].*c.field); code != kOk)
+        if (const ErrorCode code = WriteFloatChecked(device.exchange, c.reg(ch), device.model.channel[ch].*c.field);
+            code != kOk)
             return device.Fail(code);
     }
     return device.Fail(kOk);

@@ -123,7 +123,8 @@ const Variant kVariants[] = {
 std::string Fixed7(float value)
 {
     char buffer[64];
-    const auto end = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value), std::chars_format::fixed, 7).ptr;
+    const auto end =
+        std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value), std::chars_format::fixed, 7).ptr;
     std::string text(buffer, end);
     if (text.size() < 11)
         text.insert(0, 11 - text.size(), ' ');
@@ -132,7 +133,8 @@ std::string Fixed7(float value)
 
 float MeasuredValue(const std::vector<uint8_t>& b, size_t at)
 {
-    const uint32_t bits = (uint32_t{b[at]} << 24) | (uint32_t{b[at + 1]} << 16) | (uint32_t{b[at + 2]} << 8) | b[at + 3];
+    const uint32_t bits =
+        (uint32_t{b[at]} << 24) | (uint32_t{b[at + 1]} << 16) | (uint32_t{b[at + 2]} << 8) | b[at + 3];
     const bool nan = (bits & 0x7F800000u) == 0x7F800000u && (bits & 0x007FFFFFu) != 0;
     // A signalling NaN (quiet bit clear) would fault where it is used.
     const float value = nan && (bits & 0x00400000u) == 0 ? 0.0f : link::BitsToFloat(bits);
@@ -143,15 +145,9 @@ float MeasuredValue(const std::vector<uint8_t>& b, size_t at)
     return value;
 }
 
-void Show(Calibration& c, const ProgressLines& lines)
-{
-    c.device.progress.SetProgressLines(lines);
-}
+void Show(Calibration& c, const ProgressLines& lines) { c.device.progress.SetProgressLines(lines); }
 
-ErrorCode Hide(Calibration& c, ErrorCode code)
-{
-    return EndOperation(c.device.progress, code);
-}
+ErrorCode Hide(Calibration& c, ErrorCode code) { return EndOperation(c.device.progress, code); }
 
 // Asks for the reference and tells who listens when the operator says it is connected.
 bool AskForReference(Calibration& c, Prompt caption, Prompt connect, uint32_t ch, Reference reference, float value)
@@ -213,10 +209,7 @@ ErrorCode StoreResult(Calibration& c, const std::string& question, uint32_t grou
     return Restart(c.device.exchange);
 }
 
-bool Within(float value, float lower, float upper)
-{
-    return std::isfinite(value) && value >= lower && value <= upper;
-}
+bool Within(float value, float lower, float upper) { return std::isfinite(value) && value >= lower && value <= upper; }
 
 }  // namespace
 
@@ -226,7 +219,9 @@ ErrorCode ReadMeasurementBlock(link::Exchange& exchange, uint32_t ch, Measuremen
         return kOperandTooLarge;
     std::vector<uint8_t> b;
     // Unlike the live-values block, the measurement block's answer is not taken as a status first.
-    if (const ErrorCode code = link::ReadValueBlock(exchange, regs::MeasurementBlock(ch), regs::kMeasurementBlockSize, b, false); code != kOk)
+    if (const ErrorCode code =
+            link::ReadValueBlock(exchange, regs::MeasurementBlock(ch), regs::kMeasurementBlockSize, b, false);
+        code != kOk)
         return code;
     record = {MeasuredValue(b, 0), MeasuredValue(b, 4), MeasuredValue(b, 8), b[12]};
     return kOk;
@@ -280,8 +275,7 @@ ErrorCode CalibrateCoefficient(Calibration& c, CalibrationVariant which, uint32_
 
     const int32_t count = grad.*v.count;
     float sum = 0;
-    if (const ErrorCode code = Series(c, v.seriesTitle, S::Series, count, ch,
-                                      which == CalibrationVariant::Ku10,
+    if (const ErrorCode code = Series(c, v.seriesTitle, S::Series, count, ch, which == CalibrationVariant::Ku10,
                                       [&](const MeasurementRecord& r) { sum += r.*v.measured; });
         code != kOk)
         return code;
@@ -351,7 +345,8 @@ ErrorCode CalibrateReference(Calibration& c, uint32_t ch)
                                MessageIcon::Warning);
         return kOk;
     }
-    return StoreResult(c, Text(P::ReferenceResult, {model::FormatNumber(uref), model::FormatNumber(rref)}), 1, ch, {{&model::ChannelSettings::uref, uref}, {&model::ChannelSettings::rref, rref}});
+    return StoreResult(c, Text(P::ReferenceResult, {model::FormatNumber(uref), model::FormatNumber(rref)}), 1, ch,
+                       {{&model::ChannelSettings::uref, uref}, {&model::ChannelSettings::rref, rref}});
 }
 
 }  // namespace pmv::device

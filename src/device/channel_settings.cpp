@@ -102,7 +102,8 @@ constexpr uint32_t kChannelCount = 2;
 std::vector<std::string> ChannelStepKeys(bool write)
 {
     std::vector<std::string> keys;
-    for (const ChannelStep& step : write ? std::span<const ChannelStep>(kWriteSteps) : std::span<const ChannelStep>(kReadSteps))
+    for (const ChannelStep& step :
+         write ? std::span<const ChannelStep>(kWriteSteps) : std::span<const ChannelStep>(kReadSteps))
         keys.push_back(step.key);
     return keys;
 }

@@ -32,14 +32,15 @@ std::vector<system::Finding> CheckNetworkLine(const link::NetworkLine& line, con
     const link::NetworkPort& port = line.Port();
     const std::string hostAndPort = link::HostAndPort(port);
     if (line.IsOpen())
-        return {system::Finding::Ok("network",
-                                    port.mode == link::NetworkMode::Raw ? F::NetworkConnected : F::NetworkConnectedRfc2217,
-                                    {device, std::to_string(line.RoundTripMs())})};
+        return {system::Finding::Ok(
+            "network", port.mode == link::NetworkMode::Raw ? F::NetworkConnected : F::NetworkConnectedRfc2217,
+            {device, std::to_string(line.RoundTripMs())})};
     switch (line.Failure()) {
     case link::NetworkFailure::BadName: {
         link::NetworkNameProblem problem = link::NetworkNameProblem::None;
         link::ParseNetworkPort(device, &problem);
-        return {system::Finding::Problem("network", F::NetworkNameBad, {device, link::NetworkNameProblemText(problem)})};
+        return {
+            system::Finding::Problem("network", F::NetworkNameBad, {device, link::NetworkNameProblemText(problem)})};
     }
     case link::NetworkFailure::HostNotFound:
         return {system::Finding::Problem("network", F::NetworkHostNotFound, {port.host, line.Reason()})};
@@ -49,11 +50,9 @@ std::vector<system::Finding> CheckNetworkLine(const link::NetworkLine& line, con
         return {system::Finding::Problem("network", F::NetworkPortRefused, {port.host, std::to_string(port.port)})};
     case link::NetworkFailure::NotRfc2217:
         return {system::Finding::Problem("network", F::NetworkNotRfc2217, {hostAndPort})};
-    case link::NetworkFailure::Held:
-        return {system::Finding::Problem("network", F::NetworkLineHeld, {device})};
+    case link::NetworkFailure::Held: return {system::Finding::Problem("network", F::NetworkLineHeld, {device})};
     case link::NetworkFailure::None:
-    case link::NetworkFailure::Lost:
-        break;
+    case link::NetworkFailure::Lost: break;
     }
     return {system::Finding::Problem("network", F::OpenFailure, {device, line.OpenError()})};
 }
@@ -105,8 +104,8 @@ system::Finding PortNotOpen(const std::string& device)
                           : system::Finding::Problem("instrument", FindingKind::PortNotOpen, {device});
 }
 
-std::string ExplainOpenFailure(const system::SystemView& view, const std::string& device, const std::string& systemError,
-                               bool given)
+std::string ExplainOpenFailure(const system::SystemView& view, const std::string& device,
+                               const std::string& systemError, bool given)
 {
     if (link::IsNetworkName(device))
         return FindingText(FindingKind::OpenFailure, {device, systemError});

@@ -40,7 +40,7 @@ system::Finding PortNotOpen(const std::string& device);
 // of the device, its access and its holders find, else the system's reason with the device; for
 // a port on the network, the reason its line gave.
 // `given`: the device was named on the command line rather than by dev.dat's port number.
-std::string ExplainOpenFailure(const system::SystemView& view, const std::string& device, const std::string& systemError,
-                               bool given = false);
+std::string ExplainOpenFailure(const system::SystemView& view, const std::string& device,
+                               const std::string& systemError, bool given = false);
 
 }  // namespace pmv::device

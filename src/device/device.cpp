@@ -6,15 +6,9 @@
 
 namespace pmv::device {
 
-ErrorCode Device::AbortCheck()
-{
-    return CheckEscape(progress) != kOk ? Fail(kStoppedByUser) : kOk;
-}
+ErrorCode Device::AbortCheck() { return CheckEscape(progress) != kOk ? Fail(kStoppedByUser) : kOk; }
 
-ErrorCode Device::Fail(ErrorCode code)
-{
-    return EndOperation(progress, code);
-}
+ErrorCode Device::Fail(ErrorCode code) { return EndOperation(progress, code); }
 
 ErrorCode ReadByte(link::Exchange& exchange, regs::Register reg, int32_t& field)
 {
@@ -55,13 +49,14 @@ ErrorCode AwaitRestart(Device& device)
     constexpr uint32_t kLimitSeconds = kRestartLimitMs / 1000;
     uint32_t shown = kLimitSeconds;
     device.progress.ShowProgressPanel();
-    return device.exchange.AwaitReturn(fields, link::AnswerShape{2, true}, isByteAnswer, kRestartLimitMs, [&](uint32_t waitedMs) {
-        if (const uint32_t second = waitedMs / 1000; second != shown) {
-            shown = second;
-            device.Step(Text(ProgressStep::AwaitRestart, {std::to_string(second), std::to_string(kLimitSeconds)}));
-        }
-        return CheckEscape(device.progress);
-    });
+    return device.exchange.AwaitReturn(
+        fields, link::AnswerShape{2, true}, isByteAnswer, kRestartLimitMs, [&](uint32_t waitedMs) {
+            if (const uint32_t second = waitedMs / 1000; second != shown) {
+                shown = second;
+                device.Step(Text(ProgressStep::AwaitRestart, {std::to_string(second), std::to_string(kLimitSeconds)}));
+            }
+            return CheckEscape(device.progress);
+        });
 }
 
 ErrorCode WriteByteChecked(link::Exchange& exchange, regs::Register reg, int32_t value)

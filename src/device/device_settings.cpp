@@ -47,7 +47,8 @@ ErrorCode ReadGeneralGroup(Device& device)
         if (const ErrorCode code = device.AbortCheck(); code != kOk)
             return code;
         device.Step(Text(s.read));
-        if (const ErrorCode code = ReadSetting(device.exchange, SettingRow(s.setting.section, s.setting.key), device.model);
+        if (const ErrorCode code =
+                ReadSetting(device.exchange, SettingRow(s.setting.section, s.setting.key), device.model);
             code != kOk)
             return code;
     }
@@ -145,7 +146,8 @@ ErrorCode WriteDeviceSettings(Device& device, WriteReach* reach)
     if (m.rele.select == 1)
         if (const ErrorCode code = part(WritePart::Relays, [&] { return WriteRelayLogic(device); }); code != kOk)
             return device.Fail(code);
-    if (const ErrorCode code = part(WritePart::Regulator, [&] { return WriteRegulatorParameters(device); }); code != kOk)
+    if (const ErrorCode code = part(WritePart::Regulator, [&] { return WriteRegulatorParameters(device); });
+        code != kOk)
         return device.Fail(code);
     ShowProcessLines(device);
 

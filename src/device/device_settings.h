@@ -16,12 +16,7 @@ namespace pmv::device {
 ErrorCode ReadDeviceSettings(Device& device);
 // The parts of a write, in the order of the line; Closing is the marker and the restart, which
 // make the instrument take the new settings in.
-enum class WritePart { Channel1,
-                       Channel2,
-                       Relays,
-                       Regulator,
-                       General,
-                       Closing };
+enum class WritePart { Channel1, Channel2, Relays, Regulator, General, Closing };
 
 // How far a write came: the parts finished, and the one under way when it stopped (nothing of it
 // may have reached the instrument yet, or some of its registers).

@@ -29,10 +29,7 @@ double WireMs(size_t bytes, uint32_t baud)
     return static_cast<double>(bytes) * 10.0 * 1000.0 / static_cast<double>(baud);
 }
 
-double WireUs(size_t bytes, uint32_t baud)
-{
-    return WireMs(bytes, baud) * 1000.0;
-}
+double WireUs(size_t bytes, uint32_t baud) { return WireMs(bytes, baud) * 1000.0; }
 
 // The address an answer names after its "!"; the probe's own address must come back, so that
 // an answer from another instrument on the line is not taken for this one.
@@ -73,7 +70,8 @@ uint32_t InstrumentSearch::ProbeTimeoutUs(uint32_t baud, size_t requestBytes, ui
 std::string InstrumentSearch::ProbeFrame(uint32_t address)
 {
     std::string frame = "\xFF\xFF\xFF\xFF:" + std::to_string(address) + ";37;" +
-                        link::RegisterAddressText(regs::kFirmwareVersion.bank, regs::kFirmwareVersion.memoryType, regs::kFirmwareVersion.number) +
+                        link::RegisterAddressText(regs::kFirmwareVersion.bank, regs::kFirmwareVersion.memoryType,
+                                                  regs::kFirmwareVersion.number) +
                         ";";
     link::AppendChecksum(frame);
     return frame;
@@ -86,8 +84,7 @@ void InstrumentSearch::Found(SearchResult& result, const FoundInstrument& found)
         onFound_(found);
 }
 
-bool InstrumentSearch::TakeAnswers(const SentProbe& current, uint32_t baud, SearchResult& result,
-                                   bool& own)
+bool InstrumentSearch::TakeAnswers(const SentProbe& current, uint32_t baud, SearchResult& result, bool& own)
 {
     // How long the quickest answer took beyond the wire, twice, becomes the allowance from now on:
     // that is the instrument's turnaround and the adapter's latency, while one answer held up by a
@@ -104,8 +101,9 @@ bool InstrumentSearch::TakeAnswers(const SentProbe& current, uint32_t baud, Sear
         const std::string answer = heard_.substr(0, end + 1);
         uint32_t firmware = 0;
         const bool data = link::ParseByteAnswer(answer, firmware) == kOk;
-        const auto late = std::find_if(unanswered_.begin(), unanswered_.end(),
-                                       [&](const SentProbe& probe) { return data && NamesAddress(answer, probe.address); });
+        const auto late = std::find_if(unanswered_.begin(), unanswered_.end(), [&](const SentProbe& probe) {
+            return data && NamesAddress(answer, probe.address);
+        });
         if (late != unanswered_.end()) {
             Found(result, {late->address, baud, firmware});
             result.wireMs += WireMs(answer.size(), baud);
@@ -184,7 +182,8 @@ SearchResult InstrumentSearch::Run(const SearchOptions& options, const std::func
     onFound_ = options.onFound;
     const int64_t start = clock_.MonotonicMs();
     SearchStep step;
-    const uint32_t perBaud = options.lastAddress >= options.firstAddress ? options.lastAddress - options.firstAddress + 1 : 0;
+    const uint32_t perBaud =
+        options.lastAddress >= options.firstAddress ? options.lastAddress - options.firstAddress + 1 : 0;
     step.total = perBaud * static_cast<uint32_t>(options.bauds.size());
     for (const uint32_t baud : options.bauds) {
         line_.Configure(baud);

@@ -19,7 +19,8 @@ constexpr float kLowest = -1000.0f;
 
 float ChannelValue(const std::vector<uint8_t>& b, size_t at, uint8_t& status)
 {
-    const uint32_t bits = (uint32_t{b[at]} << 24) | (uint32_t{b[at + 1]} << 16) | (uint32_t{b[at + 2]} << 8) | b[at + 3];
+    const uint32_t bits =
+        (uint32_t{b[at]} << 24) | (uint32_t{b[at + 1]} << 16) | (uint32_t{b[at + 2]} << 8) | b[at + 3];
     const bool nan = (bits & 0x7F800000u) == 0x7F800000u && (bits & 0x007FFFFFu) != 0;
     // A signalling NaN (quiet bit clear) would fault in arithmetic; quiet NaNs pass to the clamp.
     if (nan && (bits & 0x00400000u) == 0) {
@@ -34,7 +35,8 @@ float ChannelValue(const std::vector<uint8_t>& b, size_t at, uint8_t& status)
 ErrorCode ReadCurrentValues(link::Exchange& exchange, LiveValues& values)
 {
     std::vector<uint8_t> b;
-    if (const ErrorCode code = link::ReadValueBlock(exchange, regs::kLiveBlock, regs::kLiveBlockSize, b, true); code != kOk)
+    if (const ErrorCode code = link::ReadValueBlock(exchange, regs::kLiveBlock, regs::kLiveBlockSize, b, true);
+        code != kOk)
         return code;
     LiveValues read;
     read.relays = b[2];
@@ -65,7 +67,8 @@ ErrorCode LogMeasurement(const std::string& fileName, const link::TimeStamp& t, 
     if (!log)
         return kFileNotOpened;
     std::fprintf(log, "%02u:%02u:%02u \t %02x \t %s \t %02x \t %s \t %02x\n", t.hour, t.minute, t.second, v.relays,
-                 model::FormatNumber(v.value[0]).c_str(), v.status[0], model::FormatNumber(v.value[1]).c_str(), v.status[1]);
+                 model::FormatNumber(v.value[0]).c_str(), v.status[0], model::FormatNumber(v.value[1]).c_str(),
+                 v.status[1]);
     std::fclose(log);
     return kOk;
 }

@@ -11,7 +11,8 @@ ErrorCode OutputTest::SelectTestOutput(uint32_t n)
     outputs_[n / 8] = static_cast<uint8_t>(1u << (n % 8));
     if (const ErrorCode code = WriteByte(exchange_, regs::TestOutputs(n / 8), outputs_[n / 8]); code != kOk)
         return code;
-    if (const ErrorCode code = WriteByte(exchange_, regs::TestOutputs(previous_ / 8), outputs_[previous_ / 8]); code != kOk)
+    if (const ErrorCode code = WriteByte(exchange_, regs::TestOutputs(previous_ / 8), outputs_[previous_ / 8]);
+        code != kOk)
         return code;
     previous_ = n;
     return kOk;

@@ -40,15 +40,9 @@ ErrorCode RunGroup(Device& device, ProgressStep subtitle, std::span<const Settin
 
 }  // namespace
 
-std::span<const SettingName> RelayLogicSettings()
-{
-    return kRelayLogic;
-}
+std::span<const SettingName> RelayLogicSettings() { return kRelayLogic; }
 
-std::span<const SettingName> RegulatorSettings()
-{
-    return kRegulator;
-}
+std::span<const SettingName> RegulatorSettings() { return kRegulator; }
 
 ErrorCode ReadRelayLogic(Device& device)
 {

@@ -7,10 +7,7 @@
 
 namespace pmv::device {
 
-ErrorCode Restart(link::Exchange& exchange)
-{
-    return WriteByte(exchange, regs::kRestart, 1);
-}
+ErrorCode Restart(link::Exchange& exchange) { return WriteByte(exchange, regs::kRestart, 1); }
 
 ErrorCode FactoryReset(link::Exchange& exchange, Messages& messages)
 {

@@ -16,10 +16,7 @@ const model::Setting& SettingRow(const std::string& section, const std::string& 
     throw std::out_of_range("no setting " + section + " " + key);
 }
 
-std::string ChannelSection(uint32_t ch)
-{
-    return "CH" + std::to_string(ch + 1);
-}
+std::string ChannelSection(uint32_t ch) { return "CH" + std::to_string(ch + 1); }
 
 regs::Register RegisterOf(const model::Setting& setting)
 {

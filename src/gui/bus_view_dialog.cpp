@@ -29,10 +29,7 @@ namespace {
 
 constexpr uint32_t kPollIntervalMs = device::LivePoll::kIntervalMs;
 
-QString Utf8(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
+QString Utf8(const std::string& text) { return QString::fromStdString(text); }
 
 // The boxes of one instrument's flow stay unshown: its result goes into its row.
 class RowMessages : public Messages {
@@ -78,9 +75,9 @@ private:
 
 BusViewDialog::BusViewDialog(QWidget* parent, binding::Session& session, Messages& messages, WindowClock& clock,
                              std::function<void(const binding::BusInstrument&, bool)> choose)
-    : QDialog(parent), session_(session), messages_(messages), choose_(std::move(choose)), panel_(std::make_unique<Panel>(*this)),
-      table_(new QTableWidget(0, Columns)), status_(new QLabel), bar_(new QProgressBar),
-      scan_(new QPushButton(QString::fromUtf8("Найти приборы"))),
+    : QDialog(parent), session_(session), messages_(messages), choose_(std::move(choose)),
+      panel_(std::make_unique<Panel>(*this)), table_(new QTableWidget(0, Columns)), status_(new QLabel),
+      bar_(new QProgressBar), scan_(new QPushButton(QString::fromUtf8("Найти приборы"))),
       read_(new QPushButton(QString::fromUtf8("Прочитать в папку…"))),
       write_(new QPushButton(QString::fromUtf8("Записать профиль…"))),
       chooseButton_(new QPushButton(QString::fromUtf8("Работать с прибором"))),
@@ -89,10 +86,10 @@ BusViewDialog::BusViewDialog(QWidget* parent, binding::Session& session, Message
     setObjectName("BusViewDialog");
     setWindowTitle(QString::fromUtf8("Приборы на линии"));
     table_->setObjectName("BusTable");
-    table_->setHorizontalHeaderLabels({QString::fromUtf8("Адрес"), QString::fromUtf8("Скорость"), QString::fromUtf8("Модель"),
-                                       QString::fromUtf8("Тип"), QString::fromUtf8("Номер прибора"),
-                                       QString::fromUtf8("Версия"), QString::fromUtf8("Канал 1"), QString::fromUtf8("Канал 2"),
-                                       QString::fromUtf8("Результат")});
+    table_->setHorizontalHeaderLabels(
+        {QString::fromUtf8("Адрес"), QString::fromUtf8("Скорость"), QString::fromUtf8("Модель"),
+         QString::fromUtf8("Тип"), QString::fromUtf8("Номер прибора"), QString::fromUtf8("Версия"),
+         QString::fromUtf8("Канал 1"), QString::fromUtf8("Канал 2"), QString::fromUtf8("Результат")});
     table_->verticalHeader()->hide();
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -108,7 +105,9 @@ BusViewDialog::BusViewDialog(QWidget* parent, binding::Session& session, Message
     status_->setText(session_.line.IsOpen()
                          ? QString::fromUtf8("Адреса 1..255 на скорости %1. Esc останавливает поиск.").arg(baud)
                          : QString::fromUtf8("Порт не открыт: поиск невозможен."));
-    askFolder = [this] { return QFileDialog::getExistingDirectory(this, QString::fromUtf8("Папка для профилей приборов")); };
+    askFolder = [this] {
+        return QFileDialog::getExistingDirectory(this, QString::fromUtf8("Папка для профилей приборов"));
+    };
     askProfile = [this] {
         return QFileDialog::getOpenFileName(this, QString::fromUtf8("Профиль для выбранных приборов"), {},
                                             QString::fromUtf8("Профили (*.prf)"));
@@ -199,7 +198,8 @@ void BusViewDialog::Show(const binding::BusInstrument& instrument)
     if (row < 0) {
         // In the order of addresses, whatever order they were found in.
         row = 0;
-        while (row < static_cast<int>(instruments_.size()) && instruments_[static_cast<size_t>(row)].address < instrument.address)
+        while (row < static_cast<int>(instruments_.size()) &&
+               instruments_[static_cast<size_t>(row)].address < instrument.address)
             ++row;
         instruments_.insert(instruments_.begin() + row, instrument);
         polls_.insert(polls_.begin() + row, device::LivePoll());
@@ -239,15 +239,17 @@ void BusViewDialog::Scan()
         [this](const device::SearchStep& step) {
             bar_->setMaximum(static_cast<int>(step.total));
             bar_->setValue(static_cast<int>(step.probed));
-            status_->setText(QString::fromUtf8("Адрес %1, найдено приборов: %2").arg(step.address).arg(instruments_.size()));
+            status_->setText(
+                QString::fromUtf8("Адрес %1, найдено приборов: %2").arg(step.address).arg(instruments_.size()));
             QCoreApplication::processEvents();
             return !std::exchange(stop_, false);
         },
         [this](const binding::BusInstrument& instrument) { Show(instrument); });
     session_.line.Configure(session_.port.settings().BaudRate);
     bar_->setValue(bar_->maximum());
-    status_->setText(scan.stopped ? QString::fromUtf8("Поиск остановлен: найдено приборов: %1.").arg(instruments_.size())
-                                  : QString::fromUtf8("Найдено приборов: %1.").arg(instruments_.size()));
+    status_->setText(scan.stopped
+                         ? QString::fromUtf8("Поиск остановлен: найдено приборов: %1.").arg(instruments_.size())
+                         : QString::fromUtf8("Найдено приборов: %1.").arg(instruments_.size()));
     if (!instruments_.empty() && table_->currentRow() < 0)
         table_->selectRow(0);
     SetRunning(false);
@@ -314,11 +316,13 @@ void BusViewDialog::WriteSelected()
     model::SettingsModel profile;
     const model::ReadProfileResult read = model::ReadProfile(path, profile);
     if (read.error || !read.exists || !read.holdsProfile) {
-        messages_.ShowMessage(read.error ? *read.error : "Файл " + path + " не является профилем", "Ошибка", MessageIcon::Error);
+        messages_.ShowMessage(read.error ? *read.error : "Файл " + path + " не является профилем", "Ошибка",
+                              MessageIcon::Error);
         return;
     }
     model::SettingsModel everyGroup = profile;
-    everyGroup.channel[0].select = everyGroup.channel[1].select = everyGroup.rele.select = everyGroup.general.gen_select = 1;
+    everyGroup.channel[0].select = everyGroup.channel[1].select = everyGroup.rele.select =
+        everyGroup.general.gen_select = 1;
     const model::ProfileCheck check = model::CheckProfile(ini::IniFile::Load(path), model::SentByWrite(everyGroup));
     if (!check.bad.empty()) {
         messages_.ShowMessage(model::BadValuesText(path, check.bad) + "\nВ приборы ничего не отправлено.", "Ошибка",

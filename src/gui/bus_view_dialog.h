@@ -55,16 +55,7 @@ protected:
 
 private:
     class Panel;
-    enum Column { Address,
-                  Speed,
-                  Model,
-                  TypeCode,
-                  Serial,
-                  Firmware,
-                  Channel1,
-                  Channel2,
-                  Result,
-                  Columns };
+    enum Column { Address, Speed, Model, TypeCode, Serial, Firmware, Channel1, Channel2, Result, Columns };
 
     void Show(const binding::BusInstrument& instrument);
     int RowOf(uint32_t address) const;

@@ -14,10 +14,7 @@
 namespace pmv::gui {
 namespace {
 
-QString Text(const char* utf8)
-{
-    return QString::fromUtf8(utf8);
-}
+QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 std::string Name(const char* key, const char* suffix)
 {
@@ -65,9 +62,11 @@ CalibrationSettingsDialog::CalibrationSettingsDialog(QWidget* parent, model::Set
 
     auto* procedure = new QGroupBox(Text("Выдержка и накопление"));
     QGridLayout* p = grid(procedure, {Text("Выдержка, с"), Text("Измерений")});
-    const std::array<const char* [3], 3> procedureRows {{{"UREF/RREF", "del_ref", "usr_ref"},
-                                                      {"Ku", "del_ku", "usr_ku"},
-                                                      {"Ki", "del_ki", "usr_ki"}} };
+    const std::array<const char* [3], 3> procedureRows {
+        {
+            {"UREF/RREF", "del_ref", "usr_ref"}, {"Ku", "del_ku", "usr_ku"}, { "Ki", "del_ki", "usr_ki" }
+        }
+    };
     row = 1;
     for (const auto& columns : procedureRows) {
         p->addWidget(new QLabel(Text(columns[0])), row, 0);

@@ -62,7 +62,8 @@ ChannelPanel::ChannelPanel(QWidget* parent, int channel) : QFrame(parent)
     setGeometry(QRect(4 + channel * 342, 4, 338, kPanelHeight));
     Heading(channel == 0 ? "Канал 1" : "Канал 2", this, 6, 4);
 
-    const QStringList setpointTypes = Texts({binding::kSetpointTypeItems[0], binding::kSetpointTypeItems[1], binding::kSetpointTypeItems[2]});
+    const QStringList setpointTypes =
+        Texts({binding::kSetpointTypeItems[0], binding::kSetpointTypeItems[1], binding::kSetpointTypeItems[2]});
     const QStringList steps = Texts({"0.001", "0.01", "0.1", "1.0", "10.0"});
     sensorType = Choice(this, "Тип датчика", 0, 0, 324, "Задаем тип датчика в канале", SensorNames());
     // Root extraction belongs to the input signal: beside the sensor type.
@@ -82,8 +83,8 @@ ChannelPanel::ChannelPanel(QWidget* parent, int channel) : QFrame(parent)
     // Channel 1's label keeps the form's spelling.
     hysteresisStep = Choice(this, channel == 0 ? "Шаг изменеия гистерезиса" : "Шаг изменения гистерезиса", 2, 4, 120,
                             "Задаем шаг изменения гистерезиса", steps, true);
-    averaging = Choice(this, "Усреднение", 0, 5, kFieldWidth, "Задаем число усреднений измеренного значения",
-                       Numbers(1, 10));
+    averaging =
+        Choice(this, "Усреднение", 0, 5, kFieldWidth, "Задаем число усреднений измеренного значения", Numbers(1, 10));
     decimals = Choice(this, "Знаков", 1, 5, kFieldWidth, "Задаем число знаков после запятой", Numbers(0, 3));
     observations = Choice(this, "Наблюдения", 2, 5, kFieldWidth,
                           "Задаем число одинаковых наблюдений перед срабатыванием реле", Numbers(1, 10));
@@ -102,6 +103,8 @@ ChannelPanel::ChannelPanel(QWidget* parent, int channel) : QFrame(parent)
         Label(regulatorLabels[i], this, kColumn[3], kRow[0] + 23 * i)->hide();
 }
 
-ChannelsPage::ChannelsPage(QWidget* parent) : QWidget(parent), channels{new ChannelPanel(this, 0), new ChannelPanel(this, 1)} {}
+ChannelsPage::ChannelsPage(QWidget* parent)
+    : QWidget(parent), channels{new ChannelPanel(this, 0), new ChannelPanel(this, 1)}
+{}
 
 }  // namespace pmv::gui

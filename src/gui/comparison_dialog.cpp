@@ -13,19 +13,21 @@
 
 namespace pmv::gui {
 
-ComparisonDialog::ComparisonDialog(QWidget* parent, const std::vector<binding::FieldComparison>& fields) : QDialog(parent)
+ComparisonDialog::ComparisonDialog(QWidget* parent, const std::vector<binding::FieldComparison>& fields)
+    : QDialog(parent)
 {
     setObjectName("ComparisonDialog");
     setWindowTitle(QString::fromUtf8("Сравнение с прибором"));
-    const auto differing = std::count_if(fields.begin(), fields.end(), [](const binding::FieldComparison& f) { return f.differs; });
+    const auto differing =
+        std::count_if(fields.begin(), fields.end(), [](const binding::FieldComparison& f) { return f.differs; });
     auto* summary = new QLabel(differing == 0 ? QString::fromUtf8("Настройки окна и прибора совпадают.")
                                               : QString::fromUtf8("Отличаются настройки: %1").arg(differing));
     summary->setObjectName("ComparisonSummary");
 
     auto* table = new QTableWidget(static_cast<int>(fields.size()), 3);
     table->setObjectName("ComparisonTable");
-    table->setHorizontalHeaderLabels({QString::fromUtf8("Настройка"), QString::fromUtf8("В окне"),
-                                      QString::fromUtf8("В приборе")});
+    table->setHorizontalHeaderLabels(
+        {QString::fromUtf8("Настройка"), QString::fromUtf8("В окне"), QString::fromUtf8("В приборе")});
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->verticalHeader()->hide();
     for (int row = 0; row < table->rowCount(); ++row) {

@@ -21,7 +21,8 @@ QString WindowFix(const system::Finding& f)
     if (f.topic == "instrument")
         return QString::fromUtf8("меню «Связь» → «Поиск прибора…»");
     if (f.topic == "device")
-        return QString::fromUtf8("выберите порт в списке «Номер порта» (в подсказке каждого номера указано его устройство)");
+        return QString::fromUtf8(
+            "выберите порт в списке «Номер порта» (в подсказке каждого номера указано его устройство)");
     return {};
 }
 
@@ -60,7 +61,8 @@ std::vector<system::Finding> HistoryFindings(history::History& history)
 {
     std::vector<system::Finding> findings;
     for (const history::HistoryFinding& h : history.Check())
-        findings.push_back({"history", h.ok ? system::FindingState::Ok : system::FindingState::Problem, h.text, h.fix, h.id});
+        findings.push_back(
+            {"history", h.ok ? system::FindingState::Ok : system::FindingState::Problem, h.text, h.fix, h.id});
     return findings;
 }
 
@@ -75,14 +77,15 @@ QString FindingsHtml(const std::vector<system::Finding>& findings)
         if (const QString own = WindowFix(f); !ok && !own.isEmpty())
             html += QString::fromUtf8("<br>Исправить: %1").arg(own.toHtmlEscaped());
         else if (!f.fix.empty())
-            html += QString::fromUtf8("<br>Исправить в терминале: <code>%1</code>").arg(QString::fromStdString(f.fix).toHtmlEscaped());
+            html += QString::fromUtf8("<br>Исправить в терминале: <code>%1</code>")
+                        .arg(QString::fromStdString(f.fix).toHtmlEscaped());
         html += "</p>";
     }
     return html;
 }
 
-ConnectionCheckDialog::ConnectionCheckDialog(QWidget* parent, link::LinkPort& port, link::Exchange& exchange, const link::PortLine& line,
-                                             Progress& progress, history::History& history)
+ConnectionCheckDialog::ConnectionCheckDialog(QWidget* parent, link::LinkPort& port, link::Exchange& exchange,
+                                             const link::PortLine& line, Progress& progress, history::History& history)
     : QDialog(parent)
 {
     setObjectName("ConnectionCheckDialog");

@@ -32,15 +32,16 @@ QMenu* InstallConnectionMenu(QMainWindow& window, link::LinkPort& port, link::Ex
     };
     QAction* check = menu->addAction(QString::fromUtf8("&Проверка связи…"));
     check->setObjectName("ConnectionCheckAction");
-    QObject::connect(check, &QAction::triggered, &window, [&window, &port, &exchange, &line, &progress, &messages, &history, setBusy, search] {
-        setBusy(true);
-        ConnectionCheckDialog dialog(&window, port, exchange, line, progress, history);
-        dialog.exec();
-        messages.ResultReported(dialog.Outcome());
-        setBusy(false);
-        if (dialog.SearchWanted())
-            search();
-    });
+    QObject::connect(check, &QAction::triggered, &window,
+                     [&window, &port, &exchange, &line, &progress, &messages, &history, setBusy, search] {
+                         setBusy(true);
+                         ConnectionCheckDialog dialog(&window, port, exchange, line, progress, history);
+                         dialog.exec();
+                         messages.ResultReported(dialog.Outcome());
+                         setBusy(false);
+                         if (dialog.SearchWanted())
+                             search();
+                     });
     QAction* find = menu->addAction(QString::fromUtf8("П&оиск прибора…"));
     find->setObjectName("InstrumentSearchAction");
     QObject::connect(find, &QAction::triggered, &window, search);

@@ -18,10 +18,7 @@
 namespace pmv::gui {
 namespace {
 
-enum class Step { Name,
-                  Put,
-                  Take,
-                  Find };
+enum class Step { Name, Put, Take, Find };
 
 // One walk over the table; a Find walk looks for the row of the value at `sought`.
 struct Pass {
@@ -30,10 +27,7 @@ struct Pass {
     const char* found = nullptr;
 };
 
-QString Q(const std::string& s)
-{
-    return QString::fromStdString(s);
-}
+QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 // How each kind of widget shows and gives back its value.
 void Put(QLineEdit* w, const std::string& v) { w->setText(Q(v)); }
@@ -49,7 +43,10 @@ void Take(const QCheckBox* w, bool& v) { v = w->isChecked(); }
 void Put(QLabel* w, const std::string& v) { w->setText(Q(v)); }
 void Take(const QLabel*, std::string&) {}
 // A group panel: white while its group is selected.
-void Put(QFrame* w, bool white) { widgets::Paint(*w, white ? binding::PanelColour::White : binding::PanelColour::ButtonFace); }
+void Put(QFrame* w, bool white)
+{
+    widgets::Paint(*w, white ? binding::PanelColour::White : binding::PanelColour::ButtonFace);
+}
 void Take(const QFrame*, bool&) {}
 
 void Put(ProductionCalendar* w, const binding::CalendarDate& date)
@@ -79,15 +76,9 @@ template <class Widget, class Value>
 void Bind(Pass& pass, const char* name, Widget* widget, Value& value)
 {
     switch (pass.step) {
-    case Step::Name:
-        widget->setObjectName(QString::fromUtf8(name));
-        break;
-    case Step::Put:
-        Put(widget, value);
-        break;
-    case Step::Take:
-        Take(widget, value);
-        break;
+    case Step::Name: widget->setObjectName(QString::fromUtf8(name)); break;
+    case Step::Put: Put(widget, value); break;
+    case Step::Take: Take(widget, value); break;
     case Step::Find:
         if (static_cast<const void*>(&value) == pass.sought)
             pass.found = name;
@@ -165,8 +156,10 @@ void PutSetpointHeadings(const binding::ControlValues& v, const RelaysPage& rela
     for (int ch = 0; ch < 2; ++ch)
         for (int s = 0; s < 2; ++s) {
             const binding::ChannelControls& c = v.channels[static_cast<size_t>(ch)];
-            relays.grid->item(0, binding::SetpointGridColumn(ch, s))->setText(Q(c.setpointTypeHeading[static_cast<size_t>(s)]));
-            relays.headings->item(1, binding::SetpointGridColumn(ch, s))->setText(Q(c.setpointValueHeading[static_cast<size_t>(s)]));
+            relays.grid->item(0, binding::SetpointGridColumn(ch, s))
+                ->setText(Q(c.setpointTypeHeading[static_cast<size_t>(s)]));
+            relays.headings->item(1, binding::SetpointGridColumn(ch, s))
+                ->setText(Q(c.setpointValueHeading[static_cast<size_t>(s)]));
         }
 }
 

@@ -44,15 +44,9 @@ void EditsGuard::SettleGroups(const binding::GroupFlags& read)
     Refresh();
 }
 
-bool EditsGuard::Unsaved() const
-{
-    return edits_.Differ(w_.shown(), w_.description(), w_.model());
-}
+bool EditsGuard::Unsaved() const { return edits_.Differ(w_.shown(), w_.description(), w_.model()); }
 
-void EditsGuard::Refresh()
-{
-    w_.window.setWindowModified(Unsaved());
-}
+void EditsGuard::Refresh() { w_.window.setWindowModified(Unsaved()); }
 
 namespace {
 
@@ -64,10 +58,7 @@ QString ReplaceQuestion(const QString& command)
 
 }  // namespace
 
-bool EditsGuard::MayReplace(const QString& command)
-{
-    return Ask(ReplaceQuestion(command), Unsaved());
-}
+bool EditsGuard::MayReplace(const QString& command) { return Ask(ReplaceQuestion(command), Unsaved()); }
 
 bool EditsGuard::MayRead(const QString& command, const binding::GroupFlags& read)
 {

@@ -65,8 +65,8 @@ GeneralPage::GeneralPage(QWidget* parent) : QWidget(parent)
     Fill(*productionYear, Numbers(binding::kFirstListedYear, binding::kLastListedYear));
     productionYear->hide();
     calendar = new ProductionCalendar(panel);
-    calendar->setToolTip(Text(
-        "Здесь показывается дата производства прибора.  Перед записью здесь можно выбрать дату выпуска прибора."));
+    calendar->setToolTip(
+        Text("Здесь показывается дата производства прибора.  Перед записью здесь можно выбрать дату выпуска прибора."));
     calendar->setGeometry(QRect(354, 206, 260, 80));
     calendar->hide();
 }

@@ -37,7 +37,8 @@ QString AboutText(const std::string& device)
 
 void ShowAbout(QWidget& parent, const std::string& device)
 {
-    QMessageBox box(QMessageBox::Information, QString::fromUtf8("О программе"), AboutText(device), QMessageBox::Ok, &parent);
+    QMessageBox box(QMessageBox::Information, QString::fromUtf8("О программе"), AboutText(device), QMessageBox::Ok,
+                    &parent);
     FitCaption(box);
     box.exec();
 }
@@ -82,14 +83,10 @@ QSizeF PictureSize(QTextDocument& document, const QString& name)
 {
     const QVariant held = document.resource(QTextDocument::ImageResource, QUrl(name));
     switch (held.typeId()) {
-    case QMetaType::QImage:
-        return held.value<QImage>().size();
-    case QMetaType::QPixmap:
-        return held.value<QPixmap>().size();
-    case QMetaType::QByteArray:
-        return QImage::fromData(held.toByteArray()).size();
-    default:
-        return {};
+    case QMetaType::QImage: return held.value<QImage>().size();
+    case QMetaType::QPixmap: return held.value<QPixmap>().size();
+    case QMetaType::QByteArray: return QImage::fromData(held.toByteArray()).size();
+    default: return {};
     }
 }
 
@@ -124,7 +121,8 @@ QString WithContents(const QString& markdown)
         if (first < 0)
             first = i;
         const QString indent = m.captured(1).size() == 3 ? QStringLiteral("    ") : QString();
-        contents << QStringLiteral("%1- [%2](#%3%4)").arg(indent, m.captured(2), QString::fromLatin1(kPartLink)).arg(n++);
+        contents
+            << QStringLiteral("%1- [%2](#%3%4)").arg(indent, m.captured(2), QString::fromLatin1(kPartLink)).arg(n++);
     }
     if (first < 0)
         return markdown;
@@ -196,15 +194,16 @@ void ShowUserGuide(QWidget& parent, const QString& part)
         text->setMarkdown(WithContents(markdown));
         // The contents' links go to their part; a heading read from Markdown has no anchor.
         text->setOpenLinks(false);
-        QObject::connect(text, &QTextBrowser::anchorClicked, text, [text, headings = GuideHeadings(markdown)](const QUrl& link) {
-            const QString fragment = link.fragment();
-            bool number = false;
-            const int n = fragment.startsWith(QString::fromLatin1(kPartLink))
-                              ? fragment.mid(static_cast<qsizetype>(std::strlen(kPartLink))).toInt(&number)
-                              : -1;
-            if (number && n >= 0 && n < headings.size())
-                ShowGuidePart(*text, headings[n]);
-        });
+        QObject::connect(
+            text, &QTextBrowser::anchorClicked, text, [text, headings = GuideHeadings(markdown)](const QUrl& link) {
+                const QString fragment = link.fragment();
+                bool number = false;
+                const int n = fragment.startsWith(QString::fromLatin1(kPartLink))
+                                  ? fragment.mid(static_cast<qsizetype>(std::strlen(kPartLink))).toInt(&number)
+                                  : -1;
+                if (number && n >= 0 && n < headings.size())
+                    ShowGuidePart(*text, headings[n]);
+            });
         // The guide is always longer than its window; a scroll bar that came and went would change
         // the width the pictures were fitted to.
         text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -88,7 +88,8 @@ HistoryDialog::HistoryDialog(QWidget* parent, history::History& history) : QDial
     exportButton->setObjectName("HistoryExport");
     QPushButton* restore = buttons->addButton(QString::fromUtf8("Вернуть как было"), QDialogButtonBox::ActionRole);
     restore->setObjectName("HistoryRestore");
-    restore->setToolTip(QString::fromUtf8("Записать в прибор настройки, которые он хранил до записи (строка «до записи»)"));
+    restore->setToolTip(
+        QString::fromUtf8("Записать в прибор настройки, которые он хранил до записи (строка «до записи»)"));
     restore->setEnabled(false);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -154,11 +155,14 @@ void HistoryDialog::Fill()
     table_->setRowCount(static_cast<int>(rows_.size()));
     for (int row = 0; row < table_->rowCount(); ++row) {
         const history::HistoryRecord& r = rows_[static_cast<size_t>(row)];
-        const QString texts[] = {TimeText(r.time), QString::fromStdString(r.operatorName),
+        const QString texts[] = {TimeText(r.time),
+                                 QString::fromStdString(r.operatorName),
                                  QString::fromStdString(history::InstrumentNumber(r.typeCode, r.serial)),
                                  QString::fromStdString(r.operation),
-                                 r.result == 0 ? QString::fromUtf8("выполнено") : QStringLiteral("ERR %1").arg(r.result),
-                                 QString::fromStdString(r.profile), GroupsText(r.groups),
+                                 r.result == 0 ? QString::fromUtf8("выполнено")
+                                               : QStringLiteral("ERR %1").arg(r.result),
+                                 QString::fromStdString(r.profile),
+                                 GroupsText(r.groups),
                                  QString::fromStdString(r.firmware)};
         for (int column = 0; column < table_->columnCount(); ++column) {
             auto* item = new QTableWidgetItem(texts[column]);
@@ -171,7 +175,8 @@ void HistoryDialog::Fill()
 
 void HistoryDialog::Export()
 {
-    const auto chosen = AskSavePath(*this, {"HistoryExportDialog", QString::fromUtf8("Таблица CSV (*.csv)"), ".csv", false, {}});
+    const auto chosen =
+        AskSavePath(*this, {"HistoryExportDialog", QString::fromUtf8("Таблица CSV (*.csv)"), ".csv", false, {}});
     if (!chosen)
         return;
     QSaveFile file(chosen->path);

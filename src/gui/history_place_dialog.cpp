@@ -80,8 +80,8 @@ void HistoryPlaceDialog::accept()
     if (!Chosen(address))
         return;
     if (const auto failure = link::SaveHistoryServer(link::LinkSettingsPath(), address)) {
-        findings_->setHtml(FindingsHtml({{"history", system::FindingState::Problem,
-                                          "dev.dat не записан: " + *failure, "", "history_settings_unwritten"}}));
+        findings_->setHtml(FindingsHtml({{"history", system::FindingState::Problem, "dev.dat не записан: " + *failure,
+                                          "", "history_settings_unwritten"}}));
         return;
     }
     history_.Use(address);

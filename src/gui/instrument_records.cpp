@@ -33,15 +33,11 @@ private:
     binding::CommandHost& window_;
 };
 
-QSettings ProgramSettings()
-{
-    return QSettings(QStringLiteral("pmv77xx"), QStringLiteral("pmvconf"));
-}
+QSettings ProgramSettings() { return QSettings(QStringLiteral("pmv77xx"), QStringLiteral("pmvconf")); }
 
 }  // namespace
 
-InstrumentRecords::InstrumentRecords(Window window, QMenu& file)
-    : w_(std::move(window)), history_(w_.history)
+InstrumentRecords::InstrumentRecords(Window window, QMenu& file) : w_(std::move(window)), history_(w_.history)
 {
     file.addSeparator();
     const auto add = [&](const char* text, const char* name, void (InstrumentRecords::*handler)()) {
@@ -61,18 +57,17 @@ InstrumentRecords::InstrumentRecords(Window window, QMenu& file)
     items_.append(verify_);
 }
 
-bool InstrumentRecords::verifyAfterWrite() const
-{
-    return verify_->isChecked();
-}
+bool InstrumentRecords::verifyAfterWrite() const { return verify_->isChecked(); }
 
 bool InstrumentRecords::StartNewHistoryIfAgreed(const std::string& failure, bool askAgain)
 {
     if (!history_.corrupt() || (newHistoryDeclined_ && !askAgain))
         return false;
-    newHistoryDeclined_ = !w_.messages.AskYesNo(Question::Other,
-                                                failure + ".\nСохранить его в стороне и начать новый журнал? Следующий номер выпуска будет выше паспортов в папке паспортов; номера, выданные без паспорта в ней, новый журнал знать не будет.",
-                                                "Журнал приборов", MessageIcon::Warning);
+    newHistoryDeclined_ = !w_.messages.AskYesNo(
+        Question::Other,
+        failure +
+            ".\nСохранить его в стороне и начать новый журнал? Следующий номер выпуска будет выше паспортов в папке паспортов; номера, выданные без паспорта в ней, новый журнал знать не будет.",
+        "Журнал приборов", MessageIcon::Warning);
     if (newHistoryDeclined_)
         return false;
     if (const auto startFailure = history_.StartNew()) {
@@ -107,13 +102,15 @@ ErrorCode InstrumentRecords::KeepHeld(const model::SettingsModel& identity)
         held = *lastRead_;
     } else {
         model::SettingsModel everyGroup = w_.device.model;
-        everyGroup.channel[0].select = everyGroup.channel[1].select = everyGroup.rele.select = everyGroup.general.gen_select = 1;
+        everyGroup.channel[0].select = everyGroup.channel[1].select = everyGroup.rele.select =
+            everyGroup.general.gen_select = 1;
         if (const ErrorCode code = binding::ReadForComparison(w_.device, everyGroup, held); code != kOk) {
             w_.messages.OutcomeNoted("не прочитано, что прибор хранит: ничего не записано");
             return code;
         }
     }
-    Record(binding::MakeHistoryRecord(identity, held, {history::kOperationHeld, kOk, {}, binding::HeldSettingsText(held)}));
+    Record(binding::MakeHistoryRecord(identity, held,
+                                      {history::kOperationHeld, kOk, {}, binding::HeldSettingsText(held)}));
     return kOk;
 }
 
@@ -126,11 +123,13 @@ void InstrumentRecords::WriteRecorded(binding::CommandContext& context, ErrorCod
     context.beforeWriting = [&]() -> ErrorCode {
         if (const ErrorCode code = readIdentity(); code != kOk)
             return code;
-        if (expected && (identity.SerialNumber() != expected->serial || identity.general.otk_type != expected->typeCode)) {
-            w_.messages.ShowMessage("На линии прибор " + history::InstrumentNumber(identity.general.otk_type, identity.SerialNumber()) +
-                                        ", а журнал хранит настройки прибора " +
-                                        history::InstrumentNumber(expected->typeCode, expected->serial) + ".\nНичего не записано.",
-                                    "Вернуть как было", MessageIcon::Warning);
+        if (expected &&
+            (identity.SerialNumber() != expected->serial || identity.general.otk_type != expected->typeCode)) {
+            w_.messages.ShowMessage(
+                "На линии прибор " + history::InstrumentNumber(identity.general.otk_type, identity.SerialNumber()) +
+                    ", а журнал хранит настройки прибора " +
+                    history::InstrumentNumber(expected->typeCode, expected->serial) + ".\nНичего не записано.",
+                "Вернуть как было", MessageIcon::Warning);
             return kStoppedToRevise;
         }
         return everyGroup ? KeepHeld(identity) : kOk;
@@ -156,7 +155,8 @@ void InstrumentRecords::WriteRecorded(binding::CommandContext& context, ErrorCod
         return;
     std::vector<binding::FieldDifference> differences;
     const ErrorCode verified = binding::VerifyWritten(w_.device, w_.device.model, differences);
-    Record(binding::MakeHistoryRecord(identity, w_.device.model, {history::kOperationVerify, verified, {}, binding::DifferenceLines(differences)}));
+    Record(binding::MakeHistoryRecord(
+        identity, w_.device.model, {history::kOperationVerify, verified, {}, binding::DifferenceLines(differences)}));
     if (!differences.empty())
         w_.messages.ShowMessage("Прибор хранит не то, что записано:\n" + binding::DifferenceLines(differences),
                                 "Проверка после записи", MessageIcon::Error);

@@ -19,8 +19,8 @@
 
 namespace pmv::gui {
 
-InstrumentSearchDialog::InstrumentSearchDialog(QWidget* parent, link::LinkPort& port, link::Exchange& exchange, link::SerialLine& line,
-                                               const link::Clock& clock)
+InstrumentSearchDialog::InstrumentSearchDialog(QWidget* parent, link::LinkPort& port, link::Exchange& exchange,
+                                               link::SerialLine& line, const link::Clock& clock)
     : QDialog(parent), port_(port), exchange_(exchange), line_(line), clock_(clock), status_(new QLabel),
       bar_(new QProgressBar), start_(new QPushButton(QString::fromUtf8("Начать")))
 {
@@ -86,7 +86,8 @@ void InstrumentSearchDialog::Search()
     // Back to the speed in force unless the user keeps the one found.
     line_.Configure(settings.BaudRate);
     if (result.found.empty()) {
-        status_->setText(result.stopped ? QString::fromUtf8("Поиск остановлен.") : QString::fromUtf8("Прибор не найден."));
+        status_->setText(result.stopped ? QString::fromUtf8("Поиск остановлен.")
+                                        : QString::fromUtf8("Прибор не найден."));
         if (closeRequested_)
             QDialog::reject();
         return;

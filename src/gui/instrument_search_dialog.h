@@ -20,7 +20,8 @@ namespace pmv::gui {
 // and speed found in dev.dat and in force.
 class InstrumentSearchDialog : public QDialog {
 public:
-    InstrumentSearchDialog(QWidget* parent, link::LinkPort& port, link::Exchange& exchange, link::SerialLine& line, const link::Clock& clock);
+    InstrumentSearchDialog(QWidget* parent, link::LinkPort& port, link::Exchange& exchange, link::SerialLine& line,
+                           const link::Clock& clock);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

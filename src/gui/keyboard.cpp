@@ -23,8 +23,8 @@ void CollectTabStops(QWidget& parent, std::vector<QWidget*>& stops)
         if ((w->focusPolicy() & Qt::TabFocus) && !w->focusProxy())
             stops.push_back(w);
         // A list, a text field, a grid or a calendar is one stop: Tab leaves it as a whole.
-        if (qobject_cast<QComboBox*>(w) || qobject_cast<QAbstractScrollArea*>(w) || qobject_cast<QAbstractSpinBox*>(w) ||
-            qobject_cast<QCalendarWidget*>(w))
+        if (qobject_cast<QComboBox*>(w) || qobject_cast<QAbstractScrollArea*>(w) ||
+            qobject_cast<QAbstractSpinBox*>(w) || qobject_cast<QCalendarWidget*>(w))
             continue;
         CollectTabStops(*w, stops);
     }

@@ -32,7 +32,8 @@ void Show(QLabel* panel, const std::string& text, binding::PanelColour colour, b
 
 }  // namespace
 
-LiveValuesPage::LiveValuesPage(QWidget* parent, link::Exchange& exchange, const link::LinkSettings& link, WindowClock& clock)
+LiveValuesPage::LiveValuesPage(QWidget* parent, link::Exchange& exchange, const link::LinkSettings& link,
+                               WindowClock& clock)
     : QWidget(parent), exchange_(exchange), link_(link), clock_(clock), timer_(clock.NewTicker([this] { Poll(); }))
 {
     for (int ch = 0; ch < 2; ++ch) {

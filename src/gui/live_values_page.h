@@ -21,7 +21,8 @@ struct LinkSettings;
 namespace pmv::gui {
 
 // Page "Текущие значения": the instrument's current values, polled twice a second while the
-// page is the selected one, also while the window is minimised. A poll may come between two exchanges of an operation, never inside one.
+// page is the selected one, also while the window is minimised. A poll may come between two exchanges
+// of an operation, never inside one.
 class LiveValuesPage final : public QWidget {
     Q_OBJECT
 

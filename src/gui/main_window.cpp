@@ -73,7 +73,11 @@ MainWindow::MainWindow(const WindowOptions& options)
     general_ = new GeneralPage(pages_);
     live_ = new LiveValuesPage(pages_, session_.exchange, session_.port.settings(), clock_);
     configuration_ = new ConfigurationPage(pages_);
-    const std::pair<QWidget*, const char*> pages[] = {{channels_, "Настройки каналов"}, {relays_, "Настройки реле"}, {general_, "Общие"}, {live_, "Текущие значения"}, {configuration_, "Конфигурация"}};
+    const std::pair<QWidget*, const char*> pages[] = {{channels_, "Настройки каналов"},
+                                                      {relays_, "Настройки реле"},
+                                                      {general_, "Общие"},
+                                                      {live_, "Текущие значения"},
+                                                      {configuration_, "Конфигурация"}};
     for (const auto& [page, title] : pages) {
         page->setObjectName(QString::fromUtf8(title));
         pages_->addTab(page, QString::fromUtf8(title));
@@ -86,13 +90,14 @@ MainWindow::MainWindow(const WindowOptions& options)
     ServiceOptions service = options.service;
     if (!service.waitClock)
         service.waitClock = &ownClock_;
-    service_ = new ServiceMenu({*this, session_.device, messages_, [this] { GatherControls(); }, [this] { ShowModel(); },
-                                Runner(Command::ServiceMenu), clock_,
+    service_ = new ServiceMenu({*this, session_.device, messages_, [this] { GatherControls(); },
+                                [this] { ShowModel(); }, Runner(Command::ServiceMenu), clock_,
                                 [this](const history::HistoryRecord& record) { records_->Record(record); }},
                                service);
     state_.Add(Command::ServiceMenu, service_->items());
-    connectionMenu_ = InstallConnectionMenu(*this, session_.port, session_.exchange, session_.line, session_.clock,
-                                            progress_, messages_, session_.history, [this](bool running) { SetBusy(running); });
+    connectionMenu_ =
+        InstallConnectionMenu(*this, session_.port, session_.exchange, session_.line, session_.clock, progress_,
+                              messages_, session_.history, [this](bool running) { SetBusy(running); });
     QAction* bus = connectionMenu_->addAction(QString::fromUtf8("Приборы на &линии…"));
     bus->setObjectName("BusViewAction");
     connect(bus, &QAction::triggered, this, [this] { ShowBusView(); });
@@ -131,10 +136,7 @@ MainWindow::MainWindow(const WindowOptions& options)
 
 MainWindow::~MainWindow() = default;
 
-BoundWidgets MainWindow::Bound() const
-{
-    return {*top_, channels_->channels, *relays_, *general_};
-}
+BoundWidgets MainWindow::Bound() const { return {*top_, channels_->channels, *relays_, *general_}; }
 
 void MainWindow::Start()
 {
@@ -220,7 +222,8 @@ void MainWindow::ShowModel()
 void MainWindow::SetCaption(const QString& fileName)
 {
     captionFile_ = fileName;
-    QString caption = QString::fromUtf8(kCaptionPrefix) + ProgramVersion() + QStringLiteral(" ") + fileName + QStringLiteral("[*]");
+    QString caption =
+        QString::fromUtf8(kCaptionPrefix) + ProgramVersion() + QStringLiteral(" ") + fileName + QStringLiteral("[*]");
     if (!chosenInstrument_.isEmpty())
         caption += QString::fromUtf8(" — ") + chosenInstrument_;
     if (simulated_)
@@ -233,8 +236,9 @@ void MainWindow::ShowBusView()
     SetBusy(true);
     // The page of current values polls one instrument; the table polls them all in turn.
     live_->HoldPolls(true);
-    BusViewDialog dialog(this, session_, messages_, clock_,
-                         [this](const binding::BusInstrument& instrument, bool keep) { ChooseInstrument(instrument, keep); });
+    BusViewDialog dialog(
+        this, session_, messages_, clock_,
+        [this](const binding::BusInstrument& instrument, bool keep) { ChooseInstrument(instrument, keep); });
     dialog.exec();
     live_->HoldPolls(false);
     SetBusy(false);
@@ -274,9 +278,6 @@ void MainWindow::ShowControls(const binding::ControlValues& values)
     RepaintNow();
 }
 
-void MainWindow::RepaintNow()
-{
-    repaint();
-}
+void MainWindow::RepaintNow() { repaint(); }
 
 }  // namespace pmv::gui

@@ -40,7 +40,8 @@ void MainWindow::ConnectPages()
             // A read shows the instrument's settings in place of the window's: "Прочитать выбранное"
             // those of the ticked groups, the others every group's ("Прочитать" shows the whole model).
             const bool replaces = b == top_->readAll || b == top_->readSelected || b == general_->readSerial;
-            const binding::GroupFlags read = b == top_->readSelected ? TickedGroups() : binding::GroupFlags{true, true, true, true};
+            const binding::GroupFlags read =
+                b == top_->readSelected ? TickedGroups() : binding::GroupFlags{true, true, true, true};
             if (replaces && state_.Allows(what) && !edits_->MayRead(b->text(), read))
                 return;
             if (state_.Allows(what))
@@ -59,14 +60,16 @@ void MainWindow::ConnectPages()
     button(top_->readSelected, Command::ExchangeButtons, read, [this](binding::CommandContext& c) {
         if (binding::ReadSelected(c) == kOk) {
             const model::SettingsModel& m = c.device.model;
-            SettleRead({m.channel[0].select != 0, m.channel[1].select != 0, m.rele.select != 0, m.general.gen_select != 0});
+            SettleRead(
+                {m.channel[0].select != 0, m.channel[1].select != 0, m.rele.select != 0, m.general.gen_select != 0});
         }
     });
     button(top_->writeAll, Command::ExchangeButtons, written,
            [this](binding::CommandContext& c) { records_->Write(c, binding::WriteAll); });
     button(top_->writeSelected, Command::ExchangeButtons, written,
            [this](binding::CommandContext& c) { records_->Write(c, binding::WriteSelected); });
-    button(general_->readSerial, Command::SerialButtons, read, [](binding::CommandContext& c) { binding::ReadSerialNumber(c); });
+    button(general_->readSerial, Command::SerialButtons, read,
+           [](binding::CommandContext& c) { binding::ReadSerialNumber(c); });
     button(general_->writeSerial, Command::SerialButtons, written,
            [this](binding::CommandContext& c) { records_->WriteSerial(c); });
     connect(configuration_->makePassportPage, &QPushButton::clicked, this, [this] { MakePassportPage(); });
@@ -80,10 +83,11 @@ void MainWindow::ConnectPages()
         });
     });
 
-    const std::pair<QCheckBox*, bool binding::GroupFlags::*> groups[] = {{top_->channel1Box, &binding::GroupFlags::channel1},
-                                                                         {top_->channel2Box, &binding::GroupFlags::channel2},
-                                                                         {top_->relaysBox, &binding::GroupFlags::relays},
-                                                                         {top_->generalBox, &binding::GroupFlags::general}};
+    const std::pair<QCheckBox*, bool binding::GroupFlags::*> groups[] = {
+        {top_->channel1Box, &binding::GroupFlags::channel1},
+        {top_->channel2Box, &binding::GroupFlags::channel2},
+        {top_->relaysBox, &binding::GroupFlags::relays},
+        {top_->generalBox, &binding::GroupFlags::general}};
     for (const auto& [box, group] : groups)
         connect(box, &QCheckBox::clicked, this, [this, group](bool ticked) {
             Run(Command::GroupBoxes, [&](binding::CommandContext& c) { binding::SelectGroup(c, group, ticked); });
@@ -100,13 +104,15 @@ void MainWindow::ConnectPages()
             const std::string device = session_.port.DeviceName();
             const auto name = AskNetworkPort(this, messages_, link::IsNetworkName(device) ? device : std::string());
             const std::vector<std::string> found = link::DeviceNames(portWatch_->found());
-            Run(Command::PortSelector,
-                [&](binding::CommandContext& c) { failure = binding::ChooseNetworkPort(c, session_.port, name, found); });
+            Run(Command::PortSelector, [&](binding::CommandContext& c) {
+                failure = binding::ChooseNetworkPort(c, session_.port, name, found);
+            });
             ShowFileErrorOnce(failure);
             ShowPorts();
             return;
         }
-        Run(Command::PortSelector, [&](binding::CommandContext& c) { failure = binding::ChangePort(c, session_.port, position); });
+        Run(Command::PortSelector,
+            [&](binding::CommandContext& c) { failure = binding::ChangePort(c, session_.port, position); });
         ShowFileErrorOnce(failure);
         ShowPorts();
     });
@@ -165,7 +171,8 @@ void MainWindow::SetActivity(Activity activity)
 
 void MainWindow::OpenProfile()
 {
-    if (!state_.Allows(Command::FileMenu) || !edits_->MayReplace(QString::fromUtf8("Прочитать из файла настройки прибора")))
+    if (!state_.Allows(Command::FileMenu) ||
+        !edits_->MayReplace(QString::fromUtf8("Прочитать из файла настройки прибора")))
         return;
     if (const std::optional<QString> path = AskProfilePath(*this, true, keepWorkFolder_))
         OpenProfileAt(*path);
@@ -176,8 +183,8 @@ void MainWindow::OpenRecentProfile(const std::string& path)
     if (!state_.Allows(Command::FileMenu))
         return;
     if (!QFileInfo(QString::fromStdString(path)).isFile()) {
-        messages_.ShowMessage("Нет файла профиля " + path + ": он убран из списка последних профилей.", "Последние профили",
-                              MessageIcon::Warning);
+        messages_.ShowMessage("Нет файла профиля " + path + ": он убран из списка последних профилей.",
+                              "Последние профили", MessageIcon::Warning);
         recentProfiles_->Remove(path);
         return;
     }

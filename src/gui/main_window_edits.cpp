@@ -76,12 +76,13 @@ void MainWindow::NoteReadOnlyFolder()
         if (path.find('/') != std::string::npos && !path.starts_with(readOnlyFolder_ + "/"))
             messages_.ShowMessage(binding::LogNotWrittenText(path, error), "Ошибка", MessageIcon::Warning);
     });
-    messages_.ShowMessage("Рабочая папка " + readOnlyFolder_ +
-                              " только для чтения.\nОкно показывает профиль recent.prf из нее (без него - значения нового "
-                              "профиля), но ничего в нее не записывает: ни dev.dat, ни recent.prf, ни заводские профили, ни журнал "
-                              "обмена. "
-                              "Состояние окна при выходе сохранить не удастся.",
-                          "Рабочая папка", MessageIcon::Warning);
+    messages_.ShowMessage(
+        "Рабочая папка " + readOnlyFolder_ +
+            " только для чтения.\nОкно показывает профиль recent.prf из нее (без него - значения нового "
+            "профиля), но ничего в нее не записывает: ни dev.dat, ни recent.prf, ни заводские профили, ни журнал "
+            "обмена. "
+            "Состояние окна при выходе сохранить не удастся.",
+        "Рабочая папка", MessageIcon::Warning);
 }
 
 void MainWindow::SaveAtClose()

@@ -26,29 +26,29 @@ void MainWindow::BuildFileMenu()
 {
     QMenu* file = menuBar()->addMenu(QString::fromUtf8("&Файл"));
     file->setObjectName("N1");
-    QAction* open = file->addAction(QString::fromUtf8("&Прочитать из файла настройки прибора"), QKeySequence(Qt::CTRL | Qt::Key_O),
-                                    this, [this] { OpenProfile(); });
+    QAction* open = file->addAction(QString::fromUtf8("&Прочитать из файла настройки прибора"),
+                                    QKeySequence(Qt::CTRL | Qt::Key_O), this, [this] { OpenProfile(); });
     open->setObjectName("N2");
-    QAction* save = file->addAction(QString::fromUtf8("&Сохранить настройки прибора в файл"), QKeySequence(Qt::CTRL | Qt::Key_S),
-                                    this, [this] { SaveProfile(); });
+    QAction* save = file->addAction(QString::fromUtf8("&Сохранить настройки прибора в файл"),
+                                    QKeySequence(Qt::CTRL | Qt::Key_S), this, [this] { SaveProfile(); });
     save->setObjectName("N3");
     recentProfiles_ = new RecentProfilesMenu(*file, [this](const std::string& path) { OpenRecentProfile(path); });
-    records_ = new InstrumentRecords({*this, session_.device, messages_, *this,
-                                      [this] { GatherControls(); },
+    records_ = new InstrumentRecords({*this, session_.device, messages_, *this, [this] { GatherControls(); },
                                       [this] { return session_.port.settings().Number; }, Runner(Command::Production),
                                       [this](bool running) { SetBusy(running); }, session_.history,
                                       [this](const history::HistoryRecord& held) {
                                           if (state_.Allows(Command::ExchangeButtons))
                                               linkStatus_->NameOperation(QString::fromUtf8("Записано"));
                                           Run(
-                                              Command::ExchangeButtons, [&](binding::CommandContext& c) { records_->Restore(c, held); },
-                                              true);
+                                              Command::ExchangeButtons,
+                                              [&](binding::CommandContext& c) { records_->Restore(c, held); }, true);
                                       }},
                                      *file);
     state_.Add(Command::Production, records_->items());
     records_->setParent(this);
     file->addSeparator();
-    QAction* exit = file->addAction(QString::fromUtf8("Вы&ход"), QKeySequence(Qt::CTRL | Qt::Key_Q), this, &QWidget::close);
+    QAction* exit =
+        file->addAction(QString::fromUtf8("Вы&ход"), QKeySequence(Qt::CTRL | Qt::Key_Q), this, &QWidget::close);
     exit->setObjectName("Exit");
     state_.Add(Command::FileMenu, {open, save, recentProfiles_->menu()->menuAction()});
     state_.Add(Command::Exit, {exit});
@@ -65,7 +65,8 @@ void MainWindow::BuildReportsMenu()
         ShowReportPreview(reports::BuildConfigurationReport(session_.model, reports::Today()), *this);
     });
     connect(action("ReadReportAction"), &QAction::triggered, this, [this, action] {
-        if (!state_.Allows(Command::PassportButton) || !edits_->MayRead(action("ReadReportAction")->text(), {true, true, true, true}))
+        if (!state_.Allows(Command::PassportButton) ||
+            !edits_->MayRead(action("ReadReportAction")->text(), {true, true, true, true}))
             return;
         Run(
             Command::PassportButton,
@@ -82,7 +83,8 @@ void MainWindow::BuildReportsMenu()
 
 void MainWindow::MakePassportPage()
 {
-    if (!state_.Allows(Command::PassportButton) || !edits_->MayRead(QString::fromUtf8("Паспорт прибора"), {true, true, true, true}))
+    if (!state_.Allows(Command::PassportButton) ||
+        !edits_->MayRead(QString::fromUtf8("Паспорт прибора"), {true, true, true, true}))
         return;
     bool read = false;
     Run(
@@ -91,15 +93,16 @@ void MainWindow::MakePassportPage()
         return;
     SettleRead({true, true, true, true});
     const model::SettingsModel& m = session_.model;
-    ShowReportPreview(reports::BuildPassportPage(m, reports::Today()), *this,
-                      QString::fromStdString(production::PassportFileName(m.general.otk_type & 0xFF, m.SerialNumber())));
+    ShowReportPreview(
+        reports::BuildPassportPage(m, reports::Today()), *this,
+        QString::fromStdString(production::PassportFileName(m.general.otk_type & 0xFF, m.SerialNumber())));
 }
 
 void MainWindow::BuildHelpMenu()
 {
     QMenu* help = menuBar()->addMenu(QString::fromUtf8("Спр&авка"));
-    QAction* guide = help->addAction(QString::fromUtf8("&Руководство пользователя"), QKeySequence(Qt::Key_F1),
-                                     this, [this] { ShowUserGuide(*this, pages_->tabText(pages_->currentIndex())); });
+    QAction* guide = help->addAction(QString::fromUtf8("&Руководство пользователя"), QKeySequence(Qt::Key_F1), this,
+                                     [this] { ShowUserGuide(*this, pages_->tabText(pages_->currentIndex())); });
     guide->setObjectName("UserGuideAction");
     QAction* about = help->addAction(QString::fromUtf8("&О программе"), this,
                                      [this] { ShowAbout(*this, session_.port.DeviceName()); });

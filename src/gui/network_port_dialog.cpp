@@ -15,9 +15,10 @@ std::optional<std::string> AskNetworkPort(QWidget* parent, Messages& messages, c
         QInputDialog dialog(parent);
         dialog.setObjectName("NetworkPortDialog");
         dialog.setWindowTitle(QString::fromUtf8(kNetworkPortEntry));
-        dialog.setLabelText(QString::fromUtf8("Линия за сервером последовательных портов в сети:\n"
-                                              "tcp://УЗЕЛ:ПОРТ - сервер в режиме «TCP server», скорость задана на нём;\n"
-                                              "rfc2217://УЗЕЛ:ПОРТ - скорость задаётся с компьютера (RFC 2217)."));
+        dialog.setLabelText(
+            QString::fromUtf8("Линия за сервером последовательных портов в сети:\n"
+                              "tcp://УЗЕЛ:ПОРТ - сервер в режиме «TCP server», скорость задана на нём;\n"
+                              "rfc2217://УЗЕЛ:ПОРТ - скорость задаётся с компьютера (RFC 2217)."));
         dialog.setTextValue(QString::fromStdString(text));
         if (dialog.exec() != QDialog::Accepted)
             return std::nullopt;

@@ -83,7 +83,8 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options)
         } else if ((arg == "-platform" || arg == "-display" || arg == "-style") && hasValue) {
             ++i;
         } else if (arg != "-reverse") {
-            return UsageError((arg == "--port" || arg == "--workdir" ? "нет значения у " : "неизвестный параметр ") + arg);
+            return UsageError((arg == "--port" || arg == "--workdir" ? "нет значения у " : "неизвестный параметр ") +
+                              arg);
         }
     }
     return std::nullopt;
@@ -110,7 +111,8 @@ int main(int argc, char** argv)
     pmv::gui::InstallRussianTranslation(app);
 
     const pmv::gui::WorkFolderChoice choice{parsed.workdir, parsed.desktop};
-    if (const auto failure = pmv::gui::EnterWorkFolder(pmv::gui::WorkFolderFor(choice, std::getenv("XDG_DATA_HOME"), std::getenv("HOME")))) {
+    if (const auto failure = pmv::gui::EnterWorkFolder(
+            pmv::gui::WorkFolderFor(choice, std::getenv("XDG_DATA_HOME"), std::getenv("HOME")))) {
         std::fprintf(stderr, "pmvconf: %s\n", failure->c_str());
         return 1;
     }

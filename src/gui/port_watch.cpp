@@ -32,10 +32,10 @@ bool Present(const std::string& device)
 
 }  // namespace
 
-PortWatch::PortWatch(QObject* parent, binding::Session& session, WindowClock& clock, std::function<bool()> busy, Changed changed)
+PortWatch::PortWatch(QObject* parent, binding::Session& session, WindowClock& clock, std::function<bool()> busy,
+                     Changed changed)
     : QObject(parent), session_(session), busy_(std::move(busy)), changed_(std::move(changed)),
-      inotify_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)),
-      settle_(clock.NewTicker([this] { Poll(); }, inotify_ >= 0)),
+      inotify_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)), settle_(clock.NewTicker([this] { Poll(); }, inotify_ >= 0)),
       devicePresent_(Present(session.port.DeviceName(link::DeviceNames(found_))))
 {
     if (inotify_ >= 0) {
@@ -86,7 +86,8 @@ void PortWatch::OnEvents()
         for (ssize_t at = 0; at < n;) {
             const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
             at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-            const auto folder = std::find_if(watched_.begin(), watched_.end(), [&](const auto& w) { return w.second == event->wd; });
+            const auto folder =
+                std::find_if(watched_.begin(), watched_.end(), [&](const auto& w) { return w.second == event->wd; });
             if (folder == watched_.end())
                 continue;
             const std::string name = event->len ? event->name : "";

@@ -27,10 +27,11 @@ namespace pmv::gui {
 // nothing.
 class PortWatch : public QObject {
 public:
-    using Changed =
-        std::function<void(const std::vector<link::SerialPortInfo>& found, const std::optional<std::string>& fileError)>;
+    using Changed = std::function<void(const std::vector<link::SerialPortInfo>& found,
+                                       const std::optional<std::string>& fileError)>;
 
-    PortWatch(QObject* parent, binding::Session& session, WindowClock& clock, std::function<bool()> busy, Changed changed);
+    PortWatch(QObject* parent, binding::Session& session, WindowClock& clock, std::function<bool()> busy,
+              Changed changed);
     ~PortWatch() override;
 
     void Poll();

@@ -34,10 +34,13 @@ public:
         // The passport's step names the file it saved, for the operator to find and print.
         if (step == production::ProductionStep::Passport && code == kOk && !note.empty()) {
             const QString path = QString::fromStdString(note);
-            show_(step, QString::fromUtf8("сохранён в %1").arg(QFileInfo(path).fileName()), QDir::toNativeSeparators(path));
+            show_(step, QString::fromUtf8("сохранён в %1").arg(QFileInfo(path).fileName()),
+                  QDir::toNativeSeparators(path));
             return;
         }
-        show_(step, code == kOk ? QString::fromUtf8("выполнено") : QString::fromUtf8("ошибка (ERR %1)").arg(CodeNumber(code)), {});
+        show_(step,
+              code == kOk ? QString::fromUtf8("выполнено") : QString::fromUtf8("ошибка (ERR %1)").arg(CodeNumber(code)),
+              {});
     }
 
 private:
@@ -132,8 +135,10 @@ ProductionDialog::ProductionDialog(QWidget* parent, Line line, InstrumentRecords
             return;
         const std::string made = history::InstrumentNumber(type_->value(), serial_->value());
         ProposeNextSerial();
-        if (line_.messages.AskYesNo(Question::Other, "Прибор " + made + " выпущен. Подключите следующий прибор и "
-                                                                        "нажмите \"Да\", чтобы выпустить его.",
+        if (line_.messages.AskYesNo(Question::Other,
+                                    "Прибор " + made +
+                                        " выпущен. Подключите следующий прибор и "
+                                        "нажмите \"Да\", чтобы выпустить его.",
                                     "Выпуск прибора", MessageIcon::Information))
             start_->click();
     });
@@ -169,14 +174,15 @@ bool ProductionDialog::Reserve(production::ProductionOrder& order)
 {
     using Kind = production::ProductionRefusal::Kind;
     for (;;) {
-        const std::optional<production::ProductionRefusal> refusal = production::PrepareProduction(records_.history(), order);
+        const std::optional<production::ProductionRefusal> refusal =
+            production::PrepareProduction(records_.history(), order);
         if (!refusal)
             break;
         if (refusal->kind == Kind::HistoryCorrupt && records_.StartNewHistoryIfAgreed(refusal->message, true))
             continue;
         if (refusal->kind == Kind::Used && !order.reuse &&
-            line_.messages.AskYesNo(Question::Other, refusal->message + ".\nВыпустить прибор под этим номером еще раз?", "Выпуск прибора",
-                                    MessageIcon::Warning)) {
+            line_.messages.AskYesNo(Question::Other, refusal->message + ".\nВыпустить прибор под этим номером еще раз?",
+                                    "Выпуск прибора", MessageIcon::Warning)) {
             order.reuse = true;
             continue;
         }
@@ -227,11 +233,13 @@ bool ProductionDialog::ProduceOne()
     device::Device device{line_.device.exchange, line_.device.progress, model, {}};
     binding::ControlValues controls;
     binding::CommandContext context{device, line_.messages, line_.host, controls, line_.portNumber()};
-    StepLabels labels([this](production::ProductionStep step, const QString& state, const QString& file) { ShowStep(step, state, file); });
+    StepLabels labels([this](production::ProductionStep step, const QString& state, const QString& file) {
+        ShowStep(step, state, file);
+    });
     start_->setEnabled(false);
     line_.setBusy(true);
-    const production::ProductionResult result =
-        production::ProduceInstrument(context, order, labels, [this](const history::HistoryRecord& r) { return records_.Record(r); });
+    const production::ProductionResult result = production::ProduceInstrument(
+        context, order, labels, [this](const history::HistoryRecord& r) { return records_.Record(r); });
     line_.setBusy(false);
     start_->setEnabled(true);
     if (result.historyLost) {

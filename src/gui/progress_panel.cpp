@@ -41,10 +41,7 @@ void ProgressPanel::Build(QWidget& clientArea)
     panel_->hide();
 }
 
-void ProgressPanel::Repaint()
-{
-    panel_->window()->repaint();
-}
+void ProgressPanel::Repaint() { panel_->window()->repaint(); }
 
 void ProgressPanel::SetProgressLines(const ProgressLines& lines)
 {
@@ -73,9 +70,6 @@ void ProgressPanel::SetProgressStep(const std::string& text)
     QCoreApplication::processEvents();
 }
 
-bool ProgressPanel::EscapePressed()
-{
-    return keys_.TakeEscape();
-}
+bool ProgressPanel::EscapePressed() { return keys_.TakeEscape(); }
 
 }  // namespace pmv::gui

@@ -19,10 +19,7 @@ namespace {
 
 constexpr int kHighestRegister = 8191;
 
-QString Text(const char* utf8)
-{
-    return QString::fromUtf8(utf8);
-}
+QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 // A byte 0..255, or a long: a whole number up to 32 bits, or a float when it has a point.
 std::optional<uint32_t> ValueOf(const QString& text, bool isLong)
@@ -85,10 +82,13 @@ void RegisterDialog::Run(Action action)
     ErrorCode code = kOk;
     if (action == Action::Read) {
         uint32_t value = 0;
-        code = isLong ? link::ReadLongRegister(exchange_, bank, number, value) : link::ReadByteRegister(exchange_, bank, number, value);
+        code = isLong ? link::ReadLongRegister(exchange_, bank, number, value)
+                      : link::ReadByteRegister(exchange_, bank, number, value);
         if (code == kOk)
-            value_->setText(isLong ? QStringLiteral("0x%1 (f:%2)").arg(value, 8, 16, QChar('0')).arg(double(link::BitsToFloat(value)))
-                                   : QString::number(value));
+            value_->setText(
+                isLong
+                    ? QStringLiteral("0x%1 (f:%2)").arg(value, 8, 16, QChar('0')).arg(double(link::BitsToFloat(value)))
+                    : QString::number(value));
     } else if (action == Action::WriteChecked && isLong) {
         // The read-back check compares floats, so the value is one.
         bool ok = false;
@@ -107,7 +107,8 @@ void RegisterDialog::Run(Action action)
             return;
         }
         if (action == Action::Write)
-            code = isLong ? link::WriteLongRegister(exchange_, bank, number, *value) : link::WriteByteRegister(exchange_, bank, number, *value);
+            code = isLong ? link::WriteLongRegister(exchange_, bank, number, *value)
+                          : link::WriteByteRegister(exchange_, bank, number, *value);
         else
             code = link::WriteByteRegisterChecked(exchange_, bank, number, *value);
     }

@@ -23,7 +23,17 @@ RelaysPage::RelaysPage(QWidget* parent) : QWidget(parent)
     CaptionPanel("Регулятор", panel, gridX + 1 + 7 * kCellWidth, 26, 4 * kCellWidth);
     headings = Grid(panel, gridX, 46, 2, 7, 2);
     SetRow(*headings, 0,
-           {{0, "Уставка"}, {1, " 1"}, {2, " 2"}, {3, "Обр."}, {4, " 1"}, {5, " 2"}, {6, "Обр."}, {7, "Закр."}, {8, "Откр."}, {9, "Напр."}, {10, "Импульс"}});
+           {{0, "Уставка"},
+            {1, " 1"},
+            {2, " 2"},
+            {3, "Обр."},
+            {4, " 1"},
+            {5, " 2"},
+            {6, "Обр."},
+            {7, "Закр."},
+            {8, "Откр."},
+            {9, "Напр."},
+            {10, "Импульс"}});
     grid = Grid(panel, gridX, 46 + 2 * kCellHeight + 4, kGridRows, 1, 1);
     grid->setToolTip(Text("Стявя значек в ячейке включаем реле от данного события."));
     SetRow(*grid, 0, {{0, "Реле"}});
@@ -54,7 +64,8 @@ RelaysPage::RelaysPage(QWidget* parent) : QWidget(parent)
     grid->setFocusPolicy(Qt::StrongFocus);
     grid->setTabKeyNavigation(false);
     grid->setCurrentCell(1, 1);
-    for (const QKeySequence& key : {QKeySequence(Qt::Key_Space), QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
+    for (const QKeySequence& key :
+         {QKeySequence(Qt::Key_Space), QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
         auto* toggle = new QShortcut(key, grid, nullptr, nullptr, Qt::WidgetShortcut);
         connect(toggle, &QShortcut::activated, this, [this] { ToggleCell(grid->currentRow(), grid->currentColumn()); });
     }

@@ -18,22 +18,16 @@
 namespace pmv::gui {
 namespace {
 
-QString Text(const char* utf8)
-{
-    return QString::fromUtf8(utf8);
-}
+QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 constexpr uint32_t kFirstTick = 1000;
 
 }  // namespace
 
 ServiceMenu::ServiceMenu(ServiceHost host, const ServiceOptions& options)
-    : QObject(&host.window),
-      host_(std::move(host)),
-      declines_(host_.messages),
-      calibration_{host_.device, declines_, *options.waitClock},
-      outputTest_(host_.device.exchange),
-      timer4_(host_.clock.NewTicker([this] { Timer4Timer(); }))
+    : QObject(&host.window), host_(std::move(host)),
+      declines_(host_.messages), calibration_{host_.device, declines_, *options.waitClock},
+      outputTest_(host_.device.exchange), timer4_(host_.clock.NewTicker([this] { Timer4Timer(); }))
 {
     calibration_.gather = [this] {
         host_.gather();
@@ -61,8 +55,10 @@ void ServiceMenu::Build()
 {
     menu_ = host_.window.menuBar()->addMenu(Text("С&ервис"));
     menu_->setObjectName("ServiceMenu");
-    static const char* const kChannel1[7] = {"Button6", "Button7", "Button8", "Button9", "Button10", "Button11", "Button12"};
-    static const char* const kChannel2[7] = {"Button13", "Button14", "Button15", "Button16", "Button17", "Button18", "Button19"};
+    static const char* const kChannel1[7] = {"Button6",  "Button7",  "Button8", "Button9",
+                                             "Button10", "Button11", "Button12"};
+    static const char* const kChannel2[7] = {"Button13", "Button14", "Button15", "Button16",
+                                             "Button17", "Button18", "Button19"};
     AddCalibrationMenu(0, kChannel1);
     AddCalibrationMenu(1, kChannel2);
     auto add = [this](QMenu* menu, const char* name, const char* caption, std::function<void()> run) {
@@ -72,7 +68,8 @@ void ServiceMenu::Build()
         return a;
     };
     add(menu_, "CalibrationSettings", "П&араметры градуировки...", [this] {
-        host_.run([this] { CalibrationSettingsDialog(&host_.window, host_.device.model, host_.messages).exec(); }, false);
+        host_.run([this] { CalibrationSettingsDialog(&host_.window, host_.device.model, host_.messages).exec(); },
+                  false);
     });
     menu_->addSeparator();
     AddOutputTestMenu();

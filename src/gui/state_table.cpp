@@ -39,15 +39,9 @@ bool Allowed(Command what, Activity activity)
     return false;
 }
 
-void WindowState::Add(Command what, std::initializer_list<QWidget*> widgets)
-{
-    rows_.push_back({what, widgets, {}});
-}
+void WindowState::Add(Command what, std::initializer_list<QWidget*> widgets) { rows_.push_back({what, widgets, {}}); }
 
-void WindowState::Add(Command what, QList<QAction*> actions)
-{
-    rows_.push_back({what, {}, std::move(actions)});
-}
+void WindowState::Add(Command what, QList<QAction*> actions) { rows_.push_back({what, {}, std::move(actions)}); }
 
 void WindowState::Set(Activity activity)
 {

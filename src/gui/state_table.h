@@ -11,8 +11,7 @@ class QWidget;
 namespace pmv::gui {
 
 // What the window is doing: nothing, or an operation that handles events between its exchanges.
-enum class Activity { Idle,
-                      Running };
+enum class Activity { Idle, Running };
 
 // What the state table allows or holds off: commands and the controls that start them.
 enum class Command {

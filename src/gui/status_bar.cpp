@@ -13,8 +13,8 @@
 
 namespace pmv::gui {
 
-LinkStatusBar::LinkStatusBar(QStatusBar& bar, const link::LinkPort& port, const link::SerialLine& line, const link::Exchange& exchange,
-                             std::function<int64_t()> boxMs)
+LinkStatusBar::LinkStatusBar(QStatusBar& bar, const link::LinkPort& port, const link::SerialLine& line,
+                             const link::Exchange& exchange, std::function<int64_t()> boxMs)
     : QObject(&bar), port_(port), line_(line), exchange_(exchange), link_(new QLabel), problem_(new QLabel),
       outcome_(new QLabel), boxMs_(std::move(boxMs))
 {
@@ -113,15 +113,11 @@ QString LinkStatusBar::OutcomeText(ErrorCode code, const QString& done, qint64 m
 {
     const QString duration = DurationText(ms);
     switch (code) {
-    case kOk:
-        return QString::fromUtf8("%1 за %2").arg(done, duration);
+    case kOk: return QString::fromUtf8("%1 за %2").arg(done, duration);
     case kStoppedToRevise:
-    case kStoppedToCorrect:
-        return QString::fromUtf8("Отменено (ERR %1) за %2").arg(CodeNumber(code)).arg(duration);
-    case kStoppedByUser:
-        return QString::fromUtf8("Остановлено (ERR %1) за %2").arg(CodeNumber(code)).arg(duration);
-    default:
-        return QString::fromUtf8("Ошибка (ERR %1) за %2").arg(CodeNumber(code)).arg(duration);
+    case kStoppedToCorrect: return QString::fromUtf8("Отменено (ERR %1) за %2").arg(CodeNumber(code)).arg(duration);
+    case kStoppedByUser: return QString::fromUtf8("Остановлено (ERR %1) за %2").arg(CodeNumber(code)).arg(duration);
+    default: return QString::fromUtf8("Ошибка (ERR %1) за %2").arg(CodeNumber(code)).arg(duration);
     }
 }
 

@@ -24,8 +24,8 @@ class LinkStatusBar : public QObject {
 public:
     // `boxMs` counts the milliseconds message boxes have stood open: an operation's time leaves
     // out the time the user took to answer.
-    LinkStatusBar(QStatusBar& bar, const link::LinkPort& port, const link::SerialLine& line, const link::Exchange& exchange,
-                  std::function<int64_t()> boxMs);
+    LinkStatusBar(QStatusBar& bar, const link::LinkPort& port, const link::SerialLine& line,
+                  const link::Exchange& exchange, std::function<int64_t()> boxMs);
 
     // Called after every operation and by the window whenever adapters or the port change.
     void ShowLink();

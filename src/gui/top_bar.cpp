@@ -135,7 +135,8 @@ std::vector<std::string> TopBar::DescriptionLines() const
     return lines;
 }
 
-void TopBar::ShowPortDevices(const link::LinkPort& link, const std::string& override, const std::vector<link::SerialPortInfo>& found)
+void TopBar::ShowPortDevices(const link::LinkPort& link, const std::string& override,
+                             const std::vector<link::SerialPortInfo>& found)
 {
     const QString none = Text("нет устройства");
     const std::vector<std::string> devices = link::DeviceNames(found);

@@ -35,7 +35,8 @@ public:
     // The device of every port number beside it in the selector's list and in its hints (with
     // the adapter's description and serial number from `found`), the one in use below it.
     // `override` is the device given on the command line, used for every number.
-    void ShowPortDevices(const link::LinkPort& port, const std::string& override, const std::vector<link::SerialPortInfo>& found);
+    void ShowPortDevices(const link::LinkPort& port, const std::string& override,
+                         const std::vector<link::SerialPortInfo>& found);
 
 private:
     void FitDescriptionText();

@@ -137,15 +137,15 @@ void TrendChart::BuildChart()
         values_[ch] = AddSeries<QLineSeries>(*chart_, QString::fromUtf8("Канал ") + n, *timeAxis_, *valueAxis_);
         values_[ch]->setPen(QPen(kChannelColours[ch], 1));
         for (size_t sp = 0; sp < 2; ++sp) {
-            QLineSeries* line = AddSeries<QLineSeries>(
-                *chart_, QStringLiteral("К%1 уставка %2").arg(n).arg(sp + 1), *timeAxis_, *valueAxis_);
+            QLineSeries* line = AddSeries<QLineSeries>(*chart_, QStringLiteral("К%1 уставка %2").arg(n).arg(sp + 1),
+                                                       *timeAxis_, *valueAxis_);
             line->setPen(QPen(kChannelColours[ch], 1, sp == 0 ? Qt::DashLine : Qt::DashDotLine));
             setpoints_[ch][sp] = line;
         }
     }
     for (size_t r = 0; r < 2; ++r) {
-        QScatterSeries* marks =
-            AddSeries<QScatterSeries>(*chart_, QString::fromUtf8("Реле ") + QString::number(r + 1), *timeAxis_, *eventAxis_);
+        QScatterSeries* marks = AddSeries<QScatterSeries>(*chart_, QString::fromUtf8("Реле ") + QString::number(r + 1),
+                                                          *timeAxis_, *eventAxis_);
         marks->setMarkerShape(QScatterSeries::MarkerShapeTriangle);
         marks->setMarkerSize(9);
         marks->setColor(kRelayColours[r]);
@@ -198,10 +198,7 @@ void TrendChart::Add(const device::LiveValues& values, int64_t timeMs)
         Redraw();
 }
 
-int64_t TrendChart::WindowMs() const
-{
-    return int64_t{window_->currentData().toInt()} * 60 * 1000;
-}
+int64_t TrendChart::WindowMs() const { return int64_t{window_->currentData().toInt()} * 60 * 1000; }
 
 void TrendChart::PauseClick()
 {
@@ -216,7 +213,8 @@ void TrendChart::PauseClick()
 void TrendChart::SaveClick()
 {
     const QString named = QDateTime::currentDateTime().toString("'izm_'yyyy-MM-dd_HH-mm'.csv'");
-    const auto chosen = AskSavePath(*page_.window(), {"TrendSaveDialog", QString::fromUtf8(kCsvFilter), ".csv", false, named});
+    const auto chosen =
+        AskSavePath(*page_.window(), {"TrendSaveDialog", QString::fromUtf8(kCsvFilter), ".csv", false, named});
     if (!chosen)
         return;
     if (const std::optional<std::string> error = SaveTrendCsv(chosen->path.toStdString(), buffer_.All()))
@@ -275,8 +273,8 @@ void TrendChart::Redraw()
         for (size_t sp = 0; sp < 2; ++sp) {
             const bool shown = !off && setpoints[sp].first != 0;
             const double level = setpoints[sp].second;
-            setpoints_[ch][sp]->replace(QList<QPointF>{{static_cast<qreal>(start), level},
-                                                       {static_cast<qreal>(end), level}});
+            setpoints_[ch][sp]->replace(
+                QList<QPointF>{{static_cast<qreal>(start), level}, {static_cast<qreal>(end), level}});
             ShowSeries(*chart_, *setpoints_[ch][sp], shown, false);
             if (shown)
                 include(level);

@@ -34,10 +34,7 @@ QFont WindowFont()
     return font;
 }
 
-QString Text(const char* utf8)
-{
-    return QString::fromUtf8(utf8 ? utf8 : "");
-}
+QString Text(const char* utf8) { return QString::fromUtf8(utf8 ? utf8 : ""); }
 
 QLabel* Label(const char* text, QWidget* parent, int x, int y)
 {
@@ -47,10 +44,7 @@ QLabel* Label(const char* text, QWidget* parent, int x, int y)
     return label;
 }
 
-QLabel* Label(QWidget* parent, int x, int y, int w)
-{
-    return Placed(new QLabel(parent), x, y, w, 21, nullptr);
-}
+QLabel* Label(QWidget* parent, int x, int y, int w) { return Placed(new QLabel(parent), x, y, w, 21, nullptr); }
 
 QLineEdit* Edit(QWidget* parent, int x, int y, int w, const char* hint)
 {
@@ -175,14 +169,10 @@ void SetRow(QTableWidget& grid, int row, std::initializer_list<std::pair<int, co
 QColor Colour(binding::PanelColour colour)
 {
     switch (colour) {
-    case binding::PanelColour::White:
-        return Qt::white;
-    case binding::PanelColour::Yellow:
-        return Qt::yellow;
-    case binding::PanelColour::Grey:
-        return Qt::lightGray;
-    case binding::PanelColour::ButtonFace:
-        break;
+    case binding::PanelColour::White: return Qt::white;
+    case binding::PanelColour::Yellow: return Qt::yellow;
+    case binding::PanelColour::Grey: return Qt::lightGray;
+    case binding::PanelColour::ButtonFace: break;
     }
     return QApplication::palette().color(QPalette::Button);
 }

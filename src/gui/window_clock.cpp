@@ -35,9 +35,6 @@ std::unique_ptr<Ticker> EventLoopClock::NewTicker(std::function<void()> tick, bo
     return std::make_unique<QtTicker>(std::move(tick), singleShot);
 }
 
-int64_t EventLoopClock::EpochMs() const
-{
-    return QDateTime::currentMSecsSinceEpoch();
-}
+int64_t EventLoopClock::EpochMs() const { return QDateTime::currentMSecsSinceEpoch(); }
 
 }  // namespace pmv::gui

@@ -16,12 +16,9 @@ namespace {
 QMessageBox::Icon BoxIcon(MessageIcon icon)
 {
     switch (icon) {
-    case MessageIcon::Error:
-        return QMessageBox::Critical;
-    case MessageIcon::Warning:
-        return QMessageBox::Warning;
-    case MessageIcon::Information:
-        break;
+    case MessageIcon::Error: return QMessageBox::Critical;
+    case MessageIcon::Warning: return QMessageBox::Warning;
+    case MessageIcon::Information: break;
     }
     return QMessageBox::Information;
 }

@@ -18,10 +18,7 @@
 
 namespace pmv::history {
 
-std::string LocalNow()
-{
-    return QDateTime::currentDateTime().toString(Qt::ISODate).toStdString();
-}
+std::string LocalNow() { return QDateTime::currentDateTime().toString(Qt::ISODate).toStdString(); }
 
 std::string WriteFailure(const std::string& where, const std::string& reason)
 {
@@ -88,8 +85,7 @@ std::unique_ptr<History> MakeHistory(const std::string& where, const std::string
 
 SelectedHistory::SelectedHistory(std::string where, std::string folder)
     : where_(std::move(where)), folder_(std::move(folder)), store_(MakeHistory(where_, folder_))
-{
-}
+{}
 
 void SelectedHistory::Use(const std::string& where)
 {
@@ -141,15 +137,9 @@ std::optional<int32_t> ParseDecimal(std::string_view text, int32_t max)
 
 }  // namespace
 
-std::optional<int32_t> ParseTypeCode(std::string_view text)
-{
-    return ParseDecimal(text, 255);
-}
+std::optional<int32_t> ParseTypeCode(std::string_view text) { return ParseDecimal(text, 255); }
 
-std::optional<int32_t> ParseSerialNumber(std::string_view text)
-{
-    return ParseDecimal(text, kLastSerial);
-}
+std::optional<int32_t> ParseSerialNumber(std::string_view text) { return ParseDecimal(text, kLastSerial); }
 
 std::optional<InstrumentId> ParseInstrumentNumber(std::string_view text, LoneNumber lone)
 {

@@ -49,7 +49,8 @@ struct TableShape {
 };
 constexpr TableShape kTables[] = {
     {"schema_version", "version"},
-    {"records", "id,time,operator,serial,type_code,device_type,firmware,operation,profile,profile_sha256,groups,result,details"},
+    {"records",
+     "id,time,operator,serial,type_code,device_type,firmware,operation,profile,profile_sha256,groups,result,details"},
     {"serials", "type_code,serial,reserved,operator,profile,outcome"},
 };
 
@@ -68,10 +69,7 @@ constexpr const char* kBeginNumbers = "BEGIN; SET LOCAL lock_timeout = 5000; LOC
 
 constexpr const char* kUniqueViolation = "23505";
 
-QString Q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
+QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 int Hex(char c)
 {
@@ -341,8 +339,9 @@ std::optional<std::string> PostgresHistory::Connect()
     if (!QSqlDatabase::isDriverAvailable(QString::fromLatin1(kDriver)))
         return "Не удается открыть журнал приборов " + address_ +
                ": нет драйвера PostgreSQL библиотеки Qt (пакет libqt6sql6-psql)";
-    QSqlDatabase db = QSqlDatabase::contains(Q(connection_)) ? QSqlDatabase::database(Q(connection_), false)
-                                                             : QSqlDatabase::addDatabase(QString::fromLatin1(kDriver), Q(connection_));
+    QSqlDatabase db = QSqlDatabase::contains(Q(connection_))
+                          ? QSqlDatabase::database(Q(connection_), false)
+                          : QSqlDatabase::addDatabase(QString::fromLatin1(kDriver), Q(connection_));
     db.setHostName(Q(server_->host));
     db.setPort(server_->port == 0 ? -1 : server_->port);
     db.setUserName(Q(server_->user));
@@ -424,7 +423,8 @@ bool PostgresHistory::Failed(QSqlQuery& query, std::string& failure, bool write)
     // and the next call connects again.
     QSqlDatabase db = QSqlDatabase::database(Q(connection_), false);
     const QString state = error.nativeErrorCode();
-    if (state.isEmpty() || state.startsWith(QStringLiteral("08")) || state.startsWith(QStringLiteral("57P")) || !db.isOpen()) {
+    if (state.isEmpty() || state.startsWith(QStringLiteral("08")) || state.startsWith(QStringLiteral("57P")) ||
+        !db.isOpen()) {
         query.finish();
         db.close();
         open_ = false;
@@ -442,11 +442,11 @@ void PostgresHistory::Rollback()
 std::optional<std::string> PostgresHistory::Inspect(Schema& schema)
 {
     QSqlQuery query(QSqlDatabase::database(Q(connection_), false));
-    query.prepare(QStringLiteral(
-        "SELECT c.relname, string_agg(a.attname, ',' ORDER BY a.attnum) FROM pg_class c "
-        "JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped "
-        "WHERE c.relnamespace = (SELECT oid FROM pg_namespace WHERE nspname = current_schema()) "
-        "AND c.relname IN ('schema_version', 'records', 'serials') GROUP BY c.relname"));
+    query.prepare(
+        QStringLiteral("SELECT c.relname, string_agg(a.attname, ',' ORDER BY a.attnum) FROM pg_class c "
+                       "JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped "
+                       "WHERE c.relnamespace = (SELECT oid FROM pg_namespace WHERE nspname = current_schema()) "
+                       "AND c.relname IN ('schema_version', 'records', 'serials') GROUP BY c.relname"));
     std::string failure;
     if (!Run(query, failure, false))
         return failure;
@@ -542,7 +542,8 @@ QString PostgresHistory::Filled(const char* statement, const std::vector<QVarian
 }
 
 std::optional<std::string> PostgresHistory::Insert(const HistoryRecord& r, const char* with,
-                                                   const std::vector<QVariant>& withValues, const char* then, QSqlQuery* ran)
+                                                   const std::vector<QVariant>& withValues, const char* then,
+                                                   QSqlQuery* ran)
 {
     QSqlQuery own(QSqlDatabase::database(Q(connection_), false));
     QSqlQuery& insert = ran ? *ran : own;
@@ -550,10 +551,18 @@ std::optional<std::string> PostgresHistory::Insert(const HistoryRecord& r, const
     // values are written into it by the driver's own quoting, so that it is one round trip.
     QString statement = with ? QStringLiteral("WITH beside AS (%1) ").arg(Filled(with, withValues)) : QString();
     statement += QStringLiteral("INSERT INTO records (%1) VALUES (").arg(QString::fromUtf8(kColumns));
-    const QVariant values[] = {QVariant(Q(r.time)), QVariant(Q(r.operatorName)), QVariant(r.serial),
-                               QVariant(r.typeCode), QVariant(r.deviceType), QVariant(Q(r.firmware)),
-                               QVariant(Q(r.operation)), QVariant(Q(r.profile)), QVariant(Q(r.profileSha256)),
-                               QVariant(Q(r.groups)), QVariant(static_cast<qlonglong>(r.result)), QVariant(Q(r.details))};
+    const QVariant values[] = {QVariant(Q(r.time)),
+                               QVariant(Q(r.operatorName)),
+                               QVariant(r.serial),
+                               QVariant(r.typeCode),
+                               QVariant(r.deviceType),
+                               QVariant(Q(r.firmware)),
+                               QVariant(Q(r.operation)),
+                               QVariant(Q(r.profile)),
+                               QVariant(Q(r.profileSha256)),
+                               QVariant(Q(r.groups)),
+                               QVariant(static_cast<qlonglong>(r.result)),
+                               QVariant(Q(r.details))};
     for (const QVariant& v : values)
         statement += (&v == values ? QString() : QStringLiteral(", ")) + Literal(v);
     statement += QStringLiteral(")");
@@ -686,17 +695,19 @@ SerialReservation PostgresHistory::ReserveSerial(int32_t typeCode, std::optional
     row.serial = number;
     row.operation = kOperationReservation;
     QSqlQuery insert(QSqlDatabase::database(Q(connection_), false));
-    if (auto inserted = Insert(row,
-                               reuse ? "INSERT INTO serials (type_code, serial, reserved, operator, profile) VALUES (?, ?, ?, ?, ?) "
-                                       "ON CONFLICT (type_code, serial) DO UPDATE SET reserved = excluded.reserved, "
-                                       "operator = excluded.operator, profile = excluded.profile, outcome = NULL RETURNING 1"
-                                     : "INSERT INTO serials (type_code, serial, reserved, operator, profile) VALUES (?, ?, ?, ?, ?) "
-                                       "RETURNING 1",
-                               {QVariant(typeCode), QVariant(number), QVariant(Q(row.time)), QVariant(Q(row.operatorName)),
-                                QVariant(Q(row.profile))},
-                               "COMMIT", &insert)) {
+    if (auto inserted = Insert(
+            row,
+            reuse ? "INSERT INTO serials (type_code, serial, reserved, operator, profile) VALUES (?, ?, ?, ?, ?) "
+                    "ON CONFLICT (type_code, serial) DO UPDATE SET reserved = excluded.reserved, "
+                    "operator = excluded.operator, profile = excluded.profile, outcome = NULL RETURNING 1"
+                  : "INSERT INTO serials (type_code, serial, reserved, operator, profile) VALUES (?, ?, ?, ?, ?) "
+                    "RETURNING 1",
+            {QVariant(typeCode), QVariant(number), QVariant(Q(row.time)), QVariant(Q(row.operatorName)),
+             QVariant(Q(row.profile))},
+            "COMMIT", &insert)) {
         const bool twice = insert.lastError().nativeErrorCode() == QString::fromLatin1(kUniqueViolation);
-        return refuse(twice ? Outcome::Used : Outcome::HistoryFailed, number, twice ? GivenTwiceText(typeCode, number) : *inserted);
+        return refuse(twice ? Outcome::Used : Outcome::HistoryFailed, number,
+                      twice ? GivenTwiceText(typeCode, number) : *inserted);
     }
     return {Outcome::Reserved, number, {}};
 }
@@ -753,7 +764,8 @@ std::vector<HistoryFinding> PostgresHistory::Check()
 {
     std::vector<HistoryFinding> findings{{"history_server", true, "Журнал приборов: сервер PostgreSQL " + address_}};
     if (!server_) {
-        findings.push_back({"history_address_invalid", false, "Адрес журнала приборов " + address_ + " неверен: " + problem_,
+        findings.push_back({"history_address_invalid", false,
+                            "Адрес журнала приборов " + address_ + " неверен: " + problem_,
                             "pmvctl --history postgresql://ПОЛЬЗОВАТЕЛЬ@СЕРВЕР/БАЗА doctor"});
         return findings;
     }
@@ -768,7 +780,8 @@ std::vector<HistoryFinding> PostgresHistory::Check()
         if (key == "connect_timeout")
             timeout = std::max(1, std::atoi(value.c_str()));
     if (const auto unreachable = Unreachable(*server_, timeout)) {
-        findings.push_back({"history_server_unreachable", false, "Сервер журнала " + host + " недоступен: " + *unreachable,
+        findings.push_back({"history_server_unreachable", false,
+                            "Сервер журнала " + host + " недоступен: " + *unreachable,
                             "pg_isready -h " + server_->ShownHost() + " -p " + std::to_string(server_->ShownPort())});
         return findings;
     }
@@ -790,7 +803,8 @@ std::vector<HistoryFinding> PostgresHistory::Check()
     }
     switch (schema.state) {
     case Schema::State::Ours:
-        findings.push_back({"history_schema", true, "В базе журнал приборов этой программы, схема версии " + std::to_string(schema.version)});
+        findings.push_back({"history_schema", true,
+                            "В базе журнал приборов этой программы, схема версии " + std::to_string(schema.version)});
         break;
     case Schema::State::Empty:
         findings.push_back({"history_schema_empty", true, "Таблиц журнала в базе пока нет: их создаст первая запись"});
@@ -855,7 +869,8 @@ std::optional<std::string> PostgresHistory::MoveIn(const std::vector<HistoryReco
             return failure;
         while (given.next())
             givenBefore.emplace(std::pair(given.value(0).toInt(), given.value(1).toInt()),
-                                given.value(2).toString().toStdString() + " (" + given.value(3).toString().toStdString() + ")");
+                                given.value(2).toString().toStdString() + " (" +
+                                    given.value(3).toString().toStdString() + ")");
     }
     std::set<std::pair<int32_t, int32_t>> conflicting;
     const auto conflict = [&](int32_t typeCode, int32_t serial, const std::string& station) {
@@ -887,7 +902,8 @@ std::optional<std::string> PostgresHistory::MoveIn(const std::vector<HistoryReco
         }
         for (int i = 0; i < 5; ++i)
             add.bindValue(i, values[i]);
-        add.bindValue(5, n.outcome ? QVariant(static_cast<qlonglong>(*n.outcome)) : QVariant(QMetaType(QMetaType::LongLong)));
+        add.bindValue(5, n.outcome ? QVariant(static_cast<qlonglong>(*n.outcome))
+                                   : QVariant(QMetaType(QMetaType::LongLong)));
         if (!Run(add, failure, true))
             return failure;
         report.serials += add.numRowsAffected() > 0 ? 1 : 0;
@@ -900,10 +916,18 @@ std::optional<std::string> PostgresHistory::MoveIn(const std::vector<HistoryReco
         "AND operation IS NOT DISTINCT FROM ? AND profile IS NOT DISTINCT FROM ? AND profile_sha256 IS NOT DISTINCT FROM ? "
         "AND groups IS NOT DISTINCT FROM ? AND result IS NOT DISTINCT FROM ? AND details IS NOT DISTINCT FROM ? LIMIT 1"));
     for (const HistoryRecord& r : records) {
-        const QVariant values[] = {QVariant(Q(r.time)), QVariant(Q(r.operatorName)), QVariant(r.serial),
-                                   QVariant(r.typeCode), QVariant(r.deviceType), QVariant(Q(r.firmware)),
-                                   QVariant(Q(r.operation)), QVariant(Q(r.profile)), QVariant(Q(r.profileSha256)),
-                                   QVariant(Q(r.groups)), QVariant(static_cast<qlonglong>(r.result)), QVariant(Q(r.details))};
+        const QVariant values[] = {QVariant(Q(r.time)),
+                                   QVariant(Q(r.operatorName)),
+                                   QVariant(r.serial),
+                                   QVariant(r.typeCode),
+                                   QVariant(r.deviceType),
+                                   QVariant(Q(r.firmware)),
+                                   QVariant(Q(r.operation)),
+                                   QVariant(Q(r.profile)),
+                                   QVariant(Q(r.profileSha256)),
+                                   QVariant(Q(r.groups)),
+                                   QVariant(static_cast<qlonglong>(r.result)),
+                                   QVariant(Q(r.details))};
         for (int i = 0; i < 12; ++i)
             kept.bindValue(i, values[i]);
         if (!Run(kept, failure, false))

@@ -57,7 +57,8 @@ struct TableShape {
     const char* create;
 };
 constexpr TableShape kTables[] = {
-    {"records", "id,time,operator,serial,type_code,device_type,firmware,operation,profile,profile_sha256,groups,result,details",
+    {"records",
+     "id,time,operator,serial,type_code,device_type,firmware,operation,profile,profile_sha256,groups,result,details",
      kCreateRecords},
     {"serials", "type_code,serial,reserved,operator,profile,outcome", kCreateSerials},
 };
@@ -67,10 +68,7 @@ constexpr int kRowBusyMs = 1000;
 // A reservation waits longer: another station's rows take moments, but a refusal stops a line.
 constexpr int kReservationBusyMs = 5000;
 
-QString Q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
+QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 bool IsCorrupt(const QSqlError& error)
 {
@@ -317,19 +315,21 @@ std::optional<std::string> SqliteHistory::Look(const QString& connection)
             if (!sound) {
                 busy_ = IsBusy(checkError);
                 corrupt_ = checkError.type() == QSqlError::NoError || IsCorrupt(checkError);
-                failure = corrupt_ ? "Журнал приборов " + path_ + " поврежден" +
-                                         (checkError.type() == QSqlError::NoError ? std::string()
-                                                                                  : ": " + checkError.text().toStdString())
-                                   : ReadFailure(path_, checkError);
+                failure = corrupt_
+                              ? "Журнал приборов " + path_ + " поврежден" +
+                                    (checkError.type() == QSqlError::NoError ? std::string()
+                                                                             : ": " + checkError.text().toStdString())
+                              : ReadFailure(path_, checkError);
             } else if (const std::string records = ColumnsOf(db, "records"), serials = ColumnsOf(db, "serials");
                        records != kTables[0].columns || (!serials.empty() && serials != kTables[1].columns)) {
                 // An empty file or a table of the same name from another program: its rows are not
                 // ours to read, nor is the file ours to change. A history of an earlier version
                 // lacks only the numbers' table.
-                failure = "Файл " + path_ + " не является журналом приборов этой программы: " +
-                          (records.empty() ? std::string("в нем нет таблицы records")
-                                           : std::string("таблица ") + (records != kTables[0].columns ? "records" : "serials") +
-                                                 " другого вида");
+                failure =
+                    "Файл " + path_ + " не является журналом приборов этой программы: " +
+                    (records.empty() ? std::string("в нем нет таблицы records")
+                                     : std::string("таблица ") +
+                                           (records != kTables[0].columns ? "records" : "serials") + " другого вида");
             }
             db.close();
         }
@@ -355,7 +355,8 @@ std::optional<std::string> SqliteHistory::CreateFresh(const QString& connection)
         for (const TableShape& shape : kTables)
             done = done && setup.exec(QString::fromUtf8(shape.create));
         if (!done)
-            failure = Failure(path_, setup.lastError().type() == QSqlError::NoError ? db.lastError() : setup.lastError());
+            failure =
+                Failure(path_, setup.lastError().type() == QSqlError::NoError ? db.lastError() : setup.lastError());
         setup.finish();
         // The last connection's close moves the rows into the file and removes its -wal.
         db.close();
@@ -402,7 +403,8 @@ std::optional<std::string> SqliteHistory::StartNew()
          ++n)
         aside = stamp + "-" + std::to_string(n);
     for (const std::string suffix : {"-wal", "-shm", ""})
-        if (const int moved = PlaceNoReplace(path_ + suffix, aside + suffix); moved != 0 && (moved != ENOENT || suffix.empty()))
+        if (const int moved = PlaceNoReplace(path_ + suffix, aside + suffix);
+            moved != 0 && (moved != ENOENT || suffix.empty()))
             return "Журнал приборов " + path_ + " поврежден и не переносится в " + aside + suffix + ": " +
                    std::strerror(moved);
     if (auto failure = CreateFresh(Q(connection_)))
@@ -440,20 +442,18 @@ void SqliteHistory::Rollback()
     QSqlQuery(QSqlDatabase::database(Q(connection_), false)).exec(QStringLiteral("ROLLBACK"));
 }
 
-std::optional<std::string> SqliteHistory::TakeNotice()
-{
-    return std::exchange(notice_, std::nullopt);
-}
+std::optional<std::string> SqliteHistory::TakeNotice() { return std::exchange(notice_, std::nullopt); }
 
 std::optional<std::string> SqliteHistory::Insert(const HistoryRecord& r)
 {
     QSqlQuery insert(QSqlDatabase::database(Q(connection_), false));
     insert.prepare(QStringLiteral("INSERT INTO records (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
                        .arg(QString::fromUtf8(kColumns)));
-    for (const QVariant& v : {QVariant(Q(r.time)), QVariant(Q(r.operatorName)), QVariant(r.serial),
-                              QVariant(r.typeCode), QVariant(r.deviceType), QVariant(Q(r.firmware)),
-                              QVariant(Q(r.operation)), QVariant(Q(r.profile)), QVariant(Q(r.profileSha256)),
-                              QVariant(Q(r.groups)), QVariant(static_cast<qlonglong>(r.result)), QVariant(Q(r.details))})
+    for (const QVariant& v :
+         {QVariant(Q(r.time)), QVariant(Q(r.operatorName)), QVariant(r.serial), QVariant(r.typeCode),
+          QVariant(r.deviceType), QVariant(Q(r.firmware)), QVariant(Q(r.operation)), QVariant(Q(r.profile)),
+          QVariant(Q(r.profileSha256)), QVariant(Q(r.groups)), QVariant(static_cast<qlonglong>(r.result)),
+          QVariant(Q(r.details))})
         insert.addBindValue(v);
     if (!insert.exec())
         return Failure(path_, insert.lastError());
@@ -543,15 +543,14 @@ SerialReservation SqliteHistory::PeekNextSerial(int32_t typeCode)
     if (auto failure = Open())
         return {corrupt_ ? SerialReservation::Outcome::HistoryCorrupt : SerialReservation::Outcome::HistoryFailed, 0,
                 *failure};
-    QSqlQuery query = UsedQuery(QSqlDatabase::database(Q(connection_), false),
-                                QStringLiteral("SELECT MAX(serial) FROM (%1)").arg(QString::fromUtf8(kUsedSerials)),
-                                typeCode);
+    QSqlQuery query =
+        UsedQuery(QSqlDatabase::database(Q(connection_), false),
+                  QStringLiteral("SELECT MAX(serial) FROM (%1)").arg(QString::fromUtf8(kUsedSerials)), typeCode);
     if (!query.exec() || !query.next())
         return {SerialReservation::Outcome::HistoryFailed, 0, ReadFailure(path_, query.lastError())};
     const int64_t next = query.value(0).isNull() ? 1 : query.value(0).toLongLong() + 1;
     if (next > kLastSerial)
-        return {SerialReservation::Outcome::RangeEnd, 0,
-                RangeEndText(typeCode, false)};
+        return {SerialReservation::Outcome::RangeEnd, 0, RangeEndText(typeCode, false)};
     return {SerialReservation::Outcome::Reserved, static_cast<int32_t>(next), {}};
 }
 
@@ -604,8 +603,8 @@ SerialReservation SqliteHistory::ReserveSerial(int32_t typeCode, std::optional<i
     row.typeCode = typeCode;
     row.serial = number;
     row.operation = kOperationReservation;
-    for (const QVariant& v : {QVariant(typeCode), QVariant(number), QVariant(Q(row.time)), QVariant(Q(row.operatorName)),
-                              QVariant(Q(row.profile))})
+    for (const QVariant& v : {QVariant(typeCode), QVariant(number), QVariant(Q(row.time)),
+                              QVariant(Q(row.operatorName)), QVariant(Q(row.profile))})
         insert.addBindValue(v);
     if (!insert.exec()) {
         const bool twice = insert.lastError().nativeErrorCode().startsWith(QStringLiteral("19"));  // SQLITE_CONSTRAINT
@@ -619,8 +618,8 @@ SerialReservation SqliteHistory::ReserveSerial(int32_t typeCode, std::optional<i
     return {Outcome::Reserved, number, {}};
 }
 
-std::optional<std::string> SqliteHistory::WhyUsed(int32_t typeCode, int32_t number, const std::function<bool(int32_t)>& taken,
-                                                  std::string& why)
+std::optional<std::string> SqliteHistory::WhyUsed(int32_t typeCode, int32_t number,
+                                                  const std::function<bool(int32_t)>& taken, std::string& why)
 {
     QSqlDatabase db = QSqlDatabase::database(Q(connection_), false);
     QSqlQuery reserved(db);
@@ -697,9 +696,10 @@ std::optional<std::string> SqliteHistory::ReadAll(std::vector<HistoryRecord>& re
                                    "ORDER BY reserved, type_code, serial")))
         return ReadFailure(path_, query.lastError());
     while (query.next())
-        numbers.push_back({query.value(0).toInt(), query.value(1).toInt(), query.value(2).toString().toStdString(),
-                           query.value(3).toString().toStdString(), query.value(4).toString().toStdString(),
-                           query.value(5).isNull() ? std::nullopt : std::optional<int64_t>(query.value(5).toLongLong())});
+        numbers.push_back(
+            {query.value(0).toInt(), query.value(1).toInt(), query.value(2).toString().toStdString(),
+             query.value(3).toString().toStdString(), query.value(4).toString().toStdString(),
+             query.value(5).isNull() ? std::nullopt : std::optional<int64_t>(query.value(5).toLongLong())});
     return std::nullopt;
 }
 

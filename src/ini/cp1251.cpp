@@ -88,8 +88,8 @@ std::string Utf8ToCp1251(const std::string& text)
         }
         if (chars[i].isHighSurrogate() && i + 1 < chars.size() && chars[i + 1].isLowSurrogate())
             ++i;  // one character outside the basic plane: one '?'
-        const auto it = std::lower_bound(table.toByte.begin(), table.toByte.end(),
-                                         std::pair<char16_t, unsigned char>{c, 0});
+        const auto it =
+            std::lower_bound(table.toByte.begin(), table.toByte.end(), std::pair<char16_t, unsigned char>{c, 0});
         out += it != table.toByte.end() && it->first == c ? static_cast<char>(it->second) : '?';
     }
     return out;

@@ -21,10 +21,7 @@ namespace {
 constexpr std::size_t kMaxValueBytes = 1023;
 constexpr const char* kNewLineEnd = "\r\n";
 
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 std::string_view Trim(std::string_view s)
 {
@@ -35,10 +32,7 @@ std::string_view Trim(std::string_view s)
     return s;
 }
 
-char AsciiLower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool SameName(std::string_view a, std::string_view b)
 {
@@ -289,8 +283,7 @@ std::optional<std::string> IniFile::get(const std::string& section, const std::s
     return Cp1251ToUtf8(std::string(Classify(lines_[*line - 1]).value));
 }
 
-std::string IniFile::getString(const std::string& section, const std::string& key,
-                               const std::string& fallback) const
+std::string IniFile::getString(const std::string& section, const std::string& key, const std::string& fallback) const
 {
     return get(section, key).value_or(fallback);
 }
@@ -380,8 +373,7 @@ std::optional<int32_t> ParseIniInt(const std::string& text)
     if (t.empty())
         return std::nullopt;
 
-    const uint64_t limit = base == 16 ? 0xFFFFFFFFull : negative ? 0x80000000ull
-                                                                 : 0x7FFFFFFFull;
+    const uint64_t limit = base == 16 ? 0xFFFFFFFFull : negative ? 0x80000000ull : 0x7FFFFFFFull;
     uint64_t value = 0;
     for (char c : t) {
         unsigned digit;
@@ -407,8 +399,8 @@ std::string ReadIniString(const std::string& path, const std::string& section, c
     return IniFile::Load(path).getString(section, key, fallback);
 }
 
-std::optional<std::string> WriteIniString(const std::string& path, const std::string& section,
-                                          const std::string& key, const std::string& value)
+std::optional<std::string> WriteIniString(const std::string& path, const std::string& section, const std::string& key,
+                                          const std::string& value)
 {
     IniFile file = IniFile::Load(path);
     if (!file.set(section, key, value))

@@ -37,8 +37,7 @@ public:
 
     // The value of section/key, or nothing when the section or key is missing.
     std::optional<std::string> get(const std::string& section, const std::string& key) const;
-    std::string getString(const std::string& section, const std::string& key,
-                          const std::string& fallback) const;
+    std::string getString(const std::string& section, const std::string& key, const std::string& fallback) const;
     // The line (from 1) of the key that get() reads, or nothing when it reads none.
     std::optional<std::size_t> lineOf(const std::string& section, const std::string& key) const;
 
@@ -76,9 +75,9 @@ std::optional<int32_t> ParseIniInt(const std::string& text);
 
 // One read or one write of a single key, as the platform's private-profile calls do it:
 // the file is read anew each time, and a write replaces the file atomically.
-std::string ReadIniString(const std::string& path, const std::string& section,
-                          const std::string& key, const std::string& fallback);
-std::optional<std::string> WriteIniString(const std::string& path, const std::string& section,
-                                          const std::string& key, const std::string& value);
+std::string ReadIniString(const std::string& path, const std::string& section, const std::string& key,
+                          const std::string& fallback);
+std::optional<std::string> WriteIniString(const std::string& path, const std::string& section, const std::string& key,
+                                          const std::string& value);
 
 }  // namespace pmv::ini

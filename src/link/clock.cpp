@@ -18,10 +18,7 @@ TimeStamp SystemClock::LocalTime() const
             static_cast<uint32_t>(local.tm_sec), static_cast<uint32_t>(ms)};
 }
 
-void Clock::Wait(uint32_t ms)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
+void Clock::Wait(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 int64_t SystemClock::MonotonicMs() const
 {

@@ -78,8 +78,7 @@ ErrorCode Exchange::AnswerChecksum(const std::string& answer)
     if (last == std::string_view::npos)
         return kOk;
     const std::string_view digits = line.substr(last + 1);
-    if (digits.empty() || digits.size() > 5 ||
-        digits.find_first_not_of("0123456789") != std::string_view::npos)
+    if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string_view::npos)
         return kChecksumMismatch;
     uint32_t sent = 0;
     for (const char c : digits)
@@ -108,7 +107,8 @@ constexpr std::string_view kRestartHandover = "restart ";
 
 int64_t EpochMs()
 {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
 }
 
 }  // namespace
@@ -129,7 +129,8 @@ void Exchange::TakeOwedHandover(std::string_view text)
     const int64_t epochMs = EpochMs();
     owedAnswers_.TakeHandover(text, nowMs, epochMs);
     // The system clock is the only one two programs share; a restart it dates after now is now.
-    for (size_t at = text.find(kRestartHandover); at != std::string_view::npos; at = text.find(kRestartHandover, at + 1)) {
+    for (size_t at = text.find(kRestartHandover); at != std::string_view::npos;
+         at = text.find(kRestartHandover, at + 1)) {
         if (at != 0 && text[at - 1] != '\n')
             continue;
         int64_t restartEpochMs = 0;
@@ -330,13 +331,11 @@ ErrorCode Exchange::AwaitReturn(const std::string& probeFields, AnswerShape prob
 
 uint32_t Exchange::EffectiveTimeout() const
 {
-    return (values_.AnswerTimeout < kMinAnswerTimeoutMs ? kMinAnswerTimeoutMs : values_.AnswerTimeout) + values_.TransitMs;
+    return (values_.AnswerTimeout < kMinAnswerTimeoutMs ? kMinAnswerTimeoutMs : values_.AnswerTimeout) +
+           values_.TransitMs;
 }
 
-uint32_t Exchange::ProbeWindow() const
-{
-    return std::clamp(2 * lastAnswerMs_, kMinProbeWindowMs, EffectiveTimeout());
-}
+uint32_t Exchange::ProbeWindow() const { return std::clamp(2 * lastAnswerMs_, kMinProbeWindowMs, EffectiveTimeout()); }
 
 ErrorCode Exchange::ReceiveAnswer(uint32_t limit)
 {

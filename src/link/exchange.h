@@ -69,7 +69,8 @@ public:
     std::string BuildFrame(const std::string& fields) const;
 
     // Sends the request up to RetryCount times until an answer passes `check` (after its
-    // checksum, unless VerifyAnswers is off); returns the last attempt's error code. On a line that is not open it returns "no answer" at once and
+    // checksum, unless VerifyAnswers is off); returns the last attempt's error code. On a line that is not
+    // open it returns "no answer" at once and
     // logs nothing. For commands answered with a status ("$0000").
     //
     // The instrument works through its requests one after the other, so after an attempt that

@@ -68,8 +68,7 @@ void TakeOwedAnswers(Exchange& exchange, const std::string& device)
 
 LinkPort::LinkPort(SerialLine& line, Exchange& exchange, Messages& messages, PortLister lister)
     : line_(line), exchange_(exchange), messages_(messages), lister_(std::move(lister))
-{
-}
+{}
 
 std::string LinkPort::DeviceName() const
 {
@@ -98,8 +97,8 @@ std::optional<std::string> LinkPort::OpenPort(bool quiet)
                        : explainer_   ? explainer_(device, line_.OpenError())
                                       : Text(LinkNotice::PortOpenFailed, {device, line_.OpenError()});
         if (!quiet)
-            messages_.ShowDetailedMessage(Text(LinkNotice::CannotOpenPort), openProblem_, Text(LinkNotice::ErrorCaption),
-                                          MessageIcon::Error);
+            messages_.ShowDetailedMessage(Text(LinkNotice::CannotOpenPort), openProblem_,
+                                          Text(LinkNotice::ErrorCaption), MessageIcon::Error);
         return std::nullopt;
     }
     line_.Configure(settings_.BaudRate);
@@ -115,10 +114,7 @@ std::optional<std::string> LinkPort::OpenPort(bool quiet)
     return BindPortToAdapter(LinkSettingsPath(), settings_.Number, device, settings_.PortDevices);
 }
 
-LinkPort::~LinkPort()
-{
-    ClosePort();
-}
+LinkPort::~LinkPort() { ClosePort(); }
 
 void LinkPort::ClosePort()
 {

@@ -39,10 +39,7 @@ const LinkKey& kSettingsKey = kNewFileKeys[1];
 const LinkKey& kAddressKey = kNewFileKeys[3];
 constexpr const char* kPortsSection = "PORTS";
 
-std::string PortKey(int32_t number)
-{
-    return "COM" + std::to_string(number);
-}
+std::string PortKey(int32_t number) { return "COM" + std::to_string(number); }
 
 // Read, never written: the file of an instrument that needs it says so by hand.
 constexpr std::array<const char*, 2> kVerifyAnswersKey{"DEVICE", "VerifyAnswerCrc"};
@@ -169,7 +166,8 @@ std::optional<std::string> LoadLinkSettings(const std::string& path, LinkSetting
         failure = file.save(path);
 
     const std::optional<std::string> verify = file.get(kVerifyAnswersKey[0], kVerifyAnswersKey[1]);
-    settings.VerifyAnswerCrc = verify ? ini::ParseIniInt(*verify).value_or(defaults.VerifyAnswerCrc) : defaults.VerifyAnswerCrc;
+    settings.VerifyAnswerCrc =
+        verify ? ini::ParseIniInt(*verify).value_or(defaults.VerifyAnswerCrc) : defaults.VerifyAnswerCrc;
 
     settings.HistoryServer = file.get(kHistoryServerKey[0], kHistoryServerKey[1]).value_or("");
 
@@ -187,7 +185,8 @@ std::optional<std::string> LoadLinkSettings(const std::string& path, LinkSetting
         messages.ShowMessage(Text(LinkNotice::PortNumberTooLarge), Text(LinkNotice::SettingsCaption),
                              MessageIcon::Warning);
     if (settings.AnswerTimeout > 4000)
-        messages.ShowMessage(Text(LinkNotice::LargeTimeout), Text(LinkNotice::SettingsCaption), MessageIcon::Information);
+        messages.ShowMessage(Text(LinkNotice::LargeTimeout), Text(LinkNotice::SettingsCaption),
+                             MessageIcon::Information);
     return failure;
 }
 
@@ -206,8 +205,7 @@ std::vector<std::string> OrderSerialPorts(std::vector<std::string> devices)
 {
     auto rank = [](const std::string& d) {
         const std::string name = std::filesystem::path(d).filename().string();
-        const int kind = name.starts_with("ttyUSB") ? 0 : name.starts_with("ttyACM") ? 1
-                                                                                     : 2;
+        const int kind = name.starts_with("ttyUSB") ? 0 : name.starts_with("ttyACM") ? 1 : 2;
         const size_t digits = name.find_last_not_of("0123456789") + 1;
         const long number = digits < name.size() ? std::stol(name.substr(digits)) : -1;
         return std::tuple(kind, name.substr(0, digits), number, name);

@@ -26,10 +26,7 @@ int MsUntil(Clock::time_point deadline)
     return static_cast<int>(std::max<int64_t>(left.count(), 0));
 }
 
-Clock::time_point After(uint32_t ms)
-{
-    return Clock::now() + std::chrono::milliseconds(ms);
-}
+Clock::time_point After(uint32_t ms) { return Clock::now() + std::chrono::milliseconds(ms); }
 
 uint32_t MsSince(Clock::time_point start)
 {
@@ -58,7 +55,8 @@ bool NetworkLine::Open(const std::string& name)
     NetworkNameProblem problem = NetworkNameProblem::None;
     const auto parsed = ParseNetworkPort(name, &problem);
     if (!parsed)
-        return Fail(NetworkFailure::BadName, Text(LinkNotice::NetworkNameInvalid, {name, NetworkNameProblemText(problem)}));
+        return Fail(NetworkFailure::BadName,
+                    Text(LinkNotice::NetworkNameInvalid, {name, NetworkNameProblemText(problem)}));
     port_ = *parsed;
     if (!lock_.Acquire(name))
         return Fail(NetworkFailure::Held, Text(LinkNotice::PortAlreadyOpen));

@@ -14,15 +14,12 @@ constexpr std::string_view kRfc2217Scheme = "rfc2217://";
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix)
 {
-    return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(),
-                      [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+    return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+               return a == std::tolower(static_cast<unsigned char>(b));
+           });
 }
 
-bool HostCharacter(char c)
-{
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_';
-}
+bool HostCharacter(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_'; }
 
 std::optional<NetworkPort> Fail(NetworkNameProblem* problem, NetworkNameProblem why)
 {
@@ -60,7 +57,8 @@ std::optional<NetworkPort> ParseNetworkPort(std::string_view name, NetworkNamePr
             return Fail(problem, NetworkNameProblem::Form);
         host = rest.substr(1, close - 1);
         number = rest.substr(close + 2);
-        const bool ipv6 = !host.empty() && host.find_first_not_of("0123456789abcdefABCDEF:.%") == std::string_view::npos &&
+        const bool ipv6 = !host.empty() &&
+                          host.find_first_not_of("0123456789abcdefABCDEF:.%") == std::string_view::npos &&
                           host.find(':') != std::string_view::npos;
         if (!ipv6)
             return Fail(problem, NetworkNameProblem::Host);
@@ -87,13 +85,10 @@ std::optional<NetworkPort> ParseNetworkPort(std::string_view name, NetworkNamePr
 std::string NetworkNameProblemText(NetworkNameProblem problem)
 {
     switch (problem) {
-    case NetworkNameProblem::Host:
-        return Text(LinkNotice::NetworkNameHost);
-    case NetworkNameProblem::Port:
-        return Text(LinkNotice::NetworkNamePort);
+    case NetworkNameProblem::Host: return Text(LinkNotice::NetworkNameHost);
+    case NetworkNameProblem::Port: return Text(LinkNotice::NetworkNamePort);
     case NetworkNameProblem::None:
-    case NetworkNameProblem::Form:
-        break;
+    case NetworkNameProblem::Form: break;
     }
     return Text(LinkNotice::NetworkNameForm);
 }

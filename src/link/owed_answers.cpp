@@ -60,7 +60,8 @@ void OwedAnswers::Expire(int64_t nowMs)
     std::erase_if(owed_, [nowMs](const Owed& o) { return nowMs - o.sentMs > kLateAnswerHorizonMs; });
 }
 
-void OwedAnswers::Add(int64_t sentMs, const std::string& fields, size_t digits, uint64_t exchange, const std::string& line)
+void OwedAnswers::Add(int64_t sentMs, const std::string& fields, size_t digits, uint64_t exchange,
+                      const std::string& line)
 {
     owed_.push_back({sentMs, digits, fields, line, exchange, false, address_});
 }
@@ -107,7 +108,8 @@ std::string OwedAnswers::Handover(int64_t nowMs, int64_t epochMs) const
     for (const Owed& o : owed_) {
         const int64_t end = o.sentMs + kLateAnswerHorizonMs;
         if (end > nowMs)
-            text += std::to_string(end - nowMs + epochMs) + " " + std::to_string(o.digits) + " " + (o.beforeWrite ? "1 " : "0 ") +
+            text += std::to_string(end - nowMs + epochMs) + " " + std::to_string(o.digits) + " " +
+                    (o.beforeWrite ? "1 " : "0 ") +
                     (o.address ? "@" + std::to_string(*o.address) + ":" : std::string()) +
                     (o.fields.empty() ? "-" : o.fields) + " " + (o.line.empty() ? "-" : o.line) + "\n";
     }

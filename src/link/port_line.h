@@ -26,8 +26,14 @@ public:
     void Purge() override { active_->Purge(); }
     void RaiseDtrDropRts() override { active_->RaiseDtrDropRts(); }
     size_t Read(char* buffer, size_t max, uint32_t timeoutMs) override { return active_->Read(buffer, max, timeoutMs); }
-    size_t ReadUs(char* buffer, size_t max, uint32_t timeoutUs) override { return active_->ReadUs(buffer, max, timeoutUs); }
-    size_t Write(const char* data, size_t size, uint32_t timeoutMs) override { return active_->Write(data, size, timeoutMs); }
+    size_t ReadUs(char* buffer, size_t max, uint32_t timeoutUs) override
+    {
+        return active_->ReadUs(buffer, max, timeoutUs);
+    }
+    size_t Write(const char* data, size_t size, uint32_t timeoutMs) override
+    {
+        return active_->Write(data, size, timeoutMs);
+    }
     uint32_t TransitMs() const override { return active_->TransitMs(); }
 
     // True when the last Open was of a network port.

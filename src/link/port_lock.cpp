@@ -26,9 +26,8 @@ namespace pmv::link {
 namespace {
 
 // The folders in the order Qt's serial port tries them.
-constexpr std::array<const char*, 8> kLockFolders{"/var/lock", "/etc/locks", "/var/spool/locks",
-                                                  "/var/spool/uucp", "/tmp", "/var/tmp",
-                                                  "/var/lock/lockdev", "/run/lock"};
+constexpr std::array<const char*, 8> kLockFolders{"/var/lock", "/etc/locks", "/var/spool/locks",  "/var/spool/uucp",
+                                                  "/tmp",      "/var/tmp",   "/var/lock/lockdev", "/run/lock"};
 
 constexpr int kReleaseTries = 20;
 constexpr auto kReleasePause = std::chrono::milliseconds(5);
@@ -84,16 +83,19 @@ std::string DeviceLockPath(const std::string& device)
     if (const auto network = ParseNetworkPort(device)) {
         std::string host;
         for (const char c : network->host)
-            host += std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' ? static_cast<char>(std::tolower(c)) : '_';
+            host += std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-'
+                        ? static_cast<char>(std::tolower(c))
+                        : '_';
         name = "/pmv77xx-net-" + host + "-" + std::to_string(network->port) + ".lock";
     } else if (::stat(device.c_str(), &st) != 0) {
         return {};
     } else if (S_ISCHR(st.st_mode))
-        name.resize(static_cast<size_t>(std::snprintf(name.data(), name.size(), "/pmv77xx-dev-%u-%u.lock",
-                                                      major(st.st_rdev), minor(st.st_rdev))));
+        name.resize(static_cast<size_t>(
+            std::snprintf(name.data(), name.size(), "/pmv77xx-dev-%u-%u.lock", major(st.st_rdev), minor(st.st_rdev))));
     else
-        name.resize(static_cast<size_t>(std::snprintf(name.data(), name.size(), "/pmv77xx-file-%ju-%ju.lock",
-                                                      static_cast<uintmax_t>(st.st_dev), static_cast<uintmax_t>(st.st_ino))));
+        name.resize(
+            static_cast<size_t>(std::snprintf(name.data(), name.size(), "/pmv77xx-file-%ju-%ju.lock",
+                                              static_cast<uintmax_t>(st.st_dev), static_cast<uintmax_t>(st.st_ino))));
     for (const char* folder : kLockFolders) {
         const QFileInfo info{QString::fromLatin1(folder)};
         if (info.isDir() && info.isReadable() && info.isWritable())
@@ -139,7 +141,8 @@ std::optional<std::string> RecoverStalePortLock(const std::string& device)
         return std::nullopt;
     struct stat st {};
     // Qt holds a flock on its lock file from the moment it is made, so a living owner refuses it.
-    bool stale = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size < 256 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    bool stale =
+        ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size < 256 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
     if (stale) {
         std::string content(static_cast<size_t>(st.st_size), '\0');
         stale = ::read(fd, content.data(), content.size()) == st.st_size && OwnerGone(content) &&

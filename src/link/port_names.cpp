@@ -10,10 +10,7 @@ namespace fs = std::filesystem;
 namespace pmv::link {
 namespace {
 
-fs::path InRoot(const std::string& root, const fs::path& path)
-{
-    return fs::path(root) / path.relative_path();
-}
+fs::path InRoot(const std::string& root, const fs::path& path) { return fs::path(root) / path.relative_path(); }
 
 }  // namespace
 
@@ -59,7 +56,8 @@ std::string PortLabel(const std::string& device, const std::vector<SerialPortInf
     const std::string byId = device.starts_with("/dev/serial/by-id/") ? device : ByIdName(root, device);
     std::string label = byId.empty() ? device : byId;
     const std::string resolved = ResolveDevice(root, device);
-    const auto info = std::find_if(found.begin(), found.end(), [&](const SerialPortInfo& i) { return i.device == resolved; });
+    const auto info =
+        std::find_if(found.begin(), found.end(), [&](const SerialPortInfo& i) { return i.device == resolved; });
     if (info == found.end())
         return label;
     std::vector<std::string> parts;

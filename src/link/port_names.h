@@ -32,12 +32,14 @@ std::string ResolveDevice(const std::string& root, const std::string& path);
 // How the port selector names a device: its by-id name where it has one, then the adapter's
 // description and serial number as its driver gives them and the tty it has now, e.g.
 // "/dev/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0 (FT232R USB UART, № A50285BI, /dev/ttyUSB0)".
-std::string PortLabel(const std::string& device, const std::vector<SerialPortInfo>& found, const std::string& root = "/");
+std::string PortLabel(const std::string& device, const std::vector<SerialPortInfo>& found,
+                      const std::string& root = "/");
 
 // Binds a port number to its adapter: when the number has no [PORTS] entry yet and its device
 // has a by-id name, that name is stored in dev.dat, so that the number follows the adapter to
 // whatever ttyUSB number it gets next. Returns the message of a failed write.
 std::optional<std::string> BindPortToAdapter(const std::string& devDatPath, int32_t number, const std::string& device,
-                                             std::map<int32_t, std::string>& portDevices, const std::string& root = "/");
+                                             std::map<int32_t, std::string>& portDevices,
+                                             const std::string& root = "/");
 
 }  // namespace pmv::link

@@ -42,7 +42,8 @@ int MsUntil(std::chrono::steady_clock::time_point deadline)
 // The time left until `deadline` for ppoll, zero when it has passed.
 timespec TimeUntil(std::chrono::steady_clock::time_point deadline)
 {
-    const auto left = std::max(deadline - std::chrono::steady_clock::now(), std::chrono::steady_clock::duration::zero());
+    const auto left =
+        std::max(deadline - std::chrono::steady_clock::now(), std::chrono::steady_clock::duration::zero());
     const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
     return {static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
 }
@@ -92,10 +93,7 @@ bool QtSerialLine::OpenPort(const std::string& device)
     return false;
 }
 
-bool QtSerialLine::IsOpen() const
-{
-    return port_.isOpen();
-}
+bool QtSerialLine::IsOpen() const { return port_.isOpen(); }
 
 void QtSerialLine::Close()
 {
@@ -212,13 +210,11 @@ std::vector<SerialPortInfo> FoundSerialPortInfos()
     }
     std::vector<SerialPortInfo> ordered;
     for (const std::string& device : OrderSerialPorts(std::move(devices)))
-        ordered.push_back(*std::find_if(infos.begin(), infos.end(), [&](const SerialPortInfo& i) { return i.device == device; }));
+        ordered.push_back(
+            *std::find_if(infos.begin(), infos.end(), [&](const SerialPortInfo& i) { return i.device == device; }));
     return ordered;
 }
 
-std::vector<std::string> FoundSerialPorts()
-{
-    return DeviceNames(FoundSerialPortInfos());
-}
+std::vector<std::string> FoundSerialPorts() { return DeviceNames(FoundSerialPortInfos()); }
 
 }  // namespace pmv::link

@@ -61,10 +61,7 @@ bool FieldEndsAt(const std::string& answer, size_t end, bool lineMayEnd)
     return lineMayEnd && (end == answer.size() || answer[end] == '\r');
 }
 
-bool ValidBank(uint32_t bank)
-{
-    return bank == 1 || bank == 2;
-}
+bool ValidBank(uint32_t bank) { return bank == 1 || bank == 2; }
 
 // Write, read back, compare; up to RetryCount passes. An answer without "$" says the request
 // arrived, not that the value is in the register.
@@ -85,15 +82,9 @@ ErrorCode WriteChecked(Exchange& exchange, Write write, Read read, Same same)
 
 }  // namespace
 
-uint32_t FloatBits(float value)
-{
-    return std::bit_cast<uint32_t>(value);
-}
+uint32_t FloatBits(float value) { return std::bit_cast<uint32_t>(value); }
 
-float BitsToFloat(uint32_t bits)
-{
-    return std::bit_cast<float>(bits);
-}
+float BitsToFloat(uint32_t bits) { return std::bit_cast<float>(bits); }
 
 std::string RegisterAddressText(uint32_t bank, uint32_t memoryType, uint32_t reg)
 {
@@ -205,15 +196,15 @@ ErrorCode WriteFloatRegisterChecked(Exchange& exchange, uint32_t bank, uint32_t 
         [&](uint32_t readBack) { return std::fabs(BitsToFloat(readBack) - value) <= 0.01; });
 }
 
-ErrorCode ReadValueBlock(Exchange& exchange, uint32_t block, size_t count, std::vector<uint8_t>& bytes,
-                         bool statusTest)
+ErrorCode ReadValueBlock(Exchange& exchange, uint32_t block, size_t count, std::vector<uint8_t>& bytes, bool statusTest)
 {
-    return exchange.RunRead(ReadCommand(1, kBlockMemory, block), AnswerShape{2 * count, false}, [&](const std::string& a) {
-        if (statusTest)
-            if (const ErrorCode code = Exchange::AnswerStatus(a); code != kOk)
-                return code;
-        return ParseBlockAnswer(a, count, bytes);
-    });
+    return exchange.RunRead(ReadCommand(1, kBlockMemory, block), AnswerShape{2 * count, false},
+                            [&](const std::string& a) {
+                                if (statusTest)
+                                    if (const ErrorCode code = Exchange::AnswerStatus(a); code != kOk)
+                                        return code;
+                                return ParseBlockAnswer(a, count, bytes);
+                            });
 }
 
 }  // namespace pmv::link

@@ -38,17 +38,15 @@ std::string Verb(uint8_t verb, uint8_t option)
 
 std::string ComPortCommand(uint8_t command, std::string_view value)
 {
-    std::string text{static_cast<char>(kIac), static_cast<char>(kSb), static_cast<char>(kComPort), static_cast<char>(command)};
+    std::string text{static_cast<char>(kIac), static_cast<char>(kSb), static_cast<char>(kComPort),
+                     static_cast<char>(command)};
     text += ComPortClient::Escape(value);
     text += static_cast<char>(kIac);
     text += static_cast<char>(kSe);
     return text;
 }
 
-std::string Byte(uint8_t value)
-{
-    return std::string(1, static_cast<char>(value));
-}
+std::string Byte(uint8_t value) { return std::string(1, static_cast<char>(value)); }
 
 }  // namespace
 
@@ -73,10 +71,7 @@ std::string ComPortClient::SetModemLines()
     return ComPortCommand(kSetControl, Byte(kDtrOn)) + ComPortCommand(kSetControl, Byte(kRtsOff));
 }
 
-std::string ComPortClient::PurgeBoth()
-{
-    return ComPortCommand(kPurgeData, Byte(kPurgeBoth));
-}
+std::string ComPortClient::PurgeBoth() { return ComPortCommand(kPurgeData, Byte(kPurgeBoth)); }
 
 std::string ComPortClient::Escape(std::string_view data)
 {
@@ -168,11 +163,8 @@ void ComPortClient::Negotiate(uint8_t verb, uint8_t option, std::string& reply)
             reply += Verb(kDont, option);
         }
         break;
-    case kWont:
-        do_.erase(option);
-        break;
-    default:
-        break;
+    case kWont: do_.erase(option); break;
+    default: break;
     }
 }
 

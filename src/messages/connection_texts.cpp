@@ -51,9 +51,11 @@ constexpr FindingRow kFindings[] = {
      "Выберите другой номер порта или подключите адаптер.",
      kListAdapters},
     {F::DeviceMissing, "Устройства %1 нет: адаптер не подключён или в dev.dat указан другой порт.", kListAdapters},
-    {F::GivenDeviceMissing, "Устройства %1 нет: адаптер не подключён или параметр --port называет другое устройство.", ""},
+    {F::GivenDeviceMissing, "Устройства %1 нет: адаптер не подключён или параметр --port называет другое устройство.",
+     ""},
     {F::DevicePresent, "Устройство %1 есть.", ""},
-    {F::NotASerialPort, "%1 не последовательный порт (устройство вида %2): прибор на нем искать нельзя.", kListAdapters},
+    {F::NotASerialPort, "%1 не последовательный порт (устройство вида %2): прибор на нем искать нельзя.",
+     kListAdapters},
     {F::AccessGranted, "Права на чтение и запись %1 есть.", ""},
     {F::AccessAfterNewLogin,
      "Пользователь %1 уже в группе %2, но этот сеанс начат до того: права появятся после нового входа в систему "
@@ -106,9 +108,10 @@ constexpr FindingRow kFindings[] = {
     {F::PortNotOpen, "Порт %1 не открыт, прибор не опрошен. Устраните причины выше и повторите проверку.", kRetryCheck},
     {F::NetworkNameBad, "Сетевой порт \"%1\" задан неверно: %2.", "pmvctl --port tcp://УЗЕЛ:ПОРТ doctor"},
     {F::NetworkHostNotFound,
-     "Узел %1 не найден (%2): имя сервера линии написано с ошибкой или неизвестно этому компьютеру.", "getent hosts %1"},
-    {F::NetworkHostUnreachable,
-     "Узел %1 недоступен (%2): сервер линии выключен, в другой сети или путь к нему закрыт.", "ping -c 3 %1"},
+     "Узел %1 не найден (%2): имя сервера линии написано с ошибкой или неизвестно этому компьютеру.",
+     "getent hosts %1"},
+    {F::NetworkHostUnreachable, "Узел %1 недоступен (%2): сервер линии выключен, в другой сети или путь к нему закрыт.",
+     "ping -c 3 %1"},
     {F::NetworkPortRefused,
      "Узел %1 отвечает, но на порту %2 соединения не принимают: сервер линии не запущен или слушает другой порт.",
      "nc -vz %1 %2"},
@@ -118,8 +121,8 @@ constexpr FindingRow kFindings[] = {
      "pmvctl --port tcp://%1 doctor"},
     {F::NetworkLineHeld, "Линия %1 уже открыта другой программой на этом компьютере.", ""},
     {F::NetworkConnected, "Соединение с %1 установлено (TCP, скорость задана на сервере), отклик %2 мс.", ""},
-    {F::NetworkConnectedRfc2217,
-     "Соединение с %1 установлено, сервер задаёт скорость линии по RFC 2217, отклик %2 мс.", ""},
+    {F::NetworkConnectedRfc2217, "Соединение с %1 установлено, сервер задаёт скорость линии по RFC 2217, отклик %2 мс.",
+     ""},
     {F::OpenFailureWithFix, "%1 Команда: %2", ""},
     {F::OpenFailure, "Порт %1 не открыт: %2", ""},
 };
@@ -184,9 +187,6 @@ std::string FindingFix(FindingKind kind, std::initializer_list<std::string_view>
     return FillIn(RowOf(kFindings, kind).fix, values);
 }
 
-std::string FindingId(FindingKind kind)
-{
-    return RowOf(kFindingIds, kind).text;
-}
+std::string FindingId(FindingKind kind) { return RowOf(kFindingIds, kind).text; }
 
 }  // namespace pmv

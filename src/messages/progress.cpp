@@ -16,9 +16,6 @@ ErrorCode EndOperation(Progress& progress, ErrorCode code)
     return code;
 }
 
-ErrorCode CheckEscape(Progress& progress)
-{
-    return progress.EscapePressed() ? kStoppedByUser : kOk;
-}
+ErrorCode CheckEscape(Progress& progress) { return progress.EscapePressed() ? kStoppedByUser : kOk; }
 
 }  // namespace pmv

@@ -213,9 +213,6 @@ std::string CurrentDirectory()
     return error ? std::string(".") : directory.string();
 }
 
-std::string RecentProfilePath()
-{
-    return CurrentDirectory() + "/recent.prf";
-}
+std::string RecentProfilePath() { return CurrentDirectory() + "/recent.prf"; }
 
 }  // namespace pmv::model

@@ -44,18 +44,13 @@ SentSettings SentByWrite(const SettingsModel& selection)
 {
     return [selection](Group group, unsigned channel) {
         switch (group) {
-        case Group::Channel:
-            return selection.channel[channel - 1].select != 0;
-        case Group::Relay:
-            return selection.rele.select == 1;
+        case Group::Channel: return selection.channel[channel - 1].select != 0;
+        case Group::Relay: return selection.rele.select == 1;
         case Group::Regulator:
-        case Group::Selection:
-            return true;
-        case Group::General:
-            return selection.general.gen_select == 1;
+        case Group::Selection: return true;
+        case Group::General: return selection.general.gen_select == 1;
         case Group::Calibration:
-        case Group::ProfileOnly:
-            break;
+        case Group::ProfileOnly: break;
         }
         return false;
     };
@@ -93,8 +88,8 @@ std::string BadValuesText(const std::string& path, const std::vector<BadProfileV
 {
     std::string text = "В профиле " + path + " неверные значения (" + std::to_string(bad.size()) + "):";
     for (const BadProfileValue& b : bad)
-        text += "\n[" + b.section + "] " + b.key + ", строка " + std::to_string(b.line) + ": \"" + b.value +
-                "\" — " + b.reason;
+        text += "\n[" + b.section + "] " + b.key + ", строка " + std::to_string(b.line) + ": \"" + b.value + "\" — " +
+                b.reason;
     return text;
 }
 

@@ -11,18 +11,9 @@ using R = RelaySettings;
 using G = GeneralSettings;
 using K = CalibrationSettings;
 
-constexpr RegisterCell Byte(uint32_t number, uint32_t channelStep = 0)
-{
-    return {2, 1, number, channelStep};
-}
-constexpr RegisterCell Float(uint32_t number, uint32_t channelStep = 0)
-{
-    return {2, 3, number, channelStep};
-}
-constexpr ValueRule Range(double min, double max, ValueNames names = ValueNames::Number)
-{
-    return {min, max, names};
-}
+constexpr RegisterCell Byte(uint32_t number, uint32_t channelStep = 0) { return {2, 1, number, channelStep}; }
+constexpr RegisterCell Float(uint32_t number, uint32_t channelStep = 0) { return {2, 3, number, channelStep}; }
+constexpr ValueRule Range(double min, double max, ValueNames names = ValueNames::Number) { return {min, max, names}; }
 constexpr ValueRule kAnyFloat = {-std::numeric_limits<float>::max(), std::numeric_limits<float>::max()};
 constexpr ValueRule kAnyInt = {std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()};
 constexpr ValueRule kAnyText = {0, 0};  // a text holds anything
@@ -33,7 +24,8 @@ constexpr ValueRule kTick = {0, 1, ValueNames::Ticks};
 
 // clang-format off
 const std::array<ProfileField<ChannelSettings>, 42> kChannelFields = {{
-    // section, key, member, missing key, new file, {label, group, register, valid values, shown, label of channel 2, note}
+    // section, key, member, missing key, new file, {label, group, register, valid values, shown, label of
+    // channel 2, note}
     {"CH%u", "dat", &C::dat, "17", "17", {"Канал %u · Тип датчика", Group::Channel, Byte(315, 1), Range(0, 24, ValueNames::SensorTypes), 1}},
     {"CH%u", "diap_max", &C::diap_max, "100", "100", {"Канал %u · Максимум", Group::Channel, Float(15, 1), kAnyFloat, 4}},
     {"CH%u", "diap_min", &C::diap_min, "0", "0", {"Канал %u · Минимум", Group::Channel, Float(13, 1), kAnyFloat, 3}},
@@ -177,8 +169,8 @@ std::string ExpandNumber(const char* literal, unsigned number)
 namespace {
 
 template <class Record, std::size_t N>
-void AppendFresh(std::vector<ProfileEntry>& out, const std::array<ProfileField<Record>, N>& table,
-                 std::size_t first, std::size_t count, unsigned number = 0)
+void AppendFresh(std::vector<ProfileEntry>& out, const std::array<ProfileField<Record>, N>& table, std::size_t first,
+                 std::size_t count, unsigned number = 0)
 {
     for (std::size_t i = first; i < first + count; ++i) {
         const ProfileField<Record>& f = table[i];
@@ -247,7 +239,8 @@ std::vector<Setting> MakeAllSettings()
     std::vector<Setting> out;
     for (unsigned channel = 1; channel <= 2; ++channel)
         AppendSettings<ChannelSettings>(
-            out, kChannelFields, [](SettingsModel& m, unsigned ch) -> ChannelSettings& { return m.channel[ch - 1]; }, channel);
+            out, kChannelFields, [](SettingsModel& m, unsigned ch) -> ChannelSettings& { return m.channel[ch - 1]; },
+            channel);
     AppendSettings<RelaySettings>(
         out, kRelayFields, [](SettingsModel& m, unsigned) -> RelaySettings& { return m.rele; }, 0);
     AppendSettings<GeneralSettings>(
@@ -260,7 +253,8 @@ std::vector<Setting> MakeAllSettings()
 template <std::size_t N>
 std::string Item(const std::array<const char*, N>& names, int32_t value)
 {
-    return value >= 0 && static_cast<std::size_t>(value) < N ? names[static_cast<std::size_t>(value)] : std::to_string(value);
+    return value >= 0 && static_cast<std::size_t>(value) < N ? names[static_cast<std::size_t>(value)]
+                                                             : std::to_string(value);
 }
 
 }  // namespace
@@ -282,18 +276,12 @@ const Setting* FindSetting(std::string_view section, std::string_view key)
 std::string ValueName(ValueNames names, int32_t value)
 {
     switch (names) {
-    case ValueNames::Number:
-        break;
-    case ValueNames::SensorTypes:
-        return SensorName(value);
-    case ValueNames::SetpointTypes:
-        return Item(kSetpointTypeNames, value);
-    case ValueNames::Ticks:
-        return Item(kTickNames, value);
-    case ValueNames::DeviceTypes:
-        return Item(kDeviceTypeNames, value);
-    case ValueNames::ErrorDisplays:
-        return Item(kErrorDisplayNames, value);
+    case ValueNames::Number: break;
+    case ValueNames::SensorTypes: return SensorName(value);
+    case ValueNames::SetpointTypes: return Item(kSetpointTypeNames, value);
+    case ValueNames::Ticks: return Item(kTickNames, value);
+    case ValueNames::DeviceTypes: return Item(kDeviceTypeNames, value);
+    case ValueNames::ErrorDisplays: return Item(kErrorDisplayNames, value);
     }
     return std::to_string(value);
 }

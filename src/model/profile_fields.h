@@ -43,12 +43,7 @@ struct RegisterCell {
 
 // The valid values of a setting: min..max for a number (any finite number for a float of the
 // widest range), read as the items of a list when names is set.
-enum class ValueNames : uint8_t { Number,
-                                  SensorTypes,
-                                  SetpointTypes,
-                                  Ticks,
-                                  DeviceTypes,
-                                  ErrorDisplays };
+enum class ValueNames : uint8_t { Number, SensorTypes, SetpointTypes, Ticks, DeviceTypes, ErrorDisplays };
 struct ValueRule {
     double min;
     double max;

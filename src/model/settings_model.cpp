@@ -36,7 +36,8 @@ namespace {
 template <std::size_t N>
 std::string Item(const std::array<const char*, N>& names, int32_t value)
 {
-    return value >= 0 && static_cast<std::size_t>(value) < N ? names[static_cast<std::size_t>(value)] : std::to_string(value);
+    return value >= 0 && static_cast<std::size_t>(value) < N ? names[static_cast<std::size_t>(value)]
+                                                             : std::to_string(value);
 }
 
 }  // namespace
@@ -46,9 +47,6 @@ std::string SensorName(int32_t dat)
     return dat >= 0 && dat < kSensorCount ? kSensorTypes[static_cast<std::size_t>(dat)].name : std::to_string(dat);
 }
 
-std::string SetpointTypeName(int32_t type)
-{
-    return Item(kSetpointTypeNames, type);
-}
+std::string SetpointTypeName(int32_t type) { return Item(kSetpointTypeNames, type); }
 
 }  // namespace pmv::model

@@ -156,9 +156,9 @@ extern const std::array<SensorType, kSensorCount> kSensorTypes;
 
 // The items of the window's lists that name a setting's values, indexed by the value.
 inline constexpr std::array<const char*, 3> kSetpointTypeNames = {"Нет", "Понижение", "Повышение"};
-inline constexpr std::array<const char*, 4> kDeviceTypeNames = {
-    "7700/01 Н Одноканальный", "7703 Н Двухканальный", "7706 Н Одноканальн. проп.регул.",
-    "7706 Н Одноканальн. ПИД регул."};
+inline constexpr std::array<const char*, 4> kDeviceTypeNames = {"7700/01 Н Одноканальный", "7703 Н Двухканальный",
+                                                                "7706 Н Одноканальн. проп.регул.",
+                                                                "7706 Н Одноканальн. ПИД регул."};
 inline constexpr std::array<const char*, 2> kErrorDisplayNames = {"Упрощенное", "Расширенное"};
 inline constexpr std::array<const char*, 2> kTickNames = {"нет", "да"};
 

@@ -19,16 +19,15 @@
 namespace pmv::production {
 namespace {
 
-constexpr std::array<const char*, kProductionSteps> kOperations{history::kOperationWrite, history::kOperationVerify, history::kOperationSerial,
-                                                                history::kOperationPassport};
+constexpr std::array<const char*, kProductionSteps> kOperations{history::kOperationWrite, history::kOperationVerify,
+                                                                history::kOperationSerial, history::kOperationPassport};
 
 class Run {
 public:
     Run(binding::CommandContext& c, const ProductionOrder& o, ProductionObserver& observer,
         const std::function<bool(const history::HistoryRecord&)>& record)
         : c_(c), order_(o), observer_(observer), record_(record)
-    {
-    }
+    {}
 
     // Runs one step; false when it failed and the production ends there.
     template <class Body>
@@ -69,7 +68,8 @@ private:
         identity.SetSerialNumber(order_.serial);
         identity.general.otk_type = order_.typeCode;
         identity.fw_version = c_.device.model.fw_version;
-        return record_(binding::MakeHistoryRecord(identity, c_.device.model, {operation, code, order_.profilePath, details}));
+        return record_(
+            binding::MakeHistoryRecord(identity, c_.device.model, {operation, code, order_.profilePath, details}));
     }
 
     binding::CommandContext& c_;
@@ -80,10 +80,7 @@ private:
 
 }  // namespace
 
-const char* StepName(ProductionStep step)
-{
-    return kProductionStepNames[static_cast<size_t>(step)];
-}
+const char* StepName(ProductionStep step) { return kProductionStepNames[static_cast<size_t>(step)]; }
 
 std::string PassportFileName(int32_t typeCode, int32_t serial)
 {
@@ -119,8 +116,8 @@ std::optional<ProductionRefusal> PrepareProduction(history::History& history, Pr
     if (!read.exists)
         return ProductionRefusal{Kind::Profile, "Нет файла профиля " + order.profilePath};
     if (!read.holdsProfile)
-        return ProductionRefusal{Kind::Profile,
-                                 "Файл " + order.profilePath + " не является профилем: в нем нет ни одного раздела настроек"};
+        return ProductionRefusal{Kind::Profile, "Файл " + order.profilePath +
+                                                    " не является профилем: в нем нет ни одного раздела настроек"};
     // A production writes every group, whatever the profile's boxes say.
     const auto everyGroup = [](model::Group group, unsigned) {
         return group != model::Group::Calibration && group != model::Group::ProfileOnly;
@@ -138,9 +135,8 @@ std::optional<ProductionRefusal> PrepareProduction(history::History& history, Pr
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error || !std::filesystem::is_directory(folder) || access(folder.c_str(), W_OK | X_OK) != 0)
-        return ProductionRefusal{Kind::PassportFolder,
-                                 "Папка паспортов " + folder.string() + " недоступна для записи" +
-                                     (error ? ": " + error.message() : std::string())};
+        return ProductionRefusal{Kind::PassportFolder, "Папка паспортов " + folder.string() + " недоступна для записи" +
+                                                           (error ? ": " + error.message() : std::string())};
 
     model::SettingsModel identity;
     identity.general.otk_type = order.typeCode;
@@ -157,17 +153,12 @@ std::optional<ProductionRefusal> PrepareProduction(history::History& history, Pr
                                    {history::kOperationReservation, kOk, order.profilePath,
                                     order.reuse ? "повторно" : (order.nextSerial ? "следующий номер" : "")}));
     switch (reservation.outcome) {
-    case history::SerialReservation::Outcome::Reserved:
-        order.serial = reservation.serial;
-        return std::nullopt;
+    case history::SerialReservation::Outcome::Reserved: order.serial = reservation.serial; return std::nullopt;
     case history::SerialReservation::Outcome::HistoryCorrupt:
         return ProductionRefusal{Kind::HistoryCorrupt, reservation.message};
-    case history::SerialReservation::Outcome::Used:
-        return ProductionRefusal{Kind::Used, reservation.message};
-    case history::SerialReservation::Outcome::RangeEnd:
-        return ProductionRefusal{Kind::RangeEnd, reservation.message};
-    case history::SerialReservation::Outcome::HistoryFailed:
-        break;
+    case history::SerialReservation::Outcome::Used: return ProductionRefusal{Kind::Used, reservation.message};
+    case history::SerialReservation::Outcome::RangeEnd: return ProductionRefusal{Kind::RangeEnd, reservation.message};
+    case history::SerialReservation::Outcome::HistoryFailed: break;
     }
     return ProductionRefusal{Kind::History, reservation.message};
 }
@@ -199,7 +190,9 @@ void RunSteps(Run& run, binding::CommandContext& c, const ProductionOrder& order
         binding::ShowSettings(model, c.portNumber, c.controls);
         // The profile's firmware version is not this instrument's; every row names the real one,
         // read before the write, which ends with the instrument's restart.
-        c.beforeWriting = [&] { return device::ReadByte(c.device.exchange, device::regs::kFirmwareVersion, model.fw_version); };
+        c.beforeWriting = [&] {
+            return device::ReadByte(c.device.exchange, device::regs::kFirmwareVersion, model.fw_version);
+        };
         const ErrorCode code = binding::WriteAll(c);
         c.beforeWriting = {};
         return code;
@@ -239,7 +232,8 @@ void RunSteps(Run& run, binding::CommandContext& c, const ProductionOrder& order
         const std::string path =
             (std::filesystem::path(order.passportDir) / PassportFileName(order.typeCode, order.serial)).string();
         const reports::PdfWriter& pdf = order.passportWriter;
-        if (const auto failure = drawn && page == expected && pdf.save ? pdf.save(*drawn, path) : pdf.Write(page, path)) {
+        if (const auto failure =
+                drawn && page == expected && pdf.save ? pdf.save(*drawn, path) : pdf.Write(page, path)) {
             note = *failure;
             return kFileNotOpened;
         }
@@ -250,7 +244,8 @@ void RunSteps(Run& run, binding::CommandContext& c, const ProductionOrder& order
 
 }  // namespace
 
-ProductionResult ProduceInstrument(binding::CommandContext& c, const ProductionOrder& order, ProductionObserver& observer,
+ProductionResult ProduceInstrument(binding::CommandContext& c, const ProductionOrder& order,
+                                   ProductionObserver& observer,
                                    const std::function<bool(const history::HistoryRecord&)>& record)
 {
     Run run(c, order, observer, record);

@@ -24,10 +24,7 @@ struct Box {
 constexpr int kRuleX = 415;
 constexpr int kRightEdge = 852;
 
-constexpr int HeadingRoom(int x)
-{
-    return (x < kRuleX ? kRuleX : kRightEdge) - 6 - x;
-}
+constexpr int HeadingRoom(int x) { return (x < kRuleX ? kRuleX : kRightEdge) - 6 - x; }
 
 // In the order of the report's text.
 constexpr std::array<Box, 7> kBoxes{{
@@ -75,9 +72,8 @@ std::vector<std::string> ChannelLines(const model::ChannelSettings& c, bool regu
 // Extended relay logic of one channel: which events of the channel switch relay 1 and relay 2.
 std::vector<std::string> ExtendedRelayLines(int channel, int32_t relay1Word, int32_t relay2Word)
 {
-    static constexpr std::array<const char*, 3> kEvents{" сработает от уставки 1 канала ",
-                                                        " сработает от уставки 2 канала ",
-                                                        " сработает от обрывом канала "};
+    static constexpr std::array<const char*, 3> kEvents{
+        " сработает от уставки 1 канала ", " сработает от уставки 2 канала ", " сработает от обрывом канала "};
     const std::string n = std::to_string(channel);
     std::vector<std::string> l{"Расширенная логика работы реле в канале " + n};
     for (int relay = 1; relay <= 2; ++relay) {
@@ -98,21 +94,20 @@ std::array<std::vector<std::string>, 2> RelayLines(const model::SettingsModel& m
                   "Реле 2 управляется уставкой 2 канала1 "},
                  {}}};
     case 1:
-        return {ExtendedRelayLines(1, r.rel0_msk0, r.rel1_msk0),
-                m.channel[1].ver_rel_proc == 1 ? ExtendedRelayLines(2, r.rel0_msk1, r.rel1_msk1)
-                                               : std::vector<std::string>{}};
+        return {ExtendedRelayLines(1, r.rel0_msk0, r.rel1_msk0), m.channel[1].ver_rel_proc == 1
+                                                                     ? ExtendedRelayLines(2, r.rel0_msk1, r.rel1_msk1)
+                                                                     : std::vector<std::string>{}};
     case 2:
         return {{{"Реле управляют цепями задвижки", "Реле 1 включает двигатель задвижки",
                   "Реле управляют цепями задвижки", "Реле 2 управляется направлением двигателя задвижки"},
                  {}}};
-    default:
-        return {};
+    default: return {};
     }
 }
 
 std::vector<std::string> CalibrationLines(const model::ChannelSettings& c)
 {
-    return {"UREF : " + Value(c.uref), "RREF : " + Value(c.rref), "Ku 100 mV: " + Value(c.ku),
+    return {"UREF : " + Value(c.uref),   "RREF : " + Value(c.rref),     "Ku 100 mV: " + Value(c.ku),
             "Ku 10 V: " + Value(c.ku10), "Ki 0-5 mA: " + Value(c.ki05), "Ki 0-20 mA: " + Value(c.ki020)};
 }
 
@@ -144,9 +139,13 @@ std::vector<std::string> GeneralLines(const model::GeneralSettings& g)
 Page BuildConfigurationReport(const model::SettingsModel& model, const PrintDate& date)
 {
     const std::array<std::vector<std::string>, 2> relays = RelayLines(model);
-    const std::array<std::vector<std::string>, 7> lines{
-        ChannelLines(model.channel[0], true), ChannelLines(model.channel[1], false), relays[0], relays[1],
-        CalibrationLines(model.channel[0]), CalibrationLines(model.channel[1]), GeneralLines(model.general)};
+    const std::array<std::vector<std::string>, 7> lines{ChannelLines(model.channel[0], true),
+                                                        ChannelLines(model.channel[1], false),
+                                                        relays[0],
+                                                        relays[1],
+                                                        CalibrationLines(model.channel[0]),
+                                                        CalibrationLines(model.channel[1]),
+                                                        GeneralLines(model.general)};
 
     Page page;
     page.title = "Отчет по настройкам прибора";

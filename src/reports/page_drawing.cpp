@@ -33,10 +33,7 @@ QFont FontOf(const PageFont& f, double dotsPerInch)
     return font;
 }
 
-QString Text(const std::string& s)
-{
-    return QString::fromStdString(s);
-}
+QString Text(const std::string& s) { return QString::fromStdString(s); }
 
 // Tries point sizes from the font's own down to the smallest, in half points; the last one
 // tried is the one returned.
@@ -55,11 +52,11 @@ void PaintLabel(QPainter& painter, const PageLabel& label, double dotsPerInch)
 {
     const QString text = Text(label.text);
     QPaintDevice* device = painter.device();
-    painter.setFont(label.maxWidth <= 0 ? FontOf(label.font, dotsPerInch)
-                                        : LargestFitting(label.font, dotsPerInch, [&](const QFont& font) {
-                                              return QFontMetricsF(font, device).horizontalAdvance(text) <=
-                                                     label.maxWidth;
-                                          }));
+    painter.setFont(label.maxWidth <= 0
+                        ? FontOf(label.font, dotsPerInch)
+                        : LargestFitting(label.font, dotsPerInch, [&](const QFont& font) {
+                              return QFontMetricsF(font, device).horizontalAdvance(text) <= label.maxWidth;
+                          }));
     painter.drawText(QPointF(label.x, label.y + painter.fontMetrics().ascent()), text);
 }
 
@@ -90,9 +87,8 @@ void PaintTextBox(QPainter& painter, const PageTextBox& box, double dotsPerInch)
 {
     std::deque<QTextLayout> layouts;
     QPaintDevice* device = painter.device();
-    LargestFitting(box.font, dotsPerInch, [&](const QFont& font) {
-        return LayOut(layouts, box, font, device) <= box.rect.height;
-    });
+    LargestFitting(box.font, dotsPerInch,
+                   [&](const QFont& font) { return LayOut(layouts, box, font, device) <= box.rect.height; });
     const QRectF rect(box.rect.x, box.rect.y, box.rect.width, box.rect.height);
     painter.save();
     painter.setClipRect(rect);
@@ -219,7 +215,8 @@ std::optional<std::string> SavePagePdf(const std::string& document, const std::s
 {
     QSaveFile file(QString::fromStdString(path));
     const auto size = static_cast<qint64>(document.size());
-    if (!SavesUnderItsName(path) || !file.open(QIODevice::WriteOnly) || file.write(document.data(), size) != size || !file.commit())
+    if (!SavesUnderItsName(path) || !file.open(QIODevice::WriteOnly) || file.write(document.data(), size) != size ||
+        !file.commit())
         return "Unable to write to " + path;
     return std::nullopt;
 }

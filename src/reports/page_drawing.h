@@ -17,7 +17,8 @@ namespace pmv::reports {
 // count from the paper's corner.
 QPageLayout PageLayoutOf(const Page& page);
 
-// Draws the page with the painter, whose device has its origin at the paper's corner. Arial is drawn with Liberation Sans and Times New Roman with Liberation Serif
+// Draws the page with the painter, whose device has its origin at the paper's corner. Arial is drawn
+// with Liberation Sans and Times New Roman with Liberation Serif
 // (any sans or serif face where those are missing). Text boxes keep their lines inside their
 // rectangle. A layout wider or taller than the sheet is drawn scaled down to fit it.
 void PaintPage(const Page& page, QPainter& painter);

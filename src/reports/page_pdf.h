@@ -19,10 +19,7 @@ std::optional<std::string> DrawPagePdf(const Page& page);
 std::optional<std::string> SavePagePdf(const std::string& document, const std::string& path);
 
 // The two above, for the code that is given a PdfWriter.
-inline PdfWriter QtGuiPdfWriter()
-{
-    return {DrawPagePdf, SavePagePdf};
-}
+inline PdfWriter QtGuiPdfWriter() { return {DrawPagePdf, SavePagePdf}; }
 
 // The page as a PDF file, replaced atomically; "Unable to write to <path>" when it cannot be.
 inline std::optional<std::string> WritePagePdf(const Page& page, const std::string& path)

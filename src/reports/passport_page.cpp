@@ -17,10 +17,7 @@ constexpr PageRect kLeftFrame{36, 4, 478, 707};
 constexpr PageRect kRightFrame{537, 4, 505, 708};
 
 // Width from x to a little before the frame's right edge.
-constexpr int RoomRightOf(int x, const PageRect& frame)
-{
-    return frame.x + frame.width - 8 - x;
-}
+constexpr int RoomRightOf(int x, const PageRect& frame) { return frame.x + frame.width - 8 - x; }
 
 // Mask bits that a relay line tests: in the relay's channel 1 word or in its channel 2 word.
 struct RelayLine {
@@ -109,7 +106,10 @@ public:
         Confirmations(c);
     }
 
-    void Confirmations(const model::ChannelSettings& c) { Add("Число подтверждений при работе реле  : " + Value(c.search)); }
+    void Confirmations(const model::ChannelSettings& c)
+    {
+        Add("Число подтверждений при работе реле  : " + Value(c.search));
+    }
 
     template <size_t N>
     void Relay(int relay, const std::array<RelayLine, N>& table)
@@ -253,10 +253,7 @@ std::string TitleLine(const model::SettingsModel& m, const DeviceTitle& title)
 
 }  // namespace
 
-std::string PrintDateLine(const PrintDate& date)
-{
-    return "Дата печати " + DateText(date.day, date.month, date.year);
-}
+std::string PrintDateLine(const PrintDate& date) { return "Дата печати " + DateText(date.day, date.month, date.year); }
 
 Page BuildPassportPage(const model::SettingsModel& model, const PrintDate& date)
 {

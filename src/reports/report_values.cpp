@@ -6,15 +6,9 @@
 
 namespace pmv::reports {
 
-std::string Value(float value)
-{
-    return model::FormatNumber(value);
-}
+std::string Value(float value) { return model::FormatNumber(value); }
 
-std::string Value(int32_t value)
-{
-    return std::to_string(value);
-}
+std::string Value(int32_t value) { return std::to_string(value); }
 
 std::optional<float> AccuracyFigure(const model::SettingsModel& model, int32_t dat)
 {

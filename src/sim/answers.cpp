@@ -22,10 +22,7 @@ std::string HexBytes(std::span<const uint8_t> bytes)
     return s;
 }
 
-std::string StatusAnswer(uint16_t code)
-{
-    return "$" + HexValue(code, 4) + "\r";
-}
+std::string StatusAnswer(uint16_t code) { return "$" + HexValue(code, 4) + "\r"; }
 
 std::string DataAnswer(uint32_t address, std::string_view data)
 {

@@ -14,10 +14,7 @@ void PutFloat(uint8_t* out, float value)
         out[i] = static_cast<uint8_t>(bits >> (24 - 8 * i));
 }
 
-float FloatCell(const RegisterMemory& memory, int reg)
-{
-    return std::bit_cast<float>(memory.Get(2, 3, reg));
-}
+float FloatCell(const RegisterMemory& memory, int reg) { return std::bit_cast<float>(memory.Get(2, 3, reg)); }
 
 // Setpoint type 1 acts on a falling value, type 2 on a rising one.
 bool SetpointActive(int type, float value, float threshold)
@@ -72,8 +69,10 @@ LiveBlock BlockSource::NextLive(const RegisterMemory& memory)
             continue;
         }
         const int base = 4 * ch;
-        const bool sp1 = SetpointActive(static_cast<int>(memory.Get(2, 1, 327 + base)), v.value[ch], FloatCell(memory, 29 + base));
-        const bool sp2 = SetpointActive(static_cast<int>(memory.Get(2, 1, 328 + base)), v.value[ch], FloatCell(memory, 30 + base));
+        const bool sp1 =
+            SetpointActive(static_cast<int>(memory.Get(2, 1, 327 + base)), v.value[ch], FloatCell(memory, 29 + base));
+        const bool sp2 =
+            SetpointActive(static_cast<int>(memory.Get(2, 1, 328 + base)), v.value[ch], FloatCell(memory, 30 + base));
         v.signals[ch] = static_cast<uint8_t>((sp1 ? 1 : 0) | (sp2 ? 2 : 0));
         v.relays |= v.signals[ch];
     }

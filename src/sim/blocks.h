@@ -43,7 +43,10 @@ public:
     // The channel's measurement block: fixed contents until released, else what the input
     // stage measures with its status 0.
     MeasurementBlock NextMeasurement(int channel);
-    void SetMeasurement(int channel, const MeasurementBlock& block) { fixedMeasurement_[static_cast<size_t>(channel)] = block; }
+    void SetMeasurement(int channel, const MeasurementBlock& block)
+    {
+        fixedMeasurement_[static_cast<size_t>(channel)] = block;
+    }
     void ReleaseMeasurement(int channel) { fixedMeasurement_[static_cast<size_t>(channel)].reset(); }
     InputStage& Inputs() { return inputs_; }
     const InputStage& Inputs() const { return inputs_; }

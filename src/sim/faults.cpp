@@ -47,15 +47,9 @@ void FaultList::Add(const Fault& fault)
         faults_.push_back(fault);
 }
 
-std::optional<Fault> FaultList::TakeDeliveryFault(const Request& request)
-{
-    return Take(request, false);
-}
+std::optional<Fault> FaultList::TakeDeliveryFault(const Request& request) { return Take(request, false); }
 
-bool FaultList::TakeWrongReadBack(const Request& request)
-{
-    return Take(request, true).has_value();
-}
+bool FaultList::TakeWrongReadBack(const Request& request) { return Take(request, true).has_value(); }
 
 std::optional<Fault> FaultList::Take(const Request& request, bool wrongReadBack)
 {
@@ -76,7 +70,8 @@ void LateAnswerDraw::Apply(Delivery& delivery)
         return;
     if (std::uniform_int_distribution<uint32_t>(0, 999)(random_) >= late_.perMille)
         return;
-    delivery.delayMs = std::uniform_int_distribution<uint32_t>(late_.minMs, std::max(late_.minMs, late_.maxMs))(random_);
+    delivery.delayMs =
+        std::uniform_int_distribution<uint32_t>(late_.minMs, std::max(late_.minMs, late_.maxMs))(random_);
     delivery.apart = std::uniform_int_distribution<int>(0, 1)(random_) == 1;
 }
 
@@ -85,28 +80,18 @@ Delivery Deliver(const std::optional<Fault>& fault, const std::string& answer)
     if (!fault)
         return {answer, 0};
     switch (fault->kind) {
-    case Fault::Kind::NoAnswer:
-        return {};
-    case Fault::Kind::Delay:
-        return {answer, fault->delayMs};
-    case Fault::Kind::DelayApart:
-        return {answer, fault->delayMs, true};
+    case Fault::Kind::NoAnswer: return {};
+    case Fault::Kind::Delay: return {answer, fault->delayMs};
+    case Fault::Kind::DelayApart: return {answer, fault->delayMs, true};
     case Fault::Kind::GarbageBefore:
         return {(fault->raw.empty() ? std::string("\xFE\x7F~#&noise&#~") : fault->raw) + answer, 0};
-    case Fault::Kind::Overlong:
-        return {std::string(300, '?'), 0};
-    case Fault::Kind::Status:
-        return {StatusAnswer(fault->status), 0};
-    case Fault::Kind::BangBeyond64:
-        return {std::string(70, '.') + answer, 0};
-    case Fault::Kind::RawAnswer:
-        return {fault->raw, 0};
-    case Fault::Kind::FlippedBit:
-        return {FlipBit(answer, *fault), 0};
-    case Fault::Kind::ForeignChecksum:
-        return {WithForeignChecksum(answer), 0};
-    case Fault::Kind::WrongReadBack:
-        break;
+    case Fault::Kind::Overlong: return {std::string(300, '?'), 0};
+    case Fault::Kind::Status: return {StatusAnswer(fault->status), 0};
+    case Fault::Kind::BangBeyond64: return {std::string(70, '.') + answer, 0};
+    case Fault::Kind::RawAnswer: return {fault->raw, 0};
+    case Fault::Kind::FlippedBit: return {FlipBit(answer, *fault), 0};
+    case Fault::Kind::ForeignChecksum: return {WithForeignChecksum(answer), 0};
+    case Fault::Kind::WrongReadBack: break;
     }
     return {answer, 0};
 }

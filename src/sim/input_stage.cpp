@@ -51,20 +51,11 @@ Readings InputStage::Measure(int channel)
     const TrueCoefficients& k = True(channel);
     Readings r;
     switch (s.kind) {
-    case Source::Kind::None:
-        break;
-    case Source::Kind::Volts:
-        r.u1 = static_cast<float>(Noisy(s.value / k.ku10));
-        break;
-    case Source::Kind::Millivolts:
-        r.u1 = static_cast<float>(Noisy(s.value / k.ku));
-        break;
-    case Source::Kind::Milliamps20:
-        r.u3 = static_cast<float>(Noisy(s.value / k.ki020));
-        break;
-    case Source::Kind::Milliamps5:
-        r.u3 = static_cast<float>(Noisy(s.value / k.ki05));
-        break;
+    case Source::Kind::None: break;
+    case Source::Kind::Volts: r.u1 = static_cast<float>(Noisy(s.value / k.ku10)); break;
+    case Source::Kind::Millivolts: r.u1 = static_cast<float>(Noisy(s.value / k.ku)); break;
+    case Source::Kind::Milliamps20: r.u3 = static_cast<float>(Noisy(s.value / k.ki020)); break;
+    case Source::Kind::Milliamps5: r.u3 = static_cast<float>(Noisy(s.value / k.ki05)); break;
     case Source::Kind::Ohms:
         if (s.value + k.rref != 0)
             r.u2 = static_cast<float>(Noisy(k.uref * s.value / (s.value + k.rref)));

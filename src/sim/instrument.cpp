@@ -9,18 +9,12 @@ namespace pmv::sim {
 std::string Instrument::Respond(const ParsedRequest& parsed, FaultList& faults)
 {
     switch (parsed.verdict) {
-    case Verdict::Ok:
-        break;
-    case Verdict::ForeignAddress:
-        return {};
-    case Verdict::BadChecksum:
-        return StatusAnswer(status::kBadChecksum);
-    case Verdict::Malformed:
-        return StatusAnswer(status::kMalformed);
-    case Verdict::UnknownCommand:
-        return StatusAnswer(status::kUnknownCommand);
-    case Verdict::NoSuchRegister:
-        return StatusAnswer(status::kNoSuchRegister);
+    case Verdict::Ok: break;
+    case Verdict::ForeignAddress: return {};
+    case Verdict::BadChecksum: return StatusAnswer(status::kBadChecksum);
+    case Verdict::Malformed: return StatusAnswer(status::kMalformed);
+    case Verdict::UnknownCommand: return StatusAnswer(status::kUnknownCommand);
+    case Verdict::NoSuchRegister: return StatusAnswer(status::kNoSuchRegister);
     }
     const Request& r = parsed.request;
     return r.value ? Write(r) : Read(r, faults);
@@ -37,7 +31,8 @@ std::string Instrument::Read(const Request& r, FaultList& faults)
     }
     if (!RegisterMemory::IsCell(r.bank, r.memType, r.reg))
         return StatusAnswer(status::kNoSuchRegister);
-    uint32_t value = (r.bank == 1 && r.memType == 1 && r.reg == 6) ? kFirmwareVersion : memory_.Get(r.bank, r.memType, r.reg);
+    uint32_t value =
+        (r.bank == 1 && r.memType == 1 && r.reg == 6) ? kFirmwareVersion : memory_.Get(r.bank, r.memType, r.reg);
     const bool wrong = faults.TakeWrongReadBack(r);
     if (r.memType == 1)
         return DataAnswer(r.address, HexValue(wrong ? value ^ 1 : value, 2));

@@ -222,7 +222,8 @@ int main(int argc, char** argv)
     }
     if (!quiet) {
         options.onRequest = [](const pmv::sim::Request& r) {
-            std::printf("%s -> %s\n", Printable(r.text).c_str(), r.answered ? Printable(r.answer).c_str() : "(нет ответа)");
+            std::printf("%s -> %s\n", Printable(r.text).c_str(),
+                        r.answered ? Printable(r.answer).c_str() : "(нет ответа)");
             std::fflush(stdout);
         };
     }

@@ -60,10 +60,7 @@ constexpr FloatDefault kFloatDefaults[] = {
 
 }  // namespace
 
-RegisterMemory::RegisterMemory() : cells_(4 * kRegisters, 0)
-{
-    LoadFactoryParameters();
-}
+RegisterMemory::RegisterMemory() : cells_(4 * kRegisters, 0) { LoadFactoryParameters(); }
 
 bool RegisterMemory::IsCell(int bank, int memType, int reg)
 {

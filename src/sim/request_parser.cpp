@@ -89,8 +89,7 @@ Verdict DecodeCommand(const std::vector<std::string_view>& f, Request& r)
         return Verdict::Malformed;
     r.command = *command;
     switch (r.command) {
-    case 37:
-        return f.size() == 3 ? DecodeRegisterAddress(f[2], r) : Verdict::Malformed;
+    case 37: return f.size() == 3 ? DecodeRegisterAddress(f[2], r) : Verdict::Malformed;
     case 38: {
         if (f.size() != 4)
             return Verdict::Malformed;
@@ -107,8 +106,7 @@ Verdict DecodeCommand(const std::vector<std::string_view>& f, Request& r)
         return Verdict::Ok;
     }
     case 30:
-    case 32:
-        return f.size() == 3 ? DecodePlainRegister(f[2], r.command == 30 ? 1 : 2, r) : Verdict::Malformed;
+    case 32: return f.size() == 3 ? DecodePlainRegister(f[2], r.command == 30 ? 1 : 2, r) : Verdict::Malformed;
     case 29:
     case 31: {
         if (f.size() != 4)
@@ -124,8 +122,7 @@ Verdict DecodeCommand(const std::vector<std::string_view>& f, Request& r)
         r.valueBytes = 1;
         return v;
     }
-    default:
-        return Verdict::UnknownCommand;
+    default: return Verdict::UnknownCommand;
     }
 }
 

@@ -52,10 +52,7 @@ Simulator::Simulator(SimOptions options) : options_(std::move(options)), lateDra
     }
 }
 
-Simulator::~Simulator()
-{
-    Stop();
-}
+Simulator::~Simulator() { Stop(); }
 
 bool Simulator::Start(std::string* error)
 {
@@ -211,7 +208,8 @@ bool Simulator::Handle(const Frame& frame, const LineWriter& writer, std::vector
     bool running = true;
     if (!delivery.bytes.empty()) {
         const auto requestEnd = std::max(frame.end, frame.start + WireTime(frame.wireBytes, baud));
-        const auto start = requestEnd + std::chrono::milliseconds(turnaroundMs) + std::chrono::milliseconds(delivery.delayMs);
+        const auto start =
+            requestEnd + std::chrono::milliseconds(turnaroundMs) + std::chrono::milliseconds(delivery.delayMs);
         if (delivery.apart) {
             const HeldAnswer answer{start, std::move(delivery.bytes), baud};
             held.insert(std::upper_bound(held.begin(), held.end(), answer,
@@ -232,13 +230,15 @@ bool Simulator::Handle(const Frame& frame, const LineWriter& writer, std::vector
 
 Simulator::Station* Simulator::StationAt(uint32_t address)
 {
-    const auto at = std::find_if(stations_.begin(), stations_.end(), [&](const Station& s) { return s.address == address; });
+    const auto at =
+        std::find_if(stations_.begin(), stations_.end(), [&](const Station& s) { return s.address == address; });
     return at == stations_.end() ? nullptr : &*at;
 }
 
 const Simulator::Station* Simulator::StationAt(uint32_t address) const
 {
-    const auto at = std::find_if(stations_.begin(), stations_.end(), [&](const Station& s) { return s.address == address; });
+    const auto at =
+        std::find_if(stations_.begin(), stations_.end(), [&](const Station& s) { return s.address == address; });
     return at == stations_.end() ? nullptr : &*at;
 }
 
@@ -292,10 +292,7 @@ void Simulator::SetRegister(int bank, int memType, int reg, uint32_t value)
     stations_.front().instrument.Memory().Set(bank, memType, reg, value);
 }
 
-float Simulator::FloatRegister(int bank, int reg) const
-{
-    return std::bit_cast<float>(Register(bank, 3, reg));
-}
+float Simulator::FloatRegister(int bank, int reg) const { return std::bit_cast<float>(Register(bank, 3, reg)); }
 
 void Simulator::SetFloatRegister(int bank, int reg, float value)
 {
@@ -351,7 +348,8 @@ void Simulator::SetTrueCoefficients(int channel, const TrueCoefficients& coeffic
 TrueCoefficients Simulator::TrueCoefficientsOf(int channel) const
 {
     const std::lock_guard lock(mutex_);
-    return channel == 0 || channel == 1 ? stations_.front().instrument.Blocks().Inputs().True(channel) : TrueCoefficients{};
+    return channel == 0 || channel == 1 ? stations_.front().instrument.Blocks().Inputs().True(channel)
+                                        : TrueCoefficients{};
 }
 
 void Simulator::InjectFault(const Fault& fault)

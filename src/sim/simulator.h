@@ -20,21 +20,21 @@ namespace pmv::sim {
 class LineWriter;
 
 struct SimOptions {
-    uint32_t address = 1;                             // device address answered to; requests for others stay unanswered
-    std::vector<uint32_t> addresses{};                // if not empty: one instrument at each of these addresses on the
-                                                      // line instead, each with its memory, serial number and type; an
-                                                      // address given twice holds two whose answers collide
-    bool anyAddress = false;                          // answers every device address, each in its own name
-    bool onlyAtBaud = false;                          // answers only while the line is set to `baud`, like a real
-                                                      // instrument that hears noise at any other speed
-    uint32_t baud = 0;                                // 0: no line timing; else every byte costs 10 bit times, both ways
-    uint32_t turnaroundMs = 0;                        // from the end of a request to the start of its answer
-    uint32_t rebootMs = 0;                            // silent for this long after answering a restart command: requests
-                                                      // that end meanwhile are lost, as the instrument reboots
-    std::string linkPath{};                           // if not empty: a symbolic link to the pty slave, placed here
-    bool lenient = false;                             // a request may end right after its last ';' (typing by hand);
-                                                      // LF then also ends a request
-    LateAnswers lateAnswers{};                        // answers held back at random
+    uint32_t address = 1;               // device address answered to; requests for others stay unanswered
+    std::vector<uint32_t> addresses{};  // if not empty: one instrument at each of these addresses on the
+                                        // line instead, each with its memory, serial number and type; an
+                                        // address given twice holds two whose answers collide
+    bool anyAddress = false;            // answers every device address, each in its own name
+    bool onlyAtBaud = false;            // answers only while the line is set to `baud`, like a real
+                                        // instrument that hears noise at any other speed
+    uint32_t baud = 0;                  // 0: no line timing; else every byte costs 10 bit times, both ways
+    uint32_t turnaroundMs = 0;          // from the end of a request to the start of its answer
+    uint32_t rebootMs = 0;              // silent for this long after answering a restart command: requests
+                                        // that end meanwhile are lost, as the instrument reboots
+    std::string linkPath{};             // if not empty: a symbolic link to the pty slave, placed here
+    bool lenient = false;               // a request may end right after its last ';' (typing by hand);
+                                        // LF then also ends a request
+    LateAnswers lateAnswers{};          // answers held back at random
     std::function<void(const Request&)> onRequest{};  // on the serving thread, after each request
 };
 
@@ -43,7 +43,8 @@ struct SimOptions {
 // Answers: a read gets "!address;data;checksum" CR, a write "$0000" CR. Refusals: "$000D" wrong or
 // missing checksum, "$000B" text not parsable (fields, digits, lengths), "$0002" unknown command
 // number, "$0003" no such register (memory type 2, a block other than 0..2 of bank 1, a write to
-// a block, a non-zero first address byte, a plain register number above 8191). Requests naming another device address get no answer.
+// a block, a non-zero first address byte, a plain register number above 8191). Requests naming another
+// device address get no answer.
 //
 // Faults (InjectFault) disturb the answer on the line; the request itself is still carried out,
 // except under a Status fault, which stands for the instrument refusing it.

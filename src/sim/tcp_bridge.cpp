@@ -18,16 +18,11 @@ namespace {
 speed_t SpeedOf(uint32_t baud)
 {
     switch (baud) {
-    case 4800:
-        return B4800;
-    case 19200:
-        return B19200;
-    case 38400:
-        return B38400;
-    case 57600:
-        return B57600;
-    default:
-        return B9600;
+    case 4800: return B4800;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    default: return B9600;
     }
 }
 
@@ -63,7 +58,8 @@ bool ParseListenAddress(const std::string& text, std::string& host, uint16_t& po
     const size_t colon = text.rfind(':');
     host = colon == std::string::npos ? "127.0.0.1" : text.substr(0, colon);
     const std::string number = colon == std::string::npos ? text : text.substr(colon + 1);
-    if (host.empty() || number.empty() || number.size() > 5 || number.find_first_not_of("0123456789") != std::string::npos)
+    if (host.empty() || number.empty() || number.size() > 5 ||
+        number.find_first_not_of("0123456789") != std::string::npos)
         return false;
     const unsigned long value = std::stoul(number);
     if (value > 65535)
@@ -85,7 +81,8 @@ int TcpBridge::OpenDevice() const
     return fd;
 }
 
-bool TcpBridge::Start(const std::string& device, uint32_t baud, const std::string& host, uint16_t port, std::string* error)
+bool TcpBridge::Start(const std::string& device, uint32_t baud, const std::string& host, uint16_t port,
+                      std::string* error)
 {
     Stop();
     device_ = device;

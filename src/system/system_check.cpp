@@ -103,16 +103,17 @@ using F = FindingKind;
 Finding CheckAccess(const SystemView& view, const std::string& device, const struct stat& st)
 {
     const auto groups = ReadGroups(view);
-    const auto group = std::find_if(groups.begin(), groups.end(), [&](const GroupEntry& g) { return g.gid == st.st_gid; });
+    const auto group =
+        std::find_if(groups.begin(), groups.end(), [&](const GroupEntry& g) { return g.gid == st.st_gid; });
     const std::string groupName = group != groups.end() ? group->name : std::to_string(st.st_gid);
     const bool listed = group != groups.end() &&
                         std::find(group->members.begin(), group->members.end(), view.userName) != group->members.end();
-    const bool inSession = view.gid == st.st_gid ||
-                           std::find(view.processGroups.begin(), view.processGroups.end(), st.st_gid) != view.processGroups.end();
+    const bool inSession = view.gid == st.st_gid || std::find(view.processGroups.begin(), view.processGroups.end(),
+                                                              st.st_gid) != view.processGroups.end();
     auto allows = [&](mode_t read, mode_t write) { return (st.st_mode & read) && (st.st_mode & write); };
 
-    if (view.uid == 0 || (view.uid == st.st_uid && allows(S_IRUSR, S_IWUSR)) || (inSession && allows(S_IRGRP, S_IWGRP)) ||
-        allows(S_IROTH, S_IWOTH))
+    if (view.uid == 0 || (view.uid == st.st_uid && allows(S_IRUSR, S_IWUSR)) ||
+        (inSession && allows(S_IRGRP, S_IWGRP)) || allows(S_IROTH, S_IWOTH))
         return Finding::Ok("access", F::AccessGranted, {device});
     if (listed && allows(S_IRGRP, S_IWGRP))
         return Finding::Problem("access", F::AccessAfterNewLogin, {view.userName, groupName});
@@ -147,8 +148,10 @@ std::string CharacterDeviceKind(const SystemView& view, const struct stat& st)
     if (!S_ISCHR(st.st_mode))
         return {};
     std::error_code error;
-    const fs::path subsystem = fs::read_symlink(
-        InRoot(view, "/sys/dev/char/" + std::to_string(major(st.st_rdev)) + ":" + std::to_string(minor(st.st_rdev)) + "/subsystem"), error);
+    const fs::path subsystem =
+        fs::read_symlink(InRoot(view, "/sys/dev/char/" + std::to_string(major(st.st_rdev)) + ":" +
+                                          std::to_string(minor(st.st_rdev)) + "/subsystem"),
+                         error);
     return error ? std::string() : subsystem.filename().string();
 }
 
@@ -186,7 +189,8 @@ bool GrabbedByBrltty(const std::string& vendor, const std::string& product)
 Finding CheckBrltty(const SystemView& view)
 {
     std::error_code error;
-    const bool installed = fs::exists(InRoot(view, "/usr/bin/brltty"), error) || fs::exists(InRoot(view, "/bin/brltty"), error);
+    const bool installed =
+        fs::exists(InRoot(view, "/usr/bin/brltty"), error) || fs::exists(InRoot(view, "/bin/brltty"), error);
     if (!installed)
         return Finding::Ok("brltty", F::BrlttyAbsent);
     for (const auto& entry : fs::directory_iterator(InRoot(view, "/sys/bus/usb/devices"), error)) {
@@ -282,7 +286,8 @@ std::string ExplainPortFailure(const SystemView& view, const std::string& device
 
 bool AllClear(const std::vector<Finding>& findings)
 {
-    return std::none_of(findings.begin(), findings.end(), [](const Finding& f) { return f.state == FindingState::Problem; });
+    return std::none_of(findings.begin(), findings.end(),
+                        [](const Finding& f) { return f.state == FindingState::Problem; });
 }
 
 }  // namespace pmv::system

@@ -151,7 +151,8 @@ struct TwoModels : ::testing::Test {
             {19, 20, 4, -1.5f, 1.25f, 10, 0.5f, 12, 0.75f, 1, 0.001f, 1, 2, 3, 4, 2, 0, 3, 0, 3, 1, 1},
         };
         const Values vb[2] = {
-            {18, 37.5f, -2.25f, 0.125f, 0.9f, -5, 1.5f, 35.25f, 2, 10, 0.1f, -1, 0.5f, 0.0625f, 7, 2, 1, 10, 3, 10, 1, 0},
+            {18, 37.5f, -2.25f,  0.125f, 0.9f, -5, 1.5f, 35.25f, 2,  10, 0.1f,
+             -1, 0.5f,  0.0625f, 7,      2,    1,  10,   3,      10, 1,  0},
             {23, 8, 1, 2, 1.5f, 7.5f, 0.25f, 6.5f, 0.125f, 0.01f, 1, 9, 8, 7, 6, 1, 2, 7, 2, 1, 0, 0},
         };
         for (size_t ch = 0; ch < 2; ++ch)
@@ -285,7 +286,8 @@ TEST(RangeRule, UnifiedInputsWithUseMaxAndSensorsWithTheirOwnRange)
     EXPECT_EQ(v.channels[1].rangeMax, "1300.0000");
 
     m.general.use_max = 1;
-    const float tops[model::kSensorCount] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 20, 20, 100, 75, 0, 10, 0};
+    const float tops[model::kSensorCount] = {0, 0, 0, 0, 0, 0,  0,  0,   0,  0, 0,  0, 0,
+                                             0, 0, 0, 0, 5, 20, 20, 100, 75, 0, 10, 0};
     for (int32_t dat = 17; dat <= 23; ++dat) {
         m.channel[0].dat = dat;
         m.channel[0].diap_max = 37;
@@ -338,7 +340,8 @@ TEST(ListValues, OutsideTheListShowNothingAndAreKept)
     // A listed value with nothing selected takes the list's formula.
     ControlValues none;
     ShowSettings(m, 1, none);
-    none.channels[1].sensorType = none.channels[1].setpoint1Type = none.channels[0].averaging = none.channels[0].observations = none.channels[0].decimals = -1;
+    none.channels[1].sensorType = none.channels[1].setpoint1Type = none.channels[0].averaging =
+        none.channels[0].observations = none.channels[0].decimals = -1;
     none.relays.decisionInterval = none.relays.pulseLength = none.general.errorDisplay = none.general.typeCode = -1;
     m.channel[0].reg_int = 30;
     GatherSettings(none, m, messages);

@@ -102,7 +102,8 @@ TEST_F(Commands, WriteAllOfFactoryProfile1AndReadItBack)
     ASSERT_EQ(WriteAll(context), kOk);
     EXPECT_TRUE(messages.boxes.empty());
     EXPECT_EQ(host.calls, (std::vector<std::string>{"show"}));
-    EXPECT_TRUE(host.shown.top.groupBoxes.channel2 && host.shown.top.groupBoxes.relays && host.shown.top.groupPanels.relays);
+    EXPECT_TRUE(host.shown.top.groupBoxes.channel2 && host.shown.top.groupBoxes.relays &&
+                host.shown.top.groupPanels.relays);
     const std::vector<std::string> sent = Requests();
     ASSERT_GE(sent.size(), 2u);
     EXPECT_EQ(sent[sent.size() - 2], "1;38;000000;2F;") << "the marker 47";
@@ -135,8 +136,11 @@ TEST_F(Commands, WriteAllOfFactoryProfile1AndReadItBack)
     ControlValues written;
     ShowSettings(model, 1, written);
     // The identity of the instrument is read, not written.
-    written.general.firmwareVersion = readBack.general.firmwareVersion, written.general.productionDate = readBack.general.productionDate, written.general.serialNumber = readBack.general.serialNumber;
-    written.general.productionMonth = readBack.general.productionMonth, written.general.productionYear = readBack.general.productionYear;
+    written.general.firmwareVersion = readBack.general.firmwareVersion,
+    written.general.productionDate = readBack.general.productionDate,
+    written.general.serialNumber = readBack.general.serialNumber;
+    written.general.productionMonth = readBack.general.productionMonth,
+    written.general.productionYear = readBack.general.productionYear;
     written.general.typeCode = readBack.general.typeCode, written.general.calendar = readBack.general.calendar;
     EXPECT_EQ(readBack, written);
 }
@@ -145,8 +149,7 @@ TEST_F(Commands, ARefusedRelayQuestionSendsNothingAndYesGoesOn)
 {
     Open("PMV7700.prf");
     controls.relays.grid[0][3] = " +";  // relay 1 on channel 2's setpoint 1 of a one-channel device
-    const std::string question =
-        "В одноканальном приборе реле 1 назначено на второй канал. Записать так как есть?";
+    const std::string question = "В одноканальном приборе реле 1 назначено на второй канал. Записать так как есть?";
     messages.answers = {false};
     EXPECT_EQ(WriteAll(context), kStoppedToCorrect);
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{question, kStopped17}));
@@ -335,7 +338,8 @@ TEST_F(Commands, ASerialNumberGivenBeforeIsWrittenAgainOnlyAfterTheOperatorAgree
         EXPECT_EQ(declined.code, kStoppedToRevise);
         ASSERT_EQ(messages.boxes.size(), 1u);
         EXPECT_EQ(messages.boxes[0].asked, Question::ReuseSerialNumber);
-        EXPECT_NE(messages.boxes[0].text.find(std::string("012-0") + given), std::string::npos) << messages.boxes[0].text;
+        EXPECT_NE(messages.boxes[0].text.find(std::string("012-0") + given), std::string::npos)
+            << messages.boxes[0].text;
         EXPECT_TRUE(simulator->Transcript().empty()) << "nothing sent";
     }
     EXPECT_EQ(recorded.size(), 1u) << "a number not written leaves no row";
@@ -393,8 +397,9 @@ TEST_F(Commands, AFileThatIsNoProfileIsNeitherTakenNorChanged)
     for (const auto& [file, bytes] : {std::pair{"log.csv", csv}, std::pair{"image.bin", binary}}) {
         messages.boxes.clear();
         EXPECT_FALSE(OpenProfile(context, file).has_value()) << file;
-        EXPECT_EQ(BoxTexts(), (std::vector<std::string>{std::string("Файл ") + file +
-                                                        " не является профилем: в нем нет ни одного раздела настроек"}));
+        EXPECT_EQ(BoxTexts(),
+                  (std::vector<std::string>{std::string("Файл ") + file +
+                                            " не является профилем: в нем нет ни одного раздела настроек"}));
         EXPECT_EQ(test::ReadFileBytes(file), bytes) << file << ": no key written into it";
         EXPECT_FLOAT_EQ(model.channel[0].th1, 33.0f) << file;
     }

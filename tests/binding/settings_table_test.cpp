@@ -80,18 +80,14 @@ TEST(SettingsTable, RowsNameTheRegistersOfTheRegisterMap)
 {
     namespace regs = device::regs;
     const std::pair<const char*, std::pair<const char*, regs::Register>> cells[] = {
-        {"CH1", {"dat", regs::Dat(0)}},
-        {"CH2", {"dat", regs::Dat(1)}},
-        {"CH2", {"th_type2", regs::ThType2(1)}},
-        {"CH2", {"koef3", regs::Koef(1, 3)}},
-        {"CH2", {"his2", regs::His2(1)}},
-        {"CH2", {"pulse_int", regs::PulseInt(1)}},
-        {"CH2", {"ki020", regs::Ki020(1)}},
-        {"RELE", {"rel1_msk1", regs::kRel1Msk1}},
-        {"ERR", {"err_ver", regs::kErrVer}},
-        {"GEN", {"otk_type", regs::kOtkType}},
+        {"CH1", {"dat", regs::Dat(0)}},          {"CH2", {"dat", regs::Dat(1)}},
+        {"CH2", {"th_type2", regs::ThType2(1)}}, {"CH2", {"koef3", regs::Koef(1, 3)}},
+        {"CH2", {"his2", regs::His2(1)}},        {"CH2", {"pulse_int", regs::PulseInt(1)}},
+        {"CH2", {"ki020", regs::Ki020(1)}},      {"RELE", {"rel1_msk1", regs::kRel1Msk1}},
+        {"ERR", {"err_ver", regs::kErrVer}},     {"GEN", {"otk_type", regs::kOtkType}},
     };
     for (const auto& [section, row] : cells)
-        EXPECT_EQ(device::RegisterOf(device::SettingRow(section, row.first)), row.second) << section << " " << row.first;
+        EXPECT_EQ(device::RegisterOf(device::SettingRow(section, row.first)), row.second)
+            << section << " " << row.first;
     EXPECT_THROW(device::SettingRow("CH3", "dat"), std::out_of_range);
 }

@@ -101,7 +101,8 @@ TEST_F(StoppedWriteTest, NoToWritingAgainEndsWithTheCodeAndTheGroupsInTheOutcome
     EXPECT_EQ(messages.results, (std::vector<ErrorCode>{kOperandTooLarge}));
     ASSERT_EQ(messages.notes.size(), 1u);
     EXPECT_EQ(messages.notes[0], "прервана на: регулятор");
-    EXPECT_EQ(StoppedWriteNote(DescribeStop(model, context.reach)), "запись прервана на: регулятор; записаны: канал 1, канал 2, реле");
+    EXPECT_EQ(StoppedWriteNote(DescribeStop(model, context.reach)),
+              "запись прервана на: регулятор; записаны: канал 1, канал 2, реле");
     EXPECT_EQ(simulator->RestartCount(), 0);
 }
 
@@ -147,7 +148,8 @@ TEST_F(StoppedWriteTest, HeldSettingsComeBackToTheLastDigitAndAStrangeTextIsRefu
     const std::string lacking = text.substr(text.find('\n') + 1);
     std::string notANumber = text;
     notANumber.replace(notANumber.find("=", notANumber.find("th1")) + 1, 1, "x");
-    for (const std::string& strange : {lacking, notANumber, std::string("канал 1: UREF 1.0000"), text + "CH9.th1=1\n"}) {
+    for (const std::string& strange :
+         {lacking, notANumber, std::string("канал 1: UREF 1.0000"), text + "CH9.th1=1\n"}) {
         EXPECT_FALSE(TakeHeldSettings(strange, untouched)) << strange;
         EXPECT_EQ(untouched.channel[0].th1, 7.0f);
     }

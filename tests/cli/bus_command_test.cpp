@@ -172,7 +172,8 @@ TEST_F(BusCommandTest, AnInstrumentGoingSilentMidBatchIsReportedWhileTheOthersAr
     for (const history::HistoryRecord& r : HistoryRows())
         rows.emplace_back(r.serial, r.operation + ":" + std::to_string(r.result));
     std::sort(rows.begin(), rows.end());
-    const std::vector<std::pair<int32_t, std::string>> expected{{1234, "запись:0"}, {1234, "проверка:0"}, {1235, "запись:2"}, {1236, "запись:0"}, {1236, "проверка:0"}};
+    const std::vector<std::pair<int32_t, std::string>> expected{
+        {1234, "запись:0"}, {1234, "проверка:0"}, {1235, "запись:2"}, {1236, "запись:0"}, {1236, "проверка:0"}};
     EXPECT_EQ(rows, expected);
 }
 
@@ -205,7 +206,8 @@ TEST_F(BusCommandTest, MonitorGivesOneRowARoundWithEveryInstrumentAndBadListsAre
     std::istringstream lines(out_);
     int rounds = 0;
     for (std::string line; std::getline(lines, line); ++rounds) {
-        const QJsonArray each = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object()["instruments"].toArray();
+        const QJsonArray each =
+            QJsonDocument::fromJson(QByteArray::fromStdString(line)).object()["instruments"].toArray();
         ASSERT_EQ(each.size(), 2) << line;
         EXPECT_EQ(each[0].toObject()["code"].toInt(), 0);
         EXPECT_TRUE(each[0].toObject().contains("CH1"));
@@ -220,11 +222,13 @@ TEST_F(BusCommandTest, MonitorGivesOneRowARoundWithEveryInstrumentAndBadListsAre
     // An instrument gone silent has its code and no values in each row; the answers it owes keep
     // no other instrument's values from the rows, round after round.
     simulator_->SetSilent(8, true);
-    ASSERT_EQ(Run({"bus", "monitor", "--addresses", "4,8,9", "--count", "3", "--interval", "100", "--json"}), 0) << err_;
+    ASSERT_EQ(Run({"bus", "monitor", "--addresses", "4,8,9", "--count", "3", "--interval", "100", "--json"}), 0)
+        << err_;
     std::istringstream silent(out_);
     rounds = 0;
     for (std::string line; std::getline(silent, line); ++rounds) {
-        const QJsonArray each = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object()["instruments"].toArray();
+        const QJsonArray each =
+            QJsonDocument::fromJson(QByteArray::fromStdString(line)).object()["instruments"].toArray();
         ASSERT_EQ(each.size(), 3) << line;
         EXPECT_EQ(each[0].toObject()["code"].toInt(), 0) << line;
         EXPECT_TRUE(each[0].toObject().contains("CH1")) << line;

@@ -225,8 +225,7 @@ TEST_F(PmvctlTest, AHandEditedProfileWithValuesItCannotHoldSendsNothing)
         EXPECT_TRUE(simulator_.Transcript().empty()) << command[0];
         for (const char* named : {"[CH1] th1, строка ", ": \"5O.0\" — не число", "[CH1] dat, строка ",
                                   "[CH2] his1, строка ", "[GEN] proc_ver, строка "})
-            EXPECT_NE(err_.find(named), std::string::npos) << command[0] << ": " << named << "\n"
-                                                           << err_;
+            EXPECT_NE(err_.find(named), std::string::npos) << command[0] << ": " << named << "\n" << err_;
     }
     EXPECT_EQ(Run({"diff", "bad.prf"}), 14) << "a comparison with a misread value says nothing true";
 
@@ -285,9 +284,8 @@ TEST_F(PmvctlTest, ExitStatusesAndUsage)
 
 TEST_F(PmvctlTest, OptionValuesFollowEqualsAndAnErrorPrintsItsCommandsUsage)
 {
-    ASSERT_EQ(RunRaw({"--port=" + simulator_.DevicePath(), "--address=1", "--baud=9600", "read", "--groups=ch2",
-                      "x.prf"}),
-              0)
+    ASSERT_EQ(
+        RunRaw({"--port=" + simulator_.DevicePath(), "--address=1", "--baud=9600", "read", "--groups=ch2", "x.prf"}), 0)
         << err_;
     EXPECT_FALSE(Sent(2, 1, 315)) << "channel 1 not read";
     EXPECT_TRUE(Sent(2, 1, 316));
@@ -335,8 +333,14 @@ TEST_F(PmvctlTest, OutputThatCannotBeWrittenIsAnErrorWhateverTheCommand)
         err_ = Slurp(err);
         return status;
     };
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"--help"}, {"read", "--help"}, {"history", "--csv"}, {"history", "--json"}, {"history"}, {"serial", "--json"}, {"report", "--text", "r.prf"}, {"read", "--json", "j.prf"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"},
+                                                 {"read", "--help"},
+                                                 {"history", "--csv"},
+                                                 {"history", "--json"},
+                                                 {"history"},
+                                                 {"serial", "--json"},
+                                                 {"report", "--text", "r.prf"},
+                                                 {"read", "--json", "j.prf"}}) {
         EXPECT_EQ(runIntoFullDisk(args, args[0] != "history"), cli::kOutputFailedStatus) << args[0];
         EXPECT_NE(err_.find("pmvctl: стандартный вывод не записывается: "), std::string::npos) << err_;
     }
@@ -442,7 +446,8 @@ TEST_F(PmvctlTest, MonitorPrintsEveryPollGoesOnAfterAFailureAndLogsMeasurements)
         lines.push_back(line);
     ASSERT_EQ(lines.size(), 3u) << out_;
     EXPECT_NE(lines[0].find("(ERR 4)"), std::string::npos) << lines[0];
-    EXPECT_EQ(lines[1].substr(12), "  К1  21.5000 Нормальное измерение  К2 10000.0000 Обрыв  Реле 0 1  Сигналы 101 000");
+    EXPECT_EQ(lines[1].substr(12),
+              "  К1  21.5000 Нормальное измерение  К2 10000.0000 Обрыв  Реле 0 1  Сигналы 101 000");
     EXPECT_EQ(lines[1][2], ':');
     // dev.dat's default keeps the measurement log: every second poll, as on the page.
     const std::string log = test::ReadFileBytes(dir_.file("IZM.txt"));
@@ -450,7 +455,8 @@ TEST_F(PmvctlTest, MonitorPrintsEveryPollGoesOnAfterAFailureAndLogsMeasurements)
 
     ASSERT_EQ(Run({"monitor", "--count", "2", "--interval", "100", "--csv"}), 0) << err_;
     EXPECT_EQ(std::count(out_.begin(), out_.end(), '\n'), 3);
-    EXPECT_NE(out_.find(";21,5000;Нормальное измерение;10000,0000;Обрыв;0;1;1;0;1;0;0;0\r\n"), std::string::npos) << out_;
+    EXPECT_NE(out_.find(";21,5000;Нормальное измерение;10000,0000;Обрыв;0;1;1;0;1;0;0;0\r\n"), std::string::npos)
+        << out_;
 
     EXPECT_EQ(Run({"monitor", "--interval", "5"}), cli::kUsageStatus);
 
@@ -551,7 +557,7 @@ TEST_F(PmvctlTest, SerialSetRefusesANumberGivenBeforeUnlessReuseAndWritesNothing
         std::filesystem::remove(dir_.file(std::string(history::kHistoryFileName) + suffix));
     std::filesystem::create_directory(dir_.file(history::kHistoryFileName));
     simulator_.ClearTranscript();
-    EXPECT_EQ(Run({"serial", "--set", "500", "12", "01.02.2026"}), cli::Session::kFileFailure) << err_;
+    EXPECT_EQ(Run({"serial", "--set", "500", "12", "01.02.2026"}), cli::TerminalSession::kFileFailure) << err_;
     EXPECT_NE(err_.find("history.sqlite"), std::string::npos) << err_;
     EXPECT_TRUE(simulator_.Transcript().empty()) << "nothing sent without a history to check the number";
 }
@@ -711,7 +717,8 @@ TEST_F(PmvctlTest, CalibrateTellsADeclinedPromptAsRefusedAndItsRowNeverWaitsForT
     ASSERT_EQ(Run({"calibrate", "1", "ku10", "--yes", "c.prf"}), 0) << err_;
     const std::vector<sim::Request> sent = simulator_.Transcript();
     ASSERT_FALSE(sent.empty());
-    EXPECT_TRUE(sent.back().bank == 1 && sent.back().reg == 0 && sent.back().value == 1u) << "the restart is the last request: " << sent.back().text;
+    EXPECT_TRUE(sent.back().bank == 1 && sent.back().reg == 0 && sent.back().value == 1u)
+        << "the restart is the last request: " << sent.back().text;
     ASSERT_EQ(RunRaw({"history", "--csv"}), 0) << err_;
     EXPECT_NE(out_.find(";градуировка;c.prf;"), std::string::npos) << out_;
 }
@@ -940,7 +947,8 @@ TEST_F(PmvctlTest, ARegisterHoldingNoNumberIsReportedAsSuch)
 
     ASSERT_FALSE(model::CreateDefaultProfiles());
     ASSERT_EQ(Run({"diff", "PMV7706.prf"}), cli::kDiffersStatus) << err_;
-    EXPECT_NE(out_.find("Канал 1 · Уставка I: в профиле 50.0000, в приборе не число (nan)\n"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("Канал 1 · Уставка I: в профиле 50.0000, в приборе не число (nan)\n"), std::string::npos)
+        << out_;
     ASSERT_EQ(Run({"diff", "--json", "PMV7706.prf"}), cli::kDiffersStatus) << err_;
     const QJsonArray differences = JsonLines(out_)[0]["differences"].toArray();
     const auto th1 = std::find_if(differences.begin(), differences.end(), [](const QJsonValue& d) {
@@ -1131,7 +1139,8 @@ TEST_F(PmvctlTest, DatesThatAreNoDaysOrThatTheInstrumentCannotHoldAreRefused)
     for (const char* date : {"31.02.2026", "29.02.2025", "31.12.1999", "01.01.2300", "1.2.26"}) {
         EXPECT_EQ(Run({"serial", "--set", "1234", "47", date}), cli::kUsageStatus) << date;
         EXPECT_NE(err_.find(std::string(" ") + date), std::string::npos) << "the message names the date: " << err_;
-        EXPECT_EQ(Run({"produce", "--profile", "p.prf", "--serial", "13-5", "--date", date}), cli::kUsageStatus) << date;
+        EXPECT_EQ(Run({"produce", "--profile", "p.prf", "--serial", "13-5", "--date", date}), cli::kUsageStatus)
+            << date;
         EXPECT_NE(err_.find(date), std::string::npos) << err_;
     }
     EXPECT_NE(err_.find("Дата 1.2.26 не в виде ДД.ММ.ГГГГ"), std::string::npos) << err_;

@@ -218,7 +218,8 @@ TEST_F(ProduceCommand, ARunKilledAfterItsReservationNeverLetsTheNumberComeBack)
         const std::string line = StartSimulator("line-" + std::to_string(round), {"--quiet", "--baud", "9600"});
         QProcess* run = StartProduce(line);
         const size_t reservedBefore = Rows(history::kOperationReservation).size();
-        EXPECT_TRUE(test::WaitFor([&] { return Rows(history::kOperationReservation).size() != reservedBefore; }, 20'000));
+        EXPECT_TRUE(
+            test::WaitFor([&] { return Rows(history::kOperationReservation).size() != reservedBefore; }, 20'000));
         // rules: real time: each round kills the run at another point of pmvsim's paced line
         std::this_thread::sleep_for(std::chrono::milliseconds(150 * round));
         ::kill(static_cast<pid_t>(run->processId()), SIGKILL);
@@ -226,10 +227,12 @@ TEST_F(ProduceCommand, ARunKilledAfterItsReservationNeverLetsTheNumberComeBack)
         delete run;
         const std::vector<history::HistoryRecord> reserved = Rows(history::kOperationReservation);
         ASSERT_EQ(reserved.size(), reservedBefore + 1) << "round " << round;
-        EXPECT_TRUE(numbers.insert(reserved.back().serial).second) << "number " << reserved.back().serial << " came back";
+        EXPECT_TRUE(numbers.insert(reserved.back().serial).second)
+            << "number " << reserved.back().serial << " came back";
     }
     EXPECT_EQ(numbers.size(), static_cast<size_t>(kKills));
-    EXPECT_TRUE(Rows(history::kOperationSerial).empty()) << "every kill fell between the reservation and the serial number";
+    EXPECT_TRUE(Rows(history::kOperationSerial).empty())
+        << "every kill fell between the reservation and the serial number";
     for (const history::HistoryRecord& r : Rows(history::kOperationProduction))
         ADD_FAILURE() << "a killed run has an outcome: " << r.serial << " code " << r.result << " " << r.details;
 }
@@ -264,7 +267,8 @@ TEST_F(ProduceCommand, ARunKilledRightAfterTheSerialNumberWentInNeverLetsTheNumb
         ASSERT_EQ(Produce(line, {"serial", "--json"}, false), 0) << err_;
         EXPECT_NE(out_.find("\"serial\":" + std::to_string(serial) + ","), std::string::npos)
             << "the instrument holds the reserved number: " << out_;
-        EXPECT_EQ(Produce(line, {"serial", "--set", QString::number(serial), "12", "01.02.2026"}, false), kSerialUsed) << err_;
+        EXPECT_EQ(Produce(line, {"serial", "--set", QString::number(serial), "12", "01.02.2026"}, false), kSerialUsed)
+            << err_;
     }
     EXPECT_EQ(numbers.size(), static_cast<size_t>(kKills));
 }
@@ -355,7 +359,8 @@ TEST_F(ProduceOnServer, AServerKilledOrAConnectionCutAfterTheReservationFailsThe
     for (const bool kill : {true, false, true, false}) {
         SCOPED_TRACE(kill ? "server killed" : "connection cut");
         // Paced like a 9600-baud line: the write takes seconds after the reservation.
-        const std::string line = StartSimulator("line-" + std::to_string(numbers.size()), {"--quiet", "--baud", "9600"});
+        const std::string line =
+            StartSimulator("line-" + std::to_string(numbers.size()), {"--quiet", "--baud", "9600"});
         const size_t before = ServerRows(history::kOperationReservation).size();
         QProcess* run = StartProduce(line);
         ASSERT_TRUE(test::WaitFor([&] { return ServerRows(history::kOperationReservation).size() > before; }, 20'000));
@@ -363,8 +368,9 @@ TEST_F(ProduceOnServer, AServerKilledOrAConnectionCutAfterTheReservationFailsThe
         if (kill) {
             ASSERT_TRUE(server_.Kill()) << server_.failure();
         } else {
-            ASSERT_TRUE(server_.Sql(database_, "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" +
-                                                   database_ + "' AND pid <> pg_backend_pid()"));
+            ASSERT_TRUE(
+                server_.Sql(database_, "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" +
+                                           database_ + "' AND pid <> pg_backend_pid()"));
         }
         ASSERT_TRUE(run->waitForFinished(60'000));
         const std::string err = run->readAllStandardError().toStdString();
@@ -417,7 +423,8 @@ TEST_F(ProduceOnServer, AStationWhoseServerIsDownRefusesWithinSecondsAndSendsNot
     ASSERT_EQ(listen(silent, 8), 0);
     const QString silentUrl = QStringLiteral("postgresql://pmv@127.0.0.1:%1/pmv").arg(silentPort);
     start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Produce(line, {"--history", silentUrl, "produce", "--profile", "PMV7706.prf", "--yes", "--serial", "12"}, false),
+    EXPECT_EQ(Produce(line, {"--history", silentUrl, "produce", "--profile", "PMV7706.prf", "--yes", "--serial", "12"},
+                      false),
               kFileFailure)
         << err_;
     EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
@@ -429,23 +436,29 @@ TEST_F(ProduceOnServer, AStationWhoseServerIsDownRefusesWithinSecondsAndSendsNot
     ASSERT_TRUE(server_.Start()) << server_.failure();
     const std::string foreign = server_.CreateDatabase();
     ASSERT_TRUE(server_.Sql(foreign, "CREATE TABLE serials (serial integer)"));
-    EXPECT_EQ(Produce(line, {"--history", QString::fromStdString(server_.Url(foreign)), "produce", "--profile", "PMV7706.prf", "--yes", "--serial", "12"},
+    EXPECT_EQ(Produce(line,
+                      {"--history", QString::fromStdString(server_.Url(foreign)), "produce", "--profile", "PMV7706.prf",
+                       "--yes", "--serial", "12"},
                       false),
               kFileFailure)
         << err_;
     EXPECT_FALSE(sent_);
-    EXPECT_NE(err_.find("не является журналом приборов этой программы: таблица serials другого вида"), std::string::npos) << err_;
+    EXPECT_NE(err_.find("не является журналом приборов этой программы: таблица serials другого вида"),
+              std::string::npos)
+        << err_;
     ASSERT_TRUE(server_.Kill()) << server_.failure();
 
     EXPECT_EQ(Produce(line, {"doctor", "--json"}, false), kProblemFound) << out_;
     EXPECT_NE(out_.find("{\"id\":\"history_server\",\"topic\":\"history\",\"ok\":true"), std::string::npos) << out_;
-    EXPECT_NE(out_.find("{\"id\":\"history_server_unreachable\",\"topic\":\"history\",\"ok\":false"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("{\"id\":\"history_server_unreachable\",\"topic\":\"history\",\"ok\":false"), std::string::npos)
+        << out_;
 
     ASSERT_EQ(Produce(line, {"write", "--yes", "PMV7706.prf"}, false), 0) << err_;
     EXPECT_TRUE(sent_);
     const size_t said = err_.find("Не удается подключиться к журналу приборов");
     ASSERT_NE(said, std::string::npos) << err_;
-    EXPECT_EQ(err_.find("Не удается подключиться к журналу приборов", said + 1), std::string::npos) << "said once: " << err_;
+    EXPECT_EQ(err_.find("Не удается подключиться к журналу приборов", said + 1), std::string::npos)
+        << "said once: " << err_;
 
     ASSERT_TRUE(server_.Start()) << server_.failure();
     EXPECT_EQ(Produce(line, {"doctor", "--json"}, false), 0) << out_;
@@ -472,8 +485,9 @@ TEST_F(ProduceOnServer, TheHistoryIsReadFromTheServerAndAStationsFileMovesInOnce
     EXPECT_NE(err_.find("012-00005"), std::string::npos) << err_;
     ASSERT_EQ(Produce(line, {"--serial", "12-5", "--reuse"}), 0) << err_;
     ASSERT_EQ(Produce(line, {"history", "--json"}, false), 0) << err_;
-    EXPECT_NE(out_.find("\"instrument\":\"012-00005\",\"device_type\":0,\"firmware\":\"\",\"operation\":\"резерв номера\""),
-              std::string::npos)
+    EXPECT_NE(
+        out_.find("\"instrument\":\"012-00005\",\"device_type\":0,\"firmware\":\"\",\"operation\":\"резерв номера\""),
+        std::string::npos)
         << out_;
     EXPECT_NE(out_.find("\"instrument\":\"012-00006\""), std::string::npos) << out_;
 

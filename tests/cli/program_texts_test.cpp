@@ -139,12 +139,14 @@ std::string Offered(const std::string& line)
                                "compopt() { :; }\n"
                                "source '" PMV_PACKAGING_DIR "/pmvctl.bash-completion'\n"
                                "COMP_WORDS=(" +
-                               line + ")\n"
-                                      "[[ '" +
-                               line + "' == *' ' ]] && COMP_WORDS+=('')\n"
-                                      "COMP_CWORD=$((${#COMP_WORDS[@]} - 1))\n"
-                                      "_pmvctl\n"
-                                      "echo \"${COMPREPLY[*]}\"\n";
+                               line +
+                               ")\n"
+                               "[[ '" +
+                               line +
+                               "' == *' ' ]] && COMP_WORDS+=('')\n"
+                               "COMP_CWORD=$((${#COMP_WORDS[@]} - 1))\n"
+                               "_pmvctl\n"
+                               "echo \"${COMPREPLY[*]}\"\n";
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("PATH", QString::fromUtf8(std::filesystem::path(PMVCTL_PATH).parent_path().c_str()) + ":" +
                                    environment.value("PATH"));
@@ -227,8 +229,7 @@ TEST(ProgramHelp, AllThreeProgramsHelpInRussianWithoutADisplay)
         for (const char* asked : {"--help", "-h"}) {
             const Outcome help = RunProgram(program, {asked}, {}, bare);
             EXPECT_EQ(help.status, 0) << program << " " << asked;
-            EXPECT_EQ(help.out.rfind("Использование: ", 0), 0u) << program << "\n"
-                                                                << help.out;
+            EXPECT_EQ(help.out.rfind("Использование: ", 0), 0u) << program << "\n" << help.out;
         }
     }
     const Outcome bogus = RunProgram(PMVCONF_PATH, {"--bogus"}, {}, bare);
@@ -245,7 +246,8 @@ class PmvctlProcess : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(simulator_.Start()); }
 
-    Outcome Run(std::vector<std::string> args, QProcessEnvironment environment = QProcessEnvironment::systemEnvironment())
+    Outcome Run(std::vector<std::string> args,
+                QProcessEnvironment environment = QProcessEnvironment::systemEnvironment())
     {
         args.insert(args.begin(), {"--port", simulator_.DevicePath()});
         return RunProgram(PMVCTL_PATH, args, dir_.path().string(), environment);
@@ -300,8 +302,8 @@ TEST_F(PmvctlProcess, PageDrawingPrintsNoRuntimeFolderNoise)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove("XDG_RUNTIME_DIR");
     ASSERT_EQ(Run({"read", "r.prf"}).status, 0);
-    for (const std::vector<std::string>& args : {std::vector<std::string>{"produce", "--help"},
-                                                 {"report", "--pdf", "r.pdf", "r.prf"}}) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"produce", "--help"}, {"report", "--pdf", "r.pdf", "r.prf"}}) {
         const Outcome outcome = Run(args, environment);
         EXPECT_EQ(outcome.status, 0) << args[0] << outcome.err;
         EXPECT_EQ(outcome.err.find("XDG_RUNTIME_DIR"), std::string::npos) << args[0] << outcome.err;

@@ -75,13 +75,17 @@ PostgresServer::PostgresServer(bool durable) : bin_(ServerBin()), durable_(durab
     }
     const std::string passwordFile = folder_ + "/superuser-password";
     std::ofstream(passwordFile) << kSuperPassword << "\n";
-    std::filesystem::permissions(passwordFile, std::filesystem::perms::owner_read | std::filesystem::perms::others_read);
-    if (!Run("initdb", {"-D", folder_ + "/data", "-U", "postgres", "-A", "scram-sha-256", "--pwfile=" + passwordFile, "-E", "UTF8", "--locale=C.UTF-8", "--no-sync", "--no-instructions"},
+    std::filesystem::permissions(passwordFile,
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::others_read);
+    if (!Run("initdb",
+             {"-D", folder_ + "/data", "-U", "postgres", "-A", "scram-sha-256", "--pwfile=" + passwordFile, "-E",
+              "UTF8", "--locale=C.UTF-8", "--no-sync", "--no-instructions"},
              true))
         return;
     std::filesystem::remove(passwordFile);
 
-    const std::string pgpass = std::filesystem::temp_directory_path() / ("pmvpgpass-" + std::filesystem::path(folder_).filename().string());
+    const std::string pgpass =
+        std::filesystem::temp_directory_path() / ("pmvpgpass-" + std::filesystem::path(folder_).filename().string());
     {
         std::ofstream out(pgpass);
         out << "127.0.0.1:*:*:postgres:" << kSuperPassword << "\n*:*:*:pmv:" << kUserPassword << "\n";
@@ -116,7 +120,9 @@ bool PostgresServer::Start()
                           " -c max_connections=60 -c shared_buffers=16MB";
     if (!durable_)
         options += " -c fsync=off -c full_page_writes=off";
-    running_ = Run("pg_ctl", {"-D", folder_ + "/data", "-o", options, "-l", folder_ + "/server.log", "-w", "-t", "30", "start"}, true);
+    running_ =
+        Run("pg_ctl",
+            {"-D", folder_ + "/data", "-o", options, "-l", folder_ + "/server.log", "-w", "-t", "30", "start"}, true);
     return running_;
 }
 
@@ -142,7 +148,9 @@ std::string PostgresServer::Url(const std::string& database, const std::string& 
 
 std::optional<std::string> PostgresServer::Sql(const std::string& database, const std::string& sql)
 {
-    if (!Run("psql", {"-X", "-q", "-A", "-t", "-v", "ON_ERROR_STOP=1", "-h", "127.0.0.1", "-p", std::to_string(port_), "-U", "postgres", "-d", database, "-c", sql},
+    if (!Run("psql",
+             {"-X", "-q", "-A", "-t", "-v", "ON_ERROR_STOP=1", "-h", "127.0.0.1", "-p", std::to_string(port_), "-U",
+              "postgres", "-d", database, "-c", sql},
              false))
         return std::nullopt;
     return output_;

@@ -19,8 +19,8 @@ protected:
     {
         DeviceTest::SetUp();
         model::CalibrationSettings& g = model.grad;
-        g = {1, 8, 180, 9000.0f, 5000.0f, 32.0f, 18.0f, 22.0f, 14.0f, 22.0f, 14.0f, 115.0f, 75.0f, 11.5f, 7.5f,
-             2, 3, 2, 8, 8, 8};
+        g = {1,      8,     180,   9000.0f, 5000.0f, 32.0f, 18.0f, 22.0f, 14.0f, 22.0f, 14.0f,
+             115.0f, 75.0f, 11.5f, 7.5f,    2,       3,     2,     8,     8,     8};
         for (model::ChannelSettings& c : model.channel) {
             c.uref = 26.32f, c.rref = 7491.0f, c.ku = 94.44f, c.ku10 = 9.43f, c.ki05 = 18.43f, c.ki020 = 18.43f;
             c.set_ra = 40.0f, c.set_rb = 300.0f, c.set_ku = 100.0f, c.set_ku10 = 10.0f, c.set_ki05 = 5.0f,

@@ -13,9 +13,9 @@ using ChannelTest = test::DeviceTest;
 using Fault = sim::Fault;
 
 const std::vector<std::string> kCh1ReadOrder{
-    "R 2.1.315", "R 2.3.15", "R 2.3.13", "R 2.1.323", "R 2.3.3", "R 2.3.1", "R 2.3.29", "R 2.3.37",
+    "R 2.1.315", "R 2.3.15", "R 2.3.13", "R 2.1.323", "R 2.3.3",   "R 2.3.1",   "R 2.3.29",  "R 2.3.37",
     "R 2.1.327", "R 2.3.30", "R 2.3.38", "R 2.1.328", "R 2.1.317", "R 2.1.319", "R 2.1.341", "R 2.1.321",
-    "R 2.3.31", "R 2.3.32", "R 2.3.5", "R 2.3.6", "R 2.3.7", "R 2.3.8"};
+    "R 2.3.31",  "R 2.3.32", "R 2.3.5",  "R 2.3.6",   "R 2.3.7",   "R 2.3.8"};
 
 TEST_F(ChannelTest, ReadTakesEveryRegisterInOrderIntoTheModel)
 {
@@ -41,11 +41,11 @@ TEST_F(ChannelTest, ReadTakesEveryRegisterInOrderIntoTheModel)
 TEST_F(ChannelTest, SecondChannelUsesItsOwnRegisters)
 {
     ASSERT_EQ(ReadChannelSettings(device, 1), kOk);
-    EXPECT_EQ(Requests(), (std::vector<std::string>{"R 2.1.316", "R 2.3.16", "R 2.3.14", "R 2.1.324", "R 2.3.4",
-                                                    "R 2.3.2", "R 2.3.33", "R 2.3.41", "R 2.1.331", "R 2.3.34",
-                                                    "R 2.3.42", "R 2.1.332", "R 2.1.318", "R 2.1.320", "R 2.1.342",
-                                                    "R 2.1.322", "R 2.3.35", "R 2.3.36", "R 2.3.9", "R 2.3.10",
-                                                    "R 2.3.11", "R 2.3.12"}));
+    EXPECT_EQ(Requests(),
+              (std::vector<std::string>{"R 2.1.316", "R 2.3.16",  "R 2.3.14",  "R 2.1.324", "R 2.3.4",  "R 2.3.2",
+                                        "R 2.3.33",  "R 2.3.41",  "R 2.1.331", "R 2.3.34",  "R 2.3.42", "R 2.1.332",
+                                        "R 2.1.318", "R 2.1.320", "R 2.1.342", "R 2.1.322", "R 2.3.35", "R 2.3.36",
+                                        "R 2.3.9",   "R 2.3.10",  "R 2.3.11",  "R 2.3.12"}));
 }
 
 TEST_F(ChannelTest, UnselectedOrUnknownChannelsSendNothing)
@@ -92,12 +92,13 @@ TEST_F(ChannelTest, WriteSwitchesEachSetpointOffBeforeItChanges)
     std::vector<std::string> writes;
     for (const std::string& r : Requests())
         if (r[0] == 'W')
-            writes.push_back(r.substr(0, r.find('=')) + (r.find("2.1.") != std::string::npos ? r.substr(r.find('=')) : ""));
+            writes.push_back(r.substr(0, r.find('=')) +
+                             (r.find("2.1.") != std::string::npos ? r.substr(r.find('=')) : ""));
     EXPECT_EQ(writes, (std::vector<std::string>{
-                          "W 2.1.315=4", "W 2.3.15", "W 2.3.13", "W 2.1.323=0", "W 2.3.3", "W 2.3.1", "W 2.1.327=0",
-                          "W 2.3.29", "W 2.3.37", "W 2.1.327=2", "W 2.1.328=0", "W 2.3.30", "W 2.3.38",
-                          "W 2.1.328=1", "W 2.1.317=3", "W 2.1.319=2", "W 2.1.341=0", "W 2.1.321=1", "W 2.3.31",
-                          "W 2.3.32", "W 2.3.5", "W 2.3.6", "W 2.3.7", "W 2.3.8"}));
+                          "W 2.1.315=4", "W 2.3.15",    "W 2.3.13",    "W 2.1.323=0", "W 2.3.3",     "W 2.3.1",
+                          "W 2.1.327=0", "W 2.3.29",    "W 2.3.37",    "W 2.1.327=2", "W 2.1.328=0", "W 2.3.30",
+                          "W 2.3.38",    "W 2.1.328=1", "W 2.1.317=3", "W 2.1.319=2", "W 2.1.341=0", "W 2.1.321=1",
+                          "W 2.3.31",    "W 2.3.32",    "W 2.3.5",     "W 2.3.6",     "W 2.3.7",     "W 2.3.8"}));
     EXPECT_EQ(simulator->Transcript().size(), 48u) << "every write is read back";
     EXPECT_FLOAT_EQ(simulator->FloatRegister(2, 29), 120.5f);
     EXPECT_EQ(progress.lines[1], "Запись настроек канала 1");

@@ -87,7 +87,8 @@ TEST_F(InstrumentSearchTest, NothingFoundEndsAfterTheProbeTimeOutsWithoutAHang)
     EXPECT_TRUE(result.found.empty());
     EXPECT_FALSE(result.stopped);
     EXPECT_EQ(result.probes, 20u);
-    const uint32_t boundUs = 10 * (InstrumentSearch::ProbeTimeoutUs(9600, 30) + InstrumentSearch::ProbeTimeoutUs(4800, 30));
+    const uint32_t boundUs =
+        10 * (InstrumentSearch::ProbeTimeoutUs(9600, 30) + InstrumentSearch::ProbeTimeoutUs(4800, 30));
     EXPECT_LT(elapsed, boundUs / 1000 + 1000);
 }
 

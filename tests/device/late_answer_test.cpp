@@ -135,7 +135,8 @@ protected:
     std::vector<Outcome> Sweep(int lateCount, sim::Fault::Kind kind, uint32_t lateMs, uint32_t baud = 0) const
     {
         return InParallel(reads_.size(), [&](size_t p) {
-            return FullRead(reads_, {.position = p, .lateCount = lateCount, .kind = kind, .lateMs = lateMs, .baud = baud});
+            return FullRead(reads_,
+                            {.position = p, .lateCount = lateCount, .kind = kind, .lateMs = lateMs, .baud = baud});
         });
     }
 

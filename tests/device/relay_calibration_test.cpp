@@ -48,8 +48,8 @@ TEST_F(CalibrationTest, CoefficientsOfTheSecondChannel)
 {
     simulator->SetFloatRegister(2, 20, 7491.0f);
     ASSERT_EQ(ReadCalibrationCoefficients(device, 1), kOk);
-    EXPECT_EQ(Requests(), (std::vector<std::string>{"R 2.3.18", "R 2.3.20", "R 2.3.22", "R 2.3.24", "R 2.3.26",
-                                                    "R 2.3.28"}));
+    EXPECT_EQ(Requests(),
+              (std::vector<std::string>{"R 2.3.18", "R 2.3.20", "R 2.3.22", "R 2.3.24", "R 2.3.26", "R 2.3.28"}));
     EXPECT_FLOAT_EQ(model.channel[1].rref, 7491.0f);
     EXPECT_EQ(progress.lines[0], "Чтение градуировок канала 2");
     EXPECT_EQ(progress.lines[1], "Ki 0-20 mA");
@@ -111,8 +111,8 @@ TEST_F(OutputTestTest, SelectingOutputsWritesTheirMaskBytes)
 
     simulator->ClearTranscript();
     ASSERT_EQ(test.AllOn(), kOk);
-    EXPECT_EQ(Requests(), (std::vector<std::string>{"W 1.1.5=255", "W 1.1.6=255", "W 1.1.7=255", "W 1.1.8=255",
-                                                    "W 1.1.9=255"}));
+    EXPECT_EQ(Requests(),
+              (std::vector<std::string>{"W 1.1.5=255", "W 1.1.6=255", "W 1.1.7=255", "W 1.1.8=255", "W 1.1.9=255"}));
 }
 
 TEST_F(OutputTestTest, TimedWalkStopsAtTheFirstFailure)

@@ -73,17 +73,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (code == pmv::kOk && value > 255)
             std::abort();
         break;
-    case 1:
-        code = pmv::link::ReadLongRegister(exchange, 2, data[1], value);
-        break;
+    case 1: code = pmv::link::ReadLongRegister(exchange, 2, data[1], value); break;
     case 2:
         code = pmv::link::ReadValueBlock(exchange, 0, data[1] % 101, block, true);
         if (code == pmv::kOk && block.size() != data[1] % 101u)
             std::abort();
         break;
-    default:
-        code = pmv::link::WriteFloatRegisterChecked(exchange, 2, data[1], 1.5f);
-        break;
+    default: code = pmv::link::WriteFloatRegisterChecked(exchange, 2, data[1], 1.5f); break;
     }
     if (pmv::CodeNumber(code) > 23 || exchange.answer().size() > pmv::link::kMaxAnswerBytes + pmv::link::kReadChunk)
         std::abort();

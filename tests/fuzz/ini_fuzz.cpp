@@ -55,13 +55,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string value = text.substr(2 * (text.size() / 3));
     (void)file.get(section, key);
     (void)file.getString("CH1", "dat", "0");
-    const bool valid = !section.empty() && !key.empty() &&
-                       section.find_first_of("]\r\n;") == std::string::npos && key.find_first_of("=\r\n[;") == std::string::npos &&
-                       section.find_first_not_of(" \t") == 0 && key.find_first_not_of(" \t") == 0 &&
-                       section.back() != ' ' && section.back() != '\t' && key.back() != ' ' && key.back() != '\t' &&
-                       value.find_first_of("\r\n") == std::string::npos && value.size() < 1000 &&
-                       value.find_first_not_of(" \t\"'") == 0 &&
-                       value.back() != ' ' && value.back() != '\t' && value.back() != '"' && value.back() != '\'';
+    const bool valid = !section.empty() && !key.empty() && section.find_first_of("]\r\n;") == std::string::npos &&
+                       key.find_first_of("=\r\n[;") == std::string::npos && section.find_first_not_of(" \t") == 0 &&
+                       key.find_first_not_of(" \t") == 0 && section.back() != ' ' && section.back() != '\t' &&
+                       key.back() != ' ' && key.back() != '\t' && value.find_first_of("\r\n") == std::string::npos &&
+                       value.size() < 1000 && value.find_first_not_of(" \t\"'") == 0 && value.back() != ' ' &&
+                       value.back() != '\t' && value.back() != '"' && value.back() != '\'';
     const bool set = file.set(section, key, value);
     if (set == (value.find_first_of("\r\n") != std::string::npos))
         std::abort();
@@ -73,8 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // A value read back equals the one written when the names and the value survive the
     // private-profile trimming rules and the Windows-1251 conversion unchanged.
     if (valid && pmv::ini::Cp1251ToUtf8(pmv::ini::Utf8ToCp1251(value)) == value &&
-        pmv::ini::Cp1251ToUtf8(pmv::ini::Utf8ToCp1251(section)) == section && pmv::ini::Cp1251ToUtf8(pmv::ini::Utf8ToCp1251(key)) == key &&
-        reloaded.get(section, key) != value)
+        pmv::ini::Cp1251ToUtf8(pmv::ini::Utf8ToCp1251(section)) == section &&
+        pmv::ini::Cp1251ToUtf8(pmv::ini::Utf8ToCp1251(key)) == key && reloaded.get(section, key) != value)
         std::abort();
     return 0;
 }

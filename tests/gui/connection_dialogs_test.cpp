@@ -78,7 +78,10 @@ protected:
     }
 
     static QString Findings(QDialog& dialog) { return dialog.findChild<QTextBrowser*>("Findings")->toPlainText(); }
-    static std::string Status(QDialog& dialog) { return dialog.findChild<QLabel*>("SearchStatus")->text().toStdString(); }
+    static std::string Status(QDialog& dialog)
+    {
+        return dialog.findChild<QLabel*>("SearchStatus")->text().toStdString();
+    }
     static void Start(QDialog& dialog) { dialog.findChild<QPushButton*>("StartButton")->click(); }
 
     std::string DevDat() const
@@ -127,11 +130,13 @@ TEST_F(ConnectionDialogsTest, AServerChosenForTheHistoryGoesIntoDevDatAndTheChec
           [&](QDialog& dialog) {
               EXPECT_TRUE(dialog.findChild<QRadioButton*>("HistoryFile")->isChecked());
               dialog.findChild<QRadioButton*>("HistoryServer")->click();
-              EXPECT_TRUE(check(dialog, QStringLiteral("postgresql://pmv:secret@db/pmv")).contains(QStringLiteral("~/.pgpass")));
+              EXPECT_TRUE(check(dialog, QStringLiteral("postgresql://pmv:secret@db/pmv"))
+                              .contains(QStringLiteral("~/.pgpass")));
               dialog.accept();
               EXPECT_TRUE(dialog.isVisible()) << "a password is never kept";
               const QString found = check(dialog, url);
-              EXPECT_TRUE(found.contains(QString::fromUtf8("✔ Вход в базу %1 как pmv выполнен").arg(QString::fromStdString(database))))
+              EXPECT_TRUE(found.contains(
+                  QString::fromUtf8("✔ Вход в базу %1 как pmv выполнен").arg(QString::fromStdString(database))))
                   << found.toStdString();
               dialog.accept();
           }},
@@ -161,7 +166,8 @@ TEST_F(ConnectionDialogsTest, AnInstrumentAtAnotherAddressIsAProblemWhoseButtonO
     OpenOn({.address = 37});
     DialogScript script({{"ConnectionCheckDialog",
                           [&](QDialog& dialog) {
-                              EXPECT_TRUE(Findings(dialog).contains(QString::fromUtf8("✘ Прибор не ответил по адресу 1 на скорости 9600")))
+                              EXPECT_TRUE(Findings(dialog).contains(
+                                  QString::fromUtf8("✘ Прибор не ответил по адресу 1 на скорости 9600")))
                                   << Findings(dialog).toStdString();
                               // The window's own command, not a shell command, mends it here.
                               EXPECT_TRUE(Findings(dialog).contains(QString::fromUtf8("«Поиск прибора…»")));
@@ -192,12 +198,14 @@ TEST_F(ConnectionDialogsTest, TheCheckOfASilentInstrumentShowsItsTriesAndEscStop
     watch.start(5);
     QString findings;
     DialogScript script({{"ConnectionCheckDialog", [&](QDialog& dialog) { findings = Findings(dialog); }}});
-    QTimer::singleShot(200, window.get(), [&] { QTest::keyClick(Get<QLineEdit>(controls.channels[0].setpoint1), Qt::Key_Escape); });
+    QTimer::singleShot(200, window.get(),
+                       [&] { QTest::keyClick(Get<QLineEdit>(controls.channels[0].setpoint1), Qt::Key_Escape); });
     Trigger("ConnectionCheckAction");
     watch.stop();
     EXPECT_TRUE(steps.contains(QString::fromUtf8("Попытка 1 из 2"))) << steps.join('|').toStdString();
     EXPECT_FALSE(steps.contains(QString::fromUtf8("Попытка 2 из 2"))) << "no second try after Esc";
-    EXPECT_TRUE(findings.contains(QString::fromUtf8("Опрос прибора остановлен пользователем (Esc)."))) << findings.toStdString();
+    EXPECT_TRUE(findings.contains(QString::fromUtf8("Опрос прибора остановлен пользователем (Esc).")))
+        << findings.toStdString();
     const QString outcome = Get<QLabel>("StatusOutcome")->text();
     EXPECT_TRUE(outcome.startsWith(QString::fromUtf8("Остановлено (ERR 20)"))) << outcome.toStdString();
     EXPECT_EQ(window->exchange().values().RetryCount, 2u) << "the tries in force come back";
@@ -214,17 +222,19 @@ TEST_F(ConnectionDialogsTest, SearchFindsAnotherAddressAndSpeedAndYesKeepsThemFo
     pages->setCurrentWidget(Get<QWidget>("Текущие значения"));
     instrument->ClearTranscript();
     boxer.answers = {QMessageBox::Yes};
-    DialogScript script({{"InstrumentSearchDialog", [&](QDialog& dialog) {
-                              clock.Advance(2 * device::LivePoll::kIntervalMs);
-                              Start(dialog);
-                              for (const sim::Request& r : instrument->Transcript())
-                                  ASSERT_TRUE(r.text.ends_with(";37;002006;")) << "not a probe: " << r.text;
-                              EXPECT_TRUE(Status(dialog).starts_with("Прибор найден: адрес 37, скорость 9600, версия программы "))
-                                  << Status(dialog);
-                          }}});
+    DialogScript script(
+        {{"InstrumentSearchDialog", [&](QDialog& dialog) {
+              clock.Advance(2 * device::LivePoll::kIntervalMs);
+              Start(dialog);
+              for (const sim::Request& r : instrument->Transcript())
+                  ASSERT_TRUE(r.text.ends_with(";37;002006;")) << "not a probe: " << r.text;
+              EXPECT_TRUE(Status(dialog).starts_with("Прибор найден: адрес 37, скорость 9600, версия программы "))
+                  << Status(dialog);
+          }}});
     Trigger("InstrumentSearchAction");
     ASSERT_EQ(boxer.boxes.size(), 1u);
-    EXPECT_EQ(boxer.boxes[0].text.toStdString(), "Прибор найден: адрес 37, скорость 9600. Запомнить эти настройки связи?");
+    EXPECT_EQ(boxer.boxes[0].text.toStdString(),
+              "Прибор найден: адрес 37, скорость 9600. Запомнить эти настройки связи?");
     EXPECT_EQ(ini::ReadIniString(File("dev.dat"), "DEVICE", "NetAdrr", ""), "37");
     EXPECT_EQ(ini::ReadIniString(File("dev.dat"), "COM_SETTINGS", "Settings", ""), "9600,N,8,2");
     EXPECT_EQ(window->exchange().values().DeviceAddress, 37u);
@@ -246,7 +256,8 @@ TEST_F(ConnectionDialogsTest, SearchFindsAnotherAddressAndSpeedAndYesKeepsThemFo
     EXPECT_EQ(Text(controls.channels[0].setpoint1).toStdString(), "123.5000");
 }
 
-constexpr const char* kCabinetDevDat = "[COM_SETTINGS]\r\nNumber=1\r\nSettings=57600,N,8,2\r\n[DEVICE]\r\nNetAdrr=1\r\n";
+constexpr const char* kCabinetDevDat =
+    "[COM_SETTINGS]\r\nNumber=1\r\nSettings=57600,N,8,2\r\n[DEVICE]\r\nNetAdrr=1\r\n";
 
 QString Cell(QDialog& dialog, int row, int column)
 {
@@ -320,8 +331,10 @@ TEST_F(ConnectionDialogsTest, BusViewReadsAndWritesTheSelectedRowsWithAResultInE
                               auto* table = dialog.findChild<QTableWidget*>("BusTable");
                               ASSERT_EQ(table->rowCount(), 3);
                               table->clearSelection();
-                              table->selectionModel()->select(table->model()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-                              table->selectionModel()->select(table->model()->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+                              table->selectionModel()->select(table->model()->index(0, 0),
+                                                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+                              table->selectionModel()->select(table->model()->index(1, 0),
+                                                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
                               view.askFolder = [&] { return QString::fromStdString(folder); };
                               view.ReadSelected();
                               EXPECT_EQ(Cell(dialog, 0, 8), QString::fromUtf8("выполнено"));
@@ -334,8 +347,11 @@ TEST_F(ConnectionDialogsTest, BusViewReadsAndWritesTheSelectedRowsWithAResultInE
                               ini::WriteIniString(folder + "/047-01235.prf", "CH1", "dat", "6");
                               view.askProfile = [&] { return QString::fromStdString(folder + "/047-01235.prf"); };
                               instrument->SetSilent(4, true);
-                              table->selectionModel()->select(table->model()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-                              table->selectionModel()->select(table->model()->index(1, 0), QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+                              table->selectionModel()->select(table->model()->index(2, 0),
+                                                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+                              table->selectionModel()->select(table->model()->index(1, 0),
+                                                              QItemSelectionModel::Deselect |
+                                                                  QItemSelectionModel::Rows);
                               view.WriteSelected();
                               EXPECT_EQ(Cell(dialog, 0, 8), QString::fromUtf8("выполнено"));
                               EXPECT_EQ(Cell(dialog, 2, 8), QString::fromUtf8("Прибор не ответил (ERR 2)"));
@@ -351,17 +367,19 @@ TEST_F(ConnectionDialogsTest, EscStopsTheBusScanAndKeepsTheInstrumentsFoundSoFar
 {
     // At 9600 the silent addresses take a while: Esc comes long before the last.
     OpenOn({.addresses = {1, 200}});
-    DialogScript script({{"BusViewDialog", [&](QDialog& dialog) {
-                              QTimer::singleShot(300, &dialog, [&] { QTest::keyClick(&dialog, Qt::Key_Escape); });
-                              dialog.findChild<QPushButton*>("BusScanButton")->click();
-                              EXPECT_TRUE(dialog.isVisible()) << "Esc stops the scan, not the dialog";
-                              EXPECT_TRUE(dialog.findChild<QLabel*>("BusStatus")->text().startsWith(QString::fromUtf8("Поиск остановлен")))
-                                  << dialog.findChild<QLabel*>("BusStatus")->text().toStdString();
-                              auto* table = dialog.findChild<QTableWidget*>("BusTable");
-                              ASSERT_EQ(table->rowCount(), 1);
-                              EXPECT_EQ(Cell(dialog, 0, 0), "1");
-                              EXPECT_TRUE(dialog.findChild<QPushButton*>("BusScanButton")->isEnabled());
-                          }}});
+    DialogScript script(
+        {{"BusViewDialog", [&](QDialog& dialog) {
+              QTimer::singleShot(300, &dialog, [&] { QTest::keyClick(&dialog, Qt::Key_Escape); });
+              dialog.findChild<QPushButton*>("BusScanButton")->click();
+              EXPECT_TRUE(dialog.isVisible()) << "Esc stops the scan, not the dialog";
+              EXPECT_TRUE(
+                  dialog.findChild<QLabel*>("BusStatus")->text().startsWith(QString::fromUtf8("Поиск остановлен")))
+                  << dialog.findChild<QLabel*>("BusStatus")->text().toStdString();
+              auto* table = dialog.findChild<QTableWidget*>("BusTable");
+              ASSERT_EQ(table->rowCount(), 1);
+              EXPECT_EQ(Cell(dialog, 0, 0), "1");
+              EXPECT_TRUE(dialog.findChild<QPushButton*>("BusScanButton")->isEnabled());
+          }}});
     Trigger("BusViewAction");
     ASSERT_EQ(script.seen, QStringList{"BusViewDialog"});
     for (const sim::Request& r : instrument->Transcript())
@@ -377,7 +395,8 @@ TEST_F(ConnectionDialogsTest, EscStopsTheSearchAndASearchFindingNothingChangesNo
     DialogScript script({{"InstrumentSearchDialog", [&](QDialog& dialog) {
                               auto* bar = dialog.findChild<QProgressBar*>();
                               QTimer::singleShot(100, [&] {
-                                  QTest::keyClick(dialog.focusWidget() ? dialog.focusWidget() : &dialog, Qt::Key_Escape);
+                                  QTest::keyClick(dialog.focusWidget() ? dialog.focusWidget() : &dialog,
+                                                  Qt::Key_Escape);
                               });
                               Start(dialog);
                               EXPECT_EQ(Status(dialog), "Поиск остановлен.");

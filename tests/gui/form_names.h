@@ -57,28 +57,17 @@ enum class Part {
 inline const char* FormName(Button button)
 {
     switch (button) {
-    case Button::ReadAll:
-        return "Button1";
-    case Button::ReadSelected:
-        return "Button2";
-    case Button::WriteAll:
-        return "Button3";
-    case Button::WriteSelected:
-        return "Button4";
-    case Button::StartLiveValues:
-        return "Button5";
-    case Button::Report:
-        return "Button40";
-    case Button::ReadAndReport:
-        return "Button41";
-    case Button::PassportPage:
-        return "Button42";
-    case Button::ReadSerial:
-        return "Button44";
-    case Button::WriteSerial:
-        return "Button45";
-    case Button::Today:
-        return "Button46";
+    case Button::ReadAll: return "Button1";
+    case Button::ReadSelected: return "Button2";
+    case Button::WriteAll: return "Button3";
+    case Button::WriteSelected: return "Button4";
+    case Button::StartLiveValues: return "Button5";
+    case Button::Report: return "Button40";
+    case Button::ReadAndReport: return "Button41";
+    case Button::PassportPage: return "Button42";
+    case Button::ReadSerial: return "Button44";
+    case Button::WriteSerial: return "Button45";
+    case Button::Today: return "Button46";
     }
     return "";
 }
@@ -86,30 +75,18 @@ inline const char* FormName(Button button)
 inline const char* FormName(MenuItem item)
 {
     switch (item) {
-    case MenuItem::OpenProfile:
-        return "N2";
-    case MenuItem::SaveProfile:
-        return "N3";
-    case MenuItem::Ch1CalibrateKu10:
-        return "Button7";
-    case MenuItem::Ch1CalibrateKu100:
-        return "Button8";
-    case MenuItem::Ch2CalibrateKu100:
-        return "Button15";
-    case MenuItem::OutputTestMode:
-        return "Button20";
-    case MenuItem::NextOutput:
-        return "Button36";
-    case MenuItem::OutputWalk:
-        return "Button37";
-    case MenuItem::ToggleControlByte:
-        return "Button39";
-    case MenuItem::Registers:
-        return "Button21";
-    case MenuItem::Restart:
-        return "Button29";
-    case MenuItem::FactoryReset:
-        return "Button30";
+    case MenuItem::OpenProfile: return "N2";
+    case MenuItem::SaveProfile: return "N3";
+    case MenuItem::Ch1CalibrateKu10: return "Button7";
+    case MenuItem::Ch1CalibrateKu100: return "Button8";
+    case MenuItem::Ch2CalibrateKu100: return "Button15";
+    case MenuItem::OutputTestMode: return "Button20";
+    case MenuItem::NextOutput: return "Button36";
+    case MenuItem::OutputWalk: return "Button37";
+    case MenuItem::ToggleControlByte: return "Button39";
+    case MenuItem::Registers: return "Button21";
+    case MenuItem::Restart: return "Button29";
+    case MenuItem::FactoryReset: return "Button30";
     }
     return "";
 }
@@ -117,18 +94,12 @@ inline const char* FormName(MenuItem item)
 inline const char* FormName(Part part)
 {
     switch (part) {
-    case Part::Progress:
-        return "Panel76";
-    case Part::Description:
-        return "RichEdit1";
-    case Part::PortHeading:
-        return "Label1";
-    case Part::ChannelsHeading:
-        return "Label3";
-    case Part::DescriptionHeading:
-        return "Label5";
-    case Part::SetpointHeadings:
-        return "StringGrid2";
+    case Part::Progress: return "Panel76";
+    case Part::Description: return "RichEdit1";
+    case Part::PortHeading: return "Label1";
+    case Part::ChannelsHeading: return "Label3";
+    case Part::DescriptionHeading: return "Label5";
+    case Part::SetpointHeadings: return "StringGrid2";
     }
     return "";
 }

@@ -45,7 +45,8 @@ protected:
     {
         QWidget* target = QApplication::focusWidget();
         ASSERT_NE(target, nullptr);
-        QTest::sendKeyEvent(QTest::Click, target, static_cast<Qt::Key>(letter), QString(QChar(letter).toLower()), modifiers);
+        QTest::sendKeyEvent(QTest::Click, target, static_cast<Qt::Key>(letter), QString(QChar(letter).toLower()),
+                            modifiers);
     }
 
     // Tab from the control in focus until it comes back: each control it stopped at, in order.
@@ -98,10 +99,11 @@ TEST_F(KeyboardTest, TabWalksEachPageInReadingOrderThenTheBarAboveAndLeavesTheDe
 
     std::vector<QWidget*> expected;
     for (const binding::ChannelControls& c : controls.channels)
-        for (Bound field : {Bound(c.sensorType), Bound(c.squareRoot), Bound(c.rangeMin), Bound(c.rangeMax), Bound(c.shift),
-                            Bound(c.rangeAdjust), Bound(c.setpoint1Type), Bound(c.setpoint1), Bound(c.hysteresis1),
-                            Bound(c.setpoint2Type), Bound(c.setpoint2), Bound(c.hysteresis2), Bound(c.setpointStep),
-                            Bound(c.hysteresisStep), Bound(c.averaging), Bound(c.decimals), Bound(c.observations)})
+        for (Bound field :
+             {Bound(c.sensorType), Bound(c.squareRoot), Bound(c.rangeMin), Bound(c.rangeMax), Bound(c.shift),
+              Bound(c.rangeAdjust), Bound(c.setpoint1Type), Bound(c.setpoint1), Bound(c.hysteresis1),
+              Bound(c.setpoint2Type), Bound(c.setpoint2), Bound(c.hysteresis2), Bound(c.setpointStep),
+              Bound(c.hysteresisStep), Bound(c.averaging), Bound(c.decimals), Bound(c.observations)})
             expected.push_back(Widget(field));
     const binding::TopBarControls& top = controls.top;
     for (Bound field : {Bound(top.port), Bound(top.groupBoxes.channel1), Bound(top.groupBoxes.channel2),
@@ -118,7 +120,8 @@ TEST_F(KeyboardTest, TabWalksEachPageInReadingOrderThenTheBarAboveAndLeavesTheDe
 
     // Every other page: its own controls first, then the same bar, each control once.
     const std::map<int, std::vector<QWidget*>> pageFirst{
-        {1, {Widget(controls.relays.grid), Widget(controls.relays.decisionInterval), Widget(controls.relays.pulseLength)}},
+        {1,
+         {Widget(controls.relays.grid), Widget(controls.relays.decisionInterval), Widget(controls.relays.pulseLength)}},
         {2,
          {Widget(controls.general.deviceType), Widget(controls.general.errorDisplay), Widget(controls.general.typeCode),
           Widget(controls.general.serialNumber), Get<QWidget>(Button::Today), Get<QWidget>(Button::ReadSerial),
@@ -134,8 +137,9 @@ TEST_F(KeyboardTest, TabWalksEachPageInReadingOrderThenTheBarAboveAndLeavesTheDe
         EXPECT_EQ(once, Reachable()) << "page " << page;
         if (const auto first = pageFirst.find(page); first != pageFirst.end()) {
             ASSERT_GE(cycle.size(), first->second.size());
-            EXPECT_EQ(std::vector<QWidget*>(cycle.begin(), cycle.begin() + static_cast<ptrdiff_t>(first->second.size())),
-                      first->second)
+            EXPECT_EQ(
+                std::vector<QWidget*>(cycle.begin(), cycle.begin() + static_cast<ptrdiff_t>(first->second.size())),
+                first->second)
                 << "page " << page;
         }
         EXPECT_EQ(cycle[cycle.size() - 2], Get<QWidget>(Part::Description)) << "page " << page;
@@ -223,7 +227,8 @@ TEST_F(KeyboardTest, F10AndAltLettersReachTheMenusAndButtonsAndNoTwoShareALetter
             if (letter.isNull())
                 return;
             const auto [where, fresh] = letters.emplace(letter, caption);
-            EXPECT_TRUE(fresh) << caption.toStdString() << " and " << where->second.toStdString() << " on page " << page;
+            EXPECT_TRUE(fresh) << caption.toStdString() << " and " << where->second.toStdString() << " on page "
+                               << page;
         };
         for (QAction* menu : window->menuBar()->actions())
             if (menu->isVisible())

@@ -103,7 +103,8 @@ TEST_F(WindowTest, NothingIsClippedWhateverTheSystemFont)
     Open();
     auto* pages = Get<QTabWidget>("TabbedNotebook1");
     const binding::GroupFlags& panels = controls.top.groupPanels;
-    const std::pair<int, Bound> framed[] = {{0, panels.channel1}, {0, panels.channel2}, {1, panels.relays}, {2, panels.general}};
+    const std::pair<int, Bound> framed[] = {
+        {0, panels.channel1}, {0, panels.channel2}, {1, panels.relays}, {2, panels.general}};
     for (const auto& [page, panel] : framed) {
         pages->setCurrentIndex(page);
         EXPECT_TRUE(BottomBorderDrawn(*window, *Get<QWidget>(panel))) << panel.FormName(*window).toStdString();

@@ -31,7 +31,8 @@ TEST_F(WindowTest, AMissingPortIsExplainedAndAReadOnItFailsAtOnce)
     EXPECT_LT(read.elapsed(), 1500);
     ASSERT_EQ(boxer.boxes.size(), 2u);
     EXPECT_TRUE(boxer.boxes[1].text.endsWith("(ERR 2)")) << boxer.boxes[1].text.toStdString();
-    EXPECT_TRUE(StatusText(*window, "StatusOutcome").startsWith("Порт не открыт")) << StatusText(*window, "StatusOutcome").toStdString();
+    EXPECT_TRUE(StatusText(*window, "StatusOutcome").startsWith("Порт не открыт"))
+        << StatusText(*window, "StatusOutcome").toStdString();
 }
 
 TEST_F(WindowTest, ThePortFollowsItsAdapterOutAndBackIn)
@@ -52,7 +53,8 @@ TEST_F(WindowTest, ThePortFollowsItsAdapterOutAndBackIn)
     Click(Button::ReadAll);
     EXPECT_TRUE(boxer.boxes.empty()) << boxer.boxes.front().text.toStdString();
     EXPECT_FALSE(adapter->Transcript().empty());
-    EXPECT_TRUE(StatusText(*window, "StatusOutcome").startsWith("Прочитано за ")) << StatusText(*window, "StatusOutcome").toStdString();
+    EXPECT_TRUE(StatusText(*window, "StatusOutcome").startsWith("Прочитано за "))
+        << StatusText(*window, "StatusOutcome").toStdString();
 }
 
 }  // namespace

@@ -50,7 +50,8 @@ TEST_F(WindowTest, ProductionDialogMakesOneInstrumentAndKeepsTheCount)
 
     // The passport's step names the file it saved, in full in its hint.
     EXPECT_EQ(step4, QString::fromUtf8("сохранён в 012-00345.pdf"));
-    EXPECT_EQ(QFileInfo(step4Hint).canonicalFilePath(), QFileInfo(QString::fromStdString(File("012-00345.pdf"))).canonicalFilePath());
+    EXPECT_EQ(QFileInfo(step4Hint).canonicalFilePath(),
+              QFileInfo(QString::fromStdString(File("012-00345.pdf"))).canonicalFilePath());
     EXPECT_EQ(count, QString::fromUtf8("Выпущено за сеанс: 1"));
     EXPECT_EQ(simulator.Register(2, 1, device::regs::kOtkType.number), 12u);
     EXPECT_TRUE(std::filesystem::exists(File("012-00345.pdf")));
@@ -69,7 +70,8 @@ TEST_F(WindowTest, ProductionDialogRefusesAUsedNumberAndShowsTheReservedOne)
     // The number state while the steps run, between two register operations.
     QTimer sampler;
     QObject::connect(&sampler, &QTimer::timeout, [&] {
-        if (auto* state = window->findChild<QLabel*>("ProductionNumberState"); state && state->text().contains(QString::fromUtf8("зарезервирован в журнале приборов")))
+        if (auto* state = window->findChild<QLabel*>("ProductionNumberState");
+            state && state->text().contains(QString::fromUtf8("зарезервирован в журнале приборов")))
             reservedState = state->text();
     });
     sampler.start(5);
@@ -122,7 +124,8 @@ TEST_F(WindowTest, ACorruptHistoryIsReplacedOnlyWhenTheOperatorSaysSo)
 
     EXPECT_EQ(afterNo, junk);
     ASSERT_GE(boxer.boxes.size(), 4u);
-    EXPECT_TRUE(boxer.boxes[0].text.contains(QString::fromUtf8("начать новый журнал"))) << boxer.boxes[0].text.toStdString();
+    EXPECT_TRUE(boxer.boxes[0].text.contains(QString::fromUtf8("начать новый журнал")))
+        << boxer.boxes[0].text.toStdString();
     EXPECT_TRUE(boxer.boxes[1].text.contains(QString::fromUtf8("в прибор ничего не записано")));
     EXPECT_TRUE(boxer.boxes[2].text.contains(QString::fromUtf8("начать новый журнал")));
     EXPECT_TRUE(boxer.boxes.back().text.startsWith(QString::fromUtf8("Прибор 000-00005 выпущен.")))

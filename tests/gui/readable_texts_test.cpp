@@ -59,7 +59,9 @@ TEST_F(WindowTest, BoxesAreWideEnoughForTheirWholeCaption)
     Click(Button::WriteAll);
     Trigger("AboutAction");
     ASSERT_GE(seen.size(), 2u);
-    EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [](const auto& s) { return s.first == QString::fromUtf8("Ошибка задания параметров канала 1."); }));
+    EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [](const auto& s) {
+        return s.first == QString::fromUtf8("Ошибка задания параметров канала 1.");
+    }));
     for (const auto& [caption, width] : seen)
         EXPECT_GE(width, CaptionWidth(caption) + kTitleBarButtons) << caption.toStdString();
 }
@@ -74,7 +76,8 @@ TEST_F(WindowTest, AboutShowsTheVersionOfTheCaption)
     EXPECT_EQ(version.count('.'), 3) << version.toStdString();
     Trigger("AboutAction");
     ASSERT_EQ(boxer.boxes.size(), 1u);
-    EXPECT_TRUE(boxer.boxes[0].text.contains(QString::fromUtf8("Версия ") + version + '\n')) << boxer.boxes[0].text.toStdString();
+    EXPECT_TRUE(boxer.boxes[0].text.contains(QString::fromUtf8("Версия ") + version + '\n'))
+        << boxer.boxes[0].text.toStdString();
 }
 
 TEST_F(WindowTest, PageTitlesAndMenusAreNotCut)
@@ -89,7 +92,8 @@ TEST_F(WindowTest, PageTitlesAndMenusAreNotCut)
     for (QAction* menu : window->menuBar()->actions()) {
         if (!menu->isVisible())
             continue;
-        EXPECT_LE(window->menuBar()->actionGeometry(menu).right(), window->menuBar()->width()) << menu->text().toStdString();
+        EXPECT_LE(window->menuBar()->actionGeometry(menu).right(), window->menuBar()->width())
+            << menu->text().toStdString();
     }
 }
 
@@ -112,7 +116,8 @@ TEST_F(WindowTest, ComparisonShowsTheInstrumentsColumnWhole)
     EXPECT_LE(header->sectionViewportPosition(last) + header->sectionSize(last), table->viewport()->width());
     int widest = 0;
     for (int row = 0; row < table->rowCount(); ++row)
-        widest = std::max(widest, QFontMetrics(table->item(row, last)->font()).horizontalAdvance(table->item(row, last)->text()));
+        widest = std::max(
+            widest, QFontMetrics(table->item(row, last)->font()).horizontalAdvance(table->item(row, last)->text()));
     EXPECT_GE(header->sectionSize(last), widest);
     EXPECT_LE(dialog.width(), window->screen()->availableGeometry().width());
 }
@@ -145,7 +150,8 @@ TEST_F(WindowTest, SimulatedInstrumentIsMarkedInTheCaptionAndTheStatusBar)
     gui::WindowOptions options{simulator.DevicePath()};
     options.simulated = true;
     Open(options);
-    EXPECT_TRUE(window->windowTitle().endsWith(QString::fromUtf8("Имитация прибора"))) << window->windowTitle().toStdString();
+    EXPECT_TRUE(window->windowTitle().endsWith(QString::fromUtf8("Имитация прибора")))
+        << window->windowTitle().toStdString();
     auto* mark = Get<QLabel>("SimulatedMark");
     ASSERT_NE(mark, nullptr);
     EXPECT_TRUE(mark->isVisible());
@@ -168,7 +174,8 @@ TEST_F(WindowTest, PortGivenOnTheCommandLineIsBlamedForItselfAndTheNumbersKeepTh
     auto* port = Get<QComboBox>(controls.top.port);
     EXPECT_TRUE(port->itemData(1, Qt::ToolTipRole).toString().endsWith(QString::fromStdString(simulator.DevicePath())));
     for (int n = 0; n < port->count(); ++n)
-        EXPECT_FALSE(port->itemData(n, Qt::ToolTipRole).toString().contains(QStringLiteral("pmv-test-no-such-adapter"))) << n;
+        EXPECT_FALSE(port->itemData(n, Qt::ToolTipRole).toString().contains(QStringLiteral("pmv-test-no-such-adapter")))
+            << n;
     EXPECT_TRUE(Get<QLabel>("PortDeviceLabel")->toolTip().contains(QStringLiteral("--port")));
 }
 

@@ -74,7 +74,8 @@ TEST_F(WindowTest, ReportsMenuBesideFileRunsBothReportCommands)
     EXPECT_EQ(Caption(menus[1]->text()), QString::fromUtf8("Отчёты"));
 
     int orientation = -1;
-    PreviewCatcher catcher([&](gui::ReportPreview& preview) { orientation = preview.printer()->pageLayout().orientation(); });
+    PreviewCatcher catcher(
+        [&](gui::ReportPreview& preview) { orientation = preview.printer()->pageLayout().orientation(); });
     Action(*window, "ReportAction")->trigger();
     EXPECT_EQ(catcher.shown, 1);
     EXPECT_EQ(orientation, QPageLayout::Portrait);
@@ -86,7 +87,8 @@ TEST_F(WindowTest, ReportsMenuBesideFileRunsBothReportCommands)
     EXPECT_EQ(catcher.shown, 2);
     EXPECT_TRUE(boxer.boxes.empty());
     EXPECT_FLOAT_EQ(window->model().channel[1].uref, 12.5f);
-    EXPECT_TRUE(Get<QCheckBox>(controls.top.groupBoxes.channel2)->isChecked()) << "every group box ticked, as by \"Прочитать все\"";
+    EXPECT_TRUE(Get<QCheckBox>(controls.top.groupBoxes.channel2)->isChecked())
+        << "every group box ticked, as by \"Прочитать все\"";
 }
 
 }  // namespace

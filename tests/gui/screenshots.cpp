@@ -1,4 +1,5 @@
-// Pictures of the window's five pages for docs/ (scripts/screenshots builds and runs this): the window reads the simulated instrument,
+// Pictures of the window's five pages for docs/ (scripts/screenshots builds and runs this): the window
+// reads the simulated instrument,
 // two relay cells are marked by a click, then each page is grabbed, and once the progress
 // panel during the read. Then a window with its service menu: the menu open, and a
 // calibration's dwell on the simulated bench; the user guide, a write refused by the entry checks,
@@ -51,14 +52,13 @@ bool ShootPages(pmv::sim::Simulator& simulator, const QDir& target)
     window.show();
     QTest::qWait(400);
 
-    QTimer::singleShot(600, &window, [&] {
-        window.grab().save(target.filePath("pmvconf-progress.png"));
-    });
+    QTimer::singleShot(600, &window, [&] { window.grab().save(target.filePath("pmvconf-progress.png")); });
     window.findChild<QPushButton*>(FormName(Button::ReadAll))->click();
 
     auto* relays = window.findChild<QTableWidget*>(Bound(controls.relays.grid).FormName(window));
     for (auto [row, column] : {std::pair{1, 1}, std::pair{2, 8}})
-        QTest::mouseClick(relays->viewport(), Qt::LeftButton, {}, relays->visualItemRect(relays->item(row, column)).center());
+        QTest::mouseClick(relays->viewport(), Qt::LeftButton, {},
+                          relays->visualItemRect(relays->item(row, column)).center());
 
     auto* notebook = window.findChild<QTabWidget*>("TabbedNotebook1");
     const char* names[] = {"channels", "relays", "general", "live-values", "configuration"};
@@ -166,7 +166,8 @@ bool ShootStoppedWrite(pmv::sim::Simulator& simulator, const QDir& target)
     QTest::qWait(300);
     // What the instrument holds is read first, so the history keeps it without reading again.
     window.findChild<QPushButton*>(FormName(Button::ReadAll))->click();
-    simulator.InjectFault({.kind = pmv::sim::Fault::Kind::Status, .count = -1, .status = 6, .bank = 2, .memType = 1, .reg = 337});
+    simulator.InjectFault(
+        {.kind = pmv::sim::Fault::Kind::Status, .count = -1, .status = 6, .bank = 2, .memType = 1, .reg = 337});
     bool boxSaved = false;
     QTimer answer;
     QObject::connect(&answer, &QTimer::timeout, [&] {
@@ -179,9 +180,11 @@ bool ShootStoppedWrite(pmv::sim::Simulator& simulator, const QDir& target)
             QPixmap shot = window.grab();
             QPainter painter(&shot);
             const QPoint at = box->mapToGlobal(QPoint(0, 0)) - window.mapToGlobal(QPoint(0, 0));
-            const QRect place(QPoint(at.x() < 0 || at.x() + box->width() > shot.width() ? (shot.width() - box->width()) / 2 : at.x(),
-                                     at.y() < 0 || at.y() + box->height() > shot.height() ? (shot.height() - box->height()) / 2 : at.y()),
-                              box->size());
+            const QRect place(
+                QPoint(at.x() < 0 || at.x() + box->width() > shot.width() ? (shot.width() - box->width()) / 2 : at.x(),
+                       at.y() < 0 || at.y() + box->height() > shot.height() ? (shot.height() - box->height()) / 2
+                                                                            : at.y()),
+                box->size());
             painter.drawPixmap(place.topLeft(), box->grab());
             painter.setPen(Qt::darkGray);
             painter.drawRect(place.adjusted(-1, -1, 0, 0));

@@ -104,11 +104,13 @@ TEST_F(ServiceMenuTest, RestartAndControlByteAskFirstAndEveryNoEndsWithItsQuesti
     window->model().grad.usr_ku = 4;
     const QLabel* outcome = Get<QLabel>("StatusOutcome");
     simulator.ClearTranscript();
-    for (const MenuItem item : {MenuItem::FactoryReset, MenuItem::Ch1CalibrateKu100, MenuItem::Restart, MenuItem::ToggleControlByte}) {
+    for (const MenuItem item :
+         {MenuItem::FactoryReset, MenuItem::Ch1CalibrateKu100, MenuItem::Restart, MenuItem::ToggleControlByte}) {
         boxer.boxes.clear();
         Trigger(item);
         ASSERT_EQ(boxer.boxes.size(), 1u) << FormName(item) << ": " << boxer.boxes.back().text.toStdString();
-        EXPECT_TRUE(outcome->text().startsWith(QString::fromUtf8("Отменено (ERR 16)"))) << outcome->text().toStdString();
+        EXPECT_TRUE(outcome->text().startsWith(QString::fromUtf8("Отменено (ERR 16)")))
+            << outcome->text().toStdString();
     }
     EXPECT_TRUE(simulator.Transcript().empty());
 
@@ -127,7 +129,8 @@ TEST_F(ServiceMenuTest, RestartAndControlByteAskFirstAndEveryNoEndsWithItsQuesti
     boxer.answers = {QMessageBox::Yes, QMessageBox::No};
     Trigger(MenuItem::Ch1CalibrateKu100);
     EXPECT_EQ(simulator.RestartCount(), 1);
-    EXPECT_NEAR(window->model().channel[0].ku, simulator.TrueCoefficientsOf(0).ku, simulator.TrueCoefficientsOf(0).ku * 1e-3);
+    EXPECT_NEAR(window->model().channel[0].ku, simulator.TrueCoefficientsOf(0).ku,
+                simulator.TrueCoefficientsOf(0).ku * 1e-3);
     EXPECT_TRUE(outcome->text().contains(QString::fromUtf8("в прибор не записан"))) << outcome->text().toStdString();
 }
 

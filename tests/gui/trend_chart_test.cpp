@@ -85,7 +85,8 @@ TEST_F(TrendTest, ThePagePollsFeedTheChartWithoutExchangesOfItsOwn)
     const size_t beforeRefusal = Trend().buffer().size();
     simulator.InjectFault({sim::Fault::Kind::Status, tries, 0, 0x0001, {}, 1, 4, 2});
     const QLabel* outcome = Get<QLabel>("PollPanel");
-    ASSERT_TRUE(clock.AdvanceUntil([&] { return outcome->text() == QString::fromUtf8("Какая-то ошибка в ответе"); }, 5000))
+    ASSERT_TRUE(
+        clock.AdvanceUntil([&] { return outcome->text() == QString::fromUtf8("Какая-то ошибка в ответе"); }, 5000))
         << outcome->text().toStdString();
     EXPECT_EQ(Trend().buffer().size(), beforeRefusal);
     ASSERT_TRUE(WaitForSamples(2));
@@ -94,7 +95,8 @@ TEST_F(TrendTest, ThePagePollsFeedTheChartWithoutExchangesOfItsOwn)
     clock.Advance(100);
 
     const size_t samples = Trend().buffer().size();
-    EXPECT_EQ(BlockReads(), static_cast<int>(samples) + tries) << "one block read per good poll, and every try of the refused one";
+    EXPECT_EQ(BlockReads(), static_cast<int>(samples) + tries)
+        << "one block read per good poll, and every try of the refused one";
     EXPECT_EQ(Series("Канал 1").count(), static_cast<int>(samples));
     EXPECT_EQ(Series("Канал 2").count(), static_cast<int>(samples));
     // The simulated values change with every read.
@@ -222,8 +224,9 @@ TEST_F(TrendTest, SaveMeasurementsWritesTheBufferAsCsv)
     boxer.files.push_back(QString::fromStdString(File("no-such-folder/measurements")));
     Click("TrendSave");
     ASSERT_EQ(boxer.boxes.size(), 1u);
-    EXPECT_EQ(boxer.boxes[0].text, QString::fromStdString("Не удается записать файл " + File("no-such-folder/measurements.csv") +
-                                                          ": нет папки " + File("no-such-folder") + "."));
+    EXPECT_EQ(boxer.boxes[0].text,
+              QString::fromStdString("Не удается записать файл " + File("no-such-folder/measurements.csv") +
+                                     ": нет папки " + File("no-such-folder") + "."));
     EXPECT_EQ(boxer.boxes[0].caption, QString::fromUtf8("Ошибка"));
 
     boxer.files.clear();

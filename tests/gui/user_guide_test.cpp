@@ -139,7 +139,8 @@ TEST_F(WindowTest, GuidePicturesFitItsWindowAndItsContentsLeadToEachPart)
                 const QImage image(QStringLiteral(":/docs/") + picture.name());
                 ++pictures;
                 EXPECT_GT(picture.width(), 0) << picture.name().toStdString();
-                EXPECT_LE(picture.width(), text->viewport()->width()) << picture.name().toStdString() << " at " << width;
+                EXPECT_LE(picture.width(), text->viewport()->width())
+                    << picture.name().toStdString() << " at " << width;
                 EXPECT_LE(picture.width(), image.width()) << "enlarged: " << picture.name().toStdString();
                 EXPECT_NEAR(picture.height() / picture.width(), double(image.height()) / image.width(), 0.01);
                 scaled += picture.width() < image.width();
@@ -167,7 +168,8 @@ TEST_F(WindowTest, GuidePicturesFitItsWindowAndItsContentsLeadToEachPart)
                 links << fragment.fragment().charFormat().anchorHref();
     for (int n = 0; n < headings.size(); ++n)
         EXPECT_TRUE(links.contains(QStringLiteral("#part-%1").arg(n))) << headings[n].toStdString();
-    EXPECT_TRUE(text->toPlainText().indexOf(QString::fromUtf8("Содержание")) < text->toPlainText().indexOf(headings[1]));
+    EXPECT_TRUE(text->toPlainText().indexOf(QString::fromUtf8("Содержание")) <
+                text->toPlainText().indexOf(headings[1]));
 
     for (const QString& part : {QString::fromUtf8("Коды ошибок"), QString::fromUtf8("Меню")}) {
         text->verticalScrollBar()->setValue(0);

@@ -25,20 +25,11 @@
 namespace pmv::test {
 namespace {
 
-QString U(const char* text)
-{
-    return QString::fromUtf8(text);
-}
+QString U(const char* text) { return QString::fromUtf8(text); }
 
-QString Number(float value)
-{
-    return QString::fromStdString(model::FormatNumber(value));
-}
+QString Number(float value) { return QString::fromStdString(model::FormatNumber(value)); }
 
-bool AsksAboutEdits(const BoxAnswerer::Box& box)
-{
-    return box.text.contains(U("не сохранены"));
-}
+bool AsksAboutEdits(const BoxAnswerer::Box& box) { return box.text.contains(U("не сохранены")); }
 
 class EditsTest : public WindowTest {
 protected:
@@ -241,7 +232,8 @@ TEST_F(EditsTest, RecentProfilesAreKeptWithTheWindowsStateAndAMissingOneLeavesTh
     std::filesystem::remove(File("e.prf"));
     Get<QAction>("RecentProfile3")->trigger();
     ASSERT_EQ(boxer.boxes.size(), 1u);
-    EXPECT_EQ(boxer.boxes[0].text.toStdString(), "Нет файла профиля " + File("e.prf") + ": он убран из списка последних профилей.");
+    EXPECT_EQ(boxer.boxes[0].text.toStdString(),
+              "Нет файла профиля " + File("e.prf") + ": он убран из списка последних профилей.");
     EXPECT_EQ(listed().size(), 4);
     EXPECT_FALSE(listed().contains(QString::fromStdString(File("e.prf"))));
 
@@ -295,7 +287,8 @@ protected:
     void SetUp() override
     {
         WindowTest::SetUp();
-        std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+        std::filesystem::permissions(dir.path(),
+                                     std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     }
 };
 

@@ -4,10 +4,7 @@
 
 namespace pmv::test {
 
-QString WindowFixture::Text(Bound edit) const
-{
-    return Get<QLineEdit>(edit)->text();
-}
+QString WindowFixture::Text(Bound edit) const { return Get<QLineEdit>(edit)->text(); }
 
 void WindowFixture::SetText(Bound edit, const char* text) const
 {

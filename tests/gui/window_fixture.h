@@ -31,10 +31,7 @@
 namespace pmv::test {
 
 // A caption as the user reads it: without the "&" that marks its accelerator key.
-inline QString Caption(const QString& text)
-{
-    return QString(text).remove('&');
-}
+inline QString Caption(const QString& text) { return QString(text).remove('&'); }
 
 // Answers the window's modal boxes as a user would, by clicking their buttons, and keeps what
 // they said. A box stands `thinkMs` before its answer. With `decide` set, a box gets the button
@@ -68,7 +65,8 @@ public:
 
     bool Saw(const char* part) const
     {
-        return std::any_of(boxes.begin(), boxes.end(), [&](const Box& b) { return b.text.contains(QString::fromUtf8(part)); });
+        return std::any_of(boxes.begin(), boxes.end(),
+                           [&](const Box& b) { return b.text.contains(QString::fromUtf8(part)); });
     }
 
 private:

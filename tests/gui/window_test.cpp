@@ -29,10 +29,7 @@ namespace {
 
 const QString kCaption = QString::fromUtf8("Настройка ПМВ 77xx пользовательская верс.1.0.24.0 ");
 
-QString Number(float value)
-{
-    return QString::fromStdString(model::FormatNumber(value));
-}
+QString Number(float value) { return QString::fromStdString(model::FormatNumber(value)); }
 
 void ExpectBox(const BoxAnswerer::Box& box, const char* text, const char* caption, QMessageBox::Icon icon)
 {
@@ -56,9 +53,9 @@ std::string ProfileValue(const std::string& path, const char* section, const cha
 TEST_F(WindowTest, FirstStartInAnEmptyDirectory)
 {
     Open();
-    for (const char* name : {"dev.dat", "recent.prf", "PMV7700.prf", "PMV7701.prf", "PMV7703.prf", "PMV7706.prf",
-                             "PMV77XX_progon.prf", "PMV7706_PID.prf", "PMV77XX_pogrR.prf", "PMV77XX_pogrU100.prf",
-                             "PMV77XX_pogrU10.prf", "PMV77XX_pogrI.prf"})
+    for (const char* name :
+         {"dev.dat", "recent.prf", "PMV7700.prf", "PMV7701.prf", "PMV7703.prf", "PMV7706.prf", "PMV77XX_progon.prf",
+          "PMV7706_PID.prf", "PMV77XX_pogrR.prf", "PMV77XX_pogrU100.prf", "PMV77XX_pogrU10.prf", "PMV77XX_pogrI.prf"})
         EXPECT_TRUE(std::filesystem::exists(File(name))) << name;
     EXPECT_TRUE(boxer.boxes.empty());
 
@@ -78,7 +75,8 @@ TEST_F(WindowTest, FirstStartInAnEmptyDirectory)
               window->model().definition[0]);
 
     const QDate today = QDate::currentDate();
-    EXPECT_EQ(Get<QLabel>(controls.general.productionDate)->text().toStdString(), binding::ProductionDateText(today.day(), today.month(), today.year()));
+    EXPECT_EQ(Get<QLabel>(controls.general.productionDate)->text().toStdString(),
+              binding::ProductionDateText(today.day(), today.month(), today.year()));
     EXPECT_EQ(Get<QLabel>(controls.top.portNumber)->text(), "1");
     EXPECT_EQ(Get<QLabel>("PortDeviceLabel")->text().toStdString(), simulator.DevicePath());
     EXPECT_EQ(window->exchange().values().RetryCount, 2u);
@@ -181,7 +179,8 @@ TEST_F(WindowTest, EveryControlWithItsNameCaptionListAndHint)
         EXPECT_EQ(list->itemText(list->count() - 1), QString::fromUtf8(l.last)) << name(l.field);
         EXPECT_EQ(list->isEditable(), l.stepList) << name(l.field);
     }
-    EXPECT_EQ(Get<QComboBox>(controls.channels[0].sensorType)->itemText(16), QString::fromUtf8("ТМК  ТП TMK(T) медь/константан"));
+    EXPECT_EQ(Get<QComboBox>(controls.channels[0].sensorType)->itemText(16),
+              QString::fromUtf8("ТМК  ТП TMK(T) медь/константан"));
 
     const std::pair<Button, const char*> buttonCaptions[] = {
         {Button::ReadAll, "Прочитать все"},
@@ -208,8 +207,10 @@ TEST_F(WindowTest, EveryControlWithItsNameCaptionListAndHint)
     EXPECT_EQ(Caption(Get<QLabel>(Part::PortHeading)->text()), QString::fromUtf8("Номер порта"));
     EXPECT_EQ(Get<QLabel>(Part::ChannelsHeading)->text(), QString::fromUtf8("Используемые каналы"));
     EXPECT_EQ(Caption(Get<QLabel>(Part::DescriptionHeading)->text()), QString::fromUtf8("Описание настроек"));
-    EXPECT_EQ(Caption(Get<QAction>(MenuItem::OpenProfile)->text()), QString::fromUtf8("Прочитать из файла настройки прибора"));
-    EXPECT_EQ(Caption(Get<QAction>(MenuItem::SaveProfile)->text()), QString::fromUtf8("Сохранить настройки прибора в файл"));
+    EXPECT_EQ(Caption(Get<QAction>(MenuItem::OpenProfile)->text()),
+              QString::fromUtf8("Прочитать из файла настройки прибора"));
+    EXPECT_EQ(Caption(Get<QAction>(MenuItem::SaveProfile)->text()),
+              QString::fromUtf8("Сохранить настройки прибора в файл"));
 
     const std::pair<Bound, const char*> hints[] = {
         {controls.top.port, "Задаем номер порта компьютора"},
@@ -275,8 +276,8 @@ TEST_F(WindowTest, UnwritableRecentProfileIsReportedAndTheWindowStillWorks)
     Open();
     ASSERT_FALSE(boxer.boxes.empty());
     ExpectBox(boxer.boxes.front(),
-              ("Не удается записать файл " + File("recent.prf") + ": под этим именем уже есть папка.").c_str(), "Ошибка",
-              QMessageBox::Critical);
+              ("Не удается записать файл " + File("recent.prf") + ": под этим именем уже есть папка.").c_str(),
+              "Ошибка", QMessageBox::Critical);
     EXPECT_EQ(window->windowHandle()->title(), kCaption);
     EXPECT_TRUE(std::filesystem::exists(File("PMV7700.prf")));
 
@@ -393,7 +394,8 @@ TEST_F(WindowTest, EscStopsAReadWithCode20AndLeavesTheWindowUnlocked)
     EXPECT_EQ(simulator.Transcript().size(), fullRead);
 
     simulator.ClearTranscript();
-    QTimer::singleShot(0, window.get(), [&] { QTest::keyClick(Get<QLineEdit>(controls.channels[0].setpoint1), Qt::Key_Escape); });
+    QTimer::singleShot(0, window.get(),
+                       [&] { QTest::keyClick(Get<QLineEdit>(controls.channels[0].setpoint1), Qt::Key_Escape); });
     Click(Button::ReadAll);
     ASSERT_EQ(boxer.boxes.size(), 1u);
     ExpectBox(boxer.boxes[0], "Ход процесса остановлен пользователем (ERR 20)", "Информация пользователю",
@@ -419,7 +421,8 @@ TEST_F(WindowTest, NothingChangesTheModelWhileAReadRuns)
     QTimer meddler;
     QObject::connect(&meddler, &QTimer::timeout, [&] {
         sawBusy |= window->busy() && Get<QFrame>(Part::Progress)->isVisible();
-        sawLocked |= !Get<QPushButton>(Button::WriteAll)->isEnabled() && !Get<QCheckBox>(controls.top.groupBoxes.channel1)->isEnabled();
+        sawLocked |= !Get<QPushButton>(Button::WriteAll)->isEnabled() &&
+                     !Get<QCheckBox>(controls.top.groupBoxes.channel1)->isEnabled();
         sawHeld |= !Get<QAction>(MenuItem::OpenProfile)->isEnabled() && !Get<QComboBox>(controls.top.port)->isEnabled();
         SetText(controls.channels[0].setpoint1, "999");
         auto* notebook = Get<QTabWidget>("TabbedNotebook1");
@@ -511,7 +514,8 @@ TEST_F(WindowTest, SerialNumberAndDateButtons)
     SetText(controls.general.serialNumber, "513");
     Click(Button::Today);
     const QDate today = QDate::currentDate();
-    EXPECT_EQ(Get<QLabel>(controls.general.productionDate)->text().toStdString(), binding::ProductionDateText(today.day(), today.month(), today.year()));
+    EXPECT_EQ(Get<QLabel>(controls.general.productionDate)->text().toStdString(),
+              binding::ProductionDateText(today.day(), today.month(), today.year()));
     EXPECT_EQ(Text(controls.general.serialNumber), "513");
 
     Click(Button::WriteSerial);
@@ -630,7 +634,10 @@ TEST_F(WindowTest, PortNumbersNameTheDevicesOfDevDat)
     Open({});
     EXPECT_EQ(Get<QLabel>(controls.top.portNumber)->text(), "2");
     EXPECT_EQ(Get<QLabel>("PortDeviceLabel")->text().toStdString(), simulator.DevicePath());
-    EXPECT_TRUE(Get<QComboBox>(controls.top.port)->itemData(1, Qt::ToolTipRole).toString().endsWith(QString::fromStdString(simulator.DevicePath())));
+    EXPECT_TRUE(Get<QComboBox>(controls.top.port)
+                    ->itemData(1, Qt::ToolTipRole)
+                    .toString()
+                    .endsWith(QString::fromStdString(simulator.DevicePath())));
     Click(Button::ReadSerial);
     EXPECT_TRUE(boxer.boxes.empty());
 }
@@ -655,7 +662,8 @@ TEST_F(WindowTest, LiveValuesArePolledOnlyWhileTheirPageIsShown)
 
     Get<QTabWidget>("TabbedNotebook1")->setCurrentIndex(3);
     const QLabel* value = Get<QLabel>("ValuePanel1");
-    ASSERT_TRUE(clock.AdvanceUntil([&] { return value->text() == QString(" 23.2500"); }, 3000)) << value->text().toStdString();
+    ASSERT_TRUE(clock.AdvanceUntil([&] { return value->text() == QString(" 23.2500"); }, 3000))
+        << value->text().toStdString();
     EXPECT_EQ(Get<QLabel>("StatusPanel2")->text(), QString::fromUtf8("Канал выключен"));
     EXPECT_EQ(Get<QLabel>("PollPanel")->text(), QString::fromUtf8("Получен ответ"));
     EXPECT_GE(polls(), 1);
@@ -667,14 +675,17 @@ TEST_F(WindowTest, NoNumberBeforeTheFirstAnswerAndValuesNoLongerRenewedGreyedWit
     live.value[0] = 23.25f;
     simulator.SetLiveBlock(sim::EncodeLiveBlock(live));
     // Every poll refused, as the poll of an instrument that does not answer fails.
-    const sim::Fault refusal{.kind = sim::Fault::Kind::Status, .count = -1, .status = 2, .bank = 1, .memType = 4, .reg = 2};
+    const sim::Fault refusal{
+        .kind = sim::Fault::Kind::Status, .count = -1, .status = 2, .bank = 1, .memType = 4, .reg = 2};
     simulator.InjectFault(refusal);
     Open();
     Get<QTabWidget>("TabbedNotebook1")->setCurrentIndex(3);
     const QLabel* value = Get<QLabel>("ValuePanel1");
     const QLabel* status = Get<QLabel>("StatusPanel1");
     const QLabel* outcome = Get<QLabel>("PollPanel");
-    const auto failed = [&] { return !outcome->text().isEmpty() && outcome->text() != QString::fromUtf8("Получен ответ"); };
+    const auto failed = [&] {
+        return !outcome->text().isEmpty() && outcome->text() != QString::fromUtf8("Получен ответ");
+    };
     ASSERT_TRUE(clock.AdvanceUntil(failed, 5000));
     EXPECT_EQ(value->text(), QString());
     EXPECT_EQ(status->text(), QString::fromUtf8("Значений от прибора ещё не было"));
@@ -683,7 +694,8 @@ TEST_F(WindowTest, NoNumberBeforeTheFirstAnswerAndValuesNoLongerRenewedGreyedWit
     EXPECT_FALSE(timeAxis->labelsVisible()) << "no time before the first value";
 
     simulator.ClearFaults();
-    ASSERT_TRUE(clock.AdvanceUntil([&] { return value->text() == QString(" 23.2500"); }, 5000)) << value->text().toStdString();
+    ASSERT_TRUE(clock.AdvanceUntil([&] { return value->text() == QString(" 23.2500"); }, 5000))
+        << value->text().toStdString();
     EXPECT_TRUE(value->isEnabled());
     EXPECT_EQ(status->text(), QString::fromUtf8("Нормальное измерение"));
     const auto* trend = Get<gui::TrendChart>("TrendChart");

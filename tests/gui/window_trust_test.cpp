@@ -39,10 +39,7 @@
 namespace pmv::test {
 namespace {
 
-QString U(const char* text)
-{
-    return QString::fromUtf8(text);
-}
+QString U(const char* text) { return QString::fromUtf8(text); }
 
 QMessageBox::StandardButton YesUnless(const QString& text, const char* part)
 {
@@ -113,7 +110,8 @@ TEST_F(TrustTest, StatusBarTellsARefusedWriteAsRefusedWithoutTheTimeItsBoxesStoo
 TEST_F(TrustTest, StatusBarTellsAReadStoppedByEscAsStoppedAndAGoodReadAsRead)
 {
     Open();
-    QTimer::singleShot(0, window.get(), [&] { QTest::keyClick(Get<QLineEdit>(controls.channels[0].setpoint1), Qt::Key_Escape); });
+    QTimer::singleShot(0, window.get(),
+                       [&] { QTest::keyClick(Get<QLineEdit>(controls.channels[0].setpoint1), Qt::Key_Escape); });
     Click(Button::ReadAll);
     EXPECT_TRUE(user.Saw("ERR 20"));
     EXPECT_TRUE(Outcome().startsWith(U("Остановлено (ERR 20) за "))) << Outcome().toStdString();
@@ -131,7 +129,8 @@ TEST_F(TrustTest, StatusBarTellsACalibrationStoppedInItsDwellAsStopped)
     OpenWithService();
     window->model().grad.del_ku = 3;
     user.decide = [](const QString&) { return QMessageBox::Yes; };
-    QTimer::singleShot(1500, window.get(), [&] { QTest::keyClick(Get<QLineEdit>(controls.channels[0].setpoint1), Qt::Key_Escape); });
+    QTimer::singleShot(1500, window.get(),
+                       [&] { QTest::keyClick(Get<QLineEdit>(controls.channels[0].setpoint1), Qt::Key_Escape); });
     Trigger(MenuItem::Ch1CalibrateKu100);
     EXPECT_TRUE(user.Saw("ERR 20"));
     EXPECT_TRUE(Outcome().startsWith(U("Остановлено (ERR 20) за "))) << Outcome().toStdString();
@@ -220,7 +219,9 @@ TEST_F(TrustTest, OpeningAFileThatIsNoProfileChangesNeitherItNorTheWindow)
     const QString title = window->windowTitle();
     SetText(controls.channels[0].setpoint1, "12.5");
     user.files = {QFile("log.csv")};
-    user.decide = [](const QString& text) { return text.contains(U("не сохранены")) ? QMessageBox::Discard : QMessageBox::NoButton; };
+    user.decide = [](const QString& text) {
+        return text.contains(U("не сохранены")) ? QMessageBox::Discard : QMessageBox::NoButton;
+    };
     Trigger(MenuItem::OpenProfile);
     ASSERT_EQ(user.boxes.size(), 2u);
     EXPECT_TRUE(user.boxes[1].text.contains(U("не является профилем"))) << user.boxes[1].text.toStdString();
@@ -299,7 +300,8 @@ TEST_F(TrustTest, MeasurementsAreOfferedUnderTheirDateAndTime)
     Open();
     Click("TrendSave");
     ASSERT_EQ(user.offered.size(), 1);
-    EXPECT_TRUE(QRegularExpression("^izm_\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d\\.csv$").match(user.offered.front()).hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression("^izm_\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d\\.csv$").match(user.offered.front()).hasMatch())
         << user.offered.front().toStdString();
 }
 
@@ -360,7 +362,8 @@ TEST_F(TrustTest, WriteSelectedWithNoGroupTickedAsksBeforeItWritesAnything)
     simulator.ClearTranscript();
     Click(Button::WriteSelected);
     ASSERT_FALSE(user.boxes.empty());
-    EXPECT_TRUE(user.boxes[0].text.startsWith(U("Не выбрана ни одна группа настроек."))) << user.boxes[0].text.toStdString();
+    EXPECT_TRUE(user.boxes[0].text.startsWith(U("Не выбрана ни одна группа настроек.")))
+        << user.boxes[0].text.toStdString();
     EXPECT_TRUE(simulator.Transcript().empty());
     EXPECT_EQ(simulator.RestartCount(), 0);
     EXPECT_TRUE(Outcome().startsWith(U("Отменено (ERR 16)"))) << Outcome().toStdString();
@@ -455,7 +458,9 @@ TEST_F(TrustTest, FileDialogsGiveSizesAndDatesInRussian)
     ASSERT_NE(proxy, nullptr);
     auto* files = qobject_cast<QFileSystemModel*>(proxy->sourceModel());
     ASSERT_NE(files, nullptr);
-    const auto shown = [&](int column) { return proxy->mapFromSource(files->index(QFile("big.prf"), column)).data().toString(); };
+    const auto shown = [&](int column) {
+        return proxy->mapFromSource(files->index(QFile("big.prf"), column)).data().toString();
+    };
     EXPECT_TRUE(WaitFor([&] { return shown(1) == U("19,5 КБ"); }, 5000)) << shown(1).toStdString();
     EXPECT_TRUE(QRegularExpression("^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d$").match(shown(3)).hasMatch())
         << shown(3).toStdString();
@@ -532,7 +537,8 @@ TEST_F(TrustTest, AStoppedWriteNamesWhatWasWrittenAndTheHistoryPutsBackWhatTheIn
     ASSERT_EQ(Text(controls.channels[0].setpoint1).trimmed(), U("45.0000"));
 
     SetText(controls.channels[0].setpoint1, "50");
-    simulator.InjectFault({.kind = sim::Fault::Kind::Status, .count = -1, .status = 6, .bank = 2, .memType = 1, .reg = 337});
+    simulator.InjectFault(
+        {.kind = sim::Fault::Kind::Status, .count = -1, .status = 6, .bank = 2, .memType = 1, .reg = 337});
     user.decide = [](const QString& text) { return YesUnless(text, "еще раз"); };
     Click(Button::WriteAll);
     EXPECT_TRUE(user.Saw("Записаны: канал 1, канал 2, реле."));

@@ -59,8 +59,8 @@ protected:
     // Another program holding every table of the history in a transaction of its own.
     QSqlDatabase Holder()
     {
-        QSqlDatabase holder = QSqlDatabase::addDatabase(GetParam() ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"),
-                                                        QStringLiteral("holder"));
+        QSqlDatabase holder = QSqlDatabase::addDatabase(
+            GetParam() ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"), QStringLiteral("holder"));
         if (!GetParam()) {
             holder.setDatabaseName(QString::fromStdString(dir_.file(kHistoryFileName)));
             EXPECT_TRUE(holder.open());
@@ -293,7 +293,8 @@ TEST(History, AHistoryThatCannotBeUsedRefusesAReservationAndIsLeftAsItIs)
          [&] {
              const std::string path = dir.file("readonly.sqlite");
              EXPECT_EQ(SqliteHistory(path).Record(Row(1, 1, kOperationWrite)), std::nullopt);
-             std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+             std::filesystem::permissions(path, std::filesystem::perms::owner_read |
+                                                    std::filesystem::perms::group_read |
                                                     std::filesystem::perms::others_read);
              return path;
          },
@@ -308,7 +309,8 @@ TEST(History, AHistoryThatCannotBeUsedRefusesAReservationAndIsLeftAsItIs)
             const SerialReservation refused = history.ReserveSerial(12, std::nullopt, false, {}, {});
             return refused.outcome == Outcome::HistoryFailed && refused.message.find(path) != std::string::npos &&
                    refused.message.find(c.why) != std::string::npos &&
-                   history.PeekNextSerial(12).outcome != Outcome::Reserved && history.Record(Row(12, 1, kOperationSerial));
+                   history.PeekNextSerial(12).outcome != Outcome::Reserved &&
+                   history.Record(Row(12, 1, kOperationSerial));
         }));
         EXPECT_EQ(test::ReadFileBytes(path), before) << "looked at, never changed";
         EXPECT_FALSE(std::filesystem::exists(path + "-wal"));
@@ -440,13 +442,15 @@ TEST_P(Stores, AKillInTheMiddleOfARecordKeepsEveryCommittedRow)
 TEST(ServerAddresses, AnAddressIsReadAsLibpqReadsItAndNeverHoldsAPassword)
 {
     std::string problem;
-    const auto full = ParseServerAddress("postgresql://pmv%40plant@factory-db:5433/pmv%20hist?sslmode=require&connect_timeout=2", problem);
+    const auto full = ParseServerAddress(
+        "postgresql://pmv%40plant@factory-db:5433/pmv%20hist?sslmode=require&connect_timeout=2", problem);
     ASSERT_TRUE(full) << problem;
     EXPECT_EQ(full->user, "pmv@plant");
     EXPECT_EQ(full->host, "factory-db");
     EXPECT_EQ(full->port, 5433);
     EXPECT_EQ(full->database, "pmv hist");
-    EXPECT_EQ(full->options, (std::vector<std::pair<std::string, std::string>>{{"sslmode", "require"}, {"connect_timeout", "2"}}));
+    EXPECT_EQ(full->options,
+              (std::vector<std::pair<std::string, std::string>>{{"sslmode", "require"}, {"connect_timeout", "2"}}));
     const auto bare = ParseServerAddress("postgres://[::1]/pmv", problem);
     ASSERT_TRUE(bare) << problem;
     EXPECT_EQ(bare->host, "::1");
@@ -456,9 +460,10 @@ TEST(ServerAddresses, AnAddressIsReadAsLibpqReadsItAndNeverHoldsAPassword)
     EXPECT_EQ(socket->host, "/var/run/postgresql");
     EXPECT_EQ(socket->ShownPort() > 0, true);
 
-    for (const char* refused : {"postgresql://pmv:secret@db/pmv", "postgresql://db/pmv?password=secret", "mysql://db/pmv",
-                                "history.sqlite", "postgresql://db:0/pmv", "postgresql://db:99999/pmv", "postgresql://db:5x/pmv",
-                                "postgresql://db/p%zzv", "postgresql://a,b/pmv", "postgresql://db/pmv?sslmode", "postgresql://db/pmv?a=b;c"}) {
+    for (const char* refused :
+         {"postgresql://pmv:secret@db/pmv", "postgresql://db/pmv?password=secret", "mysql://db/pmv", "history.sqlite",
+          "postgresql://db:0/pmv", "postgresql://db:99999/pmv", "postgresql://db:5x/pmv", "postgresql://db/p%zzv",
+          "postgresql://a,b/pmv", "postgresql://db/pmv?sslmode", "postgresql://db/pmv?a=b;c"}) {
         problem.clear();
         EXPECT_FALSE(ParseServerAddress(refused, problem)) << refused;
         EXPECT_FALSE(problem.empty()) << refused;
@@ -518,13 +523,27 @@ TEST_F(ServerHistory, AServerThatCannotServeRefusesWithItsReasonAndTheCheckNames
     };
     const std::string port = std::to_string(server_.port());
     const std::vector<Case> cases{
-        {"postgresql://pmv@127.0.0.1:" + std::to_string(test::FreePort()) + "/pmv", "Не удается подключиться", {"history_server", "history_server_unreachable !"}},
-        {"postgresql://pmv@127.0.0.1:" + std::to_string(silentPort) + "/pmv?connect_timeout=2", "timeout", {"history_server", "history_server_reachable", "history_login_refused !"}},
-        {server_.Url(database_, "stranger"), "stranger", {"history_server", "history_server_reachable", "history_login_refused !"}},
-        {server_.Url("no_such_database"), "no_such_database", {"history_server", "history_server_reachable", "history_login_refused !"}},
-        {server_.Url(foreign), "таблица records другого вида", {"history_server", "history_server_reachable", "history_login", "history_schema_foreign !"}},
-        {server_.Url(newer), "более новая версия программы (схема 2", {"history_server", "history_server_reachable", "history_login", "history_schema_newer !"}},
-        {"postgresql://pmv@127.0.0.1:" + port + "/" + database_ + "?sslmode=bogus", "sslmode", {"history_server", "history_server_reachable", "history_login_refused !"}},
+        {"postgresql://pmv@127.0.0.1:" + std::to_string(test::FreePort()) + "/pmv",
+         "Не удается подключиться",
+         {"history_server", "history_server_unreachable !"}},
+        {"postgresql://pmv@127.0.0.1:" + std::to_string(silentPort) + "/pmv?connect_timeout=2",
+         "timeout",
+         {"history_server", "history_server_reachable", "history_login_refused !"}},
+        {server_.Url(database_, "stranger"),
+         "stranger",
+         {"history_server", "history_server_reachable", "history_login_refused !"}},
+        {server_.Url("no_such_database"),
+         "no_such_database",
+         {"history_server", "history_server_reachable", "history_login_refused !"}},
+        {server_.Url(foreign),
+         "таблица records другого вида",
+         {"history_server", "history_server_reachable", "history_login", "history_schema_foreign !"}},
+        {server_.Url(newer),
+         "более новая версия программы (схема 2",
+         {"history_server", "history_server_reachable", "history_login", "history_schema_newer !"}},
+        {"postgresql://pmv@127.0.0.1:" + port + "/" + database_ + "?sslmode=bogus",
+         "sslmode",
+         {"history_server", "history_server_reachable", "history_login_refused !"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.address);
@@ -539,19 +558,21 @@ TEST_F(ServerHistory, AServerThatCannotServeRefusesWithItsReasonAndTheCheckNames
         EXPECT_EQ(FindingIds(history), c.ids);
     }
     close(silent);
-    EXPECT_EQ(server_.Sql(foreign, "SELECT string_agg(tablename, ',' ORDER BY tablename) FROM pg_tables WHERE schemaname = 'public'"),
-              "records\n")
+    EXPECT_EQ(
+        server_.Sql(foreign,
+                    "SELECT string_agg(tablename, ',' ORDER BY tablename) FROM pg_tables WHERE schemaname = 'public'"),
+        "records\n")
         << "another program's database is left as it is";
     EXPECT_EQ(server_.Sql(newer, "SELECT version FROM schema_version"), "2\n");
 
     // The database given to the history: the check makes nothing, the first row makes the tables.
     PostgresHistory history(server_.Url(database_));
-    EXPECT_EQ(FindingIds(history), (std::vector<std::string>{"history_server", "history_server_reachable", "history_login",
-                                                             "history_schema_empty"}));
+    EXPECT_EQ(FindingIds(history), (std::vector<std::string>{"history_server", "history_server_reachable",
+                                                             "history_login", "history_schema_empty"}));
     EXPECT_EQ(server_.Sql(database_, "SELECT count(*) FROM pg_tables WHERE schemaname = 'public'"), "0\n");
     ASSERT_EQ(history.Record(Row(12, 1, kOperationWrite)), std::nullopt);
-    EXPECT_EQ(FindingIds(history),
-              (std::vector<std::string>{"history_server", "history_server_reachable", "history_login", "history_schema"}));
+    EXPECT_EQ(FindingIds(history), (std::vector<std::string>{"history_server", "history_server_reachable",
+                                                             "history_login", "history_schema"}));
     EXPECT_EQ(server_.Sql(database_, "SELECT version FROM schema_version"), "1\n");
 }
 
@@ -609,9 +630,12 @@ TEST_F(ServerHistory, ALostConnectionFailsTheCallThatMeetsItAndTheNextConnectsAg
 
     ASSERT_TRUE(server_.Kill()) << server_.failure();
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(history.ReserveSerial(12, std::nullopt, false, {}, {}).outcome, SerialReservation::Outcome::HistoryFailed);
-    EXPECT_EQ(history.ReserveSerial(12, std::nullopt, false, {}, {}).outcome, SerialReservation::Outcome::HistoryFailed);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3)) << "a server that is down refuses at once";
+    EXPECT_EQ(history.ReserveSerial(12, std::nullopt, false, {}, {}).outcome,
+              SerialReservation::Outcome::HistoryFailed);
+    EXPECT_EQ(history.ReserveSerial(12, std::nullopt, false, {}, {}).outcome,
+              SerialReservation::Outcome::HistoryFailed);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3))
+        << "a server that is down refuses at once";
     ASSERT_TRUE(server_.Start()) << server_.failure();
     EXPECT_EQ(history.ReserveSerial(12, std::nullopt, false, {}, {}).serial, 3);
     std::vector<HistoryRecord> rows;
@@ -644,8 +668,10 @@ TEST_F(ServerHistory, AStationsFileMovesInOnceAndANumberGivenOnBothSidesStaysAsT
     ASSERT_EQ(report.conflicts.size(), 1u);
     EXPECT_NE(report.conflicts[0].find("012-00002"), std::string::npos) << report.conflicts[0];
     EXPECT_NE(report.conflicts[0].find("other-station"), std::string::npos) << report.conflicts[0];
-    EXPECT_EQ(server_.Sql(database_, "SELECT operator, outcome IS NULL FROM serials WHERE serial = 2"), "other-station|t\n");
-    EXPECT_EQ(server_.Sql(database_, "SELECT outcome FROM serials WHERE serial = 1"), "0\n") << "the outcome came along";
+    EXPECT_EQ(server_.Sql(database_, "SELECT operator, outcome IS NULL FROM serials WHERE serial = 2"),
+              "other-station|t\n");
+    EXPECT_EQ(server_.Sql(database_, "SELECT outcome FROM serials WHERE serial = 1"), "0\n")
+        << "the outcome came along";
     const std::optional<SerialReservation> written = server.CheckSerial(12, 9);
     ASSERT_TRUE(written);
     EXPECT_EQ(written->outcome, SerialReservation::Outcome::Used);
@@ -684,9 +710,10 @@ TEST(InstrumentNumbers, TypedNumbersAreReadAsPrintedAndAnythingElseIsRefused)
     EXPECT_EQ(parsed("300", LoneNumber::TypeCode), std::pair(-2, -2)) << "300 is no type code";
     EXPECT_EQ(parsed("300"), std::pair(-1, 300));
 
-    for (const char* refused : {"", "-", "12-", "-345", "12--345", "1-2-3", "256-1", "12-65536", "65536",
-                                "99999999999-1", "1-4294967297", "+12-345", "12-+345", "-12", "0x10-5", "$10-5",
-                                "12-0x5", "12-345x", "12-3.5", " 12-345", "12-345 ", "12 -345", "К12-345"})
+    for (const char* refused : {"",        "-",        "12-",     "-345",          "12--345",      "1-2-3",
+                                "256-1",   "12-65536", "65536",   "99999999999-1", "1-4294967297", "+12-345",
+                                "12-+345", "-12",      "0x10-5",  "$10-5",         "12-0x5",       "12-345x",
+                                "12-3.5",  " 12-345",  "12-345 ", "12 -345",       "К12-345"})
         EXPECT_EQ(parsed(refused), std::pair(-2, -2)) << '"' << refused << '"';
 
     EXPECT_EQ(ParseTypeCode("255"), 255);

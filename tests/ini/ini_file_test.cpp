@@ -117,16 +117,8 @@ TEST_F(IniFiles, ADocumentChangedManyTimesReadsAsItsOwnBytesLoadedAnew)
     ini::IniFile file = ini::IniFile::Load(path("f.ini"));
     // Lines go in before, between and after the sections, and sections are added and looked up.
     const char* const changes[][3] = {
-        {"A", "n", "1"},
-        {"C", "m", "2"},
-        {"D", "k", "3"},
-        {"B", "j", "4"},
-        {"A", "o", "5"},
-        {"E", "[x", "6"},
-        {"B", "p", "7"},
-        {"D", "q", "8"},
-        {"a", "k", "10"},
-        {"E", "r", "11"},
+        {"A", "n", "1"},  {"C", "m", "2"}, {"D", "k", "3"}, {"B", "j", "4"},  {"A", "o", "5"},
+        {"E", "[x", "6"}, {"B", "p", "7"}, {"D", "q", "8"}, {"a", "k", "10"}, {"E", "r", "11"},
     };
     for (const auto& c : changes)
         ASSERT_TRUE(file.set(c[0], c[1], c[2]));
@@ -157,9 +149,8 @@ TEST_F(IniFiles, StoresWindows1251AndReadsBackWhatItWrote)
     file.set("A", "empty", "");
     file.set("канал", "k", "2");
     ASSERT_EQ(file.save(path("f.ini")), std::nullopt);
-    EXPECT_EQ(ReadBytes(path("f.ini")),
-              "[\xCA\xE0\xED\xE0\xEB]\r\n\xC8\xEC\xFF=\xCA\xE0\xED\xE0\xEB 1, \"\xF2\"\r\n"
-              "[A]\r\nk=x = ; y\r\nempty=\r\n[\xEA\xE0\xED\xE0\xEB]\r\nk=2\r\n");
+    EXPECT_EQ(ReadBytes(path("f.ini")), "[\xCA\xE0\xED\xE0\xEB]\r\n\xC8\xEC\xFF=\xCA\xE0\xED\xE0\xEB 1, \"\xF2\"\r\n"
+                                        "[A]\r\nk=x = ; y\r\nempty=\r\n[\xEA\xE0\xED\xE0\xEB]\r\nk=2\r\n");
     const ini::IniFile back = ini::IniFile::Load(path("f.ini"));
     EXPECT_TRUE(back.exists());
     EXPECT_EQ(back.get("Канал", "Имя"), "Канал 1, \"т\"");

@@ -76,7 +76,9 @@ TEST_F(ExchangeTest, StatusAnswersMapToErrorCodesAndAreRetried)
         uint16_t status;
         ErrorCode code;
     };
-    const Case cases[] = {{0x0001, kDeviceError}, {0x0002, kAnswerFormat}, {0x0003, kParameterNotFound}, {0x0005, kDeviceError}, {0x0006, kOperandTooLarge}, {0x000B, kCannotParse}, {0x000C, kModuleAddressTooLarge}, {0x000D, kChecksumMismatch}, {0x0042, kDeviceError}};
+    const Case cases[] = {{0x0001, kDeviceError},           {0x0002, kAnswerFormat},     {0x0003, kParameterNotFound},
+                          {0x0005, kDeviceError},           {0x0006, kOperandTooLarge},  {0x000B, kCannotParse},
+                          {0x000C, kModuleAddressTooLarge}, {0x000D, kChecksumMismatch}, {0x0042, kDeviceError}};
     exchange.values().RetryCount = 3;
     for (const Case& c : cases) {
         simulator->ClearTranscript();
@@ -369,7 +371,9 @@ TEST_F(ExchangeTest, ARestartedInstrumentIsProbedShortlyUntilItAnswers)
     exchange.NoteRestart();
     const auto start = std::chrono::steady_clock::now();
     uint32_t probes = 0;
-    ASSERT_EQ(exchange.AwaitReturn(kProbe, link::AnswerShape{2, true}, ByteAnswer, 10000, [&](uint32_t) { return ++probes, kOk; }), kOk);
+    ASSERT_EQ(exchange.AwaitReturn(kProbe, link::AnswerShape{2, true}, ByteAnswer, 10000,
+                                   [&](uint32_t) { return ++probes, kOk; }),
+              kOk);
     const int64_t waited = ElapsedMs(start);
     EXPECT_FALSE(exchange.Restarting());
     // Short probes, not answer time-outs: the wait ends soon after the reboot.
@@ -380,7 +384,9 @@ TEST_F(ExchangeTest, ARestartedInstrumentIsProbedShortlyUntilItAnswers)
     EXPECT_EQ(ReadByteRegister(exchange, 2, 11, value), kOk);
     EXPECT_EQ(value, 0x11u);
     // Nothing pending: no more probes.
-    EXPECT_EQ(exchange.AwaitReturn(kProbe, link::AnswerShape{2, true}, ByteAnswer, 10000, [&](uint32_t) { return ++probes, kOk; }), kOk);
+    EXPECT_EQ(exchange.AwaitReturn(kProbe, link::AnswerShape{2, true}, ByteAnswer, 10000,
+                                   [&](uint32_t) { return ++probes, kOk; }),
+              kOk);
     EXPECT_EQ(simulator->Transcript().back().text, "1;37;00000B;");
 }
 
@@ -397,7 +403,8 @@ TEST_F(ExchangeTest, ALateAnswerToAProbeIsNeverTakenForTheNextRequest)
     late.delayMs = 150;
     late.bank = 1, late.memType = 1, late.reg = 6;
     simulator->InjectFault(late);
-    ASSERT_EQ(exchange.AwaitReturn(kProbe, link::AnswerShape{2, true}, ByteAnswer, 10000, [](uint32_t) { return kOk; }), kOk);
+    ASSERT_EQ(exchange.AwaitReturn(kProbe, link::AnswerShape{2, true}, ByteAnswer, 10000, [](uint32_t) { return kOk; }),
+              kOk);
     uint32_t value = 0;
     EXPECT_EQ(ReadByteRegister(exchange, 2, 11, value), kOk);
     EXPECT_EQ(value, 0x11u);
@@ -410,14 +417,16 @@ TEST_F(ExchangeTest, AnInstrumentThatDoesNotComeBackEndsTheWaitAtItsLimit)
     exchange.NoteRestart();
     uint32_t probes = 0;
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(exchange.AwaitReturn(kProbe, link::AnswerShape{2, true}, ByteAnswer, 400, [&](uint32_t) { return ++probes, kOk; }),
+    EXPECT_EQ(exchange.AwaitReturn(kProbe, link::AnswerShape{2, true}, ByteAnswer, 400,
+                                   [&](uint32_t) { return ++probes, kOk; }),
               kNoAnswer);
     EXPECT_LT(ElapsedMs(start), 400 + 2 * kMinAnswerTimeoutMs);
     EXPECT_GE(probes, 2u);
     EXPECT_FALSE(exchange.Restarting());
     // Esc between probes ends the wait with its code.
     exchange.NoteRestart();
-    EXPECT_EQ(exchange.AwaitReturn(kProbe, link::AnswerShape{2, true}, ByteAnswer, 10000, [](uint32_t) { return kStoppedByUser; }),
+    EXPECT_EQ(exchange.AwaitReturn(kProbe, link::AnswerShape{2, true}, ByteAnswer, 10000,
+                                   [](uint32_t) { return kStoppedByUser; }),
               kStoppedByUser);
 }
 

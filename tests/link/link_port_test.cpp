@@ -107,7 +107,8 @@ TEST_F(LinkPortTest, ARestartStillPendingGoesToTheNextProgramOnTheSameLine)
     const size_t at = handed.find("restart ");
     ASSERT_NE(at, std::string::npos) << handed;
     const int64_t epochMs =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
     test::WriteFileBytes(kept, handed.substr(0, at) + "restart " + std::to_string(epochMs - 20000) + "\n");
     Exchange late(line, clock);
     const auto port = open(late);

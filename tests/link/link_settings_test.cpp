@@ -28,12 +28,11 @@ TEST(LinkSettings, MissingFileIsCreatedWithTheTenKeysInOrder)
     const auto loaded = LoadFrom(dir.file("dev.dat"));
     EXPECT_FALSE(loaded->failure);
     EXPECT_TRUE(loaded->messages.boxes.empty());
-    EXPECT_EQ(test::ReadFileBytes(dir.file("dev.dat")),
-              "[COM_SETTINGS]\r\nNumber=1\r\nSettings=9600,N,8,2\r\n"
-              "[DEVICE]\r\nEnableNetAdrr=1\r\nNetAdrr=1\r\n"
-              "[SETTINGS]\r\nNOfReadings=2\r\nTimeOut=1\r\n"
-              "[LOG]\r\nUseLogFile=1\r\nLogFileName=COM.txt\r\n"
-              "[IZM]\r\nUseIzmFile=1\r\nIzmFileName=IZM.txt\r\n");
+    EXPECT_EQ(test::ReadFileBytes(dir.file("dev.dat")), "[COM_SETTINGS]\r\nNumber=1\r\nSettings=9600,N,8,2\r\n"
+                                                        "[DEVICE]\r\nEnableNetAdrr=1\r\nNetAdrr=1\r\n"
+                                                        "[SETTINGS]\r\nNOfReadings=2\r\nTimeOut=1\r\n"
+                                                        "[LOG]\r\nUseLogFile=1\r\nLogFileName=COM.txt\r\n"
+                                                        "[IZM]\r\nUseIzmFile=1\r\nIzmFileName=IZM.txt\r\n");
     EXPECT_EQ(loaded->settings.BaudRate, 9600u);
     EXPECT_EQ(loaded->settings.AnswerTimeout, 1000u);
 
@@ -142,8 +141,8 @@ TEST(LinkSettings, PortNumbersNameDevices)
     test::WriteFileBytes(dir.file("dev.dat"), "[PORTS]\r\nCOM2=/dev/ttyS7\r\n");
     const auto loaded = LoadFrom(dir.file("dev.dat"));
     const auto found = OrderSerialPorts({"/dev/ttyS0", "/dev/ttyACM0", "/dev/ttyUSB10", "/dev/ttyUSB2", "/dev/ttyS1"});
-    EXPECT_EQ(found, (std::vector<std::string>{"/dev/ttyUSB2", "/dev/ttyUSB10", "/dev/ttyACM0", "/dev/ttyS0",
-                                               "/dev/ttyS1"}));
+    EXPECT_EQ(found,
+              (std::vector<std::string>{"/dev/ttyUSB2", "/dev/ttyUSB10", "/dev/ttyACM0", "/dev/ttyS0", "/dev/ttyS1"}));
     EXPECT_EQ(PortDevice(1, loaded->settings.PortDevices, found), "/dev/ttyUSB2");
     EXPECT_EQ(PortDevice(2, loaded->settings.PortDevices, found), "/dev/ttyS7");
     EXPECT_EQ(PortDevice(5, loaded->settings.PortDevices, found), "/dev/ttyS1");

@@ -36,14 +36,10 @@ TEST(NetworkPortName, WellFormedNamesParseAndEveryMalformedOneSaysWhy)
     EXPECT_EQ(NetworkPortName(*telnet), "rfc2217://[fd00::7]:2217");
 
     const std::pair<const char*, NetworkNameProblem> bad[] = {
-        {"tcp://box", NetworkNameProblem::Form},
-        {"tcp://:4001", NetworkNameProblem::Host},
-        {"tcp://a b:4001", NetworkNameProblem::Host},
-        {"tcp://box:0", NetworkNameProblem::Port},
-        {"tcp://box:65536", NetworkNameProblem::Port},
-        {"tcp://box:40x1", NetworkNameProblem::Port},
-        {"rfc2217://[box]:1", NetworkNameProblem::Host},
-        {"rfc2217://[::1]1", NetworkNameProblem::Form},
+        {"tcp://box", NetworkNameProblem::Form},         {"tcp://:4001", NetworkNameProblem::Host},
+        {"tcp://a b:4001", NetworkNameProblem::Host},    {"tcp://box:0", NetworkNameProblem::Port},
+        {"tcp://box:65536", NetworkNameProblem::Port},   {"tcp://box:40x1", NetworkNameProblem::Port},
+        {"rfc2217://[box]:1", NetworkNameProblem::Host}, {"rfc2217://[::1]1", NetworkNameProblem::Form},
     };
     for (const auto& [name, why] : bad) {
         NetworkNameProblem problem = NetworkNameProblem::None;

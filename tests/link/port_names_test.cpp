@@ -73,7 +73,8 @@ TEST_F(PortNamesTest, TheSelectorNamesAnAdapterByItsStableNameDescriptionAndSeri
 {
     Plug("usb-FTDI_FT232R_A10K3V-if00-port0", "ttyUSB1");
     const std::vector<SerialPortInfo> found{{"/dev/ttyUSB1", "FT232R USB UART", "A10K3V"}, {"/dev/ttyS0", "", ""}};
-    const std::string label = "/dev/serial/by-id/usb-FTDI_FT232R_A10K3V-if00-port0 (FT232R USB UART, № A10K3V, /dev/ttyUSB1)";
+    const std::string label =
+        "/dev/serial/by-id/usb-FTDI_FT232R_A10K3V-if00-port0 (FT232R USB UART, № A10K3V, /dev/ttyUSB1)";
     EXPECT_EQ(PortLabel("/dev/ttyUSB1", found, Root()), label);
     // A number bound in dev.dat names the by-id link itself.
     EXPECT_EQ(PortLabel("/dev/serial/by-id/usb-FTDI_FT232R_A10K3V-if00-port0", found, Root()), label);

@@ -36,7 +36,8 @@ TEST_F(SerialLineTest, WhatQtTookInWhileTheWindowHandledItsEventsIsReadFirstAndO
         ASSERT_EQ(line.Write(request.data(), request.size(), 100), request.size());
         // The window's progress lets the events run while the answer comes in, and Qt's own
         // watch of the port reads it then.
-        ASSERT_TRUE(test::WaitFor([&] { return simulator->Transcript().size() == static_cast<size_t>(round + 1); }, 1000));
+        ASSERT_TRUE(
+            test::WaitFor([&] { return simulator->Transcript().size() == static_cast<size_t>(round + 1); }, 1000));
         // rules: real time: the answer's bytes cross the pseudo-terminal after the request is heard
         std::this_thread::sleep_for(20ms);
         QCoreApplication::processEvents();

@@ -31,7 +31,8 @@ TEST(TextTables, ValuesFillTheirPlacesOnceAndAreNotReadAsPatterns)
               "В результате получили Uref= 26.0000   Rref=%1.   Записать в прибор сразу?");
     EXPECT_EQ(FindingText(FindingKind::LatencyHigh, {"16", "/sys/x"}),
               "Таймер задержки адаптера 16 мс: каждый ответ прибора приходит на 16 мс позже, обмен идёт медленнее.");
-    EXPECT_EQ(FindingFix(FindingKind::AccessDenied, {"/dev/ttyUSB0", "dialout", "ivan"}), "sudo usermod -aG dialout ivan");
+    EXPECT_EQ(FindingFix(FindingKind::AccessDenied, {"/dev/ttyUSB0", "dialout", "ivan"}),
+              "sudo usermod -aG dialout ivan");
     // A place without a value, a lone % and one at the end stay as they are.
     EXPECT_EQ(FillIn("%1 %2 100% %", {"a"}), "a %2 100% %");
 }

@@ -18,7 +18,8 @@ inline std::string Lines(const char* const* keysAndValues, std::size_t count, co
     std::string out;
     for (std::size_t i = 0; i + 1 < count; i += 2) {
         const auto changed = changes.find(keysAndValues[i]);
-        out += std::string(keysAndValues[i]) + "=" + (changed != changes.end() ? changed->second : keysAndValues[i + 1]) + "\n";
+        out += std::string(keysAndValues[i]) + "=" +
+               (changed != changes.end() ? changed->second : keysAndValues[i + 1]) + "\n";
     }
     return out;
 }
@@ -68,8 +69,8 @@ inline std::string SensorBoundsSections(const std::string& minOf6 = "-50.0")
     // clang-format on
     std::string out;
     for (int i = 0; i < 25; ++i) {
-        out += "[Dat_bound" + std::to_string(i) + "]\nmax=" + bounds[i][0] + "\nmin=" +
-               (i == 6 ? minOf6 : std::string(bounds[i][1])) + "\npogr=" + bounds[i][2] + "\n";
+        out += "[Dat_bound" + std::to_string(i) + "]\nmax=" + bounds[i][0] +
+               "\nmin=" + (i == 6 ? minOf6 : std::string(bounds[i][1])) + "\npogr=" + bounds[i][2] + "\n";
     }
     return out;
 }
@@ -99,7 +100,4 @@ inline std::string FactoryProfileText(const std::string& channels, const std::st
 }
 // clang-format on
 
-inline std::string ProfileBytes(const std::string& text)
-{
-    return pmv::ini::Utf8ToCp1251(Crlf(text));
-}
+inline std::string ProfileBytes(const std::string& text) { return pmv::ini::Utf8ToCp1251(Crlf(text)); }

@@ -39,8 +39,13 @@ TEST_F(FactoryProfiles, AreWrittenWithTheirExactContent)
                   "txt0=Прибор ПМВ 7700 Н. Одноканальный прибор.\ntxt1=Реле 1 назначено на 1 уставку.\n"
                   "txt2=Реле 2 сработает при обрыве датчика или при срабатывании второй уставки\ntxt3=\n")));
 
-    const Changes pid1 = {{"th_type1", "0"}, {"th_type2", "0"}, {"th1", "40"}, {"th2", "555"}, {"his1", "5.0"}, {"his2", "0.5"}, {"spd_th", "1.0"}, {"spd_his", "0.1"}, {"koef0", "1.0"}, {"koef1", "4.4"}, {"koef2", "444.0"}, {"koef3", "1.0"}, {"reg_int", "2"}, {"pulse_int", "2"}};
-    const Changes pid2 = {{"th_type1", "2"}, {"th_type2", "0"}, {"th2", "0"}, {"his1", "1.0"}, {"his2", "0.5"}, {"spd_th", "1.0"}, {"spd_his", "0.1"}, {"koef0", "0"}, {"koef1", "0"}, {"koef2", "0"}, {"koef3", "0"}, {"reg_int", "2"}, {"pulse_int", "2"}};
+    const Changes pid1 = {{"th_type1", "0"}, {"th_type2", "0"}, {"th1", "40"},      {"th2", "555"},
+                          {"his1", "5.0"},   {"his2", "0.5"},   {"spd_th", "1.0"},  {"spd_his", "0.1"},
+                          {"koef0", "1.0"},  {"koef1", "4.4"},  {"koef2", "444.0"}, {"koef3", "1.0"},
+                          {"reg_int", "2"},  {"pulse_int", "2"}};
+    const Changes pid2 = {{"th_type1", "2"}, {"th_type2", "0"},  {"th2", "0"},      {"his1", "1.0"}, {"his2", "0.5"},
+                          {"spd_th", "1.0"}, {"spd_his", "0.1"}, {"koef0", "0"},    {"koef1", "0"},  {"koef2", "0"},
+                          {"koef3", "0"},    {"reg_int", "2"},   {"pulse_int", "2"}};
     EXPECT_EQ(ReadBytes(path("PMV7706_PID.prf")),
               ProfileBytes(FactoryProfileText(
                                ChannelSection(1, pid1) + ChannelSection(2, pid2), Masks(16, 0, 1), "3",
@@ -81,8 +86,9 @@ TEST_F(FactoryProfiles, LoadWithTheirDifferences)
         EXPECT_EQ(model.channel[1].text, "Канал 2") << kFiles[i];
         EXPECT_EQ(model.general.otk_type, 47) << kFiles[i];
     }
-    EXPECT_NE(ReadBytes(path("PMV7700.prf")).find("\r\n[GEN]\r\ngen_select=1\r\nproc_ver=0\r\nuse_max=0\r\n"
-                                                  "dev_type=47\r\notk_type=47\r\n"),
+    EXPECT_NE(ReadBytes(path("PMV7700.prf"))
+                  .find("\r\n[GEN]\r\ngen_select=1\r\nproc_ver=0\r\nuse_max=0\r\n"
+                        "dev_type=47\r\notk_type=47\r\n"),
               std::string::npos);
 }
 

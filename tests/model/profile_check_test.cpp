@@ -94,8 +94,9 @@ TEST_F(HandEditedProfiles, EveryBadValueIsNamedAtOnceWithSectionKeyLineAndValue)
         EXPECT_EQ(bad->value, e.value) << e.key;
         EXPECT_EQ(bad->reason, e.reason) << e.key;
     }
-    EXPECT_NE(model::BadValuesText("p.prf", check.bad).find("\n[CH1] dat, строка 8: \"30\" — вне допустимых значений 0..24"),
-              std::string::npos);
+    EXPECT_NE(
+        model::BadValuesText("p.prf", check.bad).find("\n[CH1] dat, строка 8: \"30\" — вне допустимых значений 0..24"),
+        std::string::npos);
 
     model::SettingsModel loaded;
     model::ReadProfile(path("p.prf"), loaded);
@@ -116,6 +117,7 @@ TEST_F(HandEditedProfiles, MissingKeysAreCountedForTheGroupsAboutToBeSent)
 
     model::SettingsModel saved = EveryGroupTicked();
     ASSERT_EQ(model::SaveProfile(path("saved.prf"), saved, {}), std::nullopt);
-    const model::ProfileCheck check = model::CheckProfile(ini::IniFile::Load(path("saved.prf")), model::SentByWrite(saved));
+    const model::ProfileCheck check =
+        model::CheckProfile(ini::IniFile::Load(path("saved.prf")), model::SentByWrite(saved));
     EXPECT_EQ(check.missing, 0u) << "a profile the program saved lacks nothing";
 }

@@ -21,7 +21,8 @@ void ExpectPermutation(const std::array<model::ProfileField<Record>, N>& table, 
 {
     std::set<std::string_view> keys;
     for (const char* key : order) {
-        const bool known = std::any_of(table.begin(), table.end(), [&](const auto& f) { return key == std::string_view(f.key); });
+        const bool known =
+            std::any_of(table.begin(), table.end(), [&](const auto& f) { return key == std::string_view(f.key); });
         EXPECT_TRUE(known) << key;
         EXPECT_TRUE(keys.insert(key).second) << key;
     }
@@ -184,12 +185,11 @@ TEST_F(Profiles, SaveWritesTheKeysInOrderAndLoadsBackRounded)
 TEST_F(Profiles, AHandWrittenCrlfProfileLoadsLikeOneTheProgramWrote)
 {
     std::string hand = NewProfileText();
-    for (const auto& [from, to] : std::map<std::string, std::string>{
-             {"diap_max=100\n", " Diap_Max = 100.0 \n"},
-             {"text=Канал 1\n", "TEXT\t= \"Канал 1\"\n"},
-             {"[RELE]\n", "; реле\n[rele]\n"},
-             {"rel0_msk0=0\n", "rel0_msk0=$10\n"},
-             {"th1=50\n", "th1=  50.0000\n"}}) {
+    for (const auto& [from, to] : std::map<std::string, std::string>{{"diap_max=100\n", " Diap_Max = 100.0 \n"},
+                                                                     {"text=Канал 1\n", "TEXT\t= \"Канал 1\"\n"},
+                                                                     {"[RELE]\n", "; реле\n[rele]\n"},
+                                                                     {"rel0_msk0=0\n", "rel0_msk0=$10\n"},
+                                                                     {"th1=50\n", "th1=  50.0000\n"}}) {
         hand.replace(hand.find(from), from.size(), to);
     }
     WriteBytes(path("hand.prf"), ProfileBytes(hand));

@@ -42,15 +42,9 @@ protected:
     std::filesystem::path previous_;
 };
 
-inline std::string ReadBytes(const std::string& path)
-{
-    return pmv::test::ReadFileBytes(path);
-}
+inline std::string ReadBytes(const std::string& path) { return pmv::test::ReadFileBytes(path); }
 
-inline void WriteBytes(const std::string& path, const std::string& bytes)
-{
-    pmv::test::WriteFileBytes(path, bytes);
-}
+inline void WriteBytes(const std::string& path, const std::string& bytes) { pmv::test::WriteFileBytes(path, bytes); }
 
 // Text written with "\n" line ends, as a Windows file holds it.
 inline std::string Crlf(const std::string& text)

@@ -77,7 +77,8 @@ protected:
     }
 
     test::TempDir dir;
-    std::unique_ptr<history::History> history = std::make_unique<history::SqliteHistory>(dir.file(history::kHistoryFileName));
+    std::unique_ptr<history::History> history =
+        std::make_unique<history::SqliteHistory>(dir.file(history::kHistoryFileName));
     model::SettingsModel model;
     test::ScriptedProgress progress;
     test::RecordingMessages messages;
@@ -165,12 +166,9 @@ TEST_F(ProductionTest, NothingIsSentAndNoNumberTakenWhenTheProductionCannotStart
          ProductionRefusal::Kind::PassportFolder},
         {"the passport folder's name is no text: the PDF could not be saved under it",
          [&] { order.passportDir = dir.file("pp\xff"); }, ProductionRefusal::Kind::PassportFolder},
-        {"the passport exists",
-         [&] { test::WriteFileBytes(dir.file("012-00345.pdf"), "%PDF"); }, ProductionRefusal::Kind::Used},
-        {"the history is a folder",
-         [&] {
-             history = std::make_unique<history::SqliteHistory>(dir.path().string());
-         },
+        {"the passport exists", [&] { test::WriteFileBytes(dir.file("012-00345.pdf"), "%PDF"); },
+         ProductionRefusal::Kind::Used},
+        {"the history is a folder", [&] { history = std::make_unique<history::SqliteHistory>(dir.path().string()); },
          ProductionRefusal::Kind::History},
     };
     const ProductionOrder planned = order;

@@ -93,17 +93,17 @@ TEST(ConfigurationReport, RelayBoxesFollowTheRelayLogicOfChannelOne)
     m.channel[0].ver_rel_proc = 1;
     m.channel[1].ver_rel_proc = 0;
     page = BuildConfigurationReport(m, kPrinted);
-    EXPECT_EQ(Box(page, "relay1"),
-              (std::vector<std::string>{"Расширенная логика работы реле в канале 1",
-                                        "Реле 1 сработает от уставки 1 канала 1", "Реле 1 сработает от обрывом канала 1",
-                                        "Реле 2 сработает от уставки 2 канала 1"}));
+    EXPECT_EQ(
+        Box(page, "relay1"),
+        (std::vector<std::string>{"Расширенная логика работы реле в канале 1", "Реле 1 сработает от уставки 1 канала 1",
+                                  "Реле 1 сработает от обрывом канала 1", "Реле 2 сработает от уставки 2 канала 1"}));
     EXPECT_TRUE(Box(page, "relay2").empty());
 
     m.channel[1].ver_rel_proc = 1;
-    EXPECT_EQ(Box(BuildConfigurationReport(m, kPrinted), "relay2"),
-              (std::vector<std::string>{"Расширенная логика работы реле в канале 2",
-                                        "Реле 1 сработает от уставки 1 канала 2",
-                                        "Реле 2 сработает от обрывом канала 2"}));
+    EXPECT_EQ(
+        Box(BuildConfigurationReport(m, kPrinted), "relay2"),
+        (std::vector<std::string>{"Расширенная логика работы реле в канале 2", "Реле 1 сработает от уставки 1 канала 2",
+                                  "Реле 2 сработает от обрывом канала 2"}));
 
     // Channel 2's logic alone fills nothing.
     m.channel[0].ver_rel_proc = 0;
@@ -183,8 +183,8 @@ TEST(ConfigurationReport, TextIsNumberDateThenEachBoxUnderItsHeading)
 
 TEST(ConfigurationReport, HeadingNamesTheModelOfTheDeviceType)
 {
-    const std::pair<int32_t, const char*> names[] = {
-        {0, "ПМВ 7700/01 Н"}, {1, "ПМВ 7703 Н"}, {2, "ПМВ 7706 Н"}, {3, "ПМВ 7706 Н"}, {4, "ПМВ 77xx"}, {-1, "ПМВ 77xx"}};
+    const std::pair<int32_t, const char*> names[] = {{0, "ПМВ 7700/01 Н"}, {1, "ПМВ 7703 Н"}, {2, "ПМВ 7706 Н"},
+                                                     {3, "ПМВ 7706 Н"},    {4, "ПМВ 77xx"},   {-1, "ПМВ 77xx"}};
     for (const auto& [type, name] : names) {
         model::SettingsModel m;
         m.general.proc_ver = type;

@@ -17,10 +17,7 @@ std::vector<std::string> Lines(const Page& page)
     return left ? left->lines : std::vector<std::string>{"no left text"};
 }
 
-std::string Title(const Page& page)
-{
-    return page.Label("leftTitle")->text;
-}
+std::string Title(const Page& page) { return page.Label("leftTitle")->text; }
 
 bool Has(const std::vector<std::string>& lines, const std::string& line)
 {
@@ -230,10 +227,9 @@ TEST(PassportPage, TwoChannelInstrumentTakesEachChannelsOwnRecord)
     EXPECT_EQ(second, (std::vector<std::string>{
                           "Канал 2:", "Тип датчика : Ток 0-20 мА", "Диапазон измерений :   0.0000...  0.0000",
                           "Пределы допустимой основной погрешности :   0.2500 %", "Число усреднений : 4",
-                          "Число знаков после запятой : 2", "Тип уставки  : Понижение",
-                          "Величина уставки  :  42.0000", "Величина гистерезиса уставки  :   0.0000",
-                          "Число подтверждений при работе реле  : 9", kSeparator, kSeparator,
-                          "Логика работы реле 1:"}));
+                          "Число знаков после запятой : 2", "Тип уставки  : Понижение", "Величина уставки  :  42.0000",
+                          "Величина гистерезиса уставки  :   0.0000", "Число подтверждений при работе реле  : 9",
+                          kSeparator, kSeparator, "Логика работы реле 1:"}));
     EXPECT_TRUE(Has(lines, "K0=  1.0000 K1=  0.0000 K2=  0.0000 K3= -2.5000"));
     const std::vector<std::string> tail(lines.end() - 3, lines.end());
     EXPECT_EQ(tail, (std::vector<std::string>{"Канал 2", "0 :   3.0000", "Диапазон :   0.0000"}));
@@ -288,9 +284,9 @@ TEST(PassportPage, PidInstrumentTakesItsAlarmFromChannelTwo)
                                         "Число подтверждений при работе реле  : 6", "",
                                         "Коэффициенты ПИД регулятора:", "Коэфф. пропрциональности=  1.5000",
                                         "Время дифференцирования= 20.0000", "Время интегрирования= 60.0000"}));
-    EXPECT_EQ(RelayBlock(lines, 1), (std::vector<std::string>{"Реле 1 сработает от уставки канала",
-                                                              "Реле 1 сработает от обрыва в канале",
-                                                              "Реле 1 включает нагрев"}));
+    EXPECT_EQ(RelayBlock(lines, 1),
+              (std::vector<std::string>{"Реле 1 сработает от уставки канала", "Реле 1 сработает от обрыва в канале",
+                                        "Реле 1 включает нагрев"}));
     EXPECT_EQ(RelayBlock(lines, 2), (std::vector<std::string>{"Реле 2 выключает нагрев"}));
     EXPECT_EQ(lines.back(), "Диапазон :   0.0000");
     EXPECT_FALSE(Has(lines, "Данные для справки. Дополнительная корректировка измеренного значения:"));

@@ -11,7 +11,9 @@ namespace {
 // U1, U2, U3 of a measurement block answer.
 Readings Decode(const std::string& data)
 {
-    auto at = [&](size_t i) { return std::bit_cast<float>(static_cast<uint32_t>(std::stoul(data.substr(i, 8), nullptr, 16))); };
+    auto at = [&](size_t i) {
+        return std::bit_cast<float>(static_cast<uint32_t>(std::stoul(data.substr(i, 8), nullptr, 16)));
+    };
     return {at(0), at(8), at(16)};
 }
 

@@ -64,10 +64,12 @@ TEST(SimLineTiming, AnswerTakesTheWireTimeAndTricklesIn)
     EXPECT_TRUE(pieces);
 
     sim.SetTurnaround(60);
-    EXPECT_GE(TimedExchange(sim.DevicePath(), request).lastByteMs, (requestBytes + t.answer.size()) * kByteMs9600 * 0.95 + 60);
+    EXPECT_GE(TimedExchange(sim.DevicePath(), request).lastByteMs,
+              (requestBytes + t.answer.size()) * kByteMs9600 * 0.95 + 60);
     sim.SetTurnaround(0);
     sim.SetBaud(2400);
-    EXPECT_GE(TimedExchange(sim.DevicePath(), request).lastByteMs, (requestBytes + t.answer.size()) * 4 * kByteMs9600 * 0.95);
+    EXPECT_GE(TimedExchange(sim.DevicePath(), request).lastByteMs,
+              (requestBytes + t.answer.size()) * 4 * kByteMs9600 * 0.95);
 }
 
 // A cabinet on one line: each instrument answers its own address from its own memory, one at a

@@ -6,10 +6,7 @@
 namespace pmv::sim::test {
 namespace {
 
-TEST(Crc16, GivesThePublishedCheckValue)
-{
-    EXPECT_EQ(Crc16("123456789"), 0x4B37);
-}
+TEST(Crc16, GivesThePublishedCheckValue) { EXPECT_EQ(Crc16("123456789"), 0x4B37); }
 
 TEST_F(SimTest, ReadsAndWritesByteAndFourByteCells)
 {

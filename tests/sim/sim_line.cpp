@@ -33,10 +33,7 @@ void Line::Write(std::string_view bytes)
     }
 }
 
-void Line::Send(const std::string& text)
-{
-    Write("\xFF\xFF\xFF\xFF:" + text + std::to_string(Crc16(text)) + "\r");
-}
+void Line::Send(const std::string& text) { Write("\xFF\xFF\xFF\xFF:" + text + std::to_string(Crc16(text)) + "\r"); }
 
 std::string Line::ReadSome(int timeoutMs)
 {
@@ -52,7 +49,8 @@ namespace {
 
 int MsUntil(std::chrono::steady_clock::time_point deadline)
 {
-    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count());
+    return static_cast<int>(
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count());
 }
 
 }  // namespace
@@ -79,7 +77,8 @@ std::string DataField(const std::string& answer)
 {
     const size_t first = answer.find(';');
     const size_t second = answer.find(';', first + 1);
-    return first == std::string::npos || second == std::string::npos ? "" : answer.substr(first + 1, second - first - 1);
+    return first == std::string::npos || second == std::string::npos ? ""
+                                                                     : answer.substr(first + 1, second - first - 1);
 }
 
 }  // namespace pmv::sim::test
