@@ -374,6 +374,8 @@ int main(int argc, char** argv)
 {
     if (argc == 4 && std::string(argv[1]) == "--bare")
         return BareMain(argv[2], argv[3]);
+    // Each table line as soon as it is measured: the whole run takes minutes.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     QCoreApplication app(argc, argv);
     const int runs = argc > 1 ? std::atoi(argv[1]) : 5;
     if (runs <= 0) {
