@@ -8,7 +8,7 @@
 #include "binding/bus.h"
 #include "binding/session.h"
 #include "link/clock.h"
-#include "link/qt_serial_line.h"
+#include "link/local_serial_line.h"
 #include "messages/messages.h"
 #include "messages/progress.h"
 #include "sim/simulator.h"
@@ -52,7 +52,7 @@ int64_t NowMs()
 struct Line {
     explicit Line(pmv::sim::SimOptions options) : simulator(options) {}
     pmv::sim::Simulator simulator;
-    pmv::link::QtSerialLine line;
+    pmv::link::LocalSerialLine line;
     pmv::link::SystemClock clock;
 };
 

@@ -6,7 +6,7 @@
 #include "link/clock.h"
 #include "link/exchange.h"
 #include "link/link_settings.h"
-#include "link/qt_serial_line.h"
+#include "link/local_serial_line.h"
 #include "link/register_commands.h"
 #include "sim/simulator.h"
 
@@ -71,7 +71,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "simulator: %s\n", error.c_str());
         return 1;
     }
-    pmv::link::QtSerialLine line;
+    pmv::link::LocalSerialLine line;
     if (!line.Open(simulator.DevicePath()) || !line.Configure(kBaud)) {
         std::fprintf(stderr, "cannot open %s\n", simulator.DevicePath().c_str());
         return 1;

@@ -8,7 +8,7 @@
 #include "link/clock.h"
 #include "link/exchange.h"
 #include "link/link_settings.h"
-#include "link/qt_serial_line.h"
+#include "link/local_serial_line.h"
 #include "messages/messages.h"
 #include "model/factory_profiles.h"
 #include "production/production.h"
@@ -52,7 +52,7 @@ bool Produce(const QTemporaryDir& work, uint32_t turnaroundMs, uint32_t rebootMs
     options.turnaroundMs = turnaroundMs;
     options.rebootMs = rebootMs;
     pmv::sim::Simulator simulator(options);
-    pmv::link::QtSerialLine line;
+    pmv::link::LocalSerialLine line;
     if (!simulator.Start() || !line.Open(simulator.DevicePath()) || !line.Configure(kBaud))
         return false;
     pmv::link::SystemClock clock;

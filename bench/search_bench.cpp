@@ -6,7 +6,7 @@
 // Goal: a silent search at most 1.10 of its slots at 57600 and 1.03 at 9600.
 #include "device/instrument_search.h"
 #include "link/clock.h"
-#include "link/qt_serial_line.h"
+#include "link/local_serial_line.h"
 #include "sim/simulator.h"
 
 #include <QCoreApplication>
@@ -30,7 +30,7 @@ bool Run(uint32_t baud, const char* title, pmv::sim::SimOptions options)
         std::fprintf(stderr, "search_bench: %s\n", error.c_str());
         return false;
     }
-    pmv::link::QtSerialLine line;
+    pmv::link::LocalSerialLine line;
     if (!line.Open(simulator.DevicePath())) {
         std::fprintf(stderr, "search_bench: the pseudo-terminal does not open\n");
         return false;

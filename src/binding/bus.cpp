@@ -46,7 +46,7 @@ void SelectOnLine(link::Exchange& exchange, link::SerialLine& line, uint32_t add
 {
     exchange.values().DeviceAddress = address;
     if (baud != 0) {
-        exchange.values().ByteTimeout = link::ByteTimeoutForBaud(baud);
+        link::SetLineSpeed(exchange.values(), baud);
         line.Configure(baud);
     }
 }
@@ -67,8 +67,7 @@ BusScan ScanBus(device::Device& device, link::SerialLine& line, const link::Cloc
                 const device::SearchOptions& options, const std::function<bool(const device::SearchStep&)>& onStep,
                 const std::function<void(const BusInstrument&)>& onFound)
 {
-    const uint32_t address = device.exchange.values().DeviceAddress;
-    const uint32_t byteTimeout = device.exchange.values().ByteTimeout;
+    const link::LinkValues held = device.exchange.values();
     BusScan scan;
     device::SearchOptions all = options;
     all.all = true;
@@ -109,8 +108,7 @@ BusScan ScanBus(device::Device& device, link::SerialLine& line, const link::Cloc
         if (onFound)
             onFound(instrument);
     }
-    device.exchange.values().DeviceAddress = address;
-    device.exchange.values().ByteTimeout = byteTimeout;
+    device.exchange.values() = held;
     return scan;
 }
 
@@ -176,8 +174,7 @@ std::vector<BusOutcome> RunOnEach(device::Device& device, link::SerialLine& line
                                   const std::vector<BusInstrument>& instruments,
                                   const std::function<ErrorCode(device::Device&, BusOutcome&)>& flow)
 {
-    const uint32_t address = device.exchange.values().DeviceAddress;
-    const uint32_t byteTimeout = device.exchange.values().ByteTimeout;
+    const link::LinkValues held = device.exchange.values();
     BatchProgress progress(device.progress);
     device::Device each{device.exchange, progress, device.model, {}};
     std::vector<BusOutcome> outcomes;
@@ -194,8 +191,7 @@ std::vector<BusOutcome> RunOnEach(device::Device& device, link::SerialLine& line
         outcome.code = flow(each, outcome);
         outcome.done = true;
     }
-    device.exchange.values().DeviceAddress = address;
-    device.exchange.values().ByteTimeout = byteTimeout;
+    device.exchange.values() = held;
     return outcomes;
 }
 

@@ -104,8 +104,6 @@ std::string TextOf(const FieldTexts& texts, const char* name)
 
 }  // namespace
 
-const std::vector<CalibrationField>& CalibrationFields() { return kFields; }
-
 FieldTexts ShowCalibrationFields(model::SettingsModel& model)
 {
     FieldTexts texts;

@@ -30,8 +30,6 @@ struct CalibrationField {
     int32_t min, max;  // Whole
 };
 
-const std::vector<CalibrationField>& CalibrationFields();
-
 using FieldTexts = std::map<std::string, std::string>;
 
 // Reals as "%8.4f", wholes in decimal, the flag as "1" or "0".

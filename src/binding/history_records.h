@@ -23,10 +23,6 @@ namespace pmv::binding {
 // received a write and not the profile's numbers.
 ErrorCode ReadIdentity(device::Device& device, model::SettingsModel& identity);
 
-// The identity after an operation that ended with `code`: read from the line, or left empty when
-// the operation never reached the instrument, found it silent or was stopped by the user.
-model::SettingsModel IdentityAfter(device::Device& device, ErrorCode code);
-
 // A write's `beforeWriting` (binding/commands.h) that reads the identity into `identity` for the
 // write's history row: after the write's closing restart the instrument is silent for a while,
 // and a write that fails half-way still names the instrument it reached. An instrument that does

@@ -37,7 +37,6 @@ public:
     // failure stops the walk and is returned for the window to show once.
     ErrorCode Tick();
 
-    const std::array<uint8_t, 5>& test_outputs() const { return outputs_; }
     bool running() const { return running_; }
     bool testMode() const { return testMode_; }
     uint32_t runningIndex() const { return index_; }

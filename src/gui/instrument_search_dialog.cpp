@@ -111,7 +111,7 @@ void InstrumentSearchDialog::Search()
         return;
     }
     exchange_.values().DeviceAddress = f.address;
-    exchange_.values().ByteTimeout = link::ByteTimeoutForBaud(f.baud);
+    link::SetLineSpeed(exchange_.values(), f.baud);
     line_.Configure(f.baud);
 }
 

@@ -252,7 +252,7 @@ void MainWindow::ChooseInstrument(const binding::BusInstrument& instrument, bool
     settings.Settings = device::SettingsWithBaud(settings.Settings, instrument.baud);
     settings.BaudRate = instrument.baud;
     session_.exchange.values().DeviceAddress = instrument.address;
-    session_.exchange.values().ByteTimeout = link::ByteTimeoutForBaud(instrument.baud);
+    link::SetLineSpeed(session_.exchange.values(), instrument.baud);
     session_.line.Configure(instrument.baud);
     if (keep)
         ShowFileErrorOnce(link::SaveAddressAndSpeed(link::LinkSettingsPath(), settings));

@@ -1,8 +1,8 @@
 #include "port_watch.h"
 
 #include "binding/session.h"
+#include "link/local_serial_line.h"
 #include "link/network_port.h"
-#include "link/qt_serial_line.h"
 
 #include <sys/inotify.h>
 #include <unistd.h>

@@ -39,7 +39,6 @@ public:
 
     // Makes the instrument described by the fields; false when a step failed.
     bool ProduceOne();
-    int producedCount() const { return produced_; }
 
 private:
     // `file`: the file the step saved, in full, as the state's hint.

@@ -56,7 +56,6 @@ public:
     QMenu* menu() const { return menu_; }
     // Every item of the menu and its submenus, for the state table.
     QList<QAction*> items() const;
-    device::OutputTest& outputTest() { return outputTest_; }
 
 private:
     void Build();

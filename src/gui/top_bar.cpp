@@ -3,7 +3,7 @@
 #include "binding/control_values.h"
 #include "binding/description.h"
 #include "link/link_port.h"
-#include "link/qt_serial_line.h"
+#include "link/local_serial_line.h"
 #include "network_port_dialog.h"
 #include "widgets.h"
 

@@ -16,6 +16,11 @@ namespace pmv::link {
 namespace {
 
 constexpr size_t kCommandStart = 5;  // after the four 0xFF bytes and ':'
+// 8N1: a start bit, eight data bits, a stop bit.
+constexpr size_t kBitsPerCharacter = 10;
+// An answer's bytes besides its data: "!", an address of up to three digits, two ";", a checksum
+// of up to five digits and the CR.
+constexpr size_t kAnswerFrameBytes = 12;
 
 struct StatusCode {
     std::string_view text;
@@ -277,7 +282,7 @@ ErrorCode Exchange::AwaitReturn(const std::string& probeFields, AnswerShape prob
         ~Busy() { flag = false; }
     } busy(inExchange_);
     send_ = BuildFrame(probeFields);
-    const uint32_t window = ProbeWindow();
+    const uint32_t window = ProbeWindow(probe.digits + kAnswerFrameBytes);
     const uint32_t byteWriteTimeout = values_.ByteTimeout * static_cast<uint32_t>(send_.size() + 1);
     const uint64_t exchange = ++exchanges_;
     // The probes lost while the instrument reboots are never answered; only the last ones, which
@@ -335,7 +340,17 @@ uint32_t Exchange::EffectiveTimeout() const
            values_.TransitMs;
 }
 
-uint32_t Exchange::ProbeWindow() const { return std::clamp(2 * lastAnswerMs_, kMinProbeWindowMs, EffectiveTimeout()); }
+uint32_t Exchange::ProbeWindow(size_t answerBytes) const
+{
+    // A fresh program knows no answer's wait yet: at 4800 baud the probe and its answer alone
+    // take longer than the shortest window, and an answer that comes after its window would
+    // stand for the next probe.
+    uint32_t shortest = kMinProbeWindowMs;
+    if (values_.BaudRate != 0)
+        shortest +=
+            static_cast<uint32_t>((send_.size() + answerBytes) * kBitsPerCharacter * 1000 / values_.BaudRate) + 1;
+    return std::min(std::max(2 * lastAnswerMs_, shortest), EffectiveTimeout());
+}
 
 ErrorCode Exchange::ReceiveAnswer(uint32_t limit)
 {
@@ -344,11 +359,20 @@ ErrorCode Exchange::ReceiveAnswer(uint32_t limit)
     logEntry_.clear();
     const uint32_t readTimeout = values_.ByteTimeout * static_cast<uint32_t>(kReadChunk + 1);
     std::array<char, kReadChunk> chunk{};
+    // An answer begun within the limit is awaited to its end while its bytes keep coming: cut off
+    // at a probe's short limit, its tail would stand as the next probe's answer.
+    const uint32_t gap = values_.ByteTimeout * 4 + values_.TransitMs;
+    int64_t lastByte = sent;
     for (;;) {
         // Each read ends by the limit, so that a short limit (a probe's) is kept to the millisecond.
-        const auto waited = std::min(static_cast<uint32_t>(clock_.MonotonicMs() - sent), limit);
-        const size_t got = line_.Read(chunk.data(), chunk.size(), std::min(readTimeout, limit + 1 - waited));
+        const int64_t now = clock_.MonotonicMs();
+        const auto waited = static_cast<uint32_t>(now - sent);
+        uint32_t left = waited <= limit ? limit + 1 - waited : 0;
+        if (!receive_.empty())
+            left = std::max(left, static_cast<uint32_t>(std::max<int64_t>(0, lastByte + gap + 1 - now)));
+        const size_t got = line_.Read(chunk.data(), chunk.size(), std::min(readTimeout, left));
         if (got > 0) {
+            lastByte = clock_.MonotonicMs();
             receive_.append(chunk.data(), got);
             const bool lineEnds = std::string_view(chunk.data(), got).find('\r') != std::string_view::npos;
             if (receive_.size() > kMaxAnswerBytes || lineEnds) {
@@ -363,7 +387,8 @@ ErrorCode Exchange::ReceiveAnswer(uint32_t limit)
         }
         state_.answerTime = clock_.LocalTime();
         state_.waitMs = static_cast<uint32_t>(clock_.MonotonicMs() - sent);
-        if (state_.waitMs > limit || !line_.IsOpen())
+        const bool arriving = !receive_.empty() && clock_.MonotonicMs() - lastByte <= gap;
+        if ((state_.waitMs > limit && !arriving) || !line_.IsOpen())
             return kNoAnswer;
     }
 }

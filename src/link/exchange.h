@@ -20,6 +20,9 @@ struct LinkValues {
     uint32_t RetryCount = 2;        // tries of one exchange, and passes of a write with read-back
     uint32_t AnswerTimeout = 1000;  // ms; waits shorter than 1000 ms are raised to 1000 ms
     uint32_t ByteTimeout = 20;      // ms per byte of a port read or write
+    // The line's speed (SetLineSpeed), for the wire time of a probe's request and answer; 0 when
+    // not known.
+    uint32_t BaudRate = 0;
     // ms the way to the line adds to an answer (a network's, SerialLine::TransitMs): added to the
     // answer time-out, the silence awaited after it and the wait for the rest of a line begun.
     uint32_t TransitMs = 0;
@@ -111,7 +114,8 @@ public:
     bool Restarting() const { return restartedAt_.has_value(); }
 
     // Waits for a restarting instrument: sends the probe request `probeFields` and gives it a
-    // short window (twice the wait of the last answer, at least kMinProbeWindowMs) until an answer
+    // short window (twice the wait of the last answer, at least kMinProbeWindowMs beyond the wire
+    // time of the probe and its answer at the line's speed) until an answer
     // passes `check`, at most until `limitMs` after the restart. `pause` runs before each probe.
     // Returns 0 at once when no restart is pending, else 0, 2 when the instrument stayed silent,
     // or the code of `pause`.
@@ -172,7 +176,7 @@ private:
     // Lines behind the first of the answer received; the start of one still coming is kept.
     void TakeExtraLines();
     uint32_t EffectiveTimeout() const;
-    uint32_t ProbeWindow() const;
+    uint32_t ProbeWindow(size_t answerBytes) const;
     // The exchange log: the file's lookup and the request's lines while the answer comes in (or
     // after it, when it came at once), the answer's lines and the flush of the whole entry after it.
     void BeginLogEntry();

@@ -84,7 +84,7 @@ std::string LinkPort::DeviceName(const std::vector<std::string>& found) const
 
 std::optional<std::string> LinkPort::OpenPort(bool quiet)
 {
-    exchange_.values().ByteTimeout = ByteTimeoutForBaud(settings_.BaudRate);
+    SetLineSpeed(exchange_.values(), settings_.BaudRate);
     exchange_.values().TransitMs = 0;
     openProblem_.clear();
     latencyNote_.clear();

@@ -124,6 +124,12 @@ uint32_t ByteTimeoutForBaud(uint32_t baud)
     return kUnknownBaudByteTimeout;
 }
 
+void SetLineSpeed(LinkValues& values, uint32_t baud)
+{
+    values.BaudRate = baud;
+    values.ByteTimeout = ByteTimeoutForBaud(baud);
+}
+
 uint32_t ClampReadings(int32_t nOfReadings)
 {
     const auto n = static_cast<uint32_t>(nOfReadings);

@@ -77,6 +77,10 @@ uint32_t BaudRateFromSettings(const std::string& text);
 inline constexpr uint32_t kUnknownBaudByteTimeout = 20;
 uint32_t ByteTimeoutForBaud(uint32_t baud);
 
+// The exchange's values for a line at `baud`: its speed and the per-byte time-out.
+struct LinkValues;
+void SetLineSpeed(LinkValues& values, uint32_t baud);
+
 // Tries per exchange and passes of a write with read-back: 2..5, compared as unsigned.
 uint32_t ClampReadings(int32_t nOfReadings);
 

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "local_serial_line.h"
 #include "network_line.h"
-#include "qt_serial_line.h"
 #include "serial_line.h"
 
 #include <string>
@@ -42,7 +42,7 @@ public:
     const NetworkLine& network() const { return network_; }
 
 private:
-    QtSerialLine serial_;
+    LocalSerialLine serial_;
     NetworkLine network_;
     SerialLine* active_ = &serial_;
 };

@@ -21,7 +21,6 @@ constexpr uint8_t kSetDataSize = 2;
 constexpr uint8_t kSetParity = 3;
 constexpr uint8_t kSetStopSize = 4;
 constexpr uint8_t kSetControl = 5;
-constexpr uint8_t kPurgeData = 12;
 constexpr uint8_t kServerAnswer = 100;
 
 constexpr uint8_t kNoParity = 1;
@@ -29,7 +28,6 @@ constexpr uint8_t kOneStopBit = 1;
 constexpr uint8_t kNoFlowControl = 1;
 constexpr uint8_t kDtrOn = 8;
 constexpr uint8_t kRtsOff = 12;
-constexpr uint8_t kPurgeBoth = 3;
 
 std::string Verb(uint8_t verb, uint8_t option)
 {
@@ -70,8 +68,6 @@ std::string ComPortClient::SetModemLines()
 {
     return ComPortCommand(kSetControl, Byte(kDtrOn)) + ComPortCommand(kSetControl, Byte(kRtsOff));
 }
-
-std::string ComPortClient::PurgeBoth() { return ComPortCommand(kPurgeData, Byte(kPurgeBoth)); }
 
 std::string ComPortClient::Escape(std::string_view data)
 {

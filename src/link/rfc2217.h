@@ -26,8 +26,6 @@ public:
     static std::string SetLine(uint32_t baud);
     // DTR on, RTS off.
     static std::string SetModemLines();
-    // Drops what the server holds for the line in both directions.
-    static std::string PurgeBoth();
     // Line bytes as sent: every IAC (0xFF) doubled.
     static std::string Escape(std::string_view data);
 

@@ -4,12 +4,6 @@
 
 namespace pmv {
 
-void BeginOperation(Progress& progress, const std::string& title, const std::string& subtitle)
-{
-    progress.SetProgressLines({title, subtitle, "", "", "", kEscapeHint});
-    progress.ShowProgressPanel();
-}
-
 ErrorCode EndOperation(Progress& progress, ErrorCode code)
 {
     progress.HideProgressPanel();

@@ -33,9 +33,6 @@ public:
 
 inline constexpr const char* kEscapeHint = "Для прекращения нажмите ESC";
 
-// Fills the panel with an operation's title and sub-title and shows it.
-void BeginOperation(Progress& progress, const std::string& title, const std::string& subtitle = {});
-
 // Hides the panel and passes the operation's result through, so every exit path reads
 // `return EndOperation(progress, code);`.
 ErrorCode EndOperation(Progress& progress, ErrorCode code);

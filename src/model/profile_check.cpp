@@ -74,16 +74,6 @@ ProfileCheck CheckProfile(const ini::IniFile& file, const SentSettings& sent)
     return check;
 }
 
-std::optional<std::string> RefusalToSend(const std::string& path, const SentSettings& sent, bool allowDefaults)
-{
-    const ProfileCheck check = CheckProfile(ini::IniFile::Load(path), sent);
-    if (!check.bad.empty())
-        return BadValuesText(path, check.bad);
-    if (check.missing != 0 && !allowDefaults)
-        return MissingKeysText(path, check.missing);
-    return std::nullopt;
-}
-
 std::string BadValuesText(const std::string& path, const std::vector<BadProfileValue>& bad)
 {
     std::string text = "В профиле " + path + " неверные значения (" + std::to_string(bad.size()) + "):";

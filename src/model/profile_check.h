@@ -40,10 +40,6 @@ SentSettings SentByWrite(const SettingsModel& selection);
 // valid values, in file order of the tables, and the count of sent settings the file lacks.
 ProfileCheck CheckProfile(const ini::IniFile& file, const SentSettings& sent);
 
-// Why the profile at path must not be sent as it is: its bad values, or (unless allowDefaults)
-// the count of sent settings it lacks; nothing when it may be sent.
-std::optional<std::string> RefusalToSend(const std::string& path, const SentSettings& sent, bool allowDefaults);
-
 // "В профиле P неверные значения (2):" and a line for each: "[CH1] dat, строка 3: "30" — ...".
 std::string BadValuesText(const std::string& path, const std::vector<BadProfileValue>& bad);
 // "В профиле P нет 22 настроек записываемых групп: в прибор будут записаны значения по умолчанию."

@@ -332,12 +332,6 @@ void Simulator::ConnectSource(int channel, const Source& source)
         stations_.front().instrument.Blocks().Inputs().Connect(channel, source);
 }
 
-Source Simulator::ConnectedSource(int channel) const
-{
-    const std::lock_guard lock(mutex_);
-    return channel == 0 || channel == 1 ? stations_.front().instrument.Blocks().Inputs().Connected(channel) : Source{};
-}
-
 void Simulator::SetTrueCoefficients(int channel, const TrueCoefficients& coefficients)
 {
     const std::lock_guard lock(mutex_);

@@ -102,7 +102,6 @@ public:
     // The input stage of channel 0 or 1: the reference source on its input and the instrument's
     // true coefficients.
     void ConnectSource(int channel, const Source& source);
-    Source ConnectedSource(int channel) const;
     void SetTrueCoefficients(int channel, const TrueCoefficients& coefficients);
     TrueCoefficients TrueCoefficientsOf(int channel) const;
 

@@ -1,8 +1,8 @@
 #include "temp_dir.h"
 #include "wait_for.h"
 
+#include "link/local_serial_line.h"
 #include "link/port_lock.h"
-#include "link/qt_serial_line.h"
 #include "sim/simulator.h"
 
 #include <gtest/gtest.h>
@@ -78,7 +78,7 @@ protected:
     void ExpectPortFree()
     {
         EXPECT_FALSE(std::filesystem::exists(link::PortLockPath(simulator_->DevicePath())));
-        link::QtSerialLine line;
+        link::LocalSerialLine line;
         EXPECT_TRUE(line.Open(simulator_->DevicePath())) << line.OpenError();
     }
 

@@ -2,7 +2,7 @@
 
 #include "link/clock.h"
 #include "link/exchange.h"
-#include "link/qt_serial_line.h"
+#include "link/local_serial_line.h"
 #include "sim/simulator.h"
 
 #include <gtest/gtest.h>
@@ -30,7 +30,7 @@ protected:
     }
 
     link::SystemClock clock;
-    link::QtSerialLine line;
+    link::LocalSerialLine line;
     link::Exchange exchange{line, clock};
     std::unique_ptr<sim::Simulator> simulator;
 };

@@ -2,7 +2,7 @@
 
 #include "device/device.h"
 #include "device/device_settings.h"
-#include "link/qt_serial_line.h"
+#include "link/local_serial_line.h"
 #include "sim/simulator.h"
 
 #include <gtest/gtest.h>
@@ -86,7 +86,7 @@ Outcome FullRead(const std::vector<sim::Request>& reads, const Disturbance& d)
         sim.InjectFault(late);
     }
     link::SystemClock clock;
-    link::QtSerialLine line;
+    link::LocalSerialLine line;
     if (!line.Open(sim.DevicePath()) || !line.Configure(9600)) {
         outcome.code = ErrorCode{~0u};  // the simulated instrument or its line did not start
         return outcome;
@@ -111,7 +111,7 @@ protected:
     {
         sim::Simulator sim;
         ASSERT_TRUE(sim.Start());
-        link::QtSerialLine line;
+        link::LocalSerialLine line;
         ASSERT_TRUE(line.Open(sim.DevicePath()));
         link::SystemClock clock;
         link::Exchange exchange(line, clock);

@@ -3,8 +3,8 @@
 
 #include "link/exchange.h"
 #include "link/link_port.h"
+#include "link/local_serial_line.h"
 #include "link/port_lock.h"
-#include "link/qt_serial_line.h"
 #include "link/register_commands.h"
 #include "sim/simulator.h"
 
@@ -27,7 +27,7 @@ protected:
 
     test::TempDir dir;
     SystemClock clock;
-    QtSerialLine line;
+    LocalSerialLine line;
     Exchange exchange{line, clock};
     test::RecordingMessages messages;
 };
@@ -149,7 +149,7 @@ TEST_F(LinkPortTest, APortTakenByAnotherLineOpensOnceItIsFree)
 {
     sim::Simulator simulator;
     ASSERT_TRUE(simulator.Start());
-    QtSerialLine other;
+    LocalSerialLine other;
     ASSERT_TRUE(other.Open(simulator.DevicePath()));
 
     LinkPort port = MakePort();

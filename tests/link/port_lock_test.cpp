@@ -36,7 +36,7 @@ TEST_F(PortLock, AnAbandonedLockIsRecoveredAndOneInUseIsKept)
 
     for (const std::string content : {"", "999999999\nghost\nhost\n"}) {
         LeaveLock(lock, content);
-        QtSerialLine other;
+        LocalSerialLine other;
         ASSERT_TRUE(other.Open(device)) << "an empty lock or one of a process that is gone blocks no port";
         uint32_t value = 0;
         Exchange exchange(other, clock);
@@ -50,7 +50,7 @@ TEST_F(PortLock, AnAbandonedLockIsRecoveredAndOneInUseIsKept)
     LeaveLock(lock, "");
     const int held = ::open(lock.c_str(), O_RDONLY);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
-    QtSerialLine refused;
+    LocalSerialLine refused;
     EXPECT_FALSE(refused.Open(device));
     EXPECT_TRUE(std::filesystem::exists(lock));
     ::close(held);
@@ -69,16 +69,16 @@ TEST(DeviceLockTest, EveryNameOfOneDeviceSharesOneLock)
     std::filesystem::create_symlink(options.linkPath, dir.file("link-of-a-link"));
     ASSERT_NE(simulator.DevicePath(), simulator.PtyPath());
 
-    QtSerialLine viaLink;
+    LocalSerialLine viaLink;
     ASSERT_TRUE(viaLink.Open(simulator.DevicePath()));
     for (const std::string& name : {simulator.PtyPath(), dir.file("link-of-a-link"), simulator.DevicePath()}) {
-        QtSerialLine second;
+        LocalSerialLine second;
         EXPECT_FALSE(second.Open(name)) << name;
         EXPECT_FALSE(second.OpenError().empty());
     }
     viaLink.Close();
 
-    QtSerialLine direct;
+    LocalSerialLine direct;
     ASSERT_TRUE(direct.Open(simulator.PtyPath()));
     EXPECT_FALSE(viaLink.Open(dir.file("link-of-a-link")));
     direct.Close();
@@ -92,7 +92,7 @@ TEST_F(PortLock, AnEmptyLockWhoseOwnerIsGoneIsTakenOverAtOnce)
     const std::string lock = PortLockPath(device);
     line.Close();
     std::ofstream{lock};
-    QtSerialLine other;
+    LocalSerialLine other;
     ASSERT_TRUE(other.Open(device)) << "a lock made a moment ago: " << other.OpenError();
     other.Close();
     EXPECT_FALSE(std::filesystem::exists(lock));

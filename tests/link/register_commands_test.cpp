@@ -170,7 +170,8 @@ TEST_F(RegisterTest, BlocksWithAndWithoutTheStatusTest)
 // between register operations only.
 ErrorCode WriteThree(Exchange& exchange, Progress& progress)
 {
-    BeginOperation(progress, "Запись");
+    progress.SetProgressLines({"Запись", "", "", "", "", kEscapeHint});
+    progress.ShowProgressPanel();
     for (uint32_t reg : {100u, 101u, 102u}) {
         progress.SetProgressStep("Регистр " + std::to_string(reg));
         if (const ErrorCode code = WriteByteRegister(exchange, 2, reg, 5); code != kOk)

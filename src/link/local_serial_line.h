@@ -13,7 +13,10 @@
 
 namespace pmv::link {
 
-class QtSerialLine final : public SerialLine {
+// A serial port of this computer: QSerialPort opens it, takes the lock and sets speed and frame;
+// the exchange's reads and writes go straight to its descriptor (poll/ppoll, read, write), which
+// waits to the microsecond and needs no event loop.
+class LocalSerialLine final : public SerialLine {
 public:
     bool Open(const std::string& device) override;
     bool IsOpen() const override;

@@ -1,4 +1,4 @@
-#include "qt_serial_line.h"
+#include "local_serial_line.h"
 
 #include "link_settings.h"
 #include "messages/connection_texts.h"
@@ -50,7 +50,7 @@ timespec TimeUntil(std::chrono::steady_clock::time_point deadline)
 
 }  // namespace
 
-bool QtSerialLine::Open(const std::string& device)
+bool LocalSerialLine::Open(const std::string& device)
 {
     Close();
     latency_ = LowLatency::NotApplicable;
@@ -65,7 +65,7 @@ bool QtSerialLine::Open(const std::string& device)
     return true;
 }
 
-bool QtSerialLine::OpenPort(const std::string& device)
+bool LocalSerialLine::OpenPort(const std::string& device)
 {
     // Qt locks a port by its name and root passes TIOCEXCL by: a link to the device would let a
     // second line onto it. The device lock is taken by the device number, and Qt is given the
@@ -93,16 +93,16 @@ bool QtSerialLine::OpenPort(const std::string& device)
     return false;
 }
 
-bool QtSerialLine::IsOpen() const { return port_.isOpen(); }
+bool LocalSerialLine::IsOpen() const { return port_.isOpen(); }
 
-void QtSerialLine::Close()
+void LocalSerialLine::Close()
 {
     if (port_.isOpen())
         port_.close();
     deviceLock_.Release();
 }
 
-bool QtSerialLine::Configure(uint32_t baud)
+bool LocalSerialLine::Configure(uint32_t baud)
 {
     if (!port_.isOpen())
         return false;
@@ -111,13 +111,13 @@ bool QtSerialLine::Configure(uint32_t baud)
            port_.setFlowControl(QSerialPort::NoFlowControl);
 }
 
-void QtSerialLine::Purge()
+void LocalSerialLine::Purge()
 {
     if (port_.isOpen())
         port_.clear(QSerialPort::AllDirections);
 }
 
-void QtSerialLine::RaiseDtrDropRts()
+void LocalSerialLine::RaiseDtrDropRts()
 {
     if (!port_.isOpen())
         return;
@@ -126,17 +126,17 @@ void QtSerialLine::RaiseDtrDropRts()
     port_.clearError();
 }
 
-size_t QtSerialLine::Read(char* buffer, size_t max, uint32_t timeoutMs)
+size_t LocalSerialLine::Read(char* buffer, size_t max, uint32_t timeoutMs)
 {
     return ReadUntil(buffer, max, std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs));
 }
 
-size_t QtSerialLine::ReadUs(char* buffer, size_t max, uint32_t timeoutUs)
+size_t LocalSerialLine::ReadUs(char* buffer, size_t max, uint32_t timeoutUs)
 {
     return ReadUntil(buffer, max, std::chrono::steady_clock::now() + std::chrono::microseconds(timeoutUs));
 }
 
-size_t QtSerialLine::ReadUntil(char* buffer, size_t max, std::chrono::steady_clock::time_point deadline)
+size_t LocalSerialLine::ReadUntil(char* buffer, size_t max, std::chrono::steady_clock::time_point deadline)
 {
     if (!port_.isOpen()) {
         // Nothing can arrive; wait like an unanswered read so callers' time-outs hold.
@@ -173,7 +173,7 @@ size_t QtSerialLine::ReadUntil(char* buffer, size_t max, std::chrono::steady_clo
     }
 }
 
-size_t QtSerialLine::Write(const char* data, size_t size, uint32_t timeoutMs)
+size_t LocalSerialLine::Write(const char* data, size_t size, uint32_t timeoutMs)
 {
     if (!port_.isOpen())
         return 0;
