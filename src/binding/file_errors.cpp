@@ -51,9 +51,11 @@ std::string FileReasonText(const ini::FileError& e)
             return "нет файла";
         return SystemReasonText(e.error);
     }
-    // The file itself refused; every other step is the folder's.
+    // The file itself refused, or the folder: looked up (a folder above it shut) or written into.
+    if (denied && e.operation == Op::Write)
+        return "файл защищен от записи";
     if (denied)
-        return e.operation == Op::Write ? "файл защищен от записи" : "нет права записи в папку " + FolderOf(e);
+        return (e.operation == Op::OpenFolder ? "нет доступа к папке " : "нет права записи в папку ") + FolderOf(e);
     if (e.error == ENOENT || e.error == ENOTDIR)
         return "нет папки " + FolderOf(e);
     if (e.error == EISDIR)

@@ -155,10 +155,16 @@ int PlaceNoReplace(const std::string& from, const std::string& to)
 // wait; released when the program ends, also by a kill.
 class StationLock {
 public:
-    explicit StationLock(const std::string& path) : fd_(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666))
+    explicit StationLock(const std::string& path) : fd_(open(path.c_str(), O_RDWR | O_CLOEXEC))
     {
+        // A lock file that is there and refuses is the file's refusal; one that cannot be made, the folder's.
+        ini::FileOperation step = ini::FileOperation::Write;
+        if (fd_ < 0 && errno == ENOENT) {
+            step = ini::FileOperation::CreateFile;
+            fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        }
         if (fd_ < 0) {
-            refused_ = ini::FileError{ini::FileOperation::CreateFile, path, errno};
+            refused_ = ini::FileError{step, path, errno};
             return;
         }
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReservationBusyMs);
