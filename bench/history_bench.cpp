@@ -23,6 +23,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -56,7 +57,9 @@ std::vector<double> Reservations(const std::string& where, const std::string& fo
         const pmv::history::SerialReservation r = history.ReserveSerial(type, std::nullopt, false, {}, {});
         times.push_back(Ms(Clock::now() - start));
         if (r.outcome != pmv::history::SerialReservation::Outcome::Reserved) {
-            std::fprintf(stderr, "reservation refused: %s\n", r.message.c_str());
+            const pmv::history::HistoryError& e = r.message;
+            const std::string why = e.file ? e.file->path + ": " + std::strerror(e.file->error) : e.text;
+            std::fprintf(stderr, "reservation refused: %s\n", why.c_str());
             std::exit(1);
         }
     }

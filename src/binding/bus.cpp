@@ -2,6 +2,7 @@
 
 #include "binding.h"
 #include "commands.h"
+#include "file_errors.h"
 #include "history_records.h"
 #include "settings_diff.h"
 
@@ -235,7 +236,7 @@ ErrorCode ReadIntoFolder(device::Device& device, Messages& messages, int32_t por
     taken.push_back(name);
     const std::string path = (std::filesystem::path(folder) / std::filesystem::u8path(name)).string();
     if (const auto failure = model::SaveProfile(path, read, {})) {
-        outcome.note = *failure;
+        outcome.note = FileErrorText(*failure);
         return kFileNotOpened;
     }
     outcome.note = path;

@@ -1,18 +1,9 @@
 #include "binding/file_errors.h"
 
-#include <filesystem>
-#include <string_view>
-#include <system_error>
-
 #include <cerrno>
-
-#include <sys/statvfs.h>
-#include <unistd.h>
 
 namespace pmv::binding {
 namespace {
-
-constexpr std::string_view kUnableToWrite = "Unable to write to ";
 
 struct SystemReason {
     int error;
@@ -20,48 +11,77 @@ struct SystemReason {
 };
 
 constexpr SystemReason kSystemReasons[] = {
-    {ENOSPC, "диск заполнен"},     {EDQUOT, "превышена квота диска"}, {EACCES, "нет права записи"},
-    {EPERM, "нет права записи"},   {EROFS, "диск только для чтения"}, {ENOENT, "нет папки"},
-    {ENOTDIR, "нет папки"},        {EISDIR, "под этим именем папка"}, {EIO, "ошибка ввода-вывода"},
+    {ENOSPC, "диск заполнен"},
+    {EDQUOT, "превышена квота диска"},
+    {EACCES, "нет права записи"},
+    {EPERM, "нет права записи"},
+    {EROFS, "диск только для чтения"},
+    {ENOENT, "нет папки"},
+    {ENOTDIR, "нет папки"},
+    {EISDIR, "под этим именем папка"},
+    {EIO, "ошибка ввода-вывода"},
     {EFBIG, "файл слишком велик"},
+    {EINVAL, "недопустимое имя или значение"},
+    {ELOOP, "символические ссылки замкнуты в круг"},
+    {ENAMETOOLONG, "слишком длинное имя"},
+    {EILSEQ, "имя не является текстом UTF-8"},
+    {EEXIST, "имя уже занято"},
 };
 
-std::string WhyNotWritten(const std::string& path)
+std::string FolderOf(const ini::FileError& e)
 {
-    namespace fs = std::filesystem;
-    std::error_code ignored;
-    const fs::path file(path);
-    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
-    if (!fs::is_directory(folder, ignored))
-        return "нет папки " + folder.string();
-    if (fs::is_directory(file, ignored))
-        return "под этим именем уже есть папка";
-    // The mode bits too: root passes every access() test, but a read-only file is kept.
-    const fs::perms writable = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-    if (fs::exists(file, ignored) &&
-        ((fs::status(file, ignored).permissions() & writable) == fs::perms::none || ::access(path.c_str(), W_OK) != 0))
-        return "файл защищен от записи";
-    if ((fs::status(folder, ignored).permissions() & writable) == fs::perms::none ||
-        ::access(folder.c_str(), W_OK) != 0)
-        return "нет права записи в папку " + folder.string();
-    struct statvfs disk {};
-    if (::statvfs(folder.c_str(), &disk) == 0 && disk.f_bavail == 0)
-        return "диск заполнен";
-    return "файл не читается или диск заполнен";
+    if (!e.folder.empty())
+        return e.folder;
+    const std::size_t slash = e.path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : e.path.substr(0, slash);
 }
 
 }  // namespace
 
-std::string FileErrorText(const std::string& error)
+std::string FileReasonText(const ini::FileError& e)
 {
-    if (!error.starts_with(kUnableToWrite))
-        return error;
-    return NotWrittenText(error.substr(kUnableToWrite.size()));
+    using Op = ini::FileOperation;
+    if (e.operation == Op::Compose)
+        return "документ не построен";
+    const bool denied = e.error == EACCES || e.error == EPERM;
+    if (e.operation == Op::Read) {
+        if (denied)
+            return "нет права чтения";
+        if (e.error == ENOENT)
+            return "нет файла";
+        return SystemReasonText(e.error);
+    }
+    // The file itself refused, or the folder: looked up (a folder above it shut) or written into.
+    if (denied && e.operation == Op::Write)
+        return "файл защищен от записи";
+    if (denied)
+        return (e.operation == Op::OpenFolder ? "нет доступа к папке " : "нет права записи в папку ") + FolderOf(e);
+    if (e.error == ENOENT || e.error == ENOTDIR)
+        return "нет папки " + FolderOf(e);
+    if (e.error == EISDIR)
+        return "под этим именем уже есть папка";
+    return SystemReasonText(e.error);
 }
 
-std::string NotWrittenText(const std::string& path)
+std::string FileErrorText(const ini::FileError& e)
 {
-    return "Не удается записать файл " + path + ": " + WhyNotWritten(path) + ".";
+    return (e.operation == ini::FileOperation::Read ? "Не удается прочитать файл " : "Не удается записать файл ") +
+           e.path + ": " + FileReasonText(e) + ".";
+}
+
+std::string HistoryErrorText(const history::HistoryError& e)
+{
+    if (!e.file)
+        return e.text;
+    const std::string reason = FileReasonText(*e.file);
+    switch (e.step) {
+    case history::HistoryFileStep::Create: return "Не удается создать журнал приборов " + e.where + ": " + reason;
+    case history::HistoryFileStep::StartNew:
+        return "Журнал приборов " + e.where + " не начинается заново: " + e.file->path + ": " + reason;
+    case history::HistoryFileStep::SetAside:
+        return "Журнал приборов " + e.where + " поврежден и не переносится в " + e.file->path + ": " + reason;
+    }
+    return e.text;
 }
 
 std::string SystemReasonText(int error)

@@ -1,5 +1,6 @@
 #include "binding/history_records.h"
 
+#include "binding/file_errors.h"
 #include "device/calibration_coefficients.h"
 #include "device/device_settings.h"
 #include "device/service_commands.h"
@@ -145,10 +146,11 @@ RecordedSerialWrite WriteSerialWithRecord(device::Device& device, history::Histo
     const model::SettingsModel& m = device.model;
     bool again = false;
     if (const auto refused = history.CheckSerial(m.general.otk_type, m.SerialNumber())) {
+        const std::string why = HistoryErrorText(refused->message);
         if (refused->outcome != history::SerialReservation::Outcome::Used)
-            return {Refusal::History, kFileNotOpened, refused->message};
-        if (!reuse(refused->message))
-            return {Refusal::Used, kStoppedToRevise, refused->message};
+            return {Refusal::History, kFileNotOpened, why};
+        if (!reuse(why))
+            return {Refusal::Used, kStoppedToRevise, why};
         again = true;
     }
     const ErrorCode code = device::WriteSerialAndDate(device, day);

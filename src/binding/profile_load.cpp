@@ -21,7 +21,7 @@ LoadedProfile LoadProfileKeepingFile(const std::string& path, model::SettingsMod
     return {read.description, result.error, read.exists};
 }
 
-std::string NotUpdatedText(const std::string& path, const std::string& error)
+std::string NotUpdatedText(const std::string& path, const ini::FileError& error)
 {
     std::string reason = FileErrorText(error);
     if (!reason.empty() && reason.back() == '.')

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ini/file_error.h"
 #include "model/settings_model.h"
 
 #include <array>
@@ -12,7 +13,7 @@ struct LoadedProfile {
     std::array<std::string, 4> description;
     // Why the file was left as it was: the load would have written into it (a new file, the
     // keys it writes back) and the file or its folder refused.
-    std::optional<std::string> notUpdated;
+    std::optional<ini::FileError> notUpdated;
     // False when there was no file: the load would have made it.
     bool existed = true;
     // The file could not be read either: the model is as it was and `notUpdated` says why.
@@ -26,6 +27,6 @@ struct LoadedProfile {
 LoadedProfile LoadProfileKeepingFile(const std::string& path, model::SettingsModel& model);
 
 // "Профиль <path> открыт, но файл не обновлен: <reason>."
-std::string NotUpdatedText(const std::string& path, const std::string& error);
+std::string NotUpdatedText(const std::string& path, const ini::FileError& error);
 
 }  // namespace pmv::binding

@@ -23,7 +23,7 @@ void RecentProfiles::Load(const std::string& statePath)
             paths_.push_back(path);
 }
 
-std::optional<std::string> RecentProfiles::Save(const std::string& statePath) const
+std::optional<ini::FileError> RecentProfiles::Save(const std::string& statePath) const
 {
     ini::IniFile file = ini::IniFile::Load(statePath);
     for (std::size_t i = 0; i < kCount; ++i)

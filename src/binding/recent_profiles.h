@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ini/file_error.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -15,8 +17,8 @@ public:
 
     // The list kept in the state profile at `statePath`; none when it holds none.
     void Load(const std::string& statePath);
-    // Into the state profile; "Unable to write to <path>" when it cannot be written.
-    std::optional<std::string> Save(const std::string& statePath) const;
+    // Into the state profile; what the system refused when it cannot be written.
+    std::optional<ini::FileError> Save(const std::string& statePath) const;
 
     // To the front; a path already listed moves there, the oldest beyond five goes.
     void Add(const std::string& path);

@@ -34,7 +34,7 @@ Session::Session(Messages& m, Progress& p)
     });
 }
 
-std::optional<std::string> Session::LoadLinkSettings()
+std::optional<ini::FileError> Session::LoadLinkSettings()
 {
     auto failure = pmv::link::LoadLinkSettings(link::LinkSettingsPath(), port.settings(), messages);
     history.Use(historyOverride.empty() ? port.settings().HistoryServer : historyOverride);
@@ -54,9 +54,9 @@ void Session::UseGivenDevice(const std::string& given)
     });
 }
 
-std::optional<std::string> Session::OpenPort(bool quiet)
+std::optional<ini::FileError> Session::OpenPort(bool quiet)
 {
-    std::optional<std::string> failure = port.OpenPort(quiet);
+    std::optional<ini::FileError> failure = port.OpenPort(quiet);
     link::ApplyLinkValues(port.settings(), exchange.values());
     return failure;
 }

@@ -31,10 +31,10 @@ public:
 
     // dev.dat of the working directory into the link settings (written with defaults when
     // missing); a file that cannot be written comes back.
-    std::optional<std::string> LoadLinkSettings();
+    std::optional<ini::FileError> LoadLinkSettings();
     // Opens the port and puts the link values in force (device address, tries, time-out);
     // a failed write of dev.dat comes back.
-    std::optional<std::string> OpenPort(bool quiet = false);
+    std::optional<ini::FileError> OpenPort(bool quiet = false);
     // A device named on the command line (--port), used instead of the port number's for this
     // run; a failed open is then explained as that name's, not dev.dat's.
     void UseGivenDevice(const std::string& device);

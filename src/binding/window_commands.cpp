@@ -136,18 +136,18 @@ ErrorCode ReadForPassport(CommandContext& context)
     return kOk;
 }
 
-std::optional<std::string> ChangePort(CommandContext& context, link::LinkPort& port, int position)
+std::optional<ini::FileError> ChangePort(CommandContext& context, link::LinkPort& port, int position)
 {
     Gather(context);
-    std::optional<std::string> failure = port.ReopenPort(position);
+    std::optional<ini::FileError> failure = port.ReopenPort(position);
     context.portNumber = port.settings().Number;
     Show(context);
     return failure;
 }
 
-std::optional<std::string> ChooseNetworkPort(CommandContext& context, link::LinkPort& port,
-                                             const std::optional<std::string>& name,
-                                             const std::vector<std::string>& found)
+std::optional<ini::FileError> ChooseNetworkPort(CommandContext& context, link::LinkPort& port,
+                                                const std::optional<std::string>& name,
+                                                const std::vector<std::string>& found)
 {
     if (!name) {
         Gather(context);
@@ -163,8 +163,8 @@ std::optional<std::string> ChooseNetworkPort(CommandContext& context, link::Link
         if (device == *name)
             number = n;
     settings.PortDevices[number] = *name;
-    std::optional<std::string> failure = link::SavePortDevice(link::LinkSettingsPath(), number, *name);
-    std::optional<std::string> opened = ChangePort(context, port, number - 1);
+    std::optional<ini::FileError> failure = link::SavePortDevice(link::LinkSettingsPath(), number, *name);
+    std::optional<ini::FileError> opened = ChangePort(context, port, number - 1);
     return failure ? failure : opened;
 }
 
@@ -175,8 +175,12 @@ std::optional<std::array<std::string, 4>> OpenProfile(CommandContext& context, c
     // as pmvctl refuses it, so that a CSV or a binary file is neither changed nor taken.
     model::SettingsModel probe = context.device.model;
     const model::ReadProfileResult read = model::ReadProfile(path, probe);
-    if (read.error || !read.exists || !read.holdsProfile) {
-        ShowFileError(context.messages, read.error ? *read.error : NotAProfileText(path, read.exists));
+    if (read.error) {
+        ShowFileError(context.messages, *read.error);
+        return std::nullopt;
+    }
+    if (!read.exists || !read.holdsProfile) {
+        ShowFileError(context.messages, NotAProfileText(path, read.exists));
         return std::nullopt;
     }
     // "Записать все" sends every group whatever the profile's boxes say, so every group is checked.
@@ -221,9 +225,11 @@ std::string NotAProfileText(const std::string& path, bool exists)
                   : "Нет файла профиля " + path;
 }
 
-void ShowFileError(Messages& messages, const std::string& error)
+void ShowFileError(Messages& messages, const std::string& text)
 {
-    messages.ShowMessage(FileErrorText(error), "Ошибка", MessageIcon::Error);
+    messages.ShowMessage(text, "Ошибка", MessageIcon::Error);
 }
+
+void ShowFileError(Messages& messages, const ini::FileError& error) { ShowFileError(messages, FileErrorText(error)); }
 
 }  // namespace pmv::binding

@@ -3,6 +3,7 @@
 #include "binding/commands.h"
 #include "binding/history_records.h"
 #include "history/history.h"
+#include "ini/file_error.h"
 #include "messages/error_codes.h"
 
 #include <array>
@@ -55,15 +56,15 @@ ErrorCode ReadForPassport(CommandContext& context);
 
 // The port selector: list position 0 is port 1; the old port closes, the new one opens. A
 // failed write of the port's binding to its adapter comes back.
-std::optional<std::string> ChangePort(CommandContext& context, link::LinkPort& port, int position);
+std::optional<ini::FileError> ChangePort(CommandContext& context, link::LinkPort& port, int position);
 
 // "Сетевой порт…" of the port selector: `name`, a well-formed tcp:// or rfc2217:// name, becomes
 // the device of a port number in dev.dat ([PORTS]), and that number is opened: the number it is
 // bound to already, else the first that names no device among `found`, else number 8. Without a
 // name (the question was cancelled) the selector shows the port in use again.
-std::optional<std::string> ChooseNetworkPort(CommandContext& context, link::LinkPort& port,
-                                             const std::optional<std::string>& name,
-                                             const std::vector<std::string>& found);
+std::optional<ini::FileError> ChooseNetworkPort(CommandContext& context, link::LinkPort& port,
+                                                const std::optional<std::string>& name,
+                                                const std::vector<std::string>& found);
 
 // "Прочитать из файла настройки прибора": the controls into the model, then the profile. A
 // missing file, or one with none of a profile's sections, is refused with its message and left
@@ -80,7 +81,9 @@ bool SaveProfileAs(CommandContext& context, const std::string& chosenPath, const
 // Why a file cannot be opened as a profile: it is missing, or it holds none of the sections.
 std::string NotAProfileText(const std::string& path, bool exists);
 
-// The message of a file that could not be written or read, in Russian with its reason.
-void ShowFileError(Messages& messages, const std::string& error);
+// The message of a file that could not be written or read: a text already in the user's words,
+// or what the system refused, in Russian with its reason.
+void ShowFileError(Messages& messages, const std::string& text);
+void ShowFileError(Messages& messages, const ini::FileError& error);
 
 }  // namespace pmv::binding

@@ -11,14 +11,18 @@
 #include "binding/live_view.h"
 #include "binding/trend.h"
 #include "device/live_values.h"
+#include "ini/file_error.h"
 #include "link/link_settings.h"
 #include "messages/error_codes.h"
 #include "model/profile_check.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <unistd.h>
 
 namespace pmv::cli {
 namespace {
@@ -87,6 +91,23 @@ std::optional<std::vector<binding::BusInstrument>> Instruments(TerminalSession& 
     return instruments;
 }
 
+// The summary into the file the user names, as it is named (a pipe or /dev/stdout too).
+std::optional<ini::FileError> WriteSummary(const std::string& path, const std::string& table)
+{
+    using ini::FileOperation;
+    const bool existed = ::access(path.c_str(), F_OK) == 0;
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr)
+        return ini::FileError{existed ? FileOperation::Write : FileOperation::CreateFile, path, errno};
+    const int writeError = std::fputs(table.c_str(), f) >= 0 ? 0 : errno;
+    const int closeError = std::fclose(f) == 0 ? 0 : errno;
+    if (writeError != 0)
+        return ini::FileError{FileOperation::Write, path, writeError};
+    if (closeError != 0)
+        return ini::FileError{FileOperation::Sync, path, closeError};
+    return std::nullopt;
+}
+
 // The table of results and the exit status: 0 only when every instrument succeeded, 20 when the
 // batch was stopped, else the first failure's code.
 int Report(TerminalSession& s, const std::vector<binding::BusOutcome>& outcomes, const std::string& summaryPath)
@@ -104,15 +125,9 @@ int Report(TerminalSession& s, const std::vector<binding::BusOutcome>& outcomes,
     }
     table += "Выполнено: " + std::to_string(succeeded) + " из " + std::to_string(outcomes.size()) + "\n";
     std::fputs(table.c_str(), s.console.out);
-    if (!summaryPath.empty()) {
-        if (std::FILE* f = std::fopen(summaryPath.c_str(), "wb")) {
-            const bool written = std::fputs(table.c_str(), f) >= 0;
-            if (std::fclose(f) != 0 || !written)
-                s.ReportFileProblem("Unable to write to " + summaryPath);
-        } else {
-            s.ReportFileProblem("Unable to write to " + summaryPath);
-        }
-    }
+    if (!summaryPath.empty())
+        if (const auto failure = WriteSummary(summaryPath, table))
+            s.ReportFileProblem(*failure);
     if (stopped)
         return static_cast<int>(CodeNumber(kStoppedByUser));
     return static_cast<int>(CodeNumber(first));

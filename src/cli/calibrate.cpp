@@ -82,7 +82,7 @@ int RunCalibrate(TerminalSession& s, const Arguments& a)
     const ErrorCode code = binding::CalibrateWithRecord(calibration, answers, variant, index, path,
                                                         [&](const history::HistoryRecord& r) { s.Record(r); });
     s.Finish(code);
-    std::optional<std::string> failure;
+    std::optional<ini::FileError> failure;
     if (s.model != before)
         failure = model::SaveProfile(path, s.model, *description);
     if (failure) {

@@ -5,6 +5,7 @@
 
 #include "binding/csv_format.h"
 #include "binding/dates.h"
+#include "binding/file_errors.h"
 #include "binding/settings_diff.h"
 
 #include <algorithm>
@@ -48,7 +49,8 @@ int ImportHistory(TerminalSession& s, const std::string& file)
     }
     history::ImportReport report;
     if (const auto failure = s.history.Import(file, report)) {
-        std::fprintf(s.console.err, "pmvctl: журнал %s не перенесен: %s\n", file.c_str(), failure->c_str());
+        std::fprintf(s.console.err, "pmvctl: журнал %s не перенесен: %s\n", file.c_str(),
+                     binding::HistoryErrorText(*failure).c_str());
         return TerminalSession::kFileFailure;
     }
     for (const std::string& conflict : report.conflicts)
@@ -93,7 +95,7 @@ int RunHistory(TerminalSession& s, const Arguments& a)
     }
     std::vector<history::HistoryRecord> rows;
     if (const auto failure = s.history.Query(filter, rows)) {
-        return s.FileFailure(*failure);
+        return s.FileFailure(binding::HistoryErrorText(*failure));
     }
     if (a.Has("--csv")) {
         std::fputs(binding::HistoryTable(rows, *format).c_str(), s.console.out);

@@ -17,7 +17,7 @@ namespace pmv::cli {
 struct PageModule {
     QCoreApplication* (*createApplication)(int& argc, char** argv);
     std::optional<std::string> (*drawPagePdf)(const reports::Page& page);
-    std::optional<std::string> (*savePagePdf)(const std::string& document, const std::string& path);
+    std::optional<ini::FileError> (*savePagePdf)(const std::string& document, const std::string& path);
 };
 
 // The module's one exported function, returning its PageModule.

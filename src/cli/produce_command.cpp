@@ -4,6 +4,7 @@
 #include "page_module.h"
 
 #include "binding/dates.h"
+#include "binding/file_errors.h"
 #include "messages/error_codes.h"
 #include "production/production.h"
 #include "reports/page.h"
@@ -87,7 +88,7 @@ int RunProduce(TerminalSession& s, const Arguments& a)
     std::optional<production::ProductionRefusal> refusal = production::PrepareProduction(s.history, order);
     if (refusal && refusal->kind == production::ProductionRefusal::Kind::HistoryCorrupt && a.Has("--new-history")) {
         if (const auto failure = s.history.StartNew()) {
-            return s.FileFailure(*failure);
+            return s.FileFailure(binding::HistoryErrorText(*failure));
         }
         if (const auto notice = s.history.TakeNotice())
             std::fprintf(s.console.err, "%s\n", notice->c_str());

@@ -54,11 +54,11 @@ void TerminalSession::ShowExchanges()
 
 bool TerminalSession::Record(const history::HistoryRecord& record)
 {
-    const std::optional<std::string> failure = history.Record(record);
+    const std::optional<history::HistoryError> failure = history.Record(record);
     if (const auto notice = history.TakeNotice())
         std::fprintf(console.err, "%s\n", notice->c_str());
     if (failure && !historyFailed_)
-        std::fprintf(console.err, "%s%s\n", failure->c_str(),
+        std::fprintf(console.err, "%s%s\n", binding::HistoryErrorText(*failure).c_str(),
                      history.corrupt() ? "; отложить его и начать новый: pmvctl produce ... --new-history" : "");
     historyFailed_ |= failure.has_value();
     return !failure;
@@ -113,9 +113,16 @@ int TerminalSession::FileFailure(const std::string& message)
     return kFileFailure;
 }
 
+int TerminalSession::FileFailure(const ini::FileError& error) { return FileFailure(binding::FileErrorText(error)); }
+
 void TerminalSession::ReportFileProblem(const std::string& message)
 {
-    std::fprintf(console.err, "%s\n", binding::FileErrorText(message).c_str());
+    std::fprintf(console.err, "%s\n", message.c_str());
+}
+
+void TerminalSession::ReportFileProblem(const ini::FileError& error)
+{
+    ReportFileProblem(binding::FileErrorText(error));
 }
 
 std::optional<std::vector<std::string>> LoadProfileUnchanged(const std::string& path, model::SettingsModel& model,
@@ -124,7 +131,7 @@ std::optional<std::vector<std::string>> LoadProfileUnchanged(const std::string& 
     model::SettingsModel loaded = model;
     const model::ReadProfileResult read = model::ReadProfile(path, loaded);
     if (read.error) {
-        error = *read.error;
+        error = binding::FileErrorText(*read.error);
         return std::nullopt;
     }
     // Defaults taken for a mistyped name or a file that is no profile would wipe an instrument.

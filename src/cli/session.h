@@ -57,9 +57,11 @@ public:
     int Finish(ErrorCode code);
     // Says why a profile or another file of the user's failed; the exit status of that.
     int FileFailure(const std::string& message);
-    // A file the program could not write, in Russian with the reason ("Unable to write to" as
-    // the file layers report it); other texts as they are.
+    int FileFailure(const ini::FileError& error);
+    // A file the program could not write or read: a text in the user's words as it is, what the
+    // system refused in Russian with its reason (binding::FileErrorText).
     void ReportFileProblem(const std::string& message);
+    void ReportFileProblem(const ini::FileError& error);
     // Where the waits between a command's steps pass: the console's clock, else the session's.
     link::Clock& waitClock() { return console.waitClock ? *console.waitClock : clock; }
 

@@ -228,8 +228,8 @@ std::string SettingsWithBaud(const std::string& settings, uint32_t baud)
     return std::to_string(baud) + ",N,8,1";
 }
 
-std::optional<std::string> SaveFoundInstrument(const std::string& devDatPath, const FoundInstrument& found,
-                                               link::LinkSettings& settings)
+std::optional<ini::FileError> SaveFoundInstrument(const std::string& devDatPath, const FoundInstrument& found,
+                                                  link::LinkSettings& settings)
 {
     settings.NetAdrr = static_cast<int32_t>(found.address);
     settings.Settings = SettingsWithBaud(settings.Settings, found.baud);

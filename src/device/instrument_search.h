@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ini/file_error.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -110,8 +112,8 @@ private:
 std::string SettingsWithBaud(const std::string& settings, uint32_t baud);
 
 // Keeps a found instrument's address (NetAdrr) and speed (Settings) in dev.dat and in the
-// settings; returns the message of a failed write.
-std::optional<std::string> SaveFoundInstrument(const std::string& devDatPath, const FoundInstrument& found,
-                                               link::LinkSettings& settings);
+// settings; returns the write the system refused.
+std::optional<ini::FileError> SaveFoundInstrument(const std::string& devDatPath, const FoundInstrument& found,
+                                                  link::LinkSettings& settings);
 
 }  // namespace pmv::device

@@ -4,6 +4,7 @@
 
 #include "binding/binding.h"
 #include "binding/commands.h"
+#include "binding/file_errors.h"
 #include "binding/session.h"
 #include "ini/ini_file.h"
 #include "link/link_settings.h"
@@ -316,8 +317,9 @@ void BusViewDialog::WriteSelected()
     model::SettingsModel profile;
     const model::ReadProfileResult read = model::ReadProfile(path, profile);
     if (read.error || !read.exists || !read.holdsProfile) {
-        messages_.ShowMessage(read.error ? *read.error : "Файл " + path + " не является профилем", "Ошибка",
-                              MessageIcon::Error);
+        messages_.ShowMessage(read.error ? binding::FileErrorText(*read.error)
+                                         : "Файл " + path + " не является профилем",
+                              "Ошибка", MessageIcon::Error);
         return;
     }
     model::SettingsModel everyGroup = profile;

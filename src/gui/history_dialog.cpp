@@ -4,6 +4,7 @@
 
 #include "binding/file_errors.h"
 #include "history_row_dialog.h"
+#include "ini/ini_file.h"
 #include "save_dialog.h"
 
 #include <QCheckBox>
@@ -16,7 +17,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -151,7 +151,7 @@ void HistoryDialog::Fill()
     }
     rows_.clear();
     if (const auto failure = history_.Query(filter, rows_))
-        setWindowTitle(QString::fromStdString(*failure));
+        setWindowTitle(QString::fromStdString(binding::HistoryErrorText(*failure)));
     table_->setRowCount(static_cast<int>(rows_.size()));
     for (int row = 0; row < table_->rowCount(); ++row) {
         const history::HistoryRecord& r = rows_[static_cast<size_t>(row)];
@@ -179,12 +179,10 @@ void HistoryDialog::Export()
         AskSavePath(*this, {"HistoryExportDialog", QString::fromUtf8("Таблица CSV (*.csv)"), ".csv", false, {}});
     if (!chosen)
         return;
-    QSaveFile file(chosen->path);
-    const std::string csv = binding::HistoryTable(rows_, binding::kSpreadsheetCsv);
-    if (!file.open(QIODevice::WriteOnly) || file.write(csv.data(), static_cast<qint64>(csv.size())) < 0 ||
-        !file.commit())
+    if (const auto failure =
+            ini::ReplaceFile(chosen->path.toStdString(), binding::HistoryTable(rows_, binding::kSpreadsheetCsv)))
         QMessageBox::critical(this, QString::fromUtf8("Ошибка"),
-                              QString::fromStdString(binding::NotWrittenText(chosen->path.toStdString())));
+                              QString::fromStdString(binding::FileErrorText(*failure)));
 }
 
 }  // namespace pmv::gui

@@ -1,5 +1,6 @@
 #include "history_place_dialog.h"
 
+#include "binding/file_errors.h"
 #include "connection_check_dialog.h"
 #include "history/history.h"
 #include "history/postgres_history.h"
@@ -80,8 +81,9 @@ void HistoryPlaceDialog::accept()
     if (!Chosen(address))
         return;
     if (const auto failure = link::SaveHistoryServer(link::LinkSettingsPath(), address)) {
-        findings_->setHtml(FindingsHtml({{"history", system::FindingState::Problem, "dev.dat не записан: " + *failure,
-                                          "", "history_settings_unwritten"}}));
+        findings_->setHtml(FindingsHtml(
+            {{"history", system::FindingState::Problem, "dev.dat не записан: " + binding::FileReasonText(*failure), "",
+              "history_settings_unwritten"}}));
         return;
     }
     history_.Use(address);

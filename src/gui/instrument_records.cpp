@@ -1,6 +1,7 @@
 #include "instrument_records.h"
 
 #include "binding/binding.h"
+#include "binding/file_errors.h"
 #include "binding/held_settings.h"
 #include "binding/history_records.h"
 #include "binding/settings_diff.h"
@@ -71,7 +72,7 @@ bool InstrumentRecords::StartNewHistoryIfAgreed(const std::string& failure, bool
     if (newHistoryDeclined_)
         return false;
     if (const auto startFailure = history_.StartNew()) {
-        w_.messages.ShowMessage(*startFailure, "Журнал приборов", MessageIcon::Error);
+        w_.messages.ShowMessage(binding::HistoryErrorText(*startFailure), "Журнал приборов", MessageIcon::Error);
         return false;
     }
     if (const auto notice = history_.TakeNotice())
@@ -81,11 +82,11 @@ bool InstrumentRecords::StartNewHistoryIfAgreed(const std::string& failure, bool
 
 bool InstrumentRecords::Record(const history::HistoryRecord& record)
 {
-    std::optional<std::string> failure = history_.Record(record);
-    if (failure && StartNewHistoryIfAgreed(*failure))
+    std::optional<history::HistoryError> failure = history_.Record(record);
+    if (failure && StartNewHistoryIfAgreed(binding::HistoryErrorText(*failure)))
         failure = history_.Record(record);
     if (failure && !failureShown_)
-        w_.messages.ShowMessage(*failure, "Журнал приборов", MessageIcon::Warning);
+        w_.messages.ShowMessage(binding::HistoryErrorText(*failure), "Журнал приборов", MessageIcon::Warning);
     failureShown_ |= failure.has_value();
     return !failure;
 }

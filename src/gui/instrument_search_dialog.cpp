@@ -1,5 +1,6 @@
 #include "instrument_search_dialog.h"
 
+#include "binding/file_errors.h"
 #include "device/device_settings.h"
 #include "device/instrument_search.h"
 #include "link/exchange.h"
@@ -107,7 +108,8 @@ void InstrumentSearchDialog::Search()
     if (question.exec() != QMessageBox::Yes)
         return;
     if (const auto failure = device::SaveFoundInstrument(link::LinkSettingsPath(), f, settings)) {
-        QMessageBox::critical(this, QString::fromUtf8("Ошибка"), QString::fromStdString(*failure));
+        QMessageBox::critical(this, QString::fromUtf8("Ошибка"),
+                              QString::fromStdString(binding::FileErrorText(*failure)));
         return;
     }
     exchange_.values().DeviceAddress = f.address;

@@ -1,6 +1,7 @@
 #include "main_window.h"
 
 #include "binding/binding.h"
+#include "binding/file_errors.h"
 #include "binding/window_commands.h"
 #include "bus_view_dialog.h"
 #include "channels_page.h"
@@ -152,7 +153,7 @@ void MainWindow::Start()
     ShowFileErrorOnce(session_.OpenPort());
     portWatch_ = new PortWatch(
         this, session_, clock_, [this] { return busy(); },
-        [this](const std::vector<link::SerialPortInfo>&, const std::optional<std::string>& fileError) {
+        [this](const std::vector<link::SerialPortInfo>&, const std::optional<ini::FileError>& fileError) {
             ShowFileErrorOnce(fileError);
             ShowPorts();
         });
@@ -270,6 +271,12 @@ void MainWindow::ShowFileErrorOnce(const std::optional<std::string>& error)
     // The files of a read-only work folder were told of once, as the folder.
     if (error && !InReadOnlyFolder(*error) && shownFileErrors_.insert(*error).second)
         binding::ShowFileError(messages_, *error);
+}
+
+void MainWindow::ShowFileErrorOnce(const std::optional<ini::FileError>& error)
+{
+    if (error)
+        ShowFileErrorOnce(std::optional<std::string>(binding::FileErrorText(*error)));
 }
 
 void MainWindow::ShowControls(const binding::ControlValues& values)

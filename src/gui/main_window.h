@@ -99,6 +99,7 @@ private:
     // The files the window writes on its own (dev.dat, recent.prf, the factory profiles): each
     // message once per run, not again from the second load and the close.
     void ShowFileErrorOnce(const std::optional<std::string>& error);
+    void ShowFileErrorOnce(const std::optional<ini::FileError>& error);
     // The devices of the port numbers and the state of the port, as the adapters are now.
     void ShowPorts();
 

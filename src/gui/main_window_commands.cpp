@@ -99,7 +99,7 @@ void MainWindow::ConnectPages()
     for (ChannelPanel* panel : channels_->channels)
         connect(panel->sensorType, &QComboBox::activated, this, sync);
     connect(top_->port, &QComboBox::activated, this, [this](int position) {
-        std::optional<std::string> failure;
+        std::optional<ini::FileError> failure;
         if (position == binding::kPortListSize) {
             const std::string device = session_.port.DeviceName();
             const auto name = AskNetworkPort(this, messages_, link::IsNetworkName(device) ? device : std::string());

@@ -56,7 +56,7 @@ void MainWindow::LoadRecentProfile()
         top_->ShowDescription(recent.description);
     if (recent.notUpdated)
         ShowFileErrorOnce(recent.existed && !recent.unread ? binding::NotUpdatedText(path, *recent.notUpdated)
-                                                           : *recent.notUpdated);
+                                                           : binding::FileErrorText(*recent.notUpdated));
 }
 
 bool MainWindow::InReadOnlyFolder(const std::string& error) const
@@ -88,17 +88,17 @@ void MainWindow::NoteReadOnlyFolder()
 void MainWindow::SaveAtClose()
 {
     std::vector<std::string> failures;
-    const auto note = [&](const std::optional<std::string>& error) {
+    const auto note = [&](const std::optional<ini::FileError>& error) {
         if (error)
             failures.push_back(binding::FileErrorText(*error));
     };
     const std::string folder = model::CurrentDirectory();
     const bool writable = FolderWritable(folder);
-    const std::optional<std::string> linkError = session_.port.SaveLinkSettingsAtExit(link::LinkSettingsPath());
+    const std::optional<ini::FileError> linkError = session_.port.SaveLinkSettingsAtExit(link::LinkSettingsPath());
     GatherControls();
     if (writable) {
         note(linkError);
-        const std::optional<std::string> failed =
+        const std::optional<ini::FileError> failed =
             pmv::model::SaveProfile(model::RecentProfilePath(), session_.model, top_->DescriptionLines());
         note(failed);
         if (!failed)

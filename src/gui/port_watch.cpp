@@ -118,7 +118,7 @@ void PortWatch::Poll()
     bool changed = found != found_;
     found_ = std::move(found);
     const bool present = Present(session_.port.DeviceName(link::DeviceNames(found_)));
-    std::optional<std::string> fileError;
+    std::optional<ini::FileError> fileError;
     if (session_.line.IsOpen() && !present) {
         session_.port.ClosePort();
         changed = true;

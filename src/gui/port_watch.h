@@ -28,7 +28,7 @@ namespace pmv::gui {
 class PortWatch : public QObject {
 public:
     using Changed = std::function<void(const std::vector<link::SerialPortInfo>& found,
-                                       const std::optional<std::string>& fileError)>;
+                                       const std::optional<ini::FileError>& fileError)>;
 
     PortWatch(QObject* parent, binding::Session& session, WindowClock& clock, std::function<bool()> busy,
               Changed changed);

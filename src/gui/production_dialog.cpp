@@ -1,5 +1,6 @@
 #include "production_dialog.h"
 
+#include "binding/file_errors.h"
 #include "file_dialog_texts.h"
 #include "instrument_records.h"
 #include "messages/error_codes.h"
@@ -160,7 +161,7 @@ void ProductionDialog::ProposeNextSerial()
         ShowNumberState(QString::fromUtf8("Следующий свободный номер; он будет зарезервирован в журнале при выпуске."),
                         false);
     } else {
-        ShowNumberState(QString::fromStdString(next.message), true);
+        ShowNumberState(QString::fromStdString(binding::HistoryErrorText(next.message)), true);
     }
 }
 

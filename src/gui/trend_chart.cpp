@@ -1,6 +1,7 @@
 #include "trend_chart.h"
 
 #include "binding/file_errors.h"
+#include "ini/ini_file.h"
 #include "save_dialog.h"
 #include "trend_thinning.h"
 
@@ -15,7 +16,6 @@
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScatterSeries>
 #include <QValueAxis>
 
@@ -68,15 +68,9 @@ void ShowSeries(QChart& chart, QAbstractSeries& series, bool visible, bool inLeg
 
 }  // namespace
 
-std::optional<std::string> SaveTrendCsv(const std::string& path, const std::vector<binding::TrendSample>& samples)
+std::optional<ini::FileError> SaveTrendCsv(const std::string& path, const std::vector<binding::TrendSample>& samples)
 {
-    const std::string target = EndsWithCsv(path) ? path : path + ".csv";
-    const std::string text = binding::TrendCsv(samples);
-    QSaveFile file(QString::fromStdString(target));
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) || !file.commit())
-        return "Unable to write to " + target;
-    return std::nullopt;
+    return ini::ReplaceFile(EndsWithCsv(path) ? path : path + ".csv", binding::TrendCsv(samples));
 }
 
 TrendChart::TrendChart(QWidget& page, const model::SettingsModel& model, Messages& messages)
@@ -217,7 +211,7 @@ void TrendChart::SaveClick()
         AskSavePath(*page_.window(), {"TrendSaveDialog", QString::fromUtf8(kCsvFilter), ".csv", false, named});
     if (!chosen)
         return;
-    if (const std::optional<std::string> error = SaveTrendCsv(chosen->path.toStdString(), buffer_.All()))
+    if (const std::optional<ini::FileError> error = SaveTrendCsv(chosen->path.toStdString(), buffer_.All()))
         messages_.ShowMessage(binding::FileErrorText(*error), "Ошибка", MessageIcon::Error);
 }
 

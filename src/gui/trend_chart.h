@@ -2,6 +2,7 @@
 
 #include "binding/trend.h"
 #include "device/live_values.h"
+#include "ini/file_error.h"
 #include "messages/messages.h"
 #include "model/settings_model.h"
 
@@ -25,8 +26,8 @@ class QWidget;
 namespace pmv::gui {
 
 // The samples as CSV in the file `path` (".csv" appended when it is missing), replaced
-// atomically; "Unable to write to <path>" when it cannot be.
-std::optional<std::string> SaveTrendCsv(const std::string& path, const std::vector<binding::TrendSample>& samples);
+// atomically; what the system refused when it cannot be.
+std::optional<ini::FileError> SaveTrendCsv(const std::string& path, const std::vector<binding::TrendSample>& samples);
 
 // The trend of both channels on the page of current values: the good polls of the last hour
 // in a TrendBuffer, drawn over the last 1, 5 or 15 minutes with each channel's setpoints, relay

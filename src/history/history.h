@@ -1,11 +1,14 @@
 #pragma once
 
+#include "ini/file_error.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace pmv::history {
@@ -50,6 +53,32 @@ struct HistoryFilter {
     std::string fromDate = {}, toDate = {};
 };
 
+// The step of the history's own in which the system refused one of its files.
+enum class HistoryFileStep {
+    Create,    // making the history's file (a fresh one beside it, then moved under its name)
+    StartNew,  // taking the turn to begin a new history (the file NAME.lock)
+    SetAside,  // moving a damaged file, its -wal or -shm under a name of their own
+};
+
+// A failure of the history: the words of the store (SQLite's or the server's, in the history's
+// Russian), or one of its files the system refused, with the errno it gave; the window and
+// pmvctl put that into words (binding::HistoryErrorText).
+struct HistoryError {
+    HistoryError() = default;
+    HistoryError(std::string words) : text(std::move(words)) {}
+    HistoryError(const char* words) : text(words) {}
+    HistoryError(HistoryFileStep during, std::string historyPath, ini::FileError refused)
+        : step(during), where(std::move(historyPath)), file(std::move(refused))
+    {}
+
+    std::string text;  // empty for a file the system refused
+    HistoryFileStep step = HistoryFileStep::Create;
+    std::string where;  // the history's file
+    std::optional<ini::FileError> file;
+
+    bool operator==(const HistoryError&) const = default;
+};
+
 // What ReserveSerial did.
 struct SerialReservation {
     enum class Outcome {
@@ -61,7 +90,7 @@ struct SerialReservation {
     };
     Outcome outcome = Outcome::HistoryFailed;
     int32_t serial = 0;
-    std::string message;  // the failure's reason, or when and how the number was used
+    HistoryError message;  // the failure's reason, or when and how the number was used
 };
 
 // One line of the history's check for `pmvctl doctor` and the window's connection check: what was
@@ -99,9 +128,9 @@ public:
     // next call waits for it. Nothing happens when the history is open.
     virtual void OpenAside() = 0;
 
-    // nullopt, or the message of a failure.
-    virtual std::optional<std::string> Record(HistoryRecord record) = 0;
-    virtual std::optional<std::string> Query(const HistoryFilter& filter, std::vector<HistoryRecord>& rows) = 0;
+    // nullopt, or the failure.
+    virtual std::optional<HistoryError> Record(HistoryRecord record) = 0;
+    virtual std::optional<HistoryError> Query(const HistoryFilter& filter, std::vector<HistoryRecord>& rows) = 0;
 
     // The number production would take next for the type code, without taking it: one above
     // every number reserved or written, 1 in an empty history.
@@ -121,7 +150,7 @@ public:
     // True when the last failure was a store that is not sound (a damaged file).
     virtual bool corrupt() const = 0;
     // Sets a damaged store aside and begins a new, empty history (the operator's decision).
-    virtual std::optional<std::string> StartNew() = 0;
+    virtual std::optional<HistoryError> StartNew() = 0;
     // A message about the store set aside by StartNew, once.
     virtual std::optional<std::string> TakeNotice() = 0;
 
@@ -131,7 +160,7 @@ public:
 
     // Moves the rows and numbers of a station's history file into this history; rows it holds
     // already are not added twice, and a number given on both sides stays as this history has it.
-    virtual std::optional<std::string> Import(const std::string& file, ImportReport& report) = 0;
+    virtual std::optional<HistoryError> Import(const std::string& file, ImportReport& report) = 0;
 };
 
 // Where a history lives, as dev.dat, `pmvctl --history` and the window's settings name it: empty
@@ -153,8 +182,8 @@ public:
 
     std::string where() const override { return store_->where(); }
     void OpenAside() override { store_->OpenAside(); }
-    std::optional<std::string> Record(HistoryRecord record) override { return store_->Record(std::move(record)); }
-    std::optional<std::string> Query(const HistoryFilter& filter, std::vector<HistoryRecord>& rows) override
+    std::optional<HistoryError> Record(HistoryRecord record) override { return store_->Record(std::move(record)); }
+    std::optional<HistoryError> Query(const HistoryFilter& filter, std::vector<HistoryRecord>& rows) override
     {
         return store_->Query(filter, rows);
     }
@@ -169,10 +198,10 @@ public:
         return store_->CheckSerial(typeCode, serial);
     }
     bool corrupt() const override { return store_->corrupt(); }
-    std::optional<std::string> StartNew() override { return store_->StartNew(); }
+    std::optional<HistoryError> StartNew() override { return store_->StartNew(); }
     std::optional<std::string> TakeNotice() override { return store_->TakeNotice(); }
     std::vector<HistoryFinding> Check() override { return store_->Check(); }
-    std::optional<std::string> Import(const std::string& file, ImportReport& report) override
+    std::optional<HistoryError> Import(const std::string& file, ImportReport& report) override
     {
         return store_->Import(file, report);
     }

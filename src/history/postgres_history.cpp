@@ -574,7 +574,7 @@ std::optional<std::string> PostgresHistory::Insert(const HistoryRecord& r, const
     return std::nullopt;
 }
 
-std::optional<std::string> PostgresHistory::Record(HistoryRecord r)
+std::optional<HistoryError> PostgresHistory::Record(HistoryRecord r)
 {
     if (r.time.empty())
         r.time = LocalNow();
@@ -589,7 +589,7 @@ std::optional<std::string> PostgresHistory::Record(HistoryRecord r)
     return Insert(r);
 }
 
-std::optional<std::string> PostgresHistory::Query(const HistoryFilter& filter, std::vector<HistoryRecord>& rows)
+std::optional<HistoryError> PostgresHistory::Query(const HistoryFilter& filter, std::vector<HistoryRecord>& rows)
 {
     rows.clear();
     if (auto failure = Open())
@@ -755,7 +755,7 @@ std::optional<SerialReservation> PostgresHistory::CheckSerial(int32_t typeCode, 
     return SerialReservation{Outcome::Used, serial, why};
 }
 
-std::optional<std::string> PostgresHistory::StartNew()
+std::optional<HistoryError> PostgresHistory::StartNew()
 {
     return "Журнал приборов " + address_ + " ведет сервер: новый журнал начинает его администратор";
 }
@@ -820,7 +820,7 @@ std::vector<HistoryFinding> PostgresHistory::Check()
     return findings;
 }
 
-std::optional<std::string> PostgresHistory::Import(const std::string& file, ImportReport& report)
+std::optional<HistoryError> PostgresHistory::Import(const std::string& file, ImportReport& report)
 {
     report = {};
     std::vector<HistoryRecord> records;

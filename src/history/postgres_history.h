@@ -55,8 +55,8 @@ public:
     // A connection serves only the thread that made it, and a server's answer takes milliseconds.
     void OpenAside() override {}
 
-    std::optional<std::string> Record(HistoryRecord record) override;
-    std::optional<std::string> Query(const HistoryFilter& filter, std::vector<HistoryRecord>& rows) override;
+    std::optional<HistoryError> Record(HistoryRecord record) override;
+    std::optional<HistoryError> Query(const HistoryFilter& filter, std::vector<HistoryRecord>& rows) override;
     SerialReservation PeekNextSerial(int32_t typeCode) override;
     SerialReservation ReserveSerial(int32_t typeCode, std::optional<int32_t> serial, bool reuse,
                                     const std::function<bool(int32_t)>& taken, HistoryRecord row) override;
@@ -64,11 +64,11 @@ public:
 
     // A server's database is never set aside by the program: its administrator mends it.
     bool corrupt() const override { return false; }
-    std::optional<std::string> StartNew() override;
+    std::optional<HistoryError> StartNew() override;
     std::optional<std::string> TakeNotice() override { return std::nullopt; }
 
     std::vector<HistoryFinding> Check() override;
-    std::optional<std::string> Import(const std::string& file, ImportReport& report) override;
+    std::optional<HistoryError> Import(const std::string& file, ImportReport& report) override;
 
 private:
     // What the database holds of this program's tables.

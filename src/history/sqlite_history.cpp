@@ -155,18 +155,26 @@ int PlaceNoReplace(const std::string& from, const std::string& to)
 // wait; released when the program ends, also by a kill.
 class StationLock {
 public:
-    explicit StationLock(const std::string& path) : fd_(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666))
+    explicit StationLock(const std::string& path) : fd_(open(path.c_str(), O_RDWR | O_CLOEXEC))
     {
+        // A lock file that is there and refuses is the file's refusal; one that cannot be made, the folder's.
+        ini::FileOperation step = ini::FileOperation::Write;
+        if (fd_ < 0 && errno == ENOENT) {
+            step = ini::FileOperation::CreateFile;
+            fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        }
         if (fd_ < 0) {
-            failure_ = path + ": " + std::strerror(errno);
+            refused_ = ini::FileError{step, path, errno};
             return;
         }
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReservationBusyMs);
         while (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-            if (errno != EWOULDBLOCK || std::chrono::steady_clock::now() > deadline) {
-                failure_ = path + ": " + (errno == EWOULDBLOCK ? "занят другой программой" : std::strerror(errno));
+            if (errno != EWOULDBLOCK) {
+                refused_ = ini::FileError{ini::FileOperation::Write, path, errno};
                 return;
             }
+            if (std::chrono::steady_clock::now() > deadline)
+                return;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         held_ = true;
@@ -180,12 +188,14 @@ public:
     StationLock& operator=(const StationLock&) = delete;
 
     bool held() const { return held_; }
-    const std::string& failure() const { return failure_; }
+    // Why the lock is not held when the system refused its file; nothing when another station
+    // kept it too long.
+    const std::optional<ini::FileError>& refused() const { return refused_; }
 
 private:
     int fd_;
     bool held_ = false;
-    std::string failure_;
+    std::optional<ini::FileError> refused_;
 };
 
 }  // namespace
@@ -231,7 +241,7 @@ void SqliteHistory::Settle()
         aside_.get();
 }
 
-std::optional<std::string> SqliteHistory::Open()
+std::optional<HistoryError> SqliteHistory::Open()
 {
     Settle();
     if (open_)
@@ -241,7 +251,7 @@ std::optional<std::string> SqliteHistory::Open()
     return failure;
 }
 
-std::optional<std::string> SqliteHistory::OpenUntilNotBusy(const QString& connection, bool checked)
+std::optional<HistoryError> SqliteHistory::OpenUntilNotBusy(const QString& connection, bool checked)
 {
     // A new file turned into WAL by two stations at once, or a check beside another's write, may
     // find the file busy without waiting: tried again for as long as a row would wait.
@@ -255,7 +265,7 @@ std::optional<std::string> SqliteHistory::OpenUntilNotBusy(const QString& connec
     }
 }
 
-std::optional<std::string> SqliteHistory::OpenOnce(const QString& connection, bool checked)
+std::optional<HistoryError> SqliteHistory::OpenOnce(const QString& connection, bool checked)
 {
     corrupt_ = false;
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
@@ -293,14 +303,14 @@ std::optional<std::string> SqliteHistory::OpenOnce(const QString& connection, bo
     return std::nullopt;
 }
 
-std::optional<std::string> SqliteHistory::Look(const QString& connection)
+std::optional<HistoryError> SqliteHistory::Look(const QString& connection)
 {
     std::error_code error;
     if (!std::filesystem::exists(path_, error) && !error)
         if (auto failure = CreateFresh(connection))
             return failure;
     const QString name = connection + QStringLiteral("-look");
-    std::optional<std::string> failure;
+    std::optional<HistoryError> failure;
     {
         QSqlDatabase db = Connection(name, path_, "ro", kRowBusyMs);
         if (!db.open()) {
@@ -338,15 +348,15 @@ std::optional<std::string> SqliteHistory::Look(const QString& connection)
     return failure;
 }
 
-std::optional<std::string> SqliteHistory::CreateFresh(const QString& connection)
+std::optional<HistoryError> SqliteHistory::CreateFresh(const QString& connection)
 {
     std::string made = path_ + ".new-XXXXXX";
     const int fd = mkstemp(made.data());
     if (fd < 0)
-        return "Не удается создать журнал приборов " + path_ + ": " + std::strerror(errno);
+        return HistoryError(HistoryFileStep::Create, path_, {ini::FileOperation::CreateFile, path_, errno});
     close(fd);
     const QString name = connection + QStringLiteral("-new");
-    std::optional<std::string> failure;
+    std::optional<HistoryError> failure;
     {
         QSqlDatabase db = Connection(name, made, "rw", kRowBusyMs);
         QSqlQuery setup(db);
@@ -365,7 +375,7 @@ std::optional<std::string> SqliteHistory::CreateFresh(const QString& connection)
     if (!failure) {
         const int placed = PlaceNoReplace(made, path_);
         if (placed != 0 && placed != EEXIST)
-            failure = "Не удается создать журнал приборов " + path_ + ": " + std::strerror(placed);
+            failure = HistoryError(HistoryFileStep::Create, path_, {ini::FileOperation::Rename, path_, placed});
     }
     std::error_code ignored;
     for (const char* suffix : {"", "-wal", "-shm"})
@@ -373,7 +383,7 @@ std::optional<std::string> SqliteHistory::CreateFresh(const QString& connection)
     return failure;
 }
 
-std::optional<std::string> SqliteHistory::StartNew()
+std::optional<HistoryError> SqliteHistory::StartNew()
 {
     Settle();
     checkedAside_ = false;
@@ -384,9 +394,11 @@ std::optional<std::string> SqliteHistory::StartNew()
     // new history here and keeps it.
     StationLock lock(path_ + ".lock");
     if (!lock.held())
-        return "Журнал приборов " + path_ + " не начинается заново: " + lock.failure();
+        return lock.refused() ? HistoryError(HistoryFileStep::StartNew, path_, *lock.refused())
+                              : HistoryError("Журнал приборов " + path_ + " не начинается заново: " + path_ +
+                                             ".lock: занят другой программой");
     busy_ = false;
-    const std::optional<std::string> look = Look(Q(connection_));
+    const std::optional<HistoryError> look = Look(Q(connection_));
     if (!look) {
         notice_ = "Журнал приборов " + path_ + " уже начат заново другой программой; записи идут в него.";
         return Open();
@@ -405,8 +417,7 @@ std::optional<std::string> SqliteHistory::StartNew()
     for (const std::string suffix : {"-wal", "-shm", ""})
         if (const int moved = PlaceNoReplace(path_ + suffix, aside + suffix);
             moved != 0 && (moved != ENOENT || suffix.empty()))
-            return "Журнал приборов " + path_ + " поврежден и не переносится в " + aside + suffix + ": " +
-                   std::strerror(moved);
+            return HistoryError(HistoryFileStep::SetAside, path_, {ini::FileOperation::Rename, aside + suffix, moved});
     if (auto failure = CreateFresh(Q(connection_)))
         return failure;
     if (auto failure = Open())
@@ -415,7 +426,7 @@ std::optional<std::string> SqliteHistory::StartNew()
     return std::nullopt;
 }
 
-std::optional<std::string> SqliteHistory::Begin()
+std::optional<HistoryError> SqliteHistory::Begin()
 {
     if (auto failure = Open())
         return failure;
@@ -427,7 +438,7 @@ std::optional<std::string> SqliteHistory::Begin()
     return std::nullopt;
 }
 
-std::optional<std::string> SqliteHistory::Commit()
+std::optional<HistoryError> SqliteHistory::Commit()
 {
     QSqlQuery commit(QSqlDatabase::database(Q(connection_), false));
     if (commit.exec(QStringLiteral("COMMIT")))
@@ -444,7 +455,7 @@ void SqliteHistory::Rollback()
 
 std::optional<std::string> SqliteHistory::TakeNotice() { return std::exchange(notice_, std::nullopt); }
 
-std::optional<std::string> SqliteHistory::Insert(const HistoryRecord& r)
+std::optional<HistoryError> SqliteHistory::Insert(const HistoryRecord& r)
 {
     QSqlQuery insert(QSqlDatabase::database(Q(connection_), false));
     insert.prepare(QStringLiteral("INSERT INTO records (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
@@ -460,7 +471,7 @@ std::optional<std::string> SqliteHistory::Insert(const HistoryRecord& r)
     return std::nullopt;
 }
 
-std::optional<std::string> SqliteHistory::Record(HistoryRecord r)
+std::optional<HistoryError> SqliteHistory::Record(HistoryRecord r)
 {
     if (r.time.empty())
         r.time = LocalNow();
@@ -485,7 +496,7 @@ std::optional<std::string> SqliteHistory::Record(HistoryRecord r)
     return Commit();
 }
 
-std::optional<std::string> SqliteHistory::Query(const HistoryFilter& filter, std::vector<HistoryRecord>& rows)
+std::optional<HistoryError> SqliteHistory::Query(const HistoryFilter& filter, std::vector<HistoryRecord>& rows)
 {
     rows.clear();
     if (auto failure = Open())
@@ -567,7 +578,7 @@ SerialReservation SqliteHistory::ReserveSerial(int32_t typeCode, std::optional<i
     } wait(QSqlDatabase::database(Q(connection_), false));
     if (auto failure = Begin())
         return {Outcome::HistoryFailed, 0, *failure};
-    const auto refuse = [&](Outcome outcome, int32_t number, std::string message) {
+    const auto refuse = [&](Outcome outcome, int32_t number, HistoryError message) {
         Rollback();
         return SerialReservation{outcome, number, std::move(message)};
     };
@@ -618,8 +629,8 @@ SerialReservation SqliteHistory::ReserveSerial(int32_t typeCode, std::optional<i
     return {Outcome::Reserved, number, {}};
 }
 
-std::optional<std::string> SqliteHistory::WhyUsed(int32_t typeCode, int32_t number,
-                                                  const std::function<bool(int32_t)>& taken, std::string& why)
+std::optional<HistoryError> SqliteHistory::WhyUsed(int32_t typeCode, int32_t number,
+                                                   const std::function<bool(int32_t)>& taken, std::string& why)
 {
     QSqlDatabase db = QSqlDatabase::database(Q(connection_), false);
     QSqlQuery reserved(db);
@@ -668,21 +679,24 @@ std::vector<HistoryFinding> SqliteHistory::Check()
     std::error_code error;
     if (!open_ && !std::filesystem::exists(path_, error) && !error)
         return {{"history_file", true, which + "; его создаст первая запись"}};
+    // The file is there: the opening only looks at it and makes none, so a failure is SQLite's
+    // words; a file refused by the system (the file removed meanwhile, made anew) is named alone.
     if (const auto failure = Open())
         return {{"history_file", true, which},
-                {corrupt_ ? "history_file_corrupt" : "history_file_unusable", false, *failure,
+                {corrupt_ ? "history_file_corrupt" : "history_file_unusable", false,
+                 failure->file ? "Не удается создать журнал приборов " + path_ : failure->text,
                  corrupt_ ? "pmvctl produce ... --new-history" : ""}};
     return {{"history_file", true, which}};
 }
 
-std::optional<std::string> SqliteHistory::Import(const std::string&, ImportReport&)
+std::optional<HistoryError> SqliteHistory::Import(const std::string&, ImportReport&)
 {
     return "Журнал приборов " + path_ +
            " - файл этого компьютера; перенести журнал можно только на сервер: pmvctl --history postgresql://... "
            "history --import ФАЙЛ";
 }
 
-std::optional<std::string> SqliteHistory::ReadAll(std::vector<HistoryRecord>& records, std::vector<NumberRow>& numbers)
+std::optional<HistoryError> SqliteHistory::ReadAll(std::vector<HistoryRecord>& records, std::vector<NumberRow>& numbers)
 {
     records.clear();
     numbers.clear();

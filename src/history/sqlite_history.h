@@ -27,8 +27,8 @@ public:
     // only opens the file; after a failed check it checks again and reports as usual.
     void OpenAside() override;
 
-    std::optional<std::string> Record(HistoryRecord record) override;
-    std::optional<std::string> Query(const HistoryFilter& filter, std::vector<HistoryRecord>& rows) override;
+    std::optional<HistoryError> Record(HistoryRecord record) override;
+    std::optional<HistoryError> Query(const HistoryFilter& filter, std::vector<HistoryRecord>& rows) override;
     SerialReservation PeekNextSerial(int32_t typeCode) override;
     SerialReservation ReserveSerial(int32_t typeCode, std::optional<int32_t> serial, bool reuse,
                                     const std::function<bool(int32_t)>& taken, HistoryRecord row) override;
@@ -39,12 +39,12 @@ public:
     // Sets a corrupt file aside as NAME.corrupt-TIME (with "-2", "-3", ... when that name is
     // taken), its -wal and -shm with it, and begins a new, empty history. Stations doing it at
     // once take turns (NAME.lock): the one that finds the file sound again keeps it.
-    std::optional<std::string> StartNew() override;
+    std::optional<HistoryError> StartNew() override;
     std::optional<std::string> TakeNotice() override;
 
     std::vector<HistoryFinding> Check() override;
     // A file moves into a server only.
-    std::optional<std::string> Import(const std::string& file, ImportReport& report) override;
+    std::optional<HistoryError> Import(const std::string& file, ImportReport& report) override;
 
     // One production number as the file keeps it, for a move into a server.
     struct NumberRow {
@@ -54,28 +54,28 @@ public:
         std::optional<int64_t> outcome;
     };
     // Every row and number of an existing file, which is never created nor changed for it.
-    std::optional<std::string> ReadAll(std::vector<HistoryRecord>& records, std::vector<NumberRow>& numbers);
+    std::optional<HistoryError> ReadAll(std::vector<HistoryRecord>& records, std::vector<NumberRow>& numbers);
 
 private:
     // Waits for the opening begun by OpenAside.
     void Settle();
-    std::optional<std::string> Open();
+    std::optional<HistoryError> Open();
     // `checked`: the file was checked and set up on another connection; this one only opens it.
-    std::optional<std::string> OpenUntilNotBusy(const QString& connection, bool checked);
-    std::optional<std::string> OpenOnce(const QString& connection, bool checked);
+    std::optional<HistoryError> OpenUntilNotBusy(const QString& connection, bool checked);
+    std::optional<HistoryError> OpenOnce(const QString& connection, bool checked);
     // Checks the file through a read-only connection before anything writes to it: a sound
     // database with this program's tables, or none yet, when a new history is made.
-    std::optional<std::string> Look(const QString& connection);
+    std::optional<HistoryError> Look(const QString& connection);
     // Makes a new history under a temporary name and moves it into place whole, so that no
     // station finds it empty or half made; when another station's is there first, that one stays.
-    std::optional<std::string> CreateFresh(const QString& connection);
-    std::optional<std::string> Begin();
-    std::optional<std::string> Commit();
+    std::optional<HistoryError> CreateFresh(const QString& connection);
+    std::optional<HistoryError> Begin();
+    std::optional<HistoryError> Commit();
     void Rollback();
-    std::optional<std::string> Insert(const HistoryRecord& r);
+    std::optional<HistoryError> Insert(const HistoryRecord& r);
     // Why a number counts as given (`why` empty when it does not), or the failure to read it.
-    std::optional<std::string> WhyUsed(int32_t typeCode, int32_t number, const std::function<bool(int32_t)>& taken,
-                                       std::string& why);
+    std::optional<HistoryError> WhyUsed(int32_t typeCode, int32_t number, const std::function<bool(int32_t)>& taken,
+                                        std::string& why);
 
     std::string path_;
     std::string connection_;

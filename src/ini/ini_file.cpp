@@ -75,13 +75,14 @@ Line Classify(std::string_view text)
     return {Line::Key, Trim(text.substr(0, eq)), value.substr(0, kMaxValueBytes), eq + 1};
 }
 
-bool ReadWholeFile(const std::string& path, std::string& content)
+// 0, or the errno of the open or read that failed.
+int ReadWholeFile(const std::string& path, std::string& content)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
-        return false;
+        return errno;
     char buffer[65536];
-    bool ok = true;
+    int error = 0;
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n > 0) {
@@ -89,26 +90,30 @@ bool ReadWholeFile(const std::string& path, std::string& content)
         } else if (n == 0) {
             break;
         } else if (errno != EINTR) {
-            ok = false;
+            error = errno;
             break;
         }
     }
     ::close(fd);
-    return ok;
+    return error;
 }
 
-bool WriteAll(int fd, const std::string& data)
+// 0, or the errno of the write that failed.
+int WriteAll(int fd, const std::string& data)
 {
     std::size_t done = 0;
     while (done < data.size()) {
         const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
-            return false;
+        if (n < 0)
+            return errno;
+        // A write that takes nothing of a regular file is the device failing.
+        if (n == 0)
+            return EIO;
         done += static_cast<std::size_t>(n);
     }
-    return true;
+    return 0;
 }
 
 std::string FolderOf(const std::string& path)
@@ -167,26 +172,41 @@ void RemoveStaleTemporaries(const std::string& target)
 }
 
 // Writes data to a fresh file beside target and renames it over target, so that a crash or a
-// full disk leaves either the old file or the new one. Returns false and leaves no trace on
-// failure.
-bool ReplaceAtomically(const std::string& target, const std::string& data)
+// full disk leaves either the old file or the new one. On failure leaves no trace and tells which
+// step the system refused, with its errno; `path` is the name the caller gave.
+std::optional<FileError> ReplaceAtomically(const std::string& path, const std::string& target, const std::string& data)
 {
     const std::string folder = FolderOf(target);
+    const std::string otherFolder = folder == FolderOf(path) ? std::string() : folder;
+    const auto refused = [&](FileOperation operation, int error) {
+        return FileError{operation, path, error, otherFolder};
+    };
     struct stat folderStat {};
+    if (::stat(folder.c_str(), &folderStat) != 0)
+        return refused(FileOperation::OpenFolder, errno);
+    if (!S_ISDIR(folderStat.st_mode))
+        return refused(FileOperation::OpenFolder, ENOTDIR);
     // A folder without write bits is kept like a read-only file, also from root.
-    if (::stat(folder.c_str(), &folderStat) != 0 || !S_ISDIR(folderStat.st_mode) || (folderStat.st_mode & 0222) == 0)
-        return false;
+    if ((folderStat.st_mode & 0222) == 0)
+        return refused(FileOperation::CreateFile, EACCES);
 
     struct stat old {};
     const bool replacing = ::stat(target.c_str(), &old) == 0;
     // A link loop or a name that cannot be looked up is no missing file to create.
     if (!replacing && errno != ENOENT)
-        return false;
+        return refused(FileOperation::Write, errno);
     if (replacing) {
+        if (S_ISDIR(old.st_mode))
+            return refused(FileOperation::Write, EISDIR);
+        // A device, a pipe or a socket under the name is not replaced by a file.
+        if (!S_ISREG(old.st_mode))
+            return refused(FileOperation::Write, EINVAL);
         // A read-only file stays untouched, as the read-only attribute keeps it on Windows;
         // the mode bits are tested too because root passes every access() test.
-        if (!S_ISREG(old.st_mode) || (old.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)
-            return false;
+        if ((old.st_mode & 0222) == 0)
+            return refused(FileOperation::Write, EACCES);
+        if (::access(target.c_str(), W_OK) != 0)
+            return refused(FileOperation::Write, errno);
     }
 
     RemoveStaleTemporaries(target);
@@ -196,24 +216,32 @@ bool ReplaceAtomically(const std::string& target, const std::string& data)
         temp = target + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(attempt);
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
-            return false;
+            return refused(FileOperation::CreateFile, errno);
     }
     if (fd < 0)
-        return false;
+        return refused(FileOperation::CreateFile, EEXIST);
 
-    bool ok = (!replacing || ::fchmod(fd, old.st_mode & 07777) == 0) && WriteAll(fd, data) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && std::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
+    std::optional<FileError> failure;
+    if (replacing && ::fchmod(fd, old.st_mode & 07777) != 0)
+        failure = refused(FileOperation::Write, errno);
+    else if (const int error = WriteAll(fd, data); error != 0)
+        failure = refused(FileOperation::Write, error);
+    else if (::fsync(fd) != 0)
+        failure = refused(FileOperation::Sync, errno);
+    if (::close(fd) != 0 && !failure)
+        failure = refused(FileOperation::Sync, errno);
+    if (!failure && std::rename(temp.c_str(), target.c_str()) != 0)
+        failure = refused(FileOperation::Rename, errno);
+    if (failure) {
         ::unlink(temp.c_str());
-        return false;
+        return failure;
     }
     const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
     }
-    return true;
+    return std::nullopt;
 }
 
 }  // namespace
@@ -226,10 +254,9 @@ IniFile IniFile::Load(const std::string& path)
         return file;
     file.exists_ = true;
     std::string content;
-    if (!ReadWholeFile(path, content)) {
-        file.unreadable_ = true;
+    file.readError_ = ReadWholeFile(path, content);
+    if (file.readError_ != 0)
         return file;
-    }
     std::size_t start = 0;
     while (start < content.size()) {
         const std::size_t end = content.find_first_of("\r\n", start);
@@ -346,12 +373,17 @@ std::string IniFile::bytes() const
     return out;
 }
 
-std::optional<std::string> IniFile::save(const std::string& path) const
+std::optional<FileError> IniFile::save(const std::string& path) const
 {
     // A file that exists but could not be read is never replaced: its content would be lost.
-    if (unreadable_ || !ReplaceAtomically(WriteTarget(path), bytes()))
-        return "Unable to write to " + path;
-    return std::nullopt;
+    if (readError_ != 0)
+        return FileError{FileOperation::Read, path, readError_};
+    return ReplaceAtomically(path, WriteTarget(path), bytes());
+}
+
+std::optional<FileError> ReplaceFile(const std::string& path, const std::string& bytes)
+{
+    return ReplaceAtomically(path, WriteTarget(path), bytes);
 }
 
 std::optional<int32_t> ParseIniInt(const std::string& text)
@@ -399,12 +431,12 @@ std::string ReadIniString(const std::string& path, const std::string& section, c
     return IniFile::Load(path).getString(section, key, fallback);
 }
 
-std::optional<std::string> WriteIniString(const std::string& path, const std::string& section, const std::string& key,
-                                          const std::string& value)
+std::optional<FileError> WriteIniString(const std::string& path, const std::string& section, const std::string& key,
+                                        const std::string& value)
 {
     IniFile file = IniFile::Load(path);
     if (!file.set(section, key, value))
-        return "Unable to write to " + path;
+        return FileError{FileOperation::Write, path, EINVAL};
     return file.save(path);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ini/file_error.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -31,7 +33,9 @@ public:
 
     bool exists() const { return exists_; }
     // False when the file exists but could not be read.
-    bool readable() const { return !unreadable_; }
+    bool readable() const { return readError_ == 0; }
+    // Why the file could not be read: the errno of its open or read; 0 when it was read.
+    int readError() const { return readError_; }
 
     bool hasSection(const std::string& section) const;
 
@@ -47,8 +51,9 @@ public:
 
     // Replaces the file atomically (temporary file in the same folder, flush, rename, the old
     // file's permissions kept). A missing folder or a read-only file fails; nothing is created.
-    // On failure returns the message "Unable to write to <path>".
-    std::optional<std::string> save(const std::string& path) const;
+    // On failure returns the step the system refused with its errno (a file that could not be
+    // read is not replaced: its Read).
+    std::optional<FileError> save(const std::string& path) const;
 
     // The document as it would be written to disk (Windows-1251 bytes).
     std::string bytes() const;
@@ -65,7 +70,7 @@ private:
     std::vector<std::size_t> sectionLines_;
     std::vector<std::string> ends_;  // the line end that followed each line ("" for the last)
     bool exists_ = false;
-    bool unreadable_ = false;  // the file exists but could not be read; save() refuses
+    int readError_ = 0;  // the file exists but could not be read (errno); save() refuses
 };
 
 // Integer text as the instrument's files write it: optional sign, then decimal digits, or
@@ -77,7 +82,12 @@ std::optional<int32_t> ParseIniInt(const std::string& text);
 // the file is read anew each time, and a write replaces the file atomically.
 std::string ReadIniString(const std::string& path, const std::string& section, const std::string& key,
                           const std::string& fallback);
-std::optional<std::string> WriteIniString(const std::string& path, const std::string& section, const std::string& key,
-                                          const std::string& value);
+// A value holding CR or LF is refused with EINVAL.
+std::optional<FileError> WriteIniString(const std::string& path, const std::string& section, const std::string& key,
+                                        const std::string& value);
+
+// Replaces the file at path with bytes as IniFile::save does (a symbolic link followed, the old
+// file's permissions kept, a read-only file or folder refused), for any file a layer saves.
+std::optional<FileError> ReplaceFile(const std::string& path, const std::string& bytes);
 
 }  // namespace pmv::ini

@@ -82,7 +82,7 @@ std::string LinkPort::DeviceName(const std::vector<std::string>& found) const
     return override_.empty() ? PortDevice(settings_.Number, settings_.PortDevices, found) : override_;
 }
 
-std::optional<std::string> LinkPort::OpenPort(bool quiet)
+std::optional<ini::FileError> LinkPort::OpenPort(bool quiet)
 {
     SetLineSpeed(exchange_.values(), settings_.BaudRate);
     exchange_.values().TransitMs = 0;
@@ -123,16 +123,16 @@ void LinkPort::ClosePort()
     line_.Close();
 }
 
-std::optional<std::string> LinkPort::ReopenPort(int32_t listPosition)
+std::optional<ini::FileError> LinkPort::ReopenPort(int32_t listPosition)
 {
     settings_.Number = listPosition + 1;
     ClosePort();
     return OpenPort();
 }
 
-std::optional<std::string> LinkPort::SaveLinkSettingsAtExit(const std::string& path)
+std::optional<ini::FileError> LinkPort::SaveLinkSettingsAtExit(const std::string& path)
 {
-    std::optional<std::string> failure = SavePortNumber(path, settings_.Number);
+    std::optional<ini::FileError> failure = SavePortNumber(path, settings_.Number);
     ClosePort();
     return failure;
 }

@@ -44,10 +44,10 @@ public:
     // its adapter came back) and every exchange then ends with "no answer". A port number
     // opened on a USB adapter is bound to it (BindPortToAdapter); a failed write of that
     // binding comes back.
-    std::optional<std::string> OpenPort(bool quiet = false);
+    std::optional<ini::FileError> OpenPort(bool quiet = false);
     void ClosePort();
     // The port selector: list position 0 is port 1.
-    std::optional<std::string> ReopenPort(int32_t listPosition);
+    std::optional<ini::FileError> ReopenPort(int32_t listPosition);
 
     // After a failed open: the device and why; empty when the port opened or none was tried.
     const std::string& OpenProblem() const { return openProblem_; }
@@ -59,7 +59,7 @@ public:
     LinkPort& operator=(const LinkPort&) = delete;
 
     // Writes the port number back to dev.dat and closes the port; returns a write failure.
-    std::optional<std::string> SaveLinkSettingsAtExit(const std::string& path);
+    std::optional<ini::FileError> SaveLinkSettingsAtExit(const std::string& path);
 
 private:
     SerialLine& line_;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <filesystem>
 #include <limits>
 
@@ -68,26 +69,27 @@ std::string LinkSettingsPath()
     return error ? std::string("dev.dat") : (directory / "dev.dat").string();
 }
 
-std::optional<std::string> SaveAddressAndSpeed(const std::string& path, const LinkSettings& settings)
+std::optional<ini::FileError> SaveAddressAndSpeed(const std::string& path, const LinkSettings& settings)
 {
     ini::IniFile file = ini::IniFile::Load(path);
+    // A line description holding a line break could not stay one key of the file.
     if (!file.set(kAddressKey.section, kAddressKey.key, ValueText(settings, kAddressKey)) ||
         !file.set(kSettingsKey.section, kSettingsKey.key, ValueText(settings, kSettingsKey)))
-        return "Unable to write to " + path;
+        return ini::FileError{ini::FileOperation::Write, path, EINVAL};
     return file.save(path);
 }
 
-std::optional<std::string> SavePortNumber(const std::string& path, int32_t number)
+std::optional<ini::FileError> SavePortNumber(const std::string& path, int32_t number)
 {
     return ini::WriteIniString(path, kNumberKey.section, kNumberKey.key, std::to_string(number));
 }
 
-std::optional<std::string> SavePortDevice(const std::string& path, int32_t number, const std::string& device)
+std::optional<ini::FileError> SavePortDevice(const std::string& path, int32_t number, const std::string& device)
 {
     return ini::WriteIniString(path, kPortsSection, PortKey(number), device);
 }
 
-std::optional<std::string> SaveHistoryServer(const std::string& path, const std::string& address)
+std::optional<ini::FileError> SaveHistoryServer(const std::string& path, const std::string& address)
 {
     return ini::WriteIniString(path, kHistoryServerKey[0], kHistoryServerKey[1], address);
 }
@@ -146,10 +148,10 @@ void ApplyLinkValues(const LinkSettings& settings, LinkValues& values)
     values.VerifyAnswers = settings.VerifyAnswerCrc != 0;
 }
 
-std::optional<std::string> LoadLinkSettings(const std::string& path, LinkSettings& settings, Messages& messages)
+std::optional<ini::FileError> LoadLinkSettings(const std::string& path, LinkSettings& settings, Messages& messages)
 {
     const LinkSettings defaults;
-    std::optional<std::string> failure;
+    std::optional<ini::FileError> failure;
     ini::IniFile file = ini::IniFile::Load(path);
     if (!file.exists()) {
         for (const LinkKey& k : kNewFileKeys)

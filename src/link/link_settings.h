@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ini/file_error.h"
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -46,22 +48,22 @@ std::string LinkSettingsPath();
 
 // Reads the link settings file, creating it with defaults when missing and writing back every
 // key so that a hand-edited file missing one gets it; then warns about a port number outside
-// 1..8 and about a long answer time-out. Returns the message of a failed write, if any (the
+// 1..8 and about a long answer time-out. Returns a write the system refused, if any (the
 // settings are loaded all the same).
-std::optional<std::string> LoadLinkSettings(const std::string& path, LinkSettings& settings, Messages& messages);
+std::optional<ini::FileError> LoadLinkSettings(const std::string& path, LinkSettings& settings, Messages& messages);
 
 // Writes the device address and the line description into dev.dat in one replacement of the
 // file: a stop between two writes would leave the new address with the old speed.
-std::optional<std::string> SaveAddressAndSpeed(const std::string& path, const LinkSettings& settings);
+std::optional<ini::FileError> SaveAddressAndSpeed(const std::string& path, const LinkSettings& settings);
 
 // Writes the port number into dev.dat, as the window does on close.
-std::optional<std::string> SavePortNumber(const std::string& path, int32_t number);
+std::optional<ini::FileError> SavePortNumber(const std::string& path, int32_t number);
 
 // Binds a port number to a device in the [PORTS] section of dev.dat.
-std::optional<std::string> SavePortDevice(const std::string& path, int32_t number, const std::string& device);
+std::optional<ini::FileError> SavePortDevice(const std::string& path, int32_t number, const std::string& device);
 
 // Names the history's server in dev.dat; empty goes back to the file of the work folder.
-std::optional<std::string> SaveHistoryServer(const std::string& path, const std::string& address);
+std::optional<ini::FileError> SaveHistoryServer(const std::string& path, const std::string& address);
 
 // The history's server of dev.dat without loading the rest, and without making dev.dat.
 std::string ReadHistoryServer(const std::string& path);

@@ -72,8 +72,9 @@ std::string PortLabel(const std::string& device, const std::vector<SerialPortInf
     return parts.empty() ? label : label + ")";
 }
 
-std::optional<std::string> BindPortToAdapter(const std::string& devDatPath, int32_t number, const std::string& device,
-                                             std::map<int32_t, std::string>& portDevices, const std::string& root)
+std::optional<ini::FileError> BindPortToAdapter(const std::string& devDatPath, int32_t number,
+                                                const std::string& device, std::map<int32_t, std::string>& portDevices,
+                                                const std::string& root)
 {
     if (number < 1 || number > 8 || portDevices.count(number) || device.empty())
         return std::nullopt;

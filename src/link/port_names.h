@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ini/file_error.h"
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -37,9 +39,9 @@ std::string PortLabel(const std::string& device, const std::vector<SerialPortInf
 
 // Binds a port number to its adapter: when the number has no [PORTS] entry yet and its device
 // has a by-id name, that name is stored in dev.dat, so that the number follows the adapter to
-// whatever ttyUSB number it gets next. Returns the message of a failed write.
-std::optional<std::string> BindPortToAdapter(const std::string& devDatPath, int32_t number, const std::string& device,
-                                             std::map<int32_t, std::string>& portDevices,
-                                             const std::string& root = "/");
+// whatever ttyUSB number it gets next. Returns the write the system refused.
+std::optional<ini::FileError> BindPortToAdapter(const std::string& devDatPath, int32_t number,
+                                                const std::string& device, std::map<int32_t, std::string>& portDevices,
+                                                const std::string& root = "/");
 
 }  // namespace pmv::link

@@ -183,7 +183,7 @@ std::vector<ProfileEntry> Entries(const FactoryProfile& profile)
 
 }  // namespace
 
-std::optional<std::string> CreateDefaultProfiles()
+std::optional<ini::FileError> CreateDefaultProfiles()
 {
     for (const FactoryProfile& profile : kFactoryProfiles) {
         const std::string path = CurrentDirectory() + "/" + profile.file;
@@ -192,7 +192,7 @@ std::optional<std::string> CreateDefaultProfiles()
             continue;
         // Each profile is written in one atomic save, so a failure leaves no part of a file that
         // later starts would take as present and never complete.
-        if (std::optional<std::string> failure = ComposeProfile(Entries(profile)).save(path))
+        if (std::optional<ini::FileError> failure = ComposeProfile(Entries(profile)).save(path))
             return failure;
     }
     return std::nullopt;

@@ -168,7 +168,7 @@ ReadProfileResult ReadProfile(const std::string& path, SettingsModel& model)
     ReadProfileResult result;
     ini::IniFile file = ini::IniFile::Load(path);
     if (file.exists() && !file.readable()) {
-        result.error = "Не удается прочитать файл " + path;
+        result.error = ini::FileError{ini::FileOperation::Read, path, file.readError()};
         return result;
     }
     result.exists = file.exists();
@@ -177,8 +177,8 @@ ReadProfileResult ReadProfile(const std::string& path, SettingsModel& model)
     return result;
 }
 
-std::optional<std::string> SaveProfile(const std::string& path, SettingsModel& model,
-                                       const std::vector<std::string>& descriptionLines)
+std::optional<ini::FileError> SaveProfile(const std::string& path, SettingsModel& model,
+                                          const std::vector<std::string>& descriptionLines)
 {
     // A read-only profile is made writable first, as the platform's attribute clearing does;
     // when that fails the write below reports it.

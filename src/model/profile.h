@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ini/file_error.h"
 #include "model/settings_model.h"
 
 #include <array>
@@ -13,8 +14,8 @@ struct LoadProfileResult {
     // The lines for the window's description field (txt0 ... txt3, empty ones included);
     // nothing when the load stopped before it read them.
     std::optional<std::array<std::string, 4>> description;
-    // "Unable to write to <path>" when a write of the load failed.
-    std::optional<std::string> error;
+    // The write of the load the system refused.
+    std::optional<ini::FileError> error;
 };
 
 // Fills the model from the profile at path. A missing file is first written complete with the
@@ -28,8 +29,8 @@ struct ReadProfileResult {
     std::array<std::string, 4> description;
     bool exists = false;        // the file is there
     bool holdsProfile = false;  // it holds at least one of a profile's sections
-    // "Не удается прочитать файл <path>" when the file is there but cannot be read.
-    std::optional<std::string> error;
+    // The file is there but cannot be read: its Read with the system's errno.
+    std::optional<ini::FileError> error;
 };
 
 // Fills the model as LoadProfile does, but writes nothing: a missing file gives a new profile's
@@ -39,9 +40,9 @@ ReadProfileResult ReadProfile(const std::string& path, SettingsModel& model);
 // Takes the first four of the description lines into model.definition (missing lines are
 // empty), then writes the model into the profile at path, creating it when it does not exist
 // and making a read-only file writable first. Keys the save does not write stay in the file.
-// Returns "Unable to write to <path>" when the file cannot be written.
-std::optional<std::string> SaveProfile(const std::string& path, SettingsModel& model,
-                                       const std::vector<std::string>& descriptionLines);
+// Returns the step the system refused when the file cannot be written.
+std::optional<ini::FileError> SaveProfile(const std::string& path, SettingsModel& model,
+                                          const std::vector<std::string>& descriptionLines);
 
 // The process's current directory ("." when it cannot be found).
 std::string CurrentDirectory();

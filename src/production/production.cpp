@@ -1,6 +1,7 @@
 #include "production/production.h"
 
 #include "binding/binding.h"
+#include "binding/file_errors.h"
 #include "binding/history_records.h"
 #include "binding/window_commands.h"
 #include "device/device_settings.h"
@@ -11,6 +12,7 @@
 #include "reports/passport_page.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <future>
 #include <system_error>
@@ -112,7 +114,7 @@ std::optional<ProductionRefusal> PrepareProduction(history::History& history, Pr
     model::SettingsModel profile;
     const model::ReadProfileResult read = model::ReadProfile(order.profilePath, profile);
     if (read.error)
-        return ProductionRefusal{Kind::Profile, *read.error};
+        return ProductionRefusal{Kind::Profile, binding::FileErrorText(*read.error)};
     if (!read.exists)
         return ProductionRefusal{Kind::Profile, "Нет файла профиля " + order.profilePath};
     if (!read.holdsProfile)
@@ -134,9 +136,15 @@ std::optional<ProductionRefusal> PrepareProduction(history::History& history, Pr
                                                            " не является текстом UTF-8: паспорт в ней не сохранить"};
     std::error_code error;
     std::filesystem::create_directories(folder, error);
-    if (error || !std::filesystem::is_directory(folder) || access(folder.c_str(), W_OK | X_OK) != 0)
-        return ProductionRefusal{Kind::PassportFolder, "Папка паспортов " + folder.string() + " недоступна для записи" +
-                                                           (error ? ": " + error.message() : std::string())};
+    int refused = error.value();
+    if (refused == 0 && !std::filesystem::is_directory(folder, error))
+        refused = ENOTDIR;
+    if (refused == 0 && access(folder.c_str(), W_OK | X_OK) != 0)
+        refused = errno;
+    if (refused != 0)
+        return ProductionRefusal{Kind::PassportFolder,
+                                 "Папка паспортов " + folder.string() +
+                                     " недоступна для записи: " + binding::SystemReasonText(refused)};
 
     model::SettingsModel identity;
     identity.general.otk_type = order.typeCode;
@@ -155,12 +163,14 @@ std::optional<ProductionRefusal> PrepareProduction(history::History& history, Pr
     switch (reservation.outcome) {
     case history::SerialReservation::Outcome::Reserved: order.serial = reservation.serial; return std::nullopt;
     case history::SerialReservation::Outcome::HistoryCorrupt:
-        return ProductionRefusal{Kind::HistoryCorrupt, reservation.message};
-    case history::SerialReservation::Outcome::Used: return ProductionRefusal{Kind::Used, reservation.message};
-    case history::SerialReservation::Outcome::RangeEnd: return ProductionRefusal{Kind::RangeEnd, reservation.message};
+        return ProductionRefusal{Kind::HistoryCorrupt, binding::HistoryErrorText(reservation.message)};
+    case history::SerialReservation::Outcome::Used:
+        return ProductionRefusal{Kind::Used, binding::HistoryErrorText(reservation.message)};
+    case history::SerialReservation::Outcome::RangeEnd:
+        return ProductionRefusal{Kind::RangeEnd, binding::HistoryErrorText(reservation.message)};
     case history::SerialReservation::Outcome::HistoryFailed: break;
     }
-    return ProductionRefusal{Kind::History, reservation.message};
+    return ProductionRefusal{Kind::History, binding::HistoryErrorText(reservation.message)};
 }
 
 namespace {
@@ -184,7 +194,7 @@ void RunSteps(Run& run, binding::CommandContext& c, const ProductionOrder& order
     const bool written = run.Step(ProductionStep::Write, [&](std::string& note) -> ErrorCode {
         const model::ReadProfileResult profile = model::ReadProfile(order.profilePath, model);
         if (profile.error || !profile.holdsProfile) {
-            note = profile.error.value_or("Нет профиля " + order.profilePath);
+            note = profile.error ? binding::FileErrorText(*profile.error) : "Нет профиля " + order.profilePath;
             return kFileNotOpened;
         }
         binding::ShowSettings(model, c.portNumber, c.controls);
@@ -234,7 +244,7 @@ void RunSteps(Run& run, binding::CommandContext& c, const ProductionOrder& order
         const reports::PdfWriter& pdf = order.passportWriter;
         if (const auto failure =
                 drawn && page == expected && pdf.save ? pdf.save(*drawn, path) : pdf.Write(page, path)) {
-            note = *failure;
+            note = binding::FileErrorText(*failure);
             return kFileNotOpened;
         }
         run.result.passportPath = note = path;

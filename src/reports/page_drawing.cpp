@@ -1,14 +1,16 @@
 #include "reports/page_drawing.h"
 
+#include "ini/ini_file.h"
+
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QTextLayout>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <deque>
 
@@ -211,14 +213,13 @@ std::optional<std::string> DrawPagePdf(const Page& page)
     return document.data().toStdString();
 }
 
-std::optional<std::string> SavePagePdf(const std::string& document, const std::string& path)
+std::optional<ini::FileError> SavePagePdf(const std::string& document, const std::string& path)
 {
-    QSaveFile file(QString::fromStdString(path));
-    const auto size = static_cast<qint64>(document.size());
-    if (!SavesUnderItsName(path) || !file.open(QIODevice::WriteOnly) || file.write(document.data(), size) != size ||
-        !file.commit())
-        return "Unable to write to " + path;
-    return std::nullopt;
+    // A name that is not UTF-8 stays refused, as when the file went through Qt's text (production
+    // refuses such a passport folder before it starts); EILSEQ is the system's word for such bytes.
+    if (!SavesUnderItsName(path))
+        return ini::FileError{ini::FileOperation::Write, path, EILSEQ};
+    return ini::ReplaceFile(path, document);
 }
 
 QImage RenderPageImage(const Page& page, double dotsPerInch)

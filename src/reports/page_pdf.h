@@ -14,15 +14,15 @@ namespace pmv::reports {
 // The page as a PDF document in memory; nullopt when it cannot be drawn.
 std::optional<std::string> DrawPagePdf(const Page& page);
 
-// A drawn document as the file `path`, replaced atomically; "Unable to write to <path>" when it
+// A drawn document as the file `path`, replaced atomically; what the system refused when it
 // cannot be.
-std::optional<std::string> SavePagePdf(const std::string& document, const std::string& path);
+std::optional<ini::FileError> SavePagePdf(const std::string& document, const std::string& path);
 
 // The two above, for the code that is given a PdfWriter.
 inline PdfWriter QtGuiPdfWriter() { return {DrawPagePdf, SavePagePdf}; }
 
-// The page as a PDF file, replaced atomically; "Unable to write to <path>" when it cannot be.
-inline std::optional<std::string> WritePagePdf(const Page& page, const std::string& path)
+// The page as a PDF file, replaced atomically; what the system refused when it cannot be.
+inline std::optional<ini::FileError> WritePagePdf(const Page& page, const std::string& path)
 {
     return QtGuiPdfWriter().Write(page, path);
 }

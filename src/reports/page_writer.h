@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ini/file_error.h"
 #include "reports/page.h"
 
 #include <functional>
@@ -14,15 +15,17 @@ namespace pmv::reports {
 struct PdfWriter {
     // The page as a PDF document in memory; nullopt when it cannot be drawn.
     std::function<std::optional<std::string>(const Page& page)> draw;
-    // A drawn document as the file `path`, replaced atomically; "Unable to write to <path>" when
-    // it cannot be.
-    std::function<std::optional<std::string>(const std::string& document, const std::string& path)> save;
+    // A drawn document as the file `path`, replaced atomically; what the system refused when it
+    // cannot be.
+    std::function<std::optional<ini::FileError>(const std::string& document, const std::string& path)> save;
 
-    // The page as a PDF file; "Unable to write to <path>" when it cannot be drawn or saved.
-    std::optional<std::string> Write(const Page& page, const std::string& path) const
+    // The page as a PDF file; what the system refused, or Compose when the page cannot be drawn.
+    std::optional<ini::FileError> Write(const Page& page, const std::string& path) const
     {
         const std::optional<std::string> document = draw ? draw(page) : std::nullopt;
-        return document && save ? save(*document, path) : "Unable to write to " + path;
+        if (!document || !save)
+            return ini::FileError{ini::FileOperation::Compose, path};
+        return save(*document, path);
     }
 };
 

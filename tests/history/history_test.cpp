@@ -1,3 +1,4 @@
+#include "file_error_print.h"
 #include "postgres_server.h"
 #include "temp_dir.h"
 
@@ -11,6 +12,7 @@
 #include <QSqlQuery>
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -24,6 +26,14 @@
 #include <unistd.h>
 
 namespace pmv::history {
+
+void PrintTo(const HistoryError& e, std::ostream* out)
+{
+    *out << e.text;
+    if (e.file)
+        ini::PrintTo(*e.file, out);
+}
+
 namespace {
 
 HistoryRecord Row(int32_t type, int32_t serial, const char* operation, uint32_t result = 0)
@@ -90,7 +100,7 @@ TEST_P(Stores, RecordsAreListedFilteredAndExported)
     const std::unique_ptr<History> store = Open();
     History& history = *store;
     const SerialReservation first = history.PeekNextSerial(12);
-    ASSERT_EQ(first.serial, 1) << first.message;
+    ASSERT_EQ(first.serial, 1) << first.message.text;
     ASSERT_EQ(history.Record(Row(12, 100, kOperationSerial)), std::nullopt);
     ASSERT_EQ(history.Record(Row(12, 101, kOperationSerial, 2)), std::nullopt);  // failed: not produced
     ASSERT_EQ(history.Record(Row(12, 102, kOperationWrite)), std::nullopt);      // no number written
@@ -125,7 +135,7 @@ TEST(History, ACorruptFileIsKeptUntilTheOperatorBeginsANewOne)
     SqliteHistory history(path);
     const auto failure = history.Record(Row(1, 1, kOperationFactoryReset));
     ASSERT_TRUE(failure);
-    EXPECT_NE(failure->find("поврежден"), std::string::npos) << *failure;
+    EXPECT_NE(failure->text.find("поврежден"), std::string::npos) << failure->text;
     EXPECT_TRUE(history.corrupt());
     EXPECT_EQ(history.ReserveSerial(1, std::nullopt, false, {}, {}).outcome, SerialReservation::Outcome::HistoryCorrupt)
         << "numbering never restarts on its own";
@@ -145,10 +155,12 @@ TEST(History, ACorruptFileIsKeptUntilTheOperatorBeginsANewOne)
         }
     EXPECT_EQ(setAside, 1);
 
-    SqliteHistory nowhere(dir.file("no-such-folder/history.sqlite"));
-    const auto unwritable = nowhere.Record(Row(1, 1, kOperationWrite));
+    const std::string nowhere = dir.file("no-such-folder/history.sqlite");
+    const auto unwritable = SqliteHistory(nowhere).Record(Row(1, 1, kOperationWrite));
     ASSERT_TRUE(unwritable);
-    EXPECT_NE(unwritable->find("no-such-folder"), std::string::npos);
+    EXPECT_EQ(unwritable->file, (ini::FileError{ini::FileOperation::CreateFile, nowhere, ENOENT}));
+    EXPECT_EQ(unwritable->step, HistoryFileStep::Create);
+    EXPECT_EQ(unwritable->where, nowhere);
 }
 
 // The write opens its history while it works the line; the row then goes in on the caller's
@@ -170,7 +182,7 @@ TEST(History, AHistoryOpenedAsideTakesTheCallersRowsAndStillReportsAFailure)
     broken.OpenAside();
     const auto failure = broken.Record(Row(12, 6, kOperationWrite));
     ASSERT_TRUE(failure);
-    EXPECT_NE(failure->find("поврежден"), std::string::npos) << *failure;
+    EXPECT_NE(failure->text.find("поврежден"), std::string::npos) << failure->text;
     EXPECT_TRUE(broken.corrupt());
     EXPECT_EQ(test::ReadFileBytes(dir.file("junk.sqlite")), junk);
     ASSERT_EQ(broken.StartNew(), std::nullopt);
@@ -193,7 +205,7 @@ TEST_P(Stores, ReservedNumbersAreNeverGivenTwice)
     ASSERT_EQ(history.Record(Row(12, 40, kOperationSerial)), std::nullopt);  // written by hand from the window
 
     const SerialReservation first = history.ReserveSerial(12, std::nullopt, false, {}, {});
-    ASSERT_EQ(first.outcome, Outcome::Reserved) << first.message;
+    ASSERT_EQ(first.outcome, Outcome::Reserved) << first.message.text;
     EXPECT_EQ(first.serial, 41);
     // A run that failed or was killed leaves its number used.
     EXPECT_EQ(history.ReserveSerial(12, std::nullopt, false, {}, {}).serial, 42);
@@ -206,8 +218,8 @@ TEST_P(Stores, ReservedNumbersAreNeverGivenTwice)
     for (const auto& [number, why] : used) {
         const SerialReservation again = history.ReserveSerial(12, number, false, passportOf43, {});
         EXPECT_EQ(again.outcome, Outcome::Used) << number;
-        EXPECT_NE(again.message.find("012-000" + std::to_string(number)), std::string::npos) << again.message;
-        EXPECT_NE(again.message.find(why), std::string::npos) << again.message;
+        EXPECT_NE(again.message.text.find("012-000" + std::to_string(number)), std::string::npos) << again.message.text;
+        EXPECT_NE(again.message.text.find(why), std::string::npos) << again.message.text;
     }
     EXPECT_EQ(history.ReserveSerial(12, 41, true, {}, {}).outcome, Outcome::Reserved) << "--reuse";
     EXPECT_EQ(history.ReserveSerial(13, 41, false, {}, {}).outcome, Outcome::Reserved) << "another type code";
@@ -238,6 +250,36 @@ bool AsUnprivilegedUser(const std::function<bool()>& body)
     }
     int status = 0;
     return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The history's own files refused by the system come up with the step and the errno of that
+// refusal, for the window and pmvctl to put into words, never as the system's English text.
+TEST(History, ItsFilesRefusedByTheSystemComeUpWithTheStepAndTheErrno)
+{
+    test::TempDir dir;
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::others_read | std::filesystem::perms::others_exec,
+                                 std::filesystem::perm_options::add);
+    // Write bits for the group only: the owner and the others may not write into it.
+    std::filesystem::create_directory(dir.path() / "shut");
+    std::filesystem::permissions(dir.path() / "shut", static_cast<std::filesystem::perms>(0575));
+    const std::string fresh = dir.file("shut/history.sqlite");
+    EXPECT_TRUE(AsUnprivilegedUser([&] {
+        const auto failure = SqliteHistory(fresh).Record(Row(1, 1, kOperationWrite));
+        return failure && failure->text.empty() && failure->step == HistoryFileStep::Create &&
+               failure->file == ini::FileError{ini::FileOperation::CreateFile, fresh, EACCES};
+    })) << "a new history in a folder the user may not write into";
+
+    std::filesystem::create_directory(dir.path() / "damaged");
+    const std::string damaged = dir.file("damaged/history.sqlite");
+    test::WriteFileBytes(damaged, std::string(8192, '\x5A'));
+    std::filesystem::permissions(dir.path() / "damaged", static_cast<std::filesystem::perms>(0575));
+    EXPECT_TRUE(AsUnprivilegedUser([&] {
+        SqliteHistory history(damaged);
+        const auto failure = history.StartNew();
+        return history.Record(Row(1, 1, kOperationWrite)) && failure && failure->step == HistoryFileStep::StartNew &&
+               failure->file == ini::FileError{ini::FileOperation::CreateFile, damaged + ".lock", EACCES};
+    })) << "a damaged history whose turn to begin anew cannot be taken";
+    EXPECT_EQ(test::ReadFileBytes(damaged), std::string(8192, '\x5A'));
 }
 
 // A file made by another program through SQLite, in its own journal mode.
@@ -307,8 +349,8 @@ TEST(History, AHistoryThatCannotBeUsedRefusesAReservationAndIsLeftAsItIs)
         EXPECT_TRUE(AsUnprivilegedUser([&] {
             SqliteHistory history(path);
             const SerialReservation refused = history.ReserveSerial(12, std::nullopt, false, {}, {});
-            return refused.outcome == Outcome::HistoryFailed && refused.message.find(path) != std::string::npos &&
-                   refused.message.find(c.why) != std::string::npos &&
+            return refused.outcome == Outcome::HistoryFailed && refused.message.text.find(path) != std::string::npos &&
+                   refused.message.text.find(c.why) != std::string::npos &&
                    history.PeekNextSerial(12).outcome != Outcome::Reserved &&
                    history.Record(Row(12, 1, kOperationSerial));
         }));
@@ -552,8 +594,8 @@ TEST_F(ServerHistory, AServerThatCannotServeRefusesWithItsReasonAndTheCheckNames
         const SerialReservation refused = history.ReserveSerial(12, std::nullopt, false, {}, {});
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8)) << "refused within seconds";
         EXPECT_EQ(refused.outcome, Outcome::HistoryFailed);
-        EXPECT_NE(refused.message.find(c.address), std::string::npos) << refused.message;
-        EXPECT_NE(refused.message.find(c.why), std::string::npos) << refused.message;
+        EXPECT_NE(refused.message.text.find(c.address), std::string::npos) << refused.message.text;
+        EXPECT_NE(refused.message.text.find(c.why), std::string::npos) << refused.message.text;
         EXPECT_TRUE(history.Record(Row(12, 1, kOperationWrite)));
         EXPECT_EQ(FindingIds(history), c.ids);
     }
@@ -624,7 +666,8 @@ TEST_F(ServerHistory, ALostConnectionFailsTheCallThatMeetsItAndTheNextConnectsAg
                                            database_ + "' AND pid <> pg_backend_pid()"));
     const auto cut = history.Record(Row(12, 1, kOperationWrite));
     ASSERT_TRUE(cut);
-    EXPECT_NE(cut->find("Не удается записать журнал приборов " + server_.Url(database_)), std::string::npos) << *cut;
+    EXPECT_NE(cut->text.find("Не удается записать журнал приборов " + server_.Url(database_)), std::string::npos)
+        << cut->text;
     EXPECT_EQ(history.Record(Row(12, 1, kOperationWrite)), std::nullopt);
     EXPECT_EQ(history.ReserveSerial(12, std::nullopt, false, {}, {}).serial, 2);
 

@@ -1,13 +1,18 @@
 #include "ini/cp1251.h"
 #include "ini/ini_file.h"
 
+#include "child_process.h"
+#include "file_error_print.h"
 #include "working_dir.h"
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <vector>
 
@@ -185,21 +190,67 @@ TEST_F(IniFiles, SaveReplacesTheFileAtomicallyKeepingItsPermissions)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 2) << "no temporary file left";
 }
 
-TEST_F(IniFiles, SaveFailsOnAMissingFolderOrAReadOnlyFile)
+TEST_F(IniFiles, SaveFailsOnAMissingFolderOrAReadOnlyFileWithTheStepAndTheErrno)
 {
+    using Op = ini::FileOperation;
     const std::string missing = path("none/f.ini");
-    EXPECT_EQ(ini::WriteIniString(missing, "A", "k", "1"), "Unable to write to " + missing);
+    EXPECT_EQ(ini::WriteIniString(missing, "A", "k", "1"), (ini::FileError{Op::OpenFolder, missing, ENOENT}));
     EXPECT_FALSE(std::filesystem::exists(path("none")));
+    WriteBytes(path("plain"), "");
+    EXPECT_EQ(ini::WriteIniString(path("plain/f.ini"), "A", "k", "1"),
+              (ini::FileError{Op::OpenFolder, path("plain/f.ini"), ENOTDIR}));
 
     WriteBytes(path("ro.ini"), "[A]\nk=1\n");
     ASSERT_EQ(::chmod(path("ro.ini").c_str(), 0444), 0);
-    EXPECT_EQ(ini::WriteIniString(path("ro.ini"), "A", "k", "2"), "Unable to write to " + path("ro.ini"));
+    EXPECT_EQ(ini::WriteIniString(path("ro.ini"), "A", "k", "2"), (ini::FileError{Op::Write, path("ro.ini"), EACCES}));
     EXPECT_EQ(ReadBytes(path("ro.ini")), "[A]\nk=1\n");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 2);
 
     std::filesystem::create_directory(path("dir.ini"));
-    EXPECT_EQ(ini::WriteIniString(path("dir.ini"), "A", "k", "2"), "Unable to write to " + path("dir.ini"));
+    EXPECT_EQ(ini::WriteIniString(path("dir.ini"), "A", "k", "2"),
+              (ini::FileError{Op::Write, path("dir.ini"), EISDIR}));
     EXPECT_FALSE(ini::IniFile::Load(path("dir.ini")).exists());
+
+    // A folder without write bits is kept also from root, as the system keeps it from others.
+    std::filesystem::create_directory(path("kept"));
+    ASSERT_EQ(::chmod(path("kept").c_str(), 0555), 0);
+    EXPECT_EQ(ini::WriteIniString(path("kept/f.ini"), "A", "k", "1"),
+              (ini::FileError{Op::CreateFile, path("kept/f.ini"), EACCES}));
+}
+
+// What the system itself refuses, where no check of the program's own stands first: the errno of
+// that very step comes up, not a reason guessed from the disk afterwards.
+TEST_F(IniFiles, SaveCarriesTheErrnoTheSystemGaveAtTheStepThatFailed)
+{
+    using Op = ini::FileOperation;
+    ASSERT_EQ(::chmod(dir_.c_str(), 0755), 0);
+    // Write bits for the group only: the owner and the others may not write, and the mode alone
+    // does not say so.
+    std::filesystem::create_directory(path("shut"));
+    ASSERT_EQ(::chmod(path("shut").c_str(), 0575), 0);
+    EXPECT_TRUE(test::InChildProcess(test::As::Unprivileged, [&] {
+        return ini::WriteIniString(path("shut/f.ini"), "A", "k", "1") ==
+               ini::FileError{Op::CreateFile, path("shut/f.ini"), EACCES};
+    })) << "a folder the user may not write into";
+
+    // Readable by the group only: the save that would replace it cannot read what it keeps.
+    WriteBytes(path("unread.ini"), "[A]\nk=1\n");
+    ASSERT_EQ(::chmod(path("unread.ini").c_str(), 0262), 0);
+    EXPECT_TRUE(test::InChildProcess(test::As::Unprivileged, [&] {
+        return ini::WriteIniString(path("unread.ini"), "A", "k", "2") ==
+               ini::FileError{Op::Read, path("unread.ini"), EACCES};
+    })) << "a file the user may not read";
+    EXPECT_EQ(ReadBytes(path("unread.ini")), "[A]\nk=1\n");
+
+    // A limit on the size of files the process writes: the kernel refuses the bytes past it.
+    EXPECT_TRUE(test::InChildProcess(test::As::Self, [&] {
+        const rlimit small{16, 16};
+        ::signal(SIGXFSZ, SIG_IGN);
+        return ::setrlimit(RLIMIT_FSIZE, &small) == 0 && ini::ReplaceFile(path("big.ini"), std::string(100, 'x')) ==
+                                                             ini::FileError{Op::Write, path("big.ini"), EFBIG};
+    })) << "a file larger than the process may write";
+    EXPECT_FALSE(std::filesystem::exists(path("big.ini")));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(path("shut")), {}), 0);
 }
 
 TEST_F(IniFiles, ValuesWithLineBreaksAreRefused)
@@ -209,7 +260,8 @@ TEST_F(IniFiles, ValuesWithLineBreaksAreRefused)
     for (const char* value : {"2\r\ninjected=1", "2\ninjected=1", "2\r[B]"})
         EXPECT_FALSE(file.set("A", "k", value)) << value;
     EXPECT_EQ(file.bytes(), "[A]\r\nk=1\r\n");
-    EXPECT_EQ(ini::WriteIniString(path("f.ini"), "A", "k", "x\ny=2"), "Unable to write to " + path("f.ini"));
+    EXPECT_EQ(ini::WriteIniString(path("f.ini"), "A", "k", "x\ny=2"),
+              (ini::FileError{ini::FileOperation::Write, path("f.ini"), EINVAL}));
     EXPECT_FALSE(std::filesystem::exists(path("f.ini")));
 }
 
@@ -229,7 +281,8 @@ TEST_F(IniFiles, SaveWritesThroughADanglingLinkAndKeepsItALink)
 
     std::filesystem::create_symlink("loop2.ini", path("loop1.ini"));
     std::filesystem::create_symlink("loop1.ini", path("loop2.ini"));
-    EXPECT_EQ(ini::WriteIniString(path("loop1.ini"), "A", "k", "1"), "Unable to write to " + path("loop1.ini"));
+    EXPECT_EQ(ini::WriteIniString(path("loop1.ini"), "A", "k", "1"),
+              (ini::FileError{ini::FileOperation::Write, path("loop1.ini"), ELOOP}));
     EXPECT_TRUE(std::filesystem::is_symlink(path("loop1.ini")));
 }
 

@@ -1,8 +1,11 @@
 #include "fakes.h"
+#include "file_error_print.h"
 #include "temp_dir.h"
 
 #include "link/exchange.h"
 #include "link/link_settings.h"
+
+#include <cerrno>
 
 #include <gtest/gtest.h>
 
@@ -12,7 +15,7 @@ namespace {
 struct Loaded {
     LinkSettings settings;
     test::RecordingMessages messages;
-    std::optional<std::string> failure;
+    std::optional<ini::FileError> failure;
 };
 
 std::unique_ptr<Loaded> LoadFrom(const std::string& path)
@@ -131,7 +134,7 @@ TEST(LinkSettings, UnwritableFolderIsReportedWithTheFileName)
     const std::string path = dir.file("missing/dev.dat");
     const auto loaded = LoadFrom(path);
     ASSERT_TRUE(loaded->failure);
-    EXPECT_EQ(*loaded->failure, "Unable to write to " + path);
+    EXPECT_EQ(*loaded->failure, (ini::FileError{ini::FileOperation::OpenFolder, path, ENOENT}));
     EXPECT_EQ(loaded->settings.BaudRate, 9600u);
 }
 

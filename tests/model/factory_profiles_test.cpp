@@ -2,7 +2,9 @@
 #include "model/profile.h"
 
 #include "expected_profiles.h"
+#include "file_error_print.h"
 
+#include <cerrno>
 #include <tuple>
 
 using namespace pmv;
@@ -131,16 +133,20 @@ TEST_F(FactoryProfiles, ExistingFilesAreNeverChangedAndAMissingOneIsRecreated)
 TEST_F(FactoryProfiles, StopAtTheFirstFileThatCannotBeWritten)
 {
     std::filesystem::create_directory(path("PMV7706.prf"));
-    EXPECT_EQ(model::CreateDefaultProfiles(), "Unable to write to " + dir_ + "/PMV7706.prf");
+    EXPECT_EQ(model::CreateDefaultProfiles(),
+              (ini::FileError{ini::FileOperation::Write, dir_ + "/PMV7706.prf", EISDIR}));
     EXPECT_TRUE(std::filesystem::exists(path("PMV7703.prf")));
     EXPECT_FALSE(std::filesystem::exists(path("PMV77XX_progon.prf")));
 
     std::filesystem::create_directory(path("gone"));
     std::filesystem::current_path(path("gone"));
     std::filesystem::remove(path("gone"));
-    EXPECT_EQ(model::CreateDefaultProfiles(), "Unable to write to ./PMV7700.prf");
+    // The folder of the process is gone: the fresh file finds no folder to be made in.
+    EXPECT_EQ(model::CreateDefaultProfiles(),
+              (ini::FileError{ini::FileOperation::CreateFile, "./PMV7700.prf", ENOENT}));
     model::SettingsModel model;
-    EXPECT_EQ(model::LoadProfile(model::RecentProfilePath(), model).error, "Unable to write to ./recent.prf");
+    EXPECT_EQ(model::LoadProfile(model::RecentProfilePath(), model).error,
+              (ini::FileError{ini::FileOperation::CreateFile, "./recent.prf", ENOENT}));
 }
 
 TEST_F(FactoryProfiles, RecentProfileFollowsTheCurrentDirectory)

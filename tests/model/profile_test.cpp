@@ -2,10 +2,12 @@
 #include "model/profile_fields.h"
 
 #include "expected_profiles.h"
+#include "file_error_print.h"
 
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <set>
 #include <string_view>
 
@@ -214,11 +216,12 @@ TEST_F(Profiles, AFailedCreationLeavesModelAndFolderUntouched)
     const std::string missing = path("none/recent.prf");
 
     const model::LoadProfileResult loaded = model::LoadProfile(missing, model);
-    EXPECT_EQ(loaded.error, "Unable to write to " + missing);
+    const ini::FileError noFolder{ini::FileOperation::OpenFolder, missing, ENOENT};
+    EXPECT_EQ(loaded.error, noFolder);
     EXPECT_EQ(loaded.description, std::nullopt);
     EXPECT_EQ(model, before);
 
-    EXPECT_EQ(model::SaveProfile(missing, model, {"x"}), "Unable to write to " + missing);
+    EXPECT_EQ(model::SaveProfile(missing, model, {"x"}), noFolder);
     model.definition[0].clear();
     EXPECT_EQ(model, before);
     EXPECT_FALSE(std::filesystem::exists(path("none")));
@@ -242,7 +245,7 @@ TEST_F(Profiles, AReadOnlyProfileLoadsUntilAWriteBackIsNeededAndIsSavedOver)
     stale.grad.rref_max = 1;
     stale.datBound[0].max = 1;
     const model::LoadProfileResult result = model::LoadProfile(path("ro.prf"), stale);
-    EXPECT_EQ(result.error, "Unable to write to " + path("ro.prf"));
+    EXPECT_EQ(result.error, (ini::FileError{ini::FileOperation::Write, path("ro.prf"), EACCES}));
     EXPECT_EQ(result.description, kNewDescription);
     EXPECT_EQ(stale.channel[0], model.channel[0]);
     EXPECT_EQ(stale.general.use_max, 1);

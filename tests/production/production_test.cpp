@@ -286,6 +286,11 @@ TEST_F(ProductionTest, AFailureStopsAtItsStepAndIsRecordedAsFailed)
         const std::vector<history::HistoryRecord> rows = Rows();
         ASSERT_EQ(rows.size(), static_cast<size_t>(c.failing) + 2) << "stops at the failing step, then the outcome";
         EXPECT_EQ(rows[static_cast<size_t>(c.failing)].result, CodeNumber(c.code));
+        if (c.failing == ProductionStep::Passport) {
+            EXPECT_NE(rows[static_cast<size_t>(c.failing)].details.find(": нет папки " + dir.file("nowhere") + "."),
+                      std::string::npos)
+                << "the system's reason in the operator's words: " << rows[static_cast<size_t>(c.failing)].details;
+        }
         for (size_t i = 0; i < static_cast<size_t>(c.failing); ++i)
             EXPECT_EQ(rows[i].result, 0u);
         EXPECT_EQ(rows.back().operation, history::kOperationProduction);

@@ -1,3 +1,4 @@
+#include "file_error_print.h"
 #include "pdf_text.h"
 #include "temp_dir.h"
 
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cerrno>
 #include <filesystem>
 #include <map>
 
@@ -73,7 +75,8 @@ TEST(PageDrawing, UnwritablePdfIsReportedAndLeavesNoFile)
 {
     test::TempDir dir;
     const std::string path = dir.file("missing/report.pdf");
-    EXPECT_EQ(WritePagePdf(BuildConfigurationReport({}, {1, 2, 2025}), path), "Unable to write to " + path);
+    EXPECT_EQ(WritePagePdf(BuildConfigurationReport({}, {1, 2, 2025}), path),
+              (ini::FileError{ini::FileOperation::OpenFolder, path, ENOENT}));
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 
