@@ -54,7 +54,10 @@ QLineEdit* Edit(QWidget* parent, int x, int y, int w, const char* hint)
 QComboBox* List(QWidget* parent, int x, int y, int w, const char* hint, bool editable)
 {
     auto* list = new QComboBox(parent);
-    list->setEditable(editable);
+    // The field alone makes a list editable; setEditable would also build the list's popup view,
+    // which waits for its first opening.
+    if (editable)
+        list->setLineEdit(new QLineEdit(list));
     list->setMaxVisibleItems(16);
     return Placed(list, x, y, w, 21, hint);
 }
