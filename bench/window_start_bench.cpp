@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -99,6 +100,20 @@ double Median(std::vector<double> all)
     return all[all.size() / 2];
 }
 
+// The lower and upper quartiles: how far a busy machine spread the runs.
+std::pair<double, double> Quartiles(std::vector<double> all)
+{
+    std::sort(all.begin(), all.end());
+    return {all[all.size() / 4], all[(3 * all.size()) / 4]};
+}
+
+// The machine's load average over the last minute, as the figures are read against it.
+double LoadAverage()
+{
+    double load[1] = {-1};
+    return getloadavg(load, 1) == 1 ? load[0] : -1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -111,6 +126,7 @@ int main(int argc, char** argv)
         return 2;
     }
     QTemporaryDir folder;
+    const double loadBefore = LoadAverage();
     std::vector<double> window, bare, windowCpu, bareCpu;
     for (int i = 0; i < runs; ++i) {
         const Took b = Timed({BARE_WINDOW_PATH});
@@ -124,13 +140,16 @@ int main(int argc, char** argv)
         bareCpu.push_back(b.processorMs);
         windowCpu.push_back(w.processorMs);
     }
-    const auto print = [&](const char* what, double w, double b) {
-        std::printf("first frame, %-15s window with the simulated instrument %4.0f ms, bare Qt window %4.0f ms, "
-                    "ratio %.2f (goal: at most 1.5)\n",
-                    what, w, b, w / b);
+    const auto print = [&](const char* what, const std::vector<double>& w, const std::vector<double>& b) {
+        const auto [wLow, wHigh] = Quartiles(w);
+        const auto [bLow, bHigh] = Quartiles(b);
+        std::printf("first frame, %-15s window with the simulated instrument %4.0f ms (%.0f..%.0f), bare Qt window "
+                    "%4.0f ms (%.0f..%.0f), ratio %.2f (goal: at most 1.5)\n",
+                    what, Median(w), wLow, wHigh, Median(b), bLow, bHigh, Median(w) / Median(b));
     };
-    print("elapsed:", Median(window), Median(bare));
-    print("processor time:", Median(windowCpu), Median(bareCpu));
-    std::printf("(%d runs each, medians)\n", runs);
+    print("elapsed:", window, bare);
+    print("processor time:", windowCpu, bareCpu);
+    std::printf("(%d runs each, in turn; medians, quartiles in brackets; load average %.2f before, %.2f after)\n", runs,
+                loadBefore, LoadAverage());
     return 0;
 }

@@ -90,63 +90,74 @@ void Bind(Pass& pass, const char* name, Widget* widget, Value& value)
 // it, and the widget's objectName. Channel 1 and channel 2 are one row each.
 void BindAll(Pass& pass, const BoundWidgets& w, binding::ControlValues& v)
 {
-    TopBar& top = w.top;
-    Bind(pass, "Label2", top.portNumber, v.top.portNumber);
-    Bind(pass, "ComboBox17", top.port, v.top.port);
-    Bind(pass, "CheckBox1", top.channel1Box, v.top.groupBoxes.channel1);
-    Bind(pass, "CheckBox2", top.channel2Box, v.top.groupBoxes.channel2);
-    Bind(pass, "CheckBox3", top.relaysBox, v.top.groupBoxes.relays);
-    Bind(pass, "CheckBox10", top.generalBox, v.top.groupBoxes.general);
-    Bind<QFrame>(pass, "Panel1", w.channels[0], v.top.groupPanels.channel1);
-    Bind<QFrame>(pass, "Panel2", w.channels[1], v.top.groupPanels.channel2);
-    Bind(pass, "Panel77", w.relays.panel, v.top.groupPanels.relays);
-    Bind(pass, "Panel71", w.general.panel, v.top.groupPanels.general);
+    if (TopBar* top = w.top) {
+        Bind(pass, "Label2", top->portNumber, v.top.portNumber);
+        Bind(pass, "ComboBox17", top->port, v.top.port);
+        Bind(pass, "CheckBox1", top->channel1Box, v.top.groupBoxes.channel1);
+        Bind(pass, "CheckBox2", top->channel2Box, v.top.groupBoxes.channel2);
+        Bind(pass, "CheckBox3", top->relaysBox, v.top.groupBoxes.relays);
+        Bind(pass, "CheckBox10", top->generalBox, v.top.groupBoxes.general);
+    }
+    if (w.channels[0]) {
+        Bind<QFrame>(pass, "Panel1", w.channels[0], v.top.groupPanels.channel1);
+        Bind<QFrame>(pass, "Panel2", w.channels[1], v.top.groupPanels.channel2);
+    }
+    if (w.relays)
+        Bind(pass, "Panel77", w.relays->panel, v.top.groupPanels.relays);
+    if (w.general)
+        Bind(pass, "Panel71", w.general->panel, v.top.groupPanels.general);
 
     for (size_t ch = 0; ch < 2; ++ch) {
-        ChannelPanel& p = *w.channels[ch];
         binding::ChannelControls& c = v.channels[ch];
         const auto name = [ch](const char* first, const char* second) { return ch == 0 ? first : second; };
-        Bind(pass, name("Edit1", "Edit13"), p.rangeMax, c.rangeMax);
-        Bind(pass, name("Edit2", "Edit14"), p.rangeMin, c.rangeMin);
-        Bind(pass, name("Edit3", "Edit15"), p.shift, c.shift);
-        Bind(pass, name("Edit4", "Edit16"), p.rangeAdjust, c.rangeAdjust);
-        Bind(pass, name("Edit5", "Edit17"), p.setpoint1, c.setpoint1);
-        Bind(pass, name("Edit6", "Edit18"), p.hysteresis1, c.hysteresis1);
-        Bind(pass, name("Edit7", "Edit19"), p.setpoint2, c.setpoint2);
-        Bind(pass, name("Edit8", "Edit20"), p.hysteresis2, c.hysteresis2);
-        Bind(pass, name("Edit9", "Edit21"), p.polynomial[0], c.polynomial[0]);
-        Bind(pass, name("Edit10", "Edit22"), p.polynomial[1], c.polynomial[1]);
-        Bind(pass, name("Edit11", "Edit23"), p.polynomial[2], c.polynomial[2]);
-        Bind(pass, name("Edit12", "Edit24"), p.polynomial[3], c.polynomial[3]);
-        Bind(pass, name("ComboBox21", "ComboBox23"), p.setpointStep, c.setpointStep);
-        Bind(pass, name("ComboBox22", "ComboBox24"), p.hysteresisStep, c.hysteresisStep);
-        Bind(pass, name("ComboBox1", "ComboBox7"), p.sensorType, c.sensorType);
-        Bind(pass, name("ComboBox2", "ComboBox8"), p.setpoint1Type, c.setpoint1Type);
-        Bind(pass, name("ComboBox3", "ComboBox9"), p.setpoint2Type, c.setpoint2Type);
-        Bind(pass, name("ComboBox4", "ComboBox10"), p.averaging, c.averaging);
-        Bind(pass, name("ComboBox5", "ComboBox11"), p.decimals, c.decimals);
-        Bind(pass, name("ComboBox6", "ComboBox12"), p.observations, c.observations);
-        Bind(pass, name("ComboBox13", "ComboBox14"), w.relays.relayLogic[ch], c.relayLogic);
-        Bind(pass, name("CheckBox4", "CheckBox6"), p.squareRoot, c.squareRoot);
-        Bind(pass, name("CheckBox5", "CheckBox7"), p.exclude, c.exclude);
+        if (w.channels[ch]) {
+            ChannelPanel& p = *w.channels[ch];
+            Bind(pass, name("Edit1", "Edit13"), p.rangeMax, c.rangeMax);
+            Bind(pass, name("Edit2", "Edit14"), p.rangeMin, c.rangeMin);
+            Bind(pass, name("Edit3", "Edit15"), p.shift, c.shift);
+            Bind(pass, name("Edit4", "Edit16"), p.rangeAdjust, c.rangeAdjust);
+            Bind(pass, name("Edit5", "Edit17"), p.setpoint1, c.setpoint1);
+            Bind(pass, name("Edit6", "Edit18"), p.hysteresis1, c.hysteresis1);
+            Bind(pass, name("Edit7", "Edit19"), p.setpoint2, c.setpoint2);
+            Bind(pass, name("Edit8", "Edit20"), p.hysteresis2, c.hysteresis2);
+            Bind(pass, name("Edit9", "Edit21"), p.polynomial[0], c.polynomial[0]);
+            Bind(pass, name("Edit10", "Edit22"), p.polynomial[1], c.polynomial[1]);
+            Bind(pass, name("Edit11", "Edit23"), p.polynomial[2], c.polynomial[2]);
+            Bind(pass, name("Edit12", "Edit24"), p.polynomial[3], c.polynomial[3]);
+            Bind(pass, name("ComboBox21", "ComboBox23"), p.setpointStep, c.setpointStep);
+            Bind(pass, name("ComboBox22", "ComboBox24"), p.hysteresisStep, c.hysteresisStep);
+            Bind(pass, name("ComboBox1", "ComboBox7"), p.sensorType, c.sensorType);
+            Bind(pass, name("ComboBox2", "ComboBox8"), p.setpoint1Type, c.setpoint1Type);
+            Bind(pass, name("ComboBox3", "ComboBox9"), p.setpoint2Type, c.setpoint2Type);
+            Bind(pass, name("ComboBox4", "ComboBox10"), p.averaging, c.averaging);
+            Bind(pass, name("ComboBox5", "ComboBox11"), p.decimals, c.decimals);
+            Bind(pass, name("ComboBox6", "ComboBox12"), p.observations, c.observations);
+            Bind(pass, name("CheckBox4", "CheckBox6"), p.squareRoot, c.squareRoot);
+            Bind(pass, name("CheckBox5", "CheckBox7"), p.exclude, c.exclude);
+        }
+        if (w.relays)
+            Bind(pass, name("ComboBox13", "ComboBox14"), w.relays->relayLogic[ch], c.relayLogic);
     }
 
-    Bind(pass, "ComboBox15", w.relays.decisionInterval, v.relays.decisionInterval);
-    Bind(pass, "ComboBox16", w.relays.pulseLength, v.relays.pulseLength);
-    Bind(pass, "StringGrid1", w.relays.grid, v.relays.grid);
-    if (pass.step == Step::Name)
-        w.relays.headings->setObjectName("StringGrid2");
+    if (RelaysPage* r = w.relays) {
+        Bind(pass, "ComboBox15", r->decisionInterval, v.relays.decisionInterval);
+        Bind(pass, "ComboBox16", r->pulseLength, v.relays.pulseLength);
+        Bind(pass, "StringGrid1", r->grid, v.relays.grid);
+        if (pass.step == Step::Name)
+            r->headings->setObjectName("StringGrid2");
+    }
 
-    GeneralPage& g = w.general;
-    Bind(pass, "Panel78", g.firmwareVersion, v.general.firmwareVersion);
-    Bind(pass, "ComboBox19", g.deviceType, v.general.deviceType);
-    Bind(pass, "ComboBox20", g.errorDisplay, v.general.errorDisplay);
-    Bind(pass, "ComboBox27", g.typeCode, v.general.typeCode);
-    Bind(pass, "Edit53", g.serialNumber, v.general.serialNumber);
-    Bind(pass, "Panel79", g.productionDate, v.general.productionDate);
-    Bind(pass, "ComboBox25", g.productionMonth, v.general.productionMonth);
-    Bind(pass, "ComboBox26", g.productionYear, v.general.productionYear);
-    Bind(pass, "bcCalendar1", g.calendar, v.general.calendar);
+    if (GeneralPage* g = w.general) {
+        Bind(pass, "Panel78", g->firmwareVersion, v.general.firmwareVersion);
+        Bind(pass, "ComboBox19", g->deviceType, v.general.deviceType);
+        Bind(pass, "ComboBox20", g->errorDisplay, v.general.errorDisplay);
+        Bind(pass, "ComboBox27", g->typeCode, v.general.typeCode);
+        Bind(pass, "Edit53", g->serialNumber, v.general.serialNumber);
+        Bind(pass, "Panel79", g->productionDate, v.general.productionDate);
+        Bind(pass, "ComboBox25", g->productionMonth, v.general.productionMonth);
+        Bind(pass, "ComboBox26", g->productionYear, v.general.productionYear);
+        Bind(pass, "bcCalendar1", g->calendar, v.general.calendar);
+    }
 }
 
 // The setpoints head both relay grids: their types in the assignment grid, their values in
@@ -177,7 +188,8 @@ void PutControls(const binding::ControlValues& values, const BoundWidgets& widge
     binding::ControlValues copy = values;
     Pass pass{Step::Put};
     BindAll(pass, widgets, copy);
-    PutSetpointHeadings(values, widgets.relays);
+    if (widgets.relays)
+        PutSetpointHeadings(values, *widgets.relays);
 }
 
 void TakeControls(const BoundWidgets& widgets, binding::ControlValues& values)

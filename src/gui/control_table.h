@@ -11,12 +11,13 @@ class GeneralPage;
 class RelaysPage;
 class TopBar;
 
-// The widgets that show the control values.
+// The widgets that show the control values. A part that is null (a page not built yet) is left
+// out of every walk: its values wait in the window's control values until it is built.
 struct BoundWidgets {
-    TopBar& top;
+    TopBar* top;
     std::array<ChannelPanel*, 2> channels;
-    RelaysPage& relays;
-    GeneralPage& general;
+    RelaysPage* relays;
+    GeneralPage* general;
 };
 
 // Gives every bound widget the form's name as its objectName, so that tests and tools find
@@ -32,7 +33,8 @@ void PutControls(const binding::ControlValues& values, const BoundWidgets& widge
 void TakeControls(const BoundWidgets& widgets, binding::ControlValues& values);
 
 // The form's name of the widget that shows `field`, a field of `values` shown on its own;
-// nullptr for anything else. Tests name a bound widget by its control value through it.
+// nullptr for anything else, and for a field of a part left out. Tests name a bound widget by
+// its control value through it.
 const char* BoundObjectName(const BoundWidgets& widgets, const binding::ControlValues& values, const void* field);
 
 }  // namespace pmv::gui

@@ -5,12 +5,10 @@
 #include "binding/window_commands.h"
 #include "bus_view_dialog.h"
 #include "channels_page.h"
-#include "configuration_page.h"
 #include "connection_menu.h"
 #include "control_table.h"
 #include "device/instrument_search.h"
 #include "edits_guard.h"
-#include "general_page.h"
 #include "help_dialogs.h"
 #include "instrument_records.h"
 #include "keyboard.h"
@@ -21,7 +19,6 @@
 #include "model/profile.h"
 #include "port_watch.h"
 #include "recent_profiles_menu.h"
-#include "relays_page.h"
 #include "status_bar.h"
 #include "top_bar.h"
 #include "trend_chart.h"
@@ -65,25 +62,7 @@ MainWindow::MainWindow(const WindowOptions& options)
     setCentralWidget(client);
 
     top_ = new TopBar(client);
-    pages_ = new QTabWidget(client);
-    pages_->setObjectName("TabbedNotebook1");
-    pages_->setGeometry(QRect(4, 108, 695, 349 + kTrendHeight));
-    // Each page is born inside the notebook, so that it is laid out in the window's font.
-    channels_ = new ChannelsPage(pages_);
-    relays_ = new RelaysPage(pages_);
-    general_ = new GeneralPage(pages_);
-    live_ = new LiveValuesPage(pages_, session_.exchange, session_.port.settings(), clock_);
-    configuration_ = new ConfigurationPage(pages_);
-    const std::pair<QWidget*, const char*> pages[] = {{channels_, "Настройки каналов"},
-                                                      {relays_, "Настройки реле"},
-                                                      {general_, "Общие"},
-                                                      {live_, "Текущие значения"},
-                                                      {configuration_, "Конфигурация"}};
-    for (const auto& [page, title] : pages) {
-        page->setObjectName(QString::fromUtf8(title));
-        pages_->addTab(page, QString::fromUtf8(title));
-    }
-    NameBoundWidgets(Bound());
+    BuildPages(*client);
     progress_.Build(*client);
 
     BuildFileMenu();
@@ -104,8 +83,6 @@ MainWindow::MainWindow(const WindowOptions& options)
     connect(bus, &QAction::triggered, this, [this] { ShowBusView(); });
     state_.Add(Command::FileMenu, connectionMenu_->actions());
     BuildHelpMenu();
-    trend_ = new TrendChart(*live_, session_.model, messages_);
-    live_->onGoodPoll = [this](const device::LiveValues& values) { trend_->Add(values, clock_.EpochMs()); };
     linkStatus_ = new LinkStatusBar(*statusBar(), session_.port, session_.line, session_.exchange,
                                     [this] { return messages_.BoxOpenMs(); });
     messages_.onResult = [this](ErrorCode code) { linkStatus_->ResultReported(code); };
@@ -131,13 +108,10 @@ MainWindow::MainWindow(const WindowOptions& options)
     }
     reload_ = clock_.NewTicker([this] { ReloadRecentProfile(); }, true);
     ConnectPages();
-    HoldWhileRunning();
     Start();
 }
 
 MainWindow::~MainWindow() = default;
-
-BoundWidgets MainWindow::Bound() const { return {*top_, channels_->channels, *relays_, *general_}; }
 
 void MainWindow::Start()
 {
@@ -148,7 +122,6 @@ void MainWindow::Start()
     recentProfiles_->Load(model::RecentProfilePath());
     if (readOnlyFolder_.empty())
         ShowFileErrorOnce(model::CreateDefaultProfiles());
-    ShowModel();
     SetCaption({});
     ShowFileErrorOnce(session_.OpenPort());
     portWatch_ = new PortWatch(
@@ -236,6 +209,7 @@ void MainWindow::ShowBusView()
 {
     SetBusy(true);
     // The page of current values polls one instrument; the table polls them all in turn.
+    EnsurePages();
     live_->HoldPolls(true);
     BusViewDialog dialog(
         this, session_, messages_, clock_,
@@ -281,6 +255,9 @@ void MainWindow::ShowFileErrorOnce(const std::optional<ini::FileError>& error)
 
 void MainWindow::ShowControls(const binding::ControlValues& values)
 {
+    // The values of the pages not built yet wait in the window's own.
+    if (&values != &controls_)
+        controls_ = values;
     PutControls(values, Bound());
     RepaintNow();
 }

@@ -13,6 +13,7 @@
 
 #include <QMainWindow>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -20,6 +21,8 @@
 #include <string>
 
 class QCloseEvent;
+class QPaintEvent;
+class QPushButton;
 class QTabWidget;
 
 namespace pmv::gui {
@@ -73,6 +76,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     // Файл, then the service menu, then Справка last.
@@ -82,9 +86,27 @@ private:
     void BuildHelpMenu();
     // The reading part of "Генерируем страничку в паспорт", then the page's preview.
     void MakePassportPage();
-    void ConnectPages();
-    void HoldWhileRunning();
+
+    // main_window_pages.cpp: the notebook with its first page built and the others waiting in
+    // their tabs; they are built once the first frame is on the screen, or before then by
+    // whatever needs them.
+    void BuildPages(QWidget& client);
+    // The one place that builds the pages not built yet, filled from the control values and
+    // hooked like the first. Everything that reaches into them comes here first.
+    void EnsurePages();
+    bool PagesBuilt() const { return relays_ != nullptr; }
+    // The widgets of the pages built so far; the values of the others wait in `controls_`.
     BoundWidgets Bound() const;
+
+    // The top bar and the first page, and the other pages once they are built: what each control
+    // runs, and the rows of the state table that hold them while an operation runs.
+    void ConnectPages();
+    void ConnectLaterPages();
+    // An exchange button; `replaced`, when given, names the groups whose shown settings the
+    // button's read replaces (the user is asked about their edits first).
+    void ConnectOperation(QPushButton* button, Command what, const char* done,
+                          std::function<binding::GroupFlags()> replaced,
+                          std::function<void(binding::CommandContext&)> command);
 
     void Start();
     void ReloadRecentProfile();
@@ -151,12 +173,16 @@ private:
     bool keepWorkFolder_;
     bool simulated_;
     TopBar* top_;
-    QTabWidget* pages_;
-    ChannelsPage* channels_;
-    RelaysPage* relays_;
-    GeneralPage* general_;
-    LiveValuesPage* live_;
-    ConfigurationPage* configuration_;
+    QTabWidget* pages_ = nullptr;
+    ChannelsPage* channels_ = nullptr;
+    // Null until the pages after the first are built (EnsurePages).
+    RelaysPage* relays_ = nullptr;
+    GeneralPage* general_ = nullptr;
+    LiveValuesPage* live_ = nullptr;
+    ConfigurationPage* configuration_ = nullptr;
+    std::array<QWidget*, 4> laterTabs_{};  // the tabs the pages after the first are built into
+    std::unique_ptr<Ticker> buildPages_;
+    bool buildDue_ = false;
     ServiceMenu* service_ = nullptr;
     InstrumentRecords* records_ = nullptr;
     QMenu* connectionMenu_ = nullptr;

@@ -32,56 +32,49 @@
 
 namespace pmv::gui {
 
+void MainWindow::ConnectOperation(QPushButton* button, Command what, const char* done,
+                                  std::function<binding::GroupFlags()> replaced,
+                                  std::function<void(binding::CommandContext&)> command)
+{
+    connect(button, &QPushButton::clicked, this, [=, this] {
+        // A read shows the instrument's settings in place of the window's: `replaced` names the
+        // groups it replaces.
+        if (replaced && state_.Allows(what) && !edits_->MayRead(button->text(), replaced()))
+            return;
+        if (state_.Allows(what))
+            linkStatus_->NameOperation(QString::fromUtf8(done));
+        Run(what, command, true);
+    });
+}
+
 void MainWindow::ConnectPages()
 {
     // `done` names the operation's outcome in the status bar: "Прочитано за 2,5 с".
-    const auto button = [this](QPushButton* b, Command what, const char* done, auto command) {
-        connect(b, &QPushButton::clicked, this, [=, this] {
-            // A read shows the instrument's settings in place of the window's: "Прочитать выбранное"
-            // those of the ticked groups, the others every group's ("Прочитать" shows the whole model).
-            const bool replaces = b == top_->readAll || b == top_->readSelected || b == general_->readSerial;
-            const binding::GroupFlags read =
-                b == top_->readSelected ? TickedGroups() : binding::GroupFlags{true, true, true, true};
-            if (replaces && state_.Allows(what) && !edits_->MayRead(b->text(), read))
-                return;
-            if (state_.Allows(what))
-                linkStatus_->NameOperation(QString::fromUtf8(done));
-            Run(what, command, true);
-        });
-    };
     const char* read = "Прочитано";
     const char* written = "Записано";
-    button(top_->readAll, Command::ExchangeButtons, read, [this](binding::CommandContext& c) {
+    const auto every = [] { return binding::GroupFlags{true, true, true, true}; };
+    ConnectOperation(top_->readAll, Command::ExchangeButtons, read, every, [this](binding::CommandContext& c) {
         if (binding::ReadAll(c) == kOk) {
             records_->NoteRead(c.device.model);
             SettleRead({true, true, true, true});
         }
     });
-    button(top_->readSelected, Command::ExchangeButtons, read, [this](binding::CommandContext& c) {
-        if (binding::ReadSelected(c) == kOk) {
-            const model::SettingsModel& m = c.device.model;
-            SettleRead(
-                {m.channel[0].select != 0, m.channel[1].select != 0, m.rele.select != 0, m.general.gen_select != 0});
-        }
-    });
-    button(top_->writeAll, Command::ExchangeButtons, written,
-           [this](binding::CommandContext& c) { records_->Write(c, binding::WriteAll); });
-    button(top_->writeSelected, Command::ExchangeButtons, written,
-           [this](binding::CommandContext& c) { records_->Write(c, binding::WriteSelected); });
-    button(general_->readSerial, Command::SerialButtons, read,
-           [](binding::CommandContext& c) { binding::ReadSerialNumber(c); });
-    button(general_->writeSerial, Command::SerialButtons, written,
-           [this](binding::CommandContext& c) { records_->WriteSerial(c); });
-    connect(configuration_->makePassportPage, &QPushButton::clicked, this, [this] { MakePassportPage(); });
+    ConnectOperation(
+        top_->readSelected, Command::ExchangeButtons, read, [this] { return TickedGroups(); },
+        [this](binding::CommandContext& c) {
+            if (binding::ReadSelected(c) == kOk) {
+                const model::SettingsModel& m = c.device.model;
+                SettleRead({m.channel[0].select != 0, m.channel[1].select != 0, m.rele.select != 0,
+                            m.general.gen_select != 0});
+            }
+        });
+    ConnectOperation(top_->writeAll, Command::ExchangeButtons, written, {},
+                     [this](binding::CommandContext& c) { records_->Write(c, binding::WriteAll); });
+    ConnectOperation(top_->writeSelected, Command::ExchangeButtons, written, {},
+                     [this](binding::CommandContext& c) { records_->Write(c, binding::WriteSelected); });
     top_->onRefusedCharacters = [this](const std::string& text) {
         messages_.ShowMessage(text, "Описание настроек", MessageIcon::Warning);
     };
-    connect(general_->today, &QPushButton::clicked, this, [this] {
-        Run(Command::SerialButtons, [](binding::CommandContext& c) {
-            const QDate today = QDate::currentDate();
-            binding::SetProductionDate(c, {today.day(), today.month(), today.year()});
-        });
-    });
 
     const std::pair<QCheckBox*, bool binding::GroupFlags::*> groups[] = {
         {top_->channel1Box, &binding::GroupFlags::channel1},
@@ -116,6 +109,28 @@ void MainWindow::ConnectPages()
         ShowFileErrorOnce(failure);
         ShowPorts();
     });
+    state_.Add(Command::ExchangeButtons, {top_->readAll, top_->readSelected, top_->writeAll, top_->writeSelected});
+    state_.Add(Command::GroupBoxes, {top_->channel1Box, top_->channel2Box, top_->relaysBox, top_->generalBox});
+    state_.Add(Command::PortSelector, {top_->port});
+}
+
+void MainWindow::ConnectLaterPages()
+{
+    ConnectOperation(
+        general_->readSerial, Command::SerialButtons, "Прочитано",
+        [] {
+            return binding::GroupFlags{true, true, true, true};
+        },
+        [](binding::CommandContext& c) { binding::ReadSerialNumber(c); });
+    ConnectOperation(general_->writeSerial, Command::SerialButtons, "Записано", {},
+                     [this](binding::CommandContext& c) { records_->WriteSerial(c); });
+    connect(configuration_->makePassportPage, &QPushButton::clicked, this, [this] { MakePassportPage(); });
+    connect(general_->today, &QPushButton::clicked, this, [this] {
+        Run(Command::SerialButtons, [](binding::CommandContext& c) {
+            const QDate today = QDate::currentDate();
+            binding::SetProductionDate(c, {today.day(), today.month(), today.year()});
+        });
+    });
     connect(general_->productionMonth, &QComboBox::activated, this, [this](int position) {
         Run(Command::ModelSync, [&](binding::CommandContext& c) { binding::ChooseProductionMonth(c, position); });
     });
@@ -126,13 +141,6 @@ void MainWindow::ConnectPages()
         const int day = general_->calendar->selectedDate().day();
         Run(Command::ModelSync, [&](binding::CommandContext& c) { binding::ChooseProductionDay(c, day); });
     });
-}
-
-void MainWindow::HoldWhileRunning()
-{
-    state_.Add(Command::ExchangeButtons, {top_->readAll, top_->readSelected, top_->writeAll, top_->writeSelected});
-    state_.Add(Command::GroupBoxes, {top_->channel1Box, top_->channel2Box, top_->relaysBox, top_->generalBox});
-    state_.Add(Command::PortSelector, {top_->port});
     state_.Add(Command::SerialButtons, {general_->readSerial, general_->writeSerial, general_->today});
     state_.Add(Command::PassportButton, {configuration_->makePassportPage});
 }

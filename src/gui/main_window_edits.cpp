@@ -116,6 +116,7 @@ void MainWindow::SaveAtClose()
 
 void MainWindow::ShowEntry(const std::string& field)
 {
+    EnsurePages();
     const char* name = BoundObjectName(Bound(), controls_, &field);
     QWidget* widget = name ? findChild<QWidget*>(QString::fromUtf8(name)) : nullptr;
     if (!widget)

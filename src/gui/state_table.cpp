@@ -39,9 +39,27 @@ bool Allowed(Command what, Activity activity)
     return false;
 }
 
-void WindowState::Add(Command what, std::initializer_list<QWidget*> widgets) { rows_.push_back({what, widgets, {}}); }
+void WindowState::Add(Command what, std::initializer_list<QWidget*> widgets)
+{
+    rows_.push_back({what, widgets, {}});
+    HoldIfRunning(rows_.back());
+}
 
-void WindowState::Add(Command what, QList<QAction*> actions) { rows_.push_back({what, {}, std::move(actions)}); }
+void WindowState::Add(Command what, QList<QAction*> actions)
+{
+    rows_.push_back({what, {}, std::move(actions)});
+    HoldIfRunning(rows_.back());
+}
+
+void WindowState::HoldIfRunning(const Row& row) const
+{
+    if (activity_ != Activity::Running || Allows(row.what))
+        return;
+    for (QWidget* w : row.widgets)
+        w->setEnabled(false);
+    for (QAction* a : row.actions)
+        a->setEnabled(false);
+}
 
 void WindowState::Set(Activity activity)
 {

@@ -44,6 +44,7 @@ public:
     Activity activity() const { return activity_; }
     bool Allows(Command what) const { return Allowed(what, activity_); }
 
+    // A row added while an operation runs (a page built meanwhile) is held off at once.
     void Add(Command what, std::initializer_list<QWidget*> widgets);
     void Add(Command what, QList<QAction*> actions);
     void Set(Activity activity);
@@ -54,6 +55,7 @@ private:
         std::vector<QWidget*> widgets;
         QList<QAction*> actions;
     };
+    void HoldIfRunning(const Row& row) const;
     std::vector<Row> rows_;
     Activity activity_ = Activity::Idle;
 };

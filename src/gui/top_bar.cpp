@@ -42,6 +42,29 @@ protected:
 
 }  // namespace
 
+// The list is built when it first opens, with the devices beside the numbers and as wide as the
+// widest of them: the window's first frame needs only the closed selector.
+class PortSelector final : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+
+    int listWidth = 0;
+
+protected:
+    void showPopup() override
+    {
+        if (!listBuilt_) {
+            setItemDelegate(new PortItemDelegate(this));
+            listBuilt_ = true;
+        }
+        view()->setMinimumWidth(listWidth);
+        QComboBox::showPopup();
+    }
+
+private:
+    bool listBuilt_ = false;
+};
+
 using namespace widgets;
 
 TopBar::TopBar(QWidget* parent) : QWidget(parent)
@@ -49,11 +72,13 @@ TopBar::TopBar(QWidget* parent) : QWidget(parent)
     setGeometry(QRect(0, 0, 703, 106));
     QLabel* portHeading = Label("&Номер порта", this, 8, 6);
     portHeading->setObjectName("Label1");
-    port = List(this, 8, 22, 44, "Задаем номер порта компьютора");
+    port = selector_ = new PortSelector(this);
+    port->setMaxVisibleItems(16);
+    port->setToolTip(Text("Задаем номер порта компьютора"));
+    port->setGeometry(8, 22, 44, 21);
     portHeading->setBuddy(port);
     Fill(*port, Numbers(1, binding::kPortListSize));
     port->addItem(QString::fromUtf8(kNetworkPortEntry));
-    port->setItemDelegate(new PortItemDelegate(port));
     portNumber = Label(this, 58, 22, 20);
     portDevice = Label(this, 8, 48, 156);
     portDevice->setObjectName("PortDeviceLabel");
@@ -151,7 +176,7 @@ void TopBar::ShowPortDevices(const link::LinkPort& link, const std::string& over
         mapping << QStringLiteral("%1: %2").arg(n).arg(label);
         widest = std::max(widest, port->fontMetrics().horizontalAdvance(QStringLiteral("8   ") + label));
     }
-    port->view()->setMinimumWidth(widest + 24);
+    selector_->listWidth = widest + 24;
     const std::string current = link.DeviceName(devices);
     const QString text = current.empty() ? none : QString::fromStdString(current);
     portDevice->setText(portDevice->fontMetrics().elidedText(text, Qt::ElideLeft, portDevice->width()));

@@ -21,6 +21,8 @@ class LinkPort;
 
 namespace pmv::gui {
 
+class PortSelector;
+
 // Above the pages: the port selector with the device it means, the four group boxes, the four
 // exchange buttons and the description of the profile.
 class TopBar final : public QWidget {
@@ -40,6 +42,8 @@ public:
 
 private:
     void FitDescriptionText();
+
+    PortSelector* selector_;
 
 public:
     QComboBox* port;

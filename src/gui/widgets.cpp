@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -36,13 +37,20 @@ QFont WindowFont()
 
 QString Text(const char* utf8) { return QString::fromUtf8(utf8 ? utf8 : ""); }
 
-QLabel* Label(const char* text, QWidget* parent, int x, int y)
+namespace {
+
+// A label as large as its text, measured once: the label's own size hint would lay the text out
+// a second time before it is drawn. The pixel more keeps the last letter's edge.
+QLabel* FitText(QLabel* label, int x, int y)
 {
-    auto* label = new QLabel(Text(text), parent);
-    label->adjustSize();
-    label->move(x, y);
+    const QFontMetrics metrics(label->font());
+    label->setGeometry(x, y, metrics.horizontalAdvance(label->text()) + 1, metrics.height());
     return label;
 }
+
+}  // namespace
+
+QLabel* Label(const char* text, QWidget* parent, int x, int y) { return FitText(new QLabel(Text(text), parent), x, y); }
 
 QLabel* Label(QWidget* parent, int x, int y, int w) { return Placed(new QLabel(parent), x, y, w, 21, nullptr); }
 
@@ -54,7 +62,10 @@ QLineEdit* Edit(QWidget* parent, int x, int y, int w, const char* hint)
 QComboBox* List(QWidget* parent, int x, int y, int w, const char* hint, bool editable)
 {
     auto* list = new QComboBox(parent);
-    list->setEditable(editable);
+    // The field alone makes a list editable; setEditable would also build the list's popup view,
+    // which waits for its first opening.
+    if (editable)
+        list->setLineEdit(new QLineEdit(list));
     list->setMaxVisibleItems(16);
     return Placed(list, x, y, w, 21, hint);
 }
@@ -93,9 +104,7 @@ QLabel* Heading(const char* text, QWidget* parent, int x, int y)
     QFont bold = label->font();
     bold.setBold(true);
     label->setFont(bold);
-    label->adjustSize();
-    label->move(x, y);
-    return label;
+    return FitText(label, x, y);
 }
 
 QLabel* CaptionPanel(const char* text, QWidget* parent, int x, int y, int w)

@@ -131,9 +131,9 @@ public:
             relays = relays ? relays : dynamic_cast<gui::RelaysPage*>(w);
             general = general ? general : dynamic_cast<gui::GeneralPage*>(w);
         }
-        if (!top || !channels || !relays || !general)
+        if (!top || !channels)
             return {};
-        return QString::fromUtf8(gui::BoundObjectName({*top, channels->channels, *relays, *general}, controls, field_));
+        return QString::fromUtf8(gui::BoundObjectName({top, channels->channels, relays, general}, controls, field_));
     }
 
 private:

@@ -6,6 +6,7 @@
 #include "gui/trend_chart.h"
 #include "ini/ini_file.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QChart>
 #include <QChartView>
@@ -15,6 +16,7 @@
 #include <QDateTimeAxis>
 #include <QLabel>
 #include <QLineEdit>
+#include <QStyleOptionViewItem>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextEdit>
@@ -638,6 +640,15 @@ TEST_F(WindowTest, PortNumbersNameTheDevicesOfDevDat)
                     ->itemData(1, Qt::ToolTipRole)
                     .toString()
                     .endsWith(QString::fromStdString(simulator.DevicePath())));
+    // The list, built when it first opens, shows each number with its device and is as wide.
+    auto* selector = Get<QComboBox>(controls.top.port);
+    selector->showPopup();
+    const int deviceWidth = selector->fontMetrics().horizontalAdvance(QString::fromStdString(simulator.DevicePath()));
+    EXPECT_GT(selector->view()->minimumWidth(), deviceWidth);
+    QStyleOptionViewItem item;
+    item.initFrom(selector->view());
+    EXPECT_GT(selector->view()->itemDelegate()->sizeHint(item, selector->model()->index(1, 0)).width(), deviceWidth);
+    selector->hidePopup();
     Click(Button::ReadSerial);
     EXPECT_TRUE(boxer.boxes.empty());
 }
