@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPrintDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QScreen>
@@ -19,11 +20,18 @@
 namespace pmv::gui {
 namespace {
 
-void Paint(const reports::Page& page, QPrinter& printer)
+// The page `copies` times, each on a sheet of its own; false when the printer took no job.
+bool Paint(const reports::Page& page, QPrinter& printer, int copies = 1)
 {
     QPainter painter;
-    if (painter.begin(&printer))
+    if (!painter.begin(&printer))
+        return false;
+    for (int copy = 0; copy < copies; ++copy) {
+        if (copy > 0 && !printer.newPage())
+            return false;
         reports::PaintPage(page, painter);
+    }
+    return painter.end();
 }
 
 void SetSheet(const reports::Page& page, QPrinter& printer)
@@ -73,13 +81,26 @@ void ReportPreview::ShowError(const QString& text)
 void ReportPreview::PrintPage()
 {
     QPrinter printer(QPrinter::HighResolution);
-    // Without a printer Qt would quietly write a PDF file nobody asked for.
-    if (printer.outputFormat() != QPrinter::NativeFormat || printer.printerName().isEmpty()) {
-        ShowError(QString::fromUtf8("Нет доступного принтера"));
-        return;
-    }
     SetSheet(page_, printer);
-    Paint(page_, printer);
+    // The printer and the copies are chosen in the system's print dialog; where there is no
+    // printer it offers only a PDF file, which is then the user's own choice.
+    QPrintDialog dialog(&printer, this);
+    dialog.setObjectName("PrintDialog");
+    dialog.setWindowTitle(QString::fromUtf8("Печать"));
+    dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    // A printer that makes its copies itself is sent the page once; a PDF file holds each copy.
+    const bool drawsCopies = printer.outputFormat() == QPrinter::PdfFormat || !printer.supportsMultipleCopies();
+    const int copies = drawsCopies ? printer.copyCount() : 1;
+    if (drawsCopies)
+        printer.setCopyCount(1);
+    if (!Paint(page_, printer, copies)) {
+        const QString where = printer.outputFormat() == QPrinter::PdfFormat
+                                  ? QString::fromUtf8("файл %1 не записан").arg(printer.outputFileName())
+                                  : QString::fromUtf8("принтер %1 не принял задание").arg(printer.printerName());
+        ShowError(QString::fromUtf8("Страница не напечатана: %1.").arg(where));
+    }
 }
 
 void ReportPreview::SavePdf()

@@ -4,10 +4,14 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPageLayout>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
+#include <QSpinBox>
+#include <QTimer>
 
 #include <filesystem>
 
@@ -47,6 +51,61 @@ TEST_F(WindowTest, PassportButtonShowsThePreviewWhichSavesAPdf)
     EXPECT_NE(text.find("Прибор ПМВ7703Н номер 047-1234 дата изг. 15.12.2024"), std::string::npos) << text;
     EXPECT_TRUE(Get<QPushButton>(Button::ReadAll)->isEnabled());
     EXPECT_FALSE(window->busy());
+}
+
+int PdfPages(const std::string& path)
+{
+    QProcess process;
+    process.start("pdfinfo", {QString::fromStdString(path)});
+    if (!process.waitForFinished(20000))
+        return -1;
+    const QString info = QString::fromUtf8(process.readAllStandardOutput());
+    const qsizetype at = info.indexOf("Pages:");
+    return at < 0 ? -1 : info.mid(at + 6).section('\n', 0, 0).trimmed().toInt();
+}
+
+// "Печать" asks the system's print dialog for the printer and the number of copies. This machine
+// has no printer, so the dialog offers a PDF file: each copy is a page of it, and a dialog closed
+// with "Отмена" prints nothing.
+TEST_F(WindowTest, PrintAsksForThePrinterAndTheCopies)
+{
+    Open();
+    const std::string printed = File("printed.pdf");
+    int dialogs = 0;
+    bool cancel = false;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        ++dialogs;
+        EXPECT_EQ(dialog->windowTitle(), QString::fromUtf8("Печать"));
+        auto* file = dialog->findChild<QLineEdit*>("filename");
+        auto* copies = dialog->findChild<QSpinBox*>("copies");
+        EXPECT_TRUE(file && copies) << "the dialog offers a file and copies";
+        if (cancel || !file || !copies) {
+            dialog->reject();
+            return;
+        }
+        file->setText(QString::fromStdString(printed));
+        copies->setValue(2);
+        dialog->accept();
+    });
+    answer.start(5);
+    PreviewCatcher catcher([](gui::ReportPreview& preview) { Action(preview, "PrintPage")->trigger(); });
+    Click(Button::PassportPage);
+    EXPECT_EQ(dialogs, 1);
+    ASSERT_TRUE(std::filesystem::exists(printed));
+    EXPECT_EQ(PdfPages(printed), 2) << "a page for each copy";
+    EXPECT_NE(PdfText(printed).find("Прибор ПМВ7703Н"), std::string::npos);
+    EXPECT_TRUE(boxer.boxes.empty());
+
+    std::filesystem::remove(printed);
+    cancel = true;
+    Click(Button::PassportPage);
+    EXPECT_EQ(dialogs, 2);
+    EXPECT_FALSE(std::filesystem::exists(printed));
+    EXPECT_TRUE(boxer.boxes.empty());
 }
 
 TEST_F(WindowTest, FailedPassportReadShowsItsMessageAndNoPreview)
