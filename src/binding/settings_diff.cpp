@@ -200,4 +200,22 @@ std::string DifferenceLines(const std::vector<FieldDifference>& differences)
     return lines;
 }
 
+GroupFlags DifferingGroups(const std::vector<FieldDifference>& differences)
+{
+    GroupFlags groups;
+    for (const FieldDifference& d : differences) {
+        const model::Setting* setting = model::FindSetting(d.section, d.key);
+        if (!setting)
+            continue;
+        switch (setting->about->group) {
+        case model::Group::Channel: (setting->channel == 2 ? groups.channel2 : groups.channel1) = true; break;
+        case model::Group::Relay:
+        case model::Group::Regulator: groups.relays = true; break;
+        case model::Group::General: groups.general = true; break;
+        default: break;
+        }
+    }
+    return groups;
+}
+
 }  // namespace pmv::binding

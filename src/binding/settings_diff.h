@@ -1,5 +1,6 @@
 #pragma once
 
+#include "binding/control_values.h"
 #include "device/device.h"
 #include "messages/error_codes.h"
 #include "model/settings_model.h"
@@ -66,6 +67,11 @@ ErrorCode ReadForComparison(device::Device& device, const model::SettingsModel& 
 // `differences` lists them.
 ErrorCode VerifyWritten(device::Device& device, const model::SettingsModel& written,
                         std::vector<FieldDifference>& differences);
+
+// The group boxes whose write sends the differing settings: "Записать различия" ticks these and
+// writes as "Записать выбранные" does. A difference in the regulator's parameters, which every
+// write sends, ticks the relays that share their page.
+GroupFlags DifferingGroups(const std::vector<FieldDifference>& differences);
 
 // "Канал 1 · Уставка I: в профиле 50.0000, в приборе 45.0000", one line a difference.
 std::string DifferenceLines(const std::vector<FieldDifference>& differences);

@@ -4,12 +4,14 @@
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 namespace pmv::gui {
 
@@ -60,6 +62,14 @@ ComparisonDialog::ComparisonDialog(QWidget* parent, const std::vector<binding::F
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    const std::pair<const char*, Choice> choices[] = {{"&Взять значения прибора", TakeInstrumentValues},
+                                                      {"Записать &различия", WriteDifferences}};
+    for (const auto& [caption, choice] : choices) {
+        QPushButton* button = buttons->addButton(QString::fromUtf8(caption), QDialogButtonBox::ActionRole);
+        button->setObjectName(choice == TakeInstrumentValues ? "TakeInstrumentValues" : "WriteDifferences");
+        button->setEnabled(differing != 0);
+        connect(button, &QPushButton::clicked, this, [this, choice] { done(choice); });
+    }
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(summary);
     layout->addWidget(onlyDifferences);

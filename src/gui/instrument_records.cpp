@@ -221,7 +221,11 @@ void InstrumentRecords::Compare()
         return;
     }
     ComparisonDialog dialog(&w_.widget, binding::CompareFields(w_.device.model, instrument));
-    dialog.exec();
+    const int choice = dialog.exec();
+    if (choice == ComparisonDialog::TakeInstrumentValues)
+        w_.takeValues(instrument);
+    else if (choice == ComparisonDialog::WriteDifferences)
+        w_.writeGroups(binding::DifferingGroups(binding::CompareSettings(w_.device.model, instrument)));
 }
 
 void InstrumentRecords::Produce()

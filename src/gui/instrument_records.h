@@ -39,6 +39,10 @@ public:
         history::History& history;
         // Writes back what an instrument held, chosen in the history window (Restore).
         std::function<void(const history::HistoryRecord&)> restore;
+        // The comparison's choices: the window shows the instrument's values as its own; the
+        // groups named are ticked alone and written as "Записать выбранные" writes them.
+        std::function<void(const model::SettingsModel&)> takeValues;
+        std::function<void(const binding::GroupFlags&)> writeGroups;
     };
 
     InstrumentRecords(Window window, QMenu& fileMenu);

@@ -149,6 +149,10 @@ private:
     void CommitEdits() { GatherControls(); }
     // The groups whose boxes are ticked: what "Прочитать выбранное" reads.
     binding::GroupFlags TickedGroups() const;
+    // Ticks the group boxes as the user's clicks would, each as `groups` says.
+    void TickGroups(const binding::GroupFlags& groups);
+    // "Записать выбранные" for `groups` alone; the boxes the user had ticked come back after.
+    void WriteGroups(const binding::GroupFlags& groups);
     // A read that replaced the shown settings of `read` with the instrument's; the description
     // keeps its reference.
     void SettleRead(const binding::GroupFlags& read);

@@ -10,9 +10,11 @@
 #include "top_bar.h"
 #include "work_folder.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
 
@@ -40,6 +42,25 @@ binding::GroupFlags MainWindow::TickedGroups() const
     binding::ControlValues shown = controls_;
     TakeControls(Bound(), shown);
     return shown.top.groupBoxes;
+}
+
+void MainWindow::TickGroups(const binding::GroupFlags& groups)
+{
+    const std::pair<QCheckBox*, bool> boxes[] = {{top_->channel1Box, groups.channel1},
+                                                 {top_->channel2Box, groups.channel2},
+                                                 {top_->relaysBox, groups.relays},
+                                                 {top_->generalBox, groups.general}};
+    for (const auto& [box, ticked] : boxes)
+        if (box->isChecked() != ticked)
+            box->click();
+}
+
+void MainWindow::WriteGroups(const binding::GroupFlags& groups)
+{
+    const binding::GroupFlags ticked = TickedGroups();
+    TickGroups(groups);
+    top_->writeSelected->click();
+    TickGroups(ticked);
 }
 
 void MainWindow::SettleRead(const binding::GroupFlags& read)

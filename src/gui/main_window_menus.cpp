@@ -42,7 +42,12 @@ void MainWindow::BuildFileMenu()
                                           Run(
                                               Command::ExchangeButtons,
                                               [&](binding::CommandContext& c) { records_->Restore(c, held); }, true);
-                                      }},
+                                      },
+                                      [this](const model::SettingsModel& instrument) {
+                                          session_.model = instrument;
+                                          ShowModel();
+                                      },
+                                      [this](const binding::GroupFlags& groups) { WriteGroups(groups); }},
                                      *file);
     state_.Add(Command::Production, records_->items());
     records_->setParent(this);

@@ -1,6 +1,8 @@
 #include "window_fixture.h"
 
+#include "binding/settings_diff.h"
 #include "device/register_map.h"
+#include "gui/comparison_dialog.h"
 #include "gui/file_dialog_texts.h"
 #include "gui/main_window.h"
 #include "gui/simulated_bench.h"
@@ -13,6 +15,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDate>
 #include <QDateEdit>
 #include <QDir>
@@ -35,6 +38,7 @@
 #include <deque>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 namespace pmv::test {
 namespace {
@@ -501,6 +505,83 @@ TEST_F(TrustTest, TheComparisonNamesListedValuesAndCanShowOnlyTheDifferences)
     EXPECT_GE(differing, 1);
     EXPECT_EQ(shownRows, differing) << "only the differing rows";
     EXPECT_TRUE(sensorShown);
+}
+
+// Where the window and the instrument differ, the comparison takes the instrument's values into
+// the window, or writes the differing groups alone into the instrument, as "Записать выбранные"
+// with only those ticked would; the boxes the user ticked stay as they were.
+TEST_F(TrustTest, TheComparisonTakesTheInstrumentsValuesOrWritesOnlyTheDifferingGroups)
+{
+    Open();
+    user.decide = [](const QString&) { return QMessageBox::Yes; };
+    Click(Button::ReadAll);
+    const int shownSensor = Get<QComboBox>(controls.channels[0].sensorType)->currentIndex();
+    const int sensorRegister = static_cast<int>(device::regs::Dat(0).number);
+    ASSERT_NE(shownSensor, 0);
+    Get<QCheckBox>(controls.top.groupBoxes.general)->click();
+    const auto ticks = [&] {
+        std::vector<bool> ticked;
+        for (Bound box : {Bound(controls.top.groupBoxes.channel1), Bound(controls.top.groupBoxes.channel2),
+                          Bound(controls.top.groupBoxes.relays), Bound(controls.top.groupBoxes.general)})
+            ticked.push_back(Get<QCheckBox>(box)->isChecked());
+        return ticked;
+    };
+    const std::vector<bool> ticked = ticks();
+    const auto writes = [&] {
+        int count = 0;
+        for (const sim::Request& r : simulator.Transcript())
+            count += r.text.rfind("1;38;", 0) == 0;
+        return count;
+    };
+
+    const char* choice = "";
+    bool enabled = false;
+    QTimer chooser;
+    QObject::connect(&chooser, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible() || dialog->objectName() != "ComparisonDialog")
+            return;
+        auto* button = dialog->findChild<QPushButton*>(choice);
+        enabled = button && button->isEnabled();
+        if (enabled)
+            button->click();
+        else
+            dialog->reject();
+    });
+    chooser.start(5);
+
+    choice = "TakeInstrumentValues";
+    simulator.SetRegister(2, 1, sensorRegister, 0);  // 50М ТС медь Ro=50 W=1.428
+    simulator.ClearTranscript();
+    Trigger("CompareAction");
+    EXPECT_TRUE(enabled);
+    EXPECT_EQ(Get<QComboBox>(controls.channels[0].sensorType)->currentIndex(), 0) << "the instrument's value shown";
+    EXPECT_EQ(writes(), 0) << "taking the values writes nothing";
+    EXPECT_TRUE(window->isWindowModified()) << "the values taken are edits not yet saved";
+
+    Get<QComboBox>(controls.channels[0].sensorType)->setCurrentIndex(shownSensor);
+    simulator.ClearTranscript();
+    choice = "WriteDifferences";
+    Trigger("CompareAction");
+    EXPECT_TRUE(enabled);
+    EXPECT_EQ(simulator.Register(2, 1, sensorRegister), static_cast<uint32_t>(shownSensor)) << "written";
+    EXPECT_EQ(ticks(), ticked) << "the user's boxes come back";
+    const int differencesWritten = writes();
+    EXPECT_GT(differencesWritten, 0);
+
+    // The window's rules for the sensor's range left channel 2's maximum differing too: the same
+    // as "Записать выбранные" with both channels ticked and the relays not.
+    Get<QCheckBox>(controls.top.groupBoxes.relays)->click();
+    simulator.ClearTranscript();
+    Click(Button::WriteSelected);
+    EXPECT_EQ(writes(), differencesWritten);
+    chooser.stop();
+
+    // Where nothing differs, neither is offered.
+    const model::SettingsModel same;
+    gui::ComparisonDialog equal(window.get(), binding::CompareFields(same, same));
+    for (const char* name : {"TakeInstrumentValues", "WriteDifferences"})
+        EXPECT_FALSE(equal.findChild<QPushButton*>(name)->isEnabled()) << name;
 }
 
 TEST_F(TrustTest, TheHistoryShowsGroupNamesAndDatesAsTheWindowDoes)

@@ -318,7 +318,8 @@ TEST_F(ExchangeTest, AnAnswerOwedToTheLastProgramNeverStandsForTheNextOnesValue)
         ++reads;
     }
     EXPECT_GT(reads, 20);
-    EXPECT_TRUE(next.OwedHandover().empty()) << "the late answer came and settled what was owed";
+    EXPECT_TRUE(next.OwedHandover().empty())
+        << "the late answer came and settled what was owed: " << next.OwedHandover();
 }
 
 // On a line of several instruments the late answer of one names it: it never stands for another
