@@ -27,8 +27,6 @@
 namespace pmv::cli {
 namespace {
 
-constexpr int64_t kWaitSliceMs = 20;
-
 int64_t WallMs()
 {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
@@ -185,18 +183,6 @@ int BusWrite(TerminalSession& s, const Arguments& a, const std::string& path)
                 d, s.messages, port, checked, path, [&](const history::HistoryRecord& r) { s.Record(r); }, o);
         });
     return Report(s, outcomes, {});
-}
-
-// Waits until `deadline`, or less when Ctrl-C comes; true when it came.
-bool WaitOrStop(TerminalSession& s, link::Clock& clock, int64_t deadline)
-{
-    const int64_t wait = deadline - clock.MonotonicMs();
-    for (int64_t waited = 0; waited < wait; waited += kWaitSliceMs) {
-        if (s.progress.EscapePressed())
-            return true;
-        clock.Wait(static_cast<uint32_t>(std::min(kWaitSliceMs, wait - waited)));
-    }
-    return s.progress.EscapePressed();
 }
 
 std::string Number(float value)

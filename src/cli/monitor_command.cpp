@@ -16,7 +16,6 @@ namespace {
 
 constexpr int64_t kDefaultIntervalMs = device::LivePoll::kIntervalMs;
 // A stop is noticed within this time during the wait between two polls.
-constexpr int64_t kWaitSliceMs = 20;
 
 int64_t WallMs()
 {
@@ -62,19 +61,6 @@ std::string JsonLine(int64_t timeMs, ErrorCode code, const device::LiveValues& v
         line += "]}";
     }
     return line + ",\"relays\":[" + (v.relays & 1u ? "1" : "0") + "," + (v.relays & 2u ? "1" : "0") + "]}";
-}
-
-// Waits until `deadline` on the clock's monotonic time, or less when Ctrl-C comes; true when it
-// came. The wait is counted in the slices waited, so that a clock whose waits pass at once ends it.
-bool WaitOrStop(TerminalSession& s, link::Clock& clock, int64_t deadline)
-{
-    const int64_t wait = deadline - clock.MonotonicMs();
-    for (int64_t waited = 0; waited < wait; waited += kWaitSliceMs) {
-        if (s.progress.EscapePressed())
-            return true;
-        clock.Wait(static_cast<uint32_t>(std::min(kWaitSliceMs, wait - waited)));
-    }
-    return s.progress.EscapePressed();
 }
 
 }  // namespace

@@ -165,4 +165,16 @@ bool RefusedToSend(TerminalSession& s, const std::string& path, const model::Sen
     return true;
 }
 
+bool WaitOrStop(TerminalSession& s, link::Clock& clock, int64_t deadline)
+{
+    constexpr int64_t kWaitSliceMs = 20;
+    const int64_t wait = deadline - clock.MonotonicMs();
+    for (int64_t waited = 0; waited < wait; waited += kWaitSliceMs) {
+        if (s.progress.EscapePressed())
+            return true;
+        clock.Wait(static_cast<uint32_t>(std::min(kWaitSliceMs, wait - waited)));
+    }
+    return s.progress.EscapePressed();
+}
+
 }  // namespace pmv::cli

@@ -10,6 +10,7 @@
 #include "model/profile_check.h"
 #include "model/settings_model.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -93,5 +94,9 @@ std::optional<std::vector<std::string>> LoadProfileUnchanged(const std::string& 
 // sent, unless allowDefaults (--defaults). Prints why; true when refused.
 bool RefusedToSend(TerminalSession& s, const std::string& path, const model::SentSettings& sent, bool checkMissing,
                    bool allowDefaults);
+
+// Waits until `deadline` on the clock's monotonic time, or less when Ctrl-C comes; true when it
+// came. The wait is counted in the slices waited, so that a clock whose waits pass at once ends it.
+bool WaitOrStop(TerminalSession& s, link::Clock& clock, int64_t deadline);
 
 }  // namespace pmv::cli

@@ -10,6 +10,7 @@
 #include <QVariant>
 
 #include <arpa/inet.h>
+#include <array>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
@@ -57,6 +58,7 @@ constexpr TableShape kTables[] = {
 constexpr const char* kColumns =
     "time, operator, serial, type_code, device_type, firmware, operation, profile, profile_sha256, groups, result, "
     "details";
+constexpr size_t kColumnCount = 12;
 
 // Stations making the tables at once take turns on this lock of the database.
 constexpr const char* kSchemaLock = "SELECT pg_advisory_xact_lock(7700177)";
@@ -70,6 +72,23 @@ constexpr const char* kBeginNumbers = "BEGIN; SET LOCAL lock_timeout = 5000; LOC
 constexpr const char* kUniqueViolation = "23505";
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+// A row's values in the order of kColumns.
+std::array<QVariant, kColumnCount> RecordValues(const HistoryRecord& r)
+{
+    return {QVariant(Q(r.time)),
+            QVariant(Q(r.operatorName)),
+            QVariant(r.serial),
+            QVariant(r.typeCode),
+            QVariant(r.deviceType),
+            QVariant(Q(r.firmware)),
+            QVariant(Q(r.operation)),
+            QVariant(Q(r.profile)),
+            QVariant(Q(r.profileSha256)),
+            QVariant(Q(r.groups)),
+            QVariant(static_cast<qlonglong>(r.result)),
+            QVariant(Q(r.details))};
+}
 
 int Hex(char c)
 {
@@ -551,20 +570,9 @@ std::optional<std::string> PostgresHistory::Insert(const HistoryRecord& r, const
     // values are written into it by the driver's own quoting, so that it is one round trip.
     QString statement = with ? QStringLiteral("WITH beside AS (%1) ").arg(Filled(with, withValues)) : QString();
     statement += QStringLiteral("INSERT INTO records (%1) VALUES (").arg(QString::fromUtf8(kColumns));
-    const QVariant values[] = {QVariant(Q(r.time)),
-                               QVariant(Q(r.operatorName)),
-                               QVariant(r.serial),
-                               QVariant(r.typeCode),
-                               QVariant(r.deviceType),
-                               QVariant(Q(r.firmware)),
-                               QVariant(Q(r.operation)),
-                               QVariant(Q(r.profile)),
-                               QVariant(Q(r.profileSha256)),
-                               QVariant(Q(r.groups)),
-                               QVariant(static_cast<qlonglong>(r.result)),
-                               QVariant(Q(r.details))};
+    const std::array<QVariant, kColumnCount> values = RecordValues(r);
     for (const QVariant& v : values)
-        statement += (&v == values ? QString() : QStringLiteral(", ")) + Literal(v);
+        statement += (&v == values.data() ? QString() : QStringLiteral(", ")) + Literal(v);
     statement += QStringLiteral(")");
     if (then)
         statement += QStringLiteral("; ") + QString::fromUtf8(then);
@@ -916,20 +924,9 @@ std::optional<std::string> PostgresHistory::MoveIn(const std::vector<HistoryReco
         "AND operation IS NOT DISTINCT FROM ? AND profile IS NOT DISTINCT FROM ? AND profile_sha256 IS NOT DISTINCT FROM ? "
         "AND groups IS NOT DISTINCT FROM ? AND result IS NOT DISTINCT FROM ? AND details IS NOT DISTINCT FROM ? LIMIT 1"));
     for (const HistoryRecord& r : records) {
-        const QVariant values[] = {QVariant(Q(r.time)),
-                                   QVariant(Q(r.operatorName)),
-                                   QVariant(r.serial),
-                                   QVariant(r.typeCode),
-                                   QVariant(r.deviceType),
-                                   QVariant(Q(r.firmware)),
-                                   QVariant(Q(r.operation)),
-                                   QVariant(Q(r.profile)),
-                                   QVariant(Q(r.profileSha256)),
-                                   QVariant(Q(r.groups)),
-                                   QVariant(static_cast<qlonglong>(r.result)),
-                                   QVariant(Q(r.details))};
-        for (int i = 0; i < 12; ++i)
-            kept.bindValue(i, values[i]);
+        const std::array<QVariant, kColumnCount> values = RecordValues(r);
+        for (size_t i = 0; i < values.size(); ++i)
+            kept.bindValue(static_cast<int>(i), values[i]);
         if (!Run(kept, failure, false))
             return failure;
         if (kept.next()) {
