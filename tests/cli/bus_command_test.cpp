@@ -1,3 +1,4 @@
+#include "captured_output.h"
 #include "fakes.h"
 #include "temp_dir.h"
 
@@ -57,20 +58,9 @@ protected:
         std::istringstream in;
         cli::Console console{out, err, &in, false, false, &waits_};
         const int status = cli::RunPmvctl(args, console);
-        out_ = Slurp(out);
-        err_ = Slurp(err);
+        out_ = test::Slurp(out);
+        err_ = test::Slurp(err);
         return status;
-    }
-
-    static std::string Slurp(std::FILE* f)
-    {
-        std::rewind(f);
-        std::string text;
-        char buffer[4096];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;)
-            text.append(buffer, n);
-        std::fclose(f);
-        return text;
     }
 
     std::vector<history::HistoryRecord> HistoryRows()

@@ -1,3 +1,4 @@
+#include "captured_output.h"
 #include "fakes.h"
 #include "ser2net.h"
 #include "temp_dir.h"
@@ -55,8 +56,8 @@ protected:
         std::istringstream in;
         cli::Console console{out, err, &in, false, false, &waits_};
         const int status = cli::RunPmvctl(args, console);
-        out_ = Slurp(out);
-        err_ = Slurp(err);
+        out_ = test::Slurp(out);
+        err_ = test::Slurp(err);
         return status;
     }
 
@@ -66,17 +67,6 @@ protected:
         const auto start = std::chrono::steady_clock::now();
         const int status = Run(port, {"read", profile});
         return {status, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()};
-    }
-
-    static std::string Slurp(std::FILE* f)
-    {
-        std::rewind(f);
-        std::string text;
-        char buffer[4096];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;)
-            text.append(buffer, n);
-        std::fclose(f);
-        return text;
     }
 
     // The findings of `pmvctl doctor --json` as id -> text.

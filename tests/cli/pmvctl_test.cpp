@@ -1,3 +1,4 @@
+#include "captured_output.h"
 #include "fakes.h"
 #include "reboot_checks.h"
 #include "temp_dir.h"
@@ -57,20 +58,9 @@ protected:
         std::istringstream in(input);
         cli::Console console{out, err, &in, false, !input.empty(), &waits_};
         const int status = cli::RunPmvctl(args, console);
-        out_ = Slurp(out);
-        err_ = Slurp(err);
+        out_ = test::Slurp(out);
+        err_ = test::Slurp(err);
         return status;
-    }
-
-    static std::string Slurp(std::FILE* f)
-    {
-        std::rewind(f);
-        std::string text;
-        char buffer[4096];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;)
-            text.append(buffer, n);
-        std::fclose(f);
-        return text;
     }
 
     bool Sent(int bank, int memType, int reg) const
@@ -330,7 +320,7 @@ TEST_F(PmvctlTest, OutputThatCannotBeWrittenIsAnErrorWhateverTheCommand)
         cli::Console console{out, err, &in, false, false, &waits_};
         const int status = cli::RunPmvctl(args, console);
         std::fclose(out);
-        err_ = Slurp(err);
+        err_ = test::Slurp(err);
         return status;
     };
     for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"},
@@ -1083,7 +1073,7 @@ TEST_F(PmvctlTest, ProgressLinesOnlyOnATerminalAndQuietSilencesThem)
         cli::Console console{out, err, &in, true, false, &waits_};
         EXPECT_EQ(cli::RunPmvctl(args, console), 0);
         std::fclose(out);
-        return Slurp(err);
+        return test::Slurp(err);
     };
     EXPECT_NE(progressOnTerminal({"read", "t.prf"}).find("Чтение типа датчика"), std::string::npos);
     EXPECT_EQ(progressOnTerminal({"--quiet", "read", "t.prf"}), "");
